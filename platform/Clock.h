@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+
+// Wall clock in whole seconds since the epoch; the play-order generator is seeded from it.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual int64_t NowSeconds() = 0;
+};
+
+// The system clock (time(nullptr)).
+class SystemClock final : public Clock {
+public:
+    int64_t NowSeconds() override;
+};

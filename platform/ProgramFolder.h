@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+// The folder that holds "KORU.CFG", "KORU.tsr", "KORU.sys" and bg/, ending in '/'.
+//
+// - $VELKAF_HOME when set (created when missing): a portable folder chosen by the user or
+//   by tests.
+// - Otherwise the folder of the running executable (/proc/self/exe) when it is writable
+//   (the build tree, a portable folder).
+// - Otherwise $XDG_CONFIG_HOME/velkaf/ (default ~/.config/velkaf/).
+// In the last two cases "KORU.sys" is copied in from the executable's folder or the
+// installed data folder when it is missing. Computed once; later calls return the same.
+const std::string& ProgramFolder();
+
+// The folder of the running executable, ending in '/'.
+std::string ExecutableFolder();

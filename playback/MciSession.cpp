@@ -1,0 +1,105 @@
+#include "playback/MciSession.h"
+
+#include <climits>
+#include <utility>
+
+#include "platform/Log.h"
+#include "platform/Text.h"
+#include "platform/MediaDevice.h"
+#include "player/PlayerState.h"
+
+namespace {
+// Search steps by speed, in units of the multiplier (seconds, 30 ms or frames).
+constexpr int kSpeedTable[10] = {0, 1, 2, 3, 5, 7, 10, 13, 16, 20};
+}
+
+MciSession::MciSession(MediaDevice& device, PlayerState& state) : device_(device), state_(state) {}
+
+void MciSession::SetTrackOpener(std::function<void()> openCurrentTrack) {
+    openCurrentTrack_ = std::move(openCurrentTrack);
+}
+
+void MciSession::Send(const std::string& command) {
+    std::string reply = device_.SendString(command);
+    if (LogEnabled()) LogLine("mci> " + command + (reply.empty() ? "" : "  <" + reply));
+}
+
+std::string MciSession::QueryText(const std::string& command, std::size_t size) {
+    std::string reply = device_.SendString(command);
+    if (LogEnabled()) LogLine("mci> " + command + "  <" + reply);
+    if (size == 0) return {};
+    if (reply.size() > size - 1) reply.resize(size - 1);
+    return reply;
+}
+
+int MciSession::QueryNumber(const std::string& command) {
+    return ParseLeadingInt(QueryText(command, kReplySize));
+}
+
+void MciSession::Close() {
+    Send("close movie");
+    state_.closed = 1;
+    state_.paused = 0;
+    state_.seekKnobX = 0;
+}
+
+void MciSession::TogglePlayPause() {
+    state_.paused = state_.paused ? 0 : 1;
+    if (state_.speed != 0) {
+        state_.paused = 0;
+        state_.speed = 0;
+    }
+    if (!state_.paused) {
+        if (state_.closed == 1) {
+            state_.position = 0;
+            if (openCurrentTrack_) {
+                openCurrentTrack_();
+            } else {
+                LogLine("no track opener installed: nothing opened");
+            }
+            state_.closed = 0;
+        } else {
+            Send("play movie");
+        }
+        Send("play movie");
+        state_.paused = 0;
+    } else {
+        Send("pause movie");
+        state_.position = QueryNumber("status movie position");
+        state_.paused = 1;
+    }
+}
+
+int MciSession::SeekRelative(int mode, int amount) {
+    SelectTimeFormat(mode >= 1 ? 1 : 0);
+    int multiplier = 1;
+    if (amount == 0) multiplier = 1000;
+    else if (amount == 1) multiplier = 30;
+    state_.position = QueryNumber("status movie position");
+    const int s = state_.speed;
+    const int back = s < 0 ? (-s > 9 ? 9 : -s) : 0;  // speed is kept in -9..9
+    // 64-bit so that a position read near the 32-bit limit cannot overflow.
+    long long target = state_.position;
+    if (mode == 1) {
+        if (s > 0) target += static_cast<long long>(kSpeedTable[s + 1 < 9 ? s + 1 : 9]) * multiplier;
+        else target -= static_cast<long long>(kSpeedTable[back]) * multiplier;
+    } else if (mode == 0) {
+        if (s > 0) target += static_cast<long long>(kSpeedTable[s < 9 ? s : 9]) * multiplier;
+        else target -= static_cast<long long>(kSpeedTable[back]) * multiplier;
+    } else {
+        target += amount;
+    }
+    if (target <= 0) target = 0;
+    state_.position = target > INT_MAX ? INT_MAX : static_cast<int>(target);
+    Send("seek movie to " + std::to_string(state_.position));
+    state_.timeFormatMs = SelectTimeFormat(state_.timeFormatMs);
+    state_.position = QueryNumber("status movie position");
+    return state_.position;
+}
+
+int MciSession::SelectTimeFormat(int wantMs) {
+    const std::string format = QueryText("status movie time format", kReplySize);
+    if (wantMs != 0 && format == "frames") Send("set movie time format milliseconds");
+    else if (wantMs == 0 && format == "milliseconds") Send("set movie time format frames");
+    return wantMs;
+}

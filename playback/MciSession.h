@@ -1,0 +1,49 @@
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <string>
+
+class MediaDevice;
+struct PlayerState;
+
+// The player's side of the media device: every command is a text string addressed to the
+// alias "movie", every reply a text string read with atoi or compared exactly.
+// No result is examined; a failed or empty query reads as 0. User-interface thread only.
+class MciSession {
+public:
+    MciSession(MediaDevice& device, PlayerState& state);
+
+    // Opening the current playlist entry (installed by the owner of the track opener);
+    // TogglePlayPause uses it when nothing is open.
+    void SetTrackOpener(std::function<void()> openCurrentTrack);
+
+    // Sends a command without a reply buffer.
+    void Send(const std::string& command);
+    // atoi of the reply (0 when empty or not a number).
+    int QueryNumber(const std::string& command);
+    // The reply, at most size - 1 characters (the mode reply uses size 8).
+    std::string QueryText(const std::string& command, std::size_t size);
+
+    // "close movie"; closed = 1, paused = 0, seekKnobX = 0.
+    void Close();
+    // Play/pause: a search always ends in play; with nothing open the current entry opens.
+    void TogglePlayPause();
+    // Moves the position relative to the device's; mode 1 ms by speed table, 0 frames by
+    // speed table, other modes by `amount` milliseconds. Returns the new position, read in
+    // the display's format after restoring it.
+    int SeekRelative(int mode, int amount);
+    // Switches the device to milliseconds (wantMs != 0) or frames; returns wantMs.
+    int SelectTimeFormat(int wantMs);
+
+    MediaDevice& Device() { return device_; }
+
+private:
+    MediaDevice& device_;
+    PlayerState& state_;
+    std::function<void()> openCurrentTrack_;
+};
+
+// Reply size of "status movie mode": only replies of up to 7 characters arrive whole.
+constexpr std::size_t kModeReplySize = 8;
+// Reply size of the other queries.
+constexpr std::size_t kReplySize = 256;

@@ -1,0 +1,91 @@
+#pragma once
+#include <cstdint>
+
+// Codes of PlayerState::pendingCommand. The playback tick carries out 1..11 and 66;
+// 14..16 are carried out by the mouse-button-up handler; 17 lives in quitPending.
+enum PendingCommand : int {
+    kCmdNone = 0,
+    kCmdOpenAndPlay = 1,
+    kCmdPlay = 2,
+    kCmdPause = 3,
+    kCmdClose = 4,
+    kCmdPreviousTrack = 5,
+    kCmdNextTrack = 6,
+    kCmdSearchBackward = 7,
+    kCmdSearchForward = 8,
+    kCmdEndSearch = 9,
+    kCmdSmallerVideo = 10,
+    kCmdLargerVideo = 11,
+    kCmdOpenButton = 14,
+    kCmdSettingsDialog = 15,
+    kCmdFullScreen = 16,
+    kCmdQuit = 17,
+    kCmdCheckEnd = 66,
+};
+
+// The runtime state shared by every handler of the player, the tick and the auxiliary
+// windows. One instance for the whole run; user-interface thread only; never saved.
+// Input handlers write requests here; the code that carries a request out clears it.
+struct PlayerState {
+    // Transport
+    int closed = 0;            // 1 while no media is open
+    int paused = 0;            // 1 while the open media is paused
+    int position = 0;          // last position read, in the device's format at that time
+    int lengthMs = 0;
+    int lengthFrames = 0;
+    int timeFormatMs = 1;      // the format the display wants: 1 milliseconds, 0 frames
+    int timeDisplayMode = 1;   // 0 raw position, 1 elapsed h:mm:ss, 2 remaining h:mm:ss
+
+    // Tick control
+    int firstTickDone = 0;
+    int tickDivisor = 5;       // a full tick every tickDivisor-th timer call (0: every call)
+    int tickCounter = 0;
+    int busy = 0;              // a long operation runs: ticks only poll the keyboard
+    int browseCounter = 0;
+    int quitRequested = 0;
+    int backgroundReload = 0;
+
+    // Requests from input to the tick
+    int pendingCommand = kCmdNone;
+    int closeRequest = 0;
+    int quitPending = 0;
+    int toggleRequest = 0;
+    int speed = 0;             // -9..9; 0 normal play, sign = direction
+    int speedStepRequest = 0;  // 1 faster, any other non-zero value slower
+    int wheelStep = 0;
+    int inputCooldown = 0;     // full ticks during which speed steps are discarded
+    uint8_t keysHeld = 0;      // bit 0 comma, 1 right, 2 left, 3 full stop
+    uint8_t prevKeysHeld = 0;
+    int rightButtonSearch = 0;
+    int trackPending = 0;
+    int buttonCounters[20] = {};
+    int mouseButtonDown = 0;
+    int seekDragging = 0;      // 0 idle, 1 dragging (or a windowed open), 2 left the bar
+    int volumeDragging = 0;
+
+    // Display
+    int seekKnobX = 0;         // 0..206
+    int volumeKnobX = 0;       // 0..58
+    int marqueeLine = 1;
+    int marqueeOffset = 0;
+    int marqueeStarted = 0;
+    int titleWidth[2] = {};
+    int showZoom = 0;
+    int zoomShowTicks = 0;
+    int zoomPercent = 1;
+
+    // Windows
+    int fullScreen = 0;
+    int panelInFullScreen = 0;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int activeApp = 1;
+    int minimiseState = 0;
+    int restoreRefresh = 0;
+    int playlistEditorOpen = 0;
+};
+
+// Width of the position bar in pixels and the divisor that maps the 32-bit wave volume
+// onto the 58-pixel volume bar.
+constexpr int kSeekBarWidth = 206;
+constexpr uint32_t kVolumeKnobDivisor = 74051160u;

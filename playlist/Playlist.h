@@ -1,0 +1,67 @@
+#pragma once
+#include <string>
+#include <vector>
+
+class Clock;
+
+// What stepping through the playlist needs from playback: closing the device and
+// opening the current entry. Implemented by playback; scripted in tests.
+class TrackControl {
+public:
+    virtual ~TrackControl() = default;
+    virtual bool IsClosed() const = 0;      // PlayerState::closed
+    virtual void Close() = 0;               // "close movie"; closed = 1, paused = 0, knob 0
+    virtual void OpenCurrentTrack() = 0;    // opens and starts Playlist::currentIndex
+    virtual void SetTrackPending() = 0;     // PlayerState::trackPending = 1
+};
+
+// The playlist: the entry store (absolute paths, duplicates allowed), the current index and
+// the shuffle play order. One instance for the whole run; user-interface thread only.
+//
+// The store has two ways of adding, both used: AddSorted puts a path at its place in
+// ascending case-blind order of the whole path (the user's locale collation), InsertAt puts
+// it at a given index without re-sorting. Entries are kept whole (no length cut).
+class Playlist {
+public:
+    // --- entry store ---
+    int StoreSize() const { return static_cast<int>(entries_.size()); }
+    // The text of entry i; an index outside the store reads as an empty entry.
+    const std::string& Entry(int i) const;
+    int AddSorted(std::string path);           // returns the index it went to
+    int InsertAt(int i, std::string path);     // i < 0 or past the end appends; returns index
+    void DeleteAt(int i);                      // outside the store: nothing
+    void ClearStore();
+    const std::vector<std::string>& Entries() const { return entries_; }
+
+    // --- record fields ---
+    int count = 0;          // re-read from the store after every change (SyncCount)
+    int currentIndex = 0;
+    std::vector<int> order; // shuffle order; orderCount elements once built
+    int orderCount = 0;
+    int orderCursor = 0;
+
+    void SyncCount() { count = StoreSize(); }
+
+    // Rebuilds `order` for `count`, seeded from the clock in whole seconds; with shuffle on,
+    // currentIndex becomes order[0]. Nothing is opened.
+    void BuildPlayOrder(int shuffle, Clock& clock);
+    void ReleaseOrder() { order.clear(); }
+
+    // One step back or forward by the shuffle and repeat rules; then either opens the new
+    // entry or, while the device is closed, leaves it pending for the next play command.
+    void StepToPrevious(int shuffle, int repeat, TrackControl& track);
+    void StepToNext(int shuffle, int repeat, TrackControl& track);
+
+    // After the editor closes: count from the store; an index past count becomes count - 1.
+    void BringBackCurrentIndex();
+
+private:
+    std::vector<std::string> entries_;
+};
+
+// Case-blind comparison of two UTF-8 paths in the collation of the current C locale:
+// negative, zero or positive like strcmp.
+int CompareEntries(const std::string& a, const std::string& b);
+
+// " %04d %s" (or ">%04d %s" for the current entry): position (1-based) and file name.
+std::string DisplayLine(int index, const std::string& path, bool current);

@@ -1,0 +1,37 @@
+#pragma once
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/MediaDevice.h"
+
+// A media device for tests: records every command string in order and answers from a
+// script. Replies are looked up first in the queue of one-shot answers for that command
+// (consumed in order), then in the standing answers; anything else answers empty.
+class ScriptedMediaDevice final : public MediaDevice {
+public:
+    std::string SendString(const std::string& command) override {
+        sent.push_back(command);
+        auto queued = once_.find(command);
+        if (queued != once_.end() && !queued->second.empty()) {
+            std::string reply = queued->second.front();
+            queued->second.pop_front();
+            return reply;
+        }
+        auto standing = always_.find(command);
+        return standing == always_.end() ? std::string() : standing->second;
+    }
+
+    // `command` answers `reply` from now on (until changed).
+    void Answer(const std::string& command, const std::string& reply) { always_[command] = reply; }
+    // `command` answers `reply` once, before any standing answer; several queue up.
+    void AnswerOnce(const std::string& command, const std::string& reply) { once_[command].push_back(reply); }
+    void ClearSent() { sent.clear(); }
+
+    std::vector<std::string> sent;
+
+private:
+    std::map<std::string, std::string> always_;
+    std::map<std::string, std::deque<std::string>> once_;
+};

@@ -1,0 +1,49 @@
+#include "tests/support/TestSupport.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "velkaf-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern + "/";
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    // Folders a test made unreadable must become removable again.
+    const std::string chmod = "chmod -R u+rwx '" + path_ + "' 2>/dev/null";
+    [[maybe_unused]] const int ignored = std::system(chmod.c_str());
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempFolder::Write(const std::string& name, const std::string& bytes) const {
+    const std::string full = path_ + name;
+    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+    std::ofstream out(full, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return full;
+}
+
+std::string TempFolder::Read(const std::string& name) const {
+    std::ifstream in(path_ + name, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+CurrentFolderGuard::CurrentFolderGuard() {
+    char* cwd = ::getcwd(nullptr, 0);
+    saved_ = cwd != nullptr ? cwd : "/";
+    std::free(cwd);
+}
+
+CurrentFolderGuard::~CurrentFolderGuard() {
+    if (::chdir(saved_.c_str()) != 0) std::abort();
+}

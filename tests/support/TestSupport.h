@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/Clock.h"
+
+// A clock that says what the test sets.
+class FakeClock final : public Clock {
+public:
+    explicit FakeClock(int64_t seconds = 1000) : seconds(seconds) {}
+    int64_t NowSeconds() override { return seconds; }
+    int64_t seconds;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it when the
+// object goes. path() ends in '/'.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    // Writes bytes to path() + name (creating folders on the way); returns the full path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
+    // The bytes of path() + name, or "<missing>".
+    std::string Read(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// Restores the current folder when the object goes.
+class CurrentFolderGuard {
+public:
+    CurrentFolderGuard();
+    ~CurrentFolderGuard();
+private:
+    std::string saved_;
+};
