@@ -45,10 +45,12 @@ public:
     // Rebuilds `order` for `count`, seeded from the clock in whole seconds; with shuffle on,
     // currentIndex becomes order[0]. Nothing is opened.
     void BuildPlayOrder(int shuffle, Clock& clock);
-    void ReleaseOrder() { order.clear(); }
+    void ReleaseOrder();  // frees the array; order is empty afterwards
 
     // One step back or forward by the shuffle and repeat rules; then either opens the new
     // entry or, while the device is closed, leaves it pending for the next play command.
+    // A non-zero shuffle or repeat counts as on. The cursor is bounded by count; with an
+    // order left stale by the editor, no step reads past its end or leaves the store.
     void StepToPrevious(int shuffle, int repeat, TrackControl& track);
     void StepToNext(int shuffle, int repeat, TrackControl& track);
 
@@ -56,6 +58,9 @@ public:
     void BringBackCurrentIndex();
 
 private:
+    // The entry at position `cursor` of the order; the cursor itself where order is stale.
+    int OrderedIndex(int cursor) const;
+
     std::vector<std::string> entries_;
 };
 
@@ -63,5 +68,6 @@ private:
 // negative, zero or positive like strcmp.
 int CompareEntries(const std::string& a, const std::string& b);
 
-// " %04d %s" (or ">%04d %s" for the current entry): position (1-based) and file name.
+// " %04d %s" (or ">%04d %s" for the current entry): the 1-based position and the file name
+// without its folder. `index` is the entry's 0-based index; the line shows index + 1.
 std::string DisplayLine(int index, const std::string& path, bool current);

@@ -1,0 +1,295 @@
+#include "device/DeviceCommand.h"
+
+#include <charconv>
+#include <vector>
+
+namespace {
+
+struct Token {
+    std::string_view text;
+    bool quoted = false;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Splits at blanks; a token that starts with a double quote runs to the next double quote.
+// Returns false (with a reason) on an unterminated quote or a quote inside a word.
+bool Tokenize(std::string_view text, std::vector<Token>& out, std::string& error) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (IsBlank(text[i])) {
+            ++i;
+            continue;
+        }
+        if (text[i] == '"') {
+            const std::size_t close = text.find('"', i + 1);
+            if (close == std::string_view::npos) {
+                error = "unterminated quote";
+                return false;
+            }
+            if (close + 1 < text.size() && !IsBlank(text[close + 1])) {
+                error = "text right after a closing quote";
+                return false;
+            }
+            out.push_back({text.substr(i + 1, close - i - 1), true});
+            i = close + 1;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !IsBlank(text[end])) {
+            if (text[end] == '"') {
+                error = "quote inside a word";
+                return false;
+            }
+            ++end;
+        }
+        out.push_back({text.substr(i, end - i), false});
+        i = end;
+    }
+    return true;
+}
+
+bool ParseInt32(std::string_view s, int32_t& value) {
+    if (s.empty()) return false;
+    std::size_t start = 0;
+    if (s[0] == '+') start = 1;  // from_chars takes '-' but not '+'
+    if (start == s.size()) return false;
+    const char* first = s.data() + start;
+    const char* last = s.data() + s.size();
+    if (*first == '+' || (*first == '-' && start == 1)) return false;
+    auto result = std::from_chars(first, last, value);
+    return result.ec == std::errc() && result.ptr == last;
+}
+
+class Parser {
+public:
+    explicit Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+
+    bool AtEnd() const { return pos_ >= tokens_.size(); }
+
+    // The next token when it is the keyword `word` (unquoted, any case).
+    bool Accept(std::string_view word) {
+        if (AtEnd() || tokens_[pos_].quoted || !EqualsNoCase(tokens_[pos_].text, word)) return false;
+        ++pos_;
+        return true;
+    }
+
+    bool Word(std::string_view& out) {
+        if (AtEnd() || tokens_[pos_].quoted) return false;
+        out = tokens_[pos_++].text;
+        return true;
+    }
+
+    bool Number(int32_t& out) {
+        std::string_view word;
+        return Word(word) && ParseInt32(word, out);
+    }
+
+    bool Path(std::string& out) {
+        if (AtEnd()) return false;
+        out.assign(tokens_[pos_].text);
+        ++pos_;
+        return !out.empty();
+    }
+
+private:
+    std::vector<Token> tokens_;
+    std::size_t pos_ = 0;
+};
+
+ParsedCommand Fail(std::string why) { return ParsedCommand{std::nullopt, std::move(why)}; }
+
+ParsedCommand ParseOpen(Parser& p, DeviceCommand& c) {
+    if (!p.Path(c.path)) return Fail("open needs a file");
+    bool sawType = false;
+    bool sawAlias = false;
+    while (!p.AtEnd()) {
+        if (!sawType && p.Accept("type")) {
+            sawType = true;
+            if (!p.Accept("mpegvideo")) return Fail("only type mpegvideo is supported");
+        } else if (!sawAlias && p.Accept("alias")) {
+            sawAlias = true;
+            std::string_view alias;
+            if (!p.Word(alias)) return Fail("alias needs a name");
+            c.alias.assign(alias);
+        } else {
+            return Fail("unexpected word after open");
+        }
+    }
+    if (!sawAlias) c.alias = c.path;
+    return ParsedCommand{c, {}};
+}
+
+}  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    }
+    return true;
+}
+
+ParsedCommand ParseDeviceCommand(std::string_view text) {
+    if (text.size() > kMaxCommandLength) return Fail("command too long");
+    for (char ch : text) {
+        // Line breaks and NUL never belong to a command; a NUL would also cut the path
+        // handed to the C library.
+        if (ch == '\0' || ch == '\n' || ch == '\r') return Fail("control character in command");
+    }
+    std::vector<Token> tokens;
+    std::string error;
+    if (!Tokenize(text, tokens, error)) return Fail(error);
+    Parser p(std::move(tokens));
+
+    DeviceCommand c;
+    if (p.Accept("open")) {
+        c.verb = DeviceVerb::Open;
+        return ParseOpen(p, c);
+    }
+
+    struct VerbName {
+        std::string_view name;
+        DeviceVerb verb;
+    };
+    static constexpr VerbName kVerbs[] = {
+        {"close", DeviceVerb::Close}, {"stop", DeviceVerb::Stop},     {"play", DeviceVerb::Play},
+        {"pause", DeviceVerb::Pause}, {"seek", DeviceVerb::Seek},     {"status", DeviceVerb::Status},
+        {"set", DeviceVerb::Set},     {"window", DeviceVerb::Window}, {"where", DeviceVerb::Where},
+        {"put", DeviceVerb::Put},
+    };
+    bool known = false;
+    for (const VerbName& v : kVerbs) {
+        if (p.Accept(v.name)) {
+            c.verb = v.verb;
+            known = true;
+            break;
+        }
+    }
+    if (!known) return Fail("unknown command");
+
+    std::string_view alias;
+    if (!p.Word(alias)) return Fail("missing alias");
+    c.alias.assign(alias);
+
+    switch (c.verb) {
+        case DeviceVerb::Close:
+        case DeviceVerb::Stop:
+        case DeviceVerb::Pause:
+            break;
+        case DeviceVerb::Play:
+            if (p.Accept("from")) {
+                c.hasFrom = true;
+                if (!p.Number(c.from)) return Fail("play from needs a number");
+            }
+            break;
+        case DeviceVerb::Seek:
+            if (!p.Accept("to")) return Fail("seek needs 'to'");
+            if (p.Accept("start")) {
+                c.seekTarget = SeekTarget::Start;
+            } else if (p.Accept("end")) {
+                c.seekTarget = SeekTarget::End;
+            } else if (!p.Number(c.to)) {
+                return Fail("seek to needs a number, start or end");
+            }
+            break;
+        case DeviceVerb::Status:
+            if (p.Accept("position")) {
+                c.item = StatusItem::Position;
+            } else if (p.Accept("length")) {
+                c.item = StatusItem::Length;
+            } else if (p.Accept("mode")) {
+                c.item = StatusItem::Mode;
+            } else if (p.Accept("time") && p.Accept("format")) {
+                c.item = StatusItem::TimeFormat;
+            } else {
+                return Fail("unknown status item");
+            }
+            break;
+        case DeviceVerb::Set:
+            if (!(p.Accept("time") && p.Accept("format"))) return Fail("set needs 'time format'");
+            if (p.Accept("frames")) {
+                c.format = TimeFormat::Frames;
+            } else if (p.Accept("milliseconds") || p.Accept("ms")) {
+                c.format = TimeFormat::Milliseconds;
+            } else {
+                return Fail("unknown time format");
+            }
+            break;
+        case DeviceVerb::Window:
+            if (!p.Accept("handle")) return Fail("window needs 'handle'");
+            if (p.Accept("default")) {
+                c.defaultWindow = true;
+                if (p.Accept("state")) {
+                    if (!p.Accept("minimized")) return Fail("only state minimized is supported");
+                    c.minimized = true;
+                }
+            } else if (!p.Number(c.handle)) {
+                return Fail("window handle needs a number or default");
+            }
+            break;
+        case DeviceVerb::Where:
+            if (!p.Accept("destination")) return Fail("where needs 'destination'");
+            break;
+        case DeviceVerb::Put:
+            if (!p.Accept("destination")) return Fail("put needs 'destination'");
+            if (p.Accept("at")) {
+                c.hasRect = true;
+                for (int32_t& v : c.rect) {
+                    if (!p.Number(v)) return Fail("put destination at needs four numbers");
+                }
+                if (c.rect[2] < 0 || c.rect[3] < 0) return Fail("negative destination size");
+            }
+            break;
+        case DeviceVerb::Open:
+            break;
+    }
+    if (!p.AtEnd()) return Fail("unexpected words at the end");
+    return ParsedCommand{c, {}};
+}
+
+std::string FormatDeviceCommand(const DeviceCommand& c) {
+    switch (c.verb) {
+        case DeviceVerb::Open: {
+            std::string s = "open \"" + c.path + "\" type mpegvideo";
+            if (c.alias != c.path) s += " alias " + c.alias;
+            return s;
+        }
+        case DeviceVerb::Close: return "close " + c.alias;
+        case DeviceVerb::Stop: return "stop " + c.alias;
+        case DeviceVerb::Pause: return "pause " + c.alias;
+        case DeviceVerb::Play:
+            return "play " + c.alias + (c.hasFrom ? " from " + std::to_string(c.from) : "");
+        case DeviceVerb::Seek:
+            switch (c.seekTarget) {
+                case SeekTarget::Start: return "seek " + c.alias + " to start";
+                case SeekTarget::End: return "seek " + c.alias + " to end";
+                case SeekTarget::Number: return "seek " + c.alias + " to " + std::to_string(c.to);
+            }
+            break;
+        case DeviceVerb::Status: {
+            static constexpr const char* kItems[] = {"position", "length", "mode", "time format"};
+            return "status " + c.alias + " " + kItems[static_cast<int>(c.item)];
+        }
+        case DeviceVerb::Set:
+            return "set " + c.alias + " time format " +
+                   (c.format == TimeFormat::Frames ? "frames" : "milliseconds");
+        case DeviceVerb::Window:
+            if (c.defaultWindow) {
+                return "window " + c.alias + " handle default" + (c.minimized ? " state minimized" : "");
+            }
+            return "window " + c.alias + " handle " + std::to_string(c.handle);
+        case DeviceVerb::Where: return "where " + c.alias + " destination";
+        case DeviceVerb::Put: {
+            std::string s = "put " + c.alias + " destination";
+            if (c.hasRect) {
+                s += " at";
+                for (int32_t v : c.rect) s += " " + std::to_string(v);
+            }
+            return s;
+        }
+    }
+    return {};
+}

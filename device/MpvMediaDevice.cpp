@@ -1,0 +1,741 @@
+#include "device/MpvMediaDevice.h"
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "device/DeviceCommand.h"
+#include "device/ProcessWaveVolume.h"
+#include "device/VideoHost.h"
+#include "platform/Log.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Largest picture rendered, per side; a larger destination is drawn scaled up by the host.
+constexpr int kMaxRenderSide = 8192;
+// Bound for waiting until the render thread has drawn a frame for a new place or position.
+constexpr int kFrameWaitMs = 500;
+
+std::string NumberText(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    return std::string(buf, r.ptr);
+}
+
+int ClampToInt(double v) {
+    if (!(v == v)) return 0;  // NaN
+    if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+// ---------------------------------------------------------------------------------------
+// Owners of libmpv objects. Declared in the Engine in construction order, so destruction
+// runs: render thread (stop, clear the update callback), render context (free), event
+// thread (stop), handle (terminate and destroy).
+
+struct MpvHandleDeleter {
+    void operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
+};
+using MpvHandle = std::unique_ptr<mpv_handle, MpvHandleDeleter>;
+
+struct RenderContextDeleter {
+    void operator()(mpv_render_context* ctx) const { mpv_render_context_free(ctx); }
+};
+using RenderContext = std::unique_ptr<mpv_render_context, RenderContextDeleter>;
+
+// Counts libmpv's events. The only thread that calls mpv_wait_event on the handle.
+class EventPump {
+public:
+    struct Counters {
+        uint64_t fileLoaded = 0;
+        uint64_t endFiles = 0;
+        uint64_t seeks = 0;
+        uint64_t restarts = 0;
+        bool restartAfterLastSeek = true;  // a PLAYBACK_RESTART followed the latest SEEK
+        int lastEndReason = 0;
+        int lastEndError = 0;
+    };
+
+    explicit EventPump(mpv_handle* handle) : handle_(handle), thread_([this] { Run(); }) {}
+
+    ~EventPump() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        mpv_wakeup(handle_);
+        thread_.join();
+    }
+
+    Counters Snapshot() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return counters_;
+    }
+
+    // Waits until `done(counters)` holds; false on timeout.
+    template <class Pred>
+    bool WaitFor(Pred done, int timeoutMs, Counters* seen = nullptr) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const bool ok = cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done(counters_); });
+        if (seen != nullptr) *seen = counters_;
+        return ok;
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            mpv_event* e = mpv_wait_event(handle_, -1);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (quit_ || e->event_id == MPV_EVENT_SHUTDOWN) break;
+            switch (e->event_id) {
+                case MPV_EVENT_FILE_LOADED:
+                    ++counters_.fileLoaded;
+                    break;
+                case MPV_EVENT_END_FILE: {
+                    const auto* ef = static_cast<const mpv_event_end_file*>(e->data);
+                    ++counters_.endFiles;
+                    counters_.lastEndReason = ef != nullptr ? ef->reason : 0;
+                    counters_.lastEndError = ef != nullptr ? ef->error : 0;
+                    break;
+                }
+                case MPV_EVENT_SEEK:
+                    ++counters_.seeks;
+                    counters_.restartAfterLastSeek = false;
+                    break;
+                case MPV_EVENT_PLAYBACK_RESTART:
+                    ++counters_.restarts;
+                    counters_.restartAfterLastSeek = true;
+                    break;
+                case MPV_EVENT_LOG_MESSAGE: {
+                    const auto* m = static_cast<const mpv_event_log_message*>(e->data);
+                    std::string line = std::string("mpv [") + m->prefix + "] " + m->text;
+                    while (!line.empty() && line.back() == '\n') line.pop_back();
+                    LogLine(line);
+                    break;
+                }
+                default:
+                    break;
+            }
+            cv_.notify_all();
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = true;
+        cv_.notify_all();
+    }
+
+    mpv_handle* handle_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    Counters counters_;
+    bool quit_ = false;
+    std::thread thread_;  // last: starts once everything above exists
+};
+
+// Renders frames on a thread of its own, woken by libmpv's update callback (which only
+// sets a flag) and by redraw requests of the command thread. Frames go to the attached
+// host surface at the destination size, or are consumed without drawing when none is.
+class Renderer {
+public:
+    Renderer(mpv_render_context* ctx, const void* owner) : ctx_(ctx), owner_(owner) {
+        thread_ = std::thread([this] { Run(); });
+        mpv_render_context_set_update_callback(ctx_, &Renderer::OnUpdate, this);
+    }
+
+    ~Renderer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+        // libmpv holds its own lock while calling back: after this, no callback runs.
+        mpv_render_context_set_update_callback(ctx_, nullptr, nullptr);
+    }
+
+    struct Progress {
+        uint64_t started = 0;    // render passes begun
+        uint64_t completed = 0;  // render passes finished (frame handed to the host)
+    };
+
+    Progress Snapshot() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return Progress{started_, completed_};
+    }
+
+    // New target (null surface: none); a redraw follows. Returns the redraw's ticket.
+    uint64_t SetTarget(std::shared_ptr<HostSurface> surface, DestinationRect destination) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        surface_ = std::move(surface);
+        destination_ = destination;
+        cv_.notify_all();
+        return ++redrawTicket_;
+    }
+
+    bool HasTarget() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return surface_ != nullptr;
+    }
+
+    uint64_t RequestRedraw() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cv_.notify_all();
+        return ++redrawTicket_;
+    }
+
+    // Waits until the redraw `ticket` has been served.
+    bool WaitRedraw(uint64_t ticket, int timeoutMs) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return servedTicket_ >= ticket; });
+    }
+
+    // Waits until a pass that began before `startedAtMost` passes... see the seek code.
+    bool WaitCompleted(uint64_t atLeast, int timeoutMs) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return completed_ >= atLeast; });
+    }
+
+private:
+    static void OnUpdate(void* self) {
+        auto* r = static_cast<Renderer*>(self);
+        {
+            std::lock_guard<std::mutex> lock(r->mutex_);
+            r->updatePending_ = true;
+        }
+        r->cv_.notify_all();
+    }
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            cv_.wait(lock, [&] { return quit_ || updatePending_ || redrawTicket_ > servedTicket_; });
+            if (quit_) return;
+            const bool redraw = redrawTicket_ > servedTicket_;
+            const uint64_t ticket = redrawTicket_;
+            updatePending_ = false;
+            std::shared_ptr<HostSurface> surface = surface_;
+            const DestinationRect destination = destination_;
+            ++started_;
+            lock.unlock();
+
+            const uint64_t flags = mpv_render_context_update(ctx_);
+            if ((flags & MPV_RENDER_UPDATE_FRAME) != 0 || redraw) Render(surface.get(), destination);
+
+            lock.lock();
+            ++completed_;
+            servedTicket_ = std::max(servedTicket_, ticket);
+            cv_.notify_all();
+        }
+    }
+
+    std::shared_ptr<VideoFrame> FreeFrame(int width, int height) {
+        // A frame is free when only the pool holds it (not the host, not a paint in progress).
+        for (auto& f : pool_) {
+            if (f.use_count() == 1 && f->width() == width && f->height() == height) return f;
+        }
+        auto frame = std::make_shared<VideoFrame>(width, height);
+        pool_.erase(std::remove_if(pool_.begin(), pool_.end(),
+                                   [&](const std::shared_ptr<VideoFrame>& f) {
+                                       return f.use_count() == 1 && (f->width() != width || f->height() != height);
+                                   }),
+                    pool_.end());
+        if (pool_.size() < 4) pool_.push_back(frame);
+        return frame;
+    }
+
+    void Render(HostSurface* surface, DestinationRect destination) {
+        int width = 0;
+        int height = 0;
+        if (surface != nullptr) {
+            const double ratio = surface->DevicePixelRatio();
+            width = std::min(kMaxRenderSide, static_cast<int>(std::lround(destination.width * ratio)));
+            height = std::min(kMaxRenderSide, static_cast<int>(std::lround(destination.height * ratio)));
+        }
+        if (surface == nullptr || width <= 0 || height <= 0) {
+            // Nobody shows the picture: consume the frame so playback goes on.
+            if (!scratch_) scratch_ = std::make_shared<VideoFrame>(16, 16);
+            int size[2] = {16, 16};
+            size_t stride = scratch_->stride();
+            int skip = 1;
+            mpv_render_param params[] = {
+                {MPV_RENDER_PARAM_SW_SIZE, size},
+                {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+                {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                {MPV_RENDER_PARAM_SW_POINTER, scratch_->data()},
+                {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+                {MPV_RENDER_PARAM_INVALID, nullptr},
+            };
+            mpv_render_context_render(ctx_, params);
+            return;
+        }
+        std::shared_ptr<VideoFrame> frame = FreeFrame(width, height);
+        int size[2] = {width, height};
+        size_t stride = frame->stride();
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SW_SIZE, size},
+            {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+            {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+            {MPV_RENDER_PARAM_SW_POINTER, frame->data()},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (mpv_render_context_render(ctx_, params) < 0) return;
+        // libmpv writes the padding byte as 0; the host's format wants it opaque.
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(frame->data() + static_cast<size_t>(y) * stride);
+            for (int x = 0; x < width; ++x) row[x] |= 0xff000000u;
+        }
+        surface->Publish(owner_, destination, std::move(frame));
+    }
+
+    mpv_render_context* ctx_;
+    const void* owner_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool quit_ = false;
+    bool updatePending_ = false;
+    uint64_t redrawTicket_ = 0;
+    uint64_t servedTicket_ = 0;
+    uint64_t started_ = 0;
+    uint64_t completed_ = 0;
+    std::shared_ptr<HostSurface> surface_;
+    DestinationRect destination_;
+    // Render thread only.
+    std::vector<std::shared_ptr<VideoFrame>> pool_;
+    std::shared_ptr<VideoFrame> scratch_;
+    std::thread thread_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+class MpvMediaDevice::Engine {
+public:
+    explicit Engine(const MediaDeviceOptions& options) : options_(options) {
+        handle_.reset(mpv_create());
+        if (!handle_) {
+            LogLine("device: mpv_create failed (is LC_NUMERIC \"C\"?)");
+            return;
+        }
+        SetOptions();
+        if (mpv_initialize(handle_.get()) < 0) {
+            LogLine("device: mpv_initialize failed");
+            handle_.reset();
+            return;
+        }
+        if (LogEnabled()) mpv_request_log_messages(handle_.get(), "warn");
+        events_ = std::make_unique<EventPump>(handle_.get());
+
+        // The render context must exist before the first file loads, or video is disabled.
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context* ctx = nullptr;
+        if (mpv_render_context_create(&ctx, handle_.get(), params) < 0) {
+            LogLine("device: mpv_render_context_create failed");
+            events_.reset();
+            handle_.reset();
+            return;
+        }
+        renderContext_.reset(ctx);
+        renderer_ = std::make_unique<Renderer>(ctx, this);
+        volumeToken_ = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
+    }
+
+    ~Engine() {
+        if (volumeToken_ != 0) ProcessWaveVolume::Unsubscribe(volumeToken_);
+        if (open_) CloseMedia();
+        // Members go in reverse order of declaration: see the owners above.
+    }
+
+    bool Ready() const { return renderer_ != nullptr; }
+
+    DeviceReply Execute(const std::string& text) {
+        std::lock_guard<std::mutex> lock(commandMutex_);
+        ParsedCommand parsed = ParseDeviceCommand(text);
+        if (!parsed.command) return Fail(text, parsed.error);
+        if (!Ready()) return Fail(text, "libmpv is not available");
+        const DeviceCommand& c = *parsed.command;
+        if (c.verb == DeviceVerb::Open) return Open(text, c);
+        if (!open_) return Fail(text, "nothing is open");
+        if (!EqualsNoCase(c.alias, alias_)) return Fail(text, "unknown alias");
+
+        switch (c.verb) {
+            case DeviceVerb::Open: break;
+            case DeviceVerb::Close:
+                CloseMedia();
+                return Ok();
+            case DeviceVerb::Stop:
+                SetPause(true);
+                mode_ = Mode::Stopped;
+                return Ok();
+            case DeviceVerb::Pause:
+                if (AtEnd()) return Ok();  // nothing left to pause: stays "stopped"
+                SetPause(true);
+                mode_ = Mode::Paused;
+                return Ok();
+            case DeviceVerb::Play:
+                if (c.hasFrom && !SeekTo(c.from)) return Fail(text, "seek failed");
+                if (AtEnd()) return Ok();  // nothing left to play
+                SetPause(false);
+                mode_ = Mode::Playing;
+                return Ok();
+            case DeviceVerb::Seek: {
+                bool ok = false;
+                switch (c.seekTarget) {
+                    case SeekTarget::Start: ok = SeekTo(0); break;
+                    case SeekTarget::End: ok = SeekTo(INT_MAX); break;
+                    case SeekTarget::Number: ok = SeekTo(c.to); break;
+                }
+                mode_ = Mode::Stopped;
+                return ok ? Ok() : Fail(text, "seek failed");
+            }
+            case DeviceVerb::Status:
+                return Status(text, c.item);
+            case DeviceVerb::Set:
+                if (c.format == TimeFormat::Frames && !hasPicture_) {
+                    return Fail(text, "frames need a picture");
+                }
+                format_ = c.format;
+                return Ok();
+            case DeviceVerb::Window:
+                return Window(text, c);
+            case DeviceVerb::Where:
+                if (!hasPicture_) return Fail(text, "no picture");
+                return Ok(std::to_string(destination_.x) + " " + std::to_string(destination_.y) + " " +
+                          std::to_string(destination_.width) + " " + std::to_string(destination_.height));
+            case DeviceVerb::Put:
+                if (!hasPicture_) return Fail(text, "no picture");
+                destination_ = c.hasRect ? DestinationRect{c.rect[0], c.rect[1], c.rect[2], c.rect[3]}
+                                         : DestinationRect{0, 0, naturalWidth_, naturalHeight_};
+                if (host_) {
+                    host_->SetDestination(this, destination_);
+                    renderer_->WaitRedraw(renderer_->SetTarget(host_, destination_), kFrameWaitMs);
+                }
+                return Ok();
+        }
+        return Fail(text, "unhandled command");
+    }
+
+private:
+    enum class Mode { Stopped, Playing, Paused };
+
+    static DeviceReply Ok(std::string text = {}) { return DeviceReply{true, std::move(text)}; }
+
+    static DeviceReply Fail(const std::string& command, const std::string& why) {
+        if (LogEnabled()) LogLine("device: \"" + command + "\" failed: " + why);
+        return DeviceReply{false, {}};
+    }
+
+    void SetOption(const char* name, const std::string& value) {
+        if (mpv_set_option_string(handle_.get(), name, value.c_str()) < 0) {
+            LogLine(std::string("device: option ") + name + "=" + value + " refused");
+        }
+    }
+
+    void SetOptions() {
+        SetOption("vo", "libmpv");
+        // Nothing of a user's mpv setup takes part: no config, scripts, key bindings, OSD,
+        // subtitles, cover art as a picture, remembered positions, playlists or URLs.
+        SetOption("config", "no");
+        SetOption("load-scripts", "no");
+        SetOption("osc", "no");
+        SetOption("ytdl", "no");
+        SetOption("load-stats-overlay", "no");
+        SetOption("load-osd-console", "no");
+        SetOption("load-auto-profiles", "no");
+        SetOption("input-default-bindings", "no");
+        SetOption("input-vo-keyboard", "no");
+        SetOption("input-terminal", "no");
+        SetOption("terminal", "no");
+        SetOption("osd-level", "0");
+        SetOption("sub-auto", "no");
+        SetOption("sid", "no");
+        SetOption("audio-display", "no");
+        SetOption("cover-art-auto", "no");
+        SetOption("resume-playback", "no");
+        SetOption("save-position-on-quit", "no");
+        SetOption("access-references", "no");
+        SetOption("load-unsafe-playlists", "no");
+        // Device behaviour: stay on the last picture at the end, exact seeks that land on
+        // the requested frame in index-less MPEG streams, the destination filled exactly.
+        SetOption("idle", "yes");
+        SetOption("keep-open", "yes");
+        SetOption("pause", "yes");
+        SetOption("hr-seek", "yes");
+        SetOption("hr-seek-demuxer-offset", "1.0");
+        SetOption("keepaspect", "no");
+        SetOption("zimg-scaler", "bilinear");
+        SetOption("audio-client-name", "velkaf");
+        if (!options_.audioOutput.empty()) SetOption("ao", options_.audioOutput);
+        if (!options_.pcmCaptureFile.empty()) {
+            SetOption("ao-pcm-file", options_.pcmCaptureFile);
+            SetOption("ao-pcm-waveheader", "no");
+            SetOption("audio-format", "s16");
+        }
+        SetOption("audio-fallback-to-null", "yes");
+        SetOption("volume-max", "100");
+        SetOption("volume", NumberText(MpvVolume(ProcessWaveVolume::Current())));
+    }
+
+    // libmpv's gain is (volume / 100)^3; a linear factor g needs volume = 100 * cbrt(g).
+    static double MpvVolume(uint32_t wave) { return 100.0 * std::cbrt(ProcessWaveVolume::AmplitudeFactor(wave)); }
+
+    void ApplyVolume(uint32_t wave) {
+        if (!handle_) return;
+        double v = MpvVolume(wave);
+        mpv_set_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &v);
+    }
+
+    void SetPause(bool pause) {
+        int flag = pause ? 1 : 0;
+        mpv_set_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &flag);
+    }
+
+    bool GetDouble(const char* name, double& out) {
+        return mpv_get_property(handle_.get(), name, MPV_FORMAT_DOUBLE, &out) >= 0;
+    }
+
+    bool GetInt(const char* name, int64_t& out) {
+        return mpv_get_property(handle_.get(), name, MPV_FORMAT_INT64, &out) >= 0;
+    }
+
+    // At the end (reached by playing, or by a seek to the length): position = length,
+    // mode "stopped".
+    bool AtEnd() {
+        if (!atEnd_) {
+            int eof = 0;
+            if (mpv_get_property(handle_.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
+                atEnd_ = true;
+            }
+        }
+        if (atEnd_) mode_ = Mode::Stopped;
+        return atEnd_;
+    }
+
+    int Length() const { return format_ == TimeFormat::Frames ? lengthFrames_ : lengthMs_; }
+
+    DeviceReply Open(const std::string& text, const DeviceCommand& c) {
+        if (open_) CloseMedia();
+        std::error_code ec;
+        std::filesystem::path path(c.path);
+        if (path.is_relative()) {
+            const std::filesystem::path cwd = std::filesystem::current_path(ec);
+            if (ec) return Fail(text, "no current directory");
+            path = cwd / path;
+        }
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Fail(text, "no such file");
+
+        SetPause(true);
+        const EventPump::Counters before = events_->Snapshot();
+        const std::string file = path.string();
+        const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
+        if (mpv_command(handle_.get(), cmd) < 0) return Fail(text, "loadfile refused");
+
+        EventPump::Counters seen;
+        const bool done = events_->WaitFor(
+            [&](const EventPump::Counters& n) {
+                return n.endFiles > before.endFiles || (n.fileLoaded > before.fileLoaded && n.restarts > before.restarts);
+            },
+            options_.openTimeoutMs, &seen);
+        if (!done || seen.endFiles > before.endFiles) {
+            UnloadFile();
+            return Fail(text, done ? "the file did not open (error " + std::to_string(seen.lastEndError) + ")"
+                                   : "open timed out");
+        }
+
+        double duration = 0;
+        GetDouble("duration", duration);
+        int64_t w = 0;
+        int64_t h = 0;
+        hasPicture_ = GetInt("dwidth", w) && GetInt("dheight", h) && w > 0 && h > 0;
+        naturalWidth_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(w, INT_MAX)) : 0;
+        naturalHeight_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(h, INT_MAX)) : 0;
+        t0_ = 0;
+        GetDouble("time-pos", t0_);
+        fps_ = 0;
+        if (hasPicture_ && !(GetDouble("container-fps", fps_) && fps_ > 0 && fps_ < 1000)) {
+            if (!(GetDouble("estimated-vf-fps", fps_) && fps_ > 0 && fps_ < 1000)) fps_ = 25.0;
+        }
+        const double span = std::max(0.0, duration - t0_);
+        lengthMs_ = std::max(0, ClampToInt(std::llround(span * 1000.0)));
+        lengthFrames_ = hasPicture_ ? std::max(0, ClampToInt(std::llround(span * fps_))) : lengthMs_;
+
+        open_ = true;
+        alias_ = c.alias;
+        format_ = TimeFormat::Milliseconds;
+        mode_ = Mode::Stopped;
+        atEnd_ = false;
+        destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
+        if (LogEnabled()) {
+            LogLine("device: opened " + file + ": " + std::to_string(lengthMs_) + " ms, " +
+                    std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
+                    std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
+        }
+        return Ok();
+    }
+
+    void UnloadFile() {
+        const EventPump::Counters before = events_->Snapshot();
+        const char* cmd[] = {"stop", nullptr};
+        if (mpv_command(handle_.get(), cmd) < 0) return;
+        // Bounded: a "stop" while idle sends no END_FILE.
+        events_->WaitFor([&](const EventPump::Counters& n) { return n.endFiles > before.endFiles; },
+                         options_.closeTimeoutMs);
+    }
+
+    void CloseMedia() {
+        DetachHost();
+        UnloadFile();
+        open_ = false;
+        alias_.clear();
+        hasPicture_ = false;
+        atEnd_ = false;
+        mode_ = Mode::Stopped;
+        format_ = TimeFormat::Milliseconds;
+        lengthMs_ = lengthFrames_ = 0;
+        naturalWidth_ = naturalHeight_ = 0;
+        destination_ = DestinationRect{};
+    }
+
+    void DetachHost() {
+        if (!host_) return;
+        renderer_->SetTarget(nullptr, DestinationRect{});
+        host_->Detach(this);
+        host_.reset();
+    }
+
+    DeviceReply Window(const std::string& text, const DeviceCommand& c) {
+        if (c.defaultWindow) {
+            DetachHost();
+            return Ok();
+        }
+        std::shared_ptr<HostSurface> host = VideoHostRegistry::Find(c.handle);
+        if (!host) return Fail(text, "no video host " + std::to_string(c.handle));
+        if (host != host_) DetachHost();
+        host_ = std::move(host);
+        host_->Attach(this, destination_);
+        const uint64_t ticket = renderer_->SetTarget(host_, destination_);
+        if (hasPicture_) renderer_->WaitRedraw(ticket, kFrameWaitMs);
+        return Ok();
+    }
+
+    // Seeks to `value` in the current time format, exactly, and leaves the device paused
+    // there. At or past the length: the end (the last frame for media with a picture).
+    bool SeekTo(int value) {
+        SetPause(true);
+        const int length = Length();
+        double target = 0;
+        bool toEnd = false;
+        if (value >= length) {
+            toEnd = true;
+            if (!hasPicture_) {
+                atEnd_ = true;  // no picture to show: nothing more to decode
+                return true;
+            }
+            target = t0_ + std::max(0, lengthFrames_ - 1) / fps_;
+        } else {
+            const int v = std::max(0, value);
+            target = t0_ + (format_ == TimeFormat::Frames ? v / fps_ : v / 1000.0);
+        }
+
+        const EventPump::Counters before = events_->Snapshot();
+        const Renderer::Progress renderBefore = renderer_->Snapshot();
+        const std::string where = NumberText(target);
+        const char* cmd[] = {"seek", where.c_str(), "absolute+exact", nullptr};
+        if (mpv_command(handle_.get(), cmd) < 0) return false;
+        const bool done = events_->WaitFor(
+            [&](const EventPump::Counters& n) {
+                return n.endFiles > before.endFiles || (n.seeks > before.seeks && n.restartAfterLastSeek);
+            },
+            options_.seekTimeoutMs);
+        if (!done) {
+            LogLine("device: seek to " + where + " timed out");
+            return false;
+        }
+        atEnd_ = toEnd;
+        if (hasPicture_) {
+            // libmpv hands the new frame to the render thread before it reports the restart;
+            // wait until that pass has put it in the host.
+            const Renderer::Progress now = renderer_->Snapshot();
+            renderer_->WaitCompleted(std::max(now.started, renderBefore.completed + 1), kFrameWaitMs);
+        }
+        return true;
+    }
+
+    DeviceReply Status(const std::string& text, StatusItem item) {
+        switch (item) {
+            case StatusItem::Length:
+                return Ok(std::to_string(Length()));
+            case StatusItem::TimeFormat:
+                return Ok(format_ == TimeFormat::Frames ? "frames" : "milliseconds");
+            case StatusItem::Mode:
+                AtEnd();
+                return Ok(mode_ == Mode::Playing ? "playing" : mode_ == Mode::Paused ? "paused" : "stopped");
+            case StatusItem::Position: {
+                if (AtEnd()) return Ok(std::to_string(Length()));
+                double t = t0_;
+                GetDouble("time-pos", t);
+                const double since = std::max(0.0, t - t0_);
+                const long long v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(since * fps_ + 0.5))
+                                                                  : std::llround(since * 1000.0);
+                return Ok(std::to_string(std::clamp<long long>(v, 0, Length())));
+            }
+        }
+        return Fail(text, "unknown status item");
+    }
+
+    MediaDeviceOptions options_;
+    std::mutex commandMutex_;
+
+    // Owners, in construction order; destroyed in reverse (see above).
+    MpvHandle handle_;
+    std::unique_ptr<EventPump> events_;
+    RenderContext renderContext_;
+    std::unique_ptr<Renderer> renderer_;
+    int volumeToken_ = 0;
+
+    // The open medium (command thread only).
+    bool open_ = false;
+    std::string alias_;
+    bool hasPicture_ = false;
+    int naturalWidth_ = 0;
+    int naturalHeight_ = 0;
+    double t0_ = 0;    // time of the first frame, seconds: the origin of positions
+    double fps_ = 0;   // frames per second (media with a picture)
+    int lengthMs_ = 0;
+    int lengthFrames_ = 0;  // equals lengthMs_ without a picture
+    TimeFormat format_ = TimeFormat::Milliseconds;
+    Mode mode_ = Mode::Stopped;
+    bool atEnd_ = false;
+    DestinationRect destination_;
+    std::shared_ptr<HostSurface> host_;
+};
+
+// ---------------------------------------------------------------------------------------
+
+MpvMediaDevice::MpvMediaDevice(const MediaDeviceOptions& options) : engine_(std::make_unique<Engine>(options)) {}
+
+MpvMediaDevice::~MpvMediaDevice() = default;
+
+bool MpvMediaDevice::Ready() const { return engine_->Ready(); }
+
+std::string MpvMediaDevice::SendString(const std::string& command) { return engine_->Execute(command).text; }
+
+DeviceReply MpvMediaDevice::Execute(const std::string& command) { return engine_->Execute(command); }

@@ -1,0 +1,79 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "platform/MediaDevice.h"
+
+// Settings of one device. The player uses the defaults; tests choose the audio output.
+struct MediaDeviceOptions {
+    // Audio outputs in libmpv's "ao" syntax; empty: the machine's usual outputs. Whatever is
+    // chosen, a machine where no output opens plays through the null output, silently and at
+    // the right speed.
+    std::string audioOutput;
+    // With audioOutput "pcm": the played samples, signed 16-bit, are written to this file.
+    std::string pcmCaptureFile;
+    // Bounds of the synchronous commands, in milliseconds.
+    int openTimeoutMs = 5000;
+    int seekTimeoutMs = 3000;
+    int closeTimeoutMs = 2000;
+};
+
+struct DeviceReply {
+    bool ok = false;   // the command took effect
+    std::string text;  // the reply; empty for commands that have none
+};
+
+// The media device on libmpv: the mpegvideo-style command strings of the player (see
+// DeviceCommand.h) for one alias at a time.
+//
+// Replies: "status ... position|length" a decimal number in the current time format;
+// "status ... mode" "playing", "paused" or "stopped"; "status ... time format" "frames" or
+// "milliseconds"; "where ... destination" "x y w h". Every other command answers empty
+// when it succeeds, as the MediaDevice contract has it; failures (malformed or unknown
+// commands, a wrong alias, nothing open, a file that does not open, a refused time format,
+// an unknown host) answer empty too and are logged (VELKAF_LOG=1). Execute tells success
+// and failure apart for the device shell and tests.
+//
+// Behaviour:
+// - open is synchronous and bounded by openTimeoutMs: on return the media is stopped at 0,
+//   length, frame rate and picture size are known. An open while another medium is open
+//   closes that one first. Relative paths resolve against the current directory; only
+//   regular files are opened (no URLs, no playlists).
+// - Time format: milliseconds after open; frames only for media with a picture. Frame n
+//   starts at t0 + n / fps, where t0 is the first frame's time; seeks are exact, so a seek
+//   to frame n shows frame n. Positions are measured from t0.
+// - seek leaves the device stopped at the new position, showing that frame; a seek to the
+//   length or beyond stops at the end. stop keeps the position. pause at the end keeps
+//   "stopped"; play at the end does nothing.
+// - At the end the device stays open on the last picture, reports "stopped" and its
+//   position equals its length.
+// - window handle n attaches the picture to the VideoHostRegistry host n; handle default
+//   (with or without "state minimized") detaches it. put destination sets the rectangle in
+//   the host (bare "put ... destination" restores the natural rectangle); the picture is
+//   rendered at that size on the device's render thread. Both return once the host holds
+//   a frame for the new place (bounded).
+// - The process-wide wave volume (ProcessWaveVolume) is applied as a linear amplitude
+//   factor, at once, to whatever plays.
+//
+// Threading: SendString/Execute are for the user-interface thread (they are serialised if
+// called from several). The device runs two threads of its own: one waits on libmpv's
+// events, one renders frames. libmpv's callbacks only post to them.
+class MpvMediaDevice final : public MediaDevice {
+public:
+    explicit MpvMediaDevice(const MediaDeviceOptions& options = {});
+    // Closes the medium, then: stops the render thread, clears libmpv's callbacks, frees
+    // the render context, stops the event thread, destroys the libmpv handle.
+    ~MpvMediaDevice() override;
+    MpvMediaDevice(const MpvMediaDevice&) = delete;
+    MpvMediaDevice& operator=(const MpvMediaDevice&) = delete;
+
+    // False when libmpv could not be started (then every command fails).
+    bool Ready() const;
+
+    std::string SendString(const std::string& command) override;
+    DeviceReply Execute(const std::string& command);
+
+private:
+    class Engine;
+    std::unique_ptr<Engine> engine_;
+};

@@ -1,0 +1,129 @@
+#include "device/VideoHost.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+
+namespace {
+constexpr std::size_t kAlignment = 64;
+
+std::size_t AlignUp(std::size_t n) { return (n + kAlignment - 1) / kAlignment * kAlignment; }
+}  // namespace
+
+VideoFrame::VideoFrame(int width, int height)
+    : width_(width > 0 ? width : 1),
+      height_(height > 0 ? height : 1),
+      stride_(AlignUp(static_cast<std::size_t>(width_) * 4)),
+      data_(static_cast<uint8_t*>(std::aligned_alloc(kAlignment, stride_ * static_cast<std::size_t>(height_)))) {
+    if (data_ == nullptr) throw std::bad_alloc();
+    std::memset(data_, 0, stride_ * static_cast<std::size_t>(height_));
+}
+
+VideoFrame::~VideoFrame() { std::free(data_); }
+
+uint32_t VideoFrame::Pixel(int x, int y) const {
+    uint32_t v = 0;
+    std::memcpy(&v, data_ + static_cast<std::size_t>(y) * stride_ + static_cast<std::size_t>(x) * 4, 4);
+    return v | 0xff000000u;
+}
+
+void HostSurface::SetRepaint(std::function<void()> repaint) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    repaint_ = std::move(repaint);
+}
+
+void HostSurface::SetDevicePixelRatio(double ratio) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    devicePixelRatio_ = ratio > 0 ? ratio : 1.0;
+}
+
+double HostSurface::DevicePixelRatio() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return devicePixelRatio_;
+}
+
+HostSurface::View HostSurface::Read() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return View{owner_ != nullptr, destination_, frame_};
+}
+
+uint64_t HostSurface::FramesPublished() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return published_;
+}
+
+void HostSurface::Attach(const void* owner, DestinationRect destination) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (owner_ != owner) frame_.reset();  // a new device starts from black, not another's picture
+    owner_ = owner;
+    destination_ = destination;
+    RepaintLocked();
+}
+
+void HostSurface::Detach(const void* owner) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (owner_ != owner) return;
+    owner_ = nullptr;
+    frame_.reset();
+    RepaintLocked();
+}
+
+bool HostSurface::AttachedTo(const void* owner) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return owner != nullptr && owner_ == owner;
+}
+
+void HostSurface::SetDestination(const void* owner, DestinationRect destination) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (owner_ != owner) return;
+    destination_ = destination;
+    RepaintLocked();
+}
+
+void HostSurface::Publish(const void* owner, DestinationRect destination,
+                          std::shared_ptr<const VideoFrame> frame) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (owner_ != owner || !(destination_ == destination)) return;
+    frame_ = std::move(frame);
+    ++published_;
+    RepaintLocked();
+}
+
+void HostSurface::RepaintLocked() {
+    if (repaint_) repaint_();
+}
+
+namespace {
+struct Registry {
+    std::mutex mutex;
+    std::map<int, std::shared_ptr<HostSurface>> hosts;
+    int nextId = 1;
+};
+
+Registry& TheRegistry() {
+    static Registry registry;
+    return registry;
+}
+}  // namespace
+
+int VideoHostRegistry::Register(std::shared_ptr<HostSurface> surface) {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const int id = r.nextId++;
+    r.hosts[id] = std::move(surface);
+    return id;
+}
+
+void VideoHostRegistry::Unregister(int id) {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.hosts.erase(id);
+}
+
+std::shared_ptr<HostSurface> VideoHostRegistry::Find(int id) {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.hosts.find(id);
+    return it == r.hosts.end() ? nullptr : it->second;
+}

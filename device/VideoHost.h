@@ -1,0 +1,97 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+// Where the media device's picture goes. A window that can show the picture owns a
+// HostSurface and registers it in the process-wide VideoHostRegistry under a numeric id, the
+// number the player writes in "window movie handle n". The device attaches to the surface,
+// tells it the destination rectangle and hands it finished frames from its render thread; the
+// window paints the latest frame at the destination, scaled, and everything else black.
+
+// One rendered picture: 4 bytes per pixel, B G R X in memory (QImage::Format_RGB32 on
+// little-endian), with X forced to 0xff. Rows start 64-byte aligned; stride is a multiple of 64.
+class VideoFrame {
+public:
+    VideoFrame(int width, int height);
+    ~VideoFrame();
+    VideoFrame(const VideoFrame&) = delete;
+    VideoFrame& operator=(const VideoFrame&) = delete;
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    std::size_t stride() const { return stride_; }
+    uint8_t* data() { return data_; }
+    const uint8_t* data() const { return data_; }
+    // Pixel (x, y) as 0xffRRGGBB.
+    uint32_t Pixel(int x, int y) const;
+
+private:
+    int width_;
+    int height_;
+    std::size_t stride_;
+    uint8_t* data_;
+};
+
+// Destination rectangle inside the host, in the host's logical pixels.
+struct DestinationRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const DestinationRect&) const = default;
+};
+
+// Shared between one host window (user-interface thread) and the device attached to it (its
+// command thread and its render thread). Every member is thread-safe; the lock is held only
+// for copies, never across a call into libmpv.
+class HostSurface {
+public:
+    struct View {
+        bool attached = false;
+        DestinationRect destination;
+        std::shared_ptr<const VideoFrame> frame;  // null until the first frame arrives
+    };
+
+    // Host side. `repaint` must only post a repaint (it runs on the device's render thread,
+    // under the surface lock); pass nullptr before the host goes away.
+    void SetRepaint(std::function<void()> repaint);
+    void SetDevicePixelRatio(double ratio);
+    View Read() const;
+    // Frames handed over since the surface was made (tests wait on it).
+    uint64_t FramesPublished() const;
+
+    // Device side. `owner` identifies the device, so a device that lost the surface to
+    // another one cannot detach it.
+    void Attach(const void* owner, DestinationRect destination);
+    void Detach(const void* owner);
+    bool AttachedTo(const void* owner) const;
+    void SetDestination(const void* owner, DestinationRect destination);
+    // Hands over a frame rendered for `destination`; ignored when the owner or the
+    // destination changed meanwhile (a stale frame never lands in the new rectangle).
+    void Publish(const void* owner, DestinationRect destination, std::shared_ptr<const VideoFrame> frame);
+    double DevicePixelRatio() const;
+
+private:
+    void RepaintLocked();
+
+    mutable std::mutex mutex_;
+    std::function<void()> repaint_;
+    double devicePixelRatio_ = 1.0;
+    const void* owner_ = nullptr;
+    DestinationRect destination_;
+    std::shared_ptr<const VideoFrame> frame_;
+    uint64_t published_ = 0;
+};
+
+// The process-wide table of hosts, like the window handles of a desktop. Ids start at 1 and
+// are never reused within a run. Thread-safe.
+class VideoHostRegistry {
+public:
+    static int Register(std::shared_ptr<HostSurface> surface);
+    static void Unregister(int id);
+    // Null when no host has that id.
+    static std::shared_ptr<HostSurface> Find(int id);
+};

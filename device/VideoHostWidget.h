@@ -1,0 +1,37 @@
+#pragma once
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+#include "device/VideoHost.h"
+
+// A window that can show the media device's picture. It registers itself in the
+// VideoHostRegistry when made and leaves it when destroyed; hostId() is the number the player
+// sends in "window movie handle n". It paints the latest frame at the device's destination
+// rectangle, scaled to it, and the rest black (all black while no device is attached).
+// Frames arrive on the device's render thread, which only posts a queued repaint here.
+// User-interface thread only; derive from it or embed it.
+class VideoHostWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit VideoHostWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~VideoHostWidget() override;
+
+    int hostId() const { return hostId_; }
+
+    // The host's pixels as the paint handler draws them now (black, the picture at the
+    // destination), at the widget's size in logical pixels. For tests and diagnostics.
+    QImage PaintedPixels();
+    // Frames the device has handed over so far.
+    uint64_t FramesReceived() const { return surface_->FramesPublished(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Paint(QPainter& painter, const QRect& area);
+
+    std::shared_ptr<HostSurface> surface_;
+    int hostId_ = 0;
+};

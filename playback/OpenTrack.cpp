@@ -1,0 +1,241 @@
+#include "playback/OpenTrack.h"
+
+#include <cstdio>
+
+#include "media/Id3v1Tag.h"
+#include "playback/MciSession.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+#include "player/PlayerState.h"
+#include "playlist/Playlist.h"
+#include "settings/Settings.h"
+
+namespace {
+
+// A field of the destination reply is collected in a 60-byte buffer.
+constexpr size_t kDestinationFieldLimit = 59;
+// The full-screen windows start 20 pixels above the screen; pictures shift down to match.
+constexpr int kFullScreenTopShift = 20;
+// Video size modes above this one put the picture on the desktop behind all windows.
+constexpr int kLastWindowedSizeMode = 5;
+
+std::string Format(const char* format, int a, int b, int c, int d) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, a, b, c, d);
+    return text;
+}
+
+// Lengths in both formats, then the display's format back (SelectTimeFormat switches only
+// when the device reports the other one).
+void MeasureLengths(PlaybackContext& c) {
+    c.mci.SelectTimeFormat(0);
+    c.state.lengthFrames = c.mci.QueryNumber("status movie length");
+    c.mci.SelectTimeFormat(1);
+    c.state.lengthMs = c.mci.QueryNumber("status movie length");
+    c.state.timeFormatMs = c.mci.SelectTimeFormat(c.state.timeFormatMs);
+}
+
+void ReadNaturalDestination(PlaybackContext& c) {
+    const std::string reply = c.mci.QueryText("where movie destination", kReplySize);
+    if (!reply.empty()) c.video.natural = ParseDestination(reply);
+}
+
+// Counts the components of an absolute folder ("/a/b/" has two) so that a partial change
+// into it can be told from a complete one.
+int FolderDepth(const std::string& folder) {
+    int depth = 0;
+    for (size_t i = 1; i < folder.size(); ++i)
+        if (folder[i] != '/' && folder[i - 1] == '/') ++depth;
+    return depth;
+}
+
+void StartPlaying(PlaybackContext& c) {
+    c.state.closed = 0;
+    c.state.paused = 0;
+    c.mci.Send("play movie");
+}
+
+void OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
+    PlayerState& s = c.state;
+    c.mci.Send(openCommand);
+    c.mci.Send("stop movie");
+    c.mci.Send("window movie handle default");
+    c.mci.Send("window movie handle " + std::to_string(c.host.FullScreenWindowId()));
+    ReadNaturalDestination(c);
+    c.video.fullScreen = FullScreenDestination(c.settings.fullScreenFit, s.screenWidth, s.screenHeight,
+                                               c.video.natural, c.video.fullScreen, c.video);
+    const VideoRect& d = c.video.fullScreen;
+    c.mci.Send(Format("put movie destination at %d %d %d %d", d.x, d.y + kFullScreenTopShift, d.width, d.height));
+    MeasureLengths(c);
+    if (c.playlist.StoreSize() == 0) s.pendingCommand = kCmdClose;
+    else StartPlaying(c);
+    // Placing knows only fit and stretch in full screen; the picture plays with its result.
+    c.mci.Send("pause movie");
+    c.host.PlaceVideo();
+    c.mci.Send("play movie from 0");
+    s.position = 0;
+}
+
+void OpenWindowed(PlaybackContext& c, const std::string& openCommand) {
+    PlayerState& s = c.state;
+    c.mci.Send(openCommand);
+    c.mci.Send("stop movie");
+    s.zoomShowTicks = 0;
+    const std::string attach = "window movie handle " + std::to_string(c.host.VideoWindowId());
+    if (c.settings.videoSizeMode <= kLastWindowedSizeMode) {
+        c.mci.Send(attach);
+    } else {
+        c.mci.Send("window movie handle default state minimized");
+        c.mci.Send(attach);
+        c.host.PlaceMainWindow(ZOrder::Bottom, c.settings.mainX, c.settings.mainY);
+    }
+    ReadNaturalDestination(c);
+    MeasureLengths(c);
+    const int count = c.playlist.StoreSize();
+    c.host.PlaceVideo();
+    if (count == 0) s.pendingCommand = kCmdClose;
+    else StartPlaying(c);
+    s.position = 0;
+    s.seekDragging = 0;
+}
+
+void RefreshZOrder(PlaybackContext& c) {
+    const Settings& st = c.settings;
+    const PlayerState& s = c.state;
+    if (st.alwaysOnTop == 1 && s.minimiseState == 0) {
+        // Not topmost first, so that topmost lifts it above other topmost windows.
+        c.host.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
+        c.host.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
+    } else if (s.minimiseState >= 2) {
+        c.host.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
+        if (st.alwaysOnTop == 0) c.host.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
+    }
+}
+
+}  // namespace
+
+std::string TitleLine1(std::string_view displayName, int lengthMs) {
+    const int seconds = lengthMs / 1000;
+    const int hours = seconds / 3600;
+    const int minutes = (seconds - hours * 3600) / 60;
+    const int rest = seconds - hours * 3600 - minutes * 60;
+    char time[64];
+    std::snprintf(time, sizeof time, "%d:%02d:%02d", hours, minutes, rest);
+    return " " + OutsideTextToUtf8(displayName) + "  <" + time + "> |";
+}
+
+std::string TitleLine2(const Id3v1Tag& tag, const std::string& line1) {
+    if (!tag.present) return line1;
+    return " " + tag.title + " \xEF\xBC\x9A " + tag.artist + "  |";  // U+FF1A FULLWIDTH COLON
+}
+
+VideoRect ParseDestination(std::string_view reply) {
+    int fields[4] = {};
+    size_t start = 0;
+    for (int f = 0; f < 4 && start <= reply.size(); ++f) {
+        size_t blank = reply.find(' ', start);
+        if (blank == std::string_view::npos) blank = reply.size();
+        std::string_view field = reply.substr(start, blank - start);
+        if (field.size() > kDestinationFieldLimit) field = field.substr(0, kDestinationFieldLimit);
+        fields[f] = ParseLeadingInt(field);
+        start = blank + 1;
+    }
+    return VideoRect{fields[0], fields[1], fields[2], fields[3]};
+}
+
+VideoRect FullScreenDestination(int fit, int screenWidth, int screenHeight, const VideoRect& natural,
+                                const VideoRect& previous, VideoGeometry& geometry) {
+    const int W = screenWidth, H = screenHeight;
+    // A device that answers a negative size has no picture.
+    const int w = natural.width > 0 ? natural.width : 0;
+    const int h = natural.height > 0 ? natural.height : 0;
+    if (fit <= 0) {
+        geometry.halfWidth = static_cast<int>(static_cast<float>(w) / 2.0f);
+        geometry.halfHeight = static_cast<int>(static_cast<float>(h) / 2.0f);
+        return previous;
+    }
+    if (fit <= 3) {
+        int k = 0;
+        for (int m = 1; m <= fit; ++m)
+            if (static_cast<long long>(m) * w <= W && static_cast<long long>(m) * h <= H) ++k;
+        const int width = w * k, height = h * k;
+        return VideoRect{(W - width) / 2, (H - height) / 2, width, height};
+    }
+    if (fit == 4) {
+        // A picture without a size (no video, or no reply yet) has no scale: 0 x 0, centred,
+        // instead of a division by zero.
+        float s = 0.0f;
+        if (w > 0 && h > 0) {
+            const float sw = static_cast<float>(W) / static_cast<float>(w);
+            const float sh = static_cast<float>(H) / static_cast<float>(h);
+            s = sw < sh ? sw : sh;
+        }
+        const float scaledW = static_cast<float>(w) * s;
+        const float scaledH = static_cast<float>(h) * s;
+        return VideoRect{static_cast<int>(static_cast<float>(W) - scaledW) / 2,
+                         static_cast<int>(static_cast<float>(H) - scaledH) / 2,
+                         static_cast<int>(scaledW), static_cast<int>(scaledH)};
+    }
+    return VideoRect{0, 0, W, H};
+}
+
+void OpenCurrentTrack(PlaybackContext& c) {
+    PlayerState& s = c.state;
+    Playlist& list = c.playlist;
+    s.busy = 1;
+    s.speed = 0;
+    const int count = list.StoreSize();
+    if (count == 0) {
+        c.mci.Close();
+    } else {
+        if (list.currentIndex >= count) list.currentIndex = count - 1;
+        if (list.currentIndex < 0) list.currentIndex = 0;
+        const std::string path = list.Entry(list.currentIndex);
+        const std::string folder = FolderOf(path);
+        const std::string displayName = FileNameOf(path);
+        c.settings.lastTrackFolder = folder;
+
+        if (s.fullScreen == 1) {
+            c.host.TakePanelDisplayEffects();
+            c.host.ShowOverlayTopmost(VideoRect{0, 0, 0, 0});
+            c.host.ShowFullScreenWindowTopmost(
+                VideoRect{0, -kFullScreenTopShift, s.screenWidth, s.screenHeight + kFullScreenTopShift});
+        }
+        c.mci.Send("stop movie");
+        c.mci.Send("window movie handle default");
+        c.mci.Send("close movie");
+
+        const Id3v1Tag tag = ReadId3v1Tag(path);
+        // The device resolves the bare name against the current folder. When the folder
+        // cannot be entered all the way, the name would resolve in an ancestor and could
+        // open a different file of the same name: name the whole path then, which fails the
+        // open as the missing folder should.
+        std::string openName = displayName;
+        if (!folder.empty() && ChangeFolderByPrefixes(folder) != FolderDepth(folder) + 1) {
+            LogLine("cannot change into " + folder + ": opening by the full path");
+            openName = path;
+        }
+        const std::string openCommand = "open \"" + openName + "\" type mpegvideo alias movie";
+
+        if (s.fullScreen == 1) OpenFullScreen(c, openCommand);
+        else OpenWindowed(c, openCommand);
+
+        const std::string line1 = TitleLine1(displayName, s.lengthMs);
+        const std::string line2 = TitleLine2(tag, line1);
+        const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);
+        s.titleWidth[0] = ends.line1 - 4;
+        s.titleWidth[1] = ends.line2 - 4;
+        s.marqueeStarted = 0;
+        s.marqueeOffset = -141;
+        RefreshZOrder(c);
+        s.busy = 0;
+        if (c.host.PlaylistEditorExists()) c.host.MarkCurrentInEditor(list.currentIndex);
+    }
+    if (s.activeApp == 1) c.host.FocusStepSink();
+    s.busy = 0;
+}
+
+void InstallTrackOpener(PlaybackContext& context) {
+    context.mci.SetTrackOpener([&context] { OpenCurrentTrack(context); });
+}

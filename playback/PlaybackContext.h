@@ -1,0 +1,30 @@
+#pragma once
+#include "playback/PlaybackHost.h"
+
+struct PlayerState;
+struct Settings;
+class Playlist;
+class MciSession;
+class Clock;
+
+// Where the picture goes, as learnt when a track opens: the natural rectangle from
+// "where movie destination" (kept when the reply is empty), the full-screen destination
+// before its 20-pixel shift, and half the natural size. Video placement reads it.
+struct VideoGeometry {
+    VideoRect natural;
+    VideoRect fullScreen;
+    int halfWidth = 0;
+    int halfHeight = 0;
+};
+
+// The records and services the playback code works on; one of each for the whole run,
+// owned by the main window. User-interface thread only.
+struct PlaybackContext {
+    PlayerState& state;
+    Settings& settings;
+    Playlist& playlist;
+    MciSession& mci;
+    PlaybackHost& host;
+    VideoGeometry& video;
+    Clock& clock;  // seeds the play order after a drop or a chosen file
+};

@@ -1,0 +1,245 @@
+#include "player/MainTick.h"
+
+#include <cmath>
+#include <utility>
+
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/WaveVolume.h"
+#include "playback/MciSession.h"
+#include "player/PlayerState.h"
+#include "playlist/ListFile.h"
+#include "playlist/Playlist.h"
+#include "settings/SettingsFile.h"
+#include "settings/Settings.h"
+
+namespace {
+// Values of the auxiliary windows' accessors that the tick acts on.
+constexpr int kEditorResized = 10;
+constexpr int kEditorPlayChosen = 1;
+constexpr int kPanelSliderMoved = 1;
+constexpr int kPanelVolumeMoved = 2;
+constexpr int kPanelButtonPressed = 3;
+}  // namespace
+
+MainTick::MainTick(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
+                   WaveVolume& volume, Clock& clock, MainTickHost& host, MainTickSetup setup)
+    : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume),
+      clock_(clock), host_(host), setup_(std::move(setup)) {}
+
+std::string MainTick::JoinCommandLine(const std::vector<std::string>& arguments,
+                                      const std::string& startFolder) {
+    // A path with blanks arrives whole even when the shell split it.
+    std::string joined;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (i > 0) joined += ' ';
+        joined += arguments[i];
+    }
+    if (joined.empty()) return joined;
+    return MakeAbsolute(joined, startFolder);
+}
+
+void MainTick::OnTimer() {
+    if (ended_) return;
+    state_.tickCounter += 1;
+    if (state_.tickCounter >= state_.tickDivisor) state_.tickCounter = 0;
+    if (state_.firstTickDone == 0) {
+        FirstTick();
+    } else if (state_.backgroundReload == 1) {
+        state_.backgroundReload = 0;
+        host_.ReloadBackground();
+    }
+    if (state_.busy != 0 || state_.tickCounter > 0) return;
+    FullTick();
+}
+
+void MainTick::FirstTick() {
+    state_.firstTickDone = 1;
+    state_.quitRequested = 0;
+    host_.LoadSurfaces();
+    host_.PlaceMainWindow(settings_.mainX, settings_.mainY);
+    host_.ApplyShape();
+
+    const std::string commandLinePath = JoinCommandLine(setup_.arguments, setup_.startFolder);
+    if (!commandLinePath.empty()) playlist_.AddSorted(commandLinePath);
+    playlist_.SyncCount();
+    playlist_.currentIndex = 0;
+
+    if (playlist_.count == 0) {
+        mci_.Close();
+        LoadLastList(setup_.programFolder, playlist_);
+        playlist_.SyncCount();
+    }
+    host_.ShowVideoWindow(settings_.videoX, settings_.videoY);
+    playlist_.BuildPlayOrder(settings_.shuffle, clock_);
+    if (playlist_.count > 0) {
+        if (settings_.autoPlay == 1) host_.OpenCurrentTrack();
+        else mci_.Close();
+    }
+    host_.PlaceVideo();
+
+    // A failed read means full volume; writing it back applies it to the device.
+    uint32_t volume = 0xFFFFFFFFu;
+    volume_.Get(volume);
+    volume_.Set(volume);
+    state_.volumeKnobX = static_cast<int>(volume / kVolumeKnobDivisor);
+
+    RestoreWorkingFolder(settings_);
+}
+
+void MainTick::FullTick() {
+    if (state_.fullScreen == 1) FullScreenInput();
+
+    if (state_.wheelStep != 0) {
+        state_.speedStepRequest = state_.wheelStep;
+        state_.wheelStep = 0;
+    }
+    if (state_.inputCooldown != 0) state_.speedStepRequest = 0;
+    state_.inputCooldown -= 1;
+    if (state_.inputCooldown <= 0) state_.inputCooldown = 0;
+
+    if (state_.toggleRequest != 0) {
+        if (state_.paused == 0 && state_.speed != 0) mci_.Send("play movie");
+        else if (state_.paused != 0 && state_.speed != 0) mci_.Send("pause movie");
+        else mci_.TogglePlayPause();
+        state_.speed = 0;
+        state_.toggleRequest = 0;
+        if (host_.ControlPanelExists() && state_.fullScreen == 1 && state_.panelInFullScreen == 1) {
+            host_.ShowControlPanelAtBottom(state_.screenWidth, state_.screenHeight);
+            host_.FocusStepSink();
+        }
+        if (settings_.hideCursor == 0 && state_.fullScreen == 1 && state_.panelInFullScreen == 0) {
+            host_.ShowOverlay(state_.screenWidth, state_.screenHeight);
+            host_.FocusStepSink();
+        }
+    }
+
+    if (state_.speedStepRequest != 0) {
+        state_.speed += state_.speedStepRequest == 1 ? 1 : -1;
+        if (state_.speed > 9) state_.speed = 9;
+        if (state_.speed < -9) state_.speed = -9;
+        if (state_.paused == 0 && state_.speed == 0) {
+            // A search stepped back to normal play.
+            state_.inputCooldown = 2;
+            mci_.Send("play movie");
+        }
+        state_.speedStepRequest = 0;
+    }
+
+    if (state_.seekDragging == 0 && state_.closed == 0) {
+        const int p = mci_.QueryNumber("status movie position");
+        const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
+        if (p >= length && state_.pendingCommand != kCmdNextTrack) state_.pendingCommand = kCmdCheckEnd;
+        if (length != 0) {
+            const double knob = std::trunc(static_cast<double>(p) / (static_cast<double>(length) / kSeekBarWidth));
+            // A position past the length or before 0 keeps the knob on its bar.
+            state_.seekKnobX = knob < 0 ? 0 : knob > kSeekBarWidth ? kSeekBarWidth : static_cast<int>(knob);
+        }
+    }
+
+    if (state_.fullScreen == 1 && state_.panelInFullScreen == 1) ControlPanelInFullScreen();
+    if (state_.playlistEditorOpen == 1) PlaylistEditorInStep();
+
+    if (state_.fullScreen == 0 || state_.panelInFullScreen == 1) host_.PlaybackTick();
+    else host_.PlaybackTickNoDraw();
+
+    if (host_.AuxValue(AuxWindow::Video, 4) == 1) host_.PlaceVideo();
+    if (state_.quitRequested == 1) Shutdown();
+}
+
+void MainTick::FullScreenInput() {
+    int r = host_.AuxValue(AuxWindow::FullScreen, 0);
+    if (r != 0) state_.speedStepRequest = r;
+    r = host_.AuxValue(AuxWindow::Overlay, 0);
+    if (r != 0) state_.speedStepRequest = r;
+    if (state_.inputCooldown != 0) state_.speedStepRequest = 0;
+
+    if (host_.AuxValue(AuxWindow::Overlay, 2) != 0 ||
+        (host_.AuxValue(AuxWindow::FullScreen, 2) != 0 && state_.panelInFullScreen == 0)) {
+        state_.toggleRequest = 1;
+        host_.FocusStepSink();
+    }
+    if (host_.AuxValue(AuxWindow::FullScreen, 1) != 0 || host_.AuxValue(AuxWindow::Overlay, 1) != 0) {
+        state_.toggleRequest = 1;
+        host_.FocusStepSink();
+    }
+}
+
+void MainTick::ControlPanelInFullScreen() {
+    state_.position = mci_.QueryNumber("status movie position");
+    host_.AuxSetValue(AuxWindow::ControlPanel, 0, mci_.QueryNumber("status movie length"));
+    if (host_.AuxValue(AuxWindow::ControlPanel, 0) == kPanelSliderMoved) {
+        state_.position = host_.AuxValue(AuxWindow::ControlPanel, 1);
+        if (state_.paused == 0) mci_.Send("play movie from " + std::to_string(state_.position));
+        else mci_.Send("seek movie to " + std::to_string(state_.position));
+        host_.AuxSetValue(AuxWindow::ControlPanel, 1, state_.position);
+        host_.FocusStepSink();
+    } else {
+        host_.AuxSetValue(AuxWindow::ControlPanel, 1, state_.position);
+    }
+
+    if (host_.AuxValue(AuxWindow::ControlPanel, 2) == kPanelVolumeMoved) {
+        int level = host_.AuxValue(AuxWindow::ControlPanel, 3);
+        level = level < 0 ? 0 : level > 255 ? 255 : level;
+        const uint32_t volume = static_cast<uint32_t>(level) * 0x01010101u;
+        if (state_.seekDragging == 0) {
+            volume_.Set(volume);
+            state_.volumeKnobX = static_cast<int>(volume / kVolumeKnobDivisor);
+        }
+        host_.FocusStepSink();
+    }
+
+    if (host_.AuxValue(AuxWindow::ControlPanel, 4) == kPanelButtonPressed) {
+        const int button = host_.AuxValue(AuxWindow::ControlPanel, 5);
+        if (button <= 1) {
+            if (state_.closed == 0) {
+                state_.pendingCommand = state_.paused ? kCmdPlay : kCmdPause;
+                host_.FocusStepSink();
+            }
+        } else if (button == 2 || button == 3) {
+            if (state_.paused == 0) {
+                state_.pendingCommand = button == 2 ? kCmdNextTrack : kCmdPreviousTrack;
+            } else {
+                state_.position += button == 2 ? 1 : -1;
+                mci_.Send("seek movie to " + std::to_string(state_.position));
+            }
+            host_.FocusStepSink();
+        }
+    }
+}
+
+void MainTick::PlaylistEditorInStep() {
+    if (playlist_.count != playlist_.orderCount) playlist_.BuildPlayOrder(settings_.shuffle, clock_);
+    const int request = host_.AuxValue(AuxWindow::PlaylistEditor, 0);
+    if (request == kEditorResized) {
+        host_.EditorLayOut();
+        const WindowRect rect = host_.EditorWindowRect();
+        settings_.editorX = rect.x;
+        settings_.editorY = rect.y;
+        settings_.editorWidth = rect.width;
+        settings_.editorHeight = rect.height;
+    }
+    if (request == kEditorPlayChosen) {
+        playlist_.currentIndex = host_.AuxValue(AuxWindow::PlaylistEditor, 1);
+        host_.EditorReset(0);
+        host_.EditorReset(1);
+        mci_.Close();
+        state_.pendingCommand = kCmdOpenAndPlay;
+    }
+    playlist_.currentIndex = host_.AuxValue(AuxWindow::PlaylistEditor, 2);
+    playlist_.count = host_.AuxValue(AuxWindow::PlaylistEditor, 3);
+}
+
+void MainTick::Shutdown() {
+    mci_.Close();
+    if (!SaveLastList(setup_.programFolder, playlist_)) LogLine("the last playlist was not saved");
+    settings_.videoX = host_.AuxValue(AuxWindow::Video, 0);
+    settings_.videoY = host_.AuxValue(AuxWindow::Video, 1);
+    if (!SaveSettings(setup_.programFolder, settings_)) LogLine("the settings were not saved");
+    playlist_.ReleaseOrder();
+    host_.DestroyVideoWindow();
+    host_.DeleteSurfacesAndWindows();
+    ended_ = true;
+    host_.EndDialog();
+}

@@ -1,0 +1,106 @@
+#pragma once
+#include <string>
+#include <vector>
+
+struct PlayerState;
+struct Settings;
+class Playlist;
+class MciSession;
+class WaveVolume;
+class Clock;
+
+// The five auxiliary windows the main window owns, in the order it creates them.
+enum class AuxWindow { FullScreen, Video, Overlay, ControlPanel, PlaylistEditor };
+
+struct WindowRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// What the tick needs from the windows. The main window implements it; tests record it.
+// Every call happens on the user-interface thread, from inside MainTick::OnTimer.
+class MainTickHost {
+public:
+    virtual ~MainTickHost() = default;
+
+    // State accessors of the auxiliary windows (see each window's header for the meaning of
+    // the values). A window that does not exist answers 0 and ignores setters.
+    virtual int AuxValue(AuxWindow window, int index) = 0;
+    virtual void AuxSetValue(AuxWindow window, int index, int value) = 0;
+    virtual void EditorReset(int which) = 0;
+    virtual void EditorLayOut() = 0;
+    virtual WindowRect EditorWindowRect() = 0;
+    virtual bool ControlPanelExists() = 0;
+    // Control panel topmost along the bottom of the screen (full screen with the panel on).
+    virtual void ShowControlPanelAtBottom(int screenWidth, int screenHeight) = 0;
+    // The full-screen overlay topmost over the whole screen.
+    virtual void ShowOverlay(int screenWidth, int screenHeight) = 0;
+    // Moves the input focus back to the main window's step sink (wheel and arrow keys).
+    virtual void FocusStepSink() = 0;
+
+    // First tick, in this order: surfaces, placing and titling the window, its shape, the
+    // video window shown at its place, the video placed.
+    virtual void LoadSurfaces() = 0;
+    virtual void PlaceMainWindow(int x, int y) = 0;
+    virtual void ApplyShape() = 0;
+    virtual void ShowVideoWindow(int x, int y) = 0;
+    virtual void PlaceVideo() = 0;
+    // The background setting changed: rebuild the skin source.
+    virtual void ReloadBackground() = 0;
+
+    // Playback: the tick that draws the player and carries out the transport, the same
+    // without drawing (the player is hidden behind full-screen video), and opening the
+    // current entry.
+    virtual void PlaybackTick() = 0;
+    virtual void PlaybackTickNoDraw() = 0;
+    virtual void OpenCurrentTrack() = 0;
+
+    // Shutdown, in this order.
+    virtual void DestroyVideoWindow() = 0;
+    virtual void DeleteSurfacesAndWindows() = 0;
+    virtual void EndDialog() = 0;
+};
+
+// Where the tick keeps the player's files and what it started with.
+struct MainTickSetup {
+    std::string programFolder;           // holds KORU.CFG, KORU.tsr, KORU.sys; ends in '/'
+    std::vector<std::string> arguments;  // the command line after the program name
+    std::string startFolder;             // current folder at start, for relative arguments
+};
+
+// The heartbeat of the player: called every 30 ms by the main window's timer.
+// Performs the one-time initialisation on the first call, and every tickDivisor-th call
+// (while not busy) a full tick: full-screen input, wheel, toggle and speed requests, the
+// position poll, the control panel and playlist editor in step, the playback tick and,
+// when asked, the orderly quit.
+class MainTick {
+public:
+    MainTick(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
+             WaveVolume& volume, Clock& clock, MainTickHost& host, MainTickSetup setup);
+
+    void OnTimer();
+    // True once the quit sequence has run; later calls of OnTimer do nothing.
+    bool Ended() const { return ended_; }
+
+    // The first command-line argument string as the first tick takes it: the arguments
+    // joined with single spaces, made absolute against the start folder. Empty when none.
+    static std::string JoinCommandLine(const std::vector<std::string>& arguments,
+                                       const std::string& startFolder);
+
+private:
+    void FirstTick();
+    void FullTick();
+    void FullScreenInput();
+    void ControlPanelInFullScreen();
+    void PlaylistEditorInStep();
+    void Shutdown();
+
+    PlayerState& state_;
+    Settings& settings_;
+    Playlist& playlist_;
+    MciSession& mci_;
+    WaveVolume& volume_;
+    Clock& clock_;
+    MainTickHost& host_;
+    MainTickSetup setup_;
+    bool ended_ = false;
+};

@@ -1,0 +1,99 @@
+#include "playlist/ListFile.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool IsEntryLine(std::string_view line) {
+    if (line.empty() || line[0] != '/') return false;
+    if (line.size() >= 2 && line[1] == '/') return false;
+    if (line.size() >= kPathLimit) return false;
+    return line.find('\0') == std::string_view::npos;
+}
+
+bool CanBeWrittenAsLine(const std::string& entry) {
+    return entry.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+}
+
+}  // namespace
+
+int ParseListBytes(std::string_view bytes, Playlist& playlist, int position) {
+    if (position < 0 || position > playlist.StoreSize()) position = playlist.StoreSize();
+    size_t p = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? kUtf8Bom.size() : 0;
+    int inserted = 0;
+    while (p < bytes.size()) {
+        // CR, LF and CR LF all end a line; the LF of a CR LF then ends an empty line, which
+        // is skipped like every line that is not an entry.
+        size_t end = bytes.find_first_of("\r\n", p);
+        if (end == std::string_view::npos) end = bytes.size();
+        const std::string_view line = bytes.substr(p, end - p);
+        p = end + 1;
+        if (!IsEntryLine(line)) continue;
+        std::string entry = OutsideTextToUtf8(line);
+        // Decoding CP932 can lengthen a line past the limit.
+        if (entry.size() >= kPathLimit) continue;
+        playlist.InsertAt(position + inserted, std::move(entry));
+        ++inserted;
+    }
+    return inserted;
+}
+
+int ReadListFile(const std::string& path, Playlist& playlist, int position) {
+    const std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) {
+        LogLine("cannot read list file " + path);
+        return -1;
+    }
+    return ParseListBytes(*bytes, playlist, position);
+}
+
+std::string FormatListBytes(const Playlist& playlist) {
+    size_t size = 0;
+    for (const std::string& entry : playlist.Entries()) size += entry.size() + 2;
+    std::string out;
+    out.reserve(size);
+    for (const std::string& entry : playlist.Entries()) {
+        if (!CanBeWrittenAsLine(entry)) {
+            LogLine("entry with a line end left out of the list file: " + entry);
+            continue;
+        }
+        out += entry;
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool WriteListFile(const std::string& path, const Playlist& playlist) {
+    return WriteFileAtomically(path, FormatListBytes(playlist));
+}
+
+int LoadLastList(const std::string& folder, Playlist& playlist) {
+    const std::string path = folder + kLastListFileName;
+    int read = ReadListFile(path, playlist, 0);
+    if (read < 0) {
+        read = 0;
+        // Only a missing file is created: one that exists but cannot be read may still hold
+        // the user's list.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+            WriteFileAtomically(path, {});
+        } else {
+            LogLine(path + " exists but cannot be read; left as it is");
+        }
+    }
+    playlist.SyncCount();
+    return read;
+}
+
+bool SaveLastList(const std::string& folder, const Playlist& playlist) {
+    return WriteListFile(folder + kLastListFileName, playlist);
+}

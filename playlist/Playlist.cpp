@@ -1,0 +1,176 @@
+#include "playlist/Playlist.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <numeric>
+
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+#include "platform/Random.h"
+
+namespace {
+
+// Decodes UTF-8 into wide characters folded to lower case. A byte that is not part of a
+// well-formed sequence becomes U+DC00 + byte, so every byte string still compares
+// consistently.
+std::wstring FoldedWide(const std::string& s) {
+    std::wstring out;
+    out.reserve(s.size());
+    const size_t n = s.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        int extra = -1;
+        char32_t cp = 0;
+        if (c < 0x80) { extra = 0; cp = c; }
+        else if (c >= 0xC2 && c <= 0xDF) { extra = 1; cp = c & 0x1F; }
+        else if (c >= 0xE0 && c <= 0xEF) { extra = 2; cp = c & 0x0F; }
+        else if (c >= 0xF0 && c <= 0xF4) { extra = 3; cp = c & 0x07; }
+        bool ok = extra >= 0 && i + extra < n;
+        for (int k = 1; ok && k <= extra; ++k) {
+            const unsigned char d = static_cast<unsigned char>(s[i + k]);
+            ok = (d & 0xC0) == 0x80;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        if (ok && ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+                   (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))))
+            ok = false;
+        if (!ok) {
+            out += static_cast<wchar_t>(0xDC00 + c);
+            ++i;
+            continue;
+        }
+        out += static_cast<wchar_t>(std::towlower(static_cast<wint_t>(cp)));
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+int CompareEntries(const std::string& a, const std::string& b) {
+    const int r = std::wcscoll(FoldedWide(a).c_str(), FoldedWide(b).c_str());
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+std::string DisplayLine(int index, const std::string& path, bool current) {
+    char number[24];
+    std::snprintf(number, sizeof number, "%c%04lld ", current ? '>' : ' ', static_cast<long long>(index) + 1);
+    return number + FileNameOf(path);
+}
+
+const std::string& Playlist::Entry(int i) const {
+    static const std::string empty;
+    if (i < 0 || i >= StoreSize()) return empty;
+    return entries_[static_cast<size_t>(i)];
+}
+
+int Playlist::AddSorted(std::string path) {
+    // After every entry that compares equal, like a sorted list box.
+    const auto at = std::upper_bound(entries_.begin(), entries_.end(), path,
+                                     [](const std::string& a, const std::string& b) { return CompareEntries(a, b) < 0; });
+    const auto index = at - entries_.begin();
+    entries_.insert(at, std::move(path));
+    return static_cast<int>(index);
+}
+
+int Playlist::InsertAt(int i, std::string path) {
+    if (i < 0 || i > StoreSize()) i = StoreSize();
+    entries_.insert(entries_.begin() + i, std::move(path));
+    return i;
+}
+
+void Playlist::DeleteAt(int i) {
+    if (i < 0 || i >= StoreSize()) return;
+    entries_.erase(entries_.begin() + i);
+}
+
+void Playlist::ClearStore() { entries_.clear(); }
+
+void Playlist::BuildPlayOrder(int shuffle, Clock& clock) {
+    ReleaseOrder();
+    if (count <= 0) return;  // orderCount and orderCursor keep their values
+    // Reseeded on every build, so two builds in the same second give the same order.
+    LcgRandom random(static_cast<uint32_t>(clock.NowSeconds()));
+    orderCount = count;
+    // The current index is taken over as a position in the new order, not looked up in it.
+    orderCursor = currentIndex;
+    order.resize(static_cast<size_t>(count));
+    std::iota(order.begin(), order.end(), 0);
+    // Each position swaps with one drawn from the whole array (not a uniform shuffle).
+    for (int i = 0; i < count; ++i) {
+        const int j = random.Next() % count;
+        std::swap(order[static_cast<size_t>(j)], order[static_cast<size_t>(i)]);
+    }
+    if (shuffle != 0) currentIndex = order[0];
+}
+
+void Playlist::ReleaseOrder() { std::vector<int>().swap(order); }
+
+int Playlist::OrderedIndex(int cursor) const {
+    // `order` may be stale (built for another count while the editor changed the list): a
+    // cursor past its end, or an element outside the store, plays the entry at the cursor.
+    if (cursor >= 0 && cursor < static_cast<int>(order.size())) {
+        const int index = order[static_cast<size_t>(cursor)];
+        if (index >= 0 && index < count) return index;
+    }
+    return cursor;
+}
+
+void Playlist::StepToPrevious(int shuffle, int repeat, TrackControl& track) {
+    if (count <= 0) {
+        track.Close();
+        return;
+    }
+    if (shuffle == 0) {
+        --currentIndex;
+        if (currentIndex < 0) currentIndex = repeat != 0 ? count - 1 : 0;
+    } else {
+        --orderCursor;
+        if (orderCursor < 0) orderCursor = repeat != 0 ? count - 1 : 0;
+        // A cursor left over from a longer list is brought into the store.
+        if (orderCursor >= count) orderCursor = count - 1;
+        currentIndex = OrderedIndex(orderCursor);
+    }
+    if (track.IsClosed()) track.SetTrackPending();
+    else track.OpenCurrentTrack();
+}
+
+void Playlist::StepToNext(int shuffle, int repeat, TrackControl& track) {
+    if (count <= 0) {
+        track.Close();
+        return;
+    }
+    if (shuffle == 0) {
+        ++currentIndex;
+        if (currentIndex >= count) {
+            currentIndex = 0;
+            if (repeat == 0) {
+                track.Close();
+                return;
+            }
+        }
+    } else {
+        ++orderCursor;
+        if (orderCursor < 0) orderCursor = 0;
+        if (orderCursor >= count) {
+            orderCursor = 0;
+            if (repeat == 0) {
+                currentIndex = OrderedIndex(0);
+                track.Close();
+                return;
+            }
+        }
+        currentIndex = OrderedIndex(orderCursor);
+    }
+    if (track.IsClosed()) track.SetTrackPending();
+    else track.OpenCurrentTrack();
+}
+
+void Playlist::BringBackCurrentIndex() {
+    SyncCount();
+    // An index equal to count is left for opening to clamp; an empty store gives 0, not -1.
+    if (currentIndex > count) currentIndex = count > 0 ? count - 1 : 0;
+}

@@ -1,0 +1,299 @@
+#include "render/DibSurface.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr size_t kFileHeaderBytes = 14;
+constexpr size_t kInfoHeaderBytes = 40;
+constexpr size_t kHeadBytes = kFileHeaderBytes + kInfoHeaderBytes;
+
+uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t ReadLe16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+void PutLe32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
+}
+void PutLe16(std::string& out, uint16_t v) {
+    out.push_back(char(v & 0xFF));
+    out.push_back(char(v >> 8));
+}
+
+int RowBytesFor(int width) { return (width * 3 + 3) & ~3; }
+
+// Turns bottom-up file rows into top-down storage in place.
+void FlipRows(std::vector<uint8_t>& bits, size_t rowBytes, int height) {
+    std::vector<uint8_t> tmp(rowBytes);
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = bits.data() + size_t(top) * rowBytes;
+        uint8_t* b = bits.data() + size_t(bottom) * rowBytes;
+        std::memcpy(tmp.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, tmp.data(), rowBytes);
+    }
+}
+
+}  // namespace
+
+bool ParseBmpHeaders(std::span<const uint8_t> head, uint64_t fileSize, BmpLayout& out) {
+    if (head.size() < kHeadBytes || fileSize < kHeadBytes) return false;
+    const uint8_t* p = head.data();
+    if (p[0] != 'B' || p[1] != 'M') return false;
+
+    const uint32_t pixelOffset = ReadLe32(p + 10);
+    const uint32_t infoSize = ReadLe32(p + 14);
+    const int32_t width = int32_t(ReadLe32(p + 18));
+    const int32_t height = int32_t(ReadLe32(p + 22));
+    const uint16_t bitCount = ReadLe16(p + 28);
+    const uint32_t compression = ReadLe32(p + 30);
+
+    // Only the first 40 bytes of the info header are read; larger versions pass because the
+    // pixels are found through the pixel offset, which must lie past the whole header.
+    if (infoSize < kInfoHeaderBytes) return false;
+    if (bitCount != 24 || compression != 0) return false;
+    if (width < 1 || width > CDibSurface::kMaxSide) return false;
+    const int64_t rows = height < 0 ? -int64_t(height) : int64_t(height);
+    if (rows < 1 || rows > CDibSurface::kMaxSide) return false;
+
+    const uint64_t rowBytes = uint64_t(RowBytesFor(width));
+    const uint64_t imageBytes = rowBytes * uint64_t(rows);
+    if (uint64_t(pixelOffset) < kFileHeaderBytes + uint64_t(infoSize)) return false;
+    if (uint64_t(pixelOffset) + imageBytes > fileSize) return false;
+
+    out.width = width;
+    out.height = int(rows);
+    out.bottomUp = height > 0;
+    out.pixelOffset = pixelOffset;
+    out.rowBytes = size_t(rowBytes);
+    out.imageBytes = size_t(imageBytes);
+    return true;
+}
+
+bool CDibSurface::Create(int width, int height, Bgr fill) {
+    Destroy();
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return false;
+    width_ = width;
+    height_ = height;
+    rowBytes_ = RowBytesFor(width);
+    bits_.assign(size_t(rowBytes_) * size_t(height), 0);
+    Fill(0, 0, width, height, fill);
+    return true;
+}
+
+bool CDibSurface::CreateFromBmp(std::span<const uint8_t> bytes) {
+    Destroy();
+    BmpLayout layout;
+    if (!ParseBmpHeaders(bytes, bytes.size(), layout)) return false;
+    const uint8_t* pixels = bytes.data() + layout.pixelOffset;
+    bits_.assign(pixels, pixels + layout.imageBytes);
+    width_ = layout.width;
+    height_ = layout.height;
+    rowBytes_ = int(layout.rowBytes);
+    if (layout.bottomUp) FlipRows(bits_, layout.rowBytes, height_);
+    return true;
+}
+
+bool CDibSurface::CreateFromFile(const std::string& path) {
+    Destroy();
+    std::error_code ec;
+    // Regular files only: a pipe or a device in the bg folder must never block the tick.
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    const uint64_t fileSize = std::filesystem::file_size(path, ec);
+    if (ec) return false;
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    uint8_t head[kHeadBytes];
+    if (!in.read(reinterpret_cast<char*>(head), kHeadBytes)) return false;
+
+    BmpLayout layout;
+    if (!ParseBmpHeaders(head, fileSize, layout)) return false;
+
+    std::vector<uint8_t> bits(layout.imageBytes);
+    in.seekg(std::streamoff(layout.pixelOffset));
+    if (!in.read(reinterpret_cast<char*>(bits.data()), std::streamsize(bits.size())))
+        return false;  // the file shrank between the size check and the read
+
+    bits_ = std::move(bits);
+    width_ = layout.width;
+    height_ = layout.height;
+    rowBytes_ = int(layout.rowBytes);
+    if (layout.bottomUp) FlipRows(bits_, layout.rowBytes, height_);
+    return true;
+}
+
+void CDibSurface::Destroy() {
+    bits_.clear();
+    bits_.shrink_to_fit();
+    width_ = height_ = rowBytes_ = 0;
+}
+
+Bgr CDibSurface::Pixel(int x, int y) const {
+    if (bits_.empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return {};
+    const uint8_t* p = bits_.data() + size_t(y) * size_t(rowBytes_) + size_t(x) * 3;
+    return {p[0], p[1], p[2]};
+}
+
+void CDibSurface::SetPixel(int x, int y, Bgr colour) {
+    if (bits_.empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    uint8_t* p = bits_.data() + size_t(y) * size_t(rowBytes_) + size_t(x) * 3;
+    p[0] = colour.b;
+    p[1] = colour.g;
+    p[2] = colour.r;
+}
+
+void CDibSurface::Fill(int x, int y, int width, int rows, Bgr colour) {
+    if (bits_.empty()) return;
+    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int x1 = int(std::min<int64_t>(int64_t(x) + width, width_));
+    const int y1 = int(std::min<int64_t>(int64_t(y) + rows, height_));
+    for (int yy = y0; yy < y1; ++yy) {
+        uint8_t* p = bits_.data() + size_t(yy) * size_t(rowBytes_) + size_t(x0) * 3;
+        for (int xx = x0; xx < x1; ++xx, p += 3) {
+            p[0] = colour.b;
+            p[1] = colour.g;
+            p[2] = colour.r;
+        }
+    }
+}
+
+bool CDibSurface::Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int srcY,
+                       int width, int rows, Clipped& out) const {
+    if (bits_.empty() || dst.bits_.empty()) return false;
+    // 64-bit so that no argument, however wild, overflows while being cut.
+    int64_t dx = dstX, dy = dstY, sx = srcX, sy = srcY, w = width, h = rows;
+    if (sx < 0) { dx -= sx; w += sx; sx = 0; }
+    if (sy < 0) { dy -= sy; h += sy; sy = 0; }
+    if (dx < 0) { sx -= dx; w += dx; dx = 0; }
+    if (dy < 0) { sy -= dy; h += dy; dy = 0; }
+    w = std::min({w, int64_t(width_) - sx, int64_t(dst.width_) - dx});
+    h = std::min({h, int64_t(height_) - sy, int64_t(dst.height_) - dy});
+    if (w <= 0 || h <= 0) return false;
+    out = {int(dx), int(dy), int(sx), int(sy), int(w), int(h)};
+    return true;
+}
+
+namespace {
+
+// Walks a clipped copy row by row, in the order that keeps an overlapping copy inside one
+// surface correct (as if the whole source were read first): bottom row first when moving
+// down, and the row's pixels right to left when moving right within the same rows.
+// `row(dst, src, pixels, backward)` handles one row.
+template <typename RowOp>
+void WalkRows(uint8_t* dstTop, int dstRowBytes, const uint8_t* srcTop, int srcRowBytes,
+              int rows, int width, bool backwardRows, bool backwardPixels, RowOp row) {
+    for (int i = 0; i < rows; ++i) {
+        const int r = backwardRows ? rows - 1 - i : i;
+        row(dstTop + ptrdiff_t(r) * dstRowBytes, srcTop + ptrdiff_t(r) * srcRowBytes, width,
+            backwardPixels);
+    }
+}
+
+}  // namespace
+
+#define VELKAF_CLIPPED_WALK(ROWOP)                                                         \
+    Clipped c;                                                                              \
+    if (!Clip(dst, dstX, dstY, srcX, srcY, width, rows, c)) return;                         \
+    const bool same = &dst == this;                                                         \
+    const bool backwardRows = same && c.dstY > c.srcY;                                      \
+    const bool backwardPixels = same && c.dstY == c.srcY && c.dstX > c.srcX;                \
+    uint8_t* dTop = dst.bits_.data() + size_t(c.dstY) * size_t(dst.rowBytes_) +             \
+                    size_t(c.dstX) * 3;                                                     \
+    const uint8_t* sTop =                                                                   \
+        bits_.data() + size_t(c.srcY) * size_t(rowBytes_) + size_t(c.srcX) * 3;             \
+    WalkRows(dTop, dst.rowBytes_, sTop, rowBytes_, c.rows, c.width, backwardRows,           \
+             backwardPixels, ROWOP)
+
+void CDibSurface::CopyTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
+                         int rows) const {
+    VELKAF_CLIPPED_WALK([](uint8_t* d, const uint8_t* s, int n, bool) {
+        std::memmove(d, s, size_t(n) * 3);
+    });
+}
+
+namespace {
+
+template <typename Keep>
+auto MaskedRow(Keep keepDestination) {
+    return [keepDestination](uint8_t* d, const uint8_t* s, int n, bool backward) {
+        for (int i = 0; i < n; ++i) {
+            const int k = backward ? n - 1 - i : i;
+            const uint8_t* sp = s + k * 3;
+            if (keepDestination(sp[0] + sp[1] + sp[2])) continue;
+            uint8_t* dp = d + k * 3;
+            dp[0] = sp[0];
+            dp[1] = sp[1];
+            dp[2] = sp[2];
+        }
+    };
+}
+
+uint8_t FadeByte(int s, int d, int bias) {
+    if (s == d) return uint8_t(s);
+    const int64_t t = int64_t(s) + bias;
+    int64_t n;
+    if (s > d) {
+        n = d + (t - d) / 2;
+        n = std::clamp<int64_t>(n, d, s);
+    } else {
+        n = s + (d - t) / 2;
+        n = std::clamp<int64_t>(n, s, d);
+    }
+    return uint8_t(n);
+}
+
+}  // namespace
+
+void CDibSurface::CopyNonWhiteTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY,
+                                 int width, int rows) const {
+    VELKAF_CLIPPED_WALK(MaskedRow([](int sum) { return sum == 765; }));
+}
+
+void CDibSurface::CopyNonBlackTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY,
+                                 int width, int rows) const {
+    VELKAF_CLIPPED_WALK(MaskedRow([](int sum) { return sum == 0; }));
+}
+
+void CDibSurface::FadeInto(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
+                           int rows, int bias) const {
+    VELKAF_CLIPPED_WALK(([bias](uint8_t* d, const uint8_t* s, int n, bool backward) {
+        const int bytes = n * 3;
+        for (int i = 0; i < bytes; ++i) {
+            const int k = backward ? bytes - 1 - i : i;
+            d[k] = FadeByte(s[k], d[k], bias);
+        }
+    }));
+}
+
+#undef VELKAF_CLIPPED_WALK
+
+std::string CDibSurface::EncodeBmp() const {
+    if (bits_.empty()) return {};
+    const uint32_t image = uint32_t(rowBytes_) * uint32_t(height_);
+    std::string out;
+    out.reserve(kHeadBytes + image);
+    out += "BM";
+    PutLe32(out, uint32_t(kHeadBytes) + image);
+    PutLe32(out, 0);                     // reserved
+    PutLe32(out, uint32_t(kHeadBytes));  // pixel offset
+    PutLe32(out, uint32_t(kInfoHeaderBytes));
+    PutLe32(out, uint32_t(width_));
+    PutLe32(out, uint32_t(height_));     // positive: bottom-up
+    PutLe16(out, 1);                     // planes
+    PutLe16(out, 24);
+    PutLe32(out, 0);                     // uncompressed
+    PutLe32(out, image);
+    PutLe32(out, 2835);                  // 72 dpi
+    PutLe32(out, 2835);
+    PutLe32(out, 0);
+    PutLe32(out, 0);
+    for (int y = height_ - 1; y >= 0; --y)
+        out.append(reinterpret_cast<const char*>(bits_.data()) + size_t(y) * size_t(rowBytes_),
+                   size_t(rowBytes_));
+    return out;
+}

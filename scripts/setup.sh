@@ -1,0 +1,37 @@
+# Sourced by run.sh and test.sh: installs the Debian packages that are missing (quietly, with
+# sudo when not root, only when something is missing) and configures and builds into build/.
+
+VELKAF_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  libmpv-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  ffmpeg xvfb xauth
+  fonts-ipafont-gothic
+)
+# Only the test suite needs these: the fuzzing compiler and runtime.
+VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
+
+velkaf_install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq >/dev/null || return 1
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
+}
+
+velkaf_configure_and_build() {
+  local dir=$1; shift
+  local jobs
+  jobs=$(nproc 2>/dev/null || echo 2)
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || return 1
+  fi
+  cmake --build "$dir" -j "$jobs" "${VELKAF_BUILD_TARGETS[@]/#/--target=}" || return 1
+}

@@ -1,0 +1,115 @@
+// The main window as a user meets it: its size, title and frame, keys that must not close it,
+// the close request that quits in order, the configuration created on first start.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <clocale>
+
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/WaveVolume.h"
+#include "player/CPlayerDlg.h"
+#include "player/PlayerState.h"
+#include "playlist/Playlist.h"
+#include "settings/Settings.h"
+#include "tests/support/ScriptedMediaDevice.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+class FullVolume final : public WaveVolume {
+public:
+    bool Get(uint32_t& v) override { v = 0xFFFFFFFFu; return true; }
+    bool Set(uint32_t) override { return true; }
+};
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "player_window_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");  // as the application does right after creating it
+        return a;
+    }();
+    return *app;
+}
+
+struct Window {
+    Window() {
+        App();
+        folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
+        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
+                                              MainTickSetup{folder.path(), {}, "/"});
+    }
+    // Lets the 30 ms timer run until `done` or about two seconds have passed.
+    template <typename F> bool RunUntil(F done) {
+        for (int i = 0; i < 200 && !done(); ++i) QTest::qWait(10);
+        return done();
+    }
+    CurrentFolderGuard cwd;
+    TempFolder folder;
+    PlayerState state;
+    Settings settings;
+    Playlist playlist;
+    ScriptedMediaDevice device;
+    FullVolume volume;
+    SystemClock clock;
+    std::unique_ptr<CPlayerDlg> dialog;
+};
+
+TEST(PlayerWindowTest, FirstStartCreatesTheDefaultConfiguration) {
+    Window w;
+    EXPECT_EQ(w.folder.Read("KORU.CFG"), "<missing>");
+    w.dialog->OnInitDialog();
+    const std::string cfg = w.folder.Read("KORU.CFG");
+    EXPECT_EQ(cfg.rfind("[WindowPoint]\r\nx=0\r\ny=0\r\nMovieX=0\r\nMovieY=0\r\n[MouseMode]\r\n", 0), 0u) << cfg;
+    EXPECT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
+    EXPECT_EQ(w.folder.Read("KORU.tsr"), "");
+}
+
+TEST(PlayerWindowTest, FramelessFixedSizeWithTitle) {
+    Window w;
+    w.dialog->OnInitDialog();
+    EXPECT_EQ(w.dialog->size(), QSize(321, 92));
+    EXPECT_EQ(w.dialog->minimumSize(), QSize(321, 92));
+    EXPECT_EQ(w.dialog->maximumSize(), QSize(321, 92));
+    EXPECT_TRUE(w.dialog->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
+    EXPECT_EQ(w.dialog->windowTitle(), QString::fromUtf8(" ◎ VELKAF"));
+    EXPECT_TRUE(w.dialog->isVisible());
+}
+
+TEST(PlayerWindowTest, EnterAndEscDoNothing) {
+    Window w;
+    w.dialog->OnInitDialog();
+    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(w.dialog.get(), key);
+    }
+    QTest::qWait(200);
+    EXPECT_TRUE(w.dialog->isVisible());
+    EXPECT_EQ(w.state.quitRequested, 0);
+    EXPECT_FALSE(w.dialog->Ended());
+}
+
+TEST(PlayerWindowTest, CloseRequestQuitsInOrderAndClosesTheDeviceTwice) {
+    Window w;
+    w.settings.mainX = 40;
+    w.dialog->OnInitDialog();
+    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
+    QSignalSpy ended(w.dialog.get(), &CPlayerDlg::dialogEnded);
+    w.dialog->close();
+    EXPECT_EQ(w.state.quitRequested, 1) << "the close is only a request";
+    ASSERT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
+    EXPECT_FALSE(w.dialog->isVisible());
+    EXPECT_NE(w.folder.Read("KORU.CFG").find("x=40\r\n"), std::string::npos);
+    w.device.ClearSent();
+    w.dialog.reset();
+    EXPECT_EQ(w.device.sent, std::vector<std::string>{"close movie"}) << "the second close of the destructor";
+}
+
+}  // namespace
