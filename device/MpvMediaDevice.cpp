@@ -62,13 +62,18 @@ using RenderContext = std::unique_ptr<mpv_render_context, RenderContextDeleter>;
 class EventPump {
 public:
     struct Counters {
-        uint64_t fileLoaded = 0;
-        uint64_t endFiles = 0;
-        uint64_t seeks = 0;
-        uint64_t restarts = 0;
-        bool restartAfterLastSeek = true;  // a PLAYBACK_RESTART followed the latest SEEK
+        // Playlist entry ids (increasing) of the latest START_FILE, FILE_LOADED,
+        // PLAYBACK_RESTART and END_FILE. Loading and restart events carry no id: they belong
+        // to the entry last started.
+        int64_t startedEntry = 0;
+        int64_t loadedEntry = 0;
+        int64_t restartedEntry = 0;
+        int64_t endedEntry = 0;
         int lastEndReason = 0;
         int lastEndError = 0;
+        uint64_t seeks = 0;
+        bool restartAfterLastSeek = true;  // a PLAYBACK_RESTART followed the latest SEEK
+        uint64_t lastReply = 0;            // reply id of the latest asynchronous command
     };
 
     explicit EventPump(mpv_handle* handle) : handle_(handle), thread_([this] { Run(); }) {}
@@ -103,14 +108,21 @@ private:
             std::lock_guard<std::mutex> lock(mutex_);
             if (quit_ || e->event_id == MPV_EVENT_SHUTDOWN) break;
             switch (e->event_id) {
+                case MPV_EVENT_START_FILE: {
+                    const auto* sf = static_cast<const mpv_event_start_file*>(e->data);
+                    if (sf != nullptr) counters_.startedEntry = sf->playlist_entry_id;
+                    break;
+                }
                 case MPV_EVENT_FILE_LOADED:
-                    ++counters_.fileLoaded;
+                    counters_.loadedEntry = counters_.startedEntry;
                     break;
                 case MPV_EVENT_END_FILE: {
                     const auto* ef = static_cast<const mpv_event_end_file*>(e->data);
-                    ++counters_.endFiles;
-                    counters_.lastEndReason = ef != nullptr ? ef->reason : 0;
-                    counters_.lastEndError = ef != nullptr ? ef->error : 0;
+                    if (ef != nullptr && ef->playlist_entry_id >= counters_.endedEntry) {
+                        counters_.endedEntry = ef->playlist_entry_id;
+                        counters_.lastEndReason = ef->reason;
+                        counters_.lastEndError = ef->error;
+                    }
                     break;
                 }
                 case MPV_EVENT_SEEK:
@@ -118,8 +130,11 @@ private:
                     counters_.restartAfterLastSeek = false;
                     break;
                 case MPV_EVENT_PLAYBACK_RESTART:
-                    ++counters_.restarts;
+                    counters_.restartedEntry = counters_.startedEntry;
                     counters_.restartAfterLastSeek = true;
+                    break;
+                case MPV_EVENT_COMMAND_REPLY:
+                    counters_.lastReply = std::max(counters_.lastReply, e->reply_userdata);
                     break;
                 case MPV_EVENT_LOG_MESSAGE: {
                     const auto* m = static_cast<const mpv_event_log_message*>(e->data);
@@ -203,7 +218,7 @@ public:
         return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return servedTicket_ >= ticket; });
     }
 
-    // Waits until a pass that began before `startedAtMost` passes... see the seek code.
+    // Waits until `atLeast` render passes have finished.
     bool WaitCompleted(uint64_t atLeast, int timeoutMs) {
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return completed_ >= atLeast; });
@@ -543,6 +558,7 @@ private:
         if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Fail(text, "no such file");
 
         SetPause(true);
+        UnloadFile();  // nothing in flight: every entry that starts from here on is ours
         const EventPump::Counters before = events_->Snapshot();
         const std::string file = path.string();
         const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
@@ -551,10 +567,12 @@ private:
         EventPump::Counters seen;
         const bool done = events_->WaitFor(
             [&](const EventPump::Counters& n) {
-                return n.endFiles > before.endFiles || (n.fileLoaded > before.fileLoaded && n.restarts > before.restarts);
+                return n.endedEntry > before.startedEntry ||
+                       (n.loadedEntry > before.startedEntry && n.restartedEntry == n.loadedEntry);
             },
             options_.openTimeoutMs, &seen);
-        if (!done || seen.endFiles > before.endFiles) {
+        // An end first means an error, or a playlist (reason redirect), which is not opened.
+        if (!done || seen.endedEntry > before.startedEntry) {
             UnloadFile();
             return Fail(text, done ? "the file did not open (error " + std::to_string(seen.lastEndError) + ")"
                                    : "open timed out");
@@ -591,13 +609,27 @@ private:
         return Ok();
     }
 
+    // Unloads whatever is loaded or loading and returns once libmpv is idle and every event
+    // of the unloaded file has been counted, so the next open sees only its own. Bounded.
     void UnloadFile() {
-        const EventPump::Counters before = events_->Snapshot();
-        const char* cmd[] = {"stop", nullptr};
-        if (mpv_command(handle_.get(), cmd) < 0) return;
-        // Bounded: a "stop" while idle sends no END_FILE.
-        events_->WaitFor([&](const EventPump::Counters& n) { return n.endFiles > before.endFiles; },
-                         options_.closeTimeoutMs);
+        const char* stop[] = {"stop", nullptr};
+        mpv_command(handle_.get(), stop);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(options_.closeTimeoutMs);
+        for (;;) {
+            int idle = 0;
+            if (mpv_get_property(handle_.get(), "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle != 0) break;
+            if (Clock::now() >= deadline) {
+                LogLine("device: libmpv did not become idle");
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        // Replies come after the events queued before the command: a barrier.
+        const uint64_t id = ++barrier_;
+        const char* ignore[] = {"ignore", nullptr};
+        if (mpv_command_async(handle_.get(), id, ignore) >= 0) {
+            events_->WaitFor([&](const EventPump::Counters& n) { return n.lastReply >= id; }, options_.closeTimeoutMs);
+        }
     }
 
     void CloseMedia() {
@@ -662,7 +694,7 @@ private:
         if (mpv_command(handle_.get(), cmd) < 0) return false;
         const bool done = events_->WaitFor(
             [&](const EventPump::Counters& n) {
-                return n.endFiles > before.endFiles || (n.seeks > before.seeks && n.restartAfterLastSeek);
+                return n.endedEntry > before.startedEntry || (n.seeks > before.seeks && n.restartAfterLastSeek);
             },
             options_.seekTimeoutMs);
         if (!done) {
@@ -710,6 +742,7 @@ private:
     RenderContext renderContext_;
     std::unique_ptr<Renderer> renderer_;
     int volumeToken_ = 0;
+    uint64_t barrier_ = 0;
 
     // The open medium (command thread only).
     bool open_ = false;

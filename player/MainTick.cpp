@@ -86,6 +86,7 @@ void MainTick::FirstTick() {
     state_.volumeKnobX = static_cast<int>(volume / kVolumeKnobDivisor);
 
     RestoreWorkingFolder(settings_);
+    LogLine("first tick done: " + std::to_string(playlist_.count) + " entries");
 }
 
 void MainTick::FullTick() {
@@ -241,5 +242,6 @@ void MainTick::Shutdown() {
     host_.DestroyVideoWindow();
     host_.DeleteSurfacesAndWindows();
     ended_ = true;
+    LogLine("quit: list and settings saved");
     host_.EndDialog();
 }

@@ -21,7 +21,10 @@ bool IsEntryLine(std::string_view line) {
 }
 
 bool CanBeWrittenAsLine(const std::string& entry) {
-    return entry.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+    // Without an early exit the loop vectorises; entries are short.
+    bool lineEnd = false;
+    for (const char c : entry) lineEnd |= (c == '\r') | (c == '\n') | (c == '\0');
+    return !lineEnd;
 }
 
 }  // namespace
@@ -29,12 +32,20 @@ bool CanBeWrittenAsLine(const std::string& entry) {
 int ParseListBytes(std::string_view bytes, Playlist& playlist, int position) {
     if (position < 0 || position > playlist.StoreSize()) position = playlist.StoreSize();
     size_t p = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? kUtf8Bom.size() : 0;
+    // The next LF is searched once and kept, so a file of CR-only lines stays linear.
+    size_t nextLf = 0;
+    bool lfKnown = false;
     int inserted = 0;
     while (p < bytes.size()) {
         // CR, LF and CR LF all end a line; the LF of a CR LF then ends an empty line, which
         // is skipped like every line that is not an entry.
-        size_t end = bytes.find_first_of("\r\n", p);
-        if (end == std::string_view::npos) end = bytes.size();
+        if (!lfKnown || nextLf < p) {
+            nextLf = bytes.find('\n', p);
+            if (nextLf == std::string_view::npos) nextLf = bytes.size();
+            lfKnown = true;
+        }
+        size_t end = bytes.substr(p, nextLf - p).find('\r');
+        end = end == std::string_view::npos ? nextLf : p + end;
         const std::string_view line = bytes.substr(p, end - p);
         p = end + 1;
         if (!IsEntryLine(line)) continue;

@@ -1,0 +1,52 @@
+#include "app/CPlayerApp.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QPalette>
+
+#include "device/MpvMediaDevice.h"
+#include "device/ProcessWaveVolume.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/ProgramFolder.h"
+#include "platform/QuitSignal.h"
+#include "player/CPlayerDlg.h"
+#include "player/PlayerState.h"
+#include "playlist/Playlist.h"
+#include "settings/Settings.h"
+
+namespace {
+// Every window of the program has a black background and white text.
+void SetDialogColours() {
+    QPalette palette = QApplication::palette();
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        palette.setColor(role, Qt::black);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, Qt::white);
+    QApplication::setPalette(palette);
+}
+}  // namespace
+
+int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string& startFolder) {
+    SetDialogColours();
+    InstallQuitSignalHandlers();
+
+    // The records live for the whole run; the device outlives the window that talks to it.
+    static PlayerState state;
+    static Settings settings;
+    static Playlist playlist;
+    MpvMediaDevice device;
+    if (!device.Ready()) LogLine("the media device could not start: nothing will play");
+    ProcessWaveVolume volume;
+    SystemClock clock;
+
+    {
+        CPlayerDlg dialog(PlayerRecords{state, settings, playlist}, device, volume, clock,
+                          MainTickSetup{ProgramFolder(), arguments, startFolder});
+        QEventLoop loop;
+        QObject::connect(&dialog, &CPlayerDlg::dialogEnded, &loop, &QEventLoop::quit);
+        dialog.OnInitDialog();
+        loop.exec();
+    }
+    return 0;
+}

@@ -1,0 +1,86 @@
+#include "tests/e2e/PlayerProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+std::string PlayerBinary() { return VELKAF_PLAYER_BINARY; }
+
+PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& extraEnvironment)
+    : logPath_(home + "player.log") {
+    std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1"};
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM")) env.push_back(std::string("QT_QPA_PLATFORM=") + platform);
+    else env.push_back("QT_QPA_PLATFORM=offscreen");
+    for (const char* keep : {"PATH", "HOME", "DISPLAY", "XDG_RUNTIME_DIR", "ASAN_OPTIONS"})
+        if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
+    env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
+
+    std::vector<std::string> argv = {PlayerBinary()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        const int fd = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) { ::dup2(fd, 2); ::dup2(fd, 1); ::close(fd); }
+        std::vector<char*> cargv, cenv;
+        for (auto& a : argv) cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        for (auto& e : env) cenv.push_back(e.data());
+        cenv.push_back(nullptr);
+        ::execve(cargv[0], cargv.data(), cenv.data());
+        ::_exit(127);
+    }
+}
+
+PlayerProcess::~PlayerProcess() {
+    if (pid_ > 0 && !reaped_) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string PlayerProcess::Log() const {
+    std::ifstream in(logPath_);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool PlayerProcess::WaitForLog(const std::string& text, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (Log().find(text) != std::string::npos) return true;
+        if (Reap(WNOHANG)) return Log().find(text) != std::string::npos;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+bool PlayerProcess::Reap(int flags) {
+    if (reaped_) return true;
+    int status = 0;
+    if (::waitpid(pid_, &status, flags) != pid_) return false;
+    reaped_ = true;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return true;
+}
+
+int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!Reap(WNOHANG)) {
+        if (std::chrono::steady_clock::now() >= end) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return exitStatus_;
+}
+
+void PlayerProcess::Signal(int signal) {
+    if (pid_ > 0 && !reaped_) ::kill(pid_, signal);
+}

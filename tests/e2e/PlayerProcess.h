@@ -1,0 +1,33 @@
+#pragma once
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// The real player binary run as a child process for end-to-end tests: its own program folder
+// (VELKAF_HOME), the device log on (VELKAF_LOG=1) captured to a file, headless by default.
+class PlayerProcess {
+public:
+    PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& extraEnvironment = {});
+    ~PlayerProcess();  // kills the child if it still runs
+
+    // Waits until the log holds `text` (true) or the timeout passes (false).
+    bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout);
+    // Waits for the child to end; returns its exit status, or -1 on timeout.
+    int WaitForExit(std::chrono::milliseconds timeout);
+    void Signal(int signal);
+    std::string Log() const;
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string logPath_;
+    bool reaped_ = false;
+    int exitStatus_ = -1;
+    bool Reap(int flags);
+};
+
+// Path of the built player (set by the build).
+std::string PlayerBinary();
