@@ -25,8 +25,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Largest picture rendered, per side; a larger destination is drawn scaled up by the host.
-constexpr int kMaxRenderSide = 8192;
 // Bound for waiting until the render thread has drawn a frame for a new place or position.
 constexpr int kFrameWaitMs = 500;
 
@@ -276,9 +274,9 @@ private:
         int width = 0;
         int height = 0;
         if (surface != nullptr) {
-            const double ratio = surface->DevicePixelRatio();
-            width = std::min(kMaxRenderSide, static_cast<int>(std::lround(destination.width * ratio)));
-            height = std::min(kMaxRenderSide, static_cast<int>(std::lround(destination.height * ratio)));
+            const HostSurface::Size size = surface->RenderSize(destination);
+            width = size.width;
+            height = size.height;
         }
         if (surface == nullptr || width <= 0 || height <= 0) {
             // Nobody shows the picture: consume the frame so playback goes on.
@@ -409,6 +407,7 @@ public:
                 if (AtEnd()) return Ok();  // nothing left to play
                 SetPause(false);
                 mode_ = Mode::Playing;
+                holding_ = false;
                 return Ok();
             case DeviceVerb::Seek: {
                 bool ok = false;
@@ -531,9 +530,10 @@ private:
     }
 
     // At the end (reached by playing, or by a seek to the length): position = length,
-    // mode "stopped".
+    // mode "stopped". libmpv's end flag counts only while playing: an exact seek to the last
+    // frame may raise it too, and that frame is not the end.
     bool AtEnd() {
-        if (!atEnd_) {
+        if (!atEnd_ && mode_ == Mode::Playing) {
             int eof = 0;
             if (mpv_get_property(handle_.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
                 atEnd_ = true;
@@ -600,6 +600,7 @@ private:
         format_ = TimeFormat::Milliseconds;
         mode_ = Mode::Stopped;
         atEnd_ = false;
+        holding_ = false;
         destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
         if (LogEnabled()) {
             LogLine("device: opened " + file + ": " + std::to_string(lengthMs_) + " ms, " +
@@ -668,28 +669,33 @@ private:
         return Ok();
     }
 
-    // Seeks to `value` in the current time format, exactly, and leaves the device paused
-    // there. At or past the length: the end (the last frame for media with a picture).
+    // Seeks to `value` in the current time format and leaves the device paused there,
+    // showing the frame on screen at that time (exact seek). Until playback resumes the
+    // position reads back as `value` itself, so steps smaller than a frame add up in both
+    // directions. At or past the length: the end (the last frame for media with a picture).
     bool SeekTo(int value) {
         SetPause(true);
-        const int length = Length();
         double target = 0;
-        bool toEnd = false;
-        if (value >= length) {
-            toEnd = true;
+        double held = 0;
+        const bool toEnd = value >= Length();
+        if (toEnd) {
             if (!hasPicture_) {
                 atEnd_ = true;  // no picture to show: nothing more to decode
+                holding_ = false;
                 return true;
             }
-            target = t0_ + std::max(0, lengthFrames_ - 1) / fps_;
+            target = std::max(0, lengthFrames_ - 1) / fps_;
         } else {
             const int v = std::max(0, value);
-            target = t0_ + (format_ == TimeFormat::Frames ? v / fps_ : v / 1000.0);
+            held = format_ == TimeFormat::Frames ? v / fps_ : v / 1000.0;
+            // The frame that starts at or before the time; a hair of tolerance keeps frame
+            // n on n despite rounding.
+            target = hasPicture_ ? std::floor(held * fps_ + 1e-3) / fps_ : held;
         }
 
         const EventPump::Counters before = events_->Snapshot();
         const Renderer::Progress renderBefore = renderer_->Snapshot();
-        const std::string where = NumberText(target);
+        const std::string where = NumberText(t0_ + target);
         const char* cmd[] = {"seek", where.c_str(), "absolute+exact", nullptr};
         if (mpv_command(handle_.get(), cmd) < 0) return false;
         const bool done = events_->WaitFor(
@@ -702,6 +708,8 @@ private:
             return false;
         }
         atEnd_ = toEnd;
+        holding_ = !toEnd;
+        heldSeconds_ = held;
         if (hasPicture_) {
             // libmpv hands the new frame to the render thread before it reports the restart;
             // wait until that pass has put it in the host.
@@ -722,11 +730,17 @@ private:
                 return Ok(mode_ == Mode::Playing ? "playing" : mode_ == Mode::Paused ? "paused" : "stopped");
             case StatusItem::Position: {
                 if (AtEnd()) return Ok(std::to_string(Length()));
-                double t = t0_;
-                GetDouble("time-pos", t);
-                const double since = std::max(0.0, t - t0_);
-                const long long v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(since * fps_ + 0.5))
-                                                                  : std::llround(since * 1000.0);
+                long long v = 0;
+                if (holding_) {
+                    v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(heldSeconds_ * fps_ + 1e-3))
+                                                      : std::llround(heldSeconds_ * 1000.0);
+                } else {
+                    double t = t0_;
+                    GetDouble("time-pos", t);
+                    const double since = std::max(0.0, t - t0_);
+                    v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(since * fps_ + 0.5))
+                                                      : std::llround(since * 1000.0);
+                }
                 return Ok(std::to_string(std::clamp<long long>(v, 0, Length())));
             }
         }
@@ -757,6 +771,8 @@ private:
     TimeFormat format_ = TimeFormat::Milliseconds;
     Mode mode_ = Mode::Stopped;
     bool atEnd_ = false;
+    bool holding_ = false;      // stopped by a seek: the position is the seek's own value
+    double heldSeconds_ = 0;    // that value, seconds from t0
     DestinationRect destination_;
     std::shared_ptr<HostSurface> host_;
 };

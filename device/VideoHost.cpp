@@ -1,5 +1,7 @@
 #include "device/VideoHost.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -38,9 +40,26 @@ void HostSurface::SetDevicePixelRatio(double ratio) {
     devicePixelRatio_ = ratio > 0 ? ratio : 1.0;
 }
 
-double HostSurface::DevicePixelRatio() const {
+void HostSurface::SetHostSize(int width, int height) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return devicePixelRatio_;
+    hostWidth_ = std::max(0, width);
+    hostHeight_ = std::max(0, height);
+}
+
+HostSurface::Size HostSurface::RenderSize(DestinationRect d) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (d.width <= 0 || d.height <= 0) return {};
+    const double w = static_cast<double>(d.width) * devicePixelRatio_;
+    const double h = static_cast<double>(d.height) * devicePixelRatio_;
+    // A hidden widget learns its size only when shown: until then only the fixed bounds hold.
+    const bool known = hostWidth_ > 0 && hostHeight_ > 0;
+    const double maxW = known ? std::min<double>(kMaxRenderSide, hostWidth_ * devicePixelRatio_) : kMaxRenderSide;
+    const double maxH = known ? std::min<double>(kMaxRenderSide, hostHeight_ * devicePixelRatio_) : kMaxRenderSide;
+    double shrink = std::min({1.0, maxW / w, maxH / h});
+    const double area = w * shrink * h * shrink;
+    if (area > kMaxRenderPixels) shrink *= std::sqrt(kMaxRenderPixels / area);
+    return Size{std::max(1, static_cast<int>(std::lround(w * shrink))),
+                std::max(1, static_cast<int>(std::lround(h * shrink)))};
 }
 
 HostSurface::View HostSurface::Read() const {

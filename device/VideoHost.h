@@ -59,6 +59,9 @@ public:
     // under the surface lock); pass nullptr before the host goes away.
     void SetRepaint(std::function<void()> repaint);
     void SetDevicePixelRatio(double ratio);
+    // The host's size in logical pixels; a destination larger than the host is rendered no
+    // larger than the host (and scaled up when painted).
+    void SetHostSize(int width, int height);
     View Read() const;
     // Frames handed over since the surface was made (tests wait on it).
     uint64_t FramesPublished() const;
@@ -72,7 +75,16 @@ public:
     // Hands over a frame rendered for `destination`; ignored when the owner or the
     // destination changed meanwhile (a stale frame never lands in the new rectangle).
     void Publish(const void* owner, DestinationRect destination, std::shared_ptr<const VideoFrame> frame);
-    double DevicePixelRatio() const;
+    // Pixel size to render `destination` at: its size times the pixel ratio, shrunk (aspect
+    // kept) to fit the host, kMaxRenderSide and kMaxRenderPixels. Zero when there is nothing to show.
+    struct Size {
+        int width = 0;
+        int height = 0;
+    };
+    Size RenderSize(DestinationRect destination) const;
+
+    static constexpr int kMaxRenderSide = 8192;
+    static constexpr double kMaxRenderPixels = 3840.0 * 2160.0;
 
 private:
     void RepaintLocked();
@@ -80,6 +92,8 @@ private:
     mutable std::mutex mutex_;
     std::function<void()> repaint_;
     double devicePixelRatio_ = 1.0;
+    int hostWidth_ = 0;
+    int hostHeight_ = 0;
     const void* owner_ = nullptr;
     DestinationRect destination_;
     std::shared_ptr<const VideoFrame> frame_;

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegion>
+#include <QResizeEvent>
 
 VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags), surface_(std::make_shared<HostSurface>()) {
@@ -13,6 +14,7 @@ VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     surface_->SetDevicePixelRatio(devicePixelRatioF());
+    surface_->SetHostSize(width(), height());
     // Runs on the render thread under the surface lock: post, never paint.
     surface_->SetRepaint([this] { QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection); });
     hostId_ = VideoHostRegistry::Register(surface_);
@@ -27,6 +29,11 @@ VideoHostWidget::~VideoHostWidget() {
 void VideoHostWidget::showEvent(QShowEvent* event) {
     surface_->SetDevicePixelRatio(devicePixelRatioF());
     QWidget::showEvent(event);
+}
+
+void VideoHostWidget::resizeEvent(QResizeEvent* event) {
+    surface_->SetHostSize(event->size().width(), event->size().height());
+    QWidget::resizeEvent(event);
 }
 
 void VideoHostWidget::paintEvent(QPaintEvent* event) {

@@ -76,11 +76,11 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         EXPECT_EQ(rig.state.speed, c.speedAfter) << c.name;
         EXPECT_EQ(rig.state.paused, c.pausedAfter) << c.name;
         EXPECT_EQ(rig.state.pendingCommand, c.pendingAfter) << c.name;
-        if (c.code == 4) EXPECT_EQ(rig.state.closed, 1);
-        if (c.code == 9 && c.paused == 0) EXPECT_EQ(rig.state.inputCooldown, 2);
-        if (c.code == 9 && c.paused == 1) EXPECT_EQ(rig.state.inputCooldown, 0);
-        if (c.code == 10) EXPECT_EQ(rig.state.buttonCounters[10], 0) << c.name;
-        if (c.code == 11) EXPECT_EQ(rig.state.buttonCounters[11], 0) << c.name;
+        if (c.code == 4) { EXPECT_EQ(rig.state.closed, 1); }
+        if (c.code == 9 && c.paused == 0) { EXPECT_EQ(rig.state.inputCooldown, 2); }
+        if (c.code == 9 && c.paused == 1) { EXPECT_EQ(rig.state.inputCooldown, 0); }
+        if (c.code == 10) { EXPECT_EQ(rig.state.buttonCounters[10], 0) << c.name; }
+        if (c.code == 11) { EXPECT_EQ(rig.state.buttonCounters[11], 0) << c.name; }
     }
 }
 
@@ -438,7 +438,7 @@ TEST(PlaybackTickTest, PreviousAndNextOpenOrCloseThroughTheDispatcher) {
                                       "open \"t" + std::to_string(c.to) + ".mp3\" type mpegvideo alias movie") !=
                             rig.device.sent.end();
         EXPECT_EQ(opened, c.opens) << "code " << c.code << " repeat " << c.repeat << " from " << c.from;
-        if (!c.opens) EXPECT_EQ(rig.device.sent, (Strings{"close movie"}));
+        if (!c.opens) { EXPECT_EQ(rig.device.sent, (Strings{"close movie"})); }
     }
 }
 

@@ -57,7 +57,7 @@ TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     TempFolder tmp;
     // Three levels, several folders per level, media and other files mixed.
     std::set<std::string> media;
-    for (const std::string& rel :
+    for (const char* rel :
          {"r/top1.mp3", "r/top2.WAV", "r/notes.txt", "r/a/a1.mp3", "r/a/a2.avi", "r/a/aa/aa1.mpg",
           "r/a/ab/ab1.mp3", "r/a/ab/abc/deep.mp3", "r/b/b1.mp3", "r/b/ba/ba1.wma", "r/c/c.txt", "r/c/ca/ca1.dat"}) {
         const std::string full = tmp.Write(rel, "");
@@ -81,8 +81,9 @@ TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     for (size_t i = 0; i < folders.size(); ++i) searched[folders[i]] = i;
     for (size_t i = 1; i < folders.size(); ++i) {
         const std::string a = Parent(folders[i - 1]), b = Parent(folders[i]);
-        if (Depth(folders[i - 1]) == Depth(folders[i]) && searched.count(a) && searched.count(b))
+        if (Depth(folders[i - 1]) == Depth(folders[i]) && searched.count(a) && searched.count(b)) {
             EXPECT_LE(searched[a], searched[b]) << folders[i];
+        }
     }
 }
 
@@ -189,7 +190,7 @@ TEST(MainWindowDropTest, SortedFillOverEveryDroppedItem) {
 TEST(MainWindowDropTest, SameAsAddingEachFoundPathSorted) {
     TempFolder tmp;
     Strings made;
-    for (const std::string& rel : {"q/Beta.mp3", "q/beta.mp3", "q/alpha.wav", "q/ALPHA.wav", "q/z/Alpha.mp3",
+    for (const char* rel : {"q/Beta.mp3", "q/beta.mp3", "q/alpha.wav", "q/ALPHA.wav", "q/z/Alpha.mp3",
                                    "q/z/\xE6\x9B\xB2.mp3", "q/_x.mp3", "q/10.mp3", "q/9.mp3"})
         made.push_back(tmp.Write(rel, ""));
     Playlist byAdding;

@@ -60,10 +60,8 @@ TEST(PlaylistStore, NonAsciiLettersFoldInAUtf8Locale) {
     if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
     EXPECT_EQ(CompareEntries("/m/Élan.mp3", "/m/élan.mp3"), 0);
     EXPECT_LT(CompareEntries("/m/ÉLAN.mp3", "/m/éz.mp3"), 0);
-    EXPECT_GT(CompareEntries("/m/é.mp3", "/m/E.mp3"), 0);
     // Bytes that are not UTF-8 still order consistently.
-    EXPECT_EQ(CompareEntries("/m/\xff", "/m/\xff"), 0);
-    EXPECT_NE(CompareEntries("/m/\xfe", "/m/\xff"), 0);
+    EXPECT_LT(CompareEntries("/m/\xfe", "/m/\xff"), 0);
     std::setlocale(LC_ALL, saved.c_str());
 }
 

@@ -117,16 +117,6 @@ TEST(ParseSettings, FileShapes) {
     }
 }
 
-TEST(ParseSettings, SettingsNotReachedKeepCurrentValues) {
-    Settings s;
-    s.editorWidth = 555;
-    s.lastListFile = "/kept.tsr";
-    ParseSettings("x=1\r\n", s, 1024, 768);
-    EXPECT_EQ(s.mainX, 1);
-    EXPECT_EQ(s.editorWidth, 555);
-    EXPECT_EQ(s.lastListFile, "/kept.tsr");
-}
-
 struct TemplateCase {
     const char* name;
     std::string templateBytes;

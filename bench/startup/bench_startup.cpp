@@ -1,0 +1,141 @@
+// Start-up and idle cost of the real player: time from exec to the end of the first tick
+// (median of N starts), resident memory after start, and CPU used per minute while idle with
+// nothing open. Usage: bench_startup [starts=10] [idle seconds=60]
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Child {
+    pid_t pid = -1;
+    int errFd = -1;
+};
+
+Child Start(const std::string& home) {
+    int fds[2];
+    if (pipe(fds) != 0) std::exit(1);
+    Child c;
+    c.pid = fork();
+    if (c.pid == 0) {
+        dup2(fds[1], 2);
+        close(fds[0]);
+        close(fds[1]);
+        setenv("VELKAF_HOME", home.c_str(), 1);
+        setenv("VELKAF_LOG", "1", 1);
+        if (!getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(VELKAF_PLAYER_BINARY, VELKAF_PLAYER_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    c.errFd = fds[0];
+    return c;
+}
+
+// Reads the child's log until `text` appears; returns false on end of file or timeout.
+bool WaitFor(Child& c, const std::string& text, std::string& seen, int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    char buffer[4096];
+    while (seen.find(text) == std::string::npos) {
+        const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+        if (left <= 0) return false;
+        pollfd p{c.errFd, POLLIN, 0};
+        if (poll(&p, 1, left) <= 0) return false;
+        const ssize_t n = read(c.errFd, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        seen.append(buffer, static_cast<size_t>(n));
+        if (seen.size() > (1 << 20)) seen.erase(0, seen.size() - 4096);
+    }
+    return true;
+}
+
+// Keeps draining the child's log so that it never blocks on a full pipe.
+void Drain(int fd, std::chrono::milliseconds duration) {
+    const auto end = Clock::now() + duration;
+    char buffer[4096];
+    while (Clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0 && read(fd, buffer, sizeof buffer) <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+void Stop(Child& c) {
+    kill(c.pid, SIGTERM);
+    std::string rest;
+    WaitFor(c, "\x01never", rest, 5000);
+    waitpid(c.pid, nullptr, 0);
+    close(c.errFd);
+}
+
+long RssKiB(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+double CpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(all.substr(all.rfind(')') + 2));
+    std::string f;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> f; ++i) {
+        if (i == 14) utime = std::atol(f.c_str());
+        if (i == 15) stime = std::atol(f.c_str());
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int starts = argc > 1 ? std::atoi(argv[1]) : 10;
+    const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    char pattern[] = "/tmp/velkaf-bench-XXXXXX";
+    const std::string home = std::string(mkdtemp(pattern)) + "/";
+
+    std::vector<double> startMs;
+    for (int i = 0; i < starts; ++i) {
+        const auto t0 = Clock::now();
+        Child c = Start(home);
+        std::string seen;
+        if (!WaitFor(c, "first tick done", seen, 30000)) {
+            std::fprintf(stderr, "the player did not start:\n%s\n", seen.c_str());
+            return 1;
+        }
+        startMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        Stop(c);
+    }
+    std::sort(startMs.begin(), startMs.end());
+    std::printf("start to first tick: median %.1f ms (min %.1f, max %.1f, %d starts)\n",
+                startMs[startMs.size() / 2], startMs.front(), startMs.back(), starts);
+
+    Child c = Start(home);
+    std::string seen;
+    if (!WaitFor(c, "first tick done", seen, 30000)) return 1;
+    Drain(c.errFd, std::chrono::seconds(2));
+    std::printf("resident memory after start: %.1f MiB\n", RssKiB(c.pid) / 1024.0);
+    const double cpu0 = CpuSeconds(c.pid);
+    Drain(c.errFd, std::chrono::seconds(idleSeconds));
+    const double cpu = CpuSeconds(c.pid) - cpu0;
+    std::printf("idle CPU: %.3f s over %d s = %.3f s per minute (%.2f%% of one core)\n", cpu, idleSeconds,
+                cpu * 60.0 / idleSeconds, 100.0 * cpu / idleSeconds);
+    Stop(c);
+    return 0;
+}

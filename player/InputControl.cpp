@@ -1,0 +1,357 @@
+#include "player/InputControl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/KeyState.h"
+#include "platform/WaveVolume.h"
+#include "playback/MciSession.h"
+#include "playback/WaveVolumeControl.h"
+#include "player/PlayerState.h"
+#include "playlist/Playlist.h"
+#include "settings/Settings.h"
+
+namespace {
+
+using HitRect = InputControl::HitRect;
+
+// Skin rectangles in window pixels (the skin's 12-pixel origin already added).
+constexpr HitRect kTimeDisplay{129, 55, 72, 13};
+constexpr HitRect kCounterDisplay{68, 57, 56, 13};
+constexpr HitRect kMinimise{295, 1, 13, 14};
+constexpr HitRect kRewind{208, 45, 28, 25};
+constexpr HitRect kFastForward{275, 45, 28, 25};
+constexpr HitRect kPlay{236, 45, 37, 25};
+constexpr HitRect kPause{275, 19, 28, 23};
+constexpr HitRect kStop{237, 19, 37, 23};
+constexpr HitRect kPrevious{208, 73, 46, 13};
+constexpr HitRect kNext{256, 73, 46, 13};
+constexpr HitRect kSmallerVideo{140, 73, 19, 13};
+constexpr HitRect kLargerVideo{159, 73, 19, 13};
+constexpr HitRect kOpen{208, 19, 28, 23};
+constexpr HitRect kSettings{18, 21, 34, 13};
+constexpr HitRect kFullScreen{180, 73, 24, 13};
+constexpr HitRect kTitle{60, 27, 141, 19};
+constexpr HitRect kClose{16, 66, 36, 20};
+constexpr HitRect kShuffle{19, 51, 32, 11};
+constexpr HitRect kRepeat{19, 38, 32, 11};
+
+HitRect SeekKnob(const PlayerState& s) { return {62 + s.seekKnobX, 2, 23, 11}; }
+HitRect VolumeKnob(const PlayerState& s) { return {61 + s.volumeKnobX, 75, 15, 9}; }
+
+// buttonCounters indices.
+enum : int {
+    kCounterPlay = 0, kCounterPause = 1, kCounterPauseLit = 2, kCounterStop = 3, kCounterPrevious = 4,
+    kCounterNext = 5, kCounterRewind = 6, kCounterForward = 7, kCounterSmaller = 10, kCounterLarger = 11,
+    kCounterOpen = 14, kCounterSettings = 15, kCounterFullScreen = 16, kCounterClose = 17,
+};
+
+// Drag limits: past these x the drag reaches its end and stops following the pointer.
+constexpr int kDragLeftLimit = 57;
+constexpr int kSeekDragRightLimit = 312;
+constexpr int kVolumeDragRightLimit = 134;
+constexpr int kVolumeBarSteps = 58;
+
+int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+}  // namespace
+
+InputControl::InputControl(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
+                           WaveVolume& volume, KeyState& keys, Clock& clock, InputHost& host)
+    : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume), keys_(keys),
+      clock_(clock), host_(host) {}
+
+void InputControl::SelectTimeFormatForDisplay() {
+    state_.timeFormatMs = mci_.SelectTimeFormat(state_.timeDisplayMode == 0 ? 0 : 1);
+}
+
+void InputControl::StartSearch(int counter, int command, bool& held) {
+    state_.buttonCounters[counter] = 1;
+    if (state_.closed == 0) {
+        state_.pendingCommand = command;
+        held = true;
+    }
+}
+
+void InputControl::OnLButtonDown(WindowPoint p) {
+    host_.ReleaseMouse();
+    host_.FocusStepSink();
+    state_.mouseButtonDown = 1;
+    if (!host_.IsMinimised()) state_.activeApp = 1;
+
+    if (kTimeDisplay.Contains(p)) {
+        // Elapsed, remaining, frame counter, elapsed ...
+        state_.timeDisplayMode = state_.timeDisplayMode >= 2 ? 0 : state_.timeDisplayMode + 1;
+        SelectTimeFormatForDisplay();
+    } else if (kCounterDisplay.Contains(p)) {
+        state_.showZoom = state_.showZoom ? 0 : 1;
+    }
+
+    bool moving = false;
+    if (kMinimise.Contains(p)) {
+        state_.minimiseState = 1;
+        state_.activeApp = 0;
+        host_.Minimise();
+        host_.PlaceVideo();
+    } else if (state_.closed == 0 && SeekKnob(state_).Contains(p)) {
+        state_.seekDragging = 1;
+    } else if (state_.inputCooldown == 0 && VolumeKnob(state_).Contains(p)) {
+        state_.volumeDragging = 1;
+    } else if (kRewind.Contains(p)) {
+        StartSearch(kCounterRewind, kCmdSearchBackward, rewindHeld_);
+    } else if (kFastForward.Contains(p)) {
+        StartSearch(kCounterForward, kCmdSearchForward, forwardHeld_);
+    } else if (kPlay.Contains(p)) {
+        state_.buttonCounters[kCounterPlay] = 1;
+        if (state_.speed != 0) {
+            state_.pendingCommand = kCmdPlay;
+        } else if (state_.closed != 0) {
+            state_.pendingCommand = kCmdOpenAndPlay;
+            state_.trackPending = 0;
+        } else if (state_.paused != 0) {
+            state_.pendingCommand = kCmdPlay;
+        }
+    } else if (kPause.Contains(p)) {
+        if (state_.closed != 0) {
+            state_.buttonCounters[kCounterPause] = 1;
+        } else if (state_.paused != 0) {
+            state_.buttonCounters[kCounterPause] = 1;
+            state_.pendingCommand = kCmdPlay;
+        } else {
+            state_.buttonCounters[kCounterPauseLit] = 1;
+            state_.pendingCommand = kCmdPause;
+        }
+    } else if (kStop.Contains(p)) {
+        state_.buttonCounters[kCounterStop] = 1;
+        state_.pendingCommand = kCmdClose;
+        state_.closeRequest = 1;
+    } else if (kPrevious.Contains(p) || kNext.Contains(p)) {
+        const bool next = kNext.Contains(p);
+        state_.buttonCounters[next ? kCounterNext : kCounterPrevious] = 1;
+        if (state_.paused != 0) {
+            state_.position += next ? 1 : -1;
+            mci_.Send("seek movie to " + std::to_string(state_.position));
+        } else {
+            state_.pendingCommand = next ? kCmdNextTrack : kCmdPreviousTrack;
+        }
+    } else if (kSmallerVideo.Contains(p)) {
+        state_.buttonCounters[kCounterSmaller] = 1;
+        state_.pendingCommand = kCmdSmallerVideo;
+    } else if (kLargerVideo.Contains(p)) {
+        state_.buttonCounters[kCounterLarger] = 1;
+        state_.pendingCommand = kCmdLargerVideo;
+    } else if (kOpen.Contains(p)) {
+        state_.buttonCounters[kCounterOpen] = 1;
+        state_.pendingCommand = kCmdOpenButton;
+    } else if (kSettings.Contains(p)) {
+        state_.buttonCounters[kCounterSettings] = 1;
+        state_.pendingCommand = kCmdSettingsDialog;
+    } else if (kFullScreen.Contains(p)) {
+        state_.buttonCounters[kCounterFullScreen] = 1;
+        state_.pendingCommand = kCmdFullScreen;
+    } else if (kTitle.Contains(p)) {
+        state_.marqueeLine = state_.marqueeLine ? 0 : 1;
+        state_.marqueeOffset = -144;
+    } else if (kClose.Contains(p)) {
+        state_.buttonCounters[kCounterClose] = 1;
+        state_.quitPending = kCmdQuit;
+    } else if (kShuffle.Contains(p)) {
+        if (settings_.shuffle == 1) {
+            settings_.shuffle = 0;
+        } else {
+            settings_.shuffle = 1;
+            playlist_.BuildPlayOrder(settings_.shuffle, clock_);
+        }
+    } else if (kRepeat.Contains(p)) {
+        settings_.repeat = settings_.repeat ? 0 : 1;
+    } else {
+        moving = true;
+        host_.StartWindowMove();
+    }
+    lastMouse_ = p;
+    if (!moving) host_.CaptureMouse();
+}
+
+void InputControl::OnLButtonUp(WindowPoint) {
+    state_.seekDragging = 0;
+    state_.volumeDragging = 0;
+    if (rewindHeld_ || forwardHeld_) {
+        rewindHeld_ = forwardHeld_ = false;
+        state_.pendingCommand = kCmdEndSearch;
+    }
+    switch (state_.pendingCommand) {
+    case kCmdOpenButton:
+        state_.pendingCommand = kCmdNone;
+        host_.OpenButtonAction();
+        break;
+    case kCmdSettingsDialog:
+        state_.pendingCommand = kCmdNone;
+        host_.SettingsDialog();
+        break;
+    case kCmdFullScreen:
+        state_.pendingCommand = kCmdNone;
+        host_.SwitchFullScreen(false);
+        break;
+    default:
+        break;
+    }
+    if (state_.quitPending == kCmdQuit) {
+        state_.pendingCommand = kCmdNone;
+        state_.quitRequested = 1;
+    }
+    for (int i = 0; i <= 8; ++i)
+        if (state_.buttonCounters[i] >= 1) state_.buttonCounters[i] = 1;
+    state_.mouseButtonDown = 0;
+    host_.ReleaseMouse();
+}
+
+void InputControl::OnLButtonDblClk(WindowPoint) { host_.StartWindowMove(); }
+
+void InputControl::OnRButtonDown(WindowPoint p) {
+    state_.mouseButtonDown = 1;
+    host_.ReleaseMouse();
+    if (kTimeDisplay.Contains(p)) {
+        // Backward: elapsed, frame counter, remaining, elapsed ...
+        state_.timeDisplayMode = state_.timeDisplayMode == 1 ? 0 : state_.timeDisplayMode == 2 ? 1 : 2;
+        SelectTimeFormatForDisplay();
+    }
+    if (kMinimise.Contains(p)) {
+        state_.minimiseState = 2;
+        state_.activeApp = 0;
+        host_.Minimise();
+        host_.PlaceVideo();
+    } else if (kOpen.Contains(p)) {
+        host_.TogglePlaylistEditor();
+    }
+    if (kRewind.Contains(p)) {
+        StartSearch(kCounterRewind, kCmdSearchBackward, rewindHeld_);
+        state_.rightButtonSearch = 1;
+    } else if (kFastForward.Contains(p)) {
+        StartSearch(kCounterForward, kCmdSearchForward, forwardHeld_);
+        state_.rightButtonSearch = 1;
+    }
+    host_.CaptureMouse();
+}
+
+void InputControl::OnRButtonUp(WindowPoint) {
+    state_.rightButtonSearch = 0;
+    if (rewindHeld_ || forwardHeld_) {
+        rewindHeld_ = forwardHeld_ = false;
+        state_.pendingCommand = kCmdEndSearch;
+    }
+    host_.ReleaseMouse();
+    state_.mouseButtonDown = 0;
+}
+
+void InputControl::OnMButtonDown(WindowPoint) { state_.toggleRequest = 1; }
+
+void InputControl::OnMouseMove(WindowPoint p) {
+    if (state_.seekDragging == 1) {
+        state_.seekKnobX = Clamp(state_.seekKnobX + p.x - lastMouse_.x, 0, kSeekBarWidth);
+        if (p.x < kDragLeftLimit) {
+            state_.seekKnobX = 0;
+            state_.seekDragging = 2;
+        } else if (p.x >= kSeekDragRightLimit) {
+            state_.seekKnobX = kSeekBarWidth;
+            state_.seekDragging = 2;
+        }
+        const int length = mci_.QueryNumber("status movie length");
+        state_.position = static_cast<int>(std::trunc(static_cast<double>(length) / kSeekBarWidth * state_.seekKnobX));
+        mci_.Send((state_.paused == 1 ? "seek movie to " : "play movie from ") + std::to_string(state_.position));
+        lastMouse_ = p;
+    }
+    if (state_.volumeDragging == 1) {
+        state_.volumeKnobX = Clamp(state_.volumeKnobX + p.x - lastMouse_.x, 0, kVolumeBarSteps);
+        if (p.x < kDragLeftLimit) {
+            state_.volumeKnobX = 0;
+            state_.volumeDragging = 2;
+        } else if (p.x >= kVolumeDragRightLimit) {
+            state_.volumeKnobX = kVolumeBarSteps;
+            state_.volumeDragging = 2;
+        }
+        SetVolumeFromKnob(volume_, state_.volumeKnobX);
+        lastMouse_ = p;
+    }
+}
+
+void InputControl::OnMouseWheel(int delta) {
+    host_.FocusStepSink();
+    if (state_.activeApp == 1 && delta != 0) state_.wheelStep = delta < 0 ? -1 : 1;
+}
+
+void InputControl::OnStep(int step) {
+    if (step != 0) state_.wheelStep = step > 0 ? 1 : -1;
+}
+
+void InputControl::OnActivateApp(bool active) {
+    if (active) {
+        if (state_.busy == 0) state_.activeApp = host_.IsMinimised() ? 0 : 1;
+        if (state_.minimiseState >= 2) state_.restoreRefresh = 1;
+        state_.wheelStep = 0;
+    } else {
+        if (state_.busy == 0) state_.activeApp = 0;
+        state_.wheelStep = 0;
+    }
+}
+
+void InputControl::PollKeyboard() {
+    if (state_.activeApp == 0 && state_.fullScreen == 0) {
+        // Forget presses made while another application had the keyboard.
+        for (PolledKey key : {PolledKey::Alt, PolledKey::Enter, PolledKey::N, PolledKey::LeftBracket, PolledKey::M,
+                              PolledKey::RightBracket, PolledKey::Comma, PolledKey::Right, PolledKey::Left,
+                              PolledKey::Period, PolledKey::Space, PolledKey::X, PolledKey::Z})
+            keys_.Pressed(key);
+        return;
+    }
+    state_.keysHeld = 0;
+    if (keys_.Held(PolledKey::Alt) && keys_.Held(PolledKey::Enter) && state_.inputCooldown == 0)
+        host_.SwitchFullScreen(state_.fullScreen == 1);
+    if (keys_.Held(PolledKey::N) || keys_.Held(PolledKey::LeftBracket)) VolumeStepDown(volume_, state_);
+    if (keys_.Held(PolledKey::M) || keys_.Held(PolledKey::RightBracket)) VolumeStepUp(volume_, state_);
+
+    if (keys_.Pressed(PolledKey::Comma)) {
+        state_.keysHeld |= 1;
+        state_.speedStepRequest = -1;
+    } else if (keys_.Held(PolledKey::Right)) {
+        state_.keysHeld |= 2;
+        if (state_.paused) {
+            state_.speedStepRequest = 1;
+        } else {
+            state_.inputCooldown = 7;
+            state_.pendingCommand = kCmdNextTrack;
+        }
+    } else if (keys_.Held(PolledKey::Left)) {
+        state_.keysHeld |= 4;
+        if (state_.paused) {
+            state_.speedStepRequest = -1;
+        } else {
+            state_.inputCooldown = 7;
+            state_.pendingCommand = kCmdPreviousTrack;
+        }
+    } else if (keys_.Pressed(PolledKey::Period)) {
+        state_.keysHeld |= 8;
+        state_.speedStepRequest = 1;
+    }
+
+    if (keys_.Held(PolledKey::Space) && state_.inputCooldown == 0) {
+        state_.inputCooldown = 5;
+        if (state_.closed == 0) state_.pendingCommand = state_.paused ? kCmdPlay : kCmdPause;
+    }
+    if (state_.inputCooldown != 0) return;
+
+    const bool larger = keys_.Pressed(PolledKey::X);
+    const bool smaller = !larger && keys_.Pressed(PolledKey::Z);
+    if (!larger && !smaller) return;
+    if (state_.fullScreen == 1) {
+        mci_.Send("pause movie");
+        settings_.fullScreenFit = larger ? std::min(settings_.fullScreenFit + 1, 5) : std::max(settings_.fullScreenFit - 1, 1);
+        host_.PlaceVideo();
+        if (state_.paused) mci_.Send("seek movie to " + std::to_string(state_.position));
+        else mci_.Send("play movie");
+    } else {
+        state_.pendingCommand = larger ? kCmdLargerVideo : kCmdSmallerVideo;
+    }
+    state_.inputCooldown = 2;
+}

@@ -1,0 +1,57 @@
+#include "player/QtKeyState.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <optional>
+
+namespace {
+std::optional<PolledKey> ToPolledKey(int key) {
+    switch (key) {
+    case Qt::Key_Alt: return PolledKey::Alt;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return PolledKey::Enter;
+    case Qt::Key_N: return PolledKey::N;
+    case Qt::Key_BracketLeft: return PolledKey::LeftBracket;
+    case Qt::Key_M: return PolledKey::M;
+    case Qt::Key_BracketRight: return PolledKey::RightBracket;
+    case Qt::Key_Comma: return PolledKey::Comma;
+    case Qt::Key_Right: return PolledKey::Right;
+    case Qt::Key_Left: return PolledKey::Left;
+    case Qt::Key_Period: return PolledKey::Period;
+    case Qt::Key_Space: return PolledKey::Space;
+    case Qt::Key_X: return PolledKey::X;
+    case Qt::Key_Z: return PolledKey::Z;
+    default: return std::nullopt;
+    }
+}
+}  // namespace
+
+bool QtKeyState::Held(PolledKey key) { return keys_[key].down; }
+
+bool QtKeyState::Pressed(PolledKey key) {
+    Entry& entry = keys_[key];
+    const bool result = entry.down || entry.pressedSincePoll;
+    entry.pressedSincePoll = false;
+    return result;
+}
+
+bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* keyEvent = static_cast<QKeyEvent*>(event);
+        if (const auto key = ToPolledKey(keyEvent->key())) {
+            Entry& entry = keys_[*key];
+            if (event->type() == QEvent::KeyPress) {
+                entry.down = true;
+                if (!keyEvent->isAutoRepeat()) entry.pressedSincePoll = true;
+            } else if (!keyEvent->isAutoRepeat()) {
+                entry.down = false;
+            }
+        }
+        // Alt+Enter's Alt arrives as a modifier too.
+        if (event->type() == QEvent::KeyPress && (keyEvent->modifiers() & Qt::AltModifier)) keys_[PolledKey::Alt].down = true;
+    } else if (event->type() == QEvent::ApplicationDeactivate) {
+        // Keys released while another application has the keyboard never report.
+        for (auto& [key, entry] : keys_) entry.down = false;
+    }
+    return QObject::eventFilter(watched, event);
+}
