@@ -10,7 +10,6 @@
 #include <climits>
 #include <cmath>
 #include <condition_variable>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -195,17 +194,6 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         surface_ = std::move(surface);
         destination_ = destination;
-        cv_.notify_all();
-        return ++redrawTicket_;
-    }
-
-    bool HasTarget() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return surface_ != nullptr;
-    }
-
-    uint64_t RequestRedraw() {
-        std::lock_guard<std::mutex> lock(mutex_);
         cv_.notify_all();
         return ++redrawTicket_;
     }
@@ -494,7 +482,11 @@ private:
         SetOption("hr-seek", "yes");
         SetOption("hr-seek-demuxer-offset", "1.0");
         SetOption("keepaspect", "no");
-        SetOption("zimg-scaler", "bilinear");
+        // Colour conversion (and scaling) on the render thread: libswscale's fast paths cost
+        // a third of zimg's at natural size (bench/device), within a level or two of colour.
+        SetOption("sws-allow-zimg", "no");
+        SetOption("sws-fast", "yes");
+        SetOption("sws-scaler", "bilinear");
         SetOption("audio-client-name", "velkaf");
         if (!options_.audioOutput.empty()) SetOption("ao", options_.audioOutput);
         if (!options_.pcmCaptureFile.empty()) {
@@ -539,11 +531,25 @@ private:
                 atEnd_ = true;
             }
         }
-        if (atEnd_) mode_ = Mode::Stopped;
+        if (atEnd_) {
+            mode_ = Mode::Stopped;
+            if (!lengthKnown_) LearnLengthAtEnd();
+        }
         return atEnd_;
     }
 
     int Length() const { return format_ == TimeFormat::Frames ? lengthFrames_ : lengthMs_; }
+
+    // A file that does not state its duration has length 0 until its end is reached by
+    // playing; then the end position is its length.
+    void LearnLengthAtEnd() {
+        double t = t0_;
+        if (!GetDouble("time-pos", t)) return;
+        const double span = std::max(0.0, t - t0_);
+        lengthMs_ = std::max(0, ClampToInt(std::llround(span * 1000.0)));
+        lengthFrames_ = hasPicture_ ? std::max(0, ClampToInt(std::llround(span * fps_))) : lengthMs_;
+        lengthKnown_ = true;
+    }
 
     DeviceReply Open(const std::string& text, const DeviceCommand& c) {
         if (open_) CloseMedia();
@@ -579,7 +585,7 @@ private:
         }
 
         double duration = 0;
-        GetDouble("duration", duration);
+        lengthKnown_ = GetDouble("duration", duration) && duration > 0;
         int64_t w = 0;
         int64_t h = 0;
         hasPicture_ = GetInt("dwidth", w) && GetInt("dheight", h) && w > 0 && h > 0;
@@ -677,7 +683,7 @@ private:
         SetPause(true);
         double target = 0;
         double held = 0;
-        const bool toEnd = value >= Length();
+        const bool toEnd = lengthKnown_ && value >= Length();
         if (toEnd) {
             if (!hasPicture_) {
                 atEnd_ = true;  // no picture to show: nothing more to decode
@@ -741,7 +747,8 @@ private:
                     v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(since * fps_ + 0.5))
                                                       : std::llround(since * 1000.0);
                 }
-                return Ok(std::to_string(std::clamp<long long>(v, 0, Length())));
+                const long long upper = lengthKnown_ ? Length() : INT_MAX;
+                return Ok(std::to_string(std::clamp<long long>(v, 0, upper)));
             }
         }
         return Fail(text, "unknown status item");
@@ -768,6 +775,7 @@ private:
     double fps_ = 0;   // frames per second (media with a picture)
     int lengthMs_ = 0;
     int lengthFrames_ = 0;  // equals lengthMs_ without a picture
+    bool lengthKnown_ = false;
     TimeFormat format_ = TimeFormat::Milliseconds;
     Mode mode_ = Mode::Stopped;
     bool atEnd_ = false;

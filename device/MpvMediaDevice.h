@@ -42,9 +42,13 @@ struct DeviceReply {
 // - Time format: milliseconds after open; frames only for media with a picture. Frame n
 //   starts at t0 + n / fps, where t0 is the first frame's time; seeks are exact, so a seek
 //   to frame n shows frame n. Positions are measured from t0.
-// - seek leaves the device stopped at the new position, showing that frame; a seek to the
-//   length or beyond stops at the end. stop keeps the position. pause at the end keeps
-//   "stopped"; play at the end does nothing.
+// - seek leaves the device stopped at the new position, showing the frame on screen at
+//   that time; until playback resumes the position reads back as the value sought (so
+//   steps shorter than a frame add up). A seek to the length or beyond stops at the end,
+//   below 0 at the start. stop keeps the position; pause while stopped gives "paused";
+//   pause at the end keeps "stopped"; play at the end does nothing.
+// - A file that states no duration has length 0 until its end is reached by playing;
+//   its positions and seeks are not cut at the length meanwhile.
 // - At the end the device stays open on the last picture, reports "stopped" and its
 //   position equals its length.
 // - window handle n attaches the picture to the VideoHostRegistry host n; handle default
@@ -54,6 +58,9 @@ struct DeviceReply {
 //   a frame for the new place (bounded).
 // - The process-wide wave volume (ProcessWaveVolume) is applied as a linear amplitude
 //   factor, at once, to whatever plays.
+//
+// Lifetime: make the device after the application object (and LC_NUMERIC "C"); destroy it
+// before the application object. Hosts may come and go in any order relative to it.
 //
 // Threading: SendString/Execute are for the user-interface thread (they are serialised if
 // called from several). The device runs two threads of its own: one waits on libmpv's

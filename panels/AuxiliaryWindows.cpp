@@ -25,3 +25,10 @@ void CControlPanelDlg::SetValue(int index, int value) {
     if (index == 0) m_length = value;
     else if (index == 1) m_shownPosition = value;
 }
+
+void CVideoWindowDlg::OnMove(int x, int y) {
+    if (SnapsToEdge(x)) { x = 0; m_values[4] = 1; }
+    if (SnapsToEdge(y)) { y = 0; m_values[4] = 1; }
+    m_values[0] = x;
+    m_values[1] = y;
+}

@@ -1,6 +1,9 @@
 #pragma once
 #include <array>
 
+// A window coordinate within 17 pixels of the screen's left or top edge snaps to 0.
+constexpr bool SnapsToEdge(int coordinate) { return coordinate >= -17 && coordinate <= 16; }
+
 class CPlayerDlg;
 
 // The main window's five auxiliary objects. Each keeps a pointer to the main window and a
@@ -42,10 +45,14 @@ protected:
     bool ClearsOnRead(int index) const override { return index <= 2; }
 };
 
-// Video window: 0 and 1 its x and y, 4 moved since last read (read-and-clear).
+// Video window: 0 and 1 its x and y, 4 snapped since last read (read-and-clear).
 class CVideoWindowDlg final : public CAuxiliaryDialog {
 public:
     using CAuxiliaryDialog::CAuxiliaryDialog;
+    // The window moved to (x, y): a coordinate within 17 pixels of the screen's left or top
+    // edge (-17..16) snaps to 0 and raises the snapped flag, so the next tick places the video
+    // again at the snapped corner. The window itself is not moved here.
+    void OnMove(int x, int y);
 protected:
     bool ClearsOnRead(int index) const override { return index == 4; }
 };

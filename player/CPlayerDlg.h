@@ -2,10 +2,15 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 #include "panels/AuxiliaryWindows.h"
 #include "playback/MciSession.h"
+#include "playback/PlaybackContext.h"
+#include "playback/PlaybackHost.h"
+#include "player/InputControl.h"
 #include "player/MainTick.h"
+#include "player/QtKeyState.h"
 
 struct PlayerState;
 struct Settings;
@@ -13,6 +18,8 @@ class Playlist;
 class MediaDevice;
 class WaveVolume;
 class Clock;
+class CDibSurface;
+class VideoHostWidget;
 
 // The records shared by every window for the whole run.
 struct PlayerRecords {
@@ -22,9 +29,12 @@ struct PlayerRecords {
 };
 
 // The main player window: frameless, 321 x 92, drawn from the skin. Owns the five auxiliary
-// objects and the one 30 ms timer that drives everything (MainTick). It closes only through
-// the quit request, which the quit path of the tick carries out in order.
-class CPlayerDlg final : public QWidget, private MainTickHost {
+// objects, the surfaces and the one 30 ms timer that drives everything (MainTick). It closes
+// only through the quit request, which the quit path of the tick carries out in order.
+class CPlayerDlg final : public QWidget,
+                         private MainTickHost,
+                         private PlaybackHost,
+                         private InputHost {
     Q_OBJECT
 public:
     static constexpr int kWidth = 321;
@@ -41,10 +51,17 @@ public:
     void OnTimer();
     void OnOK() {}
     void OnCancel() {}
+    // Snaps the window to the screen's left and top edges and keeps mainX, mainY in step.
+    void OnMove(int x, int y);
 
     MciSession& Mci() { return m_mci; }
     bool Ended() const { return m_tick.Ended(); }
     CVideoWindowDlg* VideoDialog() { return m_pVideoDlg.get(); }
+    VideoHostWidget* VideoWindow() { return m_videoWindow.get(); }
+    // The last "status movie mode" reply of the end-of-track check.
+    const std::string& ModeReply() const { return m_modeReply; }
+    // The picture the window shows, for tests and screenshots (null before the first tick).
+    QImage PresentedPicture() const;
 
 signals:
     // Emitted once the quit path has run; the application leaves its event loop.
@@ -54,6 +71,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // MainTickHost
@@ -79,20 +105,61 @@ private:
     void DeleteSurfacesAndWindows() override;
     void EndDialog() override;
 
+    // PlaybackHost
+    void ComposeButtons() override;
+    void ComposeDisplayAndPresent(int devicePosition) override;
+    TitleLineEnds DrawTitleLines(const std::string& line1, const std::string& line2) override;
+    void ShowModeReply(const std::string& reply) override;
+    int VideoWindowId() override;
+    int FullScreenWindowId() override;
+    void TakePanelDisplayEffects() override;
+    void ShowOverlayTopmost(const VideoRect& rect) override;
+    void ShowFullScreenWindowTopmost(const VideoRect& rect) override;
+    void PlaceMainWindow(ZOrder order, int x, int y) override;
+    bool IsMainWindowMinimised() override;
+    bool PlaylistEditorExists() override;
+    void MarkCurrentInEditor(int index) override;
+
+    // InputHost
+    bool IsMinimised() override;
+    void Minimise() override;
+    void StartWindowMove() override;
+    void CaptureMouse() override;
+    void ReleaseMouse() override;
+    void OpenButtonAction() override;
+    void TogglePlaylistEditor() override;
+    void SettingsDialog() override;
+    void SwitchFullScreen(bool leave) override;
+
     CAuxiliaryDialog* Aux(AuxWindow window);
+    void PlaceVideoWindowed();
+    void SetZOrder(ZOrder order);
 
     PlayerState& m_state;
     Settings& m_settings;
     Playlist& m_playlist;
+    Clock& m_clock;
     MciSession m_mci;
+    VideoGeometry m_video;
+    PlaybackContext m_playback;
+    QtKeyState m_keys;
+    InputControl m_input;
     MainTick m_tick;
     std::string m_programFolder;
+    std::string m_modeReply;
 
     std::unique_ptr<CFullScreenDlg> m_pFullScreenDlg;
     std::unique_ptr<CVideoWindowDlg> m_pVideoDlg;
     std::unique_ptr<CFullScreenOverlayDlg> m_pOverlayDlg;
     std::unique_ptr<CControlPanelDlg> m_pControlPanel;
     std::unique_ptr<CPlaylistDlg> m_pPlaylistDlg;
+    std::unique_ptr<VideoHostWidget> m_videoWindow;
+    std::unique_ptr<VideoHostWidget> m_desktopWindow;
+
+    std::unique_ptr<CDibSurface> m_pSkin;  // the skin source: a bg picture or the built-in skin
+    std::unique_ptr<CDibSurface> m_pWork;  // each frame is composed here
 
     QTimer m_timer;
+    bool m_manualMove = false;     // dragging the window ourselves where the system cannot
+    QPoint m_moveGrab;
 };

@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
+#include "playback/WaveVolumeControl.h"
 #include "player/PlayerState.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
@@ -79,11 +80,7 @@ void MainTick::FirstTick() {
     }
     host_.PlaceVideo();
 
-    // A failed read means full volume; writing it back applies it to the device.
-    uint32_t volume = 0xFFFFFFFFu;
-    volume_.Get(volume);
-    volume_.Set(volume);
-    state_.volumeKnobX = static_cast<int>(volume / kVolumeKnobDivisor);
+    SyncVolumeAtStart(volume_, state_);
 
     RestoreWorkingFolder(settings_);
     LogLine("first tick done: " + std::to_string(playlist_.count) + " entries");

@@ -77,10 +77,11 @@ public:
     // As CopyTo, but a source pixel of pure black (0, 0, 0) leaves the destination.
     void CopyNonBlackTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
                         int rows) const;
-    // Moves every destination byte part of the way toward its source byte: half the distance,
-    // with `bias` added to the source first (a positive bias rises faster toward a brighter
-    // source and falls slower toward a darker one). A byte never passes its source value nor
-    // moves away from it; halves truncate toward zero, so bias 0 stops one short.
+    // Moves every destination byte d part of the way toward its source byte s, with
+    // t = s + bias: toward a brighter source d + (t - d) / 2, toward a darker one
+    // s + (d - t) / 2, kept between d and s. Bias 0 goes half the way per call and stops one
+    // short (halves truncate toward zero); a positive bias goes further in both directions
+    // and reaches the source, a negative one holds back. Never passes s, never moves away.
     void FadeInto(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows,
                   int bias) const;
 

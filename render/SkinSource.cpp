@@ -1,5 +1,7 @@
 #include "render/SkinSource.h"
 
+#include <algorithm>
+
 #include <QFile>
 #include <QPainter>
 

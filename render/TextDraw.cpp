@@ -47,10 +47,10 @@ void DrawTextLine(CDibSurface& surface, const std::string& text, int height, int
     }
     for (int row = 0; row < box.height(); ++row) {
         const QRgb* pixels = reinterpret_cast<const QRgb*>(box.constScanLine(row));
-        for (int col = 0; col < box.width(); ++col) {
-            const uint8_t v = qGray(pixels[col]) < 128 ? 0 : 255;
-            surface.SetPixel(x0 + col, y0 + row, Bgr{v, v, v});
-        }
+        uint8_t* out = surface.TopRow() + size_t(y0 + row) * size_t(surface.RowBytes()) +
+                       size_t(x0) * 3;
+        for (int col = 0; col < box.width(); ++col, out += 3)
+            out[0] = out[1] = out[2] = qGray(pixels[col]) < 128 ? 0 : 255;
     }
 }
 

@@ -75,15 +75,22 @@ struct Rig {
     }
 };
 
-TEST(InputControlTest, PlayButtonEdgesAreInclusive) {
-    struct Case { int x, y; bool hits; };
-    const Case cases[] = {{236, 45, true}, {273, 70, true}, {274, 70, false}, {235, 50, false}, {250, 71, false}};
+TEST(InputControlTest, ButtonEdgesAreInclusive) {
+    // (236, 45) lies on the play button's left edge and the rewind button's right edge:
+    // rewind is tested first and takes it.
+    struct Case { int x, y; int counter; };
+    const Case cases[] = {{237, 45, 0}, {273, 70, 0}, {274, 70, -1}, {236, 45, 6}, {250, 71, -1}, {303, 70, 7}, {304, 70, -1}};
     for (const Case& c : cases) {
         Rig rig;
         rig.state.closed = 1;
         rig.input.OnLButtonDown({c.x, c.y});
-        EXPECT_EQ(rig.state.buttonCounters[0] == 1, c.hits) << c.x << "," << c.y;
+        for (int i = 0; i < 20; ++i)
+            EXPECT_EQ(rig.state.buttonCounters[i], i == c.counter ? 1 : 0) << c.x << "," << c.y << " counter " << i;
     }
+    const InputControl::HitRect play{236, 45, 37, 25};
+    EXPECT_TRUE(play.Contains({236, 45}));
+    EXPECT_TRUE(play.Contains({273, 70}));
+    EXPECT_FALSE(play.Contains({274, 70}));
 }
 
 TEST(InputControlTest, LeftPressRequests) {

@@ -23,39 +23,39 @@ void Le16(std::string& s, uint16_t v) {
 }
 }  // namespace
 
-std::string MakeBmp(const BmpSpec& spec, const std::function<Bgr(int, int)>& colour) {
-    const int rows = spec.height < 0 ? -spec.height : spec.height;
-    const int rowBytes = (spec.width * 3 + 3) & ~3;
+std::string MakeBmp(const BmpRecipe& recipe, const std::function<Bgr(int, int)>& colour) {
+    const int rows = recipe.height < 0 ? -recipe.height : recipe.height;
+    const int rowBytes = (recipe.width * 3 + 3) & ~3;
     const uint32_t image = uint32_t(rowBytes * rows);
     const uint32_t offset =
-        spec.pixelOffset >= 0 ? uint32_t(spec.pixelOffset) : 14 + spec.infoSize;
+        recipe.pixelOffset >= 0 ? uint32_t(recipe.pixelOffset) : 14 + recipe.infoSize;
     std::string s;
-    s += spec.magic;
+    s += recipe.magic;
     Le32(s, offset + image);
     Le32(s, 0);
     Le32(s, offset);
-    Le32(s, spec.infoSize);
-    Le32(s, uint32_t(spec.width));
-    Le32(s, uint32_t(spec.height));
+    Le32(s, recipe.infoSize);
+    Le32(s, uint32_t(recipe.width));
+    Le32(s, uint32_t(recipe.height));
     Le16(s, 1);
-    Le16(s, spec.bitCount);
-    Le32(s, spec.compression);
-    Le32(s, spec.imageSizeField >= 0 ? uint32_t(spec.imageSizeField) : image);
+    Le16(s, recipe.bitCount);
+    Le32(s, recipe.compression);
+    Le32(s, recipe.imageSizeField >= 0 ? uint32_t(recipe.imageSizeField) : image);
     Le32(s, 2835);
     Le32(s, 2835);
     Le32(s, 0);
     Le32(s, 0);
-    while (s.size() < 14 + size_t(spec.infoSize)) s.push_back('\0');  // larger header versions
+    while (s.size() < 14 + size_t(recipe.infoSize)) s.push_back('\0');  // larger header versions
     while (s.size() < offset) s.push_back('\x55');
     for (int i = 0; i < rows; ++i) {
-        const int y = spec.height > 0 ? rows - 1 - i : i;
-        for (int x = 0; x < spec.width; ++x) {
+        const int y = recipe.height > 0 ? rows - 1 - i : i;
+        for (int x = 0; x < recipe.width; ++x) {
             const Bgr c = colour(x, y);
             s.push_back(char(c.b));
             s.push_back(char(c.g));
             s.push_back(char(c.r));
         }
-        for (int p = spec.width * 3; p < rowBytes; ++p) s.push_back(char(spec.padding));
+        for (int p = recipe.width * 3; p < rowBytes; ++p) s.push_back(char(recipe.padding));
     }
     return s;
 }
@@ -70,11 +70,11 @@ bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx
     return true;
 }
 
-::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int w, int h,
+::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int x0, int y0, int w, int h,
                                          const std::string& name) {
     CDibSurface picture;
     picture.Create(w, h);
-    actual.CopyTo(picture, 0, 0, 0, 0, w, h);
+    actual.CopyTo(picture, 0, 0, x0, y0, w, h);
     const std::string path = std::string(VELKAF_SOURCE_DIR) + "/tests/render/golden/" + name;
     const char* update = std::getenv("VELKAF_UPDATE_GOLDEN");
     if (update != nullptr && std::string(update) == "1") {

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "render/DibSurface.h"
 
 // Path of the built-in skin picture in the source tree.
@@ -12,7 +14,7 @@ std::string SkinBmpPath();
 void LoadBuiltInSkin(CDibSurface& surface);
 
 // Options for a hand-made ".bmp" file.
-struct BmpSpec {
+struct BmpRecipe {
     int width = 4;
     int height = 3;              // negative: top-down
     uint16_t bitCount = 24;
@@ -26,7 +28,7 @@ struct BmpSpec {
 
 // A 24-bit ".bmp" file whose pixel (x, y), y from the top, is colour(x, y). Rows are written
 // bottom row first for a positive height, top row first for a negative one.
-std::string MakeBmp(const BmpSpec& spec, const std::function<Bgr(int, int)>& colour);
+std::string MakeBmp(const BmpRecipe& recipe, const std::function<Bgr(int, int)>& colour);
 
 // A colour that names its position: blue = x, green = y, red = 77.
 Bgr PositionColour(int x, int y);
@@ -35,8 +37,8 @@ Bgr PositionColour(int x, int y);
 bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx, int by,
               int w, int h);
 
-// Compares the top-left w x h of `actual` with tests/render/golden/<name>. With
+// Compares the w x h rectangle at (x, y) of `actual` with tests/render/golden/<name>. With
 // VELKAF_UPDATE_GOLDEN=1 in the environment the golden file is (re)written instead. On a
 // mismatch the actual picture goes to <name> in the current folder for a look.
-::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int w, int h,
+::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int x, int y, int w, int h,
                                          const std::string& name);

@@ -692,6 +692,11 @@ Canvas RenderPlayer(const Look& look) {
     DrawPlate(c, 137, 71, 70, 16, kPlate);  // behind zoom and FULL
     DrawSlot(c, 60, 292, skin::kPositionKnobY, 11);
     DrawSlot(c, 59, 136, skin::kVolumeKnobY, 9);
+    // Position scale under its slot: the knob's middle at the start, quarters and end.
+    for (int i = 0; i <= 4; ++i) {
+        const int x = skin::kPositionKnobX + skin::kPositionKnob.w / 2 + i * skin::kPositionTravel / 4;
+        for (int y = 14; y <= 15; ++y) c.Px(x, y, Shade(BodyAt(x, y), i % 2 == 0 ? 30 : 18));
+    }
     // Volume scale under its slot.
     for (int i = 0; i <= 8; ++i) {
         const int x = 66 + i * 8;

@@ -1,0 +1,44 @@
+#include "panels/VideoWindow.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QMoveEvent>
+#include <QWindow>
+#include <utility>
+
+VideoWindowWidget::VideoWindowWidget(std::function<void(int, int)> onMoved)
+    : VideoHostWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), onMoved_(std::move(onMoved)) {
+    setWindowTitle(QStringLiteral("VELKAF"));
+}
+
+void VideoWindowWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        // The window manager drags it; where it cannot, follow the pointer ourselves.
+        manualMove_ = windowHandle() == nullptr || !windowHandle()->startSystemMove();
+        grab_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    }
+    VideoHostWidget::mousePressEvent(event);
+}
+
+void VideoWindowWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (manualMove_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - grab_);
+    VideoHostWidget::mouseMoveEvent(event);
+}
+
+void VideoWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) manualMove_ = false;
+    VideoHostWidget::mouseReleaseEvent(event);
+}
+
+void VideoWindowWidget::moveEvent(QMoveEvent* event) {
+    if (onMoved_) onMoved_(event->pos().x(), event->pos().y());
+    VideoHostWidget::moveEvent(event);
+}
+
+void VideoWindowWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    VideoHostWidget::keyPressEvent(event);
+}

@@ -1,0 +1,811 @@
+#include "playlist/editor/CPlaylistDlg.h"
+
+#include <unistd.h>
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QUrl>
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "player/PlayerState.h"
+#include "playlist/Discovery.h"
+#include "playlist/ListFile.h"
+#include "playlist/Playlist.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr int kCloseEditorCode = 20;  // WM_USER+5 code: the main window closes the editor
+constexpr int kDefaultWidth = 200;
+constexpr int kDefaultHeight = 320;
+
+// The dialog font: the proportional Gothic face at 9 points (12 pixels at 96 dots per inch).
+QFont EditorFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(12);
+    return font;
+}
+
+// Dialog units to pixels with the font's average character width and height, as a dialog
+// template is laid out.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font) {
+        const QFontMetrics metrics(font);
+        const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+        baseX_ = std::max(1, (letters / 26 + 1) / 2);
+        baseY_ = std::max(1, metrics.height());
+    }
+    QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(w), Y(h)}; }
+
+private:
+    int X(int units) const { return (units * baseX_ + 2) / 4; }
+    int Y(int units) const { return (units * baseY_ + 4) / 8; }
+    int baseX_ = 1;
+    int baseY_ = 1;
+};
+
+struct ButtonDef {
+    int id;
+    const char* text;
+    int x, y, w, h;  // template, dialog units
+};
+
+// In template order, which is also the focus order.
+constexpr ButtonDef kButtons[] = {
+    {CPlaylistDlg::kIdLoad, "読込", 44, 10, 35, 15},
+    {CPlaylistDlg::kIdSave, "保存", 44, 25, 35, 15},
+    {CPlaylistDlg::kIdNew, "新規", 44, 45, 35, 15},
+    {CPlaylistDlg::kIdRandom, "ランダム", 44, 65, 35, 15},
+    {CPlaylistDlg::kIdSort, "ソート", 44, 85, 36, 15},
+    {CPlaylistDlg::kIdUp, "上へ", 44, 105, 35, 15},
+    {CPlaylistDlg::kIdDown, "下へ", 44, 120, 35, 15},
+    {CPlaylistDlg::kIdDelete, "削除", 44, 140, 35, 15},
+    {CPlaylistDlg::kIdCancel, "戻る", 44, 165, 35, 15},
+};
+
+QString ToQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+QString LineFor(int index, const std::string& entry, bool marked) { return ToQString(DisplayLine(index, entry, marked)); }
+
+// The same line numbered for `index`: the marker and the name stay, only the digits change.
+QString Renumbered(const QString& line, int index) {
+    if (line.isEmpty()) return line;
+    qsizetype digitsEnd = 1;
+    while (digitsEnd < line.size() && line[digitsEnd] >= u'0' && line[digitsEnd] <= u'9') ++digitsEnd;
+    return line.left(1) + QString::asprintf("%04d", index + 1) + line.mid(digitsEnd);
+}
+
+// Byte by byte with A to Z folded to lower case, as the sort keys have always compared: no
+// locale, no multi-byte characters as units; a key that is a prefix of another comes first.
+int CompareKeys(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+void ReplaceEntries(Playlist& playlist, std::vector<std::string>& entries) {
+    playlist.ClearStore();
+    for (std::string& entry : entries) playlist.InsertAt(playlist.StoreSize(), std::move(entry));
+}
+
+std::string CurrentFolder() {
+    char* cwd = ::getcwd(nullptr, 0);
+    std::string folder = cwd != nullptr ? cwd : "";
+    std::free(cwd);
+    return folder;
+}
+
+// A name typed without an extension gets ".tsr".
+std::string WithDefaultSuffix(const std::string& path) {
+    if (path.empty() || path.back() == '/' || !ExtensionOf(path).empty()) return path;
+    return path + ".tsr";
+}
+
+std::vector<std::string> LocalPaths(const QMimeData* mime) {
+    std::vector<std::string> paths;
+    if (mime == nullptr || !mime->hasUrls()) return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString file = url.toLocalFile();
+        if (!file.isEmpty()) paths.push_back(QFile::encodeName(file).toStdString());
+    }
+    return paths;
+}
+
+// Marks our own changes to the list, so that they are not taken for the user's selection.
+class Updating {
+public:
+    explicit Updating(int& depth) : depth_(depth) { ++depth_; }
+    ~Updating() { --depth_; }
+    Updating(const Updating&) = delete;
+    Updating& operator=(const Updating&) = delete;
+private:
+    int& depth_;
+};
+
+class QtListFileDialogs final : public ListFileDialogs {
+public:
+    std::string ChooseListToLoad(QWidget* parent, const std::string& folder) override {
+        return Run(parent, folder, false);
+    }
+    std::string ChooseListToSave(QWidget* parent, const std::string& folder) override {
+        return Run(parent, folder, true);
+    }
+
+private:
+    static std::string Run(QWidget* parent, const std::string& folder, bool save) {
+        // Windows' pattern matching ignores case; ours must say so.
+        const QString filter = QStringLiteral("Select List File (*.[tT][sS][rR] *.[mM]3[uU])");
+        // On the heap: the owner may go away while the dialog runs, and takes the dialog along.
+        QPointer<QFileDialog> dialog = new QFileDialog(
+            parent, save ? QStringLiteral("名前を付けて保存") : QStringLiteral("開く"),
+            QFile::decodeName(QByteArray::fromStdString(folder)), filter);
+        dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog->setDefaultSuffix(QStringLiteral("tsr"));
+        dialog->setOption(QFileDialog::HideNameFilterDetails);
+        const int result = dialog->exec();
+        if (dialog.isNull()) return {};
+        std::string chosen;
+        const QStringList files = dialog->selectedFiles();
+        if (result == QDialog::Accepted && !files.isEmpty()) chosen = QFile::encodeName(files.front()).toStdString();
+        delete dialog.data();
+        return chosen;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ListFileDialogs> MakeQtListFileDialogs() { return std::make_unique<QtListFileDialogs>(); }
+
+// The editor's window: the controls of the template, black with white text, and the events
+// handed to CPlaylistDlg's handlers. It never closes itself: every way of closing asks the
+// main window, which destroys it.
+class CPlaylistWnd final : public QDialog {
+public:
+    CPlaylistWnd(CPlaylistDlg& dlg, QWidget* owner)
+        : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                             Qt::WindowCloseButtonHint),
+          m_dlg(dlg) {
+        setWindowTitle(QStringLiteral("ツラネ丸"));
+        setModal(false);
+        setSizeGripEnabled(false);
+        const QFont font = EditorFont();
+        setFont(font);
+        QPalette colours = palette();
+        colours.setColor(QPalette::Window, Qt::black);
+        colours.setColor(QPalette::WindowText, Qt::white);
+        colours.setColor(QPalette::Base, Qt::black);
+        colours.setColor(QPalette::AlternateBase, Qt::black);
+        colours.setColor(QPalette::Text, Qt::white);
+        setPalette(colours);
+        setAutoFillBackground(true);
+
+        const DialogUnits units(font);
+        caption = new QLabel(QStringLiteral("PlayList"), this);
+        caption->setGeometry(units.Rect(3, 2, 70, 8));
+
+        list = new QListWidget(this);
+        list->setObjectName(QStringLiteral("list1006"));
+        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        list->verticalScrollBar()->setContextMenuPolicy(Qt::NoContextMenu);
+        list->setUniformItemSizes(true);
+        list->setGeometry(units.Rect(5, 10, 39, 30));
+        connect(list, &QAbstractItemView::doubleClicked, this, [this] { m_dlg.OnDblclkList(); });
+        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
+            if (m_dlg.m_nUpdating == 0) m_dlg.OnSelchangeList();
+        });
+
+        for (const ButtonDef& def : kButtons) {
+            auto* button = new QPushButton(QString::fromUtf8(def.text), this);
+            button->setGeometry(units.Rect(def.x, def.y, def.w, def.h));
+            buttons.emplace_back(def.id, button);
+            connect(button, &QPushButton::clicked, this, [this, id = def.id] { Command(id); });
+        }
+
+        status = new QLineEdit(this);
+        status->setObjectName(QStringLiteral("status1059"));
+        status->setReadOnly(true);
+        status->setContextMenuPolicy(Qt::NoContextMenu);
+        status->setGeometry(units.Rect(4, 190, 75, 12));
+    }
+
+    QPushButton* ButtonById(int id) const {
+        for (const auto& [buttonId, button] : buttons)
+            if (buttonId == id) return button;
+        return nullptr;
+    }
+
+    // Enter, Esc and the close box end up here as well as in the key handler.
+    void accept() override { m_dlg.OnOK(); }
+    void reject() override { m_dlg.OnCancel(); }
+
+    QLabel* caption = nullptr;
+    QListWidget* list = nullptr;
+    QLineEdit* status = nullptr;
+    std::vector<std::pair<int, QPushButton*>> buttons;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        m_dlg.OnSize(event->size().width(), event->size().height());
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        // The client area itself: the caption lets clicks through, the other controls keep theirs.
+        if (event->button() == Qt::RightButton) {
+            QWidget* hit = childAt(event->position().toPoint());
+            if (hit == nullptr || hit == caption) m_dlg.OnRButtonDown();
+        }
+        QDialog::mousePressEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // A focused push button takes Enter itself; anywhere else Enter is OK.
+            if (qobject_cast<QPushButton*>(focusWidget()) != nullptr) QDialog::keyPressEvent(event);
+            else m_dlg.OnOK();
+            return;
+        case Qt::Key_Escape:
+            m_dlg.OnCancel();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+        }
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        m_dlg.OnCancel();
+    }
+
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (!LocalPaths(event->mimeData()).empty()) event->acceptProposedAction();
+        else event->ignore();
+    }
+
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (!LocalPaths(event->mimeData()).empty()) event->acceptProposedAction();
+        else event->ignore();
+    }
+
+    void dropEvent(QDropEvent* event) override {
+        fprintf(stderr, "DROP %d\n", (int)LocalPaths(event->mimeData()).size());
+        const std::vector<std::string> paths = LocalPaths(event->mimeData());
+        if (paths.empty()) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        m_dlg.OnDropFiles(paths);
+    }
+
+private:
+    void Command(int id) {
+        switch (id) {
+        case CPlaylistDlg::kIdLoad: m_dlg.OnLoad(); break;
+        case CPlaylistDlg::kIdSave: m_dlg.OnSave(); break;
+        case CPlaylistDlg::kIdNew: m_dlg.OnNew(); break;
+        case CPlaylistDlg::kIdRandom: m_dlg.OnRandom(); break;
+        case CPlaylistDlg::kIdSort: m_dlg.OnSort(); break;
+        case CPlaylistDlg::kIdUp: m_dlg.OnUp(); break;
+        case CPlaylistDlg::kIdDown: m_dlg.OnDown(); break;
+        case CPlaylistDlg::kIdDelete: m_dlg.OnDelete(); break;
+        case CPlaylistDlg::kIdCancel: m_dlg.OnCancel(); break;
+        default: break;
+        }
+    }
+
+    CPlaylistDlg& m_dlg;
+};
+
+struct CPlaylistDlg::WindowSlot {
+    QPointer<CPlaylistWnd> open;     // the window while the editor is open
+    QPointer<CPlaylistWnd> closing;  // closed while a file dialog of ours ran in it
+    std::unique_ptr<ListFileDialogs> dialogs = MakeQtListFileDialogs();
+};
+
+CPlaylistDlg::CPlaylistDlg(PlaylistEditorHost& host) : m_host(host), m_wnd(std::make_unique<WindowSlot>()) {}
+
+CPlaylistDlg::~CPlaylistDlg() {
+    delete m_wnd->open.data();
+    delete m_wnd->closing.data();
+}
+
+void CPlaylistDlg::SetFileDialogs(std::unique_ptr<ListFileDialogs> dialogs) {
+    if (dialogs) m_wnd->dialogs = std::move(dialogs);
+}
+
+QWidget* CPlaylistDlg::Window() const { return m_wnd->open.data(); }
+QListWidget* CPlaylistDlg::ListBox() const { return m_wnd->open ? m_wnd->open->list : nullptr; }
+QPushButton* CPlaylistDlg::Button(int id) const { return m_wnd->open ? m_wnd->open->ButtonById(id) : nullptr; }
+QLineEdit* CPlaylistDlg::StatusLine() const { return m_wnd->open ? m_wnd->open->status : nullptr; }
+QLabel* CPlaylistDlg::Caption() const { return m_wnd->open ? m_wnd->open->caption : nullptr; }
+bool CPlaylistDlg::WindowExists() const { return !m_wnd->open.isNull(); }
+
+// --- opening and closing ---------------------------------------------------------------------
+
+void CPlaylistDlg::ToggleWindow() {
+    if (WindowExists()) CloseWindow();
+    else OpenWindow();
+}
+
+void CPlaylistDlg::OpenWindow() {
+    if (WindowExists()) return;
+    auto* wnd = new CPlaylistWnd(*this, m_host.EditorOwner());
+    m_wnd->open = wnd;
+    OnInitDialog();
+    m_host.EditorPlayerState().playlistEditorOpen = 1;
+    MarkCurrent(m_host.EditorPlaylist().currentIndex);
+    const Settings& settings = m_host.EditorSettings();
+    wnd->move(settings.editorX, settings.editorY);
+    // A size the configuration cannot mean would give a window nobody can see or grab.
+    wnd->resize(settings.editorWidth > 0 ? settings.editorWidth : kDefaultWidth,
+                settings.editorHeight > 0 ? settings.editorHeight : kDefaultHeight);
+    // Laid out before it shows, so the template's placement never flashes; the size message
+    // of showing still asks the main tick for the layout and the saved rectangle.
+    PlaceControls(wnd->width(), wnd->height());
+    wnd->show();
+}
+
+void CPlaylistDlg::CloseWindow() {
+    if (CPlaylistWnd* wnd = m_wnd->open.data()) {
+        m_wnd->open = nullptr;
+        wnd->hide();
+        // A file dialog of ours may still run inside the window, with our handler below it on
+        // the stack: that handler deletes it once the dialog returns.
+        if (m_nNestedLoops > 0) m_wnd->closing = wnd;
+        else wnd->deleteLater();
+    }
+    m_host.EditorPlayerState().playlistEditorOpen = 0;
+    m_host.EditorPlaylist().BringBackCurrentIndex();
+}
+
+// --- the main window's accessors -------------------------------------------------------------
+
+void CPlaylistDlg::MarkCurrent(int index) {
+    const Playlist& playlist = m_host.EditorPlaylist();
+    if (playlist.StoreSize() == 0) return;
+    if (WindowExists()) {
+        Updating updating(m_nUpdating);
+        const int lines = LineCount();
+        if (m_nCurrent >= 0 && m_nCurrent < lines) SetLine(m_nCurrent, false);
+        if (index >= 0 && index < lines) SetLine(index, true);
+    }
+    m_nCurrent = index;
+}
+
+int CPlaylistDlg::GetValue(int kind) const {
+    switch (kind) {
+    case 0: return m_nRequest;
+    case 1: return m_nRequestIndex;
+    case 2: return m_nCurrent;
+    case 3: return m_nCount;
+    default: return kind;
+    }
+}
+
+void CPlaylistDlg::Reset(int which) {
+    if (which == 0) m_nRequest = kRequestNone;
+    else if (which == 1) m_nRequestIndex = 0;
+}
+
+void CPlaylistDlg::LayOut() {
+    if (WindowExists()) PlaceControls(m_nClientCx, m_nClientCy);
+}
+
+EditorRect CPlaylistDlg::WindowRectOnScreen() const {
+    const CPlaylistWnd* wnd = m_wnd->open.data();
+    if (wnd == nullptr) {
+        const Settings& s = m_host.EditorSettings();
+        return {s.editorX, s.editorY, s.editorWidth, s.editorHeight};
+    }
+    // Position of the frame, size of the client area: what OpenWindow places, so the saved
+    // rectangle does not grow by the frame at every opening.
+    const QRect frame = wnd->frameGeometry();
+    return {frame.x(), frame.y(), wnd->width(), wnd->height()};
+}
+
+void CPlaylistDlg::PlaceControls(int cx, int cy) {
+    CPlaylistWnd* wnd = m_wnd->open.data();
+    if (wnd == nullptr) return;
+    const int listWidth = cx - 65 <= 45 ? 45 : cx - 65;
+    const int listHeight = cy - 45 <= 207 ? 207 : cy - 45;
+    const int statusY = cy - 22 <= 230 ? 230 : cy - 22;
+    const int statusWidth = cx - 10 <= 100 ? 100 : cx - 10;
+    const int backY = (cy - 65 <= 200 ? 200 : cy - 65) + 10;
+    wnd->list->setGeometry(5, 16, listWidth, listHeight);
+    wnd->status->setGeometry(5, statusY, statusWidth, 20);
+    const int x = listWidth + 10;
+    const std::pair<int, int> column[] = {{kIdNew, 20},   {kIdLoad, 45},   {kIdSave, 65},
+                                          {kIdSort, 90},  {kIdDelete, 115}, {kIdUp, 140},
+                                          {kIdDown, 160}, {kIdRandom, 190}, {kIdCancel, backY}};
+    for (const auto& [id, y] : column) wnd->ButtonById(id)->setGeometry(x, y, 50, 20);
+}
+
+// --- the list's lines ------------------------------------------------------------------------
+
+int CPlaylistDlg::LineCount() const { return ListBox() != nullptr ? ListBox()->count() : 0; }
+
+bool CPlaylistDlg::LineSelected(int line) const {
+    const QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr;
+    return item != nullptr && item->isSelected();
+}
+
+void CPlaylistDlg::SelectLine(int line, bool selected) {
+    if (QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr) item->setSelected(selected);
+}
+
+std::vector<int> CPlaylistDlg::SelectedLines() const {
+    std::vector<int> lines;
+    if (ListBox() == nullptr) return lines;
+    for (const QModelIndex& index : ListBox()->selectionModel()->selectedIndexes()) lines.push_back(index.row());
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    return lines;
+}
+
+std::string CPlaylistDlg::LineText(int line) const {
+    const QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr;
+    return item != nullptr ? item->text().toStdString() : std::string();
+}
+
+void CPlaylistDlg::SetLine(int line, bool marked) {
+    if (QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr)
+        item->setText(LineFor(line, m_host.EditorPlaylist().Entry(line), marked));
+}
+
+void CPlaylistDlg::RenumberLine(int line, const std::string& text) {
+    if (QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr)
+        item->setText(Renumbered(ToQString(text), line));
+}
+
+void CPlaylistDlg::InsertLine(int line, bool marked) {
+    if (QListWidget* list = ListBox())
+        list->insertItem(line, LineFor(line, m_host.EditorPlaylist().Entry(line), marked));
+}
+
+// --- message handlers ------------------------------------------------------------------------
+
+bool CPlaylistDlg::OnInitDialog() {
+    CPlaylistWnd* wnd = m_wnd->open.data();
+    wnd->setAcceptDrops(true);
+    const Playlist& playlist = m_host.EditorPlaylist();
+    Updating updating(m_nUpdating);
+    wnd->list->clear();
+    m_nCount = playlist.StoreSize();
+    QStringList lines;
+    lines.reserve(m_nCount);
+    for (int i = 0; i < m_nCount; ++i) lines.push_back(LineFor(i, playlist.Entry(i), false));
+    wnd->list->addItems(lines);
+    m_random.Seed(static_cast<uint32_t>(m_host.EditorClock().NowSeconds()));
+    return true;
+}
+
+void CPlaylistDlg::SendCloseMessage() {
+    // Queued: the main window destroys this window after the handler has returned.
+    m_host.PostPlayerNotify(kCloseEditorCode);
+}
+
+void CPlaylistDlg::OnOK() { SendCloseMessage(); }
+void CPlaylistDlg::OnCancel() { SendCloseMessage(); }
+void CPlaylistDlg::OnRButtonDown() { SendCloseMessage(); }
+
+void CPlaylistDlg::OnSize(int cx, int cy) {
+    m_nClientCx = cx;
+    m_nClientCy = cy;
+    // The layout and the saved rectangle follow at the main window's next full tick.
+    m_nRequest = kRequestResized;
+}
+
+void CPlaylistDlg::OnDropFiles(const std::vector<std::string>& items) {
+    if (!WindowExists()) return;
+    Playlist& playlist = m_host.EditorPlaylist();
+    Updating updating(m_nUpdating);
+    int count = playlist.StoreSize();
+    for (const std::string& item : items) {
+        SearchDroppedItem(item, [&](const std::string& path) {
+            ++count;
+            playlist.InsertAt(count - 1, path);
+            InsertLine(count - 1, false);
+        });
+    }
+    m_nCount = playlist.StoreSize();
+}
+
+std::string CPlaylistDlg::RunFileDialog(bool save, const std::string& folder) {
+    // The dialog's own event loop keeps the timer ticking; busy keeps the full tick (and with
+    // it the quit path, which deletes this object) out until the dialog has returned.
+    PlayerState& state = m_host.EditorPlayerState();
+    const int busy = state.busy;
+    state.busy = 1;
+    ++m_nNestedLoops;
+    QWidget* parent = Window();
+    const std::string chosen = save ? m_wnd->dialogs->ChooseListToSave(parent, folder)
+                                    : m_wnd->dialogs->ChooseListToLoad(parent, folder);
+    --m_nNestedLoops;
+    state.busy = busy;
+    if (m_nNestedLoops == 0 && !m_wnd->closing.isNull()) {
+        // Closed meanwhile: gone once this handler has returned to the event loop.
+        m_wnd->closing->deleteLater();
+        m_wnd->closing = nullptr;
+    }
+    return chosen;
+}
+
+void CPlaylistDlg::OnLoad() {
+    Settings& settings = m_host.EditorSettings();
+    if (QLineEdit* status = StatusLine()) {
+        status->setText(ToQString(settings.lastListFile));
+        status->setCursorPosition(0);
+    }
+    // The path as a whole: only a folder becomes the current folder; for a file's path the
+    // current folder stays where it was.
+    if (!settings.lastListFile.empty() && ::chdir(settings.lastListFile.c_str()) != 0) {
+        // not a folder: the dialog starts where we are
+    }
+    const std::string chosen = RunFileDialog(false, CurrentFolder());
+    if (chosen.empty() || !WindowExists()) return;
+    // Read before anything is emptied: a file that is not a list, or cannot be read, leaves
+    // the playlist as it was instead of losing it.
+    if (!IsListFilePath(chosen)) {
+        LogLine("not a list file, nothing loaded: " + chosen);
+        return;
+    }
+    Playlist loaded;
+    if (ReadListFile(chosen, loaded, 0) < 0) return;
+
+    Playlist& playlist = m_host.EditorPlaylist();
+    Updating updating(m_nUpdating);
+    playlist.ClearStore();
+    ListBox()->clear();
+    settings.lastListFile = chosen;
+    QStringList lines;
+    lines.reserve(loaded.StoreSize());
+    for (int k = 0; k < loaded.StoreSize(); ++k) {
+        playlist.InsertAt(k, loaded.Entry(k));
+        lines.push_back(LineFor(k, loaded.Entry(k), false));
+    }
+    ListBox()->addItems(lines);
+    // The current index and the device stay: the open track plays on.
+    m_nCount = playlist.StoreSize();
+}
+
+void CPlaylistDlg::OnSave() {
+    Settings& settings = m_host.EditorSettings();
+    ChangeFolderByPrefixes(settings.lastListFile);
+    std::string chosen = RunFileDialog(true, CurrentFolder());
+    if (chosen.empty()) return;
+    chosen = WithDefaultSuffix(chosen);
+    settings.lastListFile = chosen;
+    if (!WriteListFile(chosen, m_host.EditorPlaylist())) LogLine("the list was not saved to " + chosen);
+}
+
+void CPlaylistDlg::OnNew() {
+    if (!WindowExists()) return;
+    m_host.EditorPlaylist().ClearStore();
+    Updating updating(m_nUpdating);
+    ListBox()->clear();
+    // m_nCurrent, the device and the playing track are left alone.
+    m_nCount = 0;
+}
+
+void CPlaylistDlg::SwapPositions(std::vector<std::string>& entries, int a, int b, bool keepSelected) {
+    std::swap(entries[static_cast<size_t>(a)], entries[static_cast<size_t>(b)]);
+    // The ">" goes with the entry that was current.
+    if (m_nCurrent == a) m_nCurrent = b;
+    else if (m_nCurrent == b) m_nCurrent = a;
+    QListWidget* list = ListBox();
+    list->item(a)->setText(LineFor(a, entries[static_cast<size_t>(a)], m_nCurrent == a));
+    list->item(b)->setText(LineFor(b, entries[static_cast<size_t>(b)], m_nCurrent == b));
+    SelectLine(a, keepSelected);
+    SelectLine(b, keepSelected);
+}
+
+void CPlaylistDlg::OnRandom() {
+    Playlist& playlist = m_host.EditorPlaylist();
+    const int n = std::min(LineCount(), playlist.StoreSize());
+    if (n <= 0) return;
+    std::vector<std::string> entries = playlist.Entries();
+    Updating updating(m_nUpdating);
+    // Each position swaps with one drawn from the whole list, itself included.
+    for (int i = 0; i < n; ++i) SwapPositions(entries, i, m_random.Next() % n, false);
+    ListBox()->clearSelection();
+    ReplaceEntries(playlist, entries);
+}
+
+void CPlaylistDlg::OnSort() {
+    Playlist& playlist = m_host.EditorPlaylist();
+    const int n = std::min(LineCount(), playlist.StoreSize());
+    const std::vector<int> selected = SelectedLines();
+    // Two or more selected lines sort among their own positions; otherwise the whole list.
+    const bool onlySelected = selected.size() >= 2;
+    std::vector<char> takesPart(static_cast<size_t>(n), onlySelected ? 0 : 1);
+    if (onlySelected)
+        for (const int line : selected)
+            if (line < n) takesPart[static_cast<size_t>(line)] = 1;
+
+    const bool byName = m_nSortMode >= 2;
+    const bool descending = m_nSortMode % 2 == 1;
+    std::vector<std::string> entries = playlist.Entries();
+    std::vector<std::string> keys;
+    keys.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) keys.push_back(byName ? FileNameOf(entries[static_cast<size_t>(i)]) : entries[static_cast<size_t>(i)]);
+
+    Updating updating(m_nUpdating);
+    bool swapped = false;
+    // Selection sort: equal keys never swap, but a swap may carry one past its equal.
+    for (int i = 0; i < n; ++i) {
+        if (!takesPart[static_cast<size_t>(i)]) continue;
+        int best = i;
+        for (int j = i; j < n; ++j) {
+            if (!takesPart[static_cast<size_t>(j)]) continue;
+            const int order = CompareKeys(keys[static_cast<size_t>(best)], keys[static_cast<size_t>(j)]);
+            if (descending ? order < 0 : order > 0) best = j;
+        }
+        if (best == i) continue;
+        std::swap(keys[static_cast<size_t>(i)], keys[static_cast<size_t>(best)]);
+        SwapPositions(entries, i, best, onlySelected);
+        swapped = true;
+    }
+    if (swapped) ReplaceEntries(playlist, entries);
+    m_nSortMode = (m_nSortMode + 1) % 4;
+}
+
+void CPlaylistDlg::OnUp() {
+    Playlist& playlist = m_host.EditorPlaylist();
+    const int n = std::min(LineCount(), playlist.StoreSize());
+    std::vector<std::string> entries = playlist.Entries();
+    Updating updating(m_nUpdating);
+    bool moved = false;
+    for (int i = 0; i < n; ++i) {
+        if (!LineSelected(i)) continue;
+        if (i == 0) break;  // the top line cannot rise: nothing moves
+        if (m_nCurrent == i) --m_nCurrent;
+        else if (m_nCurrent == i - 1) ++m_nCurrent;
+        std::swap(entries[static_cast<size_t>(i - 1)], entries[static_cast<size_t>(i)]);
+        const std::string upper = LineText(i - 1);
+        RenumberLine(i - 1, LineText(i));
+        RenumberLine(i, upper);
+        SelectLine(i - 1, true);
+        SelectLine(i, false);
+        moved = true;
+    }
+    if (moved) ReplaceEntries(playlist, entries);
+}
+
+void CPlaylistDlg::OnDown() {
+    Playlist& playlist = m_host.EditorPlaylist();
+    const int n = std::min(LineCount(), playlist.StoreSize());
+    std::vector<std::string> entries = playlist.Entries();
+    Updating updating(m_nUpdating);
+    bool moved = false;
+    for (int i = n - 1; i >= 0; --i) {
+        if (!LineSelected(i)) continue;
+        if (i == n - 1) break;  // the bottom line cannot sink: nothing moves
+        if (m_nCurrent == i) ++m_nCurrent;
+        else if (m_nCurrent == i + 1) --m_nCurrent;
+        std::swap(entries[static_cast<size_t>(i)], entries[static_cast<size_t>(i + 1)]);
+        const std::string lower = LineText(i + 1);
+        RenumberLine(i + 1, LineText(i));
+        RenumberLine(i, lower);
+        SelectLine(i + 1, true);
+        SelectLine(i, false);
+        moved = true;
+    }
+    if (moved) ReplaceEntries(playlist, entries);
+}
+
+void CPlaylistDlg::OnDelete() {
+    Playlist& playlist = m_host.EditorPlaylist();
+    const std::vector<int> selected = SelectedLines();
+    if (!selected.empty() && WindowExists()) {
+        QListWidget* list = ListBox();
+        const int first = selected.front();
+        // The current index moves up with its entry as lines above it go, so that it and the
+        // main window's index go on naming the track that plays.
+        const int deletedAbove =
+            static_cast<int>(std::lower_bound(selected.begin(), selected.end(), m_nCurrent) - selected.begin());
+
+        std::vector<std::string> kept;
+        const std::vector<std::string>& entries = playlist.Entries();
+        kept.reserve(entries.size());
+        size_t next = 0;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (next < selected.size() && selected[next] == static_cast<int>(i)) {
+                ++next;
+                continue;
+            }
+            kept.push_back(entries[i]);
+        }
+        ReplaceEntries(playlist, kept);
+
+        Updating updating(m_nUpdating);
+        // Runs of selected lines go from the bottom up, so that the rows above keep their places.
+        for (size_t end = selected.size(); end > 0;) {
+            size_t begin = end - 1;
+            while (begin > 0 && selected[begin - 1] == selected[begin] - 1) --begin;
+            list->model()->removeRows(selected[begin], static_cast<int>(end - begin));
+            end = begin;
+        }
+        const int count = list->count();
+        for (int i = first; i < count; ++i) RenumberLine(i, LineText(i));
+        list->clearSelection();
+        if (count > 0) {
+            const int line = first < count ? first : count - 1;
+            SelectLine(line, true);
+            list->selectionModel()->setCurrentIndex(list->model()->index(line, 0), QItemSelectionModel::NoUpdate);
+        }
+        m_nCurrent -= deletedAbove;
+    }
+    const int count = playlist.StoreSize();
+    if (m_nCurrent >= count) m_nCurrent = count - 1;
+    m_nCount = count;
+}
+
+void CPlaylistDlg::OnDblclkList() {
+    const std::vector<int> selected = SelectedLines();
+    if (selected.empty()) return;
+    const int line = selected.front();
+    QListWidget* list = ListBox();
+    Updating updating(m_nUpdating);
+    SelectLine(line, true);
+    // The chosen line anchors the next shift-click.
+    list->selectionModel()->setCurrentIndex(list->model()->index(line, 0), QItemSelectionModel::NoUpdate);
+    m_nRequest = kRequestPlay;
+    m_nRequestIndex = line;
+    // Unmarked now; the line gets its ">" when the track has been opened (MarkCurrent).
+    if (m_nCurrent >= 0 && m_nCurrent < LineCount()) {
+        QListWidgetItem* item = list->item(m_nCurrent);
+        QString text = item->text();
+        if (!text.isEmpty()) {
+            text[0] = u' ';
+            item->setText(text);
+        }
+    }
+    m_nCurrent = line;
+}
+
+void CPlaylistDlg::OnSelchangeList() {
+    const std::vector<int> selected = SelectedLines();
+    if (selected.empty()) return;
+    const std::string folder = FolderOf(m_host.EditorPlaylist().Entry(selected.front()));
+    // Into the entry's folder, so that the file dialogs open there.
+    ChangeFolderByPrefixes(folder);
+    if (QLineEdit* status = StatusLine()) {
+        status->setText(ToQString(folder));
+        status->setCursorPosition(0);
+    }
+}

@@ -1,0 +1,176 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Random.h"
+
+class QWidget;
+class QListWidget;
+class QPushButton;
+class QLineEdit;
+class QLabel;
+class Playlist;
+struct Settings;
+struct PlayerState;
+class Clock;
+class CPlaylistWnd;
+
+// What the playlist editor needs from the main window. CPlayerDlg implements it; tests fake it.
+// Every call happens on the user-interface thread.
+class PlaylistEditorHost {
+public:
+    virtual ~PlaylistEditorHost() = default;
+    // The entry store the editor edits in place.
+    virtual Playlist& EditorPlaylist() = 0;
+    // lastListFile (load and save), editorX/Y/Width/Height (where the window opens).
+    virtual Settings& EditorSettings() = 0;
+    // playlistEditorOpen (set on open, cleared on close) and busy (held while a file dialog of
+    // the editor runs its own event loop, so that the full tick stays out).
+    virtual PlayerState& EditorPlayerState() = 0;
+    // Seeds the random order when the window opens.
+    virtual Clock& EditorClock() = 0;
+    // WM_USER+5: a queued call of CPlayerDlg::OnPlayerNotify(code), never a direct one; code 20
+    // closes the editor, whose own handler is still on the stack when it posts it.
+    virtual void PostPlayerNotify(int code) = 0;
+    // The window the editor belongs to (it stays above it); null for none.
+    virtual QWidget* EditorOwner() = 0;
+};
+
+// The editor's load and save dialogs: the seam tests go around.
+class ListFileDialogs {
+public:
+    virtual ~ListFileDialogs() = default;
+    // The list file chosen in the open dialog, started in `folder`; empty when cancelled.
+    virtual std::string ChooseListToLoad(QWidget* parent, const std::string& folder) = 0;
+    // The file name chosen in the save dialog, started in `folder`; empty when cancelled.
+    virtual std::string ChooseListToSave(QWidget* parent, const std::string& folder) = 0;
+};
+
+// QFileDialog with the filter "Select List File" (".tsr", ".m3u") and the default suffix "tsr".
+std::unique_ptr<ListFileDialogs> MakeQtListFileDialogs();
+
+// The editor window's rectangle: the frame's top-left on the screen and the client size.
+struct EditorRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The playlist editor "ツラネ丸". The object lives as long as the main window; its window is
+// created on opening and destroyed on closing, and the members keep their values in between.
+// Line i of the editor's list always shows entry i of the store (" %04d name", ">" marking
+// the current entry). The editor never calls playback: the main tick reads its requests
+// through GetValue and clears them with Reset.
+class CPlaylistDlg {
+public:
+    // Control ids of the window.
+    enum ControlId {
+        kIdCancel = 2,      // "戻る"
+        kIdList = 1006,
+        kIdRandom = 1041,   // "ランダム"
+        kIdDelete = 1042,   // "削除"
+        kIdDown = 1043,     // "下へ"
+        kIdUp = 1044,       // "上へ"
+        kIdSort = 1053,     // "ソート"
+        kIdSave = 1054,     // "保存"
+        kIdLoad = 1055,     // "読込"
+        kIdNew = 1056,      // "新規"
+        kIdStatus = 1059,
+    };
+    // GetValue(0): the request to the main window.
+    static constexpr int kRequestNone = 0;
+    static constexpr int kRequestPlay = 1;
+    static constexpr int kRequestResized = 10;
+
+    explicit CPlaylistDlg(PlaylistEditorHost& host);
+    ~CPlaylistDlg();
+    CPlaylistDlg(const CPlaylistDlg&) = delete;
+    CPlaylistDlg& operator=(const CPlaylistDlg&) = delete;
+
+    // --- opening and closing (the main window calls these) ---
+    // The open button's right click: closes the window when it exists, else opens it.
+    void ToggleWindow();
+    // Creates and shows the window: lines built from the store, playlistEditorOpen = 1,
+    // MarkCurrent(currentIndex), placed at editorX/Y with editorWidth x editorHeight.
+    void OpenWindow();
+    // Destroys the window (when it exists), playlistEditorOpen = 0, count re-read from the
+    // store and a current index past it brought back to count - 1. Safe to call twice.
+    void CloseWindow();
+    bool WindowExists() const;
+
+    // --- what the main tick and opening a track use ---
+    // Moves the ">" from line m_nCurrent to line `index`; m_nCurrent = index. Lines outside
+    // the list are left alone; an empty store changes nothing.
+    void MarkCurrent(int index);
+    // 0 request (kRequest...), 1 the entry to play, 2 the editor's current index, 3 its
+    // entry count; any other kind comes back as it went in. Nothing is cleared by reading.
+    int GetValue(int kind) const;
+    // 0 clears the request, 1 the entry to play.
+    void Reset(int which);
+    // Places the controls for the client size of the last size message.
+    void LayOut();
+    // Where the window is now (the saved rectangle's values while there is no window).
+    EditorRect WindowRectOnScreen() const;
+
+    // Replaces the load and save dialogs (tests).
+    void SetFileDialogs(std::unique_ptr<ListFileDialogs> dialogs);
+
+    // The window and its controls while the window exists, else null.
+    QWidget* Window() const;
+    QListWidget* ListBox() const;
+    QPushButton* Button(int id) const;
+    QLineEdit* StatusLine() const;
+    QLabel* Caption() const;
+
+private:
+    friend class CPlaylistWnd;
+
+    // Message handlers, called by the window.
+    bool OnInitDialog();
+    void OnOK();
+    void OnCancel();
+    void OnRButtonDown();
+    void OnSize(int cx, int cy);
+    void OnDropFiles(const std::vector<std::string>& items);
+    void OnLoad();
+    void OnSave();
+    void OnNew();
+    void OnRandom();
+    void OnSort();
+    void OnUp();
+    void OnDown();
+    void OnDelete();
+    void OnDblclkList();
+    void OnSelchangeList();
+
+    void SendCloseMessage();
+    void PlaceControls(int cx, int cy);
+    // Runs a file dialog with busy held; afterwards deletes a window closed meanwhile.
+    std::string RunFileDialog(bool save, const std::string& folder);
+
+    // Lines of the list, kept in step with the store.
+    int LineCount() const;
+    bool LineSelected(int line) const;
+    void SelectLine(int line, bool selected);
+    std::vector<int> SelectedLines() const;
+    void SetLine(int line, bool marked);                 // the display line of entry `line`
+    void RenumberLine(int line, const std::string& text);  // another line's text, renumbered
+    std::string LineText(int line) const;
+    void InsertLine(int line, bool marked);
+    // Exchanges entries and lines a and b for sort and random order; ">" follows m_nCurrent.
+    void SwapPositions(std::vector<std::string>& entries, int a, int b, bool keepSelected);
+
+    PlaylistEditorHost& m_host;
+    struct WindowSlot;
+    std::unique_ptr<WindowSlot> m_wnd;
+
+    int m_nCurrent = 0;        // the line that carries ">"
+    int m_nCount = 0;          // the entry count as last set by the editor
+    int m_nRequest = 0;        // kRequest...
+    int m_nRequestIndex = 0;   // the entry to play for kRequestPlay
+    int m_nClientCx = 0;
+    int m_nClientCy = 0;
+    int m_nSortMode = 0;       // next sort: 0 path up, 1 path down, 2 name up, 3 name down
+    LcgRandom m_random;        // the random order's generator, seeded when the window opens
+    int m_nNestedLoops = 0;    // file dialogs running under one of our handlers
+    int m_nUpdating = 0;       // our own changes to the list are no selection by the user
+};

@@ -1,0 +1,25 @@
+#pragma once
+#include <QFont>
+#include <QRect>
+
+// Dialog templates are laid out in dialog units: a horizontal unit is a quarter of the
+// dialog font's average character width, a vertical unit an eighth of its height. The
+// average width is the one the original platform uses: the width of the 52 letters A..Z
+// a..z divided by 52, rounded.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font);
+
+    int BaseX() const { return baseX_; }
+    int BaseY() const { return baseY_; }
+    // Units to pixels, rounded to the nearest pixel (halves away from zero).
+    int X(int units) const;
+    int Y(int units) const;
+    // A template rectangle: position and size are converted each on its own, as a template
+    // is, so neighbouring controls of equal size come out equal.
+    QRect Rect(int x, int y, int width, int height) const;
+
+private:
+    int baseX_;
+    int baseY_;
+};
