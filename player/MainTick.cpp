@@ -239,6 +239,7 @@ void MainTick::Shutdown() {
     host_.DestroyVideoWindow();
     host_.DeleteSurfacesAndWindows();
     ended_ = true;
-    LogLine("quit: list and settings saved");
+    LogLine("quit: list and settings saved, entry " + std::to_string(playlist_.currentIndex) + " of " +
+            std::to_string(playlist_.count));
     host_.EndDialog();
 }

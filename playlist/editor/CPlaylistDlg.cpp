@@ -228,6 +228,8 @@ public:
 
         for (const ButtonDef& def : kButtons) {
             auto* button = new QPushButton(QString::fromUtf8(def.text), this);
+            // The default button is the hidden OK: no visible button may look like it.
+            button->setAutoDefault(false);
             button->setGeometry(units.Rect(def.x, def.y, def.w, def.h));
             buttons.emplace_back(def.id, button);
             connect(button, &QPushButton::clicked, this, [this, id = def.id] { Command(id); });
@@ -238,6 +240,13 @@ public:
         status->setReadOnly(true);
         status->setContextMenuPolicy(Qt::NoContextMenu);
         status->setGeometry(units.Rect(4, 190, 75, 12));
+
+        // The sunken edges of the list and the status line stay grey on the black window.
+        for (QWidget* framed : {static_cast<QWidget*>(list), static_cast<QWidget*>(status)}) {
+            QPalette edges = framed->palette();
+            edges.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+            framed->setPalette(edges);
+        }
     }
 
     QPushButton* ButtonById(int id) const {
@@ -275,7 +284,7 @@ protected:
         case Qt::Key_Return:
         case Qt::Key_Enter:
             // A focused push button takes Enter itself; anywhere else Enter is OK.
-            if (qobject_cast<QPushButton*>(focusWidget()) != nullptr) QDialog::keyPressEvent(event);
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
             else m_dlg.OnOK();
             return;
         case Qt::Key_Escape:
@@ -302,7 +311,6 @@ protected:
     }
 
     void dropEvent(QDropEvent* event) override {
-        fprintf(stderr, "DROP %d\n", (int)LocalPaths(event->mimeData()).size());
         const std::vector<std::string> paths = LocalPaths(event->mimeData());
         if (paths.empty()) {
             event->ignore();

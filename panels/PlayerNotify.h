@@ -1,0 +1,18 @@
+#pragma once
+#include <functional>
+
+class QObject;
+
+// What an auxiliary window reports to the main window at once (WM_USER+5 with a code).
+// The handler may destroy the window that reports, so the report is always a queued call:
+// it runs after the window's own event handler has returned.
+using PlayerNotify = std::function<void(int code)>;
+
+// Codes of the full-screen windows.
+constexpr int kNotifyTogglePanel = 1;      // show or hide the control panel
+constexpr int kNotifyLeaveFullScreen = 5;  // leave full screen
+
+// A PlayerNotify that posts `handler(code)` to `receiver` as a queued call. Nothing runs
+// while the reporting window's handler is on the stack; a report still queued when
+// `receiver` is destroyed is dropped.
+PlayerNotify QueuedPlayerNotify(QObject* receiver, std::function<void(int)> handler);
