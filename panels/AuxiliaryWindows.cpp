@@ -12,20 +12,6 @@ void CAuxiliaryDialog::SetValue(int index, int value) {
     m_values[index] = value;
 }
 
-int CControlPanelDlg::GetValue(int index) {
-    if (index == 5) {
-        const int button = m_values[5];
-        m_values[5] = 10;
-        return button;
-    }
-    return CAuxiliaryDialog::GetValue(index);
-}
-
-void CControlPanelDlg::SetValue(int index, int value) {
-    if (index == 0) m_length = value;
-    else if (index == 1) m_shownPosition = value;
-}
-
 void CVideoWindowDlg::OnMove(int x, int y) {
     if (SnapsToEdge(x)) { x = 0; m_values[4] = 1; }
     if (SnapsToEdge(y)) { y = 0; m_values[4] = 1; }

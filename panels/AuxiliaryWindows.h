@@ -29,22 +29,6 @@ protected:
     std::array<int, 8> m_values{};
 };
 
-// Full-screen window: 0 speed step (+1/-1), 1 middle click, 2 left click; all read-and-clear.
-class CFullScreenDlg final : public CAuxiliaryDialog {
-public:
-    using CAuxiliaryDialog::CAuxiliaryDialog;
-protected:
-    bool ClearsOnRead(int index) const override { return index <= 2; }
-};
-
-// Full-screen overlay: the same three values as the full-screen window.
-class CFullScreenOverlayDlg final : public CAuxiliaryDialog {
-public:
-    using CAuxiliaryDialog::CAuxiliaryDialog;
-protected:
-    bool ClearsOnRead(int index) const override { return index <= 2; }
-};
-
 // Video window: 0 and 1 its x and y, 4 snapped since last read (read-and-clear).
 class CVideoWindowDlg final : public CAuxiliaryDialog {
 public:
@@ -57,26 +41,6 @@ protected:
     bool ClearsOnRead(int index) const override { return index == 4; }
 };
 
-// Control panel: 0 position slider moved (read-and-clear), 1 slider position, 2 volume
-// slider moved (read-and-clear), 3 volume 0..255, 4 transport button pressed (read-and-clear),
-// 5 which button (reading sets it to 10). Its setters are separate: SetValue(0, length)
-// gives the slider's scale, SetValue(1, position) the position to show.
-class CControlPanelDlg final : public CAuxiliaryDialog {
-public:
-    using CAuxiliaryDialog::CAuxiliaryDialog;
-    int GetValue(int index) override;
-    void SetValue(int index, int value) override;
-    int Length() const { return m_length; }
-    int ShownPosition() const { return m_shownPosition; }
-    // What the panel's own controls report (its window calls these).
-    void ReportValue(int index, int value) { CAuxiliaryDialog::SetValue(index, value); }
-private:
-    int m_length = 0;
-    int m_shownPosition = 0;
-protected:
-    bool ClearsOnRead(int index) const override { return index == 0 || index == 2 || index == 4; }
-};
-
 // Playlist editor: 0 request (10 resized, 1 play chosen), 1 chosen index, 2 its current
 // index, 3 its entry count. Reset(0)/Reset(1) clear the first two.
 class CPlaylistDlg final : public CAuxiliaryDialog {
@@ -86,3 +50,8 @@ public:
 protected:
     bool ClearsOnRead(int) const override { return false; }
 };
+
+// The full-screen window, its overlay and the control panel: real windows of their own,
+// declared beside the base they derive from (each header includes this one first).
+#include "panels/ControlPanel.h"
+#include "panels/FullScreenWindows.h"

@@ -1,0 +1,337 @@
+#include "panels/ControlPanel.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "panels/WindowPlacement.h"
+#include "settings/dialog/DialogUnits.h"
+
+namespace {
+
+constexpr int kNoId = -1;
+// Values the main tick looks for.
+constexpr int kPositionChanged = 1;
+constexpr int kVolumeChanged = 2;
+constexpr int kButtonPending = 3;
+// Slider steps of a line and of a page.
+constexpr int kLineStep = 1;
+constexpr int kPageStep = 5;
+// SetValue(3): the position slider fitted to the screen, in pixels.
+constexpr int kPositionBarX = 10;
+constexpr int kPositionBarY = 45;
+constexpr int kPositionBarMargin = 25;
+constexpr int kPositionBarHeight = 12;
+
+enum class Kind { Group, Button, Edit, HScroll };
+
+struct TemplateItem {
+    Kind kind;
+    int id;
+    const char* text;
+    int x, y, width, height;
+    bool shown;
+};
+
+// Template 133, in creation order: group boxes before the controls they frame, so those
+// paint above them. The effect controls are kept hidden, as the template has them.
+constexpr TemplateItem kTemplate[] = {
+    {Kind::Button, CControlPanelDlg::kIdBack, "BACK", 4, 10, 25, 15, true},
+    {Kind::Button, CControlPanelDlg::kIdPlayPause, "PLAY/PAUSE", 29, 10, 45, 15, true},
+    {Kind::Button, CControlPanelDlg::kIdNext, "NEXT", 75, 10, 25, 15, true},
+    {Kind::Group, kNoId, "WaveVolume", 225, 5, 70, 20, true},
+    {Kind::HScroll, CControlPanelDlg::kIdVolume, nullptr, 230, 15, 60, 8, true},
+    {Kind::HScroll, CControlPanelDlg::kIdPosition, nullptr, 5, 30, 290, 8, true},
+    {Kind::Group, kNoId, "LineMaskSize", 102, 0, 65, 25, false},
+    {Kind::Edit, CControlPanelDlg::kIdFirstMask, nullptr, 105, 10, 15, 12, false},
+    {Kind::Button, CControlPanelDlg::kIdFirstMaskUp, "", 120, 10, 10, 6, false},
+    {Kind::Button, CControlPanelDlg::kIdFirstMaskDown, "", 120, 15, 10, 6, false},
+    {Kind::Edit, CControlPanelDlg::kIdSecondMask, nullptr, 137, 10, 15, 12, false},
+    {Kind::Button, CControlPanelDlg::kIdSecondMaskUp, "", 152, 10, 10, 6, false},
+    {Kind::Button, CControlPanelDlg::kIdSecondMaskDown, "", 152, 15, 10, 6, false},
+    {Kind::Group, kNoId, "ScanLineMode", 170, 0, 50, 25, false},
+    {Kind::Edit, CControlPanelDlg::kIdScanLineMode, nullptr, 175, 10, 30, 12, false},
+    {Kind::Button, CControlPanelDlg::kIdModeUp, "", 205, 10, 10, 6, false},
+    {Kind::Button, CControlPanelDlg::kIdModeDown, "", 205, 15, 10, 6, false},
+};
+
+QString ModeName(int mode) {
+    static const char* const kNames[] = {"Off", "Mode1", "Mode2", "Mode3", "Mode4"};
+    return QString::fromLatin1(mode >= 0 && mode <= 4 ? kNames[mode] : "Mode5");
+}
+
+QString MaskText(int size) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%2d%%", size);
+    return QString::fromLatin1(text);
+}
+
+int ClampToScale(double thumb) {
+    // NaN and anything out of range land on the scale, never in an int overflow.
+    if (!(thumb > 0.0)) return 0;
+    if (thumb >= CControlPanelDlg::kSliderScale) return CControlPanelDlg::kSliderScale;
+    return static_cast<int>(thumb);
+}
+
+const char* kStyle =
+    "QGroupBox { border: 1px solid #808080; margin-top: 6px; color: white; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+    " padding: 0px 2px; }"
+    "QPushButton { border: 1px solid #a0a0a0; background-color: black; color: white;"
+    " padding: 0px 2px; min-width: 0px; }"
+    "QPushButton:focus { border: 1px solid white; }"
+    "QPushButton:pressed { background-color: #404040; }"
+    "QLineEdit { border: 1px solid #808080; background-color: black; color: white; }";
+
+}  // namespace
+
+// --- the window -----------------------------------------------------------------------------------
+
+class ControlPanelWindow final : public QWidget {
+public:
+    explicit ControlPanelWindow(CControlPanelDlg& dialog)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), dialog_(dialog) {
+        setWindowTitle(QStringLiteral("VELKAF"));
+        StyleAsDialog(*this);
+        setStyleSheet(QString::fromLatin1(kStyle));
+        const DialogUnits units(font());
+        resize(units.X(CControlPanelDlg::kTemplateWidth), units.Y(CControlPanelDlg::kTemplateHeight));
+        for (const TemplateItem& item : kTemplate) {
+            QWidget* widget = Make(item);
+            widget->setGeometry(units.Rect(item.x, item.y, item.width, item.height));
+            widget->setVisible(item.shown);
+        }
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        // Enter and Escape would end a dialog; this one lives as long as full screen.
+        if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->accept();
+            return;
+        }
+        QWidget::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+
+private:
+    QWidget* Make(const TemplateItem& item) {
+        const QString text = item.text ? QString::fromLatin1(item.text) : QString();
+        QWidget* widget = nullptr;
+        switch (item.kind) {
+        case Kind::Group:
+            widget = new QGroupBox(text, this);
+            break;
+        case Kind::Button: {
+            auto* button = new QPushButton(text, this);
+            button->setAutoDefault(false);
+            const int id = item.id;
+            connect(button, &QPushButton::clicked, this, [this, id] { dialog_.OnButton(id); });
+            widget = button;
+            break;
+        }
+        case Kind::Edit: {
+            auto* edit = new QLineEdit(this);
+            edit->setReadOnly(true);
+            widget = edit;
+            break;
+        }
+        case Kind::HScroll: {
+            auto* bar = new QScrollBar(Qt::Horizontal, this);
+            bar->setRange(0, CControlPanelDlg::kSliderScale);
+            bar->setSingleStep(kLineStep);
+            bar->setPageStep(kPageStep);
+            bar->setValue(0);
+            const int id = item.id;
+            connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, id](int action) {
+                if (const auto code = ScrollCodeOf(action)) dialog_.OnHScroll(*code, bar->sliderPosition(), id);
+            });
+            widget = bar;
+            break;
+        }
+        }
+        if (item.id != kNoId) widget->setObjectName(QString::number(item.id));
+        return widget;
+    }
+
+    CControlPanelDlg& dialog_;
+};
+
+// --- the dialog object --------------------------------------------------------------------------
+
+CControlPanelDlg::CControlPanelDlg(CPlayerDlg* player) : CAuxiliaryDialog(player) {}
+CControlPanelDlg::~CControlPanelDlg() = default;
+
+int CControlPanelDlg::GetValue(int kind) {
+    switch (kind) {
+    case 0: {
+        const int changed = m_positionChanged == kPositionChanged ? kPositionChanged : 0;
+        m_positionChanged = 0;
+        return changed;
+    }
+    case 1:
+        return m_newPosition;
+    case 2: {
+        const int changed = m_volumeChanged == kVolumeChanged ? kVolumeChanged : 0;
+        m_volumeChanged = 0;
+        return changed;
+    }
+    case 3:
+        return std::max(m_volumeSliderPosition / 8 - 1, 0);
+    case 4: {
+        const int pending = m_buttonPending == kButtonPending ? kButtonPending : 0;
+        m_buttonPending = 0;
+        return pending;
+    }
+    case 5: {
+        const int command = m_buttonCommand;
+        m_buttonCommand = kPolled;
+        return command;
+    }
+    default:
+        return 0;
+    }
+}
+
+void CControlPanelDlg::SetValue(int kind, int value) {
+    switch (kind) {
+    case 0:
+        m_length = value;
+        break;
+    case 1:
+        if (QScrollBar* bar = Bar(kIdPosition)) {
+            bar->setRange(0, kSliderScale);
+            // The thumb under the user's hand stays where it is dragged.
+            if (bar->isSliderDown()) break;
+            // A length of 0 (nothing measured) has no scale: the thumb rests at the start.
+            const double thumb = m_length > 0 ? value / (m_length / static_cast<double>(kSliderScale)) : 0.0;
+            bar->setValue(ClampToScale(thumb));
+        }
+        break;
+    case 2:
+        if (QScrollBar* bar = Bar(kIdVolume)) {
+            bar->setRange(0, kSliderScale);
+            bar->setValue(ClampToScale(static_cast<double>(value) * 8 + 8));
+        }
+        break;
+    case 3:
+        if (QScrollBar* bar = Bar(kIdPosition))
+            bar->setGeometry(kPositionBarX, kPositionBarY, std::max(0, value - kPositionBarMargin), kPositionBarHeight);
+        break;
+    default:
+        break;
+    }
+}
+
+void CControlPanelDlg::InitEffects(int scanLineMode, int /*ignored*/, int firstMask, int secondMask) {
+    m_scanLineMode = scanLineMode;
+    m_firstMask = firstMask;
+    m_secondMask = secondMask;
+    ShowEffects();
+}
+
+int CControlPanelDlg::GetEffect(int kind) const {
+    switch (kind) {
+    case 0: return m_scanLineMode;
+    case 1: return 1;
+    case 2: return m_firstMask;
+    case 3: return m_secondMask;
+    default: return 0;
+    }
+}
+
+void CControlPanelDlg::Create() {
+    if (m_window) return;
+    m_window = std::make_unique<ControlPanelWindow>(*this);
+    ShowEffects();
+}
+
+void CControlPanelDlg::DestroyWindow() { m_window.reset(); }
+bool CControlPanelDlg::Exists() const { return m_window != nullptr; }
+QWidget* CControlPanelDlg::Window() const { return m_window.get(); }
+
+void CControlPanelDlg::ShowTopmost(const QRect& rect) {
+    if (m_window) ShowTopmostAt(*m_window, rect);
+}
+
+void CControlPanelDlg::ShowAtBottom() {
+    if (!m_window) return;
+    m_window->lower();
+    m_window->hide();
+}
+
+QWidget* CControlPanelDlg::Control(int id) const {
+    if (!m_window) return nullptr;
+    return m_window->findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+QScrollBar* CControlPanelDlg::Bar(int id) const { return qobject_cast<QScrollBar*>(Control(id)); }
+
+void CControlPanelDlg::ShowEffects() {
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(kIdScanLineMode))) edit->setText(ModeName(m_scanLineMode));
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(kIdFirstMask))) edit->setText(MaskText(m_firstMask));
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(kIdSecondMask))) edit->setText(MaskText(m_secondMask));
+}
+
+void CControlPanelDlg::OnButton(int id) {
+    switch (id) {
+    case kIdPlayPause:
+        m_buttonCommand = m_alternation;
+        m_alternation = m_alternation == 0 ? 1 : 0;
+        m_buttonPending = kButtonPending;
+        break;
+    case kIdNext:
+        m_buttonCommand = kNext;
+        m_buttonPending = kButtonPending;
+        break;
+    case kIdBack:
+        m_buttonCommand = kBack;
+        m_buttonPending = kButtonPending;
+        break;
+    case kIdModeUp: m_scanLineMode = m_scanLineMode < kMaxScanLineMode ? m_scanLineMode + 1 : kMaxScanLineMode; break;
+    case kIdModeDown: m_scanLineMode = m_scanLineMode > 0 ? m_scanLineMode - 1 : 0; break;
+    case kIdFirstMaskUp: m_firstMask = std::min(m_firstMask + 1, kMaxMaskSize); break;
+    case kIdFirstMaskDown: m_firstMask = std::max(m_firstMask - 1, 0); break;
+    case kIdSecondMaskUp: m_secondMask = std::min(m_secondMask + 1, kMaxMaskSize); break;
+    case kIdSecondMaskDown: m_secondMask = std::max(m_secondMask - 1, 0); break;
+    default: return;
+    }
+    ShowEffects();
+}
+
+void CControlPanelDlg::OnHScroll(ScrollCode code, int thumbPosition, int barId) {
+    QScrollBar* bar = Bar(barId);
+    if (bar == nullptr || (barId != kIdVolume && barId != kIdPosition)) return;
+    if (QScrollBar* volume = Bar(kIdVolume)) volume->setRange(0, kSliderScale);
+    bar->setRange(0, kSliderScale);
+    int v = bar->value();
+    switch (code) {
+    case ScrollCode::LineUp: v -= kLineStep; break;
+    case ScrollCode::LineDown: v += kLineStep; break;
+    case ScrollCode::PageUp: v -= kPageStep; break;
+    case ScrollCode::PageDown: v += kPageStep; break;
+    case ScrollCode::ThumbPosition:
+    case ScrollCode::ThumbTrack: v = thumbPosition; break;
+    case ScrollCode::Top: v = 0; break;
+    case ScrollCode::Bottom: v = kSliderScale; break;
+    case ScrollCode::EndScroll: break;
+    }
+    v = std::clamp(v, 0, kSliderScale);
+    // Inside the bar's own action the slider position decides where it ends up.
+    bar->setSliderPosition(v);
+    bar->setValue(v);
+    if (barId == kIdVolume) {
+        m_volumeSliderPosition = v;
+        m_volumeChanged = kVolumeChanged;
+    } else {
+        m_positionChanged = kPositionChanged;
+        m_newPosition = static_cast<int>(m_length / static_cast<double>(kSliderScale) * v);
+    }
+}

@@ -1,0 +1,108 @@
+#pragma once
+#include <QRect>
+#include <memory>
+
+#include "panels/AuxiliaryWindows.h"
+#include "panels/ScrollCodes.h"
+
+class QWidget;
+class QScrollBar;
+class ControlPanelWindow;
+
+// The control panel: the strip of ordinary controls shown along the bottom of the screen in
+// full screen. It never acts on the media device itself: it records what the user did, and
+// the main tick polls it.
+//
+// Polled values (GetValue):
+//   0: 1 after the user moved the position slider, else 0 (read-and-clear)
+//   1: the position the user chose, in the device's units
+//   2: 2 after the user moved the volume slider, else 0 (read-and-clear)
+//   3: the volume level: volume slider / 8 - 1, not below 0 (0..255)
+//   4: 3 after a transport button was pressed, else 0 (read-and-clear)
+//   5: the button: 0 or 1 play/pause, 2 next, 3 back; reading it makes it 10
+// Setters (SetValue):
+//   0: the media length (the position slider's scale)
+//   1: show a position: thumb at position / (length / 2048)
+//   2: show a volume level 0..255: thumb at level x 8 + 8
+//   3: fit the position slider to a screen of that width: (10, 45), width - 25, height 12
+//
+// The object lives as long as the main window; its window is made when full screen starts
+// and destroyed when it ends. The recorded values, the effect values and the play/pause
+// alternation belong to the object and survive the window.
+class CControlPanelDlg final : public CAuxiliaryDialog {
+public:
+    enum ControlId {
+        kIdPosition = 1001,
+        kIdNext = 1002,
+        kIdPlayPause = 1003,
+        kIdBack = 1004,
+        kIdVolume = 1010,
+        kIdFirstMask = 1011,
+        kIdSecondMask = 1012,
+        kIdScanLineMode = 1013,
+        kIdModeUp = 1014,
+        kIdModeDown = 1015,
+        kIdFirstMaskUp = 1016,
+        kIdFirstMaskDown = 1017,
+        kIdSecondMaskUp = 1018,
+        kIdSecondMaskDown = 1019,
+    };
+    // Button commands (GetValue(5)).
+    enum Command { kPlayPause = 0, kNext = 2, kBack = 3, kPolled = 10 };
+    static constexpr int kSliderScale = 2048;
+    static constexpr int kMaxScanLineMode = 5;
+    static constexpr int kMaxMaskSize = 25;
+    // The template: 363 x 42 dialog units.
+    static constexpr int kTemplateWidth = 363;
+    static constexpr int kTemplateHeight = 42;
+
+    explicit CControlPanelDlg(CPlayerDlg* player);
+    ~CControlPanelDlg() override;
+
+    int GetValue(int kind) override;
+    void SetValue(int kind, int value) override;
+
+    // Stores the three effect values and shows them in the hidden edits; the second argument
+    // is not used (the line-mask switch always reads 1).
+    void InitEffects(int scanLineMode, int ignored, int firstMask, int secondMask);
+    // 0 the scan-line mode, 1 the constant 1, 2 the first mask size, 3 the second; else 0.
+    int GetEffect(int kind) const;
+
+    // The window: made hidden (nothing when it exists), destroyed, placed.
+    void Create();
+    void DestroyWindow();
+    bool Exists() const;
+    QWidget* Window() const;
+    // Above the other topmost windows at `rect` (screen pixels); an empty rectangle hides it.
+    void ShowTopmost(const QRect& rect);
+    // Behind everything: a panel put at the bottom with size 0 x 0 shows nothing.
+    void ShowAtBottom();
+    // A control of the window by its id, or null.
+    QWidget* Control(int id) const;
+
+    // Message handlers; the window calls them.
+    void OnButton(int id);
+    // A scroll notification of bar `barId` (1001 or 1010); `thumbPosition` counts for the
+    // thumb codes.
+    void OnHScroll(ScrollCode code, int thumbPosition, int barId);
+
+protected:
+    bool ClearsOnRead(int) const override { return false; }
+
+private:
+    QScrollBar* Bar(int id) const;
+    void ShowEffects();
+
+    std::unique_ptr<ControlPanelWindow> m_window;
+    int m_length = 0;
+    int m_newPosition = 0;
+    int m_positionChanged = 0;
+    int m_volumeSliderPosition = 0;
+    int m_volumeChanged = 0;
+    int m_buttonPending = 0;
+    int m_buttonCommand = 0;
+    int m_alternation = 0;
+    int m_scanLineMode = 0;
+    int m_firstMask = 0;
+    int m_secondMask = 0;
+};
