@@ -6,7 +6,7 @@ constexpr bool SnapsToEdge(int coordinate) { return coordinate >= -17 && coordin
 
 class CPlayerDlg;
 
-// The main window's five auxiliary objects. Each keeps a pointer to the main window and a
+// The main window's auxiliary objects (the playlist editor has its own class). Each keeps a pointer to the main window and a
 // small store of values that the main tick reads through GetValue; values marked
 // read-and-clear return to their idle value when read. The objects exist for the main
 // window's whole life; their windows are created when first shown.
@@ -41,15 +41,6 @@ protected:
     bool ClearsOnRead(int index) const override { return index == 4; }
 };
 
-// Playlist editor: 0 request (10 resized, 1 play chosen), 1 chosen index, 2 its current
-// index, 3 its entry count. Reset(0)/Reset(1) clear the first two.
-class CPlaylistDlg final : public CAuxiliaryDialog {
-public:
-    using CAuxiliaryDialog::CAuxiliaryDialog;
-    void Reset(int index) { if (index == 0 || index == 1) m_values[index] = 0; }
-protected:
-    bool ClearsOnRead(int) const override { return false; }
-};
 
 // The full-screen window, its overlay and the control panel: real windows of their own,
 // declared beside the base they derive from (each header includes this one first).

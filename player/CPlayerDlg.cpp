@@ -64,7 +64,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     m_pVideoDlg = std::make_unique<CVideoWindowDlg>(this);
     m_pOverlayDlg = std::make_unique<CFullScreenOverlayDlg>(this);
     m_pControlPanel = std::make_unique<CControlPanelDlg>(this);
-    m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(this);
+    m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(static_cast<PlaylistEditorHost&>(*this));
 
     // The one timer: every 30 ms, precise, kept running by the nested loops of dialogs.
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -225,12 +225,13 @@ CAuxiliaryDialog* CPlayerDlg::Aux(AuxWindow window) {
     case AuxWindow::Video: return m_pVideoDlg.get();
     case AuxWindow::Overlay: return m_pOverlayDlg.get();
     case AuxWindow::ControlPanel: return m_pControlPanel.get();
-    case AuxWindow::PlaylistEditor: return m_pPlaylistDlg.get();
+    case AuxWindow::PlaylistEditor: return nullptr;  // not a value store: see AuxValue
     }
     return nullptr;
 }
 
 int CPlayerDlg::AuxValue(AuxWindow window, int index) {
+    if (window == AuxWindow::PlaylistEditor) return m_pPlaylistDlg ? m_pPlaylistDlg->GetValue(index) : 0;
     CAuxiliaryDialog* aux = Aux(window);
     return aux != nullptr ? aux->GetValue(index) : 0;
 }
@@ -336,22 +337,37 @@ void CPlayerDlg::ShowModeReply(const std::string& reply) { m_modeReply = reply; 
 int CPlayerDlg::VideoWindowId() { return m_videoWindow ? m_videoWindow->hostId() : 0; }
 int CPlayerDlg::FullScreenWindowId() { return 0; }
 
-// Full screen, its control panel and the playlist editor are windows of their own that the
-// player does not have yet: the tick never sees them open.
+// Full screen and its control panel are windows of their own that the player does not have
+// yet: the tick never sees them open.
 void CPlayerDlg::TakePanelDisplayEffects() {}
 void CPlayerDlg::ShowOverlayTopmost(const VideoRect&) {}
 void CPlayerDlg::ShowFullScreenWindowTopmost(const VideoRect&) {}
 bool CPlayerDlg::ControlPanelExists() { return false; }
 void CPlayerDlg::ShowControlPanelAtBottom(int, int) {}
 void CPlayerDlg::ShowOverlay(int, int) {}
-bool CPlayerDlg::PlaylistEditorExists() { return false; }
-void CPlayerDlg::MarkCurrentInEditor(int) {}
+bool CPlayerDlg::PlaylistEditorExists() { return m_pPlaylistDlg && m_pPlaylistDlg->WindowExists(); }
+void CPlayerDlg::MarkCurrentInEditor(int index) {
+    if (m_pPlaylistDlg) m_pPlaylistDlg->MarkCurrent(index);
+}
 void CPlayerDlg::EditorReset(int which) {
     if (m_pPlaylistDlg) m_pPlaylistDlg->Reset(which);
 }
-void CPlayerDlg::EditorLayOut() {}
+void CPlayerDlg::EditorLayOut() {
+    if (m_pPlaylistDlg) m_pPlaylistDlg->LayOut();
+}
 WindowRect CPlayerDlg::EditorWindowRect() {
-    return {m_settings.editorX, m_settings.editorY, m_settings.editorWidth, m_settings.editorHeight};
+    if (!m_pPlaylistDlg) return {m_settings.editorX, m_settings.editorY, m_settings.editorWidth, m_settings.editorHeight};
+    const EditorRect r = m_pPlaylistDlg->WindowRectOnScreen();
+    return {r.x, r.y, r.width, r.height};
+}
+
+void CPlayerDlg::PostPlayerNotify(int code) {
+    QMetaObject::invokeMethod(this, [this, code] { OnPlayerNotify(code); }, Qt::QueuedConnection);
+}
+
+void CPlayerDlg::OnPlayerNotify(int code) {
+    if (code == 20 && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
+    FocusStepSink();
 }
 
 // --- windows and z-order ---------------------------------------------------------------------
@@ -477,15 +493,21 @@ void CPlayerDlg::CaptureMouse() { grabMouse(); }
 void CPlayerDlg::ReleaseMouse() { releaseMouse(); }
 
 void CPlayerDlg::OpenButtonAction() {
+    if (PlaylistEditorExists()) {
+        m_pPlaylistDlg->CloseWindow();
+        return;
+    }
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("ファイルを開く"), QString(),
                                                       QString::fromUtf8(kOpenFileFilter));
     if (path.isEmpty()) return;
     OpenChosenFile(m_playback, path.toStdString());
 }
 
-// The playlist editor and full screen are windows the player does not have yet; their
-// buttons light but open nothing.
-void CPlayerDlg::TogglePlaylistEditor() { LogLine("the playlist editor is not available in this version"); }
+void CPlayerDlg::TogglePlaylistEditor() {
+    if (m_pPlaylistDlg) m_pPlaylistDlg->ToggleWindow();
+}
+
+// Full screen is a window the player does not have yet; its button lights but opens nothing.
 void CPlayerDlg::SettingsDialog() {
     OpenSettingsDialog(this, m_settings, m_state, m_programFolder, [this](bool top) {
         PlaceMainWindow(top ? ZOrder::Topmost : ZOrder::NotTopmost, m_settings.mainX, m_settings.mainY);

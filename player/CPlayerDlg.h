@@ -11,6 +11,7 @@
 #include "player/InputControl.h"
 #include "player/MainTick.h"
 #include "player/QtKeyState.h"
+#include "playlist/editor/CPlaylistDlg.h"
 
 struct PlayerState;
 struct Settings;
@@ -34,7 +35,8 @@ struct PlayerRecords {
 class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
-                         private InputHost {
+                         private InputHost,
+                         private PlaylistEditorHost {
     Q_OBJECT
 public:
     static constexpr int kWidth = 321;
@@ -53,6 +55,10 @@ public:
     void OnCancel() {}
     // Snaps the window to the screen's left and top edges and keeps mainX, mainY in step.
     void OnMove(int x, int y);
+    // What an auxiliary window asks of the main window at once: 20 the playlist editor
+    // closes, 1 the control panel shows or hides in full screen, 5 full screen ends. Always
+    // called queued, since it may destroy the window that asked.
+    void OnPlayerNotify(int code);
 
     MciSession& Mci() { return m_mci; }
     bool Ended() const { return m_tick.Ended(); }
@@ -131,6 +137,14 @@ private:
     void SettingsDialog() override;
     void SwitchFullScreen(bool leave) override;
 
+    // PlaylistEditorHost
+    Playlist& EditorPlaylist() override { return m_playlist; }
+    Settings& EditorSettings() override { return m_settings; }
+    PlayerState& EditorPlayerState() override { return m_state; }
+    Clock& EditorClock() override { return m_clock; }
+    void PostPlayerNotify(int code) override;
+    QWidget* EditorOwner() override { return this; }
+
     CAuxiliaryDialog* Aux(AuxWindow window);
     void PlaceVideoWindowed();
     void SetZOrder(ZOrder order);
@@ -152,7 +166,7 @@ private:
     std::unique_ptr<CVideoWindowDlg> m_pVideoDlg;
     std::unique_ptr<CFullScreenOverlayDlg> m_pOverlayDlg;
     std::unique_ptr<CControlPanelDlg> m_pControlPanel;
-    std::unique_ptr<CPlaylistDlg> m_pPlaylistDlg;
+    std::unique_ptr<CPlaylistDlg> m_pPlaylistDlg;  // the playlist editor
     std::unique_ptr<VideoHostWidget> m_videoWindow;
     std::unique_ptr<VideoHostWidget> m_desktopWindow;
 

@@ -341,7 +341,7 @@ private:
 
 struct CPlaylistDlg::WindowSlot {
     QPointer<CPlaylistWnd> open;     // the window while the editor is open
-    QPointer<CPlaylistWnd> closing;  // closed while a file dialog of ours ran in it
+    std::vector<QPointer<CPlaylistWnd>> closing;  // closed while a file dialog of ours ran in it
     std::unique_ptr<ListFileDialogs> dialogs = MakeQtListFileDialogs();
 };
 
@@ -349,7 +349,7 @@ CPlaylistDlg::CPlaylistDlg(PlaylistEditorHost& host) : m_host(host), m_wnd(std::
 
 CPlaylistDlg::~CPlaylistDlg() {
     delete m_wnd->open.data();
-    delete m_wnd->closing.data();
+    for (const QPointer<CPlaylistWnd>& wnd : m_wnd->closing) delete wnd.data();
 }
 
 void CPlaylistDlg::SetFileDialogs(std::unique_ptr<ListFileDialogs> dialogs) {
@@ -394,7 +394,7 @@ void CPlaylistDlg::CloseWindow() {
         wnd->hide();
         // A file dialog of ours may still run inside the window, with our handler below it on
         // the stack: that handler deletes it once the dialog returns.
-        if (m_nNestedLoops > 0) m_wnd->closing = wnd;
+        if (m_nNestedLoops > 0) m_wnd->closing.emplace_back(wnd);
         else wnd->deleteLater();
     }
     m_host.EditorPlayerState().playlistEditorOpen = 0;
@@ -565,10 +565,11 @@ std::string CPlaylistDlg::RunFileDialog(bool save, const std::string& folder) {
                                     : m_wnd->dialogs->ChooseListToLoad(parent, folder);
     --m_nNestedLoops;
     state.busy = busy;
-    if (m_nNestedLoops == 0 && !m_wnd->closing.isNull()) {
+    if (m_nNestedLoops == 0) {
         // Closed meanwhile: gone once this handler has returned to the event loop.
-        m_wnd->closing->deleteLater();
-        m_wnd->closing = nullptr;
+        for (const QPointer<CPlaylistWnd>& wnd : m_wnd->closing)
+            if (!wnd.isNull()) wnd->deleteLater();
+        m_wnd->closing.clear();
     }
     return chosen;
 }
