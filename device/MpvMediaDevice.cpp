@@ -593,6 +593,10 @@ private:
         naturalHeight_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(h, INT_MAX)) : 0;
         t0_ = 0;
         GetDouble("time-pos", t0_);
+        // Without a picture time-pos follows the audio output, which can still hold the
+        // previous file's delay right after a load (seen: -0.15 s when a track is reopened at
+        // once); sound starts at 0.
+        if (!hasPicture_ && t0_ < 0) t0_ = 0;
         fps_ = 0;
         if (hasPicture_ && !(GetDouble("container-fps", fps_) && fps_ > 0 && fps_ < 1000)) {
             if (!(GetDouble("estimated-vf-fps", fps_) && fps_ > 0 && fps_ < 1000)) fps_ = 25.0;

@@ -165,6 +165,25 @@ TEST_F(DeviceTest, EndOfMedia) {
     }
 }
 
+// The player reopens a track the moment it ends (repeat with one entry): the sound's length
+// and start must come out as on the first open, not shifted by the audio output's delay.
+TEST_F(DeviceTest, ReopeningRightAfterTheEndKeepsTheLength) {
+    for (const char* name : {"tone.mp3", "tone.wav"}) {
+        Open(name);
+        const int length = Number("status movie length");
+        ASSERT_GT(length, 0) << name;
+        for (int round = 0; round < 2; ++round) {
+            Send("play movie");
+            ASSERT_TRUE(WaitStopped(10000)) << name;
+            for (const char* c : {"stop movie", "window movie handle default", "close movie"}) Send(c);
+            Open(name);
+            EXPECT_EQ(Number("status movie length"), length) << name << " reopened " << round + 1;
+            EXPECT_EQ(Number("status movie position"), 0) << name << " reopened " << round + 1;
+        }
+        Send("close movie");
+    }
+}
+
 TEST_F(DeviceTest, SeekAtOrPastTheLengthStopsAtTheEnd) {
     Open("video.mpg");
     ASSERT_TRUE(Ok("set movie time format frames"));

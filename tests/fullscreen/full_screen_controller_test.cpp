@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <set>
 
@@ -14,6 +15,11 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+void MovePointer(QWidget* window, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, at, window->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &move);
+}
 
 TEST(FullScreenTest, EnteringSendsTheCommandsInOrder) {
     struct Case {
@@ -219,6 +225,7 @@ TEST(FullScreenTest, EnteringAgainMakesTheWindowsAnew) {
     rig.Enter();
     const int firstId = rig.host.fullScreen->HostId();
     rig.fullScreen.SwitchFullScreen(true);
+    rig.device.ClearSent();
     rig.fullScreen.SwitchFullScreen(false);
     EXPECT_TRUE(rig.host.fullScreen->Window()->isVisible());
     EXPECT_TRUE(rig.host.panel->Exists());
@@ -350,8 +357,7 @@ TEST(FullScreenTest, HiddenCursorIsParkedAndRestored) {
 
         // The user moves the mouse: the cursor goes back to its park point.
         rig.host.cursorMoves.clear();
-        QTest::mouseMove(window, QPoint(600, 400));
-        QTest::qWait(20);
+        MovePointer(window, QPoint(600, 400));
         ASSERT_FALSE(rig.host.cursorMoves.empty());
         EXPECT_EQ(rig.host.cursorMoves.back(), c.park);
         // A move to the park point itself changes nothing (no endless warping).
@@ -372,7 +378,7 @@ TEST(FullScreenTest, CursorStaysAloneWhenNotHidden) {
     rig.fullScreen.SwitchFullScreen(false);
     EXPECT_TRUE(rig.host.cursorMoves.empty());
     EXPECT_NE(rig.host.fullScreen->Window()->cursor().shape(), Qt::BlankCursor);
-    QTest::mouseMove(rig.host.fullScreen->Window(), QPoint(600, 400));
+    MovePointer(rig.host.fullScreen->Window(), QPoint(600, 400));
     rig.fullScreen.OnPlayerNotify(kNotifyTogglePanel);
     rig.fullScreen.OnPlayerNotify(kNotifyTogglePanel);
     rig.fullScreen.SwitchFullScreen(true);

@@ -83,8 +83,12 @@ TEST(MciSessionTest, TogglePlayPauseSequences) {
         EXPECT_EQ(s.state.speed, c.speedAfter) << c.name;
         EXPECT_EQ(opens, c.opens) << c.name;
         EXPECT_EQ(s.state.closed, 0) << c.name;
-        if (c.pausedAfter == 1) EXPECT_EQ(s.state.position, 4321) << c.name;
-        if (c.closed == 1) EXPECT_EQ(s.state.position, 0) << c.name;
+        if (c.pausedAfter == 1) {
+            EXPECT_EQ(s.state.position, 4321) << c.name;
+        }
+        if (c.closed == 1) {
+            EXPECT_EQ(s.state.position, 0) << c.name;
+        }
     }
 }
 
