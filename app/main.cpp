@@ -40,6 +40,11 @@ int main(int argc, char** argv) {
     std::free(cwd);
     std::vector<std::string> arguments(argv + 1, argv + argc);
 
+    // Window positions are kept only where the application may place its windows: prefer X11
+    // (XWayland too) over native Wayland, unless the user chose a platform.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr)
+        setenv("QT_QPA_PLATFORM", "xcb", 0);
+
     QApplication application(argc, argv);
     // libmpv refuses to start unless numbers are formatted the C way; QApplication has just
     // set the locale from the environment, so put LC_NUMERIC back here, once.

@@ -23,6 +23,13 @@ constexpr int kOverlayStepBarX = 8;
 constexpr int kMovedStepBarWidth = 20;
 constexpr int kMovedStepBarHeight = 40;
 
+void DispatchWheel(CFullScreenInputDlg& dialog, QWheelEvent* event) {
+    // The focus is on the scroll bar: the wheel scrolls it by lines wherever the pointer is.
+    const int delta = event->angleDelta().y();
+    if (delta != 0) dialog.OnVScroll(delta > 0 ? ScrollCode::LineUp : ScrollCode::LineDown);
+    event->accept();
+}
+
 // The hidden vertical scroll bar that keeps the window's focus. Arrow and page keys arrive
 // as its own actions; a wheel notch counts as one line, as over a focused scroll bar.
 class StepScrollBar final : public QScrollBar {
@@ -38,11 +45,7 @@ public:
     }
 
 protected:
-    void wheelEvent(QWheelEvent* event) override {
-        const int delta = event->angleDelta().y();
-        if (delta != 0) dialog_.OnVScroll(delta > 0 ? ScrollCode::LineUp : ScrollCode::LineDown);
-        event->accept();
-    }
+    void wheelEvent(QWheelEvent* event) override { DispatchWheel(dialog_, event); }
 
 private:
     CFullScreenInputDlg& dialog_;
@@ -60,13 +63,6 @@ void DispatchPress(CFullScreenInputDlg& dialog, QMouseEvent* event, bool doubleC
     case Qt::MiddleButton: dialog.OnMButtonDown(); break;
     default: break;
     }
-    event->accept();
-}
-
-void DispatchWheel(CFullScreenInputDlg& dialog, QWheelEvent* event) {
-    // The focus is on the scroll bar: the wheel scrolls it by lines wherever the pointer is.
-    const int delta = event->angleDelta().y();
-    if (delta != 0) dialog.OnVScroll(delta > 0 ? ScrollCode::LineUp : ScrollCode::LineDown);
     event->accept();
 }
 

@@ -147,8 +147,9 @@ void FullScreenController::PlaceVideo() {
     const int W = state_.screenWidth;
     const int H = state_.screenHeight;
 
+    // The overlay first goes to nothing; a shown panel stays mapped (no flicker at every track
+    // change) and is raised above the picture again below.
     if (state_.panelInFullScreen == 0) ShowOverlayTopmost(VideoRect{0, 0, 0, 0});
-    else if (panel != nullptr) panel->ShowTopmost(QRect(originX_, originY_, 0, 0));
     ShowFullScreenWindowTopmost(VideoRect{0, -kTopShift, W, H + kTopShift});
 
     int& fit = settings_.fullScreenFit;

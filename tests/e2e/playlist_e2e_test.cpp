@@ -138,8 +138,10 @@ TEST(PlaylistE2E, DroppedFolderPlaysItsFirstEntryByFullPath) {
         EXPECT_EQ(playlist.currentIndex, 0);
         EXPECT_NE(std::find(device.sent.begin(), device.sent.end(), "open \"A.wav\" type mpegvideo alias movie"),
                   device.sent.end());
-        EXPECT_TRUE(WaitUntil([&] { return real.SendString("status movie mode") == "playing"; }, 5000));
-        EXPECT_GT(std::stoi(real.SendString("status movie position")), 0);
+        EXPECT_TRUE(WaitUntil([&] {
+            return real.SendString("status movie mode") == "playing" &&
+                   std::atoi(real.SendString("status movie position").c_str()) > 0;
+        }, 5000)) << "the first entry plays";
     }
 }
 

@@ -132,19 +132,6 @@ TEST(ControlPanelTest, PositionSliderGivesTheChosenPositionInDeviceUnits) {
     }
 }
 
-// End of scrolling leaves the thumb where it is but still reports it.
-TEST(ControlPanelTest, EndOfScrollingReportsTheUnchangedPosition) {
-    Panel p;
-    p.dialog.SetValue(0, 2048);
-    p.Bar(CControlPanelDlg::kIdPosition)->setValue(300);
-    p.dialog.OnHScroll(ScrollCode::EndScroll, 0, CControlPanelDlg::kIdPosition);
-    EXPECT_EQ(p.Bar(CControlPanelDlg::kIdPosition)->value(), 300);
-    EXPECT_EQ(p.dialog.GetValue(0), 1);
-    EXPECT_EQ(p.dialog.GetValue(1), 300);
-    p.dialog.OnHScroll(ScrollCode::LineDown, 0, 4242);  // not a slider of the panel
-    EXPECT_EQ(p.dialog.GetValue(0), 0);
-}
-
 TEST(ControlPanelTest, ButtonsAndTheirCommands) {
     Panel p;
     // PLAY/PAUSE alternates 0 and 1; the tick treats both as play/pause.
@@ -218,6 +205,7 @@ TEST(ControlPanelTest, EffectControlsStayWithinTheirRanges) {
         {4, 0, 0, CControlPanelDlg::kIdModeUp, 5, 0, 0, "Mode5", " 0%", " 0%"},
         {5, 0, 0, CControlPanelDlg::kIdModeUp, 5, 0, 0, "Mode5", " 0%", " 0%"},
         {1, 0, 0, CControlPanelDlg::kIdModeDown, 0, 0, 0, "Off", " 0%", " 0%"},
+        {9, 0, 0, CControlPanelDlg::kIdModeDown, 8, 0, 0, "Mode5", " 0%", " 0%"},  // from "KORU.CFG"
         {0, 25, 3, CControlPanelDlg::kIdFirstMaskUp, 0, 25, 3, "Off", "25%", " 3%"},
         {0, 24, 3, CControlPanelDlg::kIdFirstMaskUp, 0, 25, 3, "Off", "25%", " 3%"},
         {0, 0, 3, CControlPanelDlg::kIdFirstMaskDown, 0, 0, 3, "Off", " 0%", " 3%"},
@@ -240,19 +228,6 @@ TEST(ControlPanelTest, EffectControlsStayWithinTheirRanges) {
         EXPECT_EQ(p.dialog.GetValue(4), 0) << "case " << index;  // not a transport button
         ++index;
     }
-}
-
-TEST(ControlPanelTest, ModeNamesOfStoredValues) {
-    const std::pair<int, const char*> cases[] = {{0, "Off"}, {2, "Mode2"}, {4, "Mode4"}, {5, "Mode5"},
-                                                 {9, "Mode5"}, {-1, "Mode5"}};
-    for (const auto& [mode, name] : cases) {
-        Panel p;
-        p.dialog.InitEffects(mode, 0, 0, 0);
-        EXPECT_EQ(p.Text(CControlPanelDlg::kIdScanLineMode), name) << mode;
-        EXPECT_EQ(p.dialog.GetEffect(0), mode);
-    }
-    Panel p;
-    EXPECT_EQ(p.dialog.GetEffect(4), 0);
 }
 
 // The window goes with full screen; what the panel recorded and holds stays with the object.

@@ -291,6 +291,30 @@ TEST(FullScreenTest, CodeOneShowsAndHidesTheControlPanel) {
     EXPECT_EQ(rig.state.fullScreen, 1);
 }
 
+// Placing again with the panel shown (a track change from its NEXT button, the X and Z
+// keys) keeps it on the screen rather than taking it down and up again.
+TEST(FullScreenTest, PlacingAgainKeepsAShownPanelUp) {
+    struct HideCounter : QObject {
+        int hides = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Hide) ++hides;
+            return false;
+        }
+    } counter;
+    Rig rig;
+    rig.Enter();
+    rig.fullScreen.OnPlayerNotify(kNotifyTogglePanel);
+    QWidget* panel = rig.host.panel->Window();
+    panel->installEventFilter(&counter);
+    rig.device.ClearSent();
+    rig.fullScreen.PlaceVideo();
+    EXPECT_EQ(counter.hides, 0);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->geometry(), QRect(0, 696, 1024, 72));
+    EXPECT_EQ(rig.device.sent, (Strings{"put movie destination at 0 20 1024 768"}));
+    panel->removeEventFilter(&counter);
+}
+
 TEST(FullScreenTest, CodeFiveLeavesFullScreen) {
     Rig rig;
     rig.Enter();
@@ -452,16 +476,6 @@ TEST(FullScreenTest, EffectValuesTravelThroughThePanel) {
     rig.fullScreen.SwitchFullScreen(true);
     EXPECT_EQ(rig.settings.lineMaskBottom, 21);
     EXPECT_EQ(rig.settings.scanLineMode, 4);
-}
-
-TEST(FullScreenTest, TakePanelDisplayEffectsCopiesThemIntoTheSettings) {
-    Rig rig;
-    rig.Enter();
-    rig.host.panel->InitEffects(5, 0, 25, 1);
-    rig.fullScreen.TakePanelDisplayEffects();
-    EXPECT_EQ(rig.settings.scanLineMode, 5);
-    EXPECT_EQ(rig.settings.lineMaskTop, 25);
-    EXPECT_EQ(rig.settings.lineMaskBottom, 1);
 }
 
 // What the main tick and an open in full screen ask of the windows.

@@ -242,16 +242,6 @@ TEST(FullScreenWindowsTest, FullScreenWindowHostsThePicture) {
     EXPECT_EQ(dialog.HostId(), 0);
 }
 
-TEST(FullScreenWindowsTest, CursorChoiceIsKeptForTheNextWindow) {
-    App();
-    CFullScreenDlg dialog(nullptr);
-    dialog.SetCursorHidden(true);
-    dialog.Create();
-    EXPECT_EQ(dialog.Window()->cursor().shape(), Qt::BlankCursor);
-    dialog.SetCursorHidden(false);
-    EXPECT_NE(dialog.Window()->cursor().shape(), Qt::BlankCursor);
-}
-
 // The overlay's region is empty: no pixel of it is ever drawn and the window system gives
 // it no input. (An empty QRegion would mean no mask at all, the whole window.)
 TEST(FullScreenWindowsTest, OverlayShowsNothingAndTakesNoInput) {
@@ -271,19 +261,6 @@ TEST(FullScreenWindowsTest, OverlayShowsNothingAndTakesNoInput) {
     for (int y = 20; y < drawn.height(); y += 7)
         for (int x = 0; x < drawn.width(); x += 7) allClear = allClear && qAlpha(drawn.pixel(x, y)) == 0;
     EXPECT_TRUE(allClear);
-}
-
-TEST(FullScreenWindowsTest, OverlayWithRowsTakesTheirInput) {
-    App();
-    CFullScreenOverlayDlg dialog(nullptr);
-    dialog.Create(QRect(0, -20, 200, 120), QRegion(0, 40, 200, 1));
-    EXPECT_FALSE(dialog.TransparentForInput());
-    EXPECT_EQ(dialog.Window()->mask(), QRegion(0, 40, 200, 1));
-    // Made again: the old window goes.
-    const QPointer<QWidget> first = dialog.Window();
-    dialog.Create(QRect(0, -20, 200, 120), QRegion());
-    EXPECT_TRUE(first.isNull());
-    EXPECT_TRUE(dialog.TransparentForInput());
 }
 
 // WM_USER+5 is a queued call: the handler runs after the window's own handler returned, so

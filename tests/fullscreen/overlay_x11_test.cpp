@@ -90,13 +90,18 @@ private:
 // Runs this test program again with `filter` on `display`; its exit status, -1 on timeout.
 int RunChild(const std::string& filter, const std::string& display) {
     std::vector<std::string> env;
+    std::string sanitizer = "ASAN_OPTIONS=";
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
+        if (entry.rfind("ASAN_OPTIONS=", 0) == 0) sanitizer = entry + ":";
         if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0 ||
-            entry.rfind("WAYLAND_DISPLAY=", 0) == 0)
+            entry.rfind("WAYLAND_DISPLAY=", 0) == 0 || entry.rfind("ASAN_OPTIONS=", 0) == 0)
             continue;
         env.push_back(entry);
     }
+    // On a real display the system libraries (D-Bus, fontconfig) keep memory to the end; the
+    // child answers where clicks go, and its exit status must say only that.
+    env.push_back(sanitizer + "detect_leaks=0");
     env.push_back("DISPLAY=" + display);
     env.push_back("QT_QPA_PLATFORM=xcb");
     env.push_back(std::string(kChildVariable) + "=1");

@@ -14,11 +14,20 @@ TempFolder::TempFolder() {
     path_ = pattern + "/";
 }
 
+namespace {
+// Makes a tree that a test made unreadable removable again, folder by folder.
+void MakeRemovable(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.is_directory(ec) && !entry.is_symlink(ec)) MakeRemovable(entry.path());
+    }
+}
+}  // namespace
+
 TempFolder::~TempFolder() {
     std::error_code ec;
-    // Folders a test made unreadable must become removable again.
-    const std::string chmod = "chmod -R u+rwx '" + path_ + "' 2>/dev/null";
-    [[maybe_unused]] const int ignored = std::system(chmod.c_str());
+    MakeRemovable(path_);
     std::filesystem::remove_all(path_, ec);
 }
 
