@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/HeadlessPlaybackHost.h"
 #include "device/MpvMediaDevice.h"
 #include "platform/Clock.h"
 #include "playback/MciSession.h"
@@ -24,25 +25,6 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// A player without windows: nothing drawn, the picture attached to no host.
-class HeadlessHost final : public PlaybackHost {
-public:
-    void ComposeButtons() override {}
-    void ComposeDisplayAndPresent(int) override {}
-    TitleLineEnds DrawTitleLines(const std::string&, const std::string&) override { return {}; }
-    void ShowModeReply(const std::string&) override {}
-    int VideoWindowId() override { return 0; }
-    int FullScreenWindowId() override { return 0; }
-    void PlaceVideo() override {}
-    void TakePanelDisplayEffects() override {}
-    void ShowOverlayTopmost(const VideoRect&) override {}
-    void ShowFullScreenWindowTopmost(const VideoRect&) override {}
-    void PlaceMainWindow(ZOrder, int, int) override {}
-    bool IsMainWindowMinimised() override { return false; }
-    void FocusStepSink() override {}
-    bool PlaylistEditorExists() override { return false; }
-    void MarkCurrentInEditor(int) override {}
-};
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -73,7 +55,7 @@ int main(int argc, char** argv) {
     Settings settings;
     Playlist playlist;
     MciSession mci(device, state);
-    HeadlessHost host;
+    HeadlessPlaybackHost host;
     VideoGeometry video;
     SystemClock clock;
     PlaybackContext context{state, settings, playlist, mci, host, video, clock};

@@ -3,9 +3,10 @@
 // command traffic, without the rendering behind the host.
 #include <benchmark/benchmark.h>
 
+#include "bench/support/HeadlessPlaybackHost.h"
+
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
-#include "playback/PlaybackHost.h"
 #include "playback/PlaybackTick.h"
 #include "platform/Clock.h"
 #include "player/PlayerState.h"
@@ -15,23 +16,9 @@
 
 namespace {
 
-class QuietHost final : public PlaybackHost {
+class QuietHost final : public HeadlessPlaybackHost {
 public:
-    void ComposeButtons() override {}
     void ComposeDisplayAndPresent(int devicePosition) override { benchmark::DoNotOptimize(devicePosition); }
-    TitleLineEnds DrawTitleLines(const std::string&, const std::string&) override { return {}; }
-    void ShowModeReply(const std::string&) override {}
-    int VideoWindowId() override { return 1; }
-    int FullScreenWindowId() override { return 2; }
-    void PlaceVideo() override {}
-    void TakePanelDisplayEffects() override {}
-    void ShowOverlayTopmost(const VideoRect&) override {}
-    void ShowFullScreenWindowTopmost(const VideoRect&) override {}
-    void PlaceMainWindow(ZOrder, int, int) override {}
-    bool IsMainWindowMinimised() override { return false; }
-    void FocusStepSink() override {}
-    bool PlaylistEditorExists() override { return false; }
-    void MarkCurrentInEditor(int) override {}
 };
 
 struct Player {
