@@ -49,7 +49,8 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
       m_playback{records.state, records.settings, records.playlist, m_mci, *this, m_video, clock},
       m_input(records.state, records.settings, records.playlist, m_mci, volume, m_keys, clock, *this),
       m_tick(records.state, records.settings, records.playlist, m_mci, volume, clock, *this, setup),
-      m_programFolder(setup.programFolder) {
+      m_programFolder(setup.programFolder),
+      m_fullScreen(records.state, records.settings, m_mci, m_video, volume, *this) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     setWindowIcon(AppIcon());
     setFixedSize(kWidth, kHeight);
@@ -65,6 +66,12 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     m_pOverlayDlg = std::make_unique<CFullScreenOverlayDlg>(this);
     m_pControlPanel = std::make_unique<CControlPanelDlg>(this);
     m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(static_cast<PlaylistEditorHost&>(*this));
+    m_pFullScreenDlg->SetNotify([this](int code) { PostPlayerNotify(code); });
+    m_pOverlayDlg->SetNotify([this](int code) { PostPlayerNotify(code); });
+    // Activation of the application as a whole, not of this window: focus moving to the
+    // full-screen window keeps the player active.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState s) { m_input.OnActivateApp(s == Qt::ApplicationActive); });
 
     // The one timer: every 30 ms, precise, kept running by the nested loops of dialogs.
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -212,11 +219,6 @@ void CPlayerDlg::dropEvent(QDropEvent* event) {
     if (!items.empty()) DropOnMainWindow(m_playback, items);
 }
 
-void CPlayerDlg::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange) m_input.OnActivateApp(isActiveWindow());
-    QWidget::changeEvent(event);
-}
-
 // --- auxiliary objects -----------------------------------------------------------------------
 
 CAuxiliaryDialog* CPlayerDlg::Aux(AuxWindow window) {
@@ -335,16 +337,13 @@ TitleLineEnds CPlayerDlg::DrawTitleLines(const std::string& line1, const std::st
 void CPlayerDlg::ShowModeReply(const std::string& reply) { m_modeReply = reply; }
 
 int CPlayerDlg::VideoWindowId() { return m_videoWindow ? m_videoWindow->hostId() : 0; }
-int CPlayerDlg::FullScreenWindowId() { return 0; }
-
-// Full screen and its control panel are windows of their own that the player does not have
-// yet: the tick never sees them open.
-void CPlayerDlg::TakePanelDisplayEffects() {}
-void CPlayerDlg::ShowOverlayTopmost(const VideoRect&) {}
-void CPlayerDlg::ShowFullScreenWindowTopmost(const VideoRect&) {}
-bool CPlayerDlg::ControlPanelExists() { return false; }
-void CPlayerDlg::ShowControlPanelAtBottom(int, int) {}
-void CPlayerDlg::ShowOverlay(int, int) {}
+int CPlayerDlg::FullScreenWindowId() { return m_fullScreen.FullScreenWindowId(); }
+void CPlayerDlg::TakePanelDisplayEffects() { m_fullScreen.TakePanelDisplayEffects(); }
+void CPlayerDlg::ShowOverlayTopmost(const VideoRect& rect) { m_fullScreen.ShowOverlayTopmost(rect); }
+void CPlayerDlg::ShowFullScreenWindowTopmost(const VideoRect& rect) { m_fullScreen.ShowFullScreenWindowTopmost(rect); }
+bool CPlayerDlg::ControlPanelExists() { return m_fullScreen.ControlPanelExists(); }
+void CPlayerDlg::ShowControlPanelAtBottom(int w, int h) { m_fullScreen.ShowControlPanelAtBottom(w, h); }
+void CPlayerDlg::ShowOverlay(int w, int h) { m_fullScreen.ShowOverlay(w, h); }
 bool CPlayerDlg::PlaylistEditorExists() { return m_pPlaylistDlg && m_pPlaylistDlg->WindowExists(); }
 void CPlayerDlg::MarkCurrentInEditor(int index) {
     if (m_pPlaylistDlg) m_pPlaylistDlg->MarkCurrent(index);
@@ -366,6 +365,8 @@ void CPlayerDlg::PostPlayerNotify(int code) {
 }
 
 void CPlayerDlg::OnPlayerNotify(int code) {
+    if (m_tick.Ended()) return;
+    if (m_fullScreen.OnPlayerNotify(code)) return;
     if (code == 20 && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
     FocusStepSink();
 }
@@ -403,8 +404,8 @@ void CPlayerDlg::PlaceMainWindow(ZOrder order, int x, int y) {
 bool CPlayerDlg::IsMainWindowMinimised() { return isMinimized(); }
 
 void CPlayerDlg::PlaceVideo() {
-    if (m_state.fullScreen == 1) return;  // no full-screen windows yet: fullScreen stays 0
-    PlaceVideoWindowed();
+    if (m_state.fullScreen == 1) m_fullScreen.PlaceVideo();
+    else PlaceVideoWindowed();
 }
 
 void CPlayerDlg::PlaceVideoWindowed() {
@@ -507,10 +508,10 @@ void CPlayerDlg::TogglePlaylistEditor() {
     if (m_pPlaylistDlg) m_pPlaylistDlg->ToggleWindow();
 }
 
-// Full screen is a window the player does not have yet; its button lights but opens nothing.
 void CPlayerDlg::SettingsDialog() {
     OpenSettingsDialog(this, m_settings, m_state, m_programFolder, [this](bool top) {
         PlaceMainWindow(top ? ZOrder::Topmost : ZOrder::NotTopmost, m_settings.mainX, m_settings.mainY);
     });
 }
-void CPlayerDlg::SwitchFullScreen(bool) { LogLine("full screen is not available in this version"); }
+void CPlayerDlg::SwitchFullScreen(bool leave) { m_fullScreen.SwitchFullScreen(leave); }
+void CPlayerDlg::MoveFullScreenStepSinksOffScreen() { m_fullScreen.MoveStepBarsOffScreen(); }

@@ -8,6 +8,7 @@
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
 #include "playback/PlaybackHost.h"
+#include "player/FullScreen.h"
 #include "player/InputControl.h"
 #include "player/MainTick.h"
 #include "player/QtKeyState.h"
@@ -36,7 +37,8 @@ class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
                          private InputHost,
-                         private PlaylistEditorHost {
+                         private PlaylistEditorHost,
+                         private FullScreenHost {
     Q_OBJECT
 public:
     static constexpr int kWidth = 321;
@@ -85,7 +87,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     // MainTickHost
@@ -136,6 +137,7 @@ private:
     void TogglePlaylistEditor() override;
     void SettingsDialog() override;
     void SwitchFullScreen(bool leave) override;
+    void MoveFullScreenStepSinksOffScreen() override;
 
     // PlaylistEditorHost
     Playlist& EditorPlaylist() override { return m_playlist; }
@@ -145,8 +147,13 @@ private:
     void PostPlayerNotify(int code) override;
     QWidget* EditorOwner() override { return this; }
 
+    // FullScreenHost
+    CFullScreenDlg* FullScreenDialog() override { return m_pFullScreenDlg.get(); }
+    CFullScreenOverlayDlg* OverlayDialog() override { return m_pOverlayDlg.get(); }
+    CControlPanelDlg* ControlPanelDialog() override { return m_pControlPanel.get(); }
+    void PlaceVideoWindowed() override;
+
     CAuxiliaryDialog* Aux(AuxWindow window);
-    void PlaceVideoWindowed();
     void SetZOrder(ZOrder order);
 
     PlayerState& m_state;
@@ -169,6 +176,8 @@ private:
     std::unique_ptr<CPlaylistDlg> m_pPlaylistDlg;  // the playlist editor
     std::unique_ptr<VideoHostWidget> m_videoWindow;
     std::unique_ptr<VideoHostWidget> m_desktopWindow;
+    // Declared after the windows it drives, so it goes before them.
+    FullScreenController m_fullScreen;
 
     std::unique_ptr<CDibSurface> m_pSkin;  // the skin source: a bg picture or the built-in skin
     std::unique_ptr<CDibSurface> m_pWork;  // each frame is composed here

@@ -193,6 +193,7 @@ void InputControl::OnLButtonUp(WindowPoint) {
     case kCmdFullScreen:
         state_.pendingCommand = kCmdNone;
         host_.SwitchFullScreen(false);
+        host_.MoveFullScreenStepSinksOffScreen();
         break;
     default:
         break;
@@ -306,8 +307,10 @@ void InputControl::PollKeyboard() {
         return;
     }
     state_.keysHeld = 0;
-    if (keys_.Held(PolledKey::Alt) && keys_.Held(PolledKey::Enter) && state_.inputCooldown == 0)
-        host_.SwitchFullScreen(state_.fullScreen == 1);
+    // One switch per press: holding Alt+Enter over several polls must not switch back and forth.
+    const bool altEnter = keys_.Held(PolledKey::Alt) && keys_.Held(PolledKey::Enter);
+    if (altEnter && !altEnterHeld_ && state_.inputCooldown == 0) host_.SwitchFullScreen(state_.fullScreen == 1);
+    altEnterHeld_ = altEnter;
     if (keys_.Held(PolledKey::N) || keys_.Held(PolledKey::LeftBracket)) VolumeStepDown(volume_, state_);
     if (keys_.Held(PolledKey::M) || keys_.Held(PolledKey::RightBracket)) VolumeStepUp(volume_, state_);
 

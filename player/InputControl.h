@@ -35,6 +35,8 @@ public:
     virtual void SettingsDialog() = 0;
     // Enters full screen (leave = false) or leaves it.
     virtual void SwitchFullScreen(bool leave) = 0;
+    // After the FULL button: the full-screen windows' step sinks go just off the screen.
+    virtual void MoveFullScreenStepSinksOffScreen() = 0;
 };
 
 // The main window's mouse, wheel and keyboard control: hit tests on the skin's rectangles,
@@ -78,6 +80,7 @@ private:
     Clock& clock_;
     InputHost& host_;
     WindowPoint lastMouse_;
+    bool altEnterHeld_ = false;  // Alt+Enter was down at the previous poll
     bool rewindHeld_ = false;
     bool forwardHeld_ = false;
 };

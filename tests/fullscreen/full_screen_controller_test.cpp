@@ -149,6 +149,7 @@ public:
     void TogglePlaylistEditor() override {}
     void SettingsDialog() override {}
     void SwitchFullScreen(bool leave) override { fullScreen_.SwitchFullScreen(leave); }
+    void MoveFullScreenStepSinksOffScreen() override { fullScreen_.MoveStepBarsOffScreen(); }
 
 private:
     FullScreenController& fullScreen_;

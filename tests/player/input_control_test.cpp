@@ -55,6 +55,7 @@ public:
     void TogglePlaylistEditor() override { calls.push_back("TogglePlaylistEditor"); }
     void SettingsDialog() override { calls.push_back("SettingsDialog"); }
     void SwitchFullScreen(bool leave) override { calls.push_back(leave ? "LeaveFullScreen" : "EnterFullScreen"); }
+    void MoveFullScreenStepSinksOffScreen() override { calls.push_back("StepSinksOffScreen"); }
 };
 
 struct Rig {
@@ -138,7 +139,7 @@ TEST(InputControlTest, ButtonUpCarriesOutDialogsFullScreenAndQuit) {
     const Case cases[] = {
         {210, 25, {"CaptureMouse", "OpenButtonAction"}, 0},
         {20, 25, {"CaptureMouse", "SettingsDialog"}, 0},
-        {185, 75, {"CaptureMouse", "EnterFullScreen"}, 0},
+        {185, 75, {"CaptureMouse", "EnterFullScreen", "StepSinksOffScreen"}, 0},
         {20, 70, {"CaptureMouse"}, 1},
     };
     for (const Case& c : cases) {
@@ -308,13 +309,21 @@ TEST(InputControlTest, VolumeKeysStepBothChannels) {
     EXPECT_EQ(rig.state.volumeKnobX, 57);
 }
 
-TEST(InputControlTest, AltEnterSwitchesFullScreenOutsideACoolDown) {
+TEST(InputControlTest, AltEnterSwitchesOncePerPressOutsideACoolDown) {
     Rig rig;
     rig.keys.held = {PolledKey::Alt, PolledKey::Enter};
     rig.input.PollKeyboard();
     rig.state.fullScreen = 1;
+    rig.input.PollKeyboard();  // still held: no second switch
+    rig.input.PollKeyboard();
+    rig.keys.held = {PolledKey::Alt};
+    rig.input.PollKeyboard();
+    rig.keys.held = {PolledKey::Alt, PolledKey::Enter};
+    rig.input.PollKeyboard();
+    rig.keys.held = {};
     rig.input.PollKeyboard();
     rig.state.inputCooldown = 1;
+    rig.keys.held = {PolledKey::Alt, PolledKey::Enter};
     rig.input.PollKeyboard();
     EXPECT_EQ(rig.host.calls, (Strings{"EnterFullScreen", "LeaveFullScreen"}));
 }
