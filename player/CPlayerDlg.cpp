@@ -72,6 +72,10 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     // full-screen window keeps the player active.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState s) { m_input.OnActivateApp(s == Qt::ApplicationActive); });
+    // The desktop session ending asks for the orderly quit, like the window manager's close.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
+        if (!m_tick.Ended()) m_state.quitRequested = 1;
+    });
 
     // The one timer: every 30 ms, precise, kept running by the nested loops of dialogs.
     m_timer.setTimerType(Qt::PreciseTimer);

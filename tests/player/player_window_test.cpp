@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 #include <clocale>
 
 #include "platform/Clock.h"
@@ -110,6 +111,41 @@ TEST(PlayerWindowTest, CloseRequestQuitsInOrderAndClosesTheDeviceTwice) {
     w.device.ClearSent();
     w.dialog.reset();
     EXPECT_EQ(w.device.sent, std::vector<std::string>{"close movie"}) << "the second close of the destructor";
+}
+
+TEST(PlayerWindowTest, PowerButtonQuitsOnReleaseAndPaintsTheSkin) {
+    Window w;
+    w.dialog->OnInitDialog();
+    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
+    ASSERT_TRUE(w.RunUntil([&] { return !w.dialog->PresentedPicture().isNull(); }));
+    const QImage picture = w.dialog->PresentedPicture();
+    EXPECT_EQ(picture.size(), QSize(407, 93));
+    EXPECT_NE(picture.pixel(100, 40), picture.pixel(5, 5)) << "the skin is drawn, not a flat fill";
+
+    QSignalSpy ended(w.dialog.get(), &CPlayerDlg::dialogEnded);
+    QTest::mousePress(w.dialog.get(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 75));
+    QTest::qWait(300);
+    EXPECT_EQ(w.state.quitPending, 17);
+    EXPECT_EQ(w.state.quitRequested, 0) << "a press alone does not quit";
+    QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 75));
+    EXPECT_EQ(w.state.quitRequested, 1);
+    EXPECT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
+}
+
+TEST(PlayerWindowTest, WheelTurnsBecomeStepRequests) {
+    Window w;
+    w.dialog->OnInitDialog();
+    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
+    w.state.activeApp = 1;
+    QWheelEvent up(QPointF(100, 40), w.dialog->mapToGlobal(QPointF(100, 40)), QPoint(), QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w.dialog.get(), &up);
+    EXPECT_EQ(w.state.wheelStep, 1);
+    QWheelEvent down(QPointF(100, 40), w.dialog->mapToGlobal(QPointF(100, 40)), QPoint(), QPoint(0, -120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w.dialog.get(), &down);
+    EXPECT_EQ(w.state.wheelStep, -1);
+    EXPECT_TRUE(w.RunUntil([&] { return w.state.wheelStep == 0; })) << "the next full tick takes the step";
 }
 
 }  // namespace
