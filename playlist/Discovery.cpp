@@ -131,9 +131,11 @@ int FillFromMainWindowDrop(Playlist& playlist, const std::vector<std::string>& i
         SearchDroppedItem(item, [&found](const std::string& path) { found.push_back(path); });
     // The same order as adding each path with the sorted add (after its equals) into the
     // empty store, without moving the store's tail on every add.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const std::string& a, const std::string& b) { return CompareEntries(a, b) < 0; });
-    for (std::string& path : found) playlist.InsertAt(playlist.StoreSize(), std::move(path));
+    std::vector<std::pair<std::wstring, std::string>> keyed;
+    keyed.reserve(found.size());
+    for (std::string& path : found) keyed.emplace_back(EntrySortKey(path), std::move(path));
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& entry : keyed) playlist.InsertAt(playlist.StoreSize(), std::move(entry.second));
     playlist.SyncCount();
     if (playlist.count == 0 && !items.empty()) {
         const std::string& last = items.back();

@@ -50,6 +50,14 @@ std::wstring FoldedWide(const std::string& s) {
 
 }  // namespace
 
+std::wstring EntrySortKey(const std::string& path) {
+    const std::wstring folded = FoldedWide(path);
+    const size_t size = std::wcsxfrm(nullptr, folded.c_str(), 0);
+    std::wstring key(size, L'\0');
+    std::wcsxfrm(key.data(), folded.c_str(), size + 1);
+    return key;
+}
+
 int CompareEntries(const std::string& a, const std::string& b) {
     const int r = std::wcscoll(FoldedWide(a).c_str(), FoldedWide(b).c_str());
     return r < 0 ? -1 : (r > 0 ? 1 : 0);

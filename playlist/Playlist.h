@@ -67,6 +67,9 @@ private:
 // Case-blind comparison of two UTF-8 paths in the collation of the current C locale:
 // negative, zero or positive like strcmp.
 int CompareEntries(const std::string& a, const std::string& b);
+// A key whose plain wide-string order is CompareEntries' order: for sorting many paths, each
+// folded and transformed once instead of at every comparison.
+std::wstring EntrySortKey(const std::string& path);
 
 // " %04d %s" (or ">%04d %s" for the current entry): the 1-based position and the file name
 // without its folder. `index` is the entry's 0-based index; the line shows index + 1.
