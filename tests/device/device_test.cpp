@@ -319,7 +319,9 @@ TEST_P(FormatTest, PlaysToTheEndWithPictureAndSound) {
         EXPECT_GT(length, 1500);
         EXPECT_LT(length, 4100);
         ASSERT_TRUE(device.Execute("play movie").ok);
-        EXPECT_EQ(device.SendString("status movie mode"), "playing");
+        // The PCM capture is not paced by a clock: a short sound can already be over here.
+        const std::string mode = device.SendString("status movie mode");
+        EXPECT_TRUE(mode == "playing" || mode == "stopped") << mode;
         ASSERT_TRUE(WaitUntil([&] { return device.SendString("status movie mode") == "stopped"; }, 15000));
         EXPECT_EQ(device.SendString("status movie position"), std::to_string(length));
         if (picture) {
