@@ -23,6 +23,7 @@
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/DefaultConfiguration.h"
 #include "tests/e2e/PlayerProcess.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -88,17 +89,7 @@ private:
     MediaDevice& real_;
 };
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "playlist_e2e_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        std::setlocale(LC_NUMERIC, "C");  // libmpv needs C number formatting
-        return a;
-    }();
-    return *app;
-}
+QApplication& App() { return TestApplication(); }
 
 TEST(PlaylistE2E, DroppedFolderPlaysItsFirstEntryByFullPath) {
     App();

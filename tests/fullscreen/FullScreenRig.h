@@ -17,21 +17,12 @@
 #include "player/FullScreen.h"
 #include "player/PlayerState.h"
 #include "settings/Settings.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/ScriptedMediaDevice.h"
 
 using Strings = std::vector<std::string>;
 
-inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "fullscreen_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        std::setlocale(LC_NUMERIC, "C");  // as the application does right after creating it
-        return a;
-    }();
-    return *app;
-}
+inline QApplication& App() { return TestApplication(); }
 
 class FakeVolume final : public WaveVolume {
 public:

@@ -17,6 +17,7 @@
 #include "playlist/Playlist.h"
 #include "settings/Settings.h"
 #include "tests/support/ScriptedMediaDevice.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -27,17 +28,7 @@ public:
     bool Set(uint32_t) override { return true; }
 };
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "player_window_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        std::setlocale(LC_NUMERIC, "C");  // as the application does right after creating it
-        return a;
-    }();
-    return *app;
-}
+QApplication& App() { return TestApplication(); }
 
 struct Window {
     Window() {

@@ -18,19 +18,10 @@
 #include "playlist/Playlist.h"
 #include "playlist/editor/CPlaylistDlg.h"
 #include "settings/Settings.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
-inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "playlist_editor_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        std::setlocale(LC_NUMERIC, "C");
-        return a;
-    }();
-    return *app;
-}
+inline QApplication& App() { return TestApplication(); }
 
 class FakeHost final : public PlaylistEditorHost {
 public:

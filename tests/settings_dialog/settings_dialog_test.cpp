@@ -33,17 +33,12 @@
 #include "settings/Settings.h"
 #include "settings/dialog/CSettingsDlg.h"
 #include "settings/dialog/SettingsDialog.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "settings_dialog_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return TestApplication(); }
 
 QString U(const char* text) { return QString::fromUtf8(text); }
 
