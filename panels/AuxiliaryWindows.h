@@ -6,10 +6,11 @@ constexpr bool SnapsToEdge(int coordinate) { return coordinate >= -17 && coordin
 
 class CPlayerDlg;
 
-// The main window's auxiliary objects (the playlist editor has its own class). Each keeps a pointer to the main window and a
-// small store of values that the main tick reads through GetValue; values marked
-// read-and-clear return to their idle value when read. The objects exist for the main
-// window's whole life; their windows are created when first shown.
+// The base of the main window's auxiliary objects (the playlist editor has a class of its
+// own). Each keeps a pointer to the main window and a small store of values that the main
+// tick reads through GetValue; values marked read-and-clear return to their idle value when
+// read. The objects exist for the main window's whole life; their windows are created when
+// first shown.
 class CAuxiliaryDialog {
 public:
     explicit CAuxiliaryDialog(CPlayerDlg* player) : m_pPlayer(player) {}
@@ -40,7 +41,6 @@ public:
 protected:
     bool ClearsOnRead(int index) const override { return index == 4; }
 };
-
 
 // The full-screen window, its overlay and the control panel: real windows of their own,
 // declared beside the base they derive from (each header includes this one first).

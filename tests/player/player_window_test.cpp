@@ -123,6 +123,26 @@ TEST(PlayerWindowTest, PowerButtonQuitsOnReleaseAndPaintsTheSkin) {
     EXPECT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
 }
 
+TEST(PlayerWindowTest, MovesSnapToTheScreenEdges) {
+    struct Case { int x, y; int storedX, storedY; bool snapped; };
+    const Case cases[] = {{10, 40, 0, 40, true}, {17, 40, 17, 40, false}, {30, 5, 30, 0, true},
+                          {-10, 40, 0, 40, true}, {-40, 40, -40, 40, false}, {-17, -17, 0, 0, true}};
+    Window w;
+    w.dialog->OnInitDialog();
+    for (const Case& c : cases) {
+        w.dialog->OnMove(c.x, c.y);
+        EXPECT_EQ(w.settings.mainX, c.storedX) << c.x;
+        EXPECT_EQ(w.settings.mainY, c.storedY) << c.y;
+
+        CVideoWindowDlg video(nullptr);
+        video.OnMove(c.x, c.y);
+        EXPECT_EQ(video.GetValue(0), c.storedX);
+        EXPECT_EQ(video.GetValue(1), c.storedY);
+        EXPECT_EQ(video.GetValue(4), c.snapped ? 1 : 0) << "the next tick places the video again";
+        EXPECT_EQ(video.GetValue(4), 0) << "read and cleared";
+    }
+}
+
 TEST(PlayerWindowTest, WheelTurnsBecomeStepRequests) {
     Window w;
     w.dialog->OnInitDialog();
