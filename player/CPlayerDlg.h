@@ -99,6 +99,7 @@ private:
     void ShowControlPanelAtBottom(int screenWidth, int screenHeight) override;
     void ShowOverlay(int screenWidth, int screenHeight) override;
     void FocusStepSink() override;
+    void PollKeyboard() override { m_input.PollKeyboard(); }
     void LoadSurfaces() override;
     void PlaceMainWindow(int x, int y) override;
     void ApplyShape() override;

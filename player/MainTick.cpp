@@ -51,6 +51,7 @@ void MainTick::OnTimer() {
         state_.backgroundReload = 0;
         host_.ReloadBackground();
     }
+    host_.PollKeyboard();
     if (state_.busy != 0 || state_.tickCounter > 0) return;
     FullTick();
 }

@@ -36,6 +36,8 @@ public:
     virtual void ShowOverlay(int screenWidth, int screenHeight) = 0;
     // Moves the input focus back to the main window's step sink (wheel and arrow keys).
     virtual void FocusStepSink() = 0;
+    // The keys, polled on every timer call (also while busy).
+    virtual void PollKeyboard() = 0;
 
     // First tick, in this order: surfaces, placing and titling the window, its shape, the
     // video window shown at its place, the video placed.

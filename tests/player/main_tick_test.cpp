@@ -54,6 +54,7 @@ public:
     WindowRect editorRect{1, 2, 300, 400};
     bool panelExists = false;
     int playbackTicks = 0;
+    int keyboardPolls = 0;
     int noDrawTicks = 0;
     int opens = 0;
 
@@ -73,6 +74,7 @@ public:
     void ShowControlPanelAtBottom(int w, int h) override { Log("ShowControlPanelAtBottom " + std::to_string(w) + "x" + std::to_string(h)); }
     void ShowOverlay(int w, int h) override { Log("ShowOverlay " + std::to_string(w) + "x" + std::to_string(h)); }
     void FocusStepSink() override { Log("FocusStepSink"); }
+    void PollKeyboard() override { ++keyboardPolls; }
     void LoadSurfaces() override { Log("LoadSurfaces"); }
     void PlaceMainWindow(int x, int y) override { Log("PlaceMainWindow " + std::to_string(x) + "," + std::to_string(y)); }
     void ApplyShape() override { Log("ApplyShape"); }
@@ -143,6 +145,15 @@ TEST(MainTickTest, FullTicksComeEveryFifthCallOrEveryCall) {
         rig.Calls(c.calls);
         EXPECT_EQ(rig.host->playbackTicks, c.fullTicks) << "divisor " << c.divisor << " calls " << c.calls;
     }
+}
+
+TEST(MainTickTest, KeysArePolledOnEveryCallEvenWhileBusy) {
+    Rig rig;
+    rig.Calls(7);
+    EXPECT_EQ(rig.host->keyboardPolls, 7);
+    rig.state.busy = 1;
+    rig.Calls(3);
+    EXPECT_EQ(rig.host->keyboardPolls, 10);
 }
 
 TEST(MainTickTest, BusyKeepsTheFullTickOut) {

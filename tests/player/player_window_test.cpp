@@ -2,6 +2,8 @@
 // the close request that quits in order, the configuration created on first start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QSignalSpy>
@@ -141,6 +143,25 @@ TEST(PlayerWindowTest, MovesSnapToTheScreenEdges) {
         EXPECT_EQ(video.GetValue(4), c.snapped ? 1 : 0) << "the next tick places the video again";
         EXPECT_EQ(video.GetValue(4), 0) << "read and cleared";
     }
+}
+
+TEST(PlayerWindowTest, SpacePausesThroughTheKeyPoll) {
+    Window w;
+    w.dialog->OnInitDialog();
+    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
+    w.state.closed = 0;
+    w.state.paused = 0;
+    w.state.activeApp = 1;
+    w.state.lengthMs = 100000;
+    w.device.Answer("status movie position", "1000");
+    w.device.ClearSent();
+    QTest::keyPress(w.dialog.get(), Qt::Key_Space);
+    EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }))
+        << "activeApp " << w.state.activeApp << " cooldown " << w.state.inputCooldown << " pending "
+        << w.state.pendingCommand << " keys " << int(w.state.keysHeld);
+    QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
+    EXPECT_NE(std::find(w.device.sent.begin(), w.device.sent.end(), "pause movie"), w.device.sent.end());
+    EXPECT_GT(w.state.inputCooldown, 0) << "held keys wait for the cool-down";
 }
 
 TEST(PlayerWindowTest, WheelTurnsBecomeStepRequests) {
