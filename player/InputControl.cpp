@@ -175,6 +175,8 @@ void InputControl::OnLButtonDown(WindowPoint p) {
 }
 
 void InputControl::OnLButtonUp(WindowPoint) {
+    // Released first: the dialogs opened below must get the mouse.
+    host_.ReleaseMouse();
     state_.seekDragging = 0;
     state_.volumeDragging = 0;
     if (rewindHeld_ || forwardHeld_) {
@@ -205,7 +207,6 @@ void InputControl::OnLButtonUp(WindowPoint) {
     for (int i = 0; i <= 8; ++i)
         if (state_.buttonCounters[i] >= 1) state_.buttonCounters[i] = 1;
     state_.mouseButtonDown = 0;
-    host_.ReleaseMouse();
 }
 
 void InputControl::OnLButtonDblClk(WindowPoint) { host_.StartWindowMove(); }
