@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMoveEvent>
-#include <QWindow>
 #include <utility>
 
 VideoWindowWidget::VideoWindowWidget(std::function<void(int, int)> onMoved)
@@ -12,21 +11,17 @@ VideoWindowWidget::VideoWindowWidget(std::function<void(int, int)> onMoved)
 }
 
 void VideoWindowWidget::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        // The window manager drags it; where it cannot, follow the pointer ourselves.
-        manualMove_ = windowHandle() == nullptr || !windowHandle()->startSystemMove();
-        grab_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-    }
+    if (event->button() == Qt::LeftButton) drag_.Start(*this, event->globalPosition().toPoint());
     VideoHostWidget::mousePressEvent(event);
 }
 
 void VideoWindowWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (manualMove_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - grab_);
+    drag_.Follow(*this, *event);
     VideoHostWidget::mouseMoveEvent(event);
 }
 
 void VideoWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) manualMove_ = false;
+    if (event->button() == Qt::LeftButton) drag_.Stop();
     VideoHostWidget::mouseReleaseEvent(event);
 }
 

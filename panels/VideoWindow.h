@@ -2,6 +2,7 @@
 #include <functional>
 
 #include "device/VideoHostWidget.h"
+#include "panels/WindowDrag.h"
 
 // The video window: a frameless window that shows the picture in windowed mode. Any left
 // press drags it; each move is reported (in screen pixels) so the video object can snap and
@@ -20,6 +21,5 @@ protected:
 
 private:
     std::function<void(int, int)> onMoved_;
-    bool manualMove_ = false;
-    QPoint grab_;
+    WindowDrag drag_;
 };

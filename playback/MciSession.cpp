@@ -103,3 +103,8 @@ int MciSession::SelectTimeFormat(int wantMs) {
     else if (wantMs == 0 && format == "milliseconds") Send("set movie time format frames");
     return wantMs;
 }
+
+std::string PutDestinationCommand(int x, int y, int width, int height) {
+    return "put movie destination at " + std::to_string(x) + " " + std::to_string(y) + " " +
+           std::to_string(width) + " " + std::to_string(height);
+}

@@ -43,6 +43,9 @@ private:
     std::function<void()> openCurrentTrack_;
 };
 
+// "put movie destination at x y w h": where the picture goes inside its host window.
+std::string PutDestinationCommand(int x, int y, int width, int height);
+
 // Reply size of "status movie mode": only replies of up to 7 characters arrive whole.
 constexpr std::size_t kModeReplySize = 8;
 // Reply size of the other queries.

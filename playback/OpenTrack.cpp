@@ -20,12 +20,6 @@ constexpr int kFullScreenTopShift = 20;
 // Video size modes above this one put the picture on the desktop behind all windows.
 constexpr int kLastWindowedSizeMode = 5;
 
-std::string Format(const char* format, int a, int b, int c, int d) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b, c, d);
-    return text;
-}
-
 // Lengths in both formats, then the display's format back (SelectTimeFormat switches only
 // when the device reports the other one).
 void MeasureLengths(PlaybackContext& c) {
@@ -66,7 +60,7 @@ void OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
     c.video.fullScreen = FullScreenDestination(c.settings.fullScreenFit, s.screenWidth, s.screenHeight,
                                                c.video.natural, c.video.fullScreen, c.video);
     const VideoRect& d = c.video.fullScreen;
-    c.mci.Send(Format("put movie destination at %d %d %d %d", d.x, d.y + kFullScreenTopShift, d.width, d.height));
+    c.mci.Send(PutDestinationCommand(d.x, d.y + kFullScreenTopShift, d.width, d.height));
     MeasureLengths(c);
     if (c.playlist.StoreSize() == 0) s.pendingCommand = kCmdClose;
     else StartPlaying(c);

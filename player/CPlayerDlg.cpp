@@ -185,7 +185,7 @@ void CPlayerDlg::mousePressEvent(QMouseEvent* event) {
 void CPlayerDlg::mouseReleaseEvent(QMouseEvent* event) {
     const WindowPoint p = PointOf(event);
     if (event->button() == Qt::LeftButton) {
-        m_manualMove = false;
+        m_drag.Stop();
         m_input.OnLButtonUp(p);
     } else if (event->button() == Qt::RightButton) {
         m_input.OnRButtonUp(p);
@@ -199,10 +199,7 @@ void CPlayerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CPlayerDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (m_manualMove && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - m_moveGrab);
-        return;
-    }
+    if (m_drag.Follow(*this, *event)) return;
     m_input.OnMouseMove(PointOf(event));
 }
 
@@ -450,8 +447,7 @@ void CPlayerDlg::PlaceVideoWindowed() {
             }
             m_mci.Send("window movie handle default");
             m_mci.Send("window movie handle " + std::to_string(m_videoWindow->hostId()));
-            m_mci.Send("put movie destination at " + std::to_string(m_video.natural.x) + " " +
-                       std::to_string(m_video.natural.y) + " " + std::to_string(width) + " " + std::to_string(height));
+            m_mci.Send(PutDestinationCommand(m_video.natural.x, m_video.natural.y, width, height));
         } else {
             // Desktop mode: the picture fills a screen-sized window kept below all others.
             PlaceMainWindow(ZOrder::Bottom, m_settings.mainX, m_settings.mainY);
@@ -465,8 +461,7 @@ void CPlayerDlg::PlaceVideoWindowed() {
             m_desktopWindow->lower();
             m_mci.Send("window movie handle default state minimized");
             m_mci.Send("window movie handle " + std::to_string(m_desktopWindow->hostId()));
-            m_mci.Send("put movie destination at " + std::to_string(m_video.natural.x) + " " +
-                       std::to_string(m_video.natural.y) + " " + std::to_string(width) + " " + std::to_string(height));
+            m_mci.Send(PutDestinationCommand(m_video.natural.x, m_video.natural.y, width, height));
             m_videoWindow->setGeometry(m_settings.videoX, m_settings.videoY, 0, 0);
             m_videoWindow->hide();
             m_state.zoomShowTicks = 0;
@@ -489,9 +484,7 @@ bool CPlayerDlg::IsMinimised() { return isMinimized(); }
 void CPlayerDlg::Minimise() { showMinimized(); }
 
 void CPlayerDlg::StartWindowMove() {
-    // The window manager moves it; where it cannot, follow the pointer ourselves.
-    m_manualMove = windowHandle() == nullptr || !windowHandle()->startSystemMove();
-    if (m_manualMove) m_moveGrab = QCursor::pos() - frameGeometry().topLeft();
+    m_drag.Start(*this, QCursor::pos());
 }
 
 void CPlayerDlg::CaptureMouse() { grabMouse(); }

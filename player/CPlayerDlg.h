@@ -5,6 +5,7 @@
 #include <string>
 
 #include "panels/AuxiliaryWindows.h"
+#include "panels/WindowDrag.h"
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
 #include "playback/PlaybackHost.h"
@@ -184,6 +185,5 @@ private:
     std::unique_ptr<CDibSurface> m_pWork;  // each frame is composed here
 
     QTimer m_timer;
-    bool m_manualMove = false;     // dragging the window ourselves where the system cannot
-    QPoint m_moveGrab;
+    WindowDrag m_drag;
 };

@@ -23,11 +23,6 @@ namespace {
 constexpr int kFitKeepingAspect = 4;
 constexpr int kStretch = 5;
 
-std::string Destination(int x, int y, int width, int height) {
-    return "put movie destination at " + std::to_string(x) + " " + std::to_string(y) + " " +
-           std::to_string(width) + " " + std::to_string(height);
-}
-
 }  // namespace
 
 // --- host defaults -----------------------------------------------------------------------------
@@ -102,7 +97,7 @@ void FullScreenController::Enter() {
     ApplyOverlayShape();
 
     mci_.Send("window movie handle " + std::to_string(window->HostId()));
-    mci_.Send(Destination(0, kTopShift, W, H));
+    mci_.Send(PutDestinationCommand(0, kTopShift, W, H));
 
     mci_.Send("pause movie");
     PlaceVideo();
@@ -156,7 +151,7 @@ void FullScreenController::PlaceVideo() {
     fit = fit <= kFitKeepingAspect ? kFitKeepingAspect : kStretch;
     video_.fullScreen = FullScreenDestination(fit, W, H, video_.natural, video_.fullScreen, video_);
     const VideoRect& d = video_.fullScreen;
-    mci_.Send(Destination(d.x, d.y + kTopShift, d.width, d.height));
+    mci_.Send(PutDestinationCommand(d.x, d.y + kTopShift, d.width, d.height));
 
     if (state_.panelInFullScreen == 0) {
         ShowOverlayTopmost(VideoRect{0, -kTopShift, W, H + kTopShift});
