@@ -11,9 +11,9 @@
 #include "platform/ProgramFolder.h"
 #include "platform/QuitSignal.h"
 #include "player/CPlayerDlg.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 // Every window of the program has a black background and white text.

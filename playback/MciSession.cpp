@@ -6,7 +6,7 @@
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/MediaDevice.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 
 namespace {
 // Search steps by speed, in units of the multiplier (seconds, 30 ms or frames).

@@ -3,11 +3,11 @@
 #include "playback/MciSession.h"
 #include "playback/OpenTrack.h"
 #include "platform/Log.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 bool DropOnMainWindow(PlaybackContext& c, const std::vector<std::string>& items) {
     PlayerState& s = c.state;

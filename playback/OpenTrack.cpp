@@ -7,9 +7,9 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include "playback/MciSession.h"
 #include "playback/OpenTrack.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 

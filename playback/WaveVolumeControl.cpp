@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/WaveVolume.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 
 namespace {
 // Before a read the value is all ones, so a failed read gives full volume.

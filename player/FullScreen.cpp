@@ -14,9 +14,9 @@
 #include "playback/OpenTrack.h"
 #include "playback/PlaybackContext.h"
 #include "playback/WaveVolumeControl.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "render/WindowShape.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
 #include "playback/WaveVolumeControl.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 

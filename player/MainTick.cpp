@@ -9,11 +9,11 @@
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
 #include "playback/WaveVolumeControl.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
 #include "settings/SettingsFile.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 // Values of the auxiliary windows' accessors that the tick acts on.

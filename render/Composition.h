@@ -1,9 +1,9 @@
 #pragma once
 #include <array>
 
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "render/DibSurface.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 // Composition of the player picture from the skin: standard library only. The skin source
 // (`skin`) is the loaded skin picture with its text strips; the work surface (`work`) is the

@@ -4,7 +4,7 @@
 
 #include <QFont>
 
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "render/DibSurface.h"
 
 // Text of the player window (Qt): the one font, drawn pure black on white into the skin

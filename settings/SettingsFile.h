@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 // "KORU.CFG" and its template "KORU.sys", both in the program folder.
 //

@@ -17,9 +17,9 @@
 #include "playback/MciSession.h"
 #include "playback/OpenTrack.h"
 #include "playback/PlaybackContext.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "playback/PlaybackContext.h"
 #include "playback/PlaybackTick.h"
 #include "platform/Clock.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 #include "tests/support/ScriptedMediaDevice.h"
 
 namespace {

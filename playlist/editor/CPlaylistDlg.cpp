@@ -26,11 +26,11 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <QRadioButton>
 
 #include "platform/Text.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "render/TextDraw.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 #include "settings/dialog/BackgroundFiles.h"
 #include "settings/dialog/DialogUnits.h"
 

@@ -2,8 +2,8 @@
 
 #include <QPointer>
 
-#include "player/PlayerState.h"
-#include "settings/Settings.h"
+#include "state/PlayerState.h"
+#include "state/Settings.h"
 #include "settings/dialog/CSettingsDlg.h"
 
 bool OpenSettingsDialog(QWidget* parent, Settings& settings, PlayerState& state,

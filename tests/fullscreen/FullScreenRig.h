@@ -15,8 +15,8 @@
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
 #include "player/FullScreen.h"
-#include "player/PlayerState.h"
-#include "settings/Settings.h"
+#include "state/PlayerState.h"
+#include "state/Settings.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/ScriptedMediaDevice.h"
 

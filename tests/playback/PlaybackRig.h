@@ -7,9 +7,9 @@
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
 #include "playback/PlaybackHost.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 #include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/TestSupport.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "playback/MciSession.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "tests/support/ScriptedMediaDevice.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "platform/WaveVolume.h"
 #include "playback/WaveVolumeControl.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
 #include "player/MainTick.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 #include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/TestSupport.h"
 

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "platform/Paths.h"
-#include "player/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "playlist/editor/CPlaylistDlg.h"
-#include "settings/Settings.h"
+#include "state/Settings.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 

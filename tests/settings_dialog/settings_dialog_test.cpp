@@ -29,8 +29,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "player/PlayerState.h"
-#include "settings/Settings.h"
+#include "state/PlayerState.h"
+#include "state/Settings.h"
 #include "settings/dialog/CSettingsDlg.h"
 #include "settings/dialog/SettingsDialog.h"
 #include "tests/support/QtTestApp.h"
