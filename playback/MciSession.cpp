@@ -64,10 +64,20 @@ void MciSession::TogglePlayPause() {
         Send("play movie");
         state_.paused = 0;
     } else {
-        Send("pause movie");
-        state_.position = QueryNumber("status movie position");
         state_.paused = 1;
+        PauseKeepingPosition();
     }
+}
+
+void MciSession::PauseKeepingPosition() {
+    Send("pause movie");
+    if (state_.paused) state_.position = QueryNumber("status movie position");
+}
+
+void MciSession::StepWhilePaused(int units) {
+    const long long target = static_cast<long long>(QueryNumber("status movie position")) + units;
+    state_.position = target <= 0 ? 0 : target > INT_MAX ? INT_MAX : static_cast<int>(target);
+    Send("seek movie to " + std::to_string(state_.position));
 }
 
 int MciSession::SeekRelative(int mode, int amount) {

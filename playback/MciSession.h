@@ -34,6 +34,13 @@ public:
     int SeekRelative(int mode, int amount);
     // Switches the device to milliseconds (wantMs != 0) or frames; returns wantMs.
     int SelectTimeFormat(int wantMs);
+    // "pause movie" before a change of the picture's placement or a pause; while paused,
+    // `position` is then read from the device, so that the seek which restores the picture
+    // afterwards returns to where it really stands, not to an older reading.
+    void PauseKeepingPosition();
+    // A one-unit step while paused (BACK/NEXT, the panel's steps): from the device's current
+    // position, in its current time format, `units` on (never below 0), "seek movie to %d".
+    void StepWhilePaused(int units);
 
     MediaDevice& Device() { return device_; }
 

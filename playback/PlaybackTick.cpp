@@ -56,7 +56,7 @@ void ChangeVideoSize(PlaybackContext& c, int step, int counter) {
     st.videoSizeMode += step;
     if (st.videoSizeMode < -1) st.videoSizeMode = -1;
     if (st.videoSizeMode > 6) st.videoSizeMode = 6;
-    c.mci.Send("pause movie");
+    c.mci.PauseKeepingPosition();
     c.host.PlaceVideo();
     c.state.buttonCounters[counter] = 0;
     if (c.state.paused) c.mci.Send("seek movie to " + std::to_string(c.state.position));
@@ -171,6 +171,9 @@ void SessionTrackControl::SetTrackPending() { context_.state.trackPending = 1; }
 void RunPendingCommand(PlaybackContext& c) {
     PlayerState& s = c.state;
     const int code = s.pendingCommand;
+    // 14..17 wait for their button to go up: a full tick between press and release must not
+    // eat the click.
+    if (code >= kCmdOpenButton && code <= kCmdQuit) return;
     // Cleared before acting, so that a command queued by the action itself (an open that
     // finds the list empty queues 4) survives.
     s.pendingCommand = kCmdNone;
@@ -185,8 +188,8 @@ void RunPendingCommand(PlaybackContext& c) {
         break;
     case kCmdPause:
         s.speed = 0;
-        c.mci.Send("pause movie");
         s.paused = 1;
+        c.mci.PauseKeepingPosition();
         break;
     case kCmdClose:
         c.mci.Close();

@@ -16,6 +16,7 @@ void PlaybackTickNoDraw(PlaybackContext& context);
 
 // Carries out PlayerState::pendingCommand (1..11 and 66) and clears it; a command may queue
 // another (66 turns into 6 once the device reports "stopped", and stays 66 otherwise).
+// 14..17 are left for the button-up handler that carries them out.
 void RunPendingCommand(PlaybackContext& context);
 
 // Stepping through the playlist closes the device or opens the new entry through playback.

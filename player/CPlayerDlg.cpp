@@ -59,6 +59,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     setAcceptDrops(true);
     setMouseTracking(false);
     qApp->installEventFilter(&m_keys);
+    m_keys.SetSurfaceTest([this](const QWidget* window) { return IsKeySurface(window); });
     InstallTrackOpener(m_playback);
 
     m_pFullScreenDlg = std::make_unique<CFullScreenDlg>(this);
@@ -129,10 +130,15 @@ void CPlayerDlg::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Escape:
         OnCancel();
         break;
+    // The step sink's scroll codes: line, page and end up are one step up, down one down.
     case Qt::Key_Up:
+    case Qt::Key_PageUp:
+    case Qt::Key_Home:
         m_input.OnStep(1);
         break;
     case Qt::Key_Down:
+    case Qt::Key_PageDown:
+    case Qt::Key_End:
         m_input.OnStep(-1);
         break;
     default:
@@ -323,7 +329,7 @@ void CPlayerDlg::ComposeButtons() {
 
 void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
     if (!m_pWork || !m_pSkin) return;
-    PrepareDisplayText(*m_pSkin, m_state, m_playlist.count, m_playlist.Entry(m_playlist.currentIndex));
+    if (m_state.trackPending > 0) DrawBrowsedName(*m_pSkin, m_playlist.Entry(m_playlist.currentIndex));
     const FrameInputs inputs{devicePosition, m_playlist.count, m_playlist.currentIndex};
     ComposeDisplay(*m_pWork, *m_pSkin, m_state, m_settings, inputs);
     repaint();
@@ -495,10 +501,19 @@ void CPlayerDlg::OpenButtonAction() {
         m_pPlaylistDlg->CloseWindow();
         return;
     }
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("ファイルを開く"), QString(),
-                                                      QString::fromUtf8(kOpenFileFilter));
-    if (path.isEmpty()) return;
-    OpenChosenFile(m_playback, path.toStdString());
+    QFileDialog dialog(this, QStringLiteral("ファイルを開く"), QString(), QString::fromUtf8(kOpenFileFilter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QString::fromUtf8(kOpenFileDefaultSuffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenChosenFile(m_playback, dialog.selectedFiles().constFirst().toStdString());
+}
+
+bool CPlayerDlg::IsKeySurface(const QWidget* window) const {
+    if (window == nullptr) return false;
+    if (window == this || window == m_videoWindow.get()) return true;
+    return (m_pFullScreenDlg && window == m_pFullScreenDlg->Window()) ||
+           (m_pOverlayDlg && window == m_pOverlayDlg->Window()) ||
+           (m_pControlPanel && window == m_pControlPanel->Window());
 }
 
 void CPlayerDlg::TogglePlaylistEditor() {

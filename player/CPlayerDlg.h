@@ -156,6 +156,9 @@ private:
     void PlaceVideoWindowed() override;
 
     CAuxiliaryDialog* Aux(AuxWindow window);
+    // The windows whose keys reach the transport: this one, the video window, the
+    // full-screen window and overlay, the control panel.
+    bool IsKeySurface(const QWidget* window) const;
     void SetZOrder(ZOrder order);
 
     PlayerState& m_state;

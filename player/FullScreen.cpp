@@ -99,7 +99,7 @@ void FullScreenController::Enter() {
     mci_.Send("window movie handle " + std::to_string(window->HostId()));
     mci_.Send(PutDestinationCommand(0, kTopShift, W, H));
 
-    mci_.Send("pause movie");
+    mci_.PauseKeepingPosition();
     PlaceVideo();
     Resume();
 
@@ -129,7 +129,7 @@ void FullScreenController::Leave() {
     state_.panelInFullScreen = 0;
 
     mci_.Send("window movie handle " + std::to_string(host_.VideoWindowId()));
-    mci_.Send("pause movie");
+    mci_.PauseKeepingPosition();
     host_.PlaceVideoWindowed();
     Resume();
 
@@ -206,7 +206,7 @@ void FullScreenController::TogglePanel() {
             Park();
         }
     }
-    mci_.Send("pause movie");
+    mci_.PauseKeepingPosition();
     PlaceVideo();
     Resume();
 }

@@ -131,8 +131,7 @@ void InputControl::OnLButtonDown(WindowPoint p) {
         const bool next = kNext.Contains(p);
         state_.buttonCounters[next ? kCounterNext : kCounterPrevious] = 1;
         if (state_.paused != 0) {
-            state_.position += next ? 1 : -1;
-            mci_.Send("seek movie to " + std::to_string(state_.position));
+            mci_.StepWhilePaused(next ? 1 : -1);
         } else {
             state_.pendingCommand = next ? kCmdNextTrack : kCmdPreviousTrack;
         }
@@ -292,8 +291,9 @@ void InputControl::OnActivateApp(bool active) {
         if (state_.busy == 0) state_.activeApp = host_.IsMinimised() ? 0 : 1;
         if (state_.minimiseState >= 2) state_.restoreRefresh = 1;
         state_.wheelStep = 0;
-    } else {
-        if (state_.busy == 0) state_.activeApp = 0;
+    } else if (state_.busy == 0) {
+        // A dialog of our own taking the focus deactivates nothing while busy.
+        state_.activeApp = 0;
         state_.wheelStep = 0;
     }
 }
@@ -349,7 +349,7 @@ void InputControl::PollKeyboard() {
     const bool smaller = !larger && keys_.Pressed(PolledKey::Z);
     if (!larger && !smaller) return;
     if (state_.fullScreen == 1) {
-        mci_.Send("pause movie");
+        mci_.PauseKeepingPosition();
         settings_.fullScreenFit = larger ? std::min(settings_.fullScreenFit + 1, 5) : std::max(settings_.fullScreenFit - 1, 1);
         host_.PlaceVideo();
         if (state_.paused) mci_.Send("seek movie to " + std::to_string(state_.position));

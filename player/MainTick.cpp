@@ -129,7 +129,10 @@ void MainTick::FullTick() {
     if (state_.seekDragging == 0 && state_.closed == 0) {
         const int p = mci_.QueryNumber("status movie position");
         const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
-        if (p >= length && state_.pendingCommand != kCmdNextTrack) state_.pendingCommand = kCmdCheckEnd;
+        // A click waiting for its button to go up (14..16) is not overwritten either.
+        const bool keep = state_.pendingCommand == kCmdNextTrack ||
+                          (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
+        if (p >= length && !keep) state_.pendingCommand = kCmdCheckEnd;
         if (length != 0) {
             const double knob = std::trunc(static_cast<double>(p) / (static_cast<double>(length) / kSeekBarWidth));
             // A position past the length or before 0 keeps the knob on its bar.
@@ -197,12 +200,8 @@ void MainTick::ControlPanelInFullScreen() {
                 host_.FocusStepSink();
             }
         } else if (button == 2 || button == 3) {
-            if (state_.paused == 0) {
-                state_.pendingCommand = button == 2 ? kCmdNextTrack : kCmdPreviousTrack;
-            } else {
-                state_.position += button == 2 ? 1 : -1;
-                mci_.Send("seek movie to " + std::to_string(state_.position));
-            }
+            if (state_.paused == 0) state_.pendingCommand = button == 2 ? kCmdNextTrack : kCmdPreviousTrack;
+            else mci_.StepWhilePaused(button == 2 ? 1 : -1);
             host_.FocusStepSink();
         }
     }

@@ -1,7 +1,9 @@
 #include "player/QtKeyState.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QWidget>
 #include <optional>
 
 namespace {
@@ -26,11 +28,22 @@ std::optional<PolledKey> ToPolledKey(int key) {
 }
 }  // namespace
 
-bool QtKeyState::Held(PolledKey key) { return keys_[key].down; }
+bool QtKeyState::IsSurface(const QWidget* widget) const {
+    return widget != nullptr && (!isSurface_ || isSurface_(widget->window()));
+}
+
+bool QtKeyState::FocusOnSurface() const {
+    // No active window of ours: no key reaches us at all, and the release of every held key
+    // was taken care of when the application lost the keyboard.
+    const QWidget* active = QApplication::activeWindow();
+    return active == nullptr || IsSurface(active);
+}
+
+bool QtKeyState::Held(PolledKey key) { return keys_[key].down && FocusOnSurface(); }
 
 bool QtKeyState::Pressed(PolledKey key) {
     Entry& entry = keys_[key];
-    const bool result = entry.down || entry.pressedSincePoll;
+    const bool result = (entry.down || entry.pressedSincePoll) && FocusOnSurface();
     entry.pressedSincePoll = false;
     return result;
 }
@@ -38,6 +51,10 @@ bool QtKeyState::Pressed(PolledKey key) {
 bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* keyEvent = static_cast<QKeyEvent*>(event);
+        // A press counts only when it reaches a surface (the widget it is delivered to, not
+        // the native window before it); a release always counts, wherever the focus went.
+        const bool toSurface = watched->isWidgetType() && IsSurface(static_cast<QWidget*>(watched));
+        if (event->type() == QEvent::KeyPress && !toSurface) return QObject::eventFilter(watched, event);
         if (const auto key = ToPolledKey(keyEvent->key())) {
             Entry& entry = keys_[*key];
             if (event->type() == QEvent::KeyPress) {

@@ -211,7 +211,7 @@ void ComposeButtons(CDibSurface& work, const CDibSurface& s, const PlayerState& 
     if (Lit(st, 11)) Put(work, s, skin::kZoomPlusLit, skin::kZoom.x, skin::kZoom.y);
 }
 
-void ComposeDisplay(CDibSurface& work, const CDibSurface& s, const PlayerState& st,
+void ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st,
                     const Settings& /*settings*/, const FrameInputs& in) {
     if (st.trackPending > 0) DrawBrowsedNameToDisplay(work, s);
     if (st.paused == 1 && st.closed == 0)
@@ -231,6 +231,9 @@ void ComposeDisplay(CDibSurface& work, const CDibSurface& s, const PlayerState& 
     DrawTimeField(work, s, st, in.position);
 
     if (st.trackPending <= 0) {
+        // The ticker steps after the counter field is drawn, so a zoom percentage shown for
+        // n ticker steps stays for n full ticks.
+        AdvanceTicker(st, in.playlistCount);
         const int line = st.marqueeLine == 0 ? 0 : 1;
         if (line == 1) PutLit(work, s, skin::kIndexLabel);
         PutDisplayBackdrop(work, s);
@@ -239,7 +242,7 @@ void ComposeDisplay(CDibSurface& work, const CDibSurface& s, const PlayerState& 
     if (st.activeApp == 0) PutLit(work, s, skin::kLogo);  // the inactive logo
 }
 
-void ComposeFrame(CDibSurface& work, const CDibSurface& s, const PlayerState& st,
+void ComposeFrame(CDibSurface& work, const CDibSurface& s, PlayerState& st,
                   const Settings& settings, const FrameInputs& in) {
     ComposeButtons(work, s, st, settings);
     ComposeDisplay(work, s, st, settings, in);

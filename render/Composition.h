@@ -19,7 +19,7 @@ struct FrameInputs {
 
 // Builds the whole picture (both halves below, in order). The caller presents the work
 // surface afterwards (render/SkinSource.h).
-void ComposeFrame(CDibSurface& work, const CDibSurface& skin, const PlayerState& state,
+void ComposeFrame(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
                   const Settings& settings, const FrameInputs& in);
 
 // The first half: base picture, closed/paused/shuffle/repeat indicators and every lit button
@@ -28,15 +28,16 @@ void ComposeFrame(CDibSurface& work, const CDibSurface& skin, const PlayerState&
 void ComposeButtons(CDibSurface& work, const CDibSurface& skin, const PlayerState& state,
                     const Settings& settings);
 
-// The second half: browsed file name or title ticker, grey play while paused, FILE, CONFIG,
-// FULL and POWER lit, the knobs, the counter field, the time field, the INDEX label, the
-// inactive logo. Before it, the caller renews the display text's state: the browsed-name
-// strip while trackPending > 0 (DrawBrowsedName, render/TextDraw.h), else AdvanceTicker.
-void ComposeDisplay(CDibSurface& work, const CDibSurface& skin, const PlayerState& state,
+// The second half: browsed file name, grey play while paused, FILE, CONFIG, FULL and POWER
+// lit, the knobs, the counter field, the time field, then (trackPending not above 0) one
+// ticker step (AdvanceTicker) and its frame with the INDEX label, and the inactive logo.
+// While trackPending > 0 the caller has drawn the browsed-name strip before
+// (DrawBrowsedName, render/TextDraw.h).
+void ComposeDisplay(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
                     const Settings& settings, const FrameInputs& in);
 
-// One ticker step, run once per composition while trackPending is not above 0, before
-// ComposeDisplay. When browseCounter exceeds 4 and the playlist is not empty: zoomShowTicks
+// One ticker step, run by ComposeDisplay once per composition while trackPending is not
+// above 0, after the counter field. When browseCounter exceeds 4 and the playlist is not empty: zoomShowTicks
 // counts down, the first step of a track restarts the line at -141, the offset moves 4 pixels
 // and browseCounter returns to 0.
 // A frame drawn at an offset of the line's width or more is followed by a restart at -40

@@ -80,8 +80,3 @@ void DrawBrowsedName(CDibSurface& skin, const std::string& entryPath) {
                  skin::kBrowseTextY);
 }
 
-void PrepareDisplayText(CDibSurface& skin, PlayerState& state, int playlistCount,
-                        const std::string& currentEntryPath) {
-    if (state.trackPending > 0) DrawBrowsedName(skin, currentEntryPath);
-    else AdvanceTicker(state, playlistCount);
-}

@@ -34,7 +34,3 @@ void DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::stri
 // else as CP932.
 void DrawBrowsedName(CDibSurface& skin, const std::string& entryPath);
 
-// What each composition does to the display text's state before ComposeDisplay: the
-// browsed name while trackPending > 0, otherwise one ticker step (AdvanceTicker).
-void PrepareDisplayText(CDibSurface& skin, PlayerState& state, int playlistCount,
-                        const std::string& currentEntryPath);

@@ -51,16 +51,16 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     };
     const Case cases[] = {
         {"play", 2, 1, {"play movie"}, 0, 0, 0},
-        {"pause", 3, 0, {"pause movie"}, 0, 1, 0},
+        {"pause", 3, 0, {"pause movie", "status movie position"}, 0, 1, 0},
         {"close", 4, 1, {"close movie"}, 5, 0, 0},
         {"search backward", 7, 0, {}, -2, 0, 0},
         {"search forward", 8, 0, {}, 2, 0, 0},
         {"end search playing", 9, 0, {"play movie"}, 0, 0, 0},
         {"end search paused", 9, 1, {}, 0, 1, 0},
         {"smaller video playing", 10, 0, {"pause movie", "[place video]", "play movie"}, 5, 0, 0},
-        {"smaller video paused", 10, 1, {"pause movie", "[place video]", "seek movie to 1234"}, 5, 1, 0},
+        {"smaller video paused", 10, 1, {"pause movie", "status movie position", "[place video]", "seek movie to 5000"}, 5, 1, 0},
         {"larger video playing", 11, 0, {"pause movie", "[place video]", "play movie"}, 5, 0, 0},
-        {"unknown code", 14, 0, {}, 5, 0, 0},
+        {"unknown code", 14, 0, {}, 5, 0, 14},
         {"nothing", 0, 0, {}, 5, 0, 0},
     };
     for (const Case& c : cases) {
@@ -133,7 +133,7 @@ TEST(PlaybackTickTest, CloseRequestClosesAfterTheCommand) {
     rig.state.pendingCommand = 3;
     rig.state.closeRequest = 1;
     PlaybackTick(rig.context);
-    EXPECT_EQ(rig.device.sent, Concat({DrawTraffic(), {"pause movie", "close movie"}}));
+    EXPECT_EQ(rig.device.sent, Concat({DrawTraffic(), {"pause movie", "status movie position", "close movie"}}));
     EXPECT_EQ(rig.state.closeRequest, 0);
     EXPECT_EQ(rig.state.closed, 1);
     EXPECT_EQ(rig.state.paused, 0);
@@ -614,7 +614,7 @@ TEST(PlaybackTickNoDrawTest, NoBrowsingNoSearchButtonsAndTheSameDispatcher) {
     rig.state.pendingCommand = 3;
     rig.state.closeRequest = 1;
     PlaybackTickNoDraw(rig.context);
-    EXPECT_EQ(rig.device.sent, (Strings{"pause movie", "close movie"}));
+    EXPECT_EQ(rig.device.sent, (Strings{"pause movie", "status movie position", "close movie"}));
 
     rig.device.ClearSent();
     rig.state.minimiseState = 1;

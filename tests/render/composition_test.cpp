@@ -387,7 +387,10 @@ TEST_F(Display, ShortTitleMidway) {
 
 TEST_F(Display, ShortTitleJustPastItsEnd) {
     DrawSyntheticLine(skin_, 240, 50);
-    Ticker(1, 50, 52);  // a frame drawn before the wrap: 38 pixels of gap, then the line
+    in_.playlistCount = 1;
+    state_.marqueeStarted = 1;
+    state_.browseCounter = 5;
+    Ticker(1, 50, 48);  // stepped to 52, drawn before the wrap: 38 pixels of gap, then the line
     ExpectTicker(38, 88, 0, 0, {38});  // its second repetition; a third is never drawn
 }
 

@@ -138,20 +138,6 @@ TEST_F(TitleLines, BrowsedNameIsTheFileNameOnly) {
     EXPECT_TRUE(SameRect(skin_, 0, 260, expected, 0, 260, 640, 20));
 }
 
-TEST_F(TitleLines, PrepareDisplayTextBrowsesOrSteps) {
-    state_.trackPending = 1;
-    state_.browseCounter = 5;
-    state_.marqueeOffset = 7;
-    PrepareDisplayText(skin_, state_, 3, "/a/name.wav");
-    EXPECT_EQ(state_.marqueeOffset, 7);  // the ticker stands still while browsing
-    EXPECT_EQ(skin_.Pixel(0, 260), kWhite);
-    state_.trackPending = 0;
-    state_.marqueeStarted = 1;
-    state_.titleWidth[1] = 100;
-    PrepareDisplayText(skin_, state_, 3, "/a/name.wav");
-    EXPECT_EQ(state_.marqueeOffset, 11);
-}
-
 // The ticker with real text: the display shows exactly the strip's letters, in the lit colour.
 class TickerText : public TitleLines {
 protected:
