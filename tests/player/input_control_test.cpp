@@ -1,19 +1,16 @@
-// The skin's buttons, knobs, wheel and keys: which request each press writes, and what acts
-// at once.
+// The skin's buttons, knobs, wheel and keys: the request each press writes, what acts at once
+// (device commands at the exact strings, window calls), and the keys polled every tick.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <map>
 #include <set>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "platform/KeyState.h"
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
 #include "player/InputControl.h"
-#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
+#include "state/PlayerState.h"
 #include "state/Settings.h"
 #include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/TestSupport.h"
@@ -21,322 +18,231 @@
 namespace {
 
 using Strings = std::vector<std::string>;
+using K = PolledKey;
 
-class FakeKeys final : public KeyState {
-public:
-    std::set<PolledKey> held, pressed;
-    bool Held(PolledKey k) override { return held.count(k) > 0; }
-    bool Pressed(PolledKey k) override {
-        const bool was = pressed.count(k) > 0 || held.count(k) > 0;
-        pressed.erase(k);
-        return was;
-    }
-};
-
-class FakeVolume final : public WaveVolume {
-public:
-    uint32_t volume = 0xFFFFFFFFu;
-    bool Get(uint32_t& v) override { v = volume; return true; }
-    bool Set(uint32_t v) override { volume = v; return true; }
-};
-
-class RecordingInputHost final : public InputHost {
-public:
-    Strings calls;
-    bool minimised = false;
-    bool IsMinimised() override { return minimised; }
-    void Minimise() override { calls.push_back("Minimise"); }
-    void StartWindowMove() override { calls.push_back("StartWindowMove"); }
-    void CaptureMouse() override { calls.push_back("CaptureMouse"); }
+struct Rig final : InputHost, KeyState, WaveVolume {
+    explicit Rig(const PlayerState& start = {}) : state(start) { device.Answer("status movie position", "5200"); }
+    // Window calls go into the device's log as "[...]", so both are checked in one order.
+    void Log(const char* call) { device.sent.push_back(std::string("[") + call + "]"); }
+    bool IsMinimised() override { return false; }
+    void Minimise() override { Log("minimise"); }
+    void StartWindowMove() override { Log("move"); }
+    void CaptureMouse() override { Log("capture"); }
     void ReleaseMouse() override {}
     void FocusStepSink() override {}
-    void PlaceVideo() override { calls.push_back("PlaceVideo"); }
-    void OpenButtonAction() override { calls.push_back("OpenButtonAction"); }
-    void TogglePlaylistEditor() override { calls.push_back("TogglePlaylistEditor"); }
-    void SettingsDialog() override { calls.push_back("SettingsDialog"); }
-    void SwitchFullScreen(bool leave) override { calls.push_back(leave ? "LeaveFullScreen" : "EnterFullScreen"); }
-    void MoveFullScreenStepSinksOffScreen() override { calls.push_back("StepSinksOffScreen"); }
-};
+    void PlaceVideo() override { Log("place video"); }
+    void OpenButtonAction() override { Log("open dialog"); }
+    void TogglePlaylistEditor() override { Log("editor"); }
+    void SettingsDialog() override { Log("settings"); }
+    void SwitchFullScreen(bool leave) override { Log(leave ? "leave full screen" : "full screen"); }
+    void MoveFullScreenStepSinksOffScreen() override { Log("step sinks off"); }
+    bool Held(PolledKey k) override { return held.count(k) > 0; }
+    bool Pressed(PolledKey k) override { return pressed.erase(k) + held.count(k) > 0; }
+    bool Get(uint32_t& v) override { return v = volume, true; }
+    bool Set(uint32_t v) override { return volume = v, true; }
+    std::vector<int> Lit() const {
+        std::vector<int> lit;
+        for (int i = 0; i < 20; ++i) if (state.buttonCounters[i] > 0) lit.push_back(i);
+        return lit;
+    }
 
-struct Rig {
+    std::set<PolledKey> held, pressed;
+    uint32_t volume = 0xFFFFFFFFu;
     PlayerState state;
     Settings settings;
     Playlist playlist;
     ScriptedMediaDevice device;
     MciSession mci{device, state};
-    FakeVolume volume;
-    FakeKeys keys;
     FakeClock clock;
-    RecordingInputHost host;
-    InputControl input{state, settings, playlist, mci, volume, keys, clock, host};
-
-    void Click(int x, int y) {
-        input.OnLButtonDown({x, y});
-        input.OnLButtonUp({x, y});
-    }
+    InputControl input{state, settings, playlist, mci, *this, *this, clock, *this};
 };
 
-TEST(InputControlTest, ButtonEdgesAreInclusive) {
-    // (236, 45) lies on the play button's left edge and the rewind button's right edge:
-    // rewind is tested first and takes it.
-    struct Case { int x, y; int counter; };
-    const Case cases[] = {{237, 45, 0}, {273, 70, 0}, {274, 70, -1}, {236, 45, 6}, {250, 71, -1}, {303, 70, 7}, {304, 70, -1}};
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.state.closed = 1;
-        rig.input.OnLButtonDown({c.x, c.y});
-        for (int i = 0; i < 20; ++i)
-            EXPECT_EQ(rig.state.buttonCounters[i], i == c.counter ? 1 : 0) << c.x << "," << c.y << " counter " << i;
-    }
-    const InputControl::HitRect play{236, 45, 37, 25};
-    EXPECT_TRUE(play.Contains({236, 45}));
-    EXPECT_TRUE(play.Contains({273, 70}));
-    EXPECT_FALSE(play.Contains({274, 70}));
-}
-
-TEST(InputControlTest, LeftPressRequests) {
-    struct Case {
-        const char* name; int x, y; int closed, paused, speed;
-        int pending; int counter; Strings sent;
-    };
+// Left and right presses. The position stands at 100 in PlayerState and at 5200 in the device.
+TEST(InputControlTest, PressesWriteRequestsOrActAtOnce) {
+    struct Case { const char* name; int x, y; bool right; PlayerState st; int pending; std::vector<int> lit; Strings sent; };
     const Case cases[] = {
-        {"play while closed opens", 250, 50, 1, 0, 0, kCmdOpenAndPlay, 0, {}},
-        {"play while paused resumes", 250, 50, 0, 1, 0, kCmdPlay, 0, {}},
-        {"play while searching returns to play", 250, 50, 0, 0, 3, kCmdPlay, 0, {}},
-        {"play while playing does nothing more", 250, 50, 0, 0, 0, kCmdNone, 0, {}},
-        {"pause while playing", 280, 25, 0, 0, 0, kCmdPause, 2, {}},
-        {"pause while paused resumes", 280, 25, 0, 1, 0, kCmdPlay, 1, {}},
-        {"pause while closed only lights", 280, 25, 1, 0, 0, kCmdNone, 1, {}},
-        {"stop", 240, 25, 0, 0, 0, kCmdClose, 3, {}},
-        {"previous while playing", 210, 75, 0, 0, 0, kCmdPreviousTrack, 4, {}},
-        {"previous while paused steps back at once", 210, 75, 0, 1, 0, kCmdNone, 4, {"status movie position", "seek movie to 0"}},
-        {"next while paused steps forward at once", 260, 75, 0, 1, 0, kCmdNone, 5, {"status movie position", "seek movie to 1"}},
-        {"rewind", 210, 50, 0, 0, 0, kCmdSearchBackward, 6, {}},
-        {"rewind while closed only lights", 210, 50, 1, 0, 0, kCmdNone, 6, {}},
-        {"fast forward", 280, 50, 0, 0, 0, kCmdSearchForward, 7, {}},
-        {"smaller video", 145, 75, 0, 0, 0, kCmdSmallerVideo, 10, {}},
-        {"larger video", 165, 75, 0, 0, 0, kCmdLargerVideo, 11, {}},
-        {"open", 210, 25, 0, 0, 0, kCmdOpenButton, 14, {}},
-        {"settings", 20, 25, 0, 0, 0, kCmdSettingsDialog, 15, {}},
-        {"full screen", 185, 75, 0, 0, 0, kCmdFullScreen, 16, {}},
+        {"play while closed opens", 250, 50, false, {.closed = 1}, 1, {0}, {"[capture]"}},
+        {"play while paused resumes", 273, 70, false, {.paused = 1}, 2, {0}, {"[capture]"}},
+        {"play while searching plays", 237, 45, false, {.speed = 3}, 2, {0}, {"[capture]"}},
+        {"play while playing: nothing more", 250, 50, false, {}, 0, {0}, {"[capture]"}},
+        {"edges belong to both: rewind first", 236, 45, false, {}, 7, {6}, {"[capture]"}},
+        {"left of FF: a window move", 274, 70, false, {}, 0, {}, {"[move]"}},
+        {"pause while playing", 280, 25, false, {}, 3, {2}, {"[capture]"}},
+        {"pause while paused resumes", 280, 25, false, {.paused = 1}, 2, {1}, {"[capture]"}},
+        {"pause while closed only lights", 280, 25, false, {.closed = 1}, 0, {1}, {"[capture]"}},
+        {"stop", 240, 25, false, {}, 4, {3}, {"[capture]"}},
+        {"previous while playing", 210, 75, false, {}, 5, {4}, {"[capture]"}},
+        {"previous while paused steps from the device", 210, 75, false, {.paused = 1}, 0, {4},
+         {"status movie position", "seek movie to 5199", "[capture]"}},
+        {"next while paused", 302, 86, false, {.paused = 1}, 0, {5}, {"status movie position", "seek movie to 5201", "[capture]"}},
+        {"rewind", 210, 50, false, {}, 7, {6}, {"[capture]"}},
+        {"rewind while closed only lights", 210, 50, false, {.closed = 1}, 0, {6}, {"[capture]"}},
+        {"fast forward", 303, 70, false, {}, 8, {7}, {"[capture]"}},
+        {"smaller video", 158, 75, false, {}, 10, {10}, {"[capture]"}},
+        {"larger video", 160, 75, false, {}, 11, {11}, {"[capture]"}},
+        {"open", 210, 25, false, {}, 14, {14}, {"[capture]"}},
+        {"settings", 20, 25, false, {}, 15, {15}, {"[capture]"}},
+        {"full screen", 185, 75, false, {}, 16, {16}, {"[capture]"}},
+        {"minimise", 300, 5, false, {}, 0, {}, {"[minimise]", "[place video]", "[capture]"}},
+        {"right on the open button: the editor", 210, 25, true, {}, 0, {}, {"[editor]", "[capture]"}},
+        {"right rewind", 210, 50, true, {}, 7, {6}, {"[capture]"}},
+        {"right fast forward", 280, 50, true, {}, 8, {7}, {"[capture]"}},
+        {"right minimise", 300, 5, true, {}, 0, {}, {"[minimise]", "[place video]", "[capture]"}},
     };
     for (const Case& c : cases) {
-        Rig rig;
-        rig.state.closed = c.closed;
-        rig.state.paused = c.paused;
-        rig.state.speed = c.speed;
-        rig.state.position = 100;
-        rig.input.OnLButtonDown({c.x, c.y});
+        Rig rig(c.st);
+        rig.state.position = 100, rig.state.trackPending = 1;
+        if (c.right) rig.input.OnRButtonDown({c.x, c.y});
+        else rig.input.OnLButtonDown({c.x, c.y});
         EXPECT_EQ(rig.state.pendingCommand, c.pending) << c.name;
-        EXPECT_EQ(rig.state.buttonCounters[c.counter], 1) << c.name;
+        EXPECT_EQ(rig.Lit(), c.lit) << c.name;
         EXPECT_EQ(rig.device.sent, c.sent) << c.name;
         EXPECT_EQ(rig.state.mouseButtonDown, 1) << c.name;
+        EXPECT_EQ(rig.state.minimiseState, c.y == 5 ? 1 + c.right : 0) << c.name;
+        EXPECT_EQ(rig.state.rightButtonSearch, c.right && (c.pending == 7 || c.pending == 8)) << c.name;
+        EXPECT_EQ(rig.state.trackPending, c.pending == 1 ? 0 : 1) << c.name;
     }
 }
 
-TEST(InputControlTest, ButtonUpCarriesOutDialogsFullScreenAndQuit) {
-    struct Case { int x, y; Strings calls; int quit; };
+// The button-up runs the dialogs and full screen, ends a held search, and quits after POWER.
+TEST(InputControlTest, ReleasesCarryOutTheirButtons) {
+    struct Case { int x, y; bool right; Strings calls; int pending, quit; };
     const Case cases[] = {
-        {210, 25, {"CaptureMouse", "OpenButtonAction"}, 0},
-        {20, 25, {"CaptureMouse", "SettingsDialog"}, 0},
-        {185, 75, {"CaptureMouse", "EnterFullScreen", "StepSinksOffScreen"}, 0},
-        {20, 70, {"CaptureMouse"}, 1},
+        {210, 25, false, {"[capture]", "[open dialog]"}, 0, 0},
+        {20, 25, false, {"[capture]", "[settings]"}, 0, 0},
+        {185, 75, false, {"[capture]", "[full screen]", "[step sinks off]"}, 0, 0},
+        {20, 70, false, {"[capture]"}, 0, 1},
+        {280, 50, false, {"[capture]"}, 9, 0},
+        {210, 50, true, {"[capture]"}, 9, 0},
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.input.OnLButtonDown({c.x, c.y});
-        EXPECT_EQ(rig.state.quitRequested, 0) << "a press never quits by itself";
-        rig.input.OnLButtonUp({c.x, c.y});
-        EXPECT_EQ(rig.host.calls, c.calls);
-        EXPECT_EQ(rig.state.quitRequested, c.quit);
-        EXPECT_EQ(rig.state.pendingCommand, 0);
-        EXPECT_EQ(rig.state.mouseButtonDown, 0);
+        if (c.right) rig.input.OnRButtonDown({c.x, c.y}), rig.input.OnRButtonUp({c.x, c.y});
+        else rig.input.OnLButtonDown({c.x, c.y}), rig.input.OnLButtonUp({c.x, c.y});
+        EXPECT_EQ(rig.device.sent, c.calls) << c.x << "," << c.y;
+        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.quitRequested, rig.state.mouseButtonDown, rig.state.rightButtonSearch),
+                  std::tuple(c.pending, c.quit, 0, 0)) << c.x << "," << c.y;
     }
 }
 
-TEST(InputControlTest, HeldSearchEndsOnRelease) {
-    for (bool right : {false, true}) {
-        Rig rig;
-        if (right) rig.input.OnRButtonDown({280, 50});
-        else rig.input.OnLButtonDown({280, 50});
-        EXPECT_EQ(rig.state.pendingCommand, kCmdSearchForward);
-        EXPECT_EQ(rig.state.rightButtonSearch, right ? 1 : 0);
-        rig.state.pendingCommand = 0;  // the tick carried it out
-        if (right) rig.input.OnRButtonUp({280, 50});
-        else rig.input.OnLButtonUp({280, 50});
-        EXPECT_EQ(rig.state.pendingCommand, kCmdEndSearch);
-        EXPECT_EQ(rig.state.rightButtonSearch, 0);
-    }
-}
-
-TEST(InputControlTest, TimeDisplayCyclesBothWaysAndSelectsTheFormat) {
+TEST(InputControlTest, DisplayTogglesAndSwitches) {
     Rig rig;
     rig.device.Answer("status movie time format", "milliseconds");
-    std::vector<int> forward;
-    for (int i = 0; i < 4; ++i) {
-        rig.input.OnLButtonDown({150, 60});
-        forward.push_back(rig.state.timeDisplayMode);
+    std::vector<int> modes;
+    for (bool right : {false, false, false, false, true, true, true}) {
+        if (right) rig.input.OnRButtonDown({129, 68});
+        else rig.input.OnLButtonDown({201, 55});
+        modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
     }
-    EXPECT_EQ(forward, (std::vector<int>{2, 0, 1, 2}));
-    EXPECT_NE(std::find(rig.device.sent.begin(), rig.device.sent.end(), "set movie time format frames"), rig.device.sent.end());
-    rig.state.timeDisplayMode = 1;
-    std::vector<int> backward;
-    for (int i = 0; i < 3; ++i) {
-        rig.input.OnRButtonDown({150, 60});
-        backward.push_back(rig.state.timeDisplayMode);
-    }
-    EXPECT_EQ(backward, (std::vector<int>{0, 2, 1}));
-}
-
-TEST(InputControlTest, ToggleSwitchesAndTitle) {
-    Rig rig;
+    EXPECT_EQ(modes, (std::vector<int>{21, 0, 11, 21, 11, 0, 21})) << "mode and milliseconds wanted";
+    EXPECT_EQ(std::count(rig.device.sent.begin(), rig.device.sent.end(), "set movie time format frames"), 2);
     rig.playlist.InsertAt(0, "/a.mp3");
-    rig.playlist.InsertAt(1, "/b.mp3");
     rig.playlist.SyncCount();
-    rig.Click(25, 55);
-    EXPECT_EQ(rig.settings.shuffle, 1);
-    EXPECT_EQ(rig.playlist.orderCount, 2) << "switching shuffle on rebuilds the order";
-    rig.Click(25, 55);
-    EXPECT_EQ(rig.settings.shuffle, 0);
-    rig.Click(25, 40);
-    EXPECT_EQ(rig.settings.repeat, 0);
-    rig.Click(100, 30);
-    EXPECT_EQ(rig.state.marqueeLine, 0);
-    EXPECT_EQ(rig.state.marqueeOffset, -144);
-    rig.Click(5, 5);
-    EXPECT_EQ(rig.host.calls.back(), "StartWindowMove");
+    for (WindowPoint p : {WindowPoint{19, 51}, {51, 62}, {19, 38}, {60, 27}, {68, 57}}) rig.input.OnLButtonDown(p);
+    EXPECT_EQ(std::tuple(rig.settings.shuffle, rig.playlist.orderCount, rig.settings.repeat, rig.state.marqueeLine,
+                         rig.state.marqueeOffset, rig.state.showZoom), std::tuple(0, 1, 0, 0, -144, 1));
 }
 
-TEST(InputControlTest, PositionKnobSpansItsRectangleAndDragsRelatively) {
-    Rig rig;
-    rig.state.seekKnobX = 100;
-    rig.input.OnLButtonDown({161, 5});
-    EXPECT_EQ(rig.state.seekDragging, 0) << "x 161 is left of the knob";
-    rig.input.OnLButtonDown({185, 5});
-    EXPECT_EQ(rig.state.seekDragging, 1);
+TEST(InputControlTest, KnobDragsFollowThePointerRelatively) {
+    Rig rig({.seekKnobX = 100, .volumeKnobX = 40});
     rig.device.Answer("status movie length", "20600");
+    rig.input.OnLButtonDown({161, 5});
+    EXPECT_EQ(rig.state.seekDragging, 0) << "left of the knob";
+    rig.input.OnLButtonDown({185, 13});
     rig.input.OnMouseMove({195, 5});
-    EXPECT_EQ(rig.state.seekKnobX, 110);
-    EXPECT_EQ(rig.device.sent.back(), "play movie from 11000");
     rig.state.paused = 1;
-    rig.input.OnMouseMove({40, 5});
-    EXPECT_EQ(rig.state.seekKnobX, 0);
-    EXPECT_EQ(rig.state.seekDragging, 2);
-    EXPECT_EQ(rig.device.sent.back(), "seek movie to 0");
-    rig.input.OnMouseMove({200, 5});
-    EXPECT_EQ(rig.state.seekKnobX, 0) << "an ended drag follows no more";
+    rig.input.OnMouseMove({56, 5});
+    rig.input.OnMouseMove({200, 5});  // an ended drag follows no more
+    EXPECT_EQ(Strings(rig.device.sent.end() - 4, rig.device.sent.end()),
+              (Strings{"status movie length", "play movie from 11000", "status movie length", "seek movie to 0"}));
+    EXPECT_EQ(std::tuple(rig.state.seekKnobX, rig.state.seekDragging), std::tuple(0, 2));
     rig.input.OnLButtonUp({200, 5});
-    EXPECT_EQ(rig.state.seekDragging, 0);
+    rig.input.OnLButtonDown({101, 75});
+    rig.input.OnMouseMove({133, 75});
+    EXPECT_EQ(std::tuple(rig.state.volumeKnobX, rig.volume), std::tuple(58, 58u * 1129u * 65537u));
+    rig.input.OnMouseMove({134, 75});
+    rig.input.OnMouseMove({56, 75});
+    EXPECT_EQ(std::tuple(rig.state.volumeKnobX, rig.state.volumeDragging, rig.volume), std::tuple(58, 2, 58u * 1129u * 65537u));
+    rig.input.OnLButtonUp({56, 75});
+    rig.state.inputCooldown = 1;
+    rig.input.OnLButtonDown({125, 80});
+    EXPECT_EQ(rig.state.volumeDragging, 0) << "the knob waits for the cool-down";
 }
 
-TEST(InputControlTest, VolumeKnobDragStopsAtItsEnds) {
-    Rig rig;
-    rig.state.volumeKnobX = 40;
-    rig.input.OnLButtonDown({105, 78});
-    ASSERT_EQ(rig.state.volumeDragging, 1);
-    rig.input.OnMouseMove({133, 78});
-    EXPECT_EQ(rig.state.volumeKnobX, 58);
-    EXPECT_EQ(rig.volume.volume, 58u * 1129u * 65537u);
-    rig.input.OnMouseMove({50, 78});
-    EXPECT_EQ(rig.state.volumeKnobX, 0);
-    EXPECT_EQ(rig.state.volumeDragging, 2);
-    EXPECT_EQ(rig.volume.volume, 0u);
-}
-
-TEST(InputControlTest, WheelOnlyWhileActive) {
-    struct Case { int active, delta, step; };
-    const Case cases[] = {{1, 120, 1}, {1, -120, -1}, {1, 0, 0}, {0, 120, 0}};
+// The wheel and the step sink, and what the application's activation does to them.
+TEST(InputControlTest, WheelStepsAndActivation) {
+    struct Case { int active, busy, delta; bool step; bool activate; int wheelAfter, activeAfter; };
+    const Case cases[] = {
+        {1, 0, 120, false, false, 1, 1},  {1, 0, -120, false, false, -1, 1}, {1, 0, 0, false, false, 0, 1},
+        {0, 0, 120, false, false, 0, 0},  {0, 0, 3, true, false, 1, 0},      {1, 0, -2, true, false, -1, 1},
+        {1, 0, 120, false, true, 0, 0},   {1, 1, 120, false, true, 1, 1},   // busy: our own dialog took the focus
+        {0, 0, 120, true, true, 0, 1},    {0, 1, 120, true, true, 0, 0},
+    };
     for (const Case& c : cases) {
-        Rig rig;
-        rig.state.activeApp = c.active;
-        rig.input.OnMouseWheel(c.delta);
-        EXPECT_EQ(rig.state.wheelStep, c.step);
+        Rig rig({.busy = c.busy, .activeApp = c.active});
+        if (c.step) rig.input.OnStep(c.delta);
+        else rig.input.OnMouseWheel(c.delta);
+        if (c.activate) rig.input.OnActivateApp(c.step);
+        EXPECT_EQ(std::tuple(rig.state.wheelStep, rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
+            << c.active << c.busy << c.delta << c.step << c.activate;
     }
 }
 
 TEST(InputControlTest, KeysPolledEachTick) {
-    struct Case {
-        const char* name; std::set<PolledKey> held, pressed; int paused, cooldown;
-        int pending, speedStep, cooldownAfter; uint8_t keysHeld;
-    };
+    struct Case { const char* name; std::set<K> held, pressed; PlayerState st; int pending, speedStep, cooldown, keysHeld; Strings sent; };
     const Case cases[] = {
-        {"comma", {}, {PolledKey::Comma}, 0, 0, 0, -1, 0, 1},
-        {"full stop", {}, {PolledKey::Period}, 0, 0, 0, 1, 0, 8},
-        {"right while playing: next track", {PolledKey::Right}, {}, 0, 0, kCmdNextTrack, 0, 7, 2},
-        {"left while playing: previous track", {PolledKey::Left}, {}, 0, 0, kCmdPreviousTrack, 0, 7, 4},
-        {"right while paused: faster", {PolledKey::Right}, {}, 1, 0, 0, 1, 0, 2},
-        {"space while playing pauses", {PolledKey::Space}, {}, 0, 0, kCmdPause, 0, 5, 0},
-        {"space while paused plays", {PolledKey::Space}, {}, 1, 0, kCmdPlay, 0, 5, 0},
-        {"space during a cool-down", {PolledKey::Space}, {}, 0, 3, 0, 0, 3, 0},
-        {"x in a window", {}, {PolledKey::X}, 0, 0, kCmdLargerVideo, 0, 2, 0},
-        {"z in a window", {}, {PolledKey::Z}, 0, 0, kCmdSmallerVideo, 0, 2, 0},
-        {"x during a cool-down", {}, {PolledKey::X}, 0, 1, 0, 0, 1, 0},
+        {"comma", {}, {K::Comma, K::Period}, {}, 0, -1, 0, 1, {}},
+        {"full stop", {}, {K::Period}, {}, 0, 1, 0, 8, {}},
+        {"right while playing: next track", {K::Right}, {}, {}, 6, 0, 7, 2, {}},
+        {"left while playing: previous track", {K::Left}, {}, {}, 5, 0, 7, 4, {}},
+        {"right while paused: faster", {K::Right}, {}, {.paused = 1}, 0, 1, 0, 2, {}},
+        {"left while paused: slower", {K::Left}, {}, {.paused = 1}, 0, -1, 0, 4, {}},
+        {"space while playing pauses", {K::Space}, {}, {}, 3, 0, 5, 0, {}},
+        {"space while paused plays", {K::Space}, {}, {.paused = 1}, 2, 0, 5, 0, {}},
+        {"space while closed", {K::Space}, {}, {.closed = 1}, 0, 0, 5, 0, {}},
+        {"space during a cool-down", {K::Space}, {}, {.inputCooldown = 3}, 0, 0, 3, 0, {}},
+        {"x in a window", {}, {K::X}, {}, 11, 0, 2, 0, {}},
+        {"z in a window", {}, {K::Z}, {}, 10, 0, 2, 0, {}},
+        {"x during a cool-down", {}, {K::X}, {.inputCooldown = 1}, 0, 0, 1, 0, {}},
+        {"x in full screen, paused", {}, {K::X}, {.paused = 1, .fullScreen = 1}, 0, 0, 2, 0,
+         {"pause movie", "status movie position", "[place video]", "seek movie to 5200"}},
+        {"z in full screen, playing", {}, {K::Z}, {.fullScreen = 1}, 0, 0, 2, 0, {"pause movie", "[place video]", "play movie"}},
+        {"inactive: read and forgotten", {}, {K::Comma, K::X}, {.activeApp = 0}, 0, 0, 0, 0, {}},
+        {"inactive in full screen still counts", {}, {K::Comma}, {.fullScreen = 1, .activeApp = 0}, 0, -1, 0, 1, {}},
     };
     for (const Case& c : cases) {
-        Rig rig;
-        rig.keys.held = c.held;
-        rig.keys.pressed = c.pressed;
-        rig.state.paused = c.paused;
-        rig.state.inputCooldown = c.cooldown;
+        Rig rig(c.st);
+        rig.held = c.held, rig.pressed = c.pressed;
         rig.input.PollKeyboard();
-        EXPECT_EQ(rig.state.pendingCommand, c.pending) << c.name;
-        EXPECT_EQ(rig.state.speedStepRequest, c.speedStep) << c.name;
-        EXPECT_EQ(rig.state.inputCooldown, c.cooldownAfter) << c.name;
-        EXPECT_EQ(rig.state.keysHeld, c.keysHeld) << c.name;
+        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.speedStepRequest, rig.state.inputCooldown, int(rig.state.keysHeld)),
+                  std::tuple(c.pending, c.speedStep, c.cooldown, c.keysHeld)) << c.name;
+        EXPECT_EQ(rig.device.sent, c.sent) << c.name;
+        EXPECT_EQ(rig.settings.fullScreenFit, c.sent.size() < 3 ? 4 : c.pressed.count(K::X) ? 5 : 3) << c.name;
     }
-}
-
-TEST(InputControlTest, KeysOfAnInactivePlayerAreReadAndForgotten) {
-    Rig rig;
-    rig.state.activeApp = 0;
-    rig.keys.pressed = {PolledKey::Comma, PolledKey::X};
+    Rig rig({.activeApp = 0});
+    rig.pressed = {K::Comma, K::X};
     rig.input.PollKeyboard();
-    EXPECT_EQ(rig.state.speedStepRequest, 0);
-    EXPECT_TRUE(rig.keys.pressed.empty());
     rig.state.activeApp = 1;
     rig.input.PollKeyboard();
-    EXPECT_EQ(rig.state.speedStepRequest, 0) << "presses made while inactive do not arrive later";
+    EXPECT_EQ(rig.state.speedStepRequest + rig.state.pendingCommand, 0) << "presses made while inactive never arrive";
 }
 
-TEST(InputControlTest, VolumeKeysStepBothChannels) {
+TEST(InputControlTest, VolumeKeysAndAltEnter) {
     Rig rig;
-    rig.keys.held = {PolledKey::N};
+    rig.held = {K::N};
     rig.input.PollKeyboard();
-    EXPECT_EQ(rig.volume.volume, 64353u * 65537u);
-    rig.keys.held = {PolledKey::RightBracket};
+    EXPECT_EQ(rig.volume, 64353u * 65537u);
+    rig.held = {K::RightBracket};
     rig.input.PollKeyboard();
-    EXPECT_EQ(rig.volume.volume, 65482u * 65537u);
-    EXPECT_EQ(rig.state.volumeKnobX, 57);
-}
-
-TEST(InputControlTest, AltEnterSwitchesOncePerPressOutsideACoolDown) {
-    Rig rig;
-    rig.keys.held = {PolledKey::Alt, PolledKey::Enter};
-    rig.input.PollKeyboard();
-    rig.state.fullScreen = 1;
-    rig.input.PollKeyboard();  // still held: no second switch
-    rig.input.PollKeyboard();
-    rig.keys.held = {PolledKey::Alt};
-    rig.input.PollKeyboard();
-    rig.keys.held = {PolledKey::Alt, PolledKey::Enter};
-    rig.input.PollKeyboard();
-    rig.keys.held = {};
-    rig.input.PollKeyboard();
-    rig.state.inputCooldown = 1;
-    rig.keys.held = {PolledKey::Alt, PolledKey::Enter};
-    rig.input.PollKeyboard();
-    EXPECT_EQ(rig.host.calls, (Strings{"EnterFullScreen", "LeaveFullScreen"}));
-}
-
-TEST(InputControlTest, MinimiseButtons) {
-    Rig rig;
-    rig.input.OnLButtonDown({300, 5});
-    EXPECT_EQ(rig.state.minimiseState, 1);
-    EXPECT_EQ(rig.state.activeApp, 0);
-    EXPECT_EQ(rig.host.calls, (Strings{"Minimise", "PlaceVideo", "CaptureMouse"}));
-    Rig right;
-    right.input.OnRButtonDown({300, 5});
-    EXPECT_EQ(right.state.minimiseState, 2);
+    EXPECT_EQ(std::tuple(rig.volume, rig.state.volumeKnobX), std::tuple(65482u * 65537u, 57));
+    // One switch per press of Alt+Enter, none during a cool-down.
+    const std::tuple<std::set<K>, int, int> polls[] = {{{K::Alt, K::Enter}, 0, 0}, {{K::Alt, K::Enter}, 1, 0}, {{K::Alt}, 1, 0},
+                                                       {{K::Alt, K::Enter}, 1, 0}, {{}, 0, 0}, {{K::Alt, K::Enter}, 0, 1}};
+    for (const auto& [keys, fullScreen, cooldown] : polls) {
+        rig.held = keys, rig.state.fullScreen = fullScreen, rig.state.inputCooldown = cooldown;
+        rig.input.PollKeyboard();
+    }
+    EXPECT_EQ(rig.device.sent, (Strings{"[full screen]", "[leave full screen]"}));
 }
 
 }  // namespace

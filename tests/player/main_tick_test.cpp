@@ -1,19 +1,17 @@
-// The 30 ms heartbeat: tick rate, first-tick set-up, requests carried out by the full tick,
-// and the order of the quit path.
+// The 30 ms heartbeat: tick rate, first-tick set-up, the requests a full tick carries out, the
+// full-screen windows and the panel, the editor in step, the quit path. Device commands and
+// window calls ("[...]") share one journal, so orders across both are checked.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
-#include <memory>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "platform/Files.h"
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
 #include "player/MainTick.h"
-#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
+#include "state/PlayerState.h"
 #include "state/Settings.h"
 #include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/TestSupport.h"
@@ -22,425 +20,198 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// One journal for device commands and window calls, so orders across both can be checked.
-class JournalDevice final : public MediaDevice {
-public:
-    explicit JournalDevice(Strings& journal) : journal_(journal) {}
-    std::string SendString(const std::string& command) override {
-        journal_.push_back(command);
-        return script.SendString(command);
+struct Rig final : MediaDevice, MainTickHost, WaveVolume {
+    explicit Rig(std::vector<std::string> args = {}) : args(std::move(args)) {
+        folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
+        script.Answer("status movie position", "5200");
     }
-    ScriptedMediaDevice script;
-private:
-    Strings& journal_;
-};
-
-class FakeWaveVolume final : public WaveVolume {
-public:
-    bool Get(uint32_t& v) override { if (!readable) return false; v = volume; return true; }
-    bool Set(uint32_t v) override { volume = v; ++sets; return true; }
-    uint32_t volume = 0xFFFFFFFFu;
-    bool readable = true;
-    int sets = 0;
-};
-
-class RecordingHost final : public MainTickHost {
-public:
-    RecordingHost(Strings& journal, const std::string& folder) : journal_(journal), folder_(folder) {}
-
-    // Values the windows report; the read-and-clear ones go back to 0 when read.
-    std::map<std::pair<AuxWindow, int>, int> values;
-    std::map<std::pair<AuxWindow, int>, int> setValues;
-    WindowRect editorRect{1, 2, 300, 400};
-    bool panelExists = false;
-    int playbackTicks = 0;
-    int keyboardPolls = 0;
-    int noDrawTicks = 0;
-    int opens = 0;
-
+    std::string SendString(const std::string& command) override { return journal.push_back(command), script.SendString(command); }
+    void Log(const std::string& call) { journal.push_back("[" + call + "]"); }
+    // Window values; all but the positions, the slider values and the editor's are read-and-clear.
     int AuxValue(AuxWindow w, int i) override {
-        const auto key = std::make_pair(w, i);
-        const int v = values.count(key) ? values[key] : 0;
-        const bool keeps = (w == AuxWindow::Video && i <= 1) || w == AuxWindow::PlaylistEditor ||
-                           (w == AuxWindow::ControlPanel && (i == 1 || i == 3 || i == 5));
-        if (!keeps) values[key] = 0;
+        const int v = values[{w, i}];
+        if (!(w == AuxWindow::Video && i <= 1) && w != AuxWindow::PlaylistEditor && !(w == AuxWindow::ControlPanel && i % 2)) values[{w, i}] = 0;
         return v;
     }
-    void AuxSetValue(AuxWindow w, int i, int v) override { setValues[{w, i}] = v; }
-    void EditorReset(int which) override { Log("EditorReset " + std::to_string(which)); values[{AuxWindow::PlaylistEditor, which}] = 0; }
-    void EditorLayOut() override { Log("EditorLayOut"); }
-    WindowRect EditorWindowRect() override { return editorRect; }
-    bool ControlPanelExists() override { return panelExists; }
-    void ShowControlPanelAtBottom(int w, int h) override { Log("ShowControlPanelAtBottom " + std::to_string(w) + "x" + std::to_string(h)); }
-    void ShowOverlay(int w, int h) override { Log("ShowOverlay " + std::to_string(w) + "x" + std::to_string(h)); }
-    void FocusStepSink() override { Log("FocusStepSink"); }
-    void PollKeyboard() override { ++keyboardPolls; }
-    void LoadSurfaces() override { Log("LoadSurfaces"); }
-    void PlaceMainWindow(int x, int y) override { Log("PlaceMainWindow " + std::to_string(x) + "," + std::to_string(y)); }
-    void ApplyShape() override { Log("ApplyShape"); }
-    void ShowVideoWindow(int x, int y) override { Log("ShowVideoWindow " + std::to_string(x) + "," + std::to_string(y)); }
-    void PlaceVideo() override { Log("PlaceVideo"); }
-    void ReloadBackground() override { Log("ReloadBackground"); }
-    void PlaybackTick() override { ++playbackTicks; }
-    void PlaybackTickNoDraw() override { ++noDrawTicks; }
-    void OpenCurrentTrack() override { ++opens; Log("OpenCurrentTrack"); }
-    void DestroyVideoWindow() override {
-        Log(std::string("DestroyVideoWindow tsr=") + (CanOpenForReading(folder_ + "KORU.tsr") ? "yes" : "no") +
-            " cfg=" + (CanOpenForReading(folder_ + "KORU.CFG") ? "yes" : "no"));
-    }
-    void DeleteSurfacesAndWindows() override { Log("DeleteSurfacesAndWindows"); }
-    void EndDialog() override { Log("EndDialog"); }
+    void AuxSetValue(AuxWindow w, int i, int v) override { Log("set " + std::to_string(int(w)) + "." + std::to_string(i) + "=" + std::to_string(v)); }
+    void EditorReset(int which) override { Log("editor reset " + std::to_string(which)); }
+    void EditorLayOut() override { Log("editor lay out"); }
+    WindowRect EditorWindowRect() override { return {1, 2, 300, 400}; }
+    bool ControlPanelExists() override { return true; }
+    void ShowControlPanelAtBottom(int w, int h) override { Log("panel " + std::to_string(w) + "x" + std::to_string(h)); }
+    void ShowOverlay(int w, int h) override { Log("overlay " + std::to_string(w) + "x" + std::to_string(h)); }
+    void FocusStepSink() override { Log("focus"); }
+    void PollKeyboard() override { ++polls; }
+    void LoadSurfaces() override { Log("surfaces"); }
+    void PlaceMainWindow(int x, int y) override { Log("main at " + std::to_string(x) + "," + std::to_string(y)); }
+    void ApplyShape() override { Log("shape"); }
+    void ShowVideoWindow(int x, int y) override { Log("video window at " + std::to_string(x) + "," + std::to_string(y)); }
+    void PlaceVideo() override { Log("place video"); }
+    void ReloadBackground() override { Log("background"); }
+    void PlaybackTick() override { Log("playback tick"); }
+    void PlaybackTickNoDraw() override { Log("playback tick, no drawing"); }
+    void OpenCurrentTrack() override { Log("open " + playlist.Entry(playlist.currentIndex)); }
+    void DestroyVideoWindow() override { Log("destroy video window, list " + folder.Read("KORU.tsr") + " cfg " + (folder.Read("KORU.CFG").size() > 100 ? "saved" : "missing")); }
+    void DeleteSurfacesAndWindows() override { Log("delete windows"); }
+    void EndDialog() override { Log("end"); }
+    bool Get(uint32_t& v) override { return v = volume, true; }
+    bool Set(uint32_t v) override { return volume = v, true; }
 
-private:
-    void Log(const std::string& s) { journal_.push_back("[" + s + "]"); }
-    Strings& journal_;
-    std::string folder_;
-};
-
-std::string ShippedTemplate() {
-    auto bytes = ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys");
-    return bytes ? *bytes : std::string();
-}
-
-struct Rig {
-    explicit Rig(std::vector<std::string> args = {}, std::string start = "/start/here") {
-        folder.Write("KORU.sys", ShippedTemplate());
-        device = std::make_unique<JournalDevice>(journal);
-        mci = std::make_unique<MciSession>(*device, state);
-        host = std::make_unique<RecordingHost>(journal, folder.path());
-        tick = std::make_unique<MainTick>(state, settings, playlist, *mci, volume, clock, *host,
-                                          MainTickSetup{folder.path(), std::move(args), std::move(start)});
-    }
-    // Runs calls of the timer until the next full tick has run (the first call included).
-    void Calls(int n) { for (int i = 0; i < n; ++i) tick->OnTimer(); }
-    // After the first tick, one full tick is five calls away.
-    void FullTick() { Calls(5); }
-    void Start() {
-        Calls(5);
+    void Calls(int n) { for (int i = 0; i < n; ++i) tick.OnTimer(); }
+    Strings FullTick(const PlayerState& st) {  // from a started player in state `st`
+        if (!state.firstTickDone) Calls(1);
+        state = st;
+        state.firstTickDone = 1;
         journal.clear();
-        device->script.ClearSent();
-        host->playbackTicks = host->noDrawTicks = 0;
+        Calls(5);
+        return journal;
     }
 
     CurrentFolderGuard cwd;
     TempFolder folder;
+    std::vector<std::string> args;
     Strings journal;
+    std::map<std::pair<AuxWindow, int>, int> values;
+    int polls = 0;
+    uint32_t volume = 0x80008000u;
+    ScriptedMediaDevice script;
     PlayerState state;
     Settings settings;
     Playlist playlist;
-    FakeWaveVolume volume;
     FakeClock clock;
-    std::unique_ptr<JournalDevice> device;
-    std::unique_ptr<MciSession> mci;
-    std::unique_ptr<RecordingHost> host;
-    std::unique_ptr<MainTick> tick;
+    MciSession mci{*this, state};
+    MainTick tick{state, settings, playlist, mci, *this, clock, *this, MainTickSetup{folder.path(), args, "/start/here"}};
 };
 
-TEST(MainTickTest, FullTicksComeEveryFifthCallOrEveryCall) {
-    struct Case { int divisor; int calls; int fullTicks; };
-    const Case cases[] = {{5, 4, 0}, {5, 5, 1}, {5, 15, 3}, {5, 14, 2}, {0, 7, 7}};
-    for (const Case& c : cases) {
+TEST(MainTickTest, FullTicksComeEveryFifthCallOrEveryCallAndNotWhileBusy) {
+    struct Case { int divisor, busy, calls, fullTicks; };
+    for (const Case& c : {Case{5, 0, 4, 0}, Case{5, 0, 5, 1}, Case{5, 0, 14, 2}, Case{0, 0, 7, 7}, Case{0, 1, 7, 0}}) {
         Rig rig;
-        rig.state.tickDivisor = c.divisor;
+        rig.Calls(1);
+        rig.state.tickDivisor = c.divisor, rig.state.busy = c.busy, rig.state.tickCounter = 0, rig.state.backgroundReload = 1;
+        rig.journal.clear();
         rig.Calls(c.calls);
-        EXPECT_EQ(rig.host->playbackTicks, c.fullTicks) << "divisor " << c.divisor << " calls " << c.calls;
+        EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), c.fullTicks) << c.divisor << " " << c.calls;
+        EXPECT_EQ(rig.journal[0], "[background]") << "on the next call, busy or not";
+        EXPECT_EQ(rig.polls, c.calls + 1) << "the keys on every call";
     }
 }
 
-TEST(MainTickTest, KeysArePolledOnEveryCallEvenWhileBusy) {
-    Rig rig;
-    rig.Calls(7);
-    EXPECT_EQ(rig.host->keyboardPolls, 7);
-    rig.state.busy = 1;
-    rig.Calls(3);
-    EXPECT_EQ(rig.host->keyboardPolls, 10);
-}
-
-TEST(MainTickTest, BusyKeepsTheFullTickOut) {
-    Rig rig;
-    rig.Start();
-    rig.state.busy = 1;
-    rig.state.quitRequested = 1;
-    rig.Calls(20);
-    EXPECT_EQ(rig.host->playbackTicks, 0);
-    EXPECT_FALSE(rig.tick->Ended());
-    rig.state.busy = 0;
-    rig.Calls(5);
-    EXPECT_TRUE(rig.tick->Ended());
-}
-
-TEST(MainTickTest, FirstTickWithoutArgumentsOrListCreatesEmptyListAndStaysClosed) {
-    Rig rig;
-    rig.Calls(1);
-    EXPECT_EQ(rig.folder.Read("KORU.tsr"), "");
-    EXPECT_EQ(rig.state.closed, 1);
-    EXPECT_EQ(rig.playlist.count, 0);
-    EXPECT_EQ(rig.host->opens, 0);
-    EXPECT_EQ(rig.journal, (Strings{"[LoadSurfaces]", "[PlaceMainWindow 0,0]", "[ApplyShape]", "close movie",
-                                    "[ShowVideoWindow 0,0]", "[PlaceVideo]"}));
-    EXPECT_EQ(rig.state.firstTickDone, 1);
-}
-
-TEST(MainTickTest, CommandLineBecomesTheOnlyEntry) {
-    struct Case { std::vector<std::string> args; std::string entry; };
+TEST(MainTickTest, FirstTickFillsThePlaylistAndStarts) {
+    struct Case { std::vector<std::string> args; const char* lastList; int autoPlay; Strings entries; const char* opens; };
     const Case cases[] = {
-        {{"/My", "Music/a.mp3"}, "/My Music/a.mp3"},
-        {{"song.mp3"}, "/start/here/song.mp3"},
-        {{"sub dir/x.mpg"}, "/start/here/sub dir/x.mpg"},
-        {{"/a/b.wav"}, "/a/b.wav"},
+        {{}, nullptr, 1, {}, nullptr},
+        {{"/My", "Music/a.mp3"}, "/old.mp3\r\n", 1, {"/My Music/a.mp3"}, "[open /My Music/a.mp3]"},
+        {{"sub dir/x.mpg"}, nullptr, 1, {"/start/here/sub dir/x.mpg"}, "[open /start/here/sub dir/x.mpg]"},
+        {{}, "/m/a.mp3\r\n/m/b.mp3\r\n", 1, {"/m/a.mp3", "/m/b.mp3"}, "[open /m/a.mp3]"},
+        {{}, "/m/a.mp3\r\n/m/b.mp3\r\n", 0, {"/m/a.mp3", "/m/b.mp3"}, "close movie"},
     };
     for (const Case& c : cases) {
         Rig rig(c.args);
-        rig.folder.Write("KORU.tsr", "/old/one.mp3\r\n/old/two.mp3\r\n");
+        if (c.lastList) rig.folder.Write("KORU.tsr", c.lastList);
+        rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
         rig.Calls(1);
-        ASSERT_EQ(rig.playlist.count, 1);
-        EXPECT_EQ(rig.playlist.Entry(0), c.entry);
-        EXPECT_EQ(rig.playlist.currentIndex, 0);
-        EXPECT_EQ(rig.host->opens, 1);  // auto-play is on by default
+        Strings expected{"[surfaces]", "[main at 7,0]", "[shape]", "[video window at 0,9]", "[place video]"};
+        if (c.args.empty()) expected.insert(expected.begin() + 3, "close movie");  // before the last list loads
+        if (c.opens) expected.insert(expected.end() - 1, c.opens);
+        EXPECT_EQ(rig.journal, expected);
+        EXPECT_EQ(rig.playlist.Entries(), c.entries);
+        EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.orderCount, rig.state.firstTickDone, rig.state.volumeKnobX),
+                  std::tuple(0, int(c.entries.size()), 1, 29));
+        EXPECT_EQ(rig.folder.Read("KORU.tsr"), c.lastList ? c.lastList : c.args.empty() ? "" : "<missing>");
     }
 }
 
-TEST(MainTickTest, LastListPlaysOnlyWithAutoPlay) {
-    for (int autoPlay : {0, 1}) {
-        Rig rig;
-        rig.settings.autoPlay = autoPlay;
-        rig.folder.Write("KORU.tsr", "/m/a.mp3\r\n/m/b.mp3\r\n");
-        rig.Calls(1);
-        EXPECT_EQ(rig.playlist.count, 2);
-        EXPECT_EQ(rig.host->opens, autoPlay);
-        const long closes = std::count(rig.journal.begin(), rig.journal.end(), "close movie");
-        EXPECT_EQ(closes, autoPlay ? 1 : 2) << "the list load closes; without auto-play the tick closes again";
-        EXPECT_EQ(rig.playlist.orderCount, 2);
-    }
-}
-
-TEST(MainTickTest, VolumeIsReadWrittenBackAndShownOnTheKnob) {
-    struct Case { bool readable; uint32_t volume; int knob; };
-    const Case cases[] = {{true, 0xFFFFFFFFu, 58}, {false, 0x12345678u, 58}, {true, 0x80008000u, 29},
-                          {true, 0, 0}, {true, 74051159u, 0}, {true, 74051160u, 1}};
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.volume.readable = c.readable;
-        rig.volume.volume = c.volume;
-        rig.Calls(1);
-        EXPECT_EQ(rig.state.volumeKnobX, c.knob) << std::hex << c.volume;
-        EXPECT_EQ(rig.volume.sets, 1);
-        EXPECT_EQ(rig.volume.volume, c.readable ? c.volume : 0xFFFFFFFFu);
-    }
-}
-
-TEST(MainTickTest, FirstTickRestoresTheWorkingFolder) {
-    Rig rig;
-    const std::string deep = rig.folder.path() + "music/album/";
-    rig.folder.Write("music/album/x.mp3", "x");
-    rig.settings.lastTrackFolder = deep + "gone/";
-    rig.Calls(1);
-    char buffer[4096];
-    ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
-    EXPECT_EQ(std::string(buffer) + "/", deep);
-}
-
-TEST(MainTickTest, WheelStepsDuringCooldownAreDiscardedNotDelayed) {
-    Rig rig;
-    rig.Start();
-    rig.state.closed = 1;
-    rig.state.inputCooldown = 2;
-    rig.state.wheelStep = 1;
-    rig.FullTick();
-    EXPECT_EQ(rig.state.speed, 0);
-    EXPECT_EQ(rig.state.wheelStep, 0);
-    EXPECT_EQ(rig.state.inputCooldown, 1);
-    rig.FullTick();
-    EXPECT_EQ(rig.state.speed, 0) << "the discarded step must not come back";
-    EXPECT_EQ(rig.state.inputCooldown, 0);
-    rig.state.wheelStep = 1;
-    rig.FullTick();
-    EXPECT_EQ(rig.state.speed, 1);
-}
-
-TEST(MainTickTest, SpeedSteps) {
-    struct Case { int paused, speed, request; int speedAfter; Strings sent; int cooldown; };
+// One full tick from a given state: the traffic and the fields it leaves. The device stands at
+// 5200; the length is 10000 ms or 250 frames.
+TEST(MainTickTest, FullTickRequests) {
+    struct Case { const char* name; PlayerState st; Strings sent; int speed, paused, pending, cooldown, knob; };
+    const PlayerState open{.lengthMs = 10000, .lengthFrames = 250};
+    auto with = [&](auto set) { PlayerState s = open; set(s); return s; };
     const Case cases[] = {
-        {0, 0, 1, 1, {}, 0},
-        {0, 0, -1, -1, {}, 0},
-        {0, 3, 2, 2, {}, 0},  // any request but 1 is a step slower
-        {0, 1, -1, 0, {"play movie"}, 2},
-        {0, -1, 1, 0, {"play movie"}, 2},
-        {1, 1, -1, 0, {}, 0},  // paused: no play
-        {0, 9, 1, 9, {}, 0},
-        {0, -9, -1, -9, {}, 0},
+        {"wheel during a cool-down: discarded", {.closed = 1, .wheelStep = 1, .inputCooldown = 2}, {}, 0, 0, 0, 1, 0},
+        {"wheel step", {.closed = 1, .wheelStep = 1}, {}, 1, 0, 0, 0, 0},
+        {"any request but 1 is slower", {.closed = 1, .speed = 3, .speedStepRequest = 2}, {}, 2, 0, 0, 0, 0},
+        {"back to normal play", {.closed = 1, .speed = 1, .speedStepRequest = -1}, {"play movie"}, 0, 0, 0, 2, 0},
+        {"paused: no play", {.closed = 1, .paused = 1, .speed = 1, .speedStepRequest = -1}, {}, 0, 1, 0, 0, 0},
+        {"held at 9", {.closed = 1, .speed = 9, .speedStepRequest = 1}, {}, 9, 0, 0, 0, 0},
+        {"held at -9", {.closed = 1, .speed = -9, .speedStepRequest = -1}, {}, -9, 0, 0, 0, 0},
+        {"toggle ends a search in play", {.closed = 1, .toggleRequest = 1, .speed = 4}, {"play movie"}, 0, 0, 0, 0, 0},
+        {"toggle ends frame steps paused", {.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, {"pause movie"}, 0, 1, 0, 0, 0},
+        {"toggle pauses", {.toggleRequest = 1, .seekDragging = 1}, {"pause movie", "status movie position"}, 0, 1, 0, 0, 0},
+        {"position poll", open, {"status movie position"}, 0, 0, 0, 0, 107},
+        {"poll in frames", with([](PlayerState& s) { s.timeFormatMs = 0; }), {"status movie position"}, 0, 0, 66, 0, 206},
+        {"at the end", with([](PlayerState& s) { s.lengthMs = 5200; }), {"status movie position"}, 0, 0, 66, 0, 206},
+        {"next already queued", with([](PlayerState& s) { s.lengthMs = 5000, s.pendingCommand = 6; }), {"status movie position"}, 0, 0, 6, 0, 206},
+        {"a click waits for its release", with([](PlayerState& s) { s.lengthMs = 0, s.pendingCommand = 14; }), {"status movie position"}, 0, 0, 14, 0, 0},
+        {"no poll while dragging", with([](PlayerState& s) { s.seekDragging = 2; }), {}, 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.Start();
-        rig.state.closed = 1;  // no position poll
-        rig.state.paused = c.paused;
-        rig.state.speed = c.speed;
-        rig.state.speedStepRequest = c.request;
-        rig.FullTick();
-        EXPECT_EQ(rig.state.speed, c.speedAfter) << c.speed << " " << c.request;
-        EXPECT_EQ(rig.device->script.sent, c.sent) << c.speed << " " << c.request;
-        EXPECT_EQ(rig.state.inputCooldown, c.cooldown);
-        EXPECT_EQ(rig.state.speedStepRequest, 0);
+        const Strings sent = rig.FullTick(c.st);
+        EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << c.name;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.state.inputCooldown, rig.state.seekKnobX),
+                  std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob)) << c.name;
+        EXPECT_EQ(std::tuple(rig.state.speedStepRequest, rig.state.wheelStep, rig.state.toggleRequest, rig.state.position),
+                  std::tuple(0, 0, 0, c.sent.size() > 1 && c.sent[1] == "status movie position" ? 5200 : 0)) << c.name;
     }
 }
 
-TEST(MainTickTest, SteppingBackToNormalPlayBlocksTwoFullTicks) {
-    Rig rig;
-    rig.Start();
-    rig.state.closed = 1;
-    rig.state.speed = 1;
-    rig.state.wheelStep = -1;
-    rig.FullTick();
-    EXPECT_EQ(rig.state.speed, 0);
-    for (int i = 0; i < 2; ++i) {
-        rig.state.wheelStep = 1;
-        rig.FullTick();
-        EXPECT_EQ(rig.state.speed, 0) << "blocked tick " << i;
-    }
-    rig.state.wheelStep = 1;
-    rig.FullTick();
-    EXPECT_EQ(rig.state.speed, 1);
-}
-
-TEST(MainTickTest, ToggleRequests) {
-    struct Case { int paused, speed; Strings sent; int pausedAfter; };
+// Full screen: the windows' steps and clicks, and the control panel's slider, volume and
+// buttons (a paused step starts from where the device stands).
+TEST(MainTickTest, FullScreenWindowsAndPanel) {
+    using V = std::map<std::pair<AuxWindow, int>, int>;
+    constexpr AuxWindow F = AuxWindow::FullScreen, O = AuxWindow::Overlay, P = AuxWindow::ControlPanel;
+    const std::string length = "status movie length", pos = "status movie position";
+    struct Case { const char* name; int paused, panel; V values; Strings sent; int speed, pending; };
     const Case cases[] = {
-        {0, 4, {"play movie"}, 0},
-        {1, -3, {"pause movie"}, 1},
-        {0, 0, {"pause movie", "status movie position"}, 1},
-        {1, 0, {"play movie", "play movie"}, 0},
+        {"steps: the overlay's wins; a click toggles", 0, 0, {{{F, 0}, -1}, {{O, 0}, 1}, {{F, 1}, 1}},
+         {"[focus]", "pause movie", pos, "[overlay 0x0]", "[focus]", pos, "[playback tick, no drawing]"}, 1, 0},
+        {"a click on the window counts only without the panel", 0, 1, {{{F, 2}, 1}},
+         {pos, pos, length, "[set 3.0=0]", "[set 3.1=5200]", "[playback tick]"}, 0, 0},
+        {"slider moved while paused", 1, 1, {{{P, 0}, 1}, {{P, 1}, 777}},
+         {pos, pos, length, "[set 3.0=0]", "seek movie to 777", "[set 3.1=777]", "[focus]", "[playback tick]"}, 0, 0},
+        {"step back while paused", 1, 1, {{{P, 4}, 3}, {{P, 5}, 3}},
+         {pos, pos, length, "[set 3.0=0]", "[set 3.1=5200]", pos, "seek movie to 5199", "[focus]", "[playback tick]"}, 0, 0},
+        {"next while playing", 0, 1, {{{P, 4}, 3}, {{P, 5}, 2}},
+         {pos, pos, length, "[set 3.0=0]", "[set 3.1=5200]", "[focus]", "[playback tick]"}, 0, 6},
+        {"play/pause", 1, 1, {{{P, 4}, 3}, {{P, 5}, 1}, {{P, 2}, 2}, {{P, 3}, 300}},
+         {pos, pos, length, "[set 3.0=0]", "[set 3.1=5200]", "[focus]", "[focus]", "[playback tick]"}, 0, 2},
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.Start();
-        rig.state.closed = 0;
-        rig.state.seekDragging = 1;  // no position poll
-        rig.state.paused = c.paused;
-        rig.state.speed = c.speed;
-        rig.state.toggleRequest = 1;
-        rig.FullTick();
-        EXPECT_EQ(rig.device->script.sent, c.sent);
-        EXPECT_EQ(rig.state.paused, c.pausedAfter);
-        EXPECT_EQ(rig.state.speed, 0);
-        EXPECT_EQ(rig.state.toggleRequest, 0);
+        rig.values = c.values;
+        rig.script.Answer(length, "");
+        const Strings sent = rig.FullTick({.paused = c.paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = c.panel});
+        EXPECT_EQ(sent, c.sent) << c.name;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand), std::tuple(c.speed, c.pending)) << c.name;
+        EXPECT_EQ(rig.volume, c.values.count({P, 3}) ? 255u * 0x01010101u : 0x80008000u) << c.name;
     }
 }
 
-TEST(MainTickTest, PositionPollMovesTheKnobAndQueuesTheEndCheck) {
-    struct Case { int timeFormatMs, lengthMs, lengthFrames, position, pending; int knob, pendingAfter; };
-    const Case cases[] = {
-        {1, 206000, 0, 103000, 0, 103, 0},
-        {1, 10000, 0, 5000, 0, 103, 0},
-        {0, 0, 250, 125, 0, 103, 0},
-        {1, 10000, 0, 10000, 0, 206, kCmdCheckEnd},
-        {1, 10000, 0, 12000, 0, 206, kCmdCheckEnd},
-        {1, 10000, 0, 10000, kCmdNextTrack, 206, kCmdNextTrack},
-        {1, 0, 0, 0, 0, 0, kCmdCheckEnd},  // nothing known: every position is the end
-        {1, 100, 0, 99, 0, 203, 0},
-    };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.Start();
-        rig.state.closed = 0;
-        rig.state.timeFormatMs = c.timeFormatMs;
-        rig.state.lengthMs = c.lengthMs;
-        rig.state.lengthFrames = c.lengthFrames;
-        rig.state.pendingCommand = c.pending;
-        rig.state.position = -5;
-        rig.device->script.Answer("status movie position", std::to_string(c.position));
-        rig.FullTick();
-        EXPECT_EQ(rig.state.seekKnobX, c.knob) << c.position;
-        EXPECT_EQ(rig.state.pendingCommand, c.pendingAfter) << c.position;
-        EXPECT_EQ(rig.state.position, -5) << "the poll does not store the position";
-    }
-}
-
-TEST(MainTickTest, NoPositionPollWhileDraggingOrClosed) {
-    for (auto [closed, dragging] : {std::pair{1, 0}, std::pair{0, 1}, std::pair{0, 2}}) {
-        Rig rig;
-        rig.Start();
-        rig.state.closed = closed;
-        rig.state.seekDragging = dragging;
-        rig.FullTick();
-        EXPECT_TRUE(rig.device->script.sent.empty());
-        EXPECT_EQ(rig.state.pendingCommand, 0);
-    }
-}
-
-TEST(MainTickTest, FullScreenInputTurnsClicksIntoToggles) {
-    Rig rig;
-    rig.Start();
-    rig.state.closed = 1;
-    rig.state.fullScreen = 1;
-    rig.host->values[{AuxWindow::FullScreen, 0}] = -1;
-    rig.host->values[{AuxWindow::Overlay, 0}] = 1;
-    rig.host->values[{AuxWindow::FullScreen, 1}] = 1;
-    rig.FullTick();
-    EXPECT_EQ(rig.state.speed, 1) << "the overlay's step wins";
-    EXPECT_EQ(rig.state.toggleRequest, 0) << "carried out in the same tick";
-    EXPECT_EQ(rig.host->noDrawTicks, 1);
-    EXPECT_EQ(rig.host->playbackTicks, 0);
-    EXPECT_NE(std::find(rig.journal.begin(), rig.journal.end(), "[ShowOverlay 0x0]"), rig.journal.end());
-}
-
-TEST(MainTickTest, PlaylistEditorInStep) {
-    Rig rig;
-    rig.folder.Write("KORU.tsr", "/m/a.mp3\r\n/m/b.mp3\r\n/m/c.mp3\r\n");
-    rig.settings.autoPlay = 0;
-    rig.Start();
-    rig.state.playlistEditorOpen = 1;
-    rig.playlist.InsertAt(3, "/m/d.mp3");
-    rig.playlist.SyncCount();
-    rig.host->values[{AuxWindow::PlaylistEditor, 0}] = 1;
-    rig.host->values[{AuxWindow::PlaylistEditor, 1}] = 2;
-    rig.host->values[{AuxWindow::PlaylistEditor, 2}] = 2;
-    rig.host->values[{AuxWindow::PlaylistEditor, 3}] = 4;
-    rig.FullTick();
-    EXPECT_EQ(rig.playlist.orderCount, 4);
-    EXPECT_EQ(rig.playlist.currentIndex, 2);
-    EXPECT_EQ(rig.playlist.count, 4);
-    EXPECT_EQ(rig.state.pendingCommand, kCmdOpenAndPlay);
-    EXPECT_EQ(rig.journal, (Strings{"[EditorReset 0]", "[EditorReset 1]", "close movie"}));
-
-    rig.journal.clear();
-    rig.host->values[{AuxWindow::PlaylistEditor, 0}] = 10;
-    rig.FullTick();
-    rig.FullTick();
-    EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[EditorLayOut]"), 2)
-        << "a resize is laid out on every full tick until replaced";
-    EXPECT_EQ(rig.settings.editorX, 1);
-    EXPECT_EQ(rig.settings.editorHeight, 400);
-}
-
-TEST(MainTickTest, QuitClosesSavesAndTearsDownInOrder) {
+TEST(MainTickTest, PlaylistEditorInStepAndTheQuit) {
     Rig rig({"/music/only one.mp3"});
-    rig.Start();
-    rig.host->values[{AuxWindow::Video, 0}] = 640;
-    rig.host->values[{AuxWindow::Video, 1}] = -20;
-    rig.state.closed = 1;
-    rig.state.quitRequested = 1;
-    rig.FullTick();
-    EXPECT_EQ(rig.journal, (Strings{"close movie", "[DestroyVideoWindow tsr=yes cfg=yes]",
-                                    "[DeleteSurfacesAndWindows]", "[EndDialog]"}));
-    EXPECT_TRUE(rig.tick->Ended());
-    EXPECT_EQ(rig.folder.Read("KORU.tsr"), "/music/only one.mp3\r\n");
-    const std::string cfg = rig.folder.Read("KORU.CFG");
-    EXPECT_NE(cfg.find("MovieX=640\r\nMovieY=-20\r\n"), std::string::npos) << cfg;
-    EXPECT_TRUE(rig.playlist.order.empty());
+    rig.Calls(1);
+    rig.playlist.InsertAt(1, "/m/d.mp3");
+    rig.values = {{{AuxWindow::PlaylistEditor, 0}, 1}, {{AuxWindow::PlaylistEditor, 1}, 1},
+                  {{AuxWindow::PlaylistEditor, 2}, 1}, {{AuxWindow::PlaylistEditor, 3}, 2}};
+    EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}),
+              (Strings{"[editor reset 0]", "[editor reset 1]", "close movie", "[playback tick]"}));
+    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand), std::tuple(1, 2, 1));
+    rig.values[{AuxWindow::PlaylistEditor, 0}] = 10;  // resized: laid out on every full tick until replaced
+    rig.Calls(10);
+    EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[editor lay out]"), 2);
+    EXPECT_EQ(std::tuple(rig.settings.editorX, rig.settings.editorHeight, rig.playlist.orderCount), std::tuple(1, 400, 2));
 
+    rig.values = {{{AuxWindow::Video, 0}, 640}, {{AuxWindow::Video, 1}, -20}, {{AuxWindow::Video, 4}, 1}};
+    EXPECT_EQ(rig.FullTick({.closed = 1, .quitRequested = 1}),
+              (Strings{"[playback tick]", "[place video]", "close movie", "[destroy video window, list /music/only one.mp3\r\n/m/d.mp3\r\n cfg saved]",
+                       "[delete windows]", "[end]"}));
+    EXPECT_NE(rig.folder.Read("KORU.CFG").find("MovieX=640\r\nMovieY=-20\r\n"), std::string::npos);
+    EXPECT_TRUE(rig.tick.Ended() && rig.playlist.order.empty());
     rig.journal.clear();
     rig.Calls(10);
     EXPECT_TRUE(rig.journal.empty()) << "no tick after the end";
-}
-
-TEST(MainTickTest, BackgroundReloadHappensOnTheNextCall) {
-    Rig rig;
-    rig.Start();
-    rig.state.backgroundReload = 1;
-    rig.Calls(1);
-    EXPECT_EQ(rig.journal, Strings{"[ReloadBackground]"});
-    EXPECT_EQ(rig.state.backgroundReload, 0);
 }
 
 }  // namespace

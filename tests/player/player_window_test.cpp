@@ -1,183 +1,219 @@
-// The main window as a user meets it: its size, title and frame, keys that must not close it,
-// the close request that quits in order, the configuration created on first start.
+// The main window as a user meets it, through the real window and the scripted device: the
+// orderly quit, clicks held over full ticks, keys that count only in the player's own windows,
+// the step keys, the open dialog.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QApplication>
-#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <QWheelEvent>
-#include <clocale>
+#include <QTimer>
+#include <functional>
 
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/WaveVolume.h"
 #include "player/CPlayerDlg.h"
-#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
+#include "state/PlayerState.h"
 #include "state/Settings.h"
-#include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/QtTestApp.h"
+#include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-class FullVolume final : public WaveVolume {
+using Strings = std::vector<std::string>;
+
+// Answers the next dialog to show, found by its show event: `act` runs inside its modal loop
+// and whatever it leaves open is rejected. A dialog still open after five seconds is rejected
+// and fails the test, so nothing waits without bound.
+class DialogAnswer final : public QObject {
 public:
-    bool Get(uint32_t& v) override { v = 0xFFFFFFFFu; return true; }
-    bool Set(uint32_t) override { return true; }
+    explicit DialogAnswer(std::function<void(QDialog&)> act) : act_(std::move(act)) {
+        qApp->installEventFilter(this);
+        QTimer::singleShot(5000, this, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) {
+                    ADD_FAILURE() << "a dialog was left open";
+                    d->reject();
+                }
+        });
+    }
+    ~DialogAnswer() override { qApp->removeEventFilter(this); }
+    std::string shown;  // the class of the dialog answered
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* d = qobject_cast<QDialog*>(watched);
+        if (event->type() != QEvent::Show || d == nullptr || !d->isWindow() || !shown.empty()) return false;
+        shown = d->metaObject()->className();
+        QTimer::singleShot(0, d, [this, d] {
+            act_(*d);
+            if (d->isVisible()) d->reject();
+        });
+        return false;
+    }
+
+private:
+    std::function<void(QDialog&)> act_;
 };
 
-QApplication& App() { return TestApplication(); }
-
-struct Window {
+// A started player over a scripted device that stands at 5200 of 100000 ms.
+struct Window final : WaveVolume {
     Window() {
-        App();
+        TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
+        device.Answer("status movie position", "5200");
+        device.Answer("status movie length", "100000");
+        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, *this, clock,
                                               MainTickSetup{folder.path(), {}, "/"});
+        dialog->OnInitDialog();
+        EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
+        state.closed = 0, state.lengthMs = 100000;
     }
-    // Lets the 30 ms timer run until `done` or about two seconds have passed.
-    template <typename F> bool RunUntil(F done) {
-        for (int i = 0; i < 200 && !done(); ++i) QTest::qWait(10);
+    bool Get(uint32_t& v) override { return v = volume, true; }
+    bool Set(uint32_t v) override { return volume = v, true; }
+    // Lets the timer run until `done`, at most three seconds.
+    bool RunUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 300 && !done(); ++i) QTest::qWait(10);
         return done();
     }
+    // Full ticks: each asks the position twice (the poll and the time field).
+    long Ticks() const { return std::count(device.sent.begin(), device.sent.end(), "status movie position") / 2; }
+    void Press(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(dialog.get(), b, {}, at); }
+    void Release(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(dialog.get(), b, {}, at); }
+    // What the player did: commands sent besides queries, volume, video size, speed, request.
+    std::tuple<Strings, uint32_t, int, int, int> Effects() const {
+        Strings commands;
+        for (const std::string& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
+        return {commands, volume, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
+    }
+
     CurrentFolderGuard cwd;
     TempFolder folder;
     PlayerState state;
     Settings settings;
     Playlist playlist;
     ScriptedMediaDevice device;
-    FullVolume volume;
     SystemClock clock;
+    uint32_t volume = 0xFFFFFFFFu;
     std::unique_ptr<CPlayerDlg> dialog;
 };
 
-TEST(PlayerWindowTest, FirstStartCreatesTheDefaultConfiguration) {
-    Window w;
-    EXPECT_EQ(w.folder.Read("KORU.CFG"), "<missing>");
-    w.dialog->OnInitDialog();
-    const std::string cfg = w.folder.Read("KORU.CFG");
-    EXPECT_EQ(cfg.rfind("[WindowPoint]\r\nx=0\r\ny=0\r\nMovieX=0\r\nMovieY=0\r\n[MouseMode]\r\n", 0), 0u) << cfg;
-    EXPECT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
-    EXPECT_EQ(w.folder.Read("KORU.tsr"), "");
-}
-
-TEST(PlayerWindowTest, FramelessFixedSizeWithTitle) {
-    Window w;
-    w.dialog->OnInitDialog();
-    EXPECT_EQ(w.dialog->size(), QSize(321, 92));
-    EXPECT_EQ(w.dialog->minimumSize(), QSize(321, 92));
-    EXPECT_EQ(w.dialog->maximumSize(), QSize(321, 92));
-    EXPECT_TRUE(w.dialog->windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
-    EXPECT_EQ(w.dialog->windowTitle(), QString::fromUtf8(" ◎ VELKAF"));
-    EXPECT_TRUE(w.dialog->isVisible());
-}
-
-TEST(PlayerWindowTest, EnterAndEscDoNothing) {
-    Window w;
-    w.dialog->OnInitDialog();
-    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-        QTest::keyClick(w.dialog.get(), key);
+TEST(PlayerWindowTest, EnterAndEscKeepItOpenPowerAndCloseQuitInOrder) {
+    for (bool power : {true, false}) {
+        Window w;
+        ASSERT_TRUE(w.RunUntil([&] { return !w.dialog->PresentedPicture().isNull(); }));
+        EXPECT_NE(w.dialog->PresentedPicture().pixel(100, 40), w.dialog->PresentedPicture().pixel(5, 5)) << "the skin";
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
+        QSignalSpy ended(w.dialog.get(), &CPlayerDlg::dialogEnded);
+        if (power) {
+            w.Press({30, 75});
+            const long ticks = w.Ticks();
+            EXPECT_TRUE(w.RunUntil([&] { return w.Ticks() >= ticks + 2; }));
+            EXPECT_EQ(w.state.quitRequested, 0) << "a press alone does not quit";
+            w.Release({30, 75});
+        } else {
+            w.dialog->close();
+        }
+        EXPECT_EQ(w.state.quitRequested, 1) << "the close is only a request";
+        ASSERT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
+        EXPECT_FALSE(w.dialog->isVisible());
+        EXPECT_EQ(w.folder.Read("KORU.CFG").rfind("[WindowPoint]\r\nx=0\r\n", 0), 0u);
+        w.device.ClearSent();
+        w.dialog.reset();
+        EXPECT_EQ(w.device.sent, Strings{"close movie"}) << "the second close of the destructor";
     }
-    QTest::qWait(200);
-    EXPECT_TRUE(w.dialog->isVisible());
-    EXPECT_EQ(w.state.quitRequested, 0);
-    EXPECT_FALSE(w.dialog->Ended());
 }
 
-TEST(PlayerWindowTest, CloseRequestQuitsInOrderAndClosesTheDeviceTwice) {
-    Window w;
-    w.settings.mainX = 40;
-    w.dialog->OnInitDialog();
-    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
-    QSignalSpy ended(w.dialog.get(), &CPlayerDlg::dialogEnded);
-    w.dialog->close();
-    EXPECT_EQ(w.state.quitRequested, 1) << "the close is only a request";
-    ASSERT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
-    EXPECT_FALSE(w.dialog->isVisible());
-    EXPECT_NE(w.folder.Read("KORU.CFG").find("x=40\r\n"), std::string::npos);
-    w.device.ClearSent();
-    w.dialog.reset();
-    EXPECT_EQ(w.device.sent, std::vector<std::string>{"close movie"}) << "the second close of the destructor";
+// FILE, CONFIG and FULL act on the button-up, however many full ticks pass while held (paused:
+// one every 30 ms). Keys keep working in full screen: Alt+Enter on its window leaves it.
+TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
+    for (const auto& [at, dialogClass] : {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
+        Window w;
+        w.state.paused = 1;
+        w.Press(at);
+        const long ticks = w.Ticks();
+        ASSERT_TRUE(w.RunUntil([&] { return w.Ticks() >= ticks + 3; }));
+        DialogAnswer answer([](QDialog&) {});
+        w.Release(at);
+        EXPECT_EQ(answer.shown, dialogClass);
+        EXPECT_EQ(w.state.fullScreen, *dialogClass ? 0 : 1);
+        if (w.state.fullScreen == 0) continue;
+        ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() && QApplication::activeWindow() != w.dialog.get(); }));
+        QTest::keyPress(QApplication::activeWindow(), Qt::Key_Return, Qt::AltModifier);
+        EXPECT_TRUE(w.RunUntil([&] { return w.state.fullScreen == 0; }));
+        QTest::keyRelease(w.dialog.get(), Qt::Key_Return), QTest::keyRelease(w.dialog.get(), Qt::Key_Alt);
+    }
 }
 
-TEST(PlayerWindowTest, PowerButtonQuitsOnReleaseAndPaintsTheSkin) {
+// Every hotkey a name could hold, typed into the playlist editor and into the open dialog,
+// changes nothing; the name typed without an extension opens the list file ".tsr". In the
+// player's own window Space pauses, and NEXT steps on from where the device stands.
+TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     Window w;
-    w.dialog->OnInitDialog();
-    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
-    ASSERT_TRUE(w.RunUntil([&] { return !w.dialog->PresentedPicture().isNull(); }));
-    const QImage picture = w.dialog->PresentedPicture();
-    EXPECT_EQ(picture.size(), QSize(407, 93));
-    EXPECT_NE(picture.pixel(100, 40), picture.pixel(5, 5)) << "the skin is drawn, not a flat fill";
-
-    QSignalSpy ended(w.dialog.get(), &CPlayerDlg::dialogEnded);
-    QTest::mousePress(w.dialog.get(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 75));
+    w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
+    const auto before = w.Effects();
+    w.Press({220, 30}, Qt::RightButton), w.Release({220, 30}, Qt::RightButton);
+    QWidget* editor = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->windowTitle() == QStringLiteral("ツラネ丸")) editor = top;
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor->focusWidget() ? editor->focusWidget() : editor, "xz mn.,][");
     QTest::qWait(300);
-    EXPECT_EQ(w.state.quitPending, 17);
-    EXPECT_EQ(w.state.quitRequested, 0) << "a press alone does not quit";
-    QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 75));
-    EXPECT_EQ(w.state.quitRequested, 1);
-    EXPECT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
+    EXPECT_EQ(w.Effects(), before) << "typing into the editor";
+    w.Press({220, 30}, Qt::RightButton), w.Release({220, 30}, Qt::RightButton);
+
+    DialogAnswer answer([&](QDialog& d) {
+        auto& files = static_cast<QFileDialog&>(d);
+        files.setDirectory(QString::fromStdString(w.folder.path()));
+        auto* name = files.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        QTest::keyClicks(name, "xz mn.,][");
+        QTest::qWait(300);
+        EXPECT_EQ(w.Effects(), before) << "typing into the open dialog";
+        name->clear();
+        QTest::keyClicks(name, "list");
+        d.accept();
+    });
+    w.Press({220, 30}), w.Release({220, 30});
+    EXPECT_EQ(answer.shown, "QFileDialog");
+    const Strings& sent = w.device.sent;
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "open \"tone.wav\" type mpegvideo alias movie"), sent.end());
+
+    QTest::keyPress(w.dialog.get(), Qt::Key_Space);
+    EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
+    QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
+    w.state.position = 1;  // an old reading
+    w.Press({260, 75}), w.Release({260, 75});
+    const auto seek = std::find_if(sent.rbegin(), sent.rend(), [](const std::string& s) { return s.rfind("seek", 0) == 0; });
+    ASSERT_NE(seek, sent.rend());
+    EXPECT_EQ(Strings(seek.base() - 2, seek.base()), (Strings{"status movie position", "seek movie to 5201"}));
+}
+
+TEST(PlayerWindowTest, StepKeysAndTheWheelBecomeOneStep) {
+    Window w;
+    for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
+                             {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Left, 0}}) {
+        w.state.wheelStep = 0;
+        QTest::keyClick(w.dialog.get(), key);
+        EXPECT_EQ(w.state.wheelStep, step) << key;
+    }
+    for (int delta : {120, -120}) {
+        QWheelEvent wheel({100, 40}, w.dialog->mapToGlobal(QPointF(100, 40)), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.dialog.get(), &wheel);
+        EXPECT_EQ(w.state.wheelStep, delta / 120);
+    }
 }
 
 TEST(PlayerWindowTest, MovesSnapToTheScreenEdges) {
-    struct Case { int x, y; int storedX, storedY; bool snapped; };
-    const Case cases[] = {{10, 40, 0, 40, true}, {17, 40, 17, 40, false}, {30, 5, 30, 0, true},
-                          {-10, 40, 0, 40, true}, {-40, 40, -40, 40, false}, {-17, -17, 0, 0, true}};
     Window w;
-    w.dialog->OnInitDialog();
-    for (const Case& c : cases) {
-        w.dialog->OnMove(c.x, c.y);
-        EXPECT_EQ(w.settings.mainX, c.storedX) << c.x;
-        EXPECT_EQ(w.settings.mainY, c.storedY) << c.y;
-
-        CVideoWindowDlg video(nullptr);
-        video.OnMove(c.x, c.y);
-        EXPECT_EQ(video.GetValue(0), c.storedX);
-        EXPECT_EQ(video.GetValue(1), c.storedY);
-        EXPECT_EQ(video.GetValue(4), c.snapped ? 1 : 0) << "the next tick places the video again";
-        EXPECT_EQ(video.GetValue(4), 0) << "read and cleared";
+    for (auto [x, y, storedX, storedY] : {std::tuple{10, 40, 0, 40}, {17, 40, 17, 40}, {30, 5, 30, 0}, {-17, -17, 0, 0}, {-40, 16, -40, 0}}) {
+        w.dialog->OnMove(x, y);
+        EXPECT_EQ(std::pair(w.settings.mainX, w.settings.mainY), std::pair(storedX, storedY)) << x << "," << y;
     }
-}
-
-TEST(PlayerWindowTest, SpacePausesThroughTheKeyPoll) {
-    Window w;
-    w.dialog->OnInitDialog();
-    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
-    w.state.closed = 0;
-    w.state.paused = 0;
-    w.state.activeApp = 1;
-    w.state.lengthMs = 100000;
-    w.device.Answer("status movie position", "1000");
-    w.device.ClearSent();
-    QTest::keyPress(w.dialog.get(), Qt::Key_Space);
-    EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }))
-        << "activeApp " << w.state.activeApp << " cooldown " << w.state.inputCooldown << " pending "
-        << w.state.pendingCommand << " keys " << int(w.state.keysHeld);
-    QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
-    EXPECT_NE(std::find(w.device.sent.begin(), w.device.sent.end(), "pause movie"), w.device.sent.end());
-    EXPECT_GT(w.state.inputCooldown, 0) << "held keys wait for the cool-down";
-}
-
-TEST(PlayerWindowTest, WheelTurnsBecomeStepRequests) {
-    Window w;
-    w.dialog->OnInitDialog();
-    ASSERT_TRUE(w.RunUntil([&] { return w.state.firstTickDone == 1; }));
-    w.state.activeApp = 1;
-    QWheelEvent up(QPointF(100, 40), w.dialog->mapToGlobal(QPointF(100, 40)), QPoint(), QPoint(0, 120),
-                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w.dialog.get(), &up);
-    EXPECT_EQ(w.state.wheelStep, 1);
-    QWheelEvent down(QPointF(100, 40), w.dialog->mapToGlobal(QPointF(100, 40)), QPoint(), QPoint(0, -120),
-                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w.dialog.get(), &down);
-    EXPECT_EQ(w.state.wheelStep, -1);
-    EXPECT_TRUE(w.RunUntil([&] { return w.state.wheelStep == 0; })) << "the next full tick takes the step";
 }
 
 }  // namespace
