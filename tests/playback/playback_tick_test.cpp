@@ -1,9 +1,8 @@
-// The playback tick through the scripted device (standing at 5000 ms): the dispatcher, searches,
-// frame steps, browsing while closed, the end of a track, the tick rate and the minimise
-// follow-up. Host calls appear in the device's log as "[...]".
+// The playback tick through the scripted device, standing at 5000 ms: the dispatcher, searches,
+// frame steps, browsing while closed, the tick rate and the minimise follow-up, with and without
+// drawing. Host calls appear in the device's log as "[...]".
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <tuple>
 
 #include "playback/PlaybackTick.h"
@@ -14,16 +13,14 @@ namespace {
 const std::string kPos = "status movie position", kFormat = "status movie time format";
 
 struct TickRig : PlaybackRig {
-    explicit TickRig(const PlayerState& start = {}) {
-        state = start;
-        device.Answer(kFormat, "milliseconds");
-        device.Answer(kPos, "5000");
+    explicit TickRig(const PlayerState& start = {}, int held = 0) {
+        state = start, state.buttonCounters[6] = held & 1, state.buttonCounters[7] = held / 2;  // search buttons held
+        device.Answer(kFormat, "milliseconds"), device.Answer(kPos, "5000");
         for (int i = 0; i < 8; ++i) settings.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
     }
     Strings Tick() {  // the traffic of one PlaybackTick after its drawing
         PlaybackTick(context);
-        const Strings drawn{"[compose buttons]", kPos, "[present 5000]"};
-        EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), device.sent.begin()));
+        EXPECT_EQ(Strings(device.sent.begin(), device.sent.begin() + 3), (Strings{"[compose buttons]", kPos, "[present 5000]"}));
         Strings rest(device.sent.begin() + 3, device.sent.end());
         device.ClearSent();
         return rest;
@@ -32,54 +29,43 @@ struct TickRig : PlaybackRig {
 
 Strings Seek(int target) { return {kFormat, kPos, "seek movie to " + std::to_string(target), kFormat, kPos}; }
 
+// Each code with speed 5; 14 to 17 wait for the button-up; the sizes stay within -1..6.
 TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
-    const Strings pauseAndPlace{"pause movie", "[place video]", "play movie"};
+    const Strings place{"pause movie", "[place video]", "play movie"};
     struct Case { int code, paused, size; Strings sent; int speed, pausedAfter, pending, sizeAfter; };
     const Case cases[] = {
-        {2, 1, 1, {"play movie"}, 0, 0, 0, 1},          {3, 0, 1, {"pause movie", kPos}, 0, 1, 0, 1},
-        {4, 1, 1, {"close movie"}, 5, 0, 0, 1},         {6, 0, 1, {"close movie"}, 5, 0, 0, 1},  // empty list
-        {7, 0, 1, {}, -2, 0, 0, 1},                     {8, 0, 1, {}, 2, 0, 0, 1},
-        {9, 0, 1, {"play movie"}, 0, 0, 0, 1},          {9, 1, 1, {}, 0, 1, 0, 1},
-        {10, 0, 1, pauseAndPlace, 5, 0, 0, 0},          {10, 0, -1, pauseAndPlace, 5, 0, 0, -1},
+        {2, 1, 1, {"play movie"}, 0, 0, 0, 1},   {3, 0, 1, {"pause movie", kPos}, 0, 1, 0, 1}, {4, 1, 1, {"close movie"}, 5, 0, 0, 1},
+        {6, 0, 1, {"close movie"}, 5, 0, 0, 1},  {7, 0, 1, {}, -2, 0, 0, 1},                   {8, 0, 1, {}, 2, 0, 0, 1},
+        {9, 0, 1, {"play movie"}, 0, 0, 0, 1},   {9, 1, 1, {}, 0, 1, 0, 1},                    {10, 0, 1, place, 5, 0, 0, 0},
+        {10, 0, -1, place, 5, 0, 0, -1},         {11, 0, 5, place, 5, 0, 0, 6},                 {11, 0, 6, place, 5, 0, 0, 6},
         {10, 1, 0, {"pause movie", kPos, "[place video]", "seek movie to 5000"}, 5, 1, 0, -1},
-        {11, 0, 5, pauseAndPlace, 5, 0, 0, 6},          {11, 0, 6, pauseAndPlace, 5, 0, 0, 6},
-        {14, 0, 1, {}, 5, 0, 14, 1},                    {17, 0, 1, {}, 5, 0, 17, 1},  // for the button-up
-        {12, 0, 1, {}, 5, 0, 0, 1},                     {0, 0, 1, {}, 5, 0, 0, 1},
+        {14, 0, 1, {}, 5, 0, 14, 1},             {17, 0, 1, {}, 5, 0, 17, 1},                  {12, 0, 1, {}, 5, 0, 0, 1},
     };
     for (const Case& c : cases) {
-        TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});
-        rig.state.buttonCounters[10] = rig.state.buttonCounters[11] = 3;
-        rig.settings.videoSizeMode = c.size;
+        TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});  // code 6: the list is empty
+        rig.settings.videoSizeMode = c.size, rig.state.buttonCounters[10] = rig.state.buttonCounters[11] = 3;
         RunPendingCommand(rig.context);
-        const std::string label = "code " + std::to_string(c.code) + " paused " + std::to_string(c.paused);
-        EXPECT_EQ(rig.device.sent, c.sent) << label;
-        EXPECT_EQ(rig.state.speed, c.speed) << label;
-        EXPECT_EQ(rig.state.paused, c.pausedAfter) << label;
-        EXPECT_EQ(rig.state.pendingCommand, c.pending) << label;
-        EXPECT_EQ(rig.settings.videoSizeMode, c.sizeAfter) << label;
-        EXPECT_EQ(rig.state.position, c.sent.size() > 1 && c.sent[1] == kPos ? 5000 : 0) << label;
-        EXPECT_EQ(rig.state.inputCooldown, c.code == 9 && !c.paused ? 2 : 0) << label;
-        EXPECT_EQ(rig.state.buttonCounters[c.code == 10 ? 10 : 11], c.code == 10 || c.code == 11 ? 0 : 3) << label;
-        EXPECT_EQ(rig.state.closed, c.code == 4 || c.code == 6 ? 1 : 0) << label;
+        EXPECT_EQ(rig.device.sent, c.sent) << c.code << " paused " << c.paused;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.settings.videoSizeMode),
+                  std::tuple(c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << c.code << " paused " << c.paused;
+        EXPECT_EQ(std::tuple(rig.state.position, rig.state.inputCooldown, rig.state.closed, rig.state.buttonCounters[c.code == 10 ? 10 : 11]),
+                  std::tuple(c.sent.size() > 1 && c.sent[1] == kPos ? 5000 : 0, c.code == 9 && !c.paused ? 2 : 0, c.code == 4 || c.code == 6,
+                             c.code == 10 || c.code == 11 ? 0 : 3)) << c.code << " paused " << c.paused;
     }
 }
 
 // Only a whole "stopped" in the 8-byte reply ends the track; the close request follows.
 TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
-    const std::pair<const char*, const char*> replies[] = {
-        {"stopped", "stopped"}, {"playing", "playing"}, {"", ""}, {"stoppedX", "stopped"}, {"Stopped", "Stopped"}};
-    for (const auto& [reply, shown] : replies) {
+    for (auto [reply, shown] : {std::pair{"stopped", "stopped"}, {"playing", "playing"}, {"", ""}, {"stoppedX", "stopped"}, {"Stopped", "Stopped"}}) {
         TickRig rig({.pendingCommand = 66, .closeRequest = 1});
         rig.device.Answer("status movie mode", reply);
         EXPECT_EQ(rig.Tick(), (Strings{"status movie mode", std::string("[mode ") + shown + "]", "close movie"}));
-        EXPECT_EQ(rig.state.pendingCommand, std::string(reply) == "stopped" ? 6 : 66) << reply;
-        EXPECT_EQ(rig.state.closeRequest, 0);
+        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.closeRequest), std::tuple(std::string(reply) == "stopped" ? 6 : 66, 0));
     }
 }
 
-// Searches by wheel mode, state, keys and search buttons; and the next full-tick rate.
+// Searches by wheel mode, state, keys and search buttons (1 back, 2 forward, 3 both); the rate.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
-    enum { kBack = 1, kForward = 2 };  // search buttons held (counters 6 and 7)
     struct Case { const char* name; PlayerState st; int held, wheelPlaying, wheelPaused; Strings sent; int speed, divisor; };
     const Case cases[] = {
         {"playing MODE1 +2", {.speed = 2}, 0, 0, 0, Seek(8000), 2, 0},
@@ -90,11 +76,11 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         {"paused MODE1, key held: seconds", {.paused = 1, .speed = 2, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, 0, Seek(8000), 2, 0},
         {"playing key released", {.speed = 2, .prevKeysHeld = 8}, 0, 0, 0, Concat({Seek(8000), {"play movie"}}), 0, 5},
         {"paused key released", {.paused = 1, .speed = 2, .prevKeysHeld = 8}, 0, 0, 1, Seek(5090), 0, 0},
-        {"backward button", {}, kBack, 1, 1, Seek(4898), -1, 0},
-        {"both buttons: forward wins", {}, kBack | kForward, 1, 1, Seek(5101), 1, 0},
-        {"paused forward button", {.paused = 1}, kForward, 1, 0, Seek(5103), 1, 0},
-        {"right backward button", {.rightButtonSearch = 1}, kBack, 1, 1, Seek(4894), -1, 0},
-        {"paused right forward button", {.paused = 1, .rightButtonSearch = 1}, kForward, 1, 1, Seek(5107), 0, 0},
+        {"backward button", {}, 1, 1, 1, Seek(4898), -1, 0},
+        {"both buttons: forward wins", {}, 3, 1, 1, Seek(5101), 1, 0},
+        {"paused forward button", {.paused = 1}, 2, 1, 0, Seek(5103), 1, 0},
+        {"right backward button", {.rightButtonSearch = 1}, 1, 1, 1, Seek(4894), -1, 0},
+        {"paused right forward button", {.paused = 1, .rightButtonSearch = 1}, 2, 1, 1, Seek(5107), 0, 0},
         {"playing with a clock", {}, 0, 0, 0, {}, 0, 5},
         {"raw counter", {.timeDisplayMode = 0}, 0, 0, 0, {}, 0, 0},
         {"paused", {.paused = 1}, 0, 0, 0, {}, 0, 0},
@@ -102,14 +88,11 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         {"dragging a knob", {.volumeDragging = 2}, 0, 0, 0, {}, 0, 0},
     };
     for (const Case& c : cases) {
-        TickRig rig(c.st);
-        rig.state.buttonCounters[6] = c.held & kBack, rig.state.buttonCounters[7] = (c.held & kForward) / 2;
-        rig.settings.wheelModePlaying = c.wheelPlaying;
-        rig.settings.wheelModePaused = c.wheelPaused;
+        TickRig rig(c.st, c.held);
+        rig.settings.wheelModePlaying = c.wheelPlaying, rig.settings.wheelModePaused = c.wheelPaused;
         EXPECT_EQ(rig.Tick(), c.sent) << c.name;
-        EXPECT_EQ(rig.state.speed, c.speed) << c.name;
-        EXPECT_EQ(rig.state.tickDivisor, c.divisor) << c.name;
-        EXPECT_EQ(rig.state.prevKeysHeld, c.sent.empty() ? c.st.prevKeysHeld : c.st.keysHeld) << c.name;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.prevKeysHeld),
+                  std::tuple(c.speed, c.divisor, c.sent.empty() ? c.st.prevKeysHeld : c.st.keysHeld)) << c.name;
     }
 }
 
@@ -126,38 +109,22 @@ TEST(PlaybackTickTest, PausedNotchStepsExactlyOneFrame) {
     }
 }
 
-// Nothing open: the search buttons browse, one step per 150 ms at either rate, without opening.
+// Nothing open: the search buttons browse, one step per 150 ms at either rate, without opening:
+// the current name first, then b, c and a again. An empty list has nothing to browse.
 TEST(PlaybackTickTest, BrowsingWhileClosed) {
     for (int divisor : {5, 0}) {
-        TickRig rig({.closed = 1, .timeDisplayMode = divisor ? 1 : 0, .tickDivisor = divisor, .mouseButtonDown = 1});
-        rig.state.buttonCounters[7] = 1;
+        TickRig rig({.closed = 1, .timeDisplayMode = divisor ? 1 : 0, .tickDivisor = divisor, .mouseButtonDown = 1}, 2);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
         std::vector<int> shown;
         for (int i = 0; i < (divisor ? 4 : 20); ++i) {
             EXPECT_EQ(rig.Tick(), Strings{});
             if (divisor || i % 5 == 4) shown.push_back(rig.state.trackPending * 10 + rig.playlist.currentIndex);
         }
-        EXPECT_EQ(shown, (std::vector<int>{10, 11, 12, 10})) << "the name first, then b, c and a again";
-        EXPECT_EQ(rig.state.speed, 0);
+        EXPECT_EQ(shown, (std::vector<int>{10, 11, 12, 10}));
     }
-    TickRig rig({.closed = 1, .speed = 1});  // an empty list has nothing to browse
+    TickRig rig({.closed = 1, .speed = 1});
     rig.Tick();
-    EXPECT_EQ(rig.state.trackPending + rig.state.pendingCommand + rig.state.speed, 0);
-}
-
-TEST(PlaybackTickTest, EndOfTrackOpensTheNextOrCloses) {
-    for (int current : {1, 2}) {
-        CurrentFolderGuard guard;
-        TempFolder tmp;
-        TickRig rig({.pendingCommand = 6});
-        rig.SetEntries({tmp.Write("t0.mp3", ""), tmp.Write("t1.mp3", ""), tmp.Write("t2.mp3", "")});
-        rig.settings.repeat = 0;
-        rig.playlist.currentIndex = current;
-        const Strings sent = rig.Tick();
-        if (current == 2) EXPECT_EQ(sent, Strings{"close movie"}) << "the end of the list";
-        else EXPECT_NE(std::find(sent.begin(), sent.end(), "open \"t2.mp3\" type mpegvideo alias movie"), sent.end());
-        EXPECT_EQ(rig.playlist.currentIndex, current == 1 ? 2 : 0);
-    }
+    EXPECT_EQ(std::tuple(rig.state.trackPending, rig.state.pendingCommand, rig.state.speed), std::tuple(0, 0, 0));
 }
 
 TEST(PlaybackTickTest, ButtonCountersAndMinimiseFollowUp) {
@@ -166,16 +133,13 @@ TEST(PlaybackTickTest, ButtonCountersAndMinimiseFollowUp) {
     counters.Tick();
     EXPECT_EQ(std::vector<int>(counters.state.buttonCounters, counters.state.buttonCounters + 20),
               (std::vector<int>{0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, -1, -1, -1, -1, -1}));
+    EXPECT_EQ(counters.state.mouseButtonDown, 0);
     counters.state.mouseButtonDown = 1;
     counters.Tick();
     EXPECT_EQ(counters.state.buttonCounters[14], 1) << "held: not counted down";
-
     struct Case { int state, refresh; bool minimised; int stateAfter, activeAfter, refreshAfter, placements; };
-    const Case cases[] = {
-        {2, 0, true, 3, 0, 0, 1}, {2, 1, true, 3, 0, 0, 2}, {2, 0, false, 0, 1, 0, 0}, {3, 1, true, 3, 0, 0, 1},
-        {3, 0, true, 3, 0, 0, 0}, {3, 1, false, 0, 1, 1, 0}, {1, 0, true, 1, 0, 0, 0}, {1, 0, false, 0, 1, 0, 1},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{2, 0, true, 3, 0, 0, 1}, {2, 1, true, 3, 0, 0, 2}, {2, 0, false, 0, 1, 0, 0}, {3, 1, true, 3, 0, 0, 1},
+                          {3, 0, true, 3, 0, 0, 0}, {3, 1, false, 0, 1, 1, 0}, {1, 0, true, 1, 0, 0, 0}, {1, 0, false, 0, 1, 0, 1}}) {
         TickRig rig({.activeApp = 0, .minimiseState = c.state, .restoreRefresh = c.refresh});
         rig.host.minimised = c.minimised;
         EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]"));
@@ -184,8 +148,8 @@ TEST(PlaybackTickTest, ButtonCountersAndMinimiseFollowUp) {
     }
 }
 
-// Full screen without the panel: the same dispatcher and searches, nothing drawn, no browsing,
-// no search buttons; the rate and the counters are left alone.
+// Full screen without the panel: the same dispatcher and searches; nothing drawn, no browsing,
+// no search buttons; the rate, the counters and the minimise state are left alone.
 TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
     struct Case { PlayerState st; int wheelPlaying, wheelPaused; Strings sent; int speed; };
     const Case cases[] = {
@@ -200,17 +164,14 @@ TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
         {{.pendingCommand = 3, .closeRequest = 1}, 0, 0, {"pause movie", kPos, "close movie"}, 0},
     };
     for (const Case& c : cases) {
-        TickRig rig(c.st);
+        TickRig rig(c.st, 2);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3"});
-        rig.state.tickDivisor = 3, rig.state.fullScreen = 1, rig.state.minimiseState = 1;
-        rig.state.buttonCounters[0] = 2, rig.state.buttonCounters[7] = 1;  // no search buttons here
-        rig.settings.wheelModePlaying = c.wheelPlaying;
-        rig.settings.wheelModePaused = c.wheelPaused;
+        rig.state.tickDivisor = 3, rig.state.fullScreen = 1, rig.state.minimiseState = 1, rig.state.buttonCounters[0] = 2;
+        rig.settings.wheelModePlaying = c.wheelPlaying, rig.settings.wheelModePaused = c.wheelPaused;
         PlaybackTickNoDraw(rig.context);
-        EXPECT_EQ(rig.device.sent, c.sent) << c.st.speed;
-        EXPECT_EQ(rig.state.speed, c.speed) << c.st.speed;
-        EXPECT_EQ(std::tuple(rig.state.tickDivisor, rig.state.buttonCounters[0], rig.state.minimiseState, rig.state.trackPending),
-                  std::tuple(3, 2, 1, 0));
+        EXPECT_EQ(rig.device.sent, c.sent) << &c - cases;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.buttonCounters[0], rig.state.minimiseState, rig.state.trackPending),
+                  std::tuple(c.speed, 3, 2, 1, 0)) << &c - cases;
     }
 }
 

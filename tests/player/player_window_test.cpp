@@ -1,6 +1,6 @@
-// The main window as a user meets it, through the real window and the scripted device: the
-// orderly quit, clicks held over full ticks, keys that count only in the player's own windows,
-// the step keys, the open dialog.
+// The main window as a user meets it, through the real window and the scripted device: clicks
+// held over full ticks, keys that count only in the player's own windows, the step keys, the
+// open dialog, the orderly close.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -26,21 +26,12 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Answers the next dialog to show, found by its show event: `act` runs inside its modal loop
-// and whatever it leaves open is rejected. A dialog still open after five seconds is rejected
-// and fails the test, so nothing waits without bound.
+// Answers the next dialog to show, found by its show event: `act` runs inside its modal loop,
+// and whatever it leaves open is rejected. Still open after five seconds, it is rejected and
+// the test fails, so nothing waits without bound.
 class DialogAnswer final : public QObject {
 public:
-    explicit DialogAnswer(std::function<void(QDialog&)> act) : act_(std::move(act)) {
-        qApp->installEventFilter(this);
-        QTimer::singleShot(5000, this, [] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) {
-                    ADD_FAILURE() << "a dialog was left open";
-                    d->reject();
-                }
-        });
-    }
+    explicit DialogAnswer(std::function<void(QDialog&)> act) : act_(std::move(act)) { qApp->installEventFilter(this); }
     ~DialogAnswer() override { qApp->removeEventFilter(this); }
     std::string shown;  // the class of the dialog answered
 
@@ -52,6 +43,9 @@ protected:
         QTimer::singleShot(0, d, [this, d] {
             act_(*d);
             if (d->isVisible()) d->reject();
+        });
+        QTimer::singleShot(5000, d, [d] {
+            if (d->isVisible()) ADD_FAILURE() << "a dialog was left open", d->reject();
         });
         return false;
     }
@@ -65,26 +59,21 @@ struct Window final : WaveVolume {
     Window() {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        device.Answer("status movie position", "5200");
-        device.Answer("status movie length", "100000");
-        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, *this, clock,
-                                              MainTickSetup{folder.path(), {}, "/"});
+        device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000");
+        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, *this, clock, MainTickSetup{folder.path(), {}, "/"});
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
         state.closed = 0, state.lengthMs = 100000;
     }
     bool Get(uint32_t& v) override { return v = volume, true; }
     bool Set(uint32_t v) override { return volume = v, true; }
-    // Lets the timer run until `done`, at most three seconds.
-    bool RunUntil(const std::function<bool()>& done) {
+    bool RunUntil(const std::function<bool()>& done) {  // at most three seconds
         for (int i = 0; i < 300 && !done(); ++i) QTest::qWait(10);
         return done();
     }
-    // Full ticks: each asks the position twice (the poll and the time field).
-    long Ticks() const { return std::count(device.sent.begin(), device.sent.end(), "status movie position") / 2; }
-    void Press(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(dialog.get(), b, {}, at); }
-    void Release(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(dialog.get(), b, {}, at); }
-    // What the player did: commands sent besides queries, volume, video size, speed, request.
+    long Ticks() const { return std::count(device.sent.begin(), device.sent.end(), "status movie position") / 2; }  // two a full tick
+    void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(dialog.get(), b, {}, at), QTest::mouseRelease(dialog.get(), b, {}, at); }
+    // What the player did: commands besides queries, the volume, video size, speed and request.
     std::tuple<Strings, uint32_t, int, int, int> Effects() const {
         Strings commands;
         for (const std::string& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
@@ -102,45 +91,18 @@ struct Window final : WaveVolume {
     std::unique_ptr<CPlayerDlg> dialog;
 };
 
-TEST(PlayerWindowTest, EnterAndEscKeepItOpenPowerAndCloseQuitInOrder) {
-    for (bool power : {true, false}) {
-        Window w;
-        ASSERT_TRUE(w.RunUntil([&] { return !w.dialog->PresentedPicture().isNull(); }));
-        EXPECT_NE(w.dialog->PresentedPicture().pixel(100, 40), w.dialog->PresentedPicture().pixel(5, 5)) << "the skin";
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
-        QSignalSpy ended(w.dialog.get(), &CPlayerDlg::dialogEnded);
-        if (power) {
-            w.Press({30, 75});
-            const long ticks = w.Ticks();
-            EXPECT_TRUE(w.RunUntil([&] { return w.Ticks() >= ticks + 2; }));
-            EXPECT_EQ(w.state.quitRequested, 0) << "a press alone does not quit";
-            w.Release({30, 75});
-        } else {
-            w.dialog->close();
-        }
-        EXPECT_EQ(w.state.quitRequested, 1) << "the close is only a request";
-        ASSERT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
-        EXPECT_FALSE(w.dialog->isVisible());
-        EXPECT_EQ(w.folder.Read("KORU.CFG").rfind("[WindowPoint]\r\nx=0\r\n", 0), 0u);
-        w.device.ClearSent();
-        w.dialog.reset();
-        EXPECT_EQ(w.device.sent, Strings{"close movie"}) << "the second close of the destructor";
-    }
-}
-
-// FILE, CONFIG and FULL act on the button-up, however many full ticks pass while held (paused:
-// one every 30 ms). Keys keep working in full screen: Alt+Enter on its window leaves it.
+// FILE, CONFIG and FULL act on the button-up however many full ticks pass while they are held
+// (paused: one every 30 ms). In full screen the keys keep working: Alt+Enter leaves it.
 TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     for (const auto& [at, dialogClass] : {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
         Window w;
         w.state.paused = 1;
-        w.Press(at);
+        QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
         const long ticks = w.Ticks();
         ASSERT_TRUE(w.RunUntil([&] { return w.Ticks() >= ticks + 3; }));
         DialogAnswer answer([](QDialog&) {});
-        w.Release(at);
-        EXPECT_EQ(answer.shown, dialogClass);
-        EXPECT_EQ(w.state.fullScreen, *dialogClass ? 0 : 1);
+        QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(std::pair(answer.shown, w.state.fullScreen), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
         if (w.state.fullScreen == 0) continue;
         ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() && QApplication::activeWindow() != w.dialog.get(); }));
         QTest::keyPress(QApplication::activeWindow(), Qt::Key_Return, Qt::AltModifier);
@@ -150,13 +112,13 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
 }
 
 // Every hotkey a name could hold, typed into the playlist editor and into the open dialog,
-// changes nothing; the name typed without an extension opens the list file ".tsr". In the
+// changes nothing; a name typed without an extension opens the list file ".tsr". In the
 // player's own window Space pauses, and NEXT steps on from where the device stands.
 TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     Window w;
     w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
     const auto before = w.Effects();
-    w.Press({220, 30}, Qt::RightButton), w.Release({220, 30}, Qt::RightButton);
+    w.Click({220, 30}, Qt::RightButton);
     QWidget* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
         if (top->isVisible() && top->windowTitle() == QStringLiteral("ツラネ丸")) editor = top;
@@ -164,12 +126,11 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     QTest::keyClicks(editor->focusWidget() ? editor->focusWidget() : editor, "xz mn.,][");
     QTest::qWait(300);
     EXPECT_EQ(w.Effects(), before) << "typing into the editor";
-    w.Press({220, 30}, Qt::RightButton), w.Release({220, 30}, Qt::RightButton);
+    w.Click({220, 30}, Qt::RightButton);
 
     DialogAnswer answer([&](QDialog& d) {
-        auto& files = static_cast<QFileDialog&>(d);
-        files.setDirectory(QString::fromStdString(w.folder.path()));
-        auto* name = files.findChild<QLineEdit*>("fileNameEdit");
+        static_cast<QFileDialog&>(d).setDirectory(QString::fromStdString(w.folder.path()));
+        auto* name = d.findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         QTest::keyClicks(name, "xz mn.,][");
         QTest::qWait(300);
@@ -178,25 +139,26 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
         QTest::keyClicks(name, "list");
         d.accept();
     });
-    w.Press({220, 30}), w.Release({220, 30});
-    EXPECT_EQ(answer.shown, "QFileDialog");
+    w.Click({220, 30});
     const Strings& sent = w.device.sent;
-    EXPECT_NE(std::find(sent.begin(), sent.end(), "open \"tone.wav\" type mpegvideo alias movie"), sent.end());
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "open \"tone.wav\" type mpegvideo alias movie"), sent.end()) << answer.shown;
 
     QTest::keyPress(w.dialog.get(), Qt::Key_Space);
     EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
     QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
     w.state.position = 1;  // an old reading
-    w.Press({260, 75}), w.Release({260, 75});
+    w.Click({260, 75});
     const auto seek = std::find_if(sent.rbegin(), sent.rend(), [](const std::string& s) { return s.rfind("seek", 0) == 0; });
     ASSERT_NE(seek, sent.rend());
     EXPECT_EQ(Strings(seek.base() - 2, seek.base()), (Strings{"status movie position", "seek movie to 5201"}));
 }
 
-TEST(PlayerWindowTest, StepKeysAndTheWheelBecomeOneStep) {
+// Up, Page Up and Home are one step up, their opposites one down, and so is the wheel; Enter and
+// Esc do nothing; the window's close is a request for the orderly quit.
+TEST(PlayerWindowTest, StepKeysTheWheelAndTheClose) {
     Window w;
-    for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
-                             {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Left, 0}}) {
+    for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1}, {Qt::Key_PageDown, -1},
+                             {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0}, {Qt::Key_Escape, 0}}) {
         w.state.wheelStep = 0;
         QTest::keyClick(w.dialog.get(), key);
         EXPECT_EQ(w.state.wheelStep, step) << key;
@@ -206,6 +168,15 @@ TEST(PlayerWindowTest, StepKeysAndTheWheelBecomeOneStep) {
         QApplication::sendEvent(w.dialog.get(), &wheel);
         EXPECT_EQ(w.state.wheelStep, delta / 120);
     }
+    EXPECT_EQ(w.state.quitRequested, 0);
+    QSignalSpy ended(w.dialog.get(), &CPlayerDlg::dialogEnded);
+    w.dialog->close();
+    EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 1) << "only a request";
+    ASSERT_TRUE(w.RunUntil([&] { return ended.count() == 1; }));
+    EXPECT_EQ(w.folder.Read("KORU.CFG").rfind("[WindowPoint]\r\n", 0), 0u);
+    w.device.ClearSent();
+    w.dialog.reset();
+    EXPECT_EQ(w.device.sent, Strings{"close movie"}) << "the second close of the destructor";
 }
 
 TEST(PlayerWindowTest, MovesSnapToTheScreenEdges) {
