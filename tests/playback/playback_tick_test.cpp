@@ -1,10 +1,7 @@
-// The playback tick through the scripted device, standing at 5000 ms: the dispatcher, searches,
-// frame steps, browsing while closed, the tick rate and the minimise follow-up, with and without
-// drawing. Host calls appear in the device's log as "[...]".
+// The playback tick, with and without drawing, through the scripted device standing at 5000 ms.
+// Host calls appear in the device's log as "[...]".
 #include <gtest/gtest.h>
-
 #include <tuple>
-
 #include "playback/PlaybackTick.h"
 #include "tests/playback/PlaybackRig.h"
 
@@ -22,8 +19,7 @@ struct TickRig : PlaybackRig {
         PlaybackTick(context);
         EXPECT_EQ(Strings(device.sent.begin(), device.sent.begin() + 3), (Strings{"[compose buttons]", kPos, "[present 5000]"}));
         Strings rest(device.sent.begin() + 3, device.sent.end());
-        device.ClearSent();
-        return rest;
+        return device.ClearSent(), rest;
     }
 };
 
@@ -45,9 +41,8 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});  // code 6: the list is empty
         rig.settings.videoSizeMode = c.size, rig.state.buttonCounters[10] = rig.state.buttonCounters[11] = 3;
         RunPendingCommand(rig.context);
-        EXPECT_EQ(rig.device.sent, c.sent) << c.code << " paused " << c.paused;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.settings.videoSizeMode),
-                  std::tuple(c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << c.code << " paused " << c.paused;
+        EXPECT_EQ(std::tuple(rig.device.sent, rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.settings.videoSizeMode),
+                  std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << c.code << " paused " << c.paused;
         EXPECT_EQ(std::tuple(rig.state.position, rig.state.inputCooldown, rig.state.closed, rig.state.buttonCounters[c.code == 10 ? 10 : 11]),
                   std::tuple(c.sent.size() > 1 && c.sent[1] == kPos ? 5000 : 0, c.code == 9 && !c.paused ? 2 : 0, c.code == 4 || c.code == 6,
                              c.code == 10 || c.code == 11 ? 0 : 3)) << c.code << " paused " << c.paused;
@@ -64,48 +59,29 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
     }
 }
 
-// Searches by wheel mode, state, keys and search buttons (1 back, 2 forward, 3 both); the rate.
+// Searches by wheel mode, state, keys and search buttons (1 back, 2 forward, 3 both); paused in
+// MODE1 a notch is one frame, once per request. The next full-tick rate.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
-    struct Case { const char* name; PlayerState st; int held, wheelPlaying, wheelPaused; Strings sent; int speed, divisor; };
+    struct Case { PlayerState st; int held, wheelPlaying, wheelPaused; Strings sent; int speed, divisor; };
     const Case cases[] = {
-        {"playing MODE1 +2", {.speed = 2}, 0, 0, 0, Seek(8000), 2, 0},
-        {"playing MODE1 -9", {.speed = -9}, 0, 0, 0, Seek(0), -9, 0},
-        {"playing MODE2 -1", {.speed = -1}, 0, 1, 0, Seek(4970), -1, 0},
-        {"right button, no search button", {.speed = 4, .rightButtonSearch = 1}, 0, 0, 0, Seek(5060), 1, 0},
-        {"paused MODE2 +2 creeps", {.paused = 1, .speed = 2}, 0, 0, 1, Seek(5090), 2, 0},
-        {"paused MODE1, key held: seconds", {.paused = 1, .speed = 2, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, 0, Seek(8000), 2, 0},
-        {"playing key released", {.speed = 2, .prevKeysHeld = 8}, 0, 0, 0, Concat({Seek(8000), {"play movie"}}), 0, 5},
-        {"paused key released", {.paused = 1, .speed = 2, .prevKeysHeld = 8}, 0, 0, 1, Seek(5090), 0, 0},
-        {"backward button", {}, 1, 1, 1, Seek(4898), -1, 0},
-        {"both buttons: forward wins", {}, 3, 1, 1, Seek(5101), 1, 0},
-        {"paused forward button", {.paused = 1}, 2, 1, 0, Seek(5103), 1, 0},
-        {"right backward button", {.rightButtonSearch = 1}, 1, 1, 1, Seek(4894), -1, 0},
-        {"paused right forward button", {.paused = 1, .rightButtonSearch = 1}, 2, 1, 1, Seek(5107), 0, 0},
-        {"playing with a clock", {}, 0, 0, 0, {}, 0, 5},
-        {"raw counter", {.timeDisplayMode = 0}, 0, 0, 0, {}, 0, 0},
-        {"paused", {.paused = 1}, 0, 0, 0, {}, 0, 0},
-        {"paused in full screen", {.paused = 1, .fullScreen = 1}, 0, 0, 0, {}, 0, 5},
-        {"dragging a knob", {.volumeDragging = 2}, 0, 0, 0, {}, 0, 0},
+        {{.speed = 2}, 0, 0, 0, Seek(8000), 2, 0},                      {{.speed = -9}, 0, 0, 0, Seek(0), -9, 0},
+        {{.speed = -1}, 0, 1, 0, Seek(4970), -1, 0},                    {{.speed = 4, .rightButtonSearch = 1}, 0, 0, 0, Seek(5060), 1, 0},
+        {{.paused = 1, .speed = 2}, 0, 0, 1, Seek(5090), 2, 0},         {{.paused = 1, .speed = 2, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, 0, Seek(8000), 2, 0},
+        {{.paused = 1, .speed = 2, .prevKeysHeld = 8}, 0, 0, 1, Seek(5090), 0, 0},  // key released: still paused
+        {{.speed = 2, .prevKeysHeld = 8}, 0, 0, 0, {kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"}, 0, 5},
+        {{}, 1, 1, 1, Seek(4898), -1, 0},                               {{}, 3, 1, 1, Seek(5101), 1, 0},  // forward wins
+        {{.paused = 1}, 2, 1, 0, Seek(5103), 1, 0},                     {{.rightButtonSearch = 1}, 1, 1, 1, Seek(4894), -1, 0},
+        {{.paused = 1, .rightButtonSearch = 1}, 2, 1, 1, Seek(5107), 0, 0},
+        {{.paused = 1, .speed = -6}, 0, 0, 0, {kFormat, "set movie time format frames", kPos, "seek movie to 4999", kFormat, kPos}, 0, 0},  // one frame
+        {{}, 0, 0, 0, {}, 0, 5},                  {{.timeDisplayMode = 0}, 0, 0, 0, {}, 0, 0},   {{.paused = 1}, 0, 0, 0, {}, 0, 0},
+        {{.paused = 1, .fullScreen = 1}, 0, 0, 0, {}, 0, 5},            {{.volumeDragging = 2}, 0, 0, 0, {}, 0, 0},
     };
     for (const Case& c : cases) {
         TickRig rig(c.st, c.held);
         rig.settings.wheelModePlaying = c.wheelPlaying, rig.settings.wheelModePaused = c.wheelPaused;
-        EXPECT_EQ(rig.Tick(), c.sent) << c.name;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.prevKeysHeld),
-                  std::tuple(c.speed, c.divisor, c.sent.empty() ? c.st.prevKeysHeld : c.st.keysHeld)) << c.name;
-    }
-}
-
-// Paused, MODE1: one notch is one frame, in frames, and back to the display's milliseconds.
-TEST(PlaybackTickTest, PausedNotchStepsExactlyOneFrame) {
-    for (int speed : {1, -6}) {
-        TickRig rig({.paused = 1, .speed = speed});
-        rig.device.AnswerOnce(kFormat, "milliseconds"), rig.device.AnswerOnce(kFormat, "frames");
-        rig.device.AnswerOnce(kPos, "5000"), rig.device.AnswerOnce(kPos, "125");
-        EXPECT_EQ(rig.Tick(), (Strings{kFormat, "set movie time format frames", kPos, speed > 0 ? "seek movie to 126" : "seek movie to 124",
-                                       kFormat, "set movie time format milliseconds", kPos}));
-        EXPECT_EQ(rig.state.speed, 0);
-        EXPECT_TRUE(rig.Tick().empty()) << "one step per request";
+        EXPECT_EQ(rig.Tick(), c.sent) << &c - cases;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.prevKeysHeld, rig.state.buttonCounters[7], rig.state.buttonCounters[19]),
+                  std::tuple(c.speed, c.divisor, c.sent.empty() ? c.st.prevKeysHeld : c.st.keysHeld, c.held / 2 - 1, -1)) << &c - cases;
     }
 }
 
@@ -127,19 +103,10 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
     EXPECT_EQ(std::tuple(rig.state.trackPending, rig.state.pendingCommand, rig.state.speed), std::tuple(0, 0, 0));
 }
 
-TEST(PlaybackTickTest, ButtonCountersAndMinimiseFollowUp) {
-    TickRig counters;
-    counters.state.buttonCounters[0] = 1, counters.state.buttonCounters[14] = 2;
-    counters.Tick();
-    EXPECT_EQ(std::vector<int>(counters.state.buttonCounters, counters.state.buttonCounters + 20),
-              (std::vector<int>{0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, -1, -1, -1, -1, -1}));
-    EXPECT_EQ(counters.state.mouseButtonDown, 0);
-    counters.state.mouseButtonDown = 1;
-    counters.Tick();
-    EXPECT_EQ(counters.state.buttonCounters[14], 1) << "held: not counted down";
+// Minimised with the left button (1) or the right (2, then 3): restored, the video is placed again.
+TEST(PlaybackTickTest, MinimiseFollowUp) {
     struct Case { int state, refresh; bool minimised; int stateAfter, activeAfter, refreshAfter, placements; };
-    for (const Case& c : {Case{2, 0, true, 3, 0, 0, 1}, {2, 1, true, 3, 0, 0, 2}, {2, 0, false, 0, 1, 0, 0}, {3, 1, true, 3, 0, 0, 1},
-                          {3, 0, true, 3, 0, 0, 0}, {3, 1, false, 0, 1, 1, 0}, {1, 0, true, 1, 0, 0, 0}, {1, 0, false, 0, 1, 0, 1}}) {
+    for (const Case& c : {Case{2, 1, true, 3, 0, 0, 2}, {3, 0, true, 3, 0, 0, 0}, {3, 1, false, 0, 1, 1, 0}, {1, 0, true, 1, 0, 0, 0}, {1, 0, false, 0, 1, 0, 1}}) {
         TickRig rig({.activeApp = 0, .minimiseState = c.state, .restoreRefresh = c.refresh});
         rig.host.minimised = c.minimised;
         EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]"));
@@ -153,14 +120,11 @@ TEST(PlaybackTickTest, ButtonCountersAndMinimiseFollowUp) {
 TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
     struct Case { PlayerState st; int wheelPlaying, wheelPaused; Strings sent; int speed; };
     const Case cases[] = {
-        {{.speed = 2}, 0, 0, Seek(8000), 2},
-        {{.speed = -2}, 1, 0, Seek(4940), -2},
-        {{.speed = 2, .prevKeysHeld = 1}, 0, 0, Concat({Seek(8000), {"play movie"}}), 0},
-        {{.paused = 1, .speed = 3}, 0, 1, Seek(5150), 3},
-        {{.paused = 1, .speed = 3, .prevKeysHeld = 4}, 0, 1, Seek(5150), 0},
-        {{.paused = 1, .speed = 1, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, Seek(7000), 1},
+        {{.speed = 2}, 0, 0, Seek(8000), 2},                               {{.speed = -2}, 1, 0, Seek(4940), -2},
+        {{.paused = 1, .speed = 3}, 0, 1, Seek(5150), 3},                  {{.paused = 1, .speed = 3, .prevKeysHeld = 4}, 0, 1, Seek(5150), 0},
+        {{.paused = 1, .speed = 1, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, Seek(7000), 1},  {{.closed = 1, .speed = 1}, 0, 0, {}, 0},
+        {{.speed = 2, .prevKeysHeld = 1}, 0, 0, {kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"}, 0},
         {{.paused = 1, .speed = 5}, 0, 0, {kFormat, "set movie time format frames", kPos, "seek movie to 5001", kFormat, kPos}, 0},
-        {{.closed = 1, .speed = 1}, 0, 0, {}, 0},
         {{.pendingCommand = 3, .closeRequest = 1}, 0, 0, {"pause movie", kPos, "close movie"}, 0},
     };
     for (const Case& c : cases) {

@@ -1,8 +1,6 @@
-// The player picture from the built-in skin, against golden pictures: whole frames, and the
-// ticker over a synthetic title frame under frame; the ticker's steps and the zoom percentage's
-// time; the measure of a drawn line.
+// The player picture from the built-in skin against golden pictures: whole frames, the ticker
+// over a synthetic title; how long the zoom percentage shows; the measure of a drawn line.
 #include <gtest/gtest.h>
-
 #include "render/Composition.h"
 #include "tests/render/RenderTestSupport.h"
 
@@ -17,8 +15,7 @@ struct Rig {
     FrameInputs in{0, 1, 0};
 };
 
-// Lit counters 0, 2, 4 ... in one picture and 1, 3, 5 ... in the other (the undrawn ones among
-// them), so that a counter read for its neighbour shows; shuffle lit in the first only.
+// Lit counters 0, 2, 4 ... in one picture and 1, 3, 5 ... in the other: a neighbour's shows.
 TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
     const Case cases[] = {
@@ -39,14 +36,15 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     }
 }
 
-// A synthetic title: a bar as wide as the line with 6 more pixels past its end that must never
-// show, a mark at its start. Line 1 lights INDEX; the browsed name (200 wide) replaces the ticker.
+// A synthetic title: a bar as wide as the line, 6 more pixels past its end that must never show,
+// a mark at its start. Line 1 lights INDEX; the browsed name (200 wide) replaces the ticker. A
+// step due moves 4 pixels first (entering from the right after an open), never on an empty list.
 TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
-    enum { kStep = 1, kBrowse = 2 };
+    enum { kStep = 1, kEarly = 2, kFresh = 4, kEmpty = 8, kBrowse = 16 };
     struct Case { int line, width, offset, flags; };
-    const Case cases[] = {{1, 50, -40, 0}, {1, 50, 20, 0}, {1, 50, 48, kStep} /* stepped to 52, drawn before the wrap */,
-                          {0, 300, 100, 0}, {0, 300, 159, 0}, {0, 300, 250, 0}, {1, 300, -141, 0}, {1, 300, -137, 0},
-                          {1, 0, 4, 0}, {1, -3, -40, 0}, {1, 300, -141, kBrowse}};
+    const Case cases[] = {{1, 50, -40, 0}, {1, 50, 20, 0}, {1, 50, 48, kStep}, {1, 50, 50, 0}, {0, 300, 100, 0}, {0, 300, 159, 0},
+                          {0, 300, 250, 0}, {1, 300, -141, 0}, {1, 300, -137, 0}, {1, 0, 4, 0}, {1, -3, -40, 0}, {1, 300, -141, kBrowse},
+                          {1, 200, 999, kStep | kFresh}, {1, 200, 10, kStep | kEmpty}, {1, 200, 10, kEarly}};
     CDibSurface strips;
     strips.Create(143, 24 * std::size(cases));
     for (const Case& c : cases) {
@@ -56,37 +54,23 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
             r.skin.Fill(0, strip + 5, (strip == 260 ? 200 : std::max(c.width, 0)) + 6, 1, Bgr{0, 0, 0});
             r.skin.SetPixel(0, strip + 10, Bgr{0, 0, 0});
         }
-        r.state = {.browseCounter = c.flags & kStep ? 5 : 0, .trackPending = c.flags & kBrowse ? 1 : 0, .marqueeLine = c.line,
-                   .marqueeOffset = c.offset, .marqueeStarted = 1, .titleWidth = {c.width, c.width}};
+        r.state = {.browseCounter = c.flags & kStep ? 5 : c.flags & kEarly ? 4 : 0, .trackPending = c.flags & kBrowse ? 1 : 0, .marqueeLine = c.line,
+                   .marqueeOffset = c.offset, .marqueeStarted = c.flags & kFresh ? 0 : 1, .titleWidth = {c.width, c.width}};
+        r.in.playlistCount = c.flags & kEmpty ? 0 : 1;
         r.Frame();
         r.work.CopyTo(strips, 0, 24 * int(&c - cases), 59, 22, 143, 24);
     }
     EXPECT_TRUE(MatchesGolden(strips, 0, 0, 143, 24 * std::size(cases), "ticker_frames.bmp"));
 }
 
-// Offsets after three compositions: the first step after an open enters from the right, a line
-// is drawn once at its end and then the gap follows; no step on an empty list or before one is
-// due. The zoom percentage shows for 6 ticker steps: 6 full ticks, or 30 at the fast rate.
-TEST(CompositionTest, TickerStepsAndTheZoomPercentage) {
-    struct Case { int started, offset, width, count, pace; std::vector<int> offsets; };
-    for (const Case& c : {Case{0, 999, 200, 1, 5, {-137, -133, -129}}, Case{1, 46, 50, 1, 5, {50, -36, -32}},
-                          Case{1, 10, 200, 0, 5, {10, 10, 10}}, Case{1, 10, 200, 1, 4, {10, 10, 10}}}) {
-        Rig r;
-        r.state = {.marqueeOffset = c.offset, .marqueeStarted = c.started, .titleWidth = {0, c.width}};
-        r.in.playlistCount = c.count;
-        std::vector<int> offsets;
-        for (int i = 0; i < 3; ++i) r.state.browseCounter = c.pace, r.Frame(), offsets.push_back(r.state.marqueeOffset);
-        EXPECT_EQ(offsets, c.offsets);
-    }
+// The zoom percentage shows for 6 ticker steps: 6 full ticks, or 30 at the fast rate.
+TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
     for (int fast : {0, 1}) {
         Rig r;
         r.state = {.zoomShowTicks = 6, .zoomPercent = 100};
-        int shown = 0;
-        for (int tick = 0; tick < 40; ++tick) {
-            r.state.browseCounter = fast ? r.state.browseCounter + 1 : 5;
-            r.Frame();
-            shown += SameRect(r.work, 123, 62, r.skin, 123, 162, 6, 6);  // percent sign lit
-        }
+        int shown = 0;  // frames with the percent sign lit
+        for (int tick = 0; tick < 40; ++tick)
+            r.state.browseCounter = fast ? r.state.browseCounter + 1 : 5, r.Frame(), shown += SameRect(r.work, 123, 62, r.skin, 123, 162, 6, 6);
         EXPECT_EQ(shown, fast ? 30 : 6);
     }
 }
