@@ -61,7 +61,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     InstallTrackOpener(m_playback);
 
     m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(static_cast<PlaylistEditorHost&>(*this));
-    m_windows.SetNotify([this](int code) { PostPlayerNotify(code); });
+    m_windows.SetNotify(QueuedPlayerNotify(this, [this](int code) { OnPlayerNotify(code); }));
     m_windows.SetPointerMoved([this](ScreenPoint p) { m_placement.OnPointerMoved(p); });
     // Activation of the application as a whole, not of this window: focus moving to the
     // full-screen window keeps the player active.
