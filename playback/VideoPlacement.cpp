@@ -53,14 +53,20 @@ void VideoPlacement::PlaceWindowed() {
         else if (mode == 0) { state_.zoomPercent = 50; width = w / 2; height = h / 2; }
         else if (mode == 1) { state_.zoomPercent = 100; width = w; height = h; }
         else if (mode == 2) { state_.zoomPercent = 200; width = 2 * w; height = 2 * h; }
-        else { mode = kDesktopMode; state_.zoomPercent = 0; width = state_.screenWidth; height = state_.screenHeight - 2; }
+        else {
+            mode = kDesktopMode;
+            state_.zoomPercent = 0;
+            width = state_.screenWidth;
+            height = state_.screenHeight - 2;
+        }
         state_.zoomShowTicks = kZoomShowTicks;
 
         if (mode <= kLastWindowedMode) {
             HideDesktopHost();
             // Shown without being activated, whichever application is active: the picture
             // appears while the user works elsewhere.
-            if (width > 0 && height > 0) host_.ShowWindow(PictureWindow::Video, VideoRect{st.videoX, st.videoY, width, height});
+            const VideoRect rect{st.videoX, st.videoY, width, height};
+            if (width > 0 && height > 0) host_.ShowWindow(PictureWindow::Video, rect);
             else host_.HideWindow(PictureWindow::Video);
             if (state_.activeApp == 1) host_.PlaceMainWindow(ZOrder::Top, st.mainX, st.mainY);
             mci_.Send("window movie handle default");
