@@ -15,64 +15,49 @@
 
 using Strings = std::vector<std::string>;
 
-inline const char* ZOrderName(ZOrder order) {
-    switch (order) {
-    case ZOrder::Top: return "top";
-    case ZOrder::Bottom: return "bottom";
-    case ZOrder::Topmost: return "topmost";
-    case ZOrder::NotTopmost: return "not topmost";
-    }
-    return "?";
-}
-
-inline std::string RectText(const VideoRect& r) {
-    return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " +
-           std::to_string(r.height);
-}
-
 class RecordingHost final : public PlaybackHost {
 public:
     explicit RecordingHost(Strings& log) : log_(log) {}
 
-    void ComposeButtons() override { log_.push_back("[compose buttons]"); }
-    void ComposeDisplayAndPresent(int devicePosition) override {
-        log_.push_back("[present " + std::to_string(devicePosition) + "]");
+    void ComposeButtons() override { Log("compose buttons"); }
+    void ComposeDisplayAndPresent(int position) override { Log("present " + std::to_string(position)); }
+    TitleLineEnds DrawTitleLines(const std::string& first, const std::string& second) override {
+        Log("title lines");
+        line1 = first, line2 = second;
+        return {104, 208};
     }
-    TitleLineEnds DrawTitleLines(const std::string& line1, const std::string& line2) override {
-        log_.push_back("[title lines]");
-        this->line1 = line1;
-        this->line2 = line2;
-        return lineEnds;
-    }
-    void ShowModeReply(const std::string& reply) override { log_.push_back("[mode " + reply + "]"); }
-    int VideoWindowId() override { return videoId; }
-    int FullScreenWindowId() override { return fullScreenId; }
-    void PlaceVideo() override { log_.push_back("[place video]"); }
-    void TakePanelDisplayEffects() override { log_.push_back("[panel effects]"); }
-    void ShowOverlayTopmost(const VideoRect& r) override { log_.push_back("[overlay topmost " + RectText(r) + "]"); }
-    void ShowFullScreenWindowTopmost(const VideoRect& r) override {
-        log_.push_back("[full screen topmost " + RectText(r) + "]");
-    }
+    void ShowModeReply(const std::string& reply) override { Log("mode " + reply); }
+    int VideoWindowId() override { return 7; }
+    int FullScreenWindowId() override { return 9; }
+    void PlaceVideo() override { Log("place video"); }
+    void TakePanelDisplayEffects() override { Log("panel effects"); }
+    void ShowOverlayTopmost(const VideoRect& r) override { Log("overlay topmost " + Text(r)); }
+    void ShowFullScreenWindowTopmost(const VideoRect& r) override { Log("full screen topmost " + Text(r)); }
     void PlaceMainWindow(ZOrder order, int x, int y) override {
-        log_.push_back(std::string("[main ") + ZOrderName(order) + " " + std::to_string(x) + " " + std::to_string(y) + "]");
+        static const char* const names[] = {"top", "bottom", "topmost", "not topmost"};
+        Log(std::string("main ") + names[static_cast<int>(order)] + " " + std::to_string(x) + " " + std::to_string(y));
     }
     bool IsMainWindowMinimised() override { return minimised; }
-    void FocusStepSink() override { log_.push_back("[focus]"); }
+    void FocusStepSink() override { Log("focus"); }
     bool PlaylistEditorExists() override { return editorExists; }
-    void MarkCurrentInEditor(int index) override { log_.push_back("[mark " + std::to_string(index) + "]"); }
+    void MarkCurrentInEditor(int index) override { Log("mark " + std::to_string(index)); }
 
-    int videoId = 7;
-    int fullScreenId = 9;
     bool minimised = false;
     bool editorExists = false;
-    TitleLineEnds lineEnds{104, 208};
     std::string line1, line2;
 
 private:
+    void Log(const std::string& what) { log_.push_back("[" + what + "]"); }
+    static std::string Text(const VideoRect& r) {
+        return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " + std::to_string(r.height);
+    }
     Strings& log_;
 };
 
 struct PlaybackRig {
+    // A device that opens what it is given: it answers its mode once something is open.
+    PlaybackRig() { device.Answer("status movie mode", "stopped"); }
+
     ScriptedMediaDevice device;
     PlayerState state;
     Settings settings;
@@ -91,11 +76,8 @@ struct PlaybackRig {
     }
     // The device reports milliseconds, is switched to frames for the frame length and back.
     void ScriptLengths(const std::string& frames, const std::string& ms) {
-        device.AnswerOnce("status movie time format", "milliseconds");
-        device.AnswerOnce("status movie time format", "frames");
-        device.AnswerOnce("status movie time format", "milliseconds");
-        device.AnswerOnce("status movie length", frames);
-        device.AnswerOnce("status movie length", ms);
+        for (const char* format : {"milliseconds", "frames", "milliseconds"}) device.AnswerOnce("status movie time format", format);
+        for (const std::string& length : {frames, ms}) device.AnswerOnce("status movie length", length);
     }
 };
 
