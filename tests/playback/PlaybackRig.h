@@ -1,6 +1,6 @@
 #pragma once
 // A playback context over the scripted device and a host that records its calls into the
-// device's own log, so that device commands and window effects are checked in one order.
+// device's log, so that device commands and window effects are checked in one order.
 #include <string>
 #include <vector>
 
@@ -21,10 +21,8 @@ public:
 
     void ComposeButtons() override { Log("compose buttons"); }
     void ComposeDisplayAndPresent(int position) override { Log("present " + std::to_string(position)); }
-    TitleLineEnds DrawTitleLines(const std::string& first, const std::string& second) override {
-        Log("title lines");
-        line1 = first, line2 = second;
-        return {104, 208};
+    TitleLineEnds DrawTitleLines(const std::string& first, const std::string&) override {
+        return Log("title lines"), line1 = first, TitleLineEnds{104, 208};
     }
     void ShowModeReply(const std::string& reply) override { Log("mode " + reply); }
     int VideoWindowId() override { return 7; }
@@ -44,13 +42,12 @@ public:
 
     bool minimised = false;
     bool editorExists = false;
-    std::string line1, line2;
+    std::string line1;
 
 private:
     void Log(const std::string& what) { log_.push_back("[" + what + "]"); }
-    static std::string Text(const VideoRect& r) {
-        return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " + std::to_string(r.height);
-    }
+    static std::string Text(const VideoRect& r) { return RectText(r.x, r.y) + " " + RectText(r.width, r.height); }
+    static std::string RectText(int a, int b) { return std::to_string(a) + " " + std::to_string(b); }
     Strings& log_;
 };
 
@@ -70,23 +67,10 @@ struct PlaybackRig {
 
     // Entries in store order; count follows the store.
     void SetEntries(const Strings& paths) {
-        playlist.ClearStore();
-        for (const std::string& p : paths) playlist.InsertAt(playlist.StoreSize(), p);
+        for (playlist.ClearStore(); const std::string& p : paths) playlist.InsertAt(playlist.StoreSize(), p);
         playlist.SyncCount();
     }
-    // The device reports milliseconds, is switched to frames for the frame length and back.
-    void ScriptLengths(const std::string& frames, const std::string& ms) {
-        for (const char* format : {"milliseconds", "frames", "milliseconds"}) device.AnswerOnce("status movie time format", format);
-        for (const std::string& length : {frames, ms}) device.AnswerOnce("status movie length", length);
-    }
 };
-
-// The command traffic of measuring the lengths as scripted by ScriptLengths.
-inline Strings LengthTraffic() {
-    return {"status movie time format", "set movie time format frames", "status movie length",
-            "status movie time format", "set movie time format milliseconds", "status movie length",
-            "status movie time format"};
-}
 
 inline Strings Concat(std::initializer_list<Strings> parts) {
     Strings all;

@@ -1,5 +1,4 @@
-// The main window's drop and the open-file dialog's choice: what the playlist becomes and
-// the device traffic that follows.
+// The main window's drop and the open-file dialog's choice: the playlist and the traffic after.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,8 +35,8 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         rig.host.editorExists = c.editor;
         if (c.broken) rig.device.Answer("status movie mode", "");
         PlayerState& s = rig.state;
-        s.busy = std::max(c.busy, 0), s.trackPending = s.seekDragging = s.failedOpensInARow = 1, s.seekKnobX = 100;
-        s.closed = c.busy < 0;
+        s.busy = std::max(c.busy, 0), s.closed = c.busy < 0, s.seekKnobX = 100;
+        s.trackPending = s.seekDragging = s.failedOpensInARow = 1;
         Strings items, entries;
         for (const std::string& i : c.items) items.push_back(tmp.path() + i);
         for (const std::string& e : c.entries) entries.push_back(e[0] == '/' ? e : tmp.path() + e);
@@ -46,10 +45,7 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         else EXPECT_EQ(DropOnMainWindow(rig.context, items), taken);
         EXPECT_EQ(rig.playlist.Entries(), entries) << c.items[0];
         EXPECT_EQ(s.busy, std::max(c.busy, 0));
-        if (!taken) {
-            EXPECT_TRUE(rig.device.sent.empty());
-            continue;
-        }
+        if (!taken) { EXPECT_TRUE(rig.device.sent.empty()); continue; }
         EXPECT_EQ(rig.playlist.currentIndex + s.seekKnobX + (c.busy < 0 ? 0 : s.trackPending + s.seekDragging), 0);
         EXPECT_EQ(rig.playlist.orderCount, static_cast<int>(entries.size()));
         EXPECT_EQ(s.closed, c.opened.empty() ? 1 : 0) << c.items[0];

@@ -1,11 +1,9 @@
-// Opening the current entry: the exact device traffic of each mode, the folder change, the
-// title lines, and a file that would not open counted as the end of its track.
+// Opening the current entry: the device traffic of each mode, the title lines, and a file that
+// would not open, counted as the end of its track.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <climits>
+#include <filesystem>
 #include <string>
 
 #include "media/Id3v1Tag.h"
@@ -14,25 +12,25 @@
 
 namespace {
 
-Strings After(const Strings& sent, const std::string& mark) {
-    return Strings(std::find(sent.begin(), sent.end(), mark) + 1, sent.end());
-}
-
-// Each mode, with the z-order refresh by always-on-top and the minimise state at the end.
+// Each mode with its z-order refresh at the end; an index outside the list is clamped.
 TEST(OpenTrackTest, TrafficOfEachMode) {
     const Strings close = {"stop movie", "window movie handle default", "close movie",
                            "open \"x.mpg\" type mpegvideo alias movie", "status movie mode"};
     const Strings top = {"[main topmost 40 50]"}, notTop = {"[main not topmost 40 50]"};
-    struct Case { int fullScreen, sizeMode, onTop, minimised; bool editor; Strings traffic; };
+    // The lengths in frames, then in milliseconds, then the display's format back.
+    const Strings lengths = {"status movie time format", "set movie time format frames", "status movie length",
+                             "status movie time format", "set movie time format milliseconds", "status movie length",
+                             "status movie time format"};
+    struct Case { int fullScreen, sizeMode, onTop, minimised, index; bool editor; Strings traffic; };
     const Case cases[] = {
-        {0, 1, 1, 0, false, Concat({close, {"stop movie", "window movie handle 7", "where movie destination"},
-         LengthTraffic(), {"[place video]", "play movie", "[title lines]"}, notTop, top, {"[focus]"}})},
-        {0, 6, 0, 3, true, Concat({close, {"stop movie", "window movie handle default state minimized",
-         "window movie handle 7", "[main bottom 40 50]", "where movie destination"}, LengthTraffic(),
+        {0, 1, 1, 0, 5, false, Concat({close, {"stop movie", "window movie handle 7", "where movie destination"},
+         lengths, {"[place video]", "play movie", "[title lines]"}, notTop, top, {"[focus]"}})},
+        {0, 6, 0, 3, -4, true, Concat({close, {"stop movie", "window movie handle default state minimized",
+         "window movie handle 7", "[main bottom 40 50]", "where movie destination"}, lengths,
          {"[place video]", "play movie", "[title lines]"}, top, notTop, {"[mark 0]", "[focus]"}})},
-        {1, 1, 1, 2, false, Concat({{"[panel effects]", "[overlay topmost 0 0 0 0]", "[full screen topmost 0 -20 1024 788]"},
+        {1, 1, 1, 2, 0, false, Concat({{"[panel effects]", "[overlay topmost 0 0 0 0]", "[full screen topmost 0 -20 1024 788]"},
          close, {"stop movie", "window movie handle default", "window movie handle 9", "where movie destination",
-         "put movie destination at 192 164 640 480"}, LengthTraffic(),
+         "put movie destination at 192 164 640 480"}, lengths,
          {"play movie", "pause movie", "[place video]", "play movie from 0", "[title lines]"}, top, {"[focus]"}})},
     };
     for (const Case& c : cases) {
@@ -40,18 +38,20 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         TempFolder tmp;
         PlaybackRig rig;
         rig.SetEntries({tmp.Write("a/b/x.mpg", "data")});
+        rig.playlist.currentIndex = c.index;
         rig.device.Answer("where movie destination", "0 0 320 240");
-        rig.ScriptLengths("250", "10000");
+        for (const char* format : {"milliseconds", "frames", "milliseconds"})
+            rig.device.AnswerOnce("status movie time format", format);
+        for (const char* length : {"250", "10000"}) rig.device.AnswerOnce("status movie length", length);
         rig.host.editorExists = c.editor;
         PlayerState& s = rig.state;
         s.fullScreen = c.fullScreen, s.screenWidth = 1024, s.screenHeight = 768, s.minimiseState = c.minimised;
-        s.closed = s.paused = s.seekDragging = s.marqueeStarted = 1, s.speed = 4, s.position = 999;
+        s.closed = s.paused = s.seekDragging = s.marqueeStarted = s.busy = 1, s.speed = 4, s.position = 999;
         Settings& st = rig.settings;
         st.alwaysOnTop = c.onTop, st.videoSizeMode = c.sizeMode, st.fullScreenFit = 2, st.mainX = 40, st.mainY = 50;
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.device.sent, c.traffic) << c.sizeMode;
-        char here[PATH_MAX];
-        EXPECT_EQ(std::string(::getcwd(here, sizeof here)) + "/", tmp.path() + "a/b/");
+        EXPECT_EQ(std::filesystem::current_path().string() + "/", tmp.path() + "a/b/");
         EXPECT_EQ(st.lastTrackFolder, tmp.path() + "a/b/");
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
         EXPECT_EQ((std::vector<int>{s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed, s.position, s.busy,
@@ -62,14 +62,13 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
     }
 }
 
-TEST(OpenTrackTest, FullScreenDestinationFollowsTheZoomMode) {
+TEST(OpenTrackTest, PictureRectangles) {
     struct Case { int fit, width, height; VideoRect rect; };
     const Case cases[] = {
         {0, 320, 240, {1, 2, 3, 4}},  // keeps the previous one
         {1, 320, 240, {352, 264, 320, 240}}, {2, 320, 240, {192, 144, 640, 480}}, {3, 320, 240, {32, 24, 960, 720}},
         {2, 2000, 1000, {512, 384, 0, 0}}, {3, 400, 300, {112, 84, 800, 600}},  // k = 0; 3 x 400 is too wide
-        {4, 320, 240, {0, 0, 1024, 768}}, {4, 352, 240, {0, 34, 1024, 698}},
-        {4, 0, 0, {512, 384, 0, 0}},  // no picture: no division by zero
+        {4, 320, 240, {0, 0, 1024, 768}}, {4, 352, 240, {0, 34, 1024, 698}}, {4, 0, 0, {512, 384, 0, 0}},  // no picture: no 0/0
         {5, 320, 240, {0, 0, 1024, 768}}, {9, 123, 45, {0, 0, 1024, 768}},
     };
     for (const Case& c : cases) {
@@ -78,43 +77,21 @@ TEST(OpenTrackTest, FullScreenDestinationFollowsTheZoomMode) {
         EXPECT_EQ(got, c.rect) << "fit " << c.fit << " " << c.width << "x" << c.height;
         EXPECT_EQ(geometry.halfWidth, c.fit == 0 ? 160 : 0);
     }
-}
-
-TEST(OpenTrackTest, IndexIsClampedAndAnEmptyListOnlyCloses) {
-    struct Case { int entries, index, opened; };
-    for (const Case& c : {Case{1, 5, 0}, Case{3, 3, 2}, Case{3, 1, 1}, Case{3, -4, 0}, Case{0, 2, 2}}) {
-        CurrentFolderGuard guard;
-        TempFolder tmp;
-        PlaybackRig rig;
-        for (int i = 0; i < c.entries; ++i) rig.playlist.InsertAt(i, tmp.Write("t" + std::to_string(i) + ".mp3", ""));
-        rig.playlist.currentIndex = c.index;
-        rig.state.speed = 3;
-        OpenCurrentTrack(rig.context);
-        EXPECT_EQ(rig.playlist.currentIndex, c.opened);
-        EXPECT_EQ(rig.state.busy + rig.state.speed, 0);
-        EXPECT_EQ(rig.device.sent[c.entries == 0 ? 0 : 3],
-                  c.entries == 0 ? "close movie" : "open \"t" + std::to_string(c.opened) + ".mp3\" type mpegvideo alias movie");
-    }
+    // The reply of "where movie destination", cut at single blanks.
+    const std::pair<std::string, VideoRect> replies[] = {
+        {"0 0 320 240", {0, 0, 320, 240}}, {"10 20", {10, 20, 0, 0}}, {"1  2 3", {1, 0, 2, 3}}, {"abc 5 6 7 8", {0, 5, 6, 7}},
+        {"-4 -8 100 50", {-4, -8, 100, 50}}, {std::string(70, '9') + " 1 2 3", {2147483647, 1, 2, 3}}, {"7", {7, 0, 0, 0}},
+    };
+    for (const auto& [reply, rect] : replies) EXPECT_EQ(ParseDestination(reply), rect) << "reply '" << reply << "'";
 }
 
 TEST(OpenTrackTest, TitleLinesShowNameLengthAndTag) {
-    Id3v1Tag tag;
-    EXPECT_EQ(TitleLine2(tag, "line 1"), "line 1");
-    tag.present = true, tag.title = "Song", tag.artist = "Band";
+    const Id3v1Tag tag{.opened = true, .present = true, .title = "Song", .artist = "Band"};
     EXPECT_EQ(TitleLine2(tag, "line 1"), " Song \xEF\xBC\x9A Band  |");
+    EXPECT_EQ(TitleLine2(Id3v1Tag{}, "line 1"), "line 1");
     const std::pair<int, std::string> cases[] = {{3725000, "1:02:05"}, {59999, "0:00:59"}, {360000000, "100:00:00"}};
     for (const auto& [ms, time] : cases) EXPECT_EQ(TitleLine1("a.mp3", ms), " a.mp3  <" + time + "> |");
     EXPECT_EQ(TitleLine1("\x8B\xC8.mp3", 0), " \xE6\x9B\xB2.mp3  <0:00:00> |") << "Shift-JIS names show decoded";
-}
-
-TEST(OpenTrackTest, DestinationReplyIsCutAtSingleBlanks) {
-    struct Case { std::string reply; VideoRect rect; };
-    const Case cases[] = {
-        {"0 0 320 240", {0, 0, 320, 240}}, {"10 20", {10, 20, 0, 0}}, {"1  2 3", {1, 0, 2, 3}},
-        {"abc 5 6 7 8", {0, 5, 6, 7}}, {"-4 -8 100 50", {-4, -8, 100, 50}},
-        {std::string(70, '9') + " 1 2 3", {INT_MAX, 1, 2, 3}}, {"7", {7, 0, 0, 0}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ParseDestination(c.reply), c.rect) << "reply '" << c.reply << "'";
 }
 
 // The device answers no mode after the open of a file it cannot open.
@@ -134,15 +111,14 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
         rig.SetEntries(Strings(static_cast<size_t>(c.entries), tmp.Write("broken.mp3", "not media")));
         rig.device.Answer("status movie mode", c.mode);
         rig.video.natural = VideoRect{0, 0, 640, 360};
-        rig.state.closed = c.closedBefore;
-        rig.state.failedOpensInARow = c.failedBefore;
-        rig.state.failedTrackWait = 9;
+        PlayerState& s = rig.state;
+        s.closed = c.closedBefore, s.failedOpensInARow = c.failedBefore, s.failedTrackWait = 9;
         OpenCurrentTrack(rig.context);
-        const PlayerState& s = rig.state;
         EXPECT_EQ((std::vector<int>{s.failedOpensInARow, s.failedTrackWait, s.closed, s.marqueeStarted, s.marqueeOffset}),
                   (std::vector<int>{c.failedAfter, c.wait, c.closed, c.mode.empty(), c.mode.empty() ? 0 : -141}))
             << c.entries << " " << c.failedBefore;
-        EXPECT_EQ(After(rig.device.sent, "[title lines]"), (c.closed ? Strings{"close movie", "[focus]"} : Strings{"[focus]"}));
+        EXPECT_EQ(Strings(rig.device.sent.end() - 3, rig.device.sent.end()),
+                  (c.closed ? Strings{"[title lines]", "close movie", "[focus]"} : Strings{"play movie", "[title lines]", "[focus]"}));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 640, 360}));
     }
 }
@@ -152,8 +128,7 @@ TEST(OpenTrackTest, WhyAFileWouldNotPlay) {
     ASSERT_EQ(::mkfifo((tmp.path() + "fifo.mp3").c_str(), 0600) + ::mkdir((tmp.path() + "dir.mp3").c_str(), 0700), 0);
     const std::pair<std::string, std::string> cases[] = {
         {tmp.path() + "gone.mp3", "No such file or directory"}, {tmp.path() + "dir.mp3", "it is a folder"},
-        {tmp.path() + "fifo.mp3", "it is not a regular file (a FIFO, a socket or a device)"},
-        {tmp.Write("empty.mp3", ""), "it is empty"},
+        {tmp.path() + "fifo.mp3", "it is not a regular file (a FIFO, a socket or a device)"}, {tmp.Write("e.mp3", ""), "it is empty"},
         {tmp.Write("text.mp3", "text"), "the device cannot play it (not media it knows, or damaged)"},
     };
     for (const auto& [path, why] : cases) EXPECT_EQ(WhyTrackWillNotPlay(path), why);
