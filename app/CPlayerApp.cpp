@@ -10,6 +10,7 @@
 #include "platform/Log.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QuitSignal.h"
+#include "playback/WaveVolumeControl.h"
 #include "player/CPlayerDlg.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
@@ -35,9 +36,11 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     static PlayerState state;
     static Settings settings;
     static Playlist playlist;
+    // The volume of the last run, before the device starts and the first tick reads it.
+    ProcessWaveVolume volume;
+    LoadKeptVolume(ProgramFolder(), volume);
     MpvMediaDevice device;
     if (!device.Ready()) LogLine("the media device could not start: nothing will play");
-    ProcessWaveVolume volume;
     SystemClock clock;
 
     {

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -9,14 +10,19 @@
 #include <vector>
 
 #include "app/CPlayerApp.h"
+#include "app/QtTranslations.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: velkaf [FILE]\n"
-    "A skinned media player. FILE (a media file; several arguments are joined with blanks)\n"
-    "becomes the playlist; without it the last playlist is loaded.\n"
-    "Settings and the last playlist are kept in KORU.CFG and KORU.tsr in the program folder\n"
+    "Usage: velkaf [FILE|FOLDER|LIST]...\n"
+    "A skinned media player. The arguments become the playlist as a drop of them would:\n"
+    "media files sorted by path, folders searched, a .m3u or .tsr list loaded. Arguments\n"
+    "joined with blanks are taken as one name when that name exists (a name with blanks).\n"
+    "Arguments that name nothing are reported and left out. Without arguments the last\n"
+    "playlist is loaded.\n"
+    "Settings, the last playlist and the volume are kept in KORU.CFG, KORU.tsr and KORU.vol\n"
+    "in the program folder\n"
     "($VELKAF_HOME, or the executable's folder when writable, else ~/.config/velkaf/).\n"
     "VELKAF_LOG=1 prints every device command and reply to standard error.\n";
 
@@ -49,6 +55,8 @@ int main(int argc, char** argv) {
     // libmpv refuses to start unless numbers are formatted the C way; QApplication has just
     // set the locale from the environment, so put LC_NUMERIC back here, once.
     std::setlocale(LC_NUMERIC, "C");
+    // Qt's own dialogs (file dialogs, message boxes) in the user's language.
+    InstallQtTranslations(application, QLocale::system());
 
     CPlayerApp app;
     return app.Run(arguments, startFolder);

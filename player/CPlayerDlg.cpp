@@ -305,6 +305,7 @@ void CPlayerDlg::PlaybackTickNoDraw() {
     m_placement.FollowDevice();
 }
 void CPlayerDlg::OpenCurrentTrack() { ::OpenCurrentTrack(m_playback); }
+bool CPlayerDlg::DropItems(const std::vector<std::string>& items) { return DropOnMainWindow(m_playback, items); }
 
 void CPlayerDlg::ComposeButtons() {
     if (m_pWork && m_pSkin) ::ComposeButtons(*m_pWork, *m_pSkin, m_state, m_settings);

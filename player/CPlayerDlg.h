@@ -110,6 +110,7 @@ private:
     void PlaybackTick() override;
     void PlaybackTickNoDraw() override;
     void OpenCurrentTrack() override;
+    bool DropItems(const std::vector<std::string>& items) override;
     void DestroyVideoWindow() override;
     void DeleteSurfacesAndWindows() override;
     void EndDialog() override;

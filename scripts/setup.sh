@@ -3,14 +3,14 @@
 
 VELKAF_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n
   libmpv-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth
   fonts-ipafont-gothic
 )
-# Only the test suite needs these: the fuzzing compiler and runtime.
-VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
+# Only the test suite needs these: the fuzzing compiler and runtime, and keys typed under Xvfb.
+VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev xdotool)
 
 velkaf_install_missing() {
   local missing=() p

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Codes of PlayerState::pendingCommand. The playback tick carries out 1..11 and 66;
 // 14..16 are carried out by the mouse-button-up handler; 17 lives in quitPending.
@@ -83,6 +85,17 @@ struct PlayerState {
     int minimiseState = 0;
     int restoreRefresh = 0;
     int playlistEditorOpen = 0;
+
+    // A track that would not open: timer calls (30 ms) left showing its name before the tick
+    // steps past it (1 = step now), and the failed opens in a row (a full round stops).
+    int failedTrackWait = 0;
+    int failedOpensInARow = 0;
+
+    // A later start's command line handed to this player (one player per session): the
+    // next full tick takes it as the first tick takes its own command line.
+    std::vector<std::string> handedArguments;
+    std::string handedStartFolder;
+    int handedCommandLine = 0;
 };
 
 // Width of the position bar in pixels and the divisor that maps the 32-bit wave volume

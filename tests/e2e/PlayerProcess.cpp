@@ -20,7 +20,12 @@ PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::str
     else env.push_back("QT_QPA_PLATFORM=offscreen");
     for (const char* keep : {"PATH", "HOME", "DISPLAY", "XDG_RUNTIME_DIR", "ASAN_OPTIONS"})
         if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
-    env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
+    // An extra variable replaces one of the same name given above.
+    for (const std::string& extra : extraEnvironment) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+        env.push_back(extra);
+    }
 
     std::vector<std::string> argv = {PlayerBinary()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());

@@ -9,6 +9,7 @@
 // (VELKAF_HOME), the device log on (VELKAF_LOG=1) captured to a file, headless by default.
 class PlayerProcess {
 public:
+    // `extraEnvironment` ("NAME=value") is added last and replaces what it names.
     PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                   const std::vector<std::string>& extraEnvironment = {});
     ~PlayerProcess();  // kills the child if it still runs

@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
+#include "playback/OpenTrack.h"
 #include "player/MainTick.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
@@ -84,6 +85,10 @@ public:
     void PlaybackTick() override { ++playbackTicks; }
     void PlaybackTickNoDraw() override { ++noDrawTicks; }
     void OpenCurrentTrack() override { ++opens; Log("OpenCurrentTrack"); }
+    bool DropItems(const Strings& items) override {
+        for (const std::string& item : items) Log("DropItems " + item);
+        return true;
+    }
     void DestroyVideoWindow() override {
         Log(std::string("DestroyVideoWindow tsr=") + (CanOpenForReading(folder_ + "KORU.tsr") ? "yes" : "no") +
             " cfg=" + (CanOpenForReading(folder_ + "KORU.CFG") ? "yes" : "no"));
@@ -181,22 +186,50 @@ TEST(MainTickTest, FirstTickWithoutArgumentsOrListCreatesEmptyListAndStaysClosed
     EXPECT_EQ(rig.state.firstTickDone, 1);
 }
 
-TEST(MainTickTest, CommandLineBecomesTheOnlyEntry) {
-    struct Case { std::vector<std::string> args; std::string entry; };
+TEST(MainTickTest, CommandLineIsADropOfWhatExistsAtStartAndWhenHanded) {
+    struct Case { Strings args; Strings entries; Strings dropped; };  // relative to the start folder
     const Case cases[] = {
-        {{"/My", "Music/a.mp3"}, "/My Music/a.mp3"},
-        {{"song.mp3"}, "/start/here/song.mp3"},
-        {{"sub dir/x.mpg"}, "/start/here/sub dir/x.mpg"},
-        {{"/a/b.wav"}, "/a/b.wav"},
+        {{"My", "Music/a.mp3"}, {"My Music/a.mp3"}, {"My Music/a.mp3"}},  // a name the shell split
+        {{"b.wav", "gone.mp3", "a.wav", "dir/"}, {"a.wav", "b.wav", "dir/c.mp3"}, {"b.wav", "a.wav", "dir/"}},
+        {{"list.m3u"}, {"/x/2.mp3", "/x/1.mp3"}, {"list.m3u"}},
+        {{"gone.mp3"}, {"/old/one.mp3"}, {}},  // names nothing: the last list, and no drop
     };
     for (const Case& c : cases) {
-        Rig rig(c.args);
-        rig.folder.Write("KORU.tsr", "/old/one.mp3\r\n/old/two.mp3\r\n");
+        TempFolder start;
+        for (const char* name : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"}) start.Write(name, "");
+        start.Write("list.m3u", "/x/2.mp3\r\n/x/1.mp3\r\n");
+        auto absolute = [&](const Strings& names) {
+            Strings paths;
+            for (const std::string& n : names) paths.push_back(n[0] == '/' ? n : start.path() + n);
+            return paths;
+        };
+        Rig rig(c.args, start.path());
+        rig.folder.Write("KORU.tsr", "/old/one.mp3\r\n");
+        testing::internal::CaptureStderr();
         rig.Calls(1);
-        ASSERT_EQ(rig.playlist.count, 1);
-        EXPECT_EQ(rig.playlist.Entry(0), c.entry);
-        EXPECT_EQ(rig.playlist.currentIndex, 0);
+        const std::string report = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(rig.playlist.Entries(), absolute(c.entries)) << c.args[0];
         EXPECT_EQ(rig.host->opens, 1);  // auto-play is on by default
+        EXPECT_EQ(report.find("gone.mp3: no such file") != std::string::npos,
+                  std::find(c.args.begin(), c.args.end(), "gone.mp3") != c.args.end()) << report;
+
+        // A later start hands the same command line over: the next full tick drops its items.
+        Rig running;
+        running.Start();
+        running.state.handedArguments = c.args;
+        running.state.handedStartFolder = start.path();
+        running.state.handedCommandLine = 1;
+        running.state.playlistEditorOpen = 1;
+        running.FullTick();
+        EXPECT_EQ(running.state.handedCommandLine, 1) << "waits while the editor owns the list";
+        running.state.playlistEditorOpen = 0;
+        running.journal.clear();
+        running.FullTick();
+        Strings drops;
+        for (const std::string& d : absolute(c.dropped)) drops.push_back("[DropItems " + d + "]");
+        EXPECT_EQ(Strings(running.journal.begin(), running.journal.begin() + static_cast<long>(drops.size())), drops);
+        EXPECT_EQ(running.state.handedCommandLine, 0);
+        EXPECT_TRUE(running.state.handedArguments.empty());
     }
 }
 
@@ -368,6 +401,30 @@ TEST(MainTickTest, NoPositionPollWhileDraggingOrClosed) {
     }
 }
 
+TEST(MainTickTest, TrackThatWouldNotOpenShowsItsNameThenStepsOn) {
+    struct Case { const char* what; int closed; int pending; int pendingAfter; int waitAfter; };
+    const Case cases[] = {
+        {"steps on", 0, kCmdNone, kCmdNextTrack, 0},
+        {"instead of a queued end check", 0, kCmdCheckEnd, kCmdNextTrack, 0},
+        {"not after the user stopped", 1, kCmdNone, kCmdNone, 0},
+        {"after the user's command", 0, kCmdPause, kCmdPause, 1},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.Start();
+        rig.state.closed = 0;
+        rig.state.failedTrackWait = kFailedTrackShowCalls;
+        rig.Calls(kFailedTrackShowCalls - 2);
+        EXPECT_TRUE(rig.device->script.sent.empty()) << "no end check while nothing is open";
+        EXPECT_EQ(rig.state.pendingCommand, kCmdNone);
+        rig.state.closed = c.closed;
+        rig.state.pendingCommand = c.pending;
+        rig.Calls(5);
+        EXPECT_EQ(rig.state.pendingCommand, c.pendingAfter) << c.what;
+        EXPECT_EQ(rig.state.failedTrackWait, c.waitAfter) << c.what;
+    }
+}
+
 TEST(MainTickTest, FullScreenInputTurnsClicksIntoToggles) {
     Rig rig;
     rig.Start();
@@ -414,7 +471,9 @@ TEST(MainTickTest, PlaylistEditorInStep) {
 }
 
 TEST(MainTickTest, QuitClosesSavesAndTearsDownInOrder) {
-    Rig rig({"/music/only one.mp3"});
+    Rig rig;
+    rig.folder.Write("KORU.tsr", "/music/only one.mp3\r\n");
+    rig.volume.volume = 0x80004000u;
     rig.Start();
     rig.host->values[{AuxWindow::Video, 0}] = 640;
     rig.host->values[{AuxWindow::Video, 1}] = -20;
@@ -427,6 +486,7 @@ TEST(MainTickTest, QuitClosesSavesAndTearsDownInOrder) {
     EXPECT_EQ(rig.folder.Read("KORU.tsr"), "/music/only one.mp3\r\n");
     const std::string cfg = rig.folder.Read("KORU.CFG");
     EXPECT_NE(cfg.find("MovieX=640\r\nMovieY=-20\r\n"), std::string::npos) << cfg;
+    EXPECT_EQ(rig.folder.Read("KORU.vol"), "16384 32768\n") << "the volume outlives the program";
     EXPECT_TRUE(rig.playlist.order.empty());
 
     rig.journal.clear();
