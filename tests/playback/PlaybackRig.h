@@ -15,6 +15,11 @@
 
 using Strings = std::vector<std::string>;
 
+inline const char* ZOrderName(ZOrder order) {
+    static const char* const names[] = {"top", "bottom", "topmost", "not topmost"};
+    return names[static_cast<int>(order)];
+}
+
 class RecordingHost final : public PlaybackHost {
 public:
     explicit RecordingHost(Strings& log) : log_(log) {}
@@ -32,8 +37,7 @@ public:
     void ShowOverlayTopmost(const VideoRect& r) override { Log("overlay topmost " + Text(r)); }
     void ShowFullScreenWindowTopmost(const VideoRect& r) override { Log("full screen topmost " + Text(r)); }
     void PlaceMainWindow(ZOrder order, int x, int y) override {
-        static const char* const names[] = {"top", "bottom", "topmost", "not topmost"};
-        Log(std::string("main ") + names[static_cast<int>(order)] + " " + std::to_string(x) + " " + std::to_string(y));
+        Log(std::string("main ") + ZOrderName(order) + " " + std::to_string(x) + " " + std::to_string(y));
     }
     bool IsMainWindowMinimised() override { return minimised; }
     void FocusStepSink() override { Log("focus"); }
