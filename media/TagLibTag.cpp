@@ -36,6 +36,13 @@ void InstallLegacyLatin1Handler() {
     (void)installed;
 }
 
+// What one tag read may read before its stream reads as ended. A damaged header can send a
+// parser round the same bytes without end (an object claiming size 0 is read again and
+// again, up to a count of four billion); every parse loop stops at the end of its stream.
+// Real tags, cover art included, need a small part of this.
+constexpr unsigned long kReadBudgetBytes = 64ul << 20;
+constexpr unsigned kReadBudgetCalls = 1u << 15;
+
 // A read-only TagLib stream. Reads are cut at the end, so a length read from a damaged header
 // never allocates more than the file holds. Writing does nothing.
 class ReadOnlyStream : public TagLib::IOStream {
@@ -43,8 +50,11 @@ public:
     ReadOnlyStream(std::string name, long length) : name_(std::move(name)), length_(length) {}
     TagLib::FileName name() const override { return name_.c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override {
-        if (position_ >= length_) return TagLib::ByteVector();
-        const unsigned long n = std::min(length, static_cast<unsigned long>(length_ - position_));
+        if (++calls_ > kReadBudgetCalls || bytesRead_ >= kReadBudgetBytes) return TagLib::ByteVector();
+        unsigned long n = position_ >= length_ ? 0 : std::min(length, static_cast<unsigned long>(length_ - position_));
+        n = std::min(n, kReadBudgetBytes - bytesRead_);
+        if (n == 0) return TagLib::ByteVector();
+        bytesRead_ += n;
         TagLib::ByteVector block(static_cast<unsigned int>(n), '\0');
         const size_t got = ReadAt(block.data(), n, position_);
         block.resize(static_cast<unsigned int>(got));
@@ -72,6 +82,8 @@ private:
     std::string name_;
     long length_;
     long position_ = 0;
+    unsigned calls_ = 0;
+    unsigned long bytesRead_ = 0;
 };
 
 class FileStream final : public ReadOnlyStream {
