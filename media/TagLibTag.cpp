@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <exception>
 
@@ -68,7 +69,9 @@ public:
     bool isOpen() const override { return true; }
     void seek(long offset, Position from) override {
         const long base = from == Beginning ? 0 : from == Current ? position_ : length_;
-        position_ = std::max(0L, base + offset);
+        long to = 0;
+        if (__builtin_add_overflow(base, offset, &to)) to = offset > 0 ? LONG_MAX : 0;  // offsets from damaged headers
+        position_ = std::max(0L, to);
     }
     long tell() const override { return position_; }
     long length() override { return length_; }
