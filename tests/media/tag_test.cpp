@@ -54,7 +54,7 @@ TEST(TrackTagTest, EveryTagFormatOnGeneratedFiles) {
         const char* file;
         std::string ffmpeg, before, after;  // the file: `before`, ffmpeg's output, `after`
         bool present;
-        std::string title, artist;
+        std::string title = "", artist = "";
     } cases[] = {
         {"v23.mp3", tags + " -id3v2_version 3", "", "", true, kSong, kSinger},  // UTF-16 frames
         {"v24.mp3", tags + " -id3v2_version 4", "", "", true, kSong, kSinger},  // UTF-8 frames
@@ -68,14 +68,14 @@ TEST(TrackTagTest, EveryTagFormatOnGeneratedFiles) {
         {"x.wv", tags, "", "", true, kSong, kSinger},  // APEv2
         {"both.mp3", tags, "", Id3v1("one", "two"), true, "one ", "two "},
         {"blank-v1.mp3", tags, "", Id3v1("", ""), true, kSong, kSinger},
+        {"half-blank-v1.mp3", tags, "", Id3v1("", "two"), true, " ", "two "},
         {"blank-v1-only.mp3", "-id3v2_version 0", "", Id3v1("", ""), true, " ", " "},
-        {"broken.mp3", "-id3v2_version 0", Id3v23("TIT2" + std::string("\x7F\x7F\x7F\x7F\0\0\0x", 8)), "",
-         false, "", ""},
-        {"plain.wav", "-ac 1", "", "", false, "", ""},
-        {"v1-only.mp3", "", std::string(5000, 'a'), Id3v1("Song", "Band"), true, "Song ", "Band "},
-        {"v1-one-byte-early.mp3", "", std::string(10, 'a'), Id3v1("Song", "Band") + "x", false, "", ""},
-        {"v1-cut.mp3", "", "", Id3v1("Song", "Band").substr(0, 127), false, "", ""},
-        {"empty.mp3", "", "", "", false, "", ""},
+        {"broken.mp3", "-id3v2_version 0", Id3v23("TIT2" + std::string("\x7F\x7F\x7F\x7F\0\0\0x", 8)), "", false},
+        {"plain.wav", "-ac 1", "", "", false},
+        {"v1-only.mp3", "", "", Id3v1("Song", "Band"), true, "Song ", "Band "},
+        {"v1-one-byte-early.mp3", "", std::string(10, 'a'), Id3v1("Song", "Band") + "x", false},
+        {"v1-cut.mp3", "", "", Id3v1("Song", "Band").substr(0, 127), false},
+        {"empty.mp3", "", "", "", false},
     };
     for (const auto& c : cases) {
         const std::string made = tmp.path() + "made-" + c.file;
