@@ -32,15 +32,15 @@ std::string Id3v1(const std::string& title, const std::string& artist) {
 
 TEST(Latin1FieldTest, JapaneseLegacyBytesAreReadAsCp932) {
     const struct { const char* name; std::string bytes, shown; } cases[] = {
-        {"ASCII", "Song", "Song"},
+        {"IBM extension kanji", "\xFA\xB1\x8B\xB4", "\xEF\xA8\x91\xE6\xA9\x8B"},
         {"UTF-8 written into a Latin-1 field", kSong, kSong},
         {"CP932 kanji", kSongCp932 + " (Live)", kSong + " (Live)"},
-        {"CP932 katakana pair, ASCII trail bytes", "\x83\x41\x83\x43", "\xE3\x82\xA2\xE3\x82\xA4"},
+        {"CP932 katakana pair, ASCII trail bytes", "\x83\x40\x83\x43", "\xE3\x82\xA1\xE3\x82\xA4"},
         {"a lone katakana stays Windows-1252", "\x83\x41", "\xC6\x92" "A"},
         {"Latin-1 accents", "Caf\xE9 H\xE4\xE4y\xF6", "Caf\xC3\xA9 H\xC3\xA4\xC3\xA4y\xC3\xB6"},
         {"Latin-1 pair that is valid CP932", "Pok\xE9mon", "Pok\xC3\xA9mon"},
         {"curly apostrophe between letters", "It\x92s", "It\xE2\x80\x99s"},
-        {"curly quotes", "\x93Hi\x94", "\xE2\x80\x9CHi\xE2\x80\x9D"},
+        {"curly quotes, trade mark", "\x93Hi\x94 \x99", "\xE2\x80\x9CHi\xE2\x80\x9D \xE2\x84\xA2"},
         {"user-defined CP932 area", "\x82\xA0\xF0\x40", "\xE2\x80\x9A\xC2\xA0\xC3\xB0@"},
         {"unassigned CP932 code", "\x85\x40\x82\xA0", "\xE2\x80\xA6@\xE2\x80\x9A\xC2\xA0"},
     };
