@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "media/Id3v1Tag.h"
+#include "media/TrackTag.h"
 #include "playback/MciSession.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -160,7 +160,7 @@ std::string TitleLine1(std::string_view displayName, int lengthMs) {
     return " " + OutsideTextToUtf8(displayName) + "  <" + time + "> |";
 }
 
-std::string TitleLine2(const Id3v1Tag& tag, const std::string& line1) {
+std::string TitleLine2(const TrackTag& tag, const std::string& line1) {
     if (!tag.present) return line1;
     return " " + tag.title + " \xEF\xBC\x9A " + tag.artist + "  |";  // U+FF1A FULLWIDTH COLON
 }
@@ -244,7 +244,7 @@ void OpenCurrentTrack(PlaybackContext& c) {
         c.mci.Send("window movie handle default");
         c.mci.Send("close movie");
 
-        const Id3v1Tag tag = ReadId3v1Tag(path);
+        const TrackTag tag = ReadTrackTag(path);
         // The device resolves the bare name against the current folder. When the folder
         // cannot be entered all the way, the name would resolve in an ancestor and could
         // open a different file of the same name: name the whole path then, which fails the
@@ -260,6 +260,7 @@ void OpenCurrentTrack(PlaybackContext& c) {
 
         const std::string line1 = TitleLine1(displayName, s.lengthMs);
         const std::string line2 = TitleLine2(tag, line1);
+        if (LogEnabled()) LogLine("title line 2:" + line2);
         const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);
         s.titleWidth[0] = ends.line1 - 4;
         s.titleWidth[1] = ends.line2 - 4;

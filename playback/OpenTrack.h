@@ -4,7 +4,7 @@
 
 #include "playback/PlaybackContext.h"
 
-struct Id3v1Tag;
+struct TrackTag;
 
 // Turns the playlist's current entry into a playing device: closes what was open, reads the
 // tag, changes into the track's folder, opens the file by its name under the alias "movie",
@@ -35,7 +35,7 @@ void InstallTrackOpener(PlaybackContext& context);
 // Title line 1: " name  <h:mm:ss> |" with the display name and the length.
 std::string TitleLine1(std::string_view displayName, int lengthMs);
 // Title line 2: " title ： artist  |" (full-width colon) when a tag is present, else line 1.
-std::string TitleLine2(const Id3v1Tag& tag, const std::string& line1);
+std::string TitleLine2(const TrackTag& tag, const std::string& line1);
 
 // The reply of "where movie destination": four fields cut at single blanks (x, y, width,
 // height), each a plain decimal conversion of at most 59 characters; missing fields are 0.

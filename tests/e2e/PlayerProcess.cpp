@@ -68,6 +68,18 @@ bool PlayerProcess::WaitForLog(const std::string& text, std::chrono::millisecond
     return false;
 }
 
+bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
+                                    std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const std::string log = Log();
+        const size_t at = log.find(first);
+        if (at != std::string::npos && log.find(then, at) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() >= end || Reap(WNOHANG)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 bool PlayerProcess::Reap(int flags) {
     if (reaped_) return true;
     int status = 0;

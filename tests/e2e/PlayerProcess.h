@@ -16,6 +16,8 @@ public:
 
     // Waits until the log holds `text` (true) or the timeout passes (false).
     bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout);
+    // Waits until the log holds `then` after the first `first` (true) or the timeout passes.
+    bool WaitForLogAfter(const std::string& first, const std::string& then, std::chrono::milliseconds timeout);
     // Waits for the child to end; returns its exit status, or -1 on timeout.
     int WaitForExit(std::chrono::milliseconds timeout);
     void Signal(int signal);
