@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "media/Id3v1Tag.h"
+#include "media/TrackTag.h"
 #include "playback/OpenTrack.h"
 #include "tests/playback/PlaybackRig.h"
 
@@ -86,9 +86,9 @@ TEST(OpenTrackTest, PictureRectangles) {
 }
 
 TEST(OpenTrackTest, TitleLinesShowNameLengthAndTag) {
-    const Id3v1Tag tag{.opened = true, .present = true, .title = "Song", .artist = "Band"};
+    const TrackTag tag{.present = true, .title = "Song", .artist = "Band"};
     EXPECT_EQ(TitleLine2(tag, "line 1"), " Song \xEF\xBC\x9A Band  |");
-    EXPECT_EQ(TitleLine2(Id3v1Tag{}, "line 1"), "line 1");
+    EXPECT_EQ(TitleLine2(TrackTag{}, "line 1"), "line 1");
     const std::pair<int, std::string> cases[] = {{3725000, "1:02:05"}, {59999, "0:00:59"}, {360000000, "100:00:00"}};
     for (const auto& [ms, time] : cases) EXPECT_EQ(TitleLine1("a.mp3", ms), " a.mp3  <" + time + "> |");
     EXPECT_EQ(TitleLine1("\x8B\xC8.mp3", 0), " \xE6\x9B\xB2.mp3  <0:00:00> |") << "Shift-JIS names show decoded";
