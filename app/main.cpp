@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
     // libmpv refuses to start unless numbers are formatted the C way; QApplication has just
     // set the locale from the environment, so put LC_NUMERIC back here, once.
     std::setlocale(LC_NUMERIC, "C");
+    // The desktop matches windows to the menu entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELKAF_APP_ID));
 
     CPlayerApp app;
     return app.Run(arguments, startFolder);

@@ -9,8 +9,10 @@ VELKAF_PACKAGES=(
   ffmpeg xvfb xauth
   fonts-ipafont-gothic
 )
-# Only the test suite needs these: the fuzzing compiler and runtime.
-VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
+# Only the test suite needs these: the fuzzing compiler and runtime, the desktop-file and
+# metadata validators of the install test.
+VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
+  desktop-file-utils appstream shared-mime-info file)
 
 velkaf_install_missing() {
   local missing=() p
