@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/WaveVolume.h"
+#include "playback/BusRequests.h"
 #include "playback/MciSession.h"
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
@@ -126,8 +127,11 @@ void MainTick::FullTick() {
         state_.speedStepRequest = 0;
     }
 
+    CarryOutBusRequests(state_, settings_, playlist_, mci_, clock_, volume_);
+
     if (state_.seekDragging == 0 && state_.closed == 0) {
         const int p = mci_.QueryNumber("status movie position");
+        state_.polledPosition = p;
         const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
         if (p >= length && state_.pendingCommand != kCmdNextTrack) state_.pendingCommand = kCmdCheckEnd;
         if (length != 0) {

@@ -10,9 +10,10 @@ VELKAF_PACKAGES=(
   fonts-ipafont-gothic
 )
 # Only the test suite needs these: the fuzzing compiler and runtime, the desktop-file and
-# metadata validators of the install test.
+# metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
+# desktop test.
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
-  desktop-file-utils appstream shared-mime-info file)
+  desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool)
 
 velkaf_install_missing() {
   local missing=() p
