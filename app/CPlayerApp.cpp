@@ -1,9 +1,12 @@
 #include "app/CPlayerApp.h"
 
+#include <QDBusConnection>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QPalette>
 
+#include "app/MprisService.h"
 #include "device/MpvMediaDevice.h"
 #include "device/ProcessWaveVolume.h"
 #include "platform/Clock.h"
@@ -28,7 +31,7 @@ void SetDialogColours() {
 }
 }  // namespace
 
-int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string& startFolder) {
+int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string& startFolder, bool newInstance) {
     SetDialogColours();
     InstallQuitSignalHandlers();
 
@@ -39,6 +42,19 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     // The volume of the last run, before the device starts and the first tick reads it.
     ProcessWaveVolume volume;
     LoadKeptVolume(ProgramFolder(), volume);
+
+    // One player per session: the first owns the bus name; a later start hands its command
+    // line over and ends before it builds anything heavy. Without a bus each start stands alone.
+    MprisService bus(state, settings, playlist, volume);
+    const QDBusConnection session = QDBusConnection::sessionBus();
+    if (!bus.Register(session) && session.isConnected()) {
+        if (!newInstance && HandOverToRunningPlayer(session, arguments, startFolder)) {
+            LogLine("handed the command line to the running player");
+            return 0;
+        }
+        LogLine("another player owns the session's name: this one runs without the bus");
+    }
+
     MpvMediaDevice device;
     if (!device.Ready()) LogLine("the media device could not start: nothing will play");
     SystemClock clock;

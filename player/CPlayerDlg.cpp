@@ -99,6 +99,13 @@ void CPlayerDlg::OnInitDialog() {
 
 void CPlayerDlg::OnTimer() {
     if (QuitSignalReceived() && !m_tick.Ended()) m_state.quitRequested = 1;
+    if (m_state.busRaise != 0) {
+        // The desktop asked for the player (a second start, the bus's Raise).
+        m_state.busRaise = 0;
+        if (isMinimized()) showNormal();
+        raise();
+        activateWindow();
+    }
     m_tick.OnTimer();
 }
 

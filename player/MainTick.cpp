@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/WaveVolume.h"
+#include "playback/BusRequests.h"
 #include "playback/CommandLine.h"
 #include "playback/MciSession.h"
 #include "playback/WaveVolumeControl.h"
@@ -118,9 +119,12 @@ void MainTick::FullTick() {
         state_.speedStepRequest = 0;
     }
 
+    CarryOutBusRequests(state_, settings_, playlist_, mci_, clock_, volume_);
+
     // Nothing is open while a track that would not open shows its name: no end check.
     if (state_.seekDragging == 0 && state_.closed == 0 && state_.failedTrackWait == 0) {
         const int p = mci_.QueryNumber("status movie position");
+        state_.polledPosition = p;
         const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
         if (p >= length && state_.pendingCommand != kCmdNextTrack) state_.pendingCommand = kCmdCheckEnd;
         if (length != 0) {

@@ -9,8 +9,11 @@ VELKAF_PACKAGES=(
   ffmpeg xvfb xauth
   fonts-ipafont-gothic
 )
-# Only the test suite needs these: the fuzzing compiler and runtime, and keys typed under Xvfb.
-VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev xdotool)
+# Only the test suite needs these: the fuzzing compiler and runtime, the desktop-file and
+# metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
+# desktop test.
+VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
+  desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool)
 
 velkaf_install_missing() {
   local missing=() p

@@ -91,6 +91,16 @@ struct PlayerState {
     int failedTrackWait = 0;
     int failedOpensInARow = 0;
 
+    // The desktop bus (MPRIS): requests carried out by the next full tick like the skin's own
+    // controls (-1: none), and what the bus reads back.
+    long long busSeekMs = -1;  // jump to this time, in milliseconds
+    int busVolume = -1;        // both channels to this level, 0..65535
+    int busShuffle = -1;       // 0 off, 1 on
+    int busRepeat = -1;        // 0 off, 1 on
+    int busRaise = 0;          // 1: bring the main window up
+    int busSeeks = 0;          // counts the bus's jumps carried out
+    int polledPosition = 0;    // the full tick's last "status movie position" (device format)
+
     // A later start's command line handed to this player (one player per session): the
     // next full tick takes it as the first tick takes its own command line.
     std::vector<std::string> handedArguments;
