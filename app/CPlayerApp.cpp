@@ -1,15 +1,19 @@
 #include "app/CPlayerApp.h"
 
+#include <QDBusConnection>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QPalette>
 
+#include "app/MprisService.h"
 #include "device/MpvMediaDevice.h"
 #include "device/ProcessWaveVolume.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QuitSignal.h"
+#include "playback/WaveVolumeControl.h"
 #include "player/CPlayerDlg.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
@@ -27,7 +31,7 @@ void SetDialogColours() {
 }
 }  // namespace
 
-int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string& startFolder) {
+int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string& startFolder, bool newInstance) {
     SetDialogColours();
     InstallQuitSignalHandlers();
 
@@ -35,9 +39,24 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     static PlayerState state;
     static Settings settings;
     static Playlist playlist;
+    // The volume of the last run, before the device starts and the first tick reads it.
+    ProcessWaveVolume volume;
+    LoadKeptVolume(ProgramFolder(), volume);
+
+    // One player per session: the first owns the bus name; a later start hands its command
+    // line over and ends before it builds anything heavy. Without a bus each start stands alone.
+    MprisService bus(state, settings, playlist, volume);
+    const QDBusConnection session = QDBusConnection::sessionBus();
+    if (!bus.Register(session) && session.isConnected()) {
+        if (!newInstance && HandOverToRunningPlayer(session, arguments, startFolder)) {
+            LogLine("handed the command line to the running player");
+            return 0;
+        }
+        LogLine("another player owns the session's name: this one runs without the bus");
+    }
+
     MpvMediaDevice device;
     if (!device.Ready()) LogLine("the media device could not start: nothing will play");
-    ProcessWaveVolume volume;
     SystemClock clock;
 
     {

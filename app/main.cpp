@@ -1,36 +1,56 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/CPlayerApp.h"
+#include "app/QtTranslations.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: velkaf [FILE]\n"
-    "A skinned media player. FILE (a media file; several arguments are joined with blanks)\n"
-    "becomes the playlist; without it the last playlist is loaded.\n"
-    "Settings and the last playlist are kept in KORU.CFG and KORU.tsr in the program folder\n"
-    "($VELKAF_HOME, or the executable's folder when writable, else ~/.config/velkaf/).\n"
+    "Usage: velkaf [--new-instance] [--] [FILE|FOLDER|LIST]...\n"
+    "A skinned media player. The arguments become the playlist as a drop of them would:\n"
+    "media files sorted by path, folders searched, a .m3u or .tsr list loaded. Arguments\n"
+    "joined with blanks are taken as one name when that name exists (a name with blanks).\n"
+    "Arguments that name nothing are reported and left out. Without arguments the last\n"
+    "playlist is loaded.\n"
+    "One player runs per desktop session: a second start hands its arguments to the running\n"
+    "player (or brings it up) and ends. --new-instance starts a player of its own instead.\n"
+    "Settings, the last playlist and the volume are kept in KORU.CFG, KORU.tsr and KORU.vol\n"
+    "in the program folder\n"
+    "($VELKAF_HOME, or the executable's folder when writable and not installed, else\n"
+    "~/.config/velkaf/).\n"
     "VELKAF_LOG=1 prints every device command and reply to standard error.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Options may stand anywhere before "--"; everything after it is a file name.
+    std::vector<std::string> arguments;
+    bool newInstance = false;
+    bool options = true;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
+        const std::string_view argument = argv[i];
+        if (options && argument == "--") {
+            options = false;
+        } else if (options && argument == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
+        } else if (options && argument == "--version") {
             std::printf("velkaf %s\n", VELKAF_VERSION);
             return 0;
+        } else if (options && argument == "--new-instance") {
+            newInstance = true;
+        } else {
+            arguments.emplace_back(argument);
         }
     }
     // Relative command-line paths are taken against the folder the program started in,
@@ -38,7 +58,6 @@ int main(int argc, char** argv) {
     char* cwd = ::getcwd(nullptr, 0);
     const std::string startFolder = cwd != nullptr ? cwd : "/";
     std::free(cwd);
-    std::vector<std::string> arguments(argv + 1, argv + argc);
 
     // Window positions are kept only where the application may place its windows: prefer X11
     // (XWayland too) over native Wayland, unless the user chose a platform.
@@ -49,7 +68,11 @@ int main(int argc, char** argv) {
     // libmpv refuses to start unless numbers are formatted the C way; QApplication has just
     // set the locale from the environment, so put LC_NUMERIC back here, once.
     std::setlocale(LC_NUMERIC, "C");
+    // Qt's own dialogs (file dialogs, message boxes) in the user's language.
+    InstallQtTranslations(application, QLocale::system());
+    // The desktop matches windows to the menu entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELKAF_APP_ID));
 
     CPlayerApp app;
-    return app.Run(arguments, startFolder);
+    return app.Run(arguments, startFolder, newInstance);
 }

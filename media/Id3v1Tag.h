@@ -2,15 +2,15 @@
 #include <string>
 #include <string_view>
 
+#include "media/TrackTag.h"
+
 // The ID3v1 tag: the last 128 bytes of a media file, "TAG", then title (30 bytes), artist
 // (30), album, year, comment and genre. The player shows only title and artist.
-struct Id3v1Tag {
-    bool opened = false;   // the file could be opened for reading
-    bool present = false;  // the last 128 bytes start with "TAG" (case-sensitive)
-    // The cut fields, up to their first zero byte, as UTF-8 for display: bytes that are not
-    // valid UTF-8 are decoded from CP932. Empty when no tag is present.
-    std::string title;
-    std::string artist;
+// present: the last 128 bytes start with "TAG" (case-sensitive). title, artist: the cut
+// fields, up to their first zero byte, as UTF-8 for display: bytes that are not valid UTF-8
+// are decoded from CP932. Empty when no tag is present.
+struct Id3v1Tag : TrackTag {
+    bool opened = false;  // the file could be opened for reading
 };
 
 constexpr std::size_t kId3v1Size = 128;

@@ -34,10 +34,15 @@ std::string WithSlash(std::string folder) {
     return folder;
 }
 
+// The data folder of an installed player, found from the executable (prefix/bin/velkaf beside
+// prefix/share/velkaf/), so an install into any prefix finds its own.
+std::string InstalledDataFolder() { return ExecutableFolder() + "../share/velkaf/"; }
+
 // Copies the template into `folder` when it has none, from the first place that has one.
 void ProvideTemplate(const std::string& folder) {
     if (CanOpenForReading(folder + "KORU.sys")) return;
-    for (const std::string& source : {ExecutableFolder() + "KORU.sys", std::string(VELKAF_DATA_DIR "/KORU.sys")}) {
+    for (const std::string& source : {ExecutableFolder() + "KORU.sys", InstalledDataFolder() + "KORU.sys",
+                                      std::string(VELKAF_DATA_DIR "/KORU.sys")}) {
         if (auto bytes = ReadWholeFile(source)) {
             WriteFileAtomically(folder + "KORU.sys", *bytes);
             return;
@@ -55,8 +60,11 @@ std::string FindProgramFolder() {
         ProvideTemplate(folder);
         return folder;
     }
+    // A build tree or a portable folder keeps its files beside the program; an installed
+    // player never writes into its prefix, even a writable one such as ~/.local.
     const std::string exeFolder = ExecutableFolder();
-    if (!exeFolder.empty() && ::access(exeFolder.c_str(), W_OK) == 0) return exeFolder;
+    const bool installed = CanOpenForReading(InstalledDataFolder() + "KORU.sys");
+    if (!installed && !exeFolder.empty() && ::access(exeFolder.c_str(), W_OK) == 0) return exeFolder;
 
     std::string config;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {

@@ -6,7 +6,8 @@
 // - $VELKAF_HOME when set (created when missing): a portable folder chosen by the user or
 //   by tests.
 // - Otherwise the folder of the running executable (/proc/self/exe) when it is writable
-//   (the build tree, a portable folder).
+//   (the build tree, a portable folder) and the program is not installed (an installed
+//   program has its data folder, ../share/velkaf/ with "KORU.sys", beside its bin/).
 // - Otherwise $XDG_CONFIG_HOME/velkaf/ (default ~/.config/velkaf/).
 // In the last two cases "KORU.sys" is copied in from the executable's folder or the
 // installed data folder when it is missing. Computed once; later calls return the same.

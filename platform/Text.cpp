@@ -53,19 +53,21 @@ namespace {
 std::mutex g_iconvMutex;
 iconv_t g_cp932 = reinterpret_cast<iconv_t>(-1);
 bool g_cp932Tried = false;
-}  // namespace
 
-std::string OutsideTextToUtf8(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) return std::string(bytes);
+constexpr const char* kReplacement = "\xEF\xBF\xBD";
+
+// CP932 to UTF-8 into `out`. Strict: false at the first byte that does not decode (a cut
+// sequence, an unassigned code, no converter). Otherwise such a byte becomes U+FFFD.
+bool DecodeCp932(std::string_view bytes, bool strict, std::string& out) {
     std::lock_guard<std::mutex> lock(g_iconvMutex);
     if (!g_cp932Tried) {
         g_cp932Tried = true;
         g_cp932 = iconv_open("UTF-8", "CP932");
     }
-    std::string out;
     if (g_cp932 == reinterpret_cast<iconv_t>(-1)) {
-        for (unsigned char c : bytes) out += c < 0x80 ? std::string(1, static_cast<char>(c)) : "\xEF\xBF\xBD";
-        return out;
+        if (strict) return false;
+        for (unsigned char c : bytes) out += c < 0x80 ? std::string(1, static_cast<char>(c)) : kReplacement;
+        return true;
     }
     iconv(g_cp932, nullptr, nullptr, nullptr, nullptr);
     std::string input(bytes);
@@ -79,12 +81,77 @@ std::string OutsideTextToUtf8(std::string_view bytes) {
         out.append(buffer, static_cast<size_t>(outPtr - buffer));
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
+            if (strict) return false;
             // An invalid or cut sequence: replace one byte and go on.
-            out += "\xEF\xBF\xBD";
+            out += kReplacement;
             ++in;
             --inLeft;
             iconv(g_cp932, nullptr, nullptr, nullptr, nullptr);
         }
     }
+    return true;
+}
+
+void AppendUtf8(std::string& out, unsigned int cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Windows-1252 0x80..0x9F; the five codes it leaves free keep their control character.
+constexpr unsigned short kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+bool IsC1(unsigned char c) { return c >= 0x80 && c <= 0x9F; }
+
+// The byte shape of Japanese legacy text (see Latin1FieldToUtf8): every byte starts a
+// one-byte character (ASCII, half-width katakana 0xA1-0xDF) or a double-byte one (lead
+// 0x81-0x9F or 0xE0-0xFC, not the user-defined 0xF0-0xF9; trail 0x40-0x7E or 0x80-0xFC),
+// some byte is in 0x80-0x9F, and two high bytes pair up somewhere.
+bool HasCp932Shape(std::string_view bytes) {
+    bool c1 = false, highPair = false, afterDouble = false;
+    for (size_t i = 0; i < bytes.size();) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80 || (c >= 0xA1 && c <= 0xDF)) {
+            afterDouble = false;
+            ++i;
+            continue;
+        }
+        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF) || (c >= 0xFA && c <= 0xFC);
+        if (!lead || i + 1 >= bytes.size()) return false;
+        const unsigned char t = static_cast<unsigned char>(bytes[i + 1]);
+        if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+        c1 = c1 || IsC1(c) || IsC1(t);
+        highPair = highPair || t >= 0x80 || afterDouble;
+        afterDouble = true;
+        i += 2;
+    }
+    return c1 && highPair;
+}
+
+}  // namespace
+
+std::string OutsideTextToUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    DecodeCp932(bytes, false, out);
+    return out;
+}
+
+std::string Latin1FieldToUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    if (HasCp932Shape(bytes) && DecodeCp932(bytes, true, out)) return out;
+    out.clear();
+    for (unsigned char c : bytes) AppendUtf8(out, IsC1(c) ? kWindows1252High[c - 0x80] : c);
     return out;
 }

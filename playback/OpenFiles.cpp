@@ -33,6 +33,7 @@ void OpenChosenFile(PlaybackContext& c, const std::string& path) {
     s.busy = 1;
     c.mci.Send("close movie");
     s.closed = 0;
+    s.failedOpensInARow = 0;  // a new list starts a new round of tries
     s.seekKnobX = 0;
     c.playlist.ClearStore();
     if (IsListFilePath(path)) {

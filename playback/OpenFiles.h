@@ -10,8 +10,9 @@
 // entry. Ignored (returns false) while the playlist editor exists or a long operation runs.
 bool DropOnMainWindow(PlaybackContext& context, const std::vector<std::string>& items);
 
-// The open-file dialog's filter: one filter, every file; and the extension a typed name
-// without one gets.
+// The open-file dialog's filter: one filter, every file (so every media table entry and both
+// list types are offered, and a file is taken whatever its extension); and the extension a
+// typed name without one gets.
 inline constexpr const char* kOpenFileFilter = "Filename (*)";
 inline constexpr const char* kOpenFileDefaultSuffix = "tsr";
 

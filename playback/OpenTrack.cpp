@@ -1,8 +1,13 @@
 #include "playback/OpenTrack.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "media/Id3v1Tag.h"
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "media/TrackTag.h"
 #include "playback/MciSession.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -44,15 +49,20 @@ int FolderDepth(const std::string& folder) {
     return depth;
 }
 
+// A device with media open always answers its mode; after a failed open nothing is open and
+// every query answers empty.
+bool DeviceHoldsMedia(PlaybackContext& c) { return !c.mci.QueryText("status movie mode", kReplySize).empty(); }
+
 void StartPlaying(PlaybackContext& c) {
     c.state.closed = 0;
     c.state.paused = 0;
     c.mci.Send("play movie");
 }
 
-void OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
+bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
     PlayerState& s = c.state;
     c.mci.Send(openCommand);
+    const bool opened = DeviceHoldsMedia(c);
     c.mci.Send("stop movie");
     c.mci.Send("window movie handle default");
     c.mci.Send("window movie handle " + std::to_string(c.host.FullScreenWindowId()));
@@ -69,11 +79,13 @@ void OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
     c.host.PlaceVideo();
     c.mci.Send("play movie from 0");
     s.position = 0;
+    return opened;
 }
 
-void OpenWindowed(PlaybackContext& c, const std::string& openCommand) {
+bool OpenWindowed(PlaybackContext& c, const std::string& openCommand) {
     PlayerState& s = c.state;
     c.mci.Send(openCommand);
+    const bool opened = DeviceHoldsMedia(c);
     c.mci.Send("stop movie");
     s.zoomShowTicks = 0;
     const std::string attach = "window movie handle " + std::to_string(c.host.VideoWindowId());
@@ -92,6 +104,7 @@ void OpenWindowed(PlaybackContext& c, const std::string& openCommand) {
     else StartPlaying(c);
     s.position = 0;
     s.seekDragging = 0;
+    return opened;
 }
 
 void RefreshZOrder(PlaybackContext& c) {
@@ -107,7 +120,35 @@ void RefreshZOrder(PlaybackContext& c) {
     }
 }
 
+// A track that would not open counts as the end of that track: its name shows for a moment,
+// then the tick steps on by the list rules. A full round of failures in a row stops instead.
+void TrackWouldNotOpen(PlaybackContext& c, const std::string& path) {
+    PlayerState& s = c.state;
+    LogLine("cannot play " + path + ": " + WhyTrackWillNotPlay(path));
+    // The name shows at once instead of entering from the right.
+    s.marqueeStarted = 1;
+    s.marqueeOffset = 0;
+    if (++s.failedOpensInARow < c.playlist.StoreSize()) {
+        s.failedTrackWait = kFailedTrackShowCalls;
+        return;
+    }
+    LogLine("no entry of the playlist would open: stopped");
+    s.failedOpensInARow = 0;
+    s.failedTrackWait = 0;
+    c.mci.Close();
+}
+
 }  // namespace
+
+std::string WhyTrackWillNotPlay(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "it is a folder";
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file (a FIFO, a socket or a device)";
+    if (::access(path.c_str(), R_OK) != 0) return std::string("it cannot be read: ") + std::strerror(errno);
+    if (st.st_size == 0) return "it is empty";
+    return "the device cannot play it (not media it knows, or damaged)";
+}
 
 std::string TitleLine1(std::string_view displayName, int lengthMs) {
     const int seconds = lengthMs / 1000;
@@ -119,7 +160,7 @@ std::string TitleLine1(std::string_view displayName, int lengthMs) {
     return " " + OutsideTextToUtf8(displayName) + "  <" + time + "> |";
 }
 
-std::string TitleLine2(const Id3v1Tag& tag, const std::string& line1) {
+std::string TitleLine2(const TrackTag& tag, const std::string& line1) {
     if (!tag.present) return line1;
     return " " + tag.title + " \xEF\xBC\x9A " + tag.artist + "  |";  // U+FF1A FULLWIDTH COLON
 }
@@ -177,6 +218,9 @@ VideoRect FullScreenDestination(int fit, int screenWidth, int screenHeight, cons
 void OpenCurrentTrack(PlaybackContext& c) {
     PlayerState& s = c.state;
     Playlist& list = c.playlist;
+    // An open from a closed device starts a new round of tries; a step past a track that
+    // would not open (the device stays "open") continues the round.
+    if (s.closed != 0) s.failedOpensInARow = 0;
     s.busy = 1;
     s.speed = 0;
     const int count = list.StoreSize();
@@ -200,7 +244,7 @@ void OpenCurrentTrack(PlaybackContext& c) {
         c.mci.Send("window movie handle default");
         c.mci.Send("close movie");
 
-        const Id3v1Tag tag = ReadId3v1Tag(path);
+        const TrackTag tag = ReadTrackTag(path);
         // The device resolves the bare name against the current folder. When the folder
         // cannot be entered all the way, the name would resolve in an ancestor and could
         // open a different file of the same name: name the whole path then, which fails the
@@ -212,16 +256,22 @@ void OpenCurrentTrack(PlaybackContext& c) {
         }
         const std::string openCommand = "open \"" + openName + "\" type mpegvideo alias movie";
 
-        if (s.fullScreen == 1) OpenFullScreen(c, openCommand);
-        else OpenWindowed(c, openCommand);
+        const bool opened = s.fullScreen == 1 ? OpenFullScreen(c, openCommand) : OpenWindowed(c, openCommand);
 
         const std::string line1 = TitleLine1(displayName, s.lengthMs);
         const std::string line2 = TitleLine2(tag, line1);
+        if (LogEnabled()) LogLine("title line 2:" + line2);
         const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);
         s.titleWidth[0] = ends.line1 - 4;
         s.titleWidth[1] = ends.line2 - 4;
         s.marqueeStarted = 0;
         s.marqueeOffset = -141;
+        if (opened) {
+            s.failedOpensInARow = 0;
+            s.failedTrackWait = 0;
+        } else {
+            TrackWouldNotOpen(c, path);
+        }
         RefreshZOrder(c);
         s.busy = 0;
         if (c.host.PlaylistEditorExists()) c.host.MarkCurrentInEditor(list.currentIndex);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/WaveVolume.h"
 #include "state/PlayerState.h"
 
@@ -54,4 +56,34 @@ void SyncVolumeAtStart(WaveVolume& volume, PlayerState& state) {
     const uint32_t v = ReadVolume(volume);
     volume.Set(v);
     state.volumeKnobX = KnobFromVolume(v);
+}
+
+bool LoadKeptVolume(const std::string& folder, WaveVolume& volume) {
+    const std::string path = folder + kKeptVolumeFileName;
+    const auto bytes = ReadWholeFile(path);
+    if (!bytes) return false;
+    uint32_t levels[2] = {0, 0};
+    size_t at = 0;
+    bool parsed = true;
+    for (int i = 0; i < 2 && parsed; ++i) {
+        if (i == 1) parsed = at < bytes->size() && (*bytes)[at++] == ' ';
+        const size_t digits = at;
+        while (parsed && at < bytes->size() && (*bytes)[at] >= '0' && (*bytes)[at] <= '9' && levels[i] <= 0xFFFFu)
+            levels[i] = levels[i] * 10 + static_cast<uint32_t>((*bytes)[at++] - '0');
+        parsed = parsed && at > digits && levels[i] <= 0xFFFFu;
+    }
+    const std::string rest = parsed ? bytes->substr(at) : std::string();
+    if (!parsed || !(rest.empty() || rest == "\n" || rest == "\r\n")) {
+        LogLine("the kept volume in " + path + " is not two levels 0..65535: the volume stays as it is");
+        return false;
+    }
+    volume.Set(levels[0] | (levels[1] << 16));
+    LogLine("volume " + std::to_string(levels[0]) + " " + std::to_string(levels[1]) + " kept from the last run");
+    return true;
+}
+
+bool SaveKeptVolume(const std::string& folder, WaveVolume& volume) {
+    const uint32_t v = ReadVolume(volume);
+    return WriteFileAtomically(folder + kKeptVolumeFileName,
+                               std::to_string(v & 0xFFFFu) + " " + std::to_string(v >> 16) + "\n");
 }

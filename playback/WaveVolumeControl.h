@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 class WaveVolume;
 struct PlayerState;
@@ -30,3 +31,13 @@ void SetVolumeFromPanel(WaveVolume& volume, PlayerState& state, int value);
 int PanelValueFromVolume(WaveVolume& volume);
 // First tick: read the volume, write it back, set the knob from it.
 void SyncVolumeAtStart(WaveVolume& volume, PlayerState& state);
+
+// The volume outlives the program, as the system volume it stands for did: kept in the
+// program folder beside, never inside, "KORU.CFG" (whose layout is fixed), as one line
+// "left right" (decimal channel levels 0..65535, then a line end).
+inline constexpr const char* kKeptVolumeFileName = "KORU.vol";
+// At start, before the first tick: sets the volume kept in `folder`. A missing file keeps the
+// current volume; a malformed one too, and is logged. True when a kept volume was set.
+bool LoadKeptVolume(const std::string& folder, WaveVolume& volume);
+// At quit: writes the current volume (full when it cannot be read) to `folder` in one piece.
+bool SaveKeptVolume(const std::string& folder, WaveVolume& volume);

@@ -14,7 +14,6 @@
 #include <QWindow>
 
 #include "device/VideoHostWidget.h"
-#include "panels/VideoWindow.h"
 #include "platform/Log.h"
 #include "platform/QuitSignal.h"
 #include "playback/OpenFiles.h"
@@ -50,7 +49,8 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
       m_input(records.state, records.settings, records.playlist, m_mci, volume, m_keys, clock, *this),
       m_tick(records.state, records.settings, records.playlist, m_mci, volume, clock, *this, setup),
       m_programFolder(setup.programFolder),
-      m_fullScreen(records.state, records.settings, m_mci, m_video, volume, *this) {
+      m_windows(this, *this),
+      m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     setWindowIcon(AppIcon());
     setFixedSize(kWidth, kHeight);
@@ -62,17 +62,16 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     m_keys.SetSurfaceTest([this](const QWidget* window) { return IsKeySurface(window); });
     InstallTrackOpener(m_playback);
 
-    m_pFullScreenDlg = std::make_unique<CFullScreenDlg>(this);
-    m_pVideoDlg = std::make_unique<CVideoWindowDlg>(this);
-    m_pOverlayDlg = std::make_unique<CFullScreenOverlayDlg>(this);
-    m_pControlPanel = std::make_unique<CControlPanelDlg>(this);
     m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(static_cast<PlaylistEditorHost&>(*this));
-    m_pFullScreenDlg->SetNotify([this](int code) { PostPlayerNotify(code); });
-    m_pOverlayDlg->SetNotify([this](int code) { PostPlayerNotify(code); });
+    m_windows.SetNotify(QueuedPlayerNotify(this, [this](int code) { OnPlayerNotify(code); }));
+    m_windows.SetPointerMoved([this](ScreenPoint p) { m_placement.OnPointerMoved(p); });
     // Activation of the application as a whole, not of this window: focus moving to the
     // full-screen window keeps the player active.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
-            [this](Qt::ApplicationState s) { m_input.OnActivateApp(s == Qt::ApplicationActive); });
+            [this](Qt::ApplicationState s) {
+                LogLine(s == Qt::ApplicationActive ? "application active" : "application inactive");
+                m_input.OnActivateApp(s == Qt::ApplicationActive);
+            });
     // The desktop session ending asks for the orderly quit, like the window manager's close.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
         if (!m_tick.Ended()) m_state.quitRequested = 1;
@@ -102,6 +101,13 @@ void CPlayerDlg::OnInitDialog() {
 
 void CPlayerDlg::OnTimer() {
     if (QuitSignalReceived() && !m_tick.Ended()) m_state.quitRequested = 1;
+    if (m_state.busRaise != 0) {
+        // The desktop asked for the player (a second start, the bus's Raise).
+        m_state.busRaise = 0;
+        if (isMinimized()) showNormal();
+        raise();
+        activateWindow();
+    }
     m_tick.OnTimer();
 }
 
@@ -166,7 +172,7 @@ void CPlayerDlg::OnMove(int x, int y) {
     m_settings.mainY = snappedY;
     if (snappedX != x || snappedY != y) {
         move(snappedX, snappedY);
-        SetZOrder(m_settings.alwaysOnTop == 1 ? ZOrder::Topmost : ZOrder::NotTopmost);
+        m_windows.SetMainZOrder(m_settings.alwaysOnTop == 1 ? ZOrder::Topmost : ZOrder::NotTopmost);
     }
 }
 
@@ -230,10 +236,10 @@ void CPlayerDlg::dropEvent(QDropEvent* event) {
 
 CAuxiliaryDialog* CPlayerDlg::Aux(AuxWindow window) {
     switch (window) {
-    case AuxWindow::FullScreen: return m_pFullScreenDlg.get();
-    case AuxWindow::Video: return m_pVideoDlg.get();
-    case AuxWindow::Overlay: return m_pOverlayDlg.get();
-    case AuxWindow::ControlPanel: return m_pControlPanel.get();
+    case AuxWindow::FullScreen: return m_windows.FullScreenDialog();
+    case AuxWindow::Video: return m_windows.VideoDialog();
+    case AuxWindow::Overlay: return m_windows.OverlayDialog();
+    case AuxWindow::ControlPanel: return m_windows.ControlPanelDialog();
     case AuxWindow::PlaylistEditor: return nullptr;  // not a value store: see AuxValue
     }
     return nullptr;
@@ -279,30 +285,15 @@ void CPlayerDlg::ApplyShape() {
     setMask(region);
 }
 
-void CPlayerDlg::ShowVideoWindow(int x, int y) {
-    if (!m_videoWindow) {
-        m_videoWindow = std::make_unique<VideoWindowWidget>([this](int wx, int wy) {
-            if (m_pVideoDlg) m_pVideoDlg->OnMove(wx, wy);
-        });
-    }
-    if (m_pVideoDlg) m_pVideoDlg->OnMove(x, y);
-    // Nothing to show yet: PlaceVideo gives it the picture's size.
-    m_videoWindow->move(x, y);
-}
+void CPlayerDlg::ShowVideoWindow(int x, int y) { m_windows.MakeVideoWindow(x, y); }
 
-void CPlayerDlg::DestroyVideoWindow() {
-    m_videoWindow.reset();
-    m_desktopWindow.reset();
-}
+void CPlayerDlg::DestroyVideoWindow() { m_windows.DestroyHostWindows(); }
 
 void CPlayerDlg::DeleteSurfacesAndWindows() {
     m_pWork.reset();
     m_pSkin.reset();
     m_pPlaylistDlg.reset();
-    m_pVideoDlg.reset();
-    m_pControlPanel.reset();
-    m_pOverlayDlg.reset();
-    m_pFullScreenDlg.reset();
+    m_windows.DeleteDialogs();
 }
 
 void CPlayerDlg::EndDialog() {
@@ -319,9 +310,16 @@ void CPlayerDlg::EndDialog() {
 
 // --- playback --------------------------------------------------------------------------------
 
-void CPlayerDlg::PlaybackTick() { ::PlaybackTick(m_playback); }
-void CPlayerDlg::PlaybackTickNoDraw() { ::PlaybackTickNoDraw(m_playback); }
+void CPlayerDlg::PlaybackTick() {
+    ::PlaybackTick(m_playback);
+    m_placement.FollowDevice();
+}
+void CPlayerDlg::PlaybackTickNoDraw() {
+    ::PlaybackTickNoDraw(m_playback);
+    m_placement.FollowDevice();
+}
 void CPlayerDlg::OpenCurrentTrack() { ::OpenCurrentTrack(m_playback); }
+bool CPlayerDlg::DropItems(const std::vector<std::string>& items) { return DropOnMainWindow(m_playback, items); }
 
 void CPlayerDlg::ComposeButtons() {
     if (m_pWork && m_pSkin) ::ComposeButtons(*m_pWork, *m_pSkin, m_state, m_settings);
@@ -343,14 +341,14 @@ TitleLineEnds CPlayerDlg::DrawTitleLines(const std::string& line1, const std::st
 
 void CPlayerDlg::ShowModeReply(const std::string& reply) { m_modeReply = reply; }
 
-int CPlayerDlg::VideoWindowId() { return m_videoWindow ? m_videoWindow->hostId() : 0; }
-int CPlayerDlg::FullScreenWindowId() { return m_fullScreen.FullScreenWindowId(); }
-void CPlayerDlg::TakePanelDisplayEffects() { m_fullScreen.TakePanelDisplayEffects(); }
-void CPlayerDlg::ShowOverlayTopmost(const VideoRect& rect) { m_fullScreen.ShowOverlayTopmost(rect); }
-void CPlayerDlg::ShowFullScreenWindowTopmost(const VideoRect& rect) { m_fullScreen.ShowFullScreenWindowTopmost(rect); }
-bool CPlayerDlg::ControlPanelExists() { return m_fullScreen.ControlPanelExists(); }
-void CPlayerDlg::ShowControlPanelAtBottom(int w, int h) { m_fullScreen.ShowControlPanelAtBottom(w, h); }
-void CPlayerDlg::ShowOverlay(int w, int h) { m_fullScreen.ShowOverlay(w, h); }
+int CPlayerDlg::VideoWindowId() { return m_windows.HostId(PictureWindow::Video); }
+int CPlayerDlg::FullScreenWindowId() { return m_placement.FullScreenWindowId(); }
+void CPlayerDlg::TakePanelDisplayEffects() { m_placement.TakePanelDisplayEffects(); }
+void CPlayerDlg::ShowOverlayTopmost(const VideoRect& rect) { m_placement.ShowOverlayTopmost(rect); }
+void CPlayerDlg::ShowFullScreenWindowTopmost(const VideoRect& rect) { m_placement.ShowFullScreenWindowTopmost(rect); }
+bool CPlayerDlg::ControlPanelExists() { return m_placement.ControlPanelExists(); }
+void CPlayerDlg::ShowControlPanelAtBottom(int w, int h) { m_placement.ShowControlPanelAtBottom(w, h); }
+void CPlayerDlg::ShowOverlay(int w, int h) { m_placement.ShowOverlay(w, h); }
 bool CPlayerDlg::PlaylistEditorExists() { return m_pPlaylistDlg && m_pPlaylistDlg->WindowExists(); }
 void CPlayerDlg::MarkCurrentInEditor(int index) {
     if (m_pPlaylistDlg) m_pPlaylistDlg->MarkCurrent(index);
@@ -373,115 +371,18 @@ void CPlayerDlg::PostPlayerNotify(int code) {
 
 void CPlayerDlg::OnPlayerNotify(int code) {
     if (m_tick.Ended()) return;
-    if (m_fullScreen.OnPlayerNotify(code)) return;
+    if (m_placement.OnPlayerNotify(code)) return;
     if (code == 20 && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
     FocusStepSink();
 }
 
 // --- windows and z-order ---------------------------------------------------------------------
 
-void CPlayerDlg::SetZOrder(ZOrder order) {
-    const bool wasVisible = isVisible();
-    switch (order) {
-    case ZOrder::Top:
-        raise();
-        break;
-    case ZOrder::Bottom:
-        if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        lower();
-        break;
-    case ZOrder::Topmost:
-        if (!(windowFlags() & Qt::WindowStaysOnTopHint)) setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        raise();
-        break;
-    case ZOrder::NotTopmost:
-        if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        break;
-    }
-    // Changing a window flag hides the window; bring it back as it was.
-    if (wasVisible && !isVisible()) show();
-}
-
-void CPlayerDlg::PlaceMainWindow(ZOrder order, int x, int y) {
-    setGeometry(x, y, kWidth, kHeight);
-    if (!isVisible() && !isMinimized()) show();
-    SetZOrder(order);
-}
+void CPlayerDlg::PlaceMainWindow(ZOrder order, int x, int y) { m_windows.PlaceMainWindow(order, x, y); }
 
 bool CPlayerDlg::IsMainWindowMinimised() { return isMinimized(); }
 
-void CPlayerDlg::PlaceVideo() {
-    if (m_state.fullScreen == 1) m_fullScreen.PlaceVideo();
-    else PlaceVideoWindowed();
-}
-
-void CPlayerDlg::PlaceVideoWindowed() {
-    m_settings.videoX = AuxValue(AuxWindow::Video, 0);
-    m_settings.videoY = AuxValue(AuxWindow::Video, 1);
-    const bool noPicture = m_mci.QueryText("where movie destination", kReplySize).empty() || m_state.minimiseState == 1;
-    if (!m_videoWindow) ShowVideoWindow(m_settings.videoX, m_settings.videoY);
-
-    if (noPicture) {
-        m_videoWindow->setGeometry(m_settings.videoX, m_settings.videoY, 0, 0);
-        m_videoWindow->hide();
-        m_state.zoomPercent = 0;
-    } else {
-        const QSize screen = ScreenSize();
-        m_state.screenWidth = screen.width();
-        m_state.screenHeight = screen.height();
-        const int w = m_video.natural.width;
-        const int h = m_video.natural.height;
-        int width = 0, height = 0;
-        int& mode = m_settings.videoSizeMode;
-        if (mode < 0) { mode = -1; m_state.zoomPercent = 0; }
-        else if (mode == 0) { m_state.zoomPercent = 50; width = w / 2; height = h / 2; }
-        else if (mode == 1) { m_state.zoomPercent = 100; width = w; height = h; }
-        else if (mode == 2) { m_state.zoomPercent = 200; width = 2 * w; height = 2 * h; }
-        else { mode = 3; m_state.zoomPercent = 0; width = screen.width(); height = screen.height() - 2; }
-        m_state.zoomShowTicks = 6;
-
-        if (mode <= 2) {
-            if (m_desktopWindow) m_desktopWindow->hide();
-            if (width > 0 && height > 0) {
-                m_videoWindow->setGeometry(m_settings.videoX, m_settings.videoY, width, height);
-                if (m_state.activeApp == 1 || isMinimized()) {
-                    m_videoWindow->show();
-                    if (m_state.activeApp == 1) PlaceMainWindow(ZOrder::Top, m_settings.mainX, m_settings.mainY);
-                }
-            } else {
-                m_videoWindow->hide();
-            }
-            m_mci.Send("window movie handle default");
-            m_mci.Send("window movie handle " + std::to_string(m_videoWindow->hostId()));
-            m_mci.Send(PutDestinationCommand(m_video.natural.x, m_video.natural.y, width, height));
-        } else {
-            // Desktop mode: the picture fills a screen-sized window kept below all others.
-            PlaceMainWindow(ZOrder::Bottom, m_settings.mainX, m_settings.mainY);
-            if (!m_desktopWindow) {
-                m_desktopWindow = std::make_unique<VideoHostWidget>(
-                    nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
-                                 Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
-            }
-            m_desktopWindow->setGeometry(0, 0, screen.width(), screen.height());
-            m_desktopWindow->show();
-            m_desktopWindow->lower();
-            m_mci.Send("window movie handle default state minimized");
-            m_mci.Send("window movie handle " + std::to_string(m_desktopWindow->hostId()));
-            m_mci.Send(PutDestinationCommand(m_video.natural.x, m_video.natural.y, width, height));
-            m_videoWindow->setGeometry(m_settings.videoX, m_settings.videoY, 0, 0);
-            m_videoWindow->hide();
-            m_state.zoomShowTicks = 0;
-        }
-    }
-    if (m_settings.alwaysOnTop == 1 && m_state.minimiseState == 0) {
-        PlaceMainWindow(ZOrder::NotTopmost, m_settings.mainX, m_settings.mainY);
-        PlaceMainWindow(ZOrder::Topmost, m_settings.mainX, m_settings.mainY);
-    } else if (m_state.minimiseState >= 2) {
-        PlaceMainWindow(ZOrder::Topmost, m_settings.mainX, m_settings.mainY);
-        if (m_settings.alwaysOnTop == 0) PlaceMainWindow(ZOrder::NotTopmost, m_settings.mainX, m_settings.mainY);
-    }
-    FocusStepSink();
-}
+void CPlayerDlg::PlaceVideo() { m_placement.PlaceVideo(); }
 
 // --- input -----------------------------------------------------------------------------------
 
@@ -510,10 +411,12 @@ void CPlayerDlg::OpenButtonAction() {
 
 bool CPlayerDlg::IsKeySurface(const QWidget* window) const {
     if (window == nullptr) return false;
-    if (window == this || window == m_videoWindow.get()) return true;
-    return (m_pFullScreenDlg && window == m_pFullScreenDlg->Window()) ||
-           (m_pOverlayDlg && window == m_pOverlayDlg->Window()) ||
-           (m_pControlPanel && window == m_pControlPanel->Window());
+    if (window == this || window == m_windows.VideoWindow()) return true;
+    const CFullScreenDlg* fullScreen = m_windows.FullScreenDialog();
+    const CFullScreenOverlayDlg* overlay = m_windows.OverlayDialog();
+    const CControlPanelDlg* panel = m_windows.ControlPanelDialog();
+    return (fullScreen && window == fullScreen->Window()) || (overlay && window == overlay->Window()) ||
+           (panel && window == panel->Window());
 }
 
 void CPlayerDlg::TogglePlaylistEditor() {
@@ -525,5 +428,5 @@ void CPlayerDlg::SettingsDialog() {
         PlaceMainWindow(top ? ZOrder::Topmost : ZOrder::NotTopmost, m_settings.mainX, m_settings.mainY);
     });
 }
-void CPlayerDlg::SwitchFullScreen(bool leave) { m_fullScreen.SwitchFullScreen(leave); }
-void CPlayerDlg::MoveFullScreenStepSinksOffScreen() { m_fullScreen.MoveStepBarsOffScreen(); }
+void CPlayerDlg::SwitchFullScreen(bool leave) { m_placement.SwitchFullScreen(leave); }
+void CPlayerDlg::MoveFullScreenStepSinksOffScreen() { m_windows.MoveStepBarsOffScreen(m_state.screenWidth + 1); }

@@ -9,10 +9,11 @@
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
 #include "playback/PlaybackHost.h"
-#include "player/FullScreen.h"
+#include "playback/VideoPlacement.h"
 #include "player/InputControl.h"
 #include "player/MainTick.h"
 #include "player/QtKeyState.h"
+#include "player/VideoWindows.h"
 #include "playlist/editor/CPlaylistDlg.h"
 
 struct PlayerState;
@@ -38,8 +39,7 @@ class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
                          private InputHost,
-                         private PlaylistEditorHost,
-                         private FullScreenHost {
+                         private PlaylistEditorHost {
     Q_OBJECT
 public:
     static constexpr int kWidth = 321;
@@ -65,8 +65,8 @@ public:
 
     MciSession& Mci() { return m_mci; }
     bool Ended() const { return m_tick.Ended(); }
-    CVideoWindowDlg* VideoDialog() { return m_pVideoDlg.get(); }
-    VideoHostWidget* VideoWindow() { return m_videoWindow.get(); }
+    CVideoWindowDlg* VideoDialog() { return m_windows.VideoDialog(); }
+    VideoHostWidget* VideoWindow() { return m_windows.VideoWindow(); }
     // The last "status movie mode" reply of the end-of-track check.
     const std::string& ModeReply() const { return m_modeReply; }
     // The picture the window shows, for tests and screenshots (null before the first tick).
@@ -110,6 +110,7 @@ private:
     void PlaybackTick() override;
     void PlaybackTickNoDraw() override;
     void OpenCurrentTrack() override;
+    bool DropItems(const std::vector<std::string>& items) override;
     void DestroyVideoWindow() override;
     void DeleteSurfacesAndWindows() override;
     void EndDialog() override;
@@ -149,17 +150,10 @@ private:
     void PostPlayerNotify(int code) override;
     QWidget* EditorOwner() override { return this; }
 
-    // FullScreenHost
-    CFullScreenDlg* FullScreenDialog() override { return m_pFullScreenDlg.get(); }
-    CFullScreenOverlayDlg* OverlayDialog() override { return m_pOverlayDlg.get(); }
-    CControlPanelDlg* ControlPanelDialog() override { return m_pControlPanel.get(); }
-    void PlaceVideoWindowed() override;
-
     CAuxiliaryDialog* Aux(AuxWindow window);
     // The windows whose keys reach the transport: this one, the video window, the
     // full-screen window and overlay, the control panel.
     bool IsKeySurface(const QWidget* window) const;
-    void SetZOrder(ZOrder order);
 
     PlayerState& m_state;
     Settings& m_settings;
@@ -174,15 +168,11 @@ private:
     std::string m_programFolder;
     std::string m_modeReply;
 
-    std::unique_ptr<CFullScreenDlg> m_pFullScreenDlg;
-    std::unique_ptr<CVideoWindowDlg> m_pVideoDlg;
-    std::unique_ptr<CFullScreenOverlayDlg> m_pOverlayDlg;
-    std::unique_ptr<CControlPanelDlg> m_pControlPanel;
+    // The video, desktop and full-screen windows, and where the picture goes among them;
+    // the placement is declared after the windows it drives, so it goes before them.
+    VideoWindows m_windows;
+    VideoPlacement m_placement;
     std::unique_ptr<CPlaylistDlg> m_pPlaylistDlg;  // the playlist editor
-    std::unique_ptr<VideoHostWidget> m_videoWindow;
-    std::unique_ptr<VideoHostWidget> m_desktopWindow;
-    // Declared after the windows it drives, so it goes before them.
-    FullScreenController m_fullScreen;
 
     std::unique_ptr<CDibSurface> m_pSkin;  // the skin source: a bg picture or the built-in skin
     std::unique_ptr<CDibSurface> m_pWork;  // each frame is composed here

@@ -5,11 +5,13 @@
 
 #include "platform/Clock.h"
 #include "platform/Log.h"
-#include "platform/Paths.h"
 #include "platform/WaveVolume.h"
+#include "playback/BusRequests.h"
+#include "playback/CommandLine.h"
 #include "playback/MciSession.h"
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
+#include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
 #include "settings/SettingsFile.h"
@@ -29,20 +31,9 @@ MainTick::MainTick(PlayerState& state, Settings& settings, Playlist& playlist, M
     : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume),
       clock_(clock), host_(host), setup_(std::move(setup)) {}
 
-std::string MainTick::JoinCommandLine(const std::vector<std::string>& arguments,
-                                      const std::string& startFolder) {
-    // A path with blanks arrives whole even when the shell split it.
-    std::string joined;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        if (i > 0) joined += ' ';
-        joined += arguments[i];
-    }
-    if (joined.empty()) return joined;
-    return MakeAbsolute(joined, startFolder);
-}
-
 void MainTick::OnTimer() {
     if (ended_) return;
+    if (state_.failedTrackWait > 1) --state_.failedTrackWait;
     state_.tickCounter += 1;
     if (state_.tickCounter >= state_.tickDivisor) state_.tickCounter = 0;
     if (state_.firstTickDone == 0) {
@@ -63,8 +54,9 @@ void MainTick::FirstTick() {
     host_.PlaceMainWindow(settings_.mainX, settings_.mainY);
     host_.ApplyShape();
 
-    const std::string commandLinePath = JoinCommandLine(setup_.arguments, setup_.startFolder);
-    if (!commandLinePath.empty()) playlist_.AddSorted(commandLinePath);
+    const CommandLineItems commandLine = ClassifyCommandLine(setup_.arguments, setup_.startFolder);
+    ReportArgumentsNamingNothing(commandLine);
+    if (!commandLine.items.empty()) FillFromMainWindowDrop(playlist_, commandLine.items);
     playlist_.SyncCount();
     playlist_.currentIndex = 0;
 
@@ -88,6 +80,7 @@ void MainTick::FirstTick() {
 }
 
 void MainTick::FullTick() {
+    if (state_.handedCommandLine != 0) TakeHandedCommandLine();
     if (state_.fullScreen == 1) FullScreenInput();
 
     if (state_.wheelStep != 0) {
@@ -126,8 +119,12 @@ void MainTick::FullTick() {
         state_.speedStepRequest = 0;
     }
 
-    if (state_.seekDragging == 0 && state_.closed == 0) {
+    CarryOutBusRequests(state_, settings_, playlist_, mci_, clock_, volume_);
+
+    // Nothing is open while a track that would not open shows its name: no end check.
+    if (state_.seekDragging == 0 && state_.closed == 0 && state_.failedTrackWait == 0) {
         const int p = mci_.QueryNumber("status movie position");
+        state_.polledPosition = p;
         const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
         // A click waiting for its button to go up (14..16) is not overwritten either.
         const bool keep = state_.pendingCommand == kCmdNextTrack ||
@@ -142,12 +139,32 @@ void MainTick::FullTick() {
 
     if (state_.fullScreen == 1 && state_.panelInFullScreen == 1) ControlPanelInFullScreen();
     if (state_.playlistEditorOpen == 1) PlaylistEditorInStep();
+    if (state_.failedTrackWait == 1) StepPastFailedTrack();
 
     if (state_.fullScreen == 0 || state_.panelInFullScreen == 1) host_.PlaybackTick();
     else host_.PlaybackTickNoDraw();
 
     if (host_.AuxValue(AuxWindow::Video, 4) == 1) host_.PlaceVideo();
     if (state_.quitRequested == 1) Shutdown();
+}
+
+void MainTick::TakeHandedCommandLine() {
+    // The editor owns the list while it is open: the request waits until it closes.
+    if (state_.playlistEditorOpen == 1) return;
+    const CommandLineItems handed = ClassifyCommandLine(state_.handedArguments, state_.handedStartFolder);
+    state_.handedCommandLine = 0;
+    state_.handedArguments.clear();
+    state_.handedStartFolder.clear();
+    ReportArgumentsNamingNothing(handed);
+    if (!handed.items.empty() && !host_.DropItems(handed.items)) LogLine("the handed command line was not taken");
+}
+
+void MainTick::StepPastFailedTrack() {
+    // A request of the user's goes first; the step waits for the next full tick.
+    if (state_.pendingCommand != kCmdNone && state_.pendingCommand != kCmdCheckEnd) return;
+    state_.failedTrackWait = 0;
+    // It counts as the end of that track, unless the user stopped meanwhile.
+    if (state_.closed == 0) state_.pendingCommand = kCmdNextTrack;
 }
 
 void MainTick::FullScreenInput() {
@@ -235,6 +252,7 @@ void MainTick::Shutdown() {
     settings_.videoX = host_.AuxValue(AuxWindow::Video, 0);
     settings_.videoY = host_.AuxValue(AuxWindow::Video, 1);
     if (!SaveSettings(setup_.programFolder, settings_)) LogLine("the settings were not saved");
+    if (!SaveKeptVolume(setup_.programFolder, volume_)) LogLine("the volume was not saved");
     playlist_.ReleaseOrder();
     host_.DestroyVideoWindow();
     host_.DeleteSurfacesAndWindows();

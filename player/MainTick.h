@@ -55,6 +55,9 @@ public:
     virtual void PlaybackTick() = 0;
     virtual void PlaybackTickNoDraw() = 0;
     virtual void OpenCurrentTrack() = 0;
+    // The main window's drop of `items` (absolute paths): the list is replaced and its first
+    // entry plays. False when the drop is refused (the editor is open, or busy).
+    virtual bool DropItems(const std::vector<std::string>& items) = 0;
 
     // Shutdown, in this order.
     virtual void DestroyVideoWindow() = 0;
@@ -83,14 +86,11 @@ public:
     // True once the quit sequence has run; later calls of OnTimer do nothing.
     bool Ended() const { return ended_; }
 
-    // The first command-line argument string as the first tick takes it: the arguments
-    // joined with single spaces, made absolute against the start folder. Empty when none.
-    static std::string JoinCommandLine(const std::vector<std::string>& arguments,
-                                       const std::string& startFolder);
-
 private:
     void FirstTick();
     void FullTick();
+    void TakeHandedCommandLine();
+    void StepPastFailedTrack();
     void FullScreenInput();
     void ControlPanelInFullScreen();
     void PlaylistEditorInStep();

@@ -16,14 +16,11 @@
 
 namespace {
 
-constexpr const char* kMediaExtensions[] = {".mpg", ".avi", ".mov", ".mp3", ".rmp", ".dat",
-                                            ".asf", ".wav", ".mpeg", ".ra", ".wma"};
-constexpr const char* kListExtensions[] = {".m3u", ".tsr"};
+constexpr std::array<std::string_view, 2> kListExtensions = {".m3u", ".tsr"};
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
+bool EqualsIgnoringAsciiCase(const std::string& a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < b.size(); ++i) {
         char c = a[i];
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         if (c != b[i]) return false;
@@ -32,10 +29,10 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
 }
 
 template <size_t N>
-bool ExtensionIn(const std::string& path, const char* const (&table)[N]) {
+bool ExtensionIn(const std::string& path, const std::array<std::string_view, N>& table) {
     const std::string extension = ExtensionOf(path);
     if (extension.empty()) return false;
-    for (const char* entry : table)
+    for (std::string_view entry : table)
         if (EqualsIgnoringAsciiCase(extension, entry)) return true;
     return false;
 }

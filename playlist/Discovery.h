@@ -1,6 +1,8 @@
 #pragma once
+#include <array>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "playlist/Playlist.h"
@@ -13,8 +15,13 @@
 // the search are never followed into folders (a loop would never end); a link to a file
 // counts as a file. Folders that cannot be listed are skipped. Paths are kept whole.
 
-// The media table: ".mpg" ".avi" ".mov" ".mp3" ".rmp" ".dat" ".asf" ".wav" ".mpeg" ".ra"
-// ".wma", compared without regard to ASCII case.
+// The media table, in this order: the original eleven, then today's audio and video
+// containers. Everything that takes media files (dropped folders, the editor's drop, the
+// desktop entry's file types) takes this list. Compared without regard to ASCII case.
+inline constexpr std::array<std::string_view, 28> kMediaExtensions = {
+    ".mpg", ".avi", ".mov", ".mp3", ".rmp", ".dat", ".asf", ".wav", ".mpeg", ".ra", ".wma",
+    ".mp4", ".m4v", ".mkv", ".webm", ".wmv", ".flv", ".ogv", ".m4a", ".aac", ".flac", ".ogg",
+    ".oga", ".opus", ".mka", ".ape", ".wv", ".mp2"};
 bool IsMediaPath(const std::string& path);
 // List files the main window reads: ".m3u" and ".tsr", compared the same way.
 bool IsListFilePath(const std::string& path);

@@ -3,14 +3,17 @@
 
 VELKAF_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
-  libmpv-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n
+  libmpv-dev libtag1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth
   fonts-ipafont-gothic
 )
-# Only the test suite needs these: the fuzzing compiler and runtime.
-VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
+# Only the test suite needs these: the fuzzing compiler and runtime, the desktop-file and
+# metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
+# desktop test.
+VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
+  desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool)
 
 velkaf_install_missing() {
   local missing=() p

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Codes of PlayerState::pendingCommand. The playback tick carries out 1..11 and 66;
 // 14..16 are carried out by the mouse-button-up handler; 17 lives in quitPending.
@@ -83,6 +85,27 @@ struct PlayerState {
     int minimiseState = 0;
     int restoreRefresh = 0;
     int playlistEditorOpen = 0;
+
+    // A track that would not open: timer calls (30 ms) left showing its name before the tick
+    // steps past it (1 = step now), and the failed opens in a row (a full round stops).
+    int failedTrackWait = 0;
+    int failedOpensInARow = 0;
+
+    // The desktop bus (MPRIS): requests carried out by the next full tick like the skin's own
+    // controls (-1: none), and what the bus reads back.
+    long long busSeekMs = -1;  // jump to this time, in milliseconds
+    int busVolume = -1;        // both channels to this level, 0..65535
+    int busShuffle = -1;       // 0 off, 1 on
+    int busRepeat = -1;        // 0 off, 1 on
+    int busRaise = 0;          // 1: bring the main window up
+    int busSeeks = 0;          // counts the bus's jumps carried out
+    int polledPosition = 0;    // the full tick's last "status movie position" (device format)
+
+    // A later start's command line handed to this player (one player per session): the
+    // next full tick takes it as the first tick takes its own command line.
+    std::vector<std::string> handedArguments;
+    std::string handedStartFolder;
+    int handedCommandLine = 0;
 };
 
 // Width of the position bar in pixels and the divisor that maps the 32-bit wave volume

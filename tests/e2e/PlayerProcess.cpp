@@ -15,12 +15,19 @@ std::string PlayerBinary() { return VELKAF_PLAYER_BINARY; }
 PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                              const std::vector<std::string>& extraEnvironment)
     : logPath_(home + "player.log") {
-    std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1"};
+    // No session bus unless the test gives one: players of parallel tests never meet.
+    std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1",
+                                    "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"};
     if (const char* platform = std::getenv("QT_QPA_PLATFORM")) env.push_back(std::string("QT_QPA_PLATFORM=") + platform);
     else env.push_back("QT_QPA_PLATFORM=offscreen");
     for (const char* keep : {"PATH", "HOME", "DISPLAY", "XDG_RUNTIME_DIR", "ASAN_OPTIONS"})
         if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
-    env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
+    // The test's own values replace the defaults of the same name.
+    for (const std::string& extra : extraEnvironment) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+        env.push_back(extra);
+    }
 
     std::vector<std::string> argv = {PlayerBinary()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -61,6 +68,18 @@ bool PlayerProcess::WaitForLog(const std::string& text, std::chrono::millisecond
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
+                                    std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const std::string log = Log();
+        const size_t at = log.find(first);
+        if (at != std::string::npos && log.find(then, at) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() >= end || Reap(WNOHANG)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 bool PlayerProcess::Reap(int flags) {

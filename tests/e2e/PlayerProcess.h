@@ -9,12 +9,15 @@
 // (VELKAF_HOME), the device log on (VELKAF_LOG=1) captured to a file, headless by default.
 class PlayerProcess {
 public:
+    // `extraEnvironment` ("NAME=value") is added last and replaces what it names.
     PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                   const std::vector<std::string>& extraEnvironment = {});
     ~PlayerProcess();  // kills the child if it still runs
 
     // Waits until the log holds `text` (true) or the timeout passes (false).
     bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout);
+    // Waits until the log holds `then` after the first `first` (true) or the timeout passes.
+    bool WaitForLogAfter(const std::string& first, const std::string& then, std::chrono::milliseconds timeout);
     // Waits for the child to end; returns its exit status, or -1 on timeout.
     int WaitForExit(std::chrono::milliseconds timeout);
     void Signal(int signal);

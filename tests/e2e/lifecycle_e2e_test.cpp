@@ -46,11 +46,12 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
 
 TEST(LifecycleE2E, CommandLineArgumentsBecomeTheSavedList) {
     TempFolder home;
-    PlayerProcess player(home.path(), {"/nowhere/My", "Song.mp3"});
+    const std::string song = home.Write("music/My Song.mp3", "");
+    PlayerProcess player(home.path(), {home.path() + "music/My", "Song.mp3"});
     ASSERT_TRUE(player.WaitForLog("first tick done: 1 entries", 20s)) << player.Log();
     player.Signal(SIGTERM);
     EXPECT_EQ(player.WaitForExit(20s), 0) << player.Log();
-    EXPECT_EQ(home.Read("KORU.tsr"), "/nowhere/My Song.mp3\r\n");
+    EXPECT_EQ(home.Read("KORU.tsr"), song + "\r\n");
 }
 
 TEST(LifecycleE2E, SettingsAndListSurviveARestart) {

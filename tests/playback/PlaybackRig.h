@@ -1,6 +1,6 @@
 #pragma once
 // A playback context over the scripted device and a host that records its calls into the
-// device's own log, so that device commands and window effects are checked in one order.
+// device's log, so that device commands and window effects are checked in one order.
 #include <string>
 #include <vector>
 
@@ -16,63 +16,49 @@
 using Strings = std::vector<std::string>;
 
 inline const char* ZOrderName(ZOrder order) {
-    switch (order) {
-    case ZOrder::Top: return "top";
-    case ZOrder::Bottom: return "bottom";
-    case ZOrder::Topmost: return "topmost";
-    case ZOrder::NotTopmost: return "not topmost";
-    }
-    return "?";
-}
-
-inline std::string RectText(const VideoRect& r) {
-    return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " +
-           std::to_string(r.height);
+    static const char* const names[] = {"top", "bottom", "topmost", "not topmost"};
+    return names[static_cast<int>(order)];
 }
 
 class RecordingHost final : public PlaybackHost {
 public:
     explicit RecordingHost(Strings& log) : log_(log) {}
 
-    void ComposeButtons() override { log_.push_back("[compose buttons]"); }
-    void ComposeDisplayAndPresent(int devicePosition) override {
-        log_.push_back("[present " + std::to_string(devicePosition) + "]");
+    void ComposeButtons() override { Log("compose buttons"); }
+    void ComposeDisplayAndPresent(int position) override { Log("present " + std::to_string(position)); }
+    TitleLineEnds DrawTitleLines(const std::string& first, const std::string&) override {
+        return Log("title lines"), line1 = first, TitleLineEnds{104, 208};
     }
-    TitleLineEnds DrawTitleLines(const std::string& line1, const std::string& line2) override {
-        log_.push_back("[title lines]");
-        this->line1 = line1;
-        this->line2 = line2;
-        return lineEnds;
-    }
-    void ShowModeReply(const std::string& reply) override { log_.push_back("[mode " + reply + "]"); }
-    int VideoWindowId() override { return videoId; }
-    int FullScreenWindowId() override { return fullScreenId; }
-    void PlaceVideo() override { log_.push_back("[place video]"); }
-    void TakePanelDisplayEffects() override { log_.push_back("[panel effects]"); }
-    void ShowOverlayTopmost(const VideoRect& r) override { log_.push_back("[overlay topmost " + RectText(r) + "]"); }
-    void ShowFullScreenWindowTopmost(const VideoRect& r) override {
-        log_.push_back("[full screen topmost " + RectText(r) + "]");
-    }
+    void ShowModeReply(const std::string& reply) override { Log("mode " + reply); }
+    int VideoWindowId() override { return 7; }
+    int FullScreenWindowId() override { return 9; }
+    void PlaceVideo() override { Log("place video"); }
+    void TakePanelDisplayEffects() override { Log("panel effects"); }
+    void ShowOverlayTopmost(const VideoRect& r) override { Log("overlay topmost " + Text(r)); }
+    void ShowFullScreenWindowTopmost(const VideoRect& r) override { Log("full screen topmost " + Text(r)); }
     void PlaceMainWindow(ZOrder order, int x, int y) override {
-        log_.push_back(std::string("[main ") + ZOrderName(order) + " " + std::to_string(x) + " " + std::to_string(y) + "]");
+        Log(std::string("main ") + ZOrderName(order) + " " + std::to_string(x) + " " + std::to_string(y));
     }
     bool IsMainWindowMinimised() override { return minimised; }
-    void FocusStepSink() override { log_.push_back("[focus]"); }
+    void FocusStepSink() override { Log("focus"); }
     bool PlaylistEditorExists() override { return editorExists; }
-    void MarkCurrentInEditor(int index) override { log_.push_back("[mark " + std::to_string(index) + "]"); }
+    void MarkCurrentInEditor(int index) override { Log("mark " + std::to_string(index)); }
 
-    int videoId = 7;
-    int fullScreenId = 9;
     bool minimised = false;
     bool editorExists = false;
-    TitleLineEnds lineEnds{104, 208};
-    std::string line1, line2;
+    std::string line1;
 
 private:
+    void Log(const std::string& what) { log_.push_back("[" + what + "]"); }
+    static std::string Text(const VideoRect& r) { return RectText(r.x, r.y) + " " + RectText(r.width, r.height); }
+    static std::string RectText(int a, int b) { return std::to_string(a) + " " + std::to_string(b); }
     Strings& log_;
 };
 
 struct PlaybackRig {
+    // A device that opens what it is given: it answers its mode once something is open.
+    PlaybackRig() { device.Answer("status movie mode", "stopped"); }
+
     ScriptedMediaDevice device;
     PlayerState state;
     Settings settings;
@@ -85,26 +71,10 @@ struct PlaybackRig {
 
     // Entries in store order; count follows the store.
     void SetEntries(const Strings& paths) {
-        playlist.ClearStore();
-        for (const std::string& p : paths) playlist.InsertAt(playlist.StoreSize(), p);
+        for (playlist.ClearStore(); const std::string& p : paths) playlist.InsertAt(playlist.StoreSize(), p);
         playlist.SyncCount();
     }
-    // The device reports milliseconds, is switched to frames for the frame length and back.
-    void ScriptLengths(const std::string& frames, const std::string& ms) {
-        device.AnswerOnce("status movie time format", "milliseconds");
-        device.AnswerOnce("status movie time format", "frames");
-        device.AnswerOnce("status movie time format", "milliseconds");
-        device.AnswerOnce("status movie length", frames);
-        device.AnswerOnce("status movie length", ms);
-    }
 };
-
-// The command traffic of measuring the lengths as scripted by ScriptLengths.
-inline Strings LengthTraffic() {
-    return {"status movie time format", "set movie time format frames", "status movie length",
-            "status movie time format", "set movie time format milliseconds", "status movie length",
-            "status movie time format"};
-}
 
 inline Strings Concat(std::initializer_list<Strings> parts) {
     Strings all;

@@ -1,7 +1,7 @@
-// The main window's drop and the open-file dialog's choice: what the playlist becomes and
-// the device traffic that follows.
+// The main window's drop and the open-file dialog's choice: the playlist and the traffic after.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "playback/OpenFiles.h"
@@ -9,128 +9,51 @@
 
 namespace {
 
-std::string OpenCommand(const std::string& name) { return "open \"" + name + "\" type mpegvideo alias movie"; }
+// Names relative to a folder holding m/b.mp3, m/A.MP3, m/readme.txt, m/x/c.wav and list.m3u;
+// entries after the drop or choice (busy -1), and the file opened ("" none: the device closed).
+struct Case { Strings items; bool editor; int busy; Strings entries; std::string opened; bool broken = false; };
 
-TEST(DropOnMainWindowTest, ReplacesTheListSortedAndPlaysTheFirstEntry) {
-    CurrentFolderGuard guard;
-    TempFolder tmp;
-    PlaybackRig rig;
-    tmp.Write("m/b.mp3", "");
-    tmp.Write("m/A.MP3", "");
-    tmp.Write("m/readme.txt", "");
-    tmp.Write("m/x/c.wav", "");
-    rig.SetEntries({"/old/one.mp3", "/old/two.mp3"});
-    rig.playlist.currentIndex = 1;
-    rig.state.trackPending = 1;
-    rig.state.position = 777;
-    rig.state.seekDragging = 2;
-
-    ASSERT_TRUE(DropOnMainWindow(rig.context, {tmp.path() + "m"}));
-
-    EXPECT_EQ(rig.playlist.Entries(),
-              (Strings{tmp.path() + "m/A.MP3", tmp.path() + "m/b.mp3", tmp.path() + "m/x/c.wav"}));
-    EXPECT_EQ(rig.playlist.count, 3);
-    EXPECT_EQ(rig.playlist.currentIndex, 0);
-    EXPECT_EQ(rig.playlist.orderCount, 3);
-    EXPECT_EQ(rig.state.trackPending, 0);
-    EXPECT_EQ(rig.state.busy, 0);
-    EXPECT_EQ(rig.state.seekDragging, 0);
-    ASSERT_GE(rig.device.sent.size(), 5u);
-    EXPECT_EQ(Strings(rig.device.sent.begin(), rig.device.sent.begin() + 5),
-              (Strings{"close movie", "stop movie", "window movie handle default", "close movie",
-                       OpenCommand("A.MP3")}));
-    EXPECT_EQ(Strings(rig.device.sent.end() - 2, rig.device.sent.end()), (Strings{"[focus]", "[focus]"}));
-    EXPECT_EQ(rig.state.closed, 0);
-}
-
-TEST(DropOnMainWindowTest, IgnoredWhileTheEditorExistsOrBusy) {
-    struct Case {
-        bool editor;
-        int busy;
-    };
-    const Case cases[] = {{true, 0}, {false, 1}, {true, 1}};
-    for (const Case& c : cases) {
-        TempFolder tmp;
-        PlaybackRig rig;
-        tmp.Write("a.mp3", "");
-        rig.SetEntries({"/keep.mp3"});
-        rig.host.editorExists = c.editor;
-        rig.state.busy = c.busy;
-        EXPECT_FALSE(DropOnMainWindow(rig.context, {tmp.path() + "a.mp3"}));
-        EXPECT_TRUE(rig.device.sent.empty());
-        EXPECT_EQ(rig.playlist.Entries(), (Strings{"/keep.mp3"}));
-        EXPECT_EQ(rig.state.busy, c.busy);
-    }
-}
-
-TEST(DropOnMainWindowTest, NothingFoundFallsBackToTheLastItem) {
-    CurrentFolderGuard guard;
-    TempFolder tmp;
-    PlaybackRig rig;
-    const std::string list = tmp.Write("list.m3u", "#EXTM3U\r\n/music/c.mp3\r\n/music/b.mp3\r\n/music/A.mp3\r\n");
-    ASSERT_TRUE(DropOnMainWindow(rig.context, {list}));
-    EXPECT_EQ(rig.playlist.Entries(), (Strings{"/music/c.mp3", "/music/b.mp3", "/music/A.mp3"}));
-    EXPECT_EQ(rig.device.sent[4], "open \"/music/c.mp3\" type mpegvideo alias movie");  // folder missing
-}
-
-TEST(DropOnMainWindowTest, UnreadableListLeavesAnEmptyListAndAClosedDevice) {
-    PlaybackRig rig;
-    rig.SetEntries({"/old.mp3"});
-    ASSERT_TRUE(DropOnMainWindow(rig.context, {"/no/such/folder/list.tsr"}));
-    EXPECT_TRUE(rig.playlist.Entries().empty());
-    EXPECT_EQ(rig.playlist.count, 0);
-    EXPECT_EQ(rig.device.sent, (Strings{"close movie", "close movie", "[focus]", "[focus]"}));
-    EXPECT_EQ(rig.state.closed, 1);
-    EXPECT_EQ(rig.state.busy, 0);
-}
-
-TEST(OpenChosenFileTest, ListFilesAreReadAnyOtherFilePlaysAlone) {
-    struct Case {
-        std::string name;
-        std::string bytes;
-        Strings entries;  // relative to the temporary folder when not absolute
-        std::string opened;
-    };
+TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
+    const Strings old = {"/old/one.mp3", "/old/two.mp3"};
     const Case cases[] = {
-        {"mix.TSR", "/z/b.mp3\r\nrelative.mp3\r\n/z/a.mp3\r\n", {"/z/b.mp3", "/z/a.mp3"}, "/z/b.mp3"},
-        {"mix.m3u", "#EXTM3U\r\n#EXTINF:215,Artist - Title\r\n/z/a.mp3\r\n", {"/z/a.mp3"}, "/z/a.mp3"},
-        {"notes.txt", "text", {"notes.txt"}, "notes.txt"},
-        {"song.mp3", "", {"song.mp3"}, "song.mp3"},
+        {{"m"}, false, 0, {"m/A.MP3", "m/b.mp3", "m/x/c.wav"}, "A.MP3"},  // sorted, the folder searched
+        {{"m/readme.txt", "list.m3u"}, false, 0, {"/music/c.mp3", "/music/A.mp3"}, "/music/c.mp3"},
+        {{"gone.tsr"}, false, 0, {}, ""},  // an unreadable list leaves nothing open
+        {{"m"}, true, 0, old, ""}, {{"m"}, false, 1, old, ""},  // ignored: the editor owns the list, or busy
+        // The open-file dialog: a list file is read (a new round of tries), any other file plays alone.
+        {{"list.m3u"}, false, -1, {"/music/c.mp3", "/music/A.mp3"}, "/music/c.mp3", true},
+        {{"m/readme.txt"}, false, -1, {"m/readme.txt"}, "readme.txt"}, {{"gone.m3u"}, false, -1, {}, ""},
     };
     for (const Case& c : cases) {
         CurrentFolderGuard guard;
         TempFolder tmp;
         PlaybackRig rig;
-        const std::string path = tmp.Write(c.name, c.bytes);
-        rig.SetEntries({"/old/1.mp3", "/old/2.mp3"});
+        for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav"}) tmp.Write(name, "");
+        tmp.Write("list.m3u", "#EXTM3U\r\n/music/c.mp3\r\nrelative.mp3\r\n/music/A.mp3\r\n");
+        rig.SetEntries(old);
         rig.playlist.currentIndex = 1;
-        rig.state.closed = 1;
-        rig.state.seekKnobX = 100;
-        OpenChosenFile(rig.context, path);
-        Strings expected;
-        for (const std::string& e : c.entries) expected.push_back(e[0] == '/' ? e : tmp.path() + e);
-        EXPECT_EQ(rig.playlist.Entries(), expected) << c.name;
-        EXPECT_EQ(rig.playlist.count, static_cast<int>(expected.size()));
-        EXPECT_EQ(rig.playlist.currentIndex, 0);
-        ASSERT_GE(rig.device.sent.size(), 5u);
-        EXPECT_EQ(rig.device.sent[0], "close movie");
-        // A track in an existing folder opens by name; one whose folder is missing by path.
-        EXPECT_EQ(rig.device.sent[4], OpenCommand(c.opened)) << c.name;
-        EXPECT_EQ(rig.state.closed, 0);
-        EXPECT_EQ(rig.state.busy, 0);
+        rig.host.editorExists = c.editor;
+        if (c.broken) rig.device.Answer("status movie mode", "");
+        PlayerState& s = rig.state;
+        s.busy = std::max(c.busy, 0), s.closed = c.busy < 0, s.seekKnobX = 100;
+        s.trackPending = s.seekDragging = s.failedOpensInARow = 1;
+        Strings items, entries;
+        for (const std::string& i : c.items) items.push_back(tmp.path() + i);
+        for (const std::string& e : c.entries) entries.push_back(e[0] == '/' ? e : tmp.path() + e);
+        const bool taken = !c.editor && c.busy <= 0;
+        if (c.busy < 0) OpenChosenFile(rig.context, items[0]);
+        else EXPECT_EQ(DropOnMainWindow(rig.context, items), taken);
+        EXPECT_EQ(rig.playlist.Entries(), entries) << c.items[0];
+        EXPECT_EQ(s.busy, std::max(c.busy, 0));
+        if (!taken) { EXPECT_TRUE(rig.device.sent.empty()); continue; }
+        EXPECT_EQ(rig.playlist.currentIndex + s.seekKnobX + (c.busy < 0 ? 0 : s.trackPending + s.seekDragging), 0);
+        EXPECT_EQ(rig.playlist.orderCount, static_cast<int>(entries.size()));
+        EXPECT_EQ(s.closed, c.opened.empty() ? 1 : 0) << c.items[0];
+        // A track in an existing folder opens by its name, one whose folder is missing by path.
+        EXPECT_EQ(rig.device.sent.size() > 4 ? rig.device.sent[4] : "",
+                  c.opened.empty() ? "" : "open \"" + c.opened + "\" type mpegvideo alias movie");
+        if (!c.opened.empty()) { EXPECT_EQ(s.failedOpensInARow, c.broken ? 1 : 0); }
     }
-}
-
-TEST(OpenChosenFileTest, VanishedListClosesAndClearsBusy) {
-    TempFolder tmp;
-    PlaybackRig rig;
-    rig.SetEntries({"/old/1.mp3"});
-    OpenChosenFile(rig.context, tmp.path() + "gone.m3u");
-    EXPECT_TRUE(rig.playlist.Entries().empty());
-    EXPECT_EQ(rig.device.sent, (Strings{"close movie", "close movie", "[focus]"}));
-    EXPECT_EQ(rig.state.closed, 1);
-    EXPECT_EQ(rig.state.seekKnobX, 0);
-    EXPECT_EQ(rig.state.busy, 0);
 }
 
 }  // namespace

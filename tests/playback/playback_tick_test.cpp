@@ -99,8 +99,7 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
         EXPECT_EQ(shown, (std::vector<int>{10, 11, 12, 10}));
     }
     TickRig rig({.closed = 1, .speed = 1});
-    rig.Tick();
-    EXPECT_EQ(std::tuple(rig.state.trackPending, rig.state.pendingCommand, rig.state.speed), std::tuple(0, 0, 0));
+    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand, rig.state.speed), std::tuple(Strings{}, 0, 0, 0));
 }
 
 // Minimised with the left button (1) or the right (2, then 3): restored, the video is placed again.

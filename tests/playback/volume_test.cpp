@@ -1,159 +1,75 @@
-// The volume knob, keys and control panel over the wave-out volume: the values written to
-// both channels and the knob shown.
+// The knob, the keys and the panel over the wave-out volume, and the volume kept between runs.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "platform/WaveVolume.h"
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-// A wave volume that remembers every write; reads may be made to fail.
-class FakeWaveVolume final : public WaveVolume {
-public:
-    explicit FakeWaveVolume(uint32_t start) : value(start) {}
-    bool Get(uint32_t& volume) override {
-        if (failReads) return false;
-        volume = value;
-        return true;
-    }
-    bool Set(uint32_t volume) override {
-        value = volume;
-        writes.push_back(volume);
-        return true;
-    }
+// A wave volume that remembers every write; kUnreadable cannot be read (it counts as full).
+constexpr uint32_t kUnreadable = 0xDEADBEEFu;
+struct FakeWaveVolume final : WaveVolume {
+    explicit FakeWaveVolume(uint32_t start) : value(start == kUnreadable ? 0 : start), failReads(start == kUnreadable) {}
+    bool Get(uint32_t& volume) override { return failReads ? false : (volume = value, true); }
+    bool Set(uint32_t volume) override { return writes.push_back(value = volume), true; }
     uint32_t value;
-    bool failReads = false;
+    bool failReads;
     std::vector<uint32_t> writes;
 };
 
 constexpr uint32_t Both(uint32_t level) { return level | (level << 16); }
 
-TEST(VolumeTest, KeySteps) {
-    enum Key { Down, Up };
-    struct Case {
-        const char* what;
-        uint32_t start;
-        Key key;
-        uint32_t written;
-        int knob;
-    };
+// Down (N) and Up (M) step from the left channel; Knob is a drag; Panel the slider 0..255;
+// Shown the slider's value read from the volume (in the knob column).
+TEST(VolumeTest, EveryControlWritesBothChannels) {
+    enum Control { Down, Up, Knob, Panel, Shown };
+    struct Case { Control control; uint32_t start; int value; uint32_t after; int knob; };
     const Case cases[] = {
-        {"full, down", 0xFFFFFFFFu, Down, Both(64353), 56},
-        {"57 steps, up", Both(64353), Up, Both(65482), 57},
-        {"58 steps, up", Both(65482), Up, Both(65535), 58},
-        {"full, up stays full", 0xFFFFFFFFu, Up, Both(65535), 58},
-        {"left 1128, down", Both(1128), Down, 0, 0},
-        {"silent, down stays silent", 0, Down, 0, 0},
-        {"silent, up", 0, Up, Both(1129), 0},
-        {"left 30000 right full, up", 30000u | (65535u << 16), Up, Both(30483), 26},
-        {"left full right silent, down", 0x0000FFFFu, Down, Both(64353), 56},
-        {"half, down", Both(32768), Down, Both(31612), 27},
+        {Down, 0xFFFFFFFFu, 0, Both(64353), 56}, {Up, Both(64353), 0, Both(65482), 57}, {Up, Both(65482), 0, Both(65535), 58},
+        {Up, 0xFFFFFFFFu, 0, Both(65535), 58}, {Down, Both(1128), 0, 0, 0}, {Down, 0, 0, 0, 0}, {Up, 0, 0, Both(1129), 0},
+        {Up, 30000u | (65535u << 16), 0, Both(30483), 26}, {Down, 0x0000FFFFu, 0, Both(64353), 56},
+        {Down, Both(32768), 0, Both(31612), 27}, {Down, kUnreadable, 0, Both(64353), 56},
+        // Outside the bar the knob is clamped, so one channel never spills into the other.
+        {Knob, 0, 29, Both(32741), 0}, {Knob, 0, 58, Both(65482), 0}, {Knob, 0, 59, Both(65482), 0}, {Knob, 9, -3, 0, 0},
+        {Panel, 7, 255, 0xFFFFFFFFu, 58}, {Panel, 7, 128, Both(32896), 29}, {Panel, 7, 1, 0x01010101u, 0},
+        {Panel, 7, 256, 0xFFFFFFFFu, 58}, {Panel, 7, -1, 0, 0}, {Shown, 0xFFFF0000u, 0, 0xFFFF0000u, 0},
+        {Shown, 0x0000FFFFu, 0, 0x0000FFFFu, 255}, {Shown, Both(257), 0, Both(257), 1}, {Shown, kUnreadable, 0, 0, 255},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
         FakeWaveVolume volume(c.start);
         PlayerState state;
-        if (c.key == Down) {
-            VolumeStepDown(volume, state);
-        } else {
-            VolumeStepUp(volume, state);
-        }
-        ASSERT_EQ(volume.writes.size(), 1u);
-        EXPECT_EQ(volume.writes[0], c.written);
-        EXPECT_EQ(state.volumeKnobX, c.knob);
+        if (c.control == Down) VolumeStepDown(volume, state);
+        if (c.control == Up) VolumeStepUp(volume, state);
+        if (c.control == Knob) SetVolumeFromKnob(volume, c.value);
+        if (c.control == Panel) SetVolumeFromPanel(volume, state, c.value);
+        if (c.control == Shown) state.volumeKnobX = PanelValueFromVolume(volume);
+        EXPECT_EQ(volume.writes.size(), c.control == Shown ? 0u : 1u);
+        EXPECT_EQ(volume.value, c.after) << c.control << " " << c.start << " " << c.value;
+        EXPECT_EQ(state.volumeKnobX, c.knob) << c.control << " " << c.start << " " << c.value;
     }
 }
 
-TEST(VolumeTest, KnobFromVolume) {
-    struct Case {
-        uint32_t volume;
-        int knob;
-    };
+TEST(VolumeTest, KeptBetweenRunsInItsOwnFile) {
+    struct Case { std::string bytes; bool taken; uint32_t volume; };
     const Case cases[] = {
-        {0xFFFFFFFFu, 58}, {0, 0}, {74051159u, 0}, {74051160u, 1},
-        // k steps on both channels read back as k - 1: 1129 x 65537 is just below 2^32 / 58.
-        {Both(1129), 0}, {Both(29 * 1129), 28}, {Both(58 * 1129), 57},
-        {Both(32896), 29},
-    };
-    for (const Case& c : cases) EXPECT_EQ(KnobFromVolume(c.volume), c.knob) << c.volume;
-}
-
-TEST(VolumeTest, KnobDragWritesSteps) {
-    struct Case {
-        int knob;
-        uint32_t written;
-    };
-    const Case cases[] = {
-        {0, 0}, {1, Both(1129)}, {29, Both(32741)}, {58, Both(65482)},
-        // Outside the bar: clamped, so one channel never spills into the other.
-        {59, Both(65482)}, {-3, 0}, {1000000, Both(65482)},
+        {"59837 59837\n", true, Both(59837)}, {"0 65535\r\n", true, 0xFFFF0000u}, {"12 34", true, 34u << 16 | 12u},
+        {"65536 1\n", false, 7}, {"1 2 3\n", false, 7}, {"-1 5\n", false, 7}, {" 1 2\n", false, 7}, {"1  2\n", false, 7},
+        {"1\n2\n", false, 7}, {"", false, 7}, {std::string("1 2\0", 4), false, 7}, {"<missing>", false, 7},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.knob);
-        FakeWaveVolume volume(0xFFFFFFFFu);
-        SetVolumeFromKnob(volume, c.knob);
-        EXPECT_EQ(volume.writes, std::vector<uint32_t>{c.written});
+        TempFolder folder;
+        if (c.bytes != "<missing>") folder.Write(kKeptVolumeFileName, c.bytes);
+        FakeWaveVolume volume(7);
+        EXPECT_EQ(LoadKeptVolume(folder.path(), volume), c.taken) << c.bytes;
+        EXPECT_EQ(volume.value, c.volume) << c.bytes;
+        ASSERT_TRUE(SaveKeptVolume(folder.path(), volume));
+        EXPECT_EQ(folder.Read(kKeptVolumeFileName), std::to_string(c.volume & 0xFFFF) + " " + std::to_string(c.volume >> 16) + "\n");
     }
-}
-
-TEST(VolumeTest, ControlPanelSlider) {
-    struct Case {
-        int value;
-        uint32_t written;
-        int knob;
-    };
-    const Case cases[] = {
-        {255, 0xFFFFFFFFu, 58}, {128, Both(32896), 29}, {0, 0, 0}, {1, 0x01010101u, 0},
-        {256, 0xFFFFFFFFu, 58}, {-1, 0, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        FakeWaveVolume volume(0x12345678u);
-        PlayerState state;
-        SetVolumeFromPanel(volume, state, c.value);
-        EXPECT_EQ(volume.value, c.written);
-        EXPECT_EQ(state.volumeKnobX, c.knob);
-        // And the slider reads back what was set.
-        EXPECT_EQ(PanelValueFromVolume(volume), std::clamp(c.value, 0, 255));
-    }
-}
-
-TEST(VolumeTest, PanelValueIsTheLeftChannel) {
-    struct Case {
-        uint32_t volume;
-        int value;
-    };
-    const Case cases[] = {{0xFFFFFFFFu, 255}, {0xFFFF0000u, 0}, {0x0000FFFFu, 255}, {Both(256), 0}, {Both(257), 1},
-                          {Both(32896), 128}};
-    for (const Case& c : cases) {
-        FakeWaveVolume volume(c.volume);
-        EXPECT_EQ(PanelValueFromVolume(volume), c.value) << c.volume;
-    }
-}
-
-TEST(VolumeTest, SyncAtStartWritesBackAndSetsTheKnob) {
-    FakeWaveVolume volume(Both(32896));
-    PlayerState state;
-    SyncVolumeAtStart(volume, state);
-    EXPECT_EQ(volume.writes, std::vector<uint32_t>{Both(32896)});
-    EXPECT_EQ(state.volumeKnobX, 29);
-}
-
-TEST(VolumeTest, FailedReadsCountAsFullVolume) {
-    FakeWaveVolume volume(0);
-    volume.failReads = true;
-    PlayerState state;
-    SyncVolumeAtStart(volume, state);
-    EXPECT_EQ(volume.writes.back(), 0xFFFFFFFFu);
-    EXPECT_EQ(state.volumeKnobX, 58);
-    VolumeStepDown(volume, state);
-    EXPECT_EQ(volume.writes.back(), Both(64353));
-    EXPECT_EQ(PanelValueFromVolume(volume), 255);
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     void ShowControlPanelAtBottom(int w, int h) override { Log("panel " + Xy(w, h)); }  void ShowOverlay(int w, int h) override { Log("overlay " + Xy(w, h)); }
     void PlaceMainWindow(int x, int y) override { Log("main at " + Xy(x, y)); }  void ShowVideoWindow(int x, int y) override { Log("video window at " + Xy(x, y)); }
     void OpenCurrentTrack() override { Log("open " + playlist.Entry(playlist.currentIndex)); }
+    bool DropItems(const Strings& items) override { return dropped = items, true; }
     void SwitchFullScreen(bool leave) override { Log(leave ? "leave full screen" : "full screen"); }
     LOGGED(EditorLayOut(), "editor lay out") LOGGED(LoadSurfaces(), "surfaces") LOGGED(ApplyShape(), "shape") LOGGED(EditorReset(int), "editor reset")
     LOGGED(PlaceVideo(), "place video") LOGGED(ReloadBackground(), "background") LOGGED(PlaybackTick(), "playback tick") LOGGED(EndDialog(), "end")
@@ -59,16 +60,13 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     void Calls(int n) { for (int i = 0; i < n; ++i) tick.OnTimer(); }
     Strings FullTick(const PlayerState& st) {  // one full tick of a started player in state `st`
         if (!state.firstTickDone) Calls(1);
-        state = st, state.firstTickDone = 1;
-        journal.clear();
-        Calls(5);
-        return journal;
+        return state = st, state.firstTickDone = 1, journal.clear(), Calls(5), journal;
     }
 
     std::vector<std::string> args;
     CurrentFolderGuard cwd;
-    TempFolder folder;
-    Strings journal;
+    TempFolder folder, start;  // the program folder; the folder the player was started in
+    Strings journal, dropped;
     std::map<std::pair<W, int>, int> values;
     std::set<K> held, pressed;
     int polls = 0;
@@ -80,7 +78,7 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     FakeClock clock;
     MciSession mci{*this, state};
     InputControl input{state, settings, playlist, mci, *this, *this, clock, *this};
-    MainTick tick{state, settings, playlist, mci, *this, clock, *this, MainTickSetup{folder.path(), args, "/start/here"}};
+    MainTick tick{state, settings, playlist, mci, *this, clock, *this, MainTickSetup{folder.path(), args, start.path()}};
 };
 
 // Press and release, left or right: the request, the lit buttons, what acts at once and what the
@@ -107,13 +105,11 @@ TEST(InputControlTest, PressesAndReleases) {
     for (const Case& c : cases) {
         Rig rig(c.st);
         rig.state.position = 100, rig.state.trackPending = 1;
-        if (c.right) rig.input.OnRButtonDown({c.x, c.y});
-        else rig.input.OnLButtonDown({c.x, c.y});
+        c.right ? rig.input.OnRButtonDown({c.x, c.y}) : rig.input.OnLButtonDown({c.x, c.y});
         EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.mouseButtonDown, rig.state.quitRequested, rig.state.trackPending,
                              rig.state.minimiseState, rig.state.rightButtonSearch),
                   std::tuple(c.pending, 1, 0, c.pending == 1 ? 0 : 1, c.y == 5 ? 1 + c.right : 0, c.right && c.pending)) << &c - cases;
-        if (c.right) rig.input.OnRButtonUp({c.x, c.y});
-        else rig.input.OnLButtonUp({c.x, c.y});
+        c.right ? rig.input.OnRButtonUp({c.x, c.y}) : rig.input.OnLButtonUp({c.x, c.y});
         std::vector<int> lit;
         for (int i = 0; i < 20; ++i) if (rig.state.buttonCounters[i] > 0) lit.push_back(i);
         EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << &c - cases;
@@ -128,11 +124,8 @@ TEST(InputControlTest, DisplayAndSwitches) {
     Rig rig;
     rig.script.Answer("status movie time format", "milliseconds");
     std::vector<int> modes;
-    for (bool right : {false, false, false, false, true, true, true}) {
-        if (right) rig.input.OnRButtonDown({129, 68});
-        else rig.input.OnLButtonDown({201, 55});
-        modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
-    }
+    for (bool right : {false, false, false, false, true, true, true})
+        right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55}), modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
     EXPECT_EQ(modes, (std::vector<int>{21, 0, 11, 21, 11, 0, 21}));
     EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames"), 2);
     rig.playlist.InsertAt(0, "/a.mp3"), rig.playlist.SyncCount();  // shuffle on (the order rebuilt) and off, repeat off, title, zoom
@@ -147,8 +140,7 @@ TEST(InputControlTest, WheelStepsAndActivation) {
     for (const Case& c : {Case{1, 0, -120, false, false, -1, 1}, {0, 0, 120, false, false, 0, 0}, {0, 0, 3, true, false, 1, 0},
                           {1, 0, 120, false, true, 0, 0}, {1, 1, 120, false, true, 1, 1}, {0, 0, 120, true, true, 0, 1}, {0, 1, 120, true, true, 0, 0}}) {
         Rig rig({.busy = c.busy, .activeApp = c.active});
-        if (c.step) rig.input.OnStep(c.delta);
-        else rig.input.OnMouseWheel(c.delta);
+        c.step ? rig.input.OnStep(c.delta) : rig.input.OnMouseWheel(c.delta);
         if (c.activate) rig.input.OnActivateApp(c.step);  // a step activates, a wheel turn deactivates
         EXPECT_EQ(std::tuple(rig.state.wheelStep, rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter)) << c.active << c.busy << c.delta;
     }
@@ -173,8 +165,7 @@ TEST(InputControlTest, KeysPolledEachTick) {
     };
     for (const Case& c : cases) {
         Rig rig(c.st);
-        rig.held = c.held, rig.pressed = c.pressed;
-        rig.input.PollKeyboard();
+        rig.held = c.held, rig.pressed = c.pressed, rig.input.PollKeyboard();
         rig.state.activeApp = 1, rig.state.fullScreen = 0;
         if (!c.st.activeApp && !c.st.fullScreen) rig.input.PollKeyboard();  // what was forgotten does not come back
         EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.speedStepRequest, rig.state.inputCooldown, int(rig.state.keysHeld), rig.journal),
@@ -184,8 +175,7 @@ TEST(InputControlTest, KeysPolledEachTick) {
     Rig rig;
     for (auto [keys, fullScreen, cooldown] : {std::tuple{std::set{K::Alt, K::Enter}, 0, 0}, {{K::Alt, K::Enter}, 1, 0}, {{K::Alt}, 1, 0},
                                               {{K::Alt, K::Enter}, 1, 0}, {{}, 0, 0}, {{K::Alt, K::Enter}, 0, 1}}) {
-        rig.held = keys, rig.state.fullScreen = fullScreen, rig.state.inputCooldown = cooldown;
-        rig.input.PollKeyboard();
+        rig.held = keys, rig.state.fullScreen = fullScreen, rig.state.inputCooldown = cooldown, rig.input.PollKeyboard();
     }
     EXPECT_EQ(rig.journal, (Strings{"[full screen]", "[leave full screen]"}));
 }
@@ -200,21 +190,32 @@ TEST(MainTickTest, TickRate) {
     }
 }
 
-// The command line (joined, made absolute) or else the last list; auto-play; the volume read.
-TEST(MainTickTest, FirstTickFillsThePlaylistAndStarts) {
-    struct Case { std::vector<std::string> args; const char* lastList; int autoPlay; Strings entries; const char* opens; };
-    for (const Case& c : {Case{{}, nullptr, 1, {}, nullptr}, {{"/My", "Music/a.mp3"}, "/old.mp3\r\n", 1, {"/My Music/a.mp3"}, "[open /My Music/a.mp3]"},
-                          {{}, "/m/a.mp3\r\n/m/b.mp3\r\n", 0, {"/m/a.mp3", "/m/b.mp3"}, "close movie"}}) {
+// The command line: the joined name when it exists, else a drop of what the arguments name; else
+// the last list (created empty). Auto-play; the volume read. A later start's line waits for the editor.
+TEST(MainTickTest, CommandLineOrLastListAndStart) {
+    struct Case { Strings args; const char* lastList; int autoPlay; Strings entries, dropped; };
+    for (const Case& c : {Case{{}, nullptr, 1, {}, {}}, {{"My", "Music/a.mp3"}, "/old.mp3\r\n", 1, {"My Music/a.mp3"}, {"My Music/a.mp3"}},
+                          {{"b.wav", "gone.mp3", "a.wav", "dir/"}, nullptr, 1, {"a.wav", "b.wav", "dir/c.mp3"}, {"b.wav", "a.wav", "dir/"}},
+                          {{"list.m3u"}, nullptr, 1, {"/x/2.mp3", "/x/1.mp3"}, {"list.m3u"}},
+                          {{"gone.mp3"}, "/m/a.mp3\r\n/m/b.mp3\r\n", 0, {"/m/a.mp3", "/m/b.mp3"}, {}}}) {
         Rig rig({}, c.args);
+        for (const char* name : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"}) rig.start.Write(name, "");
+        rig.start.Write("list.m3u", "/x/2.mp3\r\n/x/1.mp3\r\n");
+        const auto absolute = [&](Strings names) { for (auto& n : names) n = n[0] == '/' ? n : rig.start.path() + n; return names; };
         if (c.lastList) rig.folder.Write("KORU.tsr", c.lastList);
         rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
         rig.Calls(1);
         Strings expected{"[surfaces]", "[main at 7,0]", "[shape]", "[video window at 0,9]", "[place video]", "[volume 32768,32768]"};
-        if (c.args.empty()) expected.insert(expected.begin() + 3, "close movie");  // before the last list loads
-        if (c.opens) expected.insert(expected.end() - 2, c.opens);
+        if (c.dropped.empty()) expected.insert(expected.begin() + 3, "close movie");  // before the last list loads
+        if (!c.entries.empty()) expected.insert(expected.end() - 2, c.autoPlay ? "[open " + absolute(c.entries)[0] + "]" : "close movie");
         EXPECT_EQ(std::tuple(rig.journal, rig.playlist.Entries(), rig.playlist.currentIndex, rig.playlist.orderCount, rig.state.volumeKnobX,
-                             rig.folder.Read("KORU.tsr")),  // a missing last list is created empty
-                  std::tuple(expected, c.entries, 0, int(c.entries.size()), 29, c.lastList ? c.lastList : c.args.empty() ? "" : "<missing>"));
+                             rig.folder.Read("KORU.tsr")),
+                  std::tuple(expected, absolute(c.entries), 0, int(c.entries.size()), 29, c.lastList ? c.lastList : c.dropped.empty() ? "" : "<missing>"));
+        rig.FullTick({.playlistEditorOpen = 1, .handedArguments = c.args, .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
+        EXPECT_EQ(rig.state.handedCommandLine, 1) << "the editor owns the list";
+        rig.state.playlistEditorOpen = 0;
+        rig.Calls(5);
+        EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()), std::tuple(absolute(c.dropped), 0, 0u));
     }
 }
 
@@ -238,14 +239,17 @@ TEST(MainTickTest, FullTickRequests) {
         {open(5200), {pos}, 0, 0, 66, 0, 206},               {open(5000, {.pendingCommand = 6}), {pos}, 0, 0, 6, 0, 206},
         {open(0, {.pendingCommand = 14}), {pos}, 0, 0, 14, 0, 0},  // a click waits for its release
         {open(10000, {.seekDragging = 2}), {}, 0, 0, 0, 0, 0},
+        {{.failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},             {{.pendingCommand = 66, .failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},  // a track
+        {{.closed = 1, .failedTrackWait = 2}, {}, 0, 0, 0, 0, 0}, {{.pendingCommand = 3, .failedTrackWait = 2}, {}, 0, 0, 3, 0, 0},  // that won't open
     };
     for (const Case& c : cases) {
         Rig rig;
         const Strings sent = rig.FullTick(c.st);
         EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << &c - cases;
         EXPECT_EQ(std::tuple(rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.state.inputCooldown, rig.state.seekKnobX, rig.state.position,
-                             rig.state.speedStepRequest + rig.state.wheelStep + rig.state.toggleRequest),
-                  std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob, c.sent.size() > 1 && c.sent[1] == pos ? 5200 : 0, 0)) << &c - cases;
+                             rig.state.speedStepRequest + rig.state.wheelStep + rig.state.toggleRequest, rig.state.failedTrackWait),
+                  std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob, c.sent.size() > 1 && c.sent[1] == pos ? 5200 : 0, 0,
+                             c.st.failedTrackWait && c.pending == 3)) << &c - cases;  // the user's request goes first
     }
 }
 

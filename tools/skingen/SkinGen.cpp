@@ -2,6 +2,8 @@
 //   <out>/skin.bmp    640 x 400, 24-bit, the layout of render/SkinLayout.h
 //   <out>/velkaf.png  256 x 256 application icon
 // Usage: velkaf-skingen <output folder>     (the repository's res/ folder)
+//        velkaf-skingen --icons <theme folder> <icon name>
+//                 the icon at every hicolor size: <theme folder>/<n>x<n>/apps/<icon name>.png
 //
 // The player is drawn whole several times in different states (rest, everything lit, grey
 // play, ...) and each state image the layout asks for is cut from the drawing in which it
@@ -9,6 +11,7 @@
 // Everything is drawn pixel by pixel from the tables below: no fonts, no antialiasing in the
 // skin, so the labels stay crisp at 1:1 and the output is the same on every machine.
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -852,16 +855,33 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
     return bool(out);
 }
 
+// The desktop's icon sizes, each drawn at its own size (not scaled from 256), so the small
+// ones stay sharp.
+int WriteThemeIcons(const std::string& themeFolder, const std::string& name) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const std::string dims = std::to_string(size) + "x" + std::to_string(size);
+        const QString folder = QString::fromStdString(themeFolder + "/" + dims + "/apps");
+        if (!QDir().mkpath(folder) ||
+            !BuildIcon(size).save(folder + "/" + QString::fromStdString(name) + ".png", "PNG")) {
+            std::fprintf(stderr, "cannot write the %s icon into %s\n", dims.c_str(), themeFolder.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Draws off screen; no window system needed.
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: velkaf-skingen <output folder>\n");
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: velkaf-skingen <output folder>\n"
+                             "       velkaf-skingen --icons <theme folder> <icon name>\n");
         return 2;
     }
+    if (argc == 4 && std::string(argv[1]) == "--icons") return WriteThemeIcons(argv[2], argv[3]);
     const std::string folder = std::string(argv[1]) + "/";
 
     const Canvas art = BuildSkin();

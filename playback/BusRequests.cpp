@@ -1,0 +1,59 @@
+#include "playback/BusRequests.h"
+
+#include <cmath>
+#include <string>
+
+#include "playback/MciSession.h"
+#include "playback/WaveVolumeControl.h"
+#include "platform/Log.h"
+#include "platform/WaveVolume.h"
+#include "playlist/Playlist.h"
+#include "state/PlayerState.h"
+#include "state/Settings.h"
+
+int DevicePositionFromMs(const PlayerState& s, long long ms) {
+    if (ms < 0) ms = 0;
+    if (s.lengthMs > 0 && ms > s.lengthMs) ms = s.lengthMs;
+    if (s.timeFormatMs == 1) return static_cast<int>(ms);
+    if (s.lengthMs <= 0) return 0;
+    return static_cast<int>(ms * s.lengthFrames / s.lengthMs);
+}
+
+long long PositionMsFromDevice(const PlayerState& s, int devicePosition) {
+    if (s.timeFormatMs == 1) return devicePosition;
+    if (s.lengthFrames <= 0) return 0;
+    return static_cast<long long>(devicePosition) * s.lengthMs / s.lengthFrames;
+}
+
+void CarryOutBusRequests(PlayerState& s, Settings& settings, Playlist& playlist, MciSession& mci,
+                         Clock& clock, WaveVolume& volume) {
+    if (s.busSeekMs >= 0) {
+        if (s.closed == 0) {
+            s.position = DevicePositionFromMs(s, s.busSeekMs);
+            mci.Send((s.paused == 1 ? "seek movie to " : "play movie from ") + std::to_string(s.position));
+            const int length = s.timeFormatMs == 1 ? s.lengthMs : s.lengthFrames;
+            if (length > 0) s.seekKnobX = static_cast<int>(std::trunc(static_cast<double>(s.position) * kSeekBarWidth / length));
+            s.busSeeks += 1;
+            LogLine("bus: jump to " + std::to_string(s.position));
+        }
+        s.busSeekMs = -1;
+    }
+    if (s.busVolume >= 0) {
+        const uint32_t v = BothChannels(static_cast<uint32_t>(s.busVolume));
+        volume.Set(v);
+        s.volumeKnobX = KnobFromVolume(v);
+        LogLine("bus: volume " + std::to_string(s.busVolume) + ", knob " + std::to_string(s.volumeKnobX));
+        s.busVolume = -1;
+    }
+    if (s.busShuffle >= 0) {
+        if (s.busShuffle != settings.shuffle) {
+            settings.shuffle = s.busShuffle;
+            if (s.busShuffle == 1) playlist.BuildPlayOrder(1, clock);
+        }
+        s.busShuffle = -1;
+    }
+    if (s.busRepeat >= 0) {
+        settings.repeat = s.busRepeat;
+        s.busRepeat = -1;
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+#include "playback/VideoPlacementHost.h"
+
+struct PlayerState;
+struct Settings;
+struct VideoGeometry;
+class MciSession;
+class WaveVolume;
+
+// Where the picture goes: the video window sized to the picture (size modes -1 to 2), the
+// desktop host behind all windows (mode 3), or the full-screen window with its overlay and,
+// on request, the control panel. It sends the attach and destination commands, places the
+// windows through the host, keeps the main window's z-order and, in full screen, hides and
+// parks the cursor when the settings ask for it.
+//
+// The full-screen windows cover the player's screen from 20 pixels above its top edge (the
+// screen's height + 20), so every full-screen picture is sent 20 pixels lower; the panel is
+// 72 pixels high. Picture sizes are in the screen's pixels.
+//
+// A window with nothing to show is unmapped instead of being mapped at 0 x 0 (the window
+// system would show a 1 x 1 window). Instead of confining the cursor to one pixel, the parked
+// cursor is put back whenever it moves over the full-screen window. User-interface thread only.
+class VideoPlacement {
+public:
+    static constexpr int kTopShift = 20;
+    static constexpr int kPanelHeight = 72;
+
+    VideoPlacement(PlayerState& state, Settings& settings, MciSession& mci, VideoGeometry& video,
+                   WaveVolume& volume, VideoPlacementHost& host);
+
+    // Attaches and places the picture for the current mode.
+    void PlaceVideo();
+    // leave false enters full screen, true leaves it; a request for the mode already on does
+    // nothing (a notification queued before the switch may arrive after it).
+    void SwitchFullScreen(bool leave);
+    // WM_USER+5 codes 1 (show or hide the panel) and 5 (leave full screen); both act only in
+    // full screen and end with the focus at the step sink. False for any other code.
+    bool OnPlayerNotify(int code);
+    // The pointer moved over the full-screen window: a parked cursor goes back to its place.
+    void OnPointerMoved(ScreenPoint point);
+    // Called after every playback tick: once the device has closed (the end of the list, the
+    // stop button) the desktop host has no picture left and goes.
+    void FollowDevice();
+
+    // For the playback and tick interfaces; rectangles relative to the player's screen.
+    int FullScreenWindowId();
+    void TakePanelDisplayEffects();
+    void ShowOverlayTopmost(const VideoRect& rect);
+    void ShowFullScreenWindowTopmost(const VideoRect& rect);
+    bool ControlPanelExists();
+    void ShowControlPanelAtBottom(int screenWidth, int screenHeight);
+    void ShowOverlay(int screenWidth, int screenHeight);
+
+    ScreenPoint CursorSave() const { return cursorSave_; }
+    int LineMaskSwitch() const { return lineMaskSwitch_; }
+
+private:
+    void PlaceWindowed();
+    void PlaceFullScreen();
+    void Enter();
+    void Leave();
+    void TogglePanel();
+    void Resume();
+    void RefreshZOrder();
+    void HideDesktopHost();
+    void MeasureScreen();
+    void ShowOnScreen(PictureWindow window, const VideoRect& rect);
+    void ReadEffects();
+    DisplayEffects Effects() const;
+    void Park();
+
+    PlayerState& state_;
+    Settings& settings_;
+    MciSession& mci_;
+    VideoGeometry& video_;
+    WaveVolume& volume_;
+    VideoPlacementHost& host_;
+    ScreenArea screen_;
+    ScreenPoint cursorSave_;
+    ScreenPoint park_;
+    bool parked_ = false;
+    bool desktopShown_ = false;
+    int lineMaskSwitch_ = 0;
+    // The effect values the overlay was last built with.
+    DisplayEffects applied_{};
+};

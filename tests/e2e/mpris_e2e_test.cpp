@@ -1,0 +1,177 @@
+// The player on the desktop bus, end to end: a private session bus and a virtual display of
+// the test's own, the real binary and device, and playerctl as the client that media keys and
+// sound applets go through.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "tests/device/TestMedia.h"
+#include "tests/e2e/DefaultConfiguration.h"
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A daemon that reports where it listens on its first line (dbus-daemon's address, Xvfb's
+// display number); ended with the object.
+class Daemon {
+public:
+    explicit Daemon(std::vector<std::string> argv) {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], 1);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            std::vector<char*> args;
+            for (auto& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            ::execvp(args[0], args.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        FILE* out = ::fdopen(fds[0], "r");
+        std::array<char, 512> line{};
+        if (out != nullptr && std::fgets(line.data(), line.size(), out) != nullptr) first_ = line.data();
+        if (!first_.empty() && first_.back() == '\n') first_.pop_back();
+        if (out != nullptr) std::fclose(out);
+    }
+    ~Daemon() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& FirstLine() const { return first_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string first_;
+};
+
+// Runs a shell command with the test's bus and display; its output without the last newline.
+std::string Shell(const std::string& environment, const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen((environment + " " + command + " 2>/dev/null").c_str(), "r")) {
+        std::array<char, 256> buffer{};
+        while (std::fgets(buffer.data(), buffer.size(), p) != nullptr) out += buffer.data();
+        ::pclose(p);
+    }
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::seconds bound = 10s) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return condition();
+}
+
+// A tone with an ID3v1 tag after its samples (players read tags from the file's last bytes).
+void WriteTaggedTone(const std::string& path, const std::string& title, const std::string& artist) {
+    WriteToneWav(path, 4.0, 440.0, 0.2);
+    std::string tag(128, '\0');
+    tag.replace(0, 3, "TAG");
+    tag.replace(3, title.size(), title);
+    tag.replace(33, artist.size(), artist);
+    FILE* f = std::fopen(path.c_str(), "ab");
+    std::fwrite(tag.data(), 1, tag.size(), f);
+    std::fclose(f);
+}
+
+size_t CountOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
+    for (const char* tool : {"dbus-daemon", "playerctl", "Xvfb", "xdotool"})
+        if (Shell("", std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    Daemon bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
+    Daemon display({"Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+    ASSERT_FALSE(bus.FirstLine().empty());
+    ASSERT_FALSE(display.FirstLine().empty());
+    const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine();
+    const std::string screen = "DISPLAY=:" + display.FirstLine();
+    const std::string env = "env '" + address + "' " + screen;
+    const std::vector<std::string> playerEnv = {address, screen, "QT_QPA_PLATFORM=xcb"};
+
+    TempFolder home;
+    WriteTaggedTone(home.path() + "one.wav", "Song One", "Singer One");
+    WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
+    WriteToneWav(home.path() + "three.wav", 4.0, 660.0, 0.2);
+    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
+    home.Write("KORU.tsr", home.path() + "one.wav\r\n" + home.path() + "two.wav\r\n" + home.path() + "three.wav\r\n");
+    home.Write("KORU.CFG", kDefaultConfiguration);
+    PlayerProcess player(home.path(), {}, playerEnv);
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    const auto ctl = [&](const std::string& args) { return Shell(env, "playerctl -p velkaf " + args); };
+    const auto logged = [&](const std::string& text, size_t times) {
+        return Eventually([&] { return CountOf(player.Log(), text) >= times; });
+    };
+
+    // The tag's title and artist, the length in microseconds.
+    EXPECT_TRUE(Eventually([&] {
+        return ctl("metadata --format '{{title}}|{{artist}}|{{mpris:length}}'") == "Song One|Singer One|4000000";
+    })) << ctl("metadata");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
+
+    // Play/pause becomes the skin's toggle, with the device commands of the toggle.
+    ctl("play-pause");
+    EXPECT_TRUE(logged("mpris: PlayPause -> toggle request", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; }));
+    EXPECT_TRUE(logged("mci> pause movie", 1)) << player.Log();
+    ctl("play-pause");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
+
+    ctl("position 2");
+    EXPECT_TRUE(logged("mci> play movie from 2000", 1)) << player.Log();
+
+    ctl("next");
+    EXPECT_TRUE(logged("mci> open \"two.wav\"", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("metadata --format '{{title}}'") == "two.wav"; }));
+    ctl("previous");
+    EXPECT_TRUE(logged("mci> open \"one.wav\"", 2)) << player.Log();
+
+    ctl("volume 0.5");
+    EXPECT_TRUE(logged("bus: volume 32768, knob 29", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("volume").rfind("0.50", 0) == 0; })) << ctl("volume");
+
+    // The skin's STILL and PLAY buttons (the window stands at 0, 0): the bus follows.
+    Shell(env, "xdotool mousemove 289 30 click 1");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; })) << player.Log();
+    Shell(env, "xdotool mousemove 254 57 click 1");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; })) << player.Log();
+
+    ctl("loop None");
+    ctl("shuffle On");
+    EXPECT_TRUE(Eventually([&] { return ctl("loop") == "None" && ctl("shuffle") == "On"; }));
+
+    // A second start hands its file to this player and ends at once.
+    TempFolder secondHome;
+    PlayerProcess second(secondHome.path(), {home.path() + "four.wav"}, playerEnv);
+    EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
+    EXPECT_TRUE(logged("mci> open \"four.wav\"", 1)) << player.Log();
+
+    player.Signal(SIGTERM);
+    ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+    const std::string settings = home.Read("KORU.CFG");
+    EXPECT_NE(settings.find("\r\nRandom=1\r\nRepeat=0\r\n"), std::string::npos) << settings;
+}
+
+}  // namespace

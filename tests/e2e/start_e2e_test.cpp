@@ -1,0 +1,164 @@
+// What a user meets in the first hour, through the real binary on real files: broken entries
+// between tones play through, several files and a folder on the command line play as a drop,
+// and the volume set with the keys is the volume after a restart.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "tests/device/TestMedia.h"
+#include "tests/e2e/DefaultConfiguration.h"
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> Opens(const std::string& log) {
+    static const std::regex open("mci> open \"([^\"]+)\" type mpegvideo alias movie");
+    std::vector<std::string> names;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), open); it != std::sregex_iterator(); ++it)
+        names.push_back((*it)[1]);
+    return names;
+}
+
+std::string Configuration(const char* repeat) {
+    std::string cfg = kDefaultConfiguration;
+    return cfg.replace(cfg.find("Repeat=1"), 8, repeat);
+}
+
+// Waits for each text in turn in the log, then a moment more (nothing else may open), then
+// quits in order.
+void QuitAfter(PlayerProcess& player, const std::vector<std::string>& texts) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    size_t from = 0, found = 0;
+    for (const std::string& text : texts) {
+        while ((found = player.Log().find(text, from)) == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(100ms);
+        if (found != std::string::npos) from = found;
+    }
+    std::this_thread::sleep_for(1500ms);
+    player.Signal(SIGTERM);
+    ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+}
+
+TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
+    TempFolder home;
+    home.Write("m/empty.wav", "");
+    WriteToneWav(home.path() + "m/one.wav", 1.0, 440.0, 0.3);
+    WriteToneWav(home.path() + "m/two.wav", 1.0, 660.0, 0.3);
+    home.Write("m/text.wav", "not a sound at all");
+    ::mkdir((home.path() + "m/folder.wav").c_str(), 0700);
+    std::string list;
+    for (const char* name : {"one.wav", "missing.wav", "empty.wav", "folder.wav", "text.wav", "two.wav"})
+        list += home.path() + "m/" + name + "\r\n";
+    home.Write("KORU.tsr", list);
+    home.Write("KORU.CFG", Configuration("Repeat=0"));
+    {
+        PlayerProcess player(home.path(), {});
+        QuitAfter(player, {"open \"two.wav\"", "mci> close movie"});
+        const std::string log = player.Log();
+        ASSERT_NE(log.find("open \"two.wav\""), std::string::npos) << log;
+        EXPECT_EQ(Opens(log), (std::vector<std::string>{"one.wav", "missing.wav", "empty.wav", "folder.wav",
+                                                        "text.wav", "two.wav"})) << log;
+        for (const char* why : {"missing.wav: No such file or directory", "empty.wav: it is empty",
+                                "folder.wav: it is a folder", "text.wav: the device cannot play it"})
+            EXPECT_NE(log.find("cannot play " + home.path() + "m/" + why), std::string::npos) << why;
+        EXPECT_NE(log.find("mci> status movie mode  <stopped", log.find("open \"one.wav\"")), std::string::npos);
+    }
+    // With repeat on, a list of nothing but broken entries is tried once round, then stops.
+    home.Write("KORU.tsr", home.path() + "m/text.wav\r\n" + home.path() + "m/missing.wav\r\n");
+    home.Write("KORU.CFG", Configuration("Repeat=1"));
+    PlayerProcess player(home.path(), {});
+    QuitAfter(player, {"no entry of the playlist would open: stopped"});
+    EXPECT_EQ(Opens(player.Log()), (std::vector<std::string>{"text.wav", "missing.wav"})) << player.Log();
+}
+
+TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
+    TempFolder home, music;
+    music.Write("dir/notes.txt", "");
+    for (const char* name : {"b.wav", "a.wav", "dir/c.wav"}) WriteToneWav(music.path() + name, 0.5, 500.0, 0.3);
+    home.Write("KORU.CFG", Configuration("Repeat=0"));
+    CurrentFolderGuard cwd;
+    ASSERT_EQ(::chdir(music.path().c_str()), 0);  // the names are relative to where the player starts
+    PlayerProcess player(home.path(), {"b.wav", "nothing.wav", "a.wav", "dir/"});
+    ASSERT_TRUE(player.WaitForLog("first tick done: 3 entries", 20s)) << player.Log();
+    QuitAfter(player, {"open \"c.wav\"", "mci> close movie"});
+    EXPECT_EQ(Opens(player.Log()), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"})) << player.Log();
+    EXPECT_NE(player.Log().find("velkaf: nothing.wav: no such file or folder"), std::string::npos);
+    EXPECT_EQ(home.Read("KORU.tsr"), music.path() + "a.wav\r\n" + music.path() + "b.wav\r\n" + music.path() + "dir/c.wav\r\n");
+}
+
+// A virtual X display of its own, for keys typed with xdotool; empty when Xvfb cannot start.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        const std::string number = std::to_string(90 + ::getpid() % 400);
+        if (::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null") != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execlp("Xvfb", "Xvfb", (":" + number).c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", nullptr);
+            ::_exit(127);
+        }
+        for (int i = 0; i < 200 && name_.empty(); ++i, std::this_thread::sleep_for(50ms))
+            if (::access(("/tmp/.X11-unix/X" + number).c_str(), F_OK) == 0) name_ = ":" + number;
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) ::kill(pid_, SIGTERM), ::waitpid(pid_, nullptr, 0);
+    }
+    const std::string& Name() const { return name_; }
+    // Runs an xdotool command on this display; its output.
+    std::string Xdotool(const std::string& arguments) const {
+        std::string out;
+        if (FILE* pipe = ::popen(("DISPLAY=" + name_ + " xdotool " + arguments + " 2>/dev/null").c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+            ::pclose(pipe);
+        }
+        return out;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
+    VirtualDisplay display;
+    if (display.Name().empty()) GTEST_SKIP() << "needs Xvfb and xdotool";
+    TempFolder home;
+    const std::vector<std::string> x11 = {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb"};
+    {
+        PlayerProcess player(home.path(), {}, x11);
+        ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
+        const std::string window = display.Xdotool("search --sync --onlyvisible --pid " + std::to_string(player.pid()));
+        ASSERT_FALSE(window.empty()) << player.Log();
+        display.Xdotool("windowfocus --sync " + window.substr(0, window.find('\n')));
+        display.Xdotool("keydown n sleep 0.4 keyup n");  // N held: one step down per 30 ms
+        player.Signal(SIGTERM);
+        ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+    }
+    const std::string kept = home.Read("KORU.vol");
+    unsigned left = 65535, right = 0;
+    ASSERT_EQ(std::sscanf(kept.c_str(), "%u %u", &left, &right), 2) << kept;
+    EXPECT_LT(left, 65535u) << "N lowered the volume";
+    EXPECT_EQ(left, right);
+    std::remove((home.path() + "player.log").c_str());  // the first run's log must not answer for the second
+    PlayerProcess player(home.path(), {}, x11);
+    ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
+    player.Signal(SIGTERM);
+    ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+    EXPECT_NE(player.Log().find("volume " + kept.substr(0, kept.size() - 1) + " kept from the last run"), std::string::npos)
+        << player.Log();
+    EXPECT_EQ(home.Read("KORU.vol"), kept) << "the restarted player kept it and saved it again";
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The full-screen window, the overlay and the control panel as the user meets them: what each
+// click, key, wheel notch, button and slider movement reports, exactly as the tick reads it.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "panels/ControlPanel.h"
+#include "panels/FullScreenWindows.h"
+#include "tests/support/QtTestApp.h"
+
+namespace {
+
+enum Act { Left, Double, Right, Middle, Mode0, WheelUp, WheelDown, Close };  // above these: keys on the step bar
+
+TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
+    // The codes reported, and what the tick reads then: scroll step, middle click, left click.
+    struct Case { bool overlay; int clickMode; std::vector<int> acts, codes; std::array<int, 3> values; };
+    const Case cases[] = {
+        {false, 0, {Left, Double}, {1, 1}, {0, 0, 0}},
+        {false, 1, {Double, Right, Middle}, {1, 5}, {0, 1, 1}},  // the double click's first press counts too
+        {false, 1, {Left, Mode0, Left}, {1}, {0, 0, 1}},         // the full-screen window keeps the click
+        {true, 1, {Left, Mode0, Left}, {1}, {0, 0, 0}},          // the overlay forgets the one it reports
+        {false, 0, {Qt::Key_Escape, Qt::Key_Return, Close}, {5, 5}, {0, 0, 0}},
+        {true, 0, {Qt::Key_Escape, Qt::Key_Return, Right}, {5}, {0, 0, 0}},
+        {false, 0, {Qt::Key_Up, Qt::Key_Up, Qt::Key_PageDown}, {}, {-1, 0, 0}},  // the last one wins
+        {true, 0, {Qt::Key_End, Qt::Key_Home}, {}, {1, 0, 0}},
+        {false, 0, {WheelDown, WheelUp, WheelDown}, {}, {-1, 0, 0}},
+    };
+    TestApplication();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        CFullScreenDlg full(nullptr);
+        CFullScreenOverlayDlg overlay(nullptr);
+        full.Create();
+        full.ShowTopmost(QRect(0, -20, 640, 500));
+        overlay.Create(QRect(0, -20, 640, 500), QRegion());
+        CFullScreenInputDlg& d = c.overlay ? static_cast<CFullScreenInputDlg&>(overlay) : full;
+        std::vector<int> codes;
+        d.SetNotify([&](int code) { codes.push_back(code); });
+        d.Configure(0, c.clickMode);
+        for (int act : c.acts) {
+            const Qt::MouseButton button = act == Right ? Qt::RightButton : act == Middle ? Qt::MiddleButton : Qt::LeftButton;
+            if (act <= Middle) QTest::mouseClick(d.Window(), button);
+            if (act == Double) QTest::mouseDClick(d.Window(), button);
+            if (act == Mode0) d.Configure(0, 0);
+            if (act == Close) EXPECT_FALSE(d.Window()->close());
+            if (act == WheelUp || act == WheelDown) {
+                QWheelEvent wheel(QPointF(9, 9), QPointF(9, 9), {}, QPoint(0, act == WheelUp ? 120 : -120), {}, {},
+                                  Qt::NoScrollPhase, false);
+                QApplication::sendEvent(d.Window(), &wheel);
+            }
+            if (act > Close) QTest::keyClick(d.StepBar(), Qt::Key(act));
+        }
+        EXPECT_EQ(codes, c.codes) << i;
+        EXPECT_TRUE(d.Window()->isVisible()) << i;
+        EXPECT_EQ(d.StepBar()->value(), 1) << i;  // the bar never reaches an end
+        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), c.values) << i;
+        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), (std::array{0, 0, 0})) << i;  // cleared
+    }
+}
+
+// A report is a queued call, so its handler may destroy the window that reported.
+TEST(PanelsTest, ReportsArriveQueued) {
+    QObject receiver(&TestApplication());
+    CFullScreenDlg dialog(nullptr);
+    dialog.SetNotify(QueuedPlayerNotify(&receiver, [&](int) { dialog.DestroyWindow(); }));
+    dialog.Create();
+    QTest::mouseClick(dialog.Window(), Qt::RightButton);
+    EXPECT_TRUE(dialog.Exists());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialog.Exists());
+}
+
+// The panel's sliders and buttons as the tick polls them: 0/1 position moved and where (device
+// units), 2/3 volume moved and its level, 4/5 button pressed and which.
+TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
+    TestApplication();
+    using A = QAbstractSlider;
+    for (auto [bar, length, start, action, polled] :
+         {std::tuple{1010, 0, 2046, A::SliderPageStepAdd, 255}, {1010, 0, 3, A::SliderPageStepSub, 0},
+          {1010, 0, 21, A::SliderPageStepSub, 1}, {1010, 0, 20, A::SliderPageStepSub, 0},
+          {1001, 20480, 1024, A::SliderSingleStepSub, 10230}, {1001, 1000, 0, A::SliderToMaximum, 1000},
+          {1001, 0, 500, A::SliderPageStepAdd, 0}}) {  // no length measured: 0
+        CControlPanelDlg panel(nullptr);
+        panel.Create();
+        panel.SetValue(0, length);
+        auto* slider = qobject_cast<QScrollBar*>(panel.Control(bar));
+        slider->setValue(start);
+        slider->triggerAction(action);
+        const int m = bar == 1001 ? 0 : 2;  // read and cleared; the other slider did not move
+        EXPECT_EQ((std::array{panel.GetValue(m), panel.GetValue(m), panel.GetValue(m + 1), panel.GetValue(2 - m)}),
+                  (std::array{m == 0 ? 1 : 2, 0, polled, 0})) << bar << " from " << start;
+    }
+    CControlPanelDlg panel(nullptr);
+    panel.Create();
+    for (auto [id, command] : {std::pair{1003, 0}, {1003, 1}, {1003, 0}, {1002, 2}, {1004, 3}}) {
+        QTest::mouseClick(qobject_cast<QPushButton*>(panel.Control(id)), Qt::LeftButton);
+        EXPECT_EQ((std::array{panel.GetValue(4), panel.GetValue(4), panel.GetValue(5), panel.GetValue(5)}),
+                  (std::array{3, 0, command, 10}));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test
+// process's own; the real player and device on generated media.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QScreen>
+#include <QTest>
+#include <chrono>
+#include <cstring>
+#include <regex>
+#include <sstream>
+
+#include "device/VideoHost.h"
+#include "panels/FullScreenWindows.h"
+#include "tests/device/TestMedia.h"
+#include "tests/e2e/DefaultConfiguration.h"
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/QtTestApp.h"
+#include "tests/support/TestSupport.h"
+// Last: Xlib's macros would clash with the headers above.
+#include <X11/Xlib.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr int W = 1024, H = 768;
+
+// The display (":N"), made on first use and gone with the process; empty when Xvfb cannot
+// start. It becomes the process's DISPLAY with Qt on X; the players started here inherit both.
+const std::string& VirtualDisplay() {
+    static struct Server {
+        Server() {
+            int fds[2];
+            if (pipe(fds) != 0 || (pid = fork()) < 0) return;
+            if (pid == 0) {
+                setsid();
+                execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0", "1024x768x24",
+                       "-nolisten", "tcp", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            close(fds[1]);
+            char c = 0;  // Xvfb writes its number once it accepts connections, or ends
+            while (read(fds[0], &c, 1) == 1 && c != '\n') name += c;
+            close(fds[0]);
+            name = c == '\n' ? ":" + name : "";
+            if (!name.empty()) setenv("DISPLAY", name.c_str(), 1), setenv("QT_QPA_PLATFORM", "xcb", 1);
+        }
+        ~Server() {
+            if (pid > 0) kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
+        }
+        pid_t pid = -1;
+        std::string name;
+    } server;
+    return server.name;
+}
+
+TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
+    if (VirtualDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
+    TestApplication();
+    CFullScreenDlg window(nullptr);
+    window.Create();
+    window.ShowTopmost(QRect(0, -20, W, H + 20));
+    // A white picture all over, as the device would hand it over.
+    static const int owner = 0;
+    auto frame = std::make_shared<VideoFrame>(W, H);
+    std::memset(frame->data(), 0xff, static_cast<size_t>(frame->stride()) * H);
+    VideoHostRegistry::Find(window.HostId())->Attach(&owner, DestinationRect{0, 20, W, H});
+    VideoHostRegistry::Find(window.HostId())->Publish(&owner, DestinationRect{0, 20, W, H}, frame);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.Window()));
+    CFullScreenOverlayDlg overlay(nullptr);
+    overlay.Create(QRect(0, -20, W, H + 20), QRegion());
+    QTest::qWait(300);
+
+    for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(0, 0), QPoint(W - 1, H - 1)})
+        EXPECT_EQ(QApplication::widgetAt(at), window.Window()) << at.x() << "," << at.y();
+    const QImage shown = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    EXPECT_EQ(shown.pixel(W / 2, H / 2), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(5, 5), qRgb(255, 255, 255));
+}
+
+// The real player on the virtual display, with the test's list and settings ("Key=value\n...").
+struct X11Player {
+    X11Player(const std::vector<std::string>& list, const std::string& changes) {
+        if (VirtualDisplay().empty() || (x = XOpenDisplay(VirtualDisplay().c_str())) == nullptr) return;
+        std::string tsr, cfg = kDefaultConfiguration, item;
+        for (const std::string& path : list) tsr += path + "\r\n";
+        for (std::istringstream in(changes); std::getline(in, item);)
+            cfg = std::regex_replace(cfg, std::regex("\n" + item.substr(0, item.find('=') + 1) + "[^\r]*"), "\n" + item);
+        home.Write("KORU.tsr", tsr), home.Write("KORU.CFG", cfg);
+        player = std::make_unique<PlayerProcess>(home.path(), std::vector<std::string>{});
+    }
+    ~X11Player() {
+        if (player) player->Signal(SIGTERM);
+        if (player) { EXPECT_EQ(player->WaitForExit(20s), 0) << player->Log(); }
+        if (x != nullptr) XCloseDisplay(x);
+    }
+    // A viewable top-level window of that size (no window manager: a child of the root), at
+    // that place when given; 0 when there is none. The test's own window is smaller.
+    Window Mapped(int width, int height, int atX = -1, int atY = -1) {
+        Window root = 0, parent = 0, *children = nullptr, found = 0;
+        unsigned count = 0;
+        XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(x, children[i], &a) && a.map_state == IsViewable && a.width == width &&
+                a.height == height && (atX < 0 || (a.x == atX && a.y == atY)))
+                found = children[i];
+        }
+        if (children != nullptr) XFree(children);
+        return found;
+    }
+    // Where `text` first shows in the log after `from`, waiting up to 20 s; npos if never.
+    size_t LogAfter(const std::string& text, size_t from) {
+        size_t at = std::string::npos;
+        WaitUntil([&] { return (at = player->Log().find(text, from)) != std::string::npos; }, 20000);
+        return at;
+    }
+
+    Display* x = nullptr;
+    TempFolder home;
+    std::unique_ptr<PlayerProcess> player;
+};
+
+TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
+    TempFolder media;
+    WriteToneWav(media.path() + "tone.wav", 6.0, 440.0, 0.2);
+    X11Player p({media.path() + "tone.wav", MediaPath("video.mpg")}, "x=600\ny=500\nMovieX=40\nMovieY=60\nRepeat=0");
+    if (p.x == nullptr) GTEST_SKIP() << "no virtual display";
+    const Window other = XCreateSimpleWindow(p.x, DefaultRootWindow(p.x), 0, 0, 300, 200, 0, 0, 0);
+    XMapWindow(p.x, other);
+    ASSERT_NE(p.LogAfter("first tick done", 0), std::string::npos) << p.player->Log();
+
+    // The user clicks into the player, then goes on working in the other application.
+    Window main = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (main = p.Mapped(321, 92)) != 0; }, 10000));
+    XSetInputFocus(p.x, main, RevertToParent, CurrentTime), XSync(p.x, False);
+    const size_t active = p.LogAfter("application active", 0);
+    ASSERT_NE(active, std::string::npos) << p.player->Log();
+    XSetInputFocus(p.x, other, RevertToParent, CurrentTime), XSync(p.x, False);
+    ASSERT_NE(p.LogAfter("application inactive", active), std::string::npos) << p.player->Log();
+    ASSERT_EQ(p.player->Log().find("open \"video.mpg\""), std::string::npos) << "the tone ended too early";
+
+    ASSERT_NE(p.LogAfter("open \"video.mpg\"", 0), std::string::npos) << p.player->Log();
+    EXPECT_TRUE(WaitUntil([&] { return p.Mapped(320, 240, 40, 60); }, 10000)) << "the video window is mapped";
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(p.x, &focus, &revert);
+    EXPECT_EQ(focus, other) << "the other application keeps the focus";
+}
+
+TEST(X11Test, DesktopHostGoesWithThePicture) {
+    TempFolder media;
+    WriteToneWav(media.path() + "tone.wav", 3.0, 440.0, 0.2);
+    X11Player p({MediaPath("clip.avi"), media.path() + "tone.wav", MediaPath("clip.avi")},
+                "x=600\ny=500\nMovieSize_Save=1\nMovieSize=3\nRepeat=0");
+    if (p.x == nullptr) GTEST_SKIP() << "no virtual display";
+    const size_t first = p.LogAfter("open \"clip.avi\"", 0);
+    ASSERT_NE(first, std::string::npos) << p.player->Log();
+    EXPECT_TRUE(WaitUntil([&] { return p.Mapped(W, H, 0, 0); }, 10000)) << "desktop mode shows the picture";
+    const size_t tone = p.LogAfter("open \"tone.wav\"", first);
+    ASSERT_NE(tone, std::string::npos) << p.player->Log();
+    EXPECT_TRUE(WaitUntil([&] { return !p.Mapped(W, H); }, 2000)) << "a tone leaves no screen-sized window";
+    const size_t last = p.LogAfter("open \"clip.avi\"", tone);
+    ASSERT_NE(last, std::string::npos) << p.player->Log();
+    EXPECT_TRUE(WaitUntil([&] { return p.Mapped(W, H, 0, 0); }, 10000));
+    ASSERT_NE(p.LogAfter("mci> close movie", last), std::string::npos) << p.player->Log();
+    EXPECT_TRUE(WaitUntil([&] { return !p.Mapped(W, H); }, 5000)) << "the end of the list takes it away";
+}
+
+}  // namespace

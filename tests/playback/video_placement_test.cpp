@@ -1,0 +1,213 @@
+// Video placement and the full-screen switch: the device commands and the window calls in one
+// ordered log, and the records as changed.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "platform/WaveVolume.h"
+#include "playback/OpenTrack.h"
+#include "playback/VideoPlacement.h"
+#include "tests/playback/PlaybackRig.h"
+
+namespace {
+
+std::string Nums(std::initializer_list<int> values) {
+    std::string text;
+    for (int v : values) text += " " + std::to_string(v);
+    return text;
+}
+
+class HalfVolume final : public WaveVolume {
+public:
+    bool Get(uint32_t& v) override { v = 0x80008000u; return true; }  // panel level 127
+    bool Set(uint32_t) override { return true; }
+};
+
+// The windows' side: each call goes into the device's log as "[...]"; the focus is counted.
+class RecordingWindows final : public VideoPlacementHost {
+public:
+    explicit RecordingWindows(Strings& log) : log_(log) {}
+    ScreenArea PlayerScreen() override { return {1024, 100, 800, 600}; }  // right of the first monitor
+    void ShowWindow(PictureWindow w, const VideoRect& r) override { Log("show", w, Nums({r.x, r.y, r.width, r.height})); }
+    void HideWindow(PictureWindow w) override { Log("hide", w); }
+    int HostId(PictureWindow w) override { return w == PictureWindow::FullScreen && !made.count(w) ? 0 : 70 + int(w); }
+    void CreateWindow(PictureWindow w) override { made.insert(w), Log("create", w); }
+    void DestroyWindow(PictureWindow w) override { made.erase(w), Log("destroy", w); }
+    bool WindowExists(PictureWindow w) override { return made.count(w) > 0; }
+    void RebuildOverlay(const VideoRect& r) override { Log("new", PictureWindow::Overlay, Nums({r.x, r.y, r.width, r.height})); }
+    void SetClickMode(int mode) override { Log("click mode" + Nums({mode})); }
+    void InitPanel(const DisplayEffects& e, int width) override {
+        effects = {e[0], 1, e[2], e[3]};  // the panel's line-mask switch always reads 1
+        Log("panel init" + Nums({width}));
+    }
+    DisplayEffects PanelEffects() override { return effects; }
+    void ShowPanelVolume(int level) override { Log("panel volume" + Nums({level})); }
+    void SetCursorHidden(bool hidden) override { Log(hidden ? "cursor hidden" : "cursor shown"); }
+    ScreenPoint CursorPos() override { return cursor; }
+    void SetCursorPos(ScreenPoint p) override { cursor = p, Log("cursor to" + Nums({p.x, p.y})); }
+    ScreenPoint VideoWindowCorner() override { return {30, 40}; }
+    void PlaceMainWindow(ZOrder o, int x, int y) override { Log(std::string("main ") + ZOrderName(o) + Nums({x, y})); }
+    void FocusStepSink() override { ++focus; }
+
+    ScreenPoint cursor{500, 400};
+    DisplayEffects effects{};
+    std::set<PictureWindow> made;
+    int focus = 0;
+
+private:
+    void Log(const std::string& what, PictureWindow w, const std::string& rect = "") {
+        Log(what + " " + std::vector<std::string>{"video", "desktop", "full screen", "overlay", "panel"}[int(w)] + rect);
+    }
+    void Log(const std::string& s) { log_.push_back("[" + s + "]"); }
+    Strings& log_;
+};
+
+struct Rig {
+    Rig() {
+        device.Answer("where movie destination", "0 0 320 240");
+        settings.mainX = 5, settings.mainY = 6, state.zoomShowTicks = 3;
+    }
+    void Place(int mode) { settings.videoSizeMode = mode, placement.PlaceVideo(); }
+    // The log since the last call, then " fullScreen panelInFullScreen busy seekDragging volumeDragging".
+    Strings Take() {
+        Strings log = device.sent;
+        device.ClearSent();
+        log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, state.seekDragging,
+                            state.volumeDragging}));
+        return log;
+    }
+    ScriptedMediaDevice device;
+    PlayerState state;
+    Settings settings;
+    MciSession mci{device, state};
+    VideoGeometry video{VideoRect{0, 0, 320, 240}};
+    HalfVolume volume;
+    RecordingWindows windows{device.sent};
+    VideoPlacement placement{state, settings, mci, video, volume, windows};
+};
+
+Strings Attached(const std::string& size) {
+    return {"window movie handle default", "window movie handle 70", "put movie destination at 0 0 " + size};
+}
+
+// The size modes with a 320 x 240 picture. A placement with a picture shows the video window
+// whichever application is active; an active player raises its main window, also in mode -1.
+TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
+    // The log after "where movie destination", then the size mode, zoom and its ticks.
+    struct Case { int mode, minimise, active, onTop; const char* reply; Strings log; int modeAfter, zoom, ticks; };
+    const Strings top = {"[main top 5 6]"}, picture = {"[show video 30 40 320 240]"};
+    const Case cases[] = {
+        {0, 0, 1, 0, "0 0 320 240", Concat({{"[show video 30 40 160 120]"}, top, Attached("160 120")}), 0, 50, 6},
+        {2, 0, 0, 0, "0 0 320 240", Concat({{"[show video 30 40 640 480]"}, Attached("640 480")}), 2, 200, 6},
+        {1, 0, 1, 1, "0 0 320 240",
+         Concat({picture, top, Attached("320 240"), {"[main not topmost 5 6]", "[main topmost 5 6]"}}), 1, 100, 6},
+        {-3, 0, 1, 0, "0 0 320 240", Concat({{"[hide video]"}, top, Attached("0 0")}), -1, 0, 6},
+        {4, 0, 1, 0, "0 0 320 240", {"[main bottom 5 6]", "[show desktop 1024 100 800 600]",
+                                      "window movie handle default state minimized", "window movie handle 71",
+                                      "put movie destination at 0 0 800 598", "[hide video]"}, 3, 0, 0},
+        {1, 0, 1, 0, "", {"[hide video]"}, 1, 0, 3},             // no picture
+        {1, 1, 0, 0, "0 0 320 240", {"[hide video]"}, 1, 0, 3},  // minimised by the left button
+        {1, 2, 0, 0, "0 0 320 240",
+         Concat({picture, Attached("320 240"), {"[main topmost 5 6]", "[main not topmost 5 6]"}}), 1, 100, 6},
+        {1, 3, 0, 1, "0 0 320 240", Concat({picture, Attached("320 240"), {"[main topmost 5 6]"}}), 1, 100, 6},
+        {1, 0, 0, 0, "0 0 320 0", Concat({{"[hide video]"}, Attached("320 0")}), 1, 100, 6},  // no height
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.device.Answer("where movie destination", c.reply);
+        rig.video.natural = ParseDestination(c.reply);
+        rig.state.minimiseState = c.minimise, rig.state.activeApp = c.active, rig.settings.alwaysOnTop = c.onTop;
+        rig.Place(c.mode);
+        rig.device.sent.push_back(Nums({rig.settings.videoSizeMode, rig.state.zoomPercent, rig.state.zoomShowTicks,
+                                        rig.settings.videoX, rig.settings.videoY, rig.windows.focus}));
+        EXPECT_EQ(rig.device.sent, Concat({{"where movie destination"}, c.log, {Nums({c.modeAfter, c.zoom, c.ticks, 30, 40, 1})}}))
+            << "mode " << c.mode << " minimise " << c.minimise;
+    }
+}
+
+// The screen-sized desktop host goes whenever the picture leaves it, and only then.
+TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
+    const std::pair<void (*)(Rig&), int> cases[] = {
+        {[](Rig& r) { r.device.Answer("where movie destination", ""), r.Place(3); }, 1},  // an audio-only track
+        {[](Rig& r) { r.Place(2); }, 1},
+        {[](Rig& r) { r.state.closed = 1, r.placement.FollowDevice(), r.placement.FollowDevice(); }, 1},
+        {[](Rig& r) { r.placement.SwitchFullScreen(false); }, 1},
+        {[](Rig& r) { r.placement.FollowDevice(), r.state.minimiseState = 1, r.Place(3); }, 0},  // still open
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Rig rig;
+        rig.Place(3);
+        rig.device.ClearSent();
+        cases[i].first(rig);
+        EXPECT_EQ(std::count(rig.device.sent.begin(), rig.device.sent.end(), "[hide desktop]"), cases[i].second) << i;
+    }
+}
+
+// Full screen knows fit keeping the aspect ratio (4) and stretch (5) only; the picture is
+// sent 20 pixels lower because the windows start 20 pixels above the screen.
+TEST(VideoPlacementTest, FullScreenFitAndStretch) {
+    for (auto [fit, destination, fitAfter] : {std::tuple{4, " 0 54 1024 698", 4}, {1, " 0 54 1024 698", 4},
+                                              {-3, " 0 54 1024 698", 4}, {5, " 0 20 1024 768", 5},
+                                              {9, " 0 20 1024 768", 5}}) {
+        Rig rig;
+        rig.video.natural = VideoRect{0, 0, 352, 240};  // s = 2.909...
+        rig.state.fullScreen = 1, rig.state.screenWidth = 1024, rig.state.screenHeight = 768;
+        rig.settings.fullScreenFit = fit;
+        rig.placement.PlaceVideo();
+        EXPECT_EQ(rig.device.sent.at(2), std::string("put movie destination at") + destination) << fit;
+        EXPECT_EQ(rig.settings.fullScreenFit, fitAfter);
+    }
+}
+
+// Entering full screen on the player's screen, the control panel shown and hidden (code 1),
+// leaving (code 5), in order; the cursor hidden, parked and given back.
+TEST(VideoPlacementTest, FullScreenInOrder) {
+    Rig rig;
+    rig.settings.hideCursor = 1, rig.settings.doubleClickPanel = 1, rig.settings.scanLineMode = 2;
+    const Strings placed = {"[show full screen 1024 80 800 620]", "put movie destination at 0 20 800 600"};
+    const Strings overlayOnTop = {"[show overlay 1024 80 800 620]", "[hide panel]", "play movie", " 1 0 0 0 0"};
+    rig.placement.SwitchFullScreen(false);
+    EXPECT_EQ(rig.Take(), Concat({{"[cursor hidden]", "window movie handle default", "[create panel]", "[panel init 800]",
+                                   "[hide panel]", "[click mode 1]", "[cursor to 1024 101]", "[create full screen]",
+                                   "[show full screen 1024 80 800 620]", "[new overlay 1024 80 800 620]",
+                                   "window movie handle 72", "put movie destination at 0 20 800 600", "pause movie",
+                                   "[hide overlay]"}, placed, overlayOnTop}));
+    EXPECT_EQ(Nums({rig.state.screenWidth, rig.state.screenHeight, rig.placement.LineMaskSwitch()}), " 800 600 1");
+    // The parked cursor stays at its place, goes back there when moved; another switch on does nothing.
+    rig.placement.OnPointerMoved({1024, 101});
+    rig.placement.SwitchFullScreen(false);
+    EXPECT_EQ(rig.Take(), (Strings{" 1 0 0 0 0"}));
+    rig.placement.OnPointerMoved({1500, 400});
+    EXPECT_EQ(rig.Take(), (Strings{"[cursor to 1024 101]", " 1 0 0 0 0"}));
+
+    EXPECT_TRUE(rig.placement.OnPlayerNotify(1));
+    EXPECT_EQ(rig.Take(), Concat({{"[click mode 0]", "[cursor to 500 400]", "[cursor shown]", "[panel volume 127]",
+                                   "pause movie"}, placed, {"[show panel 1024 628 800 72]", "play movie", " 1 1 0 0 0"}}));
+    rig.windows.effects = {4, 1, 7, 9};  // the user changed the effects on the panel
+    rig.windows.cursor = {1700, 650};
+    EXPECT_TRUE(rig.placement.OnPlayerNotify(1));
+    EXPECT_EQ(rig.Take(), Concat({{"[cursor hidden]", "[new overlay 1024 80 800 620]", "[click mode 1]",
+                                   "[cursor to 1024 100]", "pause movie", "[hide overlay]"}, placed, overlayOnTop}));
+    EXPECT_EQ(Nums({rig.settings.scanLineMode, rig.settings.lineMaskTop, rig.settings.lineMaskBottom}), " 4 7 9");
+    // The tick's and an open's requests land on the player's screen.
+    rig.placement.ShowControlPanelAtBottom(800, 600);
+    rig.placement.ShowOverlay(800, 0);
+    EXPECT_EQ(rig.Take(), (Strings{"[show panel 1024 628 800 72]", "[hide overlay]", " 1 0 0 0 0"}));
+
+    rig.state.paused = 1, rig.state.position = 1, rig.state.seekDragging = 1, rig.state.volumeDragging = 2;
+    rig.device.Answer("status movie position", "99");  // paused: the picture returns to where the device stands
+    rig.state.busy = 1;  // a switch inside another long operation leaves it busy
+    EXPECT_TRUE(rig.placement.OnPlayerNotify(5));
+    EXPECT_EQ(rig.Take(), Concat({{"[cursor to 1700 650]", "[cursor shown]", "window movie handle default",
+                                   "[destroy full screen]", "[destroy overlay]", "[destroy panel]",
+                                   "window movie handle 70", "pause movie", "status movie position", "where movie destination",
+                                   "[show video 30 40 320 240]", "[main top 5 6]"},
+                                  Attached("320 240"), {"seek movie to 99", " 0 0 1 0 0"}}));
+    // Once out, the pointer, code 1 and code 5 change nothing; other codes are not ours.
+    rig.placement.OnPointerMoved({1500, 400});
+    for (int code : {1, 5}) EXPECT_TRUE(rig.placement.OnPlayerNotify(code));
+    EXPECT_FALSE(rig.placement.OnPlayerNotify(20));
+    EXPECT_EQ(rig.Take(), (Strings{" 0 0 1 0 0"}));
+}
+
+}  // namespace
