@@ -103,8 +103,8 @@ struct PlayerState {
 
     // A later start's command line handed to this player (one player per session): the
     // next full tick takes it as the first tick takes its own command line.
-    std::vector<std::string> handedArguments;
-    std::string handedStartFolder;
+    std::vector<std::string> handedArguments{};
+    std::string handedStartFolder{};
     int handedCommandLine = 0;
 };
 
