@@ -83,6 +83,11 @@ struct PlayerState {
     int minimiseState = 0;
     int restoreRefresh = 0;
     int playlistEditorOpen = 0;
+
+    // State files the start could not read: the orderly quit must not overwrite them.
+    int settingsUnreadable = 0;        // "KORU.CFG": not written at quit
+    int lastListUnreadable = 0;        // "KORU.tsr": written at quit only if the list changed,
+    uint64_t lastListFingerprint = 0;  // that is, if ListFingerprint differs from this
 };
 
 // Width of the position bar in pixels and the divisor that maps the 32-bit wave volume

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <clocale>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/Random.h"
@@ -34,23 +35,19 @@ Playlist WithEntries(int n) {
 }
 
 TEST(PlaylistStore, SortedAddIsCaseBlindAndPutsEqualsAfterExistingOnes) {
-    struct Case {
-        std::vector<std::string> added;
-        std::vector<int> indices;         // what each add returned
-        std::vector<std::string> store;
-    };
-    const std::vector<Case> cases = {
+    using Strings = std::vector<std::string>;
+    const std::vector<std::tuple<Strings, std::vector<int>, Strings>> cases = {  // added, indices returned, store
         {{"/m/b.mp3", "/m/A.mp3", "/m/c.mp3"}, {0, 0, 2}, {"/m/A.mp3", "/m/b.mp3", "/m/c.mp3"}},
         {{"/m/a.mp3", "/m/A.mp3", "/m/a.mp3"}, {0, 1, 2}, {"/m/a.mp3", "/m/A.mp3", "/m/a.mp3"}},
         {{"/z/a.mp3", "/a/z.mp3", "/A/b.mp3"}, {0, 0, 0}, {"/A/b.mp3", "/a/z.mp3", "/z/a.mp3"}},
         {{"/m/x10.mp3", "/m/x9.mp3", "/m/x1.mp3"}, {0, 1, 0}, {"/m/x1.mp3", "/m/x10.mp3", "/m/x9.mp3"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [added, indices, store] : cases) {
         Playlist p;
-        std::vector<int> indices;
-        for (const std::string& path : c.added) indices.push_back(p.AddSorted(path));
-        EXPECT_EQ(indices, c.indices) << c.added[0];
-        EXPECT_EQ(p.Entries(), c.store) << c.added[0];
+        std::vector<int> returned;
+        for (const std::string& path : added) returned.push_back(p.AddSorted(path));
+        EXPECT_EQ(returned, indices) << added[0];
+        EXPECT_EQ(p.Entries(), store) << added[0];
         EXPECT_EQ(p.count, 0) << "count follows the store only through SyncCount";
     }
 }
@@ -67,79 +64,47 @@ TEST(PlaylistStore, NonAsciiLettersFoldInAUtf8Locale) {
 
 TEST(PlaylistStore, InsertKeepsTheGivenOrderAndBadIndicesAreHarmless) {
     Playlist p;
-    EXPECT_EQ(p.InsertAt(0, "/m/c.mp3"), 0);
-    EXPECT_EQ(p.InsertAt(1, "/m/b.mp3"), 1);
-    EXPECT_EQ(p.InsertAt(2, "/m/A.mp3"), 2);
-    EXPECT_EQ(p.InsertAt(1, "/m/b.mp3"), 1);
-    EXPECT_EQ(p.InsertAt(-1, "/m/end1"), 4);
-    EXPECT_EQ(p.InsertAt(99, "/m/end2"), 5);
-    EXPECT_EQ(p.Entries(), (std::vector<std::string>{"/m/c.mp3", "/m/b.mp3", "/m/b.mp3", "/m/A.mp3", "/m/end1", "/m/end2"}));
-    p.DeleteAt(6);
-    p.DeleteAt(-1);
-    p.DeleteAt(1);
-    EXPECT_EQ(p.StoreSize(), 5);
-    EXPECT_EQ(p.Entry(1), "/m/b.mp3");
-    EXPECT_EQ(p.Entry(5), "");
-    EXPECT_EQ(p.Entry(-1), "");
+    std::vector<int> indices;
+    for (auto [i, path] : {std::pair{0, "/c"}, {1, "/b"}, {2, "/A"}, {1, "/b"}, {-1, "/end1"}, {99, "/end2"}}) indices.push_back(p.InsertAt(i, path));
+    EXPECT_EQ(indices, (std::vector<int>{0, 1, 2, 1, 4, 5}));
+    EXPECT_EQ(p.Entries(), (std::vector<std::string>{"/c", "/b", "/b", "/A", "/end1", "/end2"}));
+    for (int i : {6, -1, 1}) p.DeleteAt(i);
+    EXPECT_EQ(p.Entries(), (std::vector<std::string>{"/c", "/b", "/A", "/end1", "/end2"}));
+    EXPECT_EQ(p.Entry(1) + p.Entry(5) + p.Entry(-1), "/b");
     p.ClearStore();
     EXPECT_EQ(p.StoreSize(), 0);
 }
 
 TEST(PlaylistStore, DisplayLines) {
-    struct Case {
-        int index;
-        std::string path;
-        bool current;
-        std::string line;
-    };
-    const std::vector<Case> cases = {
-        {6, "/a/Track One.wma", false, " 0007 Track One.wma"},
-        {11, "/music/song.mp3", true, ">0012 song.mp3"},
-        {0, "/音楽/曲.mp3", false, " 0001 曲.mp3"},
-        {9999, "/x/y", false, " 10000 y"},
-        {0, "/folder/", false, " 0001 "},
-    };
-    for (const Case& c : cases) EXPECT_EQ(DisplayLine(c.index, c.path, c.current), c.line) << c.path;
+    EXPECT_EQ(DisplayLine(6, "/a/Track One.wma", false), " 0007 Track One.wma");
+    EXPECT_EQ(DisplayLine(11, "/music/song.mp3", true), ">0012 song.mp3");
+    EXPECT_EQ(DisplayLine(9999, "/音楽/曲", false) + "|" + DisplayLine(0, "/folder/", false), " 10000 曲| 0001 ");
 }
 
-TEST(PlayOrder, SeededFromTheClockInWholeSeconds) {
+TEST(PlayOrder, SeededFromTheClockInWholeSecondsAPermutationOrNothing) {
     FakeClock clock(1000);
     Playlist p = WithEntries(10);
-    p.BuildPlayOrder(0, clock);
     const std::vector<int> first = {0, 1, 5, 8, 2, 7, 6, 9, 3, 4};
-    EXPECT_EQ(p.order, first);
-    EXPECT_EQ(p.orderCount, 10);
-    EXPECT_EQ(p.currentIndex, 0) << "shuffle off leaves the current index";
-
-    p.BuildPlayOrder(0, clock);
-    EXPECT_EQ(p.order, first) << "two builds in the same second";
-
+    for (int build = 0; build < 2; ++build) {  // two builds in the same second
+        p.BuildPlayOrder(0, clock);
+        EXPECT_EQ(p.order, first);
+    }
+    EXPECT_EQ(p.orderCount * 100 + p.currentIndex, 1000) << "shuffle off leaves the current index";
     clock.seconds = 1001;
     p.BuildPlayOrder(0, clock);
     EXPECT_EQ(p.order, (std::vector<int>{8, 7, 6, 2, 3, 0, 9, 4, 1, 5}));
-}
-
-TEST(PlayOrder, LargeListsGiveAPermutation) {
-    FakeClock clock(123456789);
-    Playlist p;
+    p.orderCursor = 3;
+    p.ClearStore();
+    p.SyncCount();
+    p.BuildPlayOrder(1, clock);
+    EXPECT_TRUE(p.order.empty()) << "an empty list releases the order and keeps the counters";
+    EXPECT_EQ(p.orderCount * 10 + p.orderCursor, 103);
+    clock.seconds = 123456789;
     p.count = 100000;
     p.BuildPlayOrder(1, clock);
     std::vector<int> sorted = p.order;
     std::sort(sorted.begin(), sorted.end());
     for (int i = 0; i < 100000; ++i) ASSERT_EQ(sorted[static_cast<size_t>(i)], i);
-}
-
-TEST(PlayOrder, EmptyListReleasesTheOrderAndKeepsTheCounters) {
-    FakeClock clock;
-    Playlist p = WithEntries(4);
-    p.BuildPlayOrder(0, clock);
-    p.orderCursor = 3;
-    p.ClearStore();
-    p.SyncCount();
-    p.BuildPlayOrder(1, clock);
-    EXPECT_TRUE(p.order.empty());
-    EXPECT_EQ(p.orderCount, 4);
-    EXPECT_EQ(p.orderCursor, 3);
 }
 
 TEST(PlayOrder, SwitchingShuffleOnWhileEntryFivePlays) {
@@ -159,8 +124,7 @@ TEST(PlayOrder, SwitchingShuffleOnWhileEntryFivePlays) {
 struct StepCase {
     const char* name;
     bool next;
-    int shuffle, repeat;
-    int count, currentIndex, orderCursor;
+    int shuffle, repeat, count, currentIndex, orderCursor;
     std::vector<int> order;
     bool closed;
     int expectIndex, expectCursor;
@@ -198,7 +162,6 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     };
     for (const StepCase& c : cases) {
         Playlist p = WithEntries(c.count);
-        p.count = c.count;
         p.currentIndex = c.currentIndex;
         p.orderCursor = c.orderCursor;
         p.order = c.order;
@@ -214,9 +177,9 @@ TEST(Stepping, ShuffleAndRepeatRules) {
 TEST(Stepping, StaleOrdersNeverLeaveTheStore) {
     // Orders of every length against lists of every length, from every cursor.
     LcgRandom random(7);
-    for (int orderSize = 0; orderSize <= 8; ++orderSize) {
-        for (int count = 1; count <= 8; ++count) {
-            for (int cursor = -2; cursor <= 10; ++cursor) {
+    for (int orderSize = 0; orderSize <= 8; ++orderSize)
+        for (int count = 1; count <= 8; ++count)
+            for (int cursor = -2; cursor <= 10; ++cursor)
                 for (int step = 0; step < 4; ++step) {
                     Playlist p = WithEntries(count);
                     p.order.resize(static_cast<size_t>(orderSize));
@@ -225,26 +188,18 @@ TEST(Stepping, StaleOrdersNeverLeaveTheStore) {
                     RecordingTrack track;
                     if (step % 2 == 0) p.StepToNext(1, step / 2, track);
                     else p.StepToPrevious(1, step / 2, track);
-                    ASSERT_GE(p.currentIndex, 0) << orderSize << " " << count << " " << cursor << " " << step;
-                    ASSERT_LT(p.currentIndex, count) << orderSize << " " << count << " " << cursor << " " << step;
+                    ASSERT_TRUE(p.currentIndex >= 0 && p.currentIndex < count) << orderSize << " " << count << " " << cursor << " " << step;
                 }
-            }
-        }
-    }
 }
 
 TEST(Stepping, BringBackCurrentIndexAfterTheEditor) {
-    struct Case {
-        int entries, currentIndex, expected;
-    };
-    const std::vector<Case> cases = {{5, 7, 4}, {5, 5, 5}, {5, 2, 2}, {0, 3, 0}, {0, 0, 0}};
-    for (const Case& c : cases) {
-        Playlist p = WithEntries(c.entries);
+    for (auto [entries, currentIndex, expected] : {std::tuple{5, 7, 4}, {5, 5, 5}, {5, 2, 2}, {0, 3, 0}, {0, 0, 0}}) {
+        Playlist p = WithEntries(entries);
         p.count = 99;
-        p.currentIndex = c.currentIndex;
+        p.currentIndex = currentIndex;
         p.BringBackCurrentIndex();
-        EXPECT_EQ(p.count, c.entries);
-        EXPECT_EQ(p.currentIndex, c.expected) << c.entries << " " << c.currentIndex;
+        EXPECT_EQ(p.count, entries);
+        EXPECT_EQ(p.currentIndex, expected) << entries << " " << currentIndex;
     }
 }
 

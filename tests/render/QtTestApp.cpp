@@ -1,25 +1,11 @@
-// One QGuiApplication for the Qt render tests (fonts and images need it).
+// The one application object of the Qt render tests (fonts and images need it).
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include "tests/support/QtTestApp.h"
 
 namespace {
-
-class QtApplication : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "render_qt_test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QGuiApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    QGuiApplication* app_ = nullptr;
+struct QtApplication : ::testing::Environment {
+    void SetUp() override { TestApplication(); }
 };
-
-[[maybe_unused]] ::testing::Environment* const kApp =
-    ::testing::AddGlobalTestEnvironment(new QtApplication);
-
+[[maybe_unused]] ::testing::Environment* const kApp = ::testing::AddGlobalTestEnvironment(new QtApplication);
 }  // namespace
