@@ -35,6 +35,8 @@ PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::str
     std::vector<std::string> argv = {PlayerBinary()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
 
+    // Emptied here, not in the child: a log left by an earlier run must never be read as this one's.
+    ::close(::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
     pid_ = ::fork();
     if (pid_ == 0) {
         const int fd = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

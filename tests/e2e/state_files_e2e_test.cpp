@@ -67,8 +67,10 @@ TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     PlayerProcess player(home.path(), {}, {"VELKAF_LOG=0"}, true);
     ASSERT_TRUE(player.WaitForQuitHandler(20s)) << player.Log();
     Quit(player);
-    EXPECT_EQ(player.Log(), "velkaf: the last playlist could not be saved to " + home.path() + "KORU.tsr\n" +
-                                "velkaf: the settings could not be saved to " + home.path() + "KORU.CFG\n");
+    const std::string log = player.Log();
+    EXPECT_NE(log.find("velkaf: the last playlist could not be saved to " + home.path() + "KORU.tsr\n" +
+                       "velkaf: the settings could not be saved to " + home.path() + "KORU.CFG\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("mci>"), std::string::npos) << "the log is off";
     EXPECT_EQ(home.Read("KORU.tsr"), "/m/a.mp3\r\n");
 }
 
@@ -76,6 +78,7 @@ TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
     TempFolder home;
     const std::vector<std::string> names = {"\x89\xb9\x8a\x79.wav", "caf\xe9.wav"};  // 音楽.wav in CP932, café.wav
     std::string list;
+    fs::create_directory(home.path() + "music");
     for (const std::string& name : names) {
         WriteToneWav(home.path() + "music/" + name, 0.4, 440.0, 0.3);
         list += home.path() + "music/" + name + "\r\n";
