@@ -136,7 +136,8 @@ TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndN
     int killedMidSave = 0, leftovers = 0;
     for (int trial = 0; trial < 20; ++trial) {
         PlayerProcess player(home.path(), {});
-        ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s)) << player.Log();
+        ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s))
+            << "trial " << trial << ", exit " << player.WaitForExit(1s) << "\n" << player.Log();
         EXPECT_EQ(TempFiles(home), 0) << "the start removes what the last kill left";
         player.Signal(SIGTERM);
         bool seen = false;

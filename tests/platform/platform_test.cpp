@@ -23,34 +23,21 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PlatformTest, ParseLeadingIntReadsLikeAtoiWithoutOverflow) {
-    const std::pair<const char*, int> cases[] = {
-        {"", 0}, {"42", 42}, {"  -17abc", -17}, {"+8", 8}, {"\t\n 5", 5}, {"x5", 0}, {"- 5", 0}, {"000123", 123},
-        {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN}};
-    for (const auto& [text, value] : cases) EXPECT_EQ(ParseLeadingInt(text), value) << "'" << text << "'";
-}
-
-TEST(PlatformTest, OutsideTextIsUtf8OrDecodedFromCp932) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"abc", "abc"}, {"テスト", "テスト"}, {"\xF0\x9F\x8E\xB5", "\xF0\x9F\x8E\xB5"}, {"\x83\x65\x83\x58\x83\x67", "テスト"},
-        {"\x90\xC2\x8B\xF3", "青空"}, {"\xB1\xB2", "ｱｲ"}, {"a\x83", "a\xEF\xBF\xBD"}};  // the last cut at the end
-    for (const auto& [bytes, utf8] : cases) EXPECT_EQ(OutsideTextToUtf8(bytes), utf8) << bytes;
-    // Overlong, surrogate, past U+10FFFF, cut, CP932, a lone continuation byte.
-    for (const char* bytes : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE3\x83", "\x83\x65", "\x80"})
-        EXPECT_FALSE(IsValidUtf8(bytes)) << bytes;
+    for (const auto& [text, value] : {std::pair{"", 0}, {"42", 42}, {"  -17abc", -17}, {"+8", 8}, {"\t\n 5", 5}, {"x5", 0}, {"- 5", 0},
+             {"000123", 123}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN}})
+        EXPECT_EQ(ParseLeadingInt(text), value) << "'" << text << "'";
 }
 
 TEST(PlatformTest, PathsAndChangingFolderPrefixByPrefix) {
-    EXPECT_EQ(FolderOf("/a/b/c.mp3") + "|" + FolderOf("c.mp3") + "|" + FileNameOf("/a/b/c.mp3"), "/a/b/||c.mp3");
-    EXPECT_EQ(ExtensionOf("/a/b.dir/c.MP3") + "|" + ExtensionOf("/a/b.dir/noext"), ".MP3|");
-    EXPECT_EQ(MakeAbsolute("x/y.wav", "/start") + "|" + MakeAbsolute("/abs.wav", "/start"), "/start/x/y.wav|/abs.wav");
+    EXPECT_EQ(FolderOf("/a/b/c.mp3") + "|" + FolderOf("c.mp3") + "|" + FileNameOf("/a/b/c.mp3") + "|" + ExtensionOf("/a/b.d/c.MP3") + "|" +
+                  ExtensionOf("/a/b.d/noext") + "|" + MakeAbsolute("x/y.wav", "/start") + "|" + MakeAbsolute("/abs.wav", "/start"),
+              "/a/b/||c.mp3|.MP3||/start/x/y.wav|/abs.wav");
     CurrentFolderGuard guard;
     TempFolder folder;
     folder.Write("a/b/file.txt", "x");
     const std::string root = fs::canonical(folder.path()).string();
-    const std::pair<std::string, std::string> cases[] = {
-        {root + "/a/b/", root + "/a/b"}, {root + "/a/gone/deeper", root + "/a"},
-        {root + "/a/b/file.txt", root + "/a/b"}, {root + "//a", root + "/a"}, {"", root + "/a"}, {"relative/b", root + "/a"}};
-    for (const auto& [path, ends] : cases) {
+    for (const auto& [path, ends] : {std::pair{root + "/a/b/", root + "/a/b"}, {root + "/a/gone/deeper", root + "/a"},
+             {root + "/a/b/file.txt", root + "/a/b"}, {root + "//a", root + "/a"}, {"", root + "/a"}, {"relative/b", root + "/a"}}) {
         ChangeFolderByPrefixes(path);
         EXPECT_EQ(fs::current_path().string(), ends) << path;
     }
@@ -80,9 +67,8 @@ TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) 
     dir.Write("folder/x", "");
     ASSERT_EQ(::mkfifo((dir.path() + "fifo").c_str(), 0644), 0);
     fs::create_symlink(dir.path() + "gone", dir.path() + "dangling");
-    const std::pair<const char*, FileState> cases[] = {{"big.bin", FileState::Readable}, {"none", FileState::Missing},
-        {"folder", FileState::Unreadable}, {"fifo", FileState::Unreadable}, {"dangling", FileState::Unreadable}};
-    for (const auto& [name, state] : cases) {
+    for (const auto& [name, state] : {std::pair{"big.bin", FileState::Readable}, {"none", FileState::Missing},
+             {"folder", FileState::Unreadable}, {"fifo", FileState::Unreadable}, {"dangling", FileState::Unreadable}}) {
         EXPECT_EQ(ProbeFile(dir.path() + name), state) << name;
         EXPECT_EQ(ReadWholeFile(dir.path() + name).has_value(), state == FileState::Readable) << name;
     }
@@ -92,10 +78,10 @@ TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) 
 TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTemporaryFile) {
     TempFolder dir;
     const std::string path = dir.Write("KORU.tsr", "old content\r\n");
-    EXPECT_TRUE(WriteFileAtomically(path, "new\r\n"));
-    EXPECT_EQ(dir.Read("KORU.tsr"), "new\r\n");
-    EXPECT_TRUE(WriteFileAtomically(path, ""));
-    EXPECT_EQ(dir.Read("KORU.tsr"), "");
+    for (const char* bytes : {"new\r\n", ""}) {
+        EXPECT_TRUE(WriteFileAtomically(path, bytes));
+        EXPECT_EQ(dir.Read("KORU.tsr"), bytes);
+    }
     EXPECT_FALSE(WriteFileAtomically(dir.path() + "missing/KORU.tsr", "x"));
     ASSERT_EQ(::mkfifo((dir.path() + "KORU.CFG").c_str(), 0644), 0);
     EXPECT_FALSE(WriteFileAtomically(dir.path() + "KORU.CFG", "x"));
@@ -126,10 +112,7 @@ TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemoved) {
 TEST(PlatformTest, GeneratorFollowsTheClassicSequence) {
     LcgRandom random(1);
     for (int expected : {41, 18467, 6334, 26500}) EXPECT_EQ(random.Next(), expected);  // rand() after srand(1)
-    for (int i = 0; i < 1000; ++i) {
-        const int v = random.Next();
-        ASSERT_TRUE(v >= 0 && v <= 32767) << v;
-    }
+    for (int i = 0, v = 0; i < 1000; ++i) ASSERT_TRUE((v = random.Next()) >= 0 && v <= 32767) << v;
 }
 
 }  // namespace

@@ -10,8 +10,7 @@
 // Loads res/skin.bmp (640 x 400); fails the calling test when it does not load.
 void LoadBuiltInSkin(CDibSurface& surface);
 
-// A ".bmp" file: rows bottom row first for a positive height, top row first for a negative
-// one; -1 in imageSizeField or pixelOffset means the true value.
+// A ".bmp" file, bottom row first for a positive height; -1 below means the true value.
 struct BmpRecipe {
     int width = 4, height = 3;
     uint16_t bitCount = 24;

