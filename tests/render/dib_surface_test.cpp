@@ -126,6 +126,8 @@ TEST(Surface, CreateAddressingAndEncoding) {
     EXPECT_EQ(file.substr(0, 2) + std::to_string(file.size()) + std::to_string(file[22]) + file.substr(54, 2), std::string("BM1745\0\4", 8));
     ASSERT_TRUE(b.CreateFromBmp(Bytes(file)));
     ExpectPicture(b, 7, 5);
+    s.Fill(1, 1, 5, 2, Bgr{9, 9, 9});
+    EXPECT_TRUE(s.Pixel(5, 2) == (Bgr{9, 9, 9}) && s.Pixel(6, 1) == PositionColour(6, 1) && s.Pixel(1, 3) == PositionColour(1, 3));
     s.Destroy();
     s.SetPixel(0, 0, Bgr{1, 1, 1});  // nothing on an empty surface
     EXPECT_TRUE(s.IsEmpty() && s.EncodeBmp().empty());

@@ -53,7 +53,7 @@ TEST(ParseSettings, StoringRulesFallbacksAndFileShapesOnA1024x768Screen) {
         {"63999 fails", ConfigWith({{1, "63999"}, {2, "5"}}), [](Settings&) {}},
         {"video fallback", ConfigWith({{3, "12"}, {4, "9000"}}), [](Settings& s) { s.videoY = 92; }},
         {"video accepted", ConfigWith({{3, "-5"}, {4, "600"}}), [](Settings& s) { s.videoX = -5; s.videoY = 600; }},
-        {"editor fallback keeps size", ConfigWith({{19, "2000"}, {20, "30"}, {21, "250"}, {22, "400"}}),
+        {"editor fallback keeps size", ConfigWith({{19, "5"}, {20, "9000"}, {21, "250"}, {22, "400"}}),
          [](Settings& s) { s.editorX = 10; s.editorY = 100; s.editorWidth = 250; s.editorHeight = 400; }},
         {"not a number reads 0", ConfigWith({{1, "abc"}, {2, "-3"}, {5, "  +7tail"}, {6, "-12 3"}, {16, "0"}}),
          [](Settings& s) { s.mainY = -3; s.wheelModePlaying = 7; s.wheelModePaused = -12; s.repeat = 0; }},
