@@ -1,22 +1,59 @@
 #include "platform/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "platform/Log.h"
 
+namespace {
+
+constexpr std::string_view kTempPrefix = ".velkaf-";
+constexpr size_t kTempRandomChars = 6;  // mkostemp's XXXXXX
+
+// Opens for reading without blocking (a FIFO would wait for a writer); -1 when it fails or
+// the file is not regular, with the reason in `reason`.
+int OpenRegularForReading(const std::string& path, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool IsTempName(std::string_view name) {
+    if (name.size() != kTempPrefix.size() + kTempRandomChars || !name.starts_with(kTempPrefix)) return false;
+    for (const char c : name.substr(kTempPrefix.size()))
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    std::string reason;
+    const int fd = OpenRegularForReading(path, reason);
+    if (fd < 0) {
+        LogLine("cannot read " + path + ": " + reason);
+        return std::nullopt;
+    }
     std::string content;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        content.reserve(static_cast<size_t>(st.st_size));
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) content.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -33,19 +70,54 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return content;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    std::string temp = (slash == std::string::npos ? std::string() : folder) + ".velkaf-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+FileState ProbeFile(const std::string& path, std::string* reason) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return FileState::Missing;
+    std::string why;
+    const int fd = OpenRegularForReading(path, why);
     if (fd < 0) {
-        LogLine("cannot create a temporary file beside " + path + ": " + std::strerror(errno));
+        if (reason != nullptr) *reason = why;
+        return FileState::Unreadable;
+    }
+    ::close(fd);
+    return FileState::Readable;
+}
+
+bool CanOpenForReading(const std::string& path) { return ProbeFile(path) == FileState::Readable; }
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        LogLine(path + " is not a regular file; not replaced");
+        return false;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string temp;
+    int fd = -1;
+    // A cleaner at another player's start may remove the file between its creation and the
+    // lock (it was not locked yet); then it is made again.
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        temp = folder + std::string(kTempPrefix) + "XXXXXX";
+        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) {
+            LogLine("cannot create a temporary file beside " + path + ": " + std::strerror(errno));
+            return false;
+        }
+        struct stat st {};
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink == 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    if (fd < 0) {
+        LogLine("cannot keep a temporary file beside " + path);
         return false;
     }
     auto fail = [&](const char* what) {
         LogLine(std::string(what) + " " + path + ": " + std::strerror(errno));
-        ::close(fd);
         ::unlink(temp.c_str());
+        ::close(fd);
         return false;
     };
     size_t done = 0;
@@ -60,22 +132,32 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
     if (::fsync(fd) != 0) return fail("cannot flush");
-    if (::close(fd) != 0) {
-        LogLine("cannot close " + temp + ": " + std::strerror(errno));
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        LogLine("cannot replace " + path + ": " + std::strerror(errno));
-        ::unlink(temp.c_str());
-        return false;
-    }
+    // Renamed while still locked, so no cleaner takes it for a leftover; the data is on disk,
+    // so closing afterwards cannot lose it.
+    if (::rename(temp.c_str(), path.c_str()) != 0) return fail("cannot replace");
+    ::close(fd);
     return true;
 }
 
-bool CanOpenForReading(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+int RemoveStaleTempFiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTempName(entry->d_name)) continue;
+        const std::string path = folder + entry->d_name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat opened {}, named {};
+        // Unlocked means its writer is gone; the name must still be the file that was checked.
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::lstat(path.c_str(), &named) == 0 && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev &&
+            ::unlink(path.c_str()) == 0) {
+            ++removed;
+            LogLine("removed the temporary file of an unfinished save: " + path);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }

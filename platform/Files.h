@@ -3,14 +3,35 @@
 #include <string>
 #include <string_view>
 
-// Reads a whole file, however long. nullopt when it cannot be opened or read.
+// Files the player keeps ("KORU.CFG", "KORU.tsr", "KORU.sys", list files, pictures) are opened
+// without blocking, and only regular files are read or replaced: a FIFO, a device or a folder
+// by such a name is refused with a log line instead of freezing the user-interface thread.
+
+// Reads a whole regular file, however long. nullopt (and a log line) when it cannot be opened
+// or read, or is not a regular file.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Writes `bytes` as the whole new content of `path` in one piece: into a temporary file in
-// the same folder, flushed to disk, then renamed over the old file. A crash, a kill or a full
-// disk leaves either the old content or the new, never a cut file. Returns false (and logs)
-// when anything fails; the old file is then untouched.
+// What stands at a path, without blocking and without reading it.
+enum class FileState {
+    Missing,     // nothing by that name
+    Readable,    // a regular file that opens for reading
+    Unreadable,  // anything else: no permission, not a regular file, a dangling link
+};
+// `reason`, when given, receives why an existing file is Unreadable.
+FileState ProbeFile(const std::string& path, std::string* reason = nullptr);
+
+// True when `path` is a regular file that opens for reading.
+bool CanOpenForReading(const std::string& path);
+
+// Writes `bytes` as the whole new content of `path` in one piece: into a temporary file
+// ".velkaf-XXXXXX" in the same folder, flushed to disk, then renamed over the old file. A
+// crash, a kill or a full disk leaves either the old content or the new, never a cut file.
+// The writer holds an exclusive flock on the temporary file until the rename, which tells a
+// save in progress from the leftover of a killed one. Returns false (and logs) when anything
+// fails or `path` exists but is not a regular file; the old file is then untouched.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// True when `path` can be opened for reading.
-bool CanOpenForReading(const std::string& path);
+// Removes the temporary files that killed saves left in `folder` (ending in '/'): only names
+// of WriteFileAtomically's pattern, only regular files, and only those whose lock nobody holds
+// (a save in progress by another running player keeps its file). Returns how many went.
+int RemoveStaleTempFiles(const std::string& folder);

@@ -14,8 +14,8 @@ bool LogEnabled() {
     return enabled;
 }
 
-void LogLine(std::string_view line) {
-    if (!LogEnabled()) return;
+namespace {
+void WriteLine(std::string_view line) {
     static std::mutex mutex;
     std::string text = "velkaf: ";
     text.append(line);
@@ -24,3 +24,10 @@ void LogLine(std::string_view line) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
+}  // namespace
+
+void LogLine(std::string_view line) {
+    if (LogEnabled()) WriteLine(line);
+}
+
+void ReportProblem(std::string_view line) { WriteLine(line); }

@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include "device/VideoHostWidget.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/QuitSignal.h"
 #include "playback/OpenFiles.h"
@@ -93,7 +94,10 @@ CPlayerDlg::~CPlayerDlg() {
 
 void CPlayerDlg::OnInitDialog() {
     const QSize screen = ScreenSize();
-    LoadOrCreateSettings(m_programFolder, m_settings, screen.width(), screen.height());
+    // Leftovers of saves that a kill cut short, before anything is read or written here.
+    RemoveStaleTempFiles(m_programFolder);
+    if (LoadOrCreateSettings(m_programFolder, m_settings, screen.width(), screen.height()) == SettingsAtStart::Unreadable)
+        m_state.settingsUnreadable = 1;
     move(m_settings.mainX, m_settings.mainY);
     show();
     raise();

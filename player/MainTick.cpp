@@ -60,10 +60,17 @@ void MainTick::FirstTick() {
     playlist_.SyncCount();
     playlist_.currentIndex = 0;
 
+    bool lastListReadable = true;
     if (playlist_.count == 0) {
         mci_.Close();
-        LoadLastList(setup_.programFolder, playlist_);
+        lastListReadable = LoadLastList(setup_.programFolder, playlist_);
         playlist_.SyncCount();
+    } else {
+        lastListReadable = !LastListUnreadable(setup_.programFolder);
+    }
+    if (!lastListReadable) {
+        state_.lastListUnreadable = 1;
+        state_.lastListFingerprint = ListFingerprint(playlist_);
     }
     host_.ShowVideoWindow(settings_.videoX, settings_.videoY);
     playlist_.BuildPlayOrder(settings_.shuffle, clock_);
@@ -248,16 +255,32 @@ void MainTick::PlaylistEditorInStep() {
 
 void MainTick::Shutdown() {
     mci_.Close();
-    if (!SaveLastList(setup_.programFolder, playlist_)) LogLine("the last playlist was not saved");
+    const std::string& folder = setup_.programFolder;
+    // A state file the start could not read may hold the user's data: it is left alone.
+    std::string list = "list saved";
+    if (state_.lastListUnreadable == 1 && ListFingerprint(playlist_) == state_.lastListFingerprint) {
+        list = "list not saved (unreadable at start, unchanged since)";
+    } else if (!SaveLastList(folder, playlist_)) {
+        list = "list NOT saved";
+        ReportProblem("the last playlist could not be saved to " + folder + kLastListFileName);
+    }
     settings_.videoX = host_.AuxValue(AuxWindow::Video, 0);
     settings_.videoY = host_.AuxValue(AuxWindow::Video, 1);
-    if (!SaveSettings(setup_.programFolder, settings_)) LogLine("the settings were not saved");
-    if (!SaveKeptVolume(setup_.programFolder, volume_)) LogLine("the volume was not saved");
+    std::string settings = "settings saved";
+    if (state_.settingsUnreadable == 1) {
+        settings = "settings not saved (unreadable at start)";
+    } else if (!SaveSettings(folder, settings_)) {
+        settings = "settings NOT saved";
+        ReportProblem("the settings could not be saved to " + folder + kConfigFileName);
+    }
+    if (!SaveKeptVolume(folder, volume_)) LogLine("the volume was not saved");
     playlist_.ReleaseOrder();
     host_.DestroyVideoWindow();
     host_.DeleteSurfacesAndWindows();
     ended_ = true;
-    LogLine("quit: list and settings saved, entry " + std::to_string(playlist_.currentIndex) + " of " +
+    const std::string saved = list == "list saved" && settings == "settings saved" ? "list and settings saved"
+                                                                                   : list + ", " + settings;
+    LogLine("quit: " + saved + ", entry " + std::to_string(playlist_.currentIndex) + " of " +
             std::to_string(playlist_.count));
     host_.EndDialog();
 }

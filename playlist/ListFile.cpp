@@ -1,13 +1,9 @@
 #include "playlist/ListFile.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/NameBytes.h"
 #include "platform/Paths.h"
-#include "platform/Text.h"
 
 namespace {
 
@@ -49,7 +45,7 @@ int ParseListBytes(std::string_view bytes, Playlist& playlist, int position) {
         const std::string_view line = bytes.substr(p, end - p);
         p = end + 1;
         if (!IsEntryLine(line)) continue;
-        std::string entry = OutsideTextToUtf8(line);
+        std::string entry = NameFromStoredBytes(line);
         // Decoding CP932 can lengthen a line past the limit.
         if (entry.size() >= kPathLimit) continue;
         playlist.InsertAt(position + inserted, std::move(entry));
@@ -87,22 +83,43 @@ bool WriteListFile(const std::string& path, const Playlist& playlist) {
     return WriteFileAtomically(path, FormatListBytes(playlist));
 }
 
-int LoadLastList(const std::string& folder, Playlist& playlist) {
+namespace {
+// False (and said so) when the last list exists but cannot be read.
+bool LastListUsable(const std::string& path, FileState state, const std::string& reason) {
+    if (state != FileState::Unreadable) return true;
+    ReportProblem(path + " cannot be read (" + reason + "); it is kept as it is and replaced at quit only if the list changes");
+    return false;
+}
+}  // namespace
+
+bool LoadLastList(const std::string& folder, Playlist& playlist) {
     const std::string path = folder + kLastListFileName;
-    int read = ReadListFile(path, playlist, 0);
-    if (read < 0) {
-        read = 0;
-        // Only a missing file is created: one that exists but cannot be read may still hold
-        // the user's list.
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
-            WriteFileAtomically(path, {});
-        } else {
-            LogLine(path + " exists but cannot be read; left as it is");
-        }
+    std::string reason;
+    const FileState state = ProbeFile(path, &reason);
+    if (state == FileState::Missing) WriteFileAtomically(path, {});
+    if (state == FileState::Readable && ReadListFile(path, playlist, 0) < 0) {
+        playlist.SyncCount();
+        return LastListUsable(path, FileState::Unreadable, "read error");
     }
     playlist.SyncCount();
-    return read;
+    return LastListUsable(path, state, reason);
+}
+
+bool LastListUnreadable(const std::string& folder) {
+    const std::string path = folder + kLastListFileName;
+    std::string reason;
+    return !LastListUsable(path, ProbeFile(path, &reason), reason);
+}
+
+uint64_t ListFingerprint(const Playlist& playlist) {
+    // FNV-1a over every entry and a separator no entry holds.
+    uint64_t hash = 14695981039346656037ull;
+    auto mix = [&hash](unsigned char c) { hash = (hash ^ c) * 1099511628211ull; };
+    for (const std::string& entry : playlist.Entries()) {
+        for (const char c : entry) mix(static_cast<unsigned char>(c));
+        mix('\n');
+    }
+    return hash;
 }
 
 bool SaveLastList(const std::string& folder, const Playlist& playlist) {

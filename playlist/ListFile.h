@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,9 +11,10 @@
 // Reading: a line ends at CR LF, LF or CR. A line is an entry when it is an absolute POSIX
 // path: it starts with '/' but not with "//" (a network-style name). Everything else is
 // skipped: blank lines, "#EXTM3U"/"#EXTINF" lines, relative paths, lines longer than a path
-// may be (kPathLimit - 1 bytes) and lines holding a NUL byte. A line that is not valid UTF-8
-// is decoded from CP932. A UTF-8 byte order mark at the start of the file is ignored.
-// Entries are not checked for existence.
+// may be (kPathLimit - 1 bytes) and lines holding a NUL byte. A line keeps its raw bytes
+// unless they are not UTF-8, name nothing, and their CP932 decoding names an existing file
+// (NameFromStoredBytes), so a name that is not UTF-8 is written back exactly as it was read.
+// A UTF-8 byte order mark at the start of the file is ignored.
 
 inline constexpr const char* kLastListFileName = "KORU.tsr";
 
@@ -32,10 +34,18 @@ std::string FormatListBytes(const Playlist& playlist);
 // the old file is then untouched.
 bool WriteListFile(const std::string& path, const Playlist& playlist);
 
-// The last list at start: reads folder + "KORU.tsr" into the store and sets `count`. A
-// missing file is created empty; a file that exists but cannot be read is left alone.
-// Returns the number of entries read (0 when the file was missing or unreadable).
-int LoadLastList(const std::string& folder, Playlist& playlist);
+// The last list at start: reads folder + "KORU.tsr" into the store and sets `count`; a
+// missing file is created empty. Returns false when the file exists but cannot be read or is
+// not a regular file: it is left alone and that is reported on standard error.
+bool LoadLastList(const std::string& folder, Playlist& playlist);
+
+// For a start whose list came from the command line: true when folder + "KORU.tsr" exists
+// but cannot be read (reported as LoadLastList does). The file is not read.
+bool LastListUnreadable(const std::string& folder);
+
+// The store's entries, in order, folded into 64 bits. An unreadable last list is replaced at
+// quit only when this differs from its value at start: the user changed the list.
+uint64_t ListFingerprint(const Playlist& playlist);
 
 // The last list at quit: writes the whole store to folder + "KORU.tsr".
 bool SaveLastList(const std::string& folder, const Playlist& playlist);

@@ -1,9 +1,12 @@
 #include "render/DibSurface.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -25,6 +28,19 @@ void PutLe16(std::string& out, uint16_t v) {
 }
 
 int RowBytesFor(int width) { return (width * 3 + 3) & ~3; }
+
+// Reads exactly `size` bytes at `offset`; false on any shortfall.
+bool ReadAt(int fd, uint8_t* out, size_t size, uint64_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, out, size, off_t(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        out += n;
+        size -= size_t(n);
+        offset += uint64_t(n);
+    }
+    return true;
+}
 
 // Turns bottom-up file rows into top-down storage in place.
 void FlipRows(std::vector<uint8_t>& bits, size_t rowBytes, int height) {
@@ -98,32 +114,32 @@ bool CDibSurface::CreateFromBmp(std::span<const uint8_t> bytes) {
     return true;
 }
 
-bool CDibSurface::CreateFromFile(const std::string& path) {
+bool CDibSurface::CreateFromFile(const std::string& path, int maxWidth, int maxHeight) {
     Destroy();
-    std::error_code ec;
-    // Regular files only: a pipe or a device in the bg folder must never block the tick.
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    const uint64_t fileSize = std::filesystem::file_size(path, ec);
-    if (ec) return false;
-
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    // Regular files only, opened without blocking: a pipe or a device in the bg folder must
+    // never hold the tick.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
     uint8_t head[kHeadBytes];
-    if (!in.read(reinterpret_cast<char*>(head), kHeadBytes)) return false;
-
     BmpLayout layout;
-    if (!ParseBmpHeaders(head, fileSize, layout)) return false;
-
-    std::vector<uint8_t> bits(layout.imageBytes);
-    in.seekg(std::streamoff(layout.pixelOffset));
-    if (!in.read(reinterpret_cast<char*>(bits.data()), std::streamsize(bits.size())))
-        return false;  // the file shrank between the size check and the read
-
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAt(fd, head, kHeadBytes, 0) &&
+              ParseBmpHeaders(head, uint64_t(st.st_size), layout);
+    const int width = std::clamp(maxWidth, 1, layout.width > 0 ? layout.width : 1);
+    const int height = std::clamp(maxHeight, 1, layout.height > 0 ? layout.height : 1);
+    const size_t rowBytes = size_t(RowBytesFor(width));
+    std::vector<uint8_t> bits(ok ? rowBytes * size_t(height) : 0);
+    for (int y = 0; ok && y < height; ++y) {
+        const size_t fileRow = size_t(layout.bottomUp ? layout.height - 1 - y : y);
+        ok = ReadAt(fd, bits.data() + size_t(y) * rowBytes, size_t(width) * 3,
+                    uint64_t(layout.pixelOffset) + fileRow * layout.rowBytes);
+    }
+    ::close(fd);
+    if (!ok) return false;  // also when the file shrank between the size check and the read
     bits_ = std::move(bits);
-    width_ = layout.width;
-    height_ = layout.height;
-    rowBytes_ = int(layout.rowBytes);
-    if (layout.bottomUp) FlipRows(bits_, layout.rowBytes, height_);
+    width_ = width;
+    height_ = height;
+    rowBytes_ = int(rowBytes);
     return true;
 }
 

@@ -42,10 +42,11 @@ public:
     // lies inside `bytes`. Anything else gives false and an empty surface.
     bool CreateFromBmp(std::span<const uint8_t> bytes);
 
-    // As CreateFromBmp, reading the file. Reads the headers, then only the pixel rows the
-    // header describes, after checking the file holds them: a lying header never makes it
-    // allocate more than the file's own size.
-    bool CreateFromFile(const std::string& path);
+    // As CreateFromBmp, reading a regular file (opened without blocking), but keeping only
+    // the top-left maxWidth x maxHeight pixels (both at least 1) of a larger picture: only
+    // those rows and columns are read. The headers are checked against the file's size
+    // first, so a lying header never makes it allocate more than the file's own size.
+    bool CreateFromFile(const std::string& path, int maxWidth = kMaxSide, int maxHeight = kMaxSide);
 
     // Releases the pixels; the surface is empty. Safe to call twice.
     void Destroy();

@@ -28,9 +28,10 @@ SkinOrigin LoadSkinSource(CDibSurface& skin, const std::string& programFolder,
     skin.Destroy();
     if (!backgroundFile.empty()) {
         const std::string path = programFolder + "bg/" + backgroundFile;
-        if (skin.CreateFromFile(path)) {
-            // The layout addresses the whole 640 x 400 picture, text strips included.
-            if (skin.Width() >= skin::kWidth && skin.Height() >= skin::kHeight)
+        // The layout addresses the top-left 640 x 400 pixels, text strips included; of a
+        // larger picture only those are read.
+        if (skin.CreateFromFile(path, skin::kWidth, skin::kHeight)) {
+            if (skin.Width() == skin::kWidth && skin.Height() == skin::kHeight)
                 return SkinOrigin::BackgroundFile;
             LogLine("background " + path + ": smaller than 640 x 400, using the built-in skin");
         } else {

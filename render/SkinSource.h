@@ -21,8 +21,8 @@ bool CreateFromResource(CDibSurface& surface, int resourceId);
 enum class SkinOrigin { BackgroundFile, BuiltIn, None };
 
 // (Re)builds the skin source: the file `backgroundFile` in the bg folder of `programFolder`
-// (which ends in '/') when it is a loadable 24-bit ".bmp" of at least 640 x 400 pixels,
-// otherwise the built-in skin. An empty name, a name without a file behind it (such as the
+// (which ends in '/') when it is a loadable 24-bit ".bmp" of at least 640 x 400 pixels (of a
+// larger one only the top-left 640 x 400 are read and kept), otherwise the built-in skin. An empty name, a name without a file behind it (such as the
 // settings dialog's "デフォルト") or a picture too small for the layout give the built-in
 // skin. Says which one it took; None only when even the built-in skin failed, and then the
 // surface is empty and nothing is drawn from it.

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/NameBytes.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -70,7 +71,13 @@ int* IntField(Settings& s, int n) {
 
 void StoreSetting(Settings& s, int n, std::string_view value, int screenWidth, int screenHeight, Fallbacks& fallbacks) {
     if (std::string* text = TextField(s, n)) {
-        *text = OutsideTextToUtf8(value);
+        // No path is that long: a runaway value must not be kept and written back forever.
+        if (value.size() >= kPathLimit) {
+            LogLine("setting " + std::to_string(n) + " is " + std::to_string(value.size()) + " bytes long; taken as empty");
+            text->clear();
+        } else {
+            text->assign(value);
+        }
         return;
     }
     int* field = IntField(s, n);
@@ -169,6 +176,9 @@ bool LoadSettings(const std::string& folder, Settings& settings, int screenWidth
         return false;
     }
     ParseSettings(*bytes, settings, screenWidth, screenHeight);
+    settings.lastTrackFolder = NameFromStoredBytes(settings.lastTrackFolder);
+    settings.lastListFile = NameFromStoredBytes(settings.lastListFile);
+    settings.backgroundFile = NameFromStoredBytes(settings.backgroundFile, folder + "bg/");
     return true;
 }
 
@@ -211,12 +221,21 @@ bool SaveSettings(const std::string& folder, const Settings& settings) {
     return WriteFileAtomically(folder + kConfigFileName, FormatSettings(*templateBytes, settings));
 }
 
-bool LoadOrCreateSettings(const std::string& folder, Settings& settings, int screenWidth, int screenHeight) {
-    // A file that opens but then fails to read is left alone: it may still hold the user's
-    // settings, and the orderly quit rewrites it anyway.
-    if (CanOpenForReading(folder + kConfigFileName)) return LoadSettings(folder, settings, screenWidth, screenHeight);
-    SaveSettings(folder, settings);
-    return false;
+SettingsAtStart LoadOrCreateSettings(const std::string& folder, Settings& settings, int screenWidth, int screenHeight) {
+    const std::string path = folder + kConfigFileName;
+    std::string reason = "read error";
+    switch (ProbeFile(path, &reason)) {
+        case FileState::Missing:
+            SaveSettings(folder, settings);
+            return SettingsAtStart::Missing;
+        case FileState::Readable:
+            if (LoadSettings(folder, settings, screenWidth, screenHeight)) return SettingsAtStart::Loaded;
+            break;
+        case FileState::Unreadable:
+            break;
+    }
+    ReportProblem(path + " cannot be read (" + reason + "); running on the defaults, and it will not be written at quit");
+    return SettingsAtStart::Unreadable;
 }
 
 bool RestoreWorkingFolder(const Settings& settings) {

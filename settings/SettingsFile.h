@@ -16,11 +16,13 @@ inline constexpr const char* kTemplateFileName = "KORU.sys";
 // Stores the values of configuration-file bytes into `settings` by the storing rules, then
 // applies the fallbacks. Window positions are range-tested against the screen size (the
 // desktop's width and height in pixels). Lines may end in CR LF, LF or CR; a setting the
-// bytes do not reach keeps its current value. Never fails.
+// bytes do not reach keeps its current value. Texts keep their raw bytes; one that could not
+// be a path (kPathLimit bytes or more) is taken as empty. Never fails.
 void ParseSettings(std::string_view bytes, Settings& settings, int screenWidth, int screenHeight);
 
-// Reads folder + "KORU.CFG" into `settings`. False when the file cannot be read; `settings`
-// then keeps what it held.
+// Reads folder + "KORU.CFG" into `settings`, the folder, list and skin names by the rule of
+// NameFromStoredBytes (the skin name inside folder + "bg/"). False when the file cannot be
+// read; `settings` then keeps what it held.
 bool LoadSettings(const std::string& folder, Settings& settings, int screenWidth, int screenHeight);
 
 // The bytes of "KORU.CFG": the template with each key line completed by its value and CR LF.
@@ -30,9 +32,18 @@ std::string FormatSettings(std::string_view templateBytes, const Settings& setti
 // cannot be read or the file cannot be written; an existing "KORU.CFG" is then untouched.
 bool SaveSettings(const std::string& folder, const Settings& settings);
 
-// Start-up: loads "KORU.CFG" when it can be opened, otherwise creates it with the values
-// `settings` holds (the defaults). Returns true when the file was loaded.
-bool LoadOrCreateSettings(const std::string& folder, Settings& settings, int screenWidth, int screenHeight);
+// What the start found of "KORU.CFG".
+enum class SettingsAtStart {
+    Loaded,      // read into the record
+    Missing,     // the defaults, written to a new file at once (when the template allows)
+    Unreadable,  // exists but cannot be read or is not a regular file: the defaults are used
+                 // and the file must not be written at quit (it may hold the user's settings)
+};
+
+// Start-up: loads "KORU.CFG"; only when it does not exist, creates it with the values
+// `settings` holds (the defaults). An unreadable file is left alone and reported on standard
+// error. Never blocks.
+SettingsAtStart LoadOrCreateSettings(const std::string& folder, Settings& settings, int screenWidth, int screenHeight);
 
 // Makes lastTrackFolder, or its deepest existing ancestor, the current folder, so that file
 // dialogs given no folder open there. An empty or relative folder changes nothing. Returns

@@ -106,6 +106,11 @@ struct PlayerState {
     std::vector<std::string> handedArguments{};
     std::string handedStartFolder{};
     int handedCommandLine = 0;
+
+    // State files the start could not read: the orderly quit must not overwrite them.
+    int settingsUnreadable = 0;        // "KORU.CFG": not written at quit
+    int lastListUnreadable = 0;        // "KORU.tsr": written at quit only if the list changed,
+    uint64_t lastListFingerprint = 0;  // that is, if ListFingerprint differs from this
 };
 
 // Width of the position bar in pixels and the divisor that maps the 32-bit wave volume

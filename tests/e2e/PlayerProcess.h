@@ -6,12 +6,16 @@
 #include <vector>
 
 // The real player binary run as a child process for end-to-end tests: its own program folder
-// (VELKAF_HOME), the device log on (VELKAF_LOG=1) captured to a file, headless by default.
+// (VELKAF_HOME), the device log on (VELKAF_LOG=1 unless extraEnvironment sets VELKAF_LOG)
+// with standard error captured to a file, headless by default. `asNobody` runs it as the
+// user nobody, where file permissions matter (the tests run as root); see CanRunAsNobody.
 class PlayerProcess {
 public:
     // `extraEnvironment` ("NAME=value") is added last and replaces what it names.
     PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
-                  const std::vector<std::string>& extraEnvironment = {});
+                  const std::vector<std::string>& extraEnvironment = {}, bool asNobody = false);
+    // True when this process may start a child as nobody (it runs as root and nobody exists).
+    static bool CanRunAsNobody();
     ~PlayerProcess();  // kills the child if it still runs
 
     // Waits until the log holds `text` (true) or the timeout passes (false).
@@ -21,6 +25,8 @@ public:
     // Waits for the child to end; returns its exit status, or -1 on timeout.
     int WaitForExit(std::chrono::milliseconds timeout);
     void Signal(int signal);
+    // Waits until the child has its SIGTERM handler (from /proc), so a signal quits in order.
+    bool WaitForQuitHandler(std::chrono::milliseconds timeout);
     std::string Log() const;
     pid_t pid() const { return pid_; }
 

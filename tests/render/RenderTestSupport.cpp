@@ -1,107 +1,62 @@
-#include <gtest/gtest.h>
-
 #include "tests/render/RenderTestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
-std::string SkinBmpPath() { return std::string(VELKAF_SOURCE_DIR) + "/res/skin.bmp"; }
-
 void LoadBuiltInSkin(CDibSurface& surface) {
-    ASSERT_TRUE(surface.CreateFromFile(SkinBmpPath())) << SkinBmpPath();
-    ASSERT_EQ(surface.Width(), 640);
-    ASSERT_EQ(surface.Height(), 400);
+    const std::string path = std::string(VELKAF_SOURCE_DIR) + "/res/skin.bmp";
+    ASSERT_TRUE(surface.CreateFromFile(path)) << path;
+    ASSERT_TRUE(surface.Width() == 640 && surface.Height() == 400);
 }
-
-namespace {
-void Le32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
-}
-void Le16(std::string& s, uint16_t v) {
-    s.push_back(char(v & 0xFF));
-    s.push_back(char(v >> 8));
-}
-}  // namespace
 
 std::string MakeBmp(const BmpRecipe& recipe, const std::function<Bgr(int, int)>& colour) {
-    const int rows = recipe.height < 0 ? -recipe.height : recipe.height;
-    const int rowBytes = (recipe.width * 3 + 3) & ~3;
+    const int rows = std::abs(recipe.height), rowBytes = (recipe.width * 3 + 3) & ~3;
     const uint32_t image = uint32_t(rowBytes * rows);
-    const uint32_t offset =
-        recipe.pixelOffset >= 0 ? uint32_t(recipe.pixelOffset) : 14 + recipe.infoSize;
-    std::string s;
-    s += recipe.magic;
-    Le32(s, offset + image);
-    Le32(s, 0);
-    Le32(s, offset);
-    Le32(s, recipe.infoSize);
-    Le32(s, uint32_t(recipe.width));
-    Le32(s, uint32_t(recipe.height));
-    Le16(s, 1);
-    Le16(s, recipe.bitCount);
-    Le32(s, recipe.compression);
-    Le32(s, recipe.imageSizeField >= 0 ? uint32_t(recipe.imageSizeField) : image);
-    Le32(s, 2835);
-    Le32(s, 2835);
-    Le32(s, 0);
-    Le32(s, 0);
-    while (s.size() < 14 + size_t(recipe.infoSize)) s.push_back('\0');  // larger header versions
-    while (s.size() < offset) s.push_back('\x55');
+    const uint32_t offset = recipe.pixelOffset >= 0 ? uint32_t(recipe.pixelOffset) : 14 + recipe.infoSize;
+    std::string s = recipe.magic;
+    auto put = [&s](uint32_t v, int bytes) { for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF)); };
+    put(offset + image, 4), put(0, 4), put(offset, 4), put(recipe.infoSize, 4), put(uint32_t(recipe.width), 4);
+    put(uint32_t(recipe.height), 4), put(1, 2), put(recipe.bitCount, 2), put(recipe.compression, 4);
+    put(recipe.imageSizeField >= 0 ? uint32_t(recipe.imageSizeField) : image, 4), put(2835, 4), put(2835, 4);
+    s.resize(std::max(s.size(), 14 + size_t(recipe.infoSize)), '\0');  // larger header versions
+    s.resize(std::max(s.size(), size_t(offset)), '\x55');
     for (int i = 0; i < rows; ++i) {
-        const int y = recipe.height > 0 ? rows - 1 - i : i;
         for (int x = 0; x < recipe.width; ++x) {
-            const Bgr c = colour(x, y);
-            s.push_back(char(c.b));
-            s.push_back(char(c.g));
-            s.push_back(char(c.r));
+            const Bgr c = colour(x, recipe.height > 0 ? rows - 1 - i : i);
+            s += {char(c.b), char(c.g), char(c.r)};
         }
-        for (int p = recipe.width * 3; p < rowBytes; ++p) s.push_back(char(recipe.padding));
+        s.append(size_t(rowBytes - recipe.width * 3), '\xEE');
     }
     return s;
 }
 
 Bgr PositionColour(int x, int y) { return Bgr{uint8_t(x), uint8_t(y), 77}; }
 
-bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx, int by, int w,
-              int h) {
+bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx, int by, int w, int h) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             if (!(a.Pixel(ax + x, ay + y) == b.Pixel(bx + x, by + y))) return false;
     return true;
 }
 
-::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int x0, int y0, int w, int h,
-                                         const std::string& name) {
-    CDibSurface picture;
+::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int x0, int y0, int w, int h, const std::string& name) {
+    CDibSurface picture, golden;
     picture.Create(w, h);
     actual.CopyTo(picture, 0, 0, x0, y0, w, h);
     const std::string path = std::string(VELKAF_SOURCE_DIR) + "/tests/render/golden/" + name;
-    const char* update = std::getenv("VELKAF_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1") {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << picture.EncodeBmp();
+    if (const char* update = std::getenv("VELKAF_UPDATE_GOLDEN"); update != nullptr && std::string(update) == "1") {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << picture.EncodeBmp();
         return ::testing::AssertionSuccess() << "updated " << path;
     }
-    CDibSurface golden;
-    if (!golden.CreateFromFile(path))
-        return ::testing::AssertionFailure() << "no golden picture " << path
-                                             << " (make it with VELKAF_UPDATE_GOLDEN=1)";
+    if (!golden.CreateFromFile(path)) return ::testing::AssertionFailure() << "no golden " << path << " (VELKAF_UPDATE_GOLDEN=1 makes it)";
     if (golden.Width() != w || golden.Height() != h)
-        return ::testing::AssertionFailure() << name << ": golden is " << golden.Width() << " x "
-                                             << golden.Height();
-    int differing = 0, firstX = -1, firstY = -1;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (!(golden.Pixel(x, y) == picture.Pixel(x, y))) {
-                if (differing++ == 0) {
-                    firstX = x;
-                    firstY = y;
-                }
-            }
+        return ::testing::AssertionFailure() << name << ": golden is " << golden.Width() << " x " << golden.Height();
+    int differing = 0, first = -1;
+    for (int i = 0; i < w * h; ++i)
+        if (!(golden.Pixel(i % w, i / w) == picture.Pixel(i % w, i / w)) && differing++ == 0) first = i;
     if (differing == 0) return ::testing::AssertionSuccess();
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out << picture.EncodeBmp();
-    return ::testing::AssertionFailure() << name << ": " << differing
-                                         << " pixels differ, first at (" << firstX << ", "
-                                         << firstY << "); actual picture written to ./" << name;
+    std::ofstream(name, std::ios::binary | std::ios::trunc) << picture.EncodeBmp();
+    return ::testing::AssertionFailure() << name << ": " << differing << " pixels differ, first at (" << first % w << ", "
+                                         << first / w << "); actual picture written to ./" << name;
 }

@@ -6,90 +6,47 @@
 
 #include "render/SkinSource.h"
 #include "tests/render/RenderTestSupport.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-TEST(BuiltInSkin, ResourceIsTheSkinPicture) {
-    CDibSurface fromResource, fromFile;
-    ASSERT_TRUE(CreateFromResource(fromResource, kSkinBitmapId));
-    LoadBuiltInSkin(fromFile);
-    ASSERT_EQ(fromResource.Width(), 640);
-    ASSERT_EQ(fromResource.Height(), 400);
-    EXPECT_TRUE(SameRect(fromResource, 0, 0, fromFile, 0, 0, 640, 400));
-    EXPECT_FALSE(CreateFromResource(fromResource, kAppIconId));
-    EXPECT_TRUE(fromResource.IsEmpty());
-    CDibSurface work;
-    ASSERT_TRUE(CreateWorkSurface(work));
-    EXPECT_TRUE(SameRect(work, 0, 0, fromFile, 0, 0, 640, 400));
-}
-
-TEST(BuiltInSkin, IconIsThere) {
-    const QIcon icon = AppIcon();
-    ASSERT_FALSE(icon.isNull());
-    EXPECT_FALSE(icon.pixmap(32, 32).isNull());
-}
-
-class Background : public ::testing::Test {
-protected:
-    std::string Bmp(int w, int h, uint16_t bits = 24) {
-        BmpRecipe recipe;
-        recipe.width = w;
-        recipe.height = h;
-        recipe.bitCount = bits;
-        return MakeBmp(recipe, [](int x, int y) { return Bgr{uint8_t(x * 7), uint8_t(y * 3), 99}; });
-    }
-    bool IsBuiltIn(const CDibSurface& s) {
-        CDibSurface builtIn;
-        LoadBuiltInSkin(builtIn);
-        return s.Width() == 640 && s.Height() == 400 && SameRect(s, 0, 0, builtIn, 0, 0, 640, 400);
-    }
-    TempFolder dir_;
-    CDibSurface skin_;
+// One application object for the Qt render tests (fonts and images need it).
+struct QtApplication : ::testing::Environment {
+    void SetUp() override { TestApplication(); }
 };
+[[maybe_unused]] ::testing::Environment* const kApp = ::testing::AddGlobalTestEnvironment(new QtApplication);
 
-TEST_F(Background, FileOfTheLayoutIsUsed) {
-    dir_.Write("bg/blue.bmp", Bmp(640, 400));
-    EXPECT_EQ(LoadSkinSource(skin_, dir_.path(), "blue.bmp"), SkinOrigin::BackgroundFile);
-    EXPECT_EQ(skin_.Pixel(10, 20), (Bgr{70, 60, 99}));
-    dir_.Write("bg/big.bmp", Bmp(800, 600));
-    EXPECT_EQ(LoadSkinSource(skin_, dir_.path(), "big.bmp"), SkinOrigin::BackgroundFile);
-}
-
-TEST_F(Background, AnythingElseGivesTheBuiltInSkin) {
-    dir_.Write("bg/small.bmp", Bmp(321, 92));
-    dir_.Write("bg/eight.bmp", Bmp(640, 400, 8));
-    dir_.Write("bg/text.bmp", "not a picture");
-    dir_.Write("bg/folder.bmp/x", "");
-    for (const char* name : {"", "デフォルト", "missing.bmp", "small.bmp", "eight.bmp", "text.bmp",
-                             "folder.bmp"}) {
-        EXPECT_EQ(LoadSkinSource(skin_, dir_.path(), name), SkinOrigin::BuiltIn) << name;
-        EXPECT_TRUE(IsBuiltIn(skin_)) << name;
+TEST(SkinSource, BuiltInOrAPictureOfAtLeastTheLayoutOfWhichOnlyTheCornerIsKept) {
+    CDibSurface builtIn, skin, work;
+    LoadBuiltInSkin(builtIn);
+    ASSERT_TRUE(CreateFromResource(skin, kSkinBitmapId) && CreateWorkSurface(work));
+    EXPECT_TRUE(SameRect(skin, 0, 0, builtIn, 0, 0, 640, 400) && SameRect(work, 0, 0, builtIn, 0, 0, 640, 400));
+    EXPECT_FALSE(CreateFromResource(skin, kAppIconId) || !skin.IsEmpty() || AppIcon().pixmap(32, 32).isNull());
+    TempFolder dir;
+    auto bmp = [](int w, int h, uint16_t bits = 24) {
+        return MakeBmp(BmpRecipe{w, h, bits}, [](int x, int y) { return Bgr{uint8_t(x * 7), uint8_t(y * 3), 99}; });
+    };
+    for (const auto& [name, bytes] : {std::pair{"blue.bmp", bmp(640, 400)}, {"big.bmp", bmp(800, -600)}, {"small.bmp", bmp(640, 399)},
+                                     {"eight.bmp", bmp(640, 400, 8)}, {"text.bmp", std::string("not a picture")}})
+        dir.Write(std::string("bg/") + name, bytes);
+    dir.Write("bg/folder.bmp/x", "");
+    for (const char* name : {"blue.bmp", "big.bmp", "", "デフォルト", "missing.bmp", "small.bmp", "eight.bmp", "text.bmp", "folder.bmp"}) {
+        const bool used = name == std::string("blue.bmp") || name == std::string("big.bmp");
+        EXPECT_EQ(LoadSkinSource(skin, dir.path(), name), used ? SkinOrigin::BackgroundFile : SkinOrigin::BuiltIn) << name;
+        ASSERT_TRUE(skin.Width() == 640 && skin.Height() == 400) << name;
+        EXPECT_EQ(skin.Pixel(639, 399), used ? Bgr(uint8_t(639 * 7), uint8_t(399 * 3), 99) : builtIn.Pixel(639, 399)) << name;
+        EXPECT_TRUE(used || SameRect(skin, 0, 0, builtIn, 0, 0, 640, 400)) << name;
     }
-    TempFolder noBg;
-    EXPECT_EQ(LoadSkinSource(skin_, noBg.path(), "blue.bmp"), SkinOrigin::BuiltIn);
 }
 
-TEST(Present, ImageViewsTheVisibleRowsWithoutCopying) {
+TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScaled) {
     CDibSurface work;
     ASSERT_TRUE(CreateWorkSurface(work));
     std::mt19937 rng(3);
-    for (int y = 0; y < 93; ++y)
-        for (int x = 0; x < 407; ++x) work.SetPixel(x, y, Bgr{uint8_t(rng()), uint8_t(rng()), uint8_t(rng())});
+    for (int i = 0; i < 407 * 93; ++i) work.SetPixel(i % 407, i / 407, Bgr{uint8_t(rng()), uint8_t(rng()), uint8_t(rng())});
     const QImage image = PresentedImage(work);
-    ASSERT_EQ(image.size(), QSize(407, 93));
-    EXPECT_EQ(image.constBits(), work.TopRow());
-    for (int y = 0; y < 93; ++y)
-        for (int x = 0; x < 407; ++x) {
-            const Bgr p = work.Pixel(x, y);
-            ASSERT_EQ(image.pixel(x, y), qRgb(p.r, p.g, p.b)) << x << ", " << y;
-        }
-    EXPECT_TRUE(PresentedImage(CDibSurface()).isNull());
-}
-
-TEST(Present, PaintsOneToOneAndNearestNeighbourWhenScaled) {
-    CDibSurface work;
-    ASSERT_TRUE(CreateWorkSurface(work));
+    EXPECT_TRUE(image.size() == QSize(407, 93) && image.constBits() == work.TopRow() && PresentedImage(CDibSurface()).isNull());
     for (int scale : {1, 2, 3}) {
         QImage target(407 * scale, 93 * scale, QImage::Format_RGB32);
         target.fill(Qt::magenta);
@@ -99,11 +56,12 @@ TEST(Present, PaintsOneToOneAndNearestNeighbourWhenScaled) {
             painter.scale(scale, scale);
             PresentTo(work, painter);
         }
-        for (int y = 0; y < 93 * scale; ++y)
-            for (int x = 0; x < 407 * scale; ++x) {
-                const Bgr p = work.Pixel(x / scale, y / scale);
-                ASSERT_EQ(target.pixel(x, y), qRgb(p.r, p.g, p.b)) << scale << ": " << x << ", " << y;
-            }
+        for (int i = 0; i < 407 * 93 * scale * scale; ++i) {
+            const int x = i % (407 * scale), y = i / (407 * scale);
+            const Bgr p = work.Pixel(x / scale, y / scale);
+            ASSERT_EQ(target.pixel(x, y), qRgb(p.r, p.g, p.b)) << scale << ": " << x << ", " << y;
+            ASSERT_EQ(image.pixel(x / scale, y / scale), qRgb(p.r, p.g, p.b)) << x << ", " << y;
+        }
     }
 }
 

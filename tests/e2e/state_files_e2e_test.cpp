@@ -1,0 +1,166 @@
+// The real player and the files it keeps: what it cannot read it leaves byte for byte, names
+// that are not UTF-8 come back, a FIFO does not hold the start, a failed save is said on
+// standard error, and kills in the middle of saves leave whole files and no leftovers.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tests/device/TestMedia.h"
+#include "tests/e2e/DefaultConfiguration.h"
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string Config(const std::string& from, const std::string& to, std::string cfg = kDefaultConfiguration) {
+    return cfg.replace(cfg.find(from), from.size(), to);
+}
+
+int TempFiles(const TempFolder& home) {
+    int n = 0;
+    for (const auto& entry : fs::directory_iterator(home.path())) n += entry.path().filename().string().starts_with(".velkaf-");
+    return n;
+}
+
+void Quit(PlayerProcess& player) {
+    player.Signal(SIGTERM);
+    ASSERT_EQ(player.WaitForExit(30s), 0) << player.Log();
+}
+
+TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
+    if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
+    TempFolder home;
+    fs::permissions(home.path(), fs::perms::all);  // nobody could replace them, but must not
+    const std::string cfg = Config("x=0", "x=5"), list = "/m/a.mp3\r\n";
+    for (const auto& [name, bytes] : {std::pair{"KORU.CFG", cfg}, {"KORU.tsr", list}})
+        fs::permissions(home.Write(name, bytes), fs::perms::none);
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {"/m/b.mp3"}}) {
+        PlayerProcess player(home.path(), arguments, {}, true);
+        ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
+        Quit(player);
+        const std::string log = player.Log();
+        EXPECT_NE(log.find("KORU.CFG cannot be read (Permission denied)"), std::string::npos) << log;
+        EXPECT_NE(log.find("KORU.tsr cannot be read (Permission denied)"), std::string::npos) << log;
+        EXPECT_NE(log.find("quit: list not saved (unreadable at start, unchanged since), settings not saved"
+                           " (unreadable at start)"), std::string::npos) << log;
+        EXPECT_EQ(home.Read("KORU.CFG"), cfg);
+        EXPECT_EQ(home.Read("KORU.tsr"), list);
+        EXPECT_EQ(TempFiles(home), 0);
+    }
+}
+
+TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
+    if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
+    TempFolder home;
+    home.Write("KORU.CFG", kDefaultConfiguration);
+    home.Write("KORU.tsr", "/m/a.mp3\r\n");
+    fs::permissions(home.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);  // not writable by nobody
+    PlayerProcess player(home.path(), {}, {"VELKAF_LOG=0"}, true);
+    ASSERT_TRUE(player.WaitForQuitHandler(20s)) << player.Log();
+    Quit(player);
+    const std::string log = player.Log();
+    EXPECT_NE(log.find("velkaf: the last playlist could not be saved to " + home.path() + "KORU.tsr\n" +
+                       "velkaf: the settings could not be saved to " + home.path() + "KORU.CFG\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("mci>"), std::string::npos) << "the log is off";
+    EXPECT_EQ(home.Read("KORU.tsr"), "/m/a.mp3\r\n");
+}
+
+TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
+    TempFolder home;
+    const std::vector<std::string> names = {"\x89\xb9\x8a\x79.wav", "caf\xe9.wav"};  // 音楽.wav in CP932, café.wav
+    std::string list;
+    fs::create_directory(home.path() + "music");
+    for (const std::string& name : names) {
+        WriteToneWav(home.path() + "music/" + name, 0.4, 440.0, 0.3);
+        list += home.path() + "music/" + name + "\r\n";
+    }
+    home.Write("KORU.tsr", list);
+    home.Write("KORU.CFG", Config("Repeat=1", "Repeat=0"));
+    for (int run = 0; run < 3; ++run) {
+        PlayerProcess player(home.path(), {});
+        ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
+        // Both open with their length known, then the end of the list closes the device.
+        std::string log;
+        for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;) {
+            log = player.Log();
+            const size_t last = log.find("open \"" + names[1] + "\"");
+            if (last != std::string::npos && log.find("mci> close movie", last) != std::string::npos) break;
+            std::this_thread::sleep_for(50ms);
+        }
+        for (const std::string& name : names) {
+            const size_t open = log.find("mci> open \"" + name + "\" type mpegvideo alias movie");
+            ASSERT_NE(open, std::string::npos) << "run " << run << "\n" << log;
+            const size_t length = log.find("status movie length  <", open);
+            ASSERT_NE(length, std::string::npos) << log;
+            EXPECT_GT(std::stoi(log.substr(length + 22)), 300) << "run " << run << ": " << name;
+        }
+        Quit(player);
+        EXPECT_EQ(home.Read("KORU.tsr"), list) << "run " << run;
+    }
+}
+
+TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
+    TempFolder home;
+    for (const char* name : {"KORU.tsr", "KORU.CFG"}) ASSERT_EQ(::mkfifo((home.path() + name).c_str(), 0644), 0);
+    const auto start = std::chrono::steady_clock::now();
+    PlayerProcess player(home.path(), {});
+    ASSERT_TRUE(player.WaitForLog("first tick done: 0 entries", 20s)) << player.Log();
+    std::cout << "start with FIFO state files: "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()
+              << " ms\n";
+    Quit(player);
+    EXPECT_NE(player.Log().find("KORU.tsr cannot be read (not a regular file)"), std::string::npos) << player.Log();
+    for (const char* name : {"KORU.tsr", "KORU.CFG"}) EXPECT_TRUE(fs::is_fifo(home.path() + name)) << name;
+}
+
+// Each kill lands while a save is under way (its temporary file exists); the next start
+// removes what it left, and each file is the old one or the new one, never a cut one.
+TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndNoLeftovers) {
+    TempFolder home;
+    std::string entries;
+    for (int i = 0; i < 100000; ++i) entries += "/music/collection/artist " + std::to_string(i % 97) + "/track " + std::to_string(i) + ".mp3\r\n";
+    // The saves rewrite both files: the comment line goes, "+0" becomes "0".
+    const std::string oldList = "#EXTM3U\r\n" + entries, newCfg = Config("AutoPlay=1", "AutoPlay=0");
+    const std::string oldCfg = Config("x=0", "x=+0", newCfg);
+    home.Write("KORU.tsr", oldList);
+    home.Write("KORU.CFG", oldCfg);
+    int killedMidSave = 0, leftovers = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        PlayerProcess player(home.path(), {});
+        ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s))
+            << "trial " << trial << ", exit " << player.WaitForExit(1s) << "\n" << player.Log();
+        EXPECT_EQ(TempFiles(home), 0) << "the start removes what the last kill left";
+        player.Signal(SIGTERM);
+        bool seen = false;
+        for (auto end = std::chrono::steady_clock::now() + 20s; !seen && std::chrono::steady_clock::now() < end;) {
+            seen = TempFiles(home) > 0;
+            if (!seen) std::this_thread::sleep_for(200us);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5));
+        player.Signal(SIGKILL);
+        killedMidSave += player.WaitForExit(20s) == 128 + SIGKILL && seen;
+        leftovers += TempFiles(home);
+        const std::string list = home.Read("KORU.tsr"), cfg = home.Read("KORU.CFG");
+        ASSERT_TRUE(list == oldList || list == entries) << "trial " << trial << ": " << list.size() << " bytes";
+        ASSERT_TRUE(cfg == oldCfg || cfg == newCfg) << "trial " << trial << ":\n" << cfg;
+    }
+    std::cout << killedMidSave << " of 20 kills landed during a save; " << leftovers << " temporary files left\n";
+    EXPECT_GT(killedMidSave, 0);
+    PlayerProcess player(home.path(), {});
+    ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s)) << player.Log();
+    EXPECT_EQ(TempFiles(home), 0);
+    Quit(player);
+    EXPECT_EQ(home.Read("KORU.tsr"), entries);
+    EXPECT_EQ(home.Read("KORU.CFG"), newCfg);
+}
+
+}  // namespace
