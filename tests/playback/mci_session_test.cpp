@@ -32,8 +32,7 @@ TEST(MciSessionTest, CommandTraffic) {
         ScriptedMediaDevice device;
         PlayerState state{.closed = c.closed, .paused = c.paused, .position = 7, .speed = c.speed, .seekKnobX = 9};
         MciSession mci(device, state);
-        mci.SetTrackOpener([&] { device.sent.push_back("[open]"); });
-        device.Answer(tf, c.format), device.Answer(pos, "5200");
+        mci.SetTrackOpener([&] { device.sent.push_back("[open]"); }), device.Answer(tf, c.format), device.Answer(pos, "5200");
         c.op(mci);
         EXPECT_EQ(device.sent, c.sent) << &c - cases;
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position), std::tuple(c.pausedAfter, c.speedAfter, c.position)) << &c - cases;

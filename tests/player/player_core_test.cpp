@@ -110,7 +110,7 @@ TEST(InputControlTest, PressesAndReleases) {
                              rig.state.minimiseState, rig.state.rightButtonSearch),
                   std::tuple(c.pending, 1, 0, c.pending == 1 ? 0 : 1, c.y == 5 ? 1 + c.right : 0, c.right && c.pending)) << &c - cases;
         c.right ? rig.input.OnRButtonUp({c.x, c.y}) : rig.input.OnLButtonUp({c.x, c.y});
-        std::vector<int> lit;
+        std::vector<int> lit;  // the buttons drawn pressed
         for (int i = 0; i < 20; ++i) if (rig.state.buttonCounters[i] > 0) lit.push_back(i);
         EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << &c - cases;
         const int released = c.pending == 7 || c.pending == 8 ? 9 : c.pending >= 14 ? 0 : c.pending;  // a held search ends
@@ -119,8 +119,8 @@ TEST(InputControlTest, PressesAndReleases) {
     }
 }
 
-// The time display both ways with the time format each mode wants; the switches.
-TEST(InputControlTest, DisplayAndSwitches) {
+// The time display both ways with the time format each mode wants.
+TEST(InputControlTest, TimeDisplay) {
     Rig rig;
     rig.script.Answer("status movie time format", "milliseconds");
     std::vector<int> modes;
@@ -128,10 +128,6 @@ TEST(InputControlTest, DisplayAndSwitches) {
         right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55}), modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
     EXPECT_EQ(modes, (std::vector<int>{21, 0, 11, 21, 11, 0, 21}));
     EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames"), 2);
-    rig.playlist.InsertAt(0, "/a.mp3"), rig.playlist.SyncCount();  // shuffle on (the order rebuilt) and off, repeat off, title, zoom
-    for (WindowPoint p : {WindowPoint{19, 51}, {51, 62}, {19, 38}, {60, 27}, {68, 57}}) rig.input.OnLButtonDown(p);
-    EXPECT_EQ(std::tuple(rig.settings.shuffle, rig.playlist.orderCount, rig.settings.repeat, rig.state.marqueeLine, rig.state.marqueeOffset,
-                         rig.state.showZoom), std::tuple(0, 1, 0, 0, -144, 1));
 }
 
 // Wheel (while active) and step sink; while busy (our own dialog took the focus) no deactivation.
@@ -185,8 +181,7 @@ TEST(MainTickTest, TickRate) {
     for (auto [divisor, busy, calls, fullTicks] : {std::tuple{5, 0, 9, 1}, {0, 0, 7, 7}, {0, 1, 7, 0}}) {
         Rig rig({.firstTickDone = 1, .tickDivisor = divisor, .busy = busy, .backgroundReload = 1});
         rig.Calls(calls);
-        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0], rig.polls),
-                  std::tuple(fullTicks, "[background]", calls)) << divisor << " " << calls;
+        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0], rig.polls), std::tuple(fullTicks, "[background]", calls));
     }
 }
 
@@ -213,8 +208,7 @@ TEST(MainTickTest, CommandLineOrLastListAndStart) {
                   std::tuple(expected, absolute(c.entries), 0, int(c.entries.size()), 29, c.lastList ? c.lastList : c.dropped.empty() ? "" : "<missing>"));
         rig.FullTick({.playlistEditorOpen = 1, .handedArguments = c.args, .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
         EXPECT_EQ(rig.state.handedCommandLine, 1) << "the editor owns the list";
-        rig.state.playlistEditorOpen = 0;
-        rig.Calls(5);
+        rig.state.playlistEditorOpen = 0, rig.Calls(5);
         EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()), std::tuple(absolute(c.dropped), 0, 0u));
     }
 }
@@ -261,16 +255,26 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
     struct Case { int paused, panel; std::map<std::pair<W, int>, int> values; Strings sent; int speed, pending; };
     const Case cases[] = {
         {0, 0, {{{F, 0}, -1}, {{O, 0}, 1}, {{F, 1}, 1}}, {"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"}, 1, 0},
+        {0, 0, {{{F, 2}, 1}}, {"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"}, 0, 0},  // a click toggles, with
+        {0, 1, {{{F, 2}, 1}}, panel({"[playback tick]"}), 0, 0}, {0, 1, {{{O, 1}, 1}}, {"pause movie", pos, "[panel 0,0]", pos, pos, length,
+                                                                   "[set 3.0=0]", "[set 3.1=5200]", "[playback tick]"}, 0, 0},  // the panel up
         {1, 1, {{{P, 4}, 3}, {{P, 5}, 3}}, panel({pos, "seek movie to 5199", "[playback tick]"}), 0, 0},
         {1, 1, {{{P, 4}, 3}, {{P, 5}, 1}, {{P, 2}, 2}, {{P, 3}, 300}}, panel({"[volume 65535,65535]", "[playback tick]"}), 0, 2},
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.values = c.values;
-        rig.script.Answer(length, "");
+        rig.values = c.values, rig.script.Answer(length, "");
         EXPECT_EQ(rig.FullTick({.paused = c.paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = c.panel}), c.sent) << &c - cases;
         EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand), std::tuple(c.speed, c.pending)) << &c - cases;
     }
+}
+
+// The editor's play request: its entry opens; its index and count become the player's.
+TEST(MainTickTest, PlaylistEditorInStep) {
+    Rig rig;
+    rig.values = {{{W::PlaylistEditor, 0}, 1}, {{W::PlaylistEditor, 1}, 1}, {{W::PlaylistEditor, 2}, 1}, {{W::PlaylistEditor, 3}, 2}};
+    EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}), (Strings{"[editor reset]", "[editor reset]", "close movie", "[playback tick]"}));
+    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand), std::tuple(1, 2, 1));
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ struct Rig {
 TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
     const Case cases[] = {
-        {"frame_closed_even.bmp", {.closed = 1, .seekKnobX = -5, .volumeKnobX = 99, .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0}, {0, 0, 7}, 0},
+        {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99, .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0}, {-5, 0, 7}, 0},
         {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103, .volumeKnobX = 29, .showZoom = 1,
-                                  .zoomPercent = 150, .activeApp = 0}, {3664000, 1234, 1233}, 1},
+                                  .zoomPercent = 150, .activeApp = 0}, {2995000, 1234, 1233}, 1},  // 0:12:10 left
         {"time_counter_ms.bmp", {.lengthMs = 3725000, .lengthFrames = 3725000, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58}, {1234567, 3, 1}, -1},
         {"time_counter_frames.bmp", {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58}, {4321, 3, 1}, -1},
         {"time_elapsed.bmp", {.lengthMs = 4000000, .lengthFrames = 120000, .seekKnobX = 40, .volumeKnobX = 58}, {3725000, 3, 1}, -1},
@@ -49,13 +49,11 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
     strips.Create(143, 24 * std::size(cases));
     for (const Case& c : cases) {
         Rig r;
-        for (int strip : {220 + 20 * c.line, 260}) {
-            ClearTextStrip(r.skin, strip);
-            r.skin.Fill(0, strip + 5, (strip == 260 ? 200 : std::max(c.width, 0)) + 6, 1, Bgr{0, 0, 0});
-            r.skin.SetPixel(0, strip + 10, Bgr{0, 0, 0});
-        }
+        for (int strip : {220 + 20 * c.line, 260})
+            ClearTextStrip(r.skin, strip), r.skin.Fill(0, strip + 5, (strip == 260 ? 200 : std::max(c.width, 0)) + 6, 1, Bgr{0, 0, 0}),
+                r.skin.SetPixel(0, strip + 10, Bgr{0, 0, 0});
         r.state = {.browseCounter = c.flags & kStep ? 5 : c.flags & kEarly ? 4 : 0, .trackPending = c.flags & kBrowse ? 1 : 0, .marqueeLine = c.line,
-                   .marqueeOffset = c.offset, .marqueeStarted = c.flags & kFresh ? 0 : 1, .titleWidth = {c.width, c.width}};
+                   .marqueeOffset = c.offset, .marqueeStarted = c.flags & kFresh ? 0 : 1, .titleWidth = {c.line ? 999 : c.width, c.line ? c.width : 999}};
         r.in.playlistCount = c.flags & kEmpty ? 0 : 1;
         r.Frame();
         r.work.CopyTo(strips, 0, 24 * int(&c - cases), 59, 22, 143, 24);
