@@ -689,8 +689,9 @@ private:
         holding_ = false;
         destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
         if (LogEnabled()) {
-            LogLine("device: opened " + file + ": " + (lengthKnown_ ? "" : "no stated length, ") + std::to_string(lengthMs_) + " ms, " +
-                    std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
+            LogLine("device: opened " + file + ": " + (lengthKnown_ ? "" : "no stated length, ") +
+                    std::to_string(lengthMs_) + " ms, " + std::to_string(lengthFrames_) + " frames, " +
+                    std::to_string(naturalWidth_) + "x" +
                     std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
         }
         return Ok();
