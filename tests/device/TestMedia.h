@@ -3,16 +3,15 @@
 #include <functional>
 #include <string>
 
-// Media for the device tests, each file made when first asked for and kept in the build
-// folder (a lock file keeps test processes from making one twice): tone.wav written here,
-// the rest with the ffmpeg CLI. Pictures are testsrc2, 320x240 at 25 fps, turning its hue 37
-// degrees a frame so neighbouring frames differ all over; sound is a sine.
+// Media for the device tests, made when first asked for and kept in the build folder (a lock
+// keeps test processes from making one twice): tone.wav written here, the rest by ffmpeg.
+// Pictures: testsrc2, 320x240 at 25 fps, hue turning 37 degrees a frame (neighbours differ).
 //   2 s: tone.wav tone.mp3 (ID3v1) tone.wma tone.ra; mpeg2.mpeg vcd.dat clip.avi clip.mov
-//        clip.asf clip.rmp; 4 s: video.mpg (MPEG-1, MP2 sound), videoonly.mpeg
+//        clip.asf clip.rmp; 4 s: video.mpg (MPEG-1, MP2), videoonly.mpeg, stream.mpg (raw video
+//        stream, states no length)
 //   1 s: clip.mp4 (H.264, B-frames) clip.m4v (H.265, no sound) clip.mkv (AV1) clip.webm (VP9)
 //        clip.wmv clip.flv clip.ogv; tone.m4a .aac .flac .ogg .oga .opus .mka .wv .mp2;
-//        cover.mp3 (with a cover picture); stream.mp3 (no header frame, no tag)
-//   stream.mpg: 4 s raw MPEG-1 video, states no length; long.mp3: 20 s at 320 kbit/s
+//        cover.mp3 (cover picture) stream.mp3 (no header frame, no tag); long.mp3: 20 s
 std::string MediaPath(const std::string& name);
 // Frame n of a file with a picture, decoded by ffmpeg, as 0xffRRGGBB pixels (cached).
 QImage DecodedFrame(const std::string& name, int n);

@@ -23,7 +23,7 @@ TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
         {"status movie mode", ""}, {"status movie time format", ""}, {"set movie time format milliseconds", ""},
         {"set movie time format frames", ""}, {"window movie handle 83886082", ""}, {"window movie handle default", ""},
         {"window movie handle default state minimized", ""}, {"where movie destination", ""}, {"put movie destination", ""},
-        {"put movie destination at -5 20 1024 0", ""}, {"seek movie to 2147483647", ""}, {"seek movie to -2147483648", ""},
+        {"put movie destination at -5 20 0 0", ""}, {"seek movie to 2147483647", ""}, {"seek movie to -2147483648", ""},
         {"SEEK  movie\tTO +007", "seek movie to 7"}, {"set movie time format ms", "set movie time format milliseconds"},
         {"open clip.mpg", "open \"clip.mpg\" type mpegvideo"},  // the path is the alias
         {"OPEN \"a b.mpg\" ALIAS M TYPE MPEGVideo", "open \"a b.mpg\" type mpegvideo alias M"},
@@ -59,6 +59,7 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
         EXPECT_FALSE(p.command.has_value()) << text;
         EXPECT_FALSE(p.error.empty()) << text;
     }
+    EXPECT_EQ(Parse("open \"" + std::string(kMaxCommandLength - 7, 'x') + "\"").path.size(), kMaxCommandLength - 7);
 }
 
 }  // namespace
