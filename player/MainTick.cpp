@@ -133,7 +133,17 @@ void MainTick::FullTick() {
         const int p = mci_.QueryNumber("status movie position");
         state_.polledPosition = p;
         const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
-        if (p >= length && state_.pendingCommand != kCmdNextTrack) state_.pendingCommand = kCmdCheckEnd;
+        if (length == 0) {
+            // Length 0 is unknown (a stream that states none): the position tells nothing of
+            // the end, the device's "stopped" does. Asked only while playing at normal speed
+            // with nothing queued: a seek (a search, a frame step while paused) leaves the
+            // device stopped too, and must never end the track.
+            if (state_.paused == 0 && state_.speed == 0 && state_.pendingCommand == kCmdNone &&
+                mci_.QueryText("status movie mode", kModeReplySize + 1) == "stopped")
+                state_.pendingCommand = kCmdCheckEnd;
+        } else if (p >= length && state_.pendingCommand != kCmdNextTrack) {
+            state_.pendingCommand = kCmdCheckEnd;
+        }
         if (length != 0) {
             const double knob = std::trunc(static_cast<double>(p) / (static_cast<double>(length) / kSeekBarWidth));
             // A position past the length or before 0 keeps the knob on its bar.

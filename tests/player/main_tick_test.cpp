@@ -369,7 +369,7 @@ TEST(MainTickTest, PositionPollMovesTheKnobAndQueuesTheEndCheck) {
         {1, 10000, 0, 10000, 0, 206, kCmdCheckEnd},
         {1, 10000, 0, 12000, 0, 206, kCmdCheckEnd},
         {1, 10000, 0, 10000, kCmdNextTrack, 206, kCmdNextTrack},
-        {1, 0, 0, 0, 0, 0, kCmdCheckEnd},  // nothing known: every position is the end
+        {1, 0, 0, 0, 0, 0, 0},  // length 0 is unknown: the position says nothing of the end
         {1, 100, 0, 99, 0, 203, 0},
     };
     for (const Case& c : cases) {
@@ -386,6 +386,31 @@ TEST(MainTickTest, PositionPollMovesTheKnobAndQueuesTheEndCheck) {
         EXPECT_EQ(rig.state.seekKnobX, c.knob) << c.position;
         EXPECT_EQ(rig.state.pendingCommand, c.pendingAfter) << c.position;
         EXPECT_EQ(rig.state.position, -5) << "the poll does not store the position";
+    }
+}
+
+// With the length unknown only the device's "stopped" while playing at normal speed ends the
+// track: a seek while paused or searching leaves it stopped too, and a queued command stays.
+TEST(MainTickTest, UnknownLengthEndsWhenTheDeviceStopsWhilePlaying) {
+    struct Case { int paused, speed, pending; const char* mode; int pendingAfter; bool asked; };
+    const Case cases[] = {
+        {0, 0, 0, "stopped", kCmdCheckEnd, true}, {0, 0, 0, "playing", 0, true},
+        {1, 0, 0, "stopped", 0, false},           {0, 2, 0, "stopped", 0, false},
+        {0, 0, kCmdPause, "stopped", kCmdPause, false},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.Start();
+        rig.state.closed = 0;
+        rig.state.paused = c.paused;
+        rig.state.speed = c.speed;
+        rig.state.pendingCommand = c.pending;
+        rig.device->script.Answer("status movie position", "5000");
+        rig.device->script.Answer("status movie mode", c.mode);
+        rig.FullTick();
+        const Strings& sent = rig.device->script.sent;
+        EXPECT_EQ(rig.state.pendingCommand, c.pendingAfter) << c.paused << c.speed << c.pending;
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "status movie mode") > 0, c.asked) << c.paused << c.speed;
     }
 }
 
