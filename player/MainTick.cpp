@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/WaveVolume.h"
 #include "playback/BusRequests.h"
@@ -267,6 +268,8 @@ void MainTick::PlaylistEditorInStep() {
 void MainTick::Shutdown() {
     mci_.Close();
     const std::string& folder = setup_.programFolder;
+    // Another player on the same folder saves before or after us, never at the same time.
+    const FolderLock lock(folder);
     // A state file the start could not read may hold the user's data: it is left alone.
     std::string list = "list saved";
     if (state_.lastListUnreadable == 1 && ListFingerprint(playlist_) == state_.lastListFingerprint) {
