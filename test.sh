@@ -18,6 +18,18 @@ else
   failed=1
 fi
 
+echo "== Device tests under ThreadSanitizer (the frame hand-over, the event and render threads, the shell)"
+VELKAF_BUILD_TARGETS=(device_test device_shell_test velkaf-device)
+if velkaf_configure_and_build build-tsan -DVELKAF_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread; then
+  TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/device/tsan-suppressions.txt" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R '^(DeviceTest|MediaTable|DeviceShellTest)[./]' \
+    || failed=1
+else
+  failed=1
+fi
+VELKAF_BUILD_TARGETS=()
+
 echo "== Fuzz targets"
 if CXX=clang++ CC=clang velkaf_configure_and_build build-fuzz -DVELKAF_FUZZ=ON -DVELKAF_GUI=OFF \
      -DVELKAF_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo; then

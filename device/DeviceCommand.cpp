@@ -101,8 +101,9 @@ private:
 
 ParsedCommand Fail(std::string why) { return ParsedCommand{std::nullopt, std::move(why)}; }
 
-ParsedCommand ParseOpen(Parser& p, DeviceCommand& c) {
-    if (!p.Path(c.path)) return Fail("open needs a file");
+// The path is the next word unless the caller has split it off already (a quoted path).
+ParsedCommand ParseOpen(Parser& p, DeviceCommand& c, bool pathTaken) {
+    if (!pathTaken && !p.Path(c.path)) return Fail("open needs a file");
     bool sawType = false;
     bool sawAlias = false;
     while (!p.AtEnd()) {
@@ -122,6 +123,34 @@ ParsedCommand ParseOpen(Parser& p, DeviceCommand& c) {
     return ParsedCommand{c, {}};
 }
 
+// Line breaks and NUL never belong to the words of a command; a NUL would also cut the path
+// handed to the C library.
+bool HasControlCharacter(std::string_view text, bool lineBreaksToo) {
+    for (char ch : text) {
+        if (ch == '\0' || (lineBreaksToo && (ch == '\n' || ch == '\r'))) return true;
+    }
+    return false;
+}
+
+// `open "<path>" ...`: the path runs from the first double quote to the last one, so a file
+// name may hold quotes (and line breaks, both legal in names), while the words after it, which
+// the caller writes and which never hold a quote, are all the parser reads. False when the
+// command is not a quoted open.
+bool SplitQuotedOpen(std::string_view text, std::string_view& path, std::string_view& tail) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (text.size() - i < 4 || !EqualsNoCase(text.substr(i, 4), "open")) return false;
+    i += 4;
+    const std::size_t blanks = i;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (i == blanks || i == text.size() || text[i] != '"') return false;
+    const std::size_t last = text.rfind('"');
+    if (last == i) return false;  // unterminated: the tokenizer says why
+    path = text.substr(i + 1, last - i - 1);
+    tail = text.substr(last + 1);
+    return true;
+}
+
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -134,20 +163,32 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 ParsedCommand ParseDeviceCommand(std::string_view text) {
     if (text.size() > kMaxCommandLength) return Fail("command too long");
-    for (char ch : text) {
-        // Line breaks and NUL never belong to a command; a NUL would also cut the path
-        // handed to the C library.
-        if (ch == '\0' || ch == '\n' || ch == '\r') return Fail("control character in command");
-    }
-    std::vector<Token> tokens;
     std::string error;
+    std::string_view path;
+    std::string_view tail;
+    if (SplitQuotedOpen(text, path, tail)) {
+        if (HasControlCharacter(path, false) || HasControlCharacter(tail, true)) {
+            return Fail("control character in command");
+        }
+        if (!tail.empty() && !IsBlank(tail.front())) return Fail("text right after a closing quote");
+        std::vector<Token> tokens;
+        if (!Tokenize(tail, tokens, error)) return Fail(error);
+        Parser p(std::move(tokens));
+        DeviceCommand c;
+        c.verb = DeviceVerb::Open;
+        c.path.assign(path);
+        if (c.path.empty()) return Fail("open needs a file");
+        return ParseOpen(p, c, true);
+    }
+    if (HasControlCharacter(text, true)) return Fail("control character in command");
+    std::vector<Token> tokens;
     if (!Tokenize(text, tokens, error)) return Fail(error);
     Parser p(std::move(tokens));
 
     DeviceCommand c;
     if (p.Accept("open")) {
         c.verb = DeviceVerb::Open;
-        return ParseOpen(p, c);
+        return ParseOpen(p, c, false);
     }
 
     struct VerbName {

@@ -7,7 +7,9 @@
 
 // The command language of the media device, as the player writes it:
 //
-//   open <path> [type mpegvideo] [alias <name>]     path in double quotes when it has blanks
+//   open <path> [type mpegvideo] [alias <name>]     path in double quotes when it has blanks;
+//                                                   a quoted path runs to the last quote, so
+//                                                   it may hold quotes and line breaks
 //   close|stop|pause <alias>
 //   play <alias> [from <n>]
 //   seek <alias> to <n>|start|end

@@ -102,52 +102,63 @@ private:
     void Run() {
         for (;;) {
             mpv_event* e = mpv_wait_event(handle_, -1);
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (quit_ || e->event_id == MPV_EVENT_SHUTDOWN) break;
-            switch (e->event_id) {
-                case MPV_EVENT_START_FILE: {
-                    const auto* sf = static_cast<const mpv_event_start_file*>(e->data);
-                    if (sf != nullptr) counters_.startedEntry = sf->playlist_entry_id;
-                    break;
-                }
-                case MPV_EVENT_FILE_LOADED:
-                    counters_.loadedEntry = counters_.startedEntry;
-                    break;
-                case MPV_EVENT_END_FILE: {
-                    const auto* ef = static_cast<const mpv_event_end_file*>(e->data);
-                    if (ef != nullptr && ef->playlist_entry_id >= counters_.endedEntry) {
-                        counters_.endedEntry = ef->playlist_entry_id;
-                        counters_.lastEndReason = ef->reason;
-                        counters_.lastEndError = ef->error;
-                    }
-                    break;
-                }
-                case MPV_EVENT_SEEK:
-                    ++counters_.seeks;
-                    counters_.restartAfterLastSeek = false;
-                    break;
-                case MPV_EVENT_PLAYBACK_RESTART:
-                    counters_.restartedEntry = counters_.startedEntry;
-                    counters_.restartAfterLastSeek = true;
-                    break;
-                case MPV_EVENT_COMMAND_REPLY:
-                    counters_.lastReply = std::max(counters_.lastReply, e->reply_userdata);
-                    break;
-                case MPV_EVENT_LOG_MESSAGE: {
-                    const auto* m = static_cast<const mpv_event_log_message*>(e->data);
-                    std::string line = std::string("mpv [") + m->prefix + "] " + m->text;
-                    while (!line.empty() && line.back() == '\n') line.pop_back();
-                    LogLine(line);
-                    break;
-                }
-                default:
-                    break;
+            // Logged after the lock is let go: a slow standard error never holds up the
+            // command thread's waits.
+            std::string log;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (quit_ || e->event_id == MPV_EVENT_SHUTDOWN) break;
+                Count(*e, log);
+                cv_.notify_all();
             }
-            cv_.notify_all();
+            if (!log.empty()) LogLine(log);
         }
         std::lock_guard<std::mutex> lock(mutex_);
         quit_ = true;
         cv_.notify_all();
+    }
+
+    // Under the lock. A log message is copied to `log` (the event's data lives only until
+    // the next wait).
+    void Count(const mpv_event& e, std::string& log) {
+        switch (e.event_id) {
+            case MPV_EVENT_START_FILE: {
+                const auto* sf = static_cast<const mpv_event_start_file*>(e.data);
+                if (sf != nullptr) counters_.startedEntry = sf->playlist_entry_id;
+                break;
+            }
+            case MPV_EVENT_FILE_LOADED:
+                counters_.loadedEntry = counters_.startedEntry;
+                break;
+            case MPV_EVENT_END_FILE: {
+                const auto* ef = static_cast<const mpv_event_end_file*>(e.data);
+                if (ef != nullptr && ef->playlist_entry_id >= counters_.endedEntry) {
+                    counters_.endedEntry = ef->playlist_entry_id;
+                    counters_.lastEndReason = ef->reason;
+                    counters_.lastEndError = ef->error;
+                }
+                break;
+            }
+            case MPV_EVENT_SEEK:
+                ++counters_.seeks;
+                counters_.restartAfterLastSeek = false;
+                break;
+            case MPV_EVENT_PLAYBACK_RESTART:
+                counters_.restartedEntry = counters_.startedEntry;
+                counters_.restartAfterLastSeek = true;
+                break;
+            case MPV_EVENT_COMMAND_REPLY:
+                counters_.lastReply = std::max(counters_.lastReply, e.reply_userdata);
+                break;
+            case MPV_EVENT_LOG_MESSAGE: {
+                const auto* m = static_cast<const mpv_event_log_message*>(e.data);
+                log = std::string("mpv [") + m->prefix + "] " + m->text;
+                while (!log.empty() && log.back() == '\n') log.pop_back();
+                break;
+            }
+            default:
+                break;
+        }
     }
 
     mpv_handle* handle_;
@@ -156,6 +167,47 @@ private:
     Counters counters_;
     bool quit_ = false;
     std::thread thread_;  // last: starts once everything above exists
+};
+
+// Frame buffers for the hosts, reused once nobody reads them any more. A frame goes back to
+// the pool from its last owner's release (the surface's or a paint's), under the pool's lock,
+// so the render thread's next write into it comes after that owner's last read. The pool's
+// state lives as long as the last frame out.
+class FramePool {
+public:
+    // A frame of that size for the render thread to write; owned by the caller alone.
+    std::shared_ptr<VideoFrame> Take(int width, int height) {
+        std::unique_ptr<VideoFrame> frame;
+        {
+            std::lock_guard<std::mutex> lock(shared_->mutex);
+            for (auto& f : shared_->free) {
+                if (f->width() == width && f->height() == height) frame = std::move(f);
+            }
+            shared_->free.clear();  // other sizes belong to an older destination
+        }
+        if (!frame) frame = std::make_unique<VideoFrame>(width, height);
+        return std::shared_ptr<VideoFrame>(frame.release(), Return{shared_});
+    }
+
+private:
+    static constexpr std::size_t kKeep = 3;
+
+    struct Shared {
+        std::mutex mutex;
+        std::vector<std::unique_ptr<VideoFrame>> free;
+    };
+
+    // The deleter: runs on whichever thread lets go of the frame last.
+    struct Return {
+        std::shared_ptr<Shared> shared;
+        void operator()(VideoFrame* frame) const {
+            std::unique_ptr<VideoFrame> owned(frame);
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            if (shared->free.size() < kKeep) shared->free.push_back(std::move(owned));
+        }
+    };
+
+    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
 };
 
 // Renders frames on a thread of its own, woken by libmpv's update callback (which only
@@ -243,21 +295,6 @@ private:
         }
     }
 
-    std::shared_ptr<VideoFrame> FreeFrame(int width, int height) {
-        // A frame is free when only the pool holds it (not the host, not a paint in progress).
-        for (auto& f : pool_) {
-            if (f.use_count() == 1 && f->width() == width && f->height() == height) return f;
-        }
-        auto frame = std::make_shared<VideoFrame>(width, height);
-        pool_.erase(std::remove_if(pool_.begin(), pool_.end(),
-                                   [&](const std::shared_ptr<VideoFrame>& f) {
-                                       return f.use_count() == 1 && (f->width() != width || f->height() != height);
-                                   }),
-                    pool_.end());
-        if (pool_.size() < 4) pool_.push_back(frame);
-        return frame;
-    }
-
     void Render(HostSurface* surface, DestinationRect destination) {
         int width = 0;
         int height = 0;
@@ -283,7 +320,7 @@ private:
             mpv_render_context_render(ctx_, params);
             return;
         }
-        std::shared_ptr<VideoFrame> frame = FreeFrame(width, height);
+        std::shared_ptr<VideoFrame> frame = pool_.Take(width, height);
         int size[2] = {width, height};
         size_t stride = frame->stride();
         mpv_render_param params[] = {
@@ -315,7 +352,7 @@ private:
     std::shared_ptr<HostSurface> surface_;
     DestinationRect destination_;
     // Render thread only.
-    std::vector<std::shared_ptr<VideoFrame>> pool_;
+    FramePool pool_;
     std::shared_ptr<VideoFrame> scratch_;
     std::thread thread_;
 };
@@ -521,10 +558,17 @@ private:
         return mpv_get_property(handle_.get(), name, MPV_FORMAT_INT64, &out) >= 0;
     }
 
-    // At the end (reached by playing, or by a seek to the length): position = length,
-    // mode "stopped". libmpv's end flag counts only while playing: an exact seek to the last
-    // frame may raise it too, and that frame is not the end.
+    // At the end (reached by playing, by a seek to the length, or because libmpv gave the
+    // file up: an error while playing, the file cut or replaced under it): position =
+    // length, mode "stopped". libmpv's end flag counts only while playing: an exact seek to
+    // the last frame may raise it too, and that frame is not the end.
     bool AtEnd() {
+        const EventPump::Counters n = events_->Snapshot();
+        if (!atEnd_ && n.endedEntry >= openedEntry_) {
+            LogLine("device: libmpv ended the file (reason " + std::to_string(n.lastEndReason) + ", error " +
+                    std::to_string(n.lastEndError) + ")");
+            atEnd_ = true;
+        }
         if (!atEnd_ && mode_ == Mode::Playing) {
             int eof = 0;
             if (mpv_get_property(handle_.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
@@ -533,6 +577,7 @@ private:
         }
         if (atEnd_) {
             mode_ = Mode::Stopped;
+            holding_ = false;
             if (!lengthKnown_) LearnLengthAtEnd();
         }
         return atEnd_;
@@ -540,15 +585,46 @@ private:
 
     int Length() const { return format_ == TimeFormat::Frames ? lengthFrames_ : lengthMs_; }
 
-    // A file that does not state its duration has length 0 until its end is reached by
-    // playing; then the end position is its length.
-    void LearnLengthAtEnd() {
-        double t = t0_;
-        if (!GetDouble("time-pos", t)) return;
-        const double span = std::max(0.0, t - t0_);
+    void SetLength(double seconds) {
+        const double span = std::max(0.0, seconds);
         lengthMs_ = std::max(0, ClampToInt(std::llround(span * 1000.0)));
         lengthFrames_ = hasPicture_ ? std::max(0, ClampToInt(std::llround(span * fps_))) : lengthMs_;
         lengthKnown_ = true;
+    }
+
+    // libmpv's duration counts as the length when the file states it (or the demuxer can
+    // estimate it, as from an MPEG audio stream's bit rate). For a stream that states none
+    // libmpv's duration is only the latest time read so far, never past the demuxer's read
+    // position until that reaches the end: that is no length.
+    bool StatedDuration(double& seconds) {
+        if (!GetDouble("duration", seconds) || !(seconds > 0)) return false;
+        double readAhead = 0;
+        if (!GetDouble("demuxer-cache-time", readAhead) || seconds > readAhead + 1e-3) return true;
+        mpv_node state{};
+        if (mpv_get_property(handle_.get(), "demuxer-cache-state", MPV_FORMAT_NODE, &state) < 0) return true;
+        bool demuxedAll = false;
+        if (state.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < state.u.list->num; ++i) {
+                const mpv_node& v = state.u.list->values[i];
+                if (std::string_view(state.u.list->keys[i]) == "eof" && v.format == MPV_FORMAT_FLAG) {
+                    demuxedAll = v.u.flag != 0;
+                }
+            }
+        }
+        mpv_free_node_contents(&state);
+        return demuxedAll;
+    }
+
+    // Without a length, libmpv may learn it while playing (the demuxer reaches the end of the
+    // file); at the latest the end position is the length.
+    void LearnLength() {
+        double duration = 0;
+        if (StatedDuration(duration)) SetLength(duration - t0_);
+    }
+
+    void LearnLengthAtEnd() {
+        double t = 0;
+        SetLength(GetDouble("time-pos", t) ? t - t0_ : lastSeconds_);
     }
 
     DeviceReply Open(const std::string& text, const DeviceCommand& c) {
@@ -584,8 +660,6 @@ private:
                                    : "open timed out");
         }
 
-        double duration = 0;
-        lengthKnown_ = GetDouble("duration", duration) && duration > 0;
         int64_t w = 0;
         int64_t h = 0;
         hasPicture_ = GetInt("dwidth", w) && GetInt("dheight", h) && w > 0 && h > 0;
@@ -601,9 +675,11 @@ private:
         if (hasPicture_ && !(GetDouble("container-fps", fps_) && fps_ > 0 && fps_ < 1000)) {
             if (!(GetDouble("estimated-vf-fps", fps_) && fps_ > 0 && fps_ < 1000)) fps_ = 25.0;
         }
-        const double span = std::max(0.0, duration - t0_);
-        lengthMs_ = std::max(0, ClampToInt(std::llround(span * 1000.0)));
-        lengthFrames_ = hasPicture_ ? std::max(0, ClampToInt(std::llround(span * fps_))) : lengthMs_;
+        lengthKnown_ = false;
+        lengthMs_ = lengthFrames_ = 0;
+        lastSeconds_ = 0;
+        LearnLength();
+        openedEntry_ = seen.loadedEntry;
 
         open_ = true;
         alias_ = c.alias;
@@ -613,8 +689,9 @@ private:
         holding_ = false;
         destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
         if (LogEnabled()) {
-            LogLine("device: opened " + file + ": " + std::to_string(lengthMs_) + " ms, " +
-                    std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
+            LogLine("device: opened " + file + ": " + (lengthKnown_ ? "" : "no stated length, ") +
+                    std::to_string(lengthMs_) + " ms, " + std::to_string(lengthFrames_) + " frames, " +
+                    std::to_string(naturalWidth_) + "x" +
                     std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
         }
         return Ok();
@@ -720,6 +797,7 @@ private:
         atEnd_ = toEnd;
         holding_ = !toEnd;
         heldSeconds_ = held;
+        if (!toEnd) lastSeconds_ = held;
         if (hasPicture_) {
             // libmpv hands the new frame to the render thread before it reports the restart;
             // wait until that pass has put it in the host.
@@ -730,6 +808,7 @@ private:
     }
 
     DeviceReply Status(const std::string& text, StatusItem item) {
+        if (!lengthKnown_ && !AtEnd()) LearnLength();
         switch (item) {
             case StatusItem::Length:
                 return Ok(std::to_string(Length()));
@@ -746,12 +825,13 @@ private:
                                                       : std::llround(heldSeconds_ * 1000.0);
                 } else {
                     double t = t0_;
-                    GetDouble("time-pos", t);
-                    const double since = std::max(0.0, t - t0_);
-                    v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(since * fps_ + 0.5))
-                                                      : std::llround(since * 1000.0);
+                    if (GetDouble("time-pos", t)) lastSeconds_ = std::max(0.0, t - t0_);
+                    v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(lastSeconds_ * fps_ + 0.5))
+                                                      : std::llround(lastSeconds_ * 1000.0);
                 }
-                const long long upper = lengthKnown_ ? Length() : INT_MAX;
+                // Only the end reaches the length, so the player's end check never fires early,
+                // not even when the stated length falls short of the real one.
+                const long long upper = lengthKnown_ ? std::max(0, Length() - 1) : INT_MAX;
                 return Ok(std::to_string(std::clamp<long long>(v, 0, upper)));
             }
         }
@@ -779,7 +859,9 @@ private:
     double fps_ = 0;   // frames per second (media with a picture)
     int lengthMs_ = 0;
     int lengthFrames_ = 0;  // equals lengthMs_ without a picture
-    bool lengthKnown_ = false;
+    bool lengthKnown_ = false;  // false: length 0 until libmpv knows it, at the latest at the end
+    double lastSeconds_ = 0;    // the latest playing position read, seconds from t0
+    int64_t openedEntry_ = 0;   // libmpv's playlist entry of the open file
     TimeFormat format_ = TimeFormat::Milliseconds;
     Mode mode_ = Mode::Stopped;
     bool atEnd_ = false;

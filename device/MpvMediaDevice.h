@@ -47,10 +47,14 @@ struct DeviceReply {
 //   steps shorter than a frame add up). A seek to the length or beyond stops at the end,
 //   below 0 at the start. stop keeps the position; pause while stopped gives "paused";
 //   pause at the end keeps "stopped"; play at the end does nothing.
-// - A file that states no duration has length 0 until its end is reached by playing;
-//   its positions and seeks are not cut at the length meanwhile.
+// - The length is the duration the file states, or libmpv's estimate of it (an MPEG audio
+//   stream's bit rate). A stream that states none (a raw MPEG video stream) has length 0
+//   until libmpv knows it (its demuxer has read to the end), at the latest once the end is
+//   reached by playing; its positions and seeks are not cut meanwhile.
 // - At the end the device stays open on the last picture, reports "stopped" and its
-//   position equals its length.
+//   position equals its length; before the end the position stays below the length, even
+//   where the stated length falls short. A file that libmpv gives up on while it plays (an
+//   error, the file cut or spoiled under it) has reached its end.
 // - window handle n attaches the picture to the VideoHostRegistry host n; handle default
 //   (with or without "state minimized") detaches it. put destination sets the rectangle in
 //   the host (bare "put ... destination" restores the natural rectangle); the picture is

@@ -35,3 +35,21 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 // of WriteFileAtomically's pattern, only regular files, and only those whose lock nobody holds
 // (a save in progress by another running player keeps its file). Returns how many went.
 int RemoveStaleTempFiles(const std::string& folder);
+
+// Holds an exclusive flock on a folder (ending in '/') while it lives, so two players that
+// share a program folder (one started with --new-instance, or where no session bus ties them
+// together) never save its files at the same time. Waits at most `waitMs` for the other
+// player's save; past that it goes on without the lock, with a log line, rather than lose
+// this player's data.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder, int waitMs = 5000);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    int fd_ = -1;
+    bool held_ = false;
+};

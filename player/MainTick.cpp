@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/WaveVolume.h"
 #include "playback/BusRequests.h"
@@ -136,7 +137,17 @@ void MainTick::FullTick() {
         // A click waiting for its button to go up (14..16) is not overwritten either.
         const bool keep = state_.pendingCommand == kCmdNextTrack ||
                           (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
-        if (p >= length && !keep) state_.pendingCommand = kCmdCheckEnd;
+        if (length == 0) {
+            // Length 0 is unknown (a stream that states none): the position tells nothing of
+            // the end, the device's "stopped" does. Asked only while playing at normal speed
+            // with nothing queued: a seek (a search, a frame step while paused) leaves the
+            // device stopped too, and must never end the track.
+            if (state_.paused == 0 && state_.speed == 0 && state_.pendingCommand == kCmdNone &&
+                mci_.QueryText("status movie mode", kModeReplySize + 1) == "stopped")
+                state_.pendingCommand = kCmdCheckEnd;
+        } else if (p >= length && !keep) {
+            state_.pendingCommand = kCmdCheckEnd;
+        }
         if (length != 0) {
             const double knob = std::trunc(static_cast<double>(p) / (static_cast<double>(length) / kSeekBarWidth));
             // A position past the length or before 0 keeps the knob on its bar.
@@ -256,6 +267,8 @@ void MainTick::PlaylistEditorInStep() {
 void MainTick::Shutdown() {
     mci_.Close();
     const std::string& folder = setup_.programFolder;
+    // Another player on the same folder saves before or after us, never at the same time.
+    const FolderLock lock(folder);
     // A state file the start could not read may hold the user's data: it is left alone.
     std::string list = "list saved";
     if (state_.lastListUnreadable == 1 && ListFingerprint(playlist_) == state_.lastListFingerprint) {

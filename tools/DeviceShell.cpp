@@ -5,12 +5,18 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <atomic>
+#include <QSocketNotifier>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
+#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <iostream>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -18,6 +24,114 @@
 #include "device/VideoHostWidget.h"
 
 namespace {
+
+// Reads lines from a file descriptor on a thread of its own and has each one carried out on
+// the application's thread, one at a time; quits the application at the end of input. Stop
+// (from the application's thread, once its loop has ended) wakes the reader wherever it
+// waits and joins it, so nothing calls into the loop after it is gone.
+class LineReader {
+public:
+    LineReader(int fd, std::function<void(const std::string&)> run) : fd_(fd), run_(std::move(run)) {
+        if (::pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
+        thread_ = std::thread([this] { Read(); });
+    }
+    ~LineReader() { Stop(); }
+
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        done_.notify_all();
+        if (wake_[1] >= 0) {
+            const char byte = 0;
+            [[maybe_unused]] const ssize_t n = ::write(wake_[1], &byte, 1);
+        }
+        if (thread_.joinable()) thread_.join();
+        // A line posted but not yet run never runs now.
+        if (QCoreApplication::instance() != nullptr) {
+            QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
+        }
+        for (int& fd : wake_) {
+            if (fd >= 0) ::close(fd);
+            fd = -1;
+        }
+    }
+
+private:
+    void Read() {
+        std::string pending;
+        char buf[4096];
+        for (;;) {
+            pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+            if (::poll(fds, wake_[0] >= 0 ? 2 : 1, -1) < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            if (fds[1].revents != 0) return;  // told to stop
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;  // end of input
+            pending.append(buf, static_cast<size_t>(n));
+            for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                if (!Carry(pending.substr(0, end))) return;
+                pending.erase(0, end + 1);
+            }
+        }
+        if (!pending.empty() && !Carry(pending)) return;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    }
+
+    // Runs one line on the application's thread and waits until it has run; false when told
+    // to stop meanwhile.
+    bool Carry(std::string line) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (stopping_) return false;
+        const uint64_t ticket = ++posted_;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this, line, ticket] {
+                run_(line);
+                std::lock_guard<std::mutex> lock(mutex_);
+                served_ = ticket;
+                done_.notify_all();
+            },
+            Qt::QueuedConnection);
+        done_.wait(lock, [&] { return stopping_ || served_ >= ticket; });
+        return !stopping_;
+    }
+
+    int fd_;
+    std::function<void(const std::string&)> run_;
+    int wake_[2] = {-1, -1};
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool stopping_ = false;
+    uint64_t posted_ = 0;
+    uint64_t served_ = 0;
+    std::thread thread_;  // last: starts once everything above exists
+};
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGINT and SIGTERM end the loop as the end of input does, so everything stops in order.
+void QuitOnSignals(QCoreApplication& app) {
+    if (::pipe(signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
 void Usage() {
     std::fputs(
         "usage: velkaf-device [--show] [--ao=OUTPUTS] [--status]\n"
@@ -28,7 +142,8 @@ void Usage() {
         "  and prints each reply on a line of its own.\n"
         "  --show        open a video host window (its number goes to standard error)\n"
         "  --ao=OUTPUTS  audio outputs to use, e.g. null (default: the machine's)\n"
-        "  --status      after each reply, print ok or failed to standard error\n",
+        "  --status      after each reply, print ok or failed to standard error\n"
+        "  Ends at the end of input, when the window is closed, or on SIGINT or SIGTERM.\n",
         stdout);
 }
 }  // namespace
@@ -65,6 +180,7 @@ int main(int argc, char** argv) {
     // libmpv needs C number formatting; the application object has just set the locale from
     // the environment, so put LC_NUMERIC back before the device is made.
     std::setlocale(LC_NUMERIC, "C");
+    QuitOnSignals(*app);
 
     MpvMediaDevice device(options);
     if (!device.Ready()) {
@@ -82,34 +198,17 @@ int main(int argc, char** argv) {
     }
 
     // Lines are read on a thread of their own so the window keeps painting; each command
-    // runs on the main thread, as the player's would.
-    QCoreApplication* loop = app.get();
-    std::atomic<bool> inputEnded{false};
-    std::thread reader([loop, &device, status, &inputEnded] {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            QMetaObject::invokeMethod(
-                loop,
-                [line, &device, status] {
-                    const DeviceReply reply = device.Execute(line);
-                    std::fwrite(reply.text.data(), 1, reply.text.size(), stdout);
-                    std::fputc('\n', stdout);
-                    std::fflush(stdout);
-                    if (status) std::fputs(reply.ok ? "ok\n" : "failed\n", stderr);
-                },
-                Qt::BlockingQueuedConnection);
-        }
-        inputEnded = true;
-        QMetaObject::invokeMethod(loop, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    // runs on the main thread, as the player's would, and the reader waits for it. When the
+    // loop ends first (the window was closed), the reader is told to stop and joined before
+    // the loop and the device go away.
+    LineReader reader(STDIN_FILENO, [&](const std::string& line) {
+        const DeviceReply reply = device.Execute(line);
+        std::fwrite(reply.text.data(), 1, reply.text.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+        if (status) std::fputs(reply.ok ? "ok\n" : "failed\n", stderr);
     });
     const int rc = app->exec();
-    // The reader ends at end of input; if the window was closed first it may still wait on
-    // standard input, which process exit ends.
-    if (inputEnded) {
-        reader.join();
-    } else {
-        reader.detach();
-    }
+    reader.Stop();
     return rc;
 }

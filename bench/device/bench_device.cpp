@@ -1,10 +1,10 @@
-// The media device against the mpv player on the same file in the same run:
+// The media device against the mpv player on the same files in the same run:
 //   open latency    command to ready (stopped at 0, length and picture size known)
 //   seek latency    exact seek while stopped, command to the new frame shown
 //   frame step      one frame forward while stopped, as the player steps ("seek to n + 1")
-//   CPU             per second of playback of a 640x480 25 fps MPEG-1 file with sound,
-//                   shown in a host at natural size; the peer is `mpv --vo=null --ao=null`,
-//                   which only decodes (the lower bound)
+//   CPU             per second of playback, shown in a host at natural size; the peer is
+//                   `mpv --vo=null --ao=null`, which only decodes (the lower bound)
+// Files: 640x480 25 fps MPEG-1 with MP2 sound, and 1280x720 25 fps H.264 (MP4) with AAC sound.
 // The peer's latencies are measured through mpv's JSON IPC with --vo=null --ao=null; ours
 // with the null audio output and the picture rendered into a host. Medians of many runs.
 //
@@ -52,17 +52,28 @@ double ProcessCpuSeconds() {
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
 }
 
-std::string MakeMedia() {
+struct Media {
+    const char* name;
+    const char* what;
+    const char* ffmpegArgs;  // encoding; the inputs and the output are added
+    int width, height;
+};
+
+const Media kMedia[] = {
+    {"bench640.mpg", "640x480, 25 fps, MPEG-1 + MP2", "-c:v mpeg1video -b:v 2500k -g 12 -bf 2 -c:a mp2 -b:a 192k -f mpeg", 640, 480},
+    {"bench720.mp4", "1280x720, 25 fps, H.264 + AAC", "-c:v libx264 -preset veryfast -crf 23 -g 50 -pix_fmt yuv420p -c:a aac", 1280, 720},
+};
+
+std::string MakeMedia(const Media& m) {
     const std::string dir = VELKAF_BENCH_MEDIA_DIR;
     std::filesystem::create_directories(dir);
-    const std::string file = dir + "/bench640.mpg";
+    const std::string file = dir + "/" + m.name;
     std::error_code ec;
     if (std::filesystem::file_size(file, ec) > 0 && !ec) return file;
-    const std::string part = dir + "/part-bench640.mpg";
-    const std::string cmd =
-        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x480:rate=25 "
-        "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 30 -c:v mpeg1video -b:v 2500k -g 12 -bf 2 "
-        "-c:a mp2 -b:a 192k -f mpeg '" + part + "'";
+    const std::string part = dir + "/part-" + m.name;
+    const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + std::to_string(m.width) + "x" +
+                            std::to_string(m.height) + ":rate=25 -f lavfi -i sine=frequency=440:sample_rate=44100 -t 30 " +
+                            m.ffmpegArgs + " '" + part + "'";
     if (std::system(cmd.c_str()) != 0) {
         std::fprintf(stderr, "bench_device: ffmpeg failed\n");
         std::exit(1);
@@ -183,51 +194,42 @@ double PeerCpu(const std::string& file, int seconds) {
     return cpu / wall;
 }
 
-}  // namespace
+struct Figures {
+    std::vector<double> open, seek, step;  // ms
+    double cpu = 0;                       // CPU seconds per second of playback
+    uint64_t shown = 0;                   // frames that reached the host
+};
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // libmpv needs C number formatting; QApplication has just set the locale.
-    std::setlocale(LC_NUMERIC, "C");
-    const int playSeconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 10;
-    const std::string file = MakeMedia();
+Figures Ours(const Media& m, const std::string& file, const std::vector<int>& frames, int playSeconds) {
+    Figures f;
     const std::string open = "open \"" + file + "\" type mpegvideo alias movie";
-    std::mt19937 random(7);
-    const int kRuns = 30;
-    // Frame numbers and times of the seeks, the same for both.
-    std::vector<int> frames;
-    for (int i = 0; i < kRuns; ++i) frames.push_back(static_cast<int>(random() % 700));
-
     MediaDeviceOptions options;
     options.audioOutput = "null";
     MpvMediaDevice device(options);
     VideoHostWidget host;
-    host.resize(640, 480);
+    host.resize(m.width, m.height);
     host.show();
     Pump(100);
-
-    std::vector<double> open_ms, seek_ms, step_ms;
     for (int i = 0; i < 10; ++i) {
         const auto t = Clock::now();
         if (!device.Execute(open).ok) {
             std::fprintf(stderr, "bench_device: open failed\n");
-            return 1;
+            std::exit(1);
         }
-        open_ms.push_back(Ms(Clock::now() - t));
+        f.open.push_back(Ms(Clock::now() - t));
         device.Execute("close movie");
     }
     device.Execute(open);
     device.Execute("window movie handle " + std::to_string(host.hostId()));
     device.Execute("set movie time format frames");
-    for (int f : frames) {
+    for (int n : frames) {
         const auto t = Clock::now();
-        device.Execute("seek movie to " + std::to_string(f));
-        seek_ms.push_back(Ms(Clock::now() - t));
+        device.Execute("seek movie to " + std::to_string(n));
+        f.seek.push_back(Ms(Clock::now() - t));
         Pump(2);
         const auto s = Clock::now();
-        device.Execute("seek movie to " + std::to_string(f + 1));
-        step_ms.push_back(Ms(Clock::now() - s));
+        device.Execute("seek movie to " + std::to_string(n + 1));
+        f.step.push_back(Ms(Clock::now() - s));
         Pump(2);
     }
 
@@ -239,15 +241,18 @@ int main(int argc, char** argv) {
     const auto wall0 = Clock::now();
     const uint64_t frames0 = host.FramesReceived();
     Pump(playSeconds * 1000);
-    const double cpu = (ProcessCpuSeconds() - cpu0) / std::chrono::duration<double>(Clock::now() - wall0).count();
-    const uint64_t shown = host.FramesReceived() - frames0;
+    f.cpu = (ProcessCpuSeconds() - cpu0) / std::chrono::duration<double>(Clock::now() - wall0).count();
+    f.shown = host.FramesReceived() - frames0;
     device.Execute("close movie");
+    return f;
+}
 
-    // The peer.
-    std::vector<double> peer_open, peer_seek, peer_step;
-    double peerCpu = 0;
+// Empty figures when the mpv player is not there.
+Figures Peer(const std::string& file, const std::vector<int>& frames, int playSeconds) {
+    Figures f;
     if (MpvPeer mpv; !mpv.Ok()) {
         std::fprintf(stderr, "bench_device: the mpv player did not start (package mpv); no peer figures\n");
+        return f;
     } else {
         const std::string load = R"({"command":["loadfile",")" + file + R"(","replace"]})";
         for (int i = 0; i < 10; ++i) {
@@ -255,28 +260,48 @@ int main(int argc, char** argv) {
             mpv.Send(load);
             mpv.WaitFor("\"file-loaded\"");
             mpv.WaitFor("\"playback-restart\"");
-            peer_open.push_back(Ms(Clock::now() - t));
+            f.open.push_back(Ms(Clock::now() - t));
         }
-        for (int f : frames) {
+        for (int n : frames) {
             const auto t = Clock::now();
-            mpv.Send(R"({"command":["seek",")" + Seconds(f / 25.0) + R"(","absolute+exact"]})");
+            mpv.Send(R"({"command":["seek",")" + Seconds(n / 25.0) + R"(","absolute+exact"]})");
             mpv.WaitFor("\"playback-restart\"");
-            peer_seek.push_back(Ms(Clock::now() - t));
+            f.seek.push_back(Ms(Clock::now() - t));
             const auto s = Clock::now();
-            mpv.Send(R"({"command":["seek",")" + Seconds((f + 1) / 25.0) + R"(","absolute+exact"]})");
+            mpv.Send(R"({"command":["seek",")" + Seconds((n + 1) / 25.0) + R"(","absolute+exact"]})");
             mpv.WaitFor("\"playback-restart\"");
-            peer_step.push_back(Ms(Clock::now() - s));
+            f.step.push_back(Ms(Clock::now() - s));
         }
-        peerCpu = PeerCpu(file, playSeconds);
     }
+    f.cpu = PeerCpu(file, playSeconds);
+    return f;
+}
 
-    std::printf("file: %s (640x480, 25 fps, MPEG-1 + MP2)\n", file.c_str());
-    std::printf("%-34s %12s %12s\n", "", "velkaf", "mpv");
-    std::printf("%-34s %9.1f ms %9.1f ms\n", "open latency (median of 10)", Median(open_ms), Median(peer_open));
-    std::printf("%-34s %9.1f ms %9.1f ms\n", "seek latency (median of 30)", Median(seek_ms), Median(peer_seek));
-    std::printf("%-34s %9.1f ms %9.1f ms\n", "frame step (median of 30)", Median(step_ms), Median(peer_step));
-    std::printf("%-34s %10.1f %% %10.1f %%   (ratio %.2f)\n", "CPU per second of playback", cpu * 100,
-                peerCpu * 100, peerCpu > 0 ? cpu / peerCpu : 0.0);
-    std::printf("frames shown in %d s: %llu\n", playSeconds, static_cast<unsigned long long>(shown));
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // libmpv needs C number formatting; QApplication has just set the locale.
+    std::setlocale(LC_NUMERIC, "C");
+    const int playSeconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 10;
+    std::mt19937 random(7);
+    // Frame numbers of the seeks, the same for both.
+    std::vector<int> frames;
+    for (int i = 0; i < 30; ++i) frames.push_back(static_cast<int>(random() % 700));
+
+    for (const Media& m : kMedia) {
+        const std::string file = MakeMedia(m);
+        const Figures ours = Ours(m, file, frames, playSeconds);
+        const Figures peer = Peer(file, frames, playSeconds);
+        std::printf("file: %s (%s)\n", file.c_str(), m.what);
+        std::printf("%-34s %12s %12s\n", "", "velkaf", "mpv");
+        std::printf("%-34s %9.1f ms %9.1f ms\n", "open latency (median of 10)", Median(ours.open), Median(peer.open));
+        std::printf("%-34s %9.1f ms %9.1f ms\n", "seek latency (median of 30)", Median(ours.seek), Median(peer.seek));
+        std::printf("%-34s %9.1f ms %9.1f ms\n", "frame step (median of 30)", Median(ours.step), Median(peer.step));
+        std::printf("%-34s %10.1f %% %10.1f %%   (ratio %.2f)\n", "CPU per second of playback", ours.cpu * 100,
+                    peer.cpu * 100, peer.cpu > 0 ? ours.cpu / peer.cpu : 0.0);
+        std::printf("frames shown in %d s: %llu\n\n", playSeconds, static_cast<unsigned long long>(ours.shown));
+    }
     return 0;
 }

@@ -7,27 +7,21 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <thread>
 
 namespace {
 const std::string kDir = VELKAF_TEST_MEDIA_DIR;
 
-struct Recipe {
-    const char* name;
-    const char* ffmpegArgs;  // inputs and encoding; the output path is appended
-};
-
-// Picture: testsrc2 with its hue turned 37 degrees a frame, so neighbouring frames differ
-// all over.
+// Name, then the ffmpeg inputs and encoding; the output path is appended.
 #define PICTURE "-f lavfi -i testsrc2=size=320x240:rate=25,hue=h=n*37:s=1.5 "
 #define SOUND "-f lavfi -i sine=frequency=440:sample_rate=44100 "
-const Recipe kRecipes[] = {
+#define COVER "-f lavfi -i testsrc2=size=64x64 -map 0:a -map 1:v -frames:v 1 -disposition:v attached_pic "
+const std::map<std::string, const char*> kRecipes = {
     {"tone.mp3", SOUND "-t 2 -c:a libmp3lame -b:a 128k -write_id3v1 1 -metadata title=Tone -metadata artist=Test"},
     {"video.mpg", PICTURE SOUND "-t 4 -c:v mpeg1video -g 12 -bf 2 -q:v 3 -c:a mp2 -b:a 128k -f mpeg"},
     {"videoonly.mpeg", PICTURE "-t 4 -c:v mpeg1video -g 12 -bf 2 -q:v 3 -f mpeg"},
@@ -38,62 +32,60 @@ const Recipe kRecipes[] = {
     {"clip.asf", PICTURE SOUND "-t 2 -c:v wmv2 -c:a wmav2 -f asf"},
     {"clip.rmp", PICTURE "-f lavfi -i sine=frequency=440:sample_rate=8000 -t 2 -ac 1 -c:v rv10 -c:a real_144 -f rm"},
     {"tone.wma", SOUND "-t 2 -c:a wmav2 -f asf"},
-    // RealAudio with AC-3 ("dnet"): ffmpeg writes its duration into the header.
-    {"tone.ra", SOUND "-t 2 -c:a ac3 -f rm"},
+    {"tone.ra", SOUND "-t 2 -c:a ac3 -f rm"},  // RealAudio "dnet": ffmpeg writes its duration
+    {"clip.mp4", PICTURE SOUND "-t 1 -c:v libx264 -preset veryfast -g 12 -bf 2 -pix_fmt yuv420p -c:a aac"},
+    {"clip.m4v", PICTURE "-t 1 -c:v libx265 -preset ultrafast -x265-params log-level=error -tag:v hvc1 -f mp4"},
+    {"clip.mkv", PICTURE SOUND "-t 1 -c:v libsvtav1 -preset 12 -pix_fmt yuv420p -c:a libopus"},
+    {"clip.webm", PICTURE SOUND "-t 1 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 12 -c:a libopus"},
+    {"clip.wmv", PICTURE SOUND "-t 1 -c:v wmv2 -c:a wmav2 -f asf"},
+    {"clip.flv", PICTURE SOUND "-t 1 -c:v flv1 -c:a libmp3lame"},
+    {"clip.ogv", PICTURE SOUND "-t 1 -c:v libtheora -q:v 5 -c:a libvorbis"},
+    {"tone.m4a", SOUND "-t 1 -c:a aac"},
+    {"tone.aac", SOUND "-t 1 -c:a aac -f adts"},
+    {"tone.flac", SOUND "-t 1 -c:a flac"},
+    {"tone.ogg", SOUND "-t 1 -c:a libvorbis"},
+    {"tone.oga", SOUND "-t 1 -c:a flac -f ogg"},
+    {"tone.opus", SOUND "-t 1 -c:a libopus"},
+    {"tone.mka", SOUND "-t 1 -c:a aac -f matroska"},
+    {"tone.wv", SOUND "-t 1 -c:a wavpack"},
+    {"tone.mp2", SOUND "-t 1 -c:a mp2 -f mp2"},
+    {"cover.mp3", SOUND COVER "-t 1 -c:a libmp3lame -c:v png -id3v2_version 3"},
+    {"stream.mp3", SOUND "-t 1 -c:a libmp3lame -write_xing 0 -id3v2_version 0 -f mp3"},
+    {"stream.mpg", PICTURE "-t 4 -c:v mpeg1video -q:v 2 -f mpeg1video"},
+    {"long.mp3", SOUND "-t 20 -c:a libmp3lame -b:a 320k"},
 };
-#undef PICTURE
-#undef SOUND
 
-bool Exists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::file_size(path, ec) > 0 && !ec;
-}
+bool Exists(const std::string& path) { return std::filesystem::exists(path) && std::filesystem::file_size(path) > 0; }
 
-void Run(const std::string& command) {
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
-}
+void Run(const std::string& c) { if (std::system(c.c_str()) != 0) throw std::runtime_error("failed: " + c); }
 
-// Made under the lock, written to a temporary name and renamed, so a half-made file is
-// never seen.
-void MakeAll() {
-    static bool done = false;
-    if (done) return;
+// Made under the lock (closing the file lets go of it), written to a temporary name and
+// renamed, so a half-made file is never seen.
+void Make(const std::string& name) {
+    const std::string out = kDir + "/" + name;
+    if (Exists(out)) return;
     std::filesystem::create_directories(kDir);
     const int lock = ::open((kDir + "/.lock").c_str(), O_CREAT | O_RDWR, 0644);
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + kDir);
-    try {
-        const std::string wav = kDir + "/tone.wav";
-        if (!Exists(wav)) {
-            WriteToneWav(wav + ".part", 2.0, 1000.0, 0.5);
-            std::filesystem::rename(wav + ".part", wav);
-        }
-        for (const Recipe& r : kRecipes) {
-            const std::string out = kDir + "/" + r.name;
-            if (Exists(out)) continue;
-            const std::string part = kDir + "/part-" + r.name;
-            Run("ffmpeg -nostdin -v error -y " + std::string(r.ffmpegArgs) + " '" + part + "'");
-            std::filesystem::rename(part, out);
-        }
-    } catch (...) {
-        ::close(lock);
-        throw;
-    }
-    ::close(lock);
-    done = true;
+    struct Closer { int fd; ~Closer() { ::close(fd); } } closer{lock};
+    const std::string part = kDir + "/part-" + name;
+    if (Exists(out)) return;
+    // (SVT-AV1 prints its banner unless told to keep to errors.)
+    if (name == "tone.wav") WriteToneWav(part, 2.0, 1000.0, 0.5);
+    else Run("SVT_LOG=1 ffmpeg -nostdin -v error -y " + std::string(kRecipes.at(name)) + " '" + part + "'");
+    std::filesystem::rename(part, out);
 }
 }  // namespace
 
-std::string MediaPath(const std::string& name) {
-    MakeAll();
-    return kDir + "/" + name;
-}
+std::string MediaPath(const std::string& name) { return Make(name), kDir + "/" + name; }
+
+std::string OpenCommand(const std::string& path) { return "open \"" + path + "\" type mpegvideo alias movie"; }
 
 QImage DecodedFrame(const std::string& name, int n) {
-    const std::string source = MediaPath(name);
     const std::string out = kDir + "/frame-" + name + "-" + std::to_string(n) + ".png";
     if (!Exists(out)) {
         const std::string part = kDir + "/part-" + std::to_string(::getpid()) + "-frame.png";
-        Run("ffmpeg -nostdin -v error -y -i '" + source + "' -vf 'select=eq(n\\," + std::to_string(n) +
+        Run("ffmpeg -nostdin -v error -y -i '" + MediaPath(name) + "' -vf 'select=eq(n\\," + std::to_string(n) +
             ")' -vsync 0 -frames:v 1 '" + part + "'");
         std::filesystem::rename(part, out);
     }
@@ -102,68 +94,43 @@ QImage DecodedFrame(const std::string& name, int n) {
 
 double MeanDifference(const QImage& a, const QImage& b) {
     if (a.size() != b.size() || a.isNull()) return 255.0;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
     double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            sum += std::abs(qRed(p[col]) - qRed(q[col])) + std::abs(qGreen(p[col]) - qGreen(q[col])) +
-                   std::abs(qBlue(p[col]) - qBlue(q[col]));
-        }
-    }
+    for (int row = 0; row < x.height(); ++row)
+        for (int i = 0; i < x.width() * 3; ++i) sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
     return sum / (3.0 * x.width() * x.height());
 }
 
 double PcmRms(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t count = bytes.size() / 2;
-    if (count == 0) return 0;
     double sum = 0;
-    for (size_t i = 0; i < count; ++i) {
-        int16_t s = 0;
-        std::memcpy(&s, bytes.data() + 2 * i, 2);
-        sum += static_cast<double>(s) * s;
-    }
-    return std::sqrt(sum / static_cast<double>(count));
+    size_t count = 0;
+    for (int16_t s = 0; in.read(reinterpret_cast<char*>(&s), 2); ++count) sum += static_cast<double>(s) * s;
+    return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
+    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
 }
 
 void WriteToneWav(const std::string& path, double seconds, double frequency, double amplitude) {
     const uint32_t rate = 44100;
-    const uint16_t channels = 2;
     const uint32_t frames = static_cast<uint32_t>(seconds * rate);
-    const uint32_t dataBytes = frames * channels * 2;
+    const uint32_t bytes = frames * 4;  // stereo, 16-bit
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    auto put = [&](uint32_t v, int size) { out.write(reinterpret_cast<const char*>(&v), size); };
     out.write("RIFF", 4);
-    u32(36 + dataBytes);
+    put(36 + bytes, 4);
     out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);  // PCM
-    u16(channels);
-    u32(rate);
-    u32(rate * channels * 2);
-    u16(channels * 2);
-    u16(16);
+    for (const auto [v, size] : {std::pair{16u, 4}, {1u, 2}, {2u, 2}, {rate, 4}, {rate * 4, 4}, {4u, 2}, {16u, 2}})
+        put(v, size);  // PCM, 2 channels, rate, bytes per second, bytes per frame, bits
     out.write("data", 4);
-    u32(dataBytes);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const double v = amplitude * 32767.0 * std::sin(2.0 * M_PI * frequency * i / rate);
-        const auto s = static_cast<int16_t>(std::lround(v));
-        u16(static_cast<uint16_t>(s));
-        u16(static_cast<uint16_t>(s));
-    }
+    put(bytes, 4);
+    for (uint32_t i = 0; i < frames; ++i)  // the same sample left and right
+        put(static_cast<uint16_t>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * frequency * i / rate))) * 0x10001u, 4);
 }

@@ -109,6 +109,17 @@ TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemoved) {
     EXPECT_EQ(RemoveStaleTempFiles(dir.path() + "none/"), 0);
 }
 
+TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
+    TempFolder dir;
+    {
+        const FolderLock first(dir.path());
+        ASSERT_TRUE(first.Held());
+        EXPECT_FALSE(FolderLock(dir.path(), 30).Held());  // another player waits, then goes on
+    }
+    EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
+    EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
+}
+
 TEST(PlatformTest, GeneratorFollowsTheClassicSequence) {
     LcgRandom random(1);
     for (int expected : {41, 18467, 6334, 26500}) EXPECT_EQ(random.Next(), expected);  // rand() after srand(1)

@@ -28,7 +28,7 @@ using W = AuxWindow;
 struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     explicit Rig(const PlayerState& start = {}, std::vector<std::string> args = {}) : args(std::move(args)), state(start) {
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        script.Answer("status movie position", "5200");
+        script.Answer("status movie position", "5200"), script.Answer("status movie mode", "stopped");
     }
     std::string SendString(const std::string& command) override { return journal.push_back(command), script.SendString(command); }
     void Log(const std::string& call) { journal.push_back("[" + call + "]"); }
@@ -126,8 +126,8 @@ TEST(InputControlTest, TimeDisplay) {
     std::vector<int> modes;
     for (bool right : {false, false, false, false, true, true, true})
         right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55}), modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
-    EXPECT_EQ(modes, (std::vector<int>{21, 0, 11, 21, 11, 0, 21}));
-    EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames"), 2);
+    EXPECT_EQ(std::tuple(modes, std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames")),
+              std::tuple(std::vector<int>{21, 0, 11, 21, 11, 0, 21}, 2));
 }
 
 // Wheel (while active) and step sink; while busy (our own dialog took the focus) no deactivation.
@@ -232,6 +232,8 @@ TEST(MainTickTest, FullTickRequests) {
         {open(10000), {pos}, 0, 0, 0, 0, 107},               {open(10000, {.timeFormatMs = 0}), {pos}, 0, 0, 66, 0, 206},
         {open(5200), {pos}, 0, 0, 66, 0, 206},               {open(5000, {.pendingCommand = 6}), {pos}, 0, 0, 6, 0, 206},
         {open(0, {.pendingCommand = 14}), {pos}, 0, 0, 14, 0, 0},  // a click waits for its release
+        {open(0), {pos, "status movie mode"}, 0, 0, 66, 0, 0},  {open(0, {.paused = 1}), {pos}, 0, 1, 0, 0, 0},  // length unknown: only the device
+        {open(0, {.speed = 2}), {pos}, 2, 0, 0, 0, 0},          {open(0, {.pendingCommand = 3}), {pos}, 0, 0, 3, 0, 0},  // stopping ends the track
         {open(10000, {.seekDragging = 2}), {}, 0, 0, 0, 0, 0},
         {{.failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},             {{.pendingCommand = 66, .failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},  // a track
         {{.closed = 1, .failedTrackWait = 2}, {}, 0, 0, 0, 0, 0}, {{.pendingCommand = 3, .failedTrackWait = 2}, {}, 0, 0, 3, 0, 0},  // that won't open

@@ -79,10 +79,8 @@ struct Window final : WaveVolume {
 TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     for (const auto& [at, dialogClass] : {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
         Window w;
-        w.state.paused = 1;
-        QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
-        const long ticks = w.Ticks();
-        ASSERT_TRUE(w.RunUntil([&] { return w.Ticks() >= ticks + 3; }));
+        w.state.paused = 1, QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
+        ASSERT_TRUE(w.RunUntil([&, ticks = w.Ticks()] { return w.Ticks() >= ticks + 3; }));
         DialogAnswer answer([](QDialog&) {});
         QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, {}, at);
         EXPECT_EQ(std::pair(answer.shown, w.state.fullScreen), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
