@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -127,4 +128,45 @@ bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
 
 void PlayerProcess::Signal(int signal) {
     if (pid_ > 0 && !reaped_) ::kill(pid_, signal);
+}
+
+TestDaemon::TestDaemon(std::vector<std::string> argv) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::setsid();
+        ::dup2(fds[1], 1);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    // The first line comes once the daemon accepts connections; end of file if it failed.
+    char c = 0;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
+    ::close(fds[0]);
+    if (c != '\n') firstLine_.clear();
+}
+
+TestDaemon::~TestDaemon() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string ShellOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+        ::pclose(pipe);
+    }
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
 }

@@ -40,3 +40,30 @@ private:
 
 // Path of the built player (set by the build).
 std::string PlayerBinary();
+
+// A helper program of a test (Xvfb, a private session bus) that says on its first line of
+// standard output where it listens; ended with the object. FirstLine is empty when it could
+// not start.
+class TestDaemon {
+public:
+    explicit TestDaemon(std::vector<std::string> argv);
+    ~TestDaemon();
+    TestDaemon(const TestDaemon&) = delete;
+    TestDaemon& operator=(const TestDaemon&) = delete;
+    const std::string& FirstLine() const { return firstLine_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string firstLine_;
+};
+
+// A virtual X display of the test's own; Name() is ":N", or empty when Xvfb cannot start.
+class VirtualDisplay : public TestDaemon {
+public:
+    explicit VirtualDisplay(const std::string& size = "1024x768")
+        : TestDaemon({"Xvfb", "-displayfd", "1", "-screen", "0", size + "x24", "-nolisten", "tcp"}) {}
+    std::string Name() const { return FirstLine().empty() ? std::string() : ":" + FirstLine(); }
+};
+
+// The standard output of a shell command, without its last line end.
+std::string ShellOutput(const std::string& command);

@@ -3,10 +3,7 @@
 // sound applets go through.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -21,56 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// A daemon that reports where it listens on its first line (dbus-daemon's address, Xvfb's
-// display number); ended with the object.
-class Daemon {
-public:
-    explicit Daemon(std::vector<std::string> argv) {
-        int fds[2];
-        if (::pipe(fds) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(fds[1], 1);
-            ::close(fds[0]);
-            ::close(fds[1]);
-            std::vector<char*> args;
-            for (auto& a : argv) args.push_back(a.data());
-            args.push_back(nullptr);
-            ::execvp(args[0], args.data());
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        FILE* out = ::fdopen(fds[0], "r");
-        std::array<char, 512> line{};
-        if (out != nullptr && std::fgets(line.data(), line.size(), out) != nullptr) first_ = line.data();
-        if (!first_.empty() && first_.back() == '\n') first_.pop_back();
-        if (out != nullptr) std::fclose(out);
-    }
-    ~Daemon() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& FirstLine() const { return first_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string first_;
-};
-
-// Runs a shell command with the test's bus and display; its output without the last newline.
-std::string Shell(const std::string& environment, const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen((environment + " " + command + " 2>/dev/null").c_str(), "r")) {
-        std::array<char, 256> buffer{};
-        while (std::fgets(buffer.data(), buffer.size(), p) != nullptr) out += buffer.data();
-        ::pclose(p);
-    }
-    if (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
-}
 
 bool Eventually(const std::function<bool()>& condition, std::chrono::seconds bound = 10s) {
     const auto end = std::chrono::steady_clock::now() + bound;
@@ -101,13 +48,13 @@ size_t CountOf(const std::string& text, const std::string& what) {
 
 TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     for (const char* tool : {"dbus-daemon", "playerctl", "Xvfb", "xdotool"})
-        if (Shell("", std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
-    Daemon bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
-    Daemon display({"Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    const TestDaemon bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
+    const VirtualDisplay display("800x600");
     ASSERT_FALSE(bus.FirstLine().empty());
-    ASSERT_FALSE(display.FirstLine().empty());
+    ASSERT_FALSE(display.Name().empty());
     const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine();
-    const std::string screen = "DISPLAY=:" + display.FirstLine();
+    const std::string screen = "DISPLAY=" + display.Name();
     const std::string env = "env '" + address + "' " + screen;
     const std::vector<std::string> playerEnv = {address, screen, "QT_QPA_PLATFORM=xcb"};
 
@@ -120,7 +67,7 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     home.Write("KORU.CFG", kDefaultConfiguration);
     PlayerProcess player(home.path(), {}, playerEnv);
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
-    const auto ctl = [&](const std::string& args) { return Shell(env, "playerctl -p velkaf " + args); };
+    const auto ctl = [&](const std::string& args) { return ShellOutput(env + " playerctl -p velkaf " + args); };
     const auto logged = [&](const std::string& text, size_t times) {
         return Eventually([&] { return CountOf(player.Log(), text) >= times; });
     };
@@ -153,9 +100,9 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     EXPECT_TRUE(Eventually([&] { return ctl("volume").rfind("0.50", 0) == 0; })) << ctl("volume");
 
     // The skin's STILL and PLAY buttons (the window stands at 0, 0): the bus follows.
-    Shell(env, "xdotool mousemove 289 30 click 1");
+    ShellOutput(env + " xdotool mousemove 289 30 click 1");
     EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; })) << player.Log();
-    Shell(env, "xdotool mousemove 254 57 click 1");
+    ShellOutput(env + " xdotool mousemove 254 57 click 1");
     EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; })) << player.Log();
 
     ctl("loop None");

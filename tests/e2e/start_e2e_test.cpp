@@ -97,52 +97,21 @@ TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
     EXPECT_EQ(home.Read("KORU.tsr"), music.path() + "a.wav\r\n" + music.path() + "b.wav\r\n" + music.path() + "dir/c.wav\r\n");
 }
 
-// A virtual X display of its own, for keys typed with xdotool; empty when Xvfb cannot start.
-class VirtualDisplay {
-public:
-    VirtualDisplay() {
-        const std::string number = std::to_string(90 + ::getpid() % 400);
-        if (::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null") != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::execlp("Xvfb", "Xvfb", (":" + number).c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", nullptr);
-            ::_exit(127);
-        }
-        for (int i = 0; i < 200 && name_.empty(); ++i, std::this_thread::sleep_for(50ms))
-            if (::access(("/tmp/.X11-unix/X" + number).c_str(), F_OK) == 0) name_ = ":" + number;
-    }
-    ~VirtualDisplay() {
-        if (pid_ > 0) ::kill(pid_, SIGTERM), ::waitpid(pid_, nullptr, 0);
-    }
-    const std::string& Name() const { return name_; }
-    // Runs an xdotool command on this display; its output.
-    std::string Xdotool(const std::string& arguments) const {
-        std::string out;
-        if (FILE* pipe = ::popen(("DISPLAY=" + name_ + " xdotool " + arguments + " 2>/dev/null").c_str(), "r")) {
-            char buffer[256];
-            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-            ::pclose(pipe);
-        }
-        return out;
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::string name_;
-};
-
 TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
-    VirtualDisplay display;
-    if (display.Name().empty()) GTEST_SKIP() << "needs Xvfb and xdotool";
+    const VirtualDisplay display("640x480");
+    if (display.Name().empty() || ShellOutput("command -v xdotool").empty()) GTEST_SKIP() << "needs Xvfb and xdotool";
+    const auto xdotool = [&](const std::string& arguments) {
+        return ShellOutput("DISPLAY=" + display.Name() + " xdotool " + arguments);
+    };
     TempFolder home;
     const std::vector<std::string> x11 = {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb"};
     {
         PlayerProcess player(home.path(), {}, x11);
         ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-        const std::string window = display.Xdotool("search --sync --onlyvisible --pid " + std::to_string(player.pid()));
+        const std::string window = xdotool("search --sync --onlyvisible --pid " + std::to_string(player.pid()));
         ASSERT_FALSE(window.empty()) << player.Log();
-        display.Xdotool("windowfocus --sync " + window.substr(0, window.find('\n')));
-        display.Xdotool("keydown n sleep 0.4 keyup n");  // N held: one step down per 30 ms
+        xdotool("windowfocus --sync " + window.substr(0, window.find('\n')));
+        xdotool("keydown n sleep 0.4 keyup n");  // N held: one step down per 30 ms
         player.Signal(SIGTERM);
         ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
     }

@@ -30,35 +30,18 @@ constexpr int W = 1024, H = 768;
 
 // The display (":N"), made on first use and gone with the process; empty when Xvfb cannot
 // start. It becomes the process's DISPLAY with Qt on X; the players started here inherit both.
-const std::string& VirtualDisplay() {
-    static struct Server {
-        Server() {
-            int fds[2];
-            if (pipe(fds) != 0 || (pid = fork()) < 0) return;
-            if (pid == 0) {
-                setsid();
-                execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0", "1024x768x24",
-                       "-nolisten", "tcp", static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            close(fds[1]);
-            char c = 0;  // Xvfb writes its number once it accepts connections, or ends
-            while (read(fds[0], &c, 1) == 1 && c != '\n') name += c;
-            close(fds[0]);
-            name = c == '\n' ? ":" + name : "";
-            if (!name.empty()) setenv("DISPLAY", name.c_str(), 1), setenv("QT_QPA_PLATFORM", "xcb", 1);
-        }
-        ~Server() {
-            if (pid > 0) kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
-        }
-        pid_t pid = -1;
-        std::string name;
-    } server;
-    return server.name;
+const std::string& TestDisplay() {
+    static const VirtualDisplay display;
+    static const std::string name = [] {
+        if (!display.Name().empty())
+            setenv("DISPLAY", display.Name().c_str(), 1), setenv("QT_QPA_PLATFORM", "xcb", 1);
+        return display.Name();
+    }();
+    return name;
 }
 
 TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
-    if (VirtualDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
+    if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
     CFullScreenDlg window(nullptr);
     window.Create();
@@ -84,7 +67,7 @@ TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
 // The real player on the virtual display, with the test's list and settings ("Key=value\n...").
 struct X11Player {
     X11Player(const std::vector<std::string>& list, const std::string& changes) {
-        if (VirtualDisplay().empty() || (x = XOpenDisplay(VirtualDisplay().c_str())) == nullptr) return;
+        if (TestDisplay().empty() || (x = XOpenDisplay(TestDisplay().c_str())) == nullptr) return;
         std::string tsr, cfg = kDefaultConfiguration, item;
         for (const std::string& path : list) tsr += path + "\r\n";
         for (std::istringstream in(changes); std::getline(in, item);)
