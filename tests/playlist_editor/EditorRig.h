@@ -3,25 +3,19 @@
 // posts, and scripted load and save dialogs.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTest>
-#include <clocale>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/Paths.h"
-#include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "playlist/editor/CPlaylistDlg.h"
+#include "state/PlayerState.h"
 #include "state/Settings.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
-
-inline QApplication& App() { return TestApplication(); }
 
 class FakeHost final : public PlaylistEditorHost {
 public:
@@ -39,16 +33,16 @@ public:
     std::vector<int> posted;  // codes the main window would receive, in order
 };
 
-// Answers the editor's file dialogs without showing any, and remembers how they were asked.
+// Answers the editor's file dialogs without showing any: `answer` (empty: cancelled), after
+// running `whileShown` as if inside the dialog's loop; remembers the folder and busy.
 class ScriptedDialogs final : public ListFileDialogs {
 public:
     explicit ScriptedDialogs(PlayerState& state) : state_(state) {}
     std::string ChooseListToLoad(QWidget*, const std::string& folder) override { return Answer(folder); }
     std::string ChooseListToSave(QWidget*, const std::string& folder) override { return Answer(folder); }
-
-    std::string answer;                  // empty: the user cancels
-    std::function<void()> whileShown;    // runs as if inside the dialog's event loop
-    std::vector<std::string> folders;    // the folder each dialog started in
+    std::string answer;
+    std::function<void()> whileShown;
+    std::vector<std::string> folders;
     std::vector<int> busyWhileShown;
 
 private:
@@ -70,7 +64,7 @@ inline std::vector<std::string> LetterPaths(const std::string& letters) {
 
 struct EditorRig {
     explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0) {
-        App();
+        TestApplication();
         for (const std::string& e : entries) host.playlist.InsertAt(host.playlist.StoreSize(), e);
         host.playlist.SyncCount();
         host.playlist.currentIndex = current;
@@ -78,30 +72,29 @@ struct EditorRig {
         dialogs = scripted.get();
         editor.SetFileDialogs(std::move(scripted));
     }
-
     void Open() {
         editor.OpenWindow();
         QCoreApplication::processEvents();
     }
-    QListWidget& List() const { return *editor.ListBox(); }
+    QListView& List() const { return *editor.ListBox(); }
+    QModelIndex Line(int i) const { return List().model()->index(i, 0); }
     void Click(int id) { QTest::mouseClick(editor.Button(id), Qt::LeftButton); }
     void Select(const std::vector<int>& lines) {
         List().clearSelection();
-        for (const int line : lines) List().item(line)->setSelected(true);
+        for (const int line : lines) List().selectionModel()->select(Line(line), QItemSelectionModel::Select);
     }
-
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
-        for (int i = 0; i < List().count(); ++i) lines.push_back(List().item(i)->text().toStdString());
+        for (int i = 0; i < List().model()->rowCount(); ++i) lines.push_back(Line(i).data().toString().toStdString());
         return lines;
     }
     std::vector<int> Selected() const {
         std::vector<int> lines;
-        for (int i = 0; i < List().count(); ++i)
-            if (List().item(i)->isSelected()) lines.push_back(i);
+        for (int i = 0; i < List().model()->rowCount(); ++i)
+            if (List().selectionModel()->isSelected(Line(i))) lines.push_back(i);
         return lines;
     }
-    // The store as the letters of LetterPaths, or the file names otherwise.
+    // The store as the first letters of its file names.
     std::string Letters() const {
         std::string letters;
         for (const std::string& e : host.playlist.Entries()) letters += FileNameOf(e).substr(0, 1);
@@ -109,13 +102,12 @@ struct EditorRig {
     }
     // Line i shows entry i, numbered i + 1; ">" only on `marked`.
     ::testing::AssertionResult LinesFollowStore(int marked) const {
-        if (List().count() != host.playlist.StoreSize())
-            return ::testing::AssertionFailure() << List().count() << " lines for " << host.playlist.StoreSize() << " entries";
-        for (int i = 0; i < List().count(); ++i) {
-            const std::string want = DisplayLine(i, host.playlist.Entry(i), i == marked);
-            const std::string line = List().item(i)->text().toStdString();
-            if (line != want) return ::testing::AssertionFailure() << "line " << i << " is \"" << line << "\", want \"" << want << "\"";
-        }
+        const std::vector<std::string> lines = Lines();
+        if (static_cast<int>(lines.size()) != host.playlist.StoreSize())
+            return ::testing::AssertionFailure() << lines.size() << " lines for " << host.playlist.StoreSize() << " entries";
+        for (int i = 0; i < host.playlist.StoreSize(); ++i)
+            if (lines[i] != DisplayLine(i, host.playlist.Entry(i), i == marked))
+                return ::testing::AssertionFailure() << "line " << i << " is \"" << lines[i] << "\"";
         return ::testing::AssertionSuccess();
     }
 
