@@ -3,22 +3,16 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
-#include <queue>
+#include <string_view>
 #include <utility>
 
-#include "platform/Paths.h"
 #include "platform/Random.h"
 
 namespace {
 
 int LineCount(const EditorList& list) { return static_cast<int>(list.entries.size()); }
 
-std::string FoldedKey(const std::string& entry, bool byName) {
-    std::string key = byName ? FileNameOf(entry) : entry;
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return key;
-}
+char FoldedByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Exchanges lines a and b (a may equal b): both are rewritten, so ">" lands on whichever
 // now holds the current entry, and their selection becomes `keepSelected`.
@@ -59,40 +53,69 @@ void SortLines(EditorList& list, int mode) {
     }
     if (positions.size() < 2) return;
 
-    // Keys folded once (plain byte order is then CompareSortKeys' order) and replaced by
-    // their rank, equal keys sharing one; descending modes negate it.
+    // Keys folded once into one buffer: plain byte order is then CompareSortKeys' order.
     const bool byName = mode >= 2;
     const bool descending = mode % 2 == 1;
-    std::vector<std::string> keys(static_cast<size_t>(n));
-    for (const int p : positions) keys[static_cast<size_t>(p)] = FoldedKey(list.entries[static_cast<size_t>(p)], byName);
-    std::vector<int> byKey = positions;
-    std::sort(byKey.begin(), byKey.end(),
-              [&](int a, int b) { return keys[static_cast<size_t>(a)] < keys[static_cast<size_t>(b)]; });
-    std::vector<int> rank(static_cast<size_t>(n), 0);
-    int r = 0;
-    for (size_t k = 0; k < byKey.size(); ++k) {
-        if (k > 0 && keys[static_cast<size_t>(byKey[k])] != keys[static_cast<size_t>(byKey[k - 1])]) ++r;
-        rank[static_cast<size_t>(byKey[k])] = descending ? -r : r;
+    std::string folded;
+    std::vector<size_t> ends;
+    for (const int p : positions) {
+        const std::string& entry = list.entries[static_cast<size_t>(p)];
+        const size_t slash = entry.rfind('/');
+        for (size_t k = byName && slash != std::string::npos ? slash + 1 : 0; k < entry.size(); ++k)
+            folded += FoldedByte(entry[k]);
+        ends.push_back(folded.size());
     }
-    keys = {};
+    std::vector<std::pair<std::string_view, int>> byKey;  // (key, position)
+    for (size_t k = 0; k < positions.size(); ++k) {
+        const size_t begin = k == 0 ? 0 : ends[k - 1];
+        byKey.emplace_back(std::string_view(folded).substr(begin, ends[k] - begin), positions[k]);
+    }
+    std::sort(byKey.begin(), byKey.end());
+    if (descending) std::reverse(byKey.begin(), byKey.end());
+    // Ranks from 0 for the key that comes first; equal keys share one.
+    std::vector<int> rank(static_cast<size_t>(n), 0);
+    std::vector<int> rankSize;
+    for (size_t k = 0; k < byKey.size(); ++k) {
+        if (k == 0 || byKey[k].first != byKey[k - 1].first) rankSize.push_back(0);
+        rank[static_cast<size_t>(byKey[k].second)] = static_cast<int>(rankSize.size()) - 1;
+        ++rankSize.back();
+    }
 
-    // The exchange loop picks, for each position i, the leftmost best key at i or after it:
-    // the smallest (rank, position) among the positions not yet placed. A min-heap holds one
-    // entry per unplaced position; an entry whose position was placed or whose rank was
-    // exchanged away is stale and dropped when it comes up.
-    using Item = std::pair<int, int>;  // (rank, position)
-    std::vector<Item> items;
-    items.reserve(positions.size());
-    for (const int p : positions) items.emplace_back(rank[static_cast<size_t>(p)], p);
-    std::priority_queue<Item, std::vector<Item>, std::greater<Item>> unplaced(std::greater<Item>(), std::move(items));
+    // The exchange loop picks, for position i, the leftmost position at or after i that holds
+    // the first key not yet placed. Each rank keeps a min-heap of the unplaced positions that
+    // hold it, in one array cut by rank; filled in position order, each is a heap already.
+    // Every unplaced position is at least i, so i is always the top of its own rank's heap.
+    std::vector<int> heapStart(rankSize.size() + 1, 0);
+    for (size_t k = 0; k < rankSize.size(); ++k) heapStart[k + 1] = heapStart[k] + rankSize[k];
+    std::vector<int> heaps(positions.size());
+    std::fill(rankSize.begin(), rankSize.end(), 0);
+    for (const int p : positions) {
+        const int k = rank[static_cast<size_t>(p)];
+        heaps[static_cast<size_t>(heapStart[static_cast<size_t>(k)] + rankSize[static_cast<size_t>(k)]++)] = p;
+    }
+    const auto top = [&](int k) { return heaps[static_cast<size_t>(heapStart[static_cast<size_t>(k)])]; };
+    const auto heapOf = [&](int k) {
+        const auto begin = heaps.begin() + heapStart[static_cast<size_t>(k)];
+        return std::make_pair(begin, begin + rankSize[static_cast<size_t>(k)]);
+    };
+    const auto popTop = [&](int k) {
+        const auto [begin, end] = heapOf(k);
+        std::pop_heap(begin, end, std::greater<int>());
+        --rankSize[static_cast<size_t>(k)];
+    };
+    int first = 0;  // the first rank with unplaced positions
     for (const int i : positions) {
-        while (unplaced.top().second < i || rank[static_cast<size_t>(unplaced.top().second)] != unplaced.top().first)
-            unplaced.pop();
-        const int best = unplaced.top().second;
+        while (rankSize[static_cast<size_t>(first)] == 0) ++first;
+        const int best = top(first);
+        popTop(first);
         if (best == i) continue;
+        const int displaced = rank[static_cast<size_t>(i)];
+        popTop(displaced);  // i itself
+        heaps[static_cast<size_t>(heapStart[static_cast<size_t>(displaced)] + rankSize[static_cast<size_t>(displaced)]++)] = best;
+        const auto [begin, end] = heapOf(displaced);
+        std::push_heap(begin, end, std::greater<int>());
         Exchange(list, i, best, onlySelected);
-        std::swap(rank[static_cast<size_t>(i)], rank[static_cast<size_t>(best)]);
-        unplaced.emplace(rank[static_cast<size_t>(best)], best);
+        rank[static_cast<size_t>(best)] = displaced;
     }
 }
 
