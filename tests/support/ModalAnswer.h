@@ -22,7 +22,6 @@ public:
             dialog_->reject();
         });
     }
-    bool Shown() const { return shown_; }
 
     bool eventFilter(QObject* object, QEvent* event) override {
         D* dialog = event->type() == QEvent::Show && !shown_ ? qobject_cast<D*>(object) : nullptr;
