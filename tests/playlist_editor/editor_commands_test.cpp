@@ -4,9 +4,9 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
-#include "platform/Paths.h"
 #include "platform/Random.h"
 #include "playlist/editor/EditorCommands.h"
 
@@ -28,12 +28,15 @@ struct Box {
 
 void LiteralSort(Box& b, int mode) {
     const bool only = std::count(b.sel.begin(), b.sel.end(), 1) >= 2;
-    const auto key = [&](int line) { return mode >= 2 ? FileNameOf(b.lines[line].substr(1)) : b.lines[line].substr(1); };
+    const auto key = [&](int line) {  // the path, or the name after its last '/'
+        const char* path = b.lines[line].c_str() + 1;
+        return mode >= 2 && std::strrchr(path, '/') ? std::strrchr(path, '/') + 1 : path;
+    };
     for (int i = 0; i < b.Size(); ++i) {
         if (only && !b.sel[i]) continue;
         int best = i;
         for (int j = i; j < b.Size(); ++j) {
-            const int order = only && !b.sel[j] ? 0 : strcasecmp(key(best).c_str(), key(j).c_str());
+            const int order = only && !b.sel[j] ? 0 : strcasecmp(key(best), key(j));
             if (mode % 2 == 1 ? order < 0 : order > 0) best = j;
         }
         if (best != i) b.Exchange(i, best, only);
@@ -67,8 +70,7 @@ void LiteralDelete(Box& b) {
     b.cur = std::min(b.cur, b.Size() - 1);
 }
 
-// Names equal once folded, prefixes of each other, bytes above 0x7F; no, one, some or all
-// lines selected; the current index from -1 to past the end, its line marked or not.
+// Names equal once folded or prefixes of others, bytes over 0x7F, any selection, any index.
 Box RandomBox(LcgRandom& r) {
     static const char* const folders[] = {"/a/", "/A/", "/b/", "/_/", "/あ/"};
     static const char* const names[] = {"x.mp3", "X.mp3", "x.MP3", "xx.mp3", "y.mp3", "Y", "_.wav", "あ.mp3"};

@@ -44,8 +44,7 @@ struct EditorRig final : PlaylistEditorHost {
     explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0) {
         TestApplication();
         for (const std::string& e : entries) playlist.InsertAt(playlist.StoreSize(), e);
-        playlist.SyncCount();
-        playlist.currentIndex = current;
+        playlist.SyncCount(), playlist.currentIndex = current;
         editor.SetFileDialogs(std::make_unique<Dialogs>(*this));
     }
     Playlist& EditorPlaylist() override { return playlist; }
