@@ -237,26 +237,38 @@ BENCHMARK(TickWithNewTrack)->Apply(Sizes);
 
 }  // namespace
 
+// The bench's folder with the list files that "読込" reads; removed at the end.
+struct ListFolder {
+    ListFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velkaf-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) return;
+        g_folder = pattern + "/";
+        ready = true;
+        for (const int count : {10000, 100000}) {
+            Playlist list;
+            std::vector<std::string> entries = Paths(count);
+            list.SwapEntries(entries);
+            ready = WriteListFile(g_folder + "list" + std::to_string(count) + ".tsr", list) && ready;
+        }
+    }
+    ~ListFolder() {
+        std::error_code ignored;
+        if (!g_folder.empty()) std::filesystem::remove_all(g_folder, ignored);
+    }
+    bool ready = false;
+};
+
 int main(int argc, char** argv) {
     // Measured without a display unless one is asked for.
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    std::string pattern = (std::filesystem::temp_directory_path() / "velkaf-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
+    const ListFolder folder;
+    if (!folder.ready) {
+        std::fprintf(stderr, "cannot write the list files in %s\n", std::filesystem::temp_directory_path().c_str());
         return 1;
-    }
-    g_folder = pattern + "/";
-    for (const int count : {10000, 100000}) {
-        Playlist list;
-        std::vector<std::string> entries = Paths(count);
-        list.SwapEntries(entries);
-        if (!WriteListFile(g_folder + "list" + std::to_string(count) + ".tsr", list)) return 1;
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(g_folder, ignored);
     return 0;
 }

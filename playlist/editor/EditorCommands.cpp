@@ -125,39 +125,33 @@ void RandomOrder(EditorList& list, LcgRandom& random) {
     for (int i = 0; i < n; ++i) Exchange(list, i, random.Next() % n, false);
 }
 
-bool MoveUp(EditorList& list) {
+namespace {
+
+// Up (step -1) walks the lines from the top, down (+1) from the bottom; each selected line
+// changes places with its neighbour on that side, which thus passes the whole run.
+bool MoveSelected(EditorList& list, int step) {
     const int n = LineCount(list);
     list.selected.resize(static_cast<size_t>(n));
     bool moved = false;
-    for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < n; ++k) {
+        const int i = step < 0 ? k : n - 1 - k;
         if (!list.selected[static_cast<size_t>(i)]) continue;
-        if (i == 0) break;  // the top line cannot rise: nothing moves
-        if (list.current == i) --list.current;
-        else if (list.current == i - 1) ++list.current;
-        std::swap(list.entries[static_cast<size_t>(i - 1)], list.entries[static_cast<size_t>(i)]);
-        list.selected[static_cast<size_t>(i - 1)] = 1;
+        if (i + step < 0 || i + step >= n) break;  // the first line met cannot go on: nothing moves
+        if (list.current == i) list.current += step;
+        else if (list.current == i + step) list.current -= step;
+        std::swap(list.entries[static_cast<size_t>(i)], list.entries[static_cast<size_t>(i + step)]);
+        list.selected[static_cast<size_t>(i + step)] = 1;
         list.selected[static_cast<size_t>(i)] = 0;
         moved = true;
     }
     return moved;
 }
 
-bool MoveDown(EditorList& list) {
-    const int n = LineCount(list);
-    list.selected.resize(static_cast<size_t>(n));
-    bool moved = false;
-    for (int i = n - 1; i >= 0; --i) {
-        if (!list.selected[static_cast<size_t>(i)]) continue;
-        if (i == n - 1) break;  // the bottom line cannot sink: nothing moves
-        if (list.current == i) ++list.current;
-        else if (list.current == i + 1) --list.current;
-        std::swap(list.entries[static_cast<size_t>(i)], list.entries[static_cast<size_t>(i + 1)]);
-        list.selected[static_cast<size_t>(i + 1)] = 1;
-        list.selected[static_cast<size_t>(i)] = 0;
-        moved = true;
-    }
-    return moved;
-}
+}  // namespace
+
+bool MoveUp(EditorList& list) { return MoveSelected(list, -1); }
+
+bool MoveDown(EditorList& list) { return MoveSelected(list, 1); }
 
 bool DeleteSelected(EditorList& list) {
     const int n = LineCount(list);
