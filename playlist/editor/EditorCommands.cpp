@@ -27,18 +27,6 @@ void Exchange(EditorList& list, int a, int b, bool keepSelected) {
 
 }  // namespace
 
-int CompareSortKeys(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 void SortLines(EditorList& list, int mode) {
     const int n = LineCount(list);
     list.selected.resize(static_cast<size_t>(n));
@@ -53,7 +41,7 @@ void SortLines(EditorList& list, int mode) {
     }
     if (positions.size() < 2) return;
 
-    // Keys folded once into one buffer: plain byte order is then CompareSortKeys' order.
+    // Keys folded once into one buffer, so that plain byte order is their order.
     const bool byName = mode >= 2;
     const bool descending = mode % 2 == 1;
     std::string folded;

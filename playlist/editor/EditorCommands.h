@@ -15,13 +15,10 @@ struct EditorList {
     bool marked = false;               // line `current` carries ">"
 };
 
-// Byte by byte with A to Z folded to lower case, as the sort keys have always compared: no
-// locale, no multi-byte characters as units; a key that is a prefix of another comes first.
-// Negative, zero or positive.
-int CompareSortKeys(const std::string& a, const std::string& b);
-
 // "ソート" in `mode` (0 path ascending, 1 path descending, 2 file name ascending, 3 file
-// name descending). The result of the selection sort the editor has always run: for each
+// name descending). Keys compare byte by byte with A to Z folded to lower case, as they have
+// always compared: no locale, no multi-byte characters as units, a key that is a prefix of
+// another first. The result of the selection sort the editor has always run: for each
 // position, the leftmost best key of the positions not yet placed is exchanged into it, so
 // equal keys may change their order. With two or more lines selected only those positions
 // take part and stay selected; otherwise all do, and every line an exchange touched loses

@@ -73,7 +73,7 @@ void LiteralDelete(Box& b) {
 // Names equal once folded or prefixes of others, bytes over 0x7F, any selection, any index.
 Box RandomBox(LcgRandom& r) {
     static const char* const folders[] = {"/a/", "/A/", "/b/", "/_/", "/あ/"};
-    static const char* const names[] = {"x.mp3", "X.mp3", "x.MP3", "xx.mp3", "y.mp3", "Y", "_.wav", "あ.mp3"};
+    static const char* const names[] = {"x.mp3", "X.mp3", "x.MP3", "xx.mp3", "z.mp3", "Z", "_.wav", "あ.mp3"};
     Box b;
     const int n = r.Next() % 40, density = r.Next() % 4;
     for (int i = 0; i < n; ++i) {
