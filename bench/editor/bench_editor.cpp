@@ -202,15 +202,18 @@ void TypeToScroll(benchmark::State& state) {
     });
 }
 
-// What the main tick does with the open editor on a full tick after a new track opened.
+// What the main tick does with the open editor on a full tick after a new track opened (the
+// window's first tick, which lays it out, before the timing).
+void Tick(OpenEditor& e, int current) {
+    for (int kind = 0; kind < 4; ++kind) benchmark::DoNotOptimize(e.editor.GetValue(kind));
+    e.editor.LayOut();
+    benchmark::DoNotOptimize(e.editor.WindowRectOnScreen());
+    e.editor.MarkCurrent(current);
+    QCoreApplication::processEvents();
+}
+
 void TickWithNewTrack(benchmark::State& state) {
-    Run(state, Nothing, [](OpenEditor& e) {
-        for (int kind = 0; kind < 4; ++kind) benchmark::DoNotOptimize(e.editor.GetValue(kind));
-        e.editor.LayOut();
-        benchmark::DoNotOptimize(e.editor.WindowRectOnScreen());
-        e.editor.MarkCurrent(e.count / 2 + 1);
-        QCoreApplication::processEvents();
-    });
+    Run(state, [](OpenEditor& e) { Tick(e, e.count / 2); }, [](OpenEditor& e) { Tick(e, e.count / 2 + 1); });
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {

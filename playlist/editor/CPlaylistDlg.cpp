@@ -163,6 +163,21 @@ public:
         rows_ = rows;
         endInsertRows();
     }
+    // The view's search for typed text (the next line starting with it) looks at each line's
+    // first character, ">" or a blank, before making the line: a long list stays fast to type in.
+    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits, Qt::MatchFlags flags) const override {
+        const QString text = value.toString();
+        const Qt::CaseSensitivity sensitivity = flags & Qt::MatchCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        if (role != Qt::DisplayRole || hits != 1 || text.isEmpty() || start.parent().isValid() ||
+            (flags & ~Qt::MatchCaseSensitive) != (Qt::MatchStartsWith | Qt::MatchWrap))
+            return QAbstractListModel::match(start, role, value, hits, flags);
+        for (int k = 0; k < rows_; ++k) {
+            const int row = (std::max(start.row(), 0) + k) % rows_;
+            if (text.front() != QChar(row == marked_ ? u'>' : u' ')) continue;
+            if (data(index(row), Qt::DisplayRole).toString().startsWith(text, sensitivity)) return {index(row)};
+        }
+        return {};
+    }
     // Moves ">" to `line` (-1: no line).
     void SetMarkedLine(int line) {
         const int old = marked_;

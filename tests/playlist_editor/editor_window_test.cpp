@@ -99,10 +99,7 @@ using Id = CPlaylistDlg::ControlId;
 
 TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
     struct Case {  // the current line is marked before
-        Id button;
-        std::string letters, after;
-        std::vector<int> selected, selectedAfter;
-        int current, currentAfter, markedAfter;
+        Id button; std::string letters, after; std::vector<int> selected, selectedAfter; int current, currentAfter, markedAfter;
     };
     const Case cases[] = {
         {Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1, 1},  // the line above drops below the block
@@ -152,6 +149,8 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_EQ(rig.Selected(), (std::vector<int>{2, 3, 4, 5}));
     rig.editor.MarkCurrent(3);
     EXPECT_TRUE(rig.LinesFollowStore(3));
+    rig.List().keyboardSearch(QStringLiteral(">"));  // typing goes to the next line starting with it
+    EXPECT_EQ(rig.List().currentIndex().row(), 3);
     rig.editor.Reset(0), rig.editor.MarkCurrent(9), rig.List().clearSelection();  // 9: past the list, no line marked
     emit rig.List().doubleClicked(rig.Line(2));  // nothing selected: nothing happens
     EXPECT_EQ(std::make_pair(rig.editor.GetValue(0), rig.editor.GetValue(2)), std::make_pair(0, 9));
