@@ -15,3 +15,12 @@ public:
 private:
     uint32_t state_;
 };
+
+// The one generator of the process, as the C runtime's srand/rand is: building the play order
+// seeds it from the clock and draws from it, the playlist editor seeds it when its window
+// opens and draws from it for its random order, each going on from where the other left it.
+// User-interface thread only.
+inline LcgRandom& SharedRandom() {
+    static LcgRandom random;
+    return random;
+}

@@ -100,8 +100,10 @@ void Playlist::ClearStore() { entries_.clear(); }
 void Playlist::BuildPlayOrder(int shuffle, Clock& clock) {
     ReleaseOrder();
     if (count <= 0) return;  // orderCount and orderCursor keep their values
-    // Reseeded on every build, so two builds in the same second give the same order.
-    LcgRandom random(static_cast<uint32_t>(clock.NowSeconds()));
+    // Reseeded on every build, so two builds in the same second give the same order; the
+    // editor's random order goes on from the state this build leaves.
+    LcgRandom& random = SharedRandom();
+    random.Seed(static_cast<uint32_t>(clock.NowSeconds()));
     orderCount = count;
     // The current index is taken over as a position in the new order, not looked up in it.
     orderCursor = currentIndex;

@@ -32,6 +32,8 @@ public:
     void DeleteAt(int i);                      // outside the store: nothing
     void ClearStore();
     const std::vector<std::string>& Entries() const { return entries_; }
+    // Exchanges the whole store with `entries` (the editor's commands work on it outside).
+    void SwapEntries(std::vector<std::string>& entries) { entries_.swap(entries); }
 
     // --- record fields ---
     int count = 0;          // re-read from the store after every change (SyncCount)
@@ -42,7 +44,8 @@ public:
 
     void SyncCount() { count = StoreSize(); }
 
-    // Rebuilds `order` for `count`, seeded from the clock in whole seconds; with shuffle on,
+    // Rebuilds `order` for `count` with the process's one generator (SharedRandom), seeded
+    // from the clock in whole seconds; with shuffle on,
     // currentIndex becomes order[0]. Nothing is opened.
     void BuildPlayOrder(int shuffle, Clock& clock);
     void ReleaseOrder();  // frees the array; order is empty afterwards

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAbstractListModel>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDragEnterEvent>
@@ -9,10 +10,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
@@ -26,10 +28,12 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/Random.h"
 #include "state/PlayerState.h"
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
+#include "playlist/editor/EditorCommands.h"
 #include "state/Settings.h"
 
 namespace {
@@ -89,33 +93,6 @@ QString ToQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(
 
 QString LineFor(int index, const std::string& entry, bool marked) { return ToQString(DisplayLine(index, entry, marked)); }
 
-// The same line numbered for `index`: the marker and the name stay, only the digits change.
-QString Renumbered(const QString& line, int index) {
-    if (line.isEmpty()) return line;
-    qsizetype digitsEnd = 1;
-    while (digitsEnd < line.size() && line[digitsEnd] >= u'0' && line[digitsEnd] <= u'9') ++digitsEnd;
-    return line.left(1) + QString::asprintf("%04d", index + 1) + line.mid(digitsEnd);
-}
-
-// Byte by byte with A to Z folded to lower case, as the sort keys have always compared: no
-// locale, no multi-byte characters as units; a key that is a prefix of another comes first.
-int CompareKeys(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-void ReplaceEntries(Playlist& playlist, std::vector<std::string>& entries) {
-    playlist.ClearStore();
-    for (std::string& entry : entries) playlist.InsertAt(playlist.StoreSize(), std::move(entry));
-}
-
 std::string CurrentFolder() {
     char* cwd = ::getcwd(nullptr, 0);
     std::string folder = cwd != nullptr ? cwd : "";
@@ -150,6 +127,106 @@ public:
 private:
     int& depth_;
 };
+
+// Line i of the editor's list: the display line of entry i of the store, numbered i + 1, with
+// ">" on the marked line. Lines are made when the view shows them, so numbering, moving and
+// reordering cost nothing per line. The row count changes only through Reload and Appended:
+// a store changed behind the editor's back never gives the view rows that are not there.
+class EditorLineModel final : public QAbstractListModel {
+public:
+    EditorLineModel(const Playlist& store, QObject* parent) : QAbstractListModel(parent), store_(store) {}
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : rows_; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid()) return {};
+        return LineFor(index.row(), store_.Entry(index.row()), index.row() == marked_);
+    }
+
+    // Every line read anew from the store: one reset.
+    void Reload(int markedLine) {
+        beginResetModel();
+        rows_ = store_.StoreSize();
+        marked_ = markedLine;
+        endResetModel();
+    }
+    // The store was reordered in place: one change over all lines.
+    void Reordered(int markedLine) {
+        if (rows_ != store_.StoreSize()) return Reload(markedLine);
+        marked_ = markedLine;
+        if (rows_ > 0) emit dataChanged(index(0), index(rows_ - 1), {Qt::DisplayRole});
+    }
+    // Entries were added at the end of the store: one insertion.
+    void Appended() {
+        const int rows = store_.StoreSize();
+        if (rows <= rows_) return;
+        beginInsertRows(QModelIndex(), rows_, rows - 1);
+        rows_ = rows;
+        endInsertRows();
+    }
+    // The view's search for typed text (the next line starting with it) looks at each line's
+    // first character, ">" or a blank, before making the line: a long list stays fast to type in.
+    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits, Qt::MatchFlags flags) const override {
+        const QString text = value.toString();
+        const Qt::CaseSensitivity sensitivity = flags & Qt::MatchCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        if (role != Qt::DisplayRole || hits != 1 || text.isEmpty() || start.parent().isValid() ||
+            (flags & ~Qt::MatchCaseSensitive) != (Qt::MatchStartsWith | Qt::MatchWrap))
+            return QAbstractListModel::match(start, role, value, hits, flags);
+        for (int k = 0; k < rows_; ++k) {
+            const int row = (std::max(start.row(), 0) + k) % rows_;
+            if (text.front() != QChar(row == marked_ ? u'>' : u' ')) continue;
+            if (data(index(row), Qt::DisplayRole).toString().startsWith(text, sensitivity)) return {index(row)};
+        }
+        return {};
+    }
+    // Moves ">" to `line` (-1: no line).
+    void SetMarkedLine(int line) {
+        const int old = marked_;
+        marked_ = line;
+        for (const int row : {old, line})
+            if (row >= 0 && row < rows_) emit dataChanged(index(row), index(row), {Qt::DisplayRole});
+    }
+
+private:
+    const Playlist& store_;
+    int rows_ = 0;
+    int marked_ = -1;
+};
+
+// The selected lines, one flag per line.
+std::vector<char> SelectedFlags(const QListView& list, int lines) {
+    std::vector<char> flags(static_cast<size_t>(std::max(lines, 0)), 0);
+    for (const QItemSelectionRange& range : list.selectionModel()->selection()) {
+        if (!range.isValid()) continue;
+        for (int row = std::max(range.top(), 0); row <= std::min(range.bottom(), lines - 1); ++row)
+            flags[static_cast<size_t>(row)] = 1;
+    }
+    return flags;
+}
+
+int FirstSelectedLine(const QListView& list) {
+    int first = -1;
+    for (const QItemSelectionRange& range : list.selectionModel()->selection())
+        if (range.isValid() && (first < 0 || range.top() < first)) first = range.top();
+    return first;
+}
+
+// Makes `flags` the whole selection in one change, one range per run of selected lines.
+void SelectFlags(QListView& list, const std::vector<char>& flags) {
+    const QAbstractItemModel* model = list.model();
+    QItemSelection selection;
+    const int n = static_cast<int>(flags.size());
+    for (int row = 0; row < n; ++row) {
+        if (!flags[static_cast<size_t>(row)]) continue;
+        int last = row;
+        while (last + 1 < n && flags[static_cast<size_t>(last + 1)]) ++last;
+        selection.append(QItemSelectionRange(model->index(row, 0), model->index(last, 0)));
+        row = last;
+    }
+    // Cleared first: replacing one selection of many ranges by another in a single call makes
+    // Qt compare them range against range, quadratic in their number.
+    list.selectionModel()->clearSelection();
+    if (!selection.isEmpty()) list.selectionModel()->select(selection, QItemSelectionModel::Select);
+}
 
 class QtListFileDialogs final : public ListFileDialogs {
 public:
@@ -191,7 +268,7 @@ std::unique_ptr<ListFileDialogs> MakeQtListFileDialogs() { return std::make_uniq
 // main window, which destroys it.
 class CPlaylistWnd final : public QDialog {
 public:
-    CPlaylistWnd(CPlaylistDlg& dlg, QWidget* owner)
+    CPlaylistWnd(CPlaylistDlg& dlg, const Playlist& store, QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                              Qt::WindowCloseButtonHint),
           m_dlg(dlg) {
@@ -213,8 +290,10 @@ public:
         caption = new QLabel(QStringLiteral("PlayList"), this);
         caption->setGeometry(units.Rect(3, 2, 70, 8));
 
-        list = new QListWidget(this);
+        list = new QListView(this);
         list->setObjectName(QStringLiteral("list1006"));
+        lines = new EditorLineModel(store, list);
+        list->setModel(lines);
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -222,7 +301,7 @@ public:
         list->setUniformItemSizes(true);
         list->setGeometry(units.Rect(5, 10, 39, 30));
         connect(list, &QAbstractItemView::doubleClicked, this, [this] { m_dlg.OnDblclkList(); });
-        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
             if (m_dlg.m_nUpdating == 0) m_dlg.OnSelchangeList();
         });
 
@@ -260,7 +339,8 @@ public:
     void reject() override { m_dlg.OnCancel(); }
 
     QLabel* caption = nullptr;
-    QListWidget* list = nullptr;
+    QListView* list = nullptr;
+    EditorLineModel* lines = nullptr;
     QLineEdit* status = nullptr;
     std::vector<std::pair<int, QPushButton*>> buttons;
 
@@ -357,7 +437,7 @@ void CPlaylistDlg::SetFileDialogs(std::unique_ptr<ListFileDialogs> dialogs) {
 }
 
 QWidget* CPlaylistDlg::Window() const { return m_wnd->open.data(); }
-QListWidget* CPlaylistDlg::ListBox() const { return m_wnd->open ? m_wnd->open->list : nullptr; }
+QListView* CPlaylistDlg::ListBox() const { return m_wnd->open ? m_wnd->open->list : nullptr; }
 QPushButton* CPlaylistDlg::Button(int id) const { return m_wnd->open ? m_wnd->open->ButtonById(id) : nullptr; }
 QLineEdit* CPlaylistDlg::StatusLine() const { return m_wnd->open ? m_wnd->open->status : nullptr; }
 QLabel* CPlaylistDlg::Caption() const { return m_wnd->open ? m_wnd->open->caption : nullptr; }
@@ -372,7 +452,7 @@ void CPlaylistDlg::ToggleWindow() {
 
 void CPlaylistDlg::OpenWindow() {
     if (WindowExists()) return;
-    auto* wnd = new CPlaylistWnd(*this, m_host.EditorOwner());
+    auto* wnd = new CPlaylistWnd(*this, m_host.EditorPlaylist(), m_host.EditorOwner());
     m_wnd->open = wnd;
     OnInitDialog();
     m_host.EditorPlayerState().playlistEditorOpen = 1;
@@ -407,10 +487,9 @@ void CPlaylistDlg::MarkCurrent(int index) {
     const Playlist& playlist = m_host.EditorPlaylist();
     if (playlist.StoreSize() == 0) return;
     if (WindowExists()) {
-        Updating updating(m_nUpdating);
-        const int lines = LineCount();
-        if (m_nCurrent >= 0 && m_nCurrent < lines) SetLine(m_nCurrent, false);
-        if (index >= 0 && index < lines) SetLine(index, true);
+        // The old line loses ">"; a line outside the list is neither made nor changed.
+        m_bMarked = index >= 0 && index < LineCount();
+        m_wnd->open->lines->SetMarkedLine(m_bMarked ? index : -1);
     }
     m_nCurrent = index;
 }
@@ -465,44 +544,34 @@ void CPlaylistDlg::PlaceControls(int cx, int cy) {
 
 // --- the list's lines ------------------------------------------------------------------------
 
-int CPlaylistDlg::LineCount() const { return ListBox() != nullptr ? ListBox()->count() : 0; }
+int CPlaylistDlg::LineCount() const { return WindowExists() ? m_wnd->open->lines->rowCount() : 0; }
 
-bool CPlaylistDlg::LineSelected(int line) const {
-    const QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr;
-    return item != nullptr && item->isSelected();
+int CPlaylistDlg::MarkedLine() const {
+    return m_bMarked && m_nCurrent >= 0 && m_nCurrent < m_host.EditorPlaylist().StoreSize() ? m_nCurrent : -1;
 }
 
-void CPlaylistDlg::SelectLine(int line, bool selected) {
-    if (QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr) item->setSelected(selected);
+EditorList CPlaylistDlg::TakeList() {
+    EditorList list;
+    m_host.EditorPlaylist().SwapEntries(list.entries);
+    list.selected = SelectedFlags(*ListBox(), static_cast<int>(list.entries.size()));
+    list.current = m_nCurrent;
+    list.marked = m_bMarked;
+    return list;
 }
 
-std::vector<int> CPlaylistDlg::SelectedLines() const {
-    std::vector<int> lines;
-    if (ListBox() == nullptr) return lines;
-    for (const QModelIndex& index : ListBox()->selectionModel()->selectedIndexes()) lines.push_back(index.row());
-    std::sort(lines.begin(), lines.end());
-    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-    return lines;
+void CPlaylistDlg::PutBack(EditorList& list) {
+    m_host.EditorPlaylist().SwapEntries(list.entries);
+    m_nCurrent = list.current;
+    m_bMarked = list.marked;
 }
 
-std::string CPlaylistDlg::LineText(int line) const {
-    const QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr;
-    return item != nullptr ? item->text().toStdString() : std::string();
-}
-
-void CPlaylistDlg::SetLine(int line, bool marked) {
-    if (QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr)
-        item->setText(LineFor(line, m_host.EditorPlaylist().Entry(line), marked));
-}
-
-void CPlaylistDlg::RenumberLine(int line, const std::string& text) {
-    if (QListWidgetItem* item = ListBox() != nullptr ? ListBox()->item(line) : nullptr)
-        item->setText(Renumbered(ToQString(text), line));
-}
-
-void CPlaylistDlg::InsertLine(int line, bool marked) {
-    if (QListWidget* list = ListBox())
-        list->insertItem(line, LineFor(line, m_host.EditorPlaylist().Entry(line), marked));
+void CPlaylistDlg::ShowList(EditorList& list, bool reload) {
+    PutBack(list);
+    Updating updating(m_nUpdating);
+    EditorLineModel* lines = m_wnd->open->lines;
+    if (reload) lines->Reload(MarkedLine());
+    else lines->Reordered(MarkedLine());
+    SelectFlags(*ListBox(), list.selected);
 }
 
 // --- message handlers ------------------------------------------------------------------------
@@ -510,15 +579,12 @@ void CPlaylistDlg::InsertLine(int line, bool marked) {
 bool CPlaylistDlg::OnInitDialog() {
     CPlaylistWnd* wnd = m_wnd->open.data();
     wnd->setAcceptDrops(true);
-    const Playlist& playlist = m_host.EditorPlaylist();
+    m_nCount = m_host.EditorPlaylist().StoreSize();
+    // No line carries ">" until MarkCurrent.
+    m_bMarked = false;
     Updating updating(m_nUpdating);
-    wnd->list->clear();
-    m_nCount = playlist.StoreSize();
-    QStringList lines;
-    lines.reserve(m_nCount);
-    for (int i = 0; i < m_nCount; ++i) lines.push_back(LineFor(i, playlist.Entry(i), false));
-    wnd->list->addItems(lines);
-    m_random.Seed(static_cast<uint32_t>(m_host.EditorClock().NowSeconds()));
+    wnd->lines->Reload(-1);
+    SharedRandom().Seed(static_cast<uint32_t>(m_host.EditorClock().NowSeconds()));
     return true;
 }
 
@@ -541,15 +607,10 @@ void CPlaylistDlg::OnSize(int cx, int cy) {
 void CPlaylistDlg::OnDropFiles(const std::vector<std::string>& items) {
     if (!WindowExists()) return;
     Playlist& playlist = m_host.EditorPlaylist();
+    for (const std::string& item : items)
+        SearchDroppedItem(item, [&](const std::string& path) { playlist.InsertAt(playlist.StoreSize(), path); });
     Updating updating(m_nUpdating);
-    int count = playlist.StoreSize();
-    for (const std::string& item : items) {
-        SearchDroppedItem(item, [&](const std::string& path) {
-            ++count;
-            playlist.InsertAt(count - 1, path);
-            InsertLine(count - 1, false);
-        });
-    }
+    m_wnd->open->lines->Appended();
     m_nCount = playlist.StoreSize();
 }
 
@@ -596,20 +657,15 @@ void CPlaylistDlg::OnLoad() {
     Playlist loaded;
     if (ReadListFile(chosen, loaded, 0) < 0) return;
 
-    Playlist& playlist = m_host.EditorPlaylist();
-    Updating updating(m_nUpdating);
-    playlist.ClearStore();
-    ListBox()->clear();
+    std::vector<std::string> entries;
+    loaded.SwapEntries(entries);
+    m_host.EditorPlaylist().SwapEntries(entries);
     settings.lastListFile = chosen;
-    QStringList lines;
-    lines.reserve(loaded.StoreSize());
-    for (int k = 0; k < loaded.StoreSize(); ++k) {
-        playlist.InsertAt(k, loaded.Entry(k));
-        lines.push_back(LineFor(k, loaded.Entry(k), false));
-    }
-    ListBox()->addItems(lines);
-    // The current index and the device stay: the open track plays on.
-    m_nCount = playlist.StoreSize();
+    // New lines without ">"; the current index and the device stay: the open track plays on.
+    m_bMarked = false;
+    Updating updating(m_nUpdating);
+    m_wnd->open->lines->Reload(-1);
+    m_nCount = m_host.EditorPlaylist().StoreSize();
 }
 
 void CPlaylistDlg::OnSave() {
@@ -625,192 +681,93 @@ void CPlaylistDlg::OnSave() {
 void CPlaylistDlg::OnNew() {
     if (!WindowExists()) return;
     m_host.EditorPlaylist().ClearStore();
-    Updating updating(m_nUpdating);
-    ListBox()->clear();
     // m_nCurrent, the device and the playing track are left alone.
+    m_bMarked = false;
+    Updating updating(m_nUpdating);
+    m_wnd->open->lines->Reload(-1);
     m_nCount = 0;
 }
 
-void CPlaylistDlg::SwapPositions(std::vector<std::string>& entries, int a, int b, bool keepSelected) {
-    std::swap(entries[static_cast<size_t>(a)], entries[static_cast<size_t>(b)]);
-    // The ">" goes with the entry that was current.
-    if (m_nCurrent == a) m_nCurrent = b;
-    else if (m_nCurrent == b) m_nCurrent = a;
-    QListWidget* list = ListBox();
-    list->item(a)->setText(LineFor(a, entries[static_cast<size_t>(a)], m_nCurrent == a));
-    list->item(b)->setText(LineFor(b, entries[static_cast<size_t>(b)], m_nCurrent == b));
-    SelectLine(a, keepSelected);
-    SelectLine(b, keepSelected);
-}
-
 void CPlaylistDlg::OnRandom() {
-    Playlist& playlist = m_host.EditorPlaylist();
-    const int n = std::min(LineCount(), playlist.StoreSize());
-    if (n <= 0) return;
-    std::vector<std::string> entries = playlist.Entries();
-    Updating updating(m_nUpdating);
-    // Each position swaps with one drawn from the whole list, itself included.
-    for (int i = 0; i < n; ++i) SwapPositions(entries, i, m_random.Next() % n, false);
-    ListBox()->clearSelection();
-    ReplaceEntries(playlist, entries);
+    if (!WindowExists()) return;
+    EditorList list = TakeList();
+    RandomOrder(list, SharedRandom());
+    ShowList(list, false);
 }
 
 void CPlaylistDlg::OnSort() {
-    Playlist& playlist = m_host.EditorPlaylist();
-    const int n = std::min(LineCount(), playlist.StoreSize());
-    const std::vector<int> selected = SelectedLines();
-    // Two or more selected lines sort among their own positions; otherwise the whole list.
-    const bool onlySelected = selected.size() >= 2;
-    std::vector<char> takesPart(static_cast<size_t>(n), onlySelected ? 0 : 1);
-    if (onlySelected)
-        for (const int line : selected)
-            if (line < n) takesPart[static_cast<size_t>(line)] = 1;
-
-    const bool byName = m_nSortMode >= 2;
-    const bool descending = m_nSortMode % 2 == 1;
-    std::vector<std::string> entries = playlist.Entries();
-    std::vector<std::string> keys;
-    keys.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) keys.push_back(byName ? FileNameOf(entries[static_cast<size_t>(i)]) : entries[static_cast<size_t>(i)]);
-
-    Updating updating(m_nUpdating);
-    bool swapped = false;
-    // Selection sort: equal keys never swap, but a swap may carry one past its equal.
-    for (int i = 0; i < n; ++i) {
-        if (!takesPart[static_cast<size_t>(i)]) continue;
-        int best = i;
-        for (int j = i; j < n; ++j) {
-            if (!takesPart[static_cast<size_t>(j)]) continue;
-            const int order = CompareKeys(keys[static_cast<size_t>(best)], keys[static_cast<size_t>(j)]);
-            if (descending ? order < 0 : order > 0) best = j;
-        }
-        if (best == i) continue;
-        std::swap(keys[static_cast<size_t>(i)], keys[static_cast<size_t>(best)]);
-        SwapPositions(entries, i, best, onlySelected);
-        swapped = true;
-    }
-    if (swapped) ReplaceEntries(playlist, entries);
+    if (!WindowExists()) return;
+    EditorList list = TakeList();
+    SortLines(list, m_nSortMode);
+    ShowList(list, false);
     m_nSortMode = (m_nSortMode + 1) % 4;
 }
 
 void CPlaylistDlg::OnUp() {
-    Playlist& playlist = m_host.EditorPlaylist();
-    const int n = std::min(LineCount(), playlist.StoreSize());
-    std::vector<std::string> entries = playlist.Entries();
-    Updating updating(m_nUpdating);
-    bool moved = false;
-    for (int i = 0; i < n; ++i) {
-        if (!LineSelected(i)) continue;
-        if (i == 0) break;  // the top line cannot rise: nothing moves
-        if (m_nCurrent == i) --m_nCurrent;
-        else if (m_nCurrent == i - 1) ++m_nCurrent;
-        std::swap(entries[static_cast<size_t>(i - 1)], entries[static_cast<size_t>(i)]);
-        const std::string upper = LineText(i - 1);
-        RenumberLine(i - 1, LineText(i));
-        RenumberLine(i, upper);
-        SelectLine(i - 1, true);
-        SelectLine(i, false);
-        moved = true;
-    }
-    if (moved) ReplaceEntries(playlist, entries);
+    if (!WindowExists()) return;
+    EditorList list = TakeList();
+    if (MoveUp(list)) ShowList(list, false);
+    else PutBack(list);
 }
 
 void CPlaylistDlg::OnDown() {
-    Playlist& playlist = m_host.EditorPlaylist();
-    const int n = std::min(LineCount(), playlist.StoreSize());
-    std::vector<std::string> entries = playlist.Entries();
-    Updating updating(m_nUpdating);
-    bool moved = false;
-    for (int i = n - 1; i >= 0; --i) {
-        if (!LineSelected(i)) continue;
-        if (i == n - 1) break;  // the bottom line cannot sink: nothing moves
-        if (m_nCurrent == i) ++m_nCurrent;
-        else if (m_nCurrent == i + 1) --m_nCurrent;
-        std::swap(entries[static_cast<size_t>(i)], entries[static_cast<size_t>(i + 1)]);
-        const std::string lower = LineText(i + 1);
-        RenumberLine(i + 1, LineText(i));
-        RenumberLine(i, lower);
-        SelectLine(i + 1, true);
-        SelectLine(i, false);
-        moved = true;
-    }
-    if (moved) ReplaceEntries(playlist, entries);
+    if (!WindowExists()) return;
+    EditorList list = TakeList();
+    if (MoveDown(list)) ShowList(list, false);
+    else PutBack(list);
 }
 
 void CPlaylistDlg::OnDelete() {
-    Playlist& playlist = m_host.EditorPlaylist();
-    const std::vector<int> selected = SelectedLines();
-    if (!selected.empty() && WindowExists()) {
-        QListWidget* list = ListBox();
-        const int first = selected.front();
-        // The current index moves up with its entry as lines above it go, so that it and the
-        // main window's index go on naming the track that plays.
-        const int deletedAbove =
-            static_cast<int>(std::lower_bound(selected.begin(), selected.end(), m_nCurrent) - selected.begin());
-
-        std::vector<std::string> kept;
-        const std::vector<std::string>& entries = playlist.Entries();
-        kept.reserve(entries.size());
-        size_t next = 0;
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (next < selected.size() && selected[next] == static_cast<int>(i)) {
-                ++next;
-                continue;
-            }
-            kept.push_back(entries[i]);
+    if (!WindowExists()) return;
+    EditorList list = TakeList();
+    if (!DeleteSelected(list)) {
+        PutBack(list);
+    } else {
+        QListView& view = *ListBox();
+        // The lines are read anew (the view keeps its scroll place); the line selected
+        // afterwards gets the focus and is brought into sight.
+        ShowList(list, true);
+        const auto selected = std::find(list.selected.begin(), list.selected.end(), 1);
+        if (selected != list.selected.end()) {
+            Updating updating(m_nUpdating);
+            view.selectionModel()->setCurrentIndex(view.model()->index(static_cast<int>(selected - list.selected.begin()), 0),
+                                                   QItemSelectionModel::NoUpdate);
         }
-        ReplaceEntries(playlist, kept);
-
-        Updating updating(m_nUpdating);
-        // Runs of selected lines go from the bottom up, so that the rows above keep their places.
-        for (size_t end = selected.size(); end > 0;) {
-            size_t begin = end - 1;
-            while (begin > 0 && selected[begin - 1] == selected[begin] - 1) --begin;
-            list->model()->removeRows(selected[begin], static_cast<int>(end - begin));
-            end = begin;
-        }
-        const int count = list->count();
-        for (int i = first; i < count; ++i) RenumberLine(i, LineText(i));
-        list->clearSelection();
-        if (count > 0) {
-            const int line = first < count ? first : count - 1;
-            SelectLine(line, true);
-            list->selectionModel()->setCurrentIndex(list->model()->index(line, 0), QItemSelectionModel::NoUpdate);
-        }
-        m_nCurrent -= deletedAbove;
     }
-    const int count = playlist.StoreSize();
-    if (m_nCurrent >= count) m_nCurrent = count - 1;
-    m_nCount = count;
+    m_nCount = m_host.EditorPlaylist().StoreSize();
 }
 
 void CPlaylistDlg::OnDblclkList() {
-    const std::vector<int> selected = SelectedLines();
-    if (selected.empty()) return;
-    const int line = selected.front();
-    QListWidget* list = ListBox();
+    if (!WindowExists()) return;
+    QListView& view = *ListBox();
+    const int line = FirstSelectedLine(view);
+    if (line < 0) return;
     Updating updating(m_nUpdating);
-    SelectLine(line, true);
-    // The chosen line anchors the next shift-click.
-    list->selectionModel()->setCurrentIndex(list->model()->index(line, 0), QItemSelectionModel::NoUpdate);
+    if (line > 0) {
+        // Line - 1 anchors the next shift-click. Qt takes that anchor from the index the view
+        // last made current with a plain selection (single selection makes it plain whatever
+        // keys are held); the selection and the focus on the chosen line are put back.
+        QItemSelectionModel& selection = *view.selectionModel();
+        const QItemSelection kept = selection.selection();
+        view.setSelectionMode(QAbstractItemView::SingleSelection);
+        view.setCurrentIndex(view.model()->index(line - 1, 0));
+        view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        selection.select(kept, QItemSelectionModel::ClearAndSelect);
+        selection.setCurrentIndex(view.model()->index(line, 0), QItemSelectionModel::NoUpdate);
+    }
     m_nRequest = kRequestPlay;
     m_nRequestIndex = line;
     // Unmarked now; the line gets its ">" when the track has been opened (MarkCurrent).
-    if (m_nCurrent >= 0 && m_nCurrent < LineCount()) {
-        QListWidgetItem* item = list->item(m_nCurrent);
-        QString text = item->text();
-        if (!text.isEmpty()) {
-            text[0] = u' ';
-            item->setText(text);
-        }
-    }
+    m_bMarked = false;
+    m_wnd->open->lines->SetMarkedLine(-1);
     m_nCurrent = line;
 }
 
 void CPlaylistDlg::OnSelchangeList() {
-    const std::vector<int> selected = SelectedLines();
-    if (selected.empty()) return;
-    const std::string folder = FolderOf(m_host.EditorPlaylist().Entry(selected.front()));
+    if (!WindowExists()) return;
+    const int line = FirstSelectedLine(*ListBox());
+    if (line < 0) return;
+    const std::string folder = FolderOf(m_host.EditorPlaylist().Entry(line));
     // Into the entry's folder, so that the file dialogs open there.
     ChangeFolderByPrefixes(folder);
     if (QLineEdit* status = StatusLine()) {

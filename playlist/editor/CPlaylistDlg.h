@@ -3,10 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Random.h"
-
 class QWidget;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QLineEdit;
 class QLabel;
@@ -15,6 +13,7 @@ struct Settings;
 struct PlayerState;
 class Clock;
 class CPlaylistWnd;
+struct EditorList;
 
 // What the playlist editor needs from the main window. CPlayerDlg implements it; tests fake it.
 // Every call happens on the user-interface thread.
@@ -28,7 +27,7 @@ public:
     // playlistEditorOpen (set on open, cleared on close) and busy (held while a file dialog of
     // the editor runs its own event loop, so that the full tick stays out).
     virtual PlayerState& EditorPlayerState() = 0;
-    // Seeds the random order when the window opens.
+    // Seeds the process's generator when the window opens.
     virtual Clock& EditorClock() = 0;
     // WM_USER+5: a queued call of CPlayerDlg::OnPlayerNotify(code), never a direct one; code 20
     // closes the editor, whose own handler is still on the stack when it posts it.
@@ -58,7 +57,8 @@ struct EditorRect {
 // The playlist editor "ツラネ丸". The object lives as long as the main window; its window is
 // created on opening and destroyed on closing, and the members keep their values in between.
 // Line i of the editor's list always shows entry i of the store (" %04d name", ">" marking
-// the current entry). The editor never calls playback: the main tick reads its requests
+// the current entry); the lines are a model over the store, made as the view shows them, and
+// each command changes the view in one update, so every command stays fast at 100 000 lines. The editor never calls playback: the main tick reads its requests
 // through GetValue and clears them with Reset.
 class CPlaylistDlg {
 public:
@@ -116,7 +116,7 @@ public:
 
     // The window and its controls while the window exists, else null.
     QWidget* Window() const;
-    QListWidget* ListBox() const;
+    QListView* ListBox() const;
     QPushButton* Button(int id) const;
     QLineEdit* StatusLine() const;
     QLabel* Caption() const;
@@ -149,15 +149,13 @@ private:
 
     // Lines of the list, kept in step with the store.
     int LineCount() const;
-    bool LineSelected(int line) const;
-    void SelectLine(int line, bool selected);
-    std::vector<int> SelectedLines() const;
-    void SetLine(int line, bool marked);                 // the display line of entry `line`
-    void RenumberLine(int line, const std::string& text);  // another line's text, renumbered
-    std::string LineText(int line) const;
-    void InsertLine(int line, bool marked);
-    // Exchanges entries and lines a and b for sort and random order; ">" follows m_nCurrent.
-    void SwapPositions(std::vector<std::string>& entries, int a, int b, bool keepSelected);
+    int MarkedLine() const;  // the line showing ">", or -1
+    // A command takes the store and the selection out, changes them as plain vectors, and
+    // puts them back: PutBack alone when nothing changed, ShowList also to the view (lines
+    // reordered in place, or read anew when `reload`; the selection applied at once).
+    EditorList TakeList();
+    void PutBack(EditorList& list);
+    void ShowList(EditorList& list, bool reload);
 
     PlaylistEditorHost& m_host;
     struct WindowSlot;
@@ -170,7 +168,7 @@ private:
     int m_nClientCx = 0;
     int m_nClientCy = 0;
     int m_nSortMode = 0;       // next sort: 0 path up, 1 path down, 2 name up, 3 name down
-    LcgRandom m_random;        // the random order's generator, seeded when the window opens
+    bool m_bMarked = false;    // line m_nCurrent carries ">" (no other line ever does)
     int m_nNestedLoops = 0;    // file dialogs running under one of our handlers
     int m_nUpdating = 0;       // our own changes to the list are no selection by the user
 };

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -277,8 +278,14 @@ void CSettingsDlg::CreateControls() {
             break;
         }
         case Kind::Combo:
+            // Editable, as the template has it, but typing chooses nothing: no completion, no
+            // insertion, and the typed text is dropped when editing ends (eventFilter).
             m_backgroundCombo = new QComboBox(this);
             m_backgroundCombo->setMaxVisibleItems(12);
+            m_backgroundCombo->setEditable(true);
+            m_backgroundCombo->setInsertPolicy(QComboBox::NoInsert);
+            m_backgroundCombo->setCompleter(nullptr);
+            m_backgroundCombo->installEventFilter(this);
             widget = m_backgroundCombo;
             break;
         }
@@ -359,6 +366,20 @@ void CSettingsDlg::RefuseSpeedText(QLineEdit* edit) {
 
 void CSettingsDlg::accept() {
     if (ReadControls()) QDialog::accept();
+}
+
+bool CSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Enter and leaving the field end the editing, and the combo would then look the typed
+    // text up and take a matching entry as chosen. The field shows the chosen entry again
+    // first, so only choosing from the list (or with the arrow keys) changes the background.
+    const bool ends = event->type() == QEvent::FocusOut ||
+                      (event->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                                                             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    if (watched == m_backgroundCombo && ends) {
+        const QString chosen = m_backgroundCombo->itemText(m_backgroundCombo->currentIndex());
+        if (m_backgroundCombo->lineEdit()->text() != chosen) m_backgroundCombo->lineEdit()->setText(chosen);
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CSettingsDlg::OnBackgroundChosen(int index) {

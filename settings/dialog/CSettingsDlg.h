@@ -36,6 +36,10 @@ public:
     // standard message, the offending edit gets the focus and the dialog stays open.
     void accept() override;
 
+protected:
+    // Typing into the background combo's field changes nothing.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void CreateControls();
     void OnInitDialog(const std::string& programFolder);
