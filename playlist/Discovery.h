@@ -15,8 +15,8 @@
 // the search are never followed into folders (a loop would never end); a link to a file
 // counts as a file. Folders that cannot be listed are skipped. Paths are kept whole.
 
-// The media table, in this order: the original eleven, then today's audio and video
-// containers. Everything that takes media files (dropped folders, the editor's drop, the
+// The media table, in this order: the eleven formats the player has always taken, then
+// today's audio and video containers. Everything that takes media files (dropped folders, the editor's drop, the
 // desktop entry's file types) takes this list. Compared without regard to ASCII case.
 inline constexpr std::array<std::string_view, 28> kMediaExtensions = {
     ".mpg", ".avi", ".mov", ".mp3", ".rmp", ".dat", ".asf", ".wav", ".mpeg", ".ra", ".wma",

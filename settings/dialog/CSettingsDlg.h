@@ -13,7 +13,7 @@ struct Settings;
 // options, the background picture and the eight search speeds. The dialog works on its own
 // copy of those Settings fields; ApplyTo copies them back once the user confirmed with "OK".
 // Controls carry their template ids as object names ("1032", "1075", "1" for OK), so
-// Item(id) finds them as the original's dialog code would.
+// Item(id) finds a control by its template id.
 class CSettingsDlg : public QDialog {
     Q_OBJECT
 
@@ -49,7 +49,7 @@ private:
     void OnResetSpeeds();
     void RefuseSpeedText(QLineEdit* edit);
 
-    // The dialog's members, in the order of the original: the radio values (-1: no button
+    // The dialog's members: the radio values (-1: no button
     // of the group checked) of the groups 1034, 1032, 1037, 1046, 1048, 1050, 1067, 1069;
     // the background name (bytes of the file name, the hidden edit 1076 of the template); the
     // speeds of the edits 1084, 1077, 1079, 1078, 1080, 1081, 1082, 1083.

@@ -4,8 +4,8 @@
 
 // Dialog templates are laid out in dialog units: a horizontal unit is a quarter of the
 // dialog font's average character width, a vertical unit an eighth of its height. The
-// average width is the one the original platform uses: the width of the 52 letters A..Z
-// a..z divided by 52, rounded.
+// average width is the width of the 52 letters A..Z a..z divided by 52, rounded, so the
+// templates keep their proportions in any font.
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
