@@ -2,16 +2,14 @@
 // the test's own, the real binary and device, and playerctl as the client that media keys and
 // sound applets go through.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
-#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 
 #include "tests/device/TestMedia.h"
-#include "tests/e2e/DefaultConfiguration.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
@@ -28,24 +26,6 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::seconds bou
     return condition();
 }
 
-// A tone with an ID3v1 tag after its samples (players read tags from the file's last bytes).
-void WriteTaggedTone(const std::string& path, const std::string& title, const std::string& artist) {
-    WriteToneWav(path, 4.0, 440.0, 0.2);
-    std::string tag(128, '\0');
-    tag.replace(0, 3, "TAG");
-    tag.replace(3, title.size(), title);
-    tag.replace(33, artist.size(), artist);
-    FILE* f = std::fopen(path.c_str(), "ab");
-    std::fwrite(tag.data(), 1, tag.size(), f);
-    std::fclose(f);
-}
-
-size_t CountOf(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     for (const char* tool : {"dbus-daemon", "playerctl", "Xvfb", "xdotool"})
         if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
@@ -59,16 +39,16 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     const std::vector<std::string> playerEnv = {address, screen, "QT_QPA_PLATFORM=xcb"};
 
     TempFolder home;
-    WriteTaggedTone(home.path() + "one.wav", "Song One", "Singer One");
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);  // with an ID3v1 tag in its last bytes
+    std::ofstream(home.path() + "one.wav", std::ios::binary | std::ios::app) << Id3v1Block("Song One", "Singer One");
     WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
     WriteToneWav(home.path() + "three.wav", 4.0, 660.0, 0.2);
     WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
-    home.Write("KORU.tsr", home.path() + "one.wav\r\n" + home.path() + "two.wav\r\n" + home.path() + "three.wav\r\n");
-    home.Write("KORU.CFG", kDefaultConfiguration);
+    WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav", home.path() + "three.wav"}, "");
     PlayerProcess player(home.path(), {}, playerEnv);
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
     const auto ctl = [&](const std::string& args) { return ShellOutput(env + " playerctl -p velkaf " + args); };
-    const auto logged = [&](const std::string& text, size_t times) {
+    const auto logged = [&](const std::string& text, int times) {
         return Eventually([&] { return CountOf(player.Log(), text) >= times; });
     };
 
@@ -115,8 +95,7 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
     EXPECT_TRUE(logged("mci> open \"four.wav\"", 1)) << player.Log();
 
-    player.Signal(SIGTERM);
-    ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
     const std::string settings = home.Read("KORU.CFG");
     EXPECT_NE(settings.find("\r\nRandom=1\r\nRepeat=0\r\n"), std::string::npos) << settings;
 }

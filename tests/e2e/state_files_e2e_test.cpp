@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "tests/device/TestMedia.h"
-#include "tests/e2e/DefaultConfiguration.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
@@ -20,26 +19,19 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string Config(const std::string& from, const std::string& to, std::string cfg = kDefaultConfiguration) {
-    return cfg.replace(cfg.find(from), from.size(), to);
-}
-
 int TempFiles(const TempFolder& home) {
     int n = 0;
     for (const auto& entry : fs::directory_iterator(home.path())) n += entry.path().filename().string().starts_with(".velkaf-");
     return n;
 }
 
-void Quit(PlayerProcess& player) {
-    player.Signal(SIGTERM);
-    ASSERT_EQ(player.WaitForExit(30s), 0) << player.Log();
-}
+void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
 
 TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
     TempFolder home;
     fs::permissions(home.path(), fs::perms::all);  // nobody could replace them, but must not
-    const std::string cfg = Config("x=0", "x=5"), list = "/m/a.mp3\r\n";
+    const std::string cfg = Configuration("x=5"), list = "/m/a.mp3\r\n";
     for (const auto& [name, bytes] : {std::pair{"KORU.CFG", cfg}, {"KORU.tsr", list}})
         fs::permissions(home.Write(name, bytes), fs::perms::none);
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {"/m/b.mp3"}}) {
@@ -60,8 +52,7 @@ TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
 TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
     TempFolder home;
-    home.Write("KORU.CFG", kDefaultConfiguration);
-    home.Write("KORU.tsr", "/m/a.mp3\r\n");
+    WriteStateFiles(home.path(), {"/m/a.mp3"}, "");
     fs::permissions(home.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                      fs::perms::others_read | fs::perms::others_exec);  // not writable by nobody
     PlayerProcess player(home.path(), {}, {"VELKAF_LOG=0"}, true);
@@ -77,25 +68,17 @@ TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
 TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
     TempFolder home;
     const std::vector<std::string> names = {"\x89\xb9\x8a\x79.wav", "caf\xe9.wav"};  // 音楽.wav in CP932, café.wav
-    std::string list;
+    std::vector<std::string> paths;
     fs::create_directory(home.path() + "music");
-    for (const std::string& name : names) {
-        WriteToneWav(home.path() + "music/" + name, 0.4, 440.0, 0.3);
-        list += home.path() + "music/" + name + "\r\n";
-    }
-    home.Write("KORU.tsr", list);
-    home.Write("KORU.CFG", Config("Repeat=1", "Repeat=0"));
+    for (const std::string& name : names) WriteToneWav(paths.emplace_back(home.path() + "music/" + name), 0.4, 440.0, 0.3);
+    WriteStateFiles(home.path(), paths, "Repeat=0");
+    const std::string list = home.Read("KORU.tsr");
     for (int run = 0; run < 3; ++run) {
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
         // Both open with their length known, then the end of the list closes the device.
-        std::string log;
-        for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;) {
-            log = player.Log();
-            const size_t last = log.find("open \"" + names[1] + "\"");
-            if (last != std::string::npos && log.find("mci> close movie", last) != std::string::npos) break;
-            std::this_thread::sleep_for(50ms);
-        }
+        player.WaitForLogAfter("open \"" + names[1] + "\"", "mci> close movie", 20s);
+        const std::string log = player.Log();
         for (const std::string& name : names) {
             const size_t open = log.find("mci> open \"" + name + "\" type mpegvideo alias movie");
             ASSERT_NE(open, std::string::npos) << "run " << run << "\n" << log;
@@ -111,12 +94,8 @@ TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
 TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
     TempFolder home;
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) ASSERT_EQ(::mkfifo((home.path() + name).c_str(), 0644), 0);
-    const auto start = std::chrono::steady_clock::now();
     PlayerProcess player(home.path(), {});
     ASSERT_TRUE(player.WaitForLog("first tick done: 0 entries", 20s)) << player.Log();
-    std::cout << "start with FIFO state files: "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()
-              << " ms\n";
     Quit(player);
     EXPECT_NE(player.Log().find("KORU.tsr cannot be read (not a regular file)"), std::string::npos) << player.Log();
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) EXPECT_TRUE(fs::is_fifo(home.path() + name)) << name;
@@ -129,8 +108,8 @@ TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndN
     std::string entries;
     for (int i = 0; i < 100000; ++i) entries += "/music/collection/artist " + std::to_string(i % 97) + "/track " + std::to_string(i) + ".mp3\r\n";
     // The saves rewrite both files: the comment line goes, "+0" becomes "0".
-    const std::string oldList = "#EXTM3U\r\n" + entries, newCfg = Config("AutoPlay=1", "AutoPlay=0");
-    const std::string oldCfg = Config("x=0", "x=+0", newCfg);
+    const std::string oldList = "#EXTM3U\r\n" + entries, newCfg = Configuration("AutoPlay=0");
+    const std::string oldCfg = Configuration("AutoPlay=0\nx=+0");
     home.Write("KORU.tsr", oldList);
     home.Write("KORU.CFG", oldCfg);
     int killedMidSave = 0, leftovers = 0;

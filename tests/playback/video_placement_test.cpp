@@ -4,10 +4,10 @@
 
 #include <set>
 
-#include "platform/WaveVolume.h"
 #include "playback/OpenTrack.h"
 #include "playback/VideoPlacement.h"
 #include "tests/playback/PlaybackRig.h"
+#include "tests/support/FakeWaveVolume.h"
 
 namespace {
 
@@ -16,12 +16,6 @@ std::string Nums(std::initializer_list<int> values) {
     for (int v : values) text += " " + std::to_string(v);
     return text;
 }
-
-class HalfVolume final : public WaveVolume {
-public:
-    bool Get(uint32_t& v) override { v = 0x80008000u; return true; }  // panel level 127
-    bool Set(uint32_t) override { return true; }
-};
 
 // The windows' side: each call goes into the device's log as "[...]"; the focus is counted.
 class RecordingWindows final : public VideoPlacementHost {
@@ -81,7 +75,7 @@ struct Rig {
     Settings settings;
     MciSession mci{device, state};
     VideoGeometry video{VideoRect{0, 0, 320, 240}};
-    HalfVolume volume;
+    FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
     VideoPlacement placement{state, settings, mci, video, volume, windows};
 };

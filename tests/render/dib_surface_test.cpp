@@ -5,7 +5,6 @@
 
 #include <array>
 #include <climits>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,22 +23,14 @@ void ExpectPicture(const CDibSurface& s, int w, int h) {
         for (int x = 0; x < w; ++x) ASSERT_EQ(s.Pixel(x, y), PositionColour(x, y)) << "at " << x << ", " << y;
 }
 
-BmpRecipe Recipe(int w, int h, std::function<void(BmpRecipe&)> change = {}) {
-    BmpRecipe r;
-    r.width = w;
-    r.height = h;
-    if (change) change(r);
-    return r;
-}
-
 TEST(BmpLoad, EveryRowAlignedWhateverTheWidthOrderAndHeader) {
     TempFolder dir;
     const BmpRecipe recipes[] = {
-        Recipe(321, 5), Recipe(1, 3), Recipe(2, 3), Recipe(3, 3), Recipe(5, 3), Recipe(6, -4),  // -4: top-down
-        Recipe(5, 3, [](BmpRecipe& r) { r.imageSizeField = 0; }), Recipe(5, 3, [](BmpRecipe& r) { r.imageSizeField = 5; }),
-        Recipe(5, 3, [](BmpRecipe& r) { r.imageSizeField = int64_t(1) << 31; }),  // the size field is not trusted
-        Recipe(4, 3, [](BmpRecipe& r) { r.infoSize = 124; }), Recipe(7, -3, [](BmpRecipe& r) { r.infoSize = 52; }),
-        Recipe(4, 3, [](BmpRecipe& r) { r.pixelOffset = 54 + 1024; }),  // a gap before the pixels
+        {321, 5}, {1, 3}, {2, 3}, {3, 3}, {5, 3}, {6, -4},  // -4: top-down
+        {.width = 5, .imageSizeField = 0}, {.width = 5, .imageSizeField = 5},
+        {.width = 5, .imageSizeField = int64_t(1) << 31},  // the size field is not trusted
+        {.infoSize = 124}, {.width = 7, .height = -3, .infoSize = 52},
+        {.pixelOffset = 54 + 1024},  // a gap before the pixels
     };
     for (const BmpRecipe& r : recipes) {
         const std::string file = MakeBmp(r, PositionColour);
@@ -58,14 +49,12 @@ std::vector<std::pair<const char*, std::string>> RefusedFiles() {
     const std::string good = MakeBmp(BmpRecipe{}, PositionColour);
     std::vector<std::pair<const char*, std::string>> r = {{"empty", ""}, {"one byte", "B"}, {"file header only", good.substr(0, 14)},
         {"53 bytes", good.substr(0, 53)}, {"headers only", good.substr(0, 54)}, {"last row cut", good.substr(0, good.size() - 1)}};
-    const std::pair<const char*, std::function<void(BmpRecipe&)>> recipes[] = {
-        {"not BM", [](BmpRecipe& s) { s.magic = "MB"; }}, {"OS/2 array", [](BmpRecipe& s) { s.magic = "BA"; }},
-        {"32 bits", [](BmpRecipe& s) { s.bitCount = 32; }}, {"8 bits", [](BmpRecipe& s) { s.bitCount = 8; }},
-        {"RLE8", [](BmpRecipe& s) { s.compression = 1; }}, {"bit fields", [](BmpRecipe& s) { s.compression = 3; }},
-        {"core header", [](BmpRecipe& s) { s.infoSize = 12; }}, {"width 0", [](BmpRecipe& s) { s.width = 0; }},
-        {"height 0", [](BmpRecipe& s) { s.height = 0; }}, {"negative width", [](BmpRecipe& s) { s.width = -4; }},
-        {"pixels inside the headers", [](BmpRecipe& s) { s.pixelOffset = 10; }}};
-    for (const auto& [what, change] : recipes) r.push_back({what, MakeBmp(Recipe(4, 3, change), PositionColour)});
+    const std::pair<const char*, BmpRecipe> recipes[] = {
+        {"not BM", {.magic = "MB"}}, {"OS/2 array", {.magic = "BA"}}, {"32 bits", {.bitCount = 32}},
+        {"8 bits", {.bitCount = 8}}, {"RLE8", {.compression = 1}}, {"bit fields", {.compression = 3}},
+        {"core header", {.infoSize = 12}}, {"width 0", {.width = 0}}, {"height 0", {.height = 0}},
+        {"negative width", {.width = -4}}, {"pixels inside the headers", {.pixelOffset = 10}}};
+    for (const auto& [what, recipe] : recipes) r.push_back({what, MakeBmp(recipe, PositionColour)});
     // Lying sizes: the header asks for far more than the file holds.
     std::string huge = good;
     auto put32 = [&huge](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) huge[at + i] = char((v >> (8 * i)) & 0xFF); };
@@ -98,7 +87,7 @@ TEST(BmpLoad, RefusedFromBytesAndFromFilesAndTheSurfaceIsEmpty) {
 TEST(BmpLoad, OfAHugeHonestPictureOnlyTheCornerAskedForIsRead) {
     // 16384 x 16384, bottom-up, 805 MB on paper: a sparse file with only the top 400 rows.
     TempFolder dir;
-    std::string head = MakeBmp(Recipe(16384, 1), PositionColour).substr(0, 54);
+    std::string head = MakeBmp({16384, 1}, PositionColour).substr(0, 54);
     head.replace(22, 4, std::string("\x00\x40\x00\x00", 4));  // height 16384
     const off_t rowBytes = 16384 * 3;
     const int fd = ::open((dir.path() + "huge.bmp").c_str(), O_RDWR | O_CREAT, 0644);
