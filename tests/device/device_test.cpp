@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <QRect>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,27 @@
 namespace {
 
 constexpr double kSameFrame = 4.0;  // libmpv and ffmpeg convert colours a little differently
+
+std::string OpenCommand(const std::string& path) { return "open \"" + path + "\" type mpegvideo alias movie"; }
+
+// Mean absolute difference per channel (0..255) of two images; 255 when the sizes differ.
+double MeanDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) return 255.0;
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int i = 0; i < x.width() * 3; ++i) sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
+    return sum / (3.0 * x.width() * x.height());
+}
+
+// Root mean square of raw signed 16-bit samples in a file (0 when missing or empty).
+double PcmRms(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    double sum = 0;
+    size_t count = 0;
+    for (int16_t s = 0; in.read(reinterpret_cast<char*>(&s), 2); ++count) sum += static_cast<double>(s) * s;
+    return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
+}
 
 class DeviceTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // What a user meets in the first hour, through the real binary on real files: the first start
 // and the quit by signal or by the window manager, broken entries between tones play through,
-// the command line plays as a drop, and the volume set with the keys survives a restart.
+// the command line plays as a drop, the volume set with the keys survives a restart, and media
+// keys and sound applets drive the player over the desktop bus.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,6 +9,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -18,6 +21,15 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::seconds bound = 10s) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return condition();
+}
 
 // Waits for `then` after `first` in the log, then a moment more (nothing else may open), then
 // quits in order.
@@ -46,18 +58,6 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
         EXPECT_EQ(home.Read("KORU.CFG"), Configuration());
         EXPECT_EQ(home.Read("KORU.tsr"), "");
     }
-}
-
-// The arguments name one file when joined by blanks; it becomes the list, other settings stay.
-TEST(LifecycleE2E, CommandLineArgumentsBecomeTheSavedList) {
-    TempFolder home;
-    const std::string song = home.Write("music/My Song.mp3", "");
-    WriteStateFiles(home.path(), {"/m/one.mp3"}, "Repeat=0\nAutoPlay=0");
-    PlayerProcess player(home.path(), {home.path() + "music/My", "Song.mp3"});
-    ASSERT_TRUE(player.WaitForLog("first tick done: 1 entries", 20s)) << player.Log();
-    EXPECT_EQ(player.Quit(), 0) << player.Log();
-    EXPECT_EQ(home.Read("KORU.tsr"), song + "\r\n");
-    EXPECT_EQ(home.Read("KORU.CFG"), Configuration("Repeat=0\nAutoPlay=0"));
 }
 
 TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
@@ -134,6 +134,82 @@ TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
     EXPECT_NE(player.Log().find("volume " + kept.substr(0, kept.size() - 1) + " kept from the last run"), std::string::npos)
         << player.Log();
     EXPECT_EQ(home.Read("KORU.vol"), kept) << "the restarted player kept it and saved it again";
+}
+
+// The player on the desktop bus: a private session bus and a virtual display of the test's own,
+// and playerctl as the client that media keys and sound applets go through.
+TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
+    for (const char* tool : {"dbus-daemon", "playerctl", "Xvfb", "xdotool"})
+        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    const TestDaemon bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
+    const VirtualDisplay display("800x600");
+    ASSERT_FALSE(bus.FirstLine().empty());
+    ASSERT_FALSE(display.Name().empty());
+    const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine();
+    const std::string screen = "DISPLAY=" + display.Name();
+    const std::string env = "env '" + address + "' " + screen;
+    const std::vector<std::string> playerEnv = {address, screen, "QT_QPA_PLATFORM=xcb"};
+
+    TempFolder home;
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);  // with an ID3v1 tag in its last bytes
+    std::ofstream(home.path() + "one.wav", std::ios::binary | std::ios::app) << Id3v1Block("Song One", "Singer One");
+    WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
+    WriteToneWav(home.path() + "three.wav", 4.0, 660.0, 0.2);
+    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
+    WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav", home.path() + "three.wav"}, "");
+    PlayerProcess player(home.path(), {}, playerEnv);
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    const auto ctl = [&](const std::string& args) { return ShellOutput(env + " playerctl -p velkaf " + args); };
+    const auto logged = [&](const std::string& text, int times) {
+        return Eventually([&] { return CountOf(player.Log(), text) >= times; });
+    };
+
+    // The tag's title and artist, the length in microseconds.
+    EXPECT_TRUE(Eventually([&] {
+        return ctl("metadata --format '{{title}}|{{artist}}|{{mpris:length}}'") == "Song One|Singer One|4000000";
+    })) << ctl("metadata");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
+
+    // Play/pause becomes the skin's toggle, with the device commands of the toggle.
+    ctl("play-pause");
+    EXPECT_TRUE(logged("mpris: PlayPause -> toggle request", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; }));
+    EXPECT_TRUE(logged("mci> pause movie", 1)) << player.Log();
+    ctl("play-pause");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
+
+    ctl("position 2");
+    EXPECT_TRUE(logged("mci> play movie from 2000", 1)) << player.Log();
+
+    ctl("next");
+    EXPECT_TRUE(logged("mci> open \"two.wav\"", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("metadata --format '{{title}}'") == "two.wav"; }));
+    ctl("previous");
+    EXPECT_TRUE(logged("mci> open \"one.wav\"", 2)) << player.Log();
+
+    ctl("volume 0.5");
+    EXPECT_TRUE(logged("bus: volume 32768, knob 29", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("volume").rfind("0.50", 0) == 0; })) << ctl("volume");
+
+    // The skin's STILL and PLAY buttons (the window stands at 0, 0): the bus follows.
+    ShellOutput(env + " xdotool mousemove 289 30 click 1");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; })) << player.Log();
+    ShellOutput(env + " xdotool mousemove 254 57 click 1");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; })) << player.Log();
+
+    ctl("loop None");
+    ctl("shuffle On");
+    EXPECT_TRUE(Eventually([&] { return ctl("loop") == "None" && ctl("shuffle") == "On"; }));
+
+    // A second start hands its file to this player and ends at once.
+    TempFolder secondHome;
+    PlayerProcess second(secondHome.path(), {home.path() + "four.wav"}, playerEnv);
+    EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
+    EXPECT_TRUE(logged("mci> open \"four.wav\"", 1)) << player.Log();
+
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    const std::string settings = home.Read("KORU.CFG");
+    EXPECT_NE(settings.find("\r\nRandom=1\r\nRepeat=0\r\n"), std::string::npos) << settings;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <vector>
 
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
