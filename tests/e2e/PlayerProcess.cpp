@@ -16,6 +16,14 @@
 
 std::string PlayerBinary() { return VELKAF_PLAYER_BINARY; }
 
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+    for (const auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
 std::string Configuration(const std::string& changes) {
     std::ifstream in(std::string(VELKAF_SOURCE_DIR) + "/tests/settings/golden/KORU.CFG.defaults", std::ios::binary);
     std::string cfg((std::istreambuf_iterator<char>(in)), {}), item;
@@ -136,25 +144,18 @@ bool PlayerProcess::Reap(int flags) {
 }
 
 int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!Reap(WNOHANG)) {
-        if (std::chrono::steady_clock::now() >= end) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return exitStatus_;
+    return Eventually([&] { return Reap(WNOHANG); }, timeout) ? exitStatus_ : -1;
 }
 
 bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
 
 bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end && !Reap(WNOHANG)) {
+    return Eventually([&] {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
         for (std::string line; std::getline(status, line);)
             if (line.starts_with("SigCgt:") && (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+        return false;
+    }, timeout);
 }
 
 void PlayerProcess::Signal(int signal) {

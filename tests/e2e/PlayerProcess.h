@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ private:
 
 // Path of the built player (set by the build).
 std::string PlayerBinary();
+// Polls `condition` until it holds (true) or `bound` passes (false).
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
 
 // "KORU.CFG" as the player writes it on its first start, with `changes` ("Key=value" lines)
 // in place of those keys' defaults.

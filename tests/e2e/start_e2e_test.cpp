@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <thread>
 
@@ -21,15 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-bool Eventually(const std::function<bool()>& condition, std::chrono::seconds bound = 10s) {
-    const auto end = std::chrono::steady_clock::now() + bound;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return condition();
-}
 
 // Waits for `then` after `first` in the log, then a moment more (nothing else may open), then
 // quits in order.

@@ -157,6 +157,7 @@ TEST(MciSessionTest, CommandTraffic) {
         {"frames", 1, 0, 0, [](MciSession& m) { m.StepWhilePaused(-1); }, {pos, "seek movie to 5199"}, 1, 0, 5199},
         {"frames", 1, 0, 0, [](MciSession& m) { m.StepWhilePaused(-5201); }, {pos, "seek movie to 0"}, 1, 0, 0},
         {ms, 0, 8, 0, seek(1, 0), {tf, pos, "seek movie to 25200", tf, pos}, 0, 8, 5200},  // 20 x 1000: the table's end
+        {ms, 0, 6, 0, seek(0, 0), {tf, "set movie time format frames", pos, "seek movie to 15200", tf, pos}, 0, 6, 5200},
         {ms, 1, 9, 0, seek(0, 2), {tf, "set movie time format frames", pos, "seek movie to 5220", tf, pos}, 1, 9, 5200},
         {"frames", 1, -1, 0, seek(0, 2), {tf, pos, "seek movie to 5199", tf, "set movie time format milliseconds", pos}, 1, -1, 5200},
         {ms, 0, 5, 0, seek(3, -6000), {tf, pos, "seek movie to 0", tf, pos}, 0, 5, 5200},  // never below 0
@@ -207,9 +208,10 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
                   std::tuple(c.position, c.knob, c.closed ? 0 : 1, -1)) << c.ms;
     }
     PlayerState s{.lengthMs = 0, .lengthFrames = 100};  // a length not known yet does not cut the jump
-    EXPECT_EQ(DevicePositionFromMs(s, 9000), 9000);
-    EXPECT_EQ(PositionMsFromDevice(s, 1234), 1234);
-    s.lengthMs = 4000, s.timeFormatMs = 0;
+    EXPECT_EQ(std::pair(DevicePositionFromMs(s, 9000), PositionMsFromDevice(s, 1234)), std::pair(9000, 1234LL));
+    s.timeFormatMs = 0;  // nor is it a frame count
+    EXPECT_EQ(DevicePositionFromMs(s, 9000), 0);
+    s.lengthMs = 4000;
     EXPECT_EQ(std::pair(PositionMsFromDevice(s, 50), DevicePositionFromMs(s, -5)), std::pair(2000LL, 0));
 }
 

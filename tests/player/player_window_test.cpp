@@ -1,12 +1,18 @@
 // The main window as a user meets it, through the real window and the scripted device: clicks
-// held over full ticks, keys that count only in the player's own windows, the step keys.
+// held over full ticks, keys that count only in the player's own windows, the step keys, a
+// drop; Qt's own dialogs speak the user's language (on a Japanese desktop their buttons are
+// Japanese like the player's texts; where Qt has no translation nothing changes).
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
+#include <QTranslator>
 #include <functional>
+#include "app/QtTranslations.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "player/CPlayerDlg.h"
@@ -128,6 +134,24 @@ TEST(PlayerWindowTest, StepKeys) {
         EXPECT_EQ(w.state.wheelStep, step) << key;
     }
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
+}
+
+QString CancelButtonText() {
+    QDialogButtonBox box(QDialogButtonBox::Cancel);
+    return box.button(QDialogButtonBox::Cancel)->text();
+}
+
+TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
+    QApplication& app = TestApplication();
+    ASSERT_EQ(CancelButtonText(), "Cancel");
+    QTranslator* japanese = InstallQtTranslations(app, QLocale(QLocale::Japanese, QLocale::Japan));
+    ASSERT_NE(japanese, nullptr) << "qtbase_ja.qm (qt6-translations-l10n) is missing";
+    EXPECT_EQ(CancelButtonText(), QString::fromUtf8("キャンセル"));
+    QCoreApplication::removeTranslator(japanese);
+    delete japanese;
+
+    EXPECT_EQ(InstallQtTranslations(app, QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
+    EXPECT_EQ(CancelButtonText(), "Cancel");
 }
 
 }  // namespace

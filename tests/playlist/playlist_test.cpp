@@ -183,6 +183,10 @@ TEST(ListReader, LineRules) {
         EXPECT_EQ(p.Entries(), expected) << bytes.substr(0, 40);
         EXPECT_EQ(p.count, 0);
     }
+    Playlist appended = WithStore({"/x"});  // a position outside the store appends
+    ParseListBytes("/a\r\n/b\r\n", appended, -1);
+    EXPECT_EQ(appended.Entries(), (Strings{"/x", "/a", "/b"}));
+    EXPECT_EQ(appended.Entry(-1) + appended.Entry(3), "") << "outside the store: no entry";
 }
 
 TEST(ListWriter, ExactBytesThatReadBackTheSame) {

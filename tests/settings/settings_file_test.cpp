@@ -4,21 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
 std::string ReadSource(const std::string& relative) {
-    std::ifstream in(std::string(VELKAF_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/" + relative).value_or("");
 }
 
 // The values of a freshly created "KORU.CFG", setting 1 first.
