@@ -19,7 +19,7 @@ else
 fi
 
 echo "== Device tests under ThreadSanitizer (the frame hand-over, the event and render threads, the shell)"
-VELKAF_BUILD_TARGETS=(device_test device_shell_test velkaf-device)
+VELKAF_BUILD_TARGETS=(device_test velkaf-device)
 if velkaf_configure_and_build build-tsan -DVELKAF_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
      -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread; then
   TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/device/tsan-suppressions.txt" \

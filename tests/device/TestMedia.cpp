@@ -79,8 +79,6 @@ void Make(const std::string& name) {
 
 std::string MediaPath(const std::string& name) { return Make(name), kDir + "/" + name; }
 
-std::string OpenCommand(const std::string& path) { return "open \"" + path + "\" type mpegvideo alias movie"; }
-
 QImage DecodedFrame(const std::string& name, int n) {
     const std::string out = kDir + "/frame-" + name + "-" + std::to_string(n) + ".png";
     if (!Exists(out)) {
@@ -90,23 +88,6 @@ QImage DecodedFrame(const std::string& name, int n) {
         std::filesystem::rename(part, out);
     }
     return QImage(QString::fromStdString(out)).convertToFormat(QImage::Format_RGB32);
-}
-
-double MeanDifference(const QImage& a, const QImage& b) {
-    if (a.size() != b.size() || a.isNull()) return 255.0;
-    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int i = 0; i < x.width() * 3; ++i) sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
-    return sum / (3.0 * x.width() * x.height());
-}
-
-double PcmRms(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    double sum = 0;
-    size_t count = 0;
-    for (int16_t s = 0; in.read(reinterpret_cast<char*>(&s), 2); ++count) sum += static_cast<double>(s) * s;
-    return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -15,13 +15,7 @@
 std::string MediaPath(const std::string& name);
 // Frame n of a file with a picture, decoded by ffmpeg, as 0xffRRGGBB pixels (cached).
 QImage DecodedFrame(const std::string& name, int n);
-// Mean absolute difference per channel (0..255) of two images; 255 when the sizes differ.
-double MeanDifference(const QImage& a, const QImage& b);
-// Root mean square of raw signed 16-bit samples in a file (0 when missing or empty).
-double PcmRms(const std::string& path);
 // Runs the Qt event loop until `done` holds or `timeoutMs` passes.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 // Writes a 16-bit stereo sine WAV.
 void WriteToneWav(const std::string& path, double seconds, double frequency, double amplitude);
-// The player's open command for `path`.
-std::string OpenCommand(const std::string& path);

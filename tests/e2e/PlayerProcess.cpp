@@ -10,10 +10,59 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
 std::string PlayerBinary() { return VELKAF_PLAYER_BINARY; }
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+    for (const auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+std::string Configuration(const std::string& changes) {
+    std::ifstream in(std::string(VELKAF_SOURCE_DIR) + "/tests/settings/golden/KORU.CFG.defaults", std::ios::binary);
+    std::string cfg((std::istreambuf_iterator<char>(in)), {}), item;
+    for (std::istringstream lines(changes); std::getline(lines, item);)
+        cfg = std::regex_replace(cfg, std::regex("\n" + item.substr(0, item.find('=') + 1) + "[^\r]*"), "\n" + item);
+    return cfg;
+}
+
+void WriteStateFiles(const std::string& home, const std::vector<std::string>& entries, const std::string& changes) {
+    std::ofstream list(home + "KORU.tsr", std::ios::binary | std::ios::trunc);
+    for (const std::string& e : entries) list << e << "\r\n";
+    std::ofstream(home + "KORU.CFG", std::ios::binary | std::ios::trunc) << Configuration(changes);
+}
+
+std::vector<std::string> Opens(const std::string& log) {
+    static const std::regex open("mci> open \"([^\"]+)\" type mpegvideo alias movie");
+    std::vector<std::string> names;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), open); it != std::sregex_iterator(); ++it)
+        names.push_back((*it)[1]);
+    return names;
+}
+
+int CountOf(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names) {
+    size_t at = 0;
+    for (const std::string& name : names) {
+        if ((at = log.find("mci> open \"" + name + "\"", at)) == std::string::npos)
+            return ::testing::AssertionFailure() << name << " never opened\n" << log;
+        if ((at = log.find("mci> status movie mode  <stopped", at)) == std::string::npos)
+            return ::testing::AssertionFailure() << name << " never ended\n" << log;
+    }
+    if (log.find("mci> close movie", at) == std::string::npos) return ::testing::AssertionFailure() << "not closed\n" << log;
+    return ::testing::AssertionSuccess();
+}
 
 PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                              const std::vector<std::string>& extraEnvironment, bool asNobody)
@@ -73,25 +122,15 @@ std::string PlayerProcess::Log() const {
     return s.str();
 }
 
-bool PlayerProcess::WaitForLog(const std::string& text, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (Log().find(text) != std::string::npos) return true;
-        if (Reap(WNOHANG)) return Log().find(text) != std::string::npos;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
                                     std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        const std::string log = Log();
+    for (bool ended = false;; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        const std::string log = Log();  // read once more after the child ended
         const size_t at = log.find(first);
         if (at != std::string::npos && log.find(then, at) != std::string::npos) return true;
-        if (std::chrono::steady_clock::now() >= end || Reap(WNOHANG)) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ended || std::chrono::steady_clock::now() >= end) return false;
+        ended = Reap(WNOHANG);
     }
 }
 
@@ -105,29 +144,27 @@ bool PlayerProcess::Reap(int flags) {
 }
 
 int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!Reap(WNOHANG)) {
-        if (std::chrono::steady_clock::now() >= end) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return exitStatus_;
+    return Eventually([&] { return Reap(WNOHANG); }, timeout) ? exitStatus_ : -1;
 }
 
 bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
 
 bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end && !Reap(WNOHANG)) {
+    return Eventually([&] {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
         for (std::string line; std::getline(status, line);)
             if (line.starts_with("SigCgt:") && (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+        return false;
+    }, timeout);
 }
 
 void PlayerProcess::Signal(int signal) {
     if (pid_ > 0 && !reaped_) ::kill(pid_, signal);
+}
+
+int PlayerProcess::Quit(std::chrono::milliseconds timeout) {
+    Signal(SIGTERM);
+    return WaitForExit(timeout);
 }
 
 TestDaemon::TestDaemon(std::vector<std::string> argv) {

@@ -1,7 +1,9 @@
 #pragma once
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,13 +20,15 @@ public:
     static bool CanRunAsNobody();
     ~PlayerProcess();  // kills the child if it still runs
 
-    // Waits until the log holds `text` (true) or the timeout passes (false).
-    bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout);
-    // Waits until the log holds `then` after the first `first` (true) or the timeout passes.
+    // Waits until the log holds `then` after the first `first` (true), or the timeout passes or
+    // the child ends without it (false).
     bool WaitForLogAfter(const std::string& first, const std::string& then, std::chrono::milliseconds timeout);
+    bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout) { return WaitForLogAfter(text, "", timeout); }
     // Waits for the child to end; returns its exit status, or -1 on timeout.
     int WaitForExit(std::chrono::milliseconds timeout);
     void Signal(int signal);
+    // SIGTERM, the orderly quit; then WaitForExit.
+    int Quit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Waits until the child has its SIGTERM handler (from /proc), so a signal quits in order.
     bool WaitForQuitHandler(std::chrono::milliseconds timeout);
     std::string Log() const;
@@ -40,6 +44,21 @@ private:
 
 // Path of the built player (set by the build).
 std::string PlayerBinary();
+// Polls `condition` until it holds (true) or `bound` passes (false).
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
+
+// "KORU.CFG" as the player writes it on its first start, with `changes` ("Key=value" lines)
+// in place of those keys' defaults.
+std::string Configuration(const std::string& changes = "");
+// Writes `entries` as the last playlist and Configuration(changes) as the settings of `home`.
+void WriteStateFiles(const std::string& home, const std::vector<std::string>& entries, const std::string& changes);
+// The names the device was asked to open, in order.
+std::vector<std::string> Opens(const std::string& log);
+// How often `what` stands in `text`.
+int CountOf(const std::string& text, const std::string& what);
+// The log shows the device opening each of `names` in turn, each ending (mode "stopped")
+// before the next opens, and the device closed after the last.
+::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names);
 
 // A helper program of a test (Xvfb, a private session bus) that says on its first line of
 // standard output where it listens; ended with the object. FirstLine is empty when it could

@@ -1,20 +1,19 @@
-// What a user meets in the first hour, through the real binary on real files: broken entries
-// between tones play through, several files and a folder on the command line play as a drop,
-// and the volume set with the keys is the volume after a restart.
+// What a user meets in the first hour, through the real binary on real files: the first start
+// and the quit by signal or by the window manager, broken entries between tones play through,
+// the command line plays as a drop, the volume set with the keys survives a restart, and media
+// keys and sound applets drive the player over the desktop bus.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <regex>
+#include <fstream>
 #include <string>
 #include <thread>
 
 #include "tests/device/TestMedia.h"
-#include "tests/e2e/DefaultConfiguration.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
@@ -22,32 +21,33 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::string> Opens(const std::string& log) {
-    static const std::regex open("mci> open \"([^\"]+)\" type mpegvideo alias movie");
-    std::vector<std::string> names;
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), open); it != std::sregex_iterator(); ++it)
-        names.push_back((*it)[1]);
-    return names;
-}
-
-std::string Configuration(const char* repeat) {
-    std::string cfg = kDefaultConfiguration;
-    return cfg.replace(cfg.find("Repeat=1"), 8, repeat);
-}
-
-// Waits for each text in turn in the log, then a moment more (nothing else may open), then
+// Waits for `then` after `first` in the log, then a moment more (nothing else may open), then
 // quits in order.
-void QuitAfter(PlayerProcess& player, const std::vector<std::string>& texts) {
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    size_t from = 0, found = 0;
-    for (const std::string& text : texts) {
-        while ((found = player.Log().find(text, from)) == std::string::npos && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(100ms);
-        if (found != std::string::npos) from = found;
-    }
+void QuitAfter(PlayerProcess& player, const std::string& first, const std::string& then = "") {
+    player.WaitForLogAfter(first, then, 30s);
     std::this_thread::sleep_for(1500ms);
-    player.Signal(SIGTERM);
-    ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+}
+
+TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        TempFolder home;
+        PlayerProcess player(home.path(), {});
+        ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
+        EXPECT_EQ(home.Read("KORU.CFG"), Configuration());
+        EXPECT_EQ(home.Read("KORU.tsr"), "");
+        // A stale save must not be mistaken for the quit's: remove both, then quit.
+        std::remove((home.path() + "KORU.CFG").c_str());
+        std::remove((home.path() + "KORU.tsr").c_str());
+        player.Signal(signal);
+        EXPECT_EQ(player.WaitForExit(20s), 0) << player.Log();
+        const std::string log = player.Log();
+        EXPECT_NE(log.find("quit: list and settings saved"), std::string::npos) << log;
+        const std::string afterQuit = log.substr(log.find("first tick done"));
+        EXPECT_EQ(CountOf(afterQuit, "mci> close movie"), 2) << "the quit path and the window's destructor\n" << log;
+        EXPECT_EQ(home.Read("KORU.CFG"), Configuration());
+        EXPECT_EQ(home.Read("KORU.tsr"), "");
+    }
 }
 
 TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
@@ -57,14 +57,13 @@ TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) 
     WriteToneWav(home.path() + "m/two.wav", 1.0, 660.0, 0.3);
     home.Write("m/text.wav", "not a sound at all");
     ::mkdir((home.path() + "m/folder.wav").c_str(), 0700);
-    std::string list;
+    std::vector<std::string> list;
     for (const char* name : {"one.wav", "missing.wav", "empty.wav", "folder.wav", "text.wav", "two.wav"})
-        list += home.path() + "m/" + name + "\r\n";
-    home.Write("KORU.tsr", list);
-    home.Write("KORU.CFG", Configuration("Repeat=0"));
+        list.push_back(home.path() + "m/" + name);
+    WriteStateFiles(home.path(), list, "Repeat=0");
     {
         PlayerProcess player(home.path(), {});
-        QuitAfter(player, {"open \"two.wav\"", "mci> close movie"});
+        QuitAfter(player, "open \"two.wav\"", "mci> close movie");
         const std::string log = player.Log();
         ASSERT_NE(log.find("open \"two.wav\""), std::string::npos) << log;
         EXPECT_EQ(Opens(log), (std::vector<std::string>{"one.wav", "missing.wav", "empty.wav", "folder.wav",
@@ -75,10 +74,9 @@ TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) 
         EXPECT_NE(log.find("mci> status movie mode  <stopped", log.find("open \"one.wav\"")), std::string::npos);
     }
     // With repeat on, a list of nothing but broken entries is tried once round, then stops.
-    home.Write("KORU.tsr", home.path() + "m/text.wav\r\n" + home.path() + "m/missing.wav\r\n");
-    home.Write("KORU.CFG", Configuration("Repeat=1"));
+    WriteStateFiles(home.path(), {home.path() + "m/text.wav", home.path() + "m/missing.wav"}, "Repeat=1");
     PlayerProcess player(home.path(), {});
-    QuitAfter(player, {"no entry of the playlist would open: stopped"});
+    QuitAfter(player, "no entry of the playlist would open: stopped");
     EXPECT_EQ(Opens(player.Log()), (std::vector<std::string>{"text.wav", "missing.wav"})) << player.Log();
 }
 
@@ -86,12 +84,12 @@ TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
     TempFolder home, music;
     music.Write("dir/notes.txt", "");
     for (const char* name : {"b.wav", "a.wav", "dir/c.wav"}) WriteToneWav(music.path() + name, 0.5, 500.0, 0.3);
-    home.Write("KORU.CFG", Configuration("Repeat=0"));
+    WriteStateFiles(home.path(), {}, "Repeat=0");
     CurrentFolderGuard cwd;
     ASSERT_EQ(::chdir(music.path().c_str()), 0);  // the names are relative to where the player starts
     PlayerProcess player(home.path(), {"b.wav", "nothing.wav", "a.wav", "dir/"});
     ASSERT_TRUE(player.WaitForLog("first tick done: 3 entries", 20s)) << player.Log();
-    QuitAfter(player, {"open \"c.wav\"", "mci> close movie"});
+    QuitAfter(player, "open \"c.wav\"", "mci> close movie");
     EXPECT_EQ(Opens(player.Log()), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"})) << player.Log();
     EXPECT_NE(player.Log().find("velkaf: nothing.wav: no such file or folder"), std::string::npos);
     EXPECT_EQ(home.Read("KORU.tsr"), music.path() + "a.wav\r\n" + music.path() + "b.wav\r\n" + music.path() + "dir/c.wav\r\n");
@@ -112,8 +110,7 @@ TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
         ASSERT_FALSE(window.empty()) << player.Log();
         xdotool("windowfocus --sync " + window.substr(0, window.find('\n')));
         xdotool("keydown n sleep 0.4 keyup n");  // N held: one step down per 30 ms
-        player.Signal(SIGTERM);
-        ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+        ASSERT_EQ(player.Quit(), 0) << player.Log();
     }
     const std::string kept = home.Read("KORU.vol");
     unsigned left = 65535, right = 0;
@@ -123,11 +120,86 @@ TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
     std::remove((home.path() + "player.log").c_str());  // the first run's log must not answer for the second
     PlayerProcess player(home.path(), {}, x11);
     ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-    player.Signal(SIGTERM);
-    ASSERT_EQ(player.WaitForExit(20s), 0) << player.Log();
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
     EXPECT_NE(player.Log().find("volume " + kept.substr(0, kept.size() - 1) + " kept from the last run"), std::string::npos)
         << player.Log();
     EXPECT_EQ(home.Read("KORU.vol"), kept) << "the restarted player kept it and saved it again";
+}
+
+// The player on the desktop bus: a private session bus and a virtual display of the test's own,
+// and playerctl as the client that media keys and sound applets go through.
+TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
+    for (const char* tool : {"dbus-daemon", "playerctl", "Xvfb", "xdotool"})
+        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    const TestDaemon bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
+    const VirtualDisplay display("800x600");
+    ASSERT_FALSE(bus.FirstLine().empty());
+    ASSERT_FALSE(display.Name().empty());
+    const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine();
+    const std::string screen = "DISPLAY=" + display.Name();
+    const std::string env = "env '" + address + "' " + screen;
+    const std::vector<std::string> playerEnv = {address, screen, "QT_QPA_PLATFORM=xcb"};
+
+    TempFolder home;
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);  // with an ID3v1 tag in its last bytes
+    std::ofstream(home.path() + "one.wav", std::ios::binary | std::ios::app) << Id3v1Block("Song One", "Singer One");
+    WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
+    WriteToneWav(home.path() + "three.wav", 4.0, 660.0, 0.2);
+    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
+    WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav", home.path() + "three.wav"}, "");
+    PlayerProcess player(home.path(), {}, playerEnv);
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    const auto ctl = [&](const std::string& args) { return ShellOutput(env + " playerctl -p velkaf " + args); };
+    const auto logged = [&](const std::string& text, int times) {
+        return Eventually([&] { return CountOf(player.Log(), text) >= times; });
+    };
+
+    // The tag's title and artist, the length in microseconds.
+    EXPECT_TRUE(Eventually([&] {
+        return ctl("metadata --format '{{title}}|{{artist}}|{{mpris:length}}'") == "Song One|Singer One|4000000";
+    })) << ctl("metadata");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
+
+    // Play/pause becomes the skin's toggle, with the device commands of the toggle.
+    ctl("play-pause");
+    EXPECT_TRUE(logged("mpris: PlayPause -> toggle request", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; }));
+    EXPECT_TRUE(logged("mci> pause movie", 1)) << player.Log();
+    ctl("play-pause");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
+
+    ctl("position 2");
+    EXPECT_TRUE(logged("mci> play movie from 2000", 1)) << player.Log();
+
+    ctl("next");
+    EXPECT_TRUE(logged("mci> open \"two.wav\"", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("metadata --format '{{title}}'") == "two.wav"; }));
+    ctl("previous");
+    EXPECT_TRUE(logged("mci> open \"one.wav\"", 2)) << player.Log();
+
+    ctl("volume 0.5");
+    EXPECT_TRUE(logged("bus: volume 32768, knob 29", 1)) << player.Log();
+    EXPECT_TRUE(Eventually([&] { return ctl("volume").rfind("0.50", 0) == 0; })) << ctl("volume");
+
+    // The skin's STILL and PLAY buttons (the window stands at 0, 0): the bus follows.
+    ShellOutput(env + " xdotool mousemove 289 30 click 1");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; })) << player.Log();
+    ShellOutput(env + " xdotool mousemove 254 57 click 1");
+    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; })) << player.Log();
+
+    ctl("loop None");
+    ctl("shuffle On");
+    EXPECT_TRUE(Eventually([&] { return ctl("loop") == "None" && ctl("shuffle") == "On"; }));
+
+    // A second start hands its file to this player and ends at once.
+    TempFolder secondHome;
+    PlayerProcess second(secondHome.path(), {home.path() + "four.wav"}, playerEnv);
+    EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
+    EXPECT_TRUE(logged("mci> open \"four.wav\"", 1)) << player.Log();
+
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    const std::string settings = home.Read("KORU.CFG");
+    EXPECT_NE(settings.find("\r\nRandom=1\r\nRepeat=0\r\n"), std::string::npos) << settings;
 }
 
 }  // namespace

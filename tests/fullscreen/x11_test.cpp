@@ -1,22 +1,15 @@
 // The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test
 // process's own; the real player and device on generated media.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
-#include <chrono>
 #include <cstring>
-#include <regex>
-#include <sstream>
 
 #include "device/VideoHost.h"
 #include "panels/FullScreenWindows.h"
 #include "tests/device/TestMedia.h"
-#include "tests/e2e/DefaultConfiguration.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
@@ -25,7 +18,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 constexpr int W = 1024, H = 768;
 
 // The display (":N"), made on first use and gone with the process; empty when Xvfb cannot
@@ -68,16 +60,11 @@ TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
 struct X11Player {
     X11Player(const std::vector<std::string>& list, const std::string& changes) {
         if (TestDisplay().empty() || (x = XOpenDisplay(TestDisplay().c_str())) == nullptr) return;
-        std::string tsr, cfg = kDefaultConfiguration, item;
-        for (const std::string& path : list) tsr += path + "\r\n";
-        for (std::istringstream in(changes); std::getline(in, item);)
-            cfg = std::regex_replace(cfg, std::regex("\n" + item.substr(0, item.find('=') + 1) + "[^\r]*"), "\n" + item);
-        home.Write("KORU.tsr", tsr), home.Write("KORU.CFG", cfg);
+        WriteStateFiles(home.path(), list, changes);
         player = std::make_unique<PlayerProcess>(home.path(), std::vector<std::string>{});
     }
     ~X11Player() {
-        if (player) player->Signal(SIGTERM);
-        if (player) { EXPECT_EQ(player->WaitForExit(20s), 0) << player->Log(); }
+        if (player) { EXPECT_EQ(player->Quit(), 0) << player->Log(); }
         if (x != nullptr) XCloseDisplay(x);
     }
     // A viewable top-level window of that size (no window manager: a child of the root), at

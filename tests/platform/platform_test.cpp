@@ -14,7 +14,6 @@
 #include "platform/Files.h"
 #include "platform/NameBytes.h"
 #include "platform/Paths.h"
-#include "platform/Random.h"
 #include "platform/Text.h"
 #include "tests/support/TestSupport.h"
 
@@ -118,12 +117,6 @@ TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
     }
     EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
     EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
-}
-
-TEST(PlatformTest, GeneratorFollowsTheClassicSequence) {
-    LcgRandom random(1);
-    for (int expected : {41, 18467, 6334, 26500}) EXPECT_EQ(random.Next(), expected);  // rand() after srand(1)
-    for (int i = 0, v = 0; i < 1000; ++i) ASSERT_TRUE((v = random.Next()) >= 0 && v <= 32767) << v;
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
-// The playback tick, with and without drawing, through the scripted device standing at 5000 ms.
-// Host calls appear in the device's log as "[...]".
+// The playback tick, with and without drawing, through the scripted device standing at 5000 ms
+// (host calls appear in the device's log as "[...]"); the shared transport operations with the
+// device at 5200; the desktop bus's requests as the full tick carries them out, with the same
+// device commands and record changes as the skin's knob, volume, SHUFFLE and REPEAT.
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <tuple>
+
+#include "playback/BusRequests.h"
 #include "playback/PlaybackTick.h"
 #include "tests/playback/PlaybackRig.h"
+#include "tests/support/FakeWaveVolume.h"
 
 namespace {
 
@@ -136,6 +143,90 @@ TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
         EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.buttonCounters[0], rig.state.minimiseState, rig.state.trackPending),
                   std::tuple(c.speed, 3, 2, 1, 0)) << &c - cases;
     }
+}
+
+TEST(MciSessionTest, CommandTraffic) {
+    using Op = std::function<void(MciSession&)>;
+    const auto seek = [](int mode, int amount) { return Op([=](MciSession& m) { m.SeekRelative(mode, amount); }); };
+    const Op toggle = [](MciSession& m) { m.TogglePlayPause(); };
+    const std::string tf = "status movie time format", pos = "status movie position", ms = "milliseconds";
+    struct Case { std::string format; int paused, speed, closed; Op op; Strings sent; int pausedAfter, speedAfter, position; };
+    const Case cases[] = {
+        {ms, 0, 3, 0, toggle, {"play movie", "play movie"}, 0, 0, 7},   // a search ends in play, never paused
+        {ms, 1, 0, 1, toggle, {"[open]", "play movie"}, 0, 0, 0},       // nothing open: from 0
+        {"frames", 1, 0, 0, [](MciSession& m) { m.StepWhilePaused(-1); }, {pos, "seek movie to 5199"}, 1, 0, 5199},
+        {"frames", 1, 0, 0, [](MciSession& m) { m.StepWhilePaused(-5201); }, {pos, "seek movie to 0"}, 1, 0, 0},
+        {ms, 0, 8, 0, seek(1, 0), {tf, pos, "seek movie to 25200", tf, pos}, 0, 8, 5200},  // 20 x 1000: the table's end
+        {ms, 0, 6, 0, seek(0, 0), {tf, "set movie time format frames", pos, "seek movie to 15200", tf, pos}, 0, 6, 5200},
+        {ms, 1, 9, 0, seek(0, 2), {tf, "set movie time format frames", pos, "seek movie to 5220", tf, pos}, 1, 9, 5200},
+        {"frames", 1, -1, 0, seek(0, 2), {tf, pos, "seek movie to 5199", tf, "set movie time format milliseconds", pos}, 1, -1, 5200},
+        {ms, 0, 5, 0, seek(3, -6000), {tf, pos, "seek movie to 0", tf, pos}, 0, 5, 5200},  // never below 0
+        {"", 0, 0, 0, [](MciSession& m) { m.SelectTimeFormat(0); }, {tf}, 0, 0, 7},
+        {ms, 1, 0, 0, [](MciSession& m) { m.Close(); }, {"close movie"}, 0, 0, 7},
+    };
+    for (const Case& c : cases) {
+        ScriptedMediaDevice device;
+        PlayerState state{.closed = c.closed, .paused = c.paused, .position = 7, .speed = c.speed, .seekKnobX = 9};
+        MciSession mci(device, state);
+        mci.SetTrackOpener([&] { device.sent.push_back("[open]"); }), device.Answer(tf, c.format), device.Answer(pos, "5200");
+        c.op(mci);
+        EXPECT_EQ(device.sent, c.sent) << &c - cases;
+        EXPECT_EQ(std::tuple(state.paused, state.speed, state.position), std::tuple(c.pausedAfter, c.speedAfter, c.position)) << &c - cases;
+        EXPECT_EQ(std::tuple(state.closed, state.seekKnobX), c.sent[0] == "close movie" ? std::tuple(1, 0) : std::tuple(0, 9)) << &c - cases;
+    }
+    ScriptedMediaDevice device;  // no wrap near the limit
+    PlayerState state{.speed = 9};
+    device.Answer(pos, "2147483000"), MciSession(device, state).SeekRelative(1, 0);
+    EXPECT_EQ(device.sent[2], "seek movie to 2147483647");
+}
+
+struct BusRig {
+    ScriptedMediaDevice device;
+    PlayerState state{.position = 7, .lengthMs = 4000, .lengthFrames = 100, .seekKnobX = 5};
+    Settings settings;
+    Playlist playlist;
+    MciSession mci{device, state};
+    FakeClock clock;
+    FakeWaveVolume volume;
+    void Tick() { CarryOutBusRequests(state, settings, playlist, mci, clock, volume); }
+};
+
+// A jump of `ms` from a track of 4000 ms (100 frames); what is sent, then position and knob.
+TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
+    struct Case { int closed, paused, timeFormatMs; long long ms; std::vector<std::string> sent; int position, knob; };
+    const Case cases[] = {
+        {0, 0, 1, 2000, {"play movie from 2000"}, 2000, 103}, {0, 1, 1, 1000, {"seek movie to 1000"}, 1000, 51},
+        {0, 0, 0, 2000, {"play movie from 50"}, 50, 103},     {0, 0, 1, 9000, {"play movie from 4000"}, 4000, 206},
+        {1, 0, 1, 2000, {}, 7, 5},  // closed
+    };
+    for (const Case& c : cases) {
+        BusRig r;
+        r.state.closed = c.closed, r.state.paused = c.paused, r.state.timeFormatMs = c.timeFormatMs, r.state.busSeekMs = c.ms;
+        r.Tick();
+        EXPECT_EQ(r.device.sent, c.sent) << c.ms;
+        EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs),
+                  std::tuple(c.position, c.knob, c.closed ? 0 : 1, -1)) << c.ms;
+    }
+    PlayerState s{.lengthMs = 0, .lengthFrames = 100};  // a length not known yet does not cut the jump
+    EXPECT_EQ(std::pair(DevicePositionFromMs(s, 9000), PositionMsFromDevice(s, 1234)), std::pair(9000, 1234LL));
+    s.timeFormatMs = 0;  // nor is it a frame count
+    EXPECT_EQ(DevicePositionFromMs(s, 9000), 0);
+    s.lengthMs = 4000;
+    EXPECT_EQ(std::pair(PositionMsFromDevice(s, 50), DevicePositionFromMs(s, -5)), std::pair(2000LL, 0));
+}
+
+TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
+    BusRig r;
+    r.playlist.InsertAt(0, "/a.wav"), r.playlist.InsertAt(1, "/b.wav"), r.playlist.SyncCount();
+    r.state.busVolume = 32768, r.state.busShuffle = 1, r.state.busRepeat = 0;
+    r.Tick();
+    // Turning shuffle on builds the order.
+    EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount, r.settings.repeat),
+              std::tuple(0x80008000u, 29, 1, 2, 0));
+    EXPECT_EQ(std::tuple(r.state.busVolume, r.state.busShuffle, r.state.busRepeat), std::tuple(-1, -1, -1));
+    r.settings.repeat = 1;  // nothing asked: nothing changes
+    r.Tick();
+    EXPECT_EQ(std::tuple(r.volume.writes.size(), r.settings.repeat, r.device.sent.size()), std::tuple(1u, 1, 0u));
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 
 #include <set>
 
-#include "platform/WaveVolume.h"
 #include "playback/OpenTrack.h"
 #include "playback/VideoPlacement.h"
 #include "tests/playback/PlaybackRig.h"
+#include "tests/support/FakeWaveVolume.h"
 
 namespace {
 
@@ -16,12 +16,6 @@ std::string Nums(std::initializer_list<int> values) {
     for (int v : values) text += " " + std::to_string(v);
     return text;
 }
-
-class HalfVolume final : public WaveVolume {
-public:
-    bool Get(uint32_t& v) override { v = 0x80008000u; return true; }  // panel level 127
-    bool Set(uint32_t) override { return true; }
-};
 
 // The windows' side: each call goes into the device's log as "[...]"; the focus is counted.
 class RecordingWindows final : public VideoPlacementHost {
@@ -81,7 +75,7 @@ struct Rig {
     Settings settings;
     MciSession mci{device, state};
     VideoGeometry video{VideoRect{0, 0, 320, 240}};
-    HalfVolume volume;
+    FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
     VideoPlacement placement{state, settings, mci, video, volume, windows};
 };
@@ -111,6 +105,7 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
          Concat({picture, Attached("320 240"), {"[main topmost 5 6]", "[main not topmost 5 6]"}}), 1, 100, 6},
         {1, 3, 0, 1, "0 0 320 240", Concat({picture, Attached("320 240"), {"[main topmost 5 6]"}}), 1, 100, 6},
         {1, 0, 0, 0, "0 0 320 0", Concat({{"[hide video]"}, Attached("320 0")}), 1, 100, 6},  // no height
+        {1, 0, 0, 0, "0 0 0 240", Concat({{"[hide video]"}, Attached("0 240")}), 1, 100, 6},  // no width
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -146,15 +141,14 @@ TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
 // Full screen knows fit keeping the aspect ratio (4) and stretch (5) only; the picture is
 // sent 20 pixels lower because the windows start 20 pixels above the screen.
 TEST(VideoPlacementTest, FullScreenFitAndStretch) {
-    for (auto [fit, destination, fitAfter] : {std::tuple{4, " 0 54 1024 698", 4}, {1, " 0 54 1024 698", 4},
-                                              {-3, " 0 54 1024 698", 4}, {5, " 0 20 1024 768", 5},
-                                              {9, " 0 20 1024 768", 5}}) {
+    for (auto [fit, fitAfter] : {std::pair{4, 4}, {1, 4}, {-3, 4}, {5, 5}, {9, 5}}) {
         Rig rig;
         rig.video.natural = VideoRect{0, 0, 352, 240};  // s = 2.909...
         rig.state.fullScreen = 1, rig.state.screenWidth = 1024, rig.state.screenHeight = 768;
         rig.settings.fullScreenFit = fit;
         rig.placement.PlaceVideo();
-        EXPECT_EQ(rig.device.sent.at(2), std::string("put movie destination at") + destination) << fit;
+        EXPECT_EQ(rig.device.sent.at(2), fitAfter == 4 ? "put movie destination at 0 54 1024 698"
+                                                        : "put movie destination at 0 20 1024 768") << fit;
         EXPECT_EQ(rig.settings.fullScreenFit, fitAfter);
     }
 }
@@ -192,7 +186,9 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     // The tick's and an open's requests land on the player's screen.
     rig.placement.ShowControlPanelAtBottom(800, 600);
     rig.placement.ShowOverlay(800, 0);
-    EXPECT_EQ(rig.Take(), (Strings{"[show panel 1024 628 800 72]", "[hide overlay]", " 1 0 0 0 0"}));
+    rig.placement.ShowOverlay(800, 600);
+    EXPECT_EQ(rig.Take(), (Strings{"[show panel 1024 628 800 72]", "[hide overlay]", "[show overlay 1024 100 800 600]",
+                                   " 1 0 0 0 0"}));
 
     rig.state.paused = 1, rig.state.position = 1, rig.state.seekDragging = 1, rig.state.volumeDragging = 2;
     rig.device.Answer("status movie position", "99");  // paused: the picture returns to where the device stands

@@ -2,25 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <vector>
 
-#include "platform/WaveVolume.h"
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
+#include "tests/support/FakeWaveVolume.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-// A wave volume that remembers every write; kUnreadable cannot be read (it counts as full).
-constexpr uint32_t kUnreadable = 0xDEADBEEFu;
-struct FakeWaveVolume final : WaveVolume {
-    explicit FakeWaveVolume(uint32_t start) : value(start == kUnreadable ? 0 : start), failReads(start == kUnreadable) {}
-    bool Get(uint32_t& volume) override { return failReads ? false : (volume = value, true); }
-    bool Set(uint32_t volume) override { return writes.push_back(value = volume), true; }
-    uint32_t value;
-    bool failReads;
-    std::vector<uint32_t> writes;
-};
+constexpr uint32_t kUnreadable = 0xDEADBEEFu;  // a start the volume cannot be read at (it counts as full)
 
 constexpr uint32_t Both(uint32_t level) { return level | (level << 16); }
 
@@ -41,7 +31,7 @@ TEST(VolumeTest, EveryControlWritesBothChannels) {
         {Shown, 0x0000FFFFu, 0, 0x0000FFFFu, 255}, {Shown, Both(257), 0, Both(257), 1}, {Shown, kUnreadable, 0, 0, 255},
     };
     for (const Case& c : cases) {
-        FakeWaveVolume volume(c.start);
+        FakeWaveVolume volume(c.start == kUnreadable ? 0 : c.start, c.start != kUnreadable);
         PlayerState state;
         if (c.control == Down) VolumeStepDown(volume, state);
         if (c.control == Up) VolumeStepUp(volume, state);

@@ -1,19 +1,26 @@
 // The main window as a user meets it, through the real window and the scripted device: clicks
-// held over full ticks, keys that count only in the player's own windows, the step keys.
+// held over full ticks, keys that count only in the player's own windows, the step keys, a
+// drop; Qt's own dialogs speak the user's language (on a Japanese desktop their buttons are
+// Japanese like the player's texts; where Qt has no translation nothing changes).
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
 #include <QTest>
-#include <QTimer>
+#include <QTranslator>
 #include <functional>
+#include "app/QtTranslations.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
-#include "platform/WaveVolume.h"
 #include "player/CPlayerDlg.h"
 #include "playlist/Playlist.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
+#include "tests/support/FakeWaveVolume.h"
+#include "tests/support/ModalAnswer.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/TestSupport.h"
@@ -22,38 +29,17 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Answers the next dialog to show, found by its show event: `act` runs inside its modal loop, and
-// whatever it leaves open is rejected; still open after five seconds, it fails the test.
-class DialogAnswer final : public QObject {
-public:
-    explicit DialogAnswer(std::function<void(QDialog&)> act) : act_(std::move(act)) { qApp->installEventFilter(this); }
-    ~DialogAnswer() override { qApp->removeEventFilter(this); }
-    std::string shown;  // the class of the dialog answered
-private:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* d = qobject_cast<QDialog*>(watched);
-        if (event->type() == QEvent::Show && d != nullptr && d->isWindow() && shown.empty()) {
-            shown = d->metaObject()->className();
-            QTimer::singleShot(0, d, [this, d] { if (act_(*d), d->isVisible()) d->reject(); });
-            QTimer::singleShot(5000, d, [d] { if (d->isVisible()) ADD_FAILURE() << "a dialog was left open", d->reject(); });
-        }
-        return false;
-    }
-    std::function<void(QDialog&)> act_;
-};
-
 // A started player over a scripted device that stands at 5200 of 100000 ms.
-struct Window final : WaveVolume {
+struct Window {
     Window() {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
         device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000"), device.Answer("status movie mode", "playing");
-        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, *this, clock, MainTickSetup{folder.path(), {}, "/"});
+        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock, MainTickSetup{folder.path(), {}, "/"});
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
         state.closed = 0, state.lengthMs = 100000;
     }
-    bool Get(uint32_t& v) override { return v = 0xFFFFFFFFu, true; }  bool Set(uint32_t) override { return true; }
     bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // the timer runs meanwhile
     long Ticks() const { return std::count(device.sent.begin(), device.sent.end(), "status movie position") / 2; }  // two a full tick
     void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(dialog.get(), b, {}, at), QTest::mouseRelease(dialog.get(), b, {}, at); }
@@ -70,6 +56,7 @@ struct Window final : WaveVolume {
     Settings settings;
     Playlist playlist;
     ScriptedMediaDevice device;
+    FakeWaveVolume volume;
     SystemClock clock;
     std::unique_ptr<CPlayerDlg> dialog;
 };
@@ -81,9 +68,10 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
         Window w;
         w.state.paused = 1, QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
         ASSERT_TRUE(w.RunUntil([&, ticks = w.Ticks()] { return w.Ticks() >= ticks + 3; }));
-        DialogAnswer answer([](QDialog&) {});
+        std::string shown;
+        ModalAnswer<QDialog> answer([&](QDialog& d) { shown = d.metaObject()->className(); });
         QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, {}, at);
-        EXPECT_EQ(std::pair(answer.shown, w.state.fullScreen), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
+        EXPECT_EQ(std::pair(shown, w.state.fullScreen), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
         if (w.state.fullScreen == 0) continue;
         ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() && QApplication::activeWindow() != w.dialog.get(); }));
         QTest::keyPress(QApplication::activeWindow(), Qt::Key_Return, Qt::AltModifier);
@@ -98,8 +86,8 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     Window w;
     w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
     const auto before = w.Effects();
-    DialogAnswer answer([&](QDialog& d) {
-        static_cast<QFileDialog&>(d).setDirectory(QString::fromStdString(w.folder.path()));
+    ModalAnswer<QFileDialog> answer([&](QFileDialog& d) {
+        d.setDirectory(QString::fromStdString(w.folder.path()));
         auto* name = d.findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         QTest::keyClicks(name, "xz mn.,][");
@@ -107,11 +95,11 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
         EXPECT_EQ(w.Effects(), before) << "typing into the open dialog";
         name->clear();
         QTest::keyClicks(name, "list");
-        d.accept();
+        static_cast<QDialog&>(d).accept();  // public as a QDialog
     });
     w.Click({220, 30});
     const Strings& sent = w.device.sent;  // the list opened, its entry played
-    EXPECT_EQ(std::count(sent.begin(), sent.end(), "open \"tone.wav\" type mpegvideo alias movie"), 1) << answer.shown;
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "open \"tone.wav\" type mpegvideo alias movie"), 1);
 
     QTest::keyPress(w.dialog.get(), Qt::Key_Space);
     EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
@@ -119,6 +107,21 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     w.state.position = 1;  // an old reading
     w.Click({260, 75});
     EXPECT_EQ(Strings(sent.end() - 2, sent.end()), (Strings{"status movie position", "seek movie to 5201"}));
+}
+
+// A folder dropped on the window replaces the list, sorted by whole path, and opens its first entry.
+TEST(PlayerWindowTest, DroppedFolderReplacesTheListAndOpensItsFirstEntry) {
+    Window w;
+    for (const char* name : {"b.wav", "A/z.wav", "A.wav", "notes.txt"}) w.folder.Write(std::string("album/") + name, "RIFF");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(w.folder.path() + "album"))});
+    QDragEnterEvent enter(QPoint(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.dialog.get(), &enter), QApplication::sendEvent(w.dialog.get(), &drop);
+    EXPECT_TRUE(enter.isAccepted()) << "a drop of files is welcome";
+    const std::string album = w.folder.path() + "album/";
+    EXPECT_EQ(w.playlist.Entries(), (Strings{album + "A.wav", album + "A/z.wav", album + "b.wav"}));
+    EXPECT_EQ(std::count(w.device.sent.begin(), w.device.sent.end(), "open \"A.wav\" type mpegvideo alias movie"), 1);
 }
 
 // Up, Page Up and Home are one step up, their opposites one down; Enter and Esc do nothing.
@@ -131,6 +134,24 @@ TEST(PlayerWindowTest, StepKeys) {
         EXPECT_EQ(w.state.wheelStep, step) << key;
     }
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
+}
+
+QString CancelButtonText() {
+    QDialogButtonBox box(QDialogButtonBox::Cancel);
+    return box.button(QDialogButtonBox::Cancel)->text();
+}
+
+TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
+    QApplication& app = TestApplication();
+    ASSERT_EQ(CancelButtonText(), "Cancel");
+    QTranslator* japanese = InstallQtTranslations(app, QLocale(QLocale::Japanese, QLocale::Japan));
+    ASSERT_NE(japanese, nullptr) << "qtbase_ja.qm (qt6-translations-l10n) is missing";
+    EXPECT_EQ(CancelButtonText(), QString::fromUtf8("キャンセル"));
+    QCoreApplication::removeTranslator(japanese);
+    delete japanese;
+
+    EXPECT_EQ(InstallQtTranslations(app, QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
+    EXPECT_EQ(CancelButtonText(), "Cancel");
 }
 
 }  // namespace

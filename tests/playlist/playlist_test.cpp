@@ -1,15 +1,31 @@
-#include "playlist/Playlist.h"
-
+// The playlist: its play order, stepping by the shuffle and repeat rules; the list files it is
+// read from and written to, and the last playlist kept between runs; media discovery on
+// generated folder trees (what is found, in which order) and the main window's sorted fill
+// with its list-file fallback.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/Paths.h"
 #include "platform/Random.h"
+#include "playlist/Discovery.h"
+#include "playlist/ListFile.h"
+#include "playlist/Playlist.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+using Strings = std::vector<std::string>;
 
 // Records what stepping asked of playback, in order: "close", "open", "pending".
 struct RecordingTrack final : TrackControl {
@@ -129,6 +145,255 @@ TEST(Stepping, BringBackCurrentIndexAfterTheEditor) {
         p.BringBackCurrentIndex();
         EXPECT_EQ(p.count, entries);
         EXPECT_EQ(p.currentIndex, expected) << entries << " " << currentIndex;
+    }
+}
+
+Playlist WithStore(const Strings& entries) {
+    Playlist p;
+    for (const std::string& e : entries) p.InsertAt(p.StoreSize(), e);
+    return p;
+}
+
+TEST(ListReader, LineRules) {
+    TempFolder dir;
+    const std::string d = dir.path(), cp932 = "\x89\xb9\x8a\x79";  // 音楽
+    dir.Write("音楽/old.mp3", "");
+    dir.Write(cp932 + "/raw.mp3", "");
+    const std::string longest = "/" + std::string(kPathLimit - 2, 'y');  // kPathLimit - 1 bytes
+    const std::vector<std::pair<std::string, Strings>> cases = {
+        {"#EXTM3U\r\n#EXTINF:215,Artist - Title\r\n/music/a.mp3\r\n", {"/music/a.mp3"}},
+        {"music/a.mp3\r\n//server/share/a.mp3\r\n\r\n /b.mp3\r\nC:\\a.mp3\r\n", {}},
+        {"/m/c.mp3\r\n/m/b.mp3\r\n/m/A.mp3\r\n", {"/m/c.mp3", "/m/b.mp3", "/m/A.mp3"}},
+        {"/a\r\n/b\n/c\r/d", {"/a", "/b", "/c", "/d"}},
+        {"/my music/a b.mp3 \r\n", {"/my music/a b.mp3 "}},
+        {"\xEF\xBB\xBF/a.mp3\r\n", {"/a.mp3"}},
+        {std::string("/a\0b\r\n/c\r\n", 10), {"/c"}},
+        {"/音楽/a.mp3\r\n", {"/音楽/a.mp3"}},
+        // Not UTF-8: the raw bytes unless only the CP932 decoding names a file.
+        {d + cp932 + "/old.mp3\r\n" + d + cp932 + "/raw.mp3\r\n" + d + cp932 + "/none.mp3\r\n/caf\xe9.mp3\r\n",
+         {d + "音楽/old.mp3", d + cp932 + "/raw.mp3", d + cp932 + "/none.mp3", "/caf\xe9.mp3"}},
+        {"/" + std::string(9999, 'x') + "\r\n" + longest + "\r\n" + longest + "y\r\n/after\r\n", {longest, "/after"}},
+    };
+    for (const auto& [bytes, entries] : cases) {
+        Playlist p = WithStore({"/x", "/y"});
+        EXPECT_EQ(ParseListBytes(bytes, p, 1), static_cast<int>(entries.size())) << bytes.substr(0, 40);
+        Strings expected = entries;
+        expected.insert(expected.begin(), "/x");
+        expected.push_back("/y");
+        EXPECT_EQ(p.Entries(), expected) << bytes.substr(0, 40);
+        EXPECT_EQ(p.count, 0);
+    }
+    Playlist appended = WithStore({"/x"});  // a position outside the store appends
+    ParseListBytes("/a\r\n/b\r\n", appended, -1);
+    EXPECT_EQ(appended.Entries(), (Strings{"/x", "/a", "/b"}));
+    EXPECT_EQ(appended.Entry(-1) + appended.Entry(3), "") << "outside the store: no entry";
+}
+
+TEST(ListWriter, ExactBytesThatReadBackTheSame) {
+    TempFolder dir;
+    const std::string z(4000, 'z');
+    for (const auto& [store, bytes] : {std::pair<Strings, std::string>{{}, ""}, {{"/a.mp3", "/b.wav"}, "/a.mp3\r\n/b.wav\r\n"},
+             {{"/音楽/曲 1.mp3", "/x", "/x", "/caf\xe9", "/" + z}, "/音楽/曲 1.mp3\r\n/x\r\n/x\r\n/caf\xe9\r\n/" + z + "\r\n"},
+             {{"/a\nb.mp3", "/c\r", std::string("/n\0", 3), "/d"}, "/d\r\n"}}) {  // a line end or NUL cannot be a line
+        ASSERT_TRUE(WriteListFile(dir.path() + "list.m3u", WithStore(store)));
+        Playlist back;
+        EXPECT_EQ(ReadListFile(dir.path() + "list.m3u", back), int(std::count(bytes.begin(), bytes.end(), '\n')));
+        EXPECT_EQ(dir.Read("list.m3u") + FormatListBytes(back), bytes + bytes);
+    }
+    Playlist none;
+    EXPECT_FALSE(WriteListFile(dir.path() + "gone/list.tsr", WithStore({"/a"})) || ReadListFile(dir.path() + "none.tsr", none) != -1);
+}
+
+TEST(LastList, LoadedCountedCreatedOrLeftAlone) {
+    TempFolder dir;
+    Playlist p;
+    p.count = 5;
+    EXPECT_TRUE(LoadLastList(dir.path(), p) && p.count == 0 && !LastListUnreadable(dir.path()));
+    EXPECT_EQ(dir.Read("KORU.tsr"), "") << "a missing file is created empty";
+    dir.Write("KORU.tsr", "/m/c.mp3\r\n#comment\r\n/m/b.mp3\r\n");
+    EXPECT_TRUE(LoadLastList(dir.path(), p) && p.count == 2);
+    EXPECT_EQ(p.Entries(), (Strings{"/m/c.mp3", "/m/b.mp3"}));
+    EXPECT_EQ(dir.Read("KORU.tsr"), "/m/c.mp3\r\n#comment\r\n/m/b.mp3\r\n");
+    EXPECT_TRUE(SaveLastList(dir.path(), WithStore({"/only/one.mp3"})));
+    EXPECT_EQ(dir.Read("KORU.tsr"), "/only/one.mp3\r\n");
+    for (bool fifo : {true, false}) {
+        TempFolder other;
+        if (fifo) ASSERT_EQ(::mkfifo((other.path() + "KORU.tsr").c_str(), 0644), 0);
+        else other.Write("KORU.tsr/inside", "kept");
+        Playlist q;
+        EXPECT_TRUE(!LoadLastList(other.path(), q) && LastListUnreadable(other.path()) && q.count == 0) << fifo;
+        EXPECT_EQ(std::filesystem::is_fifo(other.path() + "KORU.tsr"), fifo);
+    }
+}
+
+TEST(LastList, FingerprintFollowsEntriesAndTheirOrder) {
+    const std::vector<Strings> lists = {{}, {""}, {"/a"}, {"/a", "/b"}, {"/b", "/a"}, {"/a/b"}, {"/ab"}, {"/a", "/a"}};
+    for (size_t i = 0; i < lists.size(); ++i)
+        for (size_t j = 0; j < lists.size(); ++j)
+            EXPECT_EQ(ListFingerprint(WithStore(lists[i])) == ListFingerprint(WithStore(lists[j])), i == j) << i << " " << j;
+}
+
+Strings Search(const std::string& item, int* found = nullptr) {
+    Strings paths;
+    const int n = SearchDroppedItem(item, [&paths](const std::string& p) { paths.push_back(p); });
+    if (found != nullptr) *found = n;
+    return paths;
+}
+
+int Depth(const std::string& path) { return static_cast<int>(std::count(path.begin(), path.end(), '/')); }
+std::string Parent(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
+TEST(DiscoveryTest, MediaTableMatchesExtensionsIgnoringCase) {
+    for (const std::string_view ext : kMediaExtensions) {
+        std::string upper(ext);
+        for (char& ch : upper) ch = static_cast<char>(std::toupper(ch));
+        EXPECT_TRUE(IsMediaPath("/a/Song" + std::string(ext)) && IsMediaPath("/a/Song" + upper)) << ext;
+    }
+    const struct { std::string path; bool list; } others[] = {
+        {"/a/archive.mp3.bak", false}, {"/a/noextension", false}, {"/a/x.mp", false},   {"/a/x.mp33", false},
+        {"/a/x.rm", false},            {"/a.mp3/file", false},    {"/a/x.", false},     {"/a/x.m4b", false},
+        {"/a/x.og", false},            {"/a/x.webmx", false},     {"/a/list.m3u", true}, {"/a/LIST.TSR", true},
+        {"/a/list.m3u8", false},       {"/a/x.\xEF\xBD\x8D\x70\x33", false},  // full-width m
+    };
+    for (const auto& c : others) {
+        EXPECT_FALSE(IsMediaPath(c.path)) << c.path;
+        EXPECT_EQ(IsListFilePath(c.path), c.list) << c.path;
+    }
+}
+
+TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
+    TempFolder tmp;
+    // Three levels, several folders per level, media and other files mixed.
+    std::set<std::string> media;
+    for (const char* rel :
+         {"r/top1.mp3", "r/top2.WAV", "r/notes.txt", "r/a/a1.flac", "r/a/a2.avi", "r/a/aa/aa1.MKV",
+          "r/a/ab/ab1.opus", "r/a/ab/abc/deep.mp3", "r/b/b1.m4a", "r/b/ba/ba1.wma", "r/c/c.txt", "r/c/ca/ca1.webm"}) {
+        const std::string full = tmp.Write(rel, "");
+        if (ExtensionOf(full) != ".txt") media.insert(full);
+    }
+    int found = 0;
+    const Strings paths = Search(tmp.path() + "r", &found);
+    EXPECT_EQ(std::set<std::string>(paths.begin(), paths.end()), media);
+    EXPECT_EQ(paths.size(), media.size()) << "each file once";
+    // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1,
+    // ba: 1, c: 1 + 1, ca: 1.
+    EXPECT_EQ(found, 20);
+    // Level by level; each folder's files together.
+    for (size_t i = 1; i < paths.size(); ++i) EXPECT_LE(Depth(paths[i - 1]), Depth(paths[i])) << paths[i];
+    std::vector<std::string> folders;
+    for (const std::string& p : paths)
+        if (folders.empty() || folders.back() != Parent(p)) folders.push_back(Parent(p));
+    EXPECT_EQ(folders.size(), std::set<std::string>(folders.begin(), folders.end()).size()) << "files of one folder are contiguous";
+    // A deeper folder's files follow the order in which their parent folders were searched.
+    std::map<std::string, size_t> searched;
+    for (size_t i = 0; i < folders.size(); ++i) searched[folders[i]] = i;
+    for (size_t i = 1; i < folders.size(); ++i) {
+        const std::string a = Parent(folders[i - 1]), b = Parent(folders[i]);
+        if (Depth(folders[i - 1]) == Depth(folders[i]) && searched.count(a) && searched.count(b)) {
+            EXPECT_LE(searched[a], searched[b]) << folders[i];
+        }
+    }
+}
+
+TEST(DiscoveryTest, WhatASingleItemYields) {
+    TempFolder tmp;
+    ::mkdir((tmp.path() + "clip.avi").c_str(), 0755);               // empty folder with a media name
+    tmp.Write("notes.avi/readme.txt", "");                             // folder with a media name and a text
+    const struct { std::string item; Strings collected; int found; } cases[] = {
+        {tmp.Write("song.mp3", ""), {tmp.path() + "song.mp3"}, 1},
+        {tmp.Write("song.mid", ""), {}, 0},
+        {tmp.path() + "clip.avi", {tmp.path() + "clip.avi"}, 1},
+        {tmp.path() + "notes.avi", {}, 1},
+        {tmp.path() + "missing/ghost.webm", {tmp.path() + "missing/ghost.webm"}, 1},  // cannot be listed: a file
+        {tmp.path() + "missing/ghost.txt", {}, 0},
+    };
+    for (const auto& c : cases) {
+        int found = -1;
+        EXPECT_EQ(Search(c.item, &found), c.collected) << c.item;
+        EXPECT_EQ(found, c.found) << c.item;
+    }
+}
+
+// Links inside a search are not followed into folders; a dropped link to a folder is searched.
+TEST(DiscoveryTest, SymbolicLinkLoopIsNotFollowed) {
+    TempFolder tmp;
+    const std::string song = tmp.Write("r/a/song.mp3", "");
+    ASSERT_EQ(::symlink((tmp.path() + "r").c_str(), (tmp.path() + "r/a/loop").c_str()), 0);
+    ASSERT_EQ(::symlink("..", (tmp.path() + "r/a/up.mp3").c_str()), 0);             // a folder link with a media name
+    ASSERT_EQ(::symlink(song.c_str(), (tmp.path() + "r/link.mp3").c_str()), 0);      // a link to a file is a file
+    ASSERT_EQ(::symlink("nowhere", (tmp.path() + "r/dangling.wav").c_str()), 0);
+    ASSERT_EQ(::symlink((tmp.path() + "r/a").c_str(), (tmp.path() + "alias").c_str()), 0);
+    int found = 0;
+    const Strings paths = Search(tmp.path() + "r", &found);
+    const std::set<std::string> got(paths.begin(), paths.end());
+    EXPECT_EQ(got, (std::set<std::string>{song, tmp.path() + "r/link.mp3", tmp.path() + "r/dangling.wav"}));
+    EXPECT_EQ(paths.size(), 3u);
+    EXPECT_EQ(found, 6);  // r: link.mp3, dangling.wav, a; a: song.mp3, loop, up.mp3
+    EXPECT_EQ(Search(tmp.path() + "alias"), (Strings{tmp.path() + "alias/song.mp3"}));
+}
+
+TEST(DiscoveryTest, LongPathsStayWholeAndFoldersPastTheLimitAreSkipped) {
+    TempFolder tmp;
+    CurrentFolderGuard guard;
+    const std::string sibling = tmp.Write("r/sibling/t.mp3", "");
+    // A chain of folders whose full path passes the system limit by the 21st level: the
+    // deepest cannot be listed by path (even by root), their siblings still are.
+    const std::string segment(200, 'd');
+    std::string full = tmp.path() + "r", lastBelowLimit;
+    ASSERT_EQ(::chdir(full.c_str()), 0);
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_TRUE(::mkdir(segment.c_str(), 0755) == 0 && ::chdir(segment.c_str()) == 0);
+        ::close(::creat("s.mp3", 0644));
+        full += "/" + segment;
+        if (full.size() + 6 < 4096) lastBelowLimit = full + "/s.mp3";
+    }
+    const Strings paths = Search(tmp.path() + "r");
+    EXPECT_NE(std::find(paths.begin(), paths.end(), sibling), paths.end());
+    EXPECT_NE(std::find(paths.begin(), paths.end(), lastBelowLimit), paths.end()) << "kept whole past 255 bytes";
+    EXPECT_LT(paths.size(), 26u);
+    // Paths past the limit cannot be removed by name: remove the chain from inside.
+    ASSERT_EQ(::chdir((tmp.path() + "r").c_str()), 0);
+    [[maybe_unused]] int ignored = std::system("find . -depth -delete 2>/dev/null");
+}
+
+// Sorted as the sorted add sorts; names kept as the file system has them; a trailing slash
+// adds no second one.
+TEST(MainWindowDropTest, SameAsAddingEachFoundPathSorted) {
+    TempFolder tmp;
+    std::set<std::string> made;
+    for (const char* rel : {"q/Beta.mp3", "q/beta.mp3", "q/alpha.wav", "q/ALPHA.wav", "q/z/Alpha.mp3", "q/z/\xE6\x9B\xB2 1.mp3",
+                            "q/_x.mp3", "q/10.mp3", "q/9.mp3", "q/\x8B\xC8.mp3", "q/quote\".mp3"})
+        made.insert(tmp.Write(rel, ""));
+    Playlist byAdding, filled;
+    SearchDroppedItem(tmp.path() + "q", [&byAdding](const std::string& p) { byAdding.AddSorted(p); });
+    FillFromMainWindowDrop(filled, {tmp.path() + "q/"});
+    EXPECT_EQ(filled.Entries(), byAdding.Entries());
+    EXPECT_EQ(std::set<std::string>(filled.Entries().begin(), filled.Entries().end()), made);
+}
+
+TEST(MainWindowDropTest, SortedFillOrTheFallbackWhenNothingIsFound) {
+    TempFolder tmp;
+    for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav", "n/B.opus", "textonly/readme.txt"}) tmp.Write(name, "");
+    const std::string list = tmp.Write("list.m3u", "#EXTM3U\r\n/m/c.mp3\r\n/m/b.mp3\r\n/m/A.mp3\r\n");
+    const std::string other = tmp.Write("other.tsr", "/o/1.mp3\r\n");
+    const std::string mid = tmp.Write("song.mid", ""), song = tmp.Write("a.mp3", ""), d = tmp.path();
+    const struct { const char* name; Strings items, entries; } cases[] = {
+        {"every item's media sorted together", {d + "n", d + "m", song},
+         {song, d + "m/A.MP3", d + "m/b.mp3", d + "m/x/c.wav", d + "n/B.opus"}},
+        {"a list file alone is read in file order", {list}, {"/m/c.mp3", "/m/b.mp3", "/m/A.mp3"}},
+        {"a list file with a media file is not read", {list, song}, {song}},
+        {"two list files: only the last is read", {list, other}, {"/o/1.mp3"}},
+        {"any other file is taken alone", {mid}, {mid}},
+        {"a folder of text files becomes the entry", {d + "textonly"}, {d + "textonly"}},
+        {"a missing list file gives nothing", {d + "gone.m3u"}, {}},
+        {"nothing dropped", {}, {}},
+    };
+    for (const auto& c : cases) {
+        Playlist playlist;
+        playlist.InsertAt(0, "/old.mp3");
+        EXPECT_EQ(FillFromMainWindowDrop(playlist, c.items), static_cast<int>(c.entries.size())) << c.name;
+        EXPECT_EQ(playlist.Entries(), c.entries) << c.name;
+        EXPECT_EQ(playlist.count, static_cast<int>(c.entries.size())) << c.name;
     }
 }
 

@@ -52,11 +52,7 @@ struct SettingsDialogTest : ::testing::Test {
     // The CONFIG button's entry point; `act` works on the dialog inside its modal loop, and a
     // dialog it leaves open is cancelled. Returns whether "OK" was taken.
     bool Open(const std::function<void(CSettingsDlg&)>& act, QWidget* parent = nullptr) {
-        ModalAnswer<CSettingsDlg> answer([&](CSettingsDlg& dlg) {
-            QPointer<CSettingsDlg> alive = &dlg;
-            act(dlg);
-            if (alive && alive->isVisible()) alive->reject();
-        });
+        ModalAnswer<CSettingsDlg> answer(act);
         placed = -1;
         const bool taken = OpenSettingsDialog(parent, settings, state, folder.path(), [&](bool top) { placed = top; });
         EXPECT_EQ(taken, placed >= 0);  // the main window is placed after "OK" only

@@ -1,8 +1,8 @@
 #pragma once
 // Answers the modal dialog of type D that the code under test runs in its own event loop. The
-// dialog is found by its show event, not by polling, and `answer` runs inside that loop. A
-// dialog still open `seconds` after it showed is a failure and is rejected, so a test that
-// does not close it ends instead of hanging.
+// dialog is found by its show event, not by polling, and `answer` runs inside that loop; what
+// it leaves open is rejected. A dialog still open `seconds` after it showed is a failure and is
+// rejected, so a test whose answer waits on it ends instead of hanging.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -29,7 +29,10 @@ public:
         shown_ = true;
         dialog_ = dialog;
         watchdog_.start(seconds_ * 1000);
-        QTimer::singleShot(0, dialog, [this] { answer_(*dialog_); });
+        QTimer::singleShot(0, dialog, [this] {
+            answer_(*dialog_);
+            if (dialog_ && dialog_->isVisible()) dialog_->reject();
+        });
         return false;
     }
 

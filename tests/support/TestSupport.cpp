@@ -47,6 +47,14 @@ std::string TempFolder::Read(const std::string& name) const {
     return s.str();
 }
 
+std::string Id3v1Block(const std::string& title, const std::string& artist, char pad, const std::string& marker) {
+    std::string block(128, 'z');
+    block.replace(0, 3, marker);
+    block.replace(3, 30, (title + std::string(30, pad)).substr(0, 30));
+    block.replace(33, 30, (artist + std::string(30, pad)).substr(0, 30));
+    return block;
+}
+
 CurrentFolderGuard::CurrentFolderGuard() {
     char* cwd = ::getcwd(nullptr, 0);
     saved_ = cwd != nullptr ? cwd : "/";

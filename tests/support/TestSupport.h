@@ -30,6 +30,11 @@ private:
     std::string path_;
 };
 
+// A 128-byte ID3v1 tag block: `marker`, then title and artist each padded with `pad` to 30
+// bytes, the rest 'z'.
+std::string Id3v1Block(const std::string& title, const std::string& artist, char pad = '\0',
+                       const std::string& marker = "TAG");
+
 // Restores the current folder when the object goes.
 class CurrentFolderGuard {
 public:

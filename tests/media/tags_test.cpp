@@ -1,6 +1,6 @@
-// The second title line's tag on files made here: every tag format TagLib reads for us, the
-// ID3v1-first rule and where its 128 bytes lie, Japanese legacy bytes in Latin-1 fields, and
-// damaged or odd files.
+// The second title line's tag: cutting the ID3v1 title and artist from their padding, then on
+// files made here every tag format TagLib reads for us, the ID3v1-first rule and where its 128
+// bytes lie, Japanese legacy bytes in Latin-1 fields, and damaged or odd files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,6 +14,57 @@
 
 namespace {
 
+std::string Raw(const std::string& block, int a, int b) {
+    return CutId3v1Field(reinterpret_cast<const unsigned char*>(block.data()), a, b);
+}
+
+TEST(Id3v1CutTest, FieldIsCutAfterItsFirstPaddingByte) {
+    const struct { const char* name; std::string field, raw; } cases[] = {  // field: 30 bytes
+        {"zero padding", "Song" + std::string(26, '\0'), std::string("Song\0", 5)},
+        {"blank padding keeps one blank", "Song" + std::string(26, ' '), "Song "},
+        {"all blanks give one blank", std::string(30, ' '), " "},
+        {"all zeros give one zero", std::string(30, '\0'), std::string(1, '\0')},
+        {"30 equal letters give one", std::string(30, 'x'), "x"},
+        {"line feed before padding is kept", "Band\n" + std::string(25, '\0'), "Band\n"},
+        {"line feeds among padding are walked over", "ab\n\n" + std::string(26, '\0'), "ab\n"},
+        {"full field ending in a new byte is whole", std::string(29, 'q') + "r", std::string(29, 'q') + "r"},
+        {"padding inside the text stays", "A  B" + std::string(26, ' '), "A  B "},
+        {"last byte repeated by the text", std::string(28, 'm') + "nn", std::string(28, 'm') + "n"},
+    };
+    for (const auto& c : cases) {
+        std::string block(128, 'k');
+        block.replace(3, 30, c.field);
+        EXPECT_EQ(Raw(block, 3, 32), c.raw) << c.name;
+    }
+    // An all-padding field looks at the byte before it: the marker's 'G', the title's last.
+    std::string block = Id3v1Block(std::string(30, 'G'), std::string(30, '\0'));
+    EXPECT_EQ(Raw(block, 3, 32), "G");
+    EXPECT_EQ(Raw(block, 33, 62), std::string(1, '\0'));
+}
+
+TEST(Id3v1ParseTest, TitleAndArtistAsShown) {
+    const struct { const char* name; std::string tail; bool present; std::string title, artist; } cases[] = {
+        {"zero padded", Id3v1Block("Song", "Band"), true, "Song", "Band"},
+        {"blank padded", Id3v1Block("Song", "Band", ' '), true, "Song ", "Band "},
+        {"empty fields", Id3v1Block("", ""), true, "", ""},
+        {"zero inside ends the text", Id3v1Block(std::string("AB\0CD", 5), "x", ' '), true, "AB", "x "},
+        {"lower-case marker", Id3v1Block("Song", "Band", '\0', "tag"), false, "", ""},
+        {"marker with one letter off", Id3v1Block("Song", "Band", '\0', "TAx"), false, "", ""},
+        {"no marker", Id3v1Block("Song", "Band", '\0', "ID3"), false, "", ""},
+        {"Shift-JIS decoded", Id3v1Block("\x8B\xC8", "\x89\xCC\x8E\xE8"), true, "\xE6\x9B\xB2", "\xE6\xAD\x8C\xE6\x89\x8B"},
+        {"UTF-8 kept", Id3v1Block("\xE6\x9B\xB2", "Z"), true, "\xE6\x9B\xB2", "Z"},
+        {"undecodable byte replaced", Id3v1Block("a\xFF", "b"), true, "a\xEF\xBF\xBD", "b"},
+        {"a short read counts as zero", "TAGabc", true, "abc", ""},
+        {"too short for the marker", "TA", false, "", ""},
+    };
+    for (const auto& c : cases) {
+        const Id3v1Tag tag = ParseId3v1Tail(c.tail);
+        EXPECT_EQ(tag.present, c.present) << c.name;
+        EXPECT_EQ(tag.title, c.title) << c.name;
+        EXPECT_EQ(tag.artist, c.artist) << c.name;
+    }
+}
+
 const std::string kSong = "\xE6\x9B\xB2\xE5\x90\x8D", kSinger = "\xE6\xAD\x8C\xE6\x89\x8B";  // 曲名, 歌手
 const std::string kSongCp932 = "\x8B\xC8\x96\xBC";
 
@@ -26,9 +77,6 @@ std::string Latin1Frame(const std::string& id, const std::string& text) {
     return id + Size(text.size() + 1, 8) + std::string(3, '\0') + text;
 }
 std::string Id3v23(const std::string& frames) { return std::string("ID3\3\0\0", 6) + Size(frames.size(), 7) + frames; }
-std::string Id3v1(const std::string& title, const std::string& artist) {
-    return ("TAG" + title + std::string(30, ' ')).substr(0, 33) + (artist + std::string(95, ' ')).substr(0, 95);
-}
 
 TEST(Latin1FieldTest, JapaneseLegacyBytesAreReadAsCp932) {
     const struct { const char* name; std::string bytes, shown; } cases[] = {
@@ -66,15 +114,15 @@ TEST(TrackTagTest, EveryTagFormatOnGeneratedFiles) {
         {"x.m4a", tags + " -c:a aac", "", "", true, kSong, kSinger},
         {"x.wma", tags, "", "", true, kSong, kSinger},
         {"x.wv", tags, "", "", true, kSong, kSinger},  // APEv2
-        {"both.mp3", tags, "", Id3v1("one", "two"), true, "one ", "two "},
-        {"blank-v1.mp3", tags, "", Id3v1("", ""), true, kSong, kSinger},
-        {"half-blank-v1.mp3", tags, "", Id3v1("", "two"), true, " ", "two "},
-        {"blank-v1-only.mp3", "-id3v2_version 0", "", Id3v1("", ""), true, " ", " "},
+        {"both.mp3", tags, "", Id3v1Block("one", "two", ' '), true, "one ", "two "},
+        {"blank-v1.mp3", tags, "", Id3v1Block("", "", ' '), true, kSong, kSinger},
+        {"half-blank-v1.mp3", tags, "", Id3v1Block("", "two", ' '), true, " ", "two "},
+        {"blank-v1-only.mp3", "-id3v2_version 0", "", Id3v1Block("", "", ' '), true, " ", " "},
         {"broken.mp3", "-id3v2_version 0", Id3v23("TIT2" + std::string("\x7F\x7F\x7F\x7F\0\0\0x", 8)), "", false},
         {"plain.wav", "-ac 1", "", "", false},
-        {"v1-only.mp3", "", "", Id3v1("Song", "Band"), true, "Song ", "Band "},
-        {"v1-one-byte-early.mp3", "", std::string(10, 'a'), Id3v1("Song", "Band") + "x", false},
-        {"v1-cut.mp3", "", "", Id3v1("Song", "Band").substr(0, 127), false},
+        {"v1-only.mp3", "", "", Id3v1Block("Song", "Band", ' '), true, "Song ", "Band "},
+        {"v1-one-byte-early.mp3", "", std::string(10, 'a'), Id3v1Block("Song", "Band", ' ') + "x", false},
+        {"v1-cut.mp3", "", "", Id3v1Block("Song", "Band", ' ').substr(0, 127), false},
         {"empty.mp3", "", "", "", false},
     };
     for (const auto& c : cases) {

@@ -1,17 +1,20 @@
-// The real player and the files it keeps: what it cannot read it leaves byte for byte, names
-// that are not UTF-8 come back, a FIFO does not hold the start, a failed save is said on
-// standard error, and kills in the middle of saves leave whole files and no leftovers.
+// The real player with the real device on files: FLAC, Opus and H.264 MP4 play in order and a
+// tag reaches the title line; awkward media (streams that state no length or no header, a name
+// holding a double quote, a file cut while it plays) each end and the next one opens. The files
+// it keeps: what it cannot read it leaves byte for byte, names that are not UTF-8 come back, a
+// FIFO does not hold the start, a failed save is said on standard error, and kills in the
+// middle of saves leave whole files and no leftovers.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "tests/device/TestMedia.h"
-#include "tests/e2e/DefaultConfiguration.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
@@ -20,26 +23,81 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string Config(const std::string& from, const std::string& to, std::string cfg = kDefaultConfiguration) {
-    return cfg.replace(cfg.find(from), from.size(), to);
-}
-
 int TempFiles(const TempFolder& home) {
     int n = 0;
     for (const auto& entry : fs::directory_iterator(home.path())) n += entry.path().filename().string().starts_with(".velkaf-");
     return n;
 }
 
-void Quit(PlayerProcess& player) {
-    player.Signal(SIGTERM);
-    ASSERT_EQ(player.WaitForExit(30s), 0) << player.Log();
+void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
+
+TEST(FormatsE2E, FlacOpusAndMp4PlayInOrderAndTheTagReachesTheTitleLine) {
+    TempFolder home;
+    const std::string tone = "-f lavfi -i sine=d=1 ";
+    const struct { const char* name; std::string ffmpeg; } files[] = {
+        {"one.flac", tone + "-metadata title=\xE6\x9B\xB2\xE5\x90\x8D -metadata artist=\xE6\xAD\x8C\xE6\x89\x8B"},
+        {"two.opus", tone + "-c:a libopus"},
+        {"three.mp4", "-f lavfi -i testsrc=d=1:s=160x120:r=25 " + tone + "-c:v libx264 -pix_fmt yuv420p -c:a aac"},
+    };
+    std::vector<std::string> list, names;
+    for (const auto& f : files) {
+        list.push_back(home.Write(std::string("music/") + f.name, "")), names.push_back(f.name);
+        const std::string command = "ffmpeg -v error -y " + f.ffmpeg + " '" + list.back() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    WriteStateFiles(home.path(), list, "Repeat=0");
+    PlayerProcess player(home.path(), {});
+    ASSERT_TRUE(player.WaitForLog("first tick done: 3 entries", 20s)) << player.Log();
+    // Three one-second tracks and the end checks at the 150 ms pace: well within 30 s.
+    EXPECT_TRUE(player.WaitForLogAfter("open \"three.mp4\"", "mci> close movie", 30s)) << player.Log();
+    Quit(player);
+    const std::string log = player.Log();
+    EXPECT_EQ(Opens(log), names) << log;
+    EXPECT_TRUE(PlayedInOrder(log, names));
+    EXPECT_NE(log.find("quit: list and settings saved, entry 0 of 3"), std::string::npos) << log;
+    const size_t first = log.find("open \"one.flac\"");
+    const size_t title = log.find("title line 2: \xE6\x9B\xB2\xE5\x90\x8D \xEF\xBC\x9A \xE6\xAD\x8C\xE6\x89\x8B  |");
+    EXPECT_TRUE(title != std::string::npos && title > first && title < log.find("open \"two.opus\"")) << log;
+}
+
+TEST(DeviceE2E, StreamsWithoutLengthOrHeaderAndAQuotedNamePlayInOrder) {
+    TempFolder home;
+    WriteToneWav(home.path() + "a\"b.wav", 1.0, 440, 0.2);
+    // An MPEG audio stream without header frame or tag; a raw MPEG-1 video stream, which states
+    // no length at all (the player waits for the device to stop); a name holding a quote.
+    const std::vector<std::string> entries = {MediaPath("stream.mp3"), MediaPath("stream.mpg"), home.path() + "a\"b.wav"};
+    WriteStateFiles(home.path(), entries, "Repeat=0");
+    PlayerProcess player(home.path(), {});
+    EXPECT_TRUE(player.WaitForLogAfter("device: opened " + entries[2] + ":", "mci> close movie", 40s)) << player.Log();
+    Quit(player);
+    const std::string log = player.Log();
+    EXPECT_NE(log.find("mci> open \"a\"b.wav\" type mpegvideo alias movie"), std::string::npos) << log;
+    EXPECT_NE(log.find("device: opened " + entries[1] + ": no stated length"), std::string::npos) << log;
+    EXPECT_TRUE(PlayedInOrder(log, {"stream.mp3", "stream.mpg", "a\"b.wav"}));
+}
+
+TEST(DeviceE2E, FileCutWhilePlayingEndsTheTrackAndTheNextOpens) {
+    TempFolder home;
+    const std::string cut = home.path() + "cut.mp3";  // 20 s
+    std::filesystem::copy_file(MediaPath("long.mp3"), cut);
+    WriteStateFiles(home.path(), {cut, MediaPath("tone.wav")}, "Repeat=0");
+    PlayerProcess player(home.path(), {});
+    ASSERT_TRUE(player.WaitForLog("device: opened " + cut + ":", 20s)) << player.Log();
+    std::this_thread::sleep_for(1s);
+    std::filesystem::resize_file(cut, 60000);
+    const auto cutAt = std::chrono::steady_clock::now();
+    EXPECT_TRUE(player.WaitForLog("device: opened " + MediaPath("tone.wav") + ":", 15s)) << player.Log();
+    EXPECT_LT(std::chrono::steady_clock::now() - cutAt, 12s) << "the cut track played on";
+    EXPECT_TRUE(player.WaitForLogAfter("open \"tone.wav\"", "mci> close movie", 10s)) << player.Log();
+    Quit(player);
+    EXPECT_TRUE(PlayedInOrder(player.Log(), {"cut.mp3", "tone.wav"}));
 }
 
 TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
     TempFolder home;
     fs::permissions(home.path(), fs::perms::all);  // nobody could replace them, but must not
-    const std::string cfg = Config("x=0", "x=5"), list = "/m/a.mp3\r\n";
+    const std::string cfg = Configuration("x=5"), list = "/m/a.mp3\r\n";
     for (const auto& [name, bytes] : {std::pair{"KORU.CFG", cfg}, {"KORU.tsr", list}})
         fs::permissions(home.Write(name, bytes), fs::perms::none);
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {"/m/b.mp3"}}) {
@@ -60,8 +118,7 @@ TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
 TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
     TempFolder home;
-    home.Write("KORU.CFG", kDefaultConfiguration);
-    home.Write("KORU.tsr", "/m/a.mp3\r\n");
+    WriteStateFiles(home.path(), {"/m/a.mp3"}, "");
     fs::permissions(home.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                      fs::perms::others_read | fs::perms::others_exec);  // not writable by nobody
     PlayerProcess player(home.path(), {}, {"VELKAF_LOG=0"}, true);
@@ -77,25 +134,17 @@ TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
 TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
     TempFolder home;
     const std::vector<std::string> names = {"\x89\xb9\x8a\x79.wav", "caf\xe9.wav"};  // 音楽.wav in CP932, café.wav
-    std::string list;
+    std::vector<std::string> paths;
     fs::create_directory(home.path() + "music");
-    for (const std::string& name : names) {
-        WriteToneWav(home.path() + "music/" + name, 0.4, 440.0, 0.3);
-        list += home.path() + "music/" + name + "\r\n";
-    }
-    home.Write("KORU.tsr", list);
-    home.Write("KORU.CFG", Config("Repeat=1", "Repeat=0"));
+    for (const std::string& name : names) WriteToneWav(paths.emplace_back(home.path() + "music/" + name), 0.4, 440.0, 0.3);
+    WriteStateFiles(home.path(), paths, "Repeat=0");
+    const std::string list = home.Read("KORU.tsr");
     for (int run = 0; run < 3; ++run) {
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
         // Both open with their length known, then the end of the list closes the device.
-        std::string log;
-        for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;) {
-            log = player.Log();
-            const size_t last = log.find("open \"" + names[1] + "\"");
-            if (last != std::string::npos && log.find("mci> close movie", last) != std::string::npos) break;
-            std::this_thread::sleep_for(50ms);
-        }
+        player.WaitForLogAfter("open \"" + names[1] + "\"", "mci> close movie", 20s);
+        const std::string log = player.Log();
         for (const std::string& name : names) {
             const size_t open = log.find("mci> open \"" + name + "\" type mpegvideo alias movie");
             ASSERT_NE(open, std::string::npos) << "run " << run << "\n" << log;
@@ -111,12 +160,8 @@ TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
 TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
     TempFolder home;
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) ASSERT_EQ(::mkfifo((home.path() + name).c_str(), 0644), 0);
-    const auto start = std::chrono::steady_clock::now();
     PlayerProcess player(home.path(), {});
     ASSERT_TRUE(player.WaitForLog("first tick done: 0 entries", 20s)) << player.Log();
-    std::cout << "start with FIFO state files: "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()
-              << " ms\n";
     Quit(player);
     EXPECT_NE(player.Log().find("KORU.tsr cannot be read (not a regular file)"), std::string::npos) << player.Log();
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) EXPECT_TRUE(fs::is_fifo(home.path() + name)) << name;
@@ -129,8 +174,8 @@ TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndN
     std::string entries;
     for (int i = 0; i < 100000; ++i) entries += "/music/collection/artist " + std::to_string(i % 97) + "/track " + std::to_string(i) + ".mp3\r\n";
     // The saves rewrite both files: the comment line goes, "+0" becomes "0".
-    const std::string oldList = "#EXTM3U\r\n" + entries, newCfg = Config("AutoPlay=1", "AutoPlay=0");
-    const std::string oldCfg = Config("x=0", "x=+0", newCfg);
+    const std::string oldList = "#EXTM3U\r\n" + entries, newCfg = Configuration("AutoPlay=0");
+    const std::string oldCfg = Configuration("AutoPlay=0\nx=+0");
     home.Write("KORU.tsr", oldList);
     home.Write("KORU.CFG", oldCfg);
     int killedMidSave = 0, leftovers = 0;
