@@ -153,12 +153,14 @@ TEST_F(DeviceTest, FileCutOrSpoiledWhilePlayingEndsTheTrack) {
 }
 
 // A seek to frame n shows frame n (closer to ffmpeg's decode of n than of n +- 1): MPEG-1 in
-// 12-frame groups, H.264 with B-frames in MP4, VP9 in WebM. A seek in milliseconds (-ms here)
+// 12-frame groups, H.264 with B-frames in MP4, H.265 in MP4, AV1 in Matroska, VP9 in WebM. A seek in milliseconds (-ms here)
 // shows the frame on screen then and reads back as given: steps under a frame add up.
 TEST_F(DeviceTest, SeekToFrameShowsExactlyThatFrame) {
     const std::pair<const char*, std::vector<int>> cases[] = {
         {"video.mpg", {0, 1, 11, 12, 13, 50, 37, 98, 61, 99, 2, -1828, -1840, -1839, -39, -40, -3999}},
         {"clip.mp4", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
+        {"clip.m4v", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
+        {"clip.mkv", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
         {"clip.webm", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
     };
     for (const auto& [name, seeks] : cases) {
