@@ -93,7 +93,7 @@ TEST_F(DeviceTest, ModeAndPositionAfterEachCommand) {
         SCOPED_TRACE(s.command);
         EXPECT_EQ(Ok(s.command), s.ok);
         EXPECT_EQ(Send("status movie mode"), s.mode);
-        if (s.position >= 0) EXPECT_EQ(Send("status movie position"), std::to_string(s.position));
+        if (s.position >= 0) { EXPECT_EQ(Send("status movie position"), std::to_string(s.position)); }
     }
 }
 
@@ -178,8 +178,9 @@ TEST_F(DeviceTest, SeekToFrameShowsExactlyThatFrame) {
             const double same = MeanDifference(shown, DecodedFrame(name, n));
             EXPECT_LT(same, kSameFrame);
             for (int other : {n - 1, n + 1})
-                if (other >= 0 && other < Number("status movie length"))
+                if (other >= 0 && other < Number("status movie length")) {
                     EXPECT_LT(same, MeanDifference(shown, DecodedFrame(name, other)));
+                }
         }
     }
 }
@@ -209,14 +210,15 @@ TEST_F(DeviceTest, PictureAtTheDestinationInTheAttachedHost) {
     for (const auto& [command, r, other] : steps) {
         SCOPED_TRACE(command);
         ASSERT_TRUE(Ok(command));
-        if (command.rfind("put", 0) == 0)
+        if (command.rfind("put", 0) == 0) {
             EXPECT_EQ(QString::fromStdString(Send("where movie destination")),
                       QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
+        }
         const QImage painted = host.PaintedPixels();
         EXPECT_TRUE(BlackAround(painted, r));
         // Scalers differ more at edges; the picture is still plainly the same.
         const QImage expected = frame.scaled(r.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (!r.isEmpty()) EXPECT_LT(MeanDifference(painted.copy(r), expected), r == natural ? kSameFrame : 3 * kSameFrame);
+        if (!r.isEmpty()) { EXPECT_LT(MeanDifference(painted.copy(r), expected), r == natural ? kSameFrame : 3 * kSameFrame); }
         EXPECT_EQ(!BlackAround(second.PaintedPixels()), other);
     }
     Open("video.mpg");
@@ -257,7 +259,7 @@ TEST_P(FormatTest, OpensMeasuresAndPlaysToTheEnd) {
     EXPECT_EQ(Send("where movie destination").empty(), !picture);
     EXPECT_EQ(Ok("put movie destination"), picture);
     EXPECT_EQ(Ok("set movie time format frames"), picture);
-    if (picture) EXPECT_NEAR(Number("status movie length"), f.lengthFrames, f.lengthMs == 0 ? 0 : 1);
+    if (picture) { EXPECT_NEAR(Number("status movie length"), f.lengthFrames, f.lengthMs == 0 ? 0 : 1); }
     ASSERT_TRUE(Ok("set movie time format milliseconds"));
     ASSERT_TRUE(Ok(Attach(host)));
     ASSERT_TRUE(Ok("play movie"));
@@ -265,7 +267,7 @@ TEST_P(FormatTest, OpensMeasuresAndPlaysToTheEnd) {
     const int length = Number("status movie length");
     EXPECT_GT(length, f.lengthMs == 0 ? 500 : 0);
     EXPECT_EQ(Number("status movie position"), length);
-    if (picture && Ok("set movie time format frames")) EXPECT_EQ(Send("status movie position"), Send("status movie length"));
+    if (picture && Ok("set movie time format frames")) { EXPECT_EQ(Send("status movie position"), Send("status movie length")); }
     // testsrc2 is colourful everywhere: the last picture stays (it may reach the host a moment
     // after the end on a busy machine); without one, all black.
     if (picture) WaitUntil([&] { return host.FramesReceived() > 2u && !BlackAround(host.PaintedPixels()); }, 3000);
@@ -276,11 +278,14 @@ TEST_P(FormatTest, OpensMeasuresAndPlaysToTheEnd) {
     for (const char* c : {"stop movie", "window movie handle default", "close movie"}) Send(c);
     volume.Set(0xFFFFFFFFu);
     // tone.wav is a sine at half amplitude: RMS 0.5 / sqrt(2) of full scale at full volume.
-    if (f.name == std::string("tone.wav")) EXPECT_NEAR(PcmRms(pcm), (f.volume & 0xFFFF) / 65535.0 * 11585, 120);
-    else if (f.sound) EXPECT_GT(PcmRms(pcm), 1000.0) << "no sound came out";
+    if (f.name == std::string("tone.wav")) {
+        EXPECT_NEAR(PcmRms(pcm), (f.volume & 0xFFFF) / 65535.0 * 11585, 120);
+    } else if (f.sound) {
+        EXPECT_GT(PcmRms(pcm), 1000.0) << "no sound came out";
+    }
     Open(f.name);  // as the player reopens a track that ended: the same start and length
     EXPECT_EQ(Send("status movie position"), "0");
-    if (f.lengthMs != 0) EXPECT_EQ(Number("status movie length"), length);
+    if (f.lengthMs != 0) { EXPECT_EQ(Number("status movie length"), length); }
 }
 
 const Format kFormats[] = {

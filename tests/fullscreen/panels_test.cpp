@@ -46,7 +46,7 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
             if (act <= Middle) QTest::mouseClick(d.Window(), button);
             if (act == Double) QTest::mouseDClick(d.Window(), button);
             if (act == Mode0) d.Configure(0, 0);
-            if (act == Close) EXPECT_FALSE(d.Window()->close());
+            if (act == Close) { EXPECT_FALSE(d.Window()->close()); }
             if (act == WheelUp || act == WheelDown) {
                 QWheelEvent wheel(QPointF(9, 9), QPointF(9, 9), {}, QPoint(0, act == WheelUp ? 120 : -120), {}, {},
                                   Qt::NoScrollPhase, false);

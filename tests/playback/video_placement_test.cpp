@@ -74,7 +74,7 @@ struct Rig {
     PlayerState state;
     Settings settings;
     MciSession mci{device, state};
-    VideoGeometry video{VideoRect{0, 0, 320, 240}};
+    VideoGeometry video{VideoRect{0, 0, 320, 240}, VideoRect{}};
     FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
     VideoPlacement placement{state, settings, mci, video, volume, windows};
