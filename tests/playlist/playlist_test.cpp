@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -152,6 +153,16 @@ Playlist WithStore(const Strings& entries) {
     Playlist p;
     for (const std::string& e : entries) p.InsertAt(p.StoreSize(), e);
     return p;
+}
+
+// Under a UTF-8 locale the sorted add folds case beyond ASCII: full-width ａ before Ｂ and Ｃ.
+TEST(SortedAdd, CaseIsFoldedBeyondAscii) {
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    Playlist p;
+    for (const char* path : {"/\xEF\xBC\xA3", "/\xEF\xBC\xA2", "/\xEF\xBD\x81"}) p.AddSorted(path);
+    std::setlocale(LC_ALL, before.c_str());
+    EXPECT_EQ(p.Entries(), (Strings{"/\xEF\xBD\x81", "/\xEF\xBC\xA2", "/\xEF\xBC\xA3"}));
 }
 
 TEST(ListReader, LineRules) {

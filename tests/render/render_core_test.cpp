@@ -13,6 +13,7 @@
 
 #include "render/Composition.h"
 #include "render/DibSurface.h"
+#include "render/SkinLayout.h"
 #include "render/WindowShape.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -239,6 +240,14 @@ TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
             r.state.browseCounter = fast ? r.state.browseCounter + 1 : 5, r.Frame(), shown += SameRect(r.work, 123, 62, r.skin, 123, 162, 6, 6);
         EXPECT_EQ(shown, fast ? 30 : 6);
     }
+}
+
+// The clock stops at 9:59:59 and the counter at 99999999, whatever the position.
+TEST(CompositionTest, TimeFieldsStopAtTheirLargestValue) {
+    using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
+    const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = 1}, 36000000).cells, clock);
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = 0}, 123456789).cells, (std::array<int, 8>{9, 9, 9, 9, 9, 9, 9, 9}));
 }
 
 // The right end of the dark run on the row below (230 + 1); never past a narrow surface.
