@@ -108,7 +108,7 @@ void WriteToneWav(const std::string& path, double seconds, double frequency, dou
     out.write("RIFF", 4);
     put(36 + bytes, 4);
     out.write("WAVEfmt ", 8);
-    for (const auto [v, size] : {std::pair{16u, 4}, {1u, 2}, {2u, 2}, {rate, 4}, {rate * 4, 4}, {4u, 2}, {16u, 2}})
+    for (const auto& [v, size] : {std::pair{16u, 4}, {1u, 2}, {2u, 2}, {rate, 4}, {rate * 4, 4}, {4u, 2}, {16u, 2}})
         put(v, size);  // PCM, 2 channels, rate, bytes per second, bytes per frame, bits
     out.write("data", 4);
     put(bytes, 4);
