@@ -172,7 +172,8 @@ TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
 TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndNoLeftovers) {
     TempFolder home;
     std::string entries;
-    for (int i = 0; i < 100000; ++i) entries += "/music/collection/artist " + std::to_string(i % 97) + "/track " + std::to_string(i) + ".mp3\r\n";
+    for (int i = 0; i < 100000; ++i)
+        entries += "/music/collection/artist " + std::to_string(i % 97) + "/track " + std::to_string(i) + ".mp3\r\n";
     // The saves rewrite both files: the comment line goes, "+0" becomes "0".
     const std::string oldList = "#EXTM3U\r\n" + entries, newCfg = Configuration("AutoPlay=0");
     const std::string oldCfg = Configuration("AutoPlay=0\nx=+0");

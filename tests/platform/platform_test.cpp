@@ -22,8 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PlatformTest, ParseLeadingIntReadsLikeAtoiWithoutOverflow) {
-    for (const auto& [text, value] : {std::pair{"", 0}, {"42", 42}, {"  -17abc", -17}, {"+8", 8}, {"\t\n 5", 5}, {"x5", 0}, {"- 5", 0},
-             {"000123", 123}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN}})
+    for (const auto& [text, value] : {std::pair{"", 0}, {"42", 42}, {"  -17abc", -17}, {"+8", 8}, {"\t\n 5", 5}, {"x5", 0},
+                                      {"- 5", 0}, {"000123", 123}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
+                                      {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN}})
         EXPECT_EQ(ParseLeadingInt(text), value) << "'" << text << "'";
 }
 

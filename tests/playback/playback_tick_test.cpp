@@ -50,15 +50,18 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         RunPendingCommand(rig.context);
         EXPECT_EQ(std::tuple(rig.device.sent, rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.settings.videoSizeMode),
                   std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << c.code << " paused " << c.paused;
-        EXPECT_EQ(std::tuple(rig.state.position, rig.state.inputCooldown, rig.state.closed, rig.state.buttonCounters[c.code == 10 ? 10 : 11]),
-                  std::tuple(c.sent.size() > 1 && c.sent[1] == kPos ? 5000 : 0, c.code == 9 && !c.paused ? 2 : 0, c.code == 4 || c.code == 6,
-                             c.code == 10 || c.code == 11 ? 0 : 3)) << c.code << " paused " << c.paused;
+        EXPECT_EQ(std::tuple(rig.state.position, rig.state.inputCooldown, rig.state.closed,
+                             rig.state.buttonCounters[c.code == 10 ? 10 : 11]),
+                  std::tuple(c.sent.size() > 1 && c.sent[1] == kPos ? 5000 : 0, c.code == 9 && !c.paused ? 2 : 0,
+                             c.code == 4 || c.code == 6, c.code == 10 || c.code == 11 ? 0 : 3))
+            << c.code << " paused " << c.paused;
     }
 }
 
 // Only a whole "stopped" in the 8-byte reply ends the track; the close request follows.
 TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
-    for (auto [reply, shown] : {std::pair{"stopped", "stopped"}, {"playing", "playing"}, {"", ""}, {"stoppedX", "stopped"}, {"Stopped", "Stopped"}}) {
+    for (auto [reply, shown] : {std::pair{"stopped", "stopped"}, {"playing", "playing"}, {"", ""},
+                                {"stoppedX", "stopped"}, {"Stopped", "Stopped"}}) {
         TickRig rig({.pendingCommand = 66, .closeRequest = 1});
         rig.device.Answer("status movie mode", reply);
         EXPECT_EQ(rig.Tick(), (Strings{"status movie mode", std::string("[mode ") + shown + "]", "close movie"}));
@@ -73,13 +76,15 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
     const Case cases[] = {
         {{.speed = 2}, 0, 0, 0, Seek(8000), 2, 0},                      {{.speed = -9}, 0, 0, 0, Seek(0), -9, 0},
         {{.speed = -1}, 0, 1, 0, Seek(4970), -1, 0},                    {{.speed = 4, .rightButtonSearch = 1}, 0, 0, 0, Seek(5060), 1, 0},
-        {{.paused = 1, .speed = 2}, 0, 0, 1, Seek(5090), 2, 0},         {{.paused = 1, .speed = 2, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, 0, Seek(8000), 2, 0},
+        {{.paused = 1, .speed = 2}, 0, 0, 1, Seek(5090), 2, 0},
+        {{.paused = 1, .speed = 2, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, 0, Seek(8000), 2, 0},
         {{.paused = 1, .speed = 2, .prevKeysHeld = 8}, 0, 0, 1, Seek(5090), 0, 0},  // key released: still paused
         {{.speed = 2, .prevKeysHeld = 8}, 0, 0, 0, {kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"}, 0, 5},
         {{}, 1, 1, 1, Seek(4898), -1, 0},                               {{}, 3, 1, 1, Seek(5101), 1, 0},  // forward wins
         {{.paused = 1}, 2, 1, 0, Seek(5103), 1, 0},                     {{.rightButtonSearch = 1}, 1, 1, 1, Seek(4894), -1, 0},
         {{.paused = 1, .rightButtonSearch = 1}, 2, 1, 1, Seek(5107), 0, 0},
-        {{.paused = 1, .speed = -6}, 0, 0, 0, {kFormat, "set movie time format frames", kPos, "seek movie to 4999", kFormat, kPos}, 0, 0},  // one frame
+        {{.paused = 1, .speed = -6}, 0, 0, 0,  // one frame
+         {kFormat, "set movie time format frames", kPos, "seek movie to 4999", kFormat, kPos}, 0, 0},
         {{}, 0, 0, 0, {}, 0, 5},                  {{.timeDisplayMode = 0}, 0, 0, 0, {}, 0, 0},   {{.paused = 1}, 0, 0, 0, {}, 0, 0},
         {{.paused = 1, .fullScreen = 1}, 0, 0, 0, {}, 0, 5},            {{.volumeDragging = 2}, 0, 0, 0, {}, 0, 0},
     };
@@ -87,8 +92,10 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         TickRig rig(c.st, c.held);
         rig.settings.wheelModePlaying = c.wheelPlaying, rig.settings.wheelModePaused = c.wheelPaused;
         EXPECT_EQ(rig.Tick(), c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.prevKeysHeld, rig.state.buttonCounters[7], rig.state.buttonCounters[19]),
-                  std::tuple(c.speed, c.divisor, c.sent.empty() ? c.st.prevKeysHeld : c.st.keysHeld, c.held / 2 - 1, -1)) << &c - cases;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.prevKeysHeld, rig.state.buttonCounters[7],
+                             rig.state.buttonCounters[19]),
+                  std::tuple(c.speed, c.divisor, c.sent.empty() ? c.st.prevKeysHeld : c.st.keysHeld, c.held / 2 - 1, -1))
+            << &c - cases;
     }
 }
 
@@ -112,7 +119,8 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
 // Minimised with the left button (1) or the right (2, then 3): restored, the video is placed again.
 TEST(PlaybackTickTest, MinimiseFollowUp) {
     struct Case { int state, refresh; bool minimised; int stateAfter, activeAfter, refreshAfter, placements; };
-    for (const Case& c : {Case{2, 1, true, 3, 0, 0, 2}, {3, 0, true, 3, 0, 0, 0}, {3, 1, false, 0, 1, 1, 0}, {1, 0, true, 1, 0, 0, 0}, {1, 0, false, 0, 1, 0, 1}}) {
+    for (const Case& c : {Case{2, 1, true, 3, 0, 0, 2}, {3, 0, true, 3, 0, 0, 0}, {3, 1, false, 0, 1, 1, 0},
+                          {1, 0, true, 1, 0, 0, 0}, {1, 0, false, 0, 1, 0, 1}}) {
         TickRig rig({.activeApp = 0, .minimiseState = c.state, .restoreRefresh = c.refresh});
         rig.host.minimised = c.minimised;
         EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]"));
@@ -127,7 +135,8 @@ TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
     struct Case { PlayerState st; int wheelPlaying, wheelPaused; Strings sent; int speed; };
     const Case cases[] = {
         {{.speed = 2}, 0, 0, Seek(8000), 2},                               {{.speed = -2}, 1, 0, Seek(4940), -2},
-        {{.paused = 1, .speed = 3}, 0, 1, Seek(5150), 3},                  {{.paused = 1, .speed = 3, .prevKeysHeld = 4}, 0, 1, Seek(5150), 0},
+        {{.paused = 1, .speed = 3}, 0, 1, Seek(5150), 3},
+        {{.paused = 1, .speed = 3, .prevKeysHeld = 4}, 0, 1, Seek(5150), 0},
         {{.paused = 1, .speed = 1, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, Seek(7000), 1},  {{.closed = 1, .speed = 1}, 0, 0, {}, 0},
         {{.speed = 2, .prevKeysHeld = 1}, 0, 0, {kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"}, 0},
         {{.paused = 1, .speed = 5}, 0, 0, {kFormat, "set movie time format frames", kPos, "seek movie to 5001", kFormat, kPos}, 0},
@@ -140,8 +149,10 @@ TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
         rig.settings.wheelModePlaying = c.wheelPlaying, rig.settings.wheelModePaused = c.wheelPaused;
         PlaybackTickNoDraw(rig.context);
         EXPECT_EQ(rig.device.sent, c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.buttonCounters[0], rig.state.minimiseState, rig.state.trackPending),
-                  std::tuple(c.speed, 3, 2, 1, 0)) << &c - cases;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.buttonCounters[0], rig.state.minimiseState,
+                             rig.state.trackPending),
+                  std::tuple(c.speed, 3, 2, 1, 0))
+            << &c - cases;
     }
 }
 
@@ -172,7 +183,8 @@ TEST(MciSessionTest, CommandTraffic) {
         c.op(mci);
         EXPECT_EQ(device.sent, c.sent) << &c - cases;
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position), std::tuple(c.pausedAfter, c.speedAfter, c.position)) << &c - cases;
-        EXPECT_EQ(std::tuple(state.closed, state.seekKnobX), c.sent[0] == "close movie" ? std::tuple(1, 0) : std::tuple(0, 9)) << &c - cases;
+        EXPECT_EQ(std::tuple(state.closed, state.seekKnobX), c.sent[0] == "close movie" ? std::tuple(1, 0) : std::tuple(0, 9))
+            << &c - cases;
     }
     ScriptedMediaDevice device;  // no wrap near the limit
     PlayerState state{.speed = 9};

@@ -39,21 +39,31 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
         if (!(w == W::Video && i <= 1) && w != W::PlaylistEditor && !(w == W::ControlPanel && i % 2)) values[{w, i}] = 0;
         return v;
     }
-    void AuxSetValue(W w, int i, int v) override { Log("set " + std::to_string(int(w)) + "." + std::to_string(i) + "=" + std::to_string(v)); }
-    void ShowControlPanelAtBottom(int w, int h) override { Log("panel " + Xy(w, h)); }  void ShowOverlay(int w, int h) override { Log("overlay " + Xy(w, h)); }
-    void PlaceMainWindow(int x, int y) override { Log("main at " + Xy(x, y)); }  void ShowVideoWindow(int x, int y) override { Log("video window at " + Xy(x, y)); }
+    void AuxSetValue(W w, int i, int v) override {
+        Log("set " + std::to_string(int(w)) + "." + std::to_string(i) + "=" + std::to_string(v));
+    }
+    void ShowControlPanelAtBottom(int w, int h) override { Log("panel " + Xy(w, h)); }
+    void ShowOverlay(int w, int h) override { Log("overlay " + Xy(w, h)); }
+    void PlaceMainWindow(int x, int y) override { Log("main at " + Xy(x, y)); }
+    void ShowVideoWindow(int x, int y) override { Log("video window at " + Xy(x, y)); }
     void OpenCurrentTrack() override { Log("open " + playlist.Entry(playlist.currentIndex)); }
     bool DropItems(const Strings& items) override { return dropped = items, true; }
     void SwitchFullScreen(bool leave) override { Log(leave ? "leave full screen" : "full screen"); }
-    LOGGED(EditorLayOut(), "editor lay out") LOGGED(LoadSurfaces(), "surfaces") LOGGED(ApplyShape(), "shape") LOGGED(EditorReset(int), "editor reset")
-    LOGGED(PlaceVideo(), "place video") LOGGED(ReloadBackground(), "background") LOGGED(PlaybackTick(), "playback tick") LOGGED(EndDialog(), "end")
-    LOGGED(PlaybackTickNoDraw(), "no-draw tick") LOGGED(DeleteSurfacesAndWindows(), "delete windows") LOGGED(DestroyVideoWindow(), "destroy video")
-    LOGGED(Minimise(), "minimise") LOGGED(StartWindowMove(), "move") LOGGED(CaptureMouse(), "capture") LOGGED(OpenButtonAction(), "open dialog")
-    LOGGED(TogglePlaylistEditor(), "editor") LOGGED(SettingsDialog(), "settings") LOGGED(MoveFullScreenStepSinksOffScreen(), "step sinks off")
-    WindowRect EditorWindowRect() override { return {1, 2, 300, 400}; }  bool ControlPanelExists() override { return true; }
-    bool IsMinimised() override { return false; }  void ReleaseMouse() override {}  void FocusStepSink() override {}
+    LOGGED(EditorLayOut(), "editor lay out") LOGGED(LoadSurfaces(), "surfaces") LOGGED(ApplyShape(), "shape")
+    LOGGED(EditorReset(int), "editor reset") LOGGED(PlaceVideo(), "place video") LOGGED(ReloadBackground(), "background")
+    LOGGED(PlaybackTick(), "playback tick") LOGGED(EndDialog(), "end") LOGGED(PlaybackTickNoDraw(), "no-draw tick")
+    LOGGED(DeleteSurfacesAndWindows(), "delete windows") LOGGED(DestroyVideoWindow(), "destroy video")
+    LOGGED(Minimise(), "minimise") LOGGED(StartWindowMove(), "move") LOGGED(CaptureMouse(), "capture")
+    LOGGED(OpenButtonAction(), "open dialog") LOGGED(TogglePlaylistEditor(), "editor") LOGGED(SettingsDialog(), "settings")
+    LOGGED(MoveFullScreenStepSinksOffScreen(), "step sinks off")
+    WindowRect EditorWindowRect() override { return {1, 2, 300, 400}; }
+    bool ControlPanelExists() override { return true; }
+    bool IsMinimised() override { return false; }
+    void ReleaseMouse() override {}
+    void FocusStepSink() override {}
     void PollKeyboard() override { ++polls; }
-    bool Held(K k) override { return held.count(k) > 0; }  bool Pressed(K k) override { return pressed.erase(k) + held.count(k) > 0; }
+    bool Held(K k) override { return held.count(k) > 0; }
+    bool Pressed(K k) override { return pressed.erase(k) + held.count(k) > 0; }
     bool Get(uint32_t& v) override { return v = volume, true; }
     bool Set(uint32_t v) override { return Log("volume " + Xy(v & 0xFFFF, v >> 16)), volume = v, true; }
 
@@ -124,8 +134,10 @@ TEST(InputControlTest, TimeDisplay) {
     Rig rig;
     rig.script.Answer("status movie time format", "milliseconds");
     std::vector<int> modes;
-    for (bool right : {false, false, false, false, true, true, true})
-        right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55}), modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
+    for (bool right : {false, false, false, false, true, true, true}) {
+        right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55});
+        modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
+    }
     EXPECT_EQ(std::tuple(modes, std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames")),
               std::tuple(std::vector<int>{21, 0, 11, 21, 11, 0, 21}, 2));
 }
@@ -133,12 +145,14 @@ TEST(InputControlTest, TimeDisplay) {
 // Wheel (while active) and step sink; while busy (our own dialog took the focus) no deactivation.
 TEST(InputControlTest, WheelStepsAndActivation) {
     struct Case { int active, busy, delta; bool step, activate; int wheelAfter, activeAfter; };
-    for (const Case& c : {Case{1, 0, -120, false, false, -1, 1}, {0, 0, 120, false, false, 0, 0}, {0, 0, 3, true, false, 1, 0},
-                          {1, 0, 120, false, true, 0, 0}, {1, 1, 120, false, true, 1, 1}, {0, 0, 120, true, true, 0, 1}, {0, 1, 120, true, true, 0, 0}}) {
+    for (const Case& c : {Case{1, 0, -120, false, false, -1, 1}, {0, 0, 120, false, false, 0, 0},
+                          {0, 0, 3, true, false, 1, 0}, {1, 0, 120, false, true, 0, 0}, {1, 1, 120, false, true, 1, 1},
+                          {0, 0, 120, true, true, 0, 1}, {0, 1, 120, true, true, 0, 0}}) {
         Rig rig({.busy = c.busy, .activeApp = c.active});
         c.step ? rig.input.OnStep(c.delta) : rig.input.OnMouseWheel(c.delta);
         if (c.activate) rig.input.OnActivateApp(c.step);  // a step activates, a wheel turn deactivates
-        EXPECT_EQ(std::tuple(rig.state.wheelStep, rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter)) << c.active << c.busy << c.delta;
+        EXPECT_EQ(std::tuple(rig.state.wheelStep, rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
+            << c.active << c.busy << c.delta;
     }
 }
 
@@ -155,7 +169,8 @@ TEST(InputControlTest, KeysPolledEachTick) {
         {{}, {K::X}, {}, 11, 0, 2, 0, {}},                    {{}, {K::Z}, {}, 10, 0, 2, 0, {}},
         {{}, {K::X}, {.inputCooldown = 1}, 0, 0, 1, 0, {}},   {{}, {K::Comma, K::X}, {.activeApp = 0}, 0, 0, 0, 0, {}},
         {{}, {K::Comma}, {.fullScreen = 1, .activeApp = 0}, 0, -1, 0, 1, {}},
-        {{}, {K::X}, {.paused = 1, .fullScreen = 1}, 0, 0, 2, 0, {"pause movie", "status movie position", "[place video]", "seek movie to 5200"}},
+        {{}, {K::X}, {.paused = 1, .fullScreen = 1}, 0, 0, 2, 0,
+         {"pause movie", "status movie position", "[place video]", "seek movie to 5200"}},
         {{}, {K::Z}, {.fullScreen = 1}, 0, 0, 2, 0, {"pause movie", "[place video]", "play movie"}},
         {{K::N}, {}, {}, 0, 0, 0, 0, {"[volume 31612,31612]"}}, {{K::RightBracket}, {}, {}, 0, 0, 0, 0, {"[volume 33870,33870]"}},
     };
@@ -164,7 +179,8 @@ TEST(InputControlTest, KeysPolledEachTick) {
         rig.held = c.held, rig.pressed = c.pressed, rig.input.PollKeyboard();
         rig.state.activeApp = 1, rig.state.fullScreen = 0;
         if (!c.st.activeApp && !c.st.fullScreen) rig.input.PollKeyboard();  // what was forgotten does not come back
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.speedStepRequest, rig.state.inputCooldown, int(rig.state.keysHeld), rig.journal),
+        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.speedStepRequest, rig.state.inputCooldown,
+                             int(rig.state.keysHeld), rig.journal),
                   std::tuple(c.pending, c.speedStep, c.cooldown, c.keysHeld, c.sent)) << &c - cases;
         EXPECT_EQ(rig.settings.fullScreenFit, c.sent.size() < 3 ? 4 : c.pressed.count(K::X) ? 5 : 3) << &c - cases;
     }
@@ -181,7 +197,8 @@ TEST(MainTickTest, TickRate) {
     for (auto [divisor, busy, calls, fullTicks] : {std::tuple{5, 0, 9, 1}, {0, 0, 7, 7}, {0, 1, 7, 0}}) {
         Rig rig({.firstTickDone = 1, .tickDivisor = divisor, .busy = busy, .backgroundReload = 1});
         rig.Calls(calls);
-        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0], rig.polls), std::tuple(fullTicks, "[background]", calls));
+        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0], rig.polls),
+                  std::tuple(fullTicks, "[background]", calls));
     }
 }
 
@@ -203,13 +220,15 @@ TEST(MainTickTest, CommandLineOrLastListAndStart) {
         Strings expected{"[surfaces]", "[main at 7,0]", "[shape]", "[video window at 0,9]", "[place video]", "[volume 32768,32768]"};
         if (c.dropped.empty()) expected.insert(expected.begin() + 3, "close movie");  // before the last list loads
         if (!c.entries.empty()) expected.insert(expected.end() - 2, c.autoPlay ? "[open " + absolute(c.entries)[0] + "]" : "close movie");
-        EXPECT_EQ(std::tuple(rig.journal, rig.playlist.Entries(), rig.playlist.currentIndex, rig.playlist.orderCount, rig.state.volumeKnobX,
-                             rig.folder.Read("KORU.tsr")),
-                  std::tuple(expected, absolute(c.entries), 0, int(c.entries.size()), 29, c.lastList ? c.lastList : c.dropped.empty() ? "" : "<missing>"));
+        const std::string listAfter = c.lastList ? c.lastList : c.dropped.empty() ? "" : "<missing>";
+        EXPECT_EQ(std::tuple(rig.journal, rig.playlist.Entries(), rig.playlist.currentIndex, rig.playlist.orderCount,
+                             rig.state.volumeKnobX, rig.folder.Read("KORU.tsr")),
+                  std::tuple(expected, absolute(c.entries), 0, int(c.entries.size()), 29, listAfter));
         rig.FullTick({.playlistEditorOpen = 1, .handedArguments = c.args, .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
         EXPECT_EQ(rig.state.handedCommandLine, 1) << "the editor owns the list";
         rig.state.playlistEditorOpen = 0, rig.Calls(5);
-        EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()), std::tuple(absolute(c.dropped), 0, 0u));
+        EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()),
+                  std::tuple(absolute(c.dropped), 0, 0u));
     }
 }
 
@@ -224,7 +243,8 @@ TEST(MainTickTest, FullTickRequests) {
         {{.closed = 1, .speed = 3, .speedStepRequest = 2}, {}, 2, 0, 0, 0, 0},    // any request but 1 is slower
         {{.closed = 1, .speed = 1, .speedStepRequest = -1}, {"play movie"}, 0, 0, 0, 2, 0},
         {{.closed = 1, .paused = 1, .speed = 1, .speedStepRequest = -1}, {}, 0, 1, 0, 0, 0},
-        {{.closed = 1, .speed = 9, .speedStepRequest = 1}, {}, 9, 0, 0, 0, 0},    {{.closed = 1, .speed = -9, .speedStepRequest = -1}, {}, -9, 0, 0, 0, 0},
+        {{.closed = 1, .speed = 9, .speedStepRequest = 1}, {}, 9, 0, 0, 0, 0},
+        {{.closed = 1, .speed = -9, .speedStepRequest = -1}, {}, -9, 0, 0, 0, 0},
         {{.closed = 1, .toggleRequest = 1, .speed = 4}, {"play movie"}, 0, 0, 0, 0, 0},  // a search ends in play
         {{.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, {"pause movie"}, 0, 1, 0, 0, 0},  // frame steps end paused
         {{.toggleRequest = 1, .seekDragging = 1}, {"pause movie", pos}, 0, 1, 0, 0, 0},
@@ -232,17 +252,20 @@ TEST(MainTickTest, FullTickRequests) {
         {open(10000), {pos}, 0, 0, 0, 0, 107},               {open(10000, {.timeFormatMs = 0}), {pos}, 0, 0, 66, 0, 206},
         {open(5200), {pos}, 0, 0, 66, 0, 206},               {open(5000, {.pendingCommand = 6}), {pos}, 0, 0, 6, 0, 206},
         {open(0, {.pendingCommand = 14}), {pos}, 0, 0, 14, 0, 0},  // a click waits for its release
-        {open(0), {pos, "status movie mode"}, 0, 0, 66, 0, 0},  {open(0, {.paused = 1}), {pos}, 0, 1, 0, 0, 0},  // length unknown: only the device
-        {open(0, {.speed = 2}), {pos}, 2, 0, 0, 0, 0},          {open(0, {.pendingCommand = 3}), {pos}, 0, 0, 3, 0, 0},  // stopping ends the track
+        // Length unknown: only the device's stopping ends the track.
+        {open(0), {pos, "status movie mode"}, 0, 0, 66, 0, 0},  {open(0, {.paused = 1}), {pos}, 0, 1, 0, 0, 0},
+        {open(0, {.speed = 2}), {pos}, 2, 0, 0, 0, 0},          {open(0, {.pendingCommand = 3}), {pos}, 0, 0, 3, 0, 0},
         {open(10000, {.seekDragging = 2}), {}, 0, 0, 0, 0, 0},
-        {{.failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},             {{.pendingCommand = 66, .failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},  // a track
-        {{.closed = 1, .failedTrackWait = 2}, {}, 0, 0, 0, 0, 0}, {{.pendingCommand = 3, .failedTrackWait = 2}, {}, 0, 0, 3, 0, 0},  // that won't open
+        // A track that won't open.
+        {{.failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},             {{.pendingCommand = 66, .failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},
+        {{.closed = 1, .failedTrackWait = 2}, {}, 0, 0, 0, 0, 0}, {{.pendingCommand = 3, .failedTrackWait = 2}, {}, 0, 0, 3, 0, 0},
     };
     for (const Case& c : cases) {
         Rig rig;
         const Strings sent = rig.FullTick(c.st);
         EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.state.inputCooldown, rig.state.seekKnobX, rig.state.position,
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.state.inputCooldown,
+                             rig.state.seekKnobX, rig.state.position,
                              rig.state.speedStepRequest + rig.state.wheelStep + rig.state.toggleRequest, rig.state.failedTrackWait),
                   std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob, c.sent.size() > 1 && c.sent[1] == pos ? 5200 : 0, 0,
                              c.st.failedTrackWait && c.pending == 3)) << &c - cases;  // the user's request goes first
@@ -258,15 +281,17 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
     const Case cases[] = {
         {0, 0, {{{F, 0}, -1}, {{O, 0}, 1}, {{F, 1}, 1}}, {"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"}, 1, 0},
         {0, 0, {{{F, 2}, 1}}, {"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"}, 0, 0},  // a click toggles, with
-        {0, 1, {{{F, 2}, 1}}, panel({"[playback tick]"}), 0, 0}, {0, 1, {{{O, 1}, 1}}, {"pause movie", pos, "[panel 0,0]", pos, pos, length,
-                                                                   "[set 3.0=0]", "[set 3.1=5200]", "[playback tick]"}, 0, 0},  // the panel up
+        {0, 1, {{{F, 2}, 1}}, panel({"[playback tick]"}), 0, 0},
+        {0, 1, {{{O, 1}, 1}},  // the panel up
+         {"pause movie", pos, "[panel 0,0]", pos, pos, length, "[set 3.0=0]", "[set 3.1=5200]", "[playback tick]"}, 0, 0},
         {1, 1, {{{P, 4}, 3}, {{P, 5}, 3}}, panel({pos, "seek movie to 5199", "[playback tick]"}), 0, 0},
         {1, 1, {{{P, 4}, 3}, {{P, 5}, 1}, {{P, 2}, 2}, {{P, 3}, 300}}, panel({"[volume 65535,65535]", "[playback tick]"}), 0, 2},
     };
     for (const Case& c : cases) {
         Rig rig;
         rig.values = c.values, rig.script.Answer(length, "");
-        EXPECT_EQ(rig.FullTick({.paused = c.paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = c.panel}), c.sent) << &c - cases;
+        const PlayerState st{.paused = c.paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = c.panel};
+        EXPECT_EQ(rig.FullTick(st), c.sent) << &c - cases;
         EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand), std::tuple(c.speed, c.pending)) << &c - cases;
     }
 }
@@ -275,7 +300,8 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
 TEST(MainTickTest, PlaylistEditorInStep) {
     Rig rig;
     rig.values = {{{W::PlaylistEditor, 0}, 1}, {{W::PlaylistEditor, 1}, 1}, {{W::PlaylistEditor, 2}, 1}, {{W::PlaylistEditor, 3}, 2}};
-    EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}), (Strings{"[editor reset]", "[editor reset]", "close movie", "[playback tick]"}));
+    EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}),
+              (Strings{"[editor reset]", "[editor reset]", "close movie", "[playback tick]"}));
     EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand), std::tuple(1, 2, 1));
 }
 

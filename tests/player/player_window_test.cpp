@@ -34,15 +34,21 @@ struct Window {
     Window() {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000"), device.Answer("status movie mode", "playing");
-        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock, MainTickSetup{folder.path(), {}, "/"});
+        device.Answer("status movie position", "5200");
+        device.Answer("status movie length", "100000");
+        device.Answer("status movie mode", "playing");
+        dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
+                                              MainTickSetup{folder.path(), {}, "/"});
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
         state.closed = 0, state.lengthMs = 100000;
     }
     bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // the timer runs meanwhile
     long Ticks() const { return std::count(device.sent.begin(), device.sent.end(), "status movie position") / 2; }  // two a full tick
-    void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(dialog.get(), b, {}, at), QTest::mouseRelease(dialog.get(), b, {}, at); }
+    void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) {
+        QTest::mousePress(dialog.get(), b, {}, at);
+        QTest::mouseRelease(dialog.get(), b, {}, at);
+    }
     // What the player did: commands besides queries, the video size, the speed and the request.
     std::tuple<Strings, int, int, int> Effects() const {
         Strings commands;
@@ -64,7 +70,8 @@ struct Window {
 // FILE, CONFIG and FULL act on the button-up however many full ticks pass while they are held
 // (paused: one every 30 ms). In full screen the keys keep working: Alt+Enter leaves it.
 TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
-    for (const auto& [at, dialogClass] : {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
+    for (const auto& [at, dialogClass] :
+         {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
         Window w;
         w.state.paused = 1, QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
         ASSERT_TRUE(w.RunUntil([&, ticks = w.Ticks()] { return w.Ticks() >= ticks + 3; }));

@@ -229,8 +229,9 @@ TEST(EditorWindowTest, SaveWritesTheStoreAsCrLfLinesWhereTheUserSays) {
         EditorRig rig({"/a.mp3", "/曲/b.wav"}, 0);
         rig.settings.lastListFile = folder.path() + "lists/old.m3u", rig.answer = folder.path() + typed;
         rig.Open(), rig.Click(Id::kIdSave);
-        EXPECT_EQ(std::make_pair(folder.Read(*written ? written : typed), rig.settings.lastListFile),
-                  std::make_pair(std::string(*written ? "/a.mp3\r\n/曲/b.wav\r\n" : "<missing>"), folder.path() + (*written ? written : typed)));
+        const std::string saved = *written ? written : typed;
+        EXPECT_EQ(std::make_pair(folder.Read(saved), rig.settings.lastListFile),
+                  std::make_pair(std::string(*written ? "/a.mp3\r\n/曲/b.wav\r\n" : "<missing>"), folder.path() + saved));
         EXPECT_TRUE(std::filesystem::equivalent(rig.started.at(0), folder.path() + "lists"));
         EXPECT_EQ(std::make_tuple(rig.busyWhileShown.at(0), rig.state.busy), std::make_tuple(1, 0));
     }

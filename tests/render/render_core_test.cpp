@@ -118,7 +118,8 @@ TEST(Surface, CreateAddressingAndEncoding) {
     for (int i = 0; i < 35; ++i) s.SetPixel(i % 7, i / 7, PositionColour(i % 7, i / 7));
     EXPECT_EQ(s.TopRow()[s.RowBytes() + 3 * 4 + 1], 1);  // pixel (4, 1): green = y
     const std::string file = s.EncodeBmp();  // bottom-up, 21 bytes a row padded to 24, bottom row first
-    EXPECT_EQ(file.substr(0, 2) + std::to_string(file.size()) + std::to_string(file[22]) + file.substr(54, 2), std::string("BM1745\0\4", 8));
+    EXPECT_EQ(file.substr(0, 2) + std::to_string(file.size()) + std::to_string(file[22]) + file.substr(54, 2),
+              std::string("BM1745\0\4", 8));
     ASSERT_TRUE(b.CreateFromBmp(Bytes(file)));
     ExpectPicture(b, 7, 5);
     s.Fill(1, 1, 5, 2, Bgr{9, 9, 9});
@@ -188,13 +189,24 @@ struct Rig {
 TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
     const Case cases[] = {
-        {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99, .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0}, {-5, 0, 7}, 0},
-        {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103, .volumeKnobX = 29, .showZoom = 1,
-                                  .zoomPercent = 150, .activeApp = 0}, {2995000, 1234, 1233}, 1},  // 0:12:10 left
-        {"time_counter_ms.bmp", {.lengthMs = 3725000, .lengthFrames = 3725000, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58}, {1234567, 3, 1}, -1},
-        {"time_counter_frames.bmp", {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58}, {4321, 3, 1}, -1},
+        {"frame_closed_even.bmp",
+         {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99, .marqueeLine = 0, .zoomShowTicks = 3,
+          .zoomPercent = 0},
+         {-5, 0, 7}, 0},
+        {"frame_paused_odd.bmp",  // 0:12:10 left
+         {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103, .volumeKnobX = 29, .showZoom = 1,
+          .zoomPercent = 150, .activeApp = 0},
+         {2995000, 1234, 1233}, 1},
+        {"time_counter_ms.bmp",
+         {.lengthMs = 3725000, .lengthFrames = 3725000, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58},
+         {1234567, 3, 1}, -1},
+        {"time_counter_frames.bmp",
+         {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58},
+         {4321, 3, 1}, -1},
         {"time_elapsed.bmp", {.lengthMs = 4000000, .lengthFrames = 120000, .seekKnobX = 40, .volumeKnobX = 58}, {3725000, 3, 1}, -1},
-        {"time_remaining.bmp", {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 2, .seekKnobX = 40, .volumeKnobX = 58}, {1000, 3, 1}, -1},
+        {"time_remaining.bmp",
+         {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 2, .seekKnobX = 40, .volumeKnobX = 58},
+         {1000, 3, 1}, -1},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -218,11 +230,17 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
     strips.Create(143, 24 * std::size(cases));
     for (const Case& c : cases) {
         Rig r;
-        for (int strip : {220 + 20 * c.line, 260})
-            ClearTextStrip(r.skin, strip), r.skin.Fill(0, strip + 5, (strip == 260 ? 200 : std::max(c.width, 0)) + 6, 1, Bgr{0, 0, 0}),
-                r.skin.SetPixel(0, strip + 10, Bgr{0, 0, 0});
-        r.state = {.browseCounter = c.flags & kStep ? 5 : c.flags & kEarly ? 4 : 0, .trackPending = c.flags & kBrowse ? 1 : 0, .marqueeLine = c.line,
-                   .marqueeOffset = c.offset, .marqueeStarted = c.flags & kFresh ? 0 : 1, .titleWidth = {c.line ? 999 : c.width, c.line ? c.width : 999}};
+        for (int strip : {220 + 20 * c.line, 260}) {
+            ClearTextStrip(r.skin, strip);
+            r.skin.Fill(0, strip + 5, (strip == 260 ? 200 : std::max(c.width, 0)) + 6, 1, Bgr{0, 0, 0});
+            r.skin.SetPixel(0, strip + 10, Bgr{0, 0, 0});
+        }
+        r.state = {.browseCounter = c.flags & kStep ? 5 : c.flags & kEarly ? 4 : 0,
+                   .trackPending = c.flags & kBrowse ? 1 : 0,
+                   .marqueeLine = c.line,
+                   .marqueeOffset = c.offset,
+                   .marqueeStarted = c.flags & kFresh ? 0 : 1,
+                   .titleWidth = {c.line ? 999 : c.width, c.line ? c.width : 999}};
         r.in.playlistCount = c.flags & kEmpty ? 0 : 1;
         r.Frame();
         r.work.CopyTo(strips, 0, 24 * int(&c - cases), 59, 22, 143, 24);
@@ -236,8 +254,11 @@ TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
         Rig r;
         r.state = {.zoomShowTicks = 6, .zoomPercent = 100};
         int shown = 0;  // frames with the percent sign lit
-        for (int tick = 0; tick < 40; ++tick)
-            r.state.browseCounter = fast ? r.state.browseCounter + 1 : 5, r.Frame(), shown += SameRect(r.work, 123, 62, r.skin, 123, 162, 6, 6);
+        for (int tick = 0; tick < 40; ++tick) {
+            r.state.browseCounter = fast ? r.state.browseCounter + 1 : 5;
+            r.Frame();
+            shown += SameRect(r.work, 123, 62, r.skin, 123, 162, 6, 6);
+        }
         EXPECT_EQ(shown, fast ? 30 : 6);
     }
 }

@@ -86,8 +86,9 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
             EXPECT_EQ(Dump(settings), Dump(expected)) << firstId;
         }
     }
-    const std::tuple<int, int, const char*> speeds[] = {{1077, 1, ""},    {1084, 0, "1.5"},  {1081, 5, "12abc"},      {1080, 4, "- 5"},
-                                                        {1079, 3, "0x10"}, {1078, 2, "２０００"}, {1083, 7, "-2147483649"}, {1082, 6, "2147483648"}};
+    const std::tuple<int, int, const char*> speeds[] = {
+        {1077, 1, ""},     {1084, 0, "1.5"},  {1081, 5, "12abc"},       {1080, 4, "- 5"},
+        {1079, 3, "0x10"}, {1078, 2, "２０００"}, {1083, 7, "-2147483649"}, {1082, 6, "2147483648"}};
     for (const auto& [id, index, refused] : speeds) {
         settings = Distinct();
         Settings expected = settings;
