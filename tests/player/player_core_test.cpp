@@ -126,6 +126,9 @@ TEST(InputControlTest, PressesAndReleases) {
         const int released = c.pending == 7 || c.pending == 8 ? 9 : c.pending >= 14 ? 0 : c.pending;  // a held search ends
         EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.quitRequested, rig.state.mouseButtonDown, rig.state.rightButtonSearch),
                   std::tuple(released, c.lit == std::vector<int>{17}, 0, 0)) << &c - cases;
+        rig.state.pendingCommand = 0;
+        c.right ? rig.input.OnRButtonUp({c.x, c.y}) : rig.input.OnLButtonUp({c.x, c.y});
+        EXPECT_EQ(rig.state.pendingCommand, 0) << &c - cases << ": a second release ends no search";
     }
 }
 
