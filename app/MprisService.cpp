@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "media/Id3v1Tag.h"
+#include "media/TrackTag.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -85,13 +85,7 @@ void MprisService::PlayPause() {
 }
 
 void MprisService::Play() {
-    // As the PLAY button: ends a search, opens the entry when closed, resumes when paused.
-    if (state_.speed != 0 || (state_.closed == 0 && state_.paused != 0)) {
-        state_.pendingCommand = kCmdPlay;
-    } else if (state_.closed != 0) {
-        state_.pendingCommand = kCmdOpenAndPlay;
-        state_.trackPending = 0;
-    } else {
+    if (!RequestPlay(state_)) {
         Log(QStringLiteral("Play"), "nothing (playing)");
         return;
     }
@@ -194,7 +188,7 @@ QVariantMap MprisService::Metadata() const {
     if (playlist_.count <= 0) return m;
     const std::string& path = playlist_.Entry(playlist_.currentIndex);
     if (path != taggedPath_) {
-        const Id3v1Tag tag = ReadId3v1Tag(path);
+        const TrackTag tag = ReadTrackTag(path);
         taggedPath_ = path;
         tagTitle_ = tag.title;
         tagArtist_ = tag.artist;

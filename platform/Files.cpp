@@ -19,14 +19,13 @@ constexpr std::string_view kTempPrefix = ".velkaf-";
 constexpr size_t kTempRandomChars = 6;  // mkostemp's XXXXXX
 
 // Opens for reading without blocking (a FIFO would wait for a writer); -1 when it fails or
-// the file is not regular, with the reason in `reason`.
-int OpenRegularForReading(const std::string& path, std::string& reason) {
+// the file is not regular, with the reason in `reason`. `st` receives the open file's status.
+int OpenRegularForReading(const std::string& path, std::string& reason, struct stat& st) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         reason = std::strerror(errno);
         return -1;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         reason = "not a regular file";
         ::close(fd);
@@ -46,14 +45,14 @@ bool IsTempName(std::string_view name) {
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::string reason;
-    const int fd = OpenRegularForReading(path, reason);
+    struct stat st {};
+    const int fd = OpenRegularForReading(path, reason, st);
     if (fd < 0) {
         LogLine("cannot read " + path + ": " + reason);
         return std::nullopt;
     }
     std::string content;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) content.reserve(static_cast<size_t>(st.st_size));
+    if (st.st_size > 0) content.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -74,7 +73,7 @@ FileState ProbeFile(const std::string& path, std::string* reason) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return FileState::Missing;
     std::string why;
-    const int fd = OpenRegularForReading(path, why);
+    const int fd = OpenRegularForReading(path, why, st);
     if (fd < 0) {
         if (reason != nullptr) *reason = why;
         return FileState::Unreadable;

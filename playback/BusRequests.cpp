@@ -1,6 +1,5 @@
 #include "playback/BusRequests.h"
 
-#include <cmath>
 #include <string>
 
 #include "playback/MciSession.h"
@@ -32,7 +31,7 @@ void CarryOutBusRequests(PlayerState& s, Settings& settings, Playlist& playlist,
             s.position = DevicePositionFromMs(s, s.busSeekMs);
             mci.Send((s.paused == 1 ? "seek movie to " : "play movie from ") + std::to_string(s.position));
             const int length = s.timeFormatMs == 1 ? s.lengthMs : s.lengthFrames;
-            if (length > 0) s.seekKnobX = static_cast<int>(std::trunc(static_cast<double>(s.position) * kSeekBarWidth / length));
+            if (length > 0) s.seekKnobX = SeekKnobX(s.position, length);
             s.busSeeks += 1;
             LogLine("bus: jump to " + std::to_string(s.position));
         }

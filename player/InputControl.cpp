@@ -105,14 +105,7 @@ void InputControl::OnLButtonDown(WindowPoint p) {
         StartSearch(kCounterForward, kCmdSearchForward, forwardHeld_);
     } else if (kPlay.Contains(p)) {
         state_.buttonCounters[kCounterPlay] = 1;
-        if (state_.speed != 0) {
-            state_.pendingCommand = kCmdPlay;
-        } else if (state_.closed != 0) {
-            state_.pendingCommand = kCmdOpenAndPlay;
-            state_.trackPending = 0;
-        } else if (state_.paused != 0) {
-            state_.pendingCommand = kCmdPlay;
-        }
+        RequestPlay(state_);
     } else if (kPause.Contains(p)) {
         if (state_.closed != 0) {
             state_.buttonCounters[kCounterPause] = 1;

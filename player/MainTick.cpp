@@ -1,6 +1,5 @@
 #include "player/MainTick.h"
 
-#include <cmath>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -148,11 +147,7 @@ void MainTick::FullTick() {
         } else if (p >= length && !keep) {
             state_.pendingCommand = kCmdCheckEnd;
         }
-        if (length != 0) {
-            const double knob = std::trunc(static_cast<double>(p) / (static_cast<double>(length) / kSeekBarWidth));
-            // A position past the length or before 0 keeps the knob on its bar.
-            state_.seekKnobX = knob < 0 ? 0 : knob > kSeekBarWidth ? kSeekBarWidth : static_cast<int>(knob);
-        }
+        if (length != 0) state_.seekKnobX = SeekKnobX(p, length);
     }
 
     if (state_.fullScreen == 1 && state_.panelInFullScreen == 1) ControlPanelInFullScreen();
@@ -270,7 +265,7 @@ void MainTick::Shutdown() {
     // Another player on the same folder saves before or after us, never at the same time.
     const FolderLock lock(folder);
     // A state file the start could not read may hold the user's data: it is left alone.
-    std::string list = "list saved";
+    const char* list = nullptr;  // what went otherwise than saved
     if (state_.lastListUnreadable == 1 && ListFingerprint(playlist_) == state_.lastListFingerprint) {
         list = "list not saved (unreadable at start, unchanged since)";
     } else if (!SaveLastList(folder, playlist_)) {
@@ -279,7 +274,7 @@ void MainTick::Shutdown() {
     }
     settings_.videoX = host_.AuxValue(AuxWindow::Video, 0);
     settings_.videoY = host_.AuxValue(AuxWindow::Video, 1);
-    std::string settings = "settings saved";
+    const char* settings = nullptr;
     if (state_.settingsUnreadable == 1) {
         settings = "settings not saved (unreadable at start)";
     } else if (!SaveSettings(folder, settings_)) {
@@ -291,8 +286,10 @@ void MainTick::Shutdown() {
     host_.DestroyVideoWindow();
     host_.DeleteSurfacesAndWindows();
     ended_ = true;
-    const std::string saved = list == "list saved" && settings == "settings saved" ? "list and settings saved"
-                                                                                   : list + ", " + settings;
+    const std::string saved =
+        list == nullptr && settings == nullptr
+            ? "list and settings saved"
+            : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved");
     LogLine("quit: " + saved + ", entry " + std::to_string(playlist_.currentIndex) + " of " +
             std::to_string(playlist_.count));
     host_.EndDialog();

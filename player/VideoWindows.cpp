@@ -8,12 +8,10 @@
 #include "device/VideoHostWidget.h"
 #include "panels/VideoWindow.h"
 #include "panels/WindowPlacement.h"
+#include "player/CPlayerDlg.h"
 #include "render/WindowShape.h"
 
 namespace {
-constexpr int kMainWidth = 321;
-constexpr int kMainHeight = 92;
-
 QRect ToQRect(const VideoRect& r) { return QRect(r.x, r.y, r.width, r.height); }
 }  // namespace
 
@@ -236,7 +234,7 @@ void VideoWindows::SetMainZOrder(ZOrder order) {
 }
 
 void VideoWindows::PlaceMainWindow(ZOrder order, int x, int y) {
-    main_.setGeometry(x, y, kMainWidth, kMainHeight);
+    main_.setGeometry(x, y, CPlayerDlg::kWidth, CPlayerDlg::kHeight);
     if (!main_.isVisible() && !main_.isMinimized()) main_.show();
     SetMainZOrder(order);
 }

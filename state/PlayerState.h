@@ -1,4 +1,5 @@
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -117,3 +118,24 @@ struct PlayerState {
 // onto the 58-pixel volume bar.
 constexpr int kSeekBarWidth = 206;
 constexpr uint32_t kVolumeKnobDivisor = 74051160u;
+
+// The position knob's x for a device position on a track of `length` (> 0) in the same
+// format; a position past the length or before 0 keeps the knob on its bar.
+inline int SeekKnobX(int position, int length) {
+    const double knob = std::trunc(static_cast<double>(position) / (static_cast<double>(length) / kSeekBarWidth));
+    return knob < 0 ? 0 : knob > kSeekBarWidth ? kSeekBarWidth : static_cast<int>(knob);
+}
+
+// The PLAY button's request, for the skin and the desktop bus alike: ends a search, opens the
+// entry when closed, resumes when paused. False when it is playing already (nothing to ask).
+inline bool RequestPlay(PlayerState& s) {
+    if (s.speed != 0 || (s.closed == 0 && s.paused != 0)) {
+        s.pendingCommand = kCmdPlay;
+    } else if (s.closed != 0) {
+        s.pendingCommand = kCmdOpenAndPlay;
+        s.trackPending = 0;
+    } else {
+        return false;
+    }
+    return true;
+}
