@@ -66,9 +66,11 @@ struct DeviceReply {
 // Lifetime: make the device after the application object (and LC_NUMERIC "C"); destroy it
 // before the application object. Hosts may come and go in any order relative to it.
 //
-// Threading: SendString/Execute are for the user-interface thread (they are serialised if
-// called from several). The device runs two threads of its own: one waits on libmpv's
-// events, one renders frames. libmpv's callbacks only post to them.
+// Threading: this file is the command engine. SendString/Execute run on the caller's thread
+// (the user-interface thread; calls from several are serialised by the engine's lock), and
+// every libmpv command, property and wait of the device is made there. The device runs two
+// threads of its own: the event pump (MpvEventPump.h) waits on libmpv's events, the renderer
+// (MpvRenderer.h) renders frames into its frame pool. libmpv's callbacks only post to them.
 class MpvMediaDevice final : public MediaDevice {
 public:
     explicit MpvMediaDevice(const MediaDeviceOptions& options = {});

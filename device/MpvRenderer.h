@@ -1,0 +1,130 @@
+#pragma once
+// Internal to device/: the media device's render thread and its frame buffers.
+#include <mpv/render.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "device/VideoHost.h"
+
+namespace mpvdevice {
+
+// Frame buffers for the hosts, reused once nobody reads them any more. A frame goes back to
+// the pool from its last owner's release (the surface's or a paint's), under the pool's lock,
+// so the render thread's next write into it comes after that owner's last read. The pool's
+// state lives as long as the last frame out.
+//
+// Threading: Take is for the render thread; the release of a frame may run on any thread.
+class FramePool {
+public:
+    // A frame of that size for the render thread to write; owned by the caller alone.
+    std::shared_ptr<VideoFrame> Take(int width, int height) {
+        std::unique_ptr<VideoFrame> frame;
+        {
+            std::lock_guard<std::mutex> lock(shared_->mutex);
+            for (auto& f : shared_->free) {
+                if (f->width() == width && f->height() == height) frame = std::move(f);
+            }
+            shared_->free.clear();  // other sizes belong to an older destination
+        }
+        if (!frame) frame = std::make_unique<VideoFrame>(width, height);
+        return std::shared_ptr<VideoFrame>(frame.release(), Return{shared_});
+    }
+
+private:
+    static constexpr std::size_t kKeep = 3;
+
+    struct Shared {
+        std::mutex mutex;
+        std::vector<std::unique_ptr<VideoFrame>> free;
+    };
+
+    // The deleter: runs on whichever thread lets go of the frame last.
+    struct Return {
+        std::shared_ptr<Shared> shared;
+        void operator()(VideoFrame* frame) const {
+            std::unique_ptr<VideoFrame> owned(frame);
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            if (shared->free.size() < kKeep) shared->free.push_back(std::move(owned));
+        }
+    };
+
+    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+};
+
+// Renders frames on a thread of its own, woken by libmpv's update callback (which only
+// sets a flag) and by redraw requests of the command thread. Frames go to the attached
+// host surface at the destination size, or are consumed without drawing when none is.
+//
+// Threading: libmpv's update callback runs on libmpv's threads and only sets a flag under
+// the renderer's lock. The render thread alone calls mpv_render_context_update/render and
+// owns the frame pool. SetTarget, Snapshot and the waits are for the command thread: the
+// waits are bounded, because libmpv holds a load or seek until its frame is rendered.
+// Destroy before mpv_render_context_free.
+class Renderer {
+public:
+    // Starts the render thread, then installs libmpv's update callback.
+    Renderer(mpv_render_context* ctx, const void* owner);
+    // Stops and joins the render thread, then clears the update callback.
+    ~Renderer();
+
+    struct Progress {
+        uint64_t started = 0;    // render passes begun
+        uint64_t completed = 0;  // render passes finished (frame handed to the host)
+    };
+
+    Progress Snapshot() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return Progress{started_, completed_};
+    }
+
+    // New target (null surface: none); a redraw follows. Returns the redraw's ticket.
+    uint64_t SetTarget(std::shared_ptr<HostSurface> surface, DestinationRect destination) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        surface_ = std::move(surface);
+        destination_ = destination;
+        cv_.notify_all();
+        return ++redrawTicket_;
+    }
+
+    // Waits until the redraw `ticket` has been served.
+    bool WaitRedraw(uint64_t ticket, int timeoutMs) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return servedTicket_ >= ticket; });
+    }
+
+    // Waits until `atLeast` render passes have finished.
+    bool WaitCompleted(uint64_t atLeast, int timeoutMs) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return completed_ >= atLeast; });
+    }
+
+private:
+    static void OnUpdate(void* self);
+    void Run();
+    void Render(HostSurface* surface, DestinationRect destination);
+
+    mpv_render_context* ctx_;
+    const void* owner_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool quit_ = false;
+    bool updatePending_ = false;
+    uint64_t redrawTicket_ = 0;
+    uint64_t servedTicket_ = 0;
+    uint64_t started_ = 0;
+    uint64_t completed_ = 0;
+    std::shared_ptr<HostSurface> surface_;
+    DestinationRect destination_;
+    // Render thread only.
+    FramePool pool_;
+    std::shared_ptr<VideoFrame> scratch_;
+    std::thread thread_;
+};
+
+}  // namespace mpvdevice
