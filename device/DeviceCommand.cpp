@@ -151,6 +151,22 @@ bool SplitQuotedOpen(std::string_view text, std::string_view& path, std::string_
     return true;
 }
 
+// `cue <alias> next "<path>"`: as with open, the quoted path runs to the last quote. `head`
+// gets the words before the path. False when the command is not a cue with a quoted path.
+bool SplitQuotedCue(std::string_view text, std::string_view& head, std::string_view& path, std::string_view& tail) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (text.size() - i < 4 || !EqualsNoCase(text.substr(i, 3), "cue") || !IsBlank(text[i + 3])) return false;
+    const std::size_t first = text.find('"');
+    const std::size_t last = text.rfind('"');
+    if (first == std::string_view::npos || last == first) return false;
+    if (!IsBlank(text[first - 1])) return false;  // a quote inside a word: the tokenizer says why
+    head = text.substr(0, first);
+    path = text.substr(first + 1, last - first - 1);
+    tail = text.substr(last + 1);
+    return true;
+}
+
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -180,6 +196,22 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         if (c.path.empty()) return Fail("open needs a file");
         return ParseOpen(p, c, true);
     }
+    std::string_view head;
+    std::string quotedPath;
+    bool quoted = false;
+    if (SplitQuotedCue(text, head, path, tail)) {
+        if (HasControlCharacter(path, false) || HasControlCharacter(head, true) || HasControlCharacter(tail, true)) {
+            return Fail("control character in command");
+        }
+        if (!tail.empty() && !IsBlank(tail.front())) return Fail("text right after a closing quote");
+        for (char ch : tail) {
+            if (!IsBlank(ch)) return Fail("unexpected words at the end");
+        }
+        quoted = true;
+        quotedPath.assign(path);
+        if (quotedPath.empty()) return Fail("cue needs a file or nothing");
+        text = head;
+    }
     if (HasControlCharacter(text, true)) return Fail("control character in command");
     std::vector<Token> tokens;
     if (!Tokenize(text, tokens, error)) return Fail(error);
@@ -199,7 +231,7 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         {"close", DeviceVerb::Close}, {"stop", DeviceVerb::Stop},     {"play", DeviceVerb::Play},
         {"pause", DeviceVerb::Pause}, {"seek", DeviceVerb::Seek},     {"status", DeviceVerb::Status},
         {"set", DeviceVerb::Set},     {"window", DeviceVerb::Window}, {"where", DeviceVerb::Where},
-        {"put", DeviceVerb::Put},
+        {"put", DeviceVerb::Put},     {"cue", DeviceVerb::Cue},
     };
     bool known = false;
     for (const VerbName& v : kVerbs) {
@@ -284,6 +316,11 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
                 if (c.rect[2] < 0 || c.rect[3] < 0) return Fail("negative destination size");
             }
             break;
+        case DeviceVerb::Cue:
+            if (!p.Accept("next")) return Fail("cue needs 'next'");
+            if (quoted) c.path = std::move(quotedPath);
+            else if (!p.AtEnd()) p.Path(c.path);
+            break;
         case DeviceVerb::Open:
             break;
     }
@@ -331,6 +368,8 @@ std::string FormatDeviceCommand(const DeviceCommand& c) {
             }
             return s;
         }
+        case DeviceVerb::Cue:
+            return "cue " + c.alias + " next" + (c.path.empty() ? "" : " \"" + c.path + "\"");
     }
     return {};
 }

@@ -18,12 +18,15 @@
 //   window <alias> handle <n>|default [state minimized]   (state only after default)
 //   where <alias> destination
 //   put <alias> destination [at <x> <y> <w> <h>]          w and h not negative
+//   cue <alias> next [<path>]                       extension: the entry that follows the
+//                                                   open one (quoted as open's path); bare
+//                                                   "next" withdraws it. See MpvMediaDevice.h
 //
 // Keywords are case-insensitive; words are separated by blanks or tabs. Numbers are decimal
 // 32-bit signed integers. Without "alias" the alias of an open is its path, as written.
 // Standard library only and pure, so the parser is fuzzed on its own.
 
-enum class DeviceVerb { Open, Close, Stop, Play, Pause, Seek, Status, Set, Window, Where, Put };
+enum class DeviceVerb { Open, Close, Stop, Play, Pause, Seek, Status, Set, Window, Where, Put, Cue };
 enum class StatusItem { Position, Length, Mode, TimeFormat };
 enum class TimeFormat { Milliseconds, Frames };
 enum class SeekTarget { Number, Start, End };
@@ -31,7 +34,8 @@ enum class SeekTarget { Number, Start, End };
 struct DeviceCommand {
     DeviceVerb verb = DeviceVerb::Close;
     std::string alias;
-    std::string path;                       // open: the file, as written (not yet resolved)
+    std::string path;                       // open, cue: the file, as written (not yet resolved);
+                                            // cue: empty withdraws the following entry
     bool hasFrom = false;                   // play ... from n
     int32_t from = 0;
     SeekTarget seekTarget = SeekTarget::Number;

@@ -12,6 +12,8 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <atomic>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -30,6 +32,8 @@ using Clock = std::chrono::steady_clock;
 
 // Bound for waiting until the render thread has drawn a frame for a new place or position.
 constexpr int kFrameWaitMs = 500;
+// How long a closed entry's successor sounds on without being opened.
+constexpr int kOrphanGraceMs = 400;
 
 std::string NumberText(double v) {
     char buf[64];
@@ -65,72 +69,68 @@ using RenderContext = std::unique_ptr<mpv_render_context, RenderContextDeleter>;
 
 class MpvMediaDevice::Engine {
 public:
-    explicit Engine(const MediaDeviceOptions& options) : options_(options) {
-        handle_.reset(mpv_create());
-        if (!handle_) {
-            LogLine("device: mpv_create failed (is LC_NUMERIC \"C\"?)");
-            return;
-        }
-        SetOptions();
-        if (mpv_initialize(handle_.get()) < 0) {
-            LogLine("device: mpv_initialize failed");
-            handle_.reset();
-            return;
-        }
-        if (LogEnabled()) mpv_request_log_messages(handle_.get(), "warn");
-        events_ = std::make_unique<EventPump>(handle_.get());
-
-        // The render context must exist before the first file loads, or video is disabled.
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context* ctx = nullptr;
-        if (mpv_render_context_create(&ctx, handle_.get(), params) < 0) {
-            LogLine("device: mpv_render_context_create failed");
-            events_.reset();
-            handle_.reset();
-            return;
-        }
-        renderContext_.reset(ctx);
-        renderer_ = std::make_unique<Renderer>(ctx, this);
-        volumeToken_ = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
-    }
+    explicit Engine(const MediaDeviceOptions& options) : options_(options) {}
 
     ~Engine() {
+        {
+            std::lock_guard<std::mutex> lock(orphanMutex_);
+            quitting_ = true;
+        }
+        orphanCv_.notify_all();
+        if (orphanThread_.joinable()) orphanThread_.join();
         if (volumeToken_ != 0) ProcessWaveVolume::Unsubscribe(volumeToken_);
         if (open_) CloseMedia();
         // Members go in reverse order of declaration: see the owners above.
     }
 
-    bool Ready() const { return renderer_ != nullptr; }
+    // Starts libmpv on first use: the core, its audio output and its threads cost memory and
+    // time that a player with nothing open should not pay. Once started it stays for the
+    // device's life. False when libmpv cannot be started.
+    bool Ready() {
+        std::lock_guard<std::mutex> lock(commandMutex_);
+        return Start();
+    }
 
     DeviceReply Execute(const std::string& text) {
         std::lock_guard<std::mutex> lock(commandMutex_);
         ParsedCommand parsed = ParseDeviceCommand(text);
         if (!parsed.command) return Fail(text, parsed.error);
-        if (!Ready()) return Fail(text, "libmpv is not available");
         const DeviceCommand& c = *parsed.command;
-        if (c.verb == DeviceVerb::Open) return Open(text, c);
+        // The entry that took over from a closed one sounds only until the next command,
+        // unless that command opens it.
+        if (orphan_ && c.verb != DeviceVerb::Open) DropOrphan();
+        if (c.verb == DeviceVerb::Open) {
+            if (!Start()) return Fail(text, "libmpv is not available");
+            return Open(text, c);
+        }
         if (!open_) return Fail(text, "nothing is open");
         if (!EqualsNoCase(c.alias, alias_)) return Fail(text, "unknown alias");
+        // Commands of the open sequence that follow an adopted entry keep it sounding; the
+        // first other command ends the adoption.
+        if (adopting_ && !PartOfOpenSequence(c)) EndAdoption();
 
         switch (c.verb) {
             case DeviceVerb::Open: break;
+            case DeviceVerb::Cue:
+                return Cue(text, c);
             case DeviceVerb::Close:
                 CloseMedia();
                 return Ok();
             case DeviceVerb::Stop:
-                SetPause(true);
+                if (!adopting_ && !HandedOver()) SetPause(true);
                 mode_ = Mode::Stopped;
                 return Ok();
             case DeviceVerb::Pause:
                 if (AtEnd()) return Ok();  // nothing left to pause: stays "stopped"
-                SetPause(true);
+                if (!adopting_) SetPause(true);
                 mode_ = Mode::Paused;
                 return Ok();
             case DeviceVerb::Play:
-                if (c.hasFrom && !SeekTo(c.from)) return Fail(text, "seek failed");
+                if (adopting_ && c.hasFrom && c.from == 0) {
+                    // Already sounding from its first sample: no seek back.
+                } else if (c.hasFrom && !SeekTo(c.from)) {
+                    return Fail(text, "seek failed");
+                }
                 if (AtEnd()) return Ok();  // nothing left to play
                 SetPause(false);
                 mode_ = Mode::Playing;
@@ -175,6 +175,198 @@ public:
 
 private:
     enum class Mode { Stopped, Playing, Paused };
+
+    // Under the command lock.
+    bool Start() {
+        if (renderer_) return true;
+        if (startFailed_) return false;
+        startFailed_ = true;  // until everything below has worked
+        handle_.reset(mpv_create());
+        if (!handle_) {
+            LogLine("device: mpv_create failed (is LC_NUMERIC \"C\"?)");
+            return false;
+        }
+        SetOptions();
+        if (mpv_initialize(handle_.get()) < 0) {
+            LogLine("device: mpv_initialize failed");
+            handle_.reset();
+            return false;
+        }
+        if (LogEnabled()) mpv_request_log_messages(handle_.get(), "warn");
+        events_ = std::make_unique<EventPump>(handle_.get());
+
+        // The render context must exist before the first file loads, or video is disabled.
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context* ctx = nullptr;
+        if (mpv_render_context_create(&ctx, handle_.get(), params) < 0) {
+            LogLine("device: mpv_render_context_create failed");
+            events_.reset();
+            handle_.reset();
+            return false;
+        }
+        renderContext_.reset(ctx);
+        renderer_ = std::make_unique<Renderer>(ctx, this);
+        volumeToken_ = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
+        orphanThread_ = std::thread([this] { WatchOrphans(); });
+        startFailed_ = false;
+        if (LogEnabled()) LogLine("device: libmpv started");
+        return true;
+    }
+
+    // ---- the following entry (cue), its hand-over and its adoption ----
+
+    // Names the entry that follows the open one: it is appended to libmpv's playlist, which
+    // prefetches it and, at the end of the open one, goes on to it without a gap (the audio
+    // output stays open while the format stays). The same entry again changes nothing; an
+    // empty path, another entry, or any open withdraws it.
+    DeviceReply Cue(const std::string& text, const DeviceCommand& c) {
+        if (atEnd_ || HandedOver()) return Ok();  // too late: the tick's step decides now
+        if (c.path.empty()) {
+            WithdrawCue();
+            return Ok();
+        }
+        std::string file;
+        struct stat st {};
+        if (!ResolveFile(c.path, file, st)) {
+            WithdrawCue();
+            return Fail(text, "no such file");
+        }
+        if (cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_) return Ok();
+        WithdrawCue();
+        const char* cmd[] = {"loadfile", file.c_str(), "append", nullptr};
+        if (mpv_command(handle_.get(), cmd) < 0) return Fail(text, "loadfile append refused");
+        int64_t id = 0;
+        if (!GetInt("playlist/1/id", id) || id <= openedEntry_) {
+            WithdrawCue();
+            return Fail(text, "the following entry was not queued");
+        }
+        cueEntry_ = id;
+        cueDev_ = st.st_dev;
+        cueIno_ = st.st_ino;
+        if (LogEnabled()) LogLine("device: " + file + " follows (entry " + std::to_string(id) + ")");
+        return Ok();
+    }
+
+    // Drops every entry after the open one (nothing when none is queued).
+    void WithdrawCue() {
+        if (cueEntry_ == 0) return;
+        const char* cmd[] = {"playlist-clear", nullptr};
+        mpv_command(handle_.get(), cmd);
+        cueEntry_ = 0;
+    }
+
+    // The cued entry has started in libmpv after the open one ended.
+    bool HandedOver() {
+        if (cueEntry_ == 0) return false;
+        return events_->Snapshot().startedEntry >= cueEntry_;
+    }
+
+    // The cued entry plays on in libmpv (it started and has not ended).
+    bool SuccessorSounding() {
+        if (cueEntry_ == 0) return false;
+        const EventPump::Counters n = events_->Snapshot();
+        return n.startedEntry == cueEntry_ && n.endedEntry < cueEntry_;
+    }
+
+    // The cued entry is playing and its first sample has been heard (its position reached 0:
+    // the open entry's last samples have left the output).
+    bool SuccessorHeard() {
+        if (cueEntry_ == 0) return false;
+        const EventPump::Counters n = events_->Snapshot();
+        if (n.startedEntry < cueEntry_ || n.endedEntry >= cueEntry_) return n.endedEntry >= cueEntry_;
+        if (n.restartedEntry < cueEntry_) return false;
+        double t = -1;
+        return GetDouble("time-pos", t) && t >= 0;
+    }
+
+    static bool PartOfOpenSequence(const DeviceCommand& c) {
+        switch (c.verb) {
+            case DeviceVerb::Stop:
+            case DeviceVerb::Pause:
+            case DeviceVerb::Window:
+            case DeviceVerb::Where:
+            case DeviceVerb::Put:
+            case DeviceVerb::Set:
+            case DeviceVerb::Cue:
+                return true;
+            case DeviceVerb::Play:
+                return !c.hasFrom || c.from == 0;
+            case DeviceVerb::Status:
+                return c.item != StatusItem::Position;
+            default:
+                return false;
+        }
+    }
+
+    // The opener's sequence is over: what it left the mode at now holds for the engine too.
+    void EndAdoption() {
+        adopting_ = false;
+        if (mode_ != Mode::Playing && !atEnd_) SetPause(true);
+    }
+
+    // A closed entry's successor that nobody adopted: silenced (bounded).
+    void DropOrphan() {
+        orphan_ = false;
+        LogLine("device: the following entry was not opened: stopped");
+        UnloadFile();
+    }
+
+    // Ends an orphan that no command follows within kOrphanGraceMs.
+    void WatchOrphans() {
+        std::unique_lock<std::mutex> lock(orphanMutex_);
+        for (;;) {
+            orphanCv_.wait(lock, [&] { return quitting_ || orphanDeadline_.has_value(); });
+            if (quitting_) return;
+            const Clock::time_point deadline = *orphanDeadline_;
+            if (orphanCv_.wait_until(lock, deadline, [&] { return quitting_ || orphanDeadline_ != deadline; })) continue;
+            orphanDeadline_.reset();
+            lock.unlock();
+            {
+                std::lock_guard<std::mutex> command(commandMutex_);
+                if (orphan_ && !open_) DropOrphan();
+            }
+            lock.lock();
+        }
+    }
+
+    void ArmOrphanWatch(bool on) {
+        {
+            std::lock_guard<std::mutex> lock(orphanMutex_);
+            if (on) orphanDeadline_ = Clock::now() + std::chrono::milliseconds(kOrphanGraceMs);
+            else orphanDeadline_.reset();
+        }
+        orphanCv_.notify_all();
+    }
+
+    // The path as a regular file, relative to the current folder.
+    static bool ResolveFile(const std::string& written, std::string& file, struct stat& st) {
+        std::error_code ec;
+        std::filesystem::path path(written);
+        if (path.is_relative()) {
+            const std::filesystem::path cwd = std::filesystem::current_path(ec);
+            if (ec) return false;
+            path = cwd / path;
+        }
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        file = path.string();
+        return true;
+    }
+
+    // libmpv fell back to the null output: the user is told once per run.
+    void CheckSoundOutput() {
+        if (silentReported_ || options_.audioOutput == "null") return;
+        char* ao = mpv_get_property_string(handle_.get(), "current-ao");
+        const bool silent = ao != nullptr && std::string_view(ao) == "null";
+        mpv_free(ao);
+        if (!silent) return;
+        silentReported_ = true;
+        silent_.store(true);
+        ReportProblem("velkaf: no sound output could be opened: playing without sound");
+    }
+
 
     static DeviceReply Ok(std::string text = {}) { return DeviceReply{true, std::move(text)}; }
 
@@ -234,6 +426,10 @@ private:
             SetOption("audio-format", "s16");
         }
         SetOption("audio-fallback-to-null", "yes");
+        // A cued entry is read ahead and follows without a gap; the output is reopened only
+        // when the sample format changes.
+        SetOption("prefetch-playlist", "yes");
+        SetOption("gapless-audio", "weak");
         SetOption("volume-max", "100");
         SetOption("volume", NumberText(MpvVolume(ProcessWaveVolume::Current())));
     }
@@ -264,14 +460,18 @@ private:
     // file up: an error while playing, the file cut or replaced under it): position =
     // length, mode "stopped". libmpv's end flag counts only while playing: an exact seek to
     // the last frame may raise it too, and that frame is not the end.
+    // With a following entry cued, the end counts once that entry has taken over and its
+    // first sample is heard, so the last samples of this one are heard too.
     bool AtEnd() {
         const EventPump::Counters n = events_->Snapshot();
-        if (!atEnd_ && n.endedEntry >= openedEntry_) {
-            LogLine("device: libmpv ended the file (reason " + std::to_string(n.lastEndReason) + ", error " +
-                    std::to_string(n.lastEndError) + ")");
+        if (!atEnd_ && n.endedEntry >= openedEntry_ && (cueEntry_ == 0 || SuccessorHeard())) {
+            if (LogEnabled()) {
+                LogLine("device: libmpv ended the file (reason " + std::to_string(n.lastEndReason) + ", error " +
+                        std::to_string(n.lastEndError) + ")" + (cueEntry_ != 0 ? ", the following entry sounds" : ""));
+            }
             atEnd_ = true;
         }
-        if (!atEnd_ && mode_ == Mode::Playing) {
+        if (!atEnd_ && mode_ == Mode::Playing && cueEntry_ == 0) {
             int eof = 0;
             if (mpv_get_property(handle_.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
                 atEnd_ = true;
@@ -330,21 +530,20 @@ private:
     }
 
     DeviceReply Open(const std::string& text, const DeviceCommand& c) {
-        if (open_) CloseMedia();
-        std::error_code ec;
-        std::filesystem::path path(c.path);
-        if (path.is_relative()) {
-            const std::filesystem::path cwd = std::filesystem::current_path(ec);
-            if (ec) return Fail(text, "no current directory");
-            path = cwd / path;
-        }
+        std::string file;
         struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Fail(text, "no such file");
+        const bool found = ResolveFile(c.path, file, st);
+        // The entry that took over at the end of the one before is adopted as it sounds.
+        const bool adopt = found && cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_ &&
+                           (orphan_ || (open_ && atEnd_)) && SuccessorSounding();
+        if (adopt) return Adopt(c, file);
+        if (orphan_) DropOrphan();
+        if (open_) CloseMedia();
+        if (!found) return Fail(text, "no such file");
 
         SetPause(true);
         UnloadFile();  // nothing in flight: every entry that starts from here on is ours
         const EventPump::Counters before = events_->Snapshot();
-        const std::string file = path.string();
         const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
         if (mpv_command(handle_.get(), cmd) < 0) return Fail(text, "loadfile refused");
 
@@ -362,13 +561,42 @@ private:
                                    : "open timed out");
         }
 
+        Describe(seen.loadedEntry, c.alias, file, false);
+        return Ok();
+    }
+
+    // Takes over the cued entry that plays on in libmpv: the medium is now that entry,
+    // stopped (for its opener) while it goes on sounding; its position runs from its first
+    // sample heard. Until the opener's sequence ends (see PartOfOpenSequence) stop and pause
+    // leave the engine playing.
+    DeviceReply Adopt(const DeviceCommand& c, const std::string& file) {
+        ArmOrphanWatch(false);
+        const int64_t entry = cueEntry_;
+        if (open_) CloseMedia(true);
+        orphan_ = false;
+        cueEntry_ = 0;
+        // Wait (bounded) for the size and length of the entry, known once it has restarted.
+        events_->WaitFor([&](const EventPump::Counters& n) { return n.restartedEntry >= entry || n.endedEntry >= entry; },
+                         options_.openTimeoutMs);
+        Describe(entry, c.alias, file, true);
+        adopting_ = true;
+        return Ok();
+    }
+
+    // Reads what the open entry is: picture, size, frame rate, origin, length.
+    void Describe(int64_t entry, const std::string& alias, const std::string& file, bool adopted) {
         int64_t w = 0;
         int64_t h = 0;
         hasPicture_ = GetInt("dwidth", w) && GetInt("dheight", h) && w > 0 && h > 0;
         naturalWidth_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(w, INT_MAX)) : 0;
         naturalHeight_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(h, INT_MAX)) : 0;
         t0_ = 0;
-        GetDouble("time-pos", t0_);
+        if (adopted) {
+            // Sounding already: the origin is where the stream starts.
+            if (hasPicture_) GetDouble("demuxer-start-time", t0_);
+        } else {
+            GetDouble("time-pos", t0_);
+        }
         // Without a picture time-pos follows the audio output, which can still hold the
         // previous file's delay right after a load (seen: -0.15 s when a track is reopened at
         // once); sound starts at 0.
@@ -381,29 +609,31 @@ private:
         lengthMs_ = lengthFrames_ = 0;
         lastSeconds_ = 0;
         LearnLength();
-        openedEntry_ = seen.loadedEntry;
+        openedEntry_ = entry;
 
         open_ = true;
-        alias_ = c.alias;
+        alias_ = alias;
         format_ = TimeFormat::Milliseconds;
         mode_ = Mode::Stopped;
         atEnd_ = false;
         holding_ = false;
         destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
         if (LogEnabled()) {
-            LogLine("device: opened " + file + ": " + (lengthKnown_ ? "" : "no stated length, ") +
+            LogLine(std::string("device: ") + (adopted ? "adopted " : "opened ") + file + ": " +
+                    (lengthKnown_ ? "" : "no stated length, ") +
                     std::to_string(lengthMs_) + " ms, " + std::to_string(lengthFrames_) + " frames, " +
                     std::to_string(naturalWidth_) + "x" +
                     std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
         }
-        return Ok();
+        CheckSoundOutput();
     }
 
     // Unloads whatever is loaded or loading and returns once libmpv is idle and every event
     // of the unloaded file has been counted, so the next open sees only its own. Bounded.
     void UnloadFile() {
-        const char* stop[] = {"stop", nullptr};
+        const char* stop[] = {"stop", nullptr};  // also clears libmpv's playlist: no cue left
         mpv_command(handle_.get(), stop);
+        cueEntry_ = 0;
         const auto deadline = Clock::now() + std::chrono::milliseconds(options_.closeTimeoutMs);
         for (;;) {
             int idle = 0;
@@ -422,9 +652,21 @@ private:
         }
     }
 
-    void CloseMedia() {
+    // Closes the medium. When its cued successor sounds already, that one plays on for the
+    // opener that follows (an orphan until adopted, ended by any other command or after
+    // kOrphanGraceMs); `keepSuccessor` keeps it in any case (adoption).
+    void CloseMedia(bool keepSuccessor = false) {
         DetachHost();
-        UnloadFile();
+        if (keepSuccessor || SuccessorSounding()) {
+            if (!keepSuccessor) {
+                orphan_ = true;
+                ArmOrphanWatch(true);
+            }
+        } else {
+            UnloadFile();
+            cueEntry_ = 0;
+        }
+        adopting_ = false;
         open_ = false;
         alias_.clear();
         hasPicture_ = false;
@@ -526,8 +768,14 @@ private:
                     v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(heldSeconds_ * fps_ + 1e-3))
                                                       : std::llround(heldSeconds_ * 1000.0);
                 } else {
+                    // time-pos counts the output's delay: 0 is the first sample heard. While
+                    // playing it only moves on (an output that restarts may step back).
                     double t = t0_;
-                    if (GetDouble("time-pos", t)) lastSeconds_ = std::max(0.0, t - t0_);
+                    const bool ended = events_->Snapshot().endedEntry >= openedEntry_;
+                    if (!ended && GetDouble("time-pos", t)) {
+                        const double now = std::max(0.0, t - t0_);
+                        lastSeconds_ = mode_ == Mode::Playing ? std::max(lastSeconds_, now) : now;
+                    }
                     v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(lastSeconds_ * fps_ + 0.5))
                                                       : std::llround(lastSeconds_ * 1000.0);
                 }
@@ -542,6 +790,7 @@ private:
 
     MediaDeviceOptions options_;
     std::mutex commandMutex_;
+    bool startFailed_ = false;
 
     // Owners, in construction order; destroyed in reverse (see above).
     MpvHandle handle_;
@@ -571,6 +820,25 @@ private:
     double heldSeconds_ = 0;    // that value, seconds from t0
     DestinationRect destination_;
     std::shared_ptr<HostSurface> host_;
+
+    // The following entry (command thread only).
+    int64_t cueEntry_ = 0;      // libmpv's playlist entry of the cued file; 0: none
+    dev_t cueDev_ = 0;          // its file, to know it again when it is opened
+    ino_t cueIno_ = 0;
+    bool adopting_ = false;     // the open entry was adopted; its opener's sequence runs
+    bool orphan_ = false;       // closed, while the cued successor sounds on
+    bool silentReported_ = false;
+
+public:
+    std::atomic<bool> silent_{false};  // libmpv plays through the null output
+
+private:
+    // Ends an orphan that no command follows.
+    std::mutex orphanMutex_;
+    std::condition_variable orphanCv_;
+    std::optional<Clock::time_point> orphanDeadline_;
+    bool quitting_ = false;
+    std::thread orphanThread_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -582,5 +850,16 @@ MpvMediaDevice::~MpvMediaDevice() = default;
 bool MpvMediaDevice::Ready() const { return engine_->Ready(); }
 
 std::string MpvMediaDevice::SendString(const std::string& command) { return engine_->Execute(command).text; }
+
+std::string MpvMediaDevice::SendHint(const std::string& command) {
+    const ParsedCommand parsed = ParseDeviceCommand(command);
+    if (!parsed.command || parsed.command->verb != DeviceVerb::Cue) {
+        if (LogEnabled()) LogLine("device: \"" + command + "\" is not a hint");
+        return {};
+    }
+    return engine_->Execute(command).text;
+}
+
+bool MpvMediaDevice::PlaysSilently() { return engine_->silent_.load(); }
 
 DeviceReply MpvMediaDevice::Execute(const std::string& command) { return engine_->Execute(command); }

@@ -60,6 +60,21 @@ struct DeviceReply {
 //   the host (bare "put ... destination" restores the natural rectangle); the picture is
 //   rendered at that size on the device's render thread. Both return once the host holds
 //   a frame for the new place (bounded).
+// - Following entry (extension, sent through SendHint; a caller that never sends it sees
+//   none of this): "cue <alias> next <path>" names the file that follows the open one.
+//   The device reads it ahead and, at the end of the open one, goes on to it without a gap:
+//   the open one reports its end (position = length, "stopped") once the cued one has taken
+//   over and its first sample is heard. Closing the ended one and opening the cued file
+//   then adopts it as it sounds: open answers as always (stopped, position from its first
+//   sample), and the opener's stop, pause, window, put, set, where, status and play (from 0)
+//   leave it sounding; the first other command ends that grace, and a pause or stop it left
+//   then takes effect. A closed entry's successor that is not opened next (any other
+//   command, or none within 0.4 s) is stopped. "cue <alias> next" withdraws it; so does any
+//   open of another file, and a cue of another file replaces it. A cue after the end has
+//   been reached changes nothing.
+// - libmpv starts at the first open (or Ready) and lives, with its audio output, until the
+//   device is destroyed. When no sound output opens, playback goes on silently through the
+//   null output: PlaysSilently turns true and one line goes to standard error.
 // - The process-wide wave volume (ProcessWaveVolume) is applied as a linear amplitude
 //   factor, at once, to whatever plays.
 //
@@ -80,10 +95,14 @@ public:
     MpvMediaDevice(const MpvMediaDevice&) = delete;
     MpvMediaDevice& operator=(const MpvMediaDevice&) = delete;
 
-    // False when libmpv could not be started (then every command fails).
+    // Starts libmpv unless it runs already; false when it cannot be started (then every
+    // command fails). Without it the first open starts libmpv.
     bool Ready() const;
 
     std::string SendString(const std::string& command) override;
+    // Carries "cue" commands (any other command is refused).
+    std::string SendHint(const std::string& command) override;
+    bool PlaysSilently() override;
     DeviceReply Execute(const std::string& command);
 
 private:

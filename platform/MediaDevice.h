@@ -13,4 +13,14 @@ class MediaDevice {
 public:
     virtual ~MediaDevice() = default;
     virtual std::string SendString(const std::string& command) = 0;
+
+    // Extensions a device may lack; without them these do nothing.
+    // A hint: a command of the device's extension table (the entry that follows the open one)
+    // that never changes what the other commands answer until the hinted file is opened.
+    virtual std::string SendHint(const std::string& command) {
+        (void)command;
+        return {};
+    }
+    // True once the device plays without sound because no sound output could be opened.
+    virtual bool PlaysSilently() { return false; }
 };

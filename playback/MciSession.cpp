@@ -36,6 +36,20 @@ int MciSession::QueryNumber(const std::string& command) {
     return ParseLeadingInt(QueryText(command, kReplySize));
 }
 
+void MciSession::CueNext(const std::string& path) {
+    std::string command = "cue movie next";
+    if (!path.empty()) command += " \"" + path + "\"";
+    const std::string reply = device_.SendHint(command);
+    if (command != lastCue_ && LogEnabled()) LogLine("mci> " + command + (reply.empty() ? "" : "  <" + reply));
+    lastCue_ = std::move(command);
+}
+
+bool MciSession::TakeSilenceNotice() {
+    if (silenceNoticed_ || !device_.PlaysSilently()) return false;
+    silenceNoticed_ = true;
+    return true;
+}
+
 void MciSession::Close() {
     Send("close movie");
     state_.closed = 1;

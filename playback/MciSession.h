@@ -42,12 +42,21 @@ public:
     // position, in its current time format, `units` on (never below 0), "seek movie to %d".
     void StepWhilePaused(int units);
 
+    // Names the file that follows the open one ("cue movie next", a hint the device may
+    // ignore; empty: none follows). Logged when it changes.
+    void CueNext(const std::string& path);
+    // True once, the first time it is asked after the device has started playing without
+    // sound (no sound output could be opened).
+    bool TakeSilenceNotice();
+
     MediaDevice& Device() { return device_; }
 
 private:
     MediaDevice& device_;
     PlayerState& state_;
     std::function<void()> openCurrentTrack_;
+    std::string lastCue_;
+    bool silenceNoticed_ = false;
 };
 
 // "put movie destination at x y w h": where the picture goes inside its host window.

@@ -258,7 +258,9 @@ void OpenCurrentTrack(PlaybackContext& c) {
 
         const bool opened = s.fullScreen == 1 ? OpenFullScreen(c, openCommand) : OpenWindowed(c, openCommand);
 
-        const std::string line1 = TitleLine1(displayName, s.lengthMs);
+        std::string line1 = TitleLine1(displayName, s.lengthMs);
+        // Said once, where the user looks: the title line of the track that plays silently.
+        if (c.mci.TakeSilenceNotice()) line1 = kNoSoundNotice + line1;
         const std::string line2 = TitleLine2(tag, line1);
         if (LogEnabled()) LogLine("title line 2:" + line2);
         const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);

@@ -21,6 +21,9 @@ struct TrackTag;
 // closed device starts a new round.
 void OpenCurrentTrack(PlaybackContext& context);
 
+// Leads title line 1 of the first track that plays without sound (no sound output opened).
+inline constexpr const char* kNoSoundNotice = " 音声出力なし：無音で再生中 |";
+
 // About a second of 30 ms timer calls.
 inline constexpr int kFailedTrackShowCalls = 34;
 

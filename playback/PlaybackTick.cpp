@@ -1,6 +1,7 @@
 #include "playback/PlaybackTick.h"
 
 #include "playback/MciSession.h"
+#include "playback/NextEntryHint.h"
 #include "playback/OpenTrack.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
@@ -268,6 +269,7 @@ void PlaybackTick(PlaybackContext& c) {
 
     RunPendingCommand(c);
     CarryOutCloseRequest(c);
+    CueNextEntry(c);
     if (s.speed != 0) ExecuteSearch(c, t);
     t.singleStep = 0;
 
@@ -283,6 +285,7 @@ void PlaybackTickNoDraw(PlaybackContext& c) {
     const Settings& st = c.settings;
     RunPendingCommand(c);
     CarryOutCloseRequest(c);
+    CueNextEntry(c);
     if (s.speed == 0) return;
     if (s.closed == 1) {
         s.speed = 0;  // no browsing in full screen

@@ -28,6 +28,7 @@ TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
         {"open clip.mpg", "open \"clip.mpg\" type mpegvideo"},  // the path is the alias
         {"OPEN \"a b.mpg\" ALIAS M TYPE MPEGVideo", "open \"a b.mpg\" type mpegvideo alias M"},
         {"\t open   \"x\"y\"\ttype mpegvideo   alias movie  ", "open \"x\"y\" type mpegvideo alias movie"},
+        {"cue movie next \"/m/a \"b\".flac\"", ""}, {"cue movie next", ""}, {"CUE movie NEXT b.flac", "cue movie next \"b.flac\""},
     };
     for (const auto& [text, canonical] : cases) {
         const DeviceCommand c = Parse(text);
@@ -52,7 +53,8 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
         "where movie destination max", "put movie destination at 1 2 3", "put movie destination at 1 2 3 4 5",
         "put movie destination at 1 2 -3 4", "put movie destination at 1 2 3 -4", "put movie window at 1 2 3 4",
         "status movie mode\n", "status movie\rmode", std::string("status movie mode\0", 18),
-        "capability movie can play", std::string(kMaxCommandLength + 1, 'a'),
+        "capability movie can play", "cue movie", "cue movie after \"x\"", "cue movie next \"\"",
+        "cue movie next \"x\" now", "cue movie next a b", "cue \"x\"", "cue movie next \"x\"y", std::string(kMaxCommandLength + 1, 'a'),
     };
     for (const std::string& text : cases) {
         const ParsedCommand p = ParseDeviceCommand(text);

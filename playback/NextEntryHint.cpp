@@ -1,0 +1,51 @@
+#include "playback/NextEntryHint.h"
+
+#include <string>
+
+#include "playback/MciSession.h"
+#include "playlist/Playlist.h"
+#include "state/PlayerState.h"
+#include "state/Settings.h"
+
+namespace {
+
+// Playlist's own reading of a cursor: order[cursor] while that names an entry of the store,
+// else the cursor itself (an order left stale by the editor).
+int OrderedIndex(const Playlist& list, int cursor) {
+    if (cursor >= 0 && cursor < static_cast<int>(list.order.size())) {
+        const int index = list.order[static_cast<size_t>(cursor)];
+        if (index >= 0 && index < list.count) return index;
+    }
+    return cursor;
+}
+
+}  // namespace
+
+std::optional<int> NextEntryIndex(const Playlist& list, int shuffle, int repeat) {
+    if (list.count <= 0) return std::nullopt;
+    int index = 0;
+    if (shuffle == 0) {
+        index = list.currentIndex + 1;
+        if (index >= list.count) {
+            if (repeat == 0) return std::nullopt;
+            index = 0;
+        }
+    } else {
+        int cursor = list.orderCursor + 1;
+        if (cursor < 0) cursor = 0;
+        if (cursor >= list.count) {
+            if (repeat == 0) return std::nullopt;
+            cursor = 0;
+        }
+        index = OrderedIndex(list, cursor);
+    }
+    // count may run ahead of the store while the editor works on it.
+    if (index < 0 || index >= list.StoreSize()) return std::nullopt;
+    return index;
+}
+
+void CueNextEntry(PlaybackContext& c) {
+    if (c.state.closed != 0) return;
+    const std::optional<int> next = NextEntryIndex(c.playlist, c.settings.shuffle, c.settings.repeat);
+    c.mci.CueNext(next ? c.playlist.Entry(*next) : std::string());
+}
