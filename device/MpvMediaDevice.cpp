@@ -34,6 +34,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kFrameWaitMs = 500;
 // How long a closed entry's successor sounds on without being opened.
 constexpr int kOrphanGraceMs = 400;
+// Longest wait for the output to play out the last samples once the file has been read.
+constexpr int kDrainBoundMs = 3000;
 
 std::string NumberText(double v) {
     char buf[64];
@@ -133,6 +135,7 @@ public:
                 }
                 if (AtEnd()) return Ok();  // nothing left to play
                 SetPause(false);
+                eofSeen_ = false;
                 mode_ = Mode::Playing;
                 holding_ = false;
                 return Ok();
@@ -472,9 +475,21 @@ private:
             atEnd_ = true;
         }
         if (!atEnd_ && mode_ == Mode::Playing && cueEntry_ == 0) {
+            // libmpv raises its end flag once the last samples are written, and pauses once
+            // they have been played out: only then is the end heard (bounded, in case it
+            // never pauses).
             int eof = 0;
             if (mpv_get_property(handle_.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
-                atEnd_ = true;
+                int paused = 0;
+                const Clock::time_point now = Clock::now();
+                if (!eofSeen_) eofSince_ = now;
+                eofSeen_ = true;
+                if ((mpv_get_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &paused) >= 0 && paused != 0) ||
+                    now - eofSince_ > std::chrono::milliseconds(kDrainBoundMs)) {
+                    atEnd_ = true;
+                }
+            } else {
+                eofSeen_ = false;
             }
         }
         if (atEnd_) {
@@ -610,6 +625,7 @@ private:
         lastSeconds_ = 0;
         LearnLength();
         openedEntry_ = entry;
+        eofSeen_ = false;
 
         open_ = true;
         alias_ = alias;
@@ -772,7 +788,9 @@ private:
                     // playing it only moves on (an output that restarts may step back).
                     double t = t0_;
                     const bool ended = events_->Snapshot().endedEntry >= openedEntry_;
-                    if (!ended && GetDouble("time-pos", t)) {
+                    // Without a picture, audio-pts: the same clock, updated at every look
+                    // rather than once per decoded block.
+                    if (!ended && ((!hasPicture_ && GetDouble("audio-pts", t)) || GetDouble("time-pos", t))) {
                         const double now = std::max(0.0, t - t0_);
                         lastSeconds_ = mode_ == Mode::Playing ? std::max(lastSeconds_, now) : now;
                     }
@@ -828,6 +846,8 @@ private:
     bool adopting_ = false;     // the open entry was adopted; its opener's sequence runs
     bool orphan_ = false;       // closed, while the cued successor sounds on
     bool silentReported_ = false;
+    bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
+    Clock::time_point eofSince_{};  // since when
 
 public:
     std::atomic<bool> silent_{false};  // libmpv plays through the null output
