@@ -429,10 +429,11 @@ private:
             SetOption("audio-format", "s16");
         }
         SetOption("audio-fallback-to-null", "yes");
-        // A cued entry is read ahead and follows without a gap; the output is reopened only
-        // when the sample format changes.
+        // A cued entry is read ahead and follows without a gap. The output keeps the format
+        // it was opened with for the whole chain of cued entries (a later rate is resampled):
+        // reopening it for a new rate loses the samples still in the server's buffer.
         SetOption("prefetch-playlist", "yes");
-        SetOption("gapless-audio", "weak");
+        SetOption("gapless-audio", "yes");
         SetOption("volume-max", "100");
         SetOption("volume", NumberText(MpvVolume(ProcessWaveVolume::Current())));
     }
