@@ -8,13 +8,6 @@
 
 namespace {
 
-// buttonCounters indexes with an effect on the transport.
-constexpr int kCounterSearchBackward = 6;
-constexpr int kCounterSearchForward = 7;
-constexpr int kCounterSmallerVideo = 10;
-constexpr int kCounterLargerVideo = 11;
-constexpr int kButtonCounterCount = 20;
-
 // Full ticks every fifth timer call (150 ms); 0 runs one on every call (30 ms).
 constexpr int kSlowTickDivisor = 5;
 // Browsing steps and ticker steps fall once browseCounter reaches this.

@@ -41,13 +41,6 @@ constexpr HitRect kRepeat{19, 38, 32, 11};
 HitRect SeekKnob(const PlayerState& s) { return {62 + s.seekKnobX, 2, 23, 11}; }
 HitRect VolumeKnob(const PlayerState& s) { return {61 + s.volumeKnobX, 75, 15, 9}; }
 
-// buttonCounters indices.
-enum : int {
-    kCounterPlay = 0, kCounterPause = 1, kCounterPauseLit = 2, kCounterStop = 3, kCounterPrevious = 4,
-    kCounterNext = 5, kCounterRewind = 6, kCounterForward = 7, kCounterSmaller = 10, kCounterLarger = 11,
-    kCounterOpen = 14, kCounterSettings = 15, kCounterFullScreen = 16, kCounterClose = 17,
-};
-
 // Drag limits: past these x the drag reaches its end and stops following the pointer.
 constexpr int kDragLeftLimit = 57;
 constexpr int kSeekDragRightLimit = 312;
@@ -100,9 +93,9 @@ void InputControl::OnLButtonDown(WindowPoint p) {
     } else if (state_.inputCooldown == 0 && VolumeKnob(state_).Contains(p)) {
         state_.volumeDragging = 1;
     } else if (kRewind.Contains(p)) {
-        StartSearch(kCounterRewind, kCmdSearchBackward, rewindHeld_);
+        StartSearch(kCounterSearchBackward, kCmdSearchBackward, rewindHeld_);
     } else if (kFastForward.Contains(p)) {
-        StartSearch(kCounterForward, kCmdSearchForward, forwardHeld_);
+        StartSearch(kCounterSearchForward, kCmdSearchForward, forwardHeld_);
     } else if (kPlay.Contains(p)) {
         state_.buttonCounters[kCounterPlay] = 1;
         RequestPlay(state_);
@@ -129,10 +122,10 @@ void InputControl::OnLButtonDown(WindowPoint p) {
             state_.pendingCommand = next ? kCmdNextTrack : kCmdPreviousTrack;
         }
     } else if (kSmallerVideo.Contains(p)) {
-        state_.buttonCounters[kCounterSmaller] = 1;
+        state_.buttonCounters[kCounterSmallerVideo] = 1;
         state_.pendingCommand = kCmdSmallerVideo;
     } else if (kLargerVideo.Contains(p)) {
-        state_.buttonCounters[kCounterLarger] = 1;
+        state_.buttonCounters[kCounterLargerVideo] = 1;
         state_.pendingCommand = kCmdLargerVideo;
     } else if (kOpen.Contains(p)) {
         state_.buttonCounters[kCounterOpen] = 1;
@@ -220,10 +213,10 @@ void InputControl::OnRButtonDown(WindowPoint p) {
         host_.TogglePlaylistEditor();
     }
     if (kRewind.Contains(p)) {
-        StartSearch(kCounterRewind, kCmdSearchBackward, rewindHeld_);
+        StartSearch(kCounterSearchBackward, kCmdSearchBackward, rewindHeld_);
         state_.rightButtonSearch = 1;
     } else if (kFastForward.Contains(p)) {
-        StartSearch(kCounterForward, kCmdSearchForward, forwardHeld_);
+        StartSearch(kCounterSearchForward, kCmdSearchForward, forwardHeld_);
         state_.rightButtonSearch = 1;
     }
     host_.CaptureMouse();

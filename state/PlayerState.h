@@ -29,6 +29,26 @@ enum PendingCommand : int {
 // The runtime state shared by every handler of the player, the tick and the auxiliary
 // windows. One instance for the whole run; user-interface thread only; never saved.
 // Input handlers write requests here; the code that carries a request out clears it.
+// The skin buttons' light counters (PlayerState::buttonCounters): set to 1 by a press, counted
+// down by every playback tick while no mouse button is held; > 0 draws the button lit.
+enum ButtonCounter : int {
+    kCounterPlay = 0,
+    kCounterPause = 1,     // STILL drawn grey (the pause that plays on)
+    kCounterPauseLit = 2,  // STILL drawn lit
+    kCounterStop = 3,
+    kCounterPrevious = 4,
+    kCounterNext = 5,
+    kCounterSearchBackward = 6,
+    kCounterSearchForward = 7,
+    kCounterSmallerVideo = 10,
+    kCounterLargerVideo = 11,
+    kCounterOpen = 14,
+    kCounterSettings = 15,
+    kCounterFullScreen = 16,
+    kCounterClose = 17,
+    kButtonCounterCount = 20,
+};
+
 struct PlayerState {
     // Transport
     int closed = 0;            // 1 while no media is open
@@ -61,7 +81,7 @@ struct PlayerState {
     uint8_t prevKeysHeld = 0;
     int rightButtonSearch = 0;
     int trackPending = 0;
-    int buttonCounters[20] = {};
+    int buttonCounters[kButtonCounterCount] = {};  // by ButtonCounter; > 0 draws it lit
     int mouseButtonDown = 0;
     int seekDragging = 0;      // 0 idle, 1 dragging (or a windowed open), 2 left the bar
     int volumeDragging = 0;
