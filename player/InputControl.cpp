@@ -45,7 +45,6 @@ HitRect VolumeKnob(const PlayerState& s) { return {61 + s.volumeKnobX, 75, 15, 9
 constexpr int kDragLeftLimit = 57;
 constexpr int kSeekDragRightLimit = 312;
 constexpr int kVolumeDragRightLimit = 134;
-constexpr int kVolumeBarSteps = 58;
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
@@ -250,12 +249,12 @@ void InputControl::OnMouseMove(WindowPoint p) {
         lastMouse_ = p;
     }
     if (state_.volumeDragging == 1) {
-        state_.volumeKnobX = Clamp(state_.volumeKnobX + p.x - lastMouse_.x, 0, kVolumeBarSteps);
+        state_.volumeKnobX = Clamp(state_.volumeKnobX + p.x - lastMouse_.x, 0, kVolumeBarWidth);
         if (p.x < kDragLeftLimit) {
             state_.volumeKnobX = 0;
             state_.volumeDragging = 2;
         } else if (p.x >= kVolumeDragRightLimit) {
-            state_.volumeKnobX = kVolumeBarSteps;
+            state_.volumeKnobX = kVolumeBarWidth;
             state_.volumeDragging = 2;
         }
         SetVolumeFromKnob(volume_, state_.volumeKnobX);

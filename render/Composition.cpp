@@ -222,8 +222,8 @@ void ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st,
     if (Lit(st, kCounterClose)) PutLit(work, s, skin::kPower);
 
     // A knob value outside its bar would cover the buttons beside it.
-    const int seek = std::clamp(st.seekKnobX, 0, skin::kPositionTravel);
-    const int volume = std::clamp(st.volumeKnobX, 0, skin::kVolumeTravel);
+    const int seek = std::clamp(st.seekKnobX, 0, kSeekBarWidth);
+    const int volume = std::clamp(st.volumeKnobX, 0, kVolumeBarWidth);
     Put(work, s, skin::kPositionKnob, skin::kPositionKnobX + seek, skin::kPositionKnobY);
     Put(work, s, skin::kVolumeKnob, skin::kVolumeKnobX + volume, skin::kVolumeKnobY);
 

@@ -134,9 +134,10 @@ struct PlayerState {
     uint64_t lastListFingerprint = 0;  // that is, if ListFingerprint differs from this
 };
 
-// Width of the position bar in pixels and the divisor that maps the 32-bit wave volume
-// onto the 58-pixel volume bar.
+// The knobs' travel in pixels: seekKnobX is 0..kSeekBarWidth on the position bar, volumeKnobX
+// 0..kVolumeBarWidth on the volume bar; the divisor maps the 32-bit wave volume onto the latter.
 constexpr int kSeekBarWidth = 206;
+constexpr int kVolumeBarWidth = 58;
 constexpr uint32_t kVolumeKnobDivisor = 74051160u;
 
 // The position knob's x for a device position on a track of `length` (> 0) in the same

@@ -30,6 +30,7 @@
 
 #include "render/DibSurface.h"
 #include "render/SkinLayout.h"
+#include "state/PlayerState.h"
 
 namespace {
 
@@ -697,7 +698,7 @@ Canvas RenderPlayer(const Look& look) {
     DrawSlot(c, 59, 136, skin::kVolumeKnobY, 9);
     // Position scale under its slot: the knob's middle at the start, quarters and end.
     for (int i = 0; i <= 4; ++i) {
-        const int x = skin::kPositionKnobX + skin::kPositionKnob.w / 2 + i * skin::kPositionTravel / 4;
+        const int x = skin::kPositionKnobX + skin::kPositionKnob.w / 2 + i * kSeekBarWidth / 4;
         for (int y = 14; y <= 15; ++y) c.Px(x, y, Shade(BodyAt(x, y), i % 2 == 0 ? 30 : 18));
     }
     // Volume scale under its slot.
