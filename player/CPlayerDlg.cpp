@@ -54,7 +54,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
       m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     setWindowIcon(AppIcon());
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -277,7 +277,7 @@ void CPlayerDlg::ReloadBackground() {
 }
 
 void CPlayerDlg::PlaceMainWindow(int x, int y) {
-    setGeometry(x, y, kWidth, kHeight);
+    setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     show();
     raise();

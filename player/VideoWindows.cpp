@@ -234,7 +234,7 @@ void VideoWindows::SetMainZOrder(ZOrder order) {
 }
 
 void VideoWindows::PlaceMainWindow(ZOrder order, int x, int y) {
-    main_.setGeometry(x, y, CPlayerDlg::kWidth, CPlayerDlg::kHeight);
+    main_.setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
     if (!main_.isVisible() && !main_.isMinimized()) main_.show();
     SetMainZOrder(order);
 }

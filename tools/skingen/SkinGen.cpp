@@ -30,6 +30,7 @@
 
 #include "render/DibSurface.h"
 #include "render/SkinLayout.h"
+#include "render/WindowShape.h"
 #include "state/PlayerState.h"
 
 namespace {
@@ -353,7 +354,7 @@ QColor BodyAt(int x, int y) {
 
 void DrawBody(Canvas& c) {
     for (int y = 0; y < 91; ++y)
-        for (int x = 0; x < 321; ++x) {
+        for (int x = 0; x < kMainWindowWidth; ++x) {
             const bool body = y <= 87;
             const bool tab = (y >= 88 && y <= 90) && ((x >= 8 && x <= 72) || (x >= 248 && x <= 312));
             if (body || tab) c.Px(x, y, BodyAt(x, y));
