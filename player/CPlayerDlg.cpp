@@ -20,6 +20,7 @@
 #include "playback/OpenFiles.h"
 #include "playback/OpenTrack.h"
 #include "playback/PlaybackTick.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "render/Composition.h"
@@ -376,7 +377,7 @@ void CPlayerDlg::PostPlayerNotify(int code) {
 void CPlayerDlg::OnPlayerNotify(int code) {
     if (m_tick.Ended()) return;
     if (m_placement.OnPlayerNotify(code)) return;
-    if (code == 20 && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
+    if (code == kNotifyCloseEditor && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
     FocusStepSink();
 }
 

@@ -29,6 +29,7 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Random.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
@@ -38,7 +39,6 @@
 
 namespace {
 
-constexpr int kCloseEditorCode = 20;  // WM_USER+5 code: the main window closes the editor
 constexpr int kDefaultWidth = 200;
 constexpr int kDefaultHeight = 320;
 
@@ -590,7 +590,7 @@ bool CPlaylistDlg::OnInitDialog() {
 
 void CPlaylistDlg::SendCloseMessage() {
     // Queued: the main window destroys this window after the handler has returned.
-    m_host.PostPlayerNotify(kCloseEditorCode);
+    m_host.PostPlayerNotify(kNotifyCloseEditor);
 }
 
 void CPlaylistDlg::OnOK() { SendCloseMessage(); }

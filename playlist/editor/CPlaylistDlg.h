@@ -29,8 +29,8 @@ public:
     virtual PlayerState& EditorPlayerState() = 0;
     // Seeds the process's generator when the window opens.
     virtual Clock& EditorClock() = 0;
-    // WM_USER+5: a queued call of CPlayerDlg::OnPlayerNotify(code), never a direct one; code 20
-    // closes the editor, whose own handler is still on the stack when it posts it.
+    // A queued call of CPlayerDlg::OnPlayerNotify(code), never a direct one; kNotifyCloseEditor
+    // (state/AuxProtocol.h) closes the editor, whose own handler is still on the stack then.
     virtual void PostPlayerNotify(int code) = 0;
     // The window the editor belongs to (it stays above it); null for none.
     virtual QWidget* EditorOwner() = 0;
