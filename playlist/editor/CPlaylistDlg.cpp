@@ -496,17 +496,17 @@ void CPlaylistDlg::MarkCurrent(int index) {
 
 int CPlaylistDlg::GetValue(int kind) const {
     switch (kind) {
-    case 0: return m_nRequest;
-    case 1: return m_nRequestIndex;
-    case 2: return m_nCurrent;
-    case 3: return m_nCount;
+    case kEditorRequest: return m_nRequest;
+    case kEditorChosenEntry: return m_nRequestIndex;
+    case kEditorCurrent: return m_nCurrent;
+    case kEditorCount: return m_nCount;
     default: return kind;
     }
 }
 
 void CPlaylistDlg::Reset(int which) {
-    if (which == 0) m_nRequest = kRequestNone;
-    else if (which == 1) m_nRequestIndex = 0;
+    if (which == kResetRequest) m_nRequest = kEditorRequestNone;
+    else if (which == kResetChosenEntry) m_nRequestIndex = 0;
 }
 
 void CPlaylistDlg::LayOut() {
@@ -601,7 +601,7 @@ void CPlaylistDlg::OnSize(int cx, int cy) {
     m_nClientCx = cx;
     m_nClientCy = cy;
     // The layout and the saved rectangle follow at the main window's next full tick.
-    m_nRequest = kRequestResized;
+    m_nRequest = kEditorRequestResized;
 }
 
 void CPlaylistDlg::OnDropFiles(const std::vector<std::string>& items) {
@@ -755,7 +755,7 @@ void CPlaylistDlg::OnDblclkList() {
         selection.select(kept, QItemSelectionModel::ClearAndSelect);
         selection.setCurrentIndex(view.model()->index(line, 0), QItemSelectionModel::NoUpdate);
     }
-    m_nRequest = kRequestPlay;
+    m_nRequest = kEditorRequestPlay;
     m_nRequestIndex = line;
     // Unmarked now; the line gets its ">" when the track has been opened (MarkCurrent).
     m_bMarked = false;

@@ -143,7 +143,7 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), folder.path() + "ベータ"));
     QTest::mouseDClick(rig.List().viewport(), Qt::LeftButton, {}, centre(3));
     EXPECT_EQ(std::make_tuple(rig.editor.GetValue(0), rig.editor.GetValue(1), rig.editor.GetValue(2)),
-              std::make_tuple(int(CPlaylistDlg::kRequestPlay), 3, 3));
+              std::make_tuple(int(kEditorRequestPlay), 3, 3));
     EXPECT_TRUE(rig.LinesFollowStore(-1));  // ">" comes when the track has been opened
     QTest::mouseClick(rig.List().viewport(), Qt::LeftButton, Qt::ShiftModifier, centre(5));
     EXPECT_EQ(rig.Selected(), (std::vector<int>{2, 3, 4, 5}));
