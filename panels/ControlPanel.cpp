@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "panels/WindowPlacement.h"
-#include "settings/dialog/DialogUnits.h"
+#include "render/DialogUnits.h"
 
 namespace {
 

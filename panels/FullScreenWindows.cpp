@@ -11,7 +11,7 @@
 #include "device/VideoHostWidget.h"
 #include "panels/WindowPlacement.h"
 #include "render/TextDraw.h"
-#include "settings/dialog/DialogUnits.h"
+#include "render/DialogUnits.h"
 
 namespace {
 
