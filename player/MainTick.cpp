@@ -78,10 +78,26 @@ void MainTick::FirstTick() {
     LogLine("first tick done: " + std::to_string(playlist_.count) + " entries");
 }
 
+// One full tick, in this order: what other windows and the bus left in the records, the
+// input requests, the device's position, the auxiliary windows in step, the playback tick
+// (transport and drawing), then the video's place and the orderly quit.
 void MainTick::FullTick() {
     if (state_.handedCommandLine != 0) TakeHandedCommandLine();
     if (state_.fullScreen == 1) FullScreenInput();
+    TakeWheelStep();
+    CarryOutToggleRequest();
+    CarryOutSpeedStepRequest();
+    CarryOutBusRequests(state_, settings_, playlist_, mci_, clock_, volume_);
+    PollPosition();
+    if (state_.fullScreen == 1 && state_.panelInFullScreen == 1) ControlPanelInFullScreen();
+    if (state_.playlistEditorOpen == 1) PlaylistEditorInStep();
+    if (state_.failedTrackWait == 1) StepPastFailedTrack();
+    RunPlaybackTick();
+    if (host_.AuxValue(AuxWindow::Video, kVideoSnapped) == 1) host_.PlaceVideo();
+    if (state_.quitRequested == 1) Shutdown();
+}
 
+void MainTick::TakeWheelStep() {
     if (state_.wheelStep != 0) {
         state_.speedStepRequest = state_.wheelStep;
         state_.wheelStep = 0;
@@ -89,68 +105,65 @@ void MainTick::FullTick() {
     if (state_.inputCooldown != 0) state_.speedStepRequest = 0;
     state_.inputCooldown -= 1;
     if (state_.inputCooldown <= 0) state_.inputCooldown = 0;
+}
 
-    if (state_.toggleRequest != 0) {
-        if (state_.paused == 0 && state_.speed != 0) mci_.Send("play movie");
-        else if (state_.paused != 0 && state_.speed != 0) mci_.Send("pause movie");
-        else mci_.TogglePlayPause();
-        state_.speed = 0;
-        state_.toggleRequest = 0;
-        if (host_.ControlPanelExists() && state_.fullScreen == 1 && state_.panelInFullScreen == 1) {
-            host_.ShowControlPanelAtBottom(state_.screenWidth, state_.screenHeight);
-            host_.FocusStepSink();
-        }
-        if (settings_.hideCursor == 0 && state_.fullScreen == 1 && state_.panelInFullScreen == 0) {
-            host_.ShowOverlay(state_.screenWidth, state_.screenHeight);
-            host_.FocusStepSink();
-        }
+void MainTick::CarryOutToggleRequest() {
+    if (state_.toggleRequest == 0) return;
+    if (state_.paused == 0 && state_.speed != 0) mci_.Send("play movie");
+    else if (state_.paused != 0 && state_.speed != 0) mci_.Send("pause movie");
+    else mci_.TogglePlayPause();
+    state_.speed = 0;
+    state_.toggleRequest = 0;
+    if (host_.ControlPanelExists() && state_.fullScreen == 1 && state_.panelInFullScreen == 1) {
+        host_.ShowControlPanelAtBottom(state_.screenWidth, state_.screenHeight);
+        host_.FocusStepSink();
     }
-
-    if (state_.speedStepRequest != 0) {
-        state_.speed += state_.speedStepRequest == 1 ? 1 : -1;
-        if (state_.speed > 9) state_.speed = 9;
-        if (state_.speed < -9) state_.speed = -9;
-        if (state_.paused == 0 && state_.speed == 0) {
-            // A search stepped back to normal play.
-            state_.inputCooldown = 2;
-            mci_.Send("play movie");
-        }
-        state_.speedStepRequest = 0;
+    if (settings_.hideCursor == 0 && state_.fullScreen == 1 && state_.panelInFullScreen == 0) {
+        host_.ShowOverlay(state_.screenWidth, state_.screenHeight);
+        host_.FocusStepSink();
     }
+}
 
-    CarryOutBusRequests(state_, settings_, playlist_, mci_, clock_, volume_);
+void MainTick::CarryOutSpeedStepRequest() {
+    if (state_.speedStepRequest == 0) return;
+    state_.speed += state_.speedStepRequest == 1 ? 1 : -1;
+    if (state_.speed > 9) state_.speed = 9;
+    if (state_.speed < -9) state_.speed = -9;
+    if (state_.paused == 0 && state_.speed == 0) {
+        // A search stepped back to normal play.
+        state_.inputCooldown = 2;
+        mci_.Send("play movie");
+    }
+    state_.speedStepRequest = 0;
+}
 
+void MainTick::PollPosition() {
     // Nothing is open while a track that would not open shows its name: no end check.
-    if (state_.seekDragging == 0 && state_.closed == 0 && state_.failedTrackWait == 0) {
-        const int p = mci_.QueryNumber("status movie position");
-        state_.polledPosition = p;
-        const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
-        // A click waiting for its button to go up (14..16) is not overwritten either.
-        const bool keep = state_.pendingCommand == kCmdNextTrack ||
-                          (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
-        if (length == 0) {
-            // Length 0 is unknown (a stream that states none): the position tells nothing of
-            // the end, the device's "stopped" does. Asked only while playing at normal speed
-            // with nothing queued: a seek (a search, a frame step while paused) leaves the
-            // device stopped too, and must never end the track.
-            if (state_.paused == 0 && state_.speed == 0 && state_.pendingCommand == kCmdNone &&
-                mci_.QueryText("status movie mode", kModeReplySize + 1) == "stopped")
-                state_.pendingCommand = kCmdCheckEnd;
-        } else if (p >= length && !keep) {
+    if (state_.seekDragging != 0 || state_.closed != 0 || state_.failedTrackWait != 0) return;
+    const int p = mci_.QueryNumber("status movie position");
+    state_.polledPosition = p;
+    const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
+    // A click waiting for its button to go up (14..16) is not overwritten either.
+    const bool keep = state_.pendingCommand == kCmdNextTrack ||
+                      (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
+    if (length == 0) {
+        // Length 0 is unknown (a stream that states none): the position tells nothing of
+        // the end, the device's "stopped" does. Asked only while playing at normal speed
+        // with nothing queued: a seek (a search, a frame step while paused) leaves the
+        // device stopped too, and must never end the track.
+        if (state_.paused == 0 && state_.speed == 0 && state_.pendingCommand == kCmdNone &&
+            mci_.QueryText("status movie mode", kModeReplySize + 1) == "stopped")
             state_.pendingCommand = kCmdCheckEnd;
-        }
-        if (length != 0) state_.seekKnobX = SeekKnobX(p, length);
+    } else if (p >= length && !keep) {
+        state_.pendingCommand = kCmdCheckEnd;
     }
+    if (length != 0) state_.seekKnobX = SeekKnobX(p, length);
+}
 
-    if (state_.fullScreen == 1 && state_.panelInFullScreen == 1) ControlPanelInFullScreen();
-    if (state_.playlistEditorOpen == 1) PlaylistEditorInStep();
-    if (state_.failedTrackWait == 1) StepPastFailedTrack();
-
+void MainTick::RunPlaybackTick() {
+    // Behind full-screen video without the panel the player is not drawn.
     if (state_.fullScreen == 0 || state_.panelInFullScreen == 1) host_.PlaybackTick();
     else host_.PlaybackTickNoDraw();
-
-    if (host_.AuxValue(AuxWindow::Video, kVideoSnapped) == 1) host_.PlaceVideo();
-    if (state_.quitRequested == 1) Shutdown();
 }
 
 void MainTick::TakeHandedCommandLine() {

@@ -89,6 +89,12 @@ public:
 private:
     void FirstTick();
     void FullTick();
+    // The steps of a full tick, in their order (FullTick).
+    void TakeWheelStep();
+    void CarryOutToggleRequest();
+    void CarryOutSpeedStepRequest();
+    void PollPosition();
+    void RunPlaybackTick();
     void TakeHandedCommandLine();
     void StepPastFailedTrack();
     void FullScreenInput();
