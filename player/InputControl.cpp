@@ -301,10 +301,10 @@ void InputControl::PollKeyboard() {
     if (keys_.Held(PolledKey::M) || keys_.Held(PolledKey::RightBracket)) VolumeStepUp(volume_, state_);
 
     if (keys_.Pressed(PolledKey::Comma)) {
-        state_.keysHeld |= 1;
+        state_.keysHeld |= kHeldComma;
         state_.speedStepRequest = -1;
     } else if (keys_.Held(PolledKey::Right)) {
-        state_.keysHeld |= 2;
+        state_.keysHeld |= kHeldRight;
         if (state_.paused) {
             state_.speedStepRequest = 1;
         } else {
@@ -312,7 +312,7 @@ void InputControl::PollKeyboard() {
             state_.pendingCommand = kCmdNextTrack;
         }
     } else if (keys_.Held(PolledKey::Left)) {
-        state_.keysHeld |= 4;
+        state_.keysHeld |= kHeldLeft;
         if (state_.paused) {
             state_.speedStepRequest = -1;
         } else {
@@ -320,7 +320,7 @@ void InputControl::PollKeyboard() {
             state_.pendingCommand = kCmdPreviousTrack;
         }
     } else if (keys_.Pressed(PolledKey::Period)) {
-        state_.keysHeld |= 8;
+        state_.keysHeld |= kHeldFullStop;
         state_.speedStepRequest = 1;
     }
 

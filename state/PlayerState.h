@@ -29,6 +29,9 @@ enum PendingCommand : int {
 // The runtime state shared by every handler of the player, the tick and the auxiliary
 // windows. One instance for the whole run; user-interface thread only; never saved.
 // Input handlers write requests here; the code that carries a request out clears it.
+// The step keys a key poll found (PlayerState::keysHeld, prevKeysHeld), one bit each.
+enum HeldKey : uint8_t { kHeldComma = 1, kHeldRight = 2, kHeldLeft = 4, kHeldFullStop = 8 };
+
 // The skin buttons' light counters (PlayerState::buttonCounters): set to 1 by a press, counted
 // down by every playback tick while no mouse button is held; > 0 draws the button lit.
 enum ButtonCounter : int {
@@ -77,7 +80,7 @@ struct PlayerState {
     int speedStepRequest = 0;  // 1 faster, any other non-zero value slower
     int wheelStep = 0;
     int inputCooldown = 0;     // full ticks during which speed steps are discarded
-    uint8_t keysHeld = 0;      // bit 0 comma, 1 right, 2 left, 3 full stop
+    uint8_t keysHeld = 0;      // HeldKey bits of the last key poll
     uint8_t prevKeysHeld = 0;
     int rightButtonSearch = 0;
     int trackPending = 0;
