@@ -8,8 +8,6 @@
 
 namespace {
 
-// Full ticks every fifth timer call (150 ms); 0 runs one on every call (30 ms).
-constexpr int kSlowTickDivisor = 5;
 // Browsing steps and ticker steps fall once browseCounter reaches this.
 constexpr int kBrowseStep = 5;
 

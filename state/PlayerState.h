@@ -26,9 +26,9 @@ enum PendingCommand : int {
     kCmdCheckEnd = 66,
 };
 
-// The runtime state shared by every handler of the player, the tick and the auxiliary
-// windows. One instance for the whole run; user-interface thread only; never saved.
-// Input handlers write requests here; the code that carries a request out clears it.
+// Full ticks every fifth timer call (150 ms) while idle; tickDivisor 0 runs one on every call.
+constexpr int kSlowTickDivisor = 5;
+
 // The step keys a key poll found (PlayerState::keysHeld, prevKeysHeld), one bit each.
 enum HeldKey : uint8_t { kHeldComma = 1, kHeldRight = 2, kHeldLeft = 4, kHeldFullStop = 8 };
 
@@ -36,8 +36,8 @@ enum HeldKey : uint8_t { kHeldComma = 1, kHeldRight = 2, kHeldLeft = 4, kHeldFul
 // down by every playback tick while no mouse button is held; > 0 draws the button lit.
 enum ButtonCounter : int {
     kCounterPlay = 0,
-    kCounterPause = 1,     // STILL drawn grey (the pause that plays on)
-    kCounterPauseLit = 2,  // STILL drawn lit
+    kCounterPause = 1,     // STILL pressed while paused or closed: its grey form
+    kCounterPauseLit = 2,  // STILL pressed while playing: its lit form
     kCounterStop = 3,
     kCounterPrevious = 4,
     kCounterNext = 5,
@@ -52,6 +52,9 @@ enum ButtonCounter : int {
     kButtonCounterCount = 20,
 };
 
+// The runtime state shared by every handler of the player, the tick and the auxiliary
+// windows. One instance for the whole run; user-interface thread only; never saved.
+// Input handlers write requests here; the code that carries a request out clears it.
 struct PlayerState {
     // Transport
     int closed = 0;            // 1 while no media is open
@@ -64,7 +67,7 @@ struct PlayerState {
 
     // Tick control
     int firstTickDone = 0;
-    int tickDivisor = 5;       // a full tick every tickDivisor-th timer call (0: every call)
+    int tickDivisor = kSlowTickDivisor;  // a full tick every tickDivisor-th timer call (0: every call)
     int tickCounter = 0;
     int busy = 0;              // a long operation runs: ticks only poll the keyboard
     int browseCounter = 0;
