@@ -32,7 +32,7 @@ struct PlayerRecords {
     Playlist& playlist;
 };
 
-// The main player window: frameless, kMainWindowWidth x kMainWindowHeight (render/WindowShape.h),
+// The main player window: frameless, kMainWindowWidth x kMainWindowHeight (state/Settings.h),
 // drawn from the skin. Owns the five auxiliary objects, the surfaces and the one 30 ms timer that
 // drives everything (MainTick). It closes only through the quit request, which the quit path of
 // the tick carries out in order.
