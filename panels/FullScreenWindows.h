@@ -63,7 +63,9 @@ public:
     void OnVScroll(ScrollCode code);
 
 protected:
-    bool ClearsOnRead(int index) const override { return index >= kFullScreenScrollStep && index <= kFullScreenLeftClick; }
+    bool ClearsOnRead(int index) const override {
+        return index >= kFullScreenScrollStep && index <= kFullScreenLeftClick;
+    }
     // The overlay forgets a left click it is about to report as code 1.
     virtual bool ClearsLeftClickOnReport() const { return false; }
     void Notify(int code);

@@ -143,7 +143,7 @@ void MainTick::PollPosition() {
     const int p = mci_.QueryNumber("status movie position");
     state_.polledPosition = p;
     const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
-    // A click waiting for its button to go up (14..16) is not overwritten either.
+    // A click waiting for its button to go up (kCmdOpenButton..kCmdFullScreen) is not overwritten either.
     const bool keep = state_.pendingCommand == kCmdNextTrack ||
                       (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
     if (length == 0) {
@@ -197,7 +197,8 @@ void MainTick::FullScreenInput() {
         state_.toggleRequest = 1;
         host_.FocusStepSink();
     }
-    if (host_.AuxValue(AuxWindow::FullScreen, kFullScreenMiddleClick) != 0 || host_.AuxValue(AuxWindow::Overlay, kFullScreenMiddleClick) != 0) {
+    if (host_.AuxValue(AuxWindow::FullScreen, kFullScreenMiddleClick) != 0 ||
+        host_.AuxValue(AuxWindow::Overlay, kFullScreenMiddleClick) != 0) {
         state_.toggleRequest = 1;
         host_.FocusStepSink();
     }
