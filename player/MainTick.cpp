@@ -143,7 +143,7 @@ void MainTick::PollPosition() {
     const int p = mci_.QueryNumber("status movie position");
     state_.polledPosition = p;
     const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
-    // A click waiting for its button to go up (kCmdOpenButton..kCmdFullScreen) is not overwritten either.
+    // A click waiting for its button to go up (kCmdOpenButton..kCmdQuit) is not overwritten either.
     const bool keep = state_.pendingCommand == kCmdNextTrack ||
                       (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
     if (length == 0) {
