@@ -127,7 +127,10 @@ Joint Measure(const std::string& path, std::size_t skip = 0) {
     std::size_t first = left.size(), last = 0, run = 0, longest = 0;
     for (std::size_t i = 0; i < left.size(); ++i)
         if (std::abs(left[i]) > kSilence) first = std::min(first, i), last = i;
-    for (std::size_t i = first; i < last; ++i) longest = std::abs(left[i]) <= kSilence ? std::max(longest, ++run) : (run = 0);
+    for (std::size_t i = first; i < last; ++i) {
+        run = std::abs(left[i]) <= kSilence ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
     j.silenceMs = first < last ? longest * 1000.0 / kRate : -1;
     return j;
 }
@@ -211,6 +214,7 @@ TEST_F(GaplessE2E, TwoHalvesOfOneSignalRecordAsTheWhole) {
         std::string log;
         const Joint j = PlayAndRecord(Cut(options + ext, options + ext), c.latency, log);
         const std::string what = ext + " at latency " + (*c.latency ? c.latency : "default");
+        std::printf("%s: %+.0f ms, silence %.1f ms\n", what.c_str(), j.spanMs - reference_.spanMs, j.silenceMs);
         EXPECT_GE(j.spanMs - reference_.spanMs, c.minDeltaMs) << what;
         EXPECT_LE(j.spanMs - reference_.spanMs, c.maxDeltaMs) << what;
         EXPECT_LE(j.silenceMs, 5) << what;

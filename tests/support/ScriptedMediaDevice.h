@@ -23,6 +23,10 @@ public:
         return standing == always_.end() ? std::string() : standing->second;
     }
 
+    // Hints are recorded apart from the commands, in order; none is answered.
+    std::string SendHint(const std::string& command) override { return hints.push_back(command), std::string(); }
+    bool PlaysSilently() override { return silent; }
+
     // `command` answers `reply` from now on (until changed).
     void Answer(const std::string& command, const std::string& reply) { always_[command] = reply; }
     // `command` answers `reply` once, before any standing answer; several queue up.
@@ -30,6 +34,8 @@ public:
     void ClearSent() { sent.clear(); }
 
     std::vector<std::string> sent;
+    std::vector<std::string> hints;
+    bool silent = false;  // what PlaysSilently answers
 
 private:
     std::map<std::string, std::string> always_;

@@ -1,0 +1,94 @@
+// The "next entry" hint: the tick names the file the next step would open, re-cues it when
+// the list, order or repeat changes, withdraws it at the end of the list, says nothing while
+// closed; the first track that plays silently carries the no-sound notice on its title line.
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "playback/NextEntryHint.h"
+#include "playback/OpenTrack.h"
+#include "tests/playback/PlaybackRig.h"
+
+namespace {
+
+// Records which entry a step opened (-1: it closed the device).
+struct StepRecorder final : TrackControl {
+    explicit StepRecorder(const Playlist& l) : list(l) {}
+    bool IsClosed() const override { return false; }
+    void Close() override { opened = -1; }
+    void OpenCurrentTrack() override { opened = list.currentIndex; }
+    void SetTrackPending() override { opened = list.currentIndex; }
+    const Playlist& list;
+    int opened = -2;
+};
+
+// The hint names exactly what StepToNext then opens, by the same rules, stale orders included.
+TEST(NextEntryHintTest, NamesWhatTheNextStepOpens) {
+    struct Case { int count, current, shuffle, repeat, cursor; std::vector<int> order; int next; };
+    const Case cases[] = {
+        {.count = 3, .current = 0, .shuffle = 0, .repeat = 0, .cursor = 0, .order = {}, .next = 1},
+        {.count = 3, .current = 2, .shuffle = 0, .repeat = 0, .cursor = 0, .order = {}, .next = -1},
+        {.count = 3, .current = 2, .shuffle = 0, .repeat = 1, .cursor = 0, .order = {}, .next = 0},
+        {.count = 3, .current = 1, .shuffle = 1, .repeat = 0, .cursor = 0, .order = {1, 2, 0}, .next = 2},
+        {.count = 3, .current = 0, .shuffle = 1, .repeat = 0, .cursor = 2, .order = {1, 2, 0}, .next = -1},
+        {.count = 3, .current = 0, .shuffle = 1, .repeat = 1, .cursor = 2, .order = {1, 2, 0}, .next = 1},
+        {.count = 3, .current = 0, .shuffle = 1, .repeat = 0, .cursor = 0, .order = {1}, .next = 1},  // stale
+        {.count = 3, .current = 0, .shuffle = 1, .repeat = 0, .cursor = 0, .order = {1, 7, 0}, .next = 1},
+        {.count = 0, .current = 0, .shuffle = 0, .repeat = 1, .cursor = 0, .order = {}, .next = -1},
+    };
+    for (const Case& c : cases) {
+        Playlist list;
+        for (int i = 0; i < c.count; ++i) list.InsertAt(i, "/m/" + std::to_string(i) + ".flac");
+        list.SyncCount();
+        list.currentIndex = c.current, list.orderCursor = c.cursor, list.order = c.order;
+        const std::optional<int> hinted = NextEntryIndex(list, c.shuffle, c.repeat);
+        EXPECT_EQ(hinted.value_or(-1), c.next) << c.current << " shuffle " << c.shuffle << " repeat " << c.repeat;
+        StepRecorder step(list);
+        list.StepToNext(c.shuffle, c.repeat, step);
+        EXPECT_EQ(step.opened, c.next) << c.current << " shuffle " << c.shuffle << " repeat " << c.repeat;
+    }
+}
+
+// Every tick re-cues: an edit of the list or a change of repeat changes the hint within the tick.
+TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
+    PlaybackRig rig;
+    rig.SetEntries({"/m/a.flac", "/m/b.flac", "/m/c.flac"});
+    rig.state.closed = 0, rig.settings.repeat = 0, rig.settings.shuffle = 0;
+    struct Step { const char* what; void (*change)(PlaybackRig&); const char* hint; };
+    const Step steps[] = {
+        {"open a", [](PlaybackRig&) {}, "cue movie next \"/m/b.flac\""},
+        {"b deleted", [](PlaybackRig& r) { r.playlist.DeleteAt(1), r.playlist.SyncCount(); }, "cue movie next \"/m/c.flac\""},
+        {"at the last", [](PlaybackRig& r) { r.playlist.currentIndex = 1; }, "cue movie next"},
+        {"repeat on", [](PlaybackRig& r) { r.settings.repeat = 1; }, "cue movie next \"/m/a.flac\""},
+        {"closed", [](PlaybackRig& r) { r.state.closed = 1, r.settings.repeat = 0; }, nullptr},  // nothing sent
+    };
+    for (const Step& s : steps) {
+        const std::size_t before = rig.device.hints.size();
+        s.change(rig);
+        CueNextEntry(rig.context);
+        ASSERT_EQ(rig.device.hints.size(), before + (s.hint ? 1 : 0)) << s.what;
+        if (s.hint) { EXPECT_EQ(rig.device.hints.back(), s.hint) << s.what; }
+    }
+    EXPECT_TRUE(rig.device.sent.empty()) << "a hint is no command";
+}
+
+// The no-sound notice leads title line 1 of the first track that plays silently, and only that.
+TEST(NextEntryHintTest, NoSoundNoticeOnceOnTheTitleLine) {
+    CurrentFolderGuard guard;
+    TempFolder tmp;
+    PlaybackRig rig;
+    rig.SetEntries({tmp.Write("x.mp3", "data")});
+    rig.device.Answer("status movie length", "10000");
+    const std::pair<bool, std::string> opens[] = {
+        {false, " x.mp3  <0:00:10> |"},
+        {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"},
+        {true, " x.mp3  <0:00:10> |"},
+    };
+    for (const auto& [silent, line1] : opens) {
+        rig.device.silent = silent;
+        OpenCurrentTrack(rig.context);
+        EXPECT_EQ(rig.host.line1, line1);
+    }
+}
+
+}  // namespace
