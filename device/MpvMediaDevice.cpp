@@ -313,6 +313,7 @@ private:
     // A closed entry's successor that nobody adopted: silenced (bounded).
     void DropOrphan() {
         orphan_ = false;
+        ArmOrphanWatch(false);
         LogLine("device: the following entry was not opened: stopped");
         UnloadFile();
     }
@@ -426,7 +427,10 @@ private:
         if (!options_.pcmCaptureFile.empty()) {
             SetOption("ao-pcm-file", options_.pcmCaptureFile);
             SetOption("ao-pcm-waveheader", "no");
+            // Every sample played, in one layout: the output reopens for each file opened.
+            SetOption("ao-pcm-append", "yes");
             SetOption("audio-format", "s16");
+            SetOption("audio-channels", "stereo");
         }
         SetOption("audio-fallback-to-null", "yes");
         // A cued entry is read ahead and follows without a gap. The output keeps the format
@@ -553,8 +557,9 @@ private:
         const bool adopt = found && cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_ &&
                            (orphan_ || (open_ && atEnd_)) && SuccessorSounding();
         if (adopt) return Adopt(c, file);
-        if (orphan_) DropOrphan();
+        // Closing may leave the successor of the closed entry sounding: it goes too.
         if (open_) CloseMedia();
+        if (orphan_) DropOrphan();
         if (!found) return Fail(text, "no such file");
 
         SetPause(true);

@@ -10,7 +10,7 @@ struct MediaDeviceOptions {
     // chosen, a machine where no output opens plays through the null output, silently and at
     // the right speed.
     std::string audioOutput;
-    // With audioOutput "pcm": the played samples, signed 16-bit, are written to this file.
+    // With audioOutput "pcm": the played samples, signed 16-bit stereo, are appended to this file.
     std::string pcmCaptureFile;
     // Bounds of the synchronous commands, in milliseconds.
     int openTimeoutMs = 5000;

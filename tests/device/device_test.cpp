@@ -236,6 +236,89 @@ TEST_F(DeviceTest, PictureAtTheDestinationInTheAttachedHost) {
     EXPECT_EQ(Send("status movie mode"), "playing");
 }
 
+// A cued entry takes over where the open one ends; the position runs forward from 0 at every
+// look, through the end of the first and the first two seconds of the next (opened as the
+// player does), and of a file opened alone.
+TEST_F(DeviceTest, PositionRunsForwardThroughAChangeOfTrack) {
+    const std::string next = MediaPath("long.mp3");
+    for (const char* before : {"", "tone.wav"}) {
+        SCOPED_TRACE(before);
+        if (*before) {
+            Open(before);
+            ASSERT_TRUE(Ok("cue movie next \"" + next + "\""));
+            ASSERT_TRUE(Ok("play movie"));
+            int last = 0;
+            while (WaitUntil([] { return false; }, 30), Send("status movie mode") == "playing") {
+                const int now = Number("status movie position");
+                ASSERT_GE(now, last);
+                last = now;
+            }
+            EXPECT_EQ(Number("status movie position"), 2000);
+            ASSERT_TRUE(Ok("close movie"));
+        }
+        ASSERT_TRUE(Ok(OpenCommand(next)));
+        for (const char* c : {"stop movie", "status movie length", "play movie"}) ASSERT_TRUE(Ok(c)) << c;
+        std::vector<int> seen{Number("status movie position")};
+        for (int tick = 0; tick < 66; ++tick) {
+            WaitUntil([] { return false; }, 30);
+            seen.push_back(Number("status movie position"));
+            ASSERT_GE(seen.back(), seen[seen.size() - 2]) << "tick " << tick;
+            ASSERT_EQ(Send("status movie mode"), "playing");
+        }
+        EXPECT_LT(seen.front(), 150);
+        EXPECT_NEAR(seen.back(), 2000, 300);
+    }
+}
+
+// What sounds, as the samples written (44.1 kHz, 16-bit stereo): a cued entry follows with no
+// sample lost or added; withdrawn, or passed over for another file, it never sounds.
+TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
+    struct Case { const char* what; std::vector<std::string> commands; long bytes; };
+    const std::string wav = "\"" + MediaPath("tone.wav") + "\"", flac = "\"" + MediaPath("tone.flac") + "\"";
+    const std::string mp3 = "\"" + MediaPath("tone.mp3") + "\"", open = "open ", as = " type mpegvideo alias movie";
+    const Case cases[] = {
+        {.what = "followed", .commands = {open + wav + as, "cue movie next " + flac, "play movie", "", "close movie",
+                                          open + flac + as, "play movie", ""}, .bytes = 3 * 176400},
+        {.what = "withdrawn", .commands = {open + wav + as, "cue movie next " + flac, "cue movie next", "play movie", ""},
+         .bytes = 2 * 176400},
+        {.what = "another opened", .commands = {open + wav + as, "cue movie next " + flac, open + mp3 + as, "play movie",
+                                                ""}, .bytes = 2 * 176400},
+    };
+    for (const Case& c : cases) {
+        const std::string out = folder.path() + c.what + ".pcm";
+        {
+            MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
+            for (const std::string& command : c.commands) {
+                // "": until the end is reached
+                if (command.empty()) {
+                    EXPECT_TRUE(WaitUntil([&] { return device.SendString("status movie mode") == "stopped"; }, 8000));
+                } else {
+                    EXPECT_TRUE(device.Execute(command).ok) << c.what << ": " << command;
+                }
+            }
+        }
+        EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), c.bytes) << c.what;
+    }
+}
+
+// No sound output opens (a sound server that is not there): the file plays on silently, and
+// that is said once on standard error and to the caller.
+TEST_F(DeviceTest, NoSoundOutputIsSaidOnce) {
+    ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse", 1);
+    MpvMediaDevice silent(MediaDeviceOptions{.audioOutput = "pulse"});
+    ::testing::internal::CaptureStderr();
+    for (int open = 0; open < 2; ++open) {
+        ASSERT_TRUE(silent.Execute(OpenCommand(MediaPath("tone.wav"))).ok);
+        ASSERT_TRUE(silent.Execute("play movie").ok);
+        EXPECT_TRUE(WaitUntil([&] { return std::atoi(silent.SendString("status movie position").c_str()) > 200; }, 3000));
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ::unsetenv("PULSE_SERVER");
+    EXPECT_TRUE(silent.PlaysSilently());
+    const std::string line = "velkaf: no sound output could be opened: playing without sound\n";
+    EXPECT_TRUE(said.find(line) != std::string::npos && said.find(line) == said.rfind(line)) << said;
+}
+
 // Every format of the media table opens with its length in milliseconds (lengthMs 0: states
 // none, known once played) and in frames where it has a picture (-1: none, the frames format
 // is refused), plays to its end with sound (the wave volume a linear factor on it) and picture
