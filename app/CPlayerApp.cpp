@@ -55,8 +55,9 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
         LogLine("another player owns the session's name: this one runs without the bus");
     }
 
+    // libmpv and its audio output start at the first open: a player with nothing open does
+    // not carry them.
     MpvMediaDevice device;
-    if (!device.Ready()) LogLine("the media device could not start: nothing will play");
     SystemClock clock;
 
     {

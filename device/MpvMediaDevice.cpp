@@ -183,15 +183,15 @@ private:
     bool Start() {
         if (renderer_) return true;
         if (startFailed_) return false;
-        startFailed_ = true;  // until everything below has worked
+        startFailed_ = true;  // until everything below has worked; said once
         handle_.reset(mpv_create());
         if (!handle_) {
-            LogLine("device: mpv_create failed (is LC_NUMERIC \"C\"?)");
+            ReportProblem("velkaf: the media engine could not start (mpv_create failed): nothing will play");
             return false;
         }
         SetOptions();
         if (mpv_initialize(handle_.get()) < 0) {
-            LogLine("device: mpv_initialize failed");
+            ReportProblem("velkaf: the media engine could not start (mpv_initialize failed): nothing will play");
             handle_.reset();
             return false;
         }
@@ -205,7 +205,7 @@ private:
         };
         mpv_render_context* ctx = nullptr;
         if (mpv_render_context_create(&ctx, handle_.get(), params) < 0) {
-            LogLine("device: mpv_render_context_create failed");
+            ReportProblem("velkaf: the media engine could not start (no render context): nothing will play");
             events_.reset();
             handle_.reset();
             return false;

@@ -27,7 +27,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kRate = 44100;
-constexpr double kRampSeconds = 4.0;  // cut in the middle
+constexpr double kRampSeconds = 4.0;  // cut in the middle; the level rises 0.2 a second
 constexpr int kSilence = 1500;        // |sample| at or below: silence
 
 // A child with extra environment, output discarded; SIGTERM and reaped with the object.
@@ -81,32 +81,17 @@ private:
     bool ready_ = false;
 };
 
-// 16-bit stereo: a 440 Hz sine whose amplitude rises from 0.1 to 0.9 of full scale.
-void WriteRampWav(const std::string& path) {
-    const uint32_t frames = static_cast<uint32_t>(kRate * kRampSeconds), bytes = frames * 4;
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out << "RIFF", u32(36 + bytes), out << "WAVEfmt ", u32(16), u16(1), u16(2), u32(kRate), u32(kRate * 4), u16(4);
-    u16(16), out << "data", u32(bytes);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / kRate;
-        const auto v = static_cast<int16_t>(32767 * (0.1 + 0.8 * t / kRampSeconds) * std::sin(2 * M_PI * 440 * t));
-        u16(static_cast<uint16_t>(v)), u16(static_cast<uint16_t>(v));
-    }
-}
-
 struct Joint {
     double spanMs = -1;     // between the envelope's crossings of the ramp's levels at 1/4 and 3/4
     double silenceMs = -1;  // the longest silence inside the sound
 };
 
-// Left channel of raw s16le stereo (the WAV's header, 44 bytes, is skipped with `skip`).
-Joint Measure(const std::string& path, std::size_t skip = 0) {
+// Left channel of raw s16le stereo.
+Joint Measure(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
     std::vector<int> left;
-    for (std::size_t i = skip; i + 4 <= bytes.size(); i += 4)
+    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
         left.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8));
     constexpr int kWindow = 88;  // 2 ms
     std::vector<int> envelope;
@@ -142,8 +127,11 @@ protected:
             if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
         pulse_ = std::make_unique<PrivatePulse>(runtime_.path());
         ASSERT_TRUE(pulse_->Ready()) << "pulseaudio did not start";
-        WriteRampWav(media_.path() + "ramp.wav");
-        reference_ = Measure(media_.path() + "ramp.wav", 44);
+        // 16-bit stereo: a 440 Hz sine whose amplitude rises from 0.1 to 0.9 of full scale.
+        const std::string ramp = "(0.1+0.2*t)*sin(2*PI*440*t):s=44100:c=stereo:d=" + std::to_string(kRampSeconds);
+        ShellOutput("cd '" + media_.path() + "' && ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=" + ramp +
+                    "' -c:a pcm_s16le ramp.wav && ffmpeg -nostdin -v error -i ramp.wav -f s16le ramp.raw");
+        reference_ = Measure(media_.path() + "ramp.raw");
         ASSERT_GT(reference_.spanMs, 0);
     }
 
