@@ -19,6 +19,7 @@
 
 #include "device/DeviceCommand.h"
 #include "device/MpvEventPump.h"
+#include "device/MpvLibrary.h"
 #include "device/MpvRenderer.h"
 #include "device/ProcessWaveVolume.h"
 #include "device/VideoHost.h"
@@ -184,6 +185,10 @@ private:
         if (renderer_) return true;
         if (startFailed_) return false;
         startFailed_ = true;  // until everything below has worked; said once
+        if (std::string why; !LoadMpvLibrary(why)) {
+            ReportProblem("velkaf: the media engine could not start (" + why + "): nothing will play");
+            return false;
+        }
         handle_.reset(mpv_create());
         if (!handle_) {
             ReportProblem("velkaf: the media engine could not start (mpv_create failed): nothing will play");
