@@ -804,6 +804,11 @@ private:
                     if (!ended && ((!hasPicture_ && GetDouble("audio-pts", t)) || GetDouble("time-pos", t))) {
                         const double now = std::max(0.0, t - t0_);
                         lastSeconds_ = mode_ == Mode::Playing ? std::max(lastSeconds_, now) : now;
+                    } else if (ended && mode_ == Mode::Playing && lengthKnown_ && SuccessorSounding() &&
+                               GetDouble("time-pos", t) && t < 0) {
+                        // The successor's clock stands below 0 by what of this one is still to
+                        // be heard: this one's position runs on to its end.
+                        lastSeconds_ = std::max(lastSeconds_, lengthMs_ / 1000.0 + t);
                     }
                     v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(lastSeconds_ * fps_ + 0.5))
                                                       : std::llround(lastSeconds_ * 1000.0);
