@@ -72,9 +72,11 @@ struct DeviceReply {
 //   command, or none within 0.4 s) is stopped. "cue <alias> next" withdraws it; so does any
 //   open of another file, and a cue of another file replaces it. A cue after the end has
 //   been reached changes nothing.
-// - libmpv starts at the first open (or Ready) and lives, with its audio output, until the
-//   device is destroyed. When no sound output opens, playback goes on silently through the
-//   null output: PlaysSilently turns true and one line goes to standard error.
+// - libmpv is loaded and started at the first open (or Ready), never before, and lives, with
+//   its audio output, until the device is destroyed; when it cannot start, one line goes to
+//   standard error and every command fails. When no sound output opens, playback goes on
+//   silently through the null output: PlaysSilently turns true and one line goes to
+//   standard error.
 // - The process-wide wave volume (ProcessWaveVolume) is applied as a linear amplitude
 //   factor, at once, to whatever plays.
 //
