@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,12 +88,16 @@ struct Joint {
 };
 
 // Left channel of raw s16le stereo.
-Joint Measure(const std::string& path) {
+std::vector<int> ReadLeft(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
     std::vector<int> left;
     for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
         left.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8));
+    return left;
+}
+
+Joint Measure(const std::vector<int>& left) {
     constexpr int kWindow = 88;  // 2 ms
     std::vector<int> envelope;
     for (std::size_t i = 0; i + kWindow < left.size(); i += kWindow) {
@@ -131,7 +136,7 @@ protected:
         const std::string ramp = "(0.1+0.2*t)*sin(2*PI*440*t):s=44100:c=stereo:d=" + std::to_string(kRampSeconds);
         ShellOutput("cd '" + media_.path() + "' && ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=" + ramp +
                     "' -c:a pcm_s16le ramp.wav && ffmpeg -nostdin -v error -i ramp.wav -f s16le ramp.raw");
-        reference_ = Measure(media_.path() + "ramp.raw");
+        reference_ = Measure(ReadLeft(media_.path() + "ramp.raw"));
         ASSERT_GT(reference_.spanMs, 0);
     }
 
@@ -150,14 +155,18 @@ protected:
         return paths;
     }
 
-    // Plays `files` as the player's list (repeat off) while recording the null sink; the
-    // player's log goes to `log`.
-    Joint PlayAndRecord(const std::vector<std::string>& files, const std::string& latencyMs, std::string& log) {
+    // Plays `files` as the player's list (repeat off) while recording the null sink, until
+    // the list has ended or `during` returns; the player's log goes to `log`. The recording's
+    // left channel.
+    std::vector<int> PlayAndRecord(const std::vector<std::string>& files, const std::string& latencyMs, std::string& log,
+                                   const std::function<void(PlayerProcess&)>& during = {},
+                                   const std::vector<std::string>& environment = {}) {
         TempFolder home;
         WriteStateFiles(home.path(), {}, "Repeat=0");
         std::vector<std::string> env = pulse_->Environment();
         env.erase(env.end() - 1);  // the player keeps the test's HOME
         if (!latencyMs.empty()) env.push_back("PULSE_LATENCY_MSEC=" + latencyMs);
+        env.insert(env.end(), environment.begin(), environment.end());
         const std::string raw = home.path() + "rec.raw";
         {
             Child recorder({"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor",
@@ -166,13 +175,14 @@ protected:
             std::this_thread::sleep_for(300ms);
             PlayerProcess player(home.path(), files, env);
             // The list ends with the device closed after the last entry.
-            player.WaitForLogAfter("mci> open \"" + files.back().substr(files.back().rfind('/') + 1) + "\"",
-                                   "mci> close movie", 30s);
+            if (during) during(player);
+            else player.WaitForLogAfter("mci> open \"" + files.back().substr(files.back().rfind('/') + 1) + "\"",
+                                        "mci> close movie", 30s);
             log = player.Log();
             player.Quit();
             std::this_thread::sleep_for(200ms);
         }
-        return Measure(raw);
+        return ReadLeft(raw);
     }
 
     TempFolder runtime_, media_;
@@ -200,7 +210,7 @@ TEST_F(GaplessE2E, TwoHalvesOfOneSignalRecordAsTheWhole) {
         const std::string options = std::string(c.ext).substr(0, std::string(c.ext).rfind(' ')) + " .";
         const std::string ext = std::string(c.ext).substr(std::string(c.ext).rfind('.') + 1);
         std::string log;
-        const Joint j = PlayAndRecord(Cut(options + ext, options + ext), c.latency, log);
+        const Joint j = Measure(PlayAndRecord(Cut(options + ext, options + ext), c.latency, log));
         const std::string what = ext + " at latency " + (*c.latency ? c.latency : "default");
         std::printf("%s: %+.0f ms, silence %.1f ms\n", what.c_str(), j.spanMs - reference_.spanMs, j.silenceMs);
         EXPECT_GE(j.spanMs - reference_.spanMs, c.minDeltaMs) << what;
@@ -225,13 +235,68 @@ TEST_F(GaplessE2E, ChangesOfFormatEndTheFirstTrackWhole) {
     };
     for (const Case& c : cases) {
         std::string log;
-        const Joint j = PlayAndRecord(Cut(c.first, c.second), "30", log);
+        const Joint j = Measure(PlayAndRecord(Cut(c.first, c.second), "30", log));
         std::printf("%s: %+.0f ms, silence %.1f ms\n", c.what, j.spanMs - reference_.spanMs, j.silenceMs);
         EXPECT_GE(j.spanMs - reference_.spanMs, c.minDeltaMs) << c.what << ": samples lost";
         EXPECT_LE(j.spanMs - reference_.spanMs, 100) << c.what;
         EXPECT_LE(j.silenceMs, 100) << c.what;
         EXPECT_NE(log.find("device: adopted "), std::string::npos) << c.what << "\n" << log;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Goertzel: the power of `f` Hz in n samples of `left` from `at`.
+double Power(const std::vector<int>& left, std::size_t at, std::size_t n, double f) {
+    const double k = 2 * std::cos(2 * M_PI * f / kRate);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = at; i < at + n; ++i) std::tie(s1, s2) = std::make_tuple(left[i] + k * s1 - s2, s1);
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+// Choices over the desktop bus while an entry is cued: NEXT opens the next entry afresh (the
+// cued read-ahead is dropped, not adopted); a file opened over the bus plays at once, and the
+// entry cued then never sounds.
+TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
+    for (const char* tool : {"dbus-daemon", "playerctl"})
+        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    const TestDaemon bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
+    ASSERT_FALSE(bus.FirstLine().empty());
+    const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine();
+    const double hz[] = {440, 550, 660, 880};  // a, b, c: the list; d: opened over the bus
+    std::vector<std::string> files;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        files.push_back(media_.path() + name + ".flac");
+        ShellOutput("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=" + std::to_string(hz[files.size() - 1]) +
+                    ":sample_rate=44100:duration=3 -ac 2 '" + files.back() + "'");
+    }
+    const auto cued = [&](PlayerProcess& p, int i) { return p.WaitForLog("mci> cue movie next \"" + files[i] + "\"", 20s); };
+    const auto ctl = [&](const std::string& args) { ShellOutput("env '" + address + "' playerctl -p velkaf " + args); };
+    std::string log;
+    const std::vector<int> left = PlayAndRecord({files[0], files[1], files[2]}, "30", log, [&](PlayerProcess& p) {
+        ASSERT_TRUE(p.WaitForLog("on the session bus", 20s) && cued(p, 1)) << p.Log();
+        std::this_thread::sleep_for(500ms);
+        ctl("next");
+        ASSERT_TRUE(cued(p, 2)) << p.Log();
+        std::this_thread::sleep_for(500ms);
+        ctl("open 'file://" + files[3] + "'");
+        ASSERT_TRUE(p.WaitForLogAfter("mci> open \"d.flac\"", "mci> close movie", 20s)) << p.Log();
+    }, {address});
+    EXPECT_NE(log.find("device: opened " + files[1]), std::string::npos) << log;
+    EXPECT_EQ(log.find("device: adopted "), std::string::npos) << log;
+    // What sounded, 20 ms at a time: the strongest of the four tones.
+    int windows[4] = {};
+    for (std::size_t at = 0; at + 882 <= left.size(); at += 882) {
+        double best = 1e9;  // below: silence
+        int which = -1;
+        for (int t = 0; t < 4; ++t)
+            if (const double p = Power(left, at, 882, hz[t]); p > best) best = p, which = t;
+        if (which >= 0) ++windows[which];
+    }
+    EXPECT_EQ(windows[2], 0) << "c was cued when d was chosen";
+    EXPECT_GT(windows[3], 100) << "d plays whole";
 }
 
 }  // namespace
