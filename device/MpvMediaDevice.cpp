@@ -567,27 +567,32 @@ private:
         if (orphan_) DropOrphan();
         if (!found) return Fail(text, "no such file");
 
+        // The file replaces whatever libmpv holds (a closed file, the cued entry) without an
+        // unload first: the audio output stays open, so the chosen file sounds at once. Its
+        // playlist entry id tells its events from those of the file it replaces.
         SetPause(true);
-        UnloadFile();  // nothing in flight: every entry that starts from here on is ours
-        const EventPump::Counters before = events_->Snapshot();
+        cueEntry_ = 0;
         const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
-        if (mpv_command(handle_.get(), cmd) < 0) return Fail(text, "loadfile refused");
+        int64_t entry = 0;
+        if (mpv_command(handle_.get(), cmd) < 0 || !GetInt("playlist/0/id", entry)) {
+            UnloadFile();
+            return Fail(text, "loadfile refused");
+        }
 
         EventPump::Counters seen;
         const bool done = events_->WaitFor(
             [&](const EventPump::Counters& n) {
-                return n.endedEntry > before.startedEntry ||
-                       (n.loadedEntry > before.startedEntry && n.restartedEntry == n.loadedEntry);
+                return n.endedEntry >= entry || (n.loadedEntry == entry && n.restartedEntry == entry);
             },
             options_.openTimeoutMs, &seen);
         // An end first means an error, or a playlist (reason redirect), which is not opened.
-        if (!done || seen.endedEntry > before.startedEntry) {
+        if (!done || seen.endedEntry >= entry) {
             UnloadFile();
             return Fail(text, done ? "the file did not open (error " + std::to_string(seen.lastEndError) + ")"
                                    : "open timed out");
         }
 
-        Describe(seen.loadedEntry, c.alias, file, false);
+        Describe(entry, c.alias, file, false);
         return Ok();
     }
 
@@ -690,8 +695,9 @@ private:
                 ArmOrphanWatch(true);
             }
         } else {
-            UnloadFile();
-            cueEntry_ = 0;
+            // Kept loaded and paused until the next open replaces it: the audio output stays.
+            SetPause(true);
+            WithdrawCue();
         }
         adopting_ = false;
         open_ = false;
