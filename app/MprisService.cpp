@@ -1,18 +1,25 @@
 #include "app/MprisService.h"
 
-#include <QDBusConnectionInterface>
+#include "app/SingleInstance.h"
+#include <sys/stat.h>
+
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QMetaProperty>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "media/TrackTag.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/WaveVolume.h"
 #include "playback/BusRequests.h"
+#include "playlist/Discovery.h"
+#include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
@@ -27,30 +34,60 @@ constexpr qlonglong kJumpUs = 1'500'000;
 
 QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// A URI longer than any path the system can open is refused before it is parsed.
+constexpr qsizetype kMaxUriChars = 3 * 4096 + 16;
+
+const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+
 }  // namespace
 
-MprisService::MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume)
-    : state_(state), settings_(settings), playlist_(playlist), volume_(volume), bus_(QString()) {
-    qDBusRegisterMetaType<QList<QByteArray>>();
+std::string OpenableUriPath(const QString& uri, std::string& why) {
+    if (uri.size() > kMaxUriChars) {
+        why = "too long";
+        return {};
+    }
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile()) {
+        why = "not a local file";
+        return {};
+    }
+    // The path as the file system names it: percent-decoded bytes, not re-encoded text.
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    const std::string path(bytes.constData(), static_cast<size_t>(bytes.size()));
+    struct stat st {};
+    if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0) {
+        why = "no such file";
+        return {};
+    }
+    if (!S_ISREG(st.st_mode) || !CanOpenForReading(path)) {
+        why = "not a readable regular file";
+        return {};
+    }
+    if (IsMediaPath(path)) return path;
+    if (IsListFilePath(path)) {
+        Playlist list;
+        if (ReadListFile(path, list, 0) > 0) return path;
+        why = "a list without entries";
+        return {};
+    }
+    why = "not a media file or a list";
+    return {};
+}
+
+MprisService::MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume,
+                           SingleInstance& instance)
+    : state_(state), settings_(settings), playlist_(playlist), volume_(volume), instance_(instance), bus_(QString()) {
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &MprisService::Poll);
+    new MprisRootAdaptor(this);
+    new MprisPlayerAdaptor(this);
+    new MprisPropertiesAdaptor(this);
 }
 
 bool MprisService::Register(QDBusConnection bus) {
     if (!bus.isConnected()) return false;
-    new MprisRootAdaptor(this);
-    new MprisPlayerAdaptor(this);
-    new InstanceAdaptor(this);
-    // The objects first: a second start may call them as soon as the name is ours.
     if (!bus.registerObject(QString::fromLatin1(kMprisObjectPath), this, QDBusConnection::ExportAdaptors)) {
         LogLine("mpris: cannot export " + std::string(kMprisObjectPath));
-        return false;
-    }
-    const auto reply = bus.interface()->registerService(QString::fromLatin1(kMprisBusName),
-                                                        QDBusConnectionInterface::DontQueueService,
-                                                        QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        bus.unregisterObject(QString::fromLatin1(kMprisObjectPath));
         return false;
     }
     bus_ = bus;
@@ -59,8 +96,85 @@ bool MprisService::Register(QDBusConnection bus) {
     lastPositionUs_ = PositionUs();
     lastPollTime_ = std::chrono::steady_clock::now();
     poll_.start();
-    LogLine(std::string("mpris: ") + kMprisBusName + " on the session bus");
     return true;
+}
+
+void MprisService::Unregister() {
+    poll_.stop();
+    if (bus_.isConnected()) bus_.unregisterObject(QString::fromLatin1(kMprisObjectPath));
+    bus_ = QDBusConnection(QString());
+}
+
+void MprisService::Refuse(const QString& error, const QString& message) {
+    LogLine("mpris: refused: " + message.toStdString());
+    if (calledFromDBus()) sendErrorReply(error, message);
+}
+
+// --- org.freedesktop.DBus.Properties ------------------------------------------------------------
+
+QObject* MprisService::AdaptorOf(const QString& interface, const QString& name) const {
+    for (QObject* child : children()) {
+        auto* adaptor = qobject_cast<QDBusAbstractAdaptor*>(child);
+        if (adaptor == nullptr || qobject_cast<MprisPropertiesAdaptor*>(child) != nullptr) continue;
+        const QMetaObject* meta = adaptor->metaObject();
+        const char* own = meta->classInfo(meta->indexOfClassInfo("D-Bus Interface")).value();
+        if (interface.isEmpty() ? meta->indexOfProperty(name.toLatin1().constData()) >= 0
+                                : interface == QLatin1String(own))
+            return adaptor;
+    }
+    return nullptr;
+}
+
+QVariant MprisService::GetProperty(const QString& interface, const QString& name) {
+    QObject* adaptor = AdaptorOf(interface, name);
+    const int index = adaptor ? adaptor->metaObject()->indexOfProperty(name.toLatin1().constData()) : -1;
+    // QObject's own properties (objectName) are none of the bus's.
+    if (index < QObject::staticMetaObject.propertyCount()) {
+        Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"), interface + QLatin1Char('.') + name);
+        return {};
+    }
+    return adaptor->metaObject()->property(index).read(adaptor);
+}
+
+QVariantMap MprisService::GetAllProperties(const QString& interface) {
+    QVariantMap all;
+    QObject* adaptor = AdaptorOf(interface, QString());
+    if (adaptor == nullptr || interface.isEmpty()) {
+        Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"), interface);
+        return all;
+    }
+    const QMetaObject* meta = adaptor->metaObject();
+    for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i)
+        all.insert(QString::fromLatin1(meta->property(i).name()), meta->property(i).read(adaptor));
+    return all;
+}
+
+void MprisService::SetProperty(const QString& interface, const QString& name, const QVariant& value) {
+    QObject* adaptor = AdaptorOf(interface, name);
+    const int index = adaptor ? adaptor->metaObject()->indexOfProperty(name.toLatin1().constData()) : -1;
+    if (index < QObject::staticMetaObject.propertyCount()) {
+        Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"), interface + QLatin1Char('.') + name);
+        return;
+    }
+    const QMetaProperty property = adaptor->metaObject()->property(index);
+    if (!property.isWritable()) {
+        Refuse(QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"), name + QStringLiteral(" is read-only"));
+        return;
+    }
+    // Exactly the property's type: no conversion of a string or an integer.
+    if (value.metaType() != property.metaType()) {
+        Refuse(kInvalidArgs, name + QStringLiteral(" takes '") +
+                                 QLatin1String(QDBusMetaType::typeToSignature(property.metaType())) +
+                                 QStringLiteral("', not '") +
+                                 QLatin1String(QDBusMetaType::typeToSignature(value.metaType())) + QLatin1Char('\''));
+        return;
+    }
+    bool taken = true;
+    if (name == QLatin1String("LoopStatus")) taken = SetLoopStatus(value.toString());
+    else if (name == QLatin1String("Shuffle")) SetShuffle(value.toBool());
+    else if (name == QLatin1String("Volume")) taken = SetVolume(value.toDouble());
+    else if (name == QLatin1String("Rate")) taken = value.toDouble() == 1.0;  // the only rate there is
+    if (!taken) Refuse(kInvalidArgs, name + QStringLiteral(": no such value"));
 }
 
 void MprisService::Log(const QString& call, const std::string& request) const {
@@ -120,7 +234,13 @@ void MprisService::Previous() {
 
 void MprisService::Seek(qlonglong offsetUs) {
     if (!CanSeek()) return;
-    state_.busSeekMs = std::max<qlonglong>(0, (PositionUs() + offsetUs) / 1000);
+    // Saturating: a jump past either end of the track stops at that end.
+    const qlonglong position = PositionUs();  // 0 <= position
+    const qlonglong lengthUs = static_cast<qlonglong>(state_.lengthMs) * 1000;
+    const qlonglong target = offsetUs > std::numeric_limits<qlonglong>::max() - position
+                                 ? std::numeric_limits<qlonglong>::max()
+                                 : position + offsetUs;
+    state_.busSeekMs = std::clamp<qlonglong>(target, 0, lengthUs) / 1000;
     Log(QStringLiteral("Seek %1").arg(offsetUs), "jump to " + std::to_string(state_.busSeekMs) + " ms");
 }
 
@@ -134,23 +254,19 @@ void MprisService::SetPosition(const QDBusObjectPath& trackId, qlonglong positio
 }
 
 void MprisService::OpenUri(const QString& uri) {
-    const QUrl url(uri);
-    if (!url.isLocalFile()) {
-        Log(QStringLiteral("OpenUri ") + uri, "nothing (not a local file)");
+    // Any process on the bus may call this: only what a user would open as media is taken,
+    // and the list stays as it was otherwise.
+    std::string why;
+    const std::string path = OpenableUriPath(uri, why);
+    if (path.empty()) {
+        Refuse(kInvalidArgs, QStringLiteral("OpenUri takes a media file or a list file: ") + QString::fromStdString(why));
         return;
     }
-    // The path as the file system names it: percent-decoded bytes, not re-encoded text.
-    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    HandOver({path}, QByteArrayLiteral("/"));
-}
-
-void MprisService::HandOver(const QList<QByteArray>& arguments, const QByteArray& startFolder) {
-    state_.handedArguments.clear();
-    for (const QByteArray& a : arguments) state_.handedArguments.emplace_back(a.constData(), static_cast<size_t>(a.size()));
-    state_.handedStartFolder.assign(startFolder.constData(), static_cast<size_t>(startFolder.size()));
-    state_.handedCommandLine = 1;
-    state_.busRaise = 1;
-    Log(QStringLiteral("HandOver of %1 arguments").arg(arguments.size()), "handed command line, raise request");
+    if (!instance_.Take({QByteArray(path.data(), static_cast<qsizetype>(path.size()))}, QByteArrayLiteral("/"))) {
+        Refuse(QString::fromLatin1(kQuittingError), QStringLiteral("the player is quitting"));
+        return;
+    }
+    Log(QStringLiteral("OpenUri"), "handed " + path);
 }
 
 // --- properties ---------------------------------------------------------------------------------
@@ -161,16 +277,20 @@ QString MprisService::PlaybackStatus() const {
 }
 
 QString MprisService::LoopStatus() const {
-    return settings_.repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None");
+    const int repeat = state_.busRepeat >= 0 ? state_.busRepeat : settings_.repeat;
+    return repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None");
 }
 
-void MprisService::SetLoopStatus(const QString& status) {
+bool MprisService::SetLoopStatus(const QString& status) {
+    if (status != QLatin1String("None") && status != QLatin1String("Track") && status != QLatin1String("Playlist"))
+        return false;
     // The player repeats the whole list or nothing; "Track" counts as repeating.
-    state_.busRepeat = status == QStringLiteral("None") ? 0 : 1;
+    state_.busRepeat = status == QLatin1String("None") ? 0 : 1;
     Log(QStringLiteral("LoopStatus ") + status, "repeat " + std::to_string(state_.busRepeat));
+    return true;
 }
 
-bool MprisService::Shuffle() const { return settings_.shuffle != 0; }
+bool MprisService::Shuffle() const { return (state_.busShuffle >= 0 ? state_.busShuffle : settings_.shuffle) != 0; }
 
 void MprisService::SetShuffle(bool on) {
     state_.busShuffle = on ? 1 : 0;
@@ -204,19 +324,22 @@ QVariantMap MprisService::Metadata() const {
 }
 
 double MprisService::Volume() const {
+    if (state_.busVolume >= 0) return static_cast<double>(state_.busVolume) / 65535.0;
     uint32_t v = 0xFFFFFFFFu;
     volume_.Get(v);
     return static_cast<double>(v & 0xFFFFu) / 65535.0;
 }
 
-void MprisService::SetVolume(double volume) {
-    if (std::isnan(volume)) return;
+bool MprisService::SetVolume(double volume) {
+    if (std::isnan(volume)) return false;
     state_.busVolume = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 65535.0));
     Log(QStringLiteral("Volume %1").arg(volume), "volume " + std::to_string(state_.busVolume));
+    return true;
 }
 
 qlonglong MprisService::PositionUs() const {
     if (state_.closed != 0) return 0;
+    if (state_.busSeekMs >= 0) return state_.busSeekMs * 1000;
     return PositionMsFromDevice(state_, state_.polledPosition) * 1000;
 }
 
@@ -288,21 +411,4 @@ MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService* service) : QDBusAbstractAda
     setAutoRelaySignals(true);
 }
 
-InstanceAdaptor::InstanceAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {}
-
-bool HandOverToRunningPlayer(QDBusConnection bus, const std::vector<std::string>& arguments,
-                             const std::string& startFolder) {
-    if (!bus.isConnected()) return false;
-    QList<QByteArray> bytes;
-    for (const std::string& a : arguments) bytes.append(QByteArray(a.data(), static_cast<qsizetype>(a.size())));
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kMprisBusName),
-                                                       QString::fromLatin1(kMprisObjectPath),
-                                                       QString::fromLatin1(kInstanceInterface), QStringLiteral("HandOver"));
-    call << QVariant::fromValue(bytes) << QByteArray(startFolder.data(), static_cast<qsizetype>(startFolder.size()));
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        LogLine("cannot hand over to the running player: " + reply.errorMessage().toStdString());
-        return false;
-    }
-    return true;
-}
+MprisPropertiesAdaptor::MprisPropertiesAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {}

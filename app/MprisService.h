@@ -1,7 +1,9 @@
 #pragma once
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -14,28 +16,42 @@ struct PlayerState;
 struct Settings;
 class Playlist;
 class WaveVolume;
+class SingleInstance;
 
-// The well-known name the first player of a session owns, and where its objects live.
-inline constexpr const char* kMprisBusName = "org.mpris.MediaPlayer2.velkaf";
+// Where the MPRIS objects live; the name is SingleInstance's (kMprisBusName).
 inline constexpr const char* kMprisObjectPath = "/org/mpris/MediaPlayer2";
-inline constexpr const char* kInstanceInterface = "org.velkaf.velkaf.Instance";
+
+// What OpenUri takes: a local file that is a media file of the media table, or a list file
+// that holds at least one entry. The path as the file system names it (bytes), or empty with
+// the reason in `why`.
+std::string OpenableUriPath(const QString& uri, std::string& why);
 
 // The player on the session bus: MPRIS 2 (root and Player interfaces) for media keys, sound
-// applets and clients such as playerctl, and the hand-over of a second start's command line.
+// applets and clients such as playerctl.
 //
 // Every method only writes a request into PlayerState, as a click on the skin would (a
 // pending command, the toggle, the close or quit request, or the bus fields the full tick
-// carries out); properties are read from the records. Changes are announced with
-// PropertiesChanged (and Seeked after a jump) by a poll every 100 ms. User-interface thread
-// only; the records outlive the service.
-class MprisService final : public QObject {
+// carries out); properties are read from the records, a request not yet carried out answering
+// for its property. Every value from the bus is checked: a wrong type or a value the property
+// cannot mean answers org.freedesktop.DBus.Error.InvalidArgs and changes nothing. Changes are
+// announced with PropertiesChanged (and Seeked after a jump) by a poll every 100 ms.
+// User-interface thread only; the records and `instance` outlive the service.
+class MprisService final : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
-    MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume);
+    MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume,
+                 SingleInstance& instance);
 
-    // Exports the objects, then asks for kMprisBusName. False when the bus is not connected or
-    // another player owns the name.
+    // Exports the objects and starts the poll. False when the bus is not connected or the
+    // objects cannot be exported. The name is asked for afterwards, by SingleInstance.
     bool Register(QDBusConnection bus);
+    // Stops the poll and removes the objects (the name must be given up before). Safe twice.
+    void Unregister();
+
+    // org.freedesktop.DBus.Properties for both interfaces, so that every set is checked here.
+    QVariant GetProperty(const QString& interface, const QString& name);
+    QVariantMap GetAllProperties(const QString& interface);
+    void SetProperty(const QString& interface, const QString& name, const QVariant& value);
 
     // --- what the adaptors forward (MPRIS names) ---
     void Raise();
@@ -49,17 +65,17 @@ public:
     void Seek(qlonglong offsetUs);
     void SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs);
     void OpenUri(const QString& uri);
-    // A later start's command line (raw bytes) and the folder it started in.
-    void HandOver(const QList<QByteArray>& arguments, const QByteArray& startFolder);
 
     QString PlaybackStatus() const;
     QString LoopStatus() const;
-    void SetLoopStatus(const QString& status);
+    // False (nothing changes) for a value other than "None", "Track" and "Playlist".
+    bool SetLoopStatus(const QString& status);
     bool Shuffle() const;
     void SetShuffle(bool on);
     QVariantMap Metadata() const;
     double Volume() const;
-    void SetVolume(double volume);
+    // Levels outside 0..1 are taken as the nearest end; false for NaN.
+    bool SetVolume(double volume);
     qlonglong PositionUs() const;
     bool CanGoNext() const;
     bool CanGoPrevious() const;
@@ -80,11 +96,16 @@ private:
     void Poll();
     void Log(const QString& call, const std::string& request) const;
     QString TrackId() const;
+    // The adaptor that carries `interface`, or null; `interface` empty: the one that has `name`.
+    QObject* AdaptorOf(const QString& interface, const QString& name) const;
+    // Answers the current bus call with `error` (outside a bus call: logged only).
+    void Refuse(const QString& error, const QString& message);
 
     PlayerState& state_;
     Settings& settings_;
     Playlist& playlist_;
     WaveVolume& volume_;
+    SingleInstance& instance_;
     QDBusConnection bus_;
     QTimer poll_;
     Snapshot announced_;
@@ -147,6 +168,7 @@ public:
     explicit MprisPlayerAdaptor(MprisService* service);
     QString PlaybackStatus() const { return service_->PlaybackStatus(); }
     QString LoopStatus() const { return service_->LoopStatus(); }
+    // The writes come through MprisPropertiesAdaptor; these only make the properties writable.
     void setLoopStatus(const QString& s) { service_->SetLoopStatus(s); }
     // Playback runs at its own speed only.
     double Rate() const { return 1.0; }
@@ -179,22 +201,21 @@ private:
     MprisService* service_;
 };
 
-// org.velkaf.velkaf.Instance: a second start hands its command line to the first player.
-class InstanceAdaptor final : public QDBusAbstractAdaptor {
+// org.freedesktop.DBus.Properties: exported as an adaptor it answers before Qt's own handler,
+// so a set of the wrong type gets InvalidArgs instead of being converted or failing inside.
+class MprisPropertiesAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.velkaf.velkaf.Instance")
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
 public:
-    explicit InstanceAdaptor(MprisService* service);
+    explicit MprisPropertiesAdaptor(MprisService* service);
 public slots:
-    void HandOver(const QList<QByteArray>& arguments, const QByteArray& startFolder) {
-        service_->HandOver(arguments, startFolder);
+    QDBusVariant Get(const QString& interface, const QString& name) {
+        return QDBusVariant(service_->GetProperty(interface, name));
+    }
+    QVariantMap GetAll(const QString& interface) { return service_->GetAllProperties(interface); }
+    void Set(const QString& interface, const QString& name, const QDBusVariant& value) {
+        service_->SetProperty(interface, name, value.variant());
     }
 private:
     MprisService* service_;
 };
-
-// A second start: hands `arguments` (raw bytes) and its start folder to the player that owns
-// kMprisBusName, which takes them as its own command line (no arguments: it comes up).
-// False when there is no such player or the call fails.
-bool HandOverToRunningPlayer(QDBusConnection bus, const std::vector<std::string>& arguments,
-                             const std::string& startFolder);
