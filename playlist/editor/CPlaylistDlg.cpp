@@ -403,7 +403,7 @@ void CPlaylistDlg::CloseWindow() {
 
 void CPlaylistDlg::ShowNewList() {
     m_nCount = m_host.EditorPlaylist().StoreSize();
-    if (m_nRequest == kRequestPlay) m_nRequest = kRequestNone;  // it named a line of the old list
+    if (m_nRequest == kEditorRequestPlay) m_nRequest = kEditorRequestNone;  // it named a line of the old list
     if (!WindowExists()) return;
     m_bMarked = false;
     Updating updating(m_nUpdating);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -70,7 +71,9 @@ public:
     QVariant Get(const char* property) {
         const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
                                         {kPlayer, QString::fromLatin1(property)});
-        return reply.arguments().value(0).value<QDBusVariant>().variant();
+        const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
+        // A map arrives still marshalled; opened here so that two reads compare by value.
+        return value.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(value)) : value;
     }
 
 private:
@@ -245,7 +248,9 @@ TEST(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
     REQUIRE_BUS(bus);
     const VirtualDisplay display("800x600");
     ASSERT_FALSE(display.Name().empty());
-    const std::vector<std::string> env = {bus.Environment(), "DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb"};
+    // A UTF-8 locale, as on a desktop: the editor's title is then searchable by name.
+    const std::vector<std::string> env = {bus.Environment(), "DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb",
+                                          "LANG=C.UTF-8"};
     TempFolder home, secondHome;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
