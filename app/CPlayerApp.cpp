@@ -56,6 +56,7 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
         return 0;
     case SingleInstance::Start::NothingTaken: return 1;
     case SingleInstance::Start::Alone: bus.Unregister(); break;
+    case SingleInstance::Start::Queued: break;  // the objects wait for the name
     case SingleInstance::Start::Owner: LogLine(std::string("mpris: ") + kMprisBusName + " on the session bus"); break;
     }
 

@@ -88,6 +88,28 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
         if (outcome == Outcome::Failed || std::chrono::steady_clock::now() >= deadline) break;
         QThread::msleep(50);
     }
+    if (!newInstance && exported_) {
+        // The owner keeps the name (it quits slowly, or does not answer): wait in the name's
+        // queue, so that this player is on the bus as soon as the other one leaves it.
+        connect(bus.interface(), &QDBusConnectionInterface::serviceRegistered, this, [this](const QString& name) {
+            if (!queued_ || name != QLatin1String(kMprisBusName)) return;
+            queued_ = false;
+            owner_ = true;
+            LogLine(std::string("mpris: the previous player left: ") + kMprisBusName + " on the session bus");
+        });
+        const auto reply = bus.interface()->registerService(QString::fromLatin1(kMprisBusName),
+                                                            QDBusConnectionInterface::QueueService,
+                                                            QDBusConnectionInterface::DontAllowReplacement);
+        if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+            owner_ = true;
+            return Start::Owner;
+        }
+        if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceQueued) {
+            queued_ = true;
+            LogLine("another player keeps the session's name: this one runs, queued for it");
+            return Start::Queued;
+        }
+    }
     LogLine("another player owns the session's name: this one runs without the bus");
     Release();
     return Start::Alone;
@@ -95,8 +117,8 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
 
 void SingleInstance::Release() {
     // The name goes first: a start that finds it free owns it, never a name without objects.
-    if (owner_) bus_.interface()->unregisterService(QString::fromLatin1(kMprisBusName));
-    owner_ = false;
+    if (owner_ || queued_) bus_.interface()->unregisterService(QString::fromLatin1(kMprisBusName));
+    owner_ = queued_ = false;
     if (exported_) bus_.unregisterObject(QString::fromLatin1(kInstanceObjectPath));
     exported_ = false;
 }

@@ -29,6 +29,8 @@ public:
     enum class Start {
         Owner,        // this player owns the name: run with the bus
         Alone,        // no bus, --new-instance, or the name could not be had: run without it
+        Queued,       // another player keeps the name and took nothing: run, and own the name
+                      // as soon as that player gives it up
         HandedOver,   // the running player took the command line: end with status 0
         NothingTaken  // another player runs, but no argument names anything: end with status 1
     };
@@ -39,11 +41,13 @@ public:
     // Exports the hand-over object and asks for the name. When another player owns it (and
     // `newInstance` is false), hands `arguments` over; a player that is quitting, or whose
     // objects are already gone, is retried for up to `patienceMs`, claiming the name as soon
-    // as it is free. Arguments that name nothing are reported on this process's standard error.
+    // as it is free; after that this start runs queued for the name. Arguments that name
+    // nothing are reported on this process's standard error.
     Start Claim(QDBusConnection bus, bool newInstance, const std::vector<std::string>& arguments,
                 const std::string& startFolder, int patienceMs = 2000);
     bool OwnsName() const { return owner_; }
-    // Gives the name up, then removes the hand-over object. Safe to call twice.
+    // Gives the name (or the place in its queue) up, then removes the hand-over object. Safe to
+    // call twice.
     void Release();
 
     // Takes a command line as a later start's: the next full tick carries it out and the main
@@ -59,4 +63,5 @@ private:
     QDBusConnection bus_;
     bool exported_ = false;
     bool owner_ = false;
+    bool queued_ = false;
 };

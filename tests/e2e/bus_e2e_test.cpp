@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <thread>
@@ -110,13 +111,22 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     }
     EXPECT_EQ(home.Read("KORU.tsr"), list);
 
+    // The state files kept elsewhere through links: the links stay, their targets take the saves.
+    for (const char* name : {"KORU.tsr", "KORU.CFG"}) {
+        home.Write(std::string("keep/") + name, home.Read(name));
+        std::filesystem::remove(home.path() + name);
+        std::filesystem::create_symlink(std::string("keep/") + name, home.path() + name);
+    }
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
     const QString four = QStringLiteral("file://%1four.wav").arg(QString::fromStdString(home.path()));
     EXPECT_EQ(bus.Error(bus.Call(kPlayer, QStringLiteral("OpenUri"), {four})), "");
+    EXPECT_EQ(bus.Set("LoopStatus", QStringLiteral("None")), "");
     EXPECT_TRUE(player.WaitForLog("mci> open \"four.wav\"", 20s)) << player.Log();
     ASSERT_EQ(player.Quit(), 0) << player.Log();
-    EXPECT_EQ(home.Read("KORU.tsr"), home.path() + "four.wav\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(home.path() + "KORU.tsr") && std::filesystem::is_symlink(home.path() + "KORU.CFG"));
+    EXPECT_EQ(home.Read("keep/KORU.tsr"), home.path() + "four.wav\r\n");
+    EXPECT_EQ(CountOf(home.Read("keep/KORU.CFG"), "\r\nRepeat=0\r\n"), 1);
 }
 
 TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
@@ -160,8 +170,11 @@ TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
         const QVariant before = bus.Get(c.property);
         EXPECT_EQ(bus.Set(c.property, c.value), c.error) << c.property << " " << c.value.toString().toStdString();
         const QVariant after = bus.Get(c.property), expected = c.read.isValid() ? c.read : before;
-        if (expected.metaType().id() == QMetaType::Double) EXPECT_NEAR(after.toDouble(), expected.toDouble(), 1e-9);
-        else EXPECT_EQ(after, expected) << c.property << " " << c.value.toString().toStdString();
+        if (expected.metaType().id() == QMetaType::Double) {
+            EXPECT_NEAR(after.toDouble(), expected.toDouble(), 1e-9);
+        } else {
+            EXPECT_EQ(after, expected) << c.property << " " << c.value.toString().toStdString();
+        }
     }
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
@@ -212,7 +225,9 @@ TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
         const std::string log = player.Log();
         const size_t last = log.rfind("mci> seek movie to ");
         EXPECT_EQ(CountOf(log, "mci> seek movie to "), seeksBefore + (c.sent != nullptr ? 1 : 0)) << c.method;
-        if (c.sent != nullptr) EXPECT_EQ(log.substr(last + 5, log.find_first_of(" \n", last + 19) - last - 5), c.sent);
+        if (c.sent != nullptr) {
+            EXPECT_EQ(log.substr(last + 5, log.find_first_of(" \n", last + 19) - last - 5), c.sent);
+        }
     }
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
@@ -238,6 +253,25 @@ TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
         ASSERT_EQ(second.Quit(), 0) << second.Log();
         EXPECT_FALSE(bus.NameOwned()) << "the name went with the last player";
     }
+}
+
+// A player that keeps the name without answering (stopped here) makes a new start run queued
+// for the name; it owns the name once the other one is gone.
+TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
+    PrivateBus bus;
+    REQUIRE_BUS(bus);
+    TempFolder home, secondHome;
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
+    PlayerProcess first(home.path(), {}, {bus.Environment()});
+    ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
+    first.Signal(SIGSTOP);
+    PlayerProcess second(secondHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
+    EXPECT_TRUE(second.WaitForLog("mci> open \"one.wav\"", 20s)) << second.Log();
+    EXPECT_EQ(CountOf(second.Log(), "on the session bus"), 0) << second.Log();
+    first.Signal(SIGKILL);
+    EXPECT_TRUE(second.WaitForLog("on the session bus", 10s)) << second.Log();
+    EXPECT_TRUE(bus.NameOwned());
+    ASSERT_EQ(second.Quit(), 0) << second.Log();
 }
 
 // A file handed over while the playlist editor is open plays, and the editor holds the new list.
