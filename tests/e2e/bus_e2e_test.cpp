@@ -69,9 +69,9 @@ public:
         return Error(Call(properties, QStringLiteral("Set"),
                           {kPlayer, QString::fromLatin1(property), QVariant::fromValue(QDBusVariant(value))}));
     }
-    QVariant Get(const char* property) {
+    QVariant Get(const char* property, const QString& interface = kPlayer) {
         const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                                        {kPlayer, QString::fromLatin1(property)});
+                                        {interface, QString::fromLatin1(property)});
         const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
         // A map arrives still marshalled; opened here so that two reads compare by value.
         return value.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(value)) : value;
@@ -99,6 +99,10 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     {
         PlayerProcess player(home.path(), {}, {bus.Environment()});
         ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+        const QString root = QStringLiteral("org.mpris.MediaPlayer2");
+        EXPECT_EQ(bus.Get("SupportedUriSchemes", root).toStringList(), QStringList{QStringLiteral("file")});
+        const QStringList types = bus.Get("SupportedMimeTypes", root).toStringList();
+        EXPECT_TRUE(types.contains(QStringLiteral("audio/mpeg")) && types.contains(QStringLiteral("audio/x-mpegurl")));
         const std::string uris[] = {"file:///etc/passwd", "file:///dev/zero", "file://" + home.path(),
                                     "http://example.com/one.wav", "file://" + home.path() + "gone.wav",
                                     "file://" + home.path() + "empty.m3u", "file:///" + std::string(10 << 20, 'a') + ".wav"};
