@@ -1,7 +1,7 @@
 // What other programs on the session bus can do to the player: OpenUri takes only media and list
-// files, every property and method checks what it is given, a start racing a quit leaves one
-// player on the bus, and a hand-over with the playlist editor open is carried out. A private
-// bus per test, with this program as the client.
+// files, every property and method checks what it is given, a start racing a quit (or meeting a
+// player that does not answer) ends with one player on the bus, and a hand-over with the
+// playlist editor open is carried out. A private bus per test, with this program as the client.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
