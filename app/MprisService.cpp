@@ -3,13 +3,15 @@
 #include "app/SingleInstance.h"
 #include <sys/stat.h>
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QMetaProperty>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 #include "media/TrackTag.h"
 #include "platform/Files.h"
@@ -38,6 +40,68 @@ QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 constexpr qsizetype kMaxUriChars = 3 * 4096 + 16;
 
 const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+constexpr const char* kRootInterface = "org.mpris.MediaPlayer2";
+constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+
+// The object's methods and the signature of their arguments.
+struct Method {
+    const char* interface;
+    const char* name;
+    const char* signature;
+};
+constexpr Method kMethods[] = {
+    {kRootInterface, "Raise", ""},           {kRootInterface, "Quit", ""},
+    {kPlayerInterface, "Next", ""},          {kPlayerInterface, "Previous", ""},
+    {kPlayerInterface, "Pause", ""},         {kPlayerInterface, "PlayPause", ""},
+    {kPlayerInterface, "Stop", ""},          {kPlayerInterface, "Play", ""},
+    {kPlayerInterface, "Seek", "x"},         {kPlayerInterface, "SetPosition", "ox"},
+    {kPlayerInterface, "OpenUri", "s"},      {kPropertiesInterface, "Get", "ss"},
+    {kPropertiesInterface, "GetAll", "s"},   {kPropertiesInterface, "Set", "ssv"},
+};
+
+// The properties, their types, and which a client may set.
+struct Property {
+    const char* interface;
+    const char* name;
+    QMetaType::Type type;
+    bool writable;
+};
+constexpr Property kProperties[] = {
+    {kRootInterface, "CanQuit", QMetaType::Bool, false},
+    {kRootInterface, "CanRaise", QMetaType::Bool, false},
+    {kRootInterface, "HasTrackList", QMetaType::Bool, false},
+    {kRootInterface, "Identity", QMetaType::QString, false},
+    {kRootInterface, "DesktopEntry", QMetaType::QString, false},
+    {kRootInterface, "SupportedUriSchemes", QMetaType::QStringList, false},
+    {kRootInterface, "SupportedMimeTypes", QMetaType::QStringList, false},
+    {kPlayerInterface, "PlaybackStatus", QMetaType::QString, false},
+    {kPlayerInterface, "LoopStatus", QMetaType::QString, true},
+    {kPlayerInterface, "Rate", QMetaType::Double, true},
+    {kPlayerInterface, "Shuffle", QMetaType::Bool, true},
+    {kPlayerInterface, "Metadata", QMetaType::QVariantMap, false},
+    {kPlayerInterface, "Volume", QMetaType::Double, true},
+    {kPlayerInterface, "Position", QMetaType::LongLong, false},
+    {kPlayerInterface, "MinimumRate", QMetaType::Double, false},
+    {kPlayerInterface, "MaximumRate", QMetaType::Double, false},
+    {kPlayerInterface, "CanGoNext", QMetaType::Bool, false},
+    {kPlayerInterface, "CanGoPrevious", QMetaType::Bool, false},
+    {kPlayerInterface, "CanPlay", QMetaType::Bool, false},
+    {kPlayerInterface, "CanPause", QMetaType::Bool, false},
+    {kPlayerInterface, "CanSeek", QMetaType::Bool, false},
+    {kPlayerInterface, "CanControl", QMetaType::Bool, false},
+};
+
+// The row of `name`; an empty `interface` matches either.
+const Property* FindProperty(const QString& interface, const QString& name) {
+    for (const Property& p : kProperties)
+        if (name == QLatin1String(p.name) && (interface.isEmpty() || interface == QLatin1String(p.interface)))
+            return &p;
+    return nullptr;
+}
+
+QString Signature(QMetaType::Type type) {
+    return QString::fromLatin1(QDBusMetaType::typeToSignature(QMetaType(type)));
+}
 
 }  // namespace
 
@@ -79,14 +143,11 @@ MprisService::MprisService(PlayerState& state, Settings& settings, Playlist& pla
     : state_(state), settings_(settings), playlist_(playlist), volume_(volume), instance_(instance), bus_(QString()) {
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &MprisService::Poll);
-    new MprisRootAdaptor(this);
-    new MprisPlayerAdaptor(this);
-    new MprisPropertiesAdaptor(this);
 }
 
 bool MprisService::Register(QDBusConnection bus) {
     if (!bus.isConnected()) return false;
-    if (!bus.registerObject(QString::fromLatin1(kMprisObjectPath), this, QDBusConnection::ExportAdaptors)) {
+    if (!bus.registerVirtualObject(QString::fromLatin1(kMprisObjectPath), this, QDBusConnection::SingleNode)) {
         LogLine("mpris: cannot export " + std::string(kMprisObjectPath));
         return false;
     }
@@ -107,73 +168,153 @@ void MprisService::Unregister() {
 
 void MprisService::Refuse(const QString& error, const QString& message) {
     LogLine("mpris: refused: " + message.toStdString());
-    if (calledFromDBus()) sendErrorReply(error, message);
+    refusal_ = error;
+    refusalMessage_ = message;
+}
+
+// --- the object's messages ----------------------------------------------------------------------
+
+bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection& connection) {
+    if (call.type() != QDBusMessage::MethodCallMessage) return false;
+    const QString interface = call.interface(), member = call.member();
+    const Method* method = nullptr;
+    for (const Method& m : kMethods)
+        if (member == QLatin1String(m.name) && (interface.isEmpty() || interface == QLatin1String(m.interface))) {
+            method = &m;
+            break;
+        }
+    if (method == nullptr) {
+        if (interface == QLatin1String("org.freedesktop.DBus.Introspectable") ||
+            interface == QLatin1String("org.freedesktop.DBus.Peer") ||
+            (interface.isEmpty() && (member == QLatin1String("Introspect") || member == QLatin1String("Ping"))))
+            return false;
+        connection.send(call.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("no method %1.%2")
+                                                                              .arg(interface, member)));
+        return true;
+    }
+    refusal_.clear();
+    QVariantList out;
+    const QVariantList a = call.arguments();
+    const QLatin1String name(method->name);
+    if (call.signature() != QLatin1String(method->signature)) {
+        Refuse(kInvalidArgs, name + QStringLiteral(" takes '%1', not '%2'").arg(QLatin1String(method->signature),
+                                                                              call.signature()));
+    } else if (name == QLatin1String("Get")) {
+        const QVariant value = GetProperty(a[0].toString(), a[1].toString());
+        out << QVariant::fromValue(QDBusVariant(value));
+    } else if (name == QLatin1String("GetAll")) {
+        out << GetAllProperties(a[0].toString());
+    } else if (name == QLatin1String("Set")) {
+        SetProperty(a[0].toString(), a[1].toString(), qvariant_cast<QDBusVariant>(a[2]).variant());
+    } else if (name == QLatin1String("Seek")) {
+        Seek(a[0].toLongLong());
+    } else if (name == QLatin1String("SetPosition")) {
+        SetPosition(qvariant_cast<QDBusObjectPath>(a[0]), a[1].toLongLong());
+    } else if (name == QLatin1String("OpenUri")) {
+        OpenUri(a[0].toString());
+    } else {
+        using Call = void (MprisService::*)();
+        static const std::pair<const char*, Call> kPlain[] = {
+            {"Raise", &MprisService::Raise}, {"Quit", &MprisService::Quit},   {"Next", &MprisService::Next},
+            {"Previous", &MprisService::Previous}, {"Pause", &MprisService::Pause},
+            {"PlayPause", &MprisService::PlayPause}, {"Stop", &MprisService::Stop}, {"Play", &MprisService::Play},
+        };
+        for (const auto& [plain, carryOut] : kPlain)
+            if (name == QLatin1String(plain)) (this->*carryOut)();
+    }
+    if (!refusal_.isEmpty()) connection.send(call.createErrorReply(refusal_, refusalMessage_));
+    else if (call.isReplyRequired()) connection.send(call.createReply(out));
+    refusal_.clear();
+    return true;
+}
+
+QString MprisService::introspect(const QString&) const {
+    QString xml;
+    for (const char* interface : {kRootInterface, kPlayerInterface}) {
+        xml += QStringLiteral("<interface name=\"%1\">\n").arg(QLatin1String(interface));
+        for (const Method& m : kMethods) {
+            if (std::strcmp(m.interface, interface) != 0) continue;
+            xml += QStringLiteral("<method name=\"%1\">").arg(QLatin1String(m.name));
+            for (const char* type = m.signature; *type != '\0'; ++type)
+                xml += QStringLiteral("<arg type=\"%1\" direction=\"in\"/>").arg(QLatin1Char(*type));
+            xml += QStringLiteral("</method>\n");
+        }
+        if (std::strcmp(interface, kPlayerInterface) == 0) xml += QStringLiteral("<signal name=\"Seeked\"><arg type=\"x\"/></signal>\n");
+        for (const Property& p : kProperties)
+            if (std::strcmp(p.interface, interface) == 0)
+                xml += QStringLiteral("<property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
+                           .arg(QLatin1String(p.name), Signature(p.type),
+                                p.writable ? QStringLiteral("readwrite") : QStringLiteral("read"));
+        xml += QStringLiteral("</interface>\n");
+    }
+    return xml;
 }
 
 // --- org.freedesktop.DBus.Properties ------------------------------------------------------------
 
-QObject* MprisService::AdaptorOf(const QString& interface, const QString& name) const {
-    for (QObject* child : children()) {
-        auto* adaptor = qobject_cast<QDBusAbstractAdaptor*>(child);
-        if (adaptor == nullptr || qobject_cast<MprisPropertiesAdaptor*>(child) != nullptr) continue;
-        const QMetaObject* meta = adaptor->metaObject();
-        const char* own = meta->classInfo(meta->indexOfClassInfo("D-Bus Interface")).value();
-        if (interface.isEmpty() ? meta->indexOfProperty(name.toLatin1().constData()) >= 0
-                                : interface == QLatin1String(own))
-            return adaptor;
-    }
-    return nullptr;
+QVariant MprisService::ReadProperty(const QString& name) const {
+    if (name == QLatin1String("CanQuit") || name == QLatin1String("CanRaise") || name == QLatin1String("CanControl"))
+        return true;
+    if (name == QLatin1String("HasTrackList")) return false;
+    if (name == QLatin1String("Identity")) return QStringLiteral("VELKAF");
+    if (name == QLatin1String("DesktopEntry")) return QStringLiteral(VELKAF_APP_ID);
+    if (name == QLatin1String("SupportedUriSchemes")) return QStringList{QStringLiteral("file")};
+    if (name == QLatin1String("SupportedMimeTypes"))
+        return QString::fromLatin1(VELKAF_MIME_TYPES).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (name == QLatin1String("PlaybackStatus")) return PlaybackStatus();
+    if (name == QLatin1String("LoopStatus")) return LoopStatus();
+    // Playback runs at its own speed only.
+    if (name == QLatin1String("Rate") || name == QLatin1String("MinimumRate") || name == QLatin1String("MaximumRate"))
+        return 1.0;
+    if (name == QLatin1String("Shuffle")) return Shuffle();
+    if (name == QLatin1String("Metadata")) return Metadata();
+    if (name == QLatin1String("Volume")) return Volume();
+    if (name == QLatin1String("Position")) return PositionUs();
+    if (name == QLatin1String("CanGoNext")) return CanGoNext();
+    if (name == QLatin1String("CanGoPrevious")) return CanGoPrevious();
+    if (name == QLatin1String("CanPlay")) return CanPlay();
+    if (name == QLatin1String("CanPause")) return CanPause();
+    return CanSeek();
 }
 
 QVariant MprisService::GetProperty(const QString& interface, const QString& name) {
-    QObject* adaptor = AdaptorOf(interface, name);
-    const int index = adaptor ? adaptor->metaObject()->indexOfProperty(name.toLatin1().constData()) : -1;
-    // QObject's own properties (objectName) are none of the bus's.
-    if (index < QObject::staticMetaObject.propertyCount()) {
+    if (FindProperty(interface, name) == nullptr) {
         Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"), interface + QLatin1Char('.') + name);
         return {};
     }
-    return adaptor->metaObject()->property(index).read(adaptor);
+    return ReadProperty(name);
 }
 
 QVariantMap MprisService::GetAllProperties(const QString& interface) {
     QVariantMap all;
-    QObject* adaptor = AdaptorOf(interface, QString());
-    if (adaptor == nullptr || interface.isEmpty()) {
-        Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"), interface);
-        return all;
-    }
-    const QMetaObject* meta = adaptor->metaObject();
-    for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i)
-        all.insert(QString::fromLatin1(meta->property(i).name()), meta->property(i).read(adaptor));
+    for (const Property& p : kProperties)
+        if (interface == QLatin1String(p.interface)) all.insert(QLatin1String(p.name), ReadProperty(QLatin1String(p.name)));
+    if (all.isEmpty()) Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"), interface);
     return all;
 }
 
 void MprisService::SetProperty(const QString& interface, const QString& name, const QVariant& value) {
-    QObject* adaptor = AdaptorOf(interface, name);
-    const int index = adaptor ? adaptor->metaObject()->indexOfProperty(name.toLatin1().constData()) : -1;
-    if (index < QObject::staticMetaObject.propertyCount()) {
+    const Property* property = FindProperty(interface, name);
+    if (property == nullptr) {
         Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"), interface + QLatin1Char('.') + name);
         return;
     }
-    const QMetaProperty property = adaptor->metaObject()->property(index);
-    if (!property.isWritable()) {
+    if (!property->writable) {
         Refuse(QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"), name + QStringLiteral(" is read-only"));
         return;
     }
     // Exactly the property's type: no conversion of a string or an integer.
-    if (value.metaType() != property.metaType()) {
-        Refuse(kInvalidArgs, name + QStringLiteral(" takes '") +
-                                 QLatin1String(QDBusMetaType::typeToSignature(property.metaType())) +
-                                 QStringLiteral("', not '") +
-                                 QLatin1String(QDBusMetaType::typeToSignature(value.metaType())) + QLatin1Char('\''));
+    if (value.metaType().id() != property->type) {
+        Refuse(kInvalidArgs, name + QStringLiteral(" takes '%1', not '%2'")
+                                        .arg(Signature(property->type),
+                                             QLatin1String(QDBusMetaType::typeToSignature(value.metaType()))));
         return;
     }
     bool taken = true;
     if (name == QLatin1String("LoopStatus")) taken = SetLoopStatus(value.toString());
     else if (name == QLatin1String("Shuffle")) SetShuffle(value.toBool());
     else if (name == QLatin1String("Volume")) taken = SetVolume(value.toDouble());
-    else if (name == QLatin1String("Rate")) taken = value.toDouble() == 1.0;  // the only rate there is
+    else taken = value.toDouble() == 1.0;  // Rate: the only rate there is
     if (!taken) Refuse(kInvalidArgs, name + QStringLiteral(": no such value"));
 }
 
@@ -391,24 +532,12 @@ void MprisService::Poll() {
                            !changed.contains(QStringLiteral("PlaybackStatus"));
     if (state_.busSeeks != seeksAnnounced_ || (sameTrack && std::llabs(position - expected) > kJumpUs)) {
         seeksAnnounced_ = state_.busSeeks;
-        emit Seeked(position);
+        QDBusMessage seeked = QDBusMessage::createSignal(QString::fromLatin1(kMprisObjectPath),
+                                                         QString::fromLatin1(kPlayerInterface), QStringLiteral("Seeked"));
+        seeked << position;
+        bus_.send(seeked);
     }
     lastPositionUs_ = position;
     lastPollTime_ = time;
     announced_ = now;
 }
-
-// --- adaptors -----------------------------------------------------------------------------------
-
-MprisRootAdaptor::MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {}
-QString MprisRootAdaptor::Identity() const { return QStringLiteral("VELKAF"); }
-QString MprisRootAdaptor::DesktopEntry() const { return QStringLiteral(VELKAF_APP_ID); }
-QStringList MprisRootAdaptor::SupportedMimeTypes() const {
-    return QString::fromLatin1(VELKAF_MIME_TYPES).split(QLatin1Char(','), Qt::SkipEmptyParts);
-}
-
-MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {
-    setAutoRelaySignals(true);
-}
-
-MprisPropertiesAdaptor::MprisPropertiesAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {}
