@@ -7,6 +7,7 @@
 #include <QPalette>
 
 #include "app/MprisService.h"
+#include "app/SingleInstance.h"
 #include "device/MpvMediaDevice.h"
 #include "device/ProcessWaveVolume.h"
 #include "platform/Clock.h"
@@ -45,14 +46,18 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
 
     // One player per session: the first owns the bus name; a later start hands its command
     // line over and ends before it builds anything heavy. Without a bus each start stands alone.
-    MprisService bus(state, settings, playlist, volume);
+    SingleInstance instance(state);
+    MprisService bus(state, settings, playlist, volume, instance);
     const QDBusConnection session = QDBusConnection::sessionBus();
-    if (!bus.Register(session) && session.isConnected()) {
-        if (!newInstance && HandOverToRunningPlayer(session, arguments, startFolder)) {
-            LogLine("handed the command line to the running player");
-            return 0;
-        }
-        LogLine("another player owns the session's name: this one runs without the bus");
+    bus.Register(session);  // the objects before the name
+    switch (instance.Claim(session, newInstance, arguments, startFolder)) {
+    case SingleInstance::Start::HandedOver:
+        LogLine("handed the command line to the running player");
+        return 0;
+    case SingleInstance::Start::NothingTaken: return 1;
+    case SingleInstance::Start::Alone: bus.Unregister(); break;
+    case SingleInstance::Start::Queued: break;  // the objects wait for the name
+    case SingleInstance::Start::Owner: LogLine(std::string("mpris: ") + kMprisBusName + " on the session bus"); break;
     }
 
     // libmpv and its audio output start at the first open: a player with nothing open does
@@ -68,5 +73,8 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
         dialog.OnInitDialog();
         loop.exec();
     }
+    // Saved and closed: the name goes before the objects, so a start racing this quit owns it.
+    instance.Release();
+    bus.Unregister();
     return 0;
 }

@@ -1,18 +1,27 @@
 #include "app/MprisService.h"
 
-#include <QDBusConnectionInterface>
+#include "app/SingleInstance.h"
+#include <sys/stat.h>
+
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
 
 #include "media/TrackTag.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/WaveVolume.h"
 #include "playback/BusRequests.h"
+#include "playlist/Discovery.h"
+#include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
@@ -27,30 +36,119 @@ constexpr qlonglong kJumpUs = 1'500'000;
 
 QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// A URI longer than any path the system can open is refused before it is parsed.
+constexpr qsizetype kMaxUriChars = 3 * 4096 + 16;
+
+const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+constexpr const char* kRootInterface = "org.mpris.MediaPlayer2";
+constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+
+// The object's methods and the signature of their arguments.
+struct Method {
+    const char* interface;
+    const char* name;
+    const char* signature;
+};
+constexpr Method kMethods[] = {
+    {kRootInterface, "Raise", ""},           {kRootInterface, "Quit", ""},
+    {kPlayerInterface, "Next", ""},          {kPlayerInterface, "Previous", ""},
+    {kPlayerInterface, "Pause", ""},         {kPlayerInterface, "PlayPause", ""},
+    {kPlayerInterface, "Stop", ""},          {kPlayerInterface, "Play", ""},
+    {kPlayerInterface, "Seek", "x"},         {kPlayerInterface, "SetPosition", "ox"},
+    {kPlayerInterface, "OpenUri", "s"},      {kPropertiesInterface, "Get", "ss"},
+    {kPropertiesInterface, "GetAll", "s"},   {kPropertiesInterface, "Set", "ssv"},
+};
+
+// The properties, their types, and which a client may set.
+struct Property {
+    const char* interface;
+    const char* name;
+    QMetaType::Type type;
+    bool writable;
+};
+constexpr Property kProperties[] = {
+    {kRootInterface, "CanQuit", QMetaType::Bool, false},
+    {kRootInterface, "CanRaise", QMetaType::Bool, false},
+    {kRootInterface, "HasTrackList", QMetaType::Bool, false},
+    {kRootInterface, "Identity", QMetaType::QString, false},
+    {kRootInterface, "DesktopEntry", QMetaType::QString, false},
+    {kRootInterface, "SupportedUriSchemes", QMetaType::QStringList, false},
+    {kRootInterface, "SupportedMimeTypes", QMetaType::QStringList, false},
+    {kPlayerInterface, "PlaybackStatus", QMetaType::QString, false},
+    {kPlayerInterface, "LoopStatus", QMetaType::QString, true},
+    {kPlayerInterface, "Rate", QMetaType::Double, true},
+    {kPlayerInterface, "Shuffle", QMetaType::Bool, true},
+    {kPlayerInterface, "Metadata", QMetaType::QVariantMap, false},
+    {kPlayerInterface, "Volume", QMetaType::Double, true},
+    {kPlayerInterface, "Position", QMetaType::LongLong, false},
+    {kPlayerInterface, "MinimumRate", QMetaType::Double, false},
+    {kPlayerInterface, "MaximumRate", QMetaType::Double, false},
+    {kPlayerInterface, "CanGoNext", QMetaType::Bool, false},
+    {kPlayerInterface, "CanGoPrevious", QMetaType::Bool, false},
+    {kPlayerInterface, "CanPlay", QMetaType::Bool, false},
+    {kPlayerInterface, "CanPause", QMetaType::Bool, false},
+    {kPlayerInterface, "CanSeek", QMetaType::Bool, false},
+    {kPlayerInterface, "CanControl", QMetaType::Bool, false},
+};
+
+// The row of `name`; an empty `interface` matches either.
+const Property* FindProperty(const QString& interface, const QString& name) {
+    for (const Property& p : kProperties)
+        if (name == QLatin1String(p.name) && (interface.isEmpty() || interface == QLatin1String(p.interface)))
+            return &p;
+    return nullptr;
+}
+
+QString Signature(QMetaType::Type type) {
+    return QString::fromLatin1(QDBusMetaType::typeToSignature(QMetaType(type)));
+}
+
 }  // namespace
 
-MprisService::MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume)
-    : state_(state), settings_(settings), playlist_(playlist), volume_(volume), bus_(QString()) {
-    qDBusRegisterMetaType<QList<QByteArray>>();
+std::string OpenableUriPath(const QString& uri, std::string& why) {
+    if (uri.size() > kMaxUriChars) {
+        why = "too long";
+        return {};
+    }
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile()) {
+        why = "not a local file";
+        return {};
+    }
+    // The path as the file system names it: percent-decoded bytes, not re-encoded text.
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    const std::string path(bytes.constData(), static_cast<size_t>(bytes.size()));
+    struct stat st {};
+    if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0) {
+        why = "no such file";
+        return {};
+    }
+    if (!S_ISREG(st.st_mode) || !CanOpenForReading(path)) {
+        why = "not a readable regular file";
+        return {};
+    }
+    if (IsMediaPath(path)) return path;
+    if (IsListFilePath(path)) {
+        Playlist list;
+        if (ReadListFile(path, list, 0) > 0) return path;
+        why = "a list without entries";
+        return {};
+    }
+    why = "not a media file or a list";
+    return {};
+}
+
+MprisService::MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume,
+                           SingleInstance& instance)
+    : state_(state), settings_(settings), playlist_(playlist), volume_(volume), instance_(instance), bus_(QString()) {
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &MprisService::Poll);
 }
 
 bool MprisService::Register(QDBusConnection bus) {
     if (!bus.isConnected()) return false;
-    new MprisRootAdaptor(this);
-    new MprisPlayerAdaptor(this);
-    new InstanceAdaptor(this);
-    // The objects first: a second start may call them as soon as the name is ours.
-    if (!bus.registerObject(QString::fromLatin1(kMprisObjectPath), this, QDBusConnection::ExportAdaptors)) {
+    if (!bus.registerVirtualObject(QString::fromLatin1(kMprisObjectPath), this, QDBusConnection::SingleNode)) {
         LogLine("mpris: cannot export " + std::string(kMprisObjectPath));
-        return false;
-    }
-    const auto reply = bus.interface()->registerService(QString::fromLatin1(kMprisBusName),
-                                                        QDBusConnectionInterface::DontQueueService,
-                                                        QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        bus.unregisterObject(QString::fromLatin1(kMprisObjectPath));
         return false;
     }
     bus_ = bus;
@@ -59,8 +157,165 @@ bool MprisService::Register(QDBusConnection bus) {
     lastPositionUs_ = PositionUs();
     lastPollTime_ = std::chrono::steady_clock::now();
     poll_.start();
-    LogLine(std::string("mpris: ") + kMprisBusName + " on the session bus");
     return true;
+}
+
+void MprisService::Unregister() {
+    poll_.stop();
+    if (bus_.isConnected()) bus_.unregisterObject(QString::fromLatin1(kMprisObjectPath));
+    bus_ = QDBusConnection(QString());
+}
+
+void MprisService::Refuse(const QString& error, const QString& message) {
+    LogLine("mpris: refused: " + message.toStdString());
+    refusal_ = error;
+    refusalMessage_ = message;
+}
+
+// --- the object's messages ----------------------------------------------------------------------
+
+bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection& connection) {
+    if (call.type() != QDBusMessage::MethodCallMessage) return false;
+    const QString interface = call.interface(), member = call.member();
+    const Method* method = nullptr;
+    for (const Method& m : kMethods)
+        if (member == QLatin1String(m.name) && (interface.isEmpty() || interface == QLatin1String(m.interface))) {
+            method = &m;
+            break;
+        }
+    if (method == nullptr) {
+        if (interface == QLatin1String("org.freedesktop.DBus.Introspectable") ||
+            interface == QLatin1String("org.freedesktop.DBus.Peer") ||
+            (interface.isEmpty() && (member == QLatin1String("Introspect") || member == QLatin1String("Ping"))))
+            return false;
+        connection.send(call.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("no method %1.%2")
+                                                                              .arg(interface, member)));
+        return true;
+    }
+    refusal_.clear();
+    QVariantList out;
+    const QVariantList a = call.arguments();
+    const QLatin1String name(method->name);
+    if (call.signature() != QLatin1String(method->signature)) {
+        Refuse(kInvalidArgs, name + QStringLiteral(" takes '%1', not '%2'").arg(QLatin1String(method->signature),
+                                                                              call.signature()));
+    } else if (name == QLatin1String("Get")) {
+        const QVariant value = GetProperty(a[0].toString(), a[1].toString());
+        out << QVariant::fromValue(QDBusVariant(value));
+    } else if (name == QLatin1String("GetAll")) {
+        out << GetAllProperties(a[0].toString());
+    } else if (name == QLatin1String("Set")) {
+        SetProperty(a[0].toString(), a[1].toString(), qvariant_cast<QDBusVariant>(a[2]).variant());
+    } else if (name == QLatin1String("Seek")) {
+        Seek(a[0].toLongLong());
+    } else if (name == QLatin1String("SetPosition")) {
+        SetPosition(qvariant_cast<QDBusObjectPath>(a[0]), a[1].toLongLong());
+    } else if (name == QLatin1String("OpenUri")) {
+        OpenUri(a[0].toString());
+    } else {
+        using Call = void (MprisService::*)();
+        static const std::pair<const char*, Call> kPlain[] = {
+            {"Raise", &MprisService::Raise}, {"Quit", &MprisService::Quit},   {"Next", &MprisService::Next},
+            {"Previous", &MprisService::Previous}, {"Pause", &MprisService::Pause},
+            {"PlayPause", &MprisService::PlayPause}, {"Stop", &MprisService::Stop}, {"Play", &MprisService::Play},
+        };
+        for (const auto& [plain, carryOut] : kPlain)
+            if (name == QLatin1String(plain)) (this->*carryOut)();
+    }
+    if (!refusal_.isEmpty()) connection.send(call.createErrorReply(refusal_, refusalMessage_));
+    else if (call.isReplyRequired()) connection.send(call.createReply(out));
+    refusal_.clear();
+    return true;
+}
+
+QString MprisService::introspect(const QString&) const {
+    QString xml;
+    for (const char* interface : {kRootInterface, kPlayerInterface}) {
+        xml += QStringLiteral("<interface name=\"%1\">\n").arg(QLatin1String(interface));
+        for (const Method& m : kMethods) {
+            if (std::strcmp(m.interface, interface) != 0) continue;
+            xml += QStringLiteral("<method name=\"%1\">").arg(QLatin1String(m.name));
+            for (const char* type = m.signature; *type != '\0'; ++type)
+                xml += QStringLiteral("<arg type=\"%1\" direction=\"in\"/>").arg(QLatin1Char(*type));
+            xml += QStringLiteral("</method>\n");
+        }
+        if (std::strcmp(interface, kPlayerInterface) == 0) xml += QStringLiteral("<signal name=\"Seeked\"><arg type=\"x\"/></signal>\n");
+        for (const Property& p : kProperties)
+            if (std::strcmp(p.interface, interface) == 0)
+                xml += QStringLiteral("<property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
+                           .arg(QLatin1String(p.name), Signature(p.type),
+                                p.writable ? QStringLiteral("readwrite") : QStringLiteral("read"));
+        xml += QStringLiteral("</interface>\n");
+    }
+    return xml;
+}
+
+// --- org.freedesktop.DBus.Properties ------------------------------------------------------------
+
+QVariant MprisService::ReadProperty(const QString& name) const {
+    if (name == QLatin1String("CanQuit") || name == QLatin1String("CanRaise") || name == QLatin1String("CanControl"))
+        return true;
+    if (name == QLatin1String("HasTrackList")) return false;
+    if (name == QLatin1String("Identity")) return QStringLiteral("VELKAF");
+    if (name == QLatin1String("DesktopEntry")) return QStringLiteral(VELKAF_APP_ID);
+    if (name == QLatin1String("SupportedUriSchemes")) return QStringList{QStringLiteral("file")};
+    if (name == QLatin1String("SupportedMimeTypes"))
+        return QString::fromLatin1(VELKAF_MIME_TYPES).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (name == QLatin1String("PlaybackStatus")) return PlaybackStatus();
+    if (name == QLatin1String("LoopStatus")) return LoopStatus();
+    // Playback runs at its own speed only.
+    if (name == QLatin1String("Rate") || name == QLatin1String("MinimumRate") || name == QLatin1String("MaximumRate"))
+        return 1.0;
+    if (name == QLatin1String("Shuffle")) return Shuffle();
+    if (name == QLatin1String("Metadata")) return Metadata();
+    if (name == QLatin1String("Volume")) return Volume();
+    if (name == QLatin1String("Position")) return PositionUs();
+    if (name == QLatin1String("CanGoNext")) return CanGoNext();
+    if (name == QLatin1String("CanGoPrevious")) return CanGoPrevious();
+    if (name == QLatin1String("CanPlay")) return CanPlay();
+    if (name == QLatin1String("CanPause")) return CanPause();
+    return CanSeek();
+}
+
+QVariant MprisService::GetProperty(const QString& interface, const QString& name) {
+    if (FindProperty(interface, name) == nullptr) {
+        Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"), interface + QLatin1Char('.') + name);
+        return {};
+    }
+    return ReadProperty(name);
+}
+
+QVariantMap MprisService::GetAllProperties(const QString& interface) {
+    QVariantMap all;
+    for (const Property& p : kProperties)
+        if (interface == QLatin1String(p.interface)) all.insert(QLatin1String(p.name), ReadProperty(QLatin1String(p.name)));
+    if (all.isEmpty()) Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"), interface);
+    return all;
+}
+
+void MprisService::SetProperty(const QString& interface, const QString& name, const QVariant& value) {
+    const Property* property = FindProperty(interface, name);
+    if (property == nullptr) {
+        Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"), interface + QLatin1Char('.') + name);
+        return;
+    }
+    if (!property->writable) {
+        Refuse(QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"), name + QStringLiteral(" is read-only"));
+        return;
+    }
+    // Exactly the property's type: no conversion of a string or an integer.
+    if (value.metaType().id() != property->type) {
+        Refuse(kInvalidArgs, name + QStringLiteral(" takes '%1', not '%2'")
+                                        .arg(Signature(property->type),
+                                             QLatin1String(QDBusMetaType::typeToSignature(value.metaType()))));
+        return;
+    }
+    bool taken = true;
+    if (name == QLatin1String("LoopStatus")) taken = SetLoopStatus(value.toString());
+    else if (name == QLatin1String("Shuffle")) SetShuffle(value.toBool());
+    else if (name == QLatin1String("Volume")) taken = SetVolume(value.toDouble());
+    else taken = value.toDouble() == 1.0;  // Rate: the only rate there is
+    if (!taken) Refuse(kInvalidArgs, name + QStringLiteral(": no such value"));
 }
 
 void MprisService::Log(const QString& call, const std::string& request) const {
@@ -120,7 +375,13 @@ void MprisService::Previous() {
 
 void MprisService::Seek(qlonglong offsetUs) {
     if (!CanSeek()) return;
-    state_.busSeekMs = std::max<qlonglong>(0, (PositionUs() + offsetUs) / 1000);
+    // Saturating: a jump past either end of the track stops at that end.
+    const qlonglong position = PositionUs();  // 0 <= position
+    const qlonglong lengthUs = static_cast<qlonglong>(state_.lengthMs) * 1000;
+    const qlonglong target = offsetUs > std::numeric_limits<qlonglong>::max() - position
+                                 ? std::numeric_limits<qlonglong>::max()
+                                 : position + offsetUs;
+    state_.busSeekMs = std::clamp<qlonglong>(target, 0, lengthUs) / 1000;
     Log(QStringLiteral("Seek %1").arg(offsetUs), "jump to " + std::to_string(state_.busSeekMs) + " ms");
 }
 
@@ -134,23 +395,19 @@ void MprisService::SetPosition(const QDBusObjectPath& trackId, qlonglong positio
 }
 
 void MprisService::OpenUri(const QString& uri) {
-    const QUrl url(uri);
-    if (!url.isLocalFile()) {
-        Log(QStringLiteral("OpenUri ") + uri, "nothing (not a local file)");
+    // Any process on the bus may call this: only what a user would open as media is taken,
+    // and the list stays as it was otherwise.
+    std::string why;
+    const std::string path = OpenableUriPath(uri, why);
+    if (path.empty()) {
+        Refuse(kInvalidArgs, QStringLiteral("OpenUri takes a media file or a list file: ") + QString::fromStdString(why));
         return;
     }
-    // The path as the file system names it: percent-decoded bytes, not re-encoded text.
-    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    HandOver({path}, QByteArrayLiteral("/"));
-}
-
-void MprisService::HandOver(const QList<QByteArray>& arguments, const QByteArray& startFolder) {
-    state_.handedArguments.clear();
-    for (const QByteArray& a : arguments) state_.handedArguments.emplace_back(a.constData(), static_cast<size_t>(a.size()));
-    state_.handedStartFolder.assign(startFolder.constData(), static_cast<size_t>(startFolder.size()));
-    state_.handedCommandLine = 1;
-    state_.busRaise = 1;
-    Log(QStringLiteral("HandOver of %1 arguments").arg(arguments.size()), "handed command line, raise request");
+    if (!instance_.Take({QByteArray(path.data(), static_cast<qsizetype>(path.size()))}, QByteArrayLiteral("/"))) {
+        Refuse(QString::fromLatin1(kQuittingError), QStringLiteral("the player is quitting"));
+        return;
+    }
+    Log(QStringLiteral("OpenUri"), "handed " + path);
 }
 
 // --- properties ---------------------------------------------------------------------------------
@@ -161,16 +418,20 @@ QString MprisService::PlaybackStatus() const {
 }
 
 QString MprisService::LoopStatus() const {
-    return settings_.repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None");
+    const int repeat = state_.busRepeat >= 0 ? state_.busRepeat : settings_.repeat;
+    return repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None");
 }
 
-void MprisService::SetLoopStatus(const QString& status) {
+bool MprisService::SetLoopStatus(const QString& status) {
+    if (status != QLatin1String("None") && status != QLatin1String("Track") && status != QLatin1String("Playlist"))
+        return false;
     // The player repeats the whole list or nothing; "Track" counts as repeating.
-    state_.busRepeat = status == QStringLiteral("None") ? 0 : 1;
+    state_.busRepeat = status == QLatin1String("None") ? 0 : 1;
     Log(QStringLiteral("LoopStatus ") + status, "repeat " + std::to_string(state_.busRepeat));
+    return true;
 }
 
-bool MprisService::Shuffle() const { return settings_.shuffle != 0; }
+bool MprisService::Shuffle() const { return (state_.busShuffle >= 0 ? state_.busShuffle : settings_.shuffle) != 0; }
 
 void MprisService::SetShuffle(bool on) {
     state_.busShuffle = on ? 1 : 0;
@@ -204,19 +465,22 @@ QVariantMap MprisService::Metadata() const {
 }
 
 double MprisService::Volume() const {
+    if (state_.busVolume >= 0) return static_cast<double>(state_.busVolume) / 65535.0;
     uint32_t v = 0xFFFFFFFFu;
     volume_.Get(v);
     return static_cast<double>(v & 0xFFFFu) / 65535.0;
 }
 
-void MprisService::SetVolume(double volume) {
-    if (std::isnan(volume)) return;
+bool MprisService::SetVolume(double volume) {
+    if (std::isnan(volume)) return false;
     state_.busVolume = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 65535.0));
     Log(QStringLiteral("Volume %1").arg(volume), "volume " + std::to_string(state_.busVolume));
+    return true;
 }
 
 qlonglong MprisService::PositionUs() const {
     if (state_.closed != 0) return 0;
+    if (state_.busSeekMs >= 0) return state_.busSeekMs * 1000;
     return PositionMsFromDevice(state_, state_.polledPosition) * 1000;
 }
 
@@ -268,41 +532,12 @@ void MprisService::Poll() {
                            !changed.contains(QStringLiteral("PlaybackStatus"));
     if (state_.busSeeks != seeksAnnounced_ || (sameTrack && std::llabs(position - expected) > kJumpUs)) {
         seeksAnnounced_ = state_.busSeeks;
-        emit Seeked(position);
+        QDBusMessage seeked = QDBusMessage::createSignal(QString::fromLatin1(kMprisObjectPath),
+                                                         QString::fromLatin1(kPlayerInterface), QStringLiteral("Seeked"));
+        seeked << position;
+        bus_.send(seeked);
     }
     lastPositionUs_ = position;
     lastPollTime_ = time;
     announced_ = now;
-}
-
-// --- adaptors -----------------------------------------------------------------------------------
-
-MprisRootAdaptor::MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {}
-QString MprisRootAdaptor::Identity() const { return QStringLiteral("VELKAF"); }
-QString MprisRootAdaptor::DesktopEntry() const { return QStringLiteral(VELKAF_APP_ID); }
-QStringList MprisRootAdaptor::SupportedMimeTypes() const {
-    return QString::fromLatin1(VELKAF_MIME_TYPES).split(QLatin1Char(','), Qt::SkipEmptyParts);
-}
-
-MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {
-    setAutoRelaySignals(true);
-}
-
-InstanceAdaptor::InstanceAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {}
-
-bool HandOverToRunningPlayer(QDBusConnection bus, const std::vector<std::string>& arguments,
-                             const std::string& startFolder) {
-    if (!bus.isConnected()) return false;
-    QList<QByteArray> bytes;
-    for (const std::string& a : arguments) bytes.append(QByteArray(a.data(), static_cast<qsizetype>(a.size())));
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kMprisBusName),
-                                                       QString::fromLatin1(kMprisObjectPath),
-                                                       QString::fromLatin1(kInstanceInterface), QStringLiteral("HandOver"));
-    call << QVariant::fromValue(bytes) << QByteArray(startFolder.data(), static_cast<qsizetype>(startFolder.size()));
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        LogLine("cannot hand over to the running player: " + reply.errorMessage().toStdString());
-        return false;
-    }
-    return true;
 }

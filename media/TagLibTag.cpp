@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 
@@ -77,7 +78,6 @@ public:
     long length() override { return length_; }
     void truncate(long) override {}
 
-protected:
     // Reads up to `n` bytes at `offset` (inside the stream) into `to`; returns how many.
     virtual size_t ReadAt(char* to, size_t n, long offset) = 0;
 
@@ -120,6 +120,126 @@ private:
     std::string_view bytes_;
 };
 
+// --- ASF: the header is walked before TagLib sees it ------------------------------------------
+//
+// TagLib reads an ASF attribute list by the count in its header, one attribute per count, and
+// goes on when the reads come back empty: 65 535 empty attributes from a 26-byte object (a
+// 388-byte file cost 19 MB). The walk below reads the header as TagLib will, object by object
+// and attribute by attribute, and lets TagLib read it only when every object ends exactly at
+// its declared size (so TagLib reads where the walk read), every attribute lies inside its
+// object and the attributes number at most kMaxAsfAttributes.
+
+constexpr int kMaxAsfAttributes = 4096;
+
+const char kAsfHeader[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
+const char kAsfContentDescription[] = "\x33\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
+const char kAsfExtendedContent[] = "\x40\xA4\xD0\xD2\x07\xE3\xD2\x11\x97\xF0\x00\xA0\xC9\x5E\xA8\x50";
+const char kAsfHeaderExtension[] = "\xB5\x03\xBF\x5F\x2E\xA9\xCF\x11\x8E\xE3\x00\xC0\x0C\x20\x53\x65";
+const char kAsfMetadata[] = "\xEA\xCB\xF8\xC5\xAF\x5B\x77\x48\x84\x67\xAA\x8C\x44\xFA\x4C\xCA";
+const char kAsfMetadataLibrary[] = "\x94\x1C\x23\x44\x98\x94\xD1\x49\xA1\x41\x1D\x13\x4E\x45\x70\x54";
+
+class AsfWalk {
+public:
+    AsfWalk(ReadOnlyStream& stream, long length) : stream_(stream), length_(length) {}
+
+    // True when TagLib may read the header; `why` says what was wrong otherwise.
+    bool Plausible(std::string& why) {
+        char guid[16];
+        uint64_t numObjects = 0;
+        if (!Bytes(0, guid, 16) || std::memcmp(guid, kAsfHeader, 16) != 0) return true;  // not ASF
+        if (!Number(24, 4, numObjects)) return Fail(why, "short header");
+        long at = 30;
+        for (uint64_t i = 0; i < numObjects && at + 24 <= length_; ++i) {
+            uint64_t size = 0;
+            if (!Bytes(at, guid, 16) || !Number(at + 16, 8, size) || !Object(guid, at, size, false))
+                return Fail(why, "object " + std::to_string(i) + " at " + std::to_string(at) + " does not add up");
+            at += static_cast<long>(size);
+        }
+        return true;
+    }
+
+private:
+    bool Fail(std::string& why, std::string what) {
+        why = std::move(what);
+        return false;
+    }
+    bool Bytes(long at, char* to, size_t n) {
+        return at >= 0 && at + static_cast<long>(n) <= length_ && stream_.ReadAt(to, n, at) == n;
+    }
+    bool Number(long at, int width, uint64_t& value) {
+        unsigned char b[8] = {};
+        if (!Bytes(at, reinterpret_cast<char*>(b), static_cast<size_t>(width))) return false;
+        value = 0;
+        for (int i = width - 1; i >= 0; --i) value = value << 8 | b[i];
+        return true;
+    }
+    // One object of `size` bytes at `at`: it must lie in the file, and what TagLib reads of it
+    // must end exactly at its end.
+    bool Object(const char* guid, long at, uint64_t size, bool inExtension) {
+        if (size < 24 || size > static_cast<uint64_t>(length_ - at)) return false;
+        const long end = at + static_cast<long>(size);
+        long body = at + 24;
+        if (!inExtension && std::memcmp(guid, kAsfContentDescription, 16) == 0) {
+            uint64_t total = 10, n = 0;
+            for (int i = 0; i < 5; ++i) {
+                if (!Number(body + 2 * i, 2, n)) return false;
+                total += n;
+            }
+            return body + static_cast<long>(total) == end;
+        }
+        if (!inExtension && std::memcmp(guid, kAsfExtendedContent, 16) == 0) return Attributes(body, end, 0);
+        if (inExtension && std::memcmp(guid, kAsfMetadata, 16) == 0) return Attributes(body, end, 1);
+        if (inExtension && std::memcmp(guid, kAsfMetadataLibrary, 16) == 0) return Attributes(body, end, 2);
+        if (!inExtension && std::memcmp(guid, kAsfHeaderExtension, 16) == 0) {
+            uint64_t dataSize = 0;
+            if (!Number(body + 18, 4, dataSize) || body + 22 + static_cast<long>(dataSize) != end) return false;
+            for (long inner = body + 22; inner < end;) {
+                char innerGuid[16];
+                uint64_t innerSize = 0;
+                if (!Bytes(inner, innerGuid, 16) || !Number(inner + 16, 8, innerSize) ||
+                    innerSize > static_cast<uint64_t>(end - inner) || !Object(innerGuid, inner, innerSize, true))
+                    return false;
+                inner += static_cast<long>(innerSize);
+            }
+            return true;
+        }
+        return true;  // read whole as its declared size
+    }
+    // An attribute list of `kind` (0 extended content, 1 metadata, 2 metadata library).
+    bool Attributes(long at, long end, int kind) {
+        uint64_t count = 0;  // a WORD in all three
+        if (!Number(at, 2, count)) return false;
+        at += 2;
+        for (uint64_t i = 0; i < count; ++i) {
+            if (++attributes_ > kMaxAsfAttributes) return false;
+            uint64_t nameLength = 0, type = 0, size = 0;
+            long value = 0;
+            if (kind == 0) {
+                if (!Number(at, 2, nameLength) || !Number(at + 2 + static_cast<long>(nameLength), 2, type) ||
+                    !Number(at + 4 + static_cast<long>(nameLength), 2, size))
+                    return false;
+                value = at + 6 + static_cast<long>(nameLength);
+            } else {
+                if (!Number(at + 4, 2, nameLength) || !Number(at + 6, 2, type) || !Number(at + 8, 4, size)) return false;
+                value = at + 12 + static_cast<long>(nameLength);
+            }
+            // A fixed-width value is read by its type: its declared size must say the same.
+            static constexpr int kWidth[] = {-1, -1, 0, 4, 8, 2, -1};  // Unicode .. GUID
+            if (type > 6) return false;
+            const int width = type == 2 ? (kind == 0 ? 4 : 2) : kWidth[type];
+            if (width >= 0 && size != static_cast<uint64_t>(width)) return false;
+            if (size > static_cast<uint64_t>(end - value)) return false;
+            at = value + static_cast<long>(size);
+            if (at > end) return false;
+        }
+        return at == end;
+    }
+
+    ReadOnlyStream& stream_;
+    long length_;
+    int attributes_ = 0;
+};
+
 // UTF-8 of `text`, cut to the field limit without splitting a character.
 std::string FieldText(const TagLib::String& text) {
     std::string utf8 = text.to8Bit(true);
@@ -131,9 +251,14 @@ std::string FieldText(const TagLib::String& text) {
     return utf8;
 }
 
-TrackTag ReadFromStream(TagLib::IOStream& stream) {
+TrackTag ReadFromStream(ReadOnlyStream& stream) {
     InstallLegacyLatin1Handler();
     TrackTag tag;
+    std::string why;
+    if (!AsfWalk(stream, stream.length()).Plausible(why)) {
+        LogLine(std::string("tag of ") + stream.name() + " not read: damaged ASF header (" + why + ")");
+        return tag;
+    }
     try {
         const TagLib::FileRef file(&stream, false);
         if (file.isNull() || file.tag() == nullptr) return tag;

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -84,7 +85,20 @@ FileState ProbeFile(const std::string& path, std::string* reason) {
 
 bool CanOpenForReading(const std::string& path) { return ProbeFile(path) == FileState::Readable; }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+bool WriteFileAtomically(const std::string& named, std::string_view bytes) {
+    // A symbolic link stays a link: its final target is replaced, in the target's own folder
+    // (a rename across file systems would fail). A link to nothing is left alone.
+    std::string path = named;
+    struct stat link {};
+    if (::lstat(named.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char* resolved = ::realpath(named.c_str(), nullptr);
+        if (resolved == nullptr) {
+            LogLine(named + " is a link whose target cannot be reached (" + std::strerror(errno) + "); not replaced");
+            return false;
+        }
+        path = resolved;
+        std::free(resolved);
+    }
     struct stat target {};
     if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
         LogLine(path + " is not a regular file; not replaced");

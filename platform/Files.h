@@ -28,7 +28,9 @@ bool CanOpenForReading(const std::string& path);
 // crash, a kill or a full disk leaves either the old content or the new, never a cut file.
 // The writer holds an exclusive flock on the temporary file until the rename, which tells a
 // save in progress from the leftover of a killed one. Returns false (and logs) when anything
-// fails or `path` exists but is not a regular file; the old file is then untouched.
+// fails or `path` exists but is not a regular file; the old file is then untouched. A symbolic
+// link is written through: its target is replaced in the target's folder and the link stays; a
+// link whose target cannot be reached is not replaced (false).
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Removes the temporary files that killed saves left in `folder` (ending in '/'): only names

@@ -13,6 +13,12 @@ bool DropOnMainWindow(PlaybackContext& c, const std::vector<std::string>& items)
     PlayerState& s = c.state;
     // Another drop, a list load or an open is in progress, or the editor owns the list.
     if (c.host.PlaylistEditorExists() || s.busy != 0) return false;
+    ReplaceListAsDrop(c, items);
+    return true;
+}
+
+void ReplaceListAsDrop(PlaybackContext& c, const std::vector<std::string>& items) {
+    PlayerState& s = c.state;
     s.busy = 1;
     s.trackPending = 0;
     c.playlist.currentIndex = 0;
@@ -25,7 +31,6 @@ bool DropOnMainWindow(PlaybackContext& c, const std::vector<std::string>& items)
     c.playlist.BuildPlayOrder(c.settings.shuffle, c.clock);
     OpenCurrentTrack(c);
     c.host.FocusStepSink();
-    return true;
 }
 
 void OpenChosenFile(PlaybackContext& c, const std::string& path) {

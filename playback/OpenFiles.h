@@ -9,6 +9,9 @@
 // the last item as a list file (".m3u", ".tsr") or takes it alone. Then plays the first
 // entry. Ignored (returns false) while the playlist editor exists or a long operation runs.
 bool DropOnMainWindow(PlaybackContext& context, const std::vector<std::string>& items);
+// The same replacement and play without the checks: a later start's hand-over, which is
+// carried out also while the editor is open (the editor then shows the new list).
+void ReplaceListAsDrop(PlaybackContext& context, const std::vector<std::string>& items);
 
 // The open-file dialog's filter: one filter, every file (so every media table entry and both
 // list types are offered, and a file is taken whatever its extension); and the extension a

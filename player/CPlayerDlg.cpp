@@ -324,7 +324,15 @@ void CPlayerDlg::PlaybackTickNoDraw() {
     m_placement.FollowDevice();
 }
 void CPlayerDlg::OpenCurrentTrack() { ::OpenCurrentTrack(m_playback); }
-bool CPlayerDlg::DropItems(const std::vector<std::string>& items) { return DropOnMainWindow(m_playback, items); }
+bool CPlayerDlg::DropItems(const std::vector<std::string>& items) {
+    if (!PlaylistEditorExists()) return DropOnMainWindow(m_playback, items);
+    // With the editor open the list is replaced all the same; the editor shows the new one.
+    if (m_state.busy != 0) return false;
+    ReplaceListAsDrop(m_playback, items);
+    m_pPlaylistDlg->ShowNewList();
+    m_pPlaylistDlg->MarkCurrent(m_playlist.currentIndex);
+    return true;
+}
 
 void CPlayerDlg::ComposeButtons() {
     if (m_pWork && m_pSkin) ::ComposeButtons(*m_pWork, *m_pSkin, m_state, m_settings);

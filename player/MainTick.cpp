@@ -167,14 +167,16 @@ void MainTick::RunPlaybackTick() {
 }
 
 void MainTick::TakeHandedCommandLine() {
-    // The editor owns the list while it is open: the request waits until it closes.
-    if (state_.playlistEditorOpen == 1) return;
+    // Carried out also with the editor open (it shows the new list); kept for the next full
+    // tick only when the window cannot take it now.
     const CommandLineItems handed = ClassifyCommandLine(state_.handedArguments, state_.handedStartFolder);
+    if (!handed.items.empty() && !host_.DropItems(handed.items)) return;
     state_.handedCommandLine = 0;
     state_.handedArguments.clear();
     state_.handedStartFolder.clear();
     ReportArgumentsNamingNothing(handed);
-    if (!handed.items.empty() && !host_.DropItems(handed.items)) LogLine("the handed command line was not taken");
+    LogLine("hand-over carried out: " + std::to_string(handed.items.size()) + " items" +
+            (state_.playlistEditorOpen == 1 ? ", shown in the editor" : ""));
 }
 
 void MainTick::StepPastFailedTrack() {

@@ -55,8 +55,9 @@ public:
     virtual void PlaybackTick() = 0;
     virtual void PlaybackTickNoDraw() = 0;
     virtual void OpenCurrentTrack() = 0;
-    // The main window's drop of `items` (absolute paths): the list is replaced and its first
-    // entry plays. False when the drop is refused (the editor is open, or busy).
+    // A later start's hand-over of `items` (absolute paths), taken as a drop on the main window:
+    // the list is replaced and its first entry plays; with the editor open, the editor shows
+    // the new list. False when it cannot be taken now (a long operation runs).
     virtual bool DropItems(const std::vector<std::string>& items) = 0;
 
     // Shutdown, in this order.

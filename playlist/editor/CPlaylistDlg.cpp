@@ -401,6 +401,15 @@ void CPlaylistDlg::CloseWindow() {
 
 // --- the main window's accessors -------------------------------------------------------------
 
+void CPlaylistDlg::ShowNewList() {
+    m_nCount = m_host.EditorPlaylist().StoreSize();
+    if (m_nRequest == kEditorRequestPlay) m_nRequest = kEditorRequestNone;  // it named a line of the old list
+    if (!WindowExists()) return;
+    m_bMarked = false;
+    Updating updating(m_nUpdating);
+    m_wnd->open->lines->Reload(-1);
+}
+
 void CPlaylistDlg::MarkCurrent(int index) {
     const Playlist& playlist = m_host.EditorPlaylist();
     if (playlist.StoreSize() == 0) return;

@@ -102,6 +102,9 @@ public:
     int GetValue(int kind) const;
     // Clears the request (kResetRequest) or the entry to play (kResetChosenEntry).
     void Reset(int which);
+    // The store was replaced from outside (a later start's hand-over): the lines are read anew
+    // and the count taken from the store; no line carries ">" until MarkCurrent.
+    void ShowNewList();
     // Places the controls for the client size of the last size message.
     void LayOut();
     // Where the window is now (the saved rectangle's values while there is no window).

@@ -55,7 +55,7 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     void PlaceMainWindow(int x, int y) override { Log("main at " + Xy(x, y)); }
     void ShowVideoWindow(int x, int y) override { Log("video window at " + Xy(x, y)); }
     void OpenCurrentTrack() override { Log("open " + playlist.Entry(playlist.currentIndex)); }
-    bool DropItems(const Strings& items) override { return dropped = items, true; }
+    bool DropItems(const Strings& items) override { return dropped = items, !dropRefused; }
     void SwitchFullScreen(bool leave) override { Log(leave ? "leave full screen" : "full screen"); }
     void EditorReset(int which) override { Log(which == kResetRequest ? "reset request" : "reset entry"); }
     LOGGED(EditorLayOut(), "editor lay out") LOGGED(LoadSurfaces(), "surfaces") LOGGED(ApplyShape(), "shape")
@@ -86,6 +86,7 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     CurrentFolderGuard cwd;
     TempFolder folder, start;  // the program folder; the folder the player was started in
     Strings journal, dropped;
+    bool dropRefused = false;  // DropItems answers as the window does while a long operation runs
     std::map<std::pair<W, int>, int> values;
     std::set<K> held, pressed;
     int polls = 0;
@@ -363,15 +364,19 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     }
 }
 
-// A later start's command line is taken as a drop of what it names, once the editor is closed.
-TEST(MainTickTest, HandedCommandLineWaitsForTheEditor) {
-    struct Case { Strings args, dropped; };
+// A later start's command line is taken as a drop of what it names at the next full tick, with
+// the editor open too (the window then shows the new list there); kept while the window refuses.
+TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
+    struct Case { int editorOpen; bool refused; Strings args, dropped; int handedAfter; };
     const Case cases[] = {
-        {.args = {}, .dropped = {}},
-        {.args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"}},
-        {.args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .dropped = {"%b.wav", "%a.wav", "%dir/"}},
-        {.args = {"list.m3u"}, .dropped = {"%list.m3u"}},
-        {.args = {"gone.mp3"}, .dropped = {}},
+        {.editorOpen = 0, .refused = false, .args = {}, .dropped = {}, .handedAfter = 0},
+        {.editorOpen = 1, .refused = false, .args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"},
+         .handedAfter = 0},
+        {.editorOpen = 0, .refused = false, .args = {"b.wav", "gone.mp3", "a.wav", "dir/"},
+         .dropped = {"%b.wav", "%a.wav", "%dir/"}, .handedAfter = 0},
+        {.editorOpen = 1, .refused = false, .args = {"list.m3u"}, .dropped = {"%list.m3u"}, .handedAfter = 0},
+        {.editorOpen = 1, .refused = false, .args = {"gone.mp3"}, .dropped = {}, .handedAfter = 0},
+        {.editorOpen = 1, .refused = true, .args = {"a.wav"}, .dropped = {"%a.wav"}, .handedAfter = 1},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -379,12 +384,11 @@ TEST(MainTickTest, HandedCommandLineWaitsForTheEditor) {
             rig.start.Write(name, "");
         Strings dropped = c.dropped;
         for (std::string& name : dropped) name.replace(0, 1, rig.start.path());
-        rig.FullTick({.playlistEditorOpen = 1, .handedArguments = c.args, .handedStartFolder = rig.start.path(),
-                      .handedCommandLine = 1});
-        EXPECT_EQ(rig.state.handedCommandLine, 1) << "the editor owns the list";
-        rig.state.playlistEditorOpen = 0, rig.Calls(5);
+        rig.dropRefused = c.refused;
+        rig.FullTick({.playlistEditorOpen = c.editorOpen, .handedArguments = c.args,
+                      .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
         EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()),
-                  std::tuple(dropped, 0, 0u)) << &c - cases;
+                  std::tuple(dropped, c.handedAfter, c.handedAfter == 1 ? c.args.size() : 0u)) << &c - cases;
     }
 }
 

@@ -181,6 +181,23 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_EQ(rig.editor.GetValue(kEditorCurrent), 9);
 }
 
+// A later start's command line replaces the store while the editor is open: the editor shows
+// the new list, and a play request that named a line of the old one is dropped.
+TEST(EditorWindowTest, AListReplacedFromOutsideIsShownAndTheOldPlayRequestDropped) {
+    EditorRig rig(LetterPaths("abc"), 0);
+    rig.Open();
+    const QPoint third = rig.List().visualRect(rig.Line(2)).center();
+    QTest::mouseClick(rig.List().viewport(), Qt::LeftButton, {}, third);
+    QTest::mouseDClick(rig.List().viewport(), Qt::LeftButton, {}, third);
+    ASSERT_EQ(rig.editor.GetValue(kEditorRequest), kEditorRequestPlay);
+    rig.playlist.ClearStore();
+    for (const std::string& e : LetterPaths("de")) rig.playlist.InsertAt(rig.playlist.StoreSize(), e);
+    rig.playlist.SyncCount();
+    rig.editor.ShowNewList(), rig.editor.MarkCurrent(0);
+    EXPECT_EQ(rig.Shown(), ">0001 d.mp3| 0002 e.mp3");
+    EXPECT_EQ(rig.editor.GetValue(kEditorRequest), kEditorRequestNone);
+}
+
 TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
     TempFolder d;
     d.Write("m/b.mp3", ""), d.Write("m/readme.txt", ""), d.Write("m/x/c.wav", "");

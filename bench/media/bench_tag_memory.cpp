@@ -1,0 +1,131 @@
+// Peak memory and time of one tag read, per input: each read runs in a child process of its
+// own whose peak resident set is reset before the read, so a read is charged with exactly what
+// it makes resident (release build, glibc malloc). Every input is read once beforehand, and the
+// freed memory handed back, so that the code's pages do not count. Inputs: two built-in damaged ASF headers
+// (an attribute count of 65 535 in an object that holds none, at the top level and inside the
+// header extension), then each file named or found in each folder named, in the fuzz target's
+// layout (the first byte picks the name, the rest is the file). Default: the tag fuzz seeds.
+// Usage: bench_tag_memory [file-or-folder...]
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "media/TagLibTag.h"
+
+namespace {
+
+std::string Le(uint64_t value, int width) {
+    std::string bytes;
+    for (int i = 0; i < width; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+    return bytes;
+}
+std::string Object(const char (&guid)[17], const std::string& body) {
+    return std::string(guid, 16) + Le(24 + body.size(), 8) + body;
+}
+const char kHeader[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
+const char kFileProperties[] = "\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65";
+const char kStreamProperties[] = "\x91\x07\xDC\xB7\xB7\xA9\xCF\x11\x8E\xE6\x00\xC0\x0C\x20\x53\x65";
+const char kExtended[] = "\x40\xA4\xD0\xD2\x07\xE3\xD2\x11\x97\xF0\x00\xA0\xC9\x5E\xA8\x50";
+const char kHeaderExtension[] = "\xB5\x03\xBF\x5F\x2E\xA9\xCF\x11\x8E\xE3\x00\xC0\x0C\x20\x53\x65";
+const char kMetadata[] = "\xEA\xCB\xF8\xC5\xAF\x5B\x77\x48\x84\x67\xAA\x8C\x44\xFA\x4C\xCA";
+
+// The two objects every file has (zeroed), then `last`: an ASF header of three objects.
+std::string Asf(const std::string& last) {
+    const std::string all =
+        Object(kFileProperties, std::string(80, '\0')) + Object(kStreamProperties, std::string(80, '\0')) + last;
+    return std::string(kHeader, 16) + Le(30 + all.size(), 8) + Le(3, 4) + "\x01\x02" + all;
+}
+
+long StatusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(line.find_first_of("0123456789")));
+    return -1;
+}
+
+struct Figure {
+    long peakKb = -1;
+    double microseconds = 0;
+};
+
+// One read in a child: what it made resident at its peak, and how long it took.
+Figure Measure(const std::string& bytes, const std::string& name) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts from now
+        const long before = StatusKb("VmRSS:");
+        const auto start = std::chrono::steady_clock::now();
+        ReadTagLibTagFromBytes(bytes, name);
+        const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
+        const Figure f{StatusKb("VmHWM:") - before, took.count()};
+        (void)!::write(pipeEnds[1], &f, sizeof f);
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    Figure f;
+    if (::read(pipeEnds[0], &f, sizeof f) != sizeof f) f = {};
+    ::close(pipeEnds[0]);
+    ::waitpid(child, nullptr, 0);
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    static const char* const kNames[] = {"t.mp3", "t.flac", "t.ogg", "t.opus", "t.m4a", "t.wma",
+                                         "t.wv",  "t.ape",  "t.wav", "t.aiff", "t.mpc", "t"};
+    std::vector<std::pair<std::string, std::string>> inputs = {  // label, fuzz layout
+        {"asf: 65535 attributes counted in an empty object", "\x05" + Asf(Object(kExtended, Le(65535, 2)))},
+        {"asf: 65535 metadata attributes in the header extension",
+         "\x05" + Asf(Object(kHeaderExtension, std::string(16, '\0') + Le(6, 2) + Le(26, 4) +
+                                                   Object(kMetadata, Le(65535, 2))))},
+    };
+    std::vector<std::string> places(argv + 1, argv + argc);
+    if (places.empty()) places.push_back(VELKAF_SOURCE_DIR "/tests/fuzz/corpus/fuzz_tags");
+    for (const std::string& place : places) {
+        std::vector<std::filesystem::path> files;
+        if (std::filesystem::is_directory(place))
+            for (const auto& entry : std::filesystem::directory_iterator(place)) files.push_back(entry.path());
+        else
+            files.push_back(place);
+        for (const auto& file : files) {
+            std::ifstream in(file, std::ios::binary);
+            inputs.emplace_back(file.filename().string(), std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+    }
+    for (const auto& [label, data] : inputs)
+        if (!data.empty()) ReadTagLibTagFromBytes(data.substr(1), kNames[static_cast<unsigned char>(data[0]) % 12]);
+    ::malloc_trim(0);
+    std::vector<long> peaks;
+    double totalUs = 0;
+    std::pair<long, std::string> worst{-1, ""};
+    for (const auto& [label, data] : inputs) {
+        if (data.empty()) continue;
+        const std::string name = kNames[static_cast<unsigned char>(data[0]) % std::size(kNames)];
+        const Figure f = Measure(data.substr(1), name);
+        if (&label == &inputs[0].first || &label == &inputs[1].first)
+            std::printf("%-56s %6zu bytes as %-6s %8ld kB peak %10.1f us\n", label.c_str(), data.size() - 1,
+                        name.c_str(), f.peakKb, f.microseconds);
+        peaks.push_back(f.peakKb);
+        totalUs += f.microseconds;
+        worst = std::max(worst, {f.peakKb, label});
+    }
+    std::sort(peaks.begin(), peaks.end());
+    if (!peaks.empty())
+        std::printf("%zu inputs: peak per read median %ld kB, max %ld kB (%s); %.0f reads/s\n", peaks.size(),
+                    peaks[peaks.size() / 2], worst.first, worst.second.c_str(), peaks.size() / (totalUs / 1e6));
+    return 0;
+}

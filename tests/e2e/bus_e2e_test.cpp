@@ -1,0 +1,319 @@
+// What other programs on the session bus can do to the player: OpenUri takes only media and list
+// files, every property and method checks what it is given, a start racing a quit (or meeting a
+// player that does not answer) ends with one player on the bus, and a hand-over with the
+// playlist editor open is carried out. A private bus per test, with this program as the client.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <thread>
+
+#include "tests/device/TestMedia.h"
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kName = QStringLiteral("org.mpris.MediaPlayer2.velkaf");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const char* const kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
+const char* const kReadOnly = "org.freedesktop.DBus.Error.PropertyReadOnly";
+const char* const kUnknownProperty = "org.freedesktop.DBus.Error.UnknownProperty";
+const char* const kUnknownMethod = "org.freedesktop.DBus.Error.UnknownMethod";
+constexpr qlonglong kMax = std::numeric_limits<qlonglong>::max();
+constexpr qlonglong kMin = std::numeric_limits<qlonglong>::min();
+
+// A private session bus, and this test's connection to it.
+class PrivateBus {
+public:
+    PrivateBus() : daemon_({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}) {
+        static int argc = 1;
+        static char name[] = "bus_e2e_test";
+        static char* argv[] = {name, nullptr};
+        if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+        if (!daemon_.FirstLine().empty())
+            connection_ = QDBusConnection::connectToBus(QString::fromStdString(daemon_.FirstLine()),
+                                                        QStringLiteral("test%1").arg(++connections_));
+    }
+    bool Up() const { return connection_.isConnected(); }
+    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + daemon_.FirstLine(); }
+    bool NameOwned() { return connection_.interface()->isServiceRegistered(kName); }
+
+    QDBusMessage Call(const QString& interface, const QString& method, const QVariantList& arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, method);
+        call.setArguments(arguments);
+        return connection_.call(call, QDBus::Block, 10000);
+    }
+    // The error's name, or "" for a reply.
+    std::string Error(const QDBusMessage& reply) {
+        return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
+    }
+    std::string Set(const char* property, const QVariant& value) {
+        const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
+        return Error(Call(properties, QStringLiteral("Set"),
+                          {kPlayer, QString::fromLatin1(property), QVariant::fromValue(QDBusVariant(value))}));
+    }
+    QVariant Get(const char* property, const QString& interface = kPlayer) {
+        const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                        {interface, QString::fromLatin1(property)});
+        const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
+        // A map arrives still marshalled; opened here so that two reads compare by value.
+        return value.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(value)) : value;
+    }
+
+private:
+    static inline int connections_ = 0;
+    TestDaemon daemon_;
+    QDBusConnection connection_{QString()};
+};
+
+#define REQUIRE_BUS(bus)                                                                                  \
+    if (ShellOutput("command -v dbus-daemon").empty()) GTEST_SKIP() << "dbus-daemon is not installed"; \
+    ASSERT_TRUE((bus).Up())
+
+TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
+    PrivateBus bus;
+    REQUIRE_BUS(bus);
+    TempFolder home;
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
+    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
+    home.Write("empty.m3u", "#EXTM3U\r\n");
+    WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "gone.wav"}, "");
+    const std::string list = home.Read("KORU.tsr");
+    {
+        PlayerProcess player(home.path(), {}, {bus.Environment()});
+        ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+        const QString root = QStringLiteral("org.mpris.MediaPlayer2");
+        EXPECT_EQ(bus.Get("SupportedUriSchemes", root).toStringList(), QStringList{QStringLiteral("file")});
+        const QStringList types = bus.Get("SupportedMimeTypes", root).toStringList();
+        EXPECT_TRUE(types.contains(QStringLiteral("audio/mpeg")) && types.contains(QStringLiteral("audio/x-mpegurl")));
+        const std::string uris[] = {"file:///etc/passwd", "file:///dev/zero", "file://" + home.path(),
+                                    "http://example.com/one.wav", "file://" + home.path() + "gone.wav",
+                                    "file://" + home.path() + "empty.m3u", "file:///" + std::string(10 << 20, 'a') + ".wav"};
+        for (const std::string& uri : uris)
+            EXPECT_EQ(bus.Error(bus.Call(kPlayer, QStringLiteral("OpenUri"), {QString::fromStdString(uri)})), kInvalidArgs)
+                << uri.substr(0, 80);
+        std::this_thread::sleep_for(500ms);  // several full ticks: nothing may be waiting
+        ASSERT_EQ(player.Quit(), 0) << player.Log();
+        EXPECT_EQ(CountOf(player.Log(), "hand-over carried out"), 0) << player.Log();
+    }
+    EXPECT_EQ(home.Read("KORU.tsr"), list);
+
+    // The state files kept elsewhere through links: the links stay, their targets take the saves.
+    for (const char* name : {"KORU.tsr", "KORU.CFG"}) {
+        home.Write(std::string("keep/") + name, home.Read(name));
+        std::filesystem::remove(home.path() + name);
+        std::filesystem::create_symlink(std::string("keep/") + name, home.path() + name);
+    }
+    PlayerProcess player(home.path(), {}, {bus.Environment()});
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    const QString four = QStringLiteral("file://%1four.wav").arg(QString::fromStdString(home.path()));
+    EXPECT_EQ(bus.Error(bus.Call(kPlayer, QStringLiteral("OpenUri"), {four})), "");
+    EXPECT_EQ(bus.Set("LoopStatus", QStringLiteral("None")), "");
+    EXPECT_TRUE(player.WaitForLog("mci> open \"four.wav\"", 20s)) << player.Log();
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    EXPECT_TRUE(std::filesystem::is_symlink(home.path() + "KORU.tsr") && std::filesystem::is_symlink(home.path() + "KORU.CFG"));
+    EXPECT_EQ(home.Read("keep/KORU.tsr"), home.path() + "four.wav\r\n");
+    EXPECT_EQ(CountOf(home.Read("keep/KORU.CFG"), "\r\nRepeat=0\r\n"), 1);
+}
+
+TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
+    PrivateBus bus;
+    REQUIRE_BUS(bus);
+    TempFolder home;
+    WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
+    WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=1");
+    PlayerProcess player(home.path(), {}, {bus.Environment()});
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    struct Case {
+        const char* property;
+        QVariant value;
+        std::string error;  // "" for a reply
+        QVariant read;      // what a Get right after answers; invalid: what it answered before
+    };
+    const Case cases[] = {
+        {.property = "Volume", .value = 0.5, .error = "", .read = 32768 / 65535.0},
+        {.property = "Volume", .value = QStringLiteral("loud"), .error = kInvalidArgs, .read = {}},
+        {.property = "Volume", .value = 1, .error = kInvalidArgs, .read = {}},
+        {.property = "Volume", .value = qlonglong(0), .error = kInvalidArgs, .read = {}},
+        {.property = "Volume", .value = std::nan(""), .error = kInvalidArgs, .read = {}},
+        {.property = "Volume", .value = -3.0, .error = "", .read = 0.0},
+        {.property = "Volume", .value = 7.0, .error = "", .read = 1.0},
+        {.property = "Shuffle", .value = QStringLiteral("true"), .error = kInvalidArgs, .read = {}},
+        {.property = "Shuffle", .value = 1, .error = kInvalidArgs, .read = {}},
+        {.property = "Shuffle", .value = true, .error = "", .read = true},
+        {.property = "LoopStatus", .value = 1, .error = kInvalidArgs, .read = {}},
+        {.property = "LoopStatus", .value = QStringLiteral("Bogus"), .error = kInvalidArgs, .read = {}},
+        {.property = "LoopStatus", .value = QStringLiteral("None"), .error = "", .read = QStringLiteral("None")},
+        {.property = "LoopStatus", .value = QStringLiteral("Track"), .error = "", .read = QStringLiteral("Playlist")},
+        {.property = "Rate", .value = 2.0, .error = kInvalidArgs, .read = {}},
+        {.property = "Rate", .value = QStringLiteral("1"), .error = kInvalidArgs, .read = {}},
+        {.property = "Rate", .value = 1.0, .error = "", .read = 1.0},
+        {.property = "CanPlay", .value = true, .error = kReadOnly, .read = {}},
+        {.property = "Position", .value = qlonglong(0), .error = kReadOnly, .read = {}},
+        {.property = "Metadata", .value = QVariantMap(), .error = kReadOnly, .read = {}},
+        {.property = "NoSuch", .value = 1.0, .error = kUnknownProperty, .read = {}},
+    };
+    for (const Case& c : cases) {
+        const QVariant before = bus.Get(c.property);
+        EXPECT_EQ(bus.Set(c.property, c.value), c.error) << c.property << " " << c.value.toString().toStdString();
+        const QVariant after = bus.Get(c.property), expected = c.read.isValid() ? c.read : before;
+        if (expected.metaType().id() == QMetaType::Double) {
+            EXPECT_NEAR(after.toDouble(), expected.toDouble(), 1e-9);
+        } else {
+            EXPECT_EQ(after, expected) << c.property << " " << c.value.toString().toStdString();
+        }
+    }
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+}
+
+TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
+    PrivateBus bus;
+    REQUIRE_BUS(bus);
+    TempFolder home;
+    WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
+    WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
+    PlayerProcess player(home.path(), {}, {bus.Environment()});
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    ASSERT_TRUE(Eventually([&] { return bus.Get("CanSeek").toBool(); })) << player.Log();
+    ASSERT_EQ(bus.Error(bus.Call(kPlayer, QStringLiteral("Pause"), {})), "");
+    ASSERT_TRUE(player.WaitForLog("mci> pause movie", 10s)) << player.Log();
+    const QVariant track = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/0")));
+    const QVariant stale = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/7")));
+    struct Case {
+        const char* method;
+        QVariantList arguments;
+        std::string error;
+        const char* sent;       // the device command it leads to; nullptr: none
+        qlonglong positionUs;   // Position right after the call
+    };
+    const Case cases[] = {
+        {.method = "Seek", .arguments = {kMin}, .error = "", .sent = "seek movie to 0", .positionUs = 0},
+        {.method = "SetPosition", .arguments = {track, qlonglong(4'000'000)}, .error = "", .sent = "seek movie to 4000",
+         .positionUs = 4'000'000},
+        {.method = "SetPosition", .arguments = {track, qlonglong(-1)}, .error = "", .sent = nullptr, .positionUs = 4'000'000},
+        {.method = "SetPosition", .arguments = {track, kMax}, .error = "", .sent = nullptr, .positionUs = 4'000'000},
+        {.method = "SetPosition", .arguments = {stale, qlonglong(0)}, .error = "", .sent = nullptr, .positionUs = 4'000'000},
+        {.method = "Seek", .arguments = {QStringLiteral("far")}, .error = kInvalidArgs, .sent = nullptr,
+         .positionUs = 4'000'000},
+        {.method = "SetPosition", .arguments = {track, 1.5}, .error = kInvalidArgs, .sent = nullptr,
+         .positionUs = 4'000'000},
+        {.method = "OpenUri", .arguments = {7}, .error = kInvalidArgs, .sent = nullptr, .positionUs = 4'000'000},
+        {.method = "Next", .arguments = {1}, .error = kInvalidArgs, .sent = nullptr, .positionUs = 4'000'000},
+        {.method = "Skip", .arguments = {}, .error = kUnknownMethod, .sent = nullptr, .positionUs = 4'000'000},
+        {.method = "Seek", .arguments = {qlonglong(-5'000'000)}, .error = "", .sent = "seek movie to 0", .positionUs = 0},
+        {.method = "Seek", .arguments = {kMax}, .error = "", .sent = "seek movie to 10000", .positionUs = 10'000'000},
+    };
+    for (const Case& c : cases) {
+        const int seeksBefore = CountOf(player.Log(), "mci> seek movie to ");
+        EXPECT_EQ(bus.Error(bus.Call(kPlayer, QString::fromLatin1(c.method), c.arguments)), c.error) << c.method;
+        EXPECT_EQ(bus.Get("Position").toLongLong(), c.positionUs) << c.method;
+        if (c.sent != nullptr)
+            EXPECT_TRUE(Eventually([&] { return CountOf(player.Log(), "mci> seek movie to ") > seeksBefore; }));
+        else
+            std::this_thread::sleep_for(300ms);  // several full ticks
+        const std::string log = player.Log();
+        const size_t last = log.rfind("mci> seek movie to ");
+        EXPECT_EQ(CountOf(log, "mci> seek movie to "), seeksBefore + (c.sent != nullptr ? 1 : 0)) << c.method;
+        if (c.sent != nullptr) {
+            EXPECT_EQ(log.substr(last + 5, log.find_first_of(" \n", last + 19) - last - 5), c.sent);
+        }
+    }
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+}
+
+// A start while the first player quits: the quitting one gives the name up before its objects,
+// and the new one either hands over to a player that will carry it out or owns the name.
+TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
+    PrivateBus bus;
+    REQUIRE_BUS(bus);
+    for (const auto delay : {0ms, 30ms, 120ms}) {
+        TempFolder home, secondHome;
+        WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
+        PlayerProcess first(home.path(), {}, {bus.Environment()});
+        ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
+        ASSERT_TRUE(first.WaitForQuitHandler(10s));
+        first.Signal(SIGTERM);
+        std::this_thread::sleep_for(delay);
+        PlayerProcess second(secondHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
+        EXPECT_EQ(first.WaitForExit(20s), 0) << first.Log();
+        ASSERT_TRUE(second.WaitForLog("on the session bus", 20s)) << delay.count() << " ms\n" << second.Log();
+        EXPECT_TRUE(bus.NameOwned());
+        EXPECT_TRUE(second.WaitForLog("mci> open \"one.wav\"", 20s)) << second.Log();
+        ASSERT_EQ(second.Quit(), 0) << second.Log();
+        EXPECT_FALSE(bus.NameOwned()) << "the name went with the last player";
+    }
+}
+
+// A player that keeps the name without answering (stopped here) makes a new start run queued
+// for the name; it owns the name once the other one is gone.
+TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
+    PrivateBus bus;
+    REQUIRE_BUS(bus);
+    TempFolder home, secondHome;
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
+    PlayerProcess first(home.path(), {}, {bus.Environment()});
+    ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
+    first.Signal(SIGSTOP);
+    PlayerProcess second(secondHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
+    EXPECT_TRUE(second.WaitForLog("mci> open \"one.wav\"", 20s)) << second.Log();
+    EXPECT_EQ(CountOf(second.Log(), "on the session bus"), 0) << second.Log();
+    first.Signal(SIGKILL);
+    EXPECT_TRUE(second.WaitForLog("on the session bus", 10s)) << second.Log();
+    EXPECT_TRUE(bus.NameOwned());
+    ASSERT_EQ(second.Quit(), 0) << second.Log();
+}
+
+// A file handed over while the playlist editor is open plays, and the editor holds the new list.
+TEST(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
+    for (const char* tool : {"Xvfb", "xdotool"})
+        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    PrivateBus bus;
+    REQUIRE_BUS(bus);
+    const VirtualDisplay display("800x600");
+    ASSERT_FALSE(display.Name().empty());
+    // A UTF-8 locale, as on a desktop: the editor's title is then searchable by name.
+    const std::vector<std::string> env = {bus.Environment(), "DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb",
+                                          "LANG=C.UTF-8"};
+    TempFolder home, secondHome;
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
+    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
+    WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
+    PlayerProcess player(home.path(), {}, env);
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    const std::string xdotool = "DISPLAY=" + display.Name() + " xdotool ";
+    const std::string window = ShellOutput(xdotool + "search --sync --onlyvisible --pid " + std::to_string(player.pid()));
+    ASSERT_FALSE(window.empty());
+    ShellOutput(xdotool + "mousemove --window " + window.substr(0, window.find('\n')) + " 220 30 click 3");
+    ASSERT_TRUE(Eventually([&] { return !ShellOutput(xdotool + "search --onlyvisible --name 'ツラネ丸'").empty(); }))
+        << "the editor did not open\n" << player.Log();
+
+    PlayerProcess second(secondHome.path(), {home.path() + "four.wav", home.path() + "nothing.wav"}, env);
+    EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
+    EXPECT_EQ(CountOf(second.Log(), "nothing.wav: no such file or folder"), 1) << second.Log();
+    EXPECT_TRUE(player.WaitForLog("hand-over carried out: 1 items, shown in the editor", 10s)) << player.Log();
+    EXPECT_TRUE(player.WaitForLog("mci> open \"four.wav\"", 10s)) << player.Log();
+
+    PlayerProcess nothing(secondHome.path(), {home.path() + "nothing.wav"}, env);
+    EXPECT_EQ(nothing.WaitForExit(20s), 1) << nothing.Log();
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    EXPECT_EQ(home.Read("KORU.tsr"), home.path() + "four.wav\r\n");
+}
+
+}  // namespace
