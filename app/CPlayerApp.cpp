@@ -55,13 +55,20 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
         LogLine("another player owns the session's name: this one runs without the bus");
     }
 
+    // A second player on the same program folder (--new-instance, or no bus between them) is a
+    // guest: it reads the state files and leaves them to the player that owns the folder.
+    const bool guest = !ClaimProgramFolder(ProgramFolder());
+    if (guest)
+        ReportProblem("another player is using " + ProgramFolder() +
+                      ": this one runs as a guest and will not save the playlist, settings or volume");
+
     MpvMediaDevice device;
     if (!device.Ready()) LogLine("the media device could not start: nothing will play");
     SystemClock clock;
 
     {
         CPlayerDlg dialog(PlayerRecords{state, settings, playlist}, device, volume, clock,
-                          MainTickSetup{ProgramFolder(), arguments, startFolder});
+                          MainTickSetup{ProgramFolder(), arguments, startFolder, guest});
         QEventLoop loop;
         QObject::connect(&dialog, &CPlayerDlg::dialogEnded, &loop, &QEventLoop::quit);
         dialog.OnInitDialog();

@@ -16,7 +16,7 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: velkaf [--new-instance] [--] [FILE|FOLDER|LIST]...\n"
+    "Usage: velkaf [-h|--help] [--version] [--new-instance] [--] [FILE|FOLDER|LIST]...\n"
     "A skinned media player. The arguments become the playlist as a drop of them would:\n"
     "media files sorted by path, folders searched, a .m3u or .tsr list loaded. Arguments\n"
     "joined with blanks are taken as one name when that name exists (a name with blanks).\n"
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         const std::string_view argument = argv[i];
         if (options && argument == "--") {
             options = false;
-        } else if (options && argument == "--help") {
+        } else if (options && (argument == "--help" || argument == "-h")) {
             std::fputs(kUsage, stdout);
             return 0;
         } else if (options && argument == "--version") {

@@ -17,9 +17,20 @@ class WaveVolume;
 // screen's height + 20), so every full-screen picture is sent 20 pixels lower; the panel is
 // 72 pixels high. Picture sizes are in the screen's pixels.
 //
+// The video window never exceeds the available part of its screen and never stays where too
+// little of it can be seen (FitIntoArea); the zoom shown is then what the picture really got.
+//
 // A window with nothing to show is unmapped instead of being mapped at 0 x 0 (the window
 // system would show a 1 x 1 window). Instead of confining the cursor to one pixel, the parked
 // cursor is put back whenever it moves over the full-screen window. User-interface thread only.
+// The video window `window` as it may be shown on `area` (a screen's available part): a window
+// larger than the area shrinks to fit, keeping the picture's aspect (whole pixels, rounded
+// down), and lies wholly inside the area. Otherwise a window of which less than kUsablePart
+// pixels (or less than itself, when smaller) would be visible along an axis comes back fully
+// inside the area along that axis; anything else stays where the user put it.
+inline constexpr int kUsablePart = 64;
+VideoRect FitIntoArea(const VideoRect& window, const ScreenArea& area);
+
 class VideoPlacement {
 public:
     static constexpr int kTopShift = 20;

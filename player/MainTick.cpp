@@ -101,6 +101,8 @@ void MainTick::FullTick() {
     if (state_.toggleRequest != 0) {
         if (state_.paused == 0 && state_.speed != 0) mci_.Send("play movie");
         else if (state_.paused != 0 && state_.speed != 0) mci_.Send("pause movie");
+        // Nothing open (a failed open closed the device): the toggle opens the entry as PLAY does.
+        else if (state_.closed != 0) RequestPlay(state_);
         else mci_.TogglePlayPause();
         state_.speed = 0;
         state_.toggleRequest = 0;
@@ -231,7 +233,7 @@ void MainTick::ControlPanelInFullScreen() {
             }
         } else if (button == 2 || button == 3) {
             if (state_.paused == 0) state_.pendingCommand = button == 2 ? kCmdNextTrack : kCmdPreviousTrack;
-            else mci_.StepWhilePaused(button == 2 ? 1 : -1);
+            else mci_.StepPictures(button == 2 ? 1 : -1);
             host_.FocusStepSink();
         }
     }
@@ -259,8 +261,7 @@ void MainTick::PlaylistEditorInStep() {
     playlist_.count = host_.AuxValue(AuxWindow::PlaylistEditor, 3);
 }
 
-void MainTick::Shutdown() {
-    mci_.Close();
+std::string MainTick::SaveStateFiles() {
     const std::string& folder = setup_.programFolder;
     // Another player on the same folder saves before or after us, never at the same time.
     const FolderLock lock(folder);
@@ -272,8 +273,6 @@ void MainTick::Shutdown() {
         list = "list NOT saved";
         ReportProblem("the last playlist could not be saved to " + folder + kLastListFileName);
     }
-    settings_.videoX = host_.AuxValue(AuxWindow::Video, 0);
-    settings_.videoY = host_.AuxValue(AuxWindow::Video, 1);
     const char* settings = nullptr;
     if (state_.settingsUnreadable == 1) {
         settings = "settings not saved (unreadable at start)";
@@ -282,14 +281,28 @@ void MainTick::Shutdown() {
         ReportProblem("the settings could not be saved to " + folder + kConfigFileName);
     }
     if (!SaveKeptVolume(folder, volume_)) LogLine("the volume was not saved");
+    return list == nullptr && settings == nullptr
+               ? "list and settings saved"
+               : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved");
+}
+
+void MainTick::Shutdown() {
+    mci_.Close();
+    settings_.videoX = host_.AuxValue(AuxWindow::Video, 0);
+    settings_.videoY = host_.AuxValue(AuxWindow::Video, 1);
+    std::string saved;
+    if (setup_.guest) {
+        // The owner of the folder saves its own list, settings and volume; ours would replace them.
+        ReportProblem("guest player quits: the playlist, settings and volume in " + setup_.programFolder +
+                      " were left as they are");
+        saved = "guest, nothing saved";
+    } else {
+        saved = SaveStateFiles();
+    }
     playlist_.ReleaseOrder();
     host_.DestroyVideoWindow();
     host_.DeleteSurfacesAndWindows();
     ended_ = true;
-    const std::string saved =
-        list == nullptr && settings == nullptr
-            ? "list and settings saved"
-            : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved");
     LogLine("quit: " + saved + ", entry " + std::to_string(playlist_.currentIndex) + " of " +
             std::to_string(playlist_.count));
     host_.EndDialog();
