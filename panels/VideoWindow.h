@@ -5,8 +5,8 @@
 #include "panels/WindowDrag.h"
 
 // The video window: a frameless window that shows the picture in windowed mode. A left press
-// and a drag past the platform's drag distance moves it; each move is reported (in screen pixels) so the video object can snap and
-// store it. Enter and Esc do nothing.
+// and a drag past the platform's drag distance moves it; each move is reported (in screen
+// pixels) so the video object can snap and store it. Enter and Esc do nothing.
 class VideoWindowWidget final : public VideoHostWidget {
     Q_OBJECT
 public:

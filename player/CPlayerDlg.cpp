@@ -107,8 +107,8 @@ void CPlayerDlg::OnInitDialog() {
     } else {
         // Leftovers of saves that a kill cut short, before anything is read or written here.
         RemoveStaleTempFiles(m_programFolder);
-        if (LoadOrCreateSettings(m_programFolder, m_settings, screen.width(), screen.height()) == SettingsAtStart::Unreadable)
-            m_state.settingsUnreadable = 1;
+        const SettingsAtStart at = LoadOrCreateSettings(m_programFolder, m_settings, screen.width(), screen.height());
+        if (at == SettingsAtStart::Unreadable) m_state.settingsUnreadable = 1;
     }
     move(m_settings.mainX, m_settings.mainY);
     show();

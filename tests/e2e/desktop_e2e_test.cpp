@@ -38,7 +38,9 @@ struct Desktop {
     explicit Desktop(const std::string& size) : display(size), wm(display.Name()) {}
     bool Ready() const { return wm.Running() && !ShellOutput("command -v xdotool").empty(); }
     std::vector<std::string> Environment() const { return {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb"}; }
-    std::string Run(const std::string& command) const { return ShellOutput("DISPLAY=" + display.Name() + " " + command); }
+    std::string Run(const std::string& command) const {
+        return ShellOutput("DISPLAY=" + display.Name() + " " + command);
+    }
 
     // The mapped windows of process `pid`.
     std::vector<Box> Windows(pid_t pid) const {
@@ -96,8 +98,8 @@ TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
     }
     desk.Run("xdotool mousemove 230 192 click 1");  // REPEAT at (30, 42): off, seen in the saved settings
 
-    desk.Run("xdotool mousemove 320 158 mousedown 1 mousemove_relative 6 4 sleep 0.2 mousemove_relative 24 16 sleep 0.2 "
-             "mousemove_relative 30 20 sleep 0.3 mouseup 1");
+    desk.Run("xdotool mousemove 320 158 mousedown 1 mousemove_relative 6 4 sleep 0.2 "
+             "mousemove_relative 24 16 sleep 0.2 mousemove_relative 30 20 sleep 0.3 mouseup 1");
     EXPECT_TRUE(Eventually([&] {
         const Box moved = desk.Window(player.pid(), kPlayerWidth);
         return moved.x >= 245 && moved.x <= 260 && moved.y >= 180 && moved.y <= 190;
@@ -122,7 +124,8 @@ TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
         PlayerProcess player(home.path(), {clip}, desk.Environment());
         const Box main = desk.Window(player.pid(), kPlayerWidth);
         const Box video = desk.Window(player.pid(), 1280);
-        EXPECT_EQ(std::pair(main, video), std::pair(Box{0, 0, kPlayerWidth, 92}, Box{0, 92, 1280, 720})) << player.Log();
+        EXPECT_EQ(main, (Box{0, 0, kPlayerWidth, 92})) << player.Log();
+        EXPECT_EQ(video, (Box{0, 92, 1280, 720})) << player.Log();
         desk.Run("xdotool mousemove 120 8 click 1");  // a click on the player: both stay visible
         desk.Run("xdotool mousemove 165 80 click 1");  // zoom +: 2560 x 1440 wanted
         const Box larger = desk.Window(player.pid(), 1600);
@@ -157,7 +160,8 @@ TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
 
     PlayerProcess first(home.path(), {}, desk.Environment());
     ASSERT_TRUE(first.WaitForLog("first tick done: 34 entries", 20s)) << first.Log();
-    PlayerProcess guest(home.path(), {"--new-instance", home.path() + "new.wav"}, desk.Environment(), false, "guest.log");
+    const std::vector<std::string> arguments = {"--new-instance", home.path() + "new.wav"};
+    PlayerProcess guest(home.path(), arguments, desk.Environment(), false, "guest.log");
     ASSERT_TRUE(guest.WaitForLog("first tick done: 1 entries", 20s)) << guest.Log();
     EXPECT_NE(guest.Log().find("velkaf: another player is using " + home.path() +
                                ": this one runs as a guest and will not save the playlist, settings or volume"),

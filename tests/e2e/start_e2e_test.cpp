@@ -51,6 +51,18 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
     }
 }
 
+// -h is --help: the usage on standard output, exit 0, and no player starts (nothing is written).
+TEST(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
+    TempFolder home;
+    for (const char* option : {"-h", "--help"}) {
+        const std::string out = ShellOutput("VELKAF_HOME=" + home.path() + " QT_QPA_PLATFORM=offscreen timeout 10 " +
+                                            PlayerBinary() + " " + option + "; echo \"exit $?\"");
+        EXPECT_TRUE(out.starts_with("Usage: velkaf [-h|--help]")) << out;
+        EXPECT_TRUE(out.ends_with("\nexit 0")) << out;
+        EXPECT_EQ(home.Read("KORU.CFG"), "<missing>");
+    }
+}
+
 TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
     TempFolder home;
     home.Write("m/empty.wav", "");

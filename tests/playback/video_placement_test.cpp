@@ -153,8 +153,8 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
         rig.Place(c.mode);
         const VideoRect& r = c.shown;
         const std::string size = Nums({r.width, r.height}).substr(1);
-        EXPECT_EQ(rig.device.sent, Concat({{"where movie destination", "[show video" + Nums({r.x, r.y}) + " " + size + "]"},
-                                           Attached(size)})) << size;
+        const std::string shown = "[show video" + Nums({r.x, r.y}) + " " + size + "]";
+        EXPECT_EQ(rig.device.sent, Concat({{"where movie destination", shown}, Attached(size)})) << size;
         EXPECT_EQ(Nums({rig.settings.videoX, rig.settings.videoY, rig.state.zoomPercent}), Nums({r.x, r.y, c.zoom}));
     }
 }
