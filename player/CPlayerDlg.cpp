@@ -20,6 +20,7 @@
 #include "playback/OpenFiles.h"
 #include "playback/OpenTrack.h"
 #include "playback/PlaybackTick.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "render/Composition.h"
@@ -55,7 +56,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
       m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     setWindowIcon(AppIcon());
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -98,7 +99,7 @@ void CPlayerDlg::OnInitDialog() {
     // A first run (no settings file yet) puts the video window just below the player, so the
     // first picture neither covers the player nor lies under it; a stored position replaces it.
     m_settings.videoX = m_settings.mainX;
-    m_settings.videoY = m_settings.mainY + kHeight;
+    m_settings.videoY = m_settings.mainY + kMainWindowHeight;
     if (m_guest) {
         // The owner's files are read, never made or tidied; the windows stand apart from its own.
         LoadSettings(m_programFolder, m_settings, screen.width(), screen.height());
@@ -291,7 +292,7 @@ void CPlayerDlg::ReloadBackground() {
 }
 
 void CPlayerDlg::PlaceMainWindow(int x, int y) {
-    setGeometry(x, y, kWidth, kHeight);
+    setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     show();
     raise();
@@ -390,7 +391,7 @@ void CPlayerDlg::PostPlayerNotify(int code) {
 void CPlayerDlg::OnPlayerNotify(int code) {
     if (m_tick.Ended()) return;
     if (m_placement.OnPlayerNotify(code)) return;
-    if (code == 20 && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
+    if (code == kNotifyCloseEditor && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
     FocusStepSink();
 }
 

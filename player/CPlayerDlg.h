@@ -32,9 +32,10 @@ struct PlayerRecords {
     Playlist& playlist;
 };
 
-// The main player window: frameless, 321 x 92, drawn from the skin. Owns the five auxiliary
-// objects, the surfaces and the one 30 ms timer that drives everything (MainTick). It closes
-// only through the quit request, which the quit path of the tick carries out in order.
+// The main player window: frameless, kMainWindowWidth x kMainWindowHeight (state/Settings.h),
+// drawn from the skin. Owns the five auxiliary objects, the surfaces and the one 30 ms timer that
+// drives everything (MainTick). It closes only through the quit request, which the quit path of
+// the tick carries out in order.
 class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
@@ -42,8 +43,6 @@ class CPlayerDlg final : public QWidget,
                          private PlaylistEditorHost {
     Q_OBJECT
 public:
-    static constexpr int kWidth = 321;
-    static constexpr int kHeight = 92;
     // A guest player's windows stand this far right of and below the stored positions, so they
     // never lie exactly on the first player's (beyond the 16-pixel edge snap).
     static constexpr int kGuestOffset = 32;
