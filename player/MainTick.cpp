@@ -55,7 +55,7 @@ void MainTick::FirstTick() {
     bool lastListReadable = true;
     if (playlist_.count == 0) {
         mci_.Close();
-        lastListReadable = LoadLastList(setup_.programFolder, playlist_);
+        lastListReadable = LoadLastList(setup_.programFolder, playlist_, !setup_.guest);
         playlist_.SyncCount();
     } else {
         lastListReadable = !LastListUnreadable(setup_.programFolder);
