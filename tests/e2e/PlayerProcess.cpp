@@ -191,12 +191,18 @@ TestDaemon::TestDaemon(std::vector<std::string> argv) {
     if (c != '\n') firstLine_.clear();
 }
 
-TestDaemon::~TestDaemon() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
+namespace {
+// Ends a helper program: SIGTERM, and SIGKILL when it has not gone within 5 s.
+void EndHelper(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    if (Eventually([&] { return ::waitpid(pid, nullptr, WNOHANG) != 0; }, std::chrono::seconds(5))) return;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
 }
+}  // namespace
+
+TestDaemon::~TestDaemon() { EndHelper(pid_); }
 
 std::string ShellOutput(const std::string& command) {
     std::string out;
@@ -222,14 +228,9 @@ WindowManager::WindowManager(const std::string& display) {
     }
     // Up once it has named itself on the root window, as window managers do.
     running_ = pid_ > 0 && Eventually([&] {
-        return ShellOutput("DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
-               std::string::npos;
+        const std::string check = ShellOutput("DISPLAY=" + display + " timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK");
+        return check.find("window id") != std::string::npos;
     });
 }
 
-WindowManager::~WindowManager() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-}
+WindowManager::~WindowManager() { EndHelper(pid_); }

@@ -39,7 +39,7 @@ struct Desktop {
     bool Ready() const { return wm.Running() && !ShellOutput("command -v xdotool").empty(); }
     std::vector<std::string> Environment() const { return {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb"}; }
     std::string Run(const std::string& command) const {
-        return ShellOutput("DISPLAY=" + display.Name() + " " + command);
+        return ShellOutput("DISPLAY=" + display.Name() + " timeout 20 " + command);  // never hangs the test
     }
 
     // The mapped windows of process `pid`.
@@ -117,8 +117,8 @@ TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     const Box screen{0, 0, 1600, 1000};
     TempFolder media;
     const std::string clip = media.path() + "clip720.mpg";
-    ASSERT_EQ(ShellOutput("ffmpeg -v error -f lavfi -i color=c=navy:s=1280x720:r=25 -t 20 -c:v mpeg2video -y '" + clip +
-                          "' && echo made"), "made");
+    ASSERT_EQ(ShellOutput("timeout 60 ffmpeg -v error -f lavfi -i color=c=navy:s=1280x720:r=25 -t 20 "
+                          "-c:v mpeg2video -y '" + clip + "' && echo made"), "made");
     {
         TempFolder home;
         PlayerProcess player(home.path(), {clip}, desk.Environment());

@@ -410,6 +410,8 @@ TEST(MainTickTest, FullTickRequests) {
         {.st = {.closed = 1, .speed = -9, .speedStepRequest = -1}, .speed = -9},
         {.st = {.closed = 1, .toggleRequest = 1, .speed = 4}, .sent = {"play movie"}},  // a search ends in play
         {.st = {.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, .sent = {"pause movie"}, .paused = 1},
+        {.st = {.closed = 1, .toggleRequest = 1}, .pending = kCmdOpenAndPlay},  // nothing open: as PLAY
+        {.st = {.closed = 1, .paused = 1, .toggleRequest = 1}, .paused = 1, .pending = kCmdOpenAndPlay},
         {.st = {.toggleRequest = 1, .seekDragging = 1}, .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
         {.st = {.paused = 1, .toggleRequest = 1, .seekDragging = 1}, .sent = {"play movie", "play movie"}},
         {.st = open(10000), .sent = {pos}, .knob = 107},
@@ -451,8 +453,9 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
     const Strings panelUp{"pause movie", pos, "[panel 0,0]", pos, pos, length, "[panel length=0]",
                           "[panel position=5200]", "[playback tick]"};
     const Strings panelTick{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[playback tick]"};
-    const Strings panelStep{pos, pos, length, "[panel length=0]", "[panel position=5200]", "set movie time format frames",
-                            pos, "seek movie to 5199", "set movie time format milliseconds", pos, "[playback tick]"};
+    const Strings panelStep{pos, pos, length, "[panel length=0]", "[panel position=5200]",
+                            "set movie time format frames", pos, "seek movie to 5199",
+                            "set movie time format milliseconds", pos, "[playback tick]"};
     const Strings panelVolume{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[volume 65535,65535]",
                               "[playback tick]"};
     const Values steps{{{F, kFullScreenScrollStep}, -1}, {{O, kFullScreenScrollStep}, 1},
