@@ -19,8 +19,6 @@ public:
     bool Follow(QWidget& window, const QMouseEvent& event);
     // The button went up: an armed move that never started is dropped.
     void Stop() { armed_ = following_ = false; }
-    // True from the press until the button goes up or the move has been handed on.
-    bool Armed() const { return armed_; }
 
 private:
     bool armed_ = false;
