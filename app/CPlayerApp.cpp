@@ -60,6 +60,13 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     case SingleInstance::Start::Owner: LogLine(std::string("mpris: ") + kMprisBusName + " on the session bus"); break;
     }
 
+    // A second player on the same program folder (--new-instance, or no bus between them) is a
+    // guest: it reads the state files and leaves them to the player that owns the folder.
+    const bool guest = !ClaimProgramFolder(ProgramFolder());
+    if (guest)
+        ReportProblem("another player is using " + ProgramFolder() +
+                      ": this one runs as a guest and will not save the playlist, settings or volume");
+
     // libmpv and its audio output start at the first open: a player with nothing open does
     // not carry them.
     MpvMediaDevice device;
@@ -67,7 +74,7 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
 
     {
         CPlayerDlg dialog(PlayerRecords{state, settings, playlist}, device, volume, clock,
-                          MainTickSetup{ProgramFolder(), arguments, startFolder});
+                          MainTickSetup{ProgramFolder(), arguments, startFolder, guest});
         QEventLoop loop;
         QObject::connect(&dialog, &CPlayerDlg::dialogEnded, &loop, &QEventLoop::quit);
         dialog.OnInitDialog();

@@ -16,14 +16,15 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: velkaf [--new-instance] [--] [FILE|FOLDER|LIST]...\n"
+    "Usage: velkaf [-h|--help] [--version] [--new-instance] [--] [FILE|FOLDER|LIST]...\n"
     "A skinned media player. The arguments become the playlist as a drop of them would:\n"
     "media files sorted by path, folders searched, a .m3u or .tsr list loaded. Arguments\n"
     "joined with blanks are taken as one name when that name exists (a name with blanks).\n"
     "Arguments that name nothing are reported and left out. Without arguments the last\n"
     "playlist is loaded.\n"
     "One player runs per desktop session: a second start hands its arguments to the running\n"
-    "player (or brings it up) and ends. --new-instance starts a player of its own instead.\n"
+    "player (or brings it up) and ends. --new-instance starts a player of its own instead;\n"
+    "beside a player on the same program folder it is a guest that saves nothing.\n"
     "Settings, the last playlist and the volume are kept in KORU.CFG, KORU.tsr and KORU.vol\n"
     "in the program folder\n"
     "($VELKAF_HOME, or the executable's folder when writable and not installed, else\n"
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
         const std::string_view argument = argv[i];
         if (options && argument == "--") {
             options = false;
-        } else if (options && argument == "--help") {
+        } else if (options && (argument == "--help" || argument == "-h")) {
             std::fputs(kUsage, stdout);
             return 0;
         } else if (options && argument == "--version") {

@@ -11,7 +11,7 @@ VideoWindowWidget::VideoWindowWidget(std::function<void(int, int)> onMoved)
 }
 
 void VideoWindowWidget::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) drag_.Start(*this, event->globalPosition().toPoint());
+    if (event->button() == Qt::LeftButton) drag_.Arm(*this, event->globalPosition().toPoint());
     VideoHostWidget::mousePressEvent(event);
 }
 

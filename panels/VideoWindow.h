@@ -4,9 +4,9 @@
 #include "device/VideoHostWidget.h"
 #include "panels/WindowDrag.h"
 
-// The video window: a frameless window that shows the picture in windowed mode. Any left
-// press drags it; each move is reported (in screen pixels) so the video object can snap and
-// store it. Enter and Esc do nothing.
+// The video window: a frameless window that shows the picture in windowed mode. A left press
+// and a drag past the platform's drag distance moves it; each move is reported (in screen
+// pixels) so the video object can snap and store it. Enter and Esc do nothing.
 class VideoWindowWidget final : public VideoHostWidget {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #include "platform/ProgramFolder.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,4 +95,19 @@ std::string ExecutableFolder() {
 const std::string& ProgramFolder() {
     static const std::string folder = FindProgramFolder();
     return folder;
+}
+
+bool ClaimProgramFolder(const std::string& folder) {
+    const std::string path = folder + kOwnerLockFileName;
+    // Kept open for the whole run: closing the descriptor would release the claim.
+    static int fd = -1;
+    if (fd < 0) fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        LogLine("cannot open " + path + ": " + std::strerror(errno) + "; the folder is taken as this player's");
+        return true;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EWOULDBLOCK) return false;
+    LogLine("cannot lock " + path + ": " + std::strerror(errno) + "; the folder is taken as this player's");
+    return true;
 }

@@ -15,3 +15,13 @@ const std::string& ProgramFolder();
 
 // The folder of the running executable, ending in '/'.
 std::string ExecutableFolder();
+
+// The file in the program folder whose lock marks the player that owns the folder.
+inline constexpr const char* kOwnerLockFileName = "velkaf.lock";
+
+// Claims `folder` (ending in '/') for this process for the rest of its run: an exclusive flock
+// on folder + kOwnerLockFileName, which the system releases when the process ends, however it
+// ends. False when another running player holds it: this one is then a guest and must not
+// write the folder's state files. A folder where the lock file cannot be made (read-only,
+// missing) has no owner to protect and gives true, with a log line. Call once.
+bool ClaimProgramFolder(const std::string& folder);

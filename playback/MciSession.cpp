@@ -94,6 +94,15 @@ void MciSession::StepWhilePaused(int units) {
     Send("seek movie to " + std::to_string(state_.position));
 }
 
+void MciSession::StepPictures(int pictures) {
+    const bool inMilliseconds = state_.timeFormatMs != 0;
+    if (inMilliseconds) Send("set movie time format frames");
+    StepWhilePaused(pictures);
+    if (!inMilliseconds) return;
+    Send("set movie time format milliseconds");
+    state_.position = QueryNumber("status movie position");
+}
+
 int MciSession::SeekRelative(int mode, int amount) {
     SelectTimeFormat(mode >= kSeekBySpeed ? 1 : 0);
     int multiplier = 1;

@@ -41,6 +41,10 @@ public:
     // A one-unit step while paused (BACK/NEXT, the panel's steps): from the device's current
     // position, in its current time format, `units` on (never below 0), "seek movie to %d".
     void StepWhilePaused(int units);
+    // BACK/NEXT while paused: `pictures` pictures on, whatever the display shows. A display in
+    // milliseconds has the device counted in frames for the step (a millisecond shows the same
+    // picture) and back in milliseconds after it, `position` then read in milliseconds.
+    void StepPictures(int pictures);
 
     // Names the file that follows the open one ("cue movie next", a hint the device may
     // ignore; empty: none follows). Logged when it changes.

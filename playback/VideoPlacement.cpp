@@ -1,5 +1,7 @@
 #include "playback/VideoPlacement.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "playback/MciSession.h"
@@ -21,7 +23,40 @@ constexpr int kZoomShowTicks = 6;
 
 std::string AttachCommand(int hostId) { return "window movie handle " + std::to_string(hostId); }
 
+// The start of a window along one axis: kept while a usable part of it lies inside
+// [areaStart, areaStart + areaExtent), else brought fully inside.
+int KeepUsable(int start, int extent, int areaStart, int areaExtent) {
+    const int visible = std::min(start + extent, areaStart + areaExtent) - std::max(start, areaStart);
+    if (visible >= std::min(extent, kUsablePart)) return start;
+    return std::clamp(start, areaStart, areaStart + std::max(0, areaExtent - extent));
+}
+
 }  // namespace
+
+VideoRect FitIntoArea(const VideoRect& window, const ScreenArea& area) {
+    if (window.width <= 0 || window.height <= 0 || area.width <= 0 || area.height <= 0) return window;
+    VideoRect fitted = window;
+    if (window.width > area.width || window.height > area.height) {
+        // The smaller of the two ratios, in integers: width / height keeps the picture's shape.
+        const int64_t w = window.width, h = window.height;
+        if (w * area.height >= h * area.width) {
+            fitted.width = area.width;
+            fitted.height = static_cast<int>(std::max<int64_t>(1, h * area.width / w));
+        } else {
+            fitted.height = area.height;
+            fitted.width = static_cast<int>(std::max<int64_t>(1, w * area.height / h));
+        }
+    }
+    if (fitted.width != window.width) {
+        // As large as the area allows: any overhang would only hide picture.
+        fitted.x = std::clamp(window.x, area.x, area.x + area.width - fitted.width);
+        fitted.y = std::clamp(window.y, area.y, area.y + area.height - fitted.height);
+    } else {
+        fitted.x = KeepUsable(window.x, fitted.width, area.x, area.width);
+        fitted.y = KeepUsable(window.y, fitted.height, area.y, area.height);
+    }
+    return fitted;
+}
 
 VideoPlacement::VideoPlacement(PlayerState& state, Settings& settings, MciSession& mci, VideoGeometry& video,
                                WaveVolume& volume, VideoPlacementHost& host)
@@ -64,9 +99,15 @@ void VideoPlacement::PlaceWindowed() {
 
         if (mode <= kLastWindowedMode) {
             HideDesktopHost();
+            const VideoRect wanted{st.videoX, st.videoY, width, height};
+            const VideoRect rect = FitIntoArea(wanted, host_.AvailableArea(wanted));
+            if (rect.width != width && w > 0) state_.zoomPercent = static_cast<int>(int64_t{rect.width} * 100 / w);
+            st.videoX = rect.x;
+            st.videoY = rect.y;
+            width = rect.width;
+            height = rect.height;
             // Shown without being activated, whichever application is active: the picture
             // appears while the user works elsewhere.
-            const VideoRect rect{st.videoX, st.videoY, width, height};
             if (width > 0 && height > 0) host_.ShowWindow(PictureWindow::Video, rect);
             else host_.HideWindow(PictureWindow::Video);
             if (state_.activeApp == 1) host_.PlaceMainWindow(ZOrder::Top, st.mainX, st.mainY);

@@ -7,6 +7,14 @@ struct VideoGeometry;
 class MciSession;
 class WaveVolume;
 
+// The video window `window` as it may be shown on `area` (a screen's available part): a window
+// larger than the area shrinks to fit, keeping the picture's aspect (whole pixels, rounded
+// down), and lies wholly inside the area. Otherwise a window of which less than kUsablePart
+// pixels (or less than itself, when smaller) would be visible along an axis comes back fully
+// inside the area along that axis; anything else stays where the user put it.
+inline constexpr int kUsablePart = 64;
+VideoRect FitIntoArea(const VideoRect& window, const ScreenArea& area);
+
 // Where the picture goes: the video window sized to the picture (size modes -1 to 2), the
 // desktop host behind all windows (mode 3), or the full-screen window with its overlay and,
 // on request, the control panel. It sends the attach and destination commands, places the
@@ -16,6 +24,9 @@ class WaveVolume;
 // The full-screen windows cover the player's screen from 20 pixels above its top edge (the
 // screen's height + 20), so every full-screen picture is sent 20 pixels lower; the panel is
 // 72 pixels high. Picture sizes are in the screen's pixels.
+//
+// The video window never exceeds the available part of its screen and never stays where too
+// little of it can be seen (FitIntoArea); the zoom shown is then what the picture really got.
 //
 // A window with nothing to show is unmapped instead of being mapped at 0 x 0 (the window
 // system would show a 1 x 1 window). Instead of confining the cursor to one pixel, the parked

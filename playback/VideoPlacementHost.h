@@ -36,6 +36,9 @@ public:
 
     // The screen the main window is on, origin included.
     virtual ScreenArea PlayerScreen() = 0;
+    // The part of a screen that windows may use (without the desktop's panels and docks): of
+    // the screen that holds the middle of `window`, else of the main window's screen.
+    virtual ScreenArea AvailableArea(const VideoRect& window) = 0;
 
     // Maps `window` at `rect` (which has an area) in its own layer: the video window among
     // the ordinary windows, the desktop host below every other window, the full-screen

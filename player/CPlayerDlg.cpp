@@ -51,6 +51,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
       m_input(records.state, records.settings, records.playlist, m_mci, volume, m_keys, clock, *this),
       m_tick(records.state, records.settings, records.playlist, m_mci, volume, clock, *this, setup),
       m_programFolder(setup.programFolder),
+      m_guest(setup.guest),
       m_windows(this, *this),
       m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
@@ -95,10 +96,21 @@ CPlayerDlg::~CPlayerDlg() {
 
 void CPlayerDlg::OnInitDialog() {
     const QSize screen = ScreenSize();
-    // Leftovers of saves that a kill cut short, before anything is read or written here.
-    RemoveStaleTempFiles(m_programFolder);
-    if (LoadOrCreateSettings(m_programFolder, m_settings, screen.width(), screen.height()) == SettingsAtStart::Unreadable)
-        m_state.settingsUnreadable = 1;
+    // A first run (no settings file yet) puts the video window just below the player, so the
+    // first picture neither covers the player nor lies under it; a stored position replaces it.
+    m_settings.videoX = m_settings.mainX;
+    m_settings.videoY = m_settings.mainY + kMainWindowHeight;
+    if (m_guest) {
+        // The owner's files are read, never made or tidied; the windows stand apart from its own.
+        LoadSettings(m_programFolder, m_settings, screen.width(), screen.height());
+        for (int* coordinate : {&m_settings.mainX, &m_settings.mainY, &m_settings.videoX, &m_settings.videoY})
+            *coordinate += kGuestOffset;
+    } else {
+        // Leftovers of saves that a kill cut short, before anything is read or written here.
+        RemoveStaleTempFiles(m_programFolder);
+        const SettingsAtStart at = LoadOrCreateSettings(m_programFolder, m_settings, screen.width(), screen.height());
+        if (at == SettingsAtStart::Unreadable) m_state.settingsUnreadable = 1;
+    }
     move(m_settings.mainX, m_settings.mainY);
     show();
     raise();
@@ -190,6 +202,7 @@ WindowPoint PointOf(const QMouseEvent* event) {
 
 void CPlayerDlg::mousePressEvent(QMouseEvent* event) {
     const WindowPoint p = PointOf(event);
+    m_pressPointer = event->globalPosition().toPoint();
     switch (event->button()) {
     case Qt::LeftButton: m_input.OnLButtonDown(p); break;
     case Qt::RightButton: m_input.OnRButtonDown(p); break;
@@ -211,6 +224,7 @@ void CPlayerDlg::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CPlayerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_pressPointer = event->globalPosition().toPoint();
     if (event->button() == Qt::LeftButton) m_input.OnLButtonDblClk(PointOf(event));
     event->accept();
 }
@@ -403,9 +417,7 @@ bool CPlayerDlg::IsMinimised() { return isMinimized(); }
 
 void CPlayerDlg::Minimise() { showMinimized(); }
 
-void CPlayerDlg::StartWindowMove() {
-    m_drag.Start(*this, QCursor::pos());
-}
+void CPlayerDlg::StartWindowMove() { m_drag.Arm(*this, m_pressPointer); }
 
 void CPlayerDlg::CaptureMouse() { grabMouse(); }
 void CPlayerDlg::ReleaseMouse() { releaseMouse(); }

@@ -43,6 +43,9 @@ class CPlayerDlg final : public QWidget,
                          private PlaylistEditorHost {
     Q_OBJECT
 public:
+    // A guest player's windows stand this far right of and below the stored positions, so they
+    // never lie exactly on the first player's (beyond the 16-pixel edge snap).
+    static constexpr int kGuestOffset = 32;
     static constexpr int kTimerPeriodMs = 30;
 
     CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock,
@@ -165,6 +168,7 @@ private:
     InputControl m_input;
     MainTick m_tick;
     std::string m_programFolder;
+    bool m_guest = false;  // another player owns the program folder
     std::string m_modeReply;
 
     // The video, desktop and full-screen windows, and where the picture goes among them;
@@ -178,4 +182,5 @@ private:
 
     QTimer m_timer;
     WindowDrag m_drag;
+    QPoint m_pressPointer;  // the last left or double press, in desktop pixels: where a move grabs
 };

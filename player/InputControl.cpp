@@ -116,7 +116,7 @@ void InputControl::OnLButtonDown(WindowPoint p) {
         const bool next = kNext.Contains(p);
         state_.buttonCounters[next ? kCounterNext : kCounterPrevious] = 1;
         if (state_.paused != 0) {
-            mci_.StepWhilePaused(next ? 1 : -1);
+            mci_.StepPictures(next ? 1 : -1);
         } else {
             state_.pendingCommand = next ? kCmdNextTrack : kCmdPreviousTrack;
         }

@@ -20,7 +20,9 @@ public:
     virtual ~InputHost() = default;
     virtual bool IsMinimised() = 0;
     virtual void Minimise() = 0;
-    // Starts moving the window with the pointer until the button goes up.
+    // Arms a move of the window: it starts once the pointer has travelled the platform's drag
+    // distance with the button held, and follows the pointer until the button goes up. A
+    // press and release in place moves nothing.
     virtual void StartWindowMove() = 0;
     virtual void CaptureMouse() = 0;
     virtual void ReleaseMouse() = 0;
@@ -42,7 +44,7 @@ public:
 // The main window's mouse, wheel and keyboard control: hit tests on the skin's rectangles,
 // knob drags, and the keys polled every tick. Most handlers only write requests into
 // PlayerState for the tick; knob drags, the time display, the window move, minimising and
-// the one-unit steps while paused act at once. User-interface thread only.
+// the one-picture steps while paused act at once. User-interface thread only.
 class InputControl {
 public:
     InputControl(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,

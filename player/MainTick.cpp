@@ -55,7 +55,7 @@ void MainTick::FirstTick() {
     bool lastListReadable = true;
     if (playlist_.count == 0) {
         mci_.Close();
-        lastListReadable = LoadLastList(setup_.programFolder, playlist_);
+        lastListReadable = LoadLastList(setup_.programFolder, playlist_, !setup_.guest);
         playlist_.SyncCount();
     } else {
         lastListReadable = !LastListUnreadable(setup_.programFolder);
@@ -111,6 +111,8 @@ void MainTick::CarryOutToggleRequest() {
     if (state_.toggleRequest == 0) return;
     if (state_.paused == 0 && state_.speed != 0) mci_.Send("play movie");
     else if (state_.paused != 0 && state_.speed != 0) mci_.Send("pause movie");
+    // Nothing open (a failed open closed the device): the toggle opens the entry as PLAY does.
+    else if (state_.closed != 0) RequestPlay(state_);
     else mci_.TogglePlayPause();
     state_.speed = 0;
     state_.toggleRequest = 0;
@@ -239,7 +241,7 @@ void MainTick::ControlPanelInFullScreen() {
             }
         } else if (button == kPanelNext || button == kPanelBack) {
             if (state_.paused == 0) state_.pendingCommand = button == kPanelNext ? kCmdNextTrack : kCmdPreviousTrack;
-            else mci_.StepWhilePaused(button == kPanelNext ? 1 : -1);
+            else mci_.StepPictures(button == kPanelNext ? 1 : -1);
             host_.FocusStepSink();
         }
     }
@@ -267,8 +269,7 @@ void MainTick::PlaylistEditorInStep() {
     playlist_.count = host_.AuxValue(AuxWindow::PlaylistEditor, kEditorCount);
 }
 
-void MainTick::Shutdown() {
-    mci_.Close();
+std::string MainTick::SaveStateFiles() {
     const std::string& folder = setup_.programFolder;
     // Another player on the same folder saves before or after us, never at the same time.
     const FolderLock lock(folder);
@@ -280,8 +281,6 @@ void MainTick::Shutdown() {
         list = "list NOT saved";
         ReportProblem("the last playlist could not be saved to " + folder + kLastListFileName);
     }
-    settings_.videoX = host_.AuxValue(AuxWindow::Video, kVideoX);
-    settings_.videoY = host_.AuxValue(AuxWindow::Video, kVideoY);
     const char* settings = nullptr;
     if (state_.settingsUnreadable == 1) {
         settings = "settings not saved (unreadable at start)";
@@ -290,14 +289,28 @@ void MainTick::Shutdown() {
         ReportProblem("the settings could not be saved to " + folder + kConfigFileName);
     }
     if (!SaveKeptVolume(folder, volume_)) LogLine("the volume was not saved");
+    return list == nullptr && settings == nullptr
+               ? "list and settings saved"
+               : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved");
+}
+
+void MainTick::Shutdown() {
+    mci_.Close();
+    settings_.videoX = host_.AuxValue(AuxWindow::Video, kVideoX);
+    settings_.videoY = host_.AuxValue(AuxWindow::Video, kVideoY);
+    std::string saved;
+    if (setup_.guest) {
+        // The owner of the folder saves its own list, settings and volume; ours would replace them.
+        ReportProblem("guest player quits: the playlist, settings and volume in " + setup_.programFolder +
+                      " were left as they are");
+        saved = "guest, nothing saved";
+    } else {
+        saved = SaveStateFiles();
+    }
     playlist_.ReleaseOrder();
     host_.DestroyVideoWindow();
     host_.DeleteSurfacesAndWindows();
     ended_ = true;
-    const std::string saved =
-        list == nullptr && settings == nullptr
-            ? "list and settings saved"
-            : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved");
     LogLine("quit: " + saved + ", entry " + std::to_string(playlist_.currentIndex) + " of " +
             std::to_string(playlist_.count));
     host_.EndDialog();

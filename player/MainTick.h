@@ -71,6 +71,8 @@ struct MainTickSetup {
     std::string programFolder;           // holds KORU.CFG, KORU.tsr, KORU.sys; ends in '/'
     std::vector<std::string> arguments;  // the command line after the program name
     std::string startFolder;             // current folder at start, for relative arguments
+    // Another player owns the program folder: its state files are read, never written.
+    bool guest = false;
 };
 
 // The heartbeat of the player: called every 30 ms by the main window's timer.
@@ -102,6 +104,8 @@ private:
     void ControlPanelInFullScreen();
     void PlaylistEditorInStep();
     void Shutdown();
+    // The list, the settings and the volume into the program folder; what went, for the log.
+    std::string SaveStateFiles();
 
     PlayerState& state_;
     Settings& settings_;

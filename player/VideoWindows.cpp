@@ -86,6 +86,15 @@ ScreenArea VideoWindows::PlayerScreen() {
     return {area.x(), area.y(), area.width(), area.height()};
 }
 
+ScreenArea VideoWindows::AvailableArea(const VideoRect& window) {
+    const QScreen* screen = QGuiApplication::screenAt(ToQRect(window).center());
+    if (screen == nullptr) screen = QGuiApplication::screenAt(main_.geometry().center());
+    if (screen == nullptr) screen = main_.screen();
+    if (screen == nullptr) return PlayerScreen();
+    const QRect area = screen->availableGeometry();
+    return {area.x(), area.y(), area.width(), area.height()};
+}
+
 void VideoWindows::ShowWindow(PictureWindow window, const VideoRect& rect) {
     switch (window) {
     case PictureWindow::Video: {

@@ -38,6 +38,7 @@ public:
     void SetMainZOrder(ZOrder order);
 
     ScreenArea PlayerScreen() override;
+    ScreenArea AvailableArea(const VideoRect& window) override;
     void ShowWindow(PictureWindow window, const VideoRect& rect) override;
     void HideWindow(PictureWindow window) override;
     int HostId(PictureWindow window) override;

@@ -92,11 +92,11 @@ bool LastListUsable(const std::string& path, FileState state, const std::string&
 }
 }  // namespace
 
-bool LoadLastList(const std::string& folder, Playlist& playlist) {
+bool LoadLastList(const std::string& folder, Playlist& playlist, bool createMissing) {
     const std::string path = folder + kLastListFileName;
     std::string reason;
     const FileState state = ProbeFile(path, &reason);
-    if (state == FileState::Missing) WriteFileAtomically(path, {});
+    if (state == FileState::Missing && createMissing) WriteFileAtomically(path, {});
     if (state == FileState::Readable && ReadListFile(path, playlist, 0) < 0) {
         playlist.SyncCount();
         return LastListUsable(path, FileState::Unreadable, "read error");

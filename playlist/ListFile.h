@@ -35,9 +35,10 @@ std::string FormatListBytes(const Playlist& playlist);
 bool WriteListFile(const std::string& path, const Playlist& playlist);
 
 // The last list at start: reads folder + "KORU.tsr" into the store and sets `count`; a
-// missing file is created empty. Returns false when the file exists but cannot be read or is
-// not a regular file: it is left alone and that is reported on standard error.
-bool LoadLastList(const std::string& folder, Playlist& playlist);
+// missing file is created empty unless `createMissing` is false (a player that does not own
+// the folder writes nothing there). Returns false when the file exists but cannot be read or
+// is not a regular file: it is left alone and that is reported on standard error.
+bool LoadLastList(const std::string& folder, Playlist& playlist, bool createMissing = true);
 
 // For a start whose list came from the command line: true when folder + "KORU.tsr" exists
 // but cannot be read (reported as LoadLastList does). The file is not read.

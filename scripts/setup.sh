@@ -11,9 +11,10 @@ VELKAF_PACKAGES=(
 )
 # Only the test suite needs these: the fuzzing compiler and runtime, the desktop-file and
 # metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
-# desktop test, a sound server and its recorder for the test of continuous sound.
+# desktop test, a window manager with the window tools of the tests on a real desktop, and a
+# sound server and its recorder for the test of continuous sound.
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
-  desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool
+  desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool openbox x11-utils
   pulseaudio pulseaudio-utils)
 
 velkaf_install_missing() {

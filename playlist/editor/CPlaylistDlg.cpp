@@ -29,6 +29,7 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Random.h"
+#include "platform/Text.h"
 #include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Discovery.h"
@@ -74,6 +75,10 @@ constexpr ButtonDef kButtons[] = {
 };
 
 QString ToQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+// Names are decoded for display by the title line's rule (UTF-8, else CP932); the store keeps
+// the raw bytes the file system knows.
+QString ForDisplay(const std::string& raw) { return ToQString(OutsideTextToUtf8(raw)); }
 
 std::string CurrentFolder() {
     char* cwd = ::getcwd(nullptr, 0);
@@ -553,6 +558,8 @@ std::string CPlaylistDlg::RunFileDialog(bool save, const std::string& folder) {
                                     : m_wnd->dialogs->ChooseListToLoad(parent, folder);
     --m_nNestedLoops;
     state.busy = busy;
+    // The next list dialog opens where this one ended, whatever was chosen there.
+    if (!chosen.empty()) m_listDialogFolder = FolderOf(MakeAbsolute(chosen, CurrentFolder()));
     if (m_nNestedLoops == 0) {
         // Closed meanwhile: gone once this handler has returned to the event loop.
         for (const QPointer<CPlaylistWnd>& wnd : m_wnd->closing)
@@ -565,13 +572,14 @@ std::string CPlaylistDlg::RunFileDialog(bool save, const std::string& folder) {
 void CPlaylistDlg::OnLoad() {
     Settings& settings = m_host.EditorSettings();
     if (QLineEdit* status = StatusLine()) {
-        status->setText(ToQString(settings.lastListFile));
+        status->setText(ForDisplay(settings.lastListFile));
         status->setCursorPosition(0);
     }
-    // The path as a whole: only a folder becomes the current folder; for a file's path the
-    // current folder stays where it was.
-    if (!settings.lastListFile.empty() && ::chdir(settings.lastListFile.c_str()) != 0) {
-        // not a folder: the dialog starts where we are
+    if (!m_listDialogFolder.empty()) {
+        ChangeFolderByPrefixes(m_listDialogFolder);
+    } else if (!settings.lastListFile.empty() && ::chdir(settings.lastListFile.c_str()) != 0) {
+        // The path as a whole: only a folder becomes the current folder; for a file's path
+        // the current folder stays where it was.
     }
     const std::string chosen = RunFileDialog(false, CurrentFolder());
     if (chosen.empty() || !WindowExists()) return;
@@ -597,7 +605,7 @@ void CPlaylistDlg::OnLoad() {
 
 void CPlaylistDlg::OnSave() {
     Settings& settings = m_host.EditorSettings();
-    ChangeFolderByPrefixes(settings.lastListFile);
+    ChangeFolderByPrefixes(m_listDialogFolder.empty() ? settings.lastListFile : m_listDialogFolder);
     std::string chosen = RunFileDialog(true, CurrentFolder());
     if (chosen.empty()) return;
     chosen = WithDefaultSuffix(chosen);
@@ -698,7 +706,7 @@ void CPlaylistDlg::OnSelchangeList() {
     // Into the entry's folder, so that the file dialogs open there.
     ChangeFolderByPrefixes(folder);
     if (QLineEdit* status = StatusLine()) {
-        status->setText(ToQString(folder));
+        status->setText(ForDisplay(folder));
         status->setCursorPosition(0);
     }
 }

@@ -169,5 +169,6 @@ private:
     int m_nSortMode = 0;       // next sort: 0 path up, 1 path down, 2 name up, 3 name down
     bool m_bMarked = false;    // line m_nCurrent carries ">" (no other line ever does)
     int m_nNestedLoops = 0;    // file dialogs running under one of our handlers
+    std::string m_listDialogFolder;  // where the last list dialog ended; empty before the first
     int m_nUpdating = 0;       // our own changes to the list are no selection by the user
 };

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/Paths.h"
+#include "platform/Text.h"
 #include "playlist/Playlist.h"
 
 QVariant EditorLineModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
-    const std::string line = DisplayLine(index.row(), store_.Entry(index.row()), index.row() == marked_);
+    // The name decoded as the title line decodes it (UTF-8, else CP932); the store keeps its bytes.
+    const std::string name = OutsideTextToUtf8(FileNameOf(store_.Entry(index.row())));
+    const std::string line = DisplayLine(index.row(), name, index.row() == marked_);
     return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 

@@ -65,8 +65,9 @@ int CountOf(const std::string& text, const std::string& what) {
 }
 
 PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
-                             const std::vector<std::string>& extraEnvironment, bool asNobody)
-    : logPath_(home + "player.log") {
+                             const std::vector<std::string>& extraEnvironment, bool asNobody,
+                             const std::string& logName)
+    : logPath_(home + logName) {
     // No session bus unless the test gives one: players of parallel tests never meet.
     std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1",
                                     "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"};
@@ -190,12 +191,18 @@ TestDaemon::TestDaemon(std::vector<std::string> argv) {
     if (c != '\n') firstLine_.clear();
 }
 
-TestDaemon::~TestDaemon() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
+namespace {
+// Ends a helper program: SIGTERM, and SIGKILL when it has not gone within 5 s.
+void EndHelper(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    if (Eventually([&] { return ::waitpid(pid, nullptr, WNOHANG) != 0; }, std::chrono::seconds(5))) return;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
 }
+}  // namespace
+
+TestDaemon::~TestDaemon() { EndHelper(pid_); }
 
 std::string ShellOutput(const std::string& command) {
     std::string out;
@@ -207,3 +214,23 @@ std::string ShellOutput(const std::string& command) {
     if (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
 }
+
+WindowManager::WindowManager(const std::string& display) {
+    if (display.empty() || ShellOutput("command -v openbox").empty()) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::setsid();
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0) { ::dup2(null, 0), ::dup2(null, 1), ::dup2(null, 2), ::close(null); }
+        ::setenv("DISPLAY", display.c_str(), 1);
+        ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Up once it has named itself on the root window, as window managers do.
+    running_ = pid_ > 0 && Eventually([&] {
+        const std::string check = ShellOutput("DISPLAY=" + display + " timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK");
+        return check.find("window id") != std::string::npos;
+    });
+}
+
+WindowManager::~WindowManager() { EndHelper(pid_); }

@@ -14,8 +14,10 @@
 class PlayerProcess {
 public:
     // `extraEnvironment` ("NAME=value") is added last and replaces what it names.
+    // `logName`: the file in `home` that takes its standard error (two players on one home).
     PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
-                  const std::vector<std::string>& extraEnvironment = {}, bool asNobody = false);
+                  const std::vector<std::string>& extraEnvironment = {}, bool asNobody = false,
+                  const std::string& logName = "player.log");
     // True when this process may start a child as nobody (it runs as root and nobody exists).
     static bool CanRunAsNobody();
     ~PlayerProcess();  // kills the child if it still runs
@@ -86,3 +88,18 @@ public:
 
 // The standard output of a shell command, without its last line end.
 std::string ShellOutput(const std::string& command);
+
+// A window manager (openbox) on `display`, so that windows are placed, raised and moved as on a
+// desktop. Running() is false when it is not installed or took more than 10 s to take the screen.
+class WindowManager {
+public:
+    explicit WindowManager(const std::string& display);
+    ~WindowManager();
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+    bool Running() const { return running_; }
+
+private:
+    pid_t pid_ = -1;
+    bool running_ = false;
+};

@@ -34,7 +34,8 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
         TempFolder home;
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-        EXPECT_EQ(home.Read("KORU.CFG"), Configuration());
+        // The video window starts just below the player.
+        EXPECT_EQ(home.Read("KORU.CFG"), Configuration("MovieY=92"));
         EXPECT_EQ(home.Read("KORU.tsr"), "");
         // A stale save must not be mistaken for the quit's: remove both, then quit.
         std::remove((home.path() + "KORU.CFG").c_str());
@@ -45,8 +46,20 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
         EXPECT_NE(log.find("quit: list and settings saved"), std::string::npos) << log;
         const std::string afterQuit = log.substr(log.find("first tick done"));
         EXPECT_EQ(CountOf(afterQuit, "mci> close movie"), 2) << "the quit path and the window's destructor\n" << log;
-        EXPECT_EQ(home.Read("KORU.CFG"), Configuration());
+        EXPECT_EQ(home.Read("KORU.CFG"), Configuration("MovieY=92"));
         EXPECT_EQ(home.Read("KORU.tsr"), "");
+    }
+}
+
+// -h is --help: the usage on standard output, exit 0, and no player starts (nothing is written).
+TEST(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
+    TempFolder home;
+    for (const char* option : {"-h", "--help"}) {
+        const std::string out = ShellOutput("VELKAF_HOME=" + home.path() + " QT_QPA_PLATFORM=offscreen timeout 10 " +
+                                            PlayerBinary() + " " + option + "; echo \"exit $?\"");
+        EXPECT_TRUE(out.starts_with("Usage: velkaf [-h|--help]")) << out;
+        EXPECT_TRUE(out.ends_with("\nexit 0")) << out;
+        EXPECT_EQ(home.Read("KORU.CFG"), "<missing>");
     }
 }
 

@@ -22,6 +22,7 @@ class RecordingWindows final : public VideoPlacementHost {
 public:
     explicit RecordingWindows(Strings& log) : log_(log) {}
     ScreenArea PlayerScreen() override { return {1024, 100, 800, 600}; }  // right of the first monitor
+    ScreenArea AvailableArea(const VideoRect&) override { return available; }
     void ShowWindow(PictureWindow w, const VideoRect& r) override { Log("show", w, Nums({r.x, r.y, r.width, r.height})); }
     void HideWindow(PictureWindow w) override { Log("hide", w); }
     int HostId(PictureWindow w) override { return w == PictureWindow::FullScreen && !made.count(w) ? 0 : 70 + int(w); }
@@ -39,11 +40,13 @@ public:
     void SetCursorHidden(bool hidden) override { Log(hidden ? "cursor hidden" : "cursor shown"); }
     ScreenPoint CursorPos() override { return cursor; }
     void SetCursorPos(ScreenPoint p) override { cursor = p, Log("cursor to" + Nums({p.x, p.y})); }
-    ScreenPoint VideoWindowCorner() override { return {30, 40}; }
+    ScreenPoint VideoWindowCorner() override { return corner; }
     void PlaceMainWindow(ZOrder o, int x, int y) override { Log(std::string("main ") + ZOrderName(o) + Nums({x, y})); }
     void FocusStepSink() override { ++focus; }
 
     ScreenPoint cursor{500, 400};
+    ScreenPoint corner{30, 40};
+    ScreenArea available{0, 0, 1024, 768};  // the first monitor, where the video window stands
     DisplayEffects effects{};
     std::set<PictureWindow> made;
     int focus = 0;
@@ -117,6 +120,42 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
                                         rig.settings.videoX, rig.settings.videoY, rig.windows.focus}));
         EXPECT_EQ(rig.device.sent, Concat({{"where movie destination"}, c.log, {Nums({c.modeAfter, c.zoom, c.ticks, 30, 40, 1})}}))
             << "mode " << c.mode << " minimise " << c.minimise;
+    }
+}
+
+// A video window never exceeds the available part of its screen (the picture keeps its shape)
+// and comes back inside when less than a usable part of it shows; the zoom shows what it got.
+TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
+    struct Case { VideoRect natural; int mode; ScreenArea area; ScreenPoint corner; VideoRect shown; int zoom; };
+    const Case cases[] = {
+        {.natural = {0, 0, 1280, 720}, .mode = 2, .area = {0, 0, 1600, 1000}, .corner = {30, 40},
+         .shown = {0, 40, 1600, 900}, .zoom = 125},  // shrunk: wholly inside
+        {.natural = {0, 0, 1280, 720}, .mode = 2, .area = {0, 0, 1600, 1000}, .corner = {30, 500},
+         .shown = {0, 100, 1600, 900}, .zoom = 125},
+        {.natural = {0, 0, 1280, 720}, .mode = 1, .area = {0, 0, 1600, 1000}, .corner = {30, 40},
+         .shown = {30, 40, 1280, 720}, .zoom = 100},
+        {.natural = {0, 0, 720, 1280}, .mode = 1, .area = {0, 24, 1600, 976}, .corner = {30, 40},
+         .shown = {30, 24, 549, 976}, .zoom = 76},  // portrait: the height limits
+        {.natural = {0, 0, 1280, 720}, .mode = 1, .area = {1600, 0, 1280, 1024}, .corner = {1570, 40},
+         .shown = {1570, 40, 1280, 720}, .zoom = 100},  // as wide as the screen, 30 pixels on the next
+        {.natural = {0, 0, 320, 240}, .mode = 1, .area = {0, 0, 1024, 768}, .corner = {1000, 740},
+         .shown = {704, 528, 320, 240}, .zoom = 100},  // 24 x 28 visible: brought back
+        {.natural = {0, 0, 320, 240}, .mode = 1, .area = {0, 0, 1024, 768}, .corner = {-256, 700},
+         .shown = {-256, 700, 320, 240}, .zoom = 100},  // 64 x 68 visible: left where it is
+        {.natural = {0, 0, 320, 240}, .mode = 1, .area = {0, 0, 1024, 768}, .corner = {-300, -5000},
+         .shown = {0, 0, 320, 240}, .zoom = 100},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.video.natural = c.natural;
+        rig.windows.available = c.area;
+        rig.windows.corner = c.corner, rig.state.activeApp = 0;
+        rig.Place(c.mode);
+        const VideoRect& r = c.shown;
+        const std::string size = Nums({r.width, r.height}).substr(1);
+        const std::string shown = "[show video" + Nums({r.x, r.y}) + " " + size + "]";
+        EXPECT_EQ(rig.device.sent, Concat({{"where movie destination", shown}, Attached(size)})) << size;
+        EXPECT_EQ(Nums({rig.settings.videoX, rig.settings.videoY, rig.state.zoomPercent}), Nums({r.x, r.y, c.zoom}));
     }
 }
 

@@ -126,8 +126,11 @@ const WindowPoint playButton{250, 50}, rewButton{210, 50}, openButton{210, 25}, 
 TEST(InputControlTest, PressesAndReleases) {
     const Strings minimise = {"[minimise]", "[place video]", "[capture]"};
     const Strings fullScreen = {"[capture]", "[full screen]", "[step sinks off]"};
-    const Strings stepBack = {"status movie position", "seek movie to 5199", "[capture]"};
-    const Strings stepOn = {"status movie position", "seek movie to 5201", "[capture]"};
+    // One picture whatever the display's time format: milliseconds are left for frames and back.
+    const std::string frames = "set movie time format frames", ms = "set movie time format milliseconds";
+    const std::string pos = "status movie position";
+    const Strings stepBack = {frames, pos, "seek movie to 5199", ms, pos, "[capture]"};
+    const Strings stepOn = {pos, "seek movie to 5201", "[capture]"};
     const WindowPoint playEdge{237, 45}, playCorner{273, 70}, rewEdge{236, 45}, gap{274, 70}, still{280, 25};
     const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
     const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
@@ -153,7 +156,7 @@ TEST(InputControlTest, PressesAndReleases) {
         {.at = back, .pending = kCmdPreviousTrack, .lit = {kCounterPrevious}, .released = kCmdPreviousTrack},
         {.at = ff, .pending = kCmdSearchForward, .lit = {kCounterSearchForward}, .released = kCmdEndSearch},
         {.at = backEdge, .st = {.paused = 1}, .lit = {kCounterPrevious}, .sent = stepBack},
-        {.at = next, .st = {.paused = 1}, .lit = {kCounterNext}, .sent = stepOn},
+        {.at = next, .st = {.paused = 1, .timeFormatMs = 0}, .lit = {kCounterNext}, .sent = stepOn},
         {.at = smaller, .pending = kCmdSmallerVideo, .lit = {kCounterSmallerVideo}, .released = kCmdSmallerVideo},
         {.at = larger, .pending = kCmdLargerVideo, .lit = {kCounterLargerVideo}, .released = kCmdLargerVideo},
         {.at = rewButton, .st = {.closed = 1}, .lit = {kCounterSearchBackward}},  // only lit
@@ -411,6 +414,8 @@ TEST(MainTickTest, FullTickRequests) {
         {.st = {.closed = 1, .speed = -9, .speedStepRequest = -1}, .speed = -9},
         {.st = {.closed = 1, .toggleRequest = 1, .speed = 4}, .sent = {"play movie"}},  // a search ends in play
         {.st = {.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, .sent = {"pause movie"}, .paused = 1},
+        {.st = {.closed = 1, .toggleRequest = 1}, .pending = kCmdOpenAndPlay},  // nothing open: as PLAY
+        {.st = {.closed = 1, .paused = 1, .toggleRequest = 1}, .paused = 1, .pending = kCmdOpenAndPlay},
         {.st = {.toggleRequest = 1, .seekDragging = 1}, .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
         {.st = {.paused = 1, .toggleRequest = 1, .seekDragging = 1}, .sent = {"play movie", "play movie"}},
         {.st = open(10000), .sent = {pos}, .knob = 107},
@@ -452,8 +457,9 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
     const Strings panelUp{"pause movie", pos, "[panel 0,0]", pos, pos, length, "[panel length=0]",
                           "[panel position=5200]", "[playback tick]"};
     const Strings panelTick{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[playback tick]"};
-    const Strings panelStep{pos, pos, length, "[panel length=0]", "[panel position=5200]", pos, "seek movie to 5199",
-                            "[playback tick]"};
+    const Strings panelStep{pos, pos, length, "[panel length=0]", "[panel position=5200]",
+                            "set movie time format frames", pos, "seek movie to 5199",
+                            "set movie time format milliseconds", pos, "[playback tick]"};
     const Strings panelVolume{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[volume 65535,65535]",
                               "[playback tick]"};
     const Values steps{{{F, kFullScreenScrollStep}, -1}, {{O, kFullScreenScrollStep}, 1},

@@ -88,7 +88,7 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
 }
 
 // Hotkeys typed into the open dialog change nothing; "list" opens "list.tsr". In the player's own
-// window Space pauses, and NEXT steps on from where the device stands.
+// window Space pauses, and NEXT steps one picture on from where the device stands.
 TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     Window w;
     w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
@@ -113,7 +113,66 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
     w.state.position = 1;  // an old reading
     w.Click({260, 75});
-    EXPECT_EQ(Strings(sent.end() - 2, sent.end()), (Strings{"status movie position", "seek movie to 5201"}));
+    EXPECT_EQ(Strings(sent.end() - 5, sent.end()), (Strings{"set movie time format frames", "status movie position",
+                                                            "seek movie to 5201", "set movie time format milliseconds",
+                                                            "status movie position"}));
+}
+
+// Play/pause (the middle click, the bus's PlayPause) with nothing open opens the current entry as
+// PLAY does: an entry that will not open leaves the player stopped, never "playing" on nothing.
+TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
+    Window w;
+    const std::string tone = w.folder.path() + "tone.wav";
+    w.playlist.InsertAt(0, tone), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
+    w.state.closed = 1;  // a failed open closed the device
+    w.device.Answer("status movie mode", "");  // the device holds nothing: each open fails
+    const Strings& sent = w.device.sent;
+    const auto count = [&](const std::string& command) { return std::count(sent.begin(), sent.end(), command); };
+    for (int press = 0; press < 2; ++press) {
+        QTest::mousePress(w.dialog.get(), Qt::MiddleButton, {}, {120, 8});
+        QTest::mouseRelease(w.dialog.get(), Qt::MiddleButton, {}, {120, 8});
+        ASSERT_TRUE(w.RunUntil([&, ticks = w.Ticks()] { return w.Ticks() >= ticks + 2; }));
+    }
+    EXPECT_EQ(std::tuple(w.state.closed, w.state.paused, count("pause movie")), std::tuple(1, 0, 0));
+    EXPECT_EQ(count("open \"tone.wav\" type mpegvideo alias movie"), 2) << "each press tried the entry";
+    w.device.Answer("status movie mode", "playing");
+    w.Click({250, 50});  // PLAY still opens
+    EXPECT_TRUE(w.RunUntil([&] { return count("open \"tone.wav\" type mpegvideo alias movie") == 3; }));
+    EXPECT_TRUE(w.RunUntil([&] { return w.state.closed == 0 && w.state.paused == 0; }));
+}
+
+// A press and release in place on the skin's body (a tap) moves nothing, nor does a wobble within
+// the drag distance; a drag past it moves the window with the pointer, after a double click too.
+TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
+    const int near = QApplication::startDragDistance() - 1;
+    struct Case { bool doubleClick; std::vector<QPoint> path; QPoint moved; };
+    const Case cases[] = {
+        {.doubleClick = false, .path = {}, .moved = {0, 0}},
+        {.doubleClick = false, .path = {{near, 0}, {0, near}}, .moved = {0, 0}},
+        {.doubleClick = false, .path = {{near, 0}, {30, 20}, {40, 25}}, .moved = {40, 25}},
+        {.doubleClick = true, .path = {}, .moved = {0, 0}},
+        {.doubleClick = true, .path = {{30, 20}}, .moved = {30, 20}},
+    };
+    for (const Case& c : cases) {
+        Window w;
+        QWidget& window = *w.dialog;
+        const QPoint start = window.pos(), body(120, 8), grab = start + body;
+        const auto send = [&](QEvent::Type type, QPoint offset, Qt::MouseButtons held) {
+            QMouseEvent event(type, QPointF(grab + offset - window.pos()), QPointF(grab + offset),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+            QApplication::sendEvent(&window, &event);
+        };
+        send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+        if (c.doubleClick) {
+            send(QEvent::MouseButtonRelease, {}, Qt::NoButton);
+            send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+            send(QEvent::MouseButtonDblClick, {}, Qt::LeftButton);
+        }
+        for (const QPoint& to : c.path) send(QEvent::MouseMove, to, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, c.path.empty() ? QPoint() : c.path.back(), Qt::NoButton);
+        send(QEvent::MouseMove, {60, 60}, Qt::NoButton);  // a move that stuck would follow this
+        EXPECT_EQ(window.pos() - start, c.moved) << c.path.size() << " moves, double click " << c.doubleClick;
+    }
 }
 
 // A folder dropped on the window replaces the list, sorted by whole path, and opens its first entry.

@@ -12,6 +12,8 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -219,6 +221,8 @@ TEST(LastList, LoadedCountedCreatedOrLeftAlone) {
     TempFolder dir;
     Playlist p;
     p.count = 5;
+    EXPECT_TRUE(LoadLastList(dir.path(), p, false) && p.count == 0 && !LastListUnreadable(dir.path()));
+    EXPECT_EQ(dir.Read("KORU.tsr"), "<missing>") << "a guest creates nothing";
     EXPECT_TRUE(LoadLastList(dir.path(), p) && p.count == 0 && !LastListUnreadable(dir.path()));
     EXPECT_EQ(dir.Read("KORU.tsr"), "") << "a missing file is created empty";
     dir.Write("KORU.tsr", "/m/c.mp3\r\n#comment\r\n/m/b.mp3\r\n");
@@ -270,6 +274,16 @@ TEST(DiscoveryTest, MediaTableMatchesExtensionsIgnoringCase) {
         EXPECT_FALSE(IsMediaPath(c.path)) << c.path;
         EXPECT_EQ(IsListFilePath(c.path), c.list) << c.path;
     }
+    // The README's drop section names the whole table, in its order.
+    std::ifstream in(VELKAF_SOURCE_DIR "/README.md");
+    const std::string readme{std::istreambuf_iterator<char>(in), {}};
+    const size_t from = readme.find("Media files ("), to = readme.find(')', from);
+    ASSERT_NE(from, std::string::npos);
+    std::string named, table;
+    for (size_t at = readme.find("`.", from); at < to; at = readme.find("`.", at + 1))
+        named += readme.substr(at + 1, readme.find('`', at + 1) - at - 1) + " ";
+    for (const std::string_view ext : kMediaExtensions) table += std::string(ext) + " ";
+    EXPECT_EQ(named, table);
 }
 
 TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {

@@ -1,6 +1,7 @@
 // The editor as a user meets it, on a fake main window: lines, selection and marker after
 // each button, the requests the main tick reads, drops, load and save.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDropEvent>
 #include <QLineEdit>
@@ -276,6 +277,43 @@ TEST(EditorWindowTest, LoadReplacesTheListOrKeepsItWhenNoListCanBeRead) {
     QPointer<QWidget> window = rig.editor.Window();
     rig.Click(Id::kIdLoad), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(std::make_tuple(window.isNull(), rig.Letters(), rig.state.busy), std::make_tuple(true, "pqr", 0));
+}
+
+// After a load or a save the next list dialog opens where the last one ended, also when the file
+// chosen there was not a list; a cancelled dialog changes nothing.
+TEST(EditorWindowTest, ListDialogsOpenWhereTheLastOneEnded) {
+    TempFolder folder;
+    const std::string notes = folder.Write("docs/notes.txt", "/m/z.mp3\r\n");
+    const std::string list = folder.Write("lists/mix.tsr", "/m/a.mp3\r\n"), saved = folder.Write("saved/.keep", "");
+    struct Step { Id button; std::string answer; std::string startedIn; };
+    const Step steps[] = {
+        {.button = Id::kIdLoad, .answer = notes, .startedIn = "lists"},  // the stored list folder at first
+        {.button = Id::kIdLoad, .answer = list, .startedIn = "docs"},
+        {.button = Id::kIdSave, .answer = folder.path() + "saved/new.tsr", .startedIn = "lists"},
+        {.button = Id::kIdLoad, .answer = "", .startedIn = "saved"},
+        {.button = Id::kIdSave, .answer = "", .startedIn = "saved"},
+    };
+    EditorRig rig(LetterPaths("pq"), 0);
+    rig.settings.lastListFile = folder.path() + "lists";
+    rig.Open();
+    for (const Step& step : steps) {
+        rig.answer = step.answer, rig.started.clear();
+        ASSERT_EQ(::chdir("/"), 0);  // the current folder alone must not lead the dialog
+        rig.Click(step.button);
+        ASSERT_EQ(rig.started.size(), 1u);
+        EXPECT_TRUE(std::filesystem::equivalent(rig.started[0], folder.path() + step.startedIn))
+            << step.answer << " then " << rig.started[0];
+    }
+}
+
+// Names that are not UTF-8 (CP932 from an old archive) show decoded as on the title line; the
+// entries keep their bytes.
+TEST(EditorWindowTest, LinesDecodeNamesAsTheTitleLineDoes) {
+    const std::string sjis = "/m/sjis_\x93\xfa\x96\x7b\x8c\xea.mp3";
+    EditorRig rig({"/m/utf8_日本語.mp3", sjis}, 0);
+    rig.Open();
+    EXPECT_EQ(std::make_pair(rig.Shown(), rig.playlist.Entry(1)),
+              std::make_pair(std::string(">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3"), sjis));
 }
 
 TEST(EditorWindowTest, SaveWritesTheStoreAsCrLfLinesWhereTheUserSays) {

@@ -1,0 +1,182 @@
+// The player on a desktop with a window manager (openbox on a virtual display of the test's own),
+// driven with xdotool as a user drives it: a tap on the skin is a click, the first video lands
+// beside the player and inside the screen, a second player on the same folder takes nothing away.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/device/TestMedia.h"
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Box {
+    int x = 0, y = 0, width = 0, height = 0;
+    friend bool operator==(const Box&, const Box&) = default;
+    bool Inside(const Box& o) const {
+        return x >= o.x && y >= o.y && x + width <= o.x + o.width && y + height <= o.y + o.height;
+    }
+    bool Overlaps(const Box& o) const {
+        return x < o.x + o.width && o.x < x + width && y < o.y + o.height && o.y < y + height;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Box& b) {
+    return out << b.x << "," << b.y << " " << b.width << "x" << b.height;
+}
+
+// A virtual screen with openbox on it; the player's windows as the window system sees them.
+struct Desktop {
+    explicit Desktop(const std::string& size) : display(size), wm(display.Name()) {}
+    bool Ready() const { return wm.Running() && !ShellOutput("command -v xdotool").empty(); }
+    std::vector<std::string> Environment() const { return {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb"}; }
+    std::string Run(const std::string& command) const {
+        return ShellOutput("DISPLAY=" + display.Name() + " timeout 20 " + command);  // never hangs the test
+    }
+
+    // The mapped windows of process `pid`.
+    std::vector<Box> Windows(pid_t pid) const {
+        std::vector<Box> boxes;
+        std::istringstream ids(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+        for (std::string id; std::getline(ids, id);) {
+            Box b;
+            std::istringstream shell(Run("xdotool getwindowgeometry --shell " + id));
+            for (std::string line; std::getline(shell, line);) {
+                const int value = std::atoi(line.c_str() + line.find('=') + 1);
+                if (line.starts_with("X=")) b.x = value;
+                if (line.starts_with("Y=")) b.y = value;
+                if (line.starts_with("WIDTH=")) b.width = value;
+                if (line.starts_with("HEIGHT=")) b.height = value;
+            }
+            boxes.push_back(b);
+        }
+        return boxes;
+    }
+    // The window of `pid` that is `width` wide (the player is 321), once it shows.
+    Box Window(pid_t pid, int width, const std::function<bool(const Box&)>& wanted = nullptr) const {
+        Box found;
+        Eventually([&] {
+            for (const Box& b : Windows(pid))
+                if (b.width == width && (!wanted || wanted(b))) return found = b, true;
+            return false;
+        });
+        return found;
+    }
+
+    VirtualDisplay display;
+    WindowManager wm;
+};
+
+constexpr int kPlayerWidth = 321;
+
+// A press and release at one instant on the skin's body (a touchpad tap) moves nothing and
+// leaves the pointer to the player: the next click acts. Dragging the body moves the window.
+TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
+    const Desktop desk("1024x768");
+    if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
+    TempFolder home;
+    WriteStateFiles(home.path(), {}, "x=200\ny=150");
+    PlayerProcess player(home.path(), {}, desk.Environment());
+    ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
+    const Box start = desk.Window(player.pid(), kPlayerWidth);
+    ASSERT_EQ(start, (Box{200, 150, kPlayerWidth, 92})) << player.Log();
+
+    for (int tap = 0; tap < 5; ++tap) {
+        desk.Run("xdotool mousemove 320 158 mousedown 1 mouseup 1");  // (120, 8): no button there
+        std::this_thread::sleep_for(150ms);
+        desk.Run("xdotool mousemove_relative 30 20 sleep 0.1 mousemove_relative -- -30 -20");
+        std::this_thread::sleep_for(150ms);
+        EXPECT_EQ(desk.Window(player.pid(), kPlayerWidth), start) << "tap " << tap << "\n" << player.Log()
+            << desk.Run("xwininfo -root -tree");
+    }
+    desk.Run("xdotool mousemove 230 192 click 1");  // REPEAT at (30, 42): off, seen in the saved settings
+
+    desk.Run("xdotool mousemove 320 158 mousedown 1 mousemove_relative 6 4 sleep 0.2 "
+             "mousemove_relative 24 16 sleep 0.2 mousemove_relative 30 20 sleep 0.3 mouseup 1");
+    EXPECT_TRUE(Eventually([&] {
+        const Box moved = desk.Window(player.pid(), kPlayerWidth);
+        return moved.x >= 245 && moved.x <= 260 && moved.y >= 180 && moved.y <= 190;
+    }, 5s)) << desk.Window(player.pid(), kPlayerWidth);
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    EXPECT_NE(home.Read("KORU.CFG").find("\r\nRepeat=0\r\n"), std::string::npos);
+}
+
+// A first run with a 1280 x 720 clip: the video window lies below the player, inside the screen;
+// at twice the size it shrinks to the screen, keeping its shape. On a HiDPI screen (scale 2) the
+// window stays inside the screen as well.
+TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
+    const Desktop desk("1600x1000");
+    if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
+    const Box screen{0, 0, 1600, 1000};
+    TempFolder media;
+    const std::string clip = media.path() + "clip720.mpg";
+    ASSERT_EQ(ShellOutput("timeout 60 ffmpeg -v error -f lavfi -i color=c=navy:s=1280x720:r=25 -t 20 "
+                          "-c:v mpeg2video -y '" + clip + "' && echo made"), "made");
+    {
+        TempFolder home;
+        PlayerProcess player(home.path(), {clip}, desk.Environment());
+        const Box main = desk.Window(player.pid(), kPlayerWidth);
+        const Box video = desk.Window(player.pid(), 1280);
+        EXPECT_EQ(main, (Box{0, 0, kPlayerWidth, 92})) << player.Log();
+        EXPECT_EQ(video, (Box{0, 92, 1280, 720})) << player.Log();
+        desk.Run("xdotool mousemove 120 8 click 1");  // a click on the player: both stay visible
+        desk.Run("xdotool mousemove 165 80 click 1");  // zoom +: 2560 x 1440 wanted
+        const Box larger = desk.Window(player.pid(), 1600);
+        EXPECT_EQ(larger, (Box{0, 92, 1600, 900})) << player.Log();
+        EXPECT_FALSE(larger.Overlaps(desk.Window(player.pid(), kPlayerWidth)));
+        ASSERT_EQ(player.Quit(), 0) << player.Log();
+        EXPECT_NE(home.Read("KORU.CFG").find("\r\nMovieX=0\r\nMovieY=92\r\n"), std::string::npos);
+    }
+    TempFolder home;
+    std::vector<std::string> hiDpi = desk.Environment();
+    hiDpi.push_back("QT_SCALE_FACTOR=2");
+    PlayerProcess player(home.path(), {clip}, hiDpi);
+    const Box main = desk.Window(player.pid(), 2 * kPlayerWidth);
+    const Box video = desk.Window(player.pid(), 1600);
+    EXPECT_EQ(main, (Box{0, 0, 2 * kPlayerWidth, 184})) << player.Log();
+    EXPECT_TRUE(video.Inside(screen)) << video;
+    EXPECT_EQ(video.height, 900) << "the picture keeps its shape";
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+}
+
+// `--new-instance` on the program folder of a running player: the second one is a guest, says
+// so, stands apart, and quitting last it leaves the first one's files byte for byte.
+TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
+    const Desktop desk("1024x768");
+    if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
+    TempFolder home;
+    std::vector<std::string> entries;
+    for (int i = 1; i <= 34; ++i) entries.push_back(home.path() + "music/" + std::to_string(i) + ".wav");
+    WriteStateFiles(home.path(), entries, "x=100\ny=100\nRepeat=0");
+    const std::string list = home.Read("KORU.tsr");
+    WriteToneWav(home.path() + "new.wav", 1.0, 440.0, 0.2);
+
+    PlayerProcess first(home.path(), {}, desk.Environment());
+    ASSERT_TRUE(first.WaitForLog("first tick done: 34 entries", 20s)) << first.Log();
+    const std::vector<std::string> arguments = {"--new-instance", home.path() + "new.wav"};
+    PlayerProcess guest(home.path(), arguments, desk.Environment(), false, "guest.log");
+    ASSERT_TRUE(guest.WaitForLog("first tick done: 1 entries", 20s)) << guest.Log();
+    EXPECT_NE(guest.Log().find("velkaf: another player is using " + home.path() +
+                               ": this one runs as a guest and will not save the playlist, settings or volume"),
+              std::string::npos) << guest.Log();
+    EXPECT_EQ(desk.Window(first.pid(), kPlayerWidth), (Box{100, 100, kPlayerWidth, 92}));
+    EXPECT_EQ(desk.Window(guest.pid(), kPlayerWidth), (Box{132, 132, kPlayerWidth, 92}));
+
+    ASSERT_EQ(first.Quit(), 0) << first.Log();
+    const std::string settings = home.Read("KORU.CFG"), volume = home.Read("KORU.vol");
+    ASSERT_EQ(guest.Quit(), 0) << guest.Log();
+    EXPECT_NE(guest.Log().find("velkaf: guest player quits: the playlist, settings and volume in " + home.path() +
+                               " were left as they are"), std::string::npos) << guest.Log();
+    EXPECT_EQ(home.Read("KORU.tsr"), list);
+    EXPECT_EQ(std::pair(home.Read("KORU.CFG"), home.Read("KORU.vol")), std::pair(settings, volume));
+}
+
+}  // namespace
