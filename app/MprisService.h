@@ -26,8 +26,8 @@ inline constexpr const char* kInstanceInterface = "org.velkaf.velkaf.Instance";
 // Every method only writes a request into PlayerState, as a click on the skin would (a
 // pending command, the toggle, the close or quit request, or the bus fields the full tick
 // carries out); properties are read from the records. Changes are announced with
-// PropertiesChanged (and Seeked after a jump) by a poll every 100 ms. User-interface thread
-// only; the records outlive the service.
+// PropertiesChanged (and Seeked after a jump) by a poll every 100 ms while something plays;
+// otherwise Nudge() polls once. User-interface thread only; the records outlive the service.
 class MprisService final : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +36,9 @@ public:
     // Exports the objects, then asks for kMprisBusName. False when the bus is not connected or
     // another player owns the name.
     bool Register(QDBusConnection bus);
+    // The records may have changed (the player's full tick ran): announces what changed
+    // unless the poll runs anyway, and starts the poll when something plays.
+    void Nudge();
 
     // --- what the adaptors forward (MPRIS names) ---
     void Raise();
