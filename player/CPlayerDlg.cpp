@@ -24,6 +24,7 @@
 #include "playback/OpenFiles.h"
 #include "playback/OpenTrack.h"
 #include "playback/PlaybackTick.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "render/Composition.h"
@@ -108,7 +109,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
       m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     setWindowIcon(AppIcon());
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -379,7 +380,7 @@ void CPlayerDlg::ReloadBackground() {
 }
 
 void CPlayerDlg::PlaceMainWindow(int x, int y) {
-    setGeometry(x, y, kWidth, kHeight);
+    setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     show();
     raise();
@@ -491,7 +492,7 @@ void CPlayerDlg::OnPlayerNotify(int code) {
     if (m_tick.Ended()) return;
     Wake();
     if (m_placement.OnPlayerNotify(code)) return;
-    if (code == 20 && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
+    if (code == kNotifyCloseEditor && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
     FocusStepSink();
 }
 

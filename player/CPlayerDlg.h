@@ -36,9 +36,10 @@ struct PlayerRecords {
     Playlist& playlist;
 };
 
-// The main player window: frameless, 321 x 92, drawn from the skin. Owns the five auxiliary
-// objects, the surfaces and the one 30 ms timer that drives everything (MainTick). It closes
-// only through the quit request, which the quit path of the tick carries out in order.
+// The main player window: frameless, kMainWindowWidth x kMainWindowHeight (state/Settings.h),
+// drawn from the skin. Owns the five auxiliary objects, the surfaces and the one 30 ms timer that
+// drives everything (MainTick). It closes only through the quit request, which the quit path of
+// the tick carries out in order.
 // The timer rests while nothing can change (MainTick::CanRest) and wakes on any input to the
 // player's windows, a drop, a call to a watched object (the desktop bus), a notification from
 // an auxiliary window or a quit request; the time it rested counts as elapsed timer calls.
@@ -49,8 +50,6 @@ class CPlayerDlg final : public QWidget,
                          private PlaylistEditorHost {
     Q_OBJECT
 public:
-    static constexpr int kWidth = 321;
-    static constexpr int kHeight = 92;
     static constexpr int kTimerPeriodMs = 30;
 
     CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock,
