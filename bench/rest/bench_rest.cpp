@@ -6,7 +6,10 @@
 //   folder a folder of 20 000 WAV files on the command line: exec to the first sound (the
 //          first stream the sound server gets) and the resident memory then
 //   list   resident memory per entry of a 100 000-entry last playlist (the player only)
-// Usage: bench_rest [runs=10] [rest seconds=20] [player binary, to measure another build].
+//   play   whole-process CPU playing 1920x1080 H.264 and 640x480 MPEG-1 in a window, beside
+//          mpv decoding only (--vo=null --ao=null) and mpv showing it (--vo=x11)
+// Usage: bench_rest [runs=10] [rest seconds=20] [player binary, to measure another build]
+//                   [sections, comma-separated, default start,rest,folder,list,play].
 // Missing peers and tools are installed with apt-get.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -76,8 +79,7 @@ bool WaitForText(int fd, const std::string& text, std::string& seen, int timeout
 void DrainInBackground(int fd) {
     std::thread([fd] {
         char buffer[4096];
-        while (read(fd, buffer, sizeof buffer) > 0) {
-        }
+        while (read(fd, buffer, sizeof buffer) > 0) {}
         close(fd);
     }).detach();
 }
@@ -144,7 +146,8 @@ public:
                 if (e.type == MapNotify && PidOf(e.xmap.window) == pid) return true;
                 // A window mapped before its pid was set: look at it again on its property.
                 if (e.type == MapNotify) XSelectInput(d_, e.xmap.window, PropertyChangeMask);
-                if (e.type == PropertyNotify && e.xproperty.atom == pidAtom_ && PidOf(e.xproperty.window) == pid) return true;
+                if (e.type == PropertyNotify && e.xproperty.atom == pidAtom_ && PidOf(e.xproperty.window) == pid)
+                    return true;
             }
             pollfd p{ConnectionNumber(d_), POLLIN, 0};
             poll(&p, 1, 5);
@@ -159,7 +162,8 @@ private:
         unsigned long items, after;
         unsigned char* data = nullptr;
         long pid = -1;
-        if (XGetWindowProperty(d_, w, pidAtom_, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
+        if (XGetWindowProperty(d_, w, pidAtom_, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data) ==
+                Success &&
             data != nullptr && items == 1)
             pid = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
         if (data != nullptr) XFree(data);
@@ -171,8 +175,8 @@ private:
 
 struct Program {
     std::string name;
-    Strings argv;           // the folder or nothing is appended for the folder run
-    bool player = false;    // VELKAF: its own home per run
+    Strings argv;         // the folder or nothing is appended for the folder run
+    bool player = false;  // VELKAF: its own home per run
 };
 
 struct Figures {
@@ -183,7 +187,8 @@ std::string Median(std::vector<double> v) {
     if (v.empty()) return "n/a";
     std::sort(v.begin(), v.end());
     char text[96];
-    std::snprintf(text, sizeof text, "%.1f ms (%.1f to %.1f, %zu runs)", v[v.size() / 2], v.front(), v.back(), v.size());
+    std::snprintf(text, sizeof text, "%.1f ms (%.1f to %.1f, %zu runs)", v[v.size() / 2], v.front(), v.back(),
+                  v.size());
     return text;
 }
 
@@ -198,20 +203,29 @@ std::string ShellOutput(const std::string& command, const Strings& env) {
     return out;
 }
 
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool Have(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 10;
     const int restSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
-    const std::string player = argc > 3 ? argv[3] : VELKAF_PLAYER_BINARY;
+    const std::string player = argc > 3 && argv[3][0] != '\0' ? argv[3] : VELKAF_PLAYER_BINARY;
+    const std::string sections = "," + std::string(argc > 4 ? argv[4] : "start,rest,folder,list,play") + ",";
+    const auto wanted = [&](const char* name) {
+        return sections.find("," + std::string(name) + ",") != std::string::npos;
+    };
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     // Set-up: the peers and the tools, from Debian's packages when missing.
-    if (!Have("mpv") || !Have("audacious") || !Have("Xvfb") || !Have("pulseaudio") || !Have("dbus-daemon") || !Have("ffmpeg")) {
+    if (!Have("mpv") || !Have("audacious") || !Have("Xvfb") || !Have("pulseaudio") || !Have("dbus-daemon") ||
+        !Have("ffmpeg")) {
         const std::string sudo = geteuid() == 0 ? "" : "sudo ";
         std::system((sudo + "apt-get install -y -qq --no-install-recommends mpv audacious xvfb pulseaudio "
-                            "pulseaudio-utils dbus-daemon ffmpeg >/dev/null").c_str());
+                            "pulseaudio-utils dbus-daemon ffmpeg >/dev/null")
+                        .c_str());
     }
 
     char pattern[] = "/tmp/velkaf-bench-rest-XXXXXX";
@@ -219,11 +233,13 @@ int main(int argc, char** argv) {
     const std::string display = ":" + std::to_string(70 + getpid() % 200);
     mkdir((tmp + "run").c_str(), 0700);
     mkdir((tmp + "home").c_str(), 0700);
-    const Strings base = {"DISPLAY=" + display, "XDG_RUNTIME_DIR=" + tmp + "run", "HOME=" + tmp + "home",
-                          "XDG_CONFIG_HOME=" + tmp + "home/.config", "QT_QPA_PLATFORM=xcb", "VELKAF_LOG="};
-    const pid_t xvfb = Spawn({"Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, {});
+    const Strings base = {"DISPLAY=" + display,   "XDG_RUNTIME_DIR=" + tmp + "run",
+                          "HOME=" + tmp + "home", "XDG_CONFIG_HOME=" + tmp + "home/.config",
+                          "QT_QPA_PLATFORM=xcb",  "VELKAF_LOG="};
+    const pid_t xvfb = Spawn({"Xvfb", display, "-screen", "0", "2560x1440x24", "-nolisten", "tcp"}, {});
     int busOut = -1;
-    const pid_t bus = Spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}, base, &busOut);
+    const pid_t bus =
+        Spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}, base, &busOut);
     std::string busAddress;
     WaitForText(busOut, "\n", busAddress, 5000);
     busAddress.resize(busAddress.find('\n'));
@@ -252,88 +268,101 @@ int main(int argc, char** argv) {
 
     // start and quit, and a rest once per program
     std::mt19937 random(12345);
-    std::printf("%-20s %-40s %-40s\n", "program", "exec to window mapped", "SIGTERM to exit (random moment)");
-    for (const Program& p : programs) {
-        Figures f;
-        for (int i = 0; i < runs; ++i) {
-            MapWatch watch(display);
-            const auto t0 = Clock::now();
-            const pid_t pid = Spawn(p.argv, homeFor(p, "quit"));
-            if (watch.WaitMapped(pid, 20000)) f.startMs.push_back(MsSince(t0));
-            std::this_thread::sleep_for(std::chrono::milliseconds(700 + random() % 500));
-            const double quit = TerminateMs(pid);
-            if (quit >= 0) f.quitMs.push_back(quit);
+    if (wanted("start")) {
+        std::printf("%-20s %-40s %-40s\n", "program", "exec to window mapped", "SIGTERM to exit (random moment)");
+        for (const Program& p : programs) {
+            Figures f;
+            for (int i = 0; i < runs; ++i) {
+                MapWatch watch(display);
+                const auto t0 = Clock::now();
+                const pid_t pid = Spawn(p.argv, homeFor(p, "quit"));
+                if (watch.WaitMapped(pid, 20000)) f.startMs.push_back(MsSince(t0));
+                std::this_thread::sleep_for(std::chrono::milliseconds(700 + random() % 500));
+                const double quit = TerminateMs(pid);
+                if (quit >= 0) f.quitMs.push_back(quit);
+            }
+            std::printf("%-20s %-40s %-40s\n", p.name.c_str(), Median(f.startMs).c_str(), Median(f.quitMs).c_str());
         }
-        std::printf("%-20s %-40s %-40s\n", p.name.c_str(), Median(f.startMs).c_str(), Median(f.quitMs).c_str());
     }
 
-    std::printf("\n%-20s %-12s %-22s %-10s  (nothing open, %d s)\n", "program", "idle CPU", "main-thread wake-ups", "RSS",
-                restSeconds);
-    for (const Program& p : programs) {
-        MapWatch watch(display);
-        const pid_t pid = Spawn(p.argv, homeFor(p, "rest"));
-        watch.WaitMapped(pid, 20000);
-        std::this_thread::sleep_for(std::chrono::seconds(3));
-        const double cpu0 = CpuSeconds(pid);
-        const long switches0 = MainThreadSwitches(pid);
-        std::this_thread::sleep_for(std::chrono::seconds(restSeconds));
-        const double cpu = CpuSeconds(pid) - cpu0;
-        const long switches = MainThreadSwitches(pid) - switches0;
-        std::printf("%-20s %-12s %-22s %-10s\n", p.name.c_str(),
-                    (std::to_string(100.0 * cpu / restSeconds).substr(0, 5) + " %").c_str(),
-                    (std::to_string(static_cast<double>(switches) / restSeconds).substr(0, 5) + " a second").c_str(),
-                    (std::to_string(RssKiB(pid) / 1024.0).substr(0, 5) + " MiB").c_str());
-        TerminateMs(pid);
+    if (wanted("rest")) {
+        std::printf("\n%-20s %-12s %-22s %-10s  (nothing open, %d s)\n", "program", "idle CPU", "main-thread wake-ups",
+                    "RSS", restSeconds);
+        for (const Program& p : programs) {
+            MapWatch watch(display);
+            const pid_t pid = Spawn(p.argv, homeFor(p, "rest"));
+            watch.WaitMapped(pid, 20000);
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            const double cpu0 = CpuSeconds(pid);
+            const long switches0 = MainThreadSwitches(pid);
+            std::this_thread::sleep_for(std::chrono::seconds(restSeconds));
+            const double cpu = CpuSeconds(pid) - cpu0;
+            const long switches = MainThreadSwitches(pid) - switches0;
+            std::printf(
+                "%-20s %-12s %-22s %-10s\n", p.name.c_str(),
+                (std::to_string(100.0 * cpu / restSeconds).substr(0, 5) + " %").c_str(),
+                (std::to_string(static_cast<double>(switches) / restSeconds).substr(0, 5) + " a second").c_str(),
+                (std::to_string(RssKiB(pid) / 1024.0).substr(0, 5) + " MiB").c_str());
+            TerminateMs(pid);
+        }
     }
 
     // a folder of 20 000 WAV files (hard links of one short tone) to the first sound
-    const std::string folder = tmp + "folder/";
-    mkdir(folder.c_str(), 0700);
-    if (std::system(("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=30 '" + folder + "00000.wav'").c_str()) != 0)
-        return 1;
-    for (int i = 1; i < 20000; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%05d.wav", i);
-        link((folder + "00000.wav").c_str(), (folder + name).c_str());
-    }
-    std::printf("\n%-20s %-40s %s\n", "program", "20 000-file folder: exec to first sound", "RSS then");
-    const std::vector<Program> folderPrograms = {
-        programs[0], programs[1], programs[2], {"mpv (no window)", {"mpv", "--no-config", "--no-video", "--no-terminal"}}};
-    for (const Program& p : folderPrograms) {
-        std::vector<double> ms;
-        long rss = 0;
-        for (int i = 0; i < std::max(3, runs / 2); ++i) {
-            int events = -1;
-            const pid_t subscribe = Spawn({"pactl", "subscribe"}, env, &events);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            Strings args = p.argv;
-            args.push_back(p.player ? folder.substr(0, folder.size() - 1) : folder);
-            const auto t0 = Clock::now();
-            const pid_t pid = Spawn(args, homeFor(p, "folder" + std::to_string(i)));
-            // The first new stream that is this process's (the server tells its client's pid).
-            const std::string owner = "application.process.id = \"" + std::to_string(pid) + "\"";
-            std::string seen;
-            while (WaitForText(events, "'new' on sink-input", seen, 30000)) {
-                if (ShellOutput("pactl list sink-inputs", env).find(owner) != std::string::npos) {
-                    ms.push_back(MsSince(t0));
-                    break;
-                }
-                seen.clear();
-            }
-            rss = RssKiB(pid);
-            TerminateMs(pid);
-            kill(subscribe, SIGTERM), waitpid(subscribe, nullptr, 0), close(events);
+    if (wanted("folder")) {
+        const std::string folder = tmp + "folder/";
+        mkdir(folder.c_str(), 0700);
+        if (std::system(
+                ("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=30 '" + folder + "00000.wav'").c_str()) !=
+            0)
+            return 1;
+        for (int i = 1; i < 20000; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%05d.wav", i);
+            link((folder + "00000.wav").c_str(), (folder + name).c_str());
         }
-        std::printf("%-20s %-40s %.1f MiB\n", p.name.c_str(), Median(ms).c_str(), rss / 1024.0);
+        std::printf("\n%-20s %-40s %s\n", "program", "20 000-file folder: exec to first sound", "RSS then");
+        const std::vector<Program> folderPrograms = {
+            programs[0],
+            programs[1],
+            programs[2],
+            {"mpv (no window)", {"mpv", "--no-config", "--no-video", "--no-terminal"}}};
+        for (const Program& p : folderPrograms) {
+            std::vector<double> ms;
+            long rss = 0;
+            for (int i = 0; i < std::max(3, runs / 2); ++i) {
+                int events = -1;
+                const pid_t subscribe = Spawn({"pactl", "subscribe"}, env, &events);
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                Strings args = p.argv;
+                args.push_back(p.player ? folder.substr(0, folder.size() - 1) : folder);
+                const auto t0 = Clock::now();
+                const pid_t pid = Spawn(args, homeFor(p, "folder" + std::to_string(i)));
+                // The first new stream that is this process's (the server tells its client's pid).
+                const std::string owner = "application.process.id = \"" + std::to_string(pid) + "\"";
+                std::string seen;
+                while (WaitForText(events, "'new' on sink-input", seen, 30000)) {
+                    if (ShellOutput("pactl list sink-inputs", env).find(owner) != std::string::npos) {
+                        ms.push_back(MsSince(t0));
+                        break;
+                    }
+                    seen.clear();
+                }
+                rss = RssKiB(pid);
+                TerminateMs(pid);
+                kill(subscribe, SIGTERM), waitpid(subscribe, nullptr, 0), close(events);
+            }
+            std::printf("%-20s %-40s %.1f MiB\n", p.name.c_str(), Median(ms).c_str(), rss / 1024.0);
+        }
     }
 
     // memory per entry: the player's resident memory with a 100 000-entry last list, less without
-    {
+    if (wanted("list")) {
         const std::string full = tmp + "list100k/";
         mkdir(full.c_str(), 0700);
         std::ofstream list(full + "KORU.tsr", std::ios::binary);
         for (int i = 0; i < 100000; ++i)
-            list << "/home/someone/Music/Artist " << i / 1000 << "/Album " << i / 10 << "/" << i % 100 << " A Song Title.mp3\r\n";
+            list << "/home/someone/Music/Artist " << i / 1000 << "/Album " << i / 10 << "/" << i % 100
+                 << " A Song Title.mp3\r\n";
         list.close();
         long rss[2] = {};
         for (int withList = 0; withList < 2; ++withList) {
@@ -347,8 +376,49 @@ int main(int argc, char** argv) {
             rss[withList] = RssKiB(pid);
             TerminateMs(pid);
         }
-        std::printf("\nVELKAF with a 100 000-entry list: %.1f MiB, empty: %.1f MiB, %.0f bytes an entry\n", rss[1] / 1024.0,
-                    rss[0] / 1024.0, (rss[1] - rss[0]) * 1024.0 / 100000.0);
+        std::printf("\nVELKAF with a 100 000-entry list: %.1f MiB, empty: %.1f MiB, %.0f bytes an entry\n",
+                    rss[1] / 1024.0, rss[0] / 1024.0, (rss[1] - rss[0]) * 1024.0 / 100000.0);
+    }
+
+    // playing in a window: CPU of the whole process over the same seconds of the same file
+    if (wanted("play")) {
+        struct Clip {
+            const char* name;
+            const char* encoding;
+            const char* size;
+        };
+        const Clip clips[] = {
+            {"1920x1080 H.264", "-c:v libx264 -preset veryfast -crf 23 -g 50 -pix_fmt yuv420p -c:a aac", "1920x1080"},
+            {"640x480 MPEG-1", "-c:v mpeg1video -q:v 4 -c:a mp2", "640x480"},
+        };
+        const int seconds = std::max(5, restSeconds);
+        std::printf("\n%-20s %-22s %-22s %-22s  (CPU of one core, %d s of playback)\n", "clip", "VELKAF (window)",
+                    "mpv decode only", "mpv --vo=x11", seconds);
+        for (const Clip& c : clips) {
+            const std::string file = tmp + c.size + (std::string(c.size) == "640x480" ? ".mpg" : ".mp4");
+            const std::string encode = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + std::string(c.size) +
+                                       ":rate=25 -f lavfi -i sine=frequency=440 -t " + std::to_string(seconds + 6) +
+                                       " " + c.encoding + " '" + file + "'";
+            if (std::system(encode.c_str()) != 0) return 1;
+            const std::vector<Strings> runs3 = {
+                {player, "--new-instance", file},
+                {"mpv", "--no-config", "--no-terminal", "--vo=null", "--ao=null", file},
+                {"mpv", "--no-config", "--no-terminal", "--vo=x11", file},
+            };
+            std::string line;
+            for (size_t i = 0; i < runs3.size(); ++i) {
+                const pid_t pid = Spawn(runs3[i], homeFor(programs[i == 0 ? 0 : 3], "play"));
+                std::this_thread::sleep_for(std::chrono::seconds(3));  // started and playing
+                const double cpu0 = CpuSeconds(pid);
+                std::this_thread::sleep_for(std::chrono::seconds(seconds));
+                const double cpu = CpuSeconds(pid) - cpu0;
+                char text[32];
+                std::snprintf(text, sizeof text, "%.1f %%", 100.0 * cpu / seconds);
+                line += std::string(text) + std::string(23 - std::min<size_t>(22, std::strlen(text)), ' ');
+                TerminateMs(pid);
+            }
+            std::printf("%-20s %s\n", c.name, line.c_str());
+        }
     }
 
     for (const pid_t pid : {pulse, bus, xvfb}) kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
