@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
 
     // Set-up: the peers and the tools, from Debian's packages when missing.
     if (!Have("mpv") || !Have("audacious") || !Have("Xvfb") || !Have("pulseaudio") || !Have("dbus-daemon") ||
-        !Have("ffmpeg")) {
+        !Have("ffmpeg") || !Have("pactl")) {
         const std::string sudo = geteuid() == 0 ? "" : "sudo ";
         std::system((sudo + "apt-get install -y -qq --no-install-recommends mpv audacious xvfb pulseaudio "
                             "pulseaudio-utils dbus-daemon ffmpeg >/dev/null")
