@@ -444,7 +444,8 @@ void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
     const size_t bytes = rowBytes * static_cast<size_t>(picture.height());
     bool same = m_presented.size() == bytes;
     for (int y = 0; same && y < picture.height(); ++y)
-        same = std::memcmp(picture.constScanLine(y), m_presented.data() + rowBytes * static_cast<size_t>(y), rowBytes) == 0;
+        same = std::memcmp(picture.constScanLine(y), m_presented.data() + rowBytes * static_cast<size_t>(y),
+                           rowBytes) == 0;
     if (same) return;
     m_presented.resize(bytes);
     for (int y = 0; y < picture.height(); ++y)

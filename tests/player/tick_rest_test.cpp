@@ -32,7 +32,9 @@ using Strings = std::vector<std::string>;
 struct LoggedVolume final : WaveVolume {
     explicit LoggedVolume(ScriptedMediaDevice& device) : device(device) {}
     bool Get(uint32_t& volume) override { return volume = value, true; }
-    bool Set(uint32_t volume) override { return device.sent.push_back("volume " + std::to_string(value = volume)), true; }
+    bool Set(uint32_t volume) override {
+        return device.sent.push_back("volume " + std::to_string(value = volume)), true;
+    }
     ScriptedMediaDevice& device;
     uint32_t value = 0x40004000u;
 };
@@ -69,8 +71,9 @@ struct RestingWindow {
 // A private session bus for the test's own player.
 struct PrivateBus {
     PrivateBus() {
-        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                     QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                      QStringLiteral("--print-address=1")});
         if (daemon.waitForReadyRead(5000)) address = QString::fromUtf8(daemon.readLine()).trimmed();
     }
     ~PrivateBus() {
@@ -130,26 +133,34 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
     };
     const Case cases[] = {
         {.name = "Volume",
-         .call = [](const std::string&) {
-             QDBusMessage m = QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath,
-                                                             "org.freedesktop.DBus.Properties", "Set");
-             return m << "org.mpris.MediaPlayer2.Player" << "Volume" << QVariant::fromValue(QDBusVariant(0.5));
-         },
+         .call =
+             [](const std::string&) {
+                 QDBusMessage m = QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath,
+                                                                 "org.freedesktop.DBus.Properties", "Set");
+                 return m << "org.mpris.MediaPlayer2.Player"
+                          << "Volume" << QVariant::fromValue(QDBusVariant(0.5));
+             },
          .done = [](const RestingWindow& w) { return w.volume.value == 0x80008000u; }},
         {.name = "HandOver",
-         .call = [](const std::string& folder) {
-             QDBusMessage m = QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath, kInstanceInterface, "HandOver");
-             return m << QVariant::fromValue(QList<QByteArray>{"tone.wav"}) << QByteArray::fromStdString(folder);
-         },
-         .done = [](const RestingWindow& w) {
-             return std::count(w.device.sent.begin(), w.device.sent.end(), "open \"tone.wav\" type mpegvideo alias movie") == 1;
-         }},
+         .call =
+             [](const std::string& folder) {
+                 QDBusMessage m =
+                     QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath, kInstanceInterface, "HandOver");
+                 return m << QVariant::fromValue(QList<QByteArray>{"tone.wav"}) << QByteArray::fromStdString(folder);
+             },
+         .done =
+             [](const RestingWindow& w) {
+                 return std::count(w.device.sent.begin(), w.device.sent.end(),
+                                   "open \"tone.wav\" type mpegvideo alias movie") == 1;
+             }},
     };
     for (const Case& c : cases) {
         RestingWindow w;
         w.folder.Write("tone.wav", "RIFF");
-        const QDBusConnection player = QDBusConnection::connectToBus(bus.address, QStringLiteral("player-%1").arg(c.name));
-        const QDBusConnection client = QDBusConnection::connectToBus(bus.address, QStringLiteral("client-%1").arg(c.name));
+        const QDBusConnection player =
+            QDBusConnection::connectToBus(bus.address, QStringLiteral("player-%1").arg(c.name));
+        const QDBusConnection client =
+            QDBusConnection::connectToBus(bus.address, QStringLiteral("client-%1").arg(c.name));
         MprisService service(w.state, w.settings, w.playlist, w.volume);
         ASSERT_TRUE(service.Register(player)) << c.name;
         w.dialog->WakeOnCallsTo(&service);
