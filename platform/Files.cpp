@@ -112,9 +112,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
         LogLine(path + " is not a regular file; not replaced");
         return false;
     }
-    if (HoldsExactly(path, target, bytes)) return true;
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    // Only where the save could be made: an unwritable folder is reported as a failed save.
+    if (::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK, AT_EACCESS) == 0 &&
+        HoldsExactly(path, target, bytes))
+        return true;
     std::string temp;
     int fd = -1;
     // A cleaner at another player's start may remove the file between its creation and the

@@ -29,7 +29,8 @@ bool CanOpenForReading(const std::string& path);
 // The writer holds an exclusive flock on the temporary file until the rename, which tells a
 // save in progress from the leftover of a killed one. Returns false (and logs) when anything
 // fails or `path` exists but is not a regular file; the old file is then untouched.
-// A file that already holds exactly `bytes` is left as it is (true).
+// A file that already holds exactly `bytes`, in a folder that could take the save, is left as
+// it is (true).
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Removes the temporary files that killed saves left in `folder` (ending in '/'): only names
