@@ -77,6 +77,9 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
                           MainTickSetup{ProgramFolder(), arguments, startFolder, guest});
         QEventLoop loop;
         QObject::connect(&dialog, &CPlayerDlg::dialogEnded, &loop, &QEventLoop::quit);
+        // A bus call wakes the resting tick; each full tick lets the bus announce what changed.
+        dialog.WakeOnCallsTo(&bus);
+        QObject::connect(&dialog, &CPlayerDlg::fullTickDone, &bus, &MprisService::Nudge);
         dialog.OnInitDialog();
         loop.exec();
     }

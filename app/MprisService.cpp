@@ -507,6 +507,10 @@ MprisService::Snapshot MprisService::Take() const {
     return s;
 }
 
+void MprisService::Nudge() {
+    if (bus_.isConnected() && !poll_.isActive()) Poll();
+}
+
 void MprisService::Poll() {
     const Snapshot now = Take();
     QVariantMap changed;
@@ -540,4 +544,7 @@ void MprisService::Poll() {
     lastPositionUs_ = position;
     lastPollTime_ = time;
     announced_ = now;
+    // Only playing changes the records by itself; otherwise the next Nudge() polls.
+    if (!playing) poll_.stop();
+    else if (!poll_.isActive()) poll_.start();
 }

@@ -35,7 +35,8 @@ std::string OpenableUriPath(const QString& uri, std::string& why);
 // than the method's, a property set of another type than the property's, or a value the
 // property cannot mean answer org.freedesktop.DBus.Error.InvalidArgs and change nothing; that
 // is why the object is a virtual one, whose messages all come here. Changes are announced with
-// PropertiesChanged (and Seeked after a jump) by a poll every 100 ms.
+// PropertiesChanged (and Seeked after a jump) by a poll every 100 ms while
+// something plays; otherwise Nudge() polls once.
 // User-interface thread only; the records and `instance` outlive the service.
 class MprisService final : public QDBusVirtualObject {
     Q_OBJECT
@@ -48,6 +49,9 @@ public:
     bool Register(QDBusConnection bus);
     // Stops the poll and removes the object (the name must be given up before). Safe twice.
     void Unregister();
+    // The records may have changed (the player's full tick ran): announces what changed
+    // unless the poll runs anyway, and starts the poll when something plays.
+    void Nudge();
 
     // Every call to the object: its arguments checked against the method, then carried out
     // and answered. Introspection and Peer are left to Qt (false).

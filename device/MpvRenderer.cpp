@@ -88,10 +88,13 @@ void Renderer::Render(HostSurface* surface, DestinationRect destination) {
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_render(ctx_, params) < 0) return;
-    // libmpv writes the padding byte as 0; the host's format wants it opaque.
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(frame->data() + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < width; ++x) row[x] |= 0xff000000u;
+    // libmpv writes the padding byte as 0: made opaque only for a host that shows it as
+    // alpha (a 24-bit window ignores it, and so does Qt's RGB32 painting).
+    if (surface->AlphaShown()) {
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(frame->data() + static_cast<size_t>(y) * stride);
+            for (int x = 0; x < width; ++x) row[x] |= 0xff000000u;
+        }
     }
     surface->Publish(owner_, destination, std::move(frame));
 }

@@ -46,6 +46,16 @@ void HostSurface::SetHostSize(int width, int height) {
     hostHeight_ = std::max(0, height);
 }
 
+void HostSurface::SetAlphaShown(bool shown) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    alphaShown_ = shown;
+}
+
+bool HostSurface::AlphaShown() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return alphaShown_;
+}
+
 HostSurface::Size HostSurface::RenderSize(DestinationRect d) const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (d.width <= 0 || d.height <= 0) return {};

@@ -62,6 +62,11 @@ public:
     // The host's size in logical pixels; a destination larger than the host is rendered no
     // larger than the host (and scaled up when painted).
     void SetHostSize(int width, int height);
+    // Whether the host's window shows the frame's fourth byte as alpha (a window with an
+    // alpha channel). Only then must the renderer make that byte opaque; a 24-bit window
+    // ignores it. False until set.
+    void SetAlphaShown(bool shown);
+    bool AlphaShown() const;
     View Read() const;
     // Frames handed over since the surface was made (tests wait on it).
     uint64_t FramesPublished() const;
@@ -94,6 +99,7 @@ private:
     double devicePixelRatio_ = 1.0;
     int hostWidth_ = 0;
     int hostHeight_ = 0;
+    bool alphaShown_ = false;
     const void* owner_ = nullptr;
     DestinationRect destination_;
     std::shared_ptr<const VideoFrame> frame_;

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRegion>
 #include <QResizeEvent>
+#include <QWindow>
 
 VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags), surface_(std::make_shared<HostSurface>()) {
@@ -28,6 +29,9 @@ VideoHostWidget::~VideoHostWidget() {
 
 void VideoHostWidget::showEvent(QShowEvent* event) {
     surface_->SetDevicePixelRatio(devicePixelRatioF());
+    // The native window exists once shown: its format tells whether alpha reaches the screen.
+    const QWindow* native = window()->windowHandle();
+    surface_->SetAlphaShown(native != nullptr && native->format().hasAlpha());
     QWidget::showEvent(event);
 }
 

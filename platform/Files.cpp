@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,27 @@ bool IsTempName(std::string_view name) {
     for (const char c : name.substr(kTempPrefix.size()))
         if (!std::isalnum(static_cast<unsigned char>(c))) return false;
     return true;
+}
+
+// True when the regular file `path` (of status `st`) holds exactly `bytes`: a save that would
+// change nothing is then left out (a rewrite costs a flush to disk, most of a quit's time).
+bool HoldsExactly(const std::string& path, const struct stat& st, std::string_view bytes) {
+    if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) != bytes.size()) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[65536];
+    size_t done = 0;
+    bool same = true;
+    while (same) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const size_t got = static_cast<size_t>(n);
+        same = done + got <= bytes.size() && std::memcmp(buffer, bytes.data() + done, got) == 0;
+        done += got;
+    }
+    ::close(fd);
+    return same && done == bytes.size();
 }
 
 }  // namespace
@@ -106,6 +128,10 @@ bool WriteFileAtomically(const std::string& named, std::string_view bytes) {
     }
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    // Only where the save could be made: an unwritable folder is reported as a failed save.
+    if (::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK, AT_EACCESS) == 0 &&
+        HoldsExactly(path, target, bytes))
+        return true;
     std::string temp;
     int fd = -1;
     // A cleaner at another player's start may remove the file between its creation and the

@@ -31,6 +31,8 @@ bool CanOpenForReading(const std::string& path);
 // fails or `path` exists but is not a regular file; the old file is then untouched. A symbolic
 // link is written through: its target is replaced in the target's folder and the link stays; a
 // link whose target cannot be reached is not replaced (false).
+// A file that already holds exactly `bytes`, in a folder that could take the save, is left as
+// it is (true).
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Removes the temporary files that killed saves left in `folder` (ending in '/'): only names

@@ -1,7 +1,13 @@
 #pragma once
 
-// SIGTERM and SIGINT ask the player to quit in order (saving its list and settings) instead
-// of ending it at once. The handler only records the request; the main tick polls it.
+// SIGTERM, SIGINT and SIGHUP ask the player to quit in order (saving its list and settings)
+// instead of ending it at once. The handler records the request and writes one byte to a
+// pipe, so an event loop watching QuitSignalFd() wakes at once instead of at its next poll.
 void InstallQuitSignalHandlers();
 // True once a quit signal arrived (stays true).
 bool QuitSignalReceived();
+// The pipe's read end (non-blocking, close-on-exec): readable once a quit signal arrived;
+// -1 when no pipe could be made (then only QuitSignalReceived() tells). Drain it with
+// DrainQuitSignalFd().
+int QuitSignalFd();
+void DrainQuitSignalFd();

@@ -10,8 +10,12 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QUrl>
 #include <QWindow>
+#include <cstring>
+#include <functional>
+#include <set>
 
 #include "device/VideoHostWidget.h"
 #include "platform/Files.h"
@@ -37,6 +41,56 @@ QSize ScreenSize() {
     if (const QScreen* primary = QGuiApplication::primaryScreen()) return primary->size();
     return {1024, 768};
 }
+
+// The keys whose presses the keyboard poll reads with Pressed(): an unread press of one of
+// them keeps the timer awake until a poll has taken it.
+constexpr std::initializer_list<PolledKey> kKeysReadByPress = {PolledKey::Comma, PolledKey::Period, PolledKey::X,
+                                                               PolledKey::Z};
+
+// An application-wide event filter that wakes the resting timer on whatever may change the
+// player: input to any of the application's windows, drops, window moves and state changes,
+// and events delivered to the watched objects (the desktop bus's calls arrive as queued
+// meta-calls). User-interface thread only; it never consumes an event.
+class TickWaker final : public QObject {
+public:
+    explicit TickWaker(std::function<void()> wake) : wake_(std::move(wake)) {}
+    void Watch(QObject* object) {
+        watched_.insert(object);
+        connect(object, &QObject::destroyed, this, [this, object] { watched_.erase(object); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Close:
+        case QEvent::WindowStateChange:
+        case QEvent::ApplicationStateChange:
+            wake_();
+            break;
+        case QEvent::MetaCall:
+            if (watched_.count(watched) != 0) wake_();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> wake_;
+    std::set<const QObject*> watched_;
+};
 }  // namespace
 
 CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock,
@@ -72,23 +126,41 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     // full-screen window keeps the player active.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState s) {
+                Wake();
                 LogLine(s == Qt::ApplicationActive ? "application active" : "application inactive");
                 m_input.OnActivateApp(s == Qt::ApplicationActive);
             });
     // The desktop session ending asks for the orderly quit, like the window manager's close.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
-        if (!m_tick.Ended()) m_state.quitRequested = 1;
-    });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { QuitAtOnce(); });
 
     // The one timer: every 30 ms, precise, kept running by the nested loops of dialogs.
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(kTimerPeriodMs);
     connect(&m_timer, &QTimer::timeout, this, &CPlayerDlg::OnTimer);
     m_timer.start();
+
+    m_restCheck.setInterval(500);
+    connect(&m_restCheck, &QTimer::timeout, this, [this] {
+        if (!m_tick.CanRest(m_keys.Quiet(kKeysReadByPress))) Wake();
+    });
+    auto waker = std::make_unique<TickWaker>([this] { Wake(); });
+    qApp->installEventFilter(waker.get());
+    m_waker = std::move(waker);
+    // A quit signal's byte on the self-pipe wakes the loop at once, nested loops too.
+    if (QuitSignalFd() >= 0) {
+        m_quitNotifier = std::make_unique<QSocketNotifier>(QuitSignalFd(), QSocketNotifier::Read);
+        connect(m_quitNotifier.get(), &QSocketNotifier::activated, this, [this] {
+            DrainQuitSignalFd();
+            QuitAtOnce();
+        });
+    }
 }
 
 CPlayerDlg::~CPlayerDlg() {
     m_timer.stop();
+    m_restCheck.stop();
+    m_quitNotifier.reset();
+    qApp->removeEventFilter(m_waker.get());
     qApp->removeEventFilter(&m_keys);
     // Harmless when nothing is open; makes sure no medium outlives the window.
     m_mci.Send("close movie");
@@ -126,6 +198,34 @@ void CPlayerDlg::OnTimer() {
         activateWindow();
     }
     m_tick.OnTimer();
+    if (m_tick.Ended() || m_state.busy != 0 || m_state.tickCounter != 0) return;
+    emit fullTickDone();
+    if (m_tick.CanRest(m_keys.Quiet(kKeysReadByPress))) Rest();
+}
+
+void CPlayerDlg::Rest() {
+    m_timer.stop();
+    m_resting = true;
+    m_restStart.start();
+    m_restCheck.start();
+}
+
+void CPlayerDlg::Wake() {
+    if (!m_resting || m_tick.Ended()) return;
+    m_resting = false;
+    m_restCheck.stop();
+    m_tick.Slept(static_cast<int>(m_restStart.elapsed() / kTimerPeriodMs));
+    m_timer.start();
+}
+
+void CPlayerDlg::WakeOnCallsTo(QObject* object) {
+    if (object != nullptr) static_cast<TickWaker*>(m_waker.get())->Watch(object);
+}
+
+void CPlayerDlg::QuitAtOnce() {
+    if (m_tick.Ended()) return;
+    m_state.quitRequested = 1;
+    if (!m_tick.QuitNow()) Wake();
 }
 
 QImage CPlayerDlg::PresentedPicture() const {
@@ -135,10 +235,12 @@ QImage CPlayerDlg::PresentedPicture() const {
 // --- Qt events -------------------------------------------------------------------------------
 
 void CPlayerDlg::closeEvent(QCloseEvent* event) {
-    // The window manager's close asks for the orderly quit; the tick carries it out.
+    // The window manager's close asks for the orderly quit, carried out once this handler
+    // has returned (it destroys the windows).
     if (!m_tick.Ended()) {
         m_state.quitRequested = 1;
         event->ignore();
+        QMetaObject::invokeMethod(this, [this] { QuitAtOnce(); }, Qt::QueuedConnection);
         return;
     }
     event->accept();
@@ -317,6 +419,7 @@ void CPlayerDlg::DeleteSurfacesAndWindows() {
 
 void CPlayerDlg::EndDialog() {
     m_timer.stop();
+    m_restCheck.stop();
     // A quit that arrives while a dialog is open (a signal, the session ending) closes it
     // unconfirmed, so nothing it would change is left unsaved.
     for (int i = 0; i < 8; ++i) {
@@ -357,6 +460,18 @@ void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
     if (m_state.trackPending > 0) DrawBrowsedName(*m_pSkin, m_playlist.Entry(m_playlist.currentIndex));
     const FrameInputs inputs{devicePosition, m_playlist.count, m_playlist.currentIndex};
     ComposeDisplay(*m_pWork, *m_pSkin, m_state, m_settings, inputs);
+    // An unchanged picture is not presented again (the window keeps it; exposures repaint).
+    const QImage picture = PresentedImage(*m_pWork);
+    const size_t rowBytes = static_cast<size_t>(picture.width()) * 3;
+    const size_t bytes = rowBytes * static_cast<size_t>(picture.height());
+    bool same = m_presented.size() == bytes;
+    for (int y = 0; same && y < picture.height(); ++y)
+        same = std::memcmp(picture.constScanLine(y), m_presented.data() + rowBytes * static_cast<size_t>(y),
+                           rowBytes) == 0;
+    if (same) return;
+    m_presented.resize(bytes);
+    for (int y = 0; y < picture.height(); ++y)
+        std::memcpy(m_presented.data() + rowBytes * static_cast<size_t>(y), picture.constScanLine(y), rowBytes);
     repaint();
 }
 
@@ -398,6 +513,7 @@ void CPlayerDlg::PostPlayerNotify(int code) {
 
 void CPlayerDlg::OnPlayerNotify(int code) {
     if (m_tick.Ended()) return;
+    Wake();
     if (m_placement.OnPlayerNotify(code)) return;
     if (code == kNotifyCloseEditor && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
     FocusStepSink();

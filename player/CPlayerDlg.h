@@ -1,8 +1,11 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "panels/AuxiliaryWindows.h"
 #include "panels/WindowDrag.h"
@@ -24,6 +27,7 @@ class WaveVolume;
 class Clock;
 class CDibSurface;
 class VideoHostWidget;
+class QSocketNotifier;
 
 // The records shared by every window for the whole run.
 struct PlayerRecords {
@@ -36,6 +40,9 @@ struct PlayerRecords {
 // drawn from the skin. Owns the five auxiliary objects, the surfaces and the one 30 ms timer that
 // drives everything (MainTick). It closes only through the quit request, which the quit path of
 // the tick carries out in order.
+// The timer rests while nothing can change (MainTick::CanRest) and wakes on any input to the
+// player's windows, a drop, a call to a watched object (the desktop bus), a notification from
+// an auxiliary window or a quit request; the time it rested counts as elapsed timer calls.
 class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
@@ -56,6 +63,17 @@ public:
     // window at the saved place. Called once, before the event loop runs.
     void OnInitDialog();
     void OnTimer();
+    // Restarts a resting timer; its first call comes one period later and counts the time
+    // rested. Harmless while it runs or after the quit.
+    void Wake();
+    // True while the timer rests.
+    bool Resting() const { return m_resting; }
+    // Events delivered to `object` through the event loop (the desktop bus's calls) wake the
+    // timer. The object must outlive this window or be destroyed before it.
+    void WakeOnCallsTo(QObject* object);
+    // How often a resting timer checks that it may still rest (state written by code that
+    // wakes nothing); 500 ms unless set.
+    void SetRestCheckInterval(int ms) { m_restCheck.setInterval(ms); }
     void OnOK() {}
     void OnCancel() {}
     // Snaps the window to the screen's left and top edges and keeps mainX, mainY in step.
@@ -77,6 +95,8 @@ public:
 signals:
     // Emitted once the quit path has run; the application leaves its event loop.
     void dialogEnded();
+    // Emitted after every full tick (what the player shows may have changed).
+    void fullTickDone();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -153,6 +173,10 @@ private:
     QWidget* EditorOwner() override { return this; }
 
     CAuxiliaryDialog* Aux(AuxWindow window);
+    void Rest();
+    // A quit signal, the window manager's close or the session's end: the orderly quit runs
+    // now, or at the next full tick while it cannot (a long operation, before the first tick).
+    void QuitAtOnce();
     // The windows whose keys reach the transport: this one, the video window, the
     // full-screen window and overlay, the control panel.
     bool IsKeySurface(const QWidget* window) const;
@@ -181,6 +205,12 @@ private:
     std::unique_ptr<CDibSurface> m_pWork;  // each frame is composed here
 
     QTimer m_timer;
+    QTimer m_restCheck;         // runs only while m_timer rests
+    QElapsedTimer m_restStart;  // since the timer began to rest
+    bool m_resting = false;
+    std::unique_ptr<QObject> m_waker;  // the event filter that calls Wake()
+    std::unique_ptr<QSocketNotifier> m_quitNotifier;
+    std::vector<uint8_t> m_presented;  // the picture last presented, row by row
     WindowDrag m_drag;
     QPoint m_pressPointer;  // the last left or double press, in desktop pixels: where a move grabs
 };

@@ -1,5 +1,6 @@
 #include "player/MainTick.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -37,6 +38,48 @@ void MainTick::OnTimer() {
     host_.PollKeyboard();
     if (state_.busy != 0 || state_.tickCounter > 0) return;
     FullTick();
+}
+
+bool MainTick::CanRest(bool inputQuiet) const {
+    const PlayerState& s = state_;
+    if (ended_ || !inputQuiet || s.firstTickDone == 0 || s.busy != 0) return false;
+    // Playing moves the clock; a search or a frame step moves the picture.
+    if (!(s.closed == 1 || s.paused == 1) || s.speed != 0) return false;
+    // The ticker steps on every full tick while the list has entries, unless a browsed name
+    // stands in its place.
+    if (playlist_.count != 0 && s.trackPending <= 0) return false;
+    if (s.pendingCommand != kCmdNone || s.closeRequest != 0 || s.quitRequested != 0 || s.quitPending != 0 ||
+        s.toggleRequest != 0 || s.speedStepRequest != 0 || s.wheelStep != 0 || s.inputCooldown != 0)
+        return false;
+    if (s.keysHeld != 0 || s.prevKeysHeld != 0 || s.mouseButtonDown != 0 || s.seekDragging != 0 ||
+        s.volumeDragging != 0 || s.rightButtonSearch != 0)
+        return false;
+    for (const int counter : s.buttonCounters)
+        if (counter > 0) return false;
+    if (s.failedTrackWait != 0 || s.backgroundReload != 0 || s.minimiseState != 0 || s.restoreRefresh != 0)
+        return false;
+    if (s.fullScreen != 0 || s.playlistEditorOpen != 0) return false;
+    if (s.handedCommandLine != 0 || s.busSeekMs >= 0 || s.busVolume >= 0 || s.busShuffle >= 0 || s.busRepeat >= 0 ||
+        s.busRaise != 0)
+        return false;
+    return true;
+}
+
+void MainTick::Slept(int calls) {
+    if (calls <= 0 || ended_) return;
+    if (state_.failedTrackWait > 1) state_.failedTrackWait = std::max(1, state_.failedTrackWait - calls);
+    const int divisor = state_.tickDivisor;
+    if (divisor <= 1) return;  // every call is a full one
+    // OnTimer runs a full tick on the call that brings tickCounter round to 0.
+    const int callsToFull = divisor - state_.tickCounter;
+    state_.tickCounter = calls >= callsToFull - 1 ? divisor - 1 : state_.tickCounter + calls;
+}
+
+bool MainTick::QuitNow() {
+    if (ended_ || state_.firstTickDone == 0 || state_.busy != 0) return false;
+    state_.quitRequested = 1;
+    Shutdown();
+    return true;
 }
 
 void MainTick::FirstTick() {

@@ -89,6 +89,19 @@ public:
     // True once the quit sequence has run; later calls of OnTimer do nothing.
     bool Ended() const { return ended_; }
 
+    // True when no further timer call can change anything the user sees or the player does
+    // until an input, a bus call or a hand-over arrives: the first tick is done, nothing is
+    // requested or pending, nothing plays, searches, counts down or scrolls (an empty list,
+    // or the browsed name standing), no button is lit or held and `inputQuiet` (no key down,
+    // no press unread). Full screen and the open playlist editor never rest.
+    bool CanRest(bool inputQuiet) const;
+    // The timer slept through `calls` of its periods: the counters that count time move on
+    // as if those calls had run, and any full tick they held folds into the next call.
+    void Slept(int calls);
+    // Runs the orderly quit now, without waiting for a full tick; false (nothing done) before
+    // the first tick, after the quit, or while a long operation runs (the tick then quits).
+    bool QuitNow();
+
 private:
     void FirstTick();
     void FullTick();

@@ -48,6 +48,16 @@ bool QtKeyState::Pressed(PolledKey key) {
     return result;
 }
 
+bool QtKeyState::Quiet(std::initializer_list<PolledKey> readByPress) const {
+    for (const auto& [key, entry] : keys_)
+        if (entry.down) return false;
+    for (const PolledKey key : readByPress) {
+        const auto found = keys_.find(key);
+        if (found != keys_.end() && found->second.pressedSincePoll) return false;
+    }
+    return true;
+}
+
 bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* keyEvent = static_cast<QKeyEvent*>(event);

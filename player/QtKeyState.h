@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <functional>
+#include <initializer_list>
 #include <map>
 
 #include "platform/KeyState.h"
@@ -21,6 +22,9 @@ public:
     void SetSurfaceTest(std::function<bool(const QWidget* window)> isSurface) { isSurface_ = std::move(isSurface); }
     bool Held(PolledKey key) override;
     bool Pressed(PolledKey key) override;
+    // No polled key is down, and no press of `readByPress` (the keys whose presses the
+    // poller reads with Pressed()) waits to be read.
+    bool Quiet(std::initializer_list<PolledKey> readByPress) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -82,6 +82,16 @@ TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTe
         EXPECT_TRUE(WriteFileAtomically(path, bytes));
         EXPECT_EQ(dir.Read("KORU.tsr"), bytes);
     }
+    // The same bytes again leave the file itself in place; other bytes of the same size replace it.
+    for (const auto& [bytes, kept] : {std::pair{"same\r\n", false}, {"same\r\n", true}, {"diff\r\n", false}}) {
+        struct stat before {};
+        ::stat(path.c_str(), &before);
+        EXPECT_TRUE(WriteFileAtomically(path, bytes));
+        struct stat after {};
+        ::stat(path.c_str(), &after);
+        EXPECT_EQ(after.st_ino == before.st_ino, kept) << bytes;
+        EXPECT_EQ(dir.Read("KORU.tsr"), bytes);
+    }
     EXPECT_FALSE(WriteFileAtomically(dir.path() + "missing/KORU.tsr", "x"));
     ASSERT_EQ(::mkfifo((dir.path() + "KORU.CFG").c_str(), 0644), 0);
     EXPECT_FALSE(WriteFileAtomically(dir.path() + "KORU.CFG", "x"));
