@@ -24,7 +24,8 @@ class ControlPanelWindow;
 //   0: the media length (the position slider's scale)
 //   1: show a position: thumb at position / (length / 2048)
 //   2: show a volume level 0..255: thumb at level x 8 + 8
-//   3: fit the position slider to a screen of that width: (10, 45), width - 25, height 12
+//   3: fit the position slider to a screen of that width: (10, 45), width - 25, height 12,
+//      each pixel size but the width grown by the panel's scale
 //
 // The object lives as long as the main window; its window is made when full screen starts
 // and destroyed when it ends. The recorded values, the effect values and the play/pause
@@ -74,7 +75,12 @@ public:
     bool Exists() const;
     QWidget* Window() const;
     // Above the other topmost windows at `rect` (screen pixels); an empty rectangle hides it.
+    // The panel is sized for the screen under `rect`: its font, controls and height grow by
+    // ScaleForScreen of that screen's height, keeping the bottom edge of `rect`.
     void ShowTopmost(const QRect& rect);
+    // 1 up to a screen 540 rows high, then in proportion to the rows, at most 4.
+    static double ScaleForScreen(int screenRows);
+    double Scale() const { return m_scale; }
     // Behind everything: a panel put at the bottom with size 0 x 0 shows nothing.
     void ShowAtBottom();
     // A control of the window by its id, or null.
@@ -105,4 +111,6 @@ private:
     int m_scanLineMode = 0;
     int m_firstMask = 0;
     int m_secondMask = 0;
+    double m_scale = 1.0;
+    int m_screenWidth = -1;  // SetValue(3); -1 until given
 };

@@ -14,6 +14,7 @@
 #include "player/MainTick.h"
 #include "player/QtKeyState.h"
 #include "player/VideoWindows.h"
+#include "render/DevicePicture.h"
 #include "playlist/editor/CPlaylistDlg.h"
 
 struct PlayerState;
@@ -24,6 +25,7 @@ class WaveVolume;
 class Clock;
 class CDibSurface;
 class VideoHostWidget;
+class SkinAccess;
 
 // The records shared by every window for the whole run.
 struct PlayerRecords {
@@ -176,7 +178,11 @@ private:
 
     std::unique_ptr<CDibSurface> m_pSkin;  // the skin source: a bg picture or the built-in skin
     std::unique_ptr<CDibSurface> m_pWork;  // each frame is composed here
+    DisplayText m_displayText;             // the text pieces of the last composed frame
+    DevicePicture m_devicePicture;         // the picture on a scaling screen
 
     QTimer m_timer;
     WindowDrag m_drag;
+    SkinAccess* m_access = nullptr;  // the hotspots' keyboard focus and accessibility; a child
+
 };
