@@ -289,7 +289,8 @@ bool SkinAccess::Checked(int index) const {
 std::string SkinAccess::ShownText(int index) const {
     if (index == kHotspotTitle) {
         std::string line = lines_[state_.marqueeLine == 0 ? 0 : 1];
-        const auto notBlank = [](char c) { return c != ' '; };
+        // Without the blanks and the end mark the ticker runs the line between.
+        const auto notBlank = [](char c) { return c != ' ' && c != '|'; };
         line.erase(line.begin(), std::find_if(line.begin(), line.end(), notBlank));
         line.erase(std::find_if(line.rbegin(), line.rend(), notBlank).base(), line.end());
         return line;

@@ -13,7 +13,8 @@ VELKAF_PACKAGES=(
 # metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
 # desktop test.
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
-  desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool)
+  desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool
+  at-spi2-core python3-pyatspi)
 
 velkaf_install_missing() {
   local missing=() p
