@@ -11,7 +11,7 @@ VELKAF_PACKAGES=(
 )
 # Only the test suite needs these: the fuzzing compiler and runtime, the desktop-file and
 # metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
-# desktop test.
+# desktop test, the accessibility bus and the screen-reader client of the accessibility test.
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool
   at-spi2-core python3-pyatspi)
