@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
 
+#include "state/AuxProtocol.h"
+
 // A window coordinate within 17 pixels of the screen's left or top edge snaps to 0.
 constexpr bool SnapsToEdge(int coordinate) { return coordinate >= -17 && coordinate <= 16; }
 
@@ -30,7 +32,7 @@ protected:
     std::array<int, 8> m_values{};
 };
 
-// Video window: 0 and 1 its x and y, 4 snapped since last read (read-and-clear).
+// Video window: the VideoSlot values (its place, and snapped since last read).
 class CVideoWindowDlg final : public CAuxiliaryDialog {
 public:
     using CAuxiliaryDialog::CAuxiliaryDialog;
@@ -39,7 +41,7 @@ public:
     // again at the snapped corner. The window itself is not moved here.
     void OnMove(int x, int y);
 protected:
-    bool ClearsOnRead(int index) const override { return index == 4; }
+    bool ClearsOnRead(int index) const override { return index == kVideoSnapped; }
 };
 
 // The full-screen window, its overlay and the control panel: real windows of their own,

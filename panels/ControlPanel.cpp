@@ -16,20 +16,16 @@
 #include <vector>
 
 #include "panels/WindowPlacement.h"
+#include "render/DialogUnits.h"
 #include "render/TextDraw.h"
-#include "settings/dialog/DialogUnits.h"
 
 namespace {
 
 constexpr int kNoId = -1;
-// Values the main tick looks for.
-constexpr int kPositionChanged = 1;
-constexpr int kVolumeChanged = 2;
-constexpr int kButtonPending = 3;
 // Slider steps of a line and of a page.
 constexpr int kLineStep = 1;
 constexpr int kPageStep = 5;
-// SetValue(3): the position slider fitted to the screen, in pixels.
+// kPanelFitToScreen: the position slider fitted to the screen, in pixels.
 constexpr int kPositionBarX = 10;
 constexpr int kPositionBarY = 45;
 constexpr int kPositionBarMargin = 25;
@@ -213,28 +209,28 @@ CControlPanelDlg::~CControlPanelDlg() = default;
 
 int CControlPanelDlg::GetValue(int kind) {
     switch (kind) {
-    case 0: {
-        const int changed = m_positionChanged == kPositionChanged ? kPositionChanged : 0;
+    case kPanelSliderState: {
+        const int changed = m_positionChanged == kPanelSliderMoved ? kPanelSliderMoved : 0;
         m_positionChanged = 0;
         return changed;
     }
-    case 1:
+    case kPanelPosition:
         return m_newPosition;
-    case 2: {
-        const int changed = m_volumeChanged == kVolumeChanged ? kVolumeChanged : 0;
+    case kPanelVolumeState: {
+        const int changed = m_volumeChanged == kPanelVolumeMoved ? kPanelVolumeMoved : 0;
         m_volumeChanged = 0;
         return changed;
     }
-    case 3:
+    case kPanelVolumeLevel:
         return std::max(m_volumeSliderPosition / 8 - 1, 0);
-    case 4: {
-        const int pending = m_buttonPending == kButtonPending ? kButtonPending : 0;
+    case kPanelButtonState: {
+        const int pending = m_buttonPending == kPanelButtonPressed ? kPanelButtonPressed : 0;
         m_buttonPending = 0;
         return pending;
     }
-    case 5: {
+    case kPanelButton: {
         const int command = m_buttonCommand;
-        m_buttonCommand = kPolled;
+        m_buttonCommand = kPanelButtonPolled;
         return command;
     }
     default:
@@ -244,10 +240,10 @@ int CControlPanelDlg::GetValue(int kind) {
 
 void CControlPanelDlg::SetValue(int kind, int value) {
     switch (kind) {
-    case 0:
+    case kPanelSetLength:
         m_length = value;
         break;
-    case 1:
+    case kPanelShowPosition:
         if (QScrollBar* bar = Bar(kIdPosition)) {
             bar->setRange(0, kSliderScale);
             // The thumb under the user's hand stays where it is dragged.
@@ -257,13 +253,13 @@ void CControlPanelDlg::SetValue(int kind, int value) {
             bar->setValue(ClampToScale(thumb));
         }
         break;
-    case 2:
+    case kPanelShowVolume:
         if (QScrollBar* bar = Bar(kIdVolume)) {
             bar->setRange(0, kSliderScale);
             bar->setValue(ClampToScale(static_cast<double>(value) * 8 + 8));
         }
         break;
-    case 3:
+    case kPanelFitToScreen:
         m_screenWidth = std::max(0, value);
         if (m_window) m_window->LayOut(m_scale, m_screenWidth);
         break;
@@ -347,15 +343,15 @@ void CControlPanelDlg::OnButton(int id) {
     case kIdPlayPause:
         m_buttonCommand = m_alternation;
         m_alternation = m_alternation == 0 ? 1 : 0;
-        m_buttonPending = kButtonPending;
+        m_buttonPending = kPanelButtonPressed;
         break;
     case kIdNext:
-        m_buttonCommand = kNext;
-        m_buttonPending = kButtonPending;
+        m_buttonCommand = kPanelNext;
+        m_buttonPending = kPanelButtonPressed;
         break;
     case kIdBack:
-        m_buttonCommand = kBack;
-        m_buttonPending = kButtonPending;
+        m_buttonCommand = kPanelBack;
+        m_buttonPending = kPanelButtonPressed;
         break;
     case kIdModeUp: m_scanLineMode = m_scanLineMode < kMaxScanLineMode ? m_scanLineMode + 1 : kMaxScanLineMode; break;
     case kIdModeDown: m_scanLineMode = m_scanLineMode > 0 ? m_scanLineMode - 1 : 0; break;
@@ -391,9 +387,9 @@ void CControlPanelDlg::OnHScroll(ScrollCode code, int thumbPosition, int barId) 
     bar->setValue(v);
     if (barId == kIdVolume) {
         m_volumeSliderPosition = v;
-        m_volumeChanged = kVolumeChanged;
+        m_volumeChanged = kPanelVolumeMoved;
     } else {
-        m_positionChanged = kPositionChanged;
+        m_positionChanged = kPanelSliderMoved;
         m_newPosition = static_cast<int>(m_length / static_cast<double>(kSliderScale) * v);
     }
 }

@@ -13,19 +13,10 @@ class ControlPanelWindow;
 // full screen. It never acts on the media device itself: it records what the user did, and
 // the main tick polls it.
 //
-// Polled values (GetValue):
-//   0: 1 after the user moved the position slider, else 0 (read-and-clear)
-//   1: the position the user chose, in the device's units
-//   2: 2 after the user moved the volume slider, else 0 (read-and-clear)
-//   3: the volume level: volume slider / 8 - 1, not below 0 (0..255)
-//   4: 3 after a transport button was pressed, else 0 (read-and-clear)
-//   5: the button: 0 or 1 play/pause, 2 next, 3 back; reading it makes it 10
-// Setters (SetValue):
-//   0: the media length (the position slider's scale)
-//   1: show a position: thumb at position / (length / 2048)
-//   2: show a volume level 0..255: thumb at level x 8 + 8
-//   3: fit the position slider to a screen of that width: (10, 45), width - 25, height 12,
-//      each pixel size but the width grown by the panel's scale
+// Polled values (GetValue): the PanelSlot values; the button is a PanelButton, where 1 is
+// play/pause too (the play/pause button alternates 0 and 1).
+// Setters (SetValue): the PanelSetting values; kPanelFitToScreen places the position slider
+// at (10, 45), width - 25, height 12, each pixel size but the width grown by the panel's scale.
 //
 // The object lives as long as the main window; its window is made when full screen starts
 // and destroyed when it ends. The recorded values, the effect values and the play/pause
@@ -48,8 +39,6 @@ public:
         kIdSecondMaskUp = 1018,
         kIdSecondMaskDown = 1019,
     };
-    // Button commands (GetValue(5)).
-    enum Command { kPlayPause = 0, kNext = 2, kBack = 3, kPolled = 10 };
     static constexpr int kSliderScale = 2048;
     static constexpr int kMaxScanLineMode = 5;
     static constexpr int kMaxMaskSize = 25;

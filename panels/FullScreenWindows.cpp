@@ -11,7 +11,7 @@
 #include "device/VideoHostWidget.h"
 #include "panels/WindowPlacement.h"
 #include "render/TextDraw.h"
-#include "settings/dialog/DialogUnits.h"
+#include "render/DialogUnits.h"
 
 namespace {
 
@@ -200,10 +200,10 @@ void CFullScreenInputDlg::Notify(int code) {
 
 void CFullScreenInputDlg::OnLButtonDown() {
     if (m_clickMode != 0) {
-        m_values[kLeftClick] = 1;
+        m_values[kFullScreenLeftClick] = 1;
         return;
     }
-    if (ClearsLeftClickOnReport()) m_values[kLeftClick] = 0;
+    if (ClearsLeftClickOnReport()) m_values[kFullScreenLeftClick] = 0;
     Notify(kNotifyTogglePanel);
 }
 
@@ -213,7 +213,7 @@ void CFullScreenInputDlg::OnLButtonDblClk() {
 
 void CFullScreenInputDlg::OnRButtonDown() { Notify(kNotifyLeaveFullScreen); }
 
-void CFullScreenInputDlg::OnMButtonDown() { m_values[kMiddleClick] = 1; }
+void CFullScreenInputDlg::OnMButtonDown() { m_values[kFullScreenMiddleClick] = 1; }
 
 void CFullScreenInputDlg::OnVScroll(ScrollCode code) {
     // Back to the middle of a range of 2, so the bar never reaches an end.
@@ -226,12 +226,12 @@ void CFullScreenInputDlg::OnVScroll(ScrollCode code) {
     case ScrollCode::LineUp:
     case ScrollCode::PageUp:
     case ScrollCode::Top:
-        m_values[kScrollStep] = 1;
+        m_values[kFullScreenScrollStep] = 1;
         break;
     case ScrollCode::LineDown:
     case ScrollCode::PageDown:
     case ScrollCode::Bottom:
-        m_values[kScrollStep] = -1;
+        m_values[kFullScreenScrollStep] = -1;
         break;
     default:
         break;

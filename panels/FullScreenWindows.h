@@ -15,17 +15,14 @@ class VideoHostWidget;
 class FullScreenWindow;
 class OverlayWindow;
 
-// What the full-screen window and the overlay share. The main tick reads three values,
-// each read-and-clear: GetValue(0) the scroll step (+1 or -1, the last one wins), (1) 1
-// after a middle press, (2) 1 after a left press in click mode 1. Clicks that need the main
-// window at once are reported through the notify call: code 1 (show or hide the control
-// panel) and code 5 (leave full screen).
+// What the full-screen window and the overlay share. The main tick reads the three
+// FullScreenSlot values, each read-and-clear. Clicks that need the main window at once are
+// reported through the notify call: kNotifyTogglePanel and kNotifyLeaveFullScreen.
 //
 // The object lives as long as the main window; its window exists only in full screen. The
 // values, the click mode and the cursor choice belong to the object and outlive the window.
 class CFullScreenInputDlg : public CAuxiliaryDialog {
 public:
-    enum Value { kScrollStep = 0, kMiddleClick = 1, kLeftClick = 2 };
     // The hidden scroll bar that keeps the focus, so wheel notches and Up/Down keys arrive
     // as scroll notifications.
     static constexpr int kIdStepBar = 1010;
@@ -66,7 +63,9 @@ public:
     void OnVScroll(ScrollCode code);
 
 protected:
-    bool ClearsOnRead(int index) const override { return index >= kScrollStep && index <= kLeftClick; }
+    bool ClearsOnRead(int index) const override {
+        return index >= kFullScreenScrollStep && index <= kFullScreenLeftClick;
+    }
     // The overlay forgets a left click it is about to report as code 1.
     virtual bool ClearsLeftClickOnReport() const { return false; }
     void Notify(int code);

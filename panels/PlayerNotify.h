@@ -1,6 +1,8 @@
 #pragma once
 #include <functional>
 
+#include "state/AuxProtocol.h"
+
 class QObject;
 
 // What an auxiliary window reports to the main window at once (WM_USER+5 with a code).
@@ -8,9 +10,7 @@ class QObject;
 // it runs after the window's own event handler has returned.
 using PlayerNotify = std::function<void(int code)>;
 
-// Codes of the full-screen windows.
-constexpr int kNotifyTogglePanel = 1;      // show or hide the control panel
-constexpr int kNotifyLeaveFullScreen = 5;  // leave full screen
+// The codes are PlayerNotifyCode (state/AuxProtocol.h).
 
 // A PlayerNotify that posts `handler(code)` to `receiver` as a queued call. Nothing runs
 // while the reporting window's handler is on the stack; a report still queued when

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "render/DialogUnits.h"
 #include "render/TextDraw.h"
 
 void ShowTopmostAt(QWidget& window, const QRect& rect) {

@@ -11,4 +11,3 @@ void ShowTopmostAt(QWidget& window, const QRect& rect);
 // The auxiliary dialogs' look: the player's face at 9 points (12 pixels), black background,
 // white text.
 void StyleAsDialog(QWidget& window);
-constexpr int kDialogFontPixels = 12;

@@ -81,19 +81,19 @@ void MciSession::StepWhilePaused(int units) {
 }
 
 int MciSession::SeekRelative(int mode, int amount) {
-    SelectTimeFormat(mode >= 1 ? 1 : 0);
+    SelectTimeFormat(mode >= kSeekBySpeed ? 1 : 0);
     int multiplier = 1;
-    if (amount == 0) multiplier = 1000;
-    else if (amount == 1) multiplier = 30;
+    if (amount == kUnitSecond) multiplier = 1000;
+    else if (amount == kUnit30Ms) multiplier = 30;
     state_.position = QueryNumber("status movie position");
     const int s = state_.speed;
     const int back = s < 0 ? (-s > 9 ? 9 : -s) : 0;  // speed is kept in -9..9
     // 64-bit so that a position read near the 32-bit limit cannot overflow.
     long long target = state_.position;
-    if (mode == 1) {
+    if (mode == kSeekBySpeed) {
         if (s > 0) target += static_cast<long long>(kSpeedTable[s + 1 < 9 ? s + 1 : 9]) * multiplier;
         else target -= static_cast<long long>(kSpeedTable[back]) * multiplier;
-    } else if (mode == 0) {
+    } else if (mode == kSeekFrames) {
         if (s > 0) target += static_cast<long long>(kSpeedTable[s < 9 ? s : 9]) * multiplier;
         else target -= static_cast<long long>(kSpeedTable[back]) * multiplier;
     } else {

@@ -28,9 +28,9 @@ public:
     void Close();
     // Play/pause: a search always ends in play; with nothing open the current entry opens.
     void TogglePlayPause();
-    // Moves the position relative to the device's; mode 1 ms by speed table, 0 frames by
-    // speed table, other modes by `amount` milliseconds. Returns the new position, read in
-    // the display's format after restoring it.
+    // Moves the position relative to the device's, by a SeekMode; by the speed table
+    // `amount` is a SeekUnit. Returns the new position, read in the display's format after
+    // restoring it.
     int SeekRelative(int mode, int amount);
     // Switches the device to milliseconds (wantMs != 0) or frames; returns wantMs.
     int SelectTimeFormat(int wantMs);
@@ -52,6 +52,12 @@ private:
 
 // "put movie destination at x y w h": where the picture goes inside its host window.
 std::string PutDestinationCommand(int x, int y, int width, int height);
+
+// SeekRelative's modes: frames or milliseconds by the speed table (speed's step), or
+// `amount` milliseconds.
+enum SeekMode : int { kSeekFrames = 0, kSeekBySpeed = 1, kSeekByAmount = 3 };
+// The speed table's unit in SeekRelative: seconds, 30 ms, or one (frame or millisecond).
+enum SeekUnit : int { kUnitSecond = 0, kUnit30Ms = 1, kUnitOneFrame = 2 };
 
 // Reply size of "status movie mode": only replies of up to 7 characters arrive whole.
 constexpr std::size_t kModeReplySize = 8;

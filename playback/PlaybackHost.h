@@ -70,7 +70,7 @@ public:
 
     // --- main window ---
 
-    // Places the main window (321 x 92, shown) at (x, y) in the given z-order position;
+    // Places the main window (kMainWindowWidth x kMainWindowHeight, shown) at (x, y) in the given z-order position;
     // ZOrder::Bottom does it without activating the window. Called by an open in desktop
     // video mode and for the z-order refresh at the end of every open.
     virtual void PlaceMainWindow(ZOrder order, int x, int y) = 0;

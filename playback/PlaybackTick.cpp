@@ -8,23 +8,8 @@
 
 namespace {
 
-// buttonCounters indexes with an effect on the transport.
-constexpr int kCounterSearchBackward = 6;
-constexpr int kCounterSearchForward = 7;
-constexpr int kCounterSmallerVideo = 10;
-constexpr int kCounterLargerVideo = 11;
-constexpr int kButtonCounterCount = 20;
-
-// Full ticks every fifth timer call (150 ms); 0 runs one on every call (30 ms).
-constexpr int kSlowTickDivisor = 5;
 // Browsing steps and ticker steps fall once browseCounter reaches this.
 constexpr int kBrowseStep = 5;
-
-// SeekRelative modes and unit selectors.
-constexpr int kSeekFrames = 0;
-constexpr int kSeekBySpeed = 1;
-constexpr int kSeekByAmount = 3;
-constexpr int kUnitOneFrame = 2;
 
 // Only a reply of up to 7 characters arrives whole in the 8-byte mode buffer.
 constexpr const char* kModeStopped = "stopped";
@@ -32,7 +17,7 @@ constexpr const char* kModeStopped = "stopped";
 // Values local to one tick.
 struct TickLocals {
     int searchButtonDir = 0;  // 0 none, 1 search forward held, 2 search backward held
-    int stepMode = 0;         // unit selector for SeekRelative(1, ...): 0 seconds, 1 30 ms
+    int stepMode = kUnitSecond;  // the SeekUnit of SeekRelative(kSeekBySpeed, ...)
     int singleStep = 0;       // this tick makes exactly one frame step
 };
 
@@ -76,9 +61,9 @@ void PrepareSpeed(PlaybackContext& c, TickLocals& t) {
     const Settings& st = c.settings;
     if (s.paused == 0) {
         t.stepMode = st.wheelModePlaying;
-        if (SearchButtonHeld(s)) t.stepMode = 0;
+        if (SearchButtonHeld(s)) t.stepMode = kUnitSecond;
         if (s.rightButtonSearch == 1) {
-            t.stepMode = 1;
+            t.stepMode = kUnit30Ms;
             s.speed = SignOf(s.speed);
         }
     } else {
@@ -86,7 +71,7 @@ void PrepareSpeed(PlaybackContext& c, TickLocals& t) {
         t.singleStep = st.wheelModePaused == 0 ? 1 : 0;
         if (s.keysHeld != 0 || SearchButtonHeld(s)) {
             t.singleStep = 0;
-            t.stepMode = 0;
+            t.stepMode = kUnitSecond;
         }
         if (t.singleStep == 1) s.speed = SignOf(s.speed);
     }
@@ -113,7 +98,7 @@ void ExecuteSearch(PlaybackContext& c, TickLocals& t) {
         else c.mci.SeekRelative(kSeekBySpeed, t.stepMode);
         if (KeyJustReleased(s)) {
             s.speed = 0;
-            t.stepMode = 0;
+            t.stepMode = kUnitSecond;
             c.mci.Send("play movie");
         }
         s.prevKeysHeld = s.keysHeld;
@@ -293,7 +278,7 @@ void PlaybackTickNoDraw(PlaybackContext& c) {
         int singleStep = st.wheelModePaused == 0 ? 1 : 0;
         if (s.keysHeld != 0) {
             singleStep = 0;
-            stepMode = 0;
+            stepMode = kUnitSecond;
         }
         if (singleStep == 1) s.speed = SignOf(s.speed);
         if (singleStep == 0) c.mci.SeekRelative(kSeekBySpeed, stepMode);

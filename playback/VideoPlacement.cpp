@@ -6,6 +6,7 @@
 #include "playback/OpenTrack.h"
 #include "playback/PlaybackContext.h"
 #include "playback/WaveVolumeControl.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
 
@@ -185,12 +186,10 @@ void VideoPlacement::Leave() {
 }
 
 bool VideoPlacement::OnPlayerNotify(int code) {
-    constexpr int kTogglePanel = 1;
-    constexpr int kLeaveFullScreen = 5;
-    if (code != kTogglePanel && code != kLeaveFullScreen) return false;
+    if (code != kNotifyTogglePanel && code != kNotifyLeaveFullScreen) return false;
     // A click queued just before full screen ended arrives afterwards: nothing to do.
     if (state_.fullScreen == 1) {
-        if (code == kTogglePanel) TogglePanel();
+        if (code == kNotifyTogglePanel) TogglePanel();
         else Leave();
     }
     host_.FocusStepSink();

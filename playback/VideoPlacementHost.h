@@ -74,7 +74,7 @@ public:
 
     // The video window's corner as its move handler last stored it (after snapping).
     virtual ScreenPoint VideoWindowCorner() = 0;
-    // The main window, 321 x 92 at (x, y), shown, in the z-order position `order`.
+    // The main window (kMainWindowWidth x kMainWindowHeight) at (x, y), shown, in the z-order position `order`.
     virtual void PlaceMainWindow(ZOrder order, int x, int y) = 0;
     // The focus back to the main window's step sink (wheel notches and arrow keys).
     virtual void FocusStepSink() = 0;

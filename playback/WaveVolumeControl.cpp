@@ -41,7 +41,7 @@ void VolumeStepUp(WaveVolume& volume, PlayerState& state) {
 
 void SetVolumeFromKnob(WaveVolume& volume, int knob) {
     // Beyond 58 steps a channel would pass 65535 and spill into the other one.
-    knob = std::clamp(knob, 0, kVolumeKnobMax);
+    knob = std::clamp(knob, 0, kVolumeBarWidth);
     volume.Set(BothChannels(static_cast<uint32_t>(knob) * kVolumeStep));
 }
 

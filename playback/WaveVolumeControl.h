@@ -7,11 +7,10 @@ struct PlayerState;
 
 // The player's volume control over the wave-out volume (32 bits: low 16 bits left, high 16
 // bits right, each 0..65535). One knob step is 1129, a 58th of a channel; the knob position
-// is the 32-bit volume / kVolumeKnobDivisor (2^32 / 58, PlayerState.h), 0..58. Every write
+// is the 32-bit volume / kVolumeKnobDivisor (2^32 / 58, PlayerState.h), 0..kVolumeBarWidth. Every write
 // sets both channels alike. A failed read counts as full volume. User-interface thread only.
 
 constexpr uint32_t kVolumeStep = 1129;
-constexpr int kVolumeKnobMax = 58;
 
 // volumeKnobX for a 32-bit volume.
 int KnobFromVolume(uint32_t volume);

@@ -20,6 +20,7 @@
 #include "playback/OpenFiles.h"
 #include "playback/OpenTrack.h"
 #include "playback/PlaybackTick.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "player/SkinAccessibility.h"
@@ -56,7 +57,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
       m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     setWindowIcon(AppIcon());
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -178,7 +179,9 @@ void CPlayerDlg::paintEvent(QPaintEvent*) {
         PresentTo(*m_pWork, painter);
     } else {
         // A scaling screen: the art on whole device pixels, the text at device resolution.
-        painter.drawImage(QPointF(0, 0), m_devicePicture.Compose(*m_pWork, *m_pSkin, m_displayText, ratio, kWidth, kHeight));
+        const QImage& picture =
+            m_devicePicture.Compose(*m_pWork, *m_pSkin, m_displayText, ratio, kMainWindowWidth, kMainWindowHeight);
+        painter.drawImage(QPointF(0, 0), picture);
     }
     m_access->PaintFocus(painter);
 }
@@ -300,7 +303,7 @@ void CPlayerDlg::ReloadBackground() {
 }
 
 void CPlayerDlg::PlaceMainWindow(int x, int y) {
-    setGeometry(x, y, kWidth, kHeight);
+    setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     show();
     raise();
@@ -406,7 +409,7 @@ void CPlayerDlg::PostPlayerNotify(int code) {
 void CPlayerDlg::OnPlayerNotify(int code) {
     if (m_tick.Ended()) return;
     if (m_placement.OnPlayerNotify(code)) return;
-    if (code == 20 && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
+    if (code == kNotifyCloseEditor && m_pPlaylistDlg) m_pPlaylistDlg->CloseWindow();
     FocusStepSink();
 }
 

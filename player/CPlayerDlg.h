@@ -34,9 +34,10 @@ struct PlayerRecords {
     Playlist& playlist;
 };
 
-// The main player window: frameless, 321 x 92, drawn from the skin. Owns the five auxiliary
-// objects, the surfaces and the one 30 ms timer that drives everything (MainTick). It closes
-// only through the quit request, which the quit path of the tick carries out in order.
+// The main player window: frameless, kMainWindowWidth x kMainWindowHeight (state/Settings.h),
+// drawn from the skin. Owns the five auxiliary objects, the surfaces and the one 30 ms timer that
+// drives everything (MainTick). It closes only through the quit request, which the quit path of
+// the tick carries out in order.
 class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
@@ -44,8 +45,6 @@ class CPlayerDlg final : public QWidget,
                          private PlaylistEditorHost {
     Q_OBJECT
 public:
-    static constexpr int kWidth = 321;
-    static constexpr int kHeight = 92;
     static constexpr int kTimerPeriodMs = 30;
 
     CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock,

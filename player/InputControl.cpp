@@ -41,18 +41,10 @@ constexpr HitRect kRepeat{19, 38, 32, 11};
 HitRect SeekKnob(const PlayerState& s) { return {62 + s.seekKnobX, 2, 23, 11}; }
 HitRect VolumeKnob(const PlayerState& s) { return {61 + s.volumeKnobX, 75, 15, 9}; }
 
-// buttonCounters indices.
-enum : int {
-    kCounterPlay = 0, kCounterPause = 1, kCounterPauseLit = 2, kCounterStop = 3, kCounterPrevious = 4,
-    kCounterNext = 5, kCounterRewind = 6, kCounterForward = 7, kCounterSmaller = 10, kCounterLarger = 11,
-    kCounterOpen = 14, kCounterSettings = 15, kCounterFullScreen = 16, kCounterClose = 17,
-};
-
 // Drag limits: past these x the drag reaches its end and stops following the pointer.
 constexpr int kDragLeftLimit = 57;
 constexpr int kSeekDragRightLimit = 312;
 constexpr int kVolumeDragRightLimit = 134;
-constexpr int kVolumeBarSteps = 58;
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
@@ -100,9 +92,9 @@ void InputControl::OnLButtonDown(WindowPoint p) {
     } else if (state_.inputCooldown == 0 && VolumeKnob(state_).Contains(p)) {
         state_.volumeDragging = 1;
     } else if (kRewind.Contains(p)) {
-        StartSearch(kCounterRewind, kCmdSearchBackward, rewindHeld_);
+        StartSearch(kCounterSearchBackward, kCmdSearchBackward, rewindHeld_);
     } else if (kFastForward.Contains(p)) {
-        StartSearch(kCounterForward, kCmdSearchForward, forwardHeld_);
+        StartSearch(kCounterSearchForward, kCmdSearchForward, forwardHeld_);
     } else if (kPlay.Contains(p)) {
         state_.buttonCounters[kCounterPlay] = 1;
         RequestPlay(state_);
@@ -129,10 +121,10 @@ void InputControl::OnLButtonDown(WindowPoint p) {
             state_.pendingCommand = next ? kCmdNextTrack : kCmdPreviousTrack;
         }
     } else if (kSmallerVideo.Contains(p)) {
-        state_.buttonCounters[kCounterSmaller] = 1;
+        state_.buttonCounters[kCounterSmallerVideo] = 1;
         state_.pendingCommand = kCmdSmallerVideo;
     } else if (kLargerVideo.Contains(p)) {
-        state_.buttonCounters[kCounterLarger] = 1;
+        state_.buttonCounters[kCounterLargerVideo] = 1;
         state_.pendingCommand = kCmdLargerVideo;
     } else if (kOpen.Contains(p)) {
         state_.buttonCounters[kCounterOpen] = 1;
@@ -220,10 +212,10 @@ void InputControl::OnRButtonDown(WindowPoint p) {
         host_.TogglePlaylistEditor();
     }
     if (kRewind.Contains(p)) {
-        StartSearch(kCounterRewind, kCmdSearchBackward, rewindHeld_);
+        StartSearch(kCounterSearchBackward, kCmdSearchBackward, rewindHeld_);
         state_.rightButtonSearch = 1;
     } else if (kFastForward.Contains(p)) {
-        StartSearch(kCounterForward, kCmdSearchForward, forwardHeld_);
+        StartSearch(kCounterSearchForward, kCmdSearchForward, forwardHeld_);
         state_.rightButtonSearch = 1;
     }
     host_.CaptureMouse();
@@ -257,12 +249,12 @@ void InputControl::OnMouseMove(WindowPoint p) {
         lastMouse_ = p;
     }
     if (state_.volumeDragging == 1) {
-        state_.volumeKnobX = Clamp(state_.volumeKnobX + p.x - lastMouse_.x, 0, kVolumeBarSteps);
+        state_.volumeKnobX = Clamp(state_.volumeKnobX + p.x - lastMouse_.x, 0, kVolumeBarWidth);
         if (p.x < kDragLeftLimit) {
             state_.volumeKnobX = 0;
             state_.volumeDragging = 2;
         } else if (p.x >= kVolumeDragRightLimit) {
-            state_.volumeKnobX = kVolumeBarSteps;
+            state_.volumeKnobX = kVolumeBarWidth;
             state_.volumeDragging = 2;
         }
         SetVolumeFromKnob(volume_, state_.volumeKnobX);
@@ -309,10 +301,10 @@ void InputControl::PollKeyboard() {
     if (keys_.Held(PolledKey::M) || keys_.Held(PolledKey::RightBracket)) VolumeStepUp(volume_, state_);
 
     if (keys_.Pressed(PolledKey::Comma)) {
-        state_.keysHeld |= 1;
+        state_.keysHeld |= kHeldComma;
         state_.speedStepRequest = -1;
     } else if (keys_.Held(PolledKey::Right)) {
-        state_.keysHeld |= 2;
+        state_.keysHeld |= kHeldRight;
         if (state_.paused) {
             state_.speedStepRequest = 1;
         } else {
@@ -320,7 +312,7 @@ void InputControl::PollKeyboard() {
             state_.pendingCommand = kCmdNextTrack;
         }
     } else if (keys_.Held(PolledKey::Left)) {
-        state_.keysHeld |= 4;
+        state_.keysHeld |= kHeldLeft;
         if (state_.paused) {
             state_.speedStepRequest = -1;
         } else {
@@ -328,7 +320,7 @@ void InputControl::PollKeyboard() {
             state_.pendingCommand = kCmdPreviousTrack;
         }
     } else if (keys_.Pressed(PolledKey::Period)) {
-        state_.keysHeld |= 8;
+        state_.keysHeld |= kHeldFullStop;
         state_.speedStepRequest = 1;
     }
 

@@ -10,21 +10,13 @@
 #include "playback/CommandLine.h"
 #include "playback/MciSession.h"
 #include "playback/WaveVolumeControl.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
 #include "settings/SettingsFile.h"
 #include "state/Settings.h"
-
-namespace {
-// Values of the auxiliary windows' accessors that the tick acts on.
-constexpr int kEditorResized = 10;
-constexpr int kEditorPlayChosen = 1;
-constexpr int kPanelSliderMoved = 1;
-constexpr int kPanelVolumeMoved = 2;
-constexpr int kPanelButtonPressed = 3;
-}  // namespace
 
 MainTick::MainTick(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
                    WaveVolume& volume, Clock& clock, MainTickHost& host, MainTickSetup setup)
@@ -86,10 +78,26 @@ void MainTick::FirstTick() {
     LogLine("first tick done: " + std::to_string(playlist_.count) + " entries");
 }
 
+// One full tick, in this order: what other windows and the bus left in the records, the
+// input requests, the device's position, the auxiliary windows in step, the playback tick
+// (transport and drawing), then the video's place and the orderly quit.
 void MainTick::FullTick() {
     if (state_.handedCommandLine != 0) TakeHandedCommandLine();
     if (state_.fullScreen == 1) FullScreenInput();
+    TakeWheelStep();
+    CarryOutToggleRequest();
+    CarryOutSpeedStepRequest();
+    CarryOutBusRequests(state_, settings_, playlist_, mci_, clock_, volume_);
+    PollPosition();
+    if (state_.fullScreen == 1 && state_.panelInFullScreen == 1) ControlPanelInFullScreen();
+    if (state_.playlistEditorOpen == 1) PlaylistEditorInStep();
+    if (state_.failedTrackWait == 1) StepPastFailedTrack();
+    RunPlaybackTick();
+    if (host_.AuxValue(AuxWindow::Video, kVideoSnapped) == 1) host_.PlaceVideo();
+    if (state_.quitRequested == 1) Shutdown();
+}
 
+void MainTick::TakeWheelStep() {
     if (state_.wheelStep != 0) {
         state_.speedStepRequest = state_.wheelStep;
         state_.wheelStep = 0;
@@ -97,68 +105,65 @@ void MainTick::FullTick() {
     if (state_.inputCooldown != 0) state_.speedStepRequest = 0;
     state_.inputCooldown -= 1;
     if (state_.inputCooldown <= 0) state_.inputCooldown = 0;
+}
 
-    if (state_.toggleRequest != 0) {
-        if (state_.paused == 0 && state_.speed != 0) mci_.Send("play movie");
-        else if (state_.paused != 0 && state_.speed != 0) mci_.Send("pause movie");
-        else mci_.TogglePlayPause();
-        state_.speed = 0;
-        state_.toggleRequest = 0;
-        if (host_.ControlPanelExists() && state_.fullScreen == 1 && state_.panelInFullScreen == 1) {
-            host_.ShowControlPanelAtBottom(state_.screenWidth, state_.screenHeight);
-            host_.FocusStepSink();
-        }
-        if (settings_.hideCursor == 0 && state_.fullScreen == 1 && state_.panelInFullScreen == 0) {
-            host_.ShowOverlay(state_.screenWidth, state_.screenHeight);
-            host_.FocusStepSink();
-        }
+void MainTick::CarryOutToggleRequest() {
+    if (state_.toggleRequest == 0) return;
+    if (state_.paused == 0 && state_.speed != 0) mci_.Send("play movie");
+    else if (state_.paused != 0 && state_.speed != 0) mci_.Send("pause movie");
+    else mci_.TogglePlayPause();
+    state_.speed = 0;
+    state_.toggleRequest = 0;
+    if (host_.ControlPanelExists() && state_.fullScreen == 1 && state_.panelInFullScreen == 1) {
+        host_.ShowControlPanelAtBottom(state_.screenWidth, state_.screenHeight);
+        host_.FocusStepSink();
     }
-
-    if (state_.speedStepRequest != 0) {
-        state_.speed += state_.speedStepRequest == 1 ? 1 : -1;
-        if (state_.speed > 9) state_.speed = 9;
-        if (state_.speed < -9) state_.speed = -9;
-        if (state_.paused == 0 && state_.speed == 0) {
-            // A search stepped back to normal play.
-            state_.inputCooldown = 2;
-            mci_.Send("play movie");
-        }
-        state_.speedStepRequest = 0;
+    if (settings_.hideCursor == 0 && state_.fullScreen == 1 && state_.panelInFullScreen == 0) {
+        host_.ShowOverlay(state_.screenWidth, state_.screenHeight);
+        host_.FocusStepSink();
     }
+}
 
-    CarryOutBusRequests(state_, settings_, playlist_, mci_, clock_, volume_);
+void MainTick::CarryOutSpeedStepRequest() {
+    if (state_.speedStepRequest == 0) return;
+    state_.speed += state_.speedStepRequest == 1 ? 1 : -1;
+    if (state_.speed > 9) state_.speed = 9;
+    if (state_.speed < -9) state_.speed = -9;
+    if (state_.paused == 0 && state_.speed == 0) {
+        // A search stepped back to normal play.
+        state_.inputCooldown = 2;
+        mci_.Send("play movie");
+    }
+    state_.speedStepRequest = 0;
+}
 
+void MainTick::PollPosition() {
     // Nothing is open while a track that would not open shows its name: no end check.
-    if (state_.seekDragging == 0 && state_.closed == 0 && state_.failedTrackWait == 0) {
-        const int p = mci_.QueryNumber("status movie position");
-        state_.polledPosition = p;
-        const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
-        // A click waiting for its button to go up (14..16) is not overwritten either.
-        const bool keep = state_.pendingCommand == kCmdNextTrack ||
-                          (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
-        if (length == 0) {
-            // Length 0 is unknown (a stream that states none): the position tells nothing of
-            // the end, the device's "stopped" does. Asked only while playing at normal speed
-            // with nothing queued: a seek (a search, a frame step while paused) leaves the
-            // device stopped too, and must never end the track.
-            if (state_.paused == 0 && state_.speed == 0 && state_.pendingCommand == kCmdNone &&
-                mci_.QueryText("status movie mode", kModeReplySize + 1) == "stopped")
-                state_.pendingCommand = kCmdCheckEnd;
-        } else if (p >= length && !keep) {
+    if (state_.seekDragging != 0 || state_.closed != 0 || state_.failedTrackWait != 0) return;
+    const int p = mci_.QueryNumber("status movie position");
+    state_.polledPosition = p;
+    const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
+    // A click waiting for its button to go up (kCmdOpenButton..kCmdQuit) is not overwritten either.
+    const bool keep = state_.pendingCommand == kCmdNextTrack ||
+                      (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);
+    if (length == 0) {
+        // Length 0 is unknown (a stream that states none): the position tells nothing of
+        // the end, the device's "stopped" does. Asked only while playing at normal speed
+        // with nothing queued: a seek (a search, a frame step while paused) leaves the
+        // device stopped too, and must never end the track.
+        if (state_.paused == 0 && state_.speed == 0 && state_.pendingCommand == kCmdNone &&
+            mci_.QueryText("status movie mode", kModeReplySize + 1) == "stopped")
             state_.pendingCommand = kCmdCheckEnd;
-        }
-        if (length != 0) state_.seekKnobX = SeekKnobX(p, length);
+    } else if (p >= length && !keep) {
+        state_.pendingCommand = kCmdCheckEnd;
     }
+    if (length != 0) state_.seekKnobX = SeekKnobX(p, length);
+}
 
-    if (state_.fullScreen == 1 && state_.panelInFullScreen == 1) ControlPanelInFullScreen();
-    if (state_.playlistEditorOpen == 1) PlaylistEditorInStep();
-    if (state_.failedTrackWait == 1) StepPastFailedTrack();
-
+void MainTick::RunPlaybackTick() {
+    // Behind full-screen video without the panel the player is not drawn.
     if (state_.fullScreen == 0 || state_.panelInFullScreen == 1) host_.PlaybackTick();
     else host_.PlaybackTickNoDraw();
-
-    if (host_.AuxValue(AuxWindow::Video, 4) == 1) host_.PlaceVideo();
-    if (state_.quitRequested == 1) Shutdown();
 }
 
 void MainTick::TakeHandedCommandLine() {
@@ -181,18 +186,19 @@ void MainTick::StepPastFailedTrack() {
 }
 
 void MainTick::FullScreenInput() {
-    int r = host_.AuxValue(AuxWindow::FullScreen, 0);
+    int r = host_.AuxValue(AuxWindow::FullScreen, kFullScreenScrollStep);
     if (r != 0) state_.speedStepRequest = r;
-    r = host_.AuxValue(AuxWindow::Overlay, 0);
+    r = host_.AuxValue(AuxWindow::Overlay, kFullScreenScrollStep);
     if (r != 0) state_.speedStepRequest = r;
     if (state_.inputCooldown != 0) state_.speedStepRequest = 0;
 
-    if (host_.AuxValue(AuxWindow::Overlay, 2) != 0 ||
-        (host_.AuxValue(AuxWindow::FullScreen, 2) != 0 && state_.panelInFullScreen == 0)) {
+    if (host_.AuxValue(AuxWindow::Overlay, kFullScreenLeftClick) != 0 ||
+        (host_.AuxValue(AuxWindow::FullScreen, kFullScreenLeftClick) != 0 && state_.panelInFullScreen == 0)) {
         state_.toggleRequest = 1;
         host_.FocusStepSink();
     }
-    if (host_.AuxValue(AuxWindow::FullScreen, 1) != 0 || host_.AuxValue(AuxWindow::Overlay, 1) != 0) {
+    if (host_.AuxValue(AuxWindow::FullScreen, kFullScreenMiddleClick) != 0 ||
+        host_.AuxValue(AuxWindow::Overlay, kFullScreenMiddleClick) != 0) {
         state_.toggleRequest = 1;
         host_.FocusStepSink();
     }
@@ -200,19 +206,19 @@ void MainTick::FullScreenInput() {
 
 void MainTick::ControlPanelInFullScreen() {
     state_.position = mci_.QueryNumber("status movie position");
-    host_.AuxSetValue(AuxWindow::ControlPanel, 0, mci_.QueryNumber("status movie length"));
-    if (host_.AuxValue(AuxWindow::ControlPanel, 0) == kPanelSliderMoved) {
-        state_.position = host_.AuxValue(AuxWindow::ControlPanel, 1);
+    host_.AuxSetValue(AuxWindow::ControlPanel, kPanelSetLength, mci_.QueryNumber("status movie length"));
+    if (host_.AuxValue(AuxWindow::ControlPanel, kPanelSliderState) == kPanelSliderMoved) {
+        state_.position = host_.AuxValue(AuxWindow::ControlPanel, kPanelPosition);
         if (state_.paused == 0) mci_.Send("play movie from " + std::to_string(state_.position));
         else mci_.Send("seek movie to " + std::to_string(state_.position));
-        host_.AuxSetValue(AuxWindow::ControlPanel, 1, state_.position);
+        host_.AuxSetValue(AuxWindow::ControlPanel, kPanelShowPosition, state_.position);
         host_.FocusStepSink();
     } else {
-        host_.AuxSetValue(AuxWindow::ControlPanel, 1, state_.position);
+        host_.AuxSetValue(AuxWindow::ControlPanel, kPanelShowPosition, state_.position);
     }
 
-    if (host_.AuxValue(AuxWindow::ControlPanel, 2) == kPanelVolumeMoved) {
-        int level = host_.AuxValue(AuxWindow::ControlPanel, 3);
+    if (host_.AuxValue(AuxWindow::ControlPanel, kPanelVolumeState) == kPanelVolumeMoved) {
+        int level = host_.AuxValue(AuxWindow::ControlPanel, kPanelVolumeLevel);
         level = level < 0 ? 0 : level > 255 ? 255 : level;
         const uint32_t volume = static_cast<uint32_t>(level) * 0x01010101u;
         if (state_.seekDragging == 0) {
@@ -222,16 +228,16 @@ void MainTick::ControlPanelInFullScreen() {
         host_.FocusStepSink();
     }
 
-    if (host_.AuxValue(AuxWindow::ControlPanel, 4) == kPanelButtonPressed) {
-        const int button = host_.AuxValue(AuxWindow::ControlPanel, 5);
-        if (button <= 1) {
+    if (host_.AuxValue(AuxWindow::ControlPanel, kPanelButtonState) == kPanelButtonPressed) {
+        const int button = host_.AuxValue(AuxWindow::ControlPanel, kPanelButton);
+        if (button <= kPanelPlayPause + 1) {  // the play/pause button alternates 0 and 1
             if (state_.closed == 0) {
                 state_.pendingCommand = state_.paused ? kCmdPlay : kCmdPause;
                 host_.FocusStepSink();
             }
-        } else if (button == 2 || button == 3) {
-            if (state_.paused == 0) state_.pendingCommand = button == 2 ? kCmdNextTrack : kCmdPreviousTrack;
-            else mci_.StepWhilePaused(button == 2 ? 1 : -1);
+        } else if (button == kPanelNext || button == kPanelBack) {
+            if (state_.paused == 0) state_.pendingCommand = button == kPanelNext ? kCmdNextTrack : kCmdPreviousTrack;
+            else mci_.StepWhilePaused(button == kPanelNext ? 1 : -1);
             host_.FocusStepSink();
         }
     }
@@ -239,8 +245,8 @@ void MainTick::ControlPanelInFullScreen() {
 
 void MainTick::PlaylistEditorInStep() {
     if (playlist_.count != playlist_.orderCount) playlist_.BuildPlayOrder(settings_.shuffle, clock_);
-    const int request = host_.AuxValue(AuxWindow::PlaylistEditor, 0);
-    if (request == kEditorResized) {
+    const int request = host_.AuxValue(AuxWindow::PlaylistEditor, kEditorRequest);
+    if (request == kEditorRequestResized) {
         host_.EditorLayOut();
         const WindowRect rect = host_.EditorWindowRect();
         settings_.editorX = rect.x;
@@ -248,15 +254,15 @@ void MainTick::PlaylistEditorInStep() {
         settings_.editorWidth = rect.width;
         settings_.editorHeight = rect.height;
     }
-    if (request == kEditorPlayChosen) {
-        playlist_.currentIndex = host_.AuxValue(AuxWindow::PlaylistEditor, 1);
-        host_.EditorReset(0);
-        host_.EditorReset(1);
+    if (request == kEditorRequestPlay) {
+        playlist_.currentIndex = host_.AuxValue(AuxWindow::PlaylistEditor, kEditorChosenEntry);
+        host_.EditorReset(kResetRequest);
+        host_.EditorReset(kResetChosenEntry);
         mci_.Close();
         state_.pendingCommand = kCmdOpenAndPlay;
     }
-    playlist_.currentIndex = host_.AuxValue(AuxWindow::PlaylistEditor, 2);
-    playlist_.count = host_.AuxValue(AuxWindow::PlaylistEditor, 3);
+    playlist_.currentIndex = host_.AuxValue(AuxWindow::PlaylistEditor, kEditorCurrent);
+    playlist_.count = host_.AuxValue(AuxWindow::PlaylistEditor, kEditorCount);
 }
 
 void MainTick::Shutdown() {
@@ -272,8 +278,8 @@ void MainTick::Shutdown() {
         list = "list NOT saved";
         ReportProblem("the last playlist could not be saved to " + folder + kLastListFileName);
     }
-    settings_.videoX = host_.AuxValue(AuxWindow::Video, 0);
-    settings_.videoY = host_.AuxValue(AuxWindow::Video, 1);
+    settings_.videoX = host_.AuxValue(AuxWindow::Video, kVideoX);
+    settings_.videoY = host_.AuxValue(AuxWindow::Video, kVideoY);
     const char* settings = nullptr;
     if (state_.settingsUnreadable == 1) {
         settings = "settings not saved (unreadable at start)";

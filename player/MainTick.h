@@ -22,8 +22,8 @@ class MainTickHost {
 public:
     virtual ~MainTickHost() = default;
 
-    // State accessors of the auxiliary windows (see each window's header for the meaning of
-    // the values). A window that does not exist answers 0 and ignores setters.
+    // State accessors of the auxiliary windows: the slots of state/AuxProtocol.h. A window
+    // that does not exist answers 0 and ignores setters.
     virtual int AuxValue(AuxWindow window, int index) = 0;
     virtual void AuxSetValue(AuxWindow window, int index, int value) = 0;
     virtual void EditorReset(int which) = 0;
@@ -89,6 +89,12 @@ public:
 private:
     void FirstTick();
     void FullTick();
+    // The steps of a full tick, in their order (FullTick).
+    void TakeWheelStep();
+    void CarryOutToggleRequest();
+    void CarryOutSpeedStepRequest();
+    void PollPosition();
+    void RunPlaybackTick();
     void TakeHandedCommandLine();
     void StepPastFailedTrack();
     void FullScreenInput();

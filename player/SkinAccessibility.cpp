@@ -22,16 +22,16 @@ using skin::Rect;
 // The zoom pair is one piece of art: its left half makes the video smaller, its right half larger.
 constexpr Rect kZoomOut{skin::kZoom.x, skin::kZoom.y, skin::kZoom.w / 2, skin::kZoom.h};
 constexpr Rect kZoomIn{skin::kZoom.x + skin::kZoom.w / 2, skin::kZoom.y, skin::kZoom.w / 2, skin::kZoom.h};
-constexpr Rect kPositionBar{skin::kPositionKnobX, skin::kPositionKnobY, skin::kPositionTravel + skin::kPositionKnob.w,
+constexpr Rect kPositionBar{skin::kPositionKnobX, skin::kPositionKnobY, kSeekBarWidth + skin::kPositionKnob.w,
                             skin::kPositionKnob.h};
-constexpr Rect kVolumeBar{skin::kVolumeKnobX, skin::kVolumeKnobY, skin::kVolumeTravel + skin::kVolumeKnob.w,
+constexpr Rect kVolumeBar{skin::kVolumeKnobX, skin::kVolumeKnobY, kVolumeBarWidth + skin::kVolumeKnob.w,
                           skin::kVolumeKnob.h};
 constexpr Rect kTimeField{skin::kTimeMinusX, skin::kTimeY, skin::kTimeCellX + 8 * skin::kTimeCellPitch - skin::kTimeMinusX,
                           skin::kLargeGlyphHeight};
 
 WindowPoint Centre(const Rect& r) { return {r.x + r.w / 2, r.y + r.h / 2}; }
 
-int Travel(int index) { return index == kHotspotPosition ? skin::kPositionTravel : skin::kVolumeTravel; }
+int Travel(int index) { return index == kHotspotPosition ? kSeekBarWidth : kVolumeBarWidth; }
 
 // --- one hotspot ----------------------------------------------------------------------------
 
@@ -311,10 +311,10 @@ std::string SkinAccess::ShownText(int index) const {
 
 skin::Rect SkinAccess::Area(int index) const {
     if (index == kHotspotPosition)
-        return {skin::kPositionKnobX + std::clamp(state_.seekKnobX, 0, skin::kPositionTravel), skin::kPositionKnobY,
+        return {skin::kPositionKnobX + std::clamp(state_.seekKnobX, 0, kSeekBarWidth), skin::kPositionKnobY,
                 skin::kPositionKnob.w, skin::kPositionKnob.h};
     if (index == kHotspotVolume)
-        return {skin::kVolumeKnobX + std::clamp(state_.volumeKnobX, 0, skin::kVolumeTravel), skin::kVolumeKnobY,
+        return {skin::kVolumeKnobX + std::clamp(state_.volumeKnobX, 0, kVolumeBarWidth), skin::kVolumeKnobY,
                 skin::kVolumeKnob.w, skin::kVolumeKnob.h};
     return index >= 0 && index < kHotspotCount ? kHotspots[size_t(index)].area : Rect{0, 0, 0, 0};
 }

@@ -182,7 +182,7 @@ void VideoWindows::SetClickMode(int mode) {
 void VideoWindows::InitPanel(const DisplayEffects& effects, int screenWidth) {
     if (!panel_) return;
     panel_->InitEffects(effects[0], effects[1], effects[2], effects[3]);
-    panel_->SetValue(3, screenWidth);
+    panel_->SetValue(kPanelFitToScreen, screenWidth);
 }
 
 DisplayEffects VideoWindows::PanelEffects() {
@@ -191,7 +191,7 @@ DisplayEffects VideoWindows::PanelEffects() {
 }
 
 void VideoWindows::ShowPanelVolume(int level) {
-    if (panel_) panel_->SetValue(2, level);
+    if (panel_) panel_->SetValue(kPanelShowVolume, level);
 }
 
 void VideoWindows::SetCursorHidden(bool hidden) {
@@ -208,7 +208,7 @@ void VideoWindows::SetCursorPos(ScreenPoint point) { QCursor::setPos(point.x, po
 
 ScreenPoint VideoWindows::VideoWindowCorner() {
     if (!videoDlg_) return {};
-    return {videoDlg_->GetValue(0), videoDlg_->GetValue(1)};
+    return {videoDlg_->GetValue(kVideoX), videoDlg_->GetValue(kVideoY)};
 }
 
 void VideoWindows::SetMainZOrder(ZOrder order) {
@@ -234,7 +234,7 @@ void VideoWindows::SetMainZOrder(ZOrder order) {
 }
 
 void VideoWindows::PlaceMainWindow(ZOrder order, int x, int y) {
-    main_.setGeometry(x, y, CPlayerDlg::kWidth, CPlayerDlg::kHeight);
+    main_.setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
     if (!main_.isVisible() && !main_.isMinimized()) main_.show();
     SetMainZOrder(order);
 }

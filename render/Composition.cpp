@@ -203,16 +203,16 @@ void ComposeButtons(CDibSurface& work, const CDibSurface& s, const PlayerState& 
     if (st.paused == 1) Put(work, s, skin::kLitPause, skin::kStill.x, skin::kStill.y);
     if (settings.shuffle == 1) PutLit(work, s, skin::kShuffle);
     if (settings.repeat == 1) PutLit(work, s, skin::kRepeat);
-    if (Lit(st, 0)) PutLit(work, s, skin::kPlay);
-    if (Lit(st, 1)) Put(work, s, skin::kGreyPause, skin::kStill.x, skin::kStill.y);
-    if (Lit(st, 2)) PutLit(work, s, skin::kStill);
-    if (Lit(st, 3)) PutLit(work, s, skin::kStop);
-    if (Lit(st, 4)) PutLit(work, s, skin::kBack);
-    if (Lit(st, 5)) PutLit(work, s, skin::kNext);
-    if (Lit(st, 6)) PutLit(work, s, skin::kRew);
-    if (Lit(st, 7)) PutLit(work, s, skin::kFf);
-    if (Lit(st, 10)) Put(work, s, skin::kZoomMinusLit, skin::kZoom.x, skin::kZoom.y);
-    if (Lit(st, 11)) Put(work, s, skin::kZoomPlusLit, skin::kZoom.x, skin::kZoom.y);
+    if (Lit(st, kCounterPlay)) PutLit(work, s, skin::kPlay);
+    if (Lit(st, kCounterPause)) Put(work, s, skin::kGreyPause, skin::kStill.x, skin::kStill.y);
+    if (Lit(st, kCounterPauseLit)) PutLit(work, s, skin::kStill);
+    if (Lit(st, kCounterStop)) PutLit(work, s, skin::kStop);
+    if (Lit(st, kCounterPrevious)) PutLit(work, s, skin::kBack);
+    if (Lit(st, kCounterNext)) PutLit(work, s, skin::kNext);
+    if (Lit(st, kCounterSearchBackward)) PutLit(work, s, skin::kRew);
+    if (Lit(st, kCounterSearchForward)) PutLit(work, s, skin::kFf);
+    if (Lit(st, kCounterSmallerVideo)) Put(work, s, skin::kZoomMinusLit, skin::kZoom.x, skin::kZoom.y);
+    if (Lit(st, kCounterLargerVideo)) Put(work, s, skin::kZoomPlusLit, skin::kZoom.x, skin::kZoom.y);
 }
 
 DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st,
@@ -224,14 +224,14 @@ DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState&
     }
     if (st.paused == 1 && st.closed == 0)
         Put(work, s, skin::kGreyPlay, skin::kGreyPlayAt.x, skin::kGreyPlayAt.y);
-    if (Lit(st, 14)) PutLit(work, s, skin::kFile);
-    if (Lit(st, 15)) PutLit(work, s, skin::kConfig);
-    if (Lit(st, 16)) PutLit(work, s, skin::kFull);
-    if (Lit(st, 17)) PutLit(work, s, skin::kPower);
+    if (Lit(st, kCounterOpen)) PutLit(work, s, skin::kFile);
+    if (Lit(st, kCounterSettings)) PutLit(work, s, skin::kConfig);
+    if (Lit(st, kCounterFullScreen)) PutLit(work, s, skin::kFull);
+    if (Lit(st, kCounterClose)) PutLit(work, s, skin::kPower);
 
     // A knob value outside its bar would cover the buttons beside it.
-    const int seek = std::clamp(st.seekKnobX, 0, skin::kPositionTravel);
-    const int volume = std::clamp(st.volumeKnobX, 0, skin::kVolumeTravel);
+    const int seek = std::clamp(st.seekKnobX, 0, kSeekBarWidth);
+    const int volume = std::clamp(st.volumeKnobX, 0, kVolumeBarWidth);
     Put(work, s, skin::kPositionKnob, skin::kPositionKnobX + seek, skin::kPositionKnobY);
     Put(work, s, skin::kVolumeKnob, skin::kVolumeKnobX + volume, skin::kVolumeKnobY);
 

@@ -82,14 +82,12 @@ constexpr int kTimeCellX = 136;  // cell i at 136 + 8 i, i = 0..7
 constexpr int kTimeCellPitch = 8;
 constexpr int kTimeMinusX = 128;
 
-// Knob travel: the position knob at 62 + seekKnobX (0..206) on row 2, the volume knob at
-// 61 + volumeKnobX (0..58) on row 75.
+// The position knob at 62 + seekKnobX (0..kSeekBarWidth) on row 2, the volume knob at
+// 61 + volumeKnobX (0..kVolumeBarWidth) on row 75 (state/PlayerState.h).
 constexpr int kPositionKnobX = 62;
 constexpr int kPositionKnobY = 2;
-constexpr int kPositionTravel = 206;
 constexpr int kVolumeKnobX = 61;
 constexpr int kVolumeKnobY = 75;
-constexpr int kVolumeTravel = 58;
 
 // The part of the work surface the window shows.
 constexpr int kPresentWidth = 407;

@@ -13,9 +13,11 @@
 #include "render/Composition.h"
 #include "render/SkinLayout.h"
 
+QStringList UiFontFamilies() { return {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")}; }
+
 QFont PlayerFont(int pixelSize) {
     QFont font;
-    font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies(UiFontFamilies());
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     font.setWeight(QFont::Normal);

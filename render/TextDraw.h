@@ -3,6 +3,7 @@
 #include <string>
 
 #include <QFont>
+#include <QStringList>
 
 #include "state/PlayerState.h"
 #include "render/DibSurface.h"
@@ -10,8 +11,11 @@
 // Text of the player window (Qt): the one font, drawn pure black on white into the skin
 // source's text strips, from where the composition carries it into the display.
 
-// The player's font at `pixelSize`: IPAPGothic, else Noto Sans CJK JP, else the default sans;
-// normal weight, no antialiasing.
+// The Japanese user interface's faces in order of preference: IPAPGothic, else Noto Sans CJK
+// JP (a font with neither falls back to the default sans).
+QStringList UiFontFamilies();
+
+// The player's font at `pixelSize`: UiFontFamilies, normal weight, no antialiasing.
 QFont PlayerFont(int pixelSize);
 
 // Draws `text` (UTF-8) with its top-left at (x, y) in the player font of `height` pixels:

@@ -1,10 +1,12 @@
 #pragma once
 #include <vector>
 
+#include "state/Settings.h"  // kMainWindowWidth, kMainWindowHeight
+
 // The outline of the player window, in window pixels (origin at its top-left corner):
 // a body of 321 x 88 pixels (rows 0..87) with two tabs below it on rows 88..90, the left
 // one over x 8..72 and the right one over x 248..312. Row 91 and everything else of the
-// 321 x 92 window is outside: there the window neither paints nor takes the mouse.
+// kMainWindowWidth x kMainWindowHeight window is outside: there the window neither paints nor takes the mouse.
 // Standard library only; the window turns the rectangles into its mask.
 
 struct ShapeRect {
@@ -12,8 +14,6 @@ struct ShapeRect {
     friend bool operator==(const ShapeRect&, const ShapeRect&) = default;
 };
 
-constexpr int kMainWindowWidth = 321;  // 356 - 35
-constexpr int kMainWindowHeight = 92;
 
 // The main window's region as non-overlapping rectangles: the body and the two tabs.
 std::vector<ShapeRect> MainWindowShape();

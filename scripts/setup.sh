@@ -39,3 +39,16 @@ velkaf_configure_and_build() {
   fi
   cmake --build "$dir" -j "$jobs" "${VELKAF_BUILD_TARGETS[@]/#/--target=}" || return 1
 }
+
+# One stage of CMakePresets.json (asan, tsan, fuzz, main): configured once into its binary
+# folder, then built; its options and targets come from the preset, so that
+# `cmake --build --preset X` and `ctest --preset X` rerun the same stage by hand.
+velkaf_build_preset() {
+  local preset=$1 dir=$2
+  local jobs
+  jobs=$(nproc 2>/dev/null || echo 2)
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake --preset "$preset" >/dev/null || return 1
+  fi
+  cmake --build --preset "$preset" -j "$jobs" || return 1
+}

@@ -12,8 +12,8 @@ namespace {
 constexpr int kFarCoordinate = 64000;
 
 // Where the video window goes when its stored place is off the screen: just below a main
-// window at the origin, which is 92 pixels high.
-constexpr int kVideoFallbackY = 92;
+// window at the origin.
+constexpr int kVideoFallbackY = kMainWindowHeight;
 constexpr int kEditorFallbackX = 10;
 constexpr int kEditorFallbackY = 100;
 

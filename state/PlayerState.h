@@ -26,6 +26,32 @@ enum PendingCommand : int {
     kCmdCheckEnd = 66,
 };
 
+// Full ticks every fifth timer call (150 ms) while idle; tickDivisor 0 runs one on every call.
+constexpr int kSlowTickDivisor = 5;
+
+// The step keys a key poll found (PlayerState::keysHeld, prevKeysHeld), one bit each.
+enum HeldKey : uint8_t { kHeldComma = 1, kHeldRight = 2, kHeldLeft = 4, kHeldFullStop = 8 };
+
+// The skin buttons' light counters (PlayerState::buttonCounters): set to 1 by a press, counted
+// down by every playback tick while no mouse button is held; > 0 draws the button lit.
+enum ButtonCounter : int {
+    kCounterPlay = 0,
+    kCounterPause = 1,     // STILL pressed while paused or closed: its grey form
+    kCounterPauseLit = 2,  // STILL pressed while playing: its lit form
+    kCounterStop = 3,
+    kCounterPrevious = 4,
+    kCounterNext = 5,
+    kCounterSearchBackward = 6,
+    kCounterSearchForward = 7,
+    kCounterSmallerVideo = 10,
+    kCounterLargerVideo = 11,
+    kCounterOpen = 14,
+    kCounterSettings = 15,
+    kCounterFullScreen = 16,
+    kCounterClose = 17,
+    kButtonCounterCount = 20,
+};
+
 // The runtime state shared by every handler of the player, the tick and the auxiliary
 // windows. One instance for the whole run; user-interface thread only; never saved.
 // Input handlers write requests here; the code that carries a request out clears it.
@@ -41,7 +67,7 @@ struct PlayerState {
 
     // Tick control
     int firstTickDone = 0;
-    int tickDivisor = 5;       // a full tick every tickDivisor-th timer call (0: every call)
+    int tickDivisor = kSlowTickDivisor;  // a full tick every tickDivisor-th timer call (0: every call)
     int tickCounter = 0;
     int busy = 0;              // a long operation runs: ticks only poll the keyboard
     int browseCounter = 0;
@@ -57,11 +83,11 @@ struct PlayerState {
     int speedStepRequest = 0;  // 1 faster, any other non-zero value slower
     int wheelStep = 0;
     int inputCooldown = 0;     // full ticks during which speed steps are discarded
-    uint8_t keysHeld = 0;      // bit 0 comma, 1 right, 2 left, 3 full stop
+    uint8_t keysHeld = 0;      // HeldKey bits of the last key poll
     uint8_t prevKeysHeld = 0;
     int rightButtonSearch = 0;
     int trackPending = 0;
-    int buttonCounters[20] = {};
+    int buttonCounters[kButtonCounterCount] = {};  // by ButtonCounter; > 0 draws it lit
     int mouseButtonDown = 0;
     int seekDragging = 0;      // 0 idle, 1 dragging (or a windowed open), 2 left the bar
     int volumeDragging = 0;
@@ -114,9 +140,10 @@ struct PlayerState {
     uint64_t lastListFingerprint = 0;  // that is, if ListFingerprint differs from this
 };
 
-// Width of the position bar in pixels and the divisor that maps the 32-bit wave volume
-// onto the 58-pixel volume bar.
+// The knobs' travel in pixels: seekKnobX is 0..kSeekBarWidth on the position bar, volumeKnobX
+// 0..kVolumeBarWidth on the volume bar; the divisor maps the 32-bit wave volume onto the latter.
 constexpr int kSeekBarWidth = 206;
+constexpr int kVolumeBarWidth = 58;
 constexpr uint32_t kVolumeKnobDivisor = 74051160u;
 
 // The position knob's x for a device position on a track of `length` (> 0) in the same

@@ -1,6 +1,10 @@
 #pragma once
 #include <string>
 
+// The main window's fixed size in pixels; Settings::mainX, mainY is its place.
+constexpr int kMainWindowWidth = 321;  // 356 - 35
+constexpr int kMainWindowHeight = 92;
+
 // The persisted user choices, in the order of their lines in "KORU.CFG".
 // One instance for the whole run; user-interface thread only.
 struct Settings {

@@ -59,7 +59,7 @@ BENCHMARK(BM_PlaybackTickPlaying);
 void BM_PlaybackTickSearching(benchmark::State& state) {
     Player p;
     p.state.mouseButtonDown = 1;
-    p.state.buttonCounters[7] = 1;  // search forward held: a relative seek every tick
+    p.state.buttonCounters[kCounterSearchForward] = 1;  // search forward held: a relative seek every tick
     p.Tick(state);
 }
 BENCHMARK(BM_PlaybackTickSearching);

@@ -32,7 +32,7 @@ void BM_ComposeFrame(benchmark::State& bench) {
     st.lengthMs = st.lengthFrames = 273000;
     st.seekKnobX = 72;
     st.volumeKnobX = 44;
-    st.buttonCounters[0] = 1;
+    st.buttonCounters[kCounterPlay] = 1;
     Settings settings;
     FrameInputs in{95000, 12, 4};
     for (auto _ : bench) {

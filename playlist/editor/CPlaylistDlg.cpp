@@ -29,46 +29,30 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Random.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
 #include "playlist/editor/EditorCommands.h"
+#include "playlist/editor/EditorLineModel.h"
+#include "render/DialogUnits.h"
+#include "render/TextDraw.h"
 #include "state/Settings.h"
 
 namespace {
 
-constexpr int kCloseEditorCode = 20;  // WM_USER+5 code: the main window closes the editor
 constexpr int kDefaultWidth = 200;
 constexpr int kDefaultHeight = 320;
 
-// The dialog font: the proportional Gothic face at 9 points (12 pixels at 96 dots per inch).
+// The dialog font: the proportional Gothic face at 9 points, antialiased like any dialog.
 QFont EditorFont() {
     QFont font;
-    font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies(UiFontFamilies());
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(12);
+    font.setPixelSize(kDialogFontPixels);
     return font;
 }
-
-// Dialog units to pixels with the font's average character width and height, as a dialog
-// template is laid out.
-class DialogUnits {
-public:
-    explicit DialogUnits(const QFont& font) {
-        const QFontMetrics metrics(font);
-        const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-        baseX_ = std::max(1, (letters / 26 + 1) / 2);
-        baseY_ = std::max(1, metrics.height());
-    }
-    QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(w), Y(h)}; }
-
-private:
-    int X(int units) const { return (units * baseX_ + 2) / 4; }
-    int Y(int units) const { return (units * baseY_ + 4) / 8; }
-    int baseX_ = 1;
-    int baseY_ = 1;
-};
 
 struct ButtonDef {
     int id;
@@ -90,8 +74,6 @@ constexpr ButtonDef kButtons[] = {
 };
 
 QString ToQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
-
-QString LineFor(int index, const std::string& entry, bool marked) { return ToQString(DisplayLine(index, entry, marked)); }
 
 std::string CurrentFolder() {
     char* cwd = ::getcwd(nullptr, 0);
@@ -126,70 +108,6 @@ public:
     Updating& operator=(const Updating&) = delete;
 private:
     int& depth_;
-};
-
-// Line i of the editor's list: the display line of entry i of the store, numbered i + 1, with
-// ">" on the marked line. Lines are made when the view shows them, so numbering, moving and
-// reordering cost nothing per line. The row count changes only through Reload and Appended:
-// a store changed behind the editor's back never gives the view rows that are not there.
-class EditorLineModel final : public QAbstractListModel {
-public:
-    EditorLineModel(const Playlist& store, QObject* parent) : QAbstractListModel(parent), store_(store) {}
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : rows_; }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid()) return {};
-        return LineFor(index.row(), store_.Entry(index.row()), index.row() == marked_);
-    }
-
-    // Every line read anew from the store: one reset.
-    void Reload(int markedLine) {
-        beginResetModel();
-        rows_ = store_.StoreSize();
-        marked_ = markedLine;
-        endResetModel();
-    }
-    // The store was reordered in place: one change over all lines.
-    void Reordered(int markedLine) {
-        if (rows_ != store_.StoreSize()) return Reload(markedLine);
-        marked_ = markedLine;
-        if (rows_ > 0) emit dataChanged(index(0), index(rows_ - 1), {Qt::DisplayRole});
-    }
-    // Entries were added at the end of the store: one insertion.
-    void Appended() {
-        const int rows = store_.StoreSize();
-        if (rows <= rows_) return;
-        beginInsertRows(QModelIndex(), rows_, rows - 1);
-        rows_ = rows;
-        endInsertRows();
-    }
-    // The view's search for typed text (the next line starting with it) looks at each line's
-    // first character, ">" or a blank, before making the line: a long list stays fast to type in.
-    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits, Qt::MatchFlags flags) const override {
-        const QString text = value.toString();
-        const Qt::CaseSensitivity sensitivity = flags & Qt::MatchCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        if (role != Qt::DisplayRole || hits != 1 || text.isEmpty() || start.parent().isValid() ||
-            (flags & ~Qt::MatchCaseSensitive) != (Qt::MatchStartsWith | Qt::MatchWrap))
-            return QAbstractListModel::match(start, role, value, hits, flags);
-        for (int k = 0; k < rows_; ++k) {
-            const int row = (std::max(start.row(), 0) + k) % rows_;
-            if (text.front() != QChar(row == marked_ ? u'>' : u' ')) continue;
-            if (data(index(row), Qt::DisplayRole).toString().startsWith(text, sensitivity)) return {index(row)};
-        }
-        return {};
-    }
-    // Moves ">" to `line` (-1: no line).
-    void SetMarkedLine(int line) {
-        const int old = marked_;
-        marked_ = line;
-        for (const int row : {old, line})
-            if (row >= 0 && row < rows_) emit dataChanged(index(row), index(row), {Qt::DisplayRole});
-    }
-
-private:
-    const Playlist& store_;
-    int rows_ = 0;
-    int marked_ = -1;
 };
 
 // The selected lines, one flag per line.
@@ -496,17 +414,17 @@ void CPlaylistDlg::MarkCurrent(int index) {
 
 int CPlaylistDlg::GetValue(int kind) const {
     switch (kind) {
-    case 0: return m_nRequest;
-    case 1: return m_nRequestIndex;
-    case 2: return m_nCurrent;
-    case 3: return m_nCount;
+    case kEditorRequest: return m_nRequest;
+    case kEditorChosenEntry: return m_nRequestIndex;
+    case kEditorCurrent: return m_nCurrent;
+    case kEditorCount: return m_nCount;
     default: return kind;
     }
 }
 
 void CPlaylistDlg::Reset(int which) {
-    if (which == 0) m_nRequest = kRequestNone;
-    else if (which == 1) m_nRequestIndex = 0;
+    if (which == kResetRequest) m_nRequest = kEditorRequestNone;
+    else if (which == kResetChosenEntry) m_nRequestIndex = 0;
 }
 
 void CPlaylistDlg::LayOut() {
@@ -590,7 +508,7 @@ bool CPlaylistDlg::OnInitDialog() {
 
 void CPlaylistDlg::SendCloseMessage() {
     // Queued: the main window destroys this window after the handler has returned.
-    m_host.PostPlayerNotify(kCloseEditorCode);
+    m_host.PostPlayerNotify(kNotifyCloseEditor);
 }
 
 void CPlaylistDlg::OnOK() { SendCloseMessage(); }
@@ -601,7 +519,7 @@ void CPlaylistDlg::OnSize(int cx, int cy) {
     m_nClientCx = cx;
     m_nClientCy = cy;
     // The layout and the saved rectangle follow at the main window's next full tick.
-    m_nRequest = kRequestResized;
+    m_nRequest = kEditorRequestResized;
 }
 
 void CPlaylistDlg::OnDropFiles(const std::vector<std::string>& items) {
@@ -755,7 +673,7 @@ void CPlaylistDlg::OnDblclkList() {
         selection.select(kept, QItemSelectionModel::ClearAndSelect);
         selection.setCurrentIndex(view.model()->index(line, 0), QItemSelectionModel::NoUpdate);
     }
-    m_nRequest = kRequestPlay;
+    m_nRequest = kEditorRequestPlay;
     m_nRequestIndex = line;
     // Unmarked now; the line gets its ">" when the track has been opened (MarkCurrent).
     m_bMarked = false;

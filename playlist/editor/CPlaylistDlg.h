@@ -29,8 +29,8 @@ public:
     virtual PlayerState& EditorPlayerState() = 0;
     // Seeds the process's generator when the window opens.
     virtual Clock& EditorClock() = 0;
-    // WM_USER+5: a queued call of CPlayerDlg::OnPlayerNotify(code), never a direct one; code 20
-    // closes the editor, whose own handler is still on the stack when it posts it.
+    // A queued call of CPlayerDlg::OnPlayerNotify(code), never a direct one; kNotifyCloseEditor
+    // (state/AuxProtocol.h) closes the editor, whose own handler is still on the stack then.
     virtual void PostPlayerNotify(int code) = 0;
     // The window the editor belongs to (it stays above it); null for none.
     virtual QWidget* EditorOwner() = 0;
@@ -76,10 +76,6 @@ public:
         kIdNew = 1056,      // "新規"
         kIdStatus = 1059,
     };
-    // GetValue(0): the request to the main window.
-    static constexpr int kRequestNone = 0;
-    static constexpr int kRequestPlay = 1;
-    static constexpr int kRequestResized = 10;
 
     explicit CPlaylistDlg(PlaylistEditorHost& host);
     ~CPlaylistDlg();
@@ -101,10 +97,10 @@ public:
     // Moves the ">" from line m_nCurrent to line `index`; m_nCurrent = index. Lines outside
     // the list are left alone; an empty store changes nothing.
     void MarkCurrent(int index);
-    // 0 request (kRequest...), 1 the entry to play, 2 the editor's current index, 3 its
-    // entry count; any other kind comes back as it went in. Nothing is cleared by reading.
+    // The EditorSlot values (state/AuxProtocol.h); any other kind comes back as it went in.
+    // Nothing is cleared by reading.
     int GetValue(int kind) const;
-    // 0 clears the request, 1 the entry to play.
+    // Clears the request (kResetRequest) or the entry to play (kResetChosenEntry).
     void Reset(int which);
     // Places the controls for the client size of the last size message.
     void LayOut();
@@ -163,8 +159,8 @@ private:
 
     int m_nCurrent = 0;        // the line that carries ">"
     int m_nCount = 0;          // the entry count as last set by the editor
-    int m_nRequest = 0;        // kRequest...
-    int m_nRequestIndex = 0;   // the entry to play for kRequestPlay
+    int m_nRequest = 0;        // an EditorRequest
+    int m_nRequestIndex = 0;   // the entry to play for kEditorRequestPlay
     int m_nClientCx = 0;
     int m_nClientCy = 0;
     int m_nSortMode = 0;       // next sort: 0 path up, 1 path down, 2 name up, 3 name down

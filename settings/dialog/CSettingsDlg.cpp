@@ -23,7 +23,7 @@
 #include "render/TextDraw.h"
 #include "state/Settings.h"
 #include "settings/dialog/BackgroundFiles.h"
-#include "settings/dialog/DialogUnits.h"
+#include "render/DialogUnits.h"
 
 namespace {
 
@@ -38,7 +38,6 @@ constexpr int kNoId = -1;
 constexpr int kDialogWidth = 254;
 constexpr int kDialogHeight = 245;
 constexpr int kMargin = 2;
-constexpr int kDialogFontPixels = 12;  // 9 points at 96 dots per inch
 constexpr const char* kCaption = "操作設定ダイアログ";
 constexpr const char* kDefaultEntry = "デフォルト";
 // The framework's message for an edit whose text is not an integer.

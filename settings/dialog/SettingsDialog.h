@@ -13,7 +13,7 @@ struct Settings;
 // - "OK": copies the dialog's fields back into `settings`, sets state.backgroundReload when
 //   the background name changed (the next tick rebuilds the skin source), then calls
 //   placeMainWindow(settings.alwaysOnTop == 1). The caller's callback re-places the main
-//   window at (mainX, mainY), 321 x 92, shows it, and makes it topmost when its argument is
+//   window at (mainX, mainY), kMainWindowWidth x kMainWindowHeight, shows it, and makes it topmost when its argument is
 //   true and not topmost otherwise. Returns true.
 // - "ｷｬﾝｾﾙ", Esc or closing the window: `settings` and `state` stay as they were; the
 //   callback is not called; returns false. So is a parent destroyed while the dialog runs.

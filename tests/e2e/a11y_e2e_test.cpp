@@ -35,8 +35,10 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspots) {
     ASSERT_FALSE(bus.FirstLine().empty() || display.Name().empty());
     const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine(), screen = "DISPLAY=" + display.Name();
     const std::string env = "env '" + address + "' " + screen + " ";
-    // The accessibility bus starts on its first call; the player joins it once it is there.
-    ASSERT_NE(ShellOutput(env + "dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress")
+    // The accessibility bus starts on its first call; the player joins it once it is there. Every
+    // client call is bounded, so a bus that never answers fails the test instead of hanging it.
+    ASSERT_NE(ShellOutput(env + "timeout 30 dbus-send --session --reply-timeout=20000 --print-reply --dest=org.a11y.Bus "
+                                "/org/a11y/bus org.a11y.Bus.GetAddress")
                   .find("unix:"), std::string::npos);
 
     TempFolder home;
@@ -45,7 +47,7 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspots) {
     WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav"}, "");
     PlayerProcess player(home.path(), {}, {address, screen, "QT_QPA_PLATFORM=xcb", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"});
     ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
-    const std::string probe = ShellOutput(env + "/usr/bin/python3 " VELKAF_SOURCE_DIR "/tests/e2e/atspi_probe.py " +
+    const std::string probe = ShellOutput(env + "timeout 60 /usr/bin/python3 " VELKAF_SOURCE_DIR "/tests/e2e/atspi_probe.py " +
                                           std::to_string(player.pid()) + " 2>&1");
 
     const std::vector<std::string> children = LinesStartingWith(probe, "child ");

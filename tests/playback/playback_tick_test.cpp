@@ -15,16 +15,23 @@
 namespace {
 
 const std::string kPos = "status movie position", kFormat = "status movie time format";
+const std::string kToFrames = "set movie time format frames", kToMs = "set movie time format milliseconds";
+
+// Which search buttons are held down.
+enum Held { kNoButton = 0, kRewHeld = 1, kFfHeld = 2, kBothHeld = 3 };
 
 struct TickRig : PlaybackRig {
-    explicit TickRig(const PlayerState& start = {}, int held = 0) {
-        state = start, state.buttonCounters[6] = held & 1, state.buttonCounters[7] = held / 2;  // search buttons held
+    explicit TickRig(const PlayerState& start = {}, Held held = kNoButton) {
+        state = start;
+        state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
+        state.buttonCounters[kCounterSearchForward] = held & kFfHeld ? 1 : 0;
         device.Answer(kFormat, "milliseconds"), device.Answer(kPos, "5000");
         for (int i = 0; i < 8; ++i) settings.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
     }
     Strings Tick() {  // the traffic of one PlaybackTick after its drawing
         PlaybackTick(context);
-        EXPECT_EQ(Strings(device.sent.begin(), device.sent.begin() + 3), (Strings{"[compose buttons]", kPos, "[present 5000]"}));
+        const Strings drawn(device.sent.begin(), device.sent.begin() + 3);
+        EXPECT_EQ(drawn, (Strings{"[compose buttons]", kPos, "[present 5000]"}));
         Strings rest(device.sent.begin() + 3, device.sent.end());
         return device.ClearSent(), rest;
     }
@@ -32,163 +39,256 @@ struct TickRig : PlaybackRig {
 
 Strings Seek(int target) { return {kFormat, kPos, "seek movie to " + std::to_string(target), kFormat, kPos}; }
 
-// Each code with speed 5; 14 to 17 wait for the button-up; the sizes stay within -1..6.
+// Each code from speed 5; the button-up codes wait; the sizes stay within -1..6 and put out
+// their own light (both size lights start at 3).
 TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     const Strings place{"pause movie", "[place video]", "play movie"};
-    struct Case { int code, paused, size; Strings sent; int speed, pausedAfter, pending, sizeAfter; };
+    struct Case {
+        PendingCommand code;
+        int paused = 0, size = 1;
+        Strings sent;
+        int speed = 5, pausedAfter = 0;
+        PendingCommand pending = kCmdNone;
+        int sizeAfter = 1, position = 0, cooldown = 0, closed = 0, smallerLit = 3, largerLit = 3;
+    };
     const Case cases[] = {
-        {2, 1, 1, {"play movie"}, 0, 0, 0, 1},   {3, 0, 1, {"pause movie", kPos}, 0, 1, 0, 1}, {4, 1, 1, {"close movie"}, 5, 0, 0, 1},
-        {6, 0, 1, {"close movie"}, 5, 0, 0, 1},  {7, 0, 1, {}, -2, 0, 0, 1},                   {8, 0, 1, {}, 2, 0, 0, 1},
-        {9, 0, 1, {"play movie"}, 0, 0, 0, 1},   {9, 1, 1, {}, 0, 1, 0, 1},                    {10, 0, 1, place, 5, 0, 0, 0},
-        {10, 0, -1, place, 5, 0, 0, -1},         {11, 0, 5, place, 5, 0, 0, 6},                 {11, 0, 6, place, 5, 0, 0, 6},
-        {10, 1, 0, {"pause movie", kPos, "[place video]", "seek movie to 5000"}, 5, 1, 0, -1},
-        {14, 0, 1, {}, 5, 0, 14, 1},             {17, 0, 1, {}, 5, 0, 17, 1},                  {12, 0, 1, {}, 5, 0, 0, 1},
+        {.code = kCmdPlay, .paused = 1, .sent = {"play movie"}, .speed = 0},
+        {.code = kCmdPause, .sent = {"pause movie", kPos}, .speed = 0, .pausedAfter = 1, .position = 5000},
+        {.code = kCmdClose, .paused = 1, .sent = {"close movie"}, .closed = 1},
+        {.code = kCmdNextTrack, .sent = {"close movie"}, .closed = 1},  // the list is empty
+        {.code = kCmdSearchBackward, .speed = -2},
+        {.code = kCmdSearchForward, .speed = 2},
+        {.code = kCmdEndSearch, .sent = {"play movie"}, .speed = 0, .cooldown = 2},
+        {.code = kCmdEndSearch, .paused = 1, .speed = 0, .pausedAfter = 1},
+        {.code = kCmdSmallerVideo, .sent = place, .sizeAfter = 0, .smallerLit = 0},
+        {.code = kCmdSmallerVideo, .size = -1, .sent = place, .sizeAfter = -1, .smallerLit = 0},
+        {.code = kCmdLargerVideo, .size = 5, .sent = place, .sizeAfter = 6, .largerLit = 0},
+        {.code = kCmdLargerVideo, .size = 6, .sent = place, .sizeAfter = 6, .largerLit = 0},
+        {.code = kCmdOpenButton, .pending = kCmdOpenButton},
+        {.code = kCmdQuit, .pending = kCmdQuit},
+        {.code = PendingCommand{12}},  // no such command
     };
     for (const Case& c : cases) {
-        TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});  // code 6: the list is empty
-        rig.settings.videoSizeMode = c.size, rig.state.buttonCounters[10] = rig.state.buttonCounters[11] = 3;
+        TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});
+        rig.settings.videoSizeMode = c.size;
+        rig.state.buttonCounters[kCounterSmallerVideo] = rig.state.buttonCounters[kCounterLargerVideo] = 3;
         RunPendingCommand(rig.context);
-        EXPECT_EQ(std::tuple(rig.device.sent, rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.settings.videoSizeMode),
-                  std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << c.code << " paused " << c.paused;
-        EXPECT_EQ(std::tuple(rig.state.position, rig.state.inputCooldown, rig.state.closed,
-                             rig.state.buttonCounters[c.code == 10 ? 10 : 11]),
-                  std::tuple(c.sent.size() > 1 && c.sent[1] == kPos ? 5000 : 0, c.code == 9 && !c.paused ? 2 : 0,
-                             c.code == 4 || c.code == 6, c.code == 10 || c.code == 11 ? 0 : 3))
-            << c.code << " paused " << c.paused;
+        const PlayerState& s = rig.state;
+        EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand, rig.settings.videoSizeMode),
+                  std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << &c - cases;
+        EXPECT_EQ(std::tuple(s.position, s.inputCooldown, s.closed, s.buttonCounters[kCounterSmallerVideo],
+                             s.buttonCounters[kCounterLargerVideo]),
+                  std::tuple(c.position, c.cooldown, c.closed, c.smallerLit, c.largerLit)) << &c - cases;
     }
+}
+
+// Paused, a new video size shows the frame where the device really stood.
+TEST(PlaybackTickTest, SmallerVideoWhilePausedSeeksBackToTheDevicesPosition) {
+    TickRig rig({.paused = 1, .pendingCommand = kCmdSmallerVideo, .speed = 5});
+    rig.settings.videoSizeMode = 0, rig.state.buttonCounters[kCounterSmallerVideo] = 3;
+    RunPendingCommand(rig.context);
+    EXPECT_EQ(rig.device.sent, (Strings{"pause movie", kPos, "[place video]", "seek movie to 5000"}));
+    EXPECT_EQ(std::tuple(rig.state.paused, rig.state.pendingCommand, rig.settings.videoSizeMode, rig.state.position,
+                         rig.state.buttonCounters[kCounterSmallerVideo]),
+              std::tuple(1, 0, -1, 5000, 0));
 }
 
 // Only a whole "stopped" in the 8-byte reply ends the track; the close request follows.
 TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
-    for (auto [reply, shown] : {std::pair{"stopped", "stopped"}, {"playing", "playing"}, {"", ""},
-                                {"stoppedX", "stopped"}, {"Stopped", "Stopped"}}) {
-        TickRig rig({.pendingCommand = 66, .closeRequest = 1});
-        rig.device.Answer("status movie mode", reply);
-        EXPECT_EQ(rig.Tick(), (Strings{"status movie mode", std::string("[mode ") + shown + "]", "close movie"}));
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.closeRequest), std::tuple(std::string(reply) == "stopped" ? 6 : 66, 0));
+    struct Case { const char* reply; const char* shown; PendingCommand pending; };
+    const Case cases[] = {
+        {.reply = "stopped", .shown = "[mode stopped]", .pending = kCmdNextTrack},
+        {.reply = "playing", .shown = "[mode playing]", .pending = kCmdCheckEnd},
+        {.reply = "", .shown = "[mode ]", .pending = kCmdCheckEnd},
+        {.reply = "stoppedX", .shown = "[mode stopped]", .pending = kCmdCheckEnd},
+        {.reply = "Stopped", .shown = "[mode Stopped]", .pending = kCmdCheckEnd},
+    };
+    for (const Case& c : cases) {
+        TickRig rig({.pendingCommand = kCmdCheckEnd, .closeRequest = 1});
+        rig.device.Answer("status movie mode", c.reply);
+        EXPECT_EQ(rig.Tick(), (Strings{"status movie mode", c.shown, "close movie"}));
+        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.closeRequest), std::tuple(c.pending, 0)) << c.reply;
     }
 }
 
-// Searches by wheel mode, state, keys and search buttons (1 back, 2 forward, 3 both); paused in
-// MODE1 a notch is one frame, once per request. The next full-tick rate.
+// Searches by wheel mode (0 MODE1, 1 MODE2), state, keys and search buttons; paused in MODE1 a
+// notch is one frame, once per request. The next full-tick rate; FF's light counts down.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
-    struct Case { PlayerState st; int held, wheelPlaying, wheelPaused; Strings sent; int speed, divisor; };
+    const Strings searchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"};
+    const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 4999", kFormat, kPos};
+    const PlayerState rightHeld{.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
+    struct Case {
+        PlayerState st;
+        Held held = kNoButton;
+        std::pair<int, int> wheel{0, 0};  // the wheel modes playing and paused
+        Strings sent;
+        int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1;
+    };
     const Case cases[] = {
-        {{.speed = 2}, 0, 0, 0, Seek(8000), 2, 0},                      {{.speed = -9}, 0, 0, 0, Seek(0), -9, 0},
-        {{.speed = -1}, 0, 1, 0, Seek(4970), -1, 0},                    {{.speed = 4, .rightButtonSearch = 1}, 0, 0, 0, Seek(5060), 1, 0},
-        {{.paused = 1, .speed = 2}, 0, 0, 1, Seek(5090), 2, 0},
-        {{.paused = 1, .speed = 2, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, 0, Seek(8000), 2, 0},
-        {{.paused = 1, .speed = 2, .prevKeysHeld = 8}, 0, 0, 1, Seek(5090), 0, 0},  // key released: still paused
-        {{.speed = 2, .prevKeysHeld = 8}, 0, 0, 0, {kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"}, 0, 5},
-        {{}, 1, 1, 1, Seek(4898), -1, 0},                               {{}, 3, 1, 1, Seek(5101), 1, 0},  // forward wins
-        {{.paused = 1}, 2, 1, 0, Seek(5103), 1, 0},                     {{.rightButtonSearch = 1}, 1, 1, 1, Seek(4894), -1, 0},
-        {{.paused = 1, .rightButtonSearch = 1}, 2, 1, 1, Seek(5107), 0, 0},
-        {{.paused = 1, .speed = -6}, 0, 0, 0,  // one frame
-         {kFormat, "set movie time format frames", kPos, "seek movie to 4999", kFormat, kPos}, 0, 0},
-        {{}, 0, 0, 0, {}, 0, 5},                  {{.timeDisplayMode = 0}, 0, 0, 0, {}, 0, 0},   {{.paused = 1}, 0, 0, 0, {}, 0, 0},
-        {{.paused = 1, .fullScreen = 1}, 0, 0, 0, {}, 0, 5},            {{.volumeDragging = 2}, 0, 0, 0, {}, 0, 0},
+        {.st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
+        {.st = {.speed = -9}, .sent = Seek(0), .speed = -9},
+        {.st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1},
+        {.st = {.speed = 4, .rightButtonSearch = 1}, .sent = Seek(5060), .speed = 1},
+        {.st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2},
+        {.st = rightHeld, .sent = Seek(8000), .speed = 2, .prevKeys = kHeldRight},
+        {.st = {.paused = 1, .speed = 2, .prevKeysHeld = kHeldFullStop}, .wheel = {0, 1}, .sent = Seek(5090)},
+        {.st = {.speed = 2, .prevKeysHeld = kHeldFullStop}, .sent = searchEnds, .divisor = 5},
+        {.held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4898), .speed = -1},
+        {.held = kBothHeld, .wheel = {1, 1}, .sent = Seek(5101), .speed = 1, .ffLit = 0},  // forward wins
+        {.st = {.paused = 1}, .held = kFfHeld, .wheel = {1, 0}, .sent = Seek(5103), .speed = 1, .ffLit = 0},
+        {.st = {.rightButtonSearch = 1}, .held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4894), .speed = -1},
+        {.st = {.paused = 1, .rightButtonSearch = 1}, .held = kFfHeld, .wheel = {1, 1}, .sent = Seek(5107), .ffLit = 0},
+        {.st = {.paused = 1, .speed = -6}, .sent = oneFrame},
+        {.divisor = 5},
+        {.st = {.timeDisplayMode = 0}},
+        {.st = {.paused = 1}},
+        {.st = {.paused = 1, .fullScreen = 1}, .divisor = 5},
+        {.st = {.volumeDragging = 2}},
     };
     for (const Case& c : cases) {
         TickRig rig(c.st, c.held);
-        rig.settings.wheelModePlaying = c.wheelPlaying, rig.settings.wheelModePaused = c.wheelPaused;
+        std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
         EXPECT_EQ(rig.Tick(), c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.prevKeysHeld, rig.state.buttonCounters[7],
-                             rig.state.buttonCounters[19]),
-                  std::tuple(c.speed, c.divisor, c.sent.empty() ? c.st.prevKeysHeld : c.st.keysHeld, c.held / 2 - 1, -1))
-            << &c - cases;
+        const PlayerState& s = rig.state;
+        EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, int(s.prevKeysHeld), s.buttonCounters[kCounterSearchForward],
+                             s.buttonCounters[kButtonCounterCount - 1]),
+                  std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1)) << &c - cases;
     }
 }
 
-// Nothing open: the search buttons browse, one step per 150 ms at either rate, without opening:
-// the current name first, then b, c and a again. An empty list has nothing to browse.
+// Nothing open: FF browses, one step per 150 ms at either rate, without opening: the current
+// name first, then b, c and a again. An empty list has nothing to browse.
 TEST(PlaybackTickTest, BrowsingWhileClosed) {
+    using Shown = std::vector<std::pair<int, int>>;  // trackPending, currentIndex
     for (int divisor : {5, 0}) {
-        TickRig rig({.closed = 1, .timeDisplayMode = divisor ? 1 : 0, .tickDivisor = divisor, .mouseButtonDown = 1}, 2);
+        TickRig rig({.closed = 1, .timeDisplayMode = divisor ? 1 : 0, .tickDivisor = divisor, .mouseButtonDown = 1},
+                    kFfHeld);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
-        std::vector<int> shown;
+        Shown shown;
         for (int i = 0; i < (divisor ? 4 : 20); ++i) {
             EXPECT_EQ(rig.Tick(), Strings{});
-            if (divisor || i % 5 == 4) shown.push_back(rig.state.trackPending * 10 + rig.playlist.currentIndex);
+            if (divisor || i % 5 == 4) shown.emplace_back(rig.state.trackPending, rig.playlist.currentIndex);
         }
-        EXPECT_EQ(shown, (std::vector<int>{10, 11, 12, 10}));
+        EXPECT_EQ(shown, (Shown{{1, 0}, {1, 1}, {1, 2}, {1, 0}})) << divisor;
     }
     TickRig rig({.closed = 1, .speed = 1});
-    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand, rig.state.speed), std::tuple(Strings{}, 0, 0, 0));
+    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand, rig.state.speed),
+              std::tuple(Strings{}, 0, 0, 0));
 }
 
 // Minimised with the left button (1) or the right (2, then 3): restored, the video is placed again.
 TEST(PlaybackTickTest, MinimiseFollowUp) {
     struct Case { int state, refresh; bool minimised; int stateAfter, activeAfter, refreshAfter, placements; };
-    for (const Case& c : {Case{2, 1, true, 3, 0, 0, 2}, {3, 0, true, 3, 0, 0, 0}, {3, 1, false, 0, 1, 1, 0},
-                          {1, 0, true, 1, 0, 0, 0}, {1, 0, false, 0, 1, 0, 1}}) {
+    const Case cases[] = {
+        {.state = 2, .refresh = 1, .minimised = true, .stateAfter = 3, .placements = 2},
+        {.state = 3, .refresh = 0, .minimised = true, .stateAfter = 3},
+        {.state = 3, .refresh = 1, .minimised = false, .activeAfter = 1, .refreshAfter = 1},
+        {.state = 1, .refresh = 0, .minimised = true, .stateAfter = 1},
+        {.state = 1, .refresh = 0, .minimised = false, .activeAfter = 1, .placements = 1},
+    };
+    for (const Case& c : cases) {
         TickRig rig({.activeApp = 0, .minimiseState = c.state, .restoreRefresh = c.refresh});
         rig.host.minimised = c.minimised;
-        EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]"));
+        EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]")) << &c - cases;
         EXPECT_EQ(std::tuple(rig.state.minimiseState, rig.state.activeApp, rig.state.restoreRefresh),
-                  std::tuple(c.stateAfter, c.activeAfter, c.refreshAfter)) << c.state << c.refresh << c.minimised;
+                  std::tuple(c.stateAfter, c.activeAfter, c.refreshAfter)) << &c - cases;
     }
 }
 
 // Full screen without the panel: the same dispatcher and searches; nothing drawn, no browsing,
 // no search buttons; the rate, the counters and the minimise state are left alone.
 TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
-    struct Case { PlayerState st; int wheelPlaying, wheelPaused; Strings sent; int speed; };
+    const Strings searchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"};
+    const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 5001", kFormat, kPos};
+    const PlayerState rightHeld{.paused = 1, .speed = 1, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
+    struct Case { PlayerState st; std::pair<int, int> wheel{0, 0}; Strings sent; int speed = 0; };
     const Case cases[] = {
-        {{.speed = 2}, 0, 0, Seek(8000), 2},                               {{.speed = -2}, 1, 0, Seek(4940), -2},
-        {{.paused = 1, .speed = 3}, 0, 1, Seek(5150), 3},
-        {{.paused = 1, .speed = 3, .prevKeysHeld = 4}, 0, 1, Seek(5150), 0},
-        {{.paused = 1, .speed = 1, .keysHeld = 2, .prevKeysHeld = 2}, 0, 0, Seek(7000), 1},  {{.closed = 1, .speed = 1}, 0, 0, {}, 0},
-        {{.speed = 2, .prevKeysHeld = 1}, 0, 0, {kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"}, 0},
-        {{.paused = 1, .speed = 5}, 0, 0, {kFormat, "set movie time format frames", kPos, "seek movie to 5001", kFormat, kPos}, 0},
-        {{.pendingCommand = 3, .closeRequest = 1}, 0, 0, {"pause movie", kPos, "close movie"}, 0},
+        {.st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
+        {.st = {.speed = -2}, .wheel = {1, 0}, .sent = Seek(4940), .speed = -2},
+        {.st = {.paused = 1, .speed = 3}, .wheel = {0, 1}, .sent = Seek(5150), .speed = 3},
+        {.st = {.paused = 1, .speed = 3, .prevKeysHeld = kHeldLeft}, .wheel = {0, 1}, .sent = Seek(5150)},
+        {.st = rightHeld, .sent = Seek(7000), .speed = 1},
+        {.st = {.closed = 1, .speed = 1}},
+        {.st = {.speed = 2, .prevKeysHeld = kHeldComma}, .sent = searchEnds},
+        {.st = {.paused = 1, .speed = 5}, .sent = oneFrame},
+        {.st = {.pendingCommand = kCmdPause, .closeRequest = 1}, .sent = {"pause movie", kPos, "close movie"}},
     };
     for (const Case& c : cases) {
-        TickRig rig(c.st, 2);
+        TickRig rig(c.st, kFfHeld);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3"});
-        rig.state.tickDivisor = 3, rig.state.fullScreen = 1, rig.state.minimiseState = 1, rig.state.buttonCounters[0] = 2;
-        rig.settings.wheelModePlaying = c.wheelPlaying, rig.settings.wheelModePaused = c.wheelPaused;
+        rig.state.tickDivisor = 3, rig.state.fullScreen = 1, rig.state.minimiseState = 1;
+        rig.state.buttonCounters[kCounterPlay] = 2;
+        std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
         PlaybackTickNoDraw(rig.context);
         EXPECT_EQ(rig.device.sent, c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.tickDivisor, rig.state.buttonCounters[0], rig.state.minimiseState,
-                             rig.state.trackPending),
-                  std::tuple(c.speed, 3, 2, 1, 0))
-            << &c - cases;
+        const PlayerState& s = rig.state;
+        EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, s.buttonCounters[kCounterPlay], s.minimiseState, s.trackPending),
+                  std::tuple(c.speed, 3, 2, 1, 0)) << &c - cases;
     }
 }
 
-TEST(MciSessionTest, CommandTraffic) {
-    using Op = std::function<void(MciSession&)>;
-    const auto seek = [](int mode, int amount) { return Op([=](MciSession& m) { m.SeekRelative(mode, amount); }); };
+using Op = std::function<void(MciSession&)>;
+const std::string tf = "status movie time format", pos = "status movie position", ms = "milliseconds";
+
+// The transport operations from a position of 7 in the record, 5200 in the device.
+TEST(MciSessionTest, TransportTraffic) {
     const Op toggle = [](MciSession& m) { m.TogglePlayPause(); };
-    const std::string tf = "status movie time format", pos = "status movie position", ms = "milliseconds";
-    struct Case { std::string format; int paused, speed, closed; Op op; Strings sent; int pausedAfter, speedAfter, position; };
+    const Op back = [](MciSession& m) { m.StepWhilePaused(-1); };
+    const Op farBack = [](MciSession& m) { m.StepWhilePaused(-5201); };
+    struct Case {
+        std::string format = ms;
+        int paused = 0, speed = 0, closed = 0;
+        Op op;
+        Strings sent;
+        int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9;
+    };
     const Case cases[] = {
-        {ms, 0, 3, 0, toggle, {"play movie", "play movie"}, 0, 0, 7},   // a search ends in play, never paused
-        {ms, 1, 0, 1, toggle, {"[open]", "play movie"}, 0, 0, 0},       // nothing open: from 0
-        {"frames", 1, 0, 0, [](MciSession& m) { m.StepWhilePaused(-1); }, {pos, "seek movie to 5199"}, 1, 0, 5199},
-        {"frames", 1, 0, 0, [](MciSession& m) { m.StepWhilePaused(-5201); }, {pos, "seek movie to 0"}, 1, 0, 0},
-        {ms, 0, 8, 0, seek(1, 0), {tf, pos, "seek movie to 25200", tf, pos}, 0, 8, 5200},  // 20 x 1000: the table's end
-        {ms, 0, 6, 0, seek(0, 0), {tf, "set movie time format frames", pos, "seek movie to 15200", tf, pos}, 0, 6, 5200},
-        {ms, 1, 9, 0, seek(0, 2), {tf, "set movie time format frames", pos, "seek movie to 5220", tf, pos}, 1, 9, 5200},
-        {"frames", 1, -1, 0, seek(0, 2), {tf, pos, "seek movie to 5199", tf, "set movie time format milliseconds", pos}, 1, -1, 5200},
-        {ms, 0, 5, 0, seek(3, -6000), {tf, pos, "seek movie to 0", tf, pos}, 0, 5, 5200},  // never below 0
-        {"", 0, 0, 0, [](MciSession& m) { m.SelectTimeFormat(0); }, {tf}, 0, 0, 7},
-        {ms, 1, 0, 0, [](MciSession& m) { m.Close(); }, {"close movie"}, 0, 0, 7},
+        {.speed = 3, .op = toggle, .sent = {"play movie", "play movie"}},  // a search ends in play, never paused
+        {.paused = 1, .closed = 1, .op = toggle, .sent = {"[open]", "play movie"}, .position = 0},  // from 0
+        {.paused = 1, .op = back, .sent = {pos, "seek movie to 5199"}, .pausedAfter = 1, .position = 5199},
+        {.paused = 1, .op = farBack, .sent = {pos, "seek movie to 0"}, .pausedAfter = 1, .position = 0},
+        {.format = "", .op = [](MciSession& m) { m.SelectTimeFormat(0); }, .sent = {tf}},
+        {.paused = 1, .op = [](MciSession& m) { m.Close(); }, .sent = {"close movie"}, .closedAfter = 1, .knob = 0},
     };
     for (const Case& c : cases) {
         ScriptedMediaDevice device;
         PlayerState state{.closed = c.closed, .paused = c.paused, .position = 7, .speed = c.speed, .seekKnobX = 9};
         MciSession mci(device, state);
-        mci.SetTrackOpener([&] { device.sent.push_back("[open]"); }), device.Answer(tf, c.format), device.Answer(pos, "5200");
+        mci.SetTrackOpener([&] { device.sent.push_back("[open]"); });
+        device.Answer(tf, c.format), device.Answer(pos, "5200");
         c.op(mci);
         EXPECT_EQ(device.sent, c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(state.paused, state.speed, state.position), std::tuple(c.pausedAfter, c.speedAfter, c.position)) << &c - cases;
-        EXPECT_EQ(std::tuple(state.closed, state.seekKnobX), c.sent[0] == "close movie" ? std::tuple(1, 0) : std::tuple(0, 9))
-            << &c - cases;
+        EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
+                  std::tuple(c.pausedAfter, 0, c.position, c.closedAfter, c.knob)) << &c - cases;
+    }
+}
+
+// SeekRelative from the device's 5200, in the format each mode needs, and back; the speed and
+// the knob are left alone.
+TEST(MciSessionTest, SeekRelativeTraffic) {
+    const std::string toF = kToFrames;
+    const Strings backOneFrame{tf, pos, "seek movie to 5199", tf, kToMs, pos};  // the display shows milliseconds
+    struct Case { std::string format = ms; int speed; SeekMode mode; int unit; Strings sent; };
+    const Case cases[] = {
+        {.speed = 8, .mode = kSeekBySpeed, .unit = kUnitSecond, .sent = {tf, pos, "seek movie to 25200", tf, pos}},
+        {.speed = 6, .mode = kSeekFrames, .unit = kUnitSecond, .sent = {tf, toF, pos, "seek movie to 15200", tf, pos}},
+        {.speed = 9, .mode = kSeekFrames, .unit = kUnitOneFrame, .sent = {tf, toF, pos, "seek movie to 5220", tf, pos}},
+        {.format = "frames", .speed = -1, .mode = kSeekFrames, .unit = kUnitOneFrame, .sent = backOneFrame},
+        // An amount past the start stops at 0.
+        {.speed = 5, .mode = kSeekByAmount, .unit = -6000, .sent = {tf, pos, "seek movie to 0", tf, pos}},
+    };
+    for (const Case& c : cases) {
+        ScriptedMediaDevice device;
+        PlayerState state{.position = 7, .speed = c.speed, .seekKnobX = 9};
+        device.Answer(tf, c.format), device.Answer(pos, "5200");
+        EXPECT_EQ(MciSession(device, state).SeekRelative(c.mode, c.unit), 5200) << &c - cases;
+        EXPECT_EQ(device.sent, c.sent) << &c - cases;
+        EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
+                  std::tuple(0, c.speed, 5200, 0, 9)) << &c - cases;
     }
     ScriptedMediaDevice device;  // no wrap near the limit
     PlayerState state{.speed = 9};
-    device.Answer(pos, "2147483000"), MciSession(device, state).SeekRelative(1, 0);
+    device.Answer(pos, "2147483000"), MciSession(device, state).SeekRelative(kSeekBySpeed, kUnitSecond);
     EXPECT_EQ(device.sent[2], "seek movie to 2147483647");
 }
 
@@ -205,19 +305,27 @@ struct BusRig {
 
 // A jump of `ms` from a track of 4000 ms (100 frames); what is sent, then position and knob.
 TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
-    struct Case { int closed, paused, timeFormatMs; long long ms; std::vector<std::string> sent; int position, knob; };
+    struct Case {
+        int closed = 0, paused = 0, timeFormatMs = 1;
+        long long ms;
+        Strings sent;
+        int position, knob, seeks;
+    };
     const Case cases[] = {
-        {0, 0, 1, 2000, {"play movie from 2000"}, 2000, 103}, {0, 1, 1, 1000, {"seek movie to 1000"}, 1000, 51},
-        {0, 0, 0, 2000, {"play movie from 50"}, 50, 103},     {0, 0, 1, 9000, {"play movie from 4000"}, 4000, 206},
-        {1, 0, 1, 2000, {}, 7, 5},  // closed
+        {.ms = 2000, .sent = {"play movie from 2000"}, .position = 2000, .knob = 103, .seeks = 1},
+        {.paused = 1, .ms = 1000, .sent = {"seek movie to 1000"}, .position = 1000, .knob = 51, .seeks = 1},
+        {.timeFormatMs = 0, .ms = 2000, .sent = {"play movie from 50"}, .position = 50, .knob = 103, .seeks = 1},
+        {.ms = 9000, .sent = {"play movie from 4000"}, .position = 4000, .knob = 206, .seeks = 1},
+        {.closed = 1, .ms = 2000, .sent = {}, .position = 7, .knob = 5, .seeks = 0},
     };
     for (const Case& c : cases) {
         BusRig r;
-        r.state.closed = c.closed, r.state.paused = c.paused, r.state.timeFormatMs = c.timeFormatMs, r.state.busSeekMs = c.ms;
+        r.state.closed = c.closed, r.state.paused = c.paused, r.state.timeFormatMs = c.timeFormatMs;
+        r.state.busSeekMs = c.ms;
         r.Tick();
         EXPECT_EQ(r.device.sent, c.sent) << c.ms;
         EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs),
-                  std::tuple(c.position, c.knob, c.closed ? 0 : 1, -1)) << c.ms;
+                  std::tuple(c.position, c.knob, c.seeks, -1)) << c.ms;
     }
     PlayerState s{.lengthMs = 0, .lengthFrames = 100};  // a length not known yet does not cut the jump
     EXPECT_EQ(std::pair(DevicePositionFromMs(s, 9000), PositionMsFromDevice(s, 1234)), std::pair(9000, 1234LL));
@@ -233,8 +341,9 @@ TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     r.state.busVolume = 32768, r.state.busShuffle = 1, r.state.busRepeat = 0;
     r.Tick();
     // Turning shuffle on builds the order.
-    EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount, r.settings.repeat),
-              std::tuple(0x80008000u, 29, 1, 2, 0));
+    EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount),
+              std::tuple(0x80008000u, 29, 1, 2));
+    EXPECT_EQ(r.settings.repeat, 0);
     EXPECT_EQ(std::tuple(r.state.busVolume, r.state.busShuffle, r.state.busRepeat), std::tuple(-1, -1, -1));
     r.settings.repeat = 1;  // nothing asked: nothing changes
     r.Tick();

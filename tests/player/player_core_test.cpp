@@ -11,6 +11,7 @@
 #include "player/InputControl.h"
 #include "player/MainTick.h"
 #include "playlist/Playlist.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
 #include "tests/support/ScriptedMediaDevice.h"
@@ -26,21 +27,28 @@ using W = AuxWindow;
 
 // InputHost and MainTickHost share PlaceVideo and FocusStepSink.
 struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
-    explicit Rig(const PlayerState& start = {}, std::vector<std::string> args = {}) : args(std::move(args)), state(start) {
+    explicit Rig(const PlayerState& start = {}, std::vector<std::string> args = {})
+        : args(std::move(args)), state(start) {
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
         script.Answer("status movie position", "5200"), script.Answer("status movie mode", "stopped");
     }
-    std::string SendString(const std::string& command) override { return journal.push_back(command), script.SendString(command); }
+    std::string SendString(const std::string& command) override {
+        return journal.push_back(command), script.SendString(command);
+    }
     void Log(const std::string& call) { journal.push_back("[" + call + "]"); }
     static std::string Xy(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
     // Window values; all but the positions, the slider values and the editor's are read-and-clear.
     int AuxValue(W w, int i) override {
         const int v = values[{w, i}];
-        if (!(w == W::Video && i <= 1) && w != W::PlaylistEditor && !(w == W::ControlPanel && i % 2)) values[{w, i}] = 0;
+        const bool panelKept = i == kPanelPosition || i == kPanelVolumeLevel || i == kPanelButton;
+        const bool kept =
+            (w == W::Video && i != kVideoSnapped) || w == W::PlaylistEditor || (w == W::ControlPanel && panelKept);
+        if (!kept) values[{w, i}] = 0;
         return v;
     }
     void AuxSetValue(W w, int i, int v) override {
-        Log("set " + std::to_string(int(w)) + "." + std::to_string(i) + "=" + std::to_string(v));
+        const char* slot = i == kPanelSetLength ? "length" : i == kPanelShowPosition ? "position" : "?";
+        Log(std::string(w == W::ControlPanel ? "panel " : "? ") + slot + "=" + std::to_string(v));
     }
     void ShowControlPanelAtBottom(int w, int h) override { Log("panel " + Xy(w, h)); }
     void ShowOverlay(int w, int h) override { Log("overlay " + Xy(w, h)); }
@@ -49,13 +57,14 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     void OpenCurrentTrack() override { Log("open " + playlist.Entry(playlist.currentIndex)); }
     bool DropItems(const Strings& items) override { return dropped = items, true; }
     void SwitchFullScreen(bool leave) override { Log(leave ? "leave full screen" : "full screen"); }
+    void EditorReset(int which) override { Log(which == kResetRequest ? "reset request" : "reset entry"); }
     LOGGED(EditorLayOut(), "editor lay out") LOGGED(LoadSurfaces(), "surfaces") LOGGED(ApplyShape(), "shape")
-    LOGGED(EditorReset(int), "editor reset") LOGGED(PlaceVideo(), "place video") LOGGED(ReloadBackground(), "background")
-    LOGGED(PlaybackTick(), "playback tick") LOGGED(EndDialog(), "end") LOGGED(PlaybackTickNoDraw(), "no-draw tick")
+    LOGGED(PlaceVideo(), "place video") LOGGED(ReloadBackground(), "background") LOGGED(EndDialog(), "end")
+    LOGGED(PlaybackTick(), "playback tick") LOGGED(PlaybackTickNoDraw(), "no-draw tick")
     LOGGED(DeleteSurfacesAndWindows(), "delete windows") LOGGED(DestroyVideoWindow(), "destroy video")
     LOGGED(Minimise(), "minimise") LOGGED(StartWindowMove(), "move") LOGGED(CaptureMouse(), "capture")
-    LOGGED(OpenButtonAction(), "open dialog") LOGGED(TogglePlaylistEditor(), "editor") LOGGED(SettingsDialog(), "settings")
-    LOGGED(MoveFullScreenStepSinksOffScreen(), "step sinks off")
+    LOGGED(OpenButtonAction(), "open dialog") LOGGED(TogglePlaylistEditor(), "editor")
+    LOGGED(SettingsDialog(), "settings") LOGGED(MoveFullScreenStepSinksOffScreen(), "step sinks off")
     WindowRect EditorWindowRect() override { return {1, 2, 300, 400}; }
     bool ControlPanelExists() override { return true; }
     bool IsMinimised() override { return false; }
@@ -88,207 +97,374 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     FakeClock clock;
     MciSession mci{*this, state};
     InputControl input{state, settings, playlist, mci, *this, *this, clock, *this};
-    MainTick tick{state, settings, playlist, mci, *this, clock, *this, MainTickSetup{folder.path(), args, start.path()}};
+    MainTick tick{state, settings, playlist, mci, *this, clock, *this, {folder.path(), args, start.path()}};
 };
 
-// Press and release, left or right: the request, the lit buttons, what acts at once and what the
-// button-up carries out. The position stands at 100 in PlayerState and at 5200 in the device.
+// A press at `at` and its release, with the position at 100 in PlayerState and at 5200 in the
+// device, and browsing on: the record after the press and after the release, the buttons drawn
+// lit and the journal. A second release ends no search.
+struct Click { PlayerState pressed, released; std::vector<int> lit; Strings journal; };
+Click PressAndRelease(const PlayerState& start, WindowPoint at, bool right = false) {
+    Rig rig(start);
+    rig.state.position = 100, rig.state.trackPending = 1;
+    const auto release = [&] { right ? rig.input.OnRButtonUp(at) : rig.input.OnLButtonUp(at); };
+    right ? rig.input.OnRButtonDown(at) : rig.input.OnLButtonDown(at);
+    Click click{.pressed = rig.state};
+    release();
+    click.released = rig.state, click.journal = rig.journal;
+    for (int i = 0; i < kButtonCounterCount; ++i) if (rig.state.buttonCounters[i] > 0) click.lit.push_back(i);
+    rig.state.pendingCommand = kCmdNone;
+    release();
+    EXPECT_EQ(rig.state.pendingCommand, kCmdNone) << "a second release ends no search";
+    return click;
+}
+
+const WindowPoint playButton{250, 50}, rewButton{210, 50}, openButton{210, 25}, minimiseBox{300, 5};
+
+// The request of each press, the lit buttons, what acts at once and what the button-up carries out.
 TEST(InputControlTest, PressesAndReleases) {
-    const Strings none = {"[capture]"}, minimise = {"[minimise]", "[place video]", "[capture]"};
-    struct Case { int x, y; bool right; PlayerState st; int pending; std::vector<int> lit; Strings sent; };
+    const Strings minimise = {"[minimise]", "[place video]", "[capture]"};
+    const Strings fullScreen = {"[capture]", "[full screen]", "[step sinks off]"};
+    const Strings stepBack = {"status movie position", "seek movie to 5199", "[capture]"};
+    const Strings stepOn = {"status movie position", "seek movie to 5201", "[capture]"};
+    const WindowPoint playEdge{237, 45}, playCorner{273, 70}, rewEdge{236, 45}, gap{274, 70}, still{280, 25};
+    const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
+    const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
+    struct Case {
+        WindowPoint at;
+        bool right = false;
+        PlayerState st;
+        int pending = kCmdNone;
+        std::vector<int> lit;
+        Strings sent{"[capture]"};
+        int released = kCmdNone, minimised = 0, quit = 0;
+    };
     const Case cases[] = {
-        {250, 50, false, {.closed = 1}, 1, {0}, none},      {273, 70, false, {.paused = 1}, 2, {0}, none},  // play opens, resumes
-        {237, 45, false, {.speed = 3}, 2, {0}, none},       {250, 50, false, {}, 0, {0}, none},             // ends a search; nothing
-        {236, 45, false, {}, 7, {6}, none},                 {274, 70, false, {}, 0, {}, {"[move]"}},        // rewind's edge; no button
-        {280, 25, false, {}, 3, {2}, none},                 {280, 25, false, {.paused = 1}, 2, {1}, none},  // pause; resume
-        {280, 25, false, {.closed = 1}, 0, {1}, none},      {240, 25, false, {}, 4, {3}, none},             // only lit; stop
-        {210, 75, false, {}, 5, {4}, none},                 {303, 70, false, {}, 8, {7}, none},             // previous; forward
-        {254, 86, false, {.paused = 1}, 0, {4}, {"status movie position", "seek movie to 5199", "[capture]"}},  // paused: a step
-        {256, 73, false, {.paused = 1}, 0, {5}, {"status movie position", "seek movie to 5201", "[capture]"}},  // from the device
-        {158, 75, false, {}, 10, {10}, none},               {160, 75, false, {}, 11, {11}, none},           // smaller, larger
-        {210, 50, false, {.closed = 1}, 0, {6}, none},      {20, 70, false, {}, 0, {17}, none},             // only lit; power
-        {210, 25, false, {}, 14, {14}, {"[capture]", "[open dialog]"}}, {20, 25, false, {}, 15, {15}, {"[capture]", "[settings]"}},
-        {185, 75, false, {}, 16, {16}, {"[capture]", "[full screen]", "[step sinks off]"}},
-        {300, 5, false, {}, 0, {}, minimise}, {210, 25, true, {}, 0, {}, {"[editor]", "[capture]"}}, {210, 50, true, {}, 7, {6}, none},
-        {300, 5, true, {}, 0, {}, minimise},
+        {.at = playCorner, .st = {.paused = 1}, .pending = kCmdPlay, .lit = {kCounterPlay}, .released = kCmdPlay},
+        {.at = playEdge, .st = {.speed = 3}, .pending = kCmdPlay, .lit = {kCounterPlay}, .released = kCmdPlay},
+        {.at = playButton, .lit = {kCounterPlay}},  // playing already: nothing
+        {.at = rewEdge, .pending = kCmdSearchBackward, .lit = {kCounterSearchBackward}, .released = kCmdEndSearch},
+        {.at = gap, .sent = {"[move]"}},  // no button
+        {.at = still, .pending = kCmdPause, .lit = {kCounterPauseLit}, .released = kCmdPause},
+        {.at = still, .st = {.paused = 1}, .pending = kCmdPlay, .lit = {kCounterPause}, .released = kCmdPlay},
+        {.at = still, .st = {.closed = 1}, .lit = {kCounterPause}},  // only lit
+        {.at = stop, .pending = kCmdClose, .lit = {kCounterStop}, .released = kCmdClose},
+        {.at = back, .pending = kCmdPreviousTrack, .lit = {kCounterPrevious}, .released = kCmdPreviousTrack},
+        {.at = ff, .pending = kCmdSearchForward, .lit = {kCounterSearchForward}, .released = kCmdEndSearch},
+        {.at = backEdge, .st = {.paused = 1}, .lit = {kCounterPrevious}, .sent = stepBack},
+        {.at = next, .st = {.paused = 1}, .lit = {kCounterNext}, .sent = stepOn},
+        {.at = smaller, .pending = kCmdSmallerVideo, .lit = {kCounterSmallerVideo}, .released = kCmdSmallerVideo},
+        {.at = larger, .pending = kCmdLargerVideo, .lit = {kCounterLargerVideo}, .released = kCmdLargerVideo},
+        {.at = rewButton, .st = {.closed = 1}, .lit = {kCounterSearchBackward}},  // only lit
+        {.at = power, .lit = {kCounterClose}, .quit = 1},
+        {.at = openButton, .pending = kCmdOpenButton, .lit = {kCounterOpen}, .sent = {"[capture]", "[open dialog]"}},
+        {.at = config, .pending = kCmdSettingsDialog, .lit = {kCounterSettings}, .sent = {"[capture]", "[settings]"}},
+        {.at = full, .pending = kCmdFullScreen, .lit = {kCounterFullScreen}, .sent = fullScreen},
+        {.at = minimiseBox, .sent = minimise, .minimised = 1},
+        {.at = openButton, .right = true, .sent = {"[editor]", "[capture]"}},
+        {.at = minimiseBox, .right = true, .sent = minimise, .minimised = 2},
     };
     for (const Case& c : cases) {
-        Rig rig(c.st);
-        rig.state.position = 100, rig.state.trackPending = 1;
-        c.right ? rig.input.OnRButtonDown({c.x, c.y}) : rig.input.OnLButtonDown({c.x, c.y});
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.mouseButtonDown, rig.state.quitRequested, rig.state.trackPending,
-                             rig.state.minimiseState, rig.state.rightButtonSearch),
-                  std::tuple(c.pending, 1, 0, c.pending == 1 ? 0 : 1, c.y == 5 ? 1 + c.right : 0, c.right && c.pending)) << &c - cases;
-        c.right ? rig.input.OnRButtonUp({c.x, c.y}) : rig.input.OnLButtonUp({c.x, c.y});
-        std::vector<int> lit;  // the buttons drawn pressed
-        for (int i = 0; i < 20; ++i) if (rig.state.buttonCounters[i] > 0) lit.push_back(i);
-        EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << &c - cases;
-        const int released = c.pending == 7 || c.pending == 8 ? 9 : c.pending >= 14 ? 0 : c.pending;  // a held search ends
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.quitRequested, rig.state.mouseButtonDown, rig.state.rightButtonSearch),
-                  std::tuple(released, c.lit == std::vector<int>{17}, 0, 0)) << &c - cases;
-        rig.state.pendingCommand = 0;
-        c.right ? rig.input.OnRButtonUp({c.x, c.y}) : rig.input.OnLButtonUp({c.x, c.y});
-        EXPECT_EQ(rig.state.pendingCommand, 0) << &c - cases << ": a second release ends no search";
+        const Click k = PressAndRelease(c.st, c.at, c.right);
+        const PlayerState &down = k.pressed, &up = k.released;
+        EXPECT_EQ(std::tuple(down.pendingCommand, down.mouseButtonDown, down.quitRequested, down.trackPending,
+                             down.minimiseState, down.rightButtonSearch),
+                  std::tuple(c.pending, 1, 0, 1, c.minimised, 0)) << &c - cases;
+        EXPECT_EQ(std::tuple(k.lit, k.journal), std::tuple(c.lit, c.sent)) << &c - cases;
+        EXPECT_EQ(std::tuple(up.pendingCommand, up.quitRequested, up.mouseButtonDown, up.rightButtonSearch),
+                  std::tuple(c.released, c.quit, 0, 0)) << &c - cases;
     }
+}
+
+// PLAY with nothing open opens the entry and ends the browsing.
+TEST(InputControlTest, PlayWhileClosedOpensTheEntry) {
+    const Click k = PressAndRelease({.closed = 1}, playButton);
+    EXPECT_EQ(std::tuple(k.pressed.pendingCommand, k.pressed.trackPending, k.released.pendingCommand, k.lit, k.journal),
+              std::tuple(kCmdOpenAndPlay, 0, kCmdOpenAndPlay, std::vector<int>{kCounterPlay}, Strings{"[capture]"}));
+}
+
+// REW held with the right button searches at the right button's speeds until released.
+TEST(InputControlTest, RightButtonSearch) {
+    const Click k = PressAndRelease({}, rewButton, true);
+    EXPECT_EQ(std::tuple(k.pressed.pendingCommand, k.pressed.rightButtonSearch, k.pressed.mouseButtonDown),
+              std::tuple(kCmdSearchBackward, 1, 1));
+    EXPECT_EQ(std::tuple(k.released.pendingCommand, k.released.rightButtonSearch, k.lit, k.journal),
+              std::tuple(kCmdEndSearch, 0, std::vector<int>{kCounterSearchBackward}, Strings{"[capture]"}));
 }
 
 // The time display both ways with the time format each mode wants.
 TEST(InputControlTest, TimeDisplay) {
     Rig rig;
     rig.script.Answer("status movie time format", "milliseconds");
-    std::vector<int> modes;
+    std::vector<std::pair<int, int>> modes;  // timeDisplayMode, timeFormatMs
     for (bool right : {false, false, false, false, true, true, true}) {
         right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55});
-        modes.push_back(rig.state.timeDisplayMode * 10 + rig.state.timeFormatMs);
+        modes.emplace_back(rig.state.timeDisplayMode, rig.state.timeFormatMs);
     }
+    const std::vector<std::pair<int, int>> expected{{2, 1}, {0, 0}, {1, 1}, {2, 1}, {1, 1}, {0, 0}, {2, 1}};
     EXPECT_EQ(std::tuple(modes, std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames")),
-              std::tuple(std::vector<int>{21, 0, 11, 21, 11, 0, 21}, 2));
+              std::tuple(expected, 2));
 }
 
 // Wheel (while active) and step sink; while busy (our own dialog took the focus) no deactivation.
+// Then a step activates the player and a wheel turn deactivates it.
 TEST(InputControlTest, WheelStepsAndActivation) {
-    struct Case { int active, busy, delta; bool step, activate; int wheelAfter, activeAfter; };
-    for (const Case& c : {Case{1, 0, -120, false, false, -1, 1}, {0, 0, 120, false, false, 0, 0},
-                          {0, 0, 3, true, false, 1, 0}, {1, 0, 120, false, true, 0, 0}, {1, 1, 120, false, true, 1, 1},
-                          {0, 0, 120, true, true, 0, 1}, {0, 1, 120, true, true, 0, 0}}) {
+    struct Case { int active, busy = 0, delta; bool step = false, activate = false; int wheelAfter = 0, activeAfter; };
+    const Case cases[] = {
+        {.active = 1, .delta = -120, .wheelAfter = -1, .activeAfter = 1},
+        {.active = 0, .delta = 120, .activeAfter = 0},
+        {.active = 0, .delta = 3, .step = true, .wheelAfter = 1, .activeAfter = 0},
+        {.active = 1, .delta = 120, .activate = true, .activeAfter = 0},
+        {.active = 1, .busy = 1, .delta = 120, .activate = true, .wheelAfter = 1, .activeAfter = 1},
+        {.active = 0, .delta = 120, .step = true, .activate = true, .activeAfter = 1},
+        {.active = 0, .busy = 1, .delta = 120, .step = true, .activate = true, .activeAfter = 0},
+    };
+    for (const Case& c : cases) {
         Rig rig({.busy = c.busy, .activeApp = c.active});
         c.step ? rig.input.OnStep(c.delta) : rig.input.OnMouseWheel(c.delta);
-        if (c.activate) rig.input.OnActivateApp(c.step);  // a step activates, a wheel turn deactivates
+        if (c.activate) rig.input.OnActivateApp(c.step);
         EXPECT_EQ(std::tuple(rig.state.wheelStep, rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
-            << c.active << c.busy << c.delta;
+            << &c - cases;
     }
 }
 
-// One poll: requests, cool-down, held-key bits, and what acts at once; presses made while another
-// application had the keyboard are forgotten. Then Alt+Enter: one switch per press.
+// One poll: requests, cool-down, held-key bits, and what acts at once.
 TEST(InputControlTest, KeysPolledEachTick) {
-    struct Case { std::set<K> held, pressed; PlayerState st; int pending, speedStep, cooldown, keysHeld; Strings sent; };
+    const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
+    const Strings larger{"pause movie", "[place video]", "play movie"};
+    struct Case {
+        std::set<K> held, pressed;
+        PlayerState st;
+        int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0;
+        Strings sent;
+        int fit = 4;
+    };
     const Case cases[] = {
-        {{}, {K::Comma, K::Period}, {}, 0, -1, 0, 1, {}},    {{}, {K::Period}, {}, 0, 1, 0, 8, {}},
-        {{K::Right}, {}, {}, 6, 0, 7, 2, {}},                 {{K::Left}, {}, {}, 5, 0, 7, 4, {}},
-        {{K::Right}, {}, {.paused = 1}, 0, 1, 0, 2, {}},      {{K::Left}, {}, {.paused = 1}, 0, -1, 0, 4, {}},
-        {{K::Space}, {}, {}, 3, 0, 5, 0, {}},                 {{K::Space}, {}, {.paused = 1}, 2, 0, 5, 0, {}},
-        {{K::Space}, {}, {.closed = 1}, 0, 0, 5, 0, {}},      {{K::Space}, {}, {.inputCooldown = 3}, 0, 0, 3, 0, {}},
-        {{}, {K::X}, {}, 11, 0, 2, 0, {}},                    {{}, {K::Z}, {}, 10, 0, 2, 0, {}},
-        {{}, {K::X}, {.inputCooldown = 1}, 0, 0, 1, 0, {}},   {{}, {K::Comma, K::X}, {.activeApp = 0}, 0, 0, 0, 0, {}},
-        {{}, {K::Comma}, {.fullScreen = 1, .activeApp = 0}, 0, -1, 0, 1, {}},
-        {{}, {K::X}, {.paused = 1, .fullScreen = 1}, 0, 0, 2, 0,
-         {"pause movie", "status movie position", "[place video]", "seek movie to 5200"}},
-        {{}, {K::Z}, {.fullScreen = 1}, 0, 0, 2, 0, {"pause movie", "[place video]", "play movie"}},
-        {{K::N}, {}, {}, 0, 0, 0, 0, {"[volume 31612,31612]"}}, {{K::RightBracket}, {}, {}, 0, 0, 0, 0, {"[volume 33870,33870]"}},
+        {.pressed = {K::Comma, K::Period}, .speedStep = -1, .keysHeld = kHeldComma},
+        {.pressed = {K::Period}, .speedStep = 1, .keysHeld = kHeldFullStop},
+        {.held = {K::Right}, .pending = kCmdNextTrack, .cooldown = 7, .keysHeld = kHeldRight},
+        {.held = {K::Left}, .pending = kCmdPreviousTrack, .cooldown = 7, .keysHeld = kHeldLeft},
+        {.held = {K::Right}, .st = {.paused = 1}, .speedStep = 1, .keysHeld = kHeldRight},
+        {.held = {K::Left}, .st = {.paused = 1}, .speedStep = -1, .keysHeld = kHeldLeft},
+        {.held = {K::Space}, .pending = kCmdPause, .cooldown = 5},
+        {.held = {K::Space}, .st = {.paused = 1}, .pending = kCmdPlay, .cooldown = 5},
+        {.held = {K::Space}, .st = {.closed = 1}, .cooldown = 5},
+        {.held = {K::Space}, .st = {.inputCooldown = 3}, .cooldown = 3},
+        {.pressed = {K::X}, .pending = kCmdLargerVideo, .cooldown = 2},
+        {.pressed = {K::Z}, .pending = kCmdSmallerVideo, .cooldown = 2},
+        {.pressed = {K::X}, .st = {.inputCooldown = 1}, .cooldown = 1},
+        {.pressed = {K::Comma}, .st = {.fullScreen = 1, .activeApp = 0}, .speedStep = -1, .keysHeld = kHeldComma},
+        {.pressed = {K::X}, .st = {.paused = 1, .fullScreen = 1}, .cooldown = 2, .sent = smallerPaused, .fit = 5},
+        {.pressed = {K::Z}, .st = {.fullScreen = 1}, .cooldown = 2, .sent = larger, .fit = 3},
+        {.held = {K::N}, .sent = {"[volume 31612,31612]"}},
+        {.held = {K::RightBracket}, .sent = {"[volume 33870,33870]"}},
     };
     for (const Case& c : cases) {
         Rig rig(c.st);
         rig.held = c.held, rig.pressed = c.pressed, rig.input.PollKeyboard();
-        rig.state.activeApp = 1, rig.state.fullScreen = 0;
-        if (!c.st.activeApp && !c.st.fullScreen) rig.input.PollKeyboard();  // what was forgotten does not come back
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.speedStepRequest, rig.state.inputCooldown,
-                             int(rig.state.keysHeld), rig.journal),
+        const PlayerState& s = rig.state;
+        EXPECT_EQ(std::tuple(s.pendingCommand, s.speedStepRequest, s.inputCooldown, int(s.keysHeld), rig.journal),
                   std::tuple(c.pending, c.speedStep, c.cooldown, c.keysHeld, c.sent)) << &c - cases;
-        EXPECT_EQ(rig.settings.fullScreenFit, c.sent.size() < 3 ? 4 : c.pressed.count(K::X) ? 5 : 3) << &c - cases;
+        EXPECT_EQ(rig.settings.fullScreenFit, c.fit) << &c - cases;
     }
+}
+
+// Presses made while another application had the keyboard are forgotten, also at the next poll.
+TEST(InputControlTest, PressesWhileInactiveAreForgotten) {
+    Rig rig({.activeApp = 0});
+    rig.pressed = {K::Comma, K::X}, rig.input.PollKeyboard();
+    rig.state.activeApp = 1, rig.input.PollKeyboard();
+    const PlayerState& s = rig.state;
+    EXPECT_EQ(std::tuple(s.pendingCommand, s.speedStepRequest, s.inputCooldown, int(s.keysHeld), rig.journal),
+              std::tuple(0, 0, 0, 0, Strings{}));
+}
+
+// Alt+Enter: one switch per press, none during the cool-down.
+TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
+    struct Poll { std::set<K> keys; int fullScreen = 0, cooldown = 0; };
+    const Poll polls[] = {
+        {.keys = {K::Alt, K::Enter}},
+        {.keys = {K::Alt, K::Enter}, .fullScreen = 1},  // still held
+        {.keys = {K::Alt}, .fullScreen = 1},
+        {.keys = {K::Alt, K::Enter}, .fullScreen = 1},
+        {},
+        {.keys = {K::Alt, K::Enter}, .cooldown = 1},
+    };
     Rig rig;
-    for (auto [keys, fullScreen, cooldown] : {std::tuple{std::set{K::Alt, K::Enter}, 0, 0}, {{K::Alt, K::Enter}, 1, 0}, {{K::Alt}, 1, 0},
-                                              {{K::Alt, K::Enter}, 1, 0}, {{}, 0, 0}, {{K::Alt, K::Enter}, 0, 1}}) {
-        rig.held = keys, rig.state.fullScreen = fullScreen, rig.state.inputCooldown = cooldown, rig.input.PollKeyboard();
+    for (const Poll& p : polls) {
+        rig.held = p.keys, rig.state.fullScreen = p.fullScreen, rig.state.inputCooldown = p.cooldown;
+        rig.input.PollKeyboard();
     }
     EXPECT_EQ(rig.journal, (Strings{"[full screen]", "[leave full screen]"}));
 }
 
 // Full ticks every fifth call, or every call, none while busy; keys and background every call.
 TEST(MainTickTest, TickRate) {
-    for (auto [divisor, busy, calls, fullTicks] : {std::tuple{5, 0, 9, 1}, {0, 0, 7, 7}, {0, 1, 7, 0}}) {
-        Rig rig({.firstTickDone = 1, .tickDivisor = divisor, .busy = busy, .backgroundReload = 1});
-        rig.Calls(calls);
-        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0], rig.polls),
-                  std::tuple(fullTicks, "[background]", calls));
+    struct Case { int divisor, busy, calls, fullTicks; };
+    const Case cases[] = {
+        {.divisor = 5, .busy = 0, .calls = 9, .fullTicks = 1},
+        {.divisor = 0, .busy = 0, .calls = 7, .fullTicks = 7},
+        {.divisor = 0, .busy = 1, .calls = 7, .fullTicks = 0},
+    };
+    for (const Case& c : cases) {
+        Rig rig({.firstTickDone = 1, .tickDivisor = c.divisor, .busy = c.busy, .backgroundReload = 1});
+        rig.Calls(c.calls);
+        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0]),
+                  std::tuple(c.fullTicks, "[background]")) << &c - cases;
+        EXPECT_EQ(rig.polls, c.calls) << &c - cases;
     }
 }
 
-// The command line: the joined name when it exists, else a drop of what the arguments name; else
-// the last list (created empty). Auto-play; the volume read. A later start's line waits for the editor.
-TEST(MainTickTest, CommandLineOrLastListAndStart) {
-    struct Case { Strings args; const char* lastList; int autoPlay; Strings entries, dropped; };
-    for (const Case& c : {Case{{}, nullptr, 1, {}, {}}, {{"My", "Music/a.mp3"}, "/old.mp3\r\n", 1, {"My Music/a.mp3"}, {"My Music/a.mp3"}},
-                          {{"b.wav", "gone.mp3", "a.wav", "dir/"}, nullptr, 1, {"a.wav", "b.wav", "dir/c.mp3"}, {"b.wav", "a.wav", "dir/"}},
-                          {{"list.m3u"}, nullptr, 1, {"/x/2.mp3", "/x/1.mp3"}, {"list.m3u"}},
-                          {{"gone.mp3"}, "/m/a.mp3\r\n/m/b.mp3\r\n", 0, {"/m/a.mp3", "/m/b.mp3"}, {}}}) {
+// The first tick: the joined command line when it names a file, else a drop of what the arguments
+// name; else the last list (created empty). Auto-play; the volume read. '%' stands for the folder
+// the player was started in.
+TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
+    const std::string video = "[video window at 0,9]", close = "close movie", lastAB = "/m/a.mp3\r\n/m/b.mp3\r\n";
+    const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
+    const Strings mixed{"b.wav", "gone.mp3", "a.wav", "dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
+    struct Case {
+        Strings args;
+        std::string lastList;
+        int autoPlay = 1;
+        Strings entries, middle;
+        std::string listAfter;
+    };
+    const Case cases[] = {
+        {.middle = {close, video}, .listAfter = ""},
+        {.args = {"My", "Music/a.mp3"}, .lastList = "/old.mp3\r\n", .entries = {"%My Music/a.mp3"},
+         .middle = {video, "[open %My Music/a.mp3]"}, .listAfter = "/old.mp3\r\n"},
+        {.args = mixed, .entries = mixedEntries, .middle = {video, "[open %a.wav]"}, .listAfter = "<missing>"},
+        {.args = {"list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"}, .middle = {video, "[open /x/2.mp3]"},
+         .listAfter = "<missing>"},
+        {.args = {"gone.mp3"}, .lastList = lastAB, .autoPlay = 0, .entries = {"/m/a.mp3", "/m/b.mp3"},
+         .middle = {close, video, close}, .listAfter = lastAB},
+    };
+    for (const Case& c : cases) {
         Rig rig({}, c.args);
-        for (const char* name : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"}) rig.start.Write(name, "");
+        for (const char* name : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"})
+            rig.start.Write(name, "");
         rig.start.Write("list.m3u", "/x/2.mp3\r\n/x/1.mp3\r\n");
-        const auto absolute = [&](Strings names) { for (auto& n : names) n = n[0] == '/' ? n : rig.start.path() + n; return names; };
-        if (c.lastList) rig.folder.Write("KORU.tsr", c.lastList);
+        const auto inStart = [&](Strings lines) {
+            for (std::string& line : lines)
+                if (const size_t at = line.find('%'); at != line.npos) line.replace(at, 1, rig.start.path());
+            return lines;
+        };
+        if (!c.lastList.empty()) rig.folder.Write("KORU.tsr", c.lastList);
         rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
         rig.Calls(1);
-        Strings expected{"[surfaces]", "[main at 7,0]", "[shape]", "[video window at 0,9]", "[place video]", "[volume 32768,32768]"};
-        if (c.dropped.empty()) expected.insert(expected.begin() + 3, "close movie");  // before the last list loads
-        if (!c.entries.empty()) expected.insert(expected.end() - 2, c.autoPlay ? "[open " + absolute(c.entries)[0] + "]" : "close movie");
-        const std::string listAfter = c.lastList ? c.lastList : c.dropped.empty() ? "" : "<missing>";
-        EXPECT_EQ(std::tuple(rig.journal, rig.playlist.Entries(), rig.playlist.currentIndex, rig.playlist.orderCount,
-                             rig.state.volumeKnobX, rig.folder.Read("KORU.tsr")),
-                  std::tuple(expected, absolute(c.entries), 0, int(c.entries.size()), 29, listAfter));
-        rig.FullTick({.playlistEditorOpen = 1, .handedArguments = c.args, .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
+        Strings journal = head;
+        journal.insert(journal.end(), c.middle.begin(), c.middle.end());
+        journal.insert(journal.end(), tail.begin(), tail.end());
+        EXPECT_EQ(rig.journal, inStart(journal)) << &c - cases;
+        const Playlist& list = rig.playlist;
+        EXPECT_EQ(std::tuple(list.Entries(), list.currentIndex, list.orderCount, rig.state.volumeKnobX),
+                  std::tuple(inStart(c.entries), 0, int(c.entries.size()), 29)) << &c - cases;
+        EXPECT_EQ(rig.folder.Read("KORU.tsr"), c.listAfter) << &c - cases;
+    }
+}
+
+// A later start's command line is taken as a drop of what it names, once the editor is closed.
+TEST(MainTickTest, HandedCommandLineWaitsForTheEditor) {
+    struct Case { Strings args, dropped; };
+    const Case cases[] = {
+        {.args = {}, .dropped = {}},
+        {.args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"}},
+        {.args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .dropped = {"%b.wav", "%a.wav", "%dir/"}},
+        {.args = {"list.m3u"}, .dropped = {"%list.m3u"}},
+        {.args = {"gone.mp3"}, .dropped = {}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        for (const char* name : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "list.m3u"})
+            rig.start.Write(name, "");
+        Strings dropped = c.dropped;
+        for (std::string& name : dropped) name.replace(0, 1, rig.start.path());
+        rig.FullTick({.playlistEditorOpen = 1, .handedArguments = c.args, .handedStartFolder = rig.start.path(),
+                      .handedCommandLine = 1});
         EXPECT_EQ(rig.state.handedCommandLine, 1) << "the editor owns the list";
         rig.state.playlistEditorOpen = 0, rig.Calls(5);
         EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()),
-                  std::tuple(absolute(c.dropped), 0, 0u));
+                  std::tuple(dropped, 0, 0u)) << &c - cases;
     }
 }
 
 // One full tick from a given state: the traffic and the fields it leaves.
 TEST(MainTickTest, FullTickRequests) {
-    struct Case { PlayerState st; Strings sent; int speed, paused, pending, cooldown, knob; };
     const std::string pos = "status movie position";
     const auto open = [](int lengthMs, PlayerState s = {}) { return s.lengthMs = lengthMs, s.lengthFrames = 250, s; };
+    struct Case {
+        PlayerState st;
+        Strings sent;
+        int speed = 0, paused = 0, pending = kCmdNone, cooldown = 0, knob = 0, position = 0, failedWait = 0;
+    };
     const Case cases[] = {
-        {{.closed = 1, .wheelStep = 1, .inputCooldown = 2}, {}, 0, 0, 0, 1, 0},   // discarded, not delayed
-        {{.closed = 1, .wheelStep = 1}, {}, 1, 0, 0, 0, 0},
-        {{.closed = 1, .speed = 3, .speedStepRequest = 2}, {}, 2, 0, 0, 0, 0},    // any request but 1 is slower
-        {{.closed = 1, .speed = 1, .speedStepRequest = -1}, {"play movie"}, 0, 0, 0, 2, 0},
-        {{.closed = 1, .paused = 1, .speed = 1, .speedStepRequest = -1}, {}, 0, 1, 0, 0, 0},
-        {{.closed = 1, .speed = 9, .speedStepRequest = 1}, {}, 9, 0, 0, 0, 0},
-        {{.closed = 1, .speed = -9, .speedStepRequest = -1}, {}, -9, 0, 0, 0, 0},
-        {{.closed = 1, .toggleRequest = 1, .speed = 4}, {"play movie"}, 0, 0, 0, 0, 0},  // a search ends in play
-        {{.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, {"pause movie"}, 0, 1, 0, 0, 0},  // frame steps end paused
-        {{.toggleRequest = 1, .seekDragging = 1}, {"pause movie", pos}, 0, 1, 0, 0, 0},
-        {{.paused = 1, .toggleRequest = 1, .seekDragging = 1}, {"play movie", "play movie"}, 0, 0, 0, 0, 0},
-        {open(10000), {pos}, 0, 0, 0, 0, 107},               {open(10000, {.timeFormatMs = 0}), {pos}, 0, 0, 66, 0, 206},
-        {open(5200), {pos}, 0, 0, 66, 0, 206},               {open(5000, {.pendingCommand = 6}), {pos}, 0, 0, 6, 0, 206},
-        {open(0, {.pendingCommand = 14}), {pos}, 0, 0, 14, 0, 0},  // a click waits for its release
+        {.st = {.closed = 1, .wheelStep = 1, .inputCooldown = 2}, .cooldown = 1},  // discarded, not delayed
+        {.st = {.closed = 1, .wheelStep = 1}, .speed = 1},
+        {.st = {.closed = 1, .speed = 3, .speedStepRequest = 2}, .speed = 2},  // any request but 1 is slower
+        {.st = {.closed = 1, .speed = 1, .speedStepRequest = -1}, .sent = {"play movie"}, .cooldown = 2},
+        {.st = {.closed = 1, .paused = 1, .speed = 1, .speedStepRequest = -1}, .paused = 1},
+        {.st = {.closed = 1, .speed = 9, .speedStepRequest = 1}, .speed = 9},
+        {.st = {.closed = 1, .speed = -9, .speedStepRequest = -1}, .speed = -9},
+        {.st = {.closed = 1, .toggleRequest = 1, .speed = 4}, .sent = {"play movie"}},  // a search ends in play
+        {.st = {.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, .sent = {"pause movie"}, .paused = 1},
+        {.st = {.toggleRequest = 1, .seekDragging = 1}, .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
+        {.st = {.paused = 1, .toggleRequest = 1, .seekDragging = 1}, .sent = {"play movie", "play movie"}},
+        {.st = open(10000), .sent = {pos}, .knob = 107},
+        {.st = open(10000, {.timeFormatMs = 0}), .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
+        {.st = open(5200), .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
+        {.st = open(5000, {.pendingCommand = kCmdNextTrack}), .sent = {pos}, .pending = kCmdNextTrack, .knob = 206},
+        // A click waits for its release.
+        {.st = open(0, {.pendingCommand = kCmdOpenButton}), .sent = {pos}, .pending = kCmdOpenButton},
         // Length unknown: only the device's stopping ends the track.
-        {open(0), {pos, "status movie mode"}, 0, 0, 66, 0, 0},  {open(0, {.paused = 1}), {pos}, 0, 1, 0, 0, 0},
-        {open(0, {.speed = 2}), {pos}, 2, 0, 0, 0, 0},          {open(0, {.pendingCommand = 3}), {pos}, 0, 0, 3, 0, 0},
-        {open(10000, {.seekDragging = 2}), {}, 0, 0, 0, 0, 0},
-        // A track that won't open.
-        {{.failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},             {{.pendingCommand = 66, .failedTrackWait = 2}, {}, 0, 0, 6, 0, 0},
-        {{.closed = 1, .failedTrackWait = 2}, {}, 0, 0, 0, 0, 0}, {{.pendingCommand = 3, .failedTrackWait = 2}, {}, 0, 0, 3, 0, 0},
+        {.st = open(0), .sent = {pos, "status movie mode"}, .pending = kCmdCheckEnd},
+        {.st = open(0, {.paused = 1}), .sent = {pos}, .paused = 1},
+        {.st = open(0, {.speed = 2}), .sent = {pos}, .speed = 2},
+        {.st = open(0, {.pendingCommand = kCmdPause}), .sent = {pos}, .pending = kCmdPause},
+        {.st = open(10000, {.seekDragging = 2})},
+        // A track that won't open; the user's request goes first.
+        {.st = {.failedTrackWait = 2}, .pending = kCmdNextTrack},
+        {.st = {.pendingCommand = kCmdCheckEnd, .failedTrackWait = 2}, .pending = kCmdNextTrack},
+        {.st = {.closed = 1, .failedTrackWait = 2}},
+        {.st = {.pendingCommand = kCmdPause, .failedTrackWait = 2}, .pending = kCmdPause, .failedWait = 1},
     };
     for (const Case& c : cases) {
         Rig rig;
         const Strings sent = rig.FullTick(c.st);
         EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.paused, rig.state.pendingCommand, rig.state.inputCooldown,
-                             rig.state.seekKnobX, rig.state.position,
-                             rig.state.speedStepRequest + rig.state.wheelStep + rig.state.toggleRequest, rig.state.failedTrackWait),
-                  std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob, c.sent.size() > 1 && c.sent[1] == pos ? 5200 : 0, 0,
-                             c.st.failedTrackWait && c.pending == 3)) << &c - cases;  // the user's request goes first
+        const PlayerState& s = rig.state;
+        EXPECT_EQ(std::tuple(s.speed, s.paused, s.pendingCommand, s.inputCooldown, s.seekKnobX),
+                  std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob)) << &c - cases;
+        EXPECT_EQ(std::tuple(s.position, s.failedTrackWait), std::tuple(c.position, c.failedWait)) << &c - cases;
+        EXPECT_EQ(std::tuple(s.speedStepRequest, s.wheelStep, s.toggleRequest), std::tuple(0, 0, 0)) << &c - cases;
     }
 }
 
 // Full screen: the windows' steps and clicks; the panel's volume and its paused step.
 TEST(MainTickTest, FullScreenWindowsAndPanel) {
+    using Values = std::map<std::pair<W, int>, int>;
     constexpr W F = W::FullScreen, O = W::Overlay, P = W::ControlPanel;
     const std::string length = "status movie length", pos = "status movie position";
-    const auto panel = [&](Strings then) { return then.insert(then.begin(), {pos, pos, length, "[set 3.0=0]", "[set 3.1=5200]"}), then; };
-    struct Case { int paused, panel; std::map<std::pair<W, int>, int> values; Strings sent; int speed, pending; };
+    const Strings toggled{"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"};
+    const Strings panelUp{"pause movie", pos, "[panel 0,0]", pos, pos, length, "[panel length=0]",
+                          "[panel position=5200]", "[playback tick]"};
+    const Strings panelTick{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[playback tick]"};
+    const Strings panelStep{pos, pos, length, "[panel length=0]", "[panel position=5200]", pos, "seek movie to 5199",
+                            "[playback tick]"};
+    const Strings panelVolume{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[volume 65535,65535]",
+                              "[playback tick]"};
+    const Values steps{{{F, kFullScreenScrollStep}, -1}, {{O, kFullScreenScrollStep}, 1},
+                       {{F, kFullScreenMiddleClick}, 1}};
+    const Values back{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelBack}};
+    const Values volume{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelPlayPause + 1},
+                        {{P, kPanelVolumeState}, kPanelVolumeMoved}, {{P, kPanelVolumeLevel}, 300}};
+    struct Case { int paused = 0, panel = 0; Values values; Strings sent; int speed = 0, pending = kCmdNone; };
     const Case cases[] = {
-        {0, 0, {{{F, 0}, -1}, {{O, 0}, 1}, {{F, 1}, 1}}, {"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"}, 1, 0},
-        {0, 0, {{{F, 2}, 1}}, {"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"}, 0, 0},  // a click toggles, with
-        {0, 1, {{{F, 2}, 1}}, panel({"[playback tick]"}), 0, 0},
-        {0, 1, {{{O, 1}, 1}},  // the panel up
-         {"pause movie", pos, "[panel 0,0]", pos, pos, length, "[set 3.0=0]", "[set 3.1=5200]", "[playback tick]"}, 0, 0},
-        {1, 1, {{{P, 4}, 3}, {{P, 5}, 3}}, panel({pos, "seek movie to 5199", "[playback tick]"}), 0, 0},
-        {1, 1, {{{P, 4}, 3}, {{P, 5}, 1}, {{P, 2}, 2}, {{P, 3}, 300}}, panel({"[volume 65535,65535]", "[playback tick]"}), 0, 2},
+        {.values = steps, .sent = toggled, .speed = 1},  // the last step wins; the middle click toggles
+        {.values = {{{F, kFullScreenLeftClick}, 1}}, .sent = toggled},
+        {.panel = 1, .values = {{{F, kFullScreenLeftClick}, 1}}, .sent = panelTick},  // with the panel, no toggle
+        {.panel = 1, .values = {{{O, kFullScreenMiddleClick}, 1}}, .sent = panelUp},
+        {.paused = 1, .panel = 1, .values = back, .sent = panelStep},
+        {.paused = 1, .panel = 1, .values = volume, .sent = panelVolume, .pending = kCmdPlay},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -302,10 +478,13 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
 // The editor's play request: its entry opens; its index and count become the player's.
 TEST(MainTickTest, PlaylistEditorInStep) {
     Rig rig;
-    rig.values = {{{W::PlaylistEditor, 0}, 1}, {{W::PlaylistEditor, 1}, 1}, {{W::PlaylistEditor, 2}, 1}, {{W::PlaylistEditor, 3}, 2}};
+    constexpr W E = W::PlaylistEditor;
+    rig.values = {{{E, kEditorRequest}, kEditorRequestPlay}, {{E, kEditorChosenEntry}, 1}, {{E, kEditorCurrent}, 1},
+                  {{E, kEditorCount}, 2}};
     EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}),
-              (Strings{"[editor reset]", "[editor reset]", "close movie", "[playback tick]"}));
-    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand), std::tuple(1, 2, 1));
+              (Strings{"[reset request]", "[reset entry]", "close movie", "[playback tick]"}));
+    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand),
+              std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
 }  // namespace

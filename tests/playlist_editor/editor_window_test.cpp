@@ -16,6 +16,7 @@
 #include "platform/Random.h"
 #include "playlist/Playlist.h"
 #include "playlist/editor/CPlaylistDlg.h"
+#include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
 #include "tests/support/QtTestApp.h"
@@ -38,7 +39,9 @@ struct EditorRig final : PlaylistEditorHost {
             if (rig.whileShown) rig.whileShown();
             return rig.answer;
         }
-        std::string ChooseListToSave(QWidget* parent, const std::string& folder) override { return ChooseListToLoad(parent, folder); }
+        std::string ChooseListToSave(QWidget* parent, const std::string& folder) override {
+            return ChooseListToLoad(parent, folder);
+        }
         EditorRig& rig;
     };
     explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0) {
@@ -73,13 +76,12 @@ struct EditorRig final : PlaylistEditorHost {
         for (const std::string& e : playlist.Entries()) letters += FileNameOf(e).substr(0, 1);
         return letters;
     }
-    // Line i shows entry i, numbered i + 1, and ">" only on line `marked`.
-    ::testing::AssertionResult LinesFollowStore(int marked) const {
-        if (List().model()->rowCount() != playlist.StoreSize()) return ::testing::AssertionFailure() << "line count";
-        for (int i = 0; i < playlist.StoreSize(); ++i)
-            if (Line(i).data().toString().toStdString() != DisplayLine(i, playlist.Entry(i), i == marked))
-                return ::testing::AssertionFailure() << "line " << i << ": " << Line(i).data().toString().toStdString();
-        return ::testing::AssertionSuccess();
+    // The lines the list shows, "|" between them.
+    std::string Shown() const {
+        std::string shown;
+        for (int i = 0; i < List().model()->rowCount(); ++i)
+            shown += (i ? "|" : "") + Line(i).data().toString().toStdString();
+        return shown;
     }
 
     CurrentFolderGuard cwd;
@@ -97,28 +99,45 @@ struct EditorRig final : PlaylistEditorHost {
 
 using Id = CPlaylistDlg::ControlId;
 
+// Each button from a list whose current line is marked: the store, the selection, the current
+// index and the lines shown afterwards (the table `shown`, in the same order).
 TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
-    struct Case {  // the current line is marked before
-        Id button; std::string letters, after; std::vector<int> selected, selectedAfter; int current, currentAfter, markedAfter;
+    struct Case {
+        Id button;
+        std::string letters, after;
+        std::vector<int> selected, selectedAfter;
+        int current, currentAfter;
     };
     const Case cases[] = {
-        {Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1, 1},  // the line above drops below the block
-        {Id::kIdUp, "abcde", "abcde", {0, 3}, {0, 3}, 0, 0, 0},  // line 0 selected: nothing moves
-        {Id::kIdDown, "abcde", "adbce", {1, 2}, {2, 3}, 3, 1, 1},
-        {Id::kIdDelete, "abcdefghij", "bcdfghij", {0, 4}, {0}, 9, 7, 7},
-        {Id::kIdDelete, "abcdefgh", "abcdegh", {5}, {5}, 5, 5, -1},  // the current entry itself
-        {Id::kIdDelete, "abc", "", {0, 1, 2}, {}, 1, -1, -1},
-        {Id::kIdSort, "fedcba", "fbdcea", {1, 3, 4}, {1, 3, 4}, 1, 4, 4},  // among the selected lines
-        {Id::kIdSort, "cab", "abc", {1}, {}, 0, 2, 2},  // one selected: all, moved lines unselected
-        {Id::kIdRandom, "abcde", "ebadc", {1, 3}, {}, 2, 4, 4},  // seeded from the clock at opening
-        {Id::kIdNew, "abc", "", {1}, {}, 1, 1, -1},
+        {Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1},  // the line above drops below the block
+        {Id::kIdUp, "abcde", "abcde", {0, 3}, {0, 3}, 0, 0},  // line 0 selected: nothing moves
+        {Id::kIdDown, "abcde", "adbce", {1, 2}, {2, 3}, 3, 1},
+        {Id::kIdDelete, "abcdefghij", "bcdfghij", {0, 4}, {0}, 9, 7},
+        {Id::kIdDelete, "abcdefgh", "abcdegh", {5}, {5}, 5, 5},  // the current entry itself
+        {Id::kIdDelete, "abc", "", {0, 1, 2}, {}, 1, -1},
+        {Id::kIdSort, "fedcba", "fbdcea", {1, 3, 4}, {1, 3, 4}, 1, 4},  // among the selected lines
+        {Id::kIdSort, "cab", "abc", {1}, {}, 0, 2},  // one selected: all, moved lines unselected
+        {Id::kIdRandom, "abcde", "ebadc", {1, 3}, {}, 2, 4},  // seeded from the clock at opening
+        {Id::kIdNew, "abc", "", {1}, {}, 1, 1},
+    };
+    const char* const shown[] = {
+        " 0001 a.mp3|>0002 c.mp3| 0003 d.mp3| 0004 b.mp3| 0005 e.mp3",
+        ">0001 a.mp3| 0002 b.mp3| 0003 c.mp3| 0004 d.mp3| 0005 e.mp3",
+        " 0001 a.mp3|>0002 d.mp3| 0003 b.mp3| 0004 c.mp3| 0005 e.mp3",
+        " 0001 b.mp3| 0002 c.mp3| 0003 d.mp3| 0004 f.mp3| 0005 g.mp3| 0006 h.mp3| 0007 i.mp3|>0008 j.mp3",
+        " 0001 a.mp3| 0002 b.mp3| 0003 c.mp3| 0004 d.mp3| 0005 e.mp3| 0006 g.mp3| 0007 h.mp3",
+        "",
+        " 0001 f.mp3| 0002 b.mp3| 0003 d.mp3| 0004 c.mp3|>0005 e.mp3| 0006 a.mp3",
+        " 0001 a.mp3| 0002 b.mp3|>0003 c.mp3",
+        " 0001 e.mp3| 0002 b.mp3| 0003 a.mp3| 0004 d.mp3|>0005 c.mp3",
+        "",
     };
     for (const Case& c : cases) {
         EditorRig rig(LetterPaths(c.letters), c.current);
         rig.Open(), rig.Select(c.selected), rig.Click(c.button);
-        EXPECT_EQ(std::make_tuple(rig.Letters(), rig.Selected(), rig.editor.GetValue(2), rig.editor.GetValue(3)),
-                  std::make_tuple(c.after, c.selectedAfter, c.currentAfter, int(c.after.size())));
-        EXPECT_TRUE(rig.LinesFollowStore(c.markedAfter));
+        EXPECT_EQ(std::make_tuple(rig.Letters(), rig.Selected(), rig.editor.GetValue(kEditorCurrent), rig.Shown()),
+                  std::make_tuple(c.after, c.selectedAfter, c.currentAfter, shown[&c - cases])) << &c - cases;
+        EXPECT_EQ(rig.editor.GetValue(kEditorCount), int(c.after.size())) << &c - cases;
     }
 }
 
@@ -142,21 +161,24 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_EQ(rig.editor.StatusLine()->text().toStdString(), folder.path() + "ベータ/");
     EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), folder.path() + "ベータ"));
     QTest::mouseDClick(rig.List().viewport(), Qt::LeftButton, {}, centre(3));
-    EXPECT_EQ(std::make_tuple(rig.editor.GetValue(0), rig.editor.GetValue(1), rig.editor.GetValue(2)),
-              std::make_tuple(int(CPlaylistDlg::kRequestPlay), 3, 3));
-    EXPECT_TRUE(rig.LinesFollowStore(-1));  // ">" comes when the track has been opened
+    EXPECT_EQ(std::make_tuple(rig.editor.GetValue(kEditorRequest), rig.editor.GetValue(kEditorChosenEntry),
+                              rig.editor.GetValue(kEditorCurrent)),
+              std::make_tuple(int(kEditorRequestPlay), 3, 3));
+    const std::string unmarked = " 0001 a.mp3| 0002 b.mp3| 0003 c.mp3| 0004 d.mp3| 0005 e.mp3| 0006 f.mp3";
+    EXPECT_EQ(rig.Shown(), unmarked);  // ">" comes when the track has been opened
     QTest::mouseClick(rig.List().viewport(), Qt::LeftButton, Qt::ShiftModifier, centre(5));
     EXPECT_EQ(rig.Selected(), (std::vector<int>{2, 3, 4, 5}));
     rig.editor.MarkCurrent(3);
-    EXPECT_TRUE(rig.LinesFollowStore(3));
+    EXPECT_EQ(rig.Shown(), " 0001 a.mp3| 0002 b.mp3| 0003 c.mp3|>0004 d.mp3| 0005 e.mp3| 0006 f.mp3");
     rig.List().keyboardSearch(QStringLiteral(">"));  // typing goes to the next line starting with it
     EXPECT_EQ(rig.List().currentIndex().row(), 3);
-    rig.editor.Reset(0), rig.editor.MarkCurrent(9), rig.List().clearSelection();  // 9: past the list, no line marked
+    rig.editor.Reset(kResetRequest), rig.editor.MarkCurrent(9), rig.List().clearSelection();  // 9: past the list
     emit rig.List().doubleClicked(rig.Line(2));  // nothing selected: nothing happens
-    EXPECT_EQ(std::make_pair(rig.editor.GetValue(0), rig.editor.GetValue(2)), std::make_pair(0, 9));
-    EXPECT_TRUE(rig.LinesFollowStore(-1));
+    EXPECT_EQ(std::make_pair(rig.editor.GetValue(kEditorRequest), rig.editor.GetValue(kEditorCurrent)),
+              std::make_pair(0, 9));
+    EXPECT_EQ(rig.Shown(), unmarked);
     rig.Click(Id::kIdNew), rig.editor.MarkCurrent(4);  // an empty store changes nothing
-    EXPECT_EQ(rig.editor.GetValue(2), 9);
+    EXPECT_EQ(rig.editor.GetValue(kEditorCurrent), 9);
 }
 
 TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
@@ -169,12 +191,14 @@ TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(rig.editor.Window(), &enter), QApplication::sendEvent(rig.editor.Window(), &drop);
-    EXPECT_EQ(rig.playlist.Entries(), (std::vector<std::string>{"/m/p.mp3", d.path() + "m/b.mp3", d.path() + "m/x/c.wav", "/gone.mp3"}));
-    EXPECT_TRUE(rig.LinesFollowStore(0) && rig.editor.GetValue(3) == 4);
+    EXPECT_EQ(rig.playlist.Entries(),
+              (std::vector<std::string>{"/m/p.mp3", d.path() + "m/b.mp3", d.path() + "m/x/c.wav", "/gone.mp3"}));
+    EXPECT_EQ(std::make_pair(rig.Shown(), rig.editor.GetValue(kEditorCount)),
+              std::make_pair(std::string(">0001 p.mp3| 0002 b.mp3| 0003 c.wav| 0004 gone.mp3"), 4));
 }
 
-// The window opens at the saved rectangle and asks for the layout (request 10). Every way of
-// closing asks the main window (code 20), which destroys the window and brings its current
+// The window opens at the saved rectangle and asks for the layout. Every way of closing asks the
+// main window (kNotifyCloseEditor), which destroys the window and brings its current
 // index back into the store; the list keeps its own right click.
 TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
     const std::function<void(EditorRig&)> ways[] = {
@@ -186,32 +210,48 @@ TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
     };
     for (const auto& way : ways) {
         EditorRig rig(LetterPaths("abc"), 7);
-        rig.settings.editorX = 30, rig.settings.editorY = 40, rig.settings.editorWidth = 250, rig.settings.editorHeight = 300, rig.Open();
+        rig.settings.editorX = 30, rig.settings.editorY = 40;
+        rig.settings.editorWidth = 250, rig.settings.editorHeight = 300;
+        rig.Open();
         const EditorRect at = rig.editor.WindowRectOnScreen();  // where the main tick saves it from
-        EXPECT_EQ(std::make_tuple(at.x, at.y, at.width, at.height, rig.editor.GetValue(0)), std::make_tuple(30, 40, 250, 300, 10));
+        EXPECT_EQ(std::make_tuple(at.x, at.y, at.width, at.height, rig.editor.GetValue(kEditorRequest)),
+                  std::make_tuple(30, 40, 250, 300, int(kEditorRequestResized)));
         QTest::mouseClick(rig.List().viewport(), Qt::RightButton, {}, QPoint(5, 5)), way(rig);
-        EXPECT_EQ(rig.posted, std::vector<int>{20});
+        EXPECT_EQ(rig.posted, std::vector<int>{kNotifyCloseEditor});
         QPointer<QWidget> window = rig.editor.Window();
         rig.editor.CloseWindow(), rig.editor.CloseWindow();  // a second close finds nothing to destroy
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(std::make_tuple(window.isNull(), rig.state.playlistEditorOpen, rig.playlist.currentIndex), std::make_tuple(true, 0, 2));
+        EXPECT_EQ(std::make_tuple(window.isNull(), rig.state.playlistEditorOpen, rig.playlist.currentIndex),
+                  std::make_tuple(true, 0, 2));
     }
 }
 
 TEST(EditorWindowTest, LoadReplacesTheListOrKeepsItWhenNoListCanBeRead) {
     TempFolder folder;
     const std::string list = folder.Write("lists/mix.M3U", "#EXTM3U\r\n/music/a.mp3\r\n/音楽/b.mp3\r\nrel/x.mp3\r\n");
-    for (const std::string& answer : {list, std::string(), folder.Write("notes.txt", "/m/z.mp3\r\n"), folder.path() + "gone.tsr"}) {
+    folder.Write("notes.txt", "/m/z.mp3\r\n");
+    // The answer and the last list are in `folder`; the current index and the track stay either way.
+    const std::string kept = " 0001 p.mp3|>0002 q.mp3| 0003 r.mp3";
+    struct Case { std::string answer, letters; int count; std::string lastList, shown; };
+    const Case cases[] = {
+        {.answer = "lists/mix.M3U", .letters = "ab", .count = 2, .lastList = "lists/mix.M3U",
+         .shown = " 0001 a.mp3| 0002 b.mp3"},
+        {.answer = "", .letters = "pqr", .count = 3, .lastList = "lists", .shown = kept},
+        {.answer = "notes.txt", .letters = "pqr", .count = 3, .lastList = "lists", .shown = kept},
+        {.answer = "gone.tsr", .letters = "pqr", .count = 3, .lastList = "lists", .shown = kept},
+    };
+    for (const Case& c : cases) {
         EditorRig rig(LetterPaths("pqr"), 1);
-        rig.settings.lastListFile = folder.path() + "lists", rig.answer = answer;
+        rig.settings.lastListFile = folder.path() + "lists";
+        rig.answer = c.answer.empty() ? "" : folder.path() + c.answer;  // empty: cancelled
         rig.Open(), rig.Click(Id::kIdLoad);
-        const bool loaded = answer == list;  // the current index and the track stay either way
-        EXPECT_EQ(std::make_tuple(rig.Letters(), rig.editor.GetValue(2), rig.editor.GetValue(3), rig.settings.lastListFile),
-                  std::make_tuple(loaded ? "ab" : "pqr", 1, loaded ? 2 : 3, loaded ? list : folder.path() + "lists"));
-        EXPECT_TRUE(rig.LinesFollowStore(loaded ? -1 : 1));
+        EXPECT_EQ(std::make_tuple(rig.Letters(), rig.editor.GetValue(kEditorCurrent), rig.editor.GetValue(kEditorCount),
+                                  rig.settings.lastListFile, rig.Shown()),
+                  std::make_tuple(c.letters, 1, c.count, folder.path() + c.lastList, c.shown)) << c.answer;
         // The dialog started in the last list's folder, shown in the status line, with busy held.
         EXPECT_TRUE(std::filesystem::equivalent(rig.started.at(0), rig.editor.StatusLine()->text().toStdString()));
-        EXPECT_EQ(std::make_tuple(rig.editor.StatusLine()->text().toStdString(), rig.busyWhileShown.at(0), rig.state.busy),
+        const std::string status = rig.editor.StatusLine()->text().toStdString();
+        EXPECT_EQ(std::make_tuple(status, rig.busyWhileShown.at(0), rig.state.busy),
                   std::make_tuple(folder.path() + "lists", 1, 0));
     }
     EditorRig rig(LetterPaths("pqr"), 0);  // closed while the dialog runs its own loop
@@ -222,7 +262,12 @@ TEST(EditorWindowTest, LoadReplacesTheListOrKeepsItWhenNoListCanBeRead) {
 }
 
 TEST(EditorWindowTest, SaveWritesTheStoreAsCrLfLinesWhereTheUserSays) {
-    const std::pair<const char*, const char*> cases[] = {{"mix", "mix.tsr"}, {"lists/old.m3u", "lists/old.m3u"}, {"gone/mix.tsr", ""}};
+    struct Case { const char* typed; const char* written; };  // written "": nothing (the folder is missing)
+    const Case cases[] = {
+        {.typed = "mix", .written = "mix.tsr"},
+        {.typed = "lists/old.m3u", .written = "lists/old.m3u"},
+        {.typed = "gone/mix.tsr", .written = ""},
+    };
     for (const auto& [typed, written] : cases) {
         TempFolder folder;
         folder.Write("lists/old.m3u", "/stale.mp3\r\n");
@@ -231,7 +276,8 @@ TEST(EditorWindowTest, SaveWritesTheStoreAsCrLfLinesWhereTheUserSays) {
         rig.Open(), rig.Click(Id::kIdSave);
         const std::string saved = *written ? written : typed;
         EXPECT_EQ(std::make_pair(folder.Read(saved), rig.settings.lastListFile),
-                  std::make_pair(std::string(*written ? "/a.mp3\r\n/曲/b.wav\r\n" : "<missing>"), folder.path() + saved));
+                  std::make_pair(std::string(*written ? "/a.mp3\r\n/曲/b.wav\r\n" : "<missing>"),
+                                 folder.path() + saved));
         EXPECT_TRUE(std::filesystem::equivalent(rig.started.at(0), folder.path() + "lists"));
         EXPECT_EQ(std::make_tuple(rig.busyWhileShown.at(0), rig.state.busy), std::make_tuple(1, 0));
     }

@@ -30,6 +30,8 @@
 
 #include "render/DibSurface.h"
 #include "render/SkinLayout.h"
+#include "render/WindowShape.h"
+#include "state/PlayerState.h"
 
 namespace {
 
@@ -352,7 +354,7 @@ QColor BodyAt(int x, int y) {
 
 void DrawBody(Canvas& c) {
     for (int y = 0; y < 91; ++y)
-        for (int x = 0; x < 321; ++x) {
+        for (int x = 0; x < kMainWindowWidth; ++x) {
             const bool body = y <= 87;
             const bool tab = (y >= 88 && y <= 90) && ((x >= 8 && x <= 72) || (x >= 248 && x <= 312));
             if (body || tab) c.Px(x, y, BodyAt(x, y));
@@ -697,7 +699,7 @@ Canvas RenderPlayer(const Look& look) {
     DrawSlot(c, 59, 136, skin::kVolumeKnobY, 9);
     // Position scale under its slot: the knob's middle at the start, quarters and end.
     for (int i = 0; i <= 4; ++i) {
-        const int x = skin::kPositionKnobX + skin::kPositionKnob.w / 2 + i * skin::kPositionTravel / 4;
+        const int x = skin::kPositionKnobX + skin::kPositionKnob.w / 2 + i * kSeekBarWidth / 4;
         for (int y = 14; y <= 15; ++y) c.Px(x, y, Shade(BodyAt(x, y), i % 2 == 0 ? 30 : 18));
     }
     // Volume scale under its slot.

@@ -1,4 +1,4 @@
-#include "settings/dialog/DialogUnits.h"
+#include "render/DialogUnits.h"
 
 #include <algorithm>
 
