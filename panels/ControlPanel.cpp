@@ -138,10 +138,12 @@ public:
         setFont(PlayerFont(int(std::lround(kDialogFontPixels * scale))));
         const DialogUnits units(font());
         resize(units.X(CControlPanelDlg::kTemplateWidth), units.Y(CControlPanelDlg::kTemplateHeight));
-        for (const auto& [item, widget] : items_) widget->setGeometry(units.Rect(item->x, item->y, item->width, item->height));
+        for (const auto& [item, widget] : items_)
+            widget->setGeometry(units.Rect(item->x, item->y, item->width, item->height));
         if (screenWidth < 0) return;
         const auto px = [scale](int pixels) { return int(std::lround(pixels * scale)); };
-        if (QWidget* bar = findChild<QWidget*>(QString::number(CControlPanelDlg::kIdPosition), Qt::FindDirectChildrenOnly))
+        const QString positionName = QString::number(CControlPanelDlg::kIdPosition);
+        if (QWidget* bar = findChild<QWidget*>(positionName, Qt::FindDirectChildrenOnly))
             bar->setGeometry(px(kPositionBarX), px(kPositionBarY), std::max(0, screenWidth - px(kPositionBarMargin)),
                              px(kPositionBarHeight));
     }

@@ -26,8 +26,8 @@ constexpr Rect kPositionBar{skin::kPositionKnobX, skin::kPositionKnobY, kSeekBar
                             skin::kPositionKnob.h};
 constexpr Rect kVolumeBar{skin::kVolumeKnobX, skin::kVolumeKnobY, kVolumeBarWidth + skin::kVolumeKnob.w,
                           skin::kVolumeKnob.h};
-constexpr Rect kTimeField{skin::kTimeMinusX, skin::kTimeY, skin::kTimeCellX + 8 * skin::kTimeCellPitch - skin::kTimeMinusX,
-                          skin::kLargeGlyphHeight};
+constexpr Rect kTimeField{skin::kTimeMinusX, skin::kTimeY,
+                          skin::kTimeCellX + 8 * skin::kTimeCellPitch - skin::kTimeMinusX, skin::kLargeGlyphHeight};
 
 WindowPoint Centre(const Rect& r) { return {r.x + r.w / 2, r.y + r.h / 2}; }
 

@@ -264,7 +264,8 @@ TEST(CompositionTest, TheFrameSaysWhichTextPiecesItShowed) {
         r.state = {.trackPending = c.trackPending, .marqueeLine = 1, .marqueeOffset = c.offset, .marqueeStarted = 1,
                    .titleWidth = {999, c.width}};
         const DisplayText shown = ComposeFrame(r.work, r.skin, r.state, r.settings, r.in);
-        EXPECT_EQ(std::vector<TextPiece>(shown.pieces.begin(), shown.pieces.begin() + shown.count), c.shown) << c.offset;
+        const std::vector<TextPiece> pieces(shown.pieces.begin(), shown.pieces.begin() + shown.count);
+        EXPECT_EQ(pieces, c.shown) << c.offset;
     }
 }
 

@@ -172,10 +172,10 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
         int split = 0;  // 2 x 2 blocks of the display that hold two colours
         for (int y = 0; y < 2 * d.h; ++y)
             for (int x = 0; x < 2 * d.w; ++x) {
-                const QRgb p = image.pixel(2 * d.x + x, 2 * d.y + y);
+                const int ix = 2 * d.x + x, iy = 2 * d.y + y;
+                const QRgb p = image.pixel(ix, iy);
                 strip.SetPixel(x, y, Bgr{uint8_t(qBlue(p)), uint8_t(qGreen(p)), uint8_t(qRed(p))});
-                split += x % 2 == 1 && y % 2 == 1 &&
-                         (p != image.pixel(2 * d.x + x - 1, 2 * d.y + y) || p != image.pixel(2 * d.x + x, 2 * d.y + y - 1));
+                split += x % 2 == 1 && y % 2 == 1 && (p != image.pixel(ix - 1, iy) || p != image.pixel(ix, iy - 1));
             }
         EXPECT_GT(split, 20);
         EXPECT_TRUE(MatchesGolden(strip, 0, 0, 2 * d.w, 2 * d.h, "title_2x.bmp"));
