@@ -160,13 +160,11 @@ void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
     QApplication::sendEvent(&window, &event);
 }
 
-using Effect = int (*)(const PlayerState&, const Settings&);
-struct HitCase {
+const struct HitCase {
     HotspotIndex spot;
-    Effect effect;
+    int (*effect)(const PlayerState&, const Settings&);
     int expected;
-};
-const HitCase kHitCases[] = {
+} kHitCases[] = {
     {kHotspotPlay, [](const PlayerState& s, const Settings&) { return s.buttonCounters[0]; }, 1},
     {kHotspotStill, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdPause},
     {kHotspotStop, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdClose},
@@ -224,14 +222,10 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
     EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand, w.state.closeRequest), std::tuple(-1, 0, 0));
 
-    const struct { Qt::Key key; Qt::KeyboardModifiers mods; int focused, repeat; } steps[] = {
-        {Qt::Key_Tab, {}, kHotspotPlay, 1}, {Qt::Key_Tab, {}, kHotspotStill, 1},
-        {Qt::Key_Backtab, Qt::ShiftModifier, kHotspotPlay, 1}, {Qt::Key_Backtab, Qt::ShiftModifier, kHotspotTime, 1},
-        {Qt::Key_Tab, {}, kHotspotPlay, 1},
-    };
-    for (const auto& s : steps) {
-        QTest::keyClick(w.dialog.get(), s.key, s.mods);
-        EXPECT_EQ(access->Focused(), s.focused) << s.key;
+    for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill},
+                                {Qt::Key_Backtab, kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
+        QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(access->Focused(), focused) << key;
     }
     for (int i = kHotspotPlay; i < kHotspotRepeat; ++i) QTest::keyClick(w.dialog.get(), Qt::Key_Tab);
     ASSERT_EQ(access->Focused(), kHotspotRepeat);
