@@ -60,16 +60,31 @@ const QImage& DevicePicture::Compose(const CDibSurface& work, const CDibSurface&
         picture_ = QImage(w, h, QImage::Format_RGB888);
     picture_.setDevicePixelRatio(ratio);
 
-    std::vector<int> column(static_cast<size_t>(w));
-    for (int x = 0; x < w; ++x) column[size_t(x)] = scale.LogicalOf(x);
+    // Each device column's logical column, and its byte in a row of `work` (-1: outside, black).
+    std::vector<int> column(static_cast<size_t>(w)), source(static_cast<size_t>(w));
+    for (int x = 0; x < w; ++x) {
+        column[size_t(x)] = scale.LogicalOf(x);
+        source[size_t(x)] = column[size_t(x)] < work.Width() ? 3 * column[size_t(x)] : -1;
+    }
     const skin::Rect& d = skin::kDisplayLine;
     const int displayLeft = scale.Edge(d.x), displayRight = scale.Edge(d.x + d.w);
     const int displayTop = scale.Edge(d.y), displayBottom = scale.Edge(d.y + d.h);
 
+    int previousRow = -1;
     for (int y = 0; y < h; ++y) {
         uchar* out = picture_.scanLine(y);
         const int ly = scale.LogicalOf(y);
-        for (int x = 0; x < w; ++x) Put(out, x, work.Pixel(column[size_t(x)], ly));
+        if (ly == previousRow) {
+            // The same art row again (the display part, if any, is drawn over below).
+            std::memcpy(out, picture_.constScanLine(y - 1), size_t(w) * 3);
+        } else {
+            const uint8_t* row = ly < work.Height() ? work.TopRow() + size_t(ly) * size_t(work.RowBytes()) : nullptr;
+            for (int x = 0; x < w; ++x) {
+                const int at = source[size_t(x)];
+                Put(out, x, row && at >= 0 ? Bgr{row[at], row[at + 1], row[at + 2]} : Bgr{});
+            }
+            previousRow = ly;
+        }
         if (y < displayTop || y >= displayBottom) continue;
         // The display line: the unlit art, and the pieces' letters in the lit art's colour.
         const int stripRow = y - displayTop;
