@@ -183,5 +183,4 @@ private:
     QTimer m_timer;
     WindowDrag m_drag;
     SkinAccess* m_access = nullptr;  // the hotspots' keyboard focus and accessibility; a child
-
 };
