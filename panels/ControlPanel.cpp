@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,9 +12,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "panels/WindowPlacement.h"
 #include "render/DialogUnits.h"
+#include "render/TextDraw.h"
 
 namespace {
 
@@ -35,6 +40,11 @@ struct TemplateItem {
     int x, y, width, height;
     bool shown;
 };
+
+// The template's pixel sizes suit a screen about this many rows high; on a larger screen the
+// panel, its text and its controls grow with it (up to 4 times), so they stay readable.
+constexpr double kTemplateScreenRows = 540.0;
+constexpr double kMaxPanelScale = 4.0;
 
 // Template 133, in creation order: group boxes before the controls they frame, so those
 // paint above them. The effect controls are kept hidden, as the template has them.
@@ -86,6 +96,23 @@ const char* kStyle =
     "QPushButton:pressed { background-color: #404040; }"
     "QLineEdit { border: 1px solid #808080; background-color: black; color: white; }";
 
+// The sliders keep the platform's look, in greys that stand out from the black panel: a
+// mid-grey track with a light thumb and arrows.
+QPalette SliderColours(const QPalette& base) {
+    QPalette p = base;
+    p.setColor(QPalette::Window, QColor(0x50, 0x50, 0x50));
+    p.setColor(QPalette::Base, QColor(0x50, 0x50, 0x50));
+    p.setColor(QPalette::Button, QColor(0xb0, 0xb0, 0xb0));
+    p.setColor(QPalette::ButtonText, Qt::black);
+    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Light, QColor(0xe0, 0xe0, 0xe0));
+    p.setColor(QPalette::Midlight, QColor(0xc8, 0xc8, 0xc8));
+    p.setColor(QPalette::Mid, QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::Dark, QColor(0x30, 0x30, 0x30));
+    p.setColor(QPalette::Shadow, QColor(0x10, 0x10, 0x10));
+    return p;
+}
+
 }  // namespace
 
 // --- the window -----------------------------------------------------------------------------------
@@ -97,13 +124,28 @@ public:
         setWindowTitle(QStringLiteral("VELKAF"));
         StyleAsDialog(*this);
         setStyleSheet(QString::fromLatin1(kStyle));
-        const DialogUnits units(font());
-        resize(units.X(CControlPanelDlg::kTemplateWidth), units.Y(CControlPanelDlg::kTemplateHeight));
         for (const TemplateItem& item : kTemplate) {
             QWidget* widget = Make(item);
-            widget->setGeometry(units.Rect(item.x, item.y, item.width, item.height));
             widget->setVisible(item.shown);
+            items_.push_back({&item, widget});
         }
+        LayOut(1.0, -1);
+    }
+
+    // Lays the template out in the player font grown by `scale`; a screen width of 0 or more
+    // fits the position slider to it (SetValue 3), in pixels grown the same way.
+    void LayOut(double scale, int screenWidth) {
+        setFont(PlayerFont(int(std::lround(kDialogFontPixels * scale))));
+        const DialogUnits units(font());
+        resize(units.X(CControlPanelDlg::kTemplateWidth), units.Y(CControlPanelDlg::kTemplateHeight));
+        for (const auto& [item, widget] : items_)
+            widget->setGeometry(units.Rect(item->x, item->y, item->width, item->height));
+        if (screenWidth < 0) return;
+        const auto px = [scale](int pixels) { return int(std::lround(pixels * scale)); };
+        const QString positionName = QString::number(CControlPanelDlg::kIdPosition);
+        if (QWidget* bar = findChild<QWidget*>(positionName, Qt::FindDirectChildrenOnly))
+            bar->setGeometry(px(kPositionBarX), px(kPositionBarY), std::max(0, screenWidth - px(kPositionBarMargin)),
+                             px(kPositionBarHeight));
     }
 
 protected:
@@ -141,6 +183,7 @@ private:
         }
         case Kind::HScroll: {
             auto* bar = new QScrollBar(Qt::Horizontal, this);
+            bar->setPalette(SliderColours(bar->palette()));
             bar->setRange(0, CControlPanelDlg::kSliderScale);
             bar->setSingleStep(kLineStep);
             bar->setPageStep(kPageStep);
@@ -158,6 +201,7 @@ private:
     }
 
     CControlPanelDlg& dialog_;
+    std::vector<std::pair<const TemplateItem*, QWidget*>> items_;
 };
 
 // --- the dialog object --------------------------------------------------------------------------
@@ -218,8 +262,8 @@ void CControlPanelDlg::SetValue(int kind, int value) {
         }
         break;
     case kPanelFitToScreen:
-        if (QScrollBar* bar = Bar(kIdPosition))
-            bar->setGeometry(kPositionBarX, kPositionBarY, std::max(0, value - kPositionBarMargin), kPositionBarHeight);
+        m_screenWidth = std::max(0, value);
+        if (m_window) m_window->LayOut(m_scale, m_screenWidth);
         break;
     default:
         break;
@@ -246,6 +290,7 @@ int CControlPanelDlg::GetEffect(int kind) const {
 void CControlPanelDlg::Create() {
     if (m_window) return;
     m_window = std::make_unique<ControlPanelWindow>(*this);
+    if (m_scale != 1.0 || m_screenWidth >= 0) m_window->LayOut(m_scale, m_screenWidth);
     ShowEffects();
 }
 
@@ -253,8 +298,27 @@ void CControlPanelDlg::DestroyWindow() { m_window.reset(); }
 bool CControlPanelDlg::Exists() const { return m_window != nullptr; }
 QWidget* CControlPanelDlg::Window() const { return m_window.get(); }
 
+double CControlPanelDlg::ScaleForScreen(int screenRows) {
+    if (screenRows <= 0) return 1.0;
+    return std::clamp(screenRows / kTemplateScreenRows, 1.0, kMaxPanelScale);
+}
+
 void CControlPanelDlg::ShowTopmost(const QRect& rect) {
-    if (m_window) ShowTopmostAt(*m_window, rect);
+    if (!m_window) return;
+    if (rect.isEmpty()) {
+        ShowTopmostAt(*m_window, rect);
+        return;
+    }
+    // Sized for the screen it is shown on: the strip keeps its bottom edge and grows upwards.
+    const QScreen* screen = QGuiApplication::screenAt(rect.center());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    const double scale = ScaleForScreen(screen ? screen->geometry().height() : 0);
+    if (scale != m_scale) {
+        m_scale = scale;
+        m_window->LayOut(m_scale, m_screenWidth);
+    }
+    const int height = int(std::lround(rect.height() * m_scale));
+    ShowTopmostAt(*m_window, QRect(rect.x(), rect.y() + rect.height() - height, rect.width(), height));
 }
 
 void CControlPanelDlg::ShowAtBottom() {

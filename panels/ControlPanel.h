@@ -16,7 +16,7 @@ class ControlPanelWindow;
 // Polled values (GetValue): the PanelSlot values; the button is a PanelButton, where 1 is
 // play/pause too (the play/pause button alternates 0 and 1).
 // Setters (SetValue): the PanelSetting values; kPanelFitToScreen places the position slider
-// at (10, 45), width - 25, height 12.
+// at (10, 45), width - 25, height 12, each pixel size but the width grown by the panel's scale.
 //
 // The object lives as long as the main window; its window is made when full screen starts
 // and destroyed when it ends. The recorded values, the effect values and the play/pause
@@ -64,7 +64,12 @@ public:
     bool Exists() const;
     QWidget* Window() const;
     // Above the other topmost windows at `rect` (screen pixels); an empty rectangle hides it.
+    // The panel is sized for the screen under `rect`: its font, controls and height grow by
+    // ScaleForScreen of that screen's height, keeping the bottom edge of `rect`.
     void ShowTopmost(const QRect& rect);
+    // 1 up to a screen 540 rows high, then in proportion to the rows, at most 4.
+    static double ScaleForScreen(int screenRows);
+    double Scale() const { return m_scale; }
     // Behind everything: a panel put at the bottom with size 0 x 0 shows nothing.
     void ShowAtBottom();
     // A control of the window by its id, or null.
@@ -95,4 +100,6 @@ private:
     int m_scanLineMode = 0;
     int m_firstMask = 0;
     int m_secondMask = 0;
+    double m_scale = 1.0;
+    int m_screenWidth = -1;  // SetValue(3); -1 until given
 };

@@ -27,7 +27,9 @@
 #include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
+#include "player/SkinAccessibility.h"
 #include "render/Composition.h"
+#include "render/DeviceScale.h"
 #include "render/DibSurface.h"
 #include "render/SkinSource.h"
 #include "render/TextDraw.h"
@@ -117,6 +119,15 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     setMouseTracking(false);
     qApp->installEventFilter(&m_keys);
     m_keys.SetSurfaceTest([this](const QWidget* window) { return IsKeySurface(window); });
+    // Installed after the key state's filter, so it sees Tab, Space and Enter first.
+    SkinAccess::InstallFactory();
+    m_access = new SkinAccess(*this, m_state, m_settings,
+                              {.click = [this](WindowPoint p) { m_input.OnLButtonDown(p), m_input.OnLButtonUp(p); },
+                               .drag = [this](WindowPoint p, int dx) {
+                                   m_input.OnLButtonDown(p);
+                                   m_input.OnMouseMove({p.x + dx, p.y});
+                                   m_input.OnLButtonUp({p.x + dx, p.y});
+                               }});
     InstallTrackOpener(m_playback);
 
     m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(static_cast<PlaylistEditorHost&>(*this));
@@ -275,8 +286,18 @@ void CPlayerDlg::keyPressEvent(QKeyEvent* event) {
 
 void CPlayerDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (m_pWork && !m_pWork->IsEmpty()) PresentTo(*m_pWork, painter);
-    else painter.fillRect(rect(), Qt::black);
+    const qreal ratio = devicePixelRatioF();
+    if (!m_pWork || m_pWork->IsEmpty()) {
+        painter.fillRect(rect(), Qt::black);
+    } else if (ratio == 1.0 || !m_pSkin) {
+        PresentTo(*m_pWork, painter);
+    } else {
+        // A scaling screen: the art on whole device pixels, the text at device resolution.
+        const QImage& picture =
+            m_devicePicture.Compose(*m_pWork, *m_pSkin, m_displayText, ratio, kMainWindowWidth, kMainWindowHeight);
+        painter.drawImage(QPointF(0, 0), picture);
+    }
+    m_access->PaintFocus(painter);
 }
 
 void CPlayerDlg::moveEvent(QMoveEvent* event) {
@@ -296,14 +317,16 @@ void CPlayerDlg::OnMove(int x, int y) {
 }
 
 namespace {
-WindowPoint PointOf(const QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    return {p.x(), p.y()};
+// The logical pixel whose art the device pixel under the pointer shows, so at any scale every
+// device pixel hits exactly the hotspot it belongs to.
+WindowPoint PointOf(const QMouseEvent* event, qreal devicePixelRatio) {
+    const DeviceScale scale(devicePixelRatio);
+    return {scale.LogicalOfPosition(event->position().x()), scale.LogicalOfPosition(event->position().y())};
 }
 }  // namespace
 
 void CPlayerDlg::mousePressEvent(QMouseEvent* event) {
-    const WindowPoint p = PointOf(event);
+    const WindowPoint p = PointOf(event, devicePixelRatioF());
     m_pressPointer = event->globalPosition().toPoint();
     switch (event->button()) {
     case Qt::LeftButton: m_input.OnLButtonDown(p); break;
@@ -315,7 +338,7 @@ void CPlayerDlg::mousePressEvent(QMouseEvent* event) {
 }
 
 void CPlayerDlg::mouseReleaseEvent(QMouseEvent* event) {
-    const WindowPoint p = PointOf(event);
+    const WindowPoint p = PointOf(event, devicePixelRatioF());
     if (event->button() == Qt::LeftButton) {
         m_drag.Stop();
         m_input.OnLButtonUp(p);
@@ -327,13 +350,13 @@ void CPlayerDlg::mouseReleaseEvent(QMouseEvent* event) {
 
 void CPlayerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
     m_pressPointer = event->globalPosition().toPoint();
-    if (event->button() == Qt::LeftButton) m_input.OnLButtonDblClk(PointOf(event));
+    if (event->button() == Qt::LeftButton) m_input.OnLButtonDblClk(PointOf(event, devicePixelRatioF()));
     event->accept();
 }
 
 void CPlayerDlg::mouseMoveEvent(QMouseEvent* event) {
     if (m_drag.Follow(*this, *event)) return;
-    m_input.OnMouseMove(PointOf(event));
+    m_input.OnMouseMove(PointOf(event, devicePixelRatioF()));
 }
 
 void CPlayerDlg::wheelEvent(QWheelEvent* event) {
@@ -384,6 +407,7 @@ void CPlayerDlg::LoadSurfaces() {
     m_pSkin = std::make_unique<CDibSurface>();
     if (LoadSkinSource(*m_pSkin, m_programFolder, m_settings.backgroundFile) == SkinOrigin::None)
         LogLine("the skin could not be loaded: the player window stays black");
+    m_devicePicture.SkinChanged();
     m_pWork = std::make_unique<CDibSurface>();
     if (!CreateWorkSurface(*m_pWork)) LogLine("the work surface could not be created");
 }
@@ -391,6 +415,7 @@ void CPlayerDlg::LoadSurfaces() {
 void CPlayerDlg::ReloadBackground() {
     if (!m_pSkin) m_pSkin = std::make_unique<CDibSurface>();
     LoadSkinSource(*m_pSkin, m_programFolder, m_settings.backgroundFile);
+    m_devicePicture.SkinChanged();
 }
 
 void CPlayerDlg::PlaceMainWindow(int x, int y) {
@@ -457,9 +482,13 @@ void CPlayerDlg::ComposeButtons() {
 
 void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
     if (!m_pWork || !m_pSkin) return;
-    if (m_state.trackPending > 0) DrawBrowsedName(*m_pSkin, m_playlist.Entry(m_playlist.currentIndex));
+    if (m_state.trackPending > 0) {
+        const std::string& entry = m_playlist.Entry(m_playlist.currentIndex);
+        DrawBrowsedName(*m_pSkin, entry);
+        m_devicePicture.SetText(2, BrowsedNameText(entry));
+    }
     const FrameInputs inputs{devicePosition, m_playlist.count, m_playlist.currentIndex};
-    ComposeDisplay(*m_pWork, *m_pSkin, m_state, m_settings, inputs);
+    m_displayText = ComposeDisplay(*m_pWork, *m_pSkin, m_state, m_settings, inputs);
     // An unchanged picture is not presented again (the window keeps it; exposures repaint).
     const QImage picture = PresentedImage(*m_pWork);
     const size_t rowBytes = static_cast<size_t>(picture.width()) * 3;
@@ -478,6 +507,9 @@ void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
 TitleLineEnds CPlayerDlg::DrawTitleLines(const std::string& line1, const std::string& line2) {
     if (!m_pSkin) return {};
     const std::array<int, 2> ends = ::DrawTitleLines(*m_pSkin, line1, line2);
+    m_devicePicture.SetText(0, line1);
+    m_devicePicture.SetText(1, line2);
+    m_access->TitleLinesChanged(line1, line2);
     return {ends[0], ends[1]};
 }
 

@@ -17,6 +17,7 @@
 #include "player/MainTick.h"
 #include "player/QtKeyState.h"
 #include "player/VideoWindows.h"
+#include "render/DevicePicture.h"
 #include "playlist/editor/CPlaylistDlg.h"
 
 struct PlayerState;
@@ -28,6 +29,7 @@ class Clock;
 class CDibSurface;
 class VideoHostWidget;
 class QSocketNotifier;
+class SkinAccess;
 
 // The records shared by every window for the whole run.
 struct PlayerRecords {
@@ -203,6 +205,8 @@ private:
 
     std::unique_ptr<CDibSurface> m_pSkin;  // the skin source: a bg picture or the built-in skin
     std::unique_ptr<CDibSurface> m_pWork;  // each frame is composed here
+    DisplayText m_displayText;             // the text pieces of the last composed frame
+    DevicePicture m_devicePicture;         // the picture on a scaling screen
 
     QTimer m_timer;
     QTimer m_restCheck;         // runs only while m_timer rests
@@ -213,4 +217,5 @@ private:
     std::vector<uint8_t> m_presented;  // the picture last presented, row by row
     WindowDrag m_drag;
     QPoint m_pressPointer;  // the last left or double press, in desktop pixels: where a move grabs
+    SkinAccess* m_access = nullptr;  // the hotspots' keyboard focus and accessibility; a child
 };

@@ -79,14 +79,14 @@ void DrawTimeField(CDibSurface& work, const CDibSurface& s, const PlayerState& s
     }
 }
 
-void DrawBrowsedNameToDisplay(CDibSurface& work, const CDibSurface& s) {
+TextPiece DrawBrowsedNameToDisplay(CDibSurface& work, const CDibSurface& s) {
     PutDisplayBackdrop(work, s);
-    ShowTextPiece(work, s, 0, skin::kBrowseStrip.y, skin::kDisplayLine.w, 0);
+    return ShowTextPiece(work, s, 0, skin::kBrowseStrip.y, skin::kDisplayLine.w, 0);
 }
 
 }  // namespace
 
-void ShowTextPiece(CDibSurface& work, const CDibSurface& s, int sx, int sy, int width, int dx) {
+TextPiece ShowTextPiece(CDibSurface& work, const CDibSurface& s, int sx, int sy, int width, int dx) {
     const Rect& d = skin::kDisplayLine;
     if (dx < 0) {
         sx -= dx;
@@ -94,29 +94,33 @@ void ShowTextPiece(CDibSurface& work, const CDibSurface& s, int sx, int sy, int 
         dx = 0;
     }
     width = std::min(width, d.w - dx);
-    if (width <= 0) return;
+    if (width <= 0) return {};
     // White around the letters covers the backdrop; the black letters leave it showing.
     s.CopyNonBlackTo(work, d.x + dx, skin::kDisplayScratchY, sx, sy, width, d.h);
     // Only the letter pixels, now in the backdrop's colour, reach the display.
     work.CopyNonWhiteTo(work, d.x + dx, d.y, d.x + dx, skin::kDisplayScratchY, width, d.h);
+    return {sx, sy, width, dx};
 }
 
-void DrawTickerFrame(CDibSurface& work, const CDibSurface& s, int line, int lineWidth,
-                     int offset) {
+DisplayText DrawTickerFrame(CDibSurface& work, const CDibSurface& s, int line, int lineWidth,
+                            int offset) {
     const int stripY = line == 0 ? skin::kTitleStrip1.y : skin::kTitleStrip2.y;
     const int w = std::max(lineWidth, 0);
     const int64_t from = offset;
     const int64_t to = from + skin::kDisplayLine.w;
     // Shows the part of the sequence span [start, end) that falls in the window; the span's
     // pixels come from x = sx0 onwards of the strip at row sy.
+    DisplayText shown;
     auto piece = [&](int64_t start, int64_t end, int sy) {
         const int64_t a = std::max(start, from), b = std::min(end, to);
         if (a >= b) return;
-        ShowTextPiece(work, s, int(a - start), sy, int(b - a), int(a - from));
+        const TextPiece p = ShowTextPiece(work, s, int(a - start), sy, int(b - a), int(a - from));
+        if (p.width > 0) shown.Add(p);
     };
     piece(0, w, stripY);
     piece(w, int64_t(w) + skin::kTickerGap, skin::kBlankStrip.y);
     piece(int64_t(w) + skin::kTickerGap, 2 * int64_t(w) + skin::kTickerGap, stripY);
+    return shown;
 }
 
 void AdvanceTicker(PlayerState& st, int playlistCount) {
@@ -211,9 +215,13 @@ void ComposeButtons(CDibSurface& work, const CDibSurface& s, const PlayerState& 
     if (Lit(st, kCounterLargerVideo)) Put(work, s, skin::kZoomPlusLit, skin::kZoom.x, skin::kZoom.y);
 }
 
-void ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st,
-                    const Settings& /*settings*/, const FrameInputs& in) {
-    if (st.trackPending > 0) DrawBrowsedNameToDisplay(work, s);
+DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st,
+                           const Settings& /*settings*/, const FrameInputs& in) {
+    DisplayText shown;
+    if (st.trackPending > 0) {
+        const TextPiece name = DrawBrowsedNameToDisplay(work, s);
+        if (name.width > 0) shown.Add(name);
+    }
     if (st.paused == 1 && st.closed == 0)
         Put(work, s, skin::kGreyPlay, skin::kGreyPlayAt.x, skin::kGreyPlayAt.y);
     if (Lit(st, kCounterOpen)) PutLit(work, s, skin::kFile);
@@ -237,13 +245,14 @@ void ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st,
         const int line = st.marqueeLine == 0 ? 0 : 1;
         if (line == 1) PutLit(work, s, skin::kIndexLabel);
         PutDisplayBackdrop(work, s);
-        DrawTickerFrame(work, s, line, st.titleWidth[line], st.marqueeOffset);
+        shown = DrawTickerFrame(work, s, line, st.titleWidth[line], st.marqueeOffset);
     }
     if (st.activeApp == 0) PutLit(work, s, skin::kLogo);  // the inactive logo
+    return shown;
 }
 
-void ComposeFrame(CDibSurface& work, const CDibSurface& s, PlayerState& st,
-                  const Settings& settings, const FrameInputs& in) {
+DisplayText ComposeFrame(CDibSurface& work, const CDibSurface& s, PlayerState& st,
+                         const Settings& settings, const FrameInputs& in) {
     ComposeButtons(work, s, st, settings);
-    ComposeDisplay(work, s, st, settings, in);
+    return ComposeDisplay(work, s, st, settings, in);
 }

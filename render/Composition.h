@@ -17,9 +17,26 @@ struct FrameInputs {
     int currentIndex = 0;   // Playlist::currentIndex
 };
 
-// Builds the whole picture (both halves below, in order). The caller presents the work
-// surface afterwards (render/SkinSource.h).
-void ComposeFrame(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
+// One piece of a text strip shown in the display line: `width` pixels of the skin source
+// from (sx, sy) at display offset dx (pixels from the display's left edge), already cut to
+// the display. The presenter redraws these at device resolution (render/DevicePicture.h).
+struct TextPiece {
+    int sx = 0, sy = 0, width = 0, dx = 0;
+    friend bool operator==(const TextPiece&, const TextPiece&) = default;
+};
+// The text pieces one composition showed, left to right; at most three (line, gap, line).
+struct DisplayText {
+    std::array<TextPiece, 3> pieces{};
+    int count = 0;
+    void Add(const TextPiece& piece) {
+        if (count < int(pieces.size())) pieces[size_t(count++)] = piece;
+    }
+    friend bool operator==(const DisplayText&, const DisplayText&) = default;
+};
+
+// Builds the whole picture (both halves below, in order) and says which text pieces it
+// showed. The caller presents the work surface afterwards (render/SkinSource.h).
+DisplayText ComposeFrame(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
                   const Settings& settings, const FrameInputs& in);
 
 // The first half: base picture, closed/paused/shuffle/repeat indicators and every lit button
@@ -32,8 +49,8 @@ void ComposeButtons(CDibSurface& work, const CDibSurface& skin, const PlayerStat
 // lit, the knobs, the counter field, the time field, then (trackPending not above 0) one
 // ticker step (AdvanceTicker) and its frame with the INDEX label, and the inactive logo.
 // While trackPending > 0 the caller has drawn the browsed-name strip before
-// (DrawBrowsedName, render/TextDraw.h).
-void ComposeDisplay(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
+// (DrawBrowsedName, render/TextDraw.h). Returns the text pieces shown.
+DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
                     const Settings& settings, const FrameInputs& in);
 
 // One ticker step, run by ComposeDisplay once per composition while trackPending is not
@@ -49,15 +66,16 @@ void AdvanceTicker(PlayerState& state, int playlistCount);
 // Draws one ticker frame into the display: the 141-pixel window, starting at `offset`, of
 // the endless sequence line (width `lineWidth`), 40-pixel gap, line, gap ... with at most two
 // repetitions of the line; everything else stays blank. `line` 0 or 1 selects the strip.
-void DrawTickerFrame(CDibSurface& work, const CDibSurface& skin, int line, int lineWidth,
-                     int offset);
+// Returns the pieces shown.
+DisplayText DrawTickerFrame(CDibSurface& work, const CDibSurface& skin, int line, int lineWidth,
+                            int offset);
 
 // Shows `width` pixels of a text strip starting at (sx, sy) at display offset dx through
 // the two-step mask: only the letter pixels reach the display, in the colour of the lit
 // display backdrop, which must already be in the work surface's scratch rows. Cut to the
-// display's 141 pixels.
-void ShowTextPiece(CDibSurface& work, const CDibSurface& skin, int sx, int sy, int width,
-                   int dx);
+// display's 141 pixels. Returns the piece as shown (width 0 when nothing of it shows).
+TextPiece ShowTextPiece(CDibSurface& work, const CDibSurface& skin, int sx, int sy, int width,
+                        int dx);
 
 // The right end of a drawn text line, in pixels: reads the blue byte of pixel (0, y), then
 // of row y + 1 from x = 639 down to x = 1, counting changes from a start value of 0, and

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes a picture of the player as a user sees it: starts build/velkaf on a virtual X display
 # with a media file, waits while it plays, captures the screen and crops the 321 x 92 player
-# window into docs/screenshot.png.
+# window into docs/screenshot.png. With QT_SCALE_FACTOR set (1.5, 2 ...) the player draws for a
+# screen of that scale and the crop is its window in device pixels (642 x 184 at 2).
 #
 # Usage: tools/screenshot.sh MEDIA_FILE [SECONDS [OUTPUT]]
 #   SECONDS  how long to let it play before the capture (default 5)
@@ -18,21 +19,23 @@ if [ "${1:-}" = "--inside" ]; then
   "$binary" "$media" >/dev/null 2>&1 &
   player=$!
   sleep "$seconds"
-  # The player's window is the one of 321 x 92 pixels; its last "+x+y" is its place on the
-  # screen.
-  place=$(xwininfo -root -tree | awk '{for (i = 1; i < NF; ++i) if ($i ~ /^321x92\+/) print $(i + 1)}' | head -n 1)
+  # The player's window is the one of 321 x 92 logical pixels, each edge rounded to a whole
+  # device pixel; its last "+x+y" is its place on the screen.
+  size=$(awk -v s="${QT_SCALE_FACTOR:-1}" 'BEGIN { printf "%dx%d", int(321 * s + 0.5), int(92 * s + 0.5) }')
+  place=$(xwininfo -root -tree |
+    awk -v size="$size" '{for (i = 1; i < NF; ++i) if (index($i, size "+") == 1) print $(i + 1)}' | head -n 1)
   shot=$(mktemp --suffix=.png)
   import -window root "$shot"
   kill "$player" 2>/dev/null || true
   wait "$player" 2>/dev/null || true
   if [ -z "$place" ]; then
-    echo "no 321 x 92 player window found on the screen" >&2
+    echo "no $size player window found on the screen" >&2
     rm -f "$shot"
     exit 1
   fi
   x=$(echo "$place" | cut -d+ -f2)
   y=$(echo "$place" | cut -d+ -f3)
-  convert "$shot" -crop "321x92+${x}+${y}" +repage "$output"
+  convert "$shot" -crop "${size}+${x}+${y}" +repage "$output"
   rm -f "$shot"
   echo "wrote $output (player at $x, $y)"
   exit 0

@@ -1,7 +1,9 @@
 // One composition of the player picture, and one title line drawn and measured. Each has a
 // reference beside it on the same input: the composition against one QPainter blit of the
 // unlit player (the least any frame could cost through Qt), the text line against a bare
-// QPainter::drawText into an image of the same size.
+// QPainter::drawText into an image of the same size; the picture of a scaling screen (the art
+// scaled, the title drawn at the device resolution) against a QPainter nearest-neighbour scale
+// of the same frame.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -9,6 +11,7 @@
 #include <QPainter>
 
 #include "render/Composition.h"
+#include "render/DevicePicture.h"
 #include "render/SkinSource.h"
 #include "render/TextDraw.h"
 
@@ -55,6 +58,37 @@ void BM_Reference_QPainterBlitOfTheUnlitPlayer(benchmark::State& bench) {
     }
 }
 BENCHMARK(BM_Reference_QPainterBlitOfTheUnlitPlayer)->Unit(benchmark::kMicrosecond);
+
+// Arguments: the device pixel ratio in percent. The title strips are drawn once (as the player
+// does on a track change); each frame scales the art and shows the title pieces.
+void BM_DevicePicture(benchmark::State& bench) {
+    Surfaces s;
+    PlayerState st;
+    const std::string line = " 夜明けのメロディー ： 青空バンド  |";
+    DrawTitleLines(s.skin, line, line, st);
+    st.marqueeOffset = 30;
+    const DisplayText shown = ComposeFrame(s.work, s.skin, st, Settings{}, FrameInputs{95000, 12, 4});
+    DevicePicture picture;
+    picture.SetText(0, line), picture.SetText(1, line);
+    const double ratio = bench.range(0) / 100.0;
+    for (auto _ : bench)
+        benchmark::DoNotOptimize(picture.Compose(s.work, s.skin, shown, ratio, 321, 92).constBits());
+}
+BENCHMARK(BM_DevicePicture)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+void BM_Reference_QPainterNearestScale(benchmark::State& bench) {
+    Surfaces s;
+    const QImage work(s.work.TopRow(), 640, 400, s.work.RowBytes(), QImage::Format_BGR888);
+    const double ratio = bench.range(0) / 100.0;
+    QImage out(int(321 * ratio + 0.5), int(92 * ratio + 0.5), QImage::Format_RGB32);
+    for (auto _ : bench) {
+        QPainter p(&out);
+        p.drawImage(QRectF(0, 0, out.width(), out.height()), work, QRectF(0, 0, 321, 92));
+        p.end();
+        benchmark::DoNotOptimize(out.constBits());
+    }
+}
+BENCHMARK(BM_Reference_QPainterNearestScale)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 const std::string kTitle = " 夜明けのメロディー ： 青空バンド  |";
 

@@ -1,7 +1,10 @@
 // Start-up and idle cost of the real player: time from exec to the end of the first tick
 // (median of N starts), resident memory after start, and CPU used per minute while idle with
 // nothing open; then the CPU per minute while it plays an audio file with the elapsed-time
-// display. Usage: bench_startup [starts=10] [seconds per CPU figure=60]
+// display. Usage: bench_startup [starts=10] [seconds per CPU figure=60] [baseline player binary]
+// With a baseline (another build of the player, e.g. one without the accessibility factory) its
+// starts alternate with this build's, so both medians see the same load; 0 seconds skips the
+// CPU figures.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -29,7 +32,8 @@ struct Child {
 
 // With `log`, the device log goes to the pipe (to see the first tick); without, the player runs
 // as a user runs it and its own CPU is measured undisturbed.
-Child Start(const std::string& home, const std::string& file = std::string(), bool log = true) {
+Child Start(const std::string& home, const std::string& file = std::string(), bool log = true,
+            const char* binary = VELKAF_PLAYER_BINARY) {
     int fds[2];
     if (pipe(fds) != 0) std::exit(1);
     Child c;
@@ -42,8 +46,8 @@ Child Start(const std::string& home, const std::string& file = std::string(), bo
         if (log) setenv("VELKAF_LOG", "1", 1);
         else unsetenv("VELKAF_LOG");
         if (!getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        if (file.empty()) execl(VELKAF_PLAYER_BINARY, VELKAF_PLAYER_BINARY, static_cast<char*>(nullptr));
-        else execl(VELKAF_PLAYER_BINARY, VELKAF_PLAYER_BINARY, file.c_str(), static_cast<char*>(nullptr));
+        if (file.empty()) execl(binary, binary, static_cast<char*>(nullptr));
+        else execl(binary, binary, file.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -115,21 +119,29 @@ int main(int argc, char** argv) {
     char pattern[] = "/tmp/velkaf-bench-XXXXXX";
     const std::string home = std::string(mkdtemp(pattern)) + "/";
 
-    std::vector<double> startMs;
-    for (int i = 0; i < starts; ++i) {
-        const auto t0 = Clock::now();
-        Child c = Start(home);
-        std::string seen;
-        if (!WaitFor(c, "first tick done", seen, 30000)) {
-            std::fprintf(stderr, "the player did not start:\n%s\n", seen.c_str());
-            return 1;
+    const char* baseline = argc > 3 ? argv[3] : nullptr;
+    std::vector<const char*> binaries{VELKAF_PLAYER_BINARY};
+    if (baseline) binaries.push_back(baseline);
+    std::vector<std::vector<double>> startMs(binaries.size());
+    for (int i = 0; i < starts; ++i)
+        for (size_t b = 0; b < binaries.size(); ++b) {
+            const auto t0 = Clock::now();
+            Child c = Start(home, std::string(), true, binaries[b]);
+            std::string seen;
+            if (!WaitFor(c, "first tick done", seen, 30000)) {
+                std::fprintf(stderr, "%s did not start:\n%s\n", binaries[b], seen.c_str());
+                return 1;
+            }
+            startMs[b].push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            Stop(c);
         }
-        startMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-        Stop(c);
+    for (size_t b = 0; b < binaries.size(); ++b) {
+        std::vector<double>& ms = startMs[b];
+        std::sort(ms.begin(), ms.end());
+        std::printf("start to first tick%s: median %.1f ms (min %.1f, max %.1f, %d starts)\n",
+                    b == 0 ? "" : " of the baseline", ms[ms.size() / 2], ms.front(), ms.back(), starts);
     }
-    std::sort(startMs.begin(), startMs.end());
-    std::printf("start to first tick: median %.1f ms (min %.1f, max %.1f, %d starts)\n",
-                startMs[startMs.size() / 2], startMs.front(), startMs.back(), starts);
+    if (idleSeconds <= 0) return 0;
 
     Child c = Start(home, std::string(), false);
     Drain(c.errFd, std::chrono::seconds(3));

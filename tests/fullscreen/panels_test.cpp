@@ -2,13 +2,16 @@
 // click, key, wheel notch, button and slider movement reports, exactly as the tick reads it.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 
 #include "panels/ControlPanel.h"
 #include "panels/FullScreenWindows.h"
+#include "state/AuxProtocol.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {
@@ -101,6 +104,27 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
         EXPECT_EQ((std::array{panel.GetValue(4), panel.GetValue(4), panel.GetValue(5), panel.GetValue(5)}),
                   (std::array{3, 0, command, 10}));
     }
+}
+
+// In full screen the panel is sized for its screen (the offscreen screen: 800 x 800, a scale of
+// 800 / 540): its font, its height from the bottom edge and the fitted position slider grow,
+// its texts stay, and the slider's track is a grey that shows on the black panel.
+TEST(PanelsTest, ControlPanelIsSizedForItsScreenWithVisibleTracks) {
+    TestApplication();
+    for (auto [rows, scale] : {std::pair{0, 1.0}, {480, 1.0}, {1080, 2.0}, {1620, 3.0}, {4320, 4.0}})
+        EXPECT_EQ(CControlPanelDlg::ScaleForScreen(rows), scale) << rows;
+    ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 800, 800));
+    CControlPanelDlg panel(nullptr);
+    panel.Create();
+    panel.SetValue(kPanelFitToScreen, 800);
+    panel.ShowTopmost(QRect(0, 740, 800, 60));
+    QWidget* bar = panel.Control(CControlPanelDlg::kIdPosition);
+    EXPECT_EQ(std::tuple(panel.Window()->font().pixelSize(), panel.Window()->geometry().bottom(), bar->geometry()),
+              std::tuple(18, 799, QRect(15, 67, 763, 18)));
+    EXPECT_EQ(qobject_cast<QPushButton*>(panel.Control(CControlPanelDlg::kIdPlayPause))->text(), "PLAY/PAUSE");
+    const QImage track = bar->grab().toImage();
+    const QColor middle = track.pixelColor(track.width() * 3 / 4, track.height() / 2);
+    EXPECT_GE(middle.lightness(), 0x40) << middle.name().toStdString();
 }
 
 }  // namespace

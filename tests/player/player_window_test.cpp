@@ -1,21 +1,26 @@
 // The main window as a user meets it, through the real window and the scripted device: clicks
 // held over full ticks, keys that count only in the player's own windows, the step keys, a
-// drop; Qt's own dialogs speak the user's language (on a Japanese desktop their buttons are
-// Japanese like the player's texts; where Qt has no translation nothing changes).
+// drop; the hotspots at every scale, from the keyboard and for a screen reader; Qt's own
+// dialogs speak the user's language (on a Japanese desktop their buttons are Japanese like the
+// player's texts; where Qt has no translation nothing changes).
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTranslator>
+#include <cmath>
 #include <functional>
 #include "app/QtTranslations.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "player/CPlayerDlg.h"
+#include "player/SkinAccessibility.h"
 #include "playlist/Playlist.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
@@ -200,6 +205,132 @@ TEST(PlayerWindowTest, StepKeys) {
         EXPECT_EQ(w.state.wheelStep, step) << key;
     }
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
+}
+
+// The main window's hotspots at the screen's scale, from the keyboard and for assistive
+// technology (the events reach an assistive technology in tests/e2e/a11y_e2e_test.cpp).
+
+// A left press (or release) on the device pixel that holds the logical point `at`.
+void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
+    const qreal ratio = window.devicePixelRatioF();
+    const QPointF pos(std::floor(at.x() * ratio) / ratio, std::floor(at.y() * ratio) / ratio);
+    QMouseEvent event(type, pos, window.mapToGlobal(pos), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &event);
+}
+
+const struct HitCase {
+    HotspotIndex spot;
+    int (*effect)(const PlayerState&, const Settings&);
+    int expected;
+} kHitCases[] = {
+    {kHotspotPlay, [](const PlayerState& s, const Settings&) { return s.buttonCounters[0]; }, 1},
+    {kHotspotStill, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdPause},
+    {kHotspotStop, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdClose},
+    {kHotspotRew, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSearchBackward},
+    {kHotspotFf, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSearchForward},
+    {kHotspotBack, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdPreviousTrack},
+    {kHotspotNext, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdNextTrack},
+    {kHotspotFile, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdOpenButton},
+    {kHotspotConfig, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSettingsDialog},
+    {kHotspotFull, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdFullScreen},
+    {kHotspotPower, [](const PlayerState& s, const Settings&) { return s.quitPending; }, kCmdQuit},
+    {kHotspotRepeat, [](const PlayerState&, const Settings& t) { return t.repeat; }, 0},
+    {kHotspotShuffle, [](const PlayerState&, const Settings& t) { return t.shuffle; }, 1},
+    {kHotspotZoomOut, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSmallerVideo},
+    {kHotspotZoomIn, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdLargerVideo},
+    {kHotspotMinimise, [](const PlayerState& s, const Settings&) { return s.minimiseState; }, 1},
+    {kHotspotPosition, [](const PlayerState& s, const Settings&) { return s.seekDragging; }, 1},
+    {kHotspotVolume, [](const PlayerState& s, const Settings&) { return s.volumeDragging; }, 1},
+    {kHotspotTitle, [](const PlayerState& s, const Settings&) { return s.marqueeLine; }, 0},
+    {kHotspotTime, [](const PlayerState& s, const Settings&) { return s.timeDisplayMode; }, 2},
+};
+
+// A press on the device pixel at each hotspot's centre does what the hotspot does (CTest runs
+// this at 1, 1.5 and 2 with QT_SCALE_FACTOR). Each press is looked at before its release, then
+// the records go back as they were.
+TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
+    Window w;
+    w.state.polledPosition = 5200;
+    SkinAccess* access = w.dialog->findChild<SkinAccess*>();
+    const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(), wanted = factor > 0 ? factor : 1;
+    ASSERT_EQ(w.dialog->devicePixelRatioF(), wanted);
+    const PlayerState state = w.state;
+    const Settings settings = w.settings;
+    for (const HitCase& c : kHitCases) {
+        const skin::Rect r = access->Area(c.spot);
+        const QPointF centre(r.x + r.w / 2.0, r.y + r.h / 2.0);
+        SendLeft(*w.dialog, QEvent::MouseButtonPress, centre);
+        EXPECT_EQ(c.effect(w.state, w.settings), c.expected) << kHotspots[c.spot].name << " at " << wanted;
+        w.state = state, w.settings = settings;
+        SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre);
+        w.state = state, w.settings = settings;
+        if (w.dialog->isMinimized()) w.dialog->showNormal();
+    }
+}
+
+// Tab walks the hotspots, Shift+Tab back; Space and Enter press the focused one (and only
+// that: Space then neither pauses nor plays); Esc puts the focus away, after which Enter does
+// nothing again. The focus mark is drawn over the skin around the focused hotspot.
+TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
+    Window w;
+    SkinAccess* access = w.dialog->findChild<SkinAccess*>();
+    w.dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.dialog.get(), 3000));
+    const QImage unfocused = w.dialog->grab().toImage();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
+    EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand, w.state.closeRequest), std::tuple(-1, 0, 0));
+
+    for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill},
+                                {Qt::Key_Backtab, kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
+        QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(access->Focused(), focused) << key;
+    }
+    for (int i = kHotspotPlay; i < kHotspotRepeat; ++i) QTest::keyClick(w.dialog.get(), Qt::Key_Tab);
+    ASSERT_EQ(access->Focused(), kHotspotRepeat);
+    const skin::Rect r = kHotspots[kHotspotRepeat].area;
+    const QPoint edge(r.x - 1, r.y + 2);  // just outside the hotspot: the mark, not the art
+    EXPECT_NE(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "the focus mark";
+    const long ticks = w.Ticks();
+    QTest::keyClick(w.dialog.get(), Qt::Key_Space);
+    EXPECT_EQ(w.settings.repeat, 0);
+    ASSERT_TRUE(w.RunUntil([&] { return w.Ticks() >= ticks + 3; }));
+    EXPECT_EQ(std::count(w.device.sent.begin(), w.device.sent.end(), "pause movie"), 0) << "Space pressed REPEAT only";
+    QTest::keyClick(w.dialog.get(), Qt::Key_Return);
+    EXPECT_EQ(w.settings.repeat, 1);
+    QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
+    QTest::keyClick(w.dialog.get(), Qt::Key_Return);
+    EXPECT_EQ(std::pair(access->Focused(), w.settings.repeat), std::pair(-1, 1));
+    EXPECT_EQ(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "no mark";
+}
+
+// The window's accessible children: names, roles, states, the press action and the sliders'
+// values (the events reach an assistive technology: tests/e2e/a11y_e2e_test.cpp).
+TEST(SkinAccessTest, EveryHotspotIsAnAccessibleObject) {
+    Window w;
+    w.state.polledPosition = 5200;
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.dialog.get());
+    ASSERT_TRUE(window != nullptr && window->childCount() == kHotspotCount);
+    const struct { HotspotIndex spot; const char* name; QAccessible::Role role; const char* value; } rows[] = {
+        {kHotspotPlay, "再生", QAccessible::Button, ""},
+        {kHotspotRepeat, "リピート", QAccessible::CheckBox, ""},
+        {kHotspotVolume, "音量", QAccessible::Slider, "100%"},
+        {kHotspotTime, "時間: 0:00:05", QAccessible::StaticText, "0:00:05"},
+        {kHotspotMinimise, "最小化", QAccessible::Button, ""},
+    };
+    for (const auto& row : rows) {
+        QAccessibleInterface* spot = window->child(row.spot);
+        EXPECT_EQ(std::tuple(spot->text(QAccessible::Name), spot->role(), spot->text(QAccessible::Value)),
+                  std::tuple(QString::fromUtf8(row.name), row.role, QString::fromUtf8(row.value)));
+        EXPECT_FALSE(spot->text(QAccessible::Description).isEmpty());
+        EXPECT_EQ(window->indexOfChild(spot), row.spot);
+    }
+    EXPECT_TRUE(window->child(kHotspotRepeat)->state().checked);
+    window->child(kHotspotPlay)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(w.state.buttonCounters[0], 1);
+    window->child(kHotspotVolume)->valueInterface()->setCurrentValue(50);
+    EXPECT_EQ(std::pair(w.state.volumeKnobX, window->child(kHotspotVolume)->valueInterface()->currentValue().toInt()),
+              std::pair(29, 50));
 }
 
 QString CancelButtonText() {

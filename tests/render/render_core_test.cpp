@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "render/Composition.h"
+#include "render/DeviceScale.h"
 #include "render/DibSurface.h"
 #include "render/SkinLayout.h"
 #include "render/WindowShape.h"
@@ -246,6 +247,51 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
         r.work.CopyTo(strips, 0, 24 * int(&c - cases), 59, 22, 143, 24);
     }
     EXPECT_TRUE(MatchesGolden(strips, 0, 0, 143, 24 * std::size(cases), "ticker_frames.bmp"));
+}
+
+// What the display showed, for the presenter that redraws it at device resolution: the line,
+// the gap and the line again, cut to the 141 pixels; the browsed name instead of the ticker.
+TEST(CompositionTest, TheFrameSaysWhichTextPiecesItShowed) {
+    struct Case { int width, offset, trackPending; std::vector<TextPiece> shown; };
+    const Case cases[] = {
+        {.width = 50, .offset = 20, .trackPending = 0, .shown = {{20, 240, 30, 0}, {0, 200, 40, 30}, {0, 240, 50, 70}}},
+        {.width = 300, .offset = -141, .trackPending = 0, .shown = {}},
+        {.width = 300, .offset = -100, .trackPending = 0, .shown = {{0, 240, 41, 100}}},
+        {.width = 300, .offset = -100, .trackPending = 1, .shown = {{0, 260, 141, 0}}},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.state = {.trackPending = c.trackPending, .marqueeLine = 1, .marqueeOffset = c.offset, .marqueeStarted = 1,
+                   .titleWidth = {999, c.width}};
+        const DisplayText shown = ComposeFrame(r.work, r.skin, r.state, r.settings, r.in);
+        const std::vector<TextPiece> pieces(shown.pieces.begin(), shown.pieces.begin() + shown.count);
+        EXPECT_EQ(pieces, c.shown) << c.offset;
+    }
+}
+
+// Logical pixels on whole device pixels: the first blocks' widths and the window's device size
+// at each ratio, and every device pixel of the window in exactly one logical pixel.
+TEST(DeviceScaleTest, EveryDevicePixelBelongsToOneLogicalPixel) {
+    struct Case { double ratio; std::array<int, 4> firstWidths; int width, height; };
+    const Case cases[] = {
+        {.ratio = 1, .firstWidths = {1, 1, 1, 1}, .width = 321, .height = 92},
+        {.ratio = 1.25, .firstWidths = {1, 2, 1, 1}, .width = 401, .height = 115},
+        {.ratio = 1.5, .firstWidths = {2, 1, 2, 1}, .width = 482, .height = 138},
+        {.ratio = 2, .firstWidths = {2, 2, 2, 2}, .width = 642, .height = 184},
+        {.ratio = 3, .firstWidths = {3, 3, 3, 3}, .width = 963, .height = 276},
+        {.ratio = -2, .firstWidths = {1, 1, 1, 1}, .width = 321, .height = 92},  // not a ratio: 1
+    };
+    for (const Case& c : cases) {
+        const DeviceScale scale(c.ratio);
+        EXPECT_EQ((std::array{scale.Edge(1), scale.Edge(2) - scale.Edge(1), scale.Edge(3) - scale.Edge(2),
+                              scale.Edge(4) - scale.Edge(3)}), c.firstWidths) << c.ratio;
+        EXPECT_EQ(std::pair(scale.Edge(321), scale.Edge(92)), std::pair(c.width, c.height)) << c.ratio;
+        for (int d = 0; d < c.width; ++d) {
+            const int i = scale.LogicalOf(d);
+            ASSERT_TRUE(i >= 0 && i < 321 && scale.Edge(i) <= d && d < scale.Edge(i + 1)) << c.ratio << ": " << d;
+            ASSERT_EQ(scale.LogicalOfPosition(d / scale.ratio), i) << c.ratio << ": " << d;
+        }
+    }
 }
 
 // The zoom percentage shows for 6 ticker steps: 6 full ticks, or 30 at the fast rate.

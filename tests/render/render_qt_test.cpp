@@ -11,6 +11,8 @@
 #include <tuple>
 
 #include "render/Composition.h"
+#include "render/DevicePicture.h"
+#include "render/DeviceScale.h"
 #include "render/SkinLayout.h"
 #include "render/SkinSource.h"
 #include "render/TextDraw.h"
@@ -134,6 +136,49 @@ TEST_F(TitleLines, TickerFramesGolden) {
         LoadBuiltInSkin(work);
         ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
         EXPECT_TRUE(MatchesGolden(work, 56, 17, 150, 55, golden));
+    }
+}
+
+// On a scaling screen the art keeps whole device pixels (at 1 the picture is the composed one,
+// pixel for pixel) and the title is drawn at the device resolution: at 2x it matches its golden
+// picture and is no mere doubling of the 1x letters.
+TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
+    if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
+    const std::string title = " 日本語のタイトル Title 01 ： 歌手 |";
+    DrawTitleLines(skin_, title, title, state_);
+    state_.marqueeLine = 0, state_.marqueeOffset = -30;
+    CDibSurface work;
+    LoadBuiltInSkin(work);
+    const DisplayText shown = ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
+    DevicePicture picture;
+    picture.SetText(0, title), picture.SetText(1, title);
+    const skin::Rect& d = skin::kDisplayLine;
+    for (double ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
+        const DeviceScale scale(ratio);
+        const QImage image = picture.Compose(work, skin_, shown, ratio, 321, 92);
+        ASSERT_EQ(image.size(), QSize(scale.Edge(321), scale.Edge(92))) << ratio;
+        EXPECT_EQ(image.devicePixelRatio(), ratio);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const int lx = scale.LogicalOf(x), ly = scale.LogicalOf(y);
+                const bool display = lx >= d.x && lx < d.x + d.w && ly >= d.y && ly < d.y + d.h;
+                if (display && ratio != 1.0) continue;
+                const Bgr p = work.Pixel(lx, ly);
+                ASSERT_EQ(image.pixel(x, y), qRgb(p.r, p.g, p.b)) << ratio << ": " << x << ", " << y;
+            }
+        if (ratio != 2.0) continue;
+        CDibSurface strip;
+        strip.Create(2 * d.w, 2 * d.h);
+        int split = 0;  // 2 x 2 blocks of the display that hold two colours
+        for (int y = 0; y < 2 * d.h; ++y)
+            for (int x = 0; x < 2 * d.w; ++x) {
+                const int ix = 2 * d.x + x, iy = 2 * d.y + y;
+                const QRgb p = image.pixel(ix, iy);
+                strip.SetPixel(x, y, Bgr{uint8_t(qBlue(p)), uint8_t(qGreen(p)), uint8_t(qRed(p))});
+                split += x % 2 == 1 && y % 2 == 1 && (p != image.pixel(ix - 1, iy) || p != image.pixel(ix, iy - 1));
+            }
+        EXPECT_GT(split, 20);
+        EXPECT_TRUE(MatchesGolden(strip, 0, 0, 2 * d.w, 2 * d.h, "title_2x.bmp"));
     }
 }
 

@@ -1,0 +1,41 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include <QImage>
+
+#include "render/Composition.h"
+#include "render/DibSurface.h"
+
+// The main window's picture at the device resolution of a scaling screen (Qt, user-interface
+// thread). The skin's art is scaled nearest-neighbour on whole device pixels (DeviceScale);
+// the text the composition showed in the display line is drawn again from text strips made
+// at the device resolution, in the same font, through the same two-step mask and so in the
+// same colours, so letters are as sharp as the screen allows while the art stays pixel-exact.
+class DevicePicture {
+public:
+    // The text of a strip of the skin source as it was drawn there: 0 and 1 the title lines
+    // (rows 220 and 240), 2 the browsed name (row 260), UTF-8. Redrawn on the next Compose
+    // only when it changed.
+    void SetText(int strip, const std::string& text);
+    // The skin source was (re)loaded: the strips' blank art is taken again.
+    void SkinChanged() { dirty_ = true; }
+
+    // The top-left width x height logical pixels of `work` at `ratio` device pixels per
+    // logical pixel, with `shown` (what ComposeDisplay returned for `work`) redrawn from the
+    // device-resolution strips over the unlit and lit display art of `skin`. The image's
+    // devicePixelRatio is `ratio`; it stays valid until the next call. Null when `work` or
+    // `skin` is empty or the ratio is not between 1/16 and 16.
+    const QImage& Compose(const CDibSurface& work, const CDibSurface& skin, const DisplayText& shown,
+                          double ratio, int width, int height);
+
+private:
+    static constexpr int kStrips = 4;  // blank, title 1, title 2, browsed name
+    void DrawStrips(const CDibSurface& skin, double ratio);
+
+    std::array<std::string, 3> texts_;
+    std::array<CDibSurface, kStrips> strips_;  // at the device resolution
+    double stripRatio_ = 0.0;
+    bool dirty_ = true;
+    QImage picture_;
+};

@@ -1,0 +1,80 @@
+// The player as a screen reader meets it: on a private session bus and a virtual display of the
+// test's own, with Debian's AT-SPI bus and the pyatspi client (tests/e2e/atspi_probe.py), the
+// main window's hotspots are listed with their names and roles, PLAY is pressed through its
+// action, the position slider is read and the title's name change is announced.
+#include <gtest/gtest.h>
+#include <chrono>
+#include <string>
+#include <vector>
+#include "tests/device/TestMedia.h"
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        if (text.compare(at, prefix.size(), prefix) == 0)
+            lines.push_back(text.substr(at + prefix.size(), end - at - prefix.size()));
+        at = end + 1;
+    }
+    return lines;
+}
+
+TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspots) {
+    for (const char* tool : {"dbus-daemon", "dbus-send", "Xvfb", "/usr/libexec/at-spi-bus-launcher"})
+        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    if (ShellOutput("/usr/bin/python3 -c 'import pyatspi' 2>&1 && echo ok") != "ok")
+        GTEST_SKIP() << "no python3-pyatspi";
+    TempFolder runtime;  // the accessibility bus's socket: the test's own
+    const TestDaemon bus({"env", "XDG_RUNTIME_DIR=" + runtime.path(), "dbus-daemon", "--session", "--nofork",
+                          "--nopidfile", "--print-address=1"});
+    const VirtualDisplay display("800x600");
+    ASSERT_FALSE(bus.FirstLine().empty() || display.Name().empty());
+    const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine(), screen = "DISPLAY=" + display.Name();
+    const std::string env = "env '" + address + "' " + screen + " ";
+    // The accessibility bus starts on its first call; the player joins it once it is there. Every
+    // client call is bounded, so a bus that never answers fails the test instead of hanging it.
+    ASSERT_NE(ShellOutput(env + "timeout 30 dbus-send --session --reply-timeout=20000 --print-reply "
+                                "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress")
+                  .find("unix:"),
+              std::string::npos);
+
+    TempFolder home;
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
+    WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
+    WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav"}, "");
+    PlayerProcess player(home.path(), {},
+                         {address, screen, "QT_QPA_PLATFORM=xcb", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"});
+    ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
+    const std::string probe = ShellOutput(env + "timeout 60 /usr/bin/python3 " VELKAF_SOURCE_DIR
+                                                "/tests/e2e/atspi_probe.py " + std::to_string(player.pid()) + " 2>&1");
+
+    const std::vector<std::string> children = LinesStartingWith(probe, "child ");
+    const std::vector<std::string> expected = {
+        "再生|push button", "一時停止|push button", "停止|push button", "巻き戻し|push button", "早送り|push button",
+        "前の曲|push button", "次の曲|push button", "ファイルを開く|push button", "設定|push button", "全画面|push button",
+        "終了|push button", "リピート|check box", "シャッフル|check box", "縮小|push button", "拡大|push button",
+        "最小化|push button", "再生位置|slider", "音量|slider", "タイトル|label", "時間|label"};
+    ASSERT_EQ(children.size(), expected.size()) << probe;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        // The title and the time field say what they show after their name: "タイトル: ...".
+        const size_t bar = children[i].rfind('|'), end = std::min(children[i].find(':'), bar);
+        EXPECT_EQ(children[i].substr(0, end) + children[i].substr(bar), expected[i]);
+    }
+    EXPECT_TRUE(player.WaitForLogAfter("mci> open \"one.wav\"", "mci> play movie", 5s))
+        << "PLAY pressed" << player.Log();
+    const std::vector<std::string> position = LinesStartingWith(probe, "position ");
+    ASSERT_EQ(position.size(), 1u) << probe;
+    EXPECT_GT(std::stoi(position[0]), 0) << "it has played a while";
+    const std::vector<std::string> titles = LinesStartingWith(probe, "title ");
+    ASSERT_FALSE(titles.empty()) << probe;
+    EXPECT_NE(titles.back().find("two.wav"), std::string::npos) << "NEXT opened the next track: " << titles.back();
+    EXPECT_EQ(player.Quit(), 0) << player.Log();
+}
+
+}  // namespace
