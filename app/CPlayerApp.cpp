@@ -79,6 +79,7 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
         QObject::connect(&dialog, &CPlayerDlg::dialogEnded, &loop, &QEventLoop::quit);
         // A bus call wakes the resting tick; each full tick lets the bus announce what changed.
         dialog.WakeOnCallsTo(&bus);
+        dialog.WakeOnCallsTo(&instance);
         QObject::connect(&dialog, &CPlayerDlg::fullTickDone, &bus, &MprisService::Nudge);
         dialog.OnInitDialog();
         loop.exec();

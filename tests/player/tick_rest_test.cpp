@@ -12,6 +12,7 @@
 #include <QTest>
 #include <functional>
 #include "app/MprisService.h"
+#include "app/SingleInstance.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/WaveVolume.h"
@@ -145,7 +146,7 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
          .call =
              [](const std::string& folder) {
                  QDBusMessage m =
-                     QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath, kInstanceInterface, "HandOver");
+                     QDBusMessage::createMethodCall(kMprisBusName, kInstanceObjectPath, kInstanceInterface, "HandOver");
                  return m << QVariant::fromValue(QList<QByteArray>{"tone.wav"}) << QByteArray::fromStdString(folder);
              },
          .done =
@@ -161,9 +162,11 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
             QDBusConnection::connectToBus(bus.address, QStringLiteral("player-%1").arg(c.name));
         const QDBusConnection client =
             QDBusConnection::connectToBus(bus.address, QStringLiteral("client-%1").arg(c.name));
-        MprisService service(w.state, w.settings, w.playlist, w.volume);
+        SingleInstance instance(w.state);
+        MprisService service(w.state, w.settings, w.playlist, w.volume, instance);
         ASSERT_TRUE(service.Register(player)) << c.name;
-        w.dialog->WakeOnCallsTo(&service);
+        ASSERT_EQ(instance.Claim(player, false, {}, w.folder.path()), SingleInstance::Start::Owner) << c.name;
+        w.dialog->WakeOnCallsTo(&service), w.dialog->WakeOnCallsTo(&instance);
         ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); })) << c.name;
         client.asyncCall(c.call(w.folder.path()));
         EXPECT_TRUE(w.RunUntil([&] { return c.done(w); })) << c.name;
