@@ -1,7 +1,5 @@
-// The playlist: its play order, stepping by the shuffle and repeat rules; the list files it is
-// read from and written to, and the last playlist kept between runs; media discovery on
-// generated folder trees (what is found, in which order) and the main window's sorted fill
-// with its list-file fallback.
+// The playlist: play order, stepping by the shuffle and repeat rules, list files, the last list
+// kept between runs, media discovery on generated trees and the main window's sorted fill.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -77,17 +75,16 @@ TEST(PlayOrder, SeededFromTheClockInWholeSecondsAPermutationOrNothing) {
     for (int i = 0; i < 100000; ++i) ASSERT_EQ(sorted[static_cast<size_t>(i)], i);
 }
 
-struct StepCase {
-    const char* name;
-    bool next;
-    int shuffle, repeat, count, currentIndex, orderCursor;
-    std::vector<int> order;
-    bool closed;
-    int expectIndex, expectCursor;
-    std::vector<std::string> expectCalls;
-};  // next tracks at a list's end by the rules are the playback tick's tests
-
 TEST(Stepping, ShuffleAndRepeatRules) {
+    struct StepCase {
+        const char* name;
+        bool next;
+        int shuffle, repeat, count, currentIndex, orderCursor;
+        std::vector<int> order;
+        bool closed;
+        int expectIndex, expectCursor;
+        Strings expectCalls;
+    };
     const std::vector<int> o = {3, 1, 4, 0, 2};
     const std::vector<StepCase> cases = {
         {"prev, repeat off, entry 0 opens it again", false, 0, 0, 5, 0, 0, {}, false, 0, 0, {"open"}},
@@ -110,15 +107,12 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     };
     for (const StepCase& c : cases) {
         Playlist p = WithEntries(c.count);
-        p.currentIndex = c.currentIndex;
-        p.orderCursor = c.orderCursor;
-        p.order = c.order;
+        p.currentIndex = c.currentIndex, p.orderCursor = c.orderCursor, p.order = c.order;
         RecordingTrack track(c.closed);
         if (c.next) p.StepToNext(c.shuffle, c.repeat, track);
         else p.StepToPrevious(c.shuffle, c.repeat, track);
-        EXPECT_EQ(p.currentIndex, c.expectIndex) << c.name;
-        EXPECT_EQ(p.orderCursor, c.expectCursor) << c.name;
-        EXPECT_EQ(track.calls, c.expectCalls) << c.name;
+        EXPECT_EQ(std::tuple(p.currentIndex, p.orderCursor, track.calls),
+                  std::tuple(c.expectIndex, c.expectCursor, c.expectCalls)) << c.name;
     }
 }
 
@@ -143,11 +137,8 @@ TEST(Stepping, StaleOrdersNeverLeaveTheStore) {
 TEST(Stepping, BringBackCurrentIndexAfterTheEditor) {
     for (auto [entries, currentIndex, expected] : {std::tuple{5, 7, 4}, {5, 5, 5}, {5, 2, 2}, {0, 3, 0}, {0, 0, 0}}) {
         Playlist p = WithEntries(entries);
-        p.count = 99;
-        p.currentIndex = currentIndex;
-        p.BringBackCurrentIndex();
-        EXPECT_EQ(p.count, entries);
-        EXPECT_EQ(p.currentIndex, expected) << entries << " " << currentIndex;
+        p.count = 99, p.currentIndex = currentIndex, p.BringBackCurrentIndex();
+        EXPECT_EQ(std::pair(p.count, p.currentIndex), std::pair(entries, expected)) << entries << " " << currentIndex;
     }
 }
 
