@@ -134,8 +134,8 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
         {.natural = wide, .mode = 2, .area = big, .shown = {0, 40, 1600, 900}, .zoom = 125},  // shrunk
         {.natural = wide, .mode = 2, .area = big, .corner = {30, 500}, .shown = {0, 100, 1600, 900}, .zoom = 125},
         {.natural = wide, .area = big, .shown = {30, 40, 1280, 720}},
-        {.natural = {0, 0, 720, 1280}, .area = {0, 24, 1600, 976}, .shown = {30, 24, 549, 976}, .zoom = 76},  // portrait
-        {.natural = wide, .area = {1600, 0, 1280, 1024}, .corner = {1570, 40}, .shown = {1570, 40, 1280, 720}},  // 30 off
+        {.natural = {0, 0, 720, 1280}, .area = {0, 24, 1600, 976}, .shown = {30, 24, 549, 976}, .zoom = 76},  // tall
+        {.natural = wide, .area = {1600, 0, 1280, 1024}, .corner = {1570, 40}, .shown = {1570, 40, 1280, 720}},
         {.corner = {1000, 740}, .shown = {704, 528, 320, 240}},  // 24 x 28 visible: brought back
         {.corner = {-256, 700}, .shown = {-256, 700, 320, 240}},  // 64 x 68 visible: left where it is
         {.corner = {-300, -5000}, .shown = {0, 0, 320, 240}},

@@ -39,7 +39,8 @@ TEST(VolumeTest, EveryControlWritesBothChannels) {
         if (c.control == Panel) SetVolumeFromPanel(volume, state, c.value);
         if (c.control == Shown) state.volumeKnobX = PanelValueFromVolume(volume);
         EXPECT_EQ(std::tuple(volume.writes.size(), volume.value, state.volumeKnobX),
-                  std::tuple(c.control == Shown ? 0u : 1u, c.after, c.knob)) << c.control << " " << c.start << " " << c.value;
+                  std::tuple(c.control == Shown ? 0u : 1u, c.after, c.knob))
+            << c.control << " " << c.start << " " << c.value;
     }
 }
 

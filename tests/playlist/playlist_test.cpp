@@ -392,8 +392,8 @@ TEST(MainWindowDropTest, SortedFillOrTheFallbackWhenNothingIsFound) {
     }
     // Any names sort as the sorted add sorts, kept as the file system has them; a trailing slash adds none.
     std::set<std::string> made;
-    for (const char* rel : {"q/Beta.mp3", "q/beta.mp3", "q/alpha.wav", "q/ALPHA.wav", "q/z/Alpha.mp3", "q/z/\xE6\x9B\xB2 1.mp3",
-                            "q/_x.mp3", "q/10.mp3", "q/9.mp3", "q/\x8B\xC8.mp3", "q/quote\".mp3"})
+    for (const char* rel : {"q/Beta.mp3", "q/beta.mp3", "q/alpha.wav", "q/ALPHA.wav", "q/z/Alpha.mp3", "q/_x.mp3",
+                            "q/z/\xE6\x9B\xB2 1.mp3", "q/10.mp3", "q/9.mp3", "q/\x8B\xC8.mp3", "q/quote\".mp3"})
         made.insert(tmp.Write(rel, ""));
     Playlist byAdding, filled;
     SearchDroppedItem(d + "q", [&byAdding](const std::string& p) { byAdding.AddSorted(p); });

@@ -39,9 +39,7 @@ struct EditorRig final : PlaylistEditorHost {
             if (rig.whileShown) rig.whileShown();
             return rig.answer;
         }
-        std::string ChooseListToSave(QWidget* parent, const std::string& folder) override {
-            return ChooseListToLoad(parent, folder);
-        }
+        std::string ChooseListToSave(QWidget* p, const std::string& f) override { return ChooseListToLoad(p, f); }
         EditorRig& rig;
     };
     explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0) {
@@ -270,7 +268,8 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
         EXPECT_TRUE(std::filesystem::equivalent(rig.started[0], f.path() + step.startedIn)) << step.answer;
         EXPECT_EQ(std::make_tuple(rig.Letters(), rig.editor.GetValue(kEditorCurrent), rig.editor.GetValue(kEditorCount),
                                   rig.settings.lastListFile, rig.Shown(), rig.busyWhileShown.at(0), rig.state.busy),
-                  std::make_tuple(step.letters, 1, int(step.letters.size()), f.path() + step.lastList, step.shown, 1, 0))
+                  std::make_tuple(step.letters, 1, int(step.letters.size()), f.path() + step.lastList, step.shown,
+                                  1, 0))
             << step.answer;
     }
     // The saves wrote CR LF lines; a load shows the last list's folder in the status line while it runs.
