@@ -1,6 +1,5 @@
-// Opening the current entry: the device traffic of each mode, the title lines, and a file that
-// would not open, counted as the end of its track; the main window's drop and the open-file
-// dialog's choice, with the playlist and the traffic after.
+// Opening the current entry: the traffic of each mode, the title lines, a file that would not
+// open; the main window's drop and the open-file dialog's choice, with the playlist after.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -54,8 +53,8 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         st.alwaysOnTop = c.onTop, st.videoSizeMode = c.sizeMode, st.fullScreenFit = 2, st.mainX = 40, st.mainY = 50;
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.device.sent, c.traffic) << c.sizeMode;
-        EXPECT_EQ(std::filesystem::current_path().string() + "/", tmp.path() + "a/b/");
-        EXPECT_EQ(st.lastTrackFolder, tmp.path() + "a/b/");
+        EXPECT_EQ(std::pair(std::filesystem::current_path().string() + "/", st.lastTrackFolder),
+                  std::pair(tmp.path() + "a/b/", tmp.path() + "a/b/"));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
         EXPECT_EQ((std::vector<int>{s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed, s.position, s.busy,
                                     s.pendingCommand, s.marqueeStarted, s.marqueeOffset, s.titleWidth[0], s.titleWidth[1],
@@ -157,9 +156,7 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         PlaybackRig rig;
         for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav"}) tmp.Write(name, "");
         tmp.Write("list.m3u", "#EXTM3U\r\n/music/c.mp3\r\nrelative.mp3\r\n/music/A.mp3\r\n");
-        rig.SetEntries(old);
-        rig.playlist.currentIndex = 1;
-        rig.host.editorExists = c.editor;
+        rig.SetEntries(old), rig.playlist.currentIndex = 1, rig.host.editorExists = c.editor;
         if (c.broken) rig.device.Answer("status movie mode", "");
         PlayerState& s = rig.state;
         s.busy = std::max(c.busy, 0), s.closed = c.busy < 0, s.seekKnobX = 100;
@@ -170,12 +167,11 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         const bool taken = !c.editor && c.busy <= 0;
         if (c.busy < 0) OpenChosenFile(rig.context, items[0]);
         else EXPECT_EQ(DropOnMainWindow(rig.context, items), taken);
-        EXPECT_EQ(rig.playlist.Entries(), entries) << c.items[0];
-        EXPECT_EQ(s.busy, std::max(c.busy, 0));
+        EXPECT_EQ(std::pair(rig.playlist.Entries(), s.busy), std::pair(entries, std::max(c.busy, 0))) << c.items[0];
         if (!taken) { EXPECT_TRUE(rig.device.sent.empty()); continue; }
         EXPECT_EQ(rig.playlist.currentIndex + s.seekKnobX + (c.busy < 0 ? 0 : s.trackPending + s.seekDragging), 0);
-        EXPECT_EQ(rig.playlist.orderCount, static_cast<int>(entries.size()));
-        EXPECT_EQ(s.closed, c.opened.empty() ? 1 : 0) << c.items[0];
+        EXPECT_EQ(std::pair(rig.playlist.orderCount, s.closed), std::pair(int(entries.size()), int(c.opened.empty())))
+            << c.items[0];
         // A track in an existing folder opens by its name, one whose folder is missing by path.
         EXPECT_EQ(rig.device.sent.size() > 4 ? rig.device.sent[4] : "",
                   c.opened.empty() ? "" : "open \"" + c.opened + "\" type mpegvideo alias movie");

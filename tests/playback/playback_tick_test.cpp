@@ -1,7 +1,5 @@
-// The playback tick, with and without drawing, through the scripted device standing at 5000 ms
-// (host calls appear in the device's log as "[...]"); the shared transport operations with the
-// device at 5200; the desktop bus's requests as the full tick carries them out, with the same
-// device commands and record changes as the skin's knob, volume, SHUFFLE and REPEAT.
+// The playback tick with and without drawing (the device at 5000 ms, host calls logged as "[...]"),
+// the transport operations (the device at 5200) and the desktop bus's requests as the tick runs them.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,6 +14,7 @@ namespace {
 
 const std::string kPos = "status movie position", kFormat = "status movie time format";
 const std::string kToFrames = "set movie time format frames", kToMs = "set movie time format milliseconds";
+const Strings kSearchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"};
 
 // Which search buttons are held down.
 enum Held { kNoButton = 0, kRewHeld = 1, kFfHeld = 2, kBothHeld = 3 };
@@ -43,6 +42,7 @@ Strings Seek(int target) { return {kFormat, kPos, "seek movie to " + std::to_str
 // their own light (both size lights start at 3).
 TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     const Strings place{"pause movie", "[place video]", "play movie"};
+    const Strings pausedPlace{"pause movie", kPos, "[place video]", "seek movie to 5000"};
     struct Case {
         PendingCommand code;
         int paused = 0, size = 1;
@@ -62,6 +62,8 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         {.code = kCmdEndSearch, .paused = 1, .speed = 0, .pausedAfter = 1},
         {.code = kCmdSmallerVideo, .sent = place, .sizeAfter = 0, .smallerLit = 0},
         {.code = kCmdSmallerVideo, .size = -1, .sent = place, .sizeAfter = -1, .smallerLit = 0},
+        {.code = kCmdSmallerVideo, .paused = 1, .size = 0, .sent = pausedPlace, .pausedAfter = 1, .sizeAfter = -1,
+         .position = 5000, .smallerLit = 0},  // paused: the frame where the device really stood
         {.code = kCmdLargerVideo, .size = 5, .sent = place, .sizeAfter = 6, .largerLit = 0},
         {.code = kCmdLargerVideo, .size = 6, .sent = place, .sizeAfter = 6, .largerLit = 0},
         {.code = kCmdOpenButton, .pending = kCmdOpenButton},
@@ -80,17 +82,6 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
                              s.buttonCounters[kCounterLargerVideo]),
                   std::tuple(c.position, c.cooldown, c.closed, c.smallerLit, c.largerLit)) << &c - cases;
     }
-}
-
-// Paused, a new video size shows the frame where the device really stood.
-TEST(PlaybackTickTest, SmallerVideoWhilePausedSeeksBackToTheDevicesPosition) {
-    TickRig rig({.paused = 1, .pendingCommand = kCmdSmallerVideo, .speed = 5});
-    rig.settings.videoSizeMode = 0, rig.state.buttonCounters[kCounterSmallerVideo] = 3;
-    RunPendingCommand(rig.context);
-    EXPECT_EQ(rig.device.sent, (Strings{"pause movie", kPos, "[place video]", "seek movie to 5000"}));
-    EXPECT_EQ(std::tuple(rig.state.paused, rig.state.pendingCommand, rig.settings.videoSizeMode, rig.state.position,
-                         rig.state.buttonCounters[kCounterSmallerVideo]),
-              std::tuple(1, 0, -1, 5000, 0));
 }
 
 // Only a whole "stopped" in the 8-byte reply ends the track; the close request follows.
@@ -114,7 +105,6 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
 // Searches by wheel mode (0 MODE1, 1 MODE2), state, keys and search buttons; paused in MODE1 a
 // notch is one frame, once per request. The next full-tick rate; FF's light counts down.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
-    const Strings searchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"};
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 4999", kFormat, kPos};
     const PlayerState rightHeld{.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
     struct Case {
@@ -132,7 +122,7 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         {.st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2},
         {.st = rightHeld, .sent = Seek(8000), .speed = 2, .prevKeys = kHeldRight},
         {.st = {.paused = 1, .speed = 2, .prevKeysHeld = kHeldFullStop}, .wheel = {0, 1}, .sent = Seek(5090)},
-        {.st = {.speed = 2, .prevKeysHeld = kHeldFullStop}, .sent = searchEnds, .divisor = 5},
+        {.st = {.speed = 2, .prevKeysHeld = kHeldFullStop}, .sent = kSearchEnds, .divisor = 5},
         {.held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4898), .speed = -1},
         {.held = kBothHeld, .wheel = {1, 1}, .sent = Seek(5101), .speed = 1, .ffLit = 0},  // forward wins
         {.st = {.paused = 1}, .held = kFfHeld, .wheel = {1, 0}, .sent = Seek(5103), .speed = 1, .ffLit = 0},
@@ -198,7 +188,6 @@ TEST(PlaybackTickTest, MinimiseFollowUp) {
 // Full screen without the panel: the same dispatcher and searches; nothing drawn, no browsing,
 // no search buttons; the rate, the counters and the minimise state are left alone.
 TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
-    const Strings searchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"};
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 5001", kFormat, kPos};
     const PlayerState rightHeld{.paused = 1, .speed = 1, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
     struct Case { PlayerState st; std::pair<int, int> wheel{0, 0}; Strings sent; int speed = 0; };
@@ -209,7 +198,7 @@ TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
         {.st = {.paused = 1, .speed = 3, .prevKeysHeld = kHeldLeft}, .wheel = {0, 1}, .sent = Seek(5150)},
         {.st = rightHeld, .sent = Seek(7000), .speed = 1},
         {.st = {.closed = 1, .speed = 1}},
-        {.st = {.speed = 2, .prevKeysHeld = kHeldComma}, .sent = searchEnds},
+        {.st = {.speed = 2, .prevKeysHeld = kHeldComma}, .sent = kSearchEnds},
         {.st = {.paused = 1, .speed = 5}, .sent = oneFrame},
         {.st = {.pendingCommand = kCmdPause, .closeRequest = 1}, .sent = {"pause movie", kPos, "close movie"}},
     };
@@ -228,7 +217,7 @@ TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
 }
 
 using Op = std::function<void(MciSession&)>;
-const std::string tf = "status movie time format", pos = "status movie position", ms = "milliseconds";
+const std::string tf = kFormat, pos = kPos, ms = "milliseconds", toF = kToFrames;
 
 // The transport operations from a position of 7 in the record, 5200 in the device.
 TEST(MciSessionTest, TransportTraffic) {
@@ -266,7 +255,6 @@ TEST(MciSessionTest, TransportTraffic) {
 // SeekRelative from the device's 5200, in the format each mode needs, and back; the speed and
 // the knob are left alone.
 TEST(MciSessionTest, SeekRelativeTraffic) {
-    const std::string toF = kToFrames;
     const Strings backOneFrame{tf, pos, "seek movie to 5199", tf, kToMs, pos};  // the display shows milliseconds
     struct Case { std::string format = ms; int speed; SeekMode mode; int unit; Strings sent; };
     const Case cases[] = {
@@ -341,9 +329,8 @@ TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     r.state.busVolume = 32768, r.state.busShuffle = 1, r.state.busRepeat = 0;
     r.Tick();
     // Turning shuffle on builds the order.
-    EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount),
-              std::tuple(0x80008000u, 29, 1, 2));
-    EXPECT_EQ(r.settings.repeat, 0);
+    EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount,
+                         r.settings.repeat), std::tuple(0x80008000u, 29, 1, 2, 0));
     EXPECT_EQ(std::tuple(r.state.busVolume, r.state.busShuffle, r.state.busRepeat), std::tuple(-1, -1, -1));
     r.settings.repeat = 1;  // nothing asked: nothing changes
     r.Tick();

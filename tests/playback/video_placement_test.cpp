@@ -126,31 +126,24 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
 // A video window never exceeds the available part of its screen (the picture keeps its shape)
 // and comes back inside when less than a usable part of it shows; the zoom shows what it got.
 TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
-    struct Case { VideoRect natural; int mode; ScreenArea area; ScreenPoint corner; VideoRect shown; int zoom; };
+    struct Case { VideoRect natural{0, 0, 320, 240}; int mode = 1; ScreenArea area{0, 0, 1024, 768};
+                  ScreenPoint corner{30, 40}; VideoRect shown; int zoom = 100; };
+    const VideoRect wide{0, 0, 1280, 720};
+    const ScreenArea big{0, 0, 1600, 1000};
     const Case cases[] = {
-        {.natural = {0, 0, 1280, 720}, .mode = 2, .area = {0, 0, 1600, 1000}, .corner = {30, 40},
-         .shown = {0, 40, 1600, 900}, .zoom = 125},  // shrunk: wholly inside
-        {.natural = {0, 0, 1280, 720}, .mode = 2, .area = {0, 0, 1600, 1000}, .corner = {30, 500},
-         .shown = {0, 100, 1600, 900}, .zoom = 125},
-        {.natural = {0, 0, 1280, 720}, .mode = 1, .area = {0, 0, 1600, 1000}, .corner = {30, 40},
-         .shown = {30, 40, 1280, 720}, .zoom = 100},
-        {.natural = {0, 0, 720, 1280}, .mode = 1, .area = {0, 24, 1600, 976}, .corner = {30, 40},
-         .shown = {30, 24, 549, 976}, .zoom = 76},  // portrait: the height limits
-        {.natural = {0, 0, 1280, 720}, .mode = 1, .area = {1600, 0, 1280, 1024}, .corner = {1570, 40},
-         .shown = {1570, 40, 1280, 720}, .zoom = 100},  // as wide as the screen, 30 pixels on the next
-        {.natural = {0, 0, 320, 240}, .mode = 1, .area = {0, 0, 1024, 768}, .corner = {1000, 740},
-         .shown = {704, 528, 320, 240}, .zoom = 100},  // 24 x 28 visible: brought back
-        {.natural = {0, 0, 320, 240}, .mode = 1, .area = {0, 0, 1024, 768}, .corner = {-256, 700},
-         .shown = {-256, 700, 320, 240}, .zoom = 100},  // 64 x 68 visible: left where it is
-        {.natural = {0, 0, 320, 240}, .mode = 1, .area = {0, 0, 1024, 768}, .corner = {-300, -5000},
-         .shown = {0, 0, 320, 240}, .zoom = 100},
+        {.natural = wide, .mode = 2, .area = big, .shown = {0, 40, 1600, 900}, .zoom = 125},  // shrunk
+        {.natural = wide, .mode = 2, .area = big, .corner = {30, 500}, .shown = {0, 100, 1600, 900}, .zoom = 125},
+        {.natural = wide, .area = big, .shown = {30, 40, 1280, 720}},
+        {.natural = {0, 0, 720, 1280}, .area = {0, 24, 1600, 976}, .shown = {30, 24, 549, 976}, .zoom = 76},  // tall
+        {.natural = wide, .area = {1600, 0, 1280, 1024}, .corner = {1570, 40}, .shown = {1570, 40, 1280, 720}},
+        {.corner = {1000, 740}, .shown = {704, 528, 320, 240}},  // 24 x 28 visible: brought back
+        {.corner = {-256, 700}, .shown = {-256, 700, 320, 240}},  // 64 x 68 visible: left where it is
+        {.corner = {-300, -5000}, .shown = {0, 0, 320, 240}},
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.video.natural = c.natural;
-        rig.windows.available = c.area;
-        rig.windows.corner = c.corner, rig.state.activeApp = 0;
-        rig.Place(c.mode);
+        rig.video.natural = c.natural, rig.windows.available = c.area, rig.windows.corner = c.corner;
+        rig.state.activeApp = 0, rig.Place(c.mode);
         const VideoRect& r = c.shown;
         const std::string size = Nums({r.width, r.height}).substr(1);
         const std::string shown = "[show video" + Nums({r.x, r.y}) + " " + size + "]";

@@ -38,9 +38,9 @@ TEST(VolumeTest, EveryControlWritesBothChannels) {
         if (c.control == Knob) SetVolumeFromKnob(volume, c.value);
         if (c.control == Panel) SetVolumeFromPanel(volume, state, c.value);
         if (c.control == Shown) state.volumeKnobX = PanelValueFromVolume(volume);
-        EXPECT_EQ(volume.writes.size(), c.control == Shown ? 0u : 1u);
-        EXPECT_EQ(volume.value, c.after) << c.control << " " << c.start << " " << c.value;
-        EXPECT_EQ(state.volumeKnobX, c.knob) << c.control << " " << c.start << " " << c.value;
+        EXPECT_EQ(std::tuple(volume.writes.size(), volume.value, state.volumeKnobX),
+                  std::tuple(c.control == Shown ? 0u : 1u, c.after, c.knob))
+            << c.control << " " << c.start << " " << c.value;
     }
 }
 

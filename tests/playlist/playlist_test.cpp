@@ -1,7 +1,5 @@
-// The playlist: its play order, stepping by the shuffle and repeat rules; the list files it is
-// read from and written to, and the last playlist kept between runs; media discovery on
-// generated folder trees (what is found, in which order) and the main window's sorted fill
-// with its list-file fallback.
+// The playlist: play order, stepping by the shuffle and repeat rules, list files, the last list
+// kept between runs, media discovery on generated trees and the main window's sorted fill.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -77,17 +75,16 @@ TEST(PlayOrder, SeededFromTheClockInWholeSecondsAPermutationOrNothing) {
     for (int i = 0; i < 100000; ++i) ASSERT_EQ(sorted[static_cast<size_t>(i)], i);
 }
 
-struct StepCase {
-    const char* name;
-    bool next;
-    int shuffle, repeat, count, currentIndex, orderCursor;
-    std::vector<int> order;
-    bool closed;
-    int expectIndex, expectCursor;
-    std::vector<std::string> expectCalls;
-};  // next tracks at a list's end by the rules are the playback tick's tests
-
 TEST(Stepping, ShuffleAndRepeatRules) {
+    struct StepCase {
+        const char* name;
+        bool next;
+        int shuffle, repeat, count, currentIndex, orderCursor;
+        std::vector<int> order;
+        bool closed;
+        int expectIndex, expectCursor;
+        Strings expectCalls;
+    };
     const std::vector<int> o = {3, 1, 4, 0, 2};
     const std::vector<StepCase> cases = {
         {"prev, repeat off, entry 0 opens it again", false, 0, 0, 5, 0, 0, {}, false, 0, 0, {"open"}},
@@ -110,15 +107,12 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     };
     for (const StepCase& c : cases) {
         Playlist p = WithEntries(c.count);
-        p.currentIndex = c.currentIndex;
-        p.orderCursor = c.orderCursor;
-        p.order = c.order;
+        p.currentIndex = c.currentIndex, p.orderCursor = c.orderCursor, p.order = c.order;
         RecordingTrack track(c.closed);
         if (c.next) p.StepToNext(c.shuffle, c.repeat, track);
         else p.StepToPrevious(c.shuffle, c.repeat, track);
-        EXPECT_EQ(p.currentIndex, c.expectIndex) << c.name;
-        EXPECT_EQ(p.orderCursor, c.expectCursor) << c.name;
-        EXPECT_EQ(track.calls, c.expectCalls) << c.name;
+        EXPECT_EQ(std::tuple(p.currentIndex, p.orderCursor, track.calls),
+                  std::tuple(c.expectIndex, c.expectCursor, c.expectCalls)) << c.name;
     }
 }
 
@@ -143,11 +137,8 @@ TEST(Stepping, StaleOrdersNeverLeaveTheStore) {
 TEST(Stepping, BringBackCurrentIndexAfterTheEditor) {
     for (auto [entries, currentIndex, expected] : {std::tuple{5, 7, 4}, {5, 5, 5}, {5, 2, 2}, {0, 3, 0}, {0, 0, 0}}) {
         Playlist p = WithEntries(entries);
-        p.count = 99;
-        p.currentIndex = currentIndex;
-        p.BringBackCurrentIndex();
-        EXPECT_EQ(p.count, entries);
-        EXPECT_EQ(p.currentIndex, expected) << entries << " " << currentIndex;
+        p.count = 99, p.currentIndex = currentIndex, p.BringBackCurrentIndex();
+        EXPECT_EQ(std::pair(p.count, p.currentIndex), std::pair(entries, expected)) << entries << " " << currentIndex;
     }
 }
 
@@ -190,11 +181,9 @@ TEST(ListReader, LineRules) {
     for (const auto& [bytes, entries] : cases) {
         Playlist p = WithStore({"/x", "/y"});
         EXPECT_EQ(ParseListBytes(bytes, p, 1), static_cast<int>(entries.size())) << bytes.substr(0, 40);
-        Strings expected = entries;
-        expected.insert(expected.begin(), "/x");
-        expected.push_back("/y");
-        EXPECT_EQ(p.Entries(), expected) << bytes.substr(0, 40);
-        EXPECT_EQ(p.count, 0);
+        Strings expected{"/x"};
+        expected.insert(expected.end(), entries.begin(), entries.end()), expected.push_back("/y");
+        EXPECT_EQ(std::pair(p.Entries(), p.count), std::pair(expected, 0)) << bytes.substr(0, 40);
     }
     Playlist appended = WithStore({"/x"});  // a position outside the store appends
     ParseListBytes("/a\r\n/b\r\n", appended, -1);
@@ -287,37 +276,34 @@ TEST(DiscoveryTest, MediaTableMatchesExtensionsIgnoringCase) {
 }
 
 TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
-    TempFolder tmp;
-    // Three levels, several folders per level, media and other files mixed.
-    std::set<std::string> media;
+    TempFolder tmp;  // three levels, several folders per level, media and other files mixed
+    Strings media;
     for (const char* rel :
          {"r/top1.mp3", "r/top2.WAV", "r/notes.txt", "r/a/a1.flac", "r/a/a2.avi", "r/a/aa/aa1.MKV",
-          "r/a/ab/ab1.opus", "r/a/ab/abc/deep.mp3", "r/b/b1.m4a", "r/b/ba/ba1.wma", "r/c/c.txt", "r/c/ca/ca1.webm"}) {
-        const std::string full = tmp.Write(rel, "");
-        if (ExtensionOf(full) != ".txt") media.insert(full);
-    }
+          "r/a/ab/ab1.opus", "r/a/ab/abc/deep.mp3", "r/b/b1.m4a", "r/b/ba/ba1.wma", "r/c/c.txt", "r/c/ca/ca1.webm"})
+        if (const std::string full = tmp.Write(rel, ""); ExtensionOf(full) != ".txt") media.push_back(full);
     int found = 0;
     const Strings paths = Search(tmp.path() + "r", &found);
-    EXPECT_EQ(std::set<std::string>(paths.begin(), paths.end()), media);
-    EXPECT_EQ(paths.size(), media.size()) << "each file once";
+    Strings sorted = paths;
+    std::sort(sorted.begin(), sorted.end()), std::sort(media.begin(), media.end());
+    EXPECT_EQ(sorted, media) << "each file once";
     // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1,
     // ba: 1, c: 1 + 1, ca: 1.
     EXPECT_EQ(found, 20);
     // Level by level; each folder's files together.
-    for (size_t i = 1; i < paths.size(); ++i) EXPECT_LE(Depth(paths[i - 1]), Depth(paths[i])) << paths[i];
-    std::vector<std::string> folders;
-    for (const std::string& p : paths)
-        if (folders.empty() || folders.back() != Parent(p)) folders.push_back(Parent(p));
-    EXPECT_EQ(folders.size(), std::set<std::string>(folders.begin(), folders.end()).size()) << "files of one folder are contiguous";
-    // A deeper folder's files follow the order in which their parent folders were searched.
-    std::map<std::string, size_t> searched;
-    for (size_t i = 0; i < folders.size(); ++i) searched[folders[i]] = i;
-    for (size_t i = 1; i < folders.size(); ++i) {
-        const std::string a = Parent(folders[i - 1]), b = Parent(folders[i]);
-        if (Depth(folders[i - 1]) == Depth(folders[i]) && searched.count(a) && searched.count(b)) {
-            EXPECT_LE(searched[a], searched[b]) << folders[i];
+    std::map<std::string, size_t> searched;  // each folder with files, by its turn
+    for (size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_LE(Depth(paths[i ? i - 1 : 0]), Depth(paths[i])) << paths[i];
+        if (i == 0 || Parent(paths[i - 1]) != Parent(paths[i])) {
+            EXPECT_TRUE(searched.emplace(Parent(paths[i]), searched.size()).second) << "files of one folder together";
         }
     }
+    // A deeper folder's files follow the order in which their parent folders were searched.
+    for (const auto& [x, xTurn] : searched)
+        for (const auto& [y, yTurn] : searched)
+            if (Depth(x) == Depth(y) && xTurn < yTurn && searched.count(Parent(x)) && searched.count(Parent(y))) {
+                EXPECT_LE(searched[Parent(x)], searched[Parent(y)]) << y;
+            }
 }
 
 TEST(DiscoveryTest, WhatASingleItemYields) {
@@ -381,21 +367,6 @@ TEST(DiscoveryTest, LongPathsStayWholeAndFoldersPastTheLimitAreSkipped) {
     [[maybe_unused]] int ignored = std::system("find . -depth -delete 2>/dev/null");
 }
 
-// Sorted as the sorted add sorts; names kept as the file system has them; a trailing slash
-// adds no second one.
-TEST(MainWindowDropTest, SameAsAddingEachFoundPathSorted) {
-    TempFolder tmp;
-    std::set<std::string> made;
-    for (const char* rel : {"q/Beta.mp3", "q/beta.mp3", "q/alpha.wav", "q/ALPHA.wav", "q/z/Alpha.mp3", "q/z/\xE6\x9B\xB2 1.mp3",
-                            "q/_x.mp3", "q/10.mp3", "q/9.mp3", "q/\x8B\xC8.mp3", "q/quote\".mp3"})
-        made.insert(tmp.Write(rel, ""));
-    Playlist byAdding, filled;
-    SearchDroppedItem(tmp.path() + "q", [&byAdding](const std::string& p) { byAdding.AddSorted(p); });
-    FillFromMainWindowDrop(filled, {tmp.path() + "q/"});
-    EXPECT_EQ(filled.Entries(), byAdding.Entries());
-    EXPECT_EQ(std::set<std::string>(filled.Entries().begin(), filled.Entries().end()), made);
-}
-
 TEST(MainWindowDropTest, SortedFillOrTheFallbackWhenNothingIsFound) {
     TempFolder tmp;
     for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav", "n/B.opus", "textonly/readme.txt"}) tmp.Write(name, "");
@@ -417,9 +388,18 @@ TEST(MainWindowDropTest, SortedFillOrTheFallbackWhenNothingIsFound) {
         Playlist playlist;
         playlist.InsertAt(0, "/old.mp3");
         EXPECT_EQ(FillFromMainWindowDrop(playlist, c.items), static_cast<int>(c.entries.size())) << c.name;
-        EXPECT_EQ(playlist.Entries(), c.entries) << c.name;
-        EXPECT_EQ(playlist.count, static_cast<int>(c.entries.size())) << c.name;
+        EXPECT_EQ(std::pair(playlist.Entries(), playlist.count), std::pair(c.entries, int(c.entries.size()))) << c.name;
     }
+    // Any names sort as the sorted add sorts, kept as the file system has them; a trailing slash adds none.
+    std::set<std::string> made;
+    for (const char* rel : {"q/Beta.mp3", "q/beta.mp3", "q/alpha.wav", "q/ALPHA.wav", "q/z/Alpha.mp3", "q/_x.mp3",
+                            "q/z/\xE6\x9B\xB2 1.mp3", "q/10.mp3", "q/9.mp3", "q/\x8B\xC8.mp3", "q/quote\".mp3"})
+        made.insert(tmp.Write(rel, ""));
+    Playlist byAdding, filled;
+    SearchDroppedItem(d + "q", [&byAdding](const std::string& p) { byAdding.AddSorted(p); });
+    FillFromMainWindowDrop(filled, {d + "q/"});
+    EXPECT_EQ(filled.Entries(), byAdding.Entries());
+    EXPECT_EQ(std::set<std::string>(filled.Entries().begin(), filled.Entries().end()), made);
 }
 
 }  // namespace
