@@ -143,12 +143,8 @@ TEST(InputControlTest, PressesAndReleases) {
     const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
     const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
     struct Case {
-        WindowPoint at;
-        bool right = false;
-        PlayerState st;
-        int pending = kCmdNone;
-        std::vector<int> lit;
-        Strings sent{"[capture]"};
+        WindowPoint at; bool right = false; PlayerState st;  // the press
+        int pending = kCmdNone; std::vector<int> lit; Strings sent{"[capture]"};
         int released = kCmdNone, minimised = 0, quit = 0, track = 1, search = 0;
     };
     const Case cases[] = {
@@ -235,11 +231,8 @@ TEST(InputControlTest, KeysPolledEachTick) {
     const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
     const Strings larger{"pause movie", "[place video]", "play movie"};
     struct Case {
-        std::set<K> held, pressed;
-        PlayerState st;
-        int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0;
-        Strings sent;
-        int fit = 4;
+        std::set<K> held, pressed; PlayerState st;
+        int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0; Strings sent; int fit = 4;
         bool thenActive = false;  // polled again once the player is active
     };
     const Case cases[] = {
@@ -319,11 +312,7 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
     const Strings mixed{"b.wav", "gone.mp3", "a.wav", "dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
     struct Case {
-        Strings args;
-        std::string lastList;
-        int autoPlay = 1;
-        Strings entries, middle;
-        std::string listAfter;
+        Strings args; std::string lastList; int autoPlay = 1; Strings entries, middle; std::string listAfter;
     };
     const Case cases[] = {
         {.middle = {close, video}, .listAfter = ""},
