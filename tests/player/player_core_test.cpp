@@ -77,6 +77,14 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     bool Set(uint32_t v) override { return Log("volume " + Xy(v & 0xFFFF, v >> 16)), volume = v, true; }
 
     void Calls(int n) { for (int i = 0; i < n; ++i) tick.OnTimer(); }
+    void FillStart() {  // the files the command lines name in the folder the player was started in
+        for (const char* n : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"}) start.Write(n, "");
+        start.Write("list.m3u", "/x/2.mp3\r\n/x/1.mp3\r\n");
+    }
+    Strings InStart(Strings lines) {  // '%' stands for that folder
+        for (std::string& l : lines) if (const size_t at = l.find('%'); at != l.npos) l.replace(at, 1, start.path());
+        return lines;
+    }
     Strings FullTick(const PlayerState& st) {  // one full tick of a started player in state `st`
         if (!state.firstTickDone) Calls(1);
         return state = st, state.firstTickDone = 1, journal.clear(), Calls(5), journal;
@@ -135,13 +143,9 @@ TEST(InputControlTest, PressesAndReleases) {
     const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
     const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
     struct Case {
-        WindowPoint at;
-        bool right = false;
-        PlayerState st;
-        int pending = kCmdNone;
-        std::vector<int> lit;
-        Strings sent{"[capture]"};
-        int released = kCmdNone, minimised = 0, quit = 0;
+        WindowPoint at; bool right = false; PlayerState st;  // the press
+        int pending = kCmdNone; std::vector<int> lit; Strings sent{"[capture]"};
+        int released = kCmdNone, minimised = 0, quit = 0, track = 1, search = 0;
     };
     const Case cases[] = {
         {.at = playCorner, .st = {.paused = 1}, .pending = kCmdPlay, .lit = {kCounterPlay}, .released = kCmdPlay},
@@ -167,33 +171,23 @@ TEST(InputControlTest, PressesAndReleases) {
         {.at = minimiseBox, .sent = minimise, .minimised = 1},
         {.at = openButton, .right = true, .sent = {"[editor]", "[capture]"}},
         {.at = minimiseBox, .right = true, .sent = minimise, .minimised = 2},
+        // PLAY with nothing open opens the entry and ends the browsing.
+        {.at = playButton, .st = {.closed = 1}, .pending = kCmdOpenAndPlay, .lit = {kCounterPlay},
+         .released = kCmdOpenAndPlay, .track = 0},
+        // REW held with the right button searches at the right button's speeds until released.
+        {.at = rewButton, .right = true, .pending = kCmdSearchBackward, .lit = {kCounterSearchBackward},
+         .released = kCmdEndSearch, .search = 1},
     };
     for (const Case& c : cases) {
         const Click k = PressAndRelease(c.st, c.at, c.right);
         const PlayerState &down = k.pressed, &up = k.released;
         EXPECT_EQ(std::tuple(down.pendingCommand, down.mouseButtonDown, down.quitRequested, down.trackPending,
                              down.minimiseState, down.rightButtonSearch),
-                  std::tuple(c.pending, 1, 0, 1, c.minimised, 0)) << &c - cases;
+                  std::tuple(c.pending, 1, 0, c.track, c.minimised, c.search)) << &c - cases;
         EXPECT_EQ(std::tuple(k.lit, k.journal), std::tuple(c.lit, c.sent)) << &c - cases;
         EXPECT_EQ(std::tuple(up.pendingCommand, up.quitRequested, up.mouseButtonDown, up.rightButtonSearch),
                   std::tuple(c.released, c.quit, 0, 0)) << &c - cases;
     }
-}
-
-// PLAY with nothing open opens the entry and ends the browsing.
-TEST(InputControlTest, PlayWhileClosedOpensTheEntry) {
-    const Click k = PressAndRelease({.closed = 1}, playButton);
-    EXPECT_EQ(std::tuple(k.pressed.pendingCommand, k.pressed.trackPending, k.released.pendingCommand, k.lit, k.journal),
-              std::tuple(kCmdOpenAndPlay, 0, kCmdOpenAndPlay, std::vector<int>{kCounterPlay}, Strings{"[capture]"}));
-}
-
-// REW held with the right button searches at the right button's speeds until released.
-TEST(InputControlTest, RightButtonSearch) {
-    const Click k = PressAndRelease({}, rewButton, true);
-    EXPECT_EQ(std::tuple(k.pressed.pendingCommand, k.pressed.rightButtonSearch, k.pressed.mouseButtonDown),
-              std::tuple(kCmdSearchBackward, 1, 1));
-    EXPECT_EQ(std::tuple(k.released.pendingCommand, k.released.rightButtonSearch, k.lit, k.journal),
-              std::tuple(kCmdEndSearch, 0, std::vector<int>{kCounterSearchBackward}, Strings{"[capture]"}));
 }
 
 // The time display both ways with the time format each mode wants.
@@ -237,11 +231,9 @@ TEST(InputControlTest, KeysPolledEachTick) {
     const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
     const Strings larger{"pause movie", "[place video]", "play movie"};
     struct Case {
-        std::set<K> held, pressed;
-        PlayerState st;
-        int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0;
-        Strings sent;
-        int fit = 4;
+        std::set<K> held, pressed; PlayerState st;
+        int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0; Strings sent; int fit = 4;
+        bool thenActive = false;  // polled again once the player is active
     };
     const Case cases[] = {
         {.pressed = {K::Comma, K::Period}, .speedStep = -1, .keysHeld = kHeldComma},
@@ -262,25 +254,18 @@ TEST(InputControlTest, KeysPolledEachTick) {
         {.pressed = {K::Z}, .st = {.fullScreen = 1}, .cooldown = 2, .sent = larger, .fit = 3},
         {.held = {K::N}, .sent = {"[volume 31612,31612]"}},
         {.held = {K::RightBracket}, .sent = {"[volume 33870,33870]"}},
+        // Presses made while another application had the keyboard are forgotten, also at the next poll.
+        {.pressed = {K::Comma, K::X}, .st = {.activeApp = 0}, .thenActive = true},
     };
     for (const Case& c : cases) {
         Rig rig(c.st);
         rig.held = c.held, rig.pressed = c.pressed, rig.input.PollKeyboard();
+        if (c.thenActive) rig.state.activeApp = 1, rig.input.PollKeyboard();
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(s.pendingCommand, s.speedStepRequest, s.inputCooldown, int(s.keysHeld), rig.journal),
                   std::tuple(c.pending, c.speedStep, c.cooldown, c.keysHeld, c.sent)) << &c - cases;
         EXPECT_EQ(rig.settings.fullScreenFit, c.fit) << &c - cases;
     }
-}
-
-// Presses made while another application had the keyboard are forgotten, also at the next poll.
-TEST(InputControlTest, PressesWhileInactiveAreForgotten) {
-    Rig rig({.activeApp = 0});
-    rig.pressed = {K::Comma, K::X}, rig.input.PollKeyboard();
-    rig.state.activeApp = 1, rig.input.PollKeyboard();
-    const PlayerState& s = rig.state;
-    EXPECT_EQ(std::tuple(s.pendingCommand, s.speedStepRequest, s.inputCooldown, int(s.keysHeld), rig.journal),
-              std::tuple(0, 0, 0, 0, Strings{}));
 }
 
 // Alt+Enter: one switch per press, none during the cool-down.
@@ -327,11 +312,7 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
     const Strings mixed{"b.wav", "gone.mp3", "a.wav", "dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
     struct Case {
-        Strings args;
-        std::string lastList;
-        int autoPlay = 1;
-        Strings entries, middle;
-        std::string listAfter;
+        Strings args; std::string lastList; int autoPlay = 1; Strings entries, middle; std::string listAfter;
     };
     const Case cases[] = {
         {.middle = {close, video}, .listAfter = ""},
@@ -345,24 +326,17 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     };
     for (const Case& c : cases) {
         Rig rig({}, c.args);
-        for (const char* name : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"})
-            rig.start.Write(name, "");
-        rig.start.Write("list.m3u", "/x/2.mp3\r\n/x/1.mp3\r\n");
-        const auto inStart = [&](Strings lines) {
-            for (std::string& line : lines)
-                if (const size_t at = line.find('%'); at != line.npos) line.replace(at, 1, rig.start.path());
-            return lines;
-        };
+        rig.FillStart();
         if (!c.lastList.empty()) rig.folder.Write("KORU.tsr", c.lastList);
         rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
         rig.Calls(1);
         Strings journal = head;
         journal.insert(journal.end(), c.middle.begin(), c.middle.end());
         journal.insert(journal.end(), tail.begin(), tail.end());
-        EXPECT_EQ(rig.journal, inStart(journal)) << &c - cases;
+        EXPECT_EQ(rig.journal, rig.InStart(journal)) << &c - cases;
         const Playlist& list = rig.playlist;
         EXPECT_EQ(std::tuple(list.Entries(), list.currentIndex, list.orderCount, rig.state.volumeKnobX),
-                  std::tuple(inStart(c.entries), 0, int(c.entries.size()), 29)) << &c - cases;
+                  std::tuple(rig.InStart(c.entries), 0, int(c.entries.size()), 29)) << &c - cases;
         EXPECT_EQ(rig.folder.Read("KORU.tsr"), c.listAfter) << &c - cases;
     }
 }
@@ -370,28 +344,22 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
 // A later start's command line is taken as a drop of what it names at the next full tick, with
 // the editor open too (the window then shows the new list there); kept while the window refuses.
 TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
-    struct Case { int editorOpen; bool refused; Strings args, dropped; int handedAfter; };
+    struct Case { int editorOpen = 1; bool refused = false; Strings args, dropped; int handedAfter = 0; };
     const Case cases[] = {
-        {.editorOpen = 0, .refused = false, .args = {}, .dropped = {}, .handedAfter = 0},
-        {.editorOpen = 1, .refused = false, .args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"},
-         .handedAfter = 0},
-        {.editorOpen = 0, .refused = false, .args = {"b.wav", "gone.mp3", "a.wav", "dir/"},
-         .dropped = {"%b.wav", "%a.wav", "%dir/"}, .handedAfter = 0},
-        {.editorOpen = 1, .refused = false, .args = {"list.m3u"}, .dropped = {"%list.m3u"}, .handedAfter = 0},
-        {.editorOpen = 1, .refused = false, .args = {"gone.mp3"}, .dropped = {}, .handedAfter = 0},
-        {.editorOpen = 1, .refused = true, .args = {"a.wav"}, .dropped = {"%a.wav"}, .handedAfter = 1},
+        {.editorOpen = 0},
+        {.args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"}},
+        {.editorOpen = 0, .args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .dropped = {"%b.wav", "%a.wav", "%dir/"}},
+        {.args = {"list.m3u"}, .dropped = {"%list.m3u"}},
+        {.args = {"gone.mp3"}},
+        {.refused = true, .args = {"a.wav"}, .dropped = {"%a.wav"}, .handedAfter = 1},
     };
     for (const Case& c : cases) {
         Rig rig;
-        for (const char* name : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "list.m3u"})
-            rig.start.Write(name, "");
-        Strings dropped = c.dropped;
-        for (std::string& name : dropped) name.replace(0, 1, rig.start.path());
-        rig.dropRefused = c.refused;
+        rig.FillStart(), rig.dropRefused = c.refused;
         rig.FullTick({.playlistEditorOpen = c.editorOpen, .handedArguments = c.args,
                       .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
         EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()),
-                  std::tuple(dropped, c.handedAfter, c.handedAfter == 1 ? c.args.size() : 0u)) << &c - cases;
+                  std::tuple(rig.InStart(c.dropped), c.handedAfter, c.handedAfter * c.args.size())) << &c - cases;
     }
 }
 

@@ -1,30 +1,38 @@
 // The main window as a user meets it, through the real window and the scripted device: clicks
-// held over full ticks, keys that count only in the player's own windows, the step keys, a
-// drop; the hotspots at every scale, from the keyboard and for a screen reader; Qt's own
-// dialogs speak the user's language (on a Japanese desktop their buttons are Japanese like the
-// player's texts; where Qt has no translation nothing changes).
+// held over full ticks, keys that count only in the player's own windows, the step keys; the
+// hotspots at every scale, from the keyboard and for a screen reader; Qt's own dialogs speak the
+// user's language (Japanese buttons on a Japanese desktop; where Qt has no translation nothing
+// changes). The timer rests while nothing can change and wakes on what may change the player: a
+// key after a long rest acts on the first call, a scrolling title never lets it rest, and a bus
+// call or a hand-over made while it rests is carried out.
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTranslator>
 #include <cmath>
 #include <functional>
+#include "app/MprisService.h"
 #include "app/QtTranslations.h"
+#include "app/SingleInstance.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/WaveVolume.h"
 #include "player/CPlayerDlg.h"
 #include "player/SkinAccessibility.h"
 #include "playlist/Playlist.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
-#include "tests/support/FakeWaveVolume.h"
 #include "tests/support/ModalAnswer.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/ScriptedMediaDevice.h"
@@ -34,22 +42,37 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// A started player over a scripted device that stands at 5200 of 100000 ms.
+// A wave volume whose writes go into the device's command list, so that one list tells the
+// order of the key poll's volume steps and the full tick's position queries.
+struct LoggedVolume final : WaveVolume {
+    explicit LoggedVolume(ScriptedMediaDevice& device) : device(device) {}
+    bool Get(uint32_t& v) override { return v = value, true; }
+    bool Set(uint32_t v) override { return device.sent.push_back("volume " + std::to_string(value = v)), true; }
+    ScriptedMediaDevice& device;
+    uint32_t value = 0xFFFFFFFFu;
+};
+
+// A started player over a scripted device that stands at 5200 of 100000 ms: playing a track of
+// that length, or (resting) with an empty list and nothing open, its timer resting (checked
+// every minute only: only a wake ends the rest).
 struct Window {
-    Window() {
+    explicit Window(bool resting = false) {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
         device.Answer("status movie position", "5200");
         device.Answer("status movie length", "100000");
-        device.Answer("status movie mode", "playing");
+        device.Answer("status movie mode", resting ? "paused" : "playing");
         dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
                                               MainTickSetup{folder.path(), {}, "/"});
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
-        state.closed = 0, state.lengthMs = 100000;
+        if (!resting) state.closed = 0, state.lengthMs = 100000;
+        else dialog->SetRestCheckInterval(60000);
+        EXPECT_TRUE(!resting || RunUntil([&] { return dialog->Resting(); }));
     }
-    bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // the timer runs meanwhile
-    long Ticks() const { return std::count(device.sent.begin(), device.sent.end(), "status movie position") / 2; }  // two a full tick
+    bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // timers run meanwhile
+    long Count(const std::string& command) const { return std::count(device.sent.begin(), device.sent.end(), command); }
+    long Ticks() const { return Count("status movie position") / 2; }  // two a full tick
     void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) {
         QTest::mousePress(dialog.get(), b, {}, at);
         QTest::mouseRelease(dialog.get(), b, {}, at);
@@ -67,7 +90,7 @@ struct Window {
     Settings settings;
     Playlist playlist;
     ScriptedMediaDevice device;
-    FakeWaveVolume volume;
+    LoggedVolume volume{device};
     SystemClock clock;
     std::unique_ptr<CPlayerDlg> dialog;
 };
@@ -93,7 +116,7 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
 }
 
 // Hotkeys typed into the open dialog change nothing; "list" opens "list.tsr". In the player's own
-// window Space pauses, and NEXT steps one picture on from where the device stands.
+// window Space pauses.
 TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     Window w;
     w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
@@ -110,17 +133,11 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
         static_cast<QDialog&>(d).accept();  // public as a QDialog
     });
     w.Click({220, 30});
-    const Strings& sent = w.device.sent;  // the list opened, its entry played
-    EXPECT_EQ(std::count(sent.begin(), sent.end(), "open \"tone.wav\" type mpegvideo alias movie"), 1);
+    EXPECT_EQ(w.Count("open \"tone.wav\" type mpegvideo alias movie"), 1) << "the list opened, its entry played";
 
     QTest::keyPress(w.dialog.get(), Qt::Key_Space);
     EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
     QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
-    w.state.position = 1;  // an old reading
-    w.Click({260, 75});
-    EXPECT_EQ(Strings(sent.end() - 5, sent.end()), (Strings{"set movie time format frames", "status movie position",
-                                                            "seek movie to 5201", "set movie time format milliseconds",
-                                                            "status movie position"}));
 }
 
 // Play/pause (the middle click, the bus's PlayPause) with nothing open opens the current entry as
@@ -131,18 +148,15 @@ TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     w.playlist.InsertAt(0, tone), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
     w.state.closed = 1;  // a failed open closed the device
     w.device.Answer("status movie mode", "");  // the device holds nothing: each open fails
-    const Strings& sent = w.device.sent;
-    const auto count = [&](const std::string& command) { return std::count(sent.begin(), sent.end(), command); };
     for (int press = 0; press < 2; ++press) {
-        QTest::mousePress(w.dialog.get(), Qt::MiddleButton, {}, {120, 8});
-        QTest::mouseRelease(w.dialog.get(), Qt::MiddleButton, {}, {120, 8});
+        w.Click({120, 8}, Qt::MiddleButton);
         ASSERT_TRUE(w.RunUntil([&, ticks = w.Ticks()] { return w.Ticks() >= ticks + 2; }));
     }
-    EXPECT_EQ(std::tuple(w.state.closed, w.state.paused, count("pause movie")), std::tuple(1, 0, 0));
-    EXPECT_EQ(count("open \"tone.wav\" type mpegvideo alias movie"), 2) << "each press tried the entry";
+    EXPECT_EQ(std::tuple(w.state.closed, w.state.paused, w.Count("pause movie")), std::tuple(1, 0, 0));
+    EXPECT_EQ(w.Count("open \"tone.wav\" type mpegvideo alias movie"), 2) << "each press tried the entry";
     w.device.Answer("status movie mode", "playing");
     w.Click({250, 50});  // PLAY still opens
-    EXPECT_TRUE(w.RunUntil([&] { return count("open \"tone.wav\" type mpegvideo alias movie") == 3; }));
+    EXPECT_TRUE(w.RunUntil([&] { return w.Count("open \"tone.wav\" type mpegvideo alias movie") == 3; }));
     EXPECT_TRUE(w.RunUntil([&] { return w.state.closed == 0 && w.state.paused == 0; }));
 }
 
@@ -180,21 +194,6 @@ TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
     }
 }
 
-// A folder dropped on the window replaces the list, sorted by whole path, and opens its first entry.
-TEST(PlayerWindowTest, DroppedFolderReplacesTheListAndOpensItsFirstEntry) {
-    Window w;
-    for (const char* name : {"b.wav", "A/z.wav", "A.wav", "notes.txt"}) w.folder.Write(std::string("album/") + name, "RIFF");
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(w.folder.path() + "album"))});
-    QDragEnterEvent enter(QPoint(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent drop(QPointF(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.dialog.get(), &enter), QApplication::sendEvent(w.dialog.get(), &drop);
-    EXPECT_TRUE(enter.isAccepted()) << "a drop of files is welcome";
-    const std::string album = w.folder.path() + "album/";
-    EXPECT_EQ(w.playlist.Entries(), (Strings{album + "A.wav", album + "A/z.wav", album + "b.wav"}));
-    EXPECT_EQ(std::count(w.device.sent.begin(), w.device.sent.end(), "open \"A.wav\" type mpegvideo alias movie"), 1);
-}
-
 // Up, Page Up and Home are one step up, their opposites one down; Enter and Esc do nothing.
 TEST(PlayerWindowTest, StepKeys) {
     Window w;
@@ -207,9 +206,6 @@ TEST(PlayerWindowTest, StepKeys) {
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
 }
 
-// The main window's hotspots at the screen's scale, from the keyboard and for assistive
-// technology (the events reach an assistive technology in tests/e2e/a11y_e2e_test.cpp).
-
 // A left press (or release) on the device pixel that holds the logical point `at`.
 void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
     const qreal ratio = window.devicePixelRatioF();
@@ -219,11 +215,7 @@ void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
     QApplication::sendEvent(&window, &event);
 }
 
-const struct HitCase {
-    HotspotIndex spot;
-    int (*effect)(const PlayerState&, const Settings&);
-    int expected;
-} kHitCases[] = {
+const struct { HotspotIndex spot; int (*effect)(const PlayerState&, const Settings&); int expected; } kHitCases[] = {
     {kHotspotPlay, [](const PlayerState& s, const Settings&) { return s.buttonCounters[0]; }, 1},
     {kHotspotStill, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdPause},
     {kHotspotStop, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdClose},
@@ -257,7 +249,7 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     ASSERT_EQ(w.dialog->devicePixelRatioF(), wanted);
     const PlayerState state = w.state;
     const Settings settings = w.settings;
-    for (const HitCase& c : kHitCases) {
+    for (const auto& c : kHitCases) {
         const skin::Rect r = access->Area(c.spot);
         const QPointF centre(r.x + r.w / 2.0, r.y + r.h / 2.0);
         SendLeft(*w.dialog, QEvent::MouseButtonPress, centre);
@@ -295,7 +287,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     QTest::keyClick(w.dialog.get(), Qt::Key_Space);
     EXPECT_EQ(w.settings.repeat, 0);
     ASSERT_TRUE(w.RunUntil([&] { return w.Ticks() >= ticks + 3; }));
-    EXPECT_EQ(std::count(w.device.sent.begin(), w.device.sent.end(), "pause movie"), 0) << "Space pressed REPEAT only";
+    EXPECT_EQ(w.Count("pause movie"), 0) << "Space pressed REPEAT only";
     QTest::keyClick(w.dialog.get(), Qt::Key_Return);
     EXPECT_EQ(w.settings.repeat, 1);
     QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
@@ -333,22 +325,90 @@ TEST(SkinAccessTest, EveryHotspotIsAnAccessibleObject) {
               std::pair(29, 50));
 }
 
-QString CancelButtonText() {
-    QDialogButtonBox box(QDialogButtonBox::Cancel);
-    return box.button(QDialogButtonBox::Cancel)->text();
-}
-
 TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
     QApplication& app = TestApplication();
+    const auto CancelButtonText = [] { return QDialogButtonBox(QDialogButtonBox::Cancel).buttons().at(0)->text(); };
     ASSERT_EQ(CancelButtonText(), "Cancel");
     QTranslator* japanese = InstallQtTranslations(app, QLocale(QLocale::Japanese, QLocale::Japan));
     ASSERT_NE(japanese, nullptr) << "qtbase_ja.qm (qt6-translations-l10n) is missing";
     EXPECT_EQ(CancelButtonText(), QString::fromUtf8("キャンセル"));
     QCoreApplication::removeTranslator(japanese);
     delete japanese;
-
     EXPECT_EQ(InstallQtTranslations(app, QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
     EXPECT_EQ(CancelButtonText(), "Cancel");
+}
+
+// After a rest of 40 timer periods N, held, lowers the volume once and the same timer call
+// runs the full tick (its position query), not four calls later.
+TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
+    Window w(true);
+    QTest::qWait(1200);
+    EXPECT_TRUE(w.dialog->Resting());
+    w.device.ClearSent(), w.volume.value = 0x40004000u;
+    QTest::keyPress(w.dialog.get(), Qt::Key_N);
+    ASSERT_TRUE(w.RunUntil([&] { return w.device.sent.size() >= 2; }));
+    QTest::keyRelease(w.dialog.get(), Qt::Key_N);
+    EXPECT_EQ(Strings(w.device.sent.begin(), w.device.sent.begin() + 2),
+              (Strings{"volume " + std::to_string(0x39553955u), "status movie position"}));
+    EXPECT_FALSE(w.dialog->Resting()) << "rests only after a full tick with the key up";
+    EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
+}
+
+// A folder dropped on the resting window replaces the list, sorted by whole path, and opens its
+// first entry; its title's ticker steps on every full tick and the timer never rests, playing
+// or paused (the picture changes with every step).
+TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
+    Window w(true);
+    for (std::string name : {"b.wav", "A/z.wav", "A.wav", "notes.txt"}) w.folder.Write("album/" + name, "RIFF");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(w.folder.path() + "album"))});
+    QDragEnterEvent enter(QPoint(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.dialog.get(), &enter), QApplication::sendEvent(w.dialog.get(), &drop);
+    EXPECT_TRUE(enter.isAccepted()) << "a drop of files is welcome";
+    const std::string album = w.folder.path() + "album/";
+    ASSERT_EQ(w.playlist.Entries(), (Strings{album + "A.wav", album + "A/z.wav", album + "b.wav"}));
+    EXPECT_EQ(w.Count("open \"A.wav\" type mpegvideo alias movie"), 1);
+    for (const int paused : {0, 1}) {
+        w.state.paused = paused;
+        const int from = w.state.marqueeOffset;
+        const QImage before = w.dialog->PresentedPicture();
+        QTest::qWait(1000);
+        EXPECT_FALSE(w.dialog->Resting()) << paused;
+        EXPECT_GE(w.state.marqueeOffset - from, 5) << paused;  // one step every 150 ms
+        EXPECT_NE(w.dialog->PresentedPicture(), before) << paused;
+    }
+}
+
+// Calls on a private session bus while the timer rests are carried out: the volume, then a
+// hand-over of a file.
+TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+    ASSERT_TRUE(bus.waitForReadyRead(5000)) << "dbus-daemon did not start";
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    Window w(true);
+    w.folder.Write("tone.wav", "RIFF");
+    const QDBusConnection player = QDBusConnection::connectToBus(address, "player");
+    const QDBusConnection client = QDBusConnection::connectToBus(address, "client");
+    SingleInstance instance(w.state);
+    MprisService service(w.state, w.settings, w.playlist, w.volume, instance);
+    ASSERT_TRUE(service.Register(player));
+    ASSERT_EQ(instance.Claim(player, false, {}, w.folder.path()), SingleInstance::Start::Owner);
+    w.dialog->WakeOnCallsTo(&service), w.dialog->WakeOnCallsTo(&instance);
+    const char* properties = "org.freedesktop.DBus.Properties";
+    auto volume = QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath, properties, "Set");
+    volume << "org.mpris.MediaPlayer2.Player" << "Volume" << QVariant::fromValue(QDBusVariant(0.5));
+    auto handOver = QDBusMessage::createMethodCall(kMprisBusName, kInstanceObjectPath, kInstanceInterface, "HandOver");
+    handOver << QVariant::fromValue(QList<QByteArray>{"tone.wav"}) << QByteArray::fromStdString(w.folder.path());
+    for (const auto& [call, done] : {std::pair{volume, "volume " + std::to_string(0x80008000u)},
+                                     {handOver, std::string("open \"tone.wav\" type mpegvideo alias movie")}}) {
+        ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); })) << done;
+        ASSERT_TRUE(client.send(call)) << done;
+        EXPECT_TRUE(w.RunUntil([&, d = done] { return w.Count(d) == 1; })) << done;
+    }
+    QDBusConnection::disconnectFromBus("player"), QDBusConnection::disconnectFromBus("client");
+    bus.terminate(), bus.waitForFinished(5000);
 }
 
 }  // namespace
