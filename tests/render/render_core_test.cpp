@@ -189,25 +189,19 @@ struct Rig {
 // Lit counters 0, 2, 4 ... in one picture and 1, 3, 5 ... in the other: a neighbour's shows.
 TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
+    const auto timed = [](int lengthMs, int lengthFrames, int mode) {
+        return PlayerState{.lengthMs = lengthMs, .lengthFrames = lengthFrames, .timeDisplayMode = mode, .seekKnobX = 40,
+                           .volumeKnobX = 58};
+    };
     const Case cases[] = {
-        {"frame_closed_even.bmp",
-         {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99, .marqueeLine = 0, .zoomShowTicks = 3,
-          .zoomPercent = 0},
-         {-5, 0, 7}, 0},
-        {"frame_paused_odd.bmp",  // 0:12:10 left
-         {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103, .volumeKnobX = 29, .showZoom = 1,
-          .zoomPercent = 150, .activeApp = 0},
-         {2995000, 1234, 1233}, 1},
-        {"time_counter_ms.bmp",
-         {.lengthMs = 3725000, .lengthFrames = 3725000, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58},
-         {1234567, 3, 1}, -1},
-        {"time_counter_frames.bmp",
-         {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58},
-         {4321, 3, 1}, -1},
-        {"time_elapsed.bmp", {.lengthMs = 4000000, .lengthFrames = 120000, .seekKnobX = 40, .volumeKnobX = 58}, {3725000, 3, 1}, -1},
-        {"time_remaining.bmp",
-         {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 2, .seekKnobX = 40, .volumeKnobX = 58},
-         {1000, 3, 1}, -1},
+        {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99,
+                                   .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0}, {-5, 0, 7}, 0},
+        {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103,  // 0:12:10 left
+                                  .volumeKnobX = 29, .showZoom = 1, .zoomPercent = 150, .activeApp = 0}, {2995000, 1234, 1233}, 1},
+        {"time_counter_ms.bmp", timed(3725000, 3725000, 0), {1234567, 3, 1}, -1},
+        {"time_counter_frames.bmp", timed(3725000, 111750, 0), {4321, 3, 1}, -1},
+        {"time_elapsed.bmp", timed(4000000, 120000, 1), {3725000, 3, 1}, -1},
+        {"time_remaining.bmp", timed(3725000, 111750, 2), {1000, 3, 1}, -1},
     };
     for (const Case& c : cases) {
         Rig r;
