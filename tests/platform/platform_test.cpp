@@ -84,10 +84,9 @@ TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTe
     }
     // The same bytes again leave the file itself in place; other bytes of the same size replace it.
     for (const auto& [bytes, kept] : {std::pair{"same\r\n", false}, {"same\r\n", true}, {"diff\r\n", false}}) {
-        struct stat before {};
+        struct stat before {}, after {};
         ::stat(path.c_str(), &before);
         EXPECT_TRUE(WriteFileAtomically(path, bytes));
-        struct stat after {};
         ::stat(path.c_str(), &after);
         EXPECT_EQ(after.st_ino == before.st_ino, kept) << bytes;
         EXPECT_EQ(dir.Read("KORU.tsr"), bytes);

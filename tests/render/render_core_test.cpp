@@ -24,8 +24,7 @@ namespace {
 std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
 void ExpectPicture(const CDibSurface& s, int w, int h) {
-    ASSERT_EQ(s.Width(), w);
-    ASSERT_EQ(s.Height(), h);
+    ASSERT_EQ(std::pair(s.Width(), s.Height()), std::pair(w, h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) ASSERT_EQ(s.Pixel(x, y), PositionColour(x, y)) << "at " << x << ", " << y;
 }
