@@ -102,12 +102,8 @@ TEST(Latin1FieldTest, JapaneseLegacyBytesAreReadAsCp932) {
 TEST(TrackTagTest, EveryTagFormatOnGeneratedFiles) {
     TempFolder tmp;
     const std::string tags = "-metadata title=" + kSong + " -metadata artist=" + kSinger;
-    const struct {
-        const char* file;
-        std::string ffmpeg, before, after;  // the file: `before`, ffmpeg's output, `after`
-        bool present;
-        std::string title = "", artist = "";
-    } cases[] = {
+    struct Case { const char* file; std::string ffmpeg, before, after; bool present; std::string title{}, artist{}; };
+    const Case cases[] = {  // the file: `before`, ffmpeg's output, `after`
         {"v23.mp3", tags + " -id3v2_version 3", "", "", true, kSong, kSinger},  // UTF-16 frames
         {"v24.mp3", tags + " -id3v2_version 4", "", "", true, kSong, kSinger},  // UTF-8 frames
         {"legacy.mp3", "-id3v2_version 0", Id3v23(Latin1Frame("TIT2", kSongCp932) + Latin1Frame("TPE1", "Caf\xE9")), "",

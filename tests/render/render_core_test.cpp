@@ -195,8 +195,9 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     const Case cases[] = {
         {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99,
                                    .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0}, {-5, 0, 7}, 0},
-        {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103,  // 0:12:10 left
-                                  .volumeKnobX = 29, .showZoom = 1, .zoomPercent = 150, .activeApp = 0}, {2995000, 1234, 1233}, 1},
+        {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103,
+                                  .volumeKnobX = 29, .showZoom = 1, .zoomPercent = 150, .activeApp = 0},
+         {2995000, 1234, 1233}, 1},  // 0:12:10 left
         {"time_counter_ms.bmp", timed(3725000, 3725000, 0), {1234567, 3, 1}, -1},
         {"time_counter_frames.bmp", timed(3725000, 111750, 0), {4321, 3, 1}, -1},
         {"time_elapsed.bmp", timed(4000000, 120000, 1), {3725000, 3, 1}, -1},
@@ -230,9 +231,7 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
             r.skin.SetPixel(0, strip + 10, Bgr{0, 0, 0});
         }
         r.state = {.browseCounter = c.flags & kStep ? 5 : c.flags & kEarly ? 4 : 0,
-                   .trackPending = c.flags & kBrowse ? 1 : 0,
-                   .marqueeLine = c.line,
-                   .marqueeOffset = c.offset,
+                   .trackPending = c.flags & kBrowse ? 1 : 0, .marqueeLine = c.line, .marqueeOffset = c.offset,
                    .marqueeStarted = c.flags & kFresh ? 0 : 1,
                    .titleWidth = {c.line ? 999 : c.width, c.line ? c.width : 999}};
         r.in.playlistCount = c.flags & kEmpty ? 0 : 1;
