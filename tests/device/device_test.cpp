@@ -99,10 +99,9 @@ double MeanDifference(const QImage& a, const QImage& b) {
 // Root mean square of raw signed 16-bit samples in a file (0 when missing or empty).
 double PcmRms(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    double sum = 0;
-    size_t count = 0;
+    double sum = 0, count = 0;
     for (int16_t s = 0; in.read(reinterpret_cast<char*>(&s), 2); ++count) sum += static_cast<double>(s) * s;
-    return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
+    return count == 0 ? 0 : std::sqrt(sum / count);
 }
 
 class DeviceTest : public ::testing::Test {
