@@ -1,5 +1,7 @@
-// The media device on generated media: exact command strings in, replies and pictures out; the
-// device shell: one reply line per command line, and an orderly end however it is ended.
+// The device's command language: what the player writes parses to what it means, anything else
+// is refused with a reason. The media device on generated media: exact command strings in,
+// replies and pictures out; the device shell: one reply line per command line, and an orderly end
+// however it is ended.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "device/DeviceCommand.h"
 #include "device/MpvMediaDevice.h"
 #include "device/ProcessWaveVolume.h"
 #include "device/VideoHostWidget.h"
@@ -22,6 +25,62 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+DeviceCommand Parse(const std::string& text) {
+    ParsedCommand p = ParseDeviceCommand(text);
+    EXPECT_TRUE(p.command.has_value()) << text << ": " << p.error;
+    return p.command.value_or(DeviceCommand{});
+}
+
+// Each command as the player writes it, and other spellings, read back in canonical form.
+TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
+    const std::pair<std::string, std::string> cases[] = {  // text, canonical ("": the same)
+        {"open \"/a/\xe6\x97\xa5 b.mp3\" type mpegvideo alias movie", ""}, {"close movie", ""}, {"stop movie", ""},
+        {"play movie", ""}, {"play movie from 12345", ""}, {"pause movie", ""}, {"seek movie to -3", ""},
+        {"seek movie to start", ""}, {"seek movie to end", ""}, {"status movie position", ""}, {"status movie length", ""},
+        {"status movie mode", ""}, {"status movie time format", ""}, {"set movie time format milliseconds", ""},
+        {"set movie time format frames", ""}, {"window movie handle 83886082", ""}, {"window movie handle default", ""},
+        {"window movie handle default state minimized", ""}, {"where movie destination", ""}, {"put movie destination", ""},
+        {"put movie destination at -5 20 0 0", ""}, {"seek movie to 2147483647", ""}, {"seek movie to -2147483648", ""},
+        {"SEEK  movie\tTO +007", "seek movie to 7"}, {"set movie time format ms", "set movie time format milliseconds"},
+        {"open clip.mpg", "open \"clip.mpg\" type mpegvideo"},  // the path is the alias
+        {"OPEN \"a b.mpg\" ALIAS M TYPE MPEGVideo", "open \"a b.mpg\" type mpegvideo alias M"},
+        {"\t open   \"x\"y\"\ttype mpegvideo   alias movie  ", "open \"x\"y\" type mpegvideo alias movie"},
+        {"cue movie next \"/m/a \"b\".flac\"", ""}, {"cue movie next", ""}, {"CUE movie NEXT b.flac", "cue movie next \"b.flac\""},
+    };
+    for (const auto& [text, canonical] : cases) {
+        const DeviceCommand c = Parse(text);
+        EXPECT_EQ(FormatDeviceCommand(c), canonical.empty() ? text : canonical);
+        EXPECT_EQ(Parse(FormatDeviceCommand(c)), c) << text;
+    }
+}
+
+TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
+    const std::string cases[] = {
+        "", " \t ", "movie", "open", "open \"\" alias movie", "open \"x.mpg alias movie",
+        "open \"x.mpg\"alias movie", "open x\"y.mpg alias movie", "open\"x.mpg\" alias movie",
+        "open \"x.mpg\" type cdaudio alias movie", "open x.mpg alias", "open x.mpg alias a alias b",
+        "open x.mpg type mpegvideo type mpegvideo", "open x.mpg shareable", "open \"x\" alias movie\n",
+        std::string("open \"x") + '\0' + "y\" alias movie", "close", "close movie now", "close \"movie\"",
+        "play movie from", "play movie from 2147483648", "play movie from -2147483649",
+        "play movie from 1e3", "play movie from 0x10", "play movie from +-1", "play movie from --1",
+        "play movie to 5", "seek movie 5", "seek movie to", "seek movie to middle", "status movie",
+        "status movie time", "status movie ready", "set movie time format", "set movie time format smpte 30",
+        "set movie audio all off", "window movie handle", "window movie handle 5 state minimized",
+        "window movie handle default state hide", "window movie text caption", "where movie",
+        "where movie destination max", "put movie destination at 1 2 3", "put movie destination at 1 2 3 4 5",
+        "put movie destination at 1 2 -3 4", "put movie destination at 1 2 3 -4", "put movie window at 1 2 3 4",
+        "status movie mode\n", "status movie\rmode", std::string("status movie mode\0", 18),
+        "capability movie can play", "cue movie", "cue movie after \"x\"", "cue movie next \"\"",
+        "cue movie next \"x\" now", "cue movie next a b", "cue \"x\"", "cue movie next \"x\"y", std::string(kMaxCommandLength + 1, 'a'),
+    };
+    for (const std::string& text : cases) {
+        const ParsedCommand p = ParseDeviceCommand(text);
+        EXPECT_FALSE(p.command.has_value()) << text;
+        EXPECT_FALSE(p.error.empty()) << text;
+    }
+    EXPECT_EQ(Parse("open \"" + std::string(kMaxCommandLength - 7, 'x') + "\"").path.size(), kMaxCommandLength - 7);
+}
 
 constexpr double kSameFrame = 4.0;  // libmpv and ffmpeg convert colours a little differently
 
@@ -40,10 +99,9 @@ double MeanDifference(const QImage& a, const QImage& b) {
 // Root mean square of raw signed 16-bit samples in a file (0 when missing or empty).
 double PcmRms(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    double sum = 0;
-    size_t count = 0;
+    double sum = 0, count = 0;
     for (int16_t s = 0; in.read(reinterpret_cast<char*>(&s), 2); ++count) sum += static_cast<double>(s) * s;
-    return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
+    return count == 0 ? 0 : std::sqrt(sum / count);
 }
 
 class DeviceTest : public ::testing::Test {
@@ -153,15 +211,13 @@ TEST_F(DeviceTest, FileCutOrSpoiledWhilePlayingEndsTheTrack) {
 }
 
 // A seek to frame n shows frame n (closer to ffmpeg's decode of n than of n +- 1): MPEG-1 in
-// 12-frame groups, H.264 with B-frames in MP4, H.265 in MP4, AV1 in Matroska, VP9 in WebM. A seek in milliseconds (-ms here)
-// shows the frame on screen then and reads back as given: steps under a frame add up.
+// 12-frame groups, H.264 with B-frames in MP4, H.265 in MP4, AV1 in Matroska, VP9 in WebM. A seek
+// in milliseconds (-ms here) shows the frame on screen then and reads back as given: steps under a frame add up.
 TEST_F(DeviceTest, SeekToFrameShowsExactlyThatFrame) {
+    const std::vector<int> clip = {0, 1, 11, 12, 13, 24, 7, 2, -480};
     const std::pair<const char*, std::vector<int>> cases[] = {
         {"video.mpg", {0, 1, 11, 12, 13, 50, 37, 98, 61, 99, 2, -1828, -1840, -1839, -39, -40, -3999}},
-        {"clip.mp4", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
-        {"clip.m4v", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
-        {"clip.mkv", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
-        {"clip.webm", {0, 1, 11, 12, 13, 24, 7, 2, -480}},
+        {"clip.mp4", clip}, {"clip.m4v", clip}, {"clip.mkv", clip}, {"clip.webm", clip},
     };
     for (const auto& [name, seeks] : cases) {
         Open(name);
@@ -274,29 +330,23 @@ TEST_F(DeviceTest, PositionRunsForwardThroughAChangeOfTrack) {
 // What sounds, as the samples written (44.1 kHz, 16-bit stereo): a cued entry follows with no
 // sample lost or added; withdrawn, or passed over for another file, it never sounds.
 TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
-    struct Case { const char* what; std::vector<std::string> commands; long bytes; };
-    const std::string wav = "\"" + MediaPath("tone.wav") + "\"", flac = "\"" + MediaPath("tone.flac") + "\"";
-    const std::string mp3 = "\"" + MediaPath("tone.mp3") + "\"", open = "open ", as = " type mpegvideo alias movie";
+    struct Case { const char* what; std::vector<std::string> commands; long bytes; };  // command "": until the end
+    const std::string wav = OpenCommand(MediaPath("tone.wav")), mp3 = OpenCommand(MediaPath("tone.mp3"));
+    const std::string flac = OpenCommand(MediaPath("tone.flac"));
+    const std::string cue = "cue movie next \"" + MediaPath("tone.flac") + "\"";
     const Case cases[] = {
-        {.what = "followed", .commands = {open + wav + as, "cue movie next " + flac, "play movie", "", "close movie",
-                                          open + flac + as, "play movie", ""}, .bytes = 3 * 176400},
-        {.what = "withdrawn", .commands = {open + wav + as, "cue movie next " + flac, "cue movie next", "play movie", ""},
-         .bytes = 2 * 176400},
-        {.what = "another opened", .commands = {open + wav + as, "cue movie next " + flac, open + mp3 + as, "play movie",
-                                                ""}, .bytes = 2 * 176400},
+        {"followed", {wav, cue, "play movie", "", "close movie", flac, "play movie", ""}, 3 * 176400},
+        {"withdrawn", {wav, cue, "cue movie next", "play movie", ""}, 2 * 176400},
+        {"another opened", {wav, cue, mp3, "play movie", ""}, 2 * 176400},
     };
     for (const Case& c : cases) {
         const std::string out = folder.path() + c.what + ".pcm";
         {
             MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
-            for (const std::string& command : c.commands) {
-                // "": until the end is reached
-                if (command.empty()) {
-                    EXPECT_TRUE(WaitUntil([&] { return device.SendString("status movie mode") == "stopped"; }, 8000));
-                } else {
-                    EXPECT_TRUE(device.Execute(command).ok) << c.what << ": " << command;
-                }
-            }
+            const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
+            for (const std::string& command : c.commands)
+                EXPECT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok)
+                    << c.what << ": " << command;
         }
         EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), c.bytes) << c.what;
     }
@@ -324,11 +374,8 @@ TEST_F(DeviceTest, NoSoundOutputIsSaidOnce) {
 // none, known once played) and in frames where it has a picture (-1: none, the frames format
 // is refused), plays to its end with sound (the wave volume a linear factor on it) and picture
 // (cover art never is one), and stops at its length. Reopened at once, it measures the same.
-struct Format {
-    const char* name;
-    int lengthMs, lengthFrames, toleranceMs;  // toleranceMs: audio codecs pad, older containers round
-    bool sound;
-    uint32_t volume = 0xFFFFFFFFu;
+struct Format {  // toleranceMs: audio codecs pad, older containers round
+    const char* name; int lengthMs, lengthFrames, toleranceMs; bool sound; uint32_t volume = 0xFFFFFFFFu;
 };
 
 struct FormatTest : DeviceTest, ::testing::WithParamInterface<Format> { FormatTest() : DeviceTest(true) {} };

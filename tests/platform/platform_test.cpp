@@ -1,5 +1,5 @@
 // The small shims everything stands on: number reading, text and names from outside, paths,
-// and the files the player keeps.
+// and the files the player keeps, saved through symbolic links too.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -78,16 +78,12 @@ TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) 
 TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTemporaryFile) {
     TempFolder dir;
     const std::string path = dir.Write("KORU.tsr", "old content\r\n");
-    for (const char* bytes : {"new\r\n", ""}) {
-        EXPECT_TRUE(WriteFileAtomically(path, bytes));
-        EXPECT_EQ(dir.Read("KORU.tsr"), bytes);
-    }
-    // The same bytes again leave the file itself in place; other bytes of the same size replace it.
-    for (const auto& [bytes, kept] : {std::pair{"same\r\n", false}, {"same\r\n", true}, {"diff\r\n", false}}) {
-        struct stat before {};
+    // The same bytes again leave the file itself in place; other bytes, of any size, replace it.
+    for (const auto& [bytes, kept] : {std::pair{"new\r\n", false}, {"", false}, {"same\r\n", false}, {"same\r\n", true},
+                                      {"diff\r\n", false}}) {
+        struct stat before {}, after {};
         ::stat(path.c_str(), &before);
         EXPECT_TRUE(WriteFileAtomically(path, bytes));
-        struct stat after {};
         ::stat(path.c_str(), &after);
         EXPECT_EQ(after.st_ino == before.st_ino, kept) << bytes;
         EXPECT_EQ(dir.Read("KORU.tsr"), bytes);
@@ -128,6 +124,33 @@ TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
     }
     EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
     EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
+}
+
+// A state file kept elsewhere through a link stays a link; its target takes the new bytes.
+TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
+    struct Case { const char* name; const char* link; const char* target; bool saved; };  // target nullptr: none written
+    const Case cases[] = {
+        {.name = "beside", .link = "real.tsr", .target = "real.tsr", .saved = true},
+        {.name = "other folder", .link = "keep/real.tsr", .target = "keep/real.tsr", .saved = true},
+        {.name = "chain", .link = "hop.tsr", .target = "keep/real.tsr", .saved = true},
+        {.name = "dangling", .link = "keep/gone.tsr", .target = nullptr, .saved = false},
+        {.name = "to a folder", .link = "keep", .target = nullptr, .saved = false},
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        dir.Write("real.tsr", "old\r\n");
+        dir.Write("keep/real.tsr", "old\r\n");
+        fs::create_symlink("keep/real.tsr", dir.path() + "hop.tsr");
+        fs::create_symlink(c.link, dir.path() + "KORU.tsr");
+        EXPECT_EQ(WriteFileAtomically(dir.path() + "KORU.tsr", "new\r\n"), c.saved) << c.name;
+        EXPECT_TRUE(fs::is_symlink(dir.path() + "KORU.tsr")) << c.name;
+        EXPECT_EQ(fs::read_symlink(dir.path() + "KORU.tsr"), c.link) << c.name;
+        if (c.target != nullptr) { EXPECT_EQ(dir.Read(c.target), "new\r\n") << c.name; }
+        EXPECT_EQ(dir.Read("keep/gone.tsr"), "<missing>") << c.name;
+        for (const char* folder : {"", "keep/"})
+            for (const auto& entry : fs::directory_iterator(dir.path() + folder))
+                EXPECT_NE(entry.path().filename().string().rfind(".velkaf-", 0), 0u) << c.name << ": " << entry.path();
+    }
 }
 
 }  // namespace

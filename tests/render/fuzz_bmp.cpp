@@ -24,12 +24,8 @@ std::string FileFrom(const uint8_t* data, size_t size) {
     const uint32_t width = 1 + data[1] % 40, height = 1 + data[2] % 30, gap = data[5] >> 1;
     const uint32_t infoSize = (data[6] & 4) ? 124 : 40, rowBytes = (width * 3 + 3) & ~3u;
     std::string out = "BM" + std::string(12 + infoSize + gap, '\0');
-    Put32(out, 10, 14 + infoSize + gap);
-    Put32(out, 14, infoSize);
-    Put32(out, 18, width);
-    Put32(out, 22, (data[5] & 1) ? uint32_t(-int32_t(height)) : height);
-    out[26] = 1;
-    out[28] = 24;
+    Put32(out, 10, 14 + infoSize + gap), Put32(out, 14, infoSize), Put32(out, 18, width);
+    Put32(out, 22, (data[5] & 1) ? uint32_t(-int32_t(height)) : height), out[26] = 1, out[28] = 24;
     Put32(out, 34, (data[6] & 1) ? data[7] : rowBytes * height);  // the size field may lie
     out.append(reinterpret_cast<const char*>(data + 8), size - 8);
     if (data[6] & 2) out.resize(14 + infoSize + gap + size_t(rowBytes) * height, '\x7f');

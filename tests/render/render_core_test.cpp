@@ -24,8 +24,7 @@ namespace {
 std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
 void ExpectPicture(const CDibSurface& s, int w, int h) {
-    ASSERT_EQ(s.Width(), w);
-    ASSERT_EQ(s.Height(), h);
+    ASSERT_EQ(std::pair(s.Width(), s.Height()), std::pair(w, h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) ASSERT_EQ(s.Pixel(x, y), PositionColour(x, y)) << "at " << x << ", " << y;
 }
@@ -189,25 +188,20 @@ struct Rig {
 // Lit counters 0, 2, 4 ... in one picture and 1, 3, 5 ... in the other: a neighbour's shows.
 TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
+    const auto timed = [](int lengthMs, int lengthFrames, int mode) {
+        return PlayerState{.lengthMs = lengthMs, .lengthFrames = lengthFrames, .timeDisplayMode = mode, .seekKnobX = 40,
+                           .volumeKnobX = 58};
+    };
     const Case cases[] = {
-        {"frame_closed_even.bmp",
-         {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99, .marqueeLine = 0, .zoomShowTicks = 3,
-          .zoomPercent = 0},
-         {-5, 0, 7}, 0},
-        {"frame_paused_odd.bmp",  // 0:12:10 left
-         {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103, .volumeKnobX = 29, .showZoom = 1,
-          .zoomPercent = 150, .activeApp = 0},
-         {2995000, 1234, 1233}, 1},
-        {"time_counter_ms.bmp",
-         {.lengthMs = 3725000, .lengthFrames = 3725000, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58},
-         {1234567, 3, 1}, -1},
-        {"time_counter_frames.bmp",
-         {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 0, .seekKnobX = 40, .volumeKnobX = 58},
-         {4321, 3, 1}, -1},
-        {"time_elapsed.bmp", {.lengthMs = 4000000, .lengthFrames = 120000, .seekKnobX = 40, .volumeKnobX = 58}, {3725000, 3, 1}, -1},
-        {"time_remaining.bmp",
-         {.lengthMs = 3725000, .lengthFrames = 111750, .timeDisplayMode = 2, .seekKnobX = 40, .volumeKnobX = 58},
-         {1000, 3, 1}, -1},
+        {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99,
+                                   .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0}, {-5, 0, 7}, 0},
+        {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103,
+                                  .volumeKnobX = 29, .showZoom = 1, .zoomPercent = 150, .activeApp = 0},
+         {2995000, 1234, 1233}, 1},  // 0:12:10 left
+        {"time_counter_ms.bmp", timed(3725000, 3725000, 0), {1234567, 3, 1}, -1},
+        {"time_counter_frames.bmp", timed(3725000, 111750, 0), {4321, 3, 1}, -1},
+        {"time_elapsed.bmp", timed(4000000, 120000, 1), {3725000, 3, 1}, -1},
+        {"time_remaining.bmp", timed(3725000, 111750, 2), {1000, 3, 1}, -1},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -237,9 +231,7 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
             r.skin.SetPixel(0, strip + 10, Bgr{0, 0, 0});
         }
         r.state = {.browseCounter = c.flags & kStep ? 5 : c.flags & kEarly ? 4 : 0,
-                   .trackPending = c.flags & kBrowse ? 1 : 0,
-                   .marqueeLine = c.line,
-                   .marqueeOffset = c.offset,
+                   .trackPending = c.flags & kBrowse ? 1 : 0, .marqueeLine = c.line, .marqueeOffset = c.offset,
                    .marqueeStarted = c.flags & kFresh ? 0 : 1,
                    .titleWidth = {c.line ? 999 : c.width, c.line ? c.width : 999}};
         r.in.playlistCount = c.flags & kEmpty ? 0 : 1;

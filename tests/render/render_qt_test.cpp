@@ -23,9 +23,7 @@
 namespace {
 
 // One application object for the Qt render tests (fonts and images need it).
-struct QtApplication : ::testing::Environment {
-    void SetUp() override { TestApplication(); }
-};
+struct QtApplication : ::testing::Environment { void SetUp() override { TestApplication(); } };
 [[maybe_unused]] ::testing::Environment* const kApp = ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 TEST(SkinSource, BuiltInOrAPictureOfAtLeastTheLayoutOfWhichOnlyTheCornerIsKept) {
@@ -76,9 +74,7 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
     }
 }
 
-constexpr Bgr kMark{10, 20, 30};
-constexpr Bgr kBlack{0, 0, 0};
-constexpr Bgr kWhite{255, 255, 255};
+constexpr Bgr kMark{10, 20, 30}, kBlack{0, 0, 0}, kWhite{255, 255, 255};
 
 bool HaveIpaFont() { return QFontDatabase::families().contains(QStringLiteral("IPAPGothic")); }
 

@@ -15,9 +15,7 @@
 
 namespace {
 
-std::string ReadSource(const std::string& relative) {
-    return ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/" + relative).value_or("");
-}
+std::string ReadSource(const std::string& path) { return ReadWholeFile(VELKAF_SOURCE_DIR "/" + path).value_or(""); }
 
 // The values of a freshly created "KORU.CFG", setting 1 first.
 const std::vector<std::string> kDefaultValues = {
