@@ -51,9 +51,7 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     const QDBusConnection session = QDBusConnection::sessionBus();
     bus.Register(session);  // the objects before the name
     switch (instance.Claim(session, newInstance, arguments, startFolder)) {
-    case SingleInstance::Start::HandedOver:
-        LogLine("handed the command line to the running player");
-        return 0;
+    case SingleInstance::Start::HandedOver: LogLine("handed the command line to the running player"); return 0;
     case SingleInstance::Start::NothingTaken: return 1;
     case SingleInstance::Start::Alone: bus.Unregister(); break;
     case SingleInstance::Start::Queued: break;  // the objects wait for the name

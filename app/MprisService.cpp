@@ -34,7 +34,9 @@ constexpr int kPollMs = 100;
 // A position further than this from where playing on would have taken it is a jump.
 constexpr qlonglong kJumpUs = 1'500'000;
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // A URI longer than any path the system can open is refused before it is parsed.
 constexpr qsizetype kMaxUriChars = 3 * 4096 + 16;
@@ -50,12 +52,10 @@ struct Method {
     const char* signature;
 };
 constexpr Method kMethods[] = {
-    {kRootInterface, "Raise", ""},           {kRootInterface, "Quit", ""},
-    {kPlayerInterface, "Next", ""},          {kPlayerInterface, "Previous", ""},
-    {kPlayerInterface, "Pause", ""},         {kPlayerInterface, "PlayPause", ""},
-    {kPlayerInterface, "Stop", ""},          {kPlayerInterface, "Play", ""},
-    {kPlayerInterface, "Seek", "x"},         {kPlayerInterface, "SetPosition", "ox"},
-    {kPlayerInterface, "OpenUri", "s"},      {kPropertiesInterface, "Get", "ss"},
+    {kRootInterface, "Raise", ""},           {kRootInterface, "Quit", ""},         {kPlayerInterface, "Next", ""},
+    {kPlayerInterface, "Previous", ""},      {kPlayerInterface, "Pause", ""},      {kPlayerInterface, "PlayPause", ""},
+    {kPlayerInterface, "Stop", ""},          {kPlayerInterface, "Play", ""},       {kPlayerInterface, "Seek", "x"},
+    {kPlayerInterface, "SetPosition", "ox"}, {kPlayerInterface, "OpenUri", "s"},   {kPropertiesInterface, "Get", "ss"},
     {kPropertiesInterface, "GetAll", "s"},   {kPropertiesInterface, "Set", "ssv"},
 };
 
@@ -99,9 +99,7 @@ const Property* FindProperty(const QString& interface, const QString& name) {
     return nullptr;
 }
 
-QString Signature(QMetaType::Type type) {
-    return QString::fromLatin1(QDBusMetaType::typeToSignature(QMetaType(type)));
-}
+QString Signature(QMetaType::Type type) { return QString::fromLatin1(QDBusMetaType::typeToSignature(QMetaType(type))); }
 
 }  // namespace
 
@@ -188,8 +186,8 @@ bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection
             interface == QLatin1String("org.freedesktop.DBus.Peer") ||
             (interface.isEmpty() && (member == QLatin1String("Introspect") || member == QLatin1String("Ping"))))
             return false;
-        connection.send(call.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("no method %1.%2")
-                                                                              .arg(interface, member)));
+        connection.send(
+            call.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("no method %1.%2").arg(interface, member)));
         return true;
     }
     refusal_.clear();
@@ -197,8 +195,8 @@ bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection
     const QVariantList a = call.arguments();
     const QLatin1String name(method->name);
     if (call.signature() != QLatin1String(method->signature)) {
-        Refuse(kInvalidArgs, name + QStringLiteral(" takes '%1', not '%2'").arg(QLatin1String(method->signature),
-                                                                              call.signature()));
+        Refuse(kInvalidArgs,
+               name + QStringLiteral(" takes '%1', not '%2'").arg(QLatin1String(method->signature), call.signature()));
     } else if (name == QLatin1String("Get")) {
         const QVariant value = GetProperty(a[0].toString(), a[1].toString());
         out << QVariant::fromValue(QDBusVariant(value));
@@ -215,9 +213,10 @@ bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection
     } else {
         using Call = void (MprisService::*)();
         static const std::pair<const char*, Call> kPlain[] = {
-            {"Raise", &MprisService::Raise}, {"Quit", &MprisService::Quit},   {"Next", &MprisService::Next},
-            {"Previous", &MprisService::Previous}, {"Pause", &MprisService::Pause},
-            {"PlayPause", &MprisService::PlayPause}, {"Stop", &MprisService::Stop}, {"Play", &MprisService::Play},
+            {"Raise", &MprisService::Raise}, {"Quit", &MprisService::Quit},
+            {"Next", &MprisService::Next},   {"Previous", &MprisService::Previous},
+            {"Pause", &MprisService::Pause}, {"PlayPause", &MprisService::PlayPause},
+            {"Stop", &MprisService::Stop},   {"Play", &MprisService::Play},
         };
         for (const auto& [plain, carryOut] : kPlain)
             if (name == QLatin1String(plain)) (this->*carryOut)();
@@ -239,7 +238,8 @@ QString MprisService::introspect(const QString&) const {
                 xml += QStringLiteral("<arg type=\"%1\" direction=\"in\"/>").arg(QLatin1Char(*type));
             xml += QStringLiteral("</method>\n");
         }
-        if (std::strcmp(interface, kPlayerInterface) == 0) xml += QStringLiteral("<signal name=\"Seeked\"><arg type=\"x\"/></signal>\n");
+        if (std::strcmp(interface, kPlayerInterface) == 0)
+            xml += QStringLiteral("<signal name=\"Seeked\"><arg type=\"x\"/></signal>\n");
         for (const Property& p : kProperties)
             if (std::strcmp(p.interface, interface) == 0)
                 xml += QStringLiteral("<property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
@@ -288,7 +288,8 @@ QVariant MprisService::GetProperty(const QString& interface, const QString& name
 QVariantMap MprisService::GetAllProperties(const QString& interface) {
     QVariantMap all;
     for (const Property& p : kProperties)
-        if (interface == QLatin1String(p.interface)) all.insert(QLatin1String(p.name), ReadProperty(QLatin1String(p.name)));
+        if (interface == QLatin1String(p.interface))
+            all.insert(QLatin1String(p.name), ReadProperty(QLatin1String(p.name)));
     if (all.isEmpty()) Refuse(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"), interface);
     return all;
 }
@@ -400,7 +401,8 @@ void MprisService::OpenUri(const QString& uri) {
     std::string why;
     const std::string path = OpenableUriPath(uri, why);
     if (path.empty()) {
-        Refuse(kInvalidArgs, QStringLiteral("OpenUri takes a media file or a list file: ") + QString::fromStdString(why));
+        Refuse(kInvalidArgs,
+               QStringLiteral("OpenUri takes a media file or a list file: ") + QString::fromStdString(why));
         return;
     }
     if (!instance_.Take({QByteArray(path.data(), static_cast<qsizetype>(path.size()))}, QByteArrayLiteral("/"))) {
@@ -532,12 +534,12 @@ void MprisService::Poll() {
     const qlonglong expected =
         lastPositionUs_ +
         (playing ? std::chrono::duration_cast<std::chrono::microseconds>(time - lastPollTime_).count() : 0);
-    const bool sameTrack = !changed.contains(QStringLiteral("Metadata")) &&
-                           !changed.contains(QStringLiteral("PlaybackStatus"));
+    const bool sameTrack =
+        !changed.contains(QStringLiteral("Metadata")) && !changed.contains(QStringLiteral("PlaybackStatus"));
     if (state_.busSeeks != seeksAnnounced_ || (sameTrack && std::llabs(position - expected) > kJumpUs)) {
         seeksAnnounced_ = state_.busSeeks;
-        QDBusMessage seeked = QDBusMessage::createSignal(QString::fromLatin1(kMprisObjectPath),
-                                                         QString::fromLatin1(kPlayerInterface), QStringLiteral("Seeked"));
+        QDBusMessage seeked = QDBusMessage::createSignal(
+            QString::fromLatin1(kMprisObjectPath), QString::fromLatin1(kPlayerInterface), QStringLiteral("Seeked"));
         seeked << position;
         bus_.send(seeked);
     }

@@ -32,9 +32,9 @@ bool OwnerGoing(const QString& error) {
 Outcome SendHandOver(QDBusConnection& bus, const std::vector<std::string>& arguments, const std::string& startFolder) {
     QList<QByteArray> bytes;
     for (const std::string& a : arguments) bytes.append(QByteArray(a.data(), static_cast<qsizetype>(a.size())));
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kMprisBusName),
-                                                       QString::fromLatin1(kInstanceObjectPath),
-                                                       QString::fromLatin1(kInstanceInterface), QStringLiteral("HandOver"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(kMprisBusName), QString::fromLatin1(kInstanceObjectPath),
+                                       QString::fromLatin1(kInstanceInterface), QStringLiteral("HandOver"));
     call << QVariant::fromValue(bytes) << QByteArray(startFolder.data(), static_cast<qsizetype>(startFolder.size()));
     const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
     if (reply.type() != QDBusMessage::ErrorMessage) return Outcome::Taken;
@@ -52,8 +52,8 @@ SingleInstance::SingleInstance(PlayerState& state) : state_(state), bus_(QString
 SingleInstance::~SingleInstance() { Release(); }
 
 SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstance,
-                                            const std::vector<std::string>& arguments,
-                                            const std::string& startFolder, int patienceMs) {
+                                            const std::vector<std::string>& arguments, const std::string& startFolder,
+                                            int patienceMs) {
     if (!bus.isConnected()) return Start::Alone;
     bus_ = bus;
     // The object first: a later start may call it as soon as the name is ours.
@@ -97,9 +97,9 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
             owner_ = true;
             LogLine(std::string("mpris: the previous player left: ") + kMprisBusName + " on the session bus");
         });
-        const auto reply = bus.interface()->registerService(QString::fromLatin1(kMprisBusName),
-                                                            QDBusConnectionInterface::QueueService,
-                                                            QDBusConnectionInterface::DontAllowReplacement);
+        const auto reply =
+            bus.interface()->registerService(QString::fromLatin1(kMprisBusName), QDBusConnectionInterface::QueueService,
+                                             QDBusConnectionInterface::DontAllowReplacement);
         if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
             owner_ = true;
             return Start::Owner;
@@ -126,7 +126,8 @@ void SingleInstance::Release() {
 bool SingleInstance::Take(const QList<QByteArray>& arguments, const QByteArray& startFolder) {
     if (state_.quitRequested != 0 || QuitSignalReceived()) return false;
     state_.handedArguments.clear();
-    for (const QByteArray& a : arguments) state_.handedArguments.emplace_back(a.constData(), static_cast<size_t>(a.size()));
+    for (const QByteArray& a : arguments)
+        state_.handedArguments.emplace_back(a.constData(), static_cast<size_t>(a.size()));
     state_.handedStartFolder.assign(startFolder.constData(), static_cast<size_t>(startFolder.size()));
     state_.handedCommandLine = 1;
     state_.busRaise = 1;

@@ -49,7 +49,8 @@ void LoadLastListBench(benchmark::State& state) {
         if (playlist.count != kEntries) state.SkipWithError("wrong entry count");
     }
     state.SetItemsProcessed(state.iterations() * kEntries);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(g_folder + kLastListFileName)));
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<int64_t>(std::filesystem::file_size(g_folder + kLastListFileName)));
 }
 
 void SaveLastListBench(benchmark::State& state) {
@@ -59,7 +60,8 @@ void SaveLastListBench(benchmark::State& state) {
         if (!SaveLastList(g_folder, playlist)) state.SkipWithError("save failed");
     }
     state.SetItemsProcessed(state.iterations() * kEntries);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(g_folder + kLastListFileName)));
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<int64_t>(std::filesystem::file_size(g_folder + kLastListFileName)));
 }
 
 void CatBench(benchmark::State& state) {
@@ -67,7 +69,8 @@ void CatBench(benchmark::State& state) {
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) state.SkipWithError("cat failed");
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(g_folder + kLastListFileName)));
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<int64_t>(std::filesystem::file_size(g_folder + kLastListFileName)));
 }
 
 BENCHMARK(LoadLastListBench)->Unit(benchmark::kMillisecond)->UseRealTime();

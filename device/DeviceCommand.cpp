@@ -248,81 +248,79 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
     c.alias.assign(alias);
 
     switch (c.verb) {
-        case DeviceVerb::Close:
-        case DeviceVerb::Stop:
-        case DeviceVerb::Pause:
-            break;
-        case DeviceVerb::Play:
-            if (p.Accept("from")) {
-                c.hasFrom = true;
-                if (!p.Number(c.from)) return Fail("play from needs a number");
+    case DeviceVerb::Close:
+    case DeviceVerb::Stop:
+    case DeviceVerb::Pause: break;
+    case DeviceVerb::Play:
+        if (p.Accept("from")) {
+            c.hasFrom = true;
+            if (!p.Number(c.from)) return Fail("play from needs a number");
+        }
+        break;
+    case DeviceVerb::Seek:
+        if (!p.Accept("to")) return Fail("seek needs 'to'");
+        if (p.Accept("start")) {
+            c.seekTarget = SeekTarget::Start;
+        } else if (p.Accept("end")) {
+            c.seekTarget = SeekTarget::End;
+        } else if (!p.Number(c.to)) {
+            return Fail("seek to needs a number, start or end");
+        }
+        break;
+    case DeviceVerb::Status:
+        if (p.Accept("position")) {
+            c.item = StatusItem::Position;
+        } else if (p.Accept("length")) {
+            c.item = StatusItem::Length;
+        } else if (p.Accept("mode")) {
+            c.item = StatusItem::Mode;
+        } else if (p.Accept("time") && p.Accept("format")) {
+            c.item = StatusItem::TimeFormat;
+        } else {
+            return Fail("unknown status item");
+        }
+        break;
+    case DeviceVerb::Set:
+        if (!(p.Accept("time") && p.Accept("format"))) return Fail("set needs 'time format'");
+        if (p.Accept("frames")) {
+            c.format = TimeFormat::Frames;
+        } else if (p.Accept("milliseconds") || p.Accept("ms")) {
+            c.format = TimeFormat::Milliseconds;
+        } else {
+            return Fail("unknown time format");
+        }
+        break;
+    case DeviceVerb::Window:
+        if (!p.Accept("handle")) return Fail("window needs 'handle'");
+        if (p.Accept("default")) {
+            c.defaultWindow = true;
+            if (p.Accept("state")) {
+                if (!p.Accept("minimized")) return Fail("only state minimized is supported");
+                c.minimized = true;
             }
-            break;
-        case DeviceVerb::Seek:
-            if (!p.Accept("to")) return Fail("seek needs 'to'");
-            if (p.Accept("start")) {
-                c.seekTarget = SeekTarget::Start;
-            } else if (p.Accept("end")) {
-                c.seekTarget = SeekTarget::End;
-            } else if (!p.Number(c.to)) {
-                return Fail("seek to needs a number, start or end");
+        } else if (!p.Number(c.handle)) {
+            return Fail("window handle needs a number or default");
+        }
+        break;
+    case DeviceVerb::Where:
+        if (!p.Accept("destination")) return Fail("where needs 'destination'");
+        break;
+    case DeviceVerb::Put:
+        if (!p.Accept("destination")) return Fail("put needs 'destination'");
+        if (p.Accept("at")) {
+            c.hasRect = true;
+            for (int32_t& v : c.rect) {
+                if (!p.Number(v)) return Fail("put destination at needs four numbers");
             }
-            break;
-        case DeviceVerb::Status:
-            if (p.Accept("position")) {
-                c.item = StatusItem::Position;
-            } else if (p.Accept("length")) {
-                c.item = StatusItem::Length;
-            } else if (p.Accept("mode")) {
-                c.item = StatusItem::Mode;
-            } else if (p.Accept("time") && p.Accept("format")) {
-                c.item = StatusItem::TimeFormat;
-            } else {
-                return Fail("unknown status item");
-            }
-            break;
-        case DeviceVerb::Set:
-            if (!(p.Accept("time") && p.Accept("format"))) return Fail("set needs 'time format'");
-            if (p.Accept("frames")) {
-                c.format = TimeFormat::Frames;
-            } else if (p.Accept("milliseconds") || p.Accept("ms")) {
-                c.format = TimeFormat::Milliseconds;
-            } else {
-                return Fail("unknown time format");
-            }
-            break;
-        case DeviceVerb::Window:
-            if (!p.Accept("handle")) return Fail("window needs 'handle'");
-            if (p.Accept("default")) {
-                c.defaultWindow = true;
-                if (p.Accept("state")) {
-                    if (!p.Accept("minimized")) return Fail("only state minimized is supported");
-                    c.minimized = true;
-                }
-            } else if (!p.Number(c.handle)) {
-                return Fail("window handle needs a number or default");
-            }
-            break;
-        case DeviceVerb::Where:
-            if (!p.Accept("destination")) return Fail("where needs 'destination'");
-            break;
-        case DeviceVerb::Put:
-            if (!p.Accept("destination")) return Fail("put needs 'destination'");
-            if (p.Accept("at")) {
-                c.hasRect = true;
-                for (int32_t& v : c.rect) {
-                    if (!p.Number(v)) return Fail("put destination at needs four numbers");
-                }
-                if (c.rect[2] < 0 || c.rect[3] < 0) return Fail("negative destination size");
-            }
-            break;
-        case DeviceVerb::Cue:
-            if (!p.Accept("next")) return Fail("cue needs 'next'");
-            if (quoted) c.path = std::move(quotedPath);
-            else if (!p.AtEnd()) p.Path(c.path);
-            break;
-        case DeviceVerb::Open:
-            break;
+            if (c.rect[2] < 0 || c.rect[3] < 0) return Fail("negative destination size");
+        }
+        break;
+    case DeviceVerb::Cue:
+        if (!p.Accept("next")) return Fail("cue needs 'next'");
+        if (quoted) c.path = std::move(quotedPath);
+        else if (!p.AtEnd()) p.Path(c.path);
+        break;
+    case DeviceVerb::Open: break;
     }
     if (!p.AtEnd()) return Fail("unexpected words at the end");
     return ParsedCommand{c, {}};
@@ -330,46 +328,43 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
 
 std::string FormatDeviceCommand(const DeviceCommand& c) {
     switch (c.verb) {
-        case DeviceVerb::Open: {
-            std::string s = "open \"" + c.path + "\" type mpegvideo";
-            if (c.alias != c.path) s += " alias " + c.alias;
-            return s;
+    case DeviceVerb::Open: {
+        std::string s = "open \"" + c.path + "\" type mpegvideo";
+        if (c.alias != c.path) s += " alias " + c.alias;
+        return s;
+    }
+    case DeviceVerb::Close: return "close " + c.alias;
+    case DeviceVerb::Stop: return "stop " + c.alias;
+    case DeviceVerb::Pause: return "pause " + c.alias;
+    case DeviceVerb::Play: return "play " + c.alias + (c.hasFrom ? " from " + std::to_string(c.from) : "");
+    case DeviceVerb::Seek:
+        switch (c.seekTarget) {
+        case SeekTarget::Start: return "seek " + c.alias + " to start";
+        case SeekTarget::End: return "seek " + c.alias + " to end";
+        case SeekTarget::Number: return "seek " + c.alias + " to " + std::to_string(c.to);
         }
-        case DeviceVerb::Close: return "close " + c.alias;
-        case DeviceVerb::Stop: return "stop " + c.alias;
-        case DeviceVerb::Pause: return "pause " + c.alias;
-        case DeviceVerb::Play:
-            return "play " + c.alias + (c.hasFrom ? " from " + std::to_string(c.from) : "");
-        case DeviceVerb::Seek:
-            switch (c.seekTarget) {
-                case SeekTarget::Start: return "seek " + c.alias + " to start";
-                case SeekTarget::End: return "seek " + c.alias + " to end";
-                case SeekTarget::Number: return "seek " + c.alias + " to " + std::to_string(c.to);
-            }
-            break;
-        case DeviceVerb::Status: {
-            static constexpr const char* kItems[] = {"position", "length", "mode", "time format"};
-            return "status " + c.alias + " " + kItems[static_cast<int>(c.item)];
+        break;
+    case DeviceVerb::Status: {
+        static constexpr const char* kItems[] = {"position", "length", "mode", "time format"};
+        return "status " + c.alias + " " + kItems[static_cast<int>(c.item)];
+    }
+    case DeviceVerb::Set:
+        return "set " + c.alias + " time format " + (c.format == TimeFormat::Frames ? "frames" : "milliseconds");
+    case DeviceVerb::Window:
+        if (c.defaultWindow) {
+            return "window " + c.alias + " handle default" + (c.minimized ? " state minimized" : "");
         }
-        case DeviceVerb::Set:
-            return "set " + c.alias + " time format " +
-                   (c.format == TimeFormat::Frames ? "frames" : "milliseconds");
-        case DeviceVerb::Window:
-            if (c.defaultWindow) {
-                return "window " + c.alias + " handle default" + (c.minimized ? " state minimized" : "");
-            }
-            return "window " + c.alias + " handle " + std::to_string(c.handle);
-        case DeviceVerb::Where: return "where " + c.alias + " destination";
-        case DeviceVerb::Put: {
-            std::string s = "put " + c.alias + " destination";
-            if (c.hasRect) {
-                s += " at";
-                for (int32_t v : c.rect) s += " " + std::to_string(v);
-            }
-            return s;
+        return "window " + c.alias + " handle " + std::to_string(c.handle);
+    case DeviceVerb::Where: return "where " + c.alias + " destination";
+    case DeviceVerb::Put: {
+        std::string s = "put " + c.alias + " destination";
+        if (c.hasRect) {
+            s += " at";
+            for (int32_t v : c.rect) s += " " + std::to_string(v);
         }
-        case DeviceVerb::Cue:
-            return "cue " + c.alias + " next" + (c.path.empty() ? "" : " \"" + c.path + "\"");
+        return s;
+    }
+    case DeviceVerb::Cue: return "cue " + c.alias + " next" + (c.path.empty() ? "" : " \"" + c.path + "\"");
     }
     return {};
 }

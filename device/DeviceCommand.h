@@ -34,19 +34,19 @@ enum class SeekTarget { Number, Start, End };
 struct DeviceCommand {
     DeviceVerb verb = DeviceVerb::Close;
     std::string alias;
-    std::string path;                       // open, cue: the file, as written (not yet resolved);
-                                            // cue: empty withdraws the following entry
-    bool hasFrom = false;                   // play ... from n
+    std::string path;      // open, cue: the file, as written (not yet resolved);
+                           // cue: empty withdraws the following entry
+    bool hasFrom = false;  // play ... from n
     int32_t from = 0;
     SeekTarget seekTarget = SeekTarget::Number;
-    int32_t to = 0;                         // seek ... to n
-    StatusItem item = StatusItem::Position; // status
+    int32_t to = 0;                                // seek ... to n
+    StatusItem item = StatusItem::Position;        // status
     TimeFormat format = TimeFormat::Milliseconds;  // set ... time format
-    bool defaultWindow = false;             // window ... handle default
-    bool minimized = false;                 // ... state minimized
-    int32_t handle = 0;                     // window ... handle n
-    bool hasRect = false;                   // put ... destination at x y w h
-    std::array<int32_t, 4> rect{};          // x, y, width, height
+    bool defaultWindow = false;                    // window ... handle default
+    bool minimized = false;                        // ... state minimized
+    int32_t handle = 0;                            // window ... handle n
+    bool hasRect = false;                          // put ... destination at x y w h
+    std::array<int32_t, 4> rect{};                 // x, y, width, height
 
     bool operator==(const DeviceCommand&) const = default;
 };

@@ -38,42 +38,37 @@ void EventPump::Run() {
 
 void EventPump::Count(const mpv_event& e, std::string& log) {
     switch (e.event_id) {
-        case MPV_EVENT_START_FILE: {
-            const auto* sf = static_cast<const mpv_event_start_file*>(e.data);
-            if (sf != nullptr) counters_.startedEntry = sf->playlist_entry_id;
-            break;
+    case MPV_EVENT_START_FILE: {
+        const auto* sf = static_cast<const mpv_event_start_file*>(e.data);
+        if (sf != nullptr) counters_.startedEntry = sf->playlist_entry_id;
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED: counters_.loadedEntry = counters_.startedEntry; break;
+    case MPV_EVENT_END_FILE: {
+        const auto* ef = static_cast<const mpv_event_end_file*>(e.data);
+        if (ef != nullptr && ef->playlist_entry_id >= counters_.endedEntry) {
+            counters_.endedEntry = ef->playlist_entry_id;
+            counters_.lastEndReason = ef->reason;
+            counters_.lastEndError = ef->error;
         }
-        case MPV_EVENT_FILE_LOADED:
-            counters_.loadedEntry = counters_.startedEntry;
-            break;
-        case MPV_EVENT_END_FILE: {
-            const auto* ef = static_cast<const mpv_event_end_file*>(e.data);
-            if (ef != nullptr && ef->playlist_entry_id >= counters_.endedEntry) {
-                counters_.endedEntry = ef->playlist_entry_id;
-                counters_.lastEndReason = ef->reason;
-                counters_.lastEndError = ef->error;
-            }
-            break;
-        }
-        case MPV_EVENT_SEEK:
-            ++counters_.seeks;
-            counters_.restartAfterLastSeek = false;
-            break;
-        case MPV_EVENT_PLAYBACK_RESTART:
-            counters_.restartedEntry = counters_.startedEntry;
-            counters_.restartAfterLastSeek = true;
-            break;
-        case MPV_EVENT_COMMAND_REPLY:
-            counters_.lastReply = std::max(counters_.lastReply, e.reply_userdata);
-            break;
-        case MPV_EVENT_LOG_MESSAGE: {
-            const auto* m = static_cast<const mpv_event_log_message*>(e.data);
-            log = std::string("mpv [") + m->prefix + "] " + m->text;
-            while (!log.empty() && log.back() == '\n') log.pop_back();
-            break;
-        }
-        default:
-            break;
+        break;
+    }
+    case MPV_EVENT_SEEK:
+        ++counters_.seeks;
+        counters_.restartAfterLastSeek = false;
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        counters_.restartedEntry = counters_.startedEntry;
+        counters_.restartAfterLastSeek = true;
+        break;
+    case MPV_EVENT_COMMAND_REPLY: counters_.lastReply = std::max(counters_.lastReply, e.reply_userdata); break;
+    case MPV_EVENT_LOG_MESSAGE: {
+        const auto* m = static_cast<const mpv_event_log_message*>(e.data);
+        log = std::string("mpv [") + m->prefix + "] " + m->text;
+        while (!log.empty() && log.back() == '\n') log.pop_back();
+        break;
+    }
+    default: break;
     }
 }
 

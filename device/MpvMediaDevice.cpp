@@ -113,66 +113,59 @@ public:
         if (adopting_ && !PartOfOpenSequence(c)) EndAdoption();
 
         switch (c.verb) {
-            case DeviceVerb::Open: break;
-            case DeviceVerb::Cue:
-                return Cue(text, c);
-            case DeviceVerb::Close:
-                CloseMedia();
-                return Ok();
-            case DeviceVerb::Stop:
-                if (!adopting_ && !HandedOver()) SetPause(true);
-                mode_ = Mode::Stopped;
-                return Ok();
-            case DeviceVerb::Pause:
-                if (AtEnd()) return Ok();  // nothing left to pause: stays "stopped"
-                if (!adopting_) SetPause(true);
-                mode_ = Mode::Paused;
-                return Ok();
-            case DeviceVerb::Play:
-                if (adopting_ && c.hasFrom && c.from == 0) {
-                    // Already sounding from its first sample: no seek back.
-                } else if (c.hasFrom && !SeekTo(c.from)) {
-                    return Fail(text, "seek failed");
-                }
-                if (AtEnd()) return Ok();  // nothing left to play
-                SetPause(false);
-                eofSeen_ = false;
-                mode_ = Mode::Playing;
-                holding_ = false;
-                return Ok();
-            case DeviceVerb::Seek: {
-                bool ok = false;
-                switch (c.seekTarget) {
-                    case SeekTarget::Start: ok = SeekTo(0); break;
-                    case SeekTarget::End: ok = SeekTo(INT_MAX); break;
-                    case SeekTarget::Number: ok = SeekTo(c.to); break;
-                }
-                mode_ = Mode::Stopped;
-                return ok ? Ok() : Fail(text, "seek failed");
+        case DeviceVerb::Open: break;
+        case DeviceVerb::Cue: return Cue(text, c);
+        case DeviceVerb::Close: CloseMedia(); return Ok();
+        case DeviceVerb::Stop:
+            if (!adopting_ && !HandedOver()) SetPause(true);
+            mode_ = Mode::Stopped;
+            return Ok();
+        case DeviceVerb::Pause:
+            if (AtEnd()) return Ok();  // nothing left to pause: stays "stopped"
+            if (!adopting_) SetPause(true);
+            mode_ = Mode::Paused;
+            return Ok();
+        case DeviceVerb::Play:
+            if (adopting_ && c.hasFrom && c.from == 0) {
+                // Already sounding from its first sample: no seek back.
+            } else if (c.hasFrom && !SeekTo(c.from)) {
+                return Fail(text, "seek failed");
             }
-            case DeviceVerb::Status:
-                return Status(text, c.item);
-            case DeviceVerb::Set:
-                if (c.format == TimeFormat::Frames && !hasPicture_) {
-                    return Fail(text, "frames need a picture");
-                }
-                format_ = c.format;
-                return Ok();
-            case DeviceVerb::Window:
-                return Window(text, c);
-            case DeviceVerb::Where:
-                if (!hasPicture_) return Fail(text, "no picture");
-                return Ok(std::to_string(destination_.x) + " " + std::to_string(destination_.y) + " " +
-                          std::to_string(destination_.width) + " " + std::to_string(destination_.height));
-            case DeviceVerb::Put:
-                if (!hasPicture_) return Fail(text, "no picture");
-                destination_ = c.hasRect ? DestinationRect{c.rect[0], c.rect[1], c.rect[2], c.rect[3]}
-                                         : DestinationRect{0, 0, naturalWidth_, naturalHeight_};
-                if (host_) {
-                    host_->SetDestination(this, destination_);
-                    renderer_->WaitRedraw(renderer_->SetTarget(host_, destination_), kFrameWaitMs);
-                }
-                return Ok();
+            if (AtEnd()) return Ok();  // nothing left to play
+            SetPause(false);
+            eofSeen_ = false;
+            mode_ = Mode::Playing;
+            holding_ = false;
+            return Ok();
+        case DeviceVerb::Seek: {
+            bool ok = false;
+            switch (c.seekTarget) {
+            case SeekTarget::Start: ok = SeekTo(0); break;
+            case SeekTarget::End: ok = SeekTo(INT_MAX); break;
+            case SeekTarget::Number: ok = SeekTo(c.to); break;
+            }
+            mode_ = Mode::Stopped;
+            return ok ? Ok() : Fail(text, "seek failed");
+        }
+        case DeviceVerb::Status: return Status(text, c.item);
+        case DeviceVerb::Set:
+            if (c.format == TimeFormat::Frames && !hasPicture_) { return Fail(text, "frames need a picture"); }
+            format_ = c.format;
+            return Ok();
+        case DeviceVerb::Window: return Window(text, c);
+        case DeviceVerb::Where:
+            if (!hasPicture_) return Fail(text, "no picture");
+            return Ok(std::to_string(destination_.x) + " " + std::to_string(destination_.y) + " " +
+                      std::to_string(destination_.width) + " " + std::to_string(destination_.height));
+        case DeviceVerb::Put:
+            if (!hasPicture_) return Fail(text, "no picture");
+            destination_ = c.hasRect ? DestinationRect{c.rect[0], c.rect[1], c.rect[2], c.rect[3]}
+                                     : DestinationRect{0, 0, naturalWidth_, naturalHeight_};
+            if (host_) {
+                host_->SetDestination(this, destination_);
+                renderer_->WaitRedraw(renderer_->SetTarget(host_, destination_), kFrameWaitMs);
+            }
+            return Ok();
         }
         return Fail(text, "unhandled command");
     }
@@ -292,20 +285,16 @@ private:
 
     static bool PartOfOpenSequence(const DeviceCommand& c) {
         switch (c.verb) {
-            case DeviceVerb::Stop:
-            case DeviceVerb::Pause:
-            case DeviceVerb::Window:
-            case DeviceVerb::Where:
-            case DeviceVerb::Put:
-            case DeviceVerb::Set:
-            case DeviceVerb::Cue:
-                return true;
-            case DeviceVerb::Play:
-                return !c.hasFrom || c.from == 0;
-            case DeviceVerb::Status:
-                return c.item != StatusItem::Position;
-            default:
-                return false;
+        case DeviceVerb::Stop:
+        case DeviceVerb::Pause:
+        case DeviceVerb::Window:
+        case DeviceVerb::Where:
+        case DeviceVerb::Put:
+        case DeviceVerb::Set:
+        case DeviceVerb::Cue: return true;
+        case DeviceVerb::Play: return !c.hasFrom || c.from == 0;
+        case DeviceVerb::Status: return c.item != StatusItem::Position;
+        default: return false;
         }
     }
 
@@ -330,7 +319,8 @@ private:
             orphanCv_.wait(lock, [&] { return quitting_ || orphanDeadline_.has_value(); });
             if (quitting_) return;
             const Clock::time_point deadline = *orphanDeadline_;
-            if (orphanCv_.wait_until(lock, deadline, [&] { return quitting_ || orphanDeadline_ != deadline; })) continue;
+            if (orphanCv_.wait_until(lock, deadline, [&] { return quitting_ || orphanDeadline_ != deadline; }))
+                continue;
             orphanDeadline_.reset();
             lock.unlock();
             {
@@ -375,7 +365,6 @@ private:
         silent_.store(true);
         ReportProblem("velkaf: no sound output could be opened: playing without sound");
     }
-
 
     static DeviceReply Ok(std::string text = {}) { return DeviceReply{true, std::move(text)}; }
 
@@ -607,8 +596,9 @@ private:
         orphan_ = false;
         cueEntry_ = 0;
         // Wait (bounded) for the size and length of the entry, known once it has restarted.
-        events_->WaitFor([&](const EventPump::Counters& n) { return n.restartedEntry >= entry || n.endedEntry >= entry; },
-                         options_.openTimeoutMs);
+        events_->WaitFor(
+            [&](const EventPump::Counters& n) { return n.restartedEntry >= entry || n.endedEntry >= entry; },
+            options_.openTimeoutMs);
         Describe(entry, c.alias, file, true);
         adopting_ = true;
         return Ok();
@@ -652,9 +642,8 @@ private:
         destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
         if (LogEnabled()) {
             LogLine(std::string("device: ") + (adopted ? "adopted " : "opened ") + file + ": " +
-                    (lengthKnown_ ? "" : "no stated length, ") +
-                    std::to_string(lengthMs_) + " ms, " + std::to_string(lengthFrames_) + " frames, " +
-                    std::to_string(naturalWidth_) + "x" +
+                    (lengthKnown_ ? "" : "no stated length, ") + std::to_string(lengthMs_) + " ms, " +
+                    std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
                     std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
         }
         CheckSoundOutput();
@@ -787,43 +776,41 @@ private:
     DeviceReply Status(const std::string& text, StatusItem item) {
         if (!lengthKnown_ && !AtEnd()) LearnLength();
         switch (item) {
-            case StatusItem::Length:
-                return Ok(std::to_string(Length()));
-            case StatusItem::TimeFormat:
-                return Ok(format_ == TimeFormat::Frames ? "frames" : "milliseconds");
-            case StatusItem::Mode:
-                AtEnd();
-                return Ok(mode_ == Mode::Playing ? "playing" : mode_ == Mode::Paused ? "paused" : "stopped");
-            case StatusItem::Position: {
-                if (AtEnd()) return Ok(std::to_string(Length()));
-                long long v = 0;
-                if (holding_) {
-                    v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(heldSeconds_ * fps_ + 1e-3))
-                                                      : std::llround(heldSeconds_ * 1000.0);
-                } else {
-                    // time-pos counts the output's delay: 0 is the first sample heard. While
-                    // playing it only moves on (an output that restarts may step back).
-                    double t = t0_;
-                    const bool ended = events_->Snapshot().endedEntry >= openedEntry_;
-                    // Without a picture, audio-pts: the same clock, updated at every look
-                    // rather than once per decoded block.
-                    if (!ended && ((!hasPicture_ && GetDouble("audio-pts", t)) || GetDouble("time-pos", t))) {
-                        const double now = std::max(0.0, t - t0_);
-                        lastSeconds_ = mode_ == Mode::Playing ? std::max(lastSeconds_, now) : now;
-                    } else if (ended && mode_ == Mode::Playing && lengthKnown_ && SuccessorSounding() &&
-                               GetDouble("time-pos", t) && t < 0) {
-                        // The successor's clock stands below 0 by what of this one is still to
-                        // be heard: this one's position runs on to its end.
-                        lastSeconds_ = std::max(lastSeconds_, lengthMs_ / 1000.0 + t);
-                    }
-                    v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(lastSeconds_ * fps_ + 0.5))
-                                                      : std::llround(lastSeconds_ * 1000.0);
+        case StatusItem::Length: return Ok(std::to_string(Length()));
+        case StatusItem::TimeFormat: return Ok(format_ == TimeFormat::Frames ? "frames" : "milliseconds");
+        case StatusItem::Mode:
+            AtEnd();
+            return Ok(mode_ == Mode::Playing ? "playing" : mode_ == Mode::Paused ? "paused" : "stopped");
+        case StatusItem::Position: {
+            if (AtEnd()) return Ok(std::to_string(Length()));
+            long long v = 0;
+            if (holding_) {
+                v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(heldSeconds_ * fps_ + 1e-3))
+                                                  : std::llround(heldSeconds_ * 1000.0);
+            } else {
+                // time-pos counts the output's delay: 0 is the first sample heard. While
+                // playing it only moves on (an output that restarts may step back).
+                double t = t0_;
+                const bool ended = events_->Snapshot().endedEntry >= openedEntry_;
+                // Without a picture, audio-pts: the same clock, updated at every look
+                // rather than once per decoded block.
+                if (!ended && ((!hasPicture_ && GetDouble("audio-pts", t)) || GetDouble("time-pos", t))) {
+                    const double now = std::max(0.0, t - t0_);
+                    lastSeconds_ = mode_ == Mode::Playing ? std::max(lastSeconds_, now) : now;
+                } else if (ended && mode_ == Mode::Playing && lengthKnown_ && SuccessorSounding() &&
+                           GetDouble("time-pos", t) && t < 0) {
+                    // The successor's clock stands below 0 by what of this one is still to
+                    // be heard: this one's position runs on to its end.
+                    lastSeconds_ = std::max(lastSeconds_, lengthMs_ / 1000.0 + t);
                 }
-                // Only the end reaches the length, so the player's end check never fires early,
-                // not even when the stated length falls short of the real one.
-                const long long upper = lengthKnown_ ? std::max(0, Length() - 1) : INT_MAX;
-                return Ok(std::to_string(std::clamp<long long>(v, 0, upper)));
+                v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(lastSeconds_ * fps_ + 0.5))
+                                                  : std::llround(lastSeconds_ * 1000.0);
             }
+            // Only the end reaches the length, so the player's end check never fires early,
+            // not even when the stated length falls short of the real one.
+            const long long upper = lengthKnown_ ? std::max(0, Length() - 1) : INT_MAX;
+            return Ok(std::to_string(std::clamp<long long>(v, 0, upper)));
+        }
         }
         return Fail(text, "unknown status item");
     }
@@ -846,27 +833,27 @@ private:
     bool hasPicture_ = false;
     int naturalWidth_ = 0;
     int naturalHeight_ = 0;
-    double t0_ = 0;    // time of the first frame, seconds: the origin of positions
-    double fps_ = 0;   // frames per second (media with a picture)
+    double t0_ = 0;   // time of the first frame, seconds: the origin of positions
+    double fps_ = 0;  // frames per second (media with a picture)
     int lengthMs_ = 0;
-    int lengthFrames_ = 0;  // equals lengthMs_ without a picture
+    int lengthFrames_ = 0;      // equals lengthMs_ without a picture
     bool lengthKnown_ = false;  // false: length 0 until libmpv knows it, at the latest at the end
     double lastSeconds_ = 0;    // the latest playing position read, seconds from t0
     int64_t openedEntry_ = 0;   // libmpv's playlist entry of the open file
     TimeFormat format_ = TimeFormat::Milliseconds;
     Mode mode_ = Mode::Stopped;
     bool atEnd_ = false;
-    bool holding_ = false;      // stopped by a seek: the position is the seek's own value
-    double heldSeconds_ = 0;    // that value, seconds from t0
+    bool holding_ = false;    // stopped by a seek: the position is the seek's own value
+    double heldSeconds_ = 0;  // that value, seconds from t0
     DestinationRect destination_;
     std::shared_ptr<HostSurface> host_;
 
     // The following entry (command thread only).
-    int64_t cueEntry_ = 0;      // libmpv's playlist entry of the cued file; 0: none
-    dev_t cueDev_ = 0;          // its file, to know it again when it is opened
+    int64_t cueEntry_ = 0;  // libmpv's playlist entry of the cued file; 0: none
+    dev_t cueDev_ = 0;      // its file, to know it again when it is opened
     ino_t cueIno_ = 0;
-    bool adopting_ = false;     // the open entry was adopted; its opener's sequence runs
-    bool orphan_ = false;       // closed, while the cued successor sounds on
+    bool adopting_ = false;  // the open entry was adopted; its opener's sequence runs
+    bool orphan_ = false;    // closed, while the cued successor sounds on
     bool silentReported_ = false;
     bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
     Clock::time_point eofSince_{};  // since when

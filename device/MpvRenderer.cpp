@@ -67,12 +67,9 @@ void Renderer::Render(HostSurface* surface, DestinationRect destination) {
         size_t stride = scratch_->stride();
         int skip = 1;
         mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SW_SIZE, size},
-            {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
-            {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-            {MPV_RENDER_PARAM_SW_POINTER, scratch_->data()},
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
+            {MPV_RENDER_PARAM_SW_SIZE, size},         {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+            {MPV_RENDER_PARAM_SW_STRIDE, &stride},    {MPV_RENDER_PARAM_SW_POINTER, scratch_->data()},
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr},
         };
         mpv_render_context_render(ctx_, params);
         return;
@@ -81,10 +78,8 @@ void Renderer::Render(HostSurface* surface, DestinationRect destination) {
     int size[2] = {width, height};
     size_t stride = frame->stride();
     mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, size},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
-        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, frame->data()},
+        {MPV_RENDER_PARAM_SW_SIZE, size},      {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride}, {MPV_RENDER_PARAM_SW_POINTER, frame->data()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_render(ctx_, params) < 0) return;

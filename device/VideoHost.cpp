@@ -14,8 +14,7 @@ std::size_t AlignUp(std::size_t n) { return (n + kAlignment - 1) / kAlignment * 
 }  // namespace
 
 VideoFrame::VideoFrame(int width, int height)
-    : width_(width > 0 ? width : 1),
-      height_(height > 0 ? height : 1),
+    : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1),
       stride_(AlignUp(static_cast<std::size_t>(width_) * 4)),
       data_(static_cast<uint8_t*>(std::aligned_alloc(kAlignment, stride_ * static_cast<std::size_t>(height_)))) {
     if (data_ == nullptr) throw std::bad_alloc();
@@ -110,8 +109,7 @@ void HostSurface::SetDestination(const void* owner, DestinationRect destination)
     RepaintLocked();
 }
 
-void HostSurface::Publish(const void* owner, DestinationRect destination,
-                          std::shared_ptr<const VideoFrame> frame) {
+void HostSurface::Publish(const void* owner, DestinationRect destination, std::shared_ptr<const VideoFrame> frame) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (owner_ != owner || !(destination_ == destination)) return;
     frame_ = std::move(frame);

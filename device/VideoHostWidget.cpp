@@ -61,8 +61,7 @@ void VideoHostWidget::Paint(QPainter& painter, const QRect& area) {
     const QRegion around = QRegion(area).subtracted(QRegion(dest));
     for (const QRect& r : around) painter.fillRect(r, Qt::black);
     const VideoFrame& f = *view.frame;
-    QImage image(f.data(), f.width(), f.height(), static_cast<qsizetype>(f.stride()),
-                 QImage::Format_RGB32);
+    QImage image(f.data(), f.width(), f.height(), static_cast<qsizetype>(f.stride()), QImage::Format_RGB32);
     const qreal ratio = painter.device()->devicePixelRatioF();
     if (f.width() == qRound(d.width * ratio) && f.height() == qRound(d.height * ratio)) {
         image.setDevicePixelRatio(ratio);  // rendered in device pixels: a plain copy

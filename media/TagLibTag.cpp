@@ -220,7 +220,8 @@ private:
                     return false;
                 value = at + 6 + static_cast<long>(nameLength);
             } else {
-                if (!Number(at + 4, 2, nameLength) || !Number(at + 6, 2, type) || !Number(at + 8, 4, size)) return false;
+                if (!Number(at + 4, 2, nameLength) || !Number(at + 6, 2, type) || !Number(at + 8, 4, size))
+                    return false;
                 value = at + 12 + static_cast<long>(nameLength);
             }
             // A fixed-width value is read by its type: its declared size must say the same.

@@ -13,8 +13,14 @@ void CAuxiliaryDialog::SetValue(int index, int value) {
 }
 
 void CVideoWindowDlg::OnMove(int x, int y) {
-    if (SnapsToEdge(x)) { x = 0; m_values[kVideoSnapped] = 1; }
-    if (SnapsToEdge(y)) { y = 0; m_values[kVideoSnapped] = 1; }
+    if (SnapsToEdge(x)) {
+        x = 0;
+        m_values[kVideoSnapped] = 1;
+    }
+    if (SnapsToEdge(y)) {
+        y = 0;
+        m_values[kVideoSnapped] = 1;
+    }
     m_values[kVideoX] = x;
     m_values[kVideoY] = y;
 }

@@ -40,6 +40,7 @@ public:
     // edge (-17..16) snaps to 0 and raises the snapped flag, so the next tick places the video
     // again at the snapped corner. The window itself is not moved here.
     void OnMove(int x, int y);
+
 protected:
     bool ClearsOnRead(int index) const override { return index == kVideoSnapped; }
 };

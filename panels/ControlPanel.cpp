@@ -164,9 +164,7 @@ private:
         const QString text = item.text ? QString::fromLatin1(item.text) : QString();
         QWidget* widget = nullptr;
         switch (item.kind) {
-        case Kind::Group:
-            widget = new QGroupBox(text, this);
-            break;
+        case Kind::Group: widget = new QGroupBox(text, this); break;
         case Kind::Button: {
             auto* button = new QPushButton(text, this);
             button->setAutoDefault(false);
@@ -216,15 +214,13 @@ int CControlPanelDlg::GetValue(int kind) {
         m_positionChanged = 0;
         return changed;
     }
-    case kPanelPosition:
-        return m_newPosition;
+    case kPanelPosition: return m_newPosition;
     case kPanelVolumeState: {
         const int changed = m_volumeChanged == kPanelVolumeMoved ? kPanelVolumeMoved : 0;
         m_volumeChanged = 0;
         return changed;
     }
-    case kPanelVolumeLevel:
-        return std::max(m_volumeSliderPosition / 8 - 1, 0);
+    case kPanelVolumeLevel: return std::max(m_volumeSliderPosition / 8 - 1, 0);
     case kPanelButtonState: {
         const int pending = m_buttonPending == kPanelButtonPressed ? kPanelButtonPressed : 0;
         m_buttonPending = 0;
@@ -235,16 +231,13 @@ int CControlPanelDlg::GetValue(int kind) {
         m_buttonCommand = kPanelButtonPolled;
         return command;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
 void CControlPanelDlg::SetValue(int kind, int value) {
     switch (kind) {
-    case kPanelSetLength:
-        m_length = value;
-        break;
+    case kPanelSetLength: m_length = value; break;
     case kPanelShowPosition:
         if (QScrollBar* bar = Bar(kIdPosition)) {
             bar->setRange(0, kSliderScale);
@@ -265,8 +258,7 @@ void CControlPanelDlg::SetValue(int kind, int value) {
         m_screenWidth = std::max(0, value);
         if (m_window) m_window->LayOut(m_scale, m_screenWidth);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -73,8 +73,7 @@ void DispatchPress(CFullScreenInputDlg& dialog, QMouseEvent* event, bool doubleC
 class FullScreenWindow final : public VideoHostWidget {
 public:
     explicit FullScreenWindow(CFullScreenDlg& dialog)
-        : VideoHostWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-          dialog_(dialog) {
+        : VideoHostWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), dialog_(dialog) {
         setWindowTitle(QStringLiteral("VELKAF"));
         // Every move is seen, so the hidden cursor can be parked again.
         setMouseTracking(true);
@@ -91,17 +90,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override {
         switch (event->key()) {
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
+        case Qt::Key_Enter: event->accept(); return;
         case Qt::Key_Escape:
             // Cancel would only hide this window and leave the player in full screen without
             // a picture: leave full screen instead.
             dialog_.OnCancel();
             event->accept();
             return;
-        default:
-            VideoHostWidget::keyPressEvent(event);
+        default: VideoHostWidget::keyPressEvent(event);
         }
     }
     void closeEvent(QCloseEvent* event) override {
@@ -137,11 +133,8 @@ protected:
         switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
+        case Qt::Key_Escape: event->accept(); return;
+        default: QWidget::keyPressEvent(event);
         }
     }
     void closeEvent(QCloseEvent* event) override { event->ignore(); }
@@ -225,16 +218,11 @@ void CFullScreenInputDlg::OnVScroll(ScrollCode code) {
     switch (code) {
     case ScrollCode::LineUp:
     case ScrollCode::PageUp:
-    case ScrollCode::Top:
-        m_values[kFullScreenScrollStep] = 1;
-        break;
+    case ScrollCode::Top: m_values[kFullScreenScrollStep] = 1; break;
     case ScrollCode::LineDown:
     case ScrollCode::PageDown:
-    case ScrollCode::Bottom:
-        m_values[kFullScreenScrollStep] = -1;
-        break;
-    default:
-        break;
+    case ScrollCode::Bottom: m_values[kFullScreenScrollStep] = -1; break;
+    default: break;
     }
 }
 

@@ -10,6 +10,7 @@ PlayerNotify QueuedPlayerNotify(QObject* receiver, std::function<void(int)> hand
     return [target, handler = std::move(handler)](int code) {
         if (target.isNull()) return;
         // The receiver is the context: Qt discards the call when it is gone before it runs.
-        QMetaObject::invokeMethod(target.data(), [handler, code] { handler(code); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target.data(), [handler, code] { handler(code); }, Qt::QueuedConnection);
     };
 }

@@ -79,7 +79,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) { content.append(buffer, static_cast<size_t>(n)); continue; }
+        if (n > 0) {
+            content.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             LogLine("cannot read " + path + ": " + std::strerror(errno));
@@ -187,7 +190,8 @@ int RemoveStaleTempFiles(const std::string& folder) {
         const std::string path = folder + entry->d_name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat opened {}, named {};
+        struct stat opened {
+        }, named{};
         // Unlocked means its writer is gone; the name must still be the file that was checked.
         if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             ::lstat(path.c_str(), &named) == 0 && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev &&

@@ -46,6 +46,5 @@ int QuitSignalFd() { return g_pipe[0]; }
 void DrainQuitSignalFd() {
     if (g_pipe[0] < 0) return;
     char buffer[64];
-    while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
-    }
+    while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {}
 }

@@ -12,6 +12,7 @@ public:
         state_ = state_ * 214013u + 2531011u;
         return static_cast<int>((state_ >> 16) & 0x7FFF);
     }
+
 private:
     uint32_t state_;
 };

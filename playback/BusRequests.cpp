@@ -24,8 +24,8 @@ long long PositionMsFromDevice(const PlayerState& s, int devicePosition) {
     return static_cast<long long>(devicePosition) * s.lengthMs / s.lengthFrames;
 }
 
-void CarryOutBusRequests(PlayerState& s, Settings& settings, Playlist& playlist, MciSession& mci,
-                         Clock& clock, WaveVolume& volume) {
+void CarryOutBusRequests(PlayerState& s, Settings& settings, Playlist& playlist, MciSession& mci, Clock& clock,
+                         WaveVolume& volume) {
     if (s.busSeekMs >= 0) {
         if (s.closed == 0) {
             s.position = DevicePositionFromMs(s, s.busSeekMs);

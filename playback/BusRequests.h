@@ -16,8 +16,8 @@ class WaveVolume;
 // - busShuffle 0/1: the SHUFFLE button (turning it on builds a new play order).
 // - busRepeat 0/1: the REPEAT button.
 // Each request is cleared once carried out. User-interface thread only.
-void CarryOutBusRequests(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
-                         Clock& clock, WaveVolume& volume);
+void CarryOutBusRequests(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci, Clock& clock,
+                         WaveVolume& volume);
 
 // Milliseconds in the device format the display uses (timeFormatMs), by the track's lengths.
 int DevicePositionFromMs(const PlayerState& state, long long ms);

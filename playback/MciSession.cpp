@@ -11,7 +11,7 @@
 namespace {
 // Search steps by speed, in units of the multiplier (seconds, 30 ms or frames).
 constexpr int kSpeedTable[10] = {0, 1, 2, 3, 5, 7, 10, 13, 16, 20};
-}
+}  // namespace
 
 MciSession::MciSession(MediaDevice& device, PlayerState& state) : device_(device), state_(state) {}
 
@@ -32,9 +32,7 @@ std::string MciSession::QueryText(const std::string& command, std::size_t size) 
     return reply;
 }
 
-int MciSession::QueryNumber(const std::string& command) {
-    return ParseLeadingInt(QueryText(command, kReplySize));
-}
+int MciSession::QueryNumber(const std::string& command) { return ParseLeadingInt(QueryText(command, kReplySize)); }
 
 void MciSession::CueNext(const std::string& path) {
     std::string command = "cue movie next";
@@ -138,6 +136,6 @@ int MciSession::SelectTimeFormat(int wantMs) {
 }
 
 std::string PutDestinationCommand(int x, int y, int width, int height) {
-    return "put movie destination at " + std::to_string(x) + " " + std::to_string(y) + " " +
-           std::to_string(width) + " " + std::to_string(height);
+    return "put movie destination at " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) +
+           " " + std::to_string(height);
 }

@@ -67,8 +67,8 @@ bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
     c.mci.Send("window movie handle default");
     c.mci.Send("window movie handle " + std::to_string(c.host.FullScreenWindowId()));
     ReadNaturalDestination(c);
-    c.video.fullScreen = FullScreenDestination(c.settings.fullScreenFit, s.screenWidth, s.screenHeight,
-                                               c.video.natural, c.video.fullScreen, c.video);
+    c.video.fullScreen = FullScreenDestination(c.settings.fullScreenFit, s.screenWidth, s.screenHeight, c.video.natural,
+                                               c.video.fullScreen, c.video);
     const VideoRect& d = c.video.fullScreen;
     c.mci.Send(PutDestinationCommand(d.x, d.y + kFullScreenTopShift, d.width, d.height));
     MeasureLengths(c);
@@ -209,8 +209,8 @@ VideoRect FullScreenDestination(int fit, int screenWidth, int screenHeight, cons
         const float scaledW = static_cast<float>(w) * s;
         const float scaledH = static_cast<float>(h) * s;
         return VideoRect{static_cast<int>(static_cast<float>(W) - scaledW) / 2,
-                         static_cast<int>(static_cast<float>(H) - scaledH) / 2,
-                         static_cast<int>(scaledW), static_cast<int>(scaledH)};
+                         static_cast<int>(static_cast<float>(H) - scaledH) / 2, static_cast<int>(scaledW),
+                         static_cast<int>(scaledH)};
     }
     return VideoRect{0, 0, W, H};
 }

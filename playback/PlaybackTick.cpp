@@ -17,9 +17,9 @@ constexpr const char* kModeStopped = "stopped";
 
 // Values local to one tick.
 struct TickLocals {
-    int searchButtonDir = 0;  // 0 none, 1 search forward held, 2 search backward held
+    int searchButtonDir = 0;     // 0 none, 1 search forward held, 2 search backward held
     int stepMode = kUnitSecond;  // the SeekUnit of SeekRelative(kSeekBySpeed, ...)
-    int singleStep = 0;       // this tick makes exactly one frame step
+    int singleStep = 0;          // this tick makes exactly one frame step
 };
 
 int SignOf(int speed) { return speed > 0 ? 1 : -1; }
@@ -164,9 +164,7 @@ void RunPendingCommand(PlaybackContext& c) {
     // finds the list empty queues 4) survives.
     s.pendingCommand = kCmdNone;
     switch (code) {
-    case kCmdOpenAndPlay:
-        OpenCurrentTrack(c);
-        break;
+    case kCmdOpenAndPlay: OpenCurrentTrack(c); break;
     case kCmdPlay:
         s.speed = 0;
         c.mci.Send("play movie");
@@ -177,9 +175,7 @@ void RunPendingCommand(PlaybackContext& c) {
         s.paused = 1;
         c.mci.PauseKeepingPosition();
         break;
-    case kCmdClose:
-        c.mci.Close();
-        break;
+    case kCmdClose: c.mci.Close(); break;
     case kCmdPreviousTrack: {
         SessionTrackControl track(c);
         c.playlist.StepToPrevious(c.settings.shuffle, c.settings.repeat, track);
@@ -190,12 +186,8 @@ void RunPendingCommand(PlaybackContext& c) {
         c.playlist.StepToNext(c.settings.shuffle, c.settings.repeat, track);
         break;
     }
-    case kCmdSearchBackward:
-        s.speed = -2;
-        break;
-    case kCmdSearchForward:
-        s.speed = 2;
-        break;
+    case kCmdSearchBackward: s.speed = -2; break;
+    case kCmdSearchForward: s.speed = 2; break;
     case kCmdEndSearch:
         s.speed = 0;
         if (s.paused == 0) {
@@ -203,12 +195,8 @@ void RunPendingCommand(PlaybackContext& c) {
             c.mci.Send("play movie");
         }
         break;
-    case kCmdSmallerVideo:
-        ChangeVideoSize(c, -1, kCounterSmallerVideo);
-        break;
-    case kCmdLargerVideo:
-        ChangeVideoSize(c, +1, kCounterLargerVideo);
-        break;
+    case kCmdSmallerVideo: ChangeVideoSize(c, -1, kCounterSmallerVideo); break;
+    case kCmdLargerVideo: ChangeVideoSize(c, +1, kCounterLargerVideo); break;
     case kCmdCheckEnd: {
         // The reply goes into an 8-byte buffer: only up to 7 characters arrive whole, and a
         // longer reply overflows it and never counts as "stopped". One more byte is asked
@@ -221,8 +209,7 @@ void RunPendingCommand(PlaybackContext& c) {
         s.pendingCommand = !overflow && mode == kModeStopped ? kCmdNextTrack : kCmdCheckEnd;
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

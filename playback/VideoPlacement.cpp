@@ -85,11 +85,22 @@ void VideoPlacement::PlaceWindowed() {
         const int h = video_.natural.height;
         int width = 0, height = 0;
         int& mode = st.videoSizeMode;
-        if (mode < 0) { mode = -1; state_.zoomPercent = 0; }
-        else if (mode == 0) { state_.zoomPercent = 50; width = w / 2; height = h / 2; }
-        else if (mode == 1) { state_.zoomPercent = 100; width = w; height = h; }
-        else if (mode == 2) { state_.zoomPercent = 200; width = 2 * w; height = 2 * h; }
-        else {
+        if (mode < 0) {
+            mode = -1;
+            state_.zoomPercent = 0;
+        } else if (mode == 0) {
+            state_.zoomPercent = 50;
+            width = w / 2;
+            height = h / 2;
+        } else if (mode == 1) {
+            state_.zoomPercent = 100;
+            width = w;
+            height = h;
+        } else if (mode == 2) {
+            state_.zoomPercent = 200;
+            width = 2 * w;
+            height = 2 * h;
+        } else {
             mode = kDesktopMode;
             state_.zoomPercent = 0;
             width = state_.screenWidth;
@@ -252,8 +263,8 @@ void VideoPlacement::TogglePanel() {
         if (settings_.hideCursor == 1) host_.SetCursorHidden(true);
         ReadEffects();
         if (Effects() != applied_) {
-            host_.RebuildOverlay(VideoRect{screen_.x, screen_.y - kTopShift, state_.screenWidth,
-                                           state_.screenHeight + kTopShift});
+            host_.RebuildOverlay(
+                VideoRect{screen_.x, screen_.y - kTopShift, state_.screenWidth, state_.screenHeight + kTopShift});
             applied_ = Effects();
         }
         host_.SetClickMode(settings_.doubleClickPanel);

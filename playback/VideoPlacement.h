@@ -36,8 +36,8 @@ public:
     static constexpr int kTopShift = 20;
     static constexpr int kPanelHeight = 72;
 
-    VideoPlacement(PlayerState& state, Settings& settings, MciSession& mci, VideoGeometry& video,
-                   WaveVolume& volume, VideoPlacementHost& host);
+    VideoPlacement(PlayerState& state, Settings& settings, MciSession& mci, VideoGeometry& video, WaveVolume& volume,
+                   VideoPlacementHost& host);
 
     // Attaches and places the picture for the current mode.
     void PlaceVideo();

@@ -77,14 +77,11 @@ protected:
         case QEvent::Resize:
         case QEvent::Close:
         case QEvent::WindowStateChange:
-        case QEvent::ApplicationStateChange:
-            wake_();
-            break;
+        case QEvent::ApplicationStateChange: wake_(); break;
         case QEvent::MetaCall:
             if (watched_.count(watched) != 0) wake_();
             break;
-        default:
-            break;
+        default: break;
         }
         return false;
     }
@@ -97,18 +94,13 @@ private:
 
 CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock,
                        MainTickSetup setup)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
-      m_state(records.state),
-      m_settings(records.settings),
-      m_playlist(records.playlist),
-      m_clock(clock),
-      m_mci(device, records.state),
-      m_playback{records.state, records.settings, records.playlist, m_mci, *this, m_video, clock},
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_state(records.state), m_settings(records.settings),
+      m_playlist(records.playlist), m_clock(clock),
+      m_mci(device, records.state), m_playback{records.state, records.settings, records.playlist, m_mci, *this, m_video,
+                                               clock},
       m_input(records.state, records.settings, records.playlist, m_mci, volume, m_keys, clock, *this),
       m_tick(records.state, records.settings, records.playlist, m_mci, volume, clock, *this, setup),
-      m_programFolder(setup.programFolder),
-      m_guest(setup.guest),
-      m_windows(this, *this),
+      m_programFolder(setup.programFolder), m_guest(setup.guest), m_windows(this, *this),
       m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
     setWindowIcon(AppIcon());
@@ -123,11 +115,12 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     SkinAccess::InstallFactory();
     m_access = new SkinAccess(*this, m_state, m_settings,
                               {.click = [this](WindowPoint p) { m_input.OnLButtonDown(p), m_input.OnLButtonUp(p); },
-                               .drag = [this](WindowPoint p, int dx) {
-                                   m_input.OnLButtonDown(p);
-                                   m_input.OnMouseMove({p.x + dx, p.y});
-                                   m_input.OnLButtonUp({p.x + dx, p.y});
-                               }});
+                               .drag =
+                                   [this](WindowPoint p, int dx) {
+                                       m_input.OnLButtonDown(p);
+                                       m_input.OnMouseMove({p.x + dx, p.y});
+                                       m_input.OnLButtonUp({p.x + dx, p.y});
+                                   }});
     InstallTrackOpener(m_playback);
 
     m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(static_cast<PlaylistEditorHost&>(*this));
@@ -135,12 +128,11 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     m_windows.SetPointerMoved([this](ScreenPoint p) { m_placement.OnPointerMoved(p); });
     // Activation of the application as a whole, not of this window: focus moving to the
     // full-screen window keeps the player active.
-    connect(qApp, &QGuiApplication::applicationStateChanged, this,
-            [this](Qt::ApplicationState s) {
-                Wake();
-                LogLine(s == Qt::ApplicationActive ? "application active" : "application inactive");
-                m_input.OnActivateApp(s == Qt::ApplicationActive);
-            });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+        Wake();
+        LogLine(s == Qt::ApplicationActive ? "application active" : "application inactive");
+        m_input.OnActivateApp(s == Qt::ApplicationActive);
+    });
     // The desktop session ending asks for the orderly quit, like the window manager's close.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { QuitAtOnce(); });
 
@@ -239,9 +231,7 @@ void CPlayerDlg::QuitAtOnce() {
     if (!m_tick.QuitNow()) Wake();
 }
 
-QImage CPlayerDlg::PresentedPicture() const {
-    return m_pWork ? PresentedImage(*m_pWork).copy() : QImage();
-}
+QImage CPlayerDlg::PresentedPicture() const { return m_pWork ? PresentedImage(*m_pWork).copy() : QImage(); }
 
 // --- Qt events -------------------------------------------------------------------------------
 
@@ -251,7 +241,8 @@ void CPlayerDlg::closeEvent(QCloseEvent* event) {
     if (!m_tick.Ended()) {
         m_state.quitRequested = 1;
         event->ignore();
-        QMetaObject::invokeMethod(this, [this] { QuitAtOnce(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { QuitAtOnce(); }, Qt::QueuedConnection);
         return;
     }
     event->accept();
@@ -260,26 +251,16 @@ void CPlayerDlg::closeEvent(QCloseEvent* event) {
 void CPlayerDlg::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        OnOK();
-        break;
-    case Qt::Key_Escape:
-        OnCancel();
-        break;
+    case Qt::Key_Enter: OnOK(); break;
+    case Qt::Key_Escape: OnCancel(); break;
     // The step sink's scroll codes: line, page and end up are one step up, down one down.
     case Qt::Key_Up:
     case Qt::Key_PageUp:
-    case Qt::Key_Home:
-        m_input.OnStep(1);
-        break;
+    case Qt::Key_Home: m_input.OnStep(1); break;
     case Qt::Key_Down:
     case Qt::Key_PageDown:
-    case Qt::Key_End:
-        m_input.OnStep(-1);
-        break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
+    case Qt::Key_End: m_input.OnStep(-1); break;
+    default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
 }
@@ -534,13 +515,15 @@ void CPlayerDlg::EditorLayOut() {
     if (m_pPlaylistDlg) m_pPlaylistDlg->LayOut();
 }
 WindowRect CPlayerDlg::EditorWindowRect() {
-    if (!m_pPlaylistDlg) return {m_settings.editorX, m_settings.editorY, m_settings.editorWidth, m_settings.editorHeight};
+    if (!m_pPlaylistDlg)
+        return {m_settings.editorX, m_settings.editorY, m_settings.editorWidth, m_settings.editorHeight};
     const EditorRect r = m_pPlaylistDlg->WindowRectOnScreen();
     return {r.x, r.y, r.width, r.height};
 }
 
 void CPlayerDlg::PostPlayerNotify(int code) {
-    QMetaObject::invokeMethod(this, [this, code] { OnPlayerNotify(code); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, code] { OnPlayerNotify(code); }, Qt::QueuedConnection);
 }
 
 void CPlayerDlg::OnPlayerNotify(int code) {

@@ -57,8 +57,7 @@ public:
     static constexpr int kGuestOffset = 32;
     static constexpr int kTimerPeriodMs = 30;
 
-    CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock,
-               MainTickSetup setup);
+    CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock, MainTickSetup setup);
     ~CPlayerDlg() override;
 
     // Loads the settings (or writes the defaults when "KORU.CFG" is missing) and places the
@@ -216,6 +215,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_quitNotifier;
     std::vector<uint8_t> m_presented;  // the picture last presented, row by row
     WindowDrag m_drag;
-    QPoint m_pressPointer;  // the last left or double press, in desktop pixels: where a move grabs
+    QPoint m_pressPointer;           // the last left or double press, in desktop pixels: where a move grabs
     SkinAccess* m_access = nullptr;  // the hotspots' keyboard focus and accessibility; a child
 };

@@ -52,8 +52,8 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 InputControl::InputControl(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
                            WaveVolume& volume, KeyState& keys, Clock& clock, InputHost& host)
-    : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume), keys_(keys),
-      clock_(clock), host_(host) {}
+    : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume), keys_(keys), clock_(clock),
+      host_(host) {}
 
 void InputControl::SelectTimeFormatForDisplay() {
     state_.timeFormatMs = mci_.SelectTimeFormat(state_.timeDisplayMode == 0 ? 0 : 1);
@@ -181,8 +181,7 @@ void InputControl::OnLButtonUp(WindowPoint) {
         host_.SwitchFullScreen(false);
         host_.MoveFullScreenStepSinksOffScreen();
         break;
-    default:
-        break;
+    default: break;
     }
     if (state_.quitPending == kCmdQuit) {
         state_.pendingCommand = kCmdNone;
@@ -335,7 +334,8 @@ void InputControl::PollKeyboard() {
     if (!larger && !smaller) return;
     if (state_.fullScreen == 1) {
         mci_.PauseKeepingPosition();
-        settings_.fullScreenFit = larger ? std::min(settings_.fullScreenFit + 1, 5) : std::max(settings_.fullScreenFit - 1, 1);
+        settings_.fullScreenFit =
+            larger ? std::min(settings_.fullScreenFit + 1, 5) : std::max(settings_.fullScreenFit - 1, 1);
         host_.PlaceVideo();
         if (state_.paused) mci_.Send("seek movie to " + std::to_string(state_.position));
         else mci_.Send("play movie");

@@ -47,8 +47,8 @@ public:
 // the one-picture steps while paused act at once. User-interface thread only.
 class InputControl {
 public:
-    InputControl(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
-                 WaveVolume& volume, KeyState& keys, Clock& clock, InputHost& host);
+    InputControl(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci, WaveVolume& volume,
+                 KeyState& keys, Clock& clock, InputHost& host);
 
     void OnLButtonDown(WindowPoint point);
     void OnLButtonUp(WindowPoint point);

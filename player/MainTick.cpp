@@ -19,10 +19,10 @@
 #include "settings/SettingsFile.h"
 #include "state/Settings.h"
 
-MainTick::MainTick(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
-                   WaveVolume& volume, Clock& clock, MainTickHost& host, MainTickSetup setup)
-    : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume),
-      clock_(clock), host_(host), setup_(std::move(setup)) {}
+MainTick::MainTick(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci, WaveVolume& volume,
+                   Clock& clock, MainTickHost& host, MainTickSetup setup)
+    : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume), clock_(clock), host_(host),
+      setup_(std::move(setup)) {}
 
 void MainTick::OnTimer() {
     if (ended_) return;

@@ -82,8 +82,8 @@ struct MainTickSetup {
 // when asked, the orderly quit.
 class MainTick {
 public:
-    MainTick(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
-             WaveVolume& volume, Clock& clock, MainTickHost& host, MainTickSetup setup);
+    MainTick(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci, WaveVolume& volume,
+             Clock& clock, MainTickHost& host, MainTickSetup setup);
 
     void OnTimer();
     // True once the quit sequence has run; later calls of OnTimer do nothing.

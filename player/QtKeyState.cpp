@@ -75,7 +75,8 @@ bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
             }
         }
         // Alt+Enter's Alt arrives as a modifier too.
-        if (event->type() == QEvent::KeyPress && (keyEvent->modifiers() & Qt::AltModifier)) keys_[PolledKey::Alt].down = true;
+        if (event->type() == QEvent::KeyPress && (keyEvent->modifiers() & Qt::AltModifier))
+            keys_[PolledKey::Alt].down = true;
     } else if (event->type() == QEvent::ApplicationDeactivate) {
         // Keys released while another application has the keyboard never report.
         for (auto& [key, entry] : keys_) entry.down = false;

@@ -343,20 +343,14 @@ bool SkinAccess::eventFilter(QObject* watched, QEvent* event) {
         const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
         if (mods != Qt::NoModifier) return false;
         switch (key->key()) {
-        case Qt::Key_Tab:
-            SetFocused(focused_ < 0 ? 0 : (focused_ + 1) % kHotspotCount);
-            return true;
-        case Qt::Key_Backtab:
-            SetFocused(focused_ <= 0 ? kHotspotCount - 1 : focused_ - 1);
-            return true;
+        case Qt::Key_Tab: SetFocused(focused_ < 0 ? 0 : (focused_ + 1) % kHotspotCount); return true;
+        case Qt::Key_Backtab: SetFocused(focused_ <= 0 ? kHotspotCount - 1 : focused_ - 1); return true;
         default: break;
         }
         if (focused_ < 0 || key->modifiers() & Qt::ShiftModifier) return false;
         const bool slider = kHotspots[size_t(focused_)].role == HotspotRole::Slider;
         switch (key->key()) {
-        case Qt::Key_Escape:
-            SetFocused(-1);
-            return true;
+        case Qt::Key_Escape: SetFocused(-1); return true;
         case Qt::Key_Space:
         case Qt::Key_Return:
         case Qt::Key_Enter:

@@ -25,15 +25,32 @@ struct Hotspot {
     const char* name;         // Japanese, as a screen reader says it
     const char* description;  // English
     HotspotRole role;
-    skin::Rect area;          // window pixels; a slider's is its whole bar
+    skin::Rect area;  // window pixels; a slider's is its whole bar
 };
 
 // In Tab order.
 enum HotspotIndex : int {
-    kHotspotPlay, kHotspotStill, kHotspotStop, kHotspotRew, kHotspotFf, kHotspotBack, kHotspotNext,
-    kHotspotFile, kHotspotConfig, kHotspotFull, kHotspotPower, kHotspotRepeat, kHotspotShuffle,
-    kHotspotZoomOut, kHotspotZoomIn, kHotspotMinimise, kHotspotPosition, kHotspotVolume, kHotspotTitle,
-    kHotspotTime, kHotspotCount
+    kHotspotPlay,
+    kHotspotStill,
+    kHotspotStop,
+    kHotspotRew,
+    kHotspotFf,
+    kHotspotBack,
+    kHotspotNext,
+    kHotspotFile,
+    kHotspotConfig,
+    kHotspotFull,
+    kHotspotPower,
+    kHotspotRepeat,
+    kHotspotShuffle,
+    kHotspotZoomOut,
+    kHotspotZoomIn,
+    kHotspotMinimise,
+    kHotspotPosition,
+    kHotspotVolume,
+    kHotspotTitle,
+    kHotspotTime,
+    kHotspotCount
 };
 extern const std::array<Hotspot, kHotspotCount> kHotspots;
 
@@ -41,7 +58,7 @@ class SkinAccess final : public QObject {
     Q_OBJECT
 public:
     struct Hooks {
-        std::function<void(WindowPoint)> click;     // a left press and release at a window point
+        std::function<void(WindowPoint)> click;      // a left press and release at a window point
         std::function<void(WindowPoint, int)> drag;  // a left drag from a point, dx pixels across
     };
     // A child of `window`, installed as an application-wide event filter (after the key

@@ -16,10 +16,8 @@ QRect ToQRect(const VideoRect& r) { return QRect(r.x, r.y, r.width, r.height); }
 }  // namespace
 
 VideoWindows::VideoWindows(CPlayerDlg* player, QWidget& mainWindow)
-    : main_(mainWindow),
-      fullScreen_(std::make_unique<CFullScreenDlg>(player)),
-      videoDlg_(std::make_unique<CVideoWindowDlg>(player)),
-      overlay_(std::make_unique<CFullScreenOverlayDlg>(player)),
+    : main_(mainWindow), fullScreen_(std::make_unique<CFullScreenDlg>(player)),
+      videoDlg_(std::make_unique<CVideoWindowDlg>(player)), overlay_(std::make_unique<CFullScreenOverlayDlg>(player)),
       panel_(std::make_unique<CControlPanelDlg>(player)) {
     fullScreen_->SetPointerMoved([this](QPoint p) {
         if (pointerMoved_) pointerMoved_(ScreenPoint{p.x(), p.y()});
@@ -223,9 +221,7 @@ ScreenPoint VideoWindows::VideoWindowCorner() {
 void VideoWindows::SetMainZOrder(ZOrder order) {
     const bool wasVisible = main_.isVisible();
     switch (order) {
-    case ZOrder::Top:
-        main_.raise();
-        break;
+    case ZOrder::Top: main_.raise(); break;
     case ZOrder::Bottom:
         if (main_.windowFlags() & Qt::WindowStaysOnTopHint) main_.setWindowFlag(Qt::WindowStaysOnTopHint, false);
         main_.lower();

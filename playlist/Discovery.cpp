@@ -81,11 +81,8 @@ int SearchFolder(const std::string& folder, std::deque<std::string>& queue,
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         ++found;
         switch (KindOf(fd, entry)) {
-        case Kind::Folder:
-            subfolders.push_back(Join(folder, name));
-            break;
-        case Kind::LinkToFolder:
-            break;  // met, but never followed
+        case Kind::Folder: subfolders.push_back(Join(folder, name)); break;
+        case Kind::LinkToFolder: break;  // met, but never followed
         case Kind::File: {
             std::string path = Join(folder, name);
             if (IsMediaPath(path)) collect(path);

@@ -19,9 +19,8 @@
 // today's audio and video containers. Everything that takes media files (dropped folders, the editor's drop, the
 // desktop entry's file types) takes this list. Compared without regard to ASCII case.
 inline constexpr std::array<std::string_view, 28> kMediaExtensions = {
-    ".mpg", ".avi", ".mov", ".mp3", ".rmp", ".dat", ".asf", ".wav", ".mpeg", ".ra", ".wma",
-    ".mp4", ".m4v", ".mkv", ".webm", ".wmv", ".flv", ".ogv", ".m4a", ".aac", ".flac", ".ogg",
-    ".oga", ".opus", ".mka", ".ape", ".wv", ".mp2"};
+    ".mpg",  ".avi", ".mov", ".mp3", ".rmp", ".dat", ".asf",  ".wav", ".mpeg", ".ra",   ".wma", ".mp4", ".m4v", ".mkv",
+    ".webm", ".wmv", ".flv", ".ogv", ".m4a", ".aac", ".flac", ".ogg", ".oga",  ".opus", ".mka", ".ape", ".wv",  ".mp2"};
 bool IsMediaPath(const std::string& path);
 // List files the main window reads: ".m3u" and ".tsr", compared the same way.
 bool IsListFilePath(const std::string& path);

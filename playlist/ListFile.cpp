@@ -87,7 +87,8 @@ namespace {
 // False (and said so) when the last list exists but cannot be read.
 bool LastListUsable(const std::string& path, FileState state, const std::string& reason) {
     if (state != FileState::Unreadable) return true;
-    ReportProblem(path + " cannot be read (" + reason + "); it is kept as it is and replaced at quit only if the list changes");
+    ReportProblem(path + " cannot be read (" + reason +
+                  "); it is kept as it is and replaced at quit only if the list changes");
     return false;
 }
 }  // namespace

@@ -24,10 +24,19 @@ std::wstring FoldedWide(const std::string& s) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         int extra = -1;
         char32_t cp = 0;
-        if (c < 0x80) { extra = 0; cp = c; }
-        else if (c >= 0xC2 && c <= 0xDF) { extra = 1; cp = c & 0x1F; }
-        else if (c >= 0xE0 && c <= 0xEF) { extra = 2; cp = c & 0x0F; }
-        else if (c >= 0xF0 && c <= 0xF4) { extra = 3; cp = c & 0x07; }
+        if (c < 0x80) {
+            extra = 0;
+            cp = c;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        }
         bool ok = extra >= 0 && i + extra < n;
         for (int k = 1; ok && k <= extra; ++k) {
             const unsigned char d = static_cast<unsigned char>(s[i + k]);
@@ -77,8 +86,9 @@ const std::string& Playlist::Entry(int i) const {
 
 int Playlist::AddSorted(std::string path) {
     // After every entry that compares equal, like a sorted list box.
-    const auto at = std::upper_bound(entries_.begin(), entries_.end(), path,
-                                     [](const std::string& a, const std::string& b) { return CompareEntries(a, b) < 0; });
+    const auto at =
+        std::upper_bound(entries_.begin(), entries_.end(), path,
+                         [](const std::string& a, const std::string& b) { return CompareEntries(a, b) < 0; });
     const auto index = at - entries_.begin();
     entries_.insert(at, std::move(path));
     return static_cast<int>(index);

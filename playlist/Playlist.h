@@ -9,10 +9,10 @@ class Clock;
 class TrackControl {
 public:
     virtual ~TrackControl() = default;
-    virtual bool IsClosed() const = 0;      // PlayerState::closed
-    virtual void Close() = 0;               // "close movie"; closed = 1, paused = 0, knob 0
-    virtual void OpenCurrentTrack() = 0;    // opens and starts Playlist::currentIndex
-    virtual void SetTrackPending() = 0;     // PlayerState::trackPending = 1
+    virtual bool IsClosed() const = 0;    // PlayerState::closed
+    virtual void Close() = 0;             // "close movie"; closed = 1, paused = 0, knob 0
+    virtual void OpenCurrentTrack() = 0;  // opens and starts Playlist::currentIndex
+    virtual void SetTrackPending() = 0;   // PlayerState::trackPending = 1
 };
 
 // The playlist: the entry store (absolute paths, duplicates allowed), the current index and
@@ -27,18 +27,18 @@ public:
     int StoreSize() const { return static_cast<int>(entries_.size()); }
     // The text of entry i; an index outside the store reads as an empty entry.
     const std::string& Entry(int i) const;
-    int AddSorted(std::string path);           // returns the index it went to
-    int InsertAt(int i, std::string path);     // i < 0 or past the end appends; returns index
-    void DeleteAt(int i);                      // outside the store: nothing
+    int AddSorted(std::string path);        // returns the index it went to
+    int InsertAt(int i, std::string path);  // i < 0 or past the end appends; returns index
+    void DeleteAt(int i);                   // outside the store: nothing
     void ClearStore();
     const std::vector<std::string>& Entries() const { return entries_; }
     // Exchanges the whole store with `entries` (the editor's commands work on it outside).
     void SwapEntries(std::vector<std::string>& entries) { entries_.swap(entries); }
 
     // --- record fields ---
-    int count = 0;          // re-read from the store after every change (SyncCount)
+    int count = 0;  // re-read from the store after every change (SyncCount)
     int currentIndex = 0;
-    std::vector<int> order; // shuffle order; orderCount elements once built
+    std::vector<int> order;  // shuffle order; orderCount elements once built
     int orderCount = 0;
     int orderCursor = 0;
 

@@ -26,18 +26,15 @@ std::array<int, 3> ThreeDigits(int v) {
 }
 
 void PutSmallGlyph(CDibSurface& work, const CDibSurface& s, int glyph, int x) {
-    s.CopyTo(work, x, skin::kCounterY, skin::kSmallGlyphs.x + skin::kGlyphPitch * glyph,
-             skin::kSmallGlyphs.y, skin::kGlyphWidth, skin::kSmallGlyphHeight);
+    s.CopyTo(work, x, skin::kCounterY, skin::kSmallGlyphs.x + skin::kGlyphPitch * glyph, skin::kSmallGlyphs.y,
+             skin::kGlyphWidth, skin::kSmallGlyphHeight);
 }
 
 void PutLargeGlyph(CDibSurface& work, const CDibSurface& s, int glyph, int x, bool nonWhite) {
     const int sx = skin::kLargeGlyphs.x + skin::kGlyphPitch * glyph;
     if (nonWhite)
-        s.CopyNonWhiteTo(work, x, skin::kTimeY, sx, skin::kLargeGlyphs.y, skin::kGlyphWidth,
-                         skin::kLargeGlyphHeight);
-    else
-        s.CopyTo(work, x, skin::kTimeY, sx, skin::kLargeGlyphs.y, skin::kGlyphWidth,
-                 skin::kLargeGlyphHeight);
+        s.CopyNonWhiteTo(work, x, skin::kTimeY, sx, skin::kLargeGlyphs.y, skin::kGlyphWidth, skin::kLargeGlyphHeight);
+    else s.CopyTo(work, x, skin::kTimeY, sx, skin::kLargeGlyphs.y, skin::kGlyphWidth, skin::kLargeGlyphHeight);
 }
 
 // The lit display backdrop: the lit skin's display line, copied into the work surface's
@@ -47,8 +44,7 @@ void PutDisplayBackdrop(CDibSurface& work, const CDibSurface& s) {
     s.CopyTo(work, d.x, skin::kDisplayScratchY, d.x, skin::kDisplayScratchY, d.w, d.h);
 }
 
-void DrawCounterField(CDibSurface& work, const CDibSurface& s, const PlayerState& st,
-                      const FrameInputs& in) {
+void DrawCounterField(CDibSurface& work, const CDibSurface& s, const PlayerState& st, const FrameInputs& in) {
     const CounterField f = CounterFieldFor(st, in);
     if (f.zoom) {
         for (int i = 0; i < 3; ++i) PutSmallGlyph(work, s, f.right[i], skin::kIndexX[i]);
@@ -62,8 +58,7 @@ void DrawCounterField(CDibSurface& work, const CDibSurface& s, const PlayerState
     for (int i = 0; i < 3; ++i) PutSmallGlyph(work, s, f.right[i], skin::kIndexX[i]);
 }
 
-void DrawTimeField(CDibSurface& work, const CDibSurface& s, const PlayerState& st,
-                   int position) {
+void DrawTimeField(CDibSurface& work, const CDibSurface& s, const PlayerState& st, int position) {
     const TimeField f = TimeFieldFor(st, position);
     const bool counter = st.timeDisplayMode == 0;
     for (int i = 0; i < 8; ++i)
@@ -102,8 +97,7 @@ TextPiece ShowTextPiece(CDibSurface& work, const CDibSurface& s, int sx, int sy,
     return {sx, sy, width, dx};
 }
 
-DisplayText DrawTickerFrame(CDibSurface& work, const CDibSurface& s, int line, int lineWidth,
-                            int offset) {
+DisplayText DrawTickerFrame(CDibSurface& work, const CDibSurface& s, int line, int lineWidth, int offset) {
     const int stripY = line == 0 ? skin::kTitleStrip1.y : skin::kTitleStrip2.y;
     const int w = std::max(lineWidth, 0);
     const int64_t from = offset;
@@ -190,13 +184,11 @@ TimeField TimeFieldFor(const PlayerState& st, int position) {
     int64_t s = std::max<int64_t>(ms, 0) / 1000;
     s = std::min<int64_t>(s, 9 * 3600 + 59 * 60 + 59);
     const int h = int(s / 3600), m = int(s % 3600 / 60), sec = int(s % 60);
-    f.cells = {h, skin::kGlyphHour, m / 10, m % 10, skin::kGlyphMinute,
-               sec / 10, sec % 10, skin::kGlyphSecond};
+    f.cells = {h, skin::kGlyphHour, m / 10, m % 10, skin::kGlyphMinute, sec / 10, sec % 10, skin::kGlyphSecond};
     return f;
 }
 
-void ComposeButtons(CDibSurface& work, const CDibSurface& s, const PlayerState& st,
-                    const Settings& settings) {
+void ComposeButtons(CDibSurface& work, const CDibSurface& s, const PlayerState& st, const Settings& settings) {
     const Rect& base = skin::kUnlitPlayer;
     s.CopyTo(work, base.x, base.y, base.x, base.y, base.w, base.h);
     if (st.closed == 1) Put(work, s, skin::kGreyPlay, skin::kGreyPlayAt.x, skin::kGreyPlayAt.y);
@@ -215,15 +207,14 @@ void ComposeButtons(CDibSurface& work, const CDibSurface& s, const PlayerState& 
     if (Lit(st, kCounterLargerVideo)) Put(work, s, skin::kZoomPlusLit, skin::kZoom.x, skin::kZoom.y);
 }
 
-DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st,
-                           const Settings& /*settings*/, const FrameInputs& in) {
+DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState& st, const Settings& /*settings*/,
+                           const FrameInputs& in) {
     DisplayText shown;
     if (st.trackPending > 0) {
         const TextPiece name = DrawBrowsedNameToDisplay(work, s);
         if (name.width > 0) shown.Add(name);
     }
-    if (st.paused == 1 && st.closed == 0)
-        Put(work, s, skin::kGreyPlay, skin::kGreyPlayAt.x, skin::kGreyPlayAt.y);
+    if (st.paused == 1 && st.closed == 0) Put(work, s, skin::kGreyPlay, skin::kGreyPlayAt.x, skin::kGreyPlayAt.y);
     if (Lit(st, kCounterOpen)) PutLit(work, s, skin::kFile);
     if (Lit(st, kCounterSettings)) PutLit(work, s, skin::kConfig);
     if (Lit(st, kCounterFullScreen)) PutLit(work, s, skin::kFull);
@@ -251,8 +242,8 @@ DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& s, PlayerState&
     return shown;
 }
 
-DisplayText ComposeFrame(CDibSurface& work, const CDibSurface& s, PlayerState& st,
-                         const Settings& settings, const FrameInputs& in) {
+DisplayText ComposeFrame(CDibSurface& work, const CDibSurface& s, PlayerState& st, const Settings& settings,
+                         const FrameInputs& in) {
     ComposeButtons(work, s, st, settings);
     return ComposeDisplay(work, s, st, settings, in);
 }

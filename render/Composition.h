@@ -36,22 +36,21 @@ struct DisplayText {
 
 // Builds the whole picture (both halves below, in order) and says which text pieces it
 // showed. The caller presents the work surface afterwards (render/SkinSource.h).
-DisplayText ComposeFrame(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
-                  const Settings& settings, const FrameInputs& in);
+DisplayText ComposeFrame(CDibSurface& work, const CDibSurface& skin, PlayerState& state, const Settings& settings,
+                         const FrameInputs& in);
 
 // The first half: base picture, closed/paused/shuffle/repeat indicators and every lit button
 // whose counter is positive except FILE, CONFIG, FULL and POWER. The playback tick runs its
 // own logic between the halves.
-void ComposeButtons(CDibSurface& work, const CDibSurface& skin, const PlayerState& state,
-                    const Settings& settings);
+void ComposeButtons(CDibSurface& work, const CDibSurface& skin, const PlayerState& state, const Settings& settings);
 
 // The second half: browsed file name, grey play while paused, FILE, CONFIG, FULL and POWER
 // lit, the knobs, the counter field, the time field, then (trackPending not above 0) one
 // ticker step (AdvanceTicker) and its frame with the INDEX label, and the inactive logo.
 // While trackPending > 0 the caller has drawn the browsed-name strip before
 // (DrawBrowsedName, render/TextDraw.h). Returns the text pieces shown.
-DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& skin, PlayerState& state,
-                    const Settings& settings, const FrameInputs& in);
+DisplayText ComposeDisplay(CDibSurface& work, const CDibSurface& skin, PlayerState& state, const Settings& settings,
+                           const FrameInputs& in);
 
 // One ticker step, run by ComposeDisplay once per composition while trackPending is not
 // above 0, after the counter field. When browseCounter exceeds 4 and the playlist is not empty: zoomShowTicks
@@ -67,15 +66,13 @@ void AdvanceTicker(PlayerState& state, int playlistCount);
 // the endless sequence line (width `lineWidth`), 40-pixel gap, line, gap ... with at most two
 // repetitions of the line; everything else stays blank. `line` 0 or 1 selects the strip.
 // Returns the pieces shown.
-DisplayText DrawTickerFrame(CDibSurface& work, const CDibSurface& skin, int line, int lineWidth,
-                            int offset);
+DisplayText DrawTickerFrame(CDibSurface& work, const CDibSurface& skin, int line, int lineWidth, int offset);
 
 // Shows `width` pixels of a text strip starting at (sx, sy) at display offset dx through
 // the two-step mask: only the letter pixels reach the display, in the colour of the lit
 // display backdrop, which must already be in the work surface's scratch rows. Cut to the
 // display's 141 pixels. Returns the piece as shown (width 0 when nothing of it shows).
-TextPiece ShowTextPiece(CDibSurface& work, const CDibSurface& skin, int sx, int sy, int width,
-                        int dx);
+TextPiece ShowTextPiece(CDibSurface& work, const CDibSurface& skin, int sx, int sy, int width, int dx);
 
 // The right end of a drawn text line, in pixels: reads the blue byte of pixel (0, y), then
 // of row y + 1 from x = 639 down to x = 1, counting changes from a start value of 0, and

@@ -26,8 +26,8 @@ public:
     // device-resolution strips over the unlit and lit display art of `skin`. The image's
     // devicePixelRatio is `ratio`; it stays valid until the next call. Null when `work` or
     // `skin` is empty or the ratio is not between 1/16 and 16.
-    const QImage& Compose(const CDibSurface& work, const CDibSurface& skin, const DisplayText& shown,
-                          double ratio, int width, int height);
+    const QImage& Compose(const CDibSurface& work, const CDibSurface& skin, const DisplayText& shown, double ratio,
+                          int width, int height);
 
 private:
     static constexpr int kStrips = 4;  // blank, title 1, title 2, browsed name

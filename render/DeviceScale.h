@@ -30,7 +30,5 @@ struct DeviceScale {
 
     // The logical pixel under a pointer position given in logical units, as the window system
     // reports it (the device pixel divided by the ratio).
-    int LogicalOfPosition(double logical) const {
-        return LogicalOf(int(std::floor(logical * ratio + 0.5)));
-    }
+    int LogicalOfPosition(double logical) const { return LogicalOf(int(std::floor(logical * ratio + 0.5))); }
 };

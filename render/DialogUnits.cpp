@@ -9,8 +9,8 @@ namespace {
 // units * base / divisor, rounded half away from zero.
 int Scale(int units, int base, int divisor) {
     const long long product = 2LL * units * base;
-    const long long rounded = product >= 0 ? (product + divisor) / (2LL * divisor)
-                                           : (product - divisor) / (2LL * divisor);
+    const long long rounded =
+        product >= 0 ? (product + divisor) / (2LL * divisor) : (product - divisor) / (2LL * divisor);
     return int(rounded);
 }
 }  // namespace
@@ -26,6 +26,4 @@ DialogUnits::DialogUnits(const QFont& font) {
 int DialogUnits::X(int units) const { return Scale(units, baseX_, 4); }
 int DialogUnits::Y(int units) const { return Scale(units, baseY_, 8); }
 
-QRect DialogUnits::Rect(int x, int y, int width, int height) const {
-    return QRect(X(x), Y(y), X(width), Y(height));
-}
+QRect DialogUnits::Rect(int x, int y, int width, int height) const { return QRect(X(x), Y(y), X(width), Y(height)); }

@@ -178,15 +178,31 @@ void CDibSurface::Fill(int x, int y, int width, int rows, Bgr colour) {
     }
 }
 
-bool CDibSurface::Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int srcY,
-                       int width, int rows, Clipped& out) const {
+bool CDibSurface::Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows,
+                       Clipped& out) const {
     if (bits_.empty() || dst.bits_.empty()) return false;
     // 64-bit so that no argument, however wild, overflows while being cut.
     int64_t dx = dstX, dy = dstY, sx = srcX, sy = srcY, w = width, h = rows;
-    if (sx < 0) { dx -= sx; w += sx; sx = 0; }
-    if (sy < 0) { dy -= sy; h += sy; sy = 0; }
-    if (dx < 0) { sx -= dx; w += dx; dx = 0; }
-    if (dy < 0) { sy -= dy; h += dy; dy = 0; }
+    if (sx < 0) {
+        dx -= sx;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= sy;
+        h += sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        sx -= dx;
+        w += dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        sy -= dy;
+        h += dy;
+        dy = 0;
+    }
     w = std::min({w, int64_t(width_) - sx, int64_t(dst.width_) - dx});
     h = std::min({h, int64_t(height_) - sy, int64_t(dst.height_) - dy});
     if (w <= 0 || h <= 0) return false;
@@ -201,35 +217,28 @@ namespace {
 // down, and the row's pixels right to left when moving right within the same rows.
 // `row(dst, src, pixels, backward)` handles one row.
 template <typename RowOp>
-void WalkRows(uint8_t* dstTop, int dstRowBytes, const uint8_t* srcTop, int srcRowBytes,
-              int rows, int width, bool backwardRows, bool backwardPixels, RowOp row) {
+void WalkRows(uint8_t* dstTop, int dstRowBytes, const uint8_t* srcTop, int srcRowBytes, int rows, int width,
+              bool backwardRows, bool backwardPixels, RowOp row) {
     for (int i = 0; i < rows; ++i) {
         const int r = backwardRows ? rows - 1 - i : i;
-        row(dstTop + ptrdiff_t(r) * dstRowBytes, srcTop + ptrdiff_t(r) * srcRowBytes, width,
-            backwardPixels);
+        row(dstTop + ptrdiff_t(r) * dstRowBytes, srcTop + ptrdiff_t(r) * srcRowBytes, width, backwardPixels);
     }
 }
 
 }  // namespace
 
-#define VELKAF_CLIPPED_WALK(ROWOP)                                                         \
-    Clipped c;                                                                              \
-    if (!Clip(dst, dstX, dstY, srcX, srcY, width, rows, c)) return;                         \
-    const bool same = &dst == this;                                                         \
-    const bool backwardRows = same && c.dstY > c.srcY;                                      \
-    const bool backwardPixels = same && c.dstY == c.srcY && c.dstX > c.srcX;                \
-    uint8_t* dTop = dst.bits_.data() + size_t(c.dstY) * size_t(dst.rowBytes_) +             \
-                    size_t(c.dstX) * 3;                                                     \
-    const uint8_t* sTop =                                                                   \
-        bits_.data() + size_t(c.srcY) * size_t(rowBytes_) + size_t(c.srcX) * 3;             \
-    WalkRows(dTop, dst.rowBytes_, sTop, rowBytes_, c.rows, c.width, backwardRows,           \
-             backwardPixels, ROWOP)
+#define VELKAF_CLIPPED_WALK(ROWOP)                                                                  \
+    Clipped c;                                                                                      \
+    if (!Clip(dst, dstX, dstY, srcX, srcY, width, rows, c)) return;                                 \
+    const bool same = &dst == this;                                                                 \
+    const bool backwardRows = same && c.dstY > c.srcY;                                              \
+    const bool backwardPixels = same && c.dstY == c.srcY && c.dstX > c.srcX;                        \
+    uint8_t* dTop = dst.bits_.data() + size_t(c.dstY) * size_t(dst.rowBytes_) + size_t(c.dstX) * 3; \
+    const uint8_t* sTop = bits_.data() + size_t(c.srcY) * size_t(rowBytes_) + size_t(c.srcX) * 3;   \
+    WalkRows(dTop, dst.rowBytes_, sTop, rowBytes_, c.rows, c.width, backwardRows, backwardPixels, ROWOP)
 
-void CDibSurface::CopyTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
-                         int rows) const {
-    VELKAF_CLIPPED_WALK([](uint8_t* d, const uint8_t* s, int n, bool) {
-        std::memmove(d, s, size_t(n) * 3);
-    });
+void CDibSurface::CopyTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows) const {
+    VELKAF_CLIPPED_WALK([](uint8_t* d, const uint8_t* s, int n, bool) { std::memmove(d, s, size_t(n) * 3); });
 }
 
 namespace {
@@ -265,18 +274,16 @@ uint8_t FadeByte(int s, int d, int bias) {
 
 }  // namespace
 
-void CDibSurface::CopyNonWhiteTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY,
-                                 int width, int rows) const {
+void CDibSurface::CopyNonWhiteTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows) const {
     VELKAF_CLIPPED_WALK(MaskedRow([](int sum) { return sum == 765; }));
 }
 
-void CDibSurface::CopyNonBlackTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY,
-                                 int width, int rows) const {
+void CDibSurface::CopyNonBlackTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows) const {
     VELKAF_CLIPPED_WALK(MaskedRow([](int sum) { return sum == 0; }));
 }
 
-void CDibSurface::FadeInto(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
-                           int rows, int bias) const {
+void CDibSurface::FadeInto(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows,
+                           int bias) const {
     VELKAF_CLIPPED_WALK(([bias](uint8_t* d, const uint8_t* s, int n, bool backward) {
         const int bytes = n * 3;
         for (int i = 0; i < bytes; ++i) {
@@ -299,17 +306,16 @@ std::string CDibSurface::EncodeBmp() const {
     PutLe32(out, uint32_t(kHeadBytes));  // pixel offset
     PutLe32(out, uint32_t(kInfoHeaderBytes));
     PutLe32(out, uint32_t(width_));
-    PutLe32(out, uint32_t(height_));     // positive: bottom-up
-    PutLe16(out, 1);                     // planes
+    PutLe32(out, uint32_t(height_));  // positive: bottom-up
+    PutLe16(out, 1);                  // planes
     PutLe16(out, 24);
-    PutLe32(out, 0);                     // uncompressed
+    PutLe32(out, 0);  // uncompressed
     PutLe32(out, image);
-    PutLe32(out, 2835);                  // 72 dpi
+    PutLe32(out, 2835);  // 72 dpi
     PutLe32(out, 2835);
     PutLe32(out, 0);
     PutLe32(out, 0);
     for (int y = height_ - 1; y >= 0; --y)
-        out.append(reinterpret_cast<const char*>(bits_.data()) + size_t(y) * size_t(rowBytes_),
-                   size_t(rowBytes_));
+        out.append(reinterpret_cast<const char*>(bits_.data()) + size_t(y) * size_t(rowBytes_), size_t(rowBytes_));
     return out;
 }

@@ -70,21 +70,17 @@ public:
     void Fill(int x, int y, int width, int rows, Bgr colour);
 
     // Opaque copy of (srcX, srcY, width, rows) to (dstX, dstY) of `dst`.
-    void CopyTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
-                int rows) const;
+    void CopyTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows) const;
     // As CopyTo, but a source pixel of pure white (255, 255, 255) leaves the destination.
-    void CopyNonWhiteTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
-                        int rows) const;
+    void CopyNonWhiteTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows) const;
     // As CopyTo, but a source pixel of pure black (0, 0, 0) leaves the destination.
-    void CopyNonBlackTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
-                        int rows) const;
+    void CopyNonBlackTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows) const;
     // Moves every destination byte d part of the way toward its source byte s, with
     // t = s + bias: toward a brighter source d + (t - d) / 2, toward a darker one
     // s + (d - t) / 2, kept between d and s. Bias 0 goes half the way per call and stops one
     // short (halves truncate toward zero); a positive bias goes further in both directions
     // and reaches the source, a negative one holds back. Never passes s, never moves away.
-    void FadeInto(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows,
-                  int bias) const;
+    void FadeInto(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows, int bias) const;
 
     // The picture as a 24-bit bottom-up ".bmp" file (54-byte headers, no colour table);
     // empty when the surface is empty.
@@ -99,8 +95,7 @@ private:
         int dstX, dstY, srcX, srcY, width, rows;
     };
     // Cuts a copy to both pictures; false when nothing is left.
-    bool Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width,
-              int rows, Clipped& out) const;
+    bool Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows, Clipped& out) const;
 
     std::vector<uint8_t> bits_;
     int width_ = 0;
@@ -111,12 +106,12 @@ private:
 // What the headers of a ".bmp" file say, once checked.
 struct BmpLayout {
     int width = 0;
-    int height = 0;          // always positive
-    bool bottomUp = true;    // rows stored bottom row first
+    int height = 0;        // always positive
+    bool bottomUp = true;  // rows stored bottom row first
     uint32_t pixelOffset = 0;
     size_t rowBytes = 0;
-    size_t imageBytes = 0;   // rowBytes x height: what the picture needs, whatever the header's
-                             // own image size field claims
+    size_t imageBytes = 0;  // rowBytes x height: what the picture needs, whatever the header's
+                            // own image size field claims
 };
 
 // Checks the first 54 bytes (or more) of a ".bmp" file against a file of `fileSize` bytes.

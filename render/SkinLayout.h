@@ -94,9 +94,9 @@ constexpr int kPresentWidth = 407;
 constexpr int kPresentHeight = 93;
 
 // Title ticker geometry.
-constexpr int kTickerGap = 40;       // blank between repetitions of the line
-constexpr int kTickerStep = 4;       // pixels per step (one step per 150 ms)
-constexpr int kTickerEnter = -141;   // offset after a track opens: the line enters from the right
+constexpr int kTickerGap = 40;      // blank between repetitions of the line
+constexpr int kTickerStep = 4;      // pixels per step (one step per 150 ms)
+constexpr int kTickerEnter = -141;  // offset after a track opens: the line enters from the right
 constexpr int kTextDrawX = 0;
 constexpr int kTitleTextY[2] = {224, 244};
 constexpr int kBrowseTextY = 264;

@@ -17,22 +17,20 @@ bool CreateFromResource(CDibSurface& surface, int resourceId) {
         return false;
     }
     const QByteArray bytes = file.readAll();
-    const bool ok = surface.CreateFromBmp(std::span<const uint8_t>(
-        reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+    const bool ok = surface.CreateFromBmp(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
     if (!ok) LogLine("built-in skin: resource :/skin.bmp does not load");
     return ok;
 }
 
-SkinOrigin LoadSkinSource(CDibSurface& skin, const std::string& programFolder,
-                          const std::string& backgroundFile) {
+SkinOrigin LoadSkinSource(CDibSurface& skin, const std::string& programFolder, const std::string& backgroundFile) {
     skin.Destroy();
     if (!backgroundFile.empty()) {
         const std::string path = programFolder + "bg/" + backgroundFile;
         // The layout addresses the top-left 640 x 400 pixels, text strips included; of a
         // larger picture only those are read.
         if (skin.CreateFromFile(path, skin::kWidth, skin::kHeight)) {
-            if (skin.Width() == skin::kWidth && skin.Height() == skin::kHeight)
-                return SkinOrigin::BackgroundFile;
+            if (skin.Width() == skin::kWidth && skin.Height() == skin::kHeight) return SkinOrigin::BackgroundFile;
             LogLine("background " + path + ": smaller than 640 x 400, using the built-in skin");
         } else {
             LogLine("background " + path + ": not a loadable 24-bit bitmap, using the built-in skin");

@@ -26,8 +26,7 @@ enum class SkinOrigin { BackgroundFile, BuiltIn, None };
 // settings dialog's "デフォルト") or a picture too small for the layout give the built-in
 // skin. Says which one it took; None only when even the built-in skin failed, and then the
 // surface is empty and nothing is drawn from it.
-SkinOrigin LoadSkinSource(CDibSurface& skin, const std::string& programFolder,
-                          const std::string& backgroundFile);
+SkinOrigin LoadSkinSource(CDibSurface& skin, const std::string& programFolder, const std::string& backgroundFile);
 
 // The work surface: always the built-in skin.
 bool CreateWorkSurface(CDibSurface& work);

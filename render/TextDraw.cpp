@@ -48,8 +48,7 @@ void PaintTextBox(CDibSurface& surface, int x, int y, int64_t width, int64_t hei
     }
     for (int row = 0; row < box.height(); ++row) {
         const QRgb* pixels = reinterpret_cast<const QRgb*>(box.constScanLine(row));
-        uint8_t* out = surface.TopRow() + size_t(y0 + row) * size_t(surface.RowBytes()) +
-                       size_t(x0) * 3;
+        uint8_t* out = surface.TopRow() + size_t(y0 + row) * size_t(surface.RowBytes()) + size_t(x0) * 3;
         for (int col = 0; col < box.width(); ++col, out += 3)
             out[0] = out[1] = out[2] = qGray(pixels[col]) < 128 ? 0 : 255;
     }
@@ -69,8 +68,7 @@ void DrawTextLine(CDibSurface& surface, const std::string& text, int height, int
                  });
 }
 
-void DrawTextLineScaled(CDibSurface& surface, const std::string& text, int height, double scale,
-                        int x, int y) {
+void DrawTextLineScaled(CDibSurface& surface, const std::string& text, int height, double scale, int x, int y) {
     if (height <= 0 || !(scale > 0.0) || scale > 16.0) return;
     if (scale == 1.0) return DrawTextLine(surface, text, height, x, y);
     const QString line = QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -91,8 +89,7 @@ void DrawTextLineScaled(CDibSurface& surface, const std::string& text, int heigh
     });
 }
 
-std::array<int, 2> DrawTitleLines(CDibSurface& skin, const std::string& line1,
-                                  const std::string& line2) {
+std::array<int, 2> DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::string& line2) {
     const std::string* lines[2] = {&line1, &line2};
     const int strips[2] = {skin::kTitleStrip1.y, skin::kTitleStrip2.y};
     std::array<int, 2> ends{};
@@ -104,8 +101,7 @@ std::array<int, 2> DrawTitleLines(CDibSurface& skin, const std::string& line1,
     return ends;
 }
 
-void DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::string& line2,
-                    PlayerState& state) {
+void DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::string& line2, PlayerState& state) {
     const std::array<int, 2> ends = DrawTitleLines(skin, line1, line2);
     state.titleWidth[0] = ends[0] - 4;
     state.titleWidth[1] = ends[1] - 4;
@@ -117,4 +113,3 @@ void DrawBrowsedName(CDibSurface& skin, const std::string& entryPath) {
     ClearTextStrip(skin, skin::kBrowseStrip.y);
     DrawTextLine(skin, BrowsedNameText(entryPath), 12, skin::kTextDrawX, skin::kBrowseTextY);
 }
-

@@ -28,17 +28,14 @@ void DrawTextLine(CDibSurface& surface, const std::string& text, int height, int
 // font of height x scale pixels, each character at its place in the line of `height` pixels
 // times `scale`, so the line is as wide, in logical pixels, as DrawTextLine's. (x, y) and the
 // surface are in device pixels. Pure black on white like DrawTextLine.
-void DrawTextLineScaled(CDibSurface& surface, const std::string& text, int height, double scale,
-                        int x, int y);
+void DrawTextLineScaled(CDibSurface& surface, const std::string& text, int height, double scale, int x, int y);
 
 // Draws the two title lines of an opened track: each strip (rows 220..239 and 240..259) is
 // cleared from the blank strip, the line drawn at (0, 224) or (0, 244) at height 12 and
 // measured at row 230 or 250 (MeasureLine). Returns the two measured right ends.
-std::array<int, 2> DrawTitleLines(CDibSurface& skin, const std::string& line1,
-                                  const std::string& line2);
+std::array<int, 2> DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::string& line2);
 // The same, storing each right end minus 4 as titleWidth of its line.
-void DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::string& line2,
-                    PlayerState& state);
+void DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::string& line2, PlayerState& state);
 
 // The browsed entry's name: clears the file-name strip (rows 260..279) and draws the name
 // and extension of `entryPath` at (0, 264). The name's bytes are taken as UTF-8 when valid,
@@ -46,4 +43,3 @@ void DrawTitleLines(CDibSurface& skin, const std::string& line1, const std::stri
 void DrawBrowsedName(CDibSurface& skin, const std::string& entryPath);
 // The text DrawBrowsedName draws for `entryPath`.
 std::string BrowsedNameText(const std::string& entryPath);
-

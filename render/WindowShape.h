@@ -14,7 +14,6 @@ struct ShapeRect {
     friend bool operator==(const ShapeRect&, const ShapeRect&) = default;
 };
 
-
 // The main window's region as non-overlapping rectangles: the body and the two tabs.
 std::vector<ShapeRect> MainWindowShape();
 

@@ -29,43 +29,43 @@ struct Fallbacks {
 // The text field of setting n, or null when n is not a text setting.
 std::string* TextField(Settings& s, int n) {
     switch (n) {
-        case 17: return &s.lastTrackFolder;
-        case 18: return &s.lastListFile;
-        case 27: return &s.backgroundFile;
-        default: return nullptr;
+    case 17: return &s.lastTrackFolder;
+    case 18: return &s.lastListFile;
+    case 27: return &s.backgroundFile;
+    default: return nullptr;
     }
 }
 
 // The integer field of setting n, or null when n is a text setting or beyond the record.
 int* IntField(Settings& s, int n) {
     switch (n) {
-        case 1: return &s.mainX;
-        case 2: return &s.mainY;
-        case 3: return &s.videoX;
-        case 4: return &s.videoY;
-        case 5: return &s.wheelModePlaying;
-        case 6: return &s.wheelModePaused;
-        case 7: return &s.wheel2Mode;
-        case 8: return &s.doubleClickPanel;
-        case 9: return &s.hideCursor;
-        case 10: return &s.scanLineMode;
-        case 11: return &s.lineMaskTop;
-        case 12: return &s.lineMaskBottom;
-        case 13: return &s.pausedSearchSlow;
-        case 14: return &s.alwaysOnTop;
-        case 15: return &s.shuffle;
-        case 16: return &s.repeat;
-        case 19: return &s.editorX;
-        case 20: return &s.editorY;
-        case 21: return &s.editorWidth;
-        case 22: return &s.editorHeight;
-        case 23: return &s.keepVideoSize;
-        case 24: return &s.videoSizeMode;
-        case 25: return &s.fullScreenFit;
-        case 26: return &s.autoPlay;
-        default:
-            if (n >= kFirstSpeedSetting && n < kFirstSpeedSetting + 8) return &s.searchSpeed[n - kFirstSpeedSetting];
-            return nullptr;
+    case 1: return &s.mainX;
+    case 2: return &s.mainY;
+    case 3: return &s.videoX;
+    case 4: return &s.videoY;
+    case 5: return &s.wheelModePlaying;
+    case 6: return &s.wheelModePaused;
+    case 7: return &s.wheel2Mode;
+    case 8: return &s.doubleClickPanel;
+    case 9: return &s.hideCursor;
+    case 10: return &s.scanLineMode;
+    case 11: return &s.lineMaskTop;
+    case 12: return &s.lineMaskBottom;
+    case 13: return &s.pausedSearchSlow;
+    case 14: return &s.alwaysOnTop;
+    case 15: return &s.shuffle;
+    case 16: return &s.repeat;
+    case 19: return &s.editorX;
+    case 20: return &s.editorY;
+    case 21: return &s.editorWidth;
+    case 22: return &s.editorHeight;
+    case 23: return &s.keepVideoSize;
+    case 24: return &s.videoSizeMode;
+    case 25: return &s.fullScreenFit;
+    case 26: return &s.autoPlay;
+    default:
+        if (n >= kFirstSpeedSetting && n < kFirstSpeedSetting + 8) return &s.searchSpeed[n - kFirstSpeedSetting];
+        return nullptr;
     }
 }
 
@@ -73,7 +73,8 @@ void StoreSetting(Settings& s, int n, std::string_view value, int screenWidth, i
     if (std::string* text = TextField(s, n)) {
         // No path is that long: a runaway value must not be kept and written back forever.
         if (value.size() >= kPathLimit) {
-            LogLine("setting " + std::to_string(n) + " is " + std::to_string(value.size()) + " bytes long; taken as empty");
+            LogLine("setting " + std::to_string(n) + " is " + std::to_string(value.size()) +
+                    " bytes long; taken as empty");
             text->clear();
         } else {
             text->assign(value);
@@ -84,32 +85,37 @@ void StoreSetting(Settings& s, int n, std::string_view value, int screenWidth, i
     if (field == nullptr) return;
     const int number = ParseLeadingInt(value);
     switch (n) {
-        case 1: case 2: case 3: case 4: case 19: case 20: {
-            // Odd settings are x coordinates, even ones y. A coordinate left of or above the
-            // screen is negative and passes.
-            const int limit = n % 2 == 1 ? screenWidth : screenHeight;
-            if (number < limit || number >= kFarCoordinate) {
-                *field = number;
-            } else if (n <= 2) {
-                fallbacks.mainWindow = true;
-            } else if (n <= 4) {
-                fallbacks.videoWindow = true;
-            } else {
-                fallbacks.editor = true;
-            }
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 19:
+    case 20: {
+        // Odd settings are x coordinates, even ones y. A coordinate left of or above the
+        // screen is negative and passes.
+        const int limit = n % 2 == 1 ? screenWidth : screenHeight;
+        if (number < limit || number >= kFarCoordinate) {
+            *field = number;
+        } else if (n <= 2) {
+            fallbacks.mainWindow = true;
+        } else if (n <= 4) {
+            fallbacks.videoWindow = true;
+        } else {
+            fallbacks.editor = true;
+        }
+        return;
+    }
+    // The video size survives only when the user asked for it (keepVideoSize, read
+    // earlier in the file).
+    case 24: *field = s.keepVideoSize == 1 ? number : 1; return;
+    case 25: *field = s.keepVideoSize == 1 ? number : 4; return;
+    default:
+        if (n >= kFirstSpeedSetting) {
+            if (value.empty()) fallbacks.speed = true;
+            else *field = number;
             return;
         }
-        // The video size survives only when the user asked for it (keepVideoSize, read
-        // earlier in the file).
-        case 24: *field = s.keepVideoSize == 1 ? number : 1; return;
-        case 25: *field = s.keepVideoSize == 1 ? number : 4; return;
-        default:
-            if (n >= kFirstSpeedSetting) {
-                if (value.empty()) fallbacks.speed = true;
-                else *field = number;
-                return;
-            }
-            *field = number;
+        *field = number;
     }
 }
 
@@ -225,19 +231,15 @@ SettingsAtStart LoadOrCreateSettings(const std::string& folder, Settings& settin
     const std::string path = folder + kConfigFileName;
     std::string reason = "read error";
     switch (ProbeFile(path, &reason)) {
-        case FileState::Missing:
-            SaveSettings(folder, settings);
-            return SettingsAtStart::Missing;
-        case FileState::Readable:
-            if (LoadSettings(folder, settings, screenWidth, screenHeight)) return SettingsAtStart::Loaded;
-            break;
-        case FileState::Unreadable:
-            break;
+    case FileState::Missing: SaveSettings(folder, settings); return SettingsAtStart::Missing;
+    case FileState::Readable:
+        if (LoadSettings(folder, settings, screenWidth, screenHeight)) return SettingsAtStart::Loaded;
+        break;
+    case FileState::Unreadable: break;
     }
-    ReportProblem(path + " cannot be read (" + reason + "); running on the defaults, and it will not be written at quit");
+    ReportProblem(path + " cannot be read (" + reason +
+                  "); running on the defaults, and it will not be written at quit");
     return SettingsAtStart::Unreadable;
 }
 
-bool RestoreWorkingFolder(const Settings& settings) {
-    return ChangeFolderByPrefixes(settings.lastTrackFolder) > 0;
-}
+bool RestoreWorkingFolder(const Settings& settings) { return ChangeFolderByPrefixes(settings.lastTrackFolder) > 0; }

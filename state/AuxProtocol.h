@@ -14,7 +14,7 @@ enum PlayerNotifyCode : int {
 
 // The video window's slots.
 enum VideoSlot : int {
-    kVideoX = 0,        // where the window is
+    kVideoX = 0,  // where the window is
     kVideoY = 1,
     kVideoSnapped = 4,  // 1 after a move snapped to a screen edge (read-and-clear)
 };
@@ -28,12 +28,12 @@ enum FullScreenSlot : int {
 
 // The control panel's slots as read (GetValue), and what the read-and-clear ones report.
 enum PanelSlot : int {
-    kPanelSliderState = 0,   // kPanelSliderMoved or 0 (read-and-clear)
-    kPanelPosition = 1,      // the position the user chose, in the device's units
-    kPanelVolumeState = 2,   // kPanelVolumeMoved or 0 (read-and-clear)
-    kPanelVolumeLevel = 3,   // volume slider / 8 - 1, not below 0 (0..255)
-    kPanelButtonState = 4,   // kPanelButtonPressed or 0 (read-and-clear)
-    kPanelButton = 5,        // a PanelButton; reading it makes it kPanelButtonPolled
+    kPanelSliderState = 0,  // kPanelSliderMoved or 0 (read-and-clear)
+    kPanelPosition = 1,     // the position the user chose, in the device's units
+    kPanelVolumeState = 2,  // kPanelVolumeMoved or 0 (read-and-clear)
+    kPanelVolumeLevel = 3,  // volume slider / 8 - 1, not below 0 (0..255)
+    kPanelButtonState = 4,  // kPanelButtonPressed or 0 (read-and-clear)
+    kPanelButton = 5,       // a PanelButton; reading it makes it kPanelButtonPolled
 };
 constexpr int kPanelSliderMoved = 1;
 constexpr int kPanelVolumeMoved = 2;
@@ -42,10 +42,10 @@ enum PanelButton : int { kPanelPlayPause = 0, kPanelNext = 2, kPanelBack = 3, kP
 
 // The control panel's slots as written (SetValue).
 enum PanelSetting : int {
-    kPanelSetLength = 0,      // the media length: the position slider's scale
-    kPanelShowPosition = 1,   // thumb at position / (length / 2048)
-    kPanelShowVolume = 2,     // a level 0..255: thumb at level x 8 + 8
-    kPanelFitToScreen = 3,    // the position slider fitted to a screen of that width
+    kPanelSetLength = 0,     // the media length: the position slider's scale
+    kPanelShowPosition = 1,  // thumb at position / (length / 2048)
+    kPanelShowVolume = 2,    // a level 0..255: thumb at level x 8 + 8
+    kPanelFitToScreen = 3,   // the position slider fitted to a screen of that width
 };
 
 // The playlist editor's slots (GetValue; nothing is cleared by reading) and its requests.

@@ -57,19 +57,19 @@ enum ButtonCounter : int {
 // Input handlers write requests here; the code that carries a request out clears it.
 struct PlayerState {
     // Transport
-    int closed = 0;            // 1 while no media is open
-    int paused = 0;            // 1 while the open media is paused
-    int position = 0;          // last position read, in the device's format at that time
+    int closed = 0;    // 1 while no media is open
+    int paused = 0;    // 1 while the open media is paused
+    int position = 0;  // last position read, in the device's format at that time
     int lengthMs = 0;
     int lengthFrames = 0;
-    int timeFormatMs = 1;      // the format the display wants: 1 milliseconds, 0 frames
-    int timeDisplayMode = 1;   // 0 raw position, 1 elapsed h:mm:ss, 2 remaining h:mm:ss
+    int timeFormatMs = 1;     // the format the display wants: 1 milliseconds, 0 frames
+    int timeDisplayMode = 1;  // 0 raw position, 1 elapsed h:mm:ss, 2 remaining h:mm:ss
 
     // Tick control
     int firstTickDone = 0;
     int tickDivisor = kSlowTickDivisor;  // a full tick every tickDivisor-th timer call (0: every call)
     int tickCounter = 0;
-    int busy = 0;              // a long operation runs: ticks only poll the keyboard
+    int busy = 0;  // a long operation runs: ticks only poll the keyboard
     int browseCounter = 0;
     int quitRequested = 0;
     int backgroundReload = 0;
@@ -82,19 +82,19 @@ struct PlayerState {
     int speed = 0;             // -9..9; 0 normal play, sign = direction
     int speedStepRequest = 0;  // 1 faster, any other non-zero value slower
     int wheelStep = 0;
-    int inputCooldown = 0;     // full ticks during which speed steps are discarded
-    uint8_t keysHeld = 0;      // HeldKey bits of the last key poll
+    int inputCooldown = 0;  // full ticks during which speed steps are discarded
+    uint8_t keysHeld = 0;   // HeldKey bits of the last key poll
     uint8_t prevKeysHeld = 0;
     int rightButtonSearch = 0;
     int trackPending = 0;
     int buttonCounters[kButtonCounterCount] = {};  // by ButtonCounter; > 0 draws it lit
     int mouseButtonDown = 0;
-    int seekDragging = 0;      // 0 idle, 1 dragging (or a windowed open), 2 left the bar
+    int seekDragging = 0;  // 0 idle, 1 dragging (or a windowed open), 2 left the bar
     int volumeDragging = 0;
 
     // Display
-    int seekKnobX = 0;         // 0..206
-    int volumeKnobX = 0;       // 0..58
+    int seekKnobX = 0;    // 0..206
+    int volumeKnobX = 0;  // 0..58
     int marqueeLine = 1;
     int marqueeOffset = 0;
     int marqueeStarted = 0;

@@ -79,7 +79,8 @@ private:
             }
         }
         if (!pending.empty() && !Carry(pending)) return;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     }
 
     // Runs one line on the application's thread and waits until it has run; false when told

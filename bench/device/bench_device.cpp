@@ -60,8 +60,10 @@ struct Media {
 };
 
 const Media kMedia[] = {
-    {"bench640.mpg", "640x480, 25 fps, MPEG-1 + MP2", "-c:v mpeg1video -b:v 2500k -g 12 -bf 2 -c:a mp2 -b:a 192k -f mpeg", 640, 480},
-    {"bench720.mp4", "1280x720, 25 fps, H.264 + AAC", "-c:v libx264 -preset veryfast -crf 23 -g 50 -pix_fmt yuv420p -c:a aac", 1280, 720},
+    {"bench640.mpg", "640x480, 25 fps, MPEG-1 + MP2",
+     "-c:v mpeg1video -b:v 2500k -g 12 -bf 2 -c:a mp2 -b:a 192k -f mpeg", 640, 480},
+    {"bench720.mp4", "1280x720, 25 fps, H.264 + AAC",
+     "-c:v libx264 -preset veryfast -crf 23 -g 50 -pix_fmt yuv420p -c:a aac", 1280, 720},
 };
 
 std::string MakeMedia(const Media& m) {
@@ -72,8 +74,9 @@ std::string MakeMedia(const Media& m) {
     if (std::filesystem::file_size(file, ec) > 0 && !ec) return file;
     const std::string part = dir + "/part-" + m.name;
     const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + std::to_string(m.width) + "x" +
-                            std::to_string(m.height) + ":rate=25 -f lavfi -i sine=frequency=440:sample_rate=44100 -t 30 " +
-                            m.ffmpegArgs + " '" + part + "'";
+                            std::to_string(m.height) +
+                            ":rate=25 -f lavfi -i sine=frequency=440:sample_rate=44100 -t 30 " + m.ffmpegArgs + " '" +
+                            part + "'";
     if (std::system(cmd.c_str()) != 0) {
         std::fprintf(stderr, "bench_device: ffmpeg failed\n");
         std::exit(1);
@@ -103,9 +106,9 @@ public:
             ::dup2(null, 1);
             ::dup2(null, 2);
             const std::string ipc = "--input-ipc-server=" + socketPath_;
-            ::execlp("mpv", "mpv", "--no-config", "--idle=yes", "--pause", "--keep-open=yes", "--vo=null",
-                     "--ao=null", "--hr-seek=yes", "--hr-seek-demuxer-offset=1.0", "--audio-display=no",
-                     ipc.c_str(), static_cast<char*>(nullptr));
+            ::execlp("mpv", "mpv", "--no-config", "--idle=yes", "--pause", "--keep-open=yes", "--vo=null", "--ao=null",
+                     "--hr-seek=yes", "--hr-seek-demuxer-offset=1.0", "--audio-display=no", ipc.c_str(),
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
         for (int i = 0; i < 500 && fd_ < 0; ++i) {
@@ -127,9 +130,7 @@ public:
             Send(R"({"command":["quit"]})");
             ::close(fd_);
         }
-        if (pid_ > 0) {
-            ::waitpid(pid_, nullptr, 0);
-        }
+        if (pid_ > 0) { ::waitpid(pid_, nullptr, 0); }
         ::unlink(socketPath_.c_str());
     }
 
@@ -189,15 +190,15 @@ double PeerCpu(const std::string& file, int seconds) {
     rusage usage{};
     ::wait4(pid, &status, 0, &usage);
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    const double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-                       usage.ru_stime.tv_usec / 1e6;
+    const double cpu =
+        usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
     return cpu / wall;
 }
 
 struct Figures {
     std::vector<double> open, seek, step;  // ms
-    double cpu = 0;                       // CPU seconds per second of playback
-    uint64_t shown = 0;                   // frames that reached the host
+    double cpu = 0;                        // CPU seconds per second of playback
+    uint64_t shown = 0;                    // frames that reached the host
 };
 
 Figures Ours(const Media& m, const std::string& file, const std::vector<int>& frames, int playSeconds) {

@@ -134,7 +134,12 @@ void Run(benchmark::State& state, Prepare prepare, Command command) {
 void Nothing(OpenEditor&) {}
 
 void Open(benchmark::State& state) {
-    Run(state, [](OpenEditor& e) { e.editor.CloseWindow(); QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); },
+    Run(
+        state,
+        [](OpenEditor& e) {
+            e.editor.CloseWindow();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        },
         [](OpenEditor& e) {
             e.editor.OpenWindow();
             QCoreApplication::processEvents();
@@ -143,7 +148,8 @@ void Open(benchmark::State& state) {
 
 void Sort(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(1));
-    Run(state,
+    Run(
+        state,
         [mode](OpenEditor& e) {
             // The sort mode advances with every press: presses on an empty list bring it round.
             if (e.sortPresses % 4 == mode) return;
@@ -165,21 +171,27 @@ void Random(benchmark::State& state) {
 }
 
 void DeleteLineZero(benchmark::State& state) {
-    Run(state, [](OpenEditor& e) { e.SelectEvery(1, 0, 1); }, [](OpenEditor& e) { e.Press(CPlaylistDlg::kIdDelete); });
+    Run(
+        state, [](OpenEditor& e) { e.SelectEvery(1, 0, 1); }, [](OpenEditor& e) { e.Press(CPlaylistDlg::kIdDelete); });
 }
 
 void Delete1000ScatteredLines(benchmark::State& state) {
-    Run(state, [](OpenEditor& e) { e.SelectEvery(e.count / 1000, 1, 1000); },
+    Run(
+        state, [](OpenEditor& e) { e.SelectEvery(e.count / 1000, 1, 1000); },
         [](OpenEditor& e) { e.Press(CPlaylistDlg::kIdDelete); });
 }
 
 // Every tenth line: 1 000 lines of 10 000, 10 000 of 100 000, each a run of its own.
 void MoveUpEveryTenthLine(benchmark::State& state) {
-    Run(state, [](OpenEditor& e) { e.SelectEvery(10, 1, e.count / 10); }, [](OpenEditor& e) { e.Press(CPlaylistDlg::kIdUp); });
+    Run(
+        state, [](OpenEditor& e) { e.SelectEvery(10, 1, e.count / 10); },
+        [](OpenEditor& e) { e.Press(CPlaylistDlg::kIdUp); });
 }
 
 void MoveDownEveryTenthLine(benchmark::State& state) {
-    Run(state, [](OpenEditor& e) { e.SelectEvery(10, 1, e.count / 10); }, [](OpenEditor& e) { e.Press(CPlaylistDlg::kIdDown); });
+    Run(
+        state, [](OpenEditor& e) { e.SelectEvery(10, 1, e.count / 10); },
+        [](OpenEditor& e) { e.Press(CPlaylistDlg::kIdDown); });
 }
 
 void Clear(benchmark::State& state) {
@@ -213,7 +225,8 @@ void Tick(OpenEditor& e, int current) {
 }
 
 void TickWithNewTrack(benchmark::State& state) {
-    Run(state, [](OpenEditor& e) { Tick(e, e.count / 2); }, [](OpenEditor& e) { Tick(e, e.count / 2 + 1); });
+    Run(
+        state, [](OpenEditor& e) { Tick(e, e.count / 2); }, [](OpenEditor& e) { Tick(e, e.count / 2 + 1); });
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {

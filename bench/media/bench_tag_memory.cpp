@@ -87,11 +87,12 @@ Figure Measure(const std::string& bytes, const std::string& name) {
 int main(int argc, char** argv) {
     static const char* const kNames[] = {"t.mp3", "t.flac", "t.ogg", "t.opus", "t.m4a", "t.wma",
                                          "t.wv",  "t.ape",  "t.wav", "t.aiff", "t.mpc", "t"};
-    std::vector<std::pair<std::string, std::string>> inputs = {  // label, fuzz layout
+    std::vector<std::pair<std::string, std::string>> inputs = {
+        // label, fuzz layout
         {"asf: 65535 attributes counted in an empty object", "\x05" + Asf(Object(kExtended, Le(65535, 2)))},
         {"asf: 65535 metadata attributes in the header extension",
-         "\x05" + Asf(Object(kHeaderExtension, std::string(16, '\0') + Le(6, 2) + Le(26, 4) +
-                                                   Object(kMetadata, Le(65535, 2))))},
+         "\x05" + Asf(Object(kHeaderExtension,
+                             std::string(16, '\0') + Le(6, 2) + Le(26, 4) + Object(kMetadata, Le(65535, 2))))},
     };
     std::vector<std::string> places(argv + 1, argv + argc);
     if (places.empty()) places.push_back(VELKAF_SOURCE_DIR "/tests/fuzz/corpus/fuzz_tags");
@@ -99,8 +100,7 @@ int main(int argc, char** argv) {
         std::vector<std::filesystem::path> files;
         if (std::filesystem::is_directory(place))
             for (const auto& entry : std::filesystem::directory_iterator(place)) files.push_back(entry.path());
-        else
-            files.push_back(place);
+        else files.push_back(place);
         for (const auto& file : files) {
             std::ifstream in(file, std::ios::binary);
             inputs.emplace_back(file.filename().string(), std::string(std::istreambuf_iterator<char>(in), {}));

@@ -25,7 +25,6 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -44,9 +43,11 @@ int main(int argc, char** argv) {
     const std::string mp3 = folder + "song.mp3";
     const std::string mpg = folder + "clip.mpg";
     const std::string make =
-        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=20 -c:a libmp3lame '" + mp3 + "' && "
+        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=20 -c:a libmp3lame '" + mp3 +
+        "' && "
         "ffmpeg -v error -y -f lavfi -i testsrc=size=640x480:rate=25:duration=20 -f lavfi -i sine=duration=20 "
-        "-c:v mpeg1video -b:v 2M -c:a mp2 -f mpeg '" + mpg + "'";
+        "-c:v mpeg1video -b:v 2M -c:a mp2 -f mpeg '" +
+        mpg + "'";
     if (std::system(make.c_str()) != 0) return 1;
 
     MpvMediaDevice device;
@@ -77,9 +78,10 @@ int main(int argc, char** argv) {
             }
             moving.push_back(std::chrono::duration<double, std::milli>(Steady::now() - t0).count());
         }
-        std::printf("%s: OpenCurrentTrack returns after %.1f ms (median of %d), playing with the position "
-                    "moving after %.1f ms\n",
-                    file.substr(file.rfind('/') + 1).c_str(), Median(returned), opens, Median(moving));
+        std::printf(
+            "%s: OpenCurrentTrack returns after %.1f ms (median of %d), playing with the position "
+            "moving after %.1f ms\n",
+            file.substr(file.rfind('/') + 1).c_str(), Median(returned), opens, Median(moving));
     }
     mci.Close();
     std::system(("rm -rf '" + folder + "'").c_str());

@@ -32,9 +32,8 @@ void Touch(const std::string& path) {
 void FillFolder(const std::string& folder, int serial) {
     std::filesystem::create_directories(folder);
     static const char* const kNames[kFilesPerFolder] = {
-        "01 Opening %05d.mp3", "02 曲名 %05d.mp3", "03 Track %05d.mp3", "04 Interlude %05d.mp3",
-        "05 Song %05d.mp3",    "06 歌 %05d.mp3",  "07 Finale %05d.mp3", "08 Live %05d.WAV",
-        "cover %05d.jpg",      "notes %05d.txt"};
+        "01 Opening %05d.mp3", "02 曲名 %05d.mp3",   "03 Track %05d.mp3", "04 Interlude %05d.mp3", "05 Song %05d.mp3",
+        "06 歌 %05d.mp3",      "07 Finale %05d.mp3", "08 Live %05d.WAV",  "cover %05d.jpg",        "notes %05d.txt"};
     for (int i = 0; i < kFilesPerFolder; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, kNames[i], serial);

@@ -29,8 +29,7 @@ struct Surfaces {
 void BM_ComposeFrame(benchmark::State& bench) {
     Surfaces s;
     PlayerState st;
-    DrawTitleLines(s.skin, " 01 夜明けのメロディー.mp3  <0:04:33> |",
-                   " 夜明けのメロディー ： 青空バンド  |", st);
+    DrawTitleLines(s.skin, " 01 夜明けのメロディー.mp3  <0:04:33> |", " 夜明けのメロディー ： 青空バンド  |", st);
     st.marqueeOffset = 30;
     st.lengthMs = st.lengthFrames = 273000;
     st.seekKnobX = 72;
@@ -71,8 +70,7 @@ void BM_DevicePicture(benchmark::State& bench) {
     DevicePicture picture;
     picture.SetText(0, line), picture.SetText(1, line);
     const double ratio = bench.range(0) / 100.0;
-    for (auto _ : bench)
-        benchmark::DoNotOptimize(picture.Compose(s.work, s.skin, shown, ratio, 321, 92).constBits());
+    for (auto _ : bench) benchmark::DoNotOptimize(picture.Compose(s.work, s.skin, shown, ratio, 321, 92).constBits());
 }
 BENCHMARK(BM_DevicePicture)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
@@ -104,8 +102,7 @@ BENCHMARK(BM_DrawTextLinePlusMeasureLine)->Unit(benchmark::kMicrosecond);
 void BM_Reference_QPainterDrawText(benchmark::State& bench) {
     const QString text = QString::fromStdString(kTitle);
     const QFont font = PlayerFont(12);
-    QImage image(QFontMetrics(font).horizontalAdvance(text), QFontMetrics(font).height(),
-                 QImage::Format_RGB32);
+    QImage image(QFontMetrics(font).horizontalAdvance(text), QFontMetrics(font).height(), QImage::Format_RGB32);
     for (auto _ : bench) {
         image.fill(Qt::white);
         QPainter p(&image);

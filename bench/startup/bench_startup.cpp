@@ -60,7 +60,8 @@ bool WaitFor(Child& c, const std::string& text, std::string& seen, int timeoutMs
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     char buffer[4096];
     while (seen.find(text) == std::string::npos) {
-        const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+        const int left =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
         if (left <= 0) return false;
         pollfd p{c.errFd, POLLIN, 0};
         if (poll(&p, 1, left) <= 0) return false;
@@ -78,7 +79,8 @@ void Drain(int fd, std::chrono::milliseconds duration) {
     char buffer[4096];
     while (Clock::now() < end) {
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 100) > 0 && read(fd, buffer, sizeof buffer) <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (poll(&p, 1, 100) > 0 && read(fd, buffer, sizeof buffer) <= 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
 
@@ -155,10 +157,11 @@ int main(int argc, char** argv) {
 
     // Playing: a tagged MP3 longer than the measurement, shown with the elapsed time.
     const std::string song = home + "song.mp3";
-    const std::string make = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=" +
-                             std::to_string(idleSeconds + 30) +
-                             " -c:a libmp3lame -id3v2_version 0 -write_id3v1 1 -metadata title=Bench -metadata "
-                             "artist=VELKAF '" + song + "'";
+    const std::string make =
+        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=" + std::to_string(idleSeconds + 30) +
+        " -c:a libmp3lame -id3v2_version 0 -write_id3v1 1 -metadata title=Bench -metadata "
+        "artist=VELKAF '" +
+        song + "'";
     if (std::system(make.c_str()) != 0) return 1;
     Child p = Start(home, song, false);
     Drain(p.errFd, std::chrono::seconds(3));

@@ -63,18 +63,16 @@ struct ButtonDef {
 
 // In template order, which is also the focus order.
 constexpr ButtonDef kButtons[] = {
-    {CPlaylistDlg::kIdLoad, "読込", 44, 10, 35, 15},
-    {CPlaylistDlg::kIdSave, "保存", 44, 25, 35, 15},
-    {CPlaylistDlg::kIdNew, "新規", 44, 45, 35, 15},
-    {CPlaylistDlg::kIdRandom, "ランダム", 44, 65, 35, 15},
-    {CPlaylistDlg::kIdSort, "ソート", 44, 85, 36, 15},
-    {CPlaylistDlg::kIdUp, "上へ", 44, 105, 35, 15},
-    {CPlaylistDlg::kIdDown, "下へ", 44, 120, 35, 15},
-    {CPlaylistDlg::kIdDelete, "削除", 44, 140, 35, 15},
+    {CPlaylistDlg::kIdLoad, "読込", 44, 10, 35, 15},    {CPlaylistDlg::kIdSave, "保存", 44, 25, 35, 15},
+    {CPlaylistDlg::kIdNew, "新規", 44, 45, 35, 15},     {CPlaylistDlg::kIdRandom, "ランダム", 44, 65, 35, 15},
+    {CPlaylistDlg::kIdSort, "ソート", 44, 85, 36, 15},  {CPlaylistDlg::kIdUp, "上へ", 44, 105, 35, 15},
+    {CPlaylistDlg::kIdDown, "下へ", 44, 120, 35, 15},   {CPlaylistDlg::kIdDelete, "削除", 44, 140, 35, 15},
     {CPlaylistDlg::kIdCancel, "戻る", 44, 165, 35, 15},
 };
 
-QString ToQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+QString ToQString(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 // Names are decoded for display by the title line's rule (UTF-8, else CP932); the store keeps
 // the raw bytes the file system knows.
@@ -111,6 +109,7 @@ public:
     ~Updating() { --depth_; }
     Updating(const Updating&) = delete;
     Updating& operator=(const Updating&) = delete;
+
 private:
     int& depth_;
 };
@@ -165,9 +164,9 @@ private:
         // Windows' pattern matching ignores case; ours must say so.
         const QString filter = QStringLiteral("Select List File (*.[tT][sS][rR] *.[mM]3[uU])");
         // On the heap: the owner may go away while the dialog runs, and takes the dialog along.
-        QPointer<QFileDialog> dialog = new QFileDialog(
-            parent, save ? QStringLiteral("名前を付けて保存") : QStringLiteral("開く"),
-            QFile::decodeName(QByteArray::fromStdString(folder)), filter);
+        QPointer<QFileDialog> dialog =
+            new QFileDialog(parent, save ? QStringLiteral("名前を付けて保存") : QStringLiteral("開く"),
+                            QFile::decodeName(QByteArray::fromStdString(folder)), filter);
         dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         dialog->setDefaultSuffix(QStringLiteral("tsr"));
@@ -290,11 +289,8 @@ protected:
             if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
             else m_dlg.OnOK();
             return;
-        case Qt::Key_Escape:
-            m_dlg.OnCancel();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+        case Qt::Key_Escape: m_dlg.OnCancel(); return;
+        default: QDialog::keyPressEvent(event);
         }
     }
 
@@ -343,7 +339,7 @@ private:
 };
 
 struct CPlaylistDlg::WindowSlot {
-    QPointer<CPlaylistWnd> open;     // the window while the editor is open
+    QPointer<CPlaylistWnd> open;                  // the window while the editor is open
     std::vector<QPointer<CPlaylistWnd>> closing;  // closed while a file dialog of ours ran in it
     std::unique_ptr<ListFileDialogs> dialogs = MakeQtListFileDialogs();
 };
@@ -468,7 +464,7 @@ void CPlaylistDlg::PlaceControls(int cx, int cy) {
     wnd->list->setGeometry(5, 16, listWidth, listHeight);
     wnd->status->setGeometry(5, statusY, statusWidth, 20);
     const int x = listWidth + 10;
-    const std::pair<int, int> column[] = {{kIdNew, 20},   {kIdLoad, 45},   {kIdSave, 65},
+    const std::pair<int, int> column[] = {{kIdNew, 20},   {kIdLoad, 45},    {kIdSave, 65},
                                           {kIdSort, 90},  {kIdDelete, 115}, {kIdUp, 140},
                                           {kIdDown, 160}, {kIdRandom, 190}, {kIdCancel, backY}};
     for (const auto& [id, y] : column) wnd->ButtonById(id)->setGeometry(x, y, 50, 20);
@@ -554,8 +550,8 @@ std::string CPlaylistDlg::RunFileDialog(bool save, const std::string& folder) {
     state.busy = 1;
     ++m_nNestedLoops;
     QWidget* parent = Window();
-    const std::string chosen = save ? m_wnd->dialogs->ChooseListToSave(parent, folder)
-                                    : m_wnd->dialogs->ChooseListToLoad(parent, folder);
+    const std::string chosen =
+        save ? m_wnd->dialogs->ChooseListToSave(parent, folder) : m_wnd->dialogs->ChooseListToLoad(parent, folder);
     --m_nNestedLoops;
     state.busy = busy;
     // The next list dialog opens where this one ended, whatever was chosen there.
@@ -665,8 +661,9 @@ void CPlaylistDlg::OnDelete() {
         const auto selected = std::find(list.selected.begin(), list.selected.end(), 1);
         if (selected != list.selected.end()) {
             Updating updating(m_nUpdating);
-            view.selectionModel()->setCurrentIndex(view.model()->index(static_cast<int>(selected - list.selected.begin()), 0),
-                                                   QItemSelectionModel::NoUpdate);
+            view.selectionModel()->setCurrentIndex(
+                view.model()->index(static_cast<int>(selected - list.selected.begin()), 0),
+                QItemSelectionModel::NoUpdate);
         }
     }
     m_nCount = m_host.EditorPlaylist().StoreSize();

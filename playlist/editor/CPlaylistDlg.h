@@ -64,16 +64,16 @@ class CPlaylistDlg {
 public:
     // Control ids of the window.
     enum ControlId {
-        kIdCancel = 2,      // "戻る"
+        kIdCancel = 2,  // "戻る"
         kIdList = 1006,
-        kIdRandom = 1041,   // "ランダム"
-        kIdDelete = 1042,   // "削除"
-        kIdDown = 1043,     // "下へ"
-        kIdUp = 1044,       // "上へ"
-        kIdSort = 1053,     // "ソート"
-        kIdSave = 1054,     // "保存"
-        kIdLoad = 1055,     // "読込"
-        kIdNew = 1056,      // "新規"
+        kIdRandom = 1041,  // "ランダム"
+        kIdDelete = 1042,  // "削除"
+        kIdDown = 1043,    // "下へ"
+        kIdUp = 1044,      // "上へ"
+        kIdSort = 1053,    // "ソート"
+        kIdSave = 1054,    // "保存"
+        kIdLoad = 1055,    // "読込"
+        kIdNew = 1056,     // "新規"
         kIdStatus = 1059,
     };
 
@@ -160,15 +160,15 @@ private:
     struct WindowSlot;
     std::unique_ptr<WindowSlot> m_wnd;
 
-    int m_nCurrent = 0;        // the line that carries ">"
-    int m_nCount = 0;          // the entry count as last set by the editor
-    int m_nRequest = 0;        // an EditorRequest
-    int m_nRequestIndex = 0;   // the entry to play for kEditorRequestPlay
+    int m_nCurrent = 0;       // the line that carries ">"
+    int m_nCount = 0;         // the entry count as last set by the editor
+    int m_nRequest = 0;       // an EditorRequest
+    int m_nRequestIndex = 0;  // the entry to play for kEditorRequestPlay
     int m_nClientCx = 0;
     int m_nClientCy = 0;
-    int m_nSortMode = 0;       // next sort: 0 path up, 1 path down, 2 name up, 3 name down
-    bool m_bMarked = false;    // line m_nCurrent carries ">" (no other line ever does)
-    int m_nNestedLoops = 0;    // file dialogs running under one of our handlers
+    int m_nSortMode = 0;             // next sort: 0 path up, 1 path down, 2 name up, 3 name down
+    bool m_bMarked = false;          // line m_nCurrent carries ">" (no other line ever does)
+    int m_nNestedLoops = 0;          // file dialogs running under one of our handlers
     std::string m_listDialogFolder;  // where the last list dialog ended; empty before the first
-    int m_nUpdating = 0;       // our own changes to the list are no selection by the user
+    int m_nUpdating = 0;             // our own changes to the list are no selection by the user
 };

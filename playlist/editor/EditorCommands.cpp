@@ -99,7 +99,8 @@ void SortLines(EditorList& list, int mode) {
         if (best == i) continue;
         const int displaced = rank[static_cast<size_t>(i)];
         popTop(displaced);  // i itself
-        heaps[static_cast<size_t>(heapStart[static_cast<size_t>(displaced)] + rankSize[static_cast<size_t>(displaced)]++)] = best;
+        heaps[static_cast<size_t>(heapStart[static_cast<size_t>(displaced)] +
+                                  rankSize[static_cast<size_t>(displaced)]++)] = best;
         const auto [begin, end] = heapOf(displaced);
         std::push_heap(begin, end, std::greater<int>());
         Exchange(list, i, best, onlySelected);

@@ -122,9 +122,8 @@ struct RadioGroup {
 };
 // In the order of the dialog's radio members.
 constexpr RadioGroup kRadioGroups[CSettingsDlg::kRadioGroupCount] = {
-    {1034, &Settings::wheelModePlaying}, {1032, &Settings::wheelModePaused},
-    {1037, &Settings::doubleClickPanel}, {1046, &Settings::hideCursor},
-    {1048, &Settings::pausedSearchSlow}, {1050, &Settings::alwaysOnTop},
+    {1034, &Settings::wheelModePlaying}, {1032, &Settings::wheelModePaused},  {1037, &Settings::doubleClickPanel},
+    {1046, &Settings::hideCursor},       {1048, &Settings::pausedSearchSlow}, {1050, &Settings::alwaysOnTop},
     {1067, &Settings::keepVideoSize},    {1069, &Settings::autoPlay},
 };
 
@@ -231,9 +230,7 @@ void CSettingsDlg::CreateControls() {
         QWidget* widget = nullptr;
         const QString text = item.text ? Utf8(item.text) : QString();
         switch (item.kind) {
-        case Kind::Group:
-            widget = new QGroupBox(text, this);
-            break;
+        case Kind::Group: widget = new QGroupBox(text, this); break;
         case Kind::Text: {
             auto* label = new QLabel(text, this);
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -351,8 +348,8 @@ bool CSettingsDlg::ReadControls() {
 void CSettingsDlg::RefuseSpeedText(QLineEdit* edit) {
     // Window-modal over this dialog and without a nested loop of its own; when it is
     // dismissed the offending text is selected for retyping.
-    auto* box = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(),
-                                Utf8(kNotAnInteger), QMessageBox::Ok, this);
+    auto* box = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(), Utf8(kNotAnInteger),
+                                QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, edit, [edit] {
         edit->setFocus();

@@ -6,8 +6,7 @@
 #include "state/Settings.h"
 #include "settings/dialog/CSettingsDlg.h"
 
-bool OpenSettingsDialog(QWidget* parent, Settings& settings, PlayerState& state,
-                        const std::string& programFolder,
+bool OpenSettingsDialog(QWidget* parent, Settings& settings, PlayerState& state, const std::string& programFolder,
                         const std::function<void(bool alwaysOnTop)>& placeMainWindow) {
     if (state.speed != 0) return false;  // a search runs
 

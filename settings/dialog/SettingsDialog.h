@@ -20,6 +20,5 @@ struct Settings;
 //
 // Nothing is written to disk. `programFolder` ends in '/' (its bg/ folder holds the pictures).
 // The modal loop keeps dispatching the player's timer.
-bool OpenSettingsDialog(QWidget* parent, Settings& settings, PlayerState& state,
-                        const std::string& programFolder,
+bool OpenSettingsDialog(QWidget* parent, Settings& settings, PlayerState& state, const std::string& programFolder,
                         const std::function<void(bool alwaysOnTop)>& placeMainWindow);

@@ -49,26 +49,25 @@ QColor Mix(const QColor& a, const QColor& b, double t) {
 }
 
 QColor Shade(const QColor& c, int delta) {
-    return QColor::fromRgb(std::clamp(c.red() + delta, 0, 255),
-                           std::clamp(c.green() + delta, 0, 255),
+    return QColor::fromRgb(std::clamp(c.red() + delta, 0, 255), std::clamp(c.green() + delta, 0, 255),
                            std::clamp(c.blue() + delta, 0, 255));
 }
 
 // Graphite body, aqua light, one warm accent for POWER.
-const QColor kBackdrop = Hex(0x121317);     // outside the window and unused areas
+const QColor kBackdrop = Hex(0x121317);  // outside the window and unused areas
 const QColor kOutline = Hex(0x07080A);
 const QColor kBodyTop = Hex(0x474E59);
 const QColor kBodyBottom = Hex(0x2A2F37);
 const QColor kBevelLight = Hex(0x6C7683);
 const QColor kBevelDark = Hex(0x191B20);
-const QColor kPlate = Hex(0x24282F);        // recessed plates
+const QColor kPlate = Hex(0x24282F);  // recessed plates
 const QColor kRecess = Hex(0x101216);
 const QColor kGlassTop = Hex(0x0B2026);
 const QColor kGlassBottom = Hex(0x06161B);
 const QColor kGhost = Hex(0x12343B);
-const QColor kAqua = Hex(0x7CF6E6);         // lit display elements
+const QColor kAqua = Hex(0x7CF6E6);  // lit display elements
 const QColor kAquaBright = Hex(0xB4FFF7);
-const QColor kAquaSoft = Hex(0x5BCFC3);     // PLAY while playing
+const QColor kAquaSoft = Hex(0x5BCFC3);  // PLAY while playing
 const QColor kFaceTop = Hex(0x58616F);
 const QColor kFaceBottom = Hex(0x363C46);
 const QColor kFaceHighlight = Hex(0x8893A3);
@@ -92,9 +91,7 @@ const QColor kKnobDark = Hex(0x8A93A0);
 
 class Canvas {
 public:
-    Canvas(int w, int h, const QColor& fill) : img_(w, h, QImage::Format_RGB32) {
-        img_.fill(fill);
-    }
+    Canvas(int w, int h, const QColor& fill) : img_(w, h, QImage::Format_RGB32) { img_.fill(fill); }
     int Width() const { return img_.width(); }
     int Height() const { return img_.height(); }
     void Px(int x, int y, const QColor& c) {
@@ -126,8 +123,7 @@ uint32_t Hash(uint32_t x) {
 }
 // A small fixed noise in -range..range for a pixel.
 int Noise(int x, int y, int range) {
-    return int(Hash(uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u) % uint32_t(2 * range + 1)) -
-           range;
+    return int(Hash(uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u) % uint32_t(2 * range + 1)) - range;
 }
 
 // ---------------------------------------------------------------- pixel fonts
@@ -170,9 +166,8 @@ const std::map<char, Bitmap>& TinyFont() {
 // Capitals 4 rows high, for the TOTAL and TRACK labels (4-row rectangle).
 const std::map<char, Bitmap>& Tiny4Font() {
     static const std::map<char, Bitmap> font = {
-        {'A', {"###", "#.#", "###", "#.#"}}, {'C', {"###", "#..", "#..", "###"}},
-        {'K', {"#.#", "##.", "#.#", "#.#"}}, {'L', {"#..", "#..", "#..", "###"}},
-        {'O', {"###", "#.#", "#.#", "###"}}, {'R', {"###", "#.#", "##.", "#.#"}},
+        {'A', {"###", "#.#", "###", "#.#"}}, {'C', {"###", "#..", "#..", "###"}}, {'K', {"#.#", "##.", "#.#", "#.#"}},
+        {'L', {"#..", "#..", "#..", "###"}}, {'O', {"###", "#.#", "#.#", "###"}}, {'R', {"###", "#.#", "##.", "#.#"}},
         {'T', {"###", ".#.", ".#.", ".#."}},
     };
     return font;
@@ -181,18 +176,12 @@ const std::map<char, Bitmap>& Tiny4Font() {
 // The logo's letters, 6 x 9 with two-pixel strokes.
 const std::map<char, Bitmap>& LogoFont() {
     static const std::map<char, Bitmap> font = {
-        {'V', {"##..##", "##..##", "##..##", "##..##", "##..##", ".#..#.", ".####.", "..##..",
-               "..##.."}},
-        {'E', {"######", "######", "##....", "##....", "#####.", "##....", "##....", "######",
-               "######"}},
-        {'L', {"##....", "##....", "##....", "##....", "##....", "##....", "##....", "######",
-               "######"}},
-        {'K', {"##..##", "##.##.", "####..", "###...", "###...", "####..", "##.##.", "##..##",
-               "##..##"}},
-        {'A', {".####.", "######", "##..##", "##..##", "######", "######", "##..##", "##..##",
-               "##..##"}},
-        {'F', {"######", "######", "##....", "##....", "#####.", "##....", "##....", "##....",
-               "##...."}},
+        {'V', {"##..##", "##..##", "##..##", "##..##", "##..##", ".#..#.", ".####.", "..##..", "..##.."}},
+        {'E', {"######", "######", "##....", "##....", "#####.", "##....", "##....", "######", "######"}},
+        {'L', {"##....", "##....", "##....", "##....", "##....", "##....", "##....", "######", "######"}},
+        {'K', {"##..##", "##.##.", "####..", "###...", "###...", "####..", "##.##.", "##..##", "##..##"}},
+        {'A', {".####.", "######", "##..##", "##..##", "######", "######", "##..##", "##..##", "##..##"}},
+        {'F', {"######", "######", "##....", "##....", "#####.", "##....", "##....", "##....", "##...."}},
     };
     return font;
 }
@@ -212,8 +201,7 @@ void DrawBitmap(Canvas& c, int x, int y, const Bitmap& b, const QColor& ink) {
             if (b[r][k] == '#') c.Px(x + k, y + r, ink);
 }
 
-void DrawText(Canvas& c, const std::map<char, Bitmap>& font, int x, int y,
-              const std::string& text, const QColor& ink) {
+void DrawText(Canvas& c, const std::map<char, Bitmap>& font, int x, int y, const std::string& text, const QColor& ink) {
     for (char ch : text) {
         const Bitmap& b = font.at(ch);
         DrawBitmap(c, x, y, b, ink);
@@ -225,24 +213,15 @@ int BitmapWidth(const Bitmap& b) { return int(b[0].size()); }
 
 // ---------------------------------------------------------------- icons
 
-const Bitmap kIconPlay = {"#....", "##...", "###..", "####.", "#####", "####.", "###..", "##...",
-                          "#...."};
-const Bitmap kIconStop = {"#######", "#######", "#######", "#######", "#######", "#######",
-                          "#######"};
-const Bitmap kIconPause = {"##..##", "##..##", "##..##", "##..##", "##..##", "##..##",
-                           "##..##"};
-const Bitmap kIconEject = {"...#...", "..###..", ".#####.", "#######", ".......", "#######",
-                           "#######"};
-const Bitmap kIconRew = {"...#...#", "..##..##", ".###.###", "########", ".###.###",
-                         "..##..##", "...#...#"};
-const Bitmap kIconFf = {"#...#...", "##..##..", "###.###.", "########", "###.###.",
-                        "##..##..", "#...#..."};
-const Bitmap kIconBack = {"#...#...#", "#..##..##", "#.###.###", "#########", "#.###.###",
-                          "#..##..##", "#...#...#"};
-const Bitmap kIconNext = {"#...#...#", "##..##..#", "###.###.#", "#########", "###.###.#",
-                          "##..##..#", "#...#...#"};
-const Bitmap kIconPower = {"...#...", ".#.#.#.", "#..#..#", "#.....#", "#.....#", ".#...#.",
-                           "..###.."};
+const Bitmap kIconPlay = {"#....", "##...", "###..", "####.", "#####", "####.", "###..", "##...", "#...."};
+const Bitmap kIconStop = {"#######", "#######", "#######", "#######", "#######", "#######", "#######"};
+const Bitmap kIconPause = {"##..##", "##..##", "##..##", "##..##", "##..##", "##..##", "##..##"};
+const Bitmap kIconEject = {"...#...", "..###..", ".#####.", "#######", ".......", "#######", "#######"};
+const Bitmap kIconRew = {"...#...#", "..##..##", ".###.###", "########", ".###.###", "..##..##", "...#...#"};
+const Bitmap kIconFf = {"#...#...", "##..##..", "###.###.", "########", "###.###.", "##..##..", "#...#..."};
+const Bitmap kIconBack = {"#...#...#", "#..##..##", "#.###.###", "#########", "#.###.###", "#..##..##", "#...#...#"};
+const Bitmap kIconNext = {"#...#...#", "##..##..#", "###.###.#", "#########", "###.###.#", "##..##..#", "#...#...#"};
+const Bitmap kIconPower = {"...#...", ".#.#.#.", "#..#..#", "#.....#", "#.....#", ".#...#.", "..###.."};
 const Bitmap kIconMinus = {"#####"};
 const Bitmap kIconPlus = {"..#..", "..#..", "#####", "..#..", "..#.."};
 const Bitmap kIconMinimise = {"#####", "#####"};
@@ -254,22 +233,26 @@ const Bitmap kPercent = {"##..#", "##.#.", "..#..", ".#.##", "#..##"};
 std::vector<std::pair<int, int>> Segment(char seg, int h) {
     const int mid = (h - 1) / 2;
     std::vector<std::pair<int, int>> px;
-    auto hline = [&](int y) { for (int x = 1; x <= 4; ++x) px.push_back({x, y}); };
-    auto vline = [&](int x, int y0, int y1) { for (int y = y0; y <= y1; ++y) px.push_back({x, y}); };
+    auto hline = [&](int y) {
+        for (int x = 1; x <= 4; ++x) px.push_back({x, y});
+    };
+    auto vline = [&](int x, int y0, int y1) {
+        for (int y = y0; y <= y1; ++y) px.push_back({x, y});
+    };
     switch (seg) {
-        case 'a': hline(0); break;
-        case 'b': vline(5, 1, mid - 1); break;
-        case 'c': vline(5, mid + 1, h - 2); break;
-        case 'd': hline(h - 1); break;
-        case 'e': vline(0, mid + 1, h - 2); break;
-        case 'f': vline(0, 1, mid - 1); break;
-        case 'g': hline(mid); break;
+    case 'a': hline(0); break;
+    case 'b': vline(5, 1, mid - 1); break;
+    case 'c': vline(5, mid + 1, h - 2); break;
+    case 'd': hline(h - 1); break;
+    case 'e': vline(0, mid + 1, h - 2); break;
+    case 'f': vline(0, 1, mid - 1); break;
+    case 'g': hline(mid); break;
     }
     return px;
 }
 
-const char* kDigitSegments[10] = {"abcdef", "bc",   "abdeg", "abcdg",  "bcfg",
-                                  "acdfg",  "acdefg", "abc", "abcdefg", "abcdfg"};
+const char* kDigitSegments[10] = {"abcdef", "bc",     "abdeg", "abcdg",   "bcfg",
+                                  "acdfg",  "acdefg", "abc",   "abcdefg", "abcdfg"};
 
 // Marks after hours, minutes and seconds: small h, m, s standing on the baseline.
 Bitmap MarkBitmap(int glyph) {
@@ -333,13 +316,12 @@ enum class Btn {
 };
 
 struct Look {
-    Btn config = Btn::Normal, power = Btn::Normal, file = Btn::Normal, stop = Btn::Normal,
-        still = Btn::Normal, rew = Btn::Normal, play = Btn::Active, ff = Btn::Normal,
-        back = Btn::Normal, next = Btn::Normal, full = Btn::Normal;
+    Btn config = Btn::Normal, power = Btn::Normal, file = Btn::Normal, stop = Btn::Normal, still = Btn::Normal,
+        rew = Btn::Normal, play = Btn::Active, ff = Btn::Normal, back = Btn::Normal, next = Btn::Normal,
+        full = Btn::Normal;
     bool zoomMinus = false, zoomPlus = false;
     bool repeat = false, shuffle = false;
-    bool index = false, totalTrack = true, time = true, frame = false, mms = false,
-         percent = false;
+    bool index = false, totalTrack = true, time = true, frame = false, mms = false, percent = false;
     bool logoActive = true;
     bool displayBackdrop = false;  // the lit colour that the title letters take
     int seekKnob = -1;             // knob positions, -1 for none
@@ -427,16 +409,12 @@ struct Ink {
 
 Ink InkFor(Btn st, bool power) {
     switch (st) {
-        case Btn::Lit:
-        case Btn::LitRaised:
-            return power ? Ink{kPowerLitInk, kPowerLitInk} : Ink{kLitInk, kLitInk};
-        case Btn::Grey:
-        case Btn::PressedGrey:
-            return {kGreyInk, kGreyInk};
-        case Btn::Active:
-            return {kLabel, kAquaSoft};
-        case Btn::Normal:
-            break;
+    case Btn::Lit:
+    case Btn::LitRaised: return power ? Ink{kPowerLitInk, kPowerLitInk} : Ink{kLitInk, kLitInk};
+    case Btn::Grey:
+    case Btn::PressedGrey: return {kGreyInk, kGreyInk};
+    case Btn::Active: return {kLabel, kAquaSoft};
+    case Btn::Normal: break;
     }
     return {kLabel, power ? kPowerInk : kIcon};
 }
@@ -514,8 +492,8 @@ Bitmap TextBitmap(const std::map<char, Bitmap>& font, const std::string& text) {
 
 // A key with an icon above its label (tall keys), or side by side (flat keys); either may be
 // missing.
-void DrawKey(Canvas& c, const Rect& r, Btn st, const Bitmap* icon, const std::string& label,
-             bool power = false, int faceInsetLeft = 0) {
+void DrawKey(Canvas& c, const Rect& r, Btn st, const Bitmap* icon, const std::string& label, bool power = false,
+             int faceInsetLeft = 0) {
     const int x0 = r.x + faceInsetLeft, y0 = r.y, x1 = r.x + r.w - 1, y1 = r.y + r.h - 1;
     DrawKeyFace(c, x0, y0, x1, y1, st, power);
     const Ink ink = InkFor(st, power);
@@ -548,11 +526,10 @@ void DrawKey(Canvas& c, const Rect& r, Btn st, const Bitmap* icon, const std::st
 
 // REPEAT and SHUFFLE: a flat key whose face and label light while the mode is on.
 void DrawIndicator(Canvas& c, const Rect& r, bool on, const std::string& label) {
-    DrawKeyFace(c, r.x, r.y, r.x + r.w - 1, r.y + r.h - 1, on ? Btn::LitRaised : Btn::Normal,
-                false);
+    DrawKeyFace(c, r.x, r.y, r.x + r.w - 1, r.y + r.h - 1, on ? Btn::LitRaised : Btn::Normal, false);
     const Bitmap text = TextBitmap(TinyFont(), label);
-    DrawInk(c, r.x + (r.w - BitmapWidth(text) + 1) / 2, r.y + (r.h - 5) / 2, text,
-            on ? kAquaBright : Hex(0x97A0AC), on);
+    DrawInk(c, r.x + (r.w - BitmapWidth(text) + 1) / 2, r.y + (r.h - 5) / 2, text, on ? kAquaBright : Hex(0x97A0AC),
+            on);
 }
 
 void DrawZoom(Canvas& c, bool minusLit, bool plusLit) {
@@ -627,8 +604,8 @@ void DrawLogo(Canvas& c, bool active) {
                         c.Px(px + 1, py + 1, kOutline);
                     } else {
                         const double t = double(row) / (rows - 1);
-                        c.Px(px, py, active ? Mix(Hex(0xB8FFF7), Hex(0x2FA6BC), t)
-                                            : Mix(Hex(0x7A828D), Hex(0x4A515B), t));
+                        c.Px(px, py,
+                             active ? Mix(Hex(0xB8FFF7), Hex(0x2FA6BC), t) : Mix(Hex(0x7A828D), Hex(0x4A515B), t));
                     }
                 }
             x += BitmapWidth(b) + 1;
@@ -654,8 +631,7 @@ void DrawDisplay(Canvas& c, const Look& look) {
             c.Px(x, y, g);
         }
     // INDEX over the title line.
-    DrawText(c, TinyFont(), skin::kIndexLabel.x, skin::kIndexLabel.y, "INDEX",
-             look.index ? kAqua : kGhost);
+    DrawText(c, TinyFont(), skin::kIndexLabel.x, skin::kIndexLabel.y, "INDEX", look.index ? kAqua : kGhost);
     // The lit backdrop, where the title letters take their colour from.
     if (look.displayBackdrop) {
         const Rect& d = skin::kDisplayLine;
@@ -670,8 +646,7 @@ void DrawDisplay(Canvas& c, const Look& look) {
 
     DrawText(c, Tiny4Font(), 72, skin::kTotalTrackLabels.y, "TOTAL", look.totalTrack ? kAqua : kGhost);
     DrawText(c, Tiny4Font(), 101, skin::kTotalTrackLabels.y, "TRACK", look.totalTrack ? kAqua : kGhost);
-    DrawBitmap(c, skin::kPercentSign.x, skin::kPercentSign.y + 1, kPercent,
-               look.percent ? kAqua : kGhost);
+    DrawBitmap(c, skin::kPercentSign.x, skin::kPercentSign.y + 1, kPercent, look.percent ? kAqua : kGhost);
     DrawText(c, TinyFont(), skin::kTimeLabel.x, skin::kTimeLabel.y, "TIME", look.time ? kAqua : kGhost);
     DrawText(c, TinyFont(), 158, skin::kTimeLabel.y, "FRAME", look.frame ? kAqua : kGhost);
     DrawText(c, TinyFont(), skin::kMmsLabel.x, skin::kMmsLabel.y, "mmS", look.mms ? kAqua : kGhost);
@@ -679,22 +654,21 @@ void DrawDisplay(Canvas& c, const Look& look) {
     // Unlit cells: every segment dark, as a real display shows them.
     for (int x : skin::kCountX) DrawGlyph(c, x, skin::kCounterY, 8, skin::kSmallGlyphHeight, skin::kCounterY, true);
     for (int x : skin::kIndexX) DrawGlyph(c, x, skin::kCounterY, 8, skin::kSmallGlyphHeight, skin::kCounterY, true);
-    DrawGlyph(c, skin::kCounterMinusX, skin::kCounterY, skin::kGlyphMinus, skin::kSmallGlyphHeight,
-              skin::kCounterY, true);
-    DrawGlyph(c, skin::kTimeMinusX, skin::kTimeY, skin::kGlyphMinus, skin::kLargeGlyphHeight,
-              skin::kTimeY, true);
+    DrawGlyph(c, skin::kCounterMinusX, skin::kCounterY, skin::kGlyphMinus, skin::kSmallGlyphHeight, skin::kCounterY,
+              true);
+    DrawGlyph(c, skin::kTimeMinusX, skin::kTimeY, skin::kGlyphMinus, skin::kLargeGlyphHeight, skin::kTimeY, true);
     for (int i = 0; i < 8; ++i)
-        DrawGlyph(c, skin::kTimeCellX + skin::kTimeCellPitch * i, skin::kTimeY, 8,
-                  skin::kLargeGlyphHeight, skin::kTimeY, true);
+        DrawGlyph(c, skin::kTimeCellX + skin::kTimeCellPitch * i, skin::kTimeY, 8, skin::kLargeGlyphHeight,
+                  skin::kTimeY, true);
 }
 
 Canvas RenderPlayer(const Look& look) {
     Canvas c(skin::kUnlitPlayer.w, skin::kUnlitPlayer.h, kBackdrop);
     DrawBody(c);
     DrawGrip(c);
-    DrawPlate(c, 14, 18, 42, 47, kPlate);   // behind CONFIG, REPEAT and SHUFFLE
+    DrawPlate(c, 14, 18, 42, 47, kPlate);        // behind CONFIG, REPEAT and SHUFFLE
     DrawPlate(c, 205, 16, 100, 72 - 2, kPlate);  // behind the transport keys
-    DrawPlate(c, 137, 71, 70, 16, kPlate);  // behind zoom and FULL
+    DrawPlate(c, 137, 71, 70, 16, kPlate);       // behind zoom and FULL
     DrawSlot(c, 60, 292, skin::kPositionKnobY, 11);
     DrawSlot(c, 59, 136, skin::kVolumeKnobY, 9);
     // Position scale under its slot: the knob's middle at the start, quarters and end.
@@ -730,18 +704,16 @@ Canvas RenderPlayer(const Look& look) {
     DrawKey(c, skin::kMinimise, Btn::Normal, &kIconMinimise, "");
 
     if (look.seekKnob >= 0)
-        DrawKnob(c, skin::kPositionKnobX + look.seekKnob, skin::kPositionKnobY,
-                 skin::kPositionKnob.w, skin::kPositionKnob.h);
+        DrawKnob(c, skin::kPositionKnobX + look.seekKnob, skin::kPositionKnobY, skin::kPositionKnob.w,
+                 skin::kPositionKnob.h);
     if (look.volumeKnob >= 0)
-        DrawKnob(c, skin::kVolumeKnobX + look.volumeKnob, skin::kVolumeKnobY,
-                 skin::kVolumeKnob.w, skin::kVolumeKnob.h);
+        DrawKnob(c, skin::kVolumeKnobX + look.volumeKnob, skin::kVolumeKnobY, skin::kVolumeKnob.w, skin::kVolumeKnob.h);
     return c;
 }
 
 Look LitLook() {
     Look l;
-    l.config = l.power = l.file = l.stop = l.still = l.rew = l.play = l.ff = l.back = l.next =
-        l.full = Btn::Lit;
+    l.config = l.power = l.file = l.stop = l.still = l.rew = l.play = l.ff = l.back = l.next = l.full = Btn::Lit;
     l.zoomMinus = l.zoomPlus = true;
     l.repeat = l.shuffle = true;
     l.index = true;
@@ -764,22 +736,24 @@ Canvas BuildSkin() {
 
     // Glyph atlas: each cell carries the glass of the rows it is shown on.
     for (int g = 0; g < skin::kGlyphCount; ++g) {
-        DrawGlyph(s, skin::kLargeGlyphs.x + skin::kGlyphPitch * g, skin::kLargeGlyphs.y, g,
-                  skin::kLargeGlyphHeight, skin::kTimeY, false);
-        DrawGlyph(s, skin::kSmallGlyphs.x + skin::kGlyphPitch * g, skin::kSmallGlyphs.y, g,
-                  skin::kSmallGlyphHeight, skin::kCounterY, false);
+        DrawGlyph(s, skin::kLargeGlyphs.x + skin::kGlyphPitch * g, skin::kLargeGlyphs.y, g, skin::kLargeGlyphHeight,
+                  skin::kTimeY, false);
+        DrawGlyph(s, skin::kSmallGlyphs.x + skin::kGlyphPitch * g, skin::kSmallGlyphs.y, g, skin::kSmallGlyphHeight,
+                  skin::kCounterY, false);
     }
 
     Look knobs;
     knobs.seekKnob = 100;
     knobs.volumeKnob = 30;
     const Canvas withKnobs = RenderPlayer(knobs);
-    s.Blit(withKnobs, At(skin::kPositionKnob, skin::kPositionKnobX + 100 - skin::kPositionKnob.x,
-                         skin::kPositionKnobY - skin::kPositionKnob.y),
+    s.Blit(withKnobs,
+           At(skin::kPositionKnob, skin::kPositionKnobX + 100 - skin::kPositionKnob.x,
+              skin::kPositionKnobY - skin::kPositionKnob.y),
            skin::kPositionKnob.x, skin::kPositionKnob.y);
-    s.Blit(withKnobs, At(skin::kVolumeKnob, skin::kVolumeKnobX + 30 - skin::kVolumeKnob.x,
-                         skin::kVolumeKnobY - skin::kVolumeKnob.y),
-           skin::kVolumeKnob.x, skin::kVolumeKnob.y);
+    s.Blit(
+        withKnobs,
+        At(skin::kVolumeKnob, skin::kVolumeKnobX + 30 - skin::kVolumeKnob.x, skin::kVolumeKnobY - skin::kVolumeKnob.y),
+        skin::kVolumeKnob.x, skin::kVolumeKnob.y);
 
     Look plus;
     plus.zoomPlus = true;
@@ -879,8 +853,9 @@ int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: velkaf-skingen <output folder>\n"
-                             "       velkaf-skingen --icons <theme folder> <icon name>\n");
+        std::fprintf(stderr,
+                     "usage: velkaf-skingen <output folder>\n"
+                     "       velkaf-skingen --icons <theme folder> <icon name>\n");
         return 2;
     }
     if (argc == 4 && std::string(argv[1]) == "--icons") return WriteThemeIcons(argv[2], argv[3]);
