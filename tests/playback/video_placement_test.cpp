@@ -11,25 +11,19 @@
 
 namespace {
 
-std::string Nums(std::initializer_list<int> values) {
-    std::string text;
-    for (int v : values) text += " " + std::to_string(v);
-    return text;
-}
-
 // The windows' side: each call goes into the device's log as "[...]"; the focus is counted.
 class RecordingWindows final : public VideoPlacementHost {
 public:
     explicit RecordingWindows(Strings& log) : log_(log) {}
     ScreenArea PlayerScreen() override { return {1024, 100, 800, 600}; }  // right of the first monitor
     ScreenArea AvailableArea(const VideoRect&) override { return available; }
-    void ShowWindow(PictureWindow w, const VideoRect& r) override { Log("show", w, Nums({r.x, r.y, r.width, r.height})); }
+    void ShowWindow(PictureWindow w, const VideoRect& r) override { Log("show", w, Nums(r)); }
     void HideWindow(PictureWindow w) override { Log("hide", w); }
     int HostId(PictureWindow w) override { return w == PictureWindow::FullScreen && !made.count(w) ? 0 : 70 + int(w); }
     void CreateWindow(PictureWindow w) override { made.insert(w), Log("create", w); }
     void DestroyWindow(PictureWindow w) override { made.erase(w), Log("destroy", w); }
     bool WindowExists(PictureWindow w) override { return made.count(w) > 0; }
-    void RebuildOverlay(const VideoRect& r) override { Log("new", PictureWindow::Overlay, Nums({r.x, r.y, r.width, r.height})); }
+    void RebuildOverlay(const VideoRect& r) override { Log("new", PictureWindow::Overlay, Nums(r)); }
     void SetClickMode(int mode) override { Log("click mode" + Nums({mode})); }
     void InitPanel(const DisplayEffects& e, int width) override {
         effects = {e[0], 1, e[2], e[3]};  // the panel's line-mask switch always reads 1
@@ -44,8 +38,7 @@ public:
     void PlaceMainWindow(ZOrder o, int x, int y) override { Log(std::string("main ") + ZOrderName(o) + Nums({x, y})); }
     void FocusStepSink() override { ++focus; }
 
-    ScreenPoint cursor{500, 400};
-    ScreenPoint corner{30, 40};
+    ScreenPoint cursor{500, 400}, corner{30, 40};
     ScreenArea available{0, 0, 1024, 768};  // the first monitor, where the video window stands
     DisplayEffects effects{};
     std::set<PictureWindow> made;
@@ -59,25 +52,18 @@ private:
     Strings& log_;
 };
 
-struct Rig {
+struct Rig : PlaybackRig {
     Rig() {
         device.Answer("where movie destination", "0 0 320 240");
-        settings.mainX = 5, settings.mainY = 6, state.zoomShowTicks = 3;
+        settings.mainX = 5, settings.mainY = 6, state.zoomShowTicks = 3, video.natural = {0, 0, 320, 240};
     }
     void Place(int mode) { settings.videoSizeMode = mode, placement.PlaceVideo(); }
     // The log since the last call, then " fullScreen panelInFullScreen busy seekDragging volumeDragging".
     Strings Take() {
-        Strings log = device.sent;
-        device.ClearSent();
-        log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, state.seekDragging,
-                            state.volumeDragging}));
-        return log;
+        Strings log = std::exchange(device.sent, {});
+        return log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, state.seekDragging,
+                                   state.volumeDragging})), log;
     }
-    ScriptedMediaDevice device;
-    PlayerState state;
-    Settings settings;
-    MciSession mci{device, state};
-    VideoGeometry video{VideoRect{0, 0, 320, 240}, VideoRect{}};
     FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
     VideoPlacement placement{state, settings, mci, video, volume, windows};
