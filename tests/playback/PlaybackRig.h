@@ -63,9 +63,7 @@ struct PlaybackRig {
     PlaybackRig() { device.Answer("status movie mode", "stopped"); }
 
     ScriptedMediaDevice device;
-    PlayerState state;
-    Settings settings;
-    Playlist playlist;
+    PlayerState state; Settings settings; Playlist playlist;
     MciSession mci{device, state};
     RecordingHost host{device.sent};
     VideoGeometry video;

@@ -72,7 +72,6 @@ TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     EXPECT_TRUE(rig.device.sent.empty()) << "a hint is no command";
 }
 
-// The no-sound notice leads title line 1 of the first track that plays silently, and only that.
 TEST(NextEntryHintTest, NoSoundNoticeOnceOnTheTitleLine) {
     CurrentFolderGuard guard;
     TempFolder tmp;

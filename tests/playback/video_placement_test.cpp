@@ -25,9 +25,8 @@ public:
     bool WindowExists(PictureWindow w) override { return made.count(w) > 0; }
     void RebuildOverlay(const VideoRect& r) override { Log("new", PictureWindow::Overlay, Nums(r)); }
     void SetClickMode(int mode) override { Log("click mode" + Nums({mode})); }
-    void InitPanel(const DisplayEffects& e, int width) override {
-        effects = {e[0], 1, e[2], e[3]};  // the panel's line-mask switch always reads 1
-        Log("panel init" + Nums({width}));
+    void InitPanel(const DisplayEffects& e, int width) override {  // the panel's line-mask switch always reads 1
+        effects = e, effects[1] = 1, Log("panel init" + Nums({width}));
     }
     DisplayEffects PanelEffects() override { return effects; }
     void ShowPanelVolume(int level) override { Log("panel volume" + Nums({level})); }
@@ -138,7 +137,6 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
     }
 }
 
-// The screen-sized desktop host goes whenever the picture leaves it, and only then.
 TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
     const std::pair<void (*)(Rig&), int> cases[] = {
         {[](Rig& r) { r.device.Answer("where movie destination", ""), r.Place(3); }, 1},  // an audio-only track

@@ -90,13 +90,9 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     bool dropRefused = false;  // DropItems answers as the window does while a long operation runs
     std::map<std::pair<W, int>, int> values;
     std::set<K> held, pressed;
-    int polls = 0;
-    uint32_t volume = 0x80008000u;
+    int polls = 0; uint32_t volume = 0x80008000u;
     ScriptedMediaDevice script;
-    PlayerState state;
-    Settings settings;
-    Playlist playlist;
-    FakeClock clock;
+    PlayerState state; Settings settings; Playlist playlist; FakeClock clock;
     MciSession mci{*this, state};
     InputControl input{state, settings, playlist, mci, *this, *this, clock, *this};
     MainTick tick{state, settings, playlist, mci, *this, clock, *this, {folder.path(), args, start.path()}};
@@ -336,7 +332,6 @@ TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
     }
 }
 
-// One full tick from a given state: the traffic and the fields it leaves.
 TEST(MainTickTest, FullTickRequests) {
     const std::string pos = "status movie position";
     const auto open = [](int lengthMs, PlayerState s = {}) { return s.lengthMs = lengthMs, s.lengthFrames = 250, s; };
@@ -386,7 +381,6 @@ TEST(MainTickTest, FullTickRequests) {
     }
 }
 
-// Full screen: the windows' steps and clicks; the panel's volume and its paused step.
 TEST(MainTickTest, FullScreenWindowsAndPanel) {
     using Values = std::map<std::pair<W, int>, int>;
     constexpr W F = W::FullScreen, O = W::Overlay, P = W::ControlPanel;

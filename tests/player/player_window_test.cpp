@@ -54,8 +54,7 @@ struct Window {
     explicit Window(bool resting = false) {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        device.Answer("status movie position", "5200");
-        device.Answer("status movie length", "100000");
+        device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000");
         device.Answer("status movie mode", resting ? "paused" : "playing");
         dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
                                               MainTickSetup{folder.path(), {}, "/"});
@@ -68,10 +67,7 @@ struct Window {
     bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // timers run meanwhile
     long Count(const std::string& command) const { return std::count(device.sent.begin(), device.sent.end(), command); }
     long Ticks() const { return Count("status movie position") / 2; }  // two a full tick
-    void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) {
-        QTest::mousePress(dialog.get(), b, {}, at);
-        QTest::mouseRelease(dialog.get(), b, {}, at);
-    }
+    void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(dialog.get(), b, {}, at); }
     // What the player did: commands besides queries, the video size, the speed and the request.
     std::tuple<Strings, int, int, int> Effects() const {
         Strings commands;
@@ -79,11 +75,8 @@ struct Window {
         return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
     }
 
-    CurrentFolderGuard cwd;
-    TempFolder folder;
-    PlayerState state;
-    Settings settings;
-    Playlist playlist;
+    CurrentFolderGuard cwd; TempFolder folder;
+    PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device;
     LoggedVolume volume{device};
     SystemClock clock;
@@ -129,7 +122,6 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     });
     w.Click({220, 30});
     EXPECT_EQ(w.Count("open \"tone.wav\" type mpegvideo alias movie"), 1) << "the list opened, its entry played";
-
     QTest::keyPress(w.dialog.get(), Qt::Key_Space);
     EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
     QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
@@ -178,8 +170,7 @@ TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
         };
         send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
         if (c.doubleClick) {
-            send(QEvent::MouseButtonRelease, {}, Qt::NoButton);
-            send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, {}, Qt::NoButton), send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
             send(QEvent::MouseButtonDblClick, {}, Qt::LeftButton);
         }
         for (const QPoint& to : c.path) send(QEvent::MouseMove, to, Qt::LeftButton);
@@ -263,7 +254,6 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     const QImage unfocused = w.dialog->grab().toImage();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
     EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand, w.state.closeRequest), std::tuple(-1, 0, 0));
-
     for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill},
                                 {Qt::Key_Backtab, kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
         QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
@@ -281,8 +271,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     EXPECT_EQ(w.Count("pause movie"), 0) << "Space pressed REPEAT only";
     QTest::keyClick(w.dialog.get(), Qt::Key_Return);
     EXPECT_EQ(w.settings.repeat, 1);
-    QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
-    QTest::keyClick(w.dialog.get(), Qt::Key_Return);
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) QTest::keyClick(w.dialog.get(), key);
     EXPECT_EQ(std::pair(access->Focused(), w.settings.repeat), std::pair(-1, 1));
     EXPECT_EQ(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "no mark";
 }
