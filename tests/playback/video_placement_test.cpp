@@ -130,8 +130,7 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
         rig.video.natural = c.natural, rig.windows.available = c.area, rig.windows.corner = c.corner;
         rig.state.activeApp = 0, rig.Place(c.mode);
         const VideoRect& r = c.shown;
-        const std::string size = Nums({r.width, r.height}).substr(1);
-        const std::string shown = "[show video" + Nums({r.x, r.y}) + " " + size + "]";
+        const std::string size = Nums({r.width, r.height}).substr(1), shown = "[show video" + Nums(r) + "]";
         EXPECT_EQ(rig.device.sent, Concat({{"where movie destination", shown}, Attached(size)})) << size;
         EXPECT_EQ(Nums({rig.settings.videoX, rig.settings.videoY, rig.state.zoomPercent}), Nums({r.x, r.y, c.zoom}));
     }
