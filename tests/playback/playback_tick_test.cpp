@@ -20,8 +20,7 @@ enum Held { kNoButton = 0, kRewHeld = 1, kFfHeld = 2, kBothHeld = 3 };
 
 struct TickRig : PlaybackRig {
     explicit TickRig(const PlayerState& start = {}, Held held = kNoButton) {
-        state = start;
-        state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
+        state = start, state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
         state.buttonCounters[kCounterSearchForward] = held & kFfHeld ? 1 : 0;
         device.Answer(kFormat, "milliseconds"), device.Answer(kPos, "5000");
         for (int i = 0; i < 8; ++i) settings.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);

@@ -131,8 +131,7 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
 // PLAY does: an entry that will not open leaves the player stopped, never "playing" on nothing.
 TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     Window w;
-    const std::string tone = w.folder.path() + "tone.wav";
-    w.playlist.InsertAt(0, tone), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
+    w.playlist.InsertAt(0, w.folder.path() + "tone.wav"), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
     w.state.closed = 1;  // a failed open closed the device
     w.device.Answer("status movie mode", "");  // the device holds nothing: each open fails
     for (int press = 0; press < 2; ++press) {
