@@ -25,8 +25,7 @@ using W = AuxWindow;
 
 // InputHost and MainTickHost share PlaceVideo and FocusStepSink.
 struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
-    explicit Rig(const PlayerState& start = {}, std::vector<std::string> args = {})
-        : args(std::move(args)), state(start) {
+    explicit Rig(const PlayerState& start = {}, Strings args = {}) : args(std::move(args)), state(start) {
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
         script.Answer("status movie position", "5200"), script.Answer("status movie mode", "stopped");
     }
@@ -59,11 +58,8 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     LOGGED(OpenButtonAction(), "open dialog") LOGGED(TogglePlaylistEditor(), "editor")
     LOGGED(SettingsDialog(), "settings") LOGGED(MoveFullScreenStepSinksOffScreen(), "step sinks off")
     WindowRect EditorWindowRect() override { return {1, 2, 300, 400}; }
-    bool ControlPanelExists() override { return true; }
-    bool IsMinimised() override { return false; }
-    void ReleaseMouse() override {}
-    void FocusStepSink() override {}
-    void PollKeyboard() override { ++polls; }
+    bool ControlPanelExists() override { return true; } bool IsMinimised() override { return false; }
+    void ReleaseMouse() override {} void FocusStepSink() override {} void PollKeyboard() override { ++polls; }
     bool Held(K k) override { return held.count(k) > 0; }
     bool Pressed(K k) override { return pressed.erase(k) + held.count(k) > 0; }
     bool Get(uint32_t& v) override { return v = volume, true; }
@@ -83,7 +79,7 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
         return state = st, state.firstTickDone = 1, journal.clear(), Calls(5), journal;
     }
 
-    std::vector<std::string> args;
+    Strings args;
     CurrentFolderGuard cwd;
     TempFolder folder, start;  // the program folder; the folder the player was started in
     Strings journal, dropped;
