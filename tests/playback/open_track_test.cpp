@@ -39,13 +39,11 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         CurrentFolderGuard guard;
         TempFolder tmp;
         PlaybackRig rig;
-        rig.SetEntries({tmp.Write("a/b/x.mpg", "data")});
-        rig.playlist.currentIndex = c.index;
-        rig.device.Answer("where movie destination", "0 0 320 240");
+        rig.SetEntries({tmp.Write("a/b/x.mpg", "data")}), rig.playlist.currentIndex = c.index;
+        rig.device.Answer("where movie destination", "0 0 320 240"), rig.host.editorExists = c.editor;
         for (const char* format : {"milliseconds", "frames", "milliseconds"})
             rig.device.AnswerOnce("status movie time format", format);
         for (const char* length : {"250", "10000"}) rig.device.AnswerOnce("status movie length", length);
-        rig.host.editorExists = c.editor;
         PlayerState& s = rig.state;
         s.fullScreen = c.fullScreen, s.screenWidth = 1024, s.screenHeight = 768, s.minimiseState = c.minimised;
         s.closed = s.paused = s.seekDragging = s.marqueeStarted = s.busy = 1, s.speed = 4, s.position = 999;
@@ -111,8 +109,7 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
         TempFolder tmp;
         PlaybackRig rig;
         rig.SetEntries(Strings(static_cast<size_t>(c.entries), tmp.Write("broken.mp3", "not media")));
-        rig.device.Answer("status movie mode", c.mode);
-        rig.video.natural = VideoRect{0, 0, 640, 360};
+        rig.device.Answer("status movie mode", c.mode), rig.video.natural = VideoRect{0, 0, 640, 360};
         PlayerState& s = rig.state;
         s.closed = c.closedBefore, s.failedOpensInARow = c.failedBefore, s.failedTrackWait = 9;
         OpenCurrentTrack(rig.context);
