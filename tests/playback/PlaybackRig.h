@@ -62,6 +62,8 @@ struct PlaybackRig {
     // A device that opens what it is given: it answers its mode once something is open.
     PlaybackRig() { device.Answer("status movie mode", "stopped"); }
 
+    CurrentFolderGuard cwd;  // an open may change the current folder
+    TempFolder tmp;
     ScriptedMediaDevice device;
     PlayerState state; Settings settings; Playlist playlist;
     MciSession mci{device, state};

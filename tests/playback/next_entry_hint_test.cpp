@@ -73,10 +73,8 @@ TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
 }
 
 TEST(NextEntryHintTest, NoSoundNoticeOnceOnTheTitleLine) {
-    CurrentFolderGuard guard;
-    TempFolder tmp;
     PlaybackRig rig;
-    rig.SetEntries({tmp.Write("x.mp3", "data")});
+    rig.SetEntries({rig.tmp.Write("x.mp3", "data")});
     rig.device.Answer("status movie length", "10000");
     const std::pair<bool, std::string> opens[] = {
         {false, " x.mp3  <0:00:10> |"},
