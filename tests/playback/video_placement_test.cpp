@@ -97,8 +97,7 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.device.Answer("where movie destination", c.reply);
-        rig.video.natural = ParseDestination(c.reply);
+        rig.device.Answer("where movie destination", c.reply), rig.video.natural = ParseDestination(c.reply);
         rig.state.minimiseState = c.minimise, rig.state.activeApp = c.active, rig.settings.alwaysOnTop = c.onTop;
         rig.Place(c.mode);
         rig.device.sent.push_back(Nums({rig.settings.videoSizeMode, rig.state.zoomPercent, rig.state.zoomShowTicks,
@@ -146,8 +145,7 @@ TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         Rig rig;
-        rig.Place(3);
-        rig.device.ClearSent();
+        rig.Place(3), rig.device.ClearSent();
         cases[i].first(rig);
         EXPECT_EQ(std::count(rig.device.sent.begin(), rig.device.sent.end(), "[hide desktop]"), cases[i].second) << i;
     }
@@ -160,8 +158,7 @@ TEST(VideoPlacementTest, FullScreenFitAndStretch) {
         Rig rig;
         rig.video.natural = VideoRect{0, 0, 352, 240};  // s = 2.909...
         rig.state.fullScreen = 1, rig.state.screenWidth = 1024, rig.state.screenHeight = 768;
-        rig.settings.fullScreenFit = fit;
-        rig.placement.PlaceVideo();
+        rig.settings.fullScreenFit = fit, rig.placement.PlaceVideo();
         EXPECT_EQ(rig.device.sent.at(2), fitAfter == 4 ? "put movie destination at 0 54 1024 698"
                                                         : "put movie destination at 0 20 1024 768") << fit;
         EXPECT_EQ(rig.settings.fullScreenFit, fitAfter);
