@@ -15,6 +15,13 @@
 
 using Strings = std::vector<std::string>;
 
+inline std::string Nums(std::initializer_list<int> values) {  // each value after a blank
+    std::string text;
+    for (int v : values) text += " " + std::to_string(v);
+    return text;
+}
+inline std::string Nums(const VideoRect& r) { return Nums({r.x, r.y, r.width, r.height}); }
+
 inline const char* ZOrderName(ZOrder order) {
     static const char* const names[] = {"top", "bottom", "topmost", "not topmost"};
     return names[static_cast<int>(order)];
@@ -34,11 +41,9 @@ public:
     int FullScreenWindowId() override { return 9; }
     void PlaceVideo() override { Log("place video"); }
     void TakePanelDisplayEffects() override { Log("panel effects"); }
-    void ShowOverlayTopmost(const VideoRect& r) override { Log("overlay topmost " + Text(r)); }
-    void ShowFullScreenWindowTopmost(const VideoRect& r) override { Log("full screen topmost " + Text(r)); }
-    void PlaceMainWindow(ZOrder order, int x, int y) override {
-        Log(std::string("main ") + ZOrderName(order) + " " + std::to_string(x) + " " + std::to_string(y));
-    }
+    void ShowOverlayTopmost(const VideoRect& r) override { Log("overlay topmost" + Nums(r)); }
+    void ShowFullScreenWindowTopmost(const VideoRect& r) override { Log("full screen topmost" + Nums(r)); }
+    void PlaceMainWindow(ZOrder o, int x, int y) override { Log(std::string("main ") + ZOrderName(o) + Nums({x, y})); }
     bool IsMainWindowMinimised() override { return minimised; }
     void FocusStepSink() override { Log("focus"); }
     bool PlaylistEditorExists() override { return editorExists; }
@@ -50,8 +55,6 @@ public:
 
 private:
     void Log(const std::string& what) { log_.push_back("[" + what + "]"); }
-    static std::string Text(const VideoRect& r) { return RectText(r.x, r.y) + " " + RectText(r.width, r.height); }
-    static std::string RectText(int a, int b) { return std::to_string(a) + " " + std::to_string(b); }
     Strings& log_;
 };
 
@@ -59,10 +62,10 @@ struct PlaybackRig {
     // A device that opens what it is given: it answers its mode once something is open.
     PlaybackRig() { device.Answer("status movie mode", "stopped"); }
 
+    CurrentFolderGuard cwd;  // an open may change the current folder
+    TempFolder tmp;
     ScriptedMediaDevice device;
-    PlayerState state;
-    Settings settings;
-    Playlist playlist;
+    PlayerState state; Settings settings; Playlist playlist;
     MciSession mci{device, state};
     RecordingHost host{device.sent};
     VideoGeometry video;

@@ -72,12 +72,9 @@ TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     EXPECT_TRUE(rig.device.sent.empty()) << "a hint is no command";
 }
 
-// The no-sound notice leads title line 1 of the first track that plays silently, and only that.
 TEST(NextEntryHintTest, NoSoundNoticeOnceOnTheTitleLine) {
-    CurrentFolderGuard guard;
-    TempFolder tmp;
     PlaybackRig rig;
-    rig.SetEntries({tmp.Write("x.mp3", "data")});
+    rig.SetEntries({rig.tmp.Write("x.mp3", "data")});
     rig.device.Answer("status movie length", "10000");
     const std::pair<bool, std::string> opens[] = {
         {false, " x.mp3  <0:00:10> |"},

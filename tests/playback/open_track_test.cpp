@@ -36,16 +36,12 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
          {"play movie", "pause movie", "[place video]", "play movie from 0", "[title lines]"}, top, {"[focus]"}})},
     };
     for (const Case& c : cases) {
-        CurrentFolderGuard guard;
-        TempFolder tmp;
         PlaybackRig rig;
-        rig.SetEntries({tmp.Write("a/b/x.mpg", "data")});
-        rig.playlist.currentIndex = c.index;
-        rig.device.Answer("where movie destination", "0 0 320 240");
+        rig.SetEntries({rig.tmp.Write("a/b/x.mpg", "data")}), rig.playlist.currentIndex = c.index;
+        rig.device.Answer("where movie destination", "0 0 320 240"), rig.host.editorExists = c.editor;
         for (const char* format : {"milliseconds", "frames", "milliseconds"})
             rig.device.AnswerOnce("status movie time format", format);
         for (const char* length : {"250", "10000"}) rig.device.AnswerOnce("status movie length", length);
-        rig.host.editorExists = c.editor;
         PlayerState& s = rig.state;
         s.fullScreen = c.fullScreen, s.screenWidth = 1024, s.screenHeight = 768, s.minimiseState = c.minimised;
         s.closed = s.paused = s.seekDragging = s.marqueeStarted = s.busy = 1, s.speed = 4, s.position = 999;
@@ -54,7 +50,7 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.device.sent, c.traffic) << c.sizeMode;
         EXPECT_EQ(std::pair(std::filesystem::current_path().string() + "/", st.lastTrackFolder),
-                  std::pair(tmp.path() + "a/b/", tmp.path() + "a/b/"));
+                  std::pair(rig.tmp.path() + "a/b/", rig.tmp.path() + "a/b/"));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
         EXPECT_EQ((std::vector<int>{s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed, s.position, s.busy,
                                     s.pendingCommand, s.marqueeStarted, s.marqueeOffset, s.titleWidth[0], s.titleWidth[1],
@@ -107,12 +103,9 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
         {"stopped", 3, 0, 2, 0, 0, 0},               // an open that works ends the round
     };
     for (const Case& c : cases) {
-        CurrentFolderGuard guard;
-        TempFolder tmp;
         PlaybackRig rig;
-        rig.SetEntries(Strings(static_cast<size_t>(c.entries), tmp.Write("broken.mp3", "not media")));
-        rig.device.Answer("status movie mode", c.mode);
-        rig.video.natural = VideoRect{0, 0, 640, 360};
+        rig.SetEntries(Strings(static_cast<size_t>(c.entries), rig.tmp.Write("broken.mp3", "not media")));
+        rig.device.Answer("status movie mode", c.mode), rig.video.natural = VideoRect{0, 0, 640, 360};
         PlayerState& s = rig.state;
         s.closed = c.closedBefore, s.failedOpensInARow = c.failedBefore, s.failedTrackWait = 9;
         OpenCurrentTrack(rig.context);
@@ -151,19 +144,17 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         {{"m/readme.txt"}, false, -1, {"m/readme.txt"}, "readme.txt"}, {{"gone.m3u"}, false, -1, {}, ""},
     };
     for (const Case& c : cases) {
-        CurrentFolderGuard guard;
-        TempFolder tmp;
         PlaybackRig rig;
-        for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav"}) tmp.Write(name, "");
-        tmp.Write("list.m3u", "#EXTM3U\r\n/music/c.mp3\r\nrelative.mp3\r\n/music/A.mp3\r\n");
+        for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav"}) rig.tmp.Write(name, "");
+        rig.tmp.Write("list.m3u", "#EXTM3U\r\n/music/c.mp3\r\nrelative.mp3\r\n/music/A.mp3\r\n");
         rig.SetEntries(old), rig.playlist.currentIndex = 1, rig.host.editorExists = c.editor;
         if (c.broken) rig.device.Answer("status movie mode", "");
         PlayerState& s = rig.state;
         s.busy = std::max(c.busy, 0), s.closed = c.busy < 0, s.seekKnobX = 100;
         s.trackPending = s.seekDragging = s.failedOpensInARow = 1;
         Strings items, entries;
-        for (const std::string& i : c.items) items.push_back(tmp.path() + i);
-        for (const std::string& e : c.entries) entries.push_back(e[0] == '/' ? e : tmp.path() + e);
+        for (const std::string& i : c.items) items.push_back(rig.tmp.path() + i);
+        for (const std::string& e : c.entries) entries.push_back(e[0] == '/' ? e : rig.tmp.path() + e);
         const bool taken = !c.editor && c.busy <= 0;
         if (c.busy < 0) OpenChosenFile(rig.context, items[0]);
         else EXPECT_EQ(DropOnMainWindow(rig.context, items), taken);

@@ -16,13 +16,11 @@ const std::string kPos = "status movie position", kFormat = "status movie time f
 const std::string kToFrames = "set movie time format frames", kToMs = "set movie time format milliseconds";
 const Strings kSearchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"};
 
-// Which search buttons are held down.
 enum Held { kNoButton = 0, kRewHeld = 1, kFfHeld = 2, kBothHeld = 3 };
 
 struct TickRig : PlaybackRig {
     explicit TickRig(const PlayerState& start = {}, Held held = kNoButton) {
-        state = start;
-        state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
+        state = start, state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
         state.buttonCounters[kCounterSearchForward] = held & kFfHeld ? 1 : 0;
         device.Answer(kFormat, "milliseconds"), device.Answer(kPos, "5000");
         for (int i = 0; i < 8; ++i) settings.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
@@ -43,14 +41,9 @@ Strings Seek(int target) { return {kFormat, kPos, "seek movie to " + std::to_str
 TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     const Strings place{"pause movie", "[place video]", "play movie"};
     const Strings pausedPlace{"pause movie", kPos, "[place video]", "seek movie to 5000"};
-    struct Case {
-        PendingCommand code;
-        int paused = 0, size = 1;
-        Strings sent;
-        int speed = 5, pausedAfter = 0;
-        PendingCommand pending = kCmdNone;
-        int sizeAfter = 1, position = 0, cooldown = 0, closed = 0, smallerLit = 3, largerLit = 3;
-    };
+    struct Case { PendingCommand code; int paused = 0, size = 1; Strings sent; int speed = 5, pausedAfter = 0;
+                  PendingCommand pending = kCmdNone;
+                  int sizeAfter = 1, position = 0, cooldown = 0, closed = 0, smallerLit = 3, largerLit = 3; };
     const Case cases[] = {
         {.code = kCmdPlay, .paused = 1, .sent = {"play movie"}, .speed = 0},
         {.code = kCmdPause, .sent = {"pause movie", kPos}, .speed = 0, .pausedAfter = 1, .position = 5000},
@@ -107,13 +100,8 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
 TEST(PlaybackTickTest, SearchesAndTickRate) {
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 4999", kFormat, kPos};
     const PlayerState rightHeld{.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
-    struct Case {
-        PlayerState st;
-        Held held = kNoButton;
-        std::pair<int, int> wheel{0, 0};  // the wheel modes playing and paused
-        Strings sent;
-        int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1;
-    };
+    struct Case { PlayerState st; Held held = kNoButton; std::pair<int, int> wheel{0, 0};  // playing, paused
+                  Strings sent; int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1; };
     const Case cases[] = {
         {.st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
         {.st = {.speed = -9}, .sent = Seek(0), .speed = -9},
@@ -224,13 +212,8 @@ TEST(MciSessionTest, TransportTraffic) {
     const Op toggle = [](MciSession& m) { m.TogglePlayPause(); };
     const Op back = [](MciSession& m) { m.StepWhilePaused(-1); };
     const Op farBack = [](MciSession& m) { m.StepWhilePaused(-5201); };
-    struct Case {
-        std::string format = ms;
-        int paused = 0, speed = 0, closed = 0;
-        Op op;
-        Strings sent;
-        int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9;
-    };
+    struct Case { std::string format = ms; int paused = 0, speed = 0, closed = 0; Op op; Strings sent;
+                  int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9; };
     const Case cases[] = {
         {.speed = 3, .op = toggle, .sent = {"play movie", "play movie"}},  // a search ends in play, never paused
         {.paused = 1, .closed = 1, .op = toggle, .sent = {"[open]", "play movie"}, .position = 0},  // from 0
@@ -280,25 +263,15 @@ TEST(MciSessionTest, SeekRelativeTraffic) {
     EXPECT_EQ(device.sent[2], "seek movie to 2147483647");
 }
 
-struct BusRig {
-    ScriptedMediaDevice device;
-    PlayerState state{.position = 7, .lengthMs = 4000, .lengthFrames = 100, .seekKnobX = 5};
-    Settings settings;
-    Playlist playlist;
-    MciSession mci{device, state};
-    FakeClock clock;
+struct BusRig : PlaybackRig {
+    BusRig() { state = {.position = 7, .lengthMs = 4000, .lengthFrames = 100, .seekKnobX = 5}; }
     FakeWaveVolume volume;
     void Tick() { CarryOutBusRequests(state, settings, playlist, mci, clock, volume); }
 };
 
 // A jump of `ms` from a track of 4000 ms (100 frames); what is sent, then position and knob.
 TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
-    struct Case {
-        int closed = 0, paused = 0, timeFormatMs = 1;
-        long long ms;
-        Strings sent;
-        int position, knob, seeks;
-    };
+    struct Case { int closed = 0, paused = 0, timeFormatMs = 1; int ms; Strings sent; int position, knob, seeks; };
     const Case cases[] = {
         {.ms = 2000, .sent = {"play movie from 2000"}, .position = 2000, .knob = 103, .seeks = 1},
         {.paused = 1, .ms = 1000, .sent = {"seek movie to 1000"}, .position = 1000, .knob = 51, .seeks = 1},
@@ -309,8 +282,7 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
     for (const Case& c : cases) {
         BusRig r;
         r.state.closed = c.closed, r.state.paused = c.paused, r.state.timeFormatMs = c.timeFormatMs;
-        r.state.busSeekMs = c.ms;
-        r.Tick();
+        r.state.busSeekMs = c.ms, r.Tick();
         EXPECT_EQ(r.device.sent, c.sent) << c.ms;
         EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs),
                   std::tuple(c.position, c.knob, c.seeks, -1)) << c.ms;

@@ -11,29 +11,22 @@
 
 namespace {
 
-std::string Nums(std::initializer_list<int> values) {
-    std::string text;
-    for (int v : values) text += " " + std::to_string(v);
-    return text;
-}
-
 // The windows' side: each call goes into the device's log as "[...]"; the focus is counted.
 class RecordingWindows final : public VideoPlacementHost {
 public:
     explicit RecordingWindows(Strings& log) : log_(log) {}
     ScreenArea PlayerScreen() override { return {1024, 100, 800, 600}; }  // right of the first monitor
     ScreenArea AvailableArea(const VideoRect&) override { return available; }
-    void ShowWindow(PictureWindow w, const VideoRect& r) override { Log("show", w, Nums({r.x, r.y, r.width, r.height})); }
+    void ShowWindow(PictureWindow w, const VideoRect& r) override { Log("show", w, Nums(r)); }
     void HideWindow(PictureWindow w) override { Log("hide", w); }
     int HostId(PictureWindow w) override { return w == PictureWindow::FullScreen && !made.count(w) ? 0 : 70 + int(w); }
     void CreateWindow(PictureWindow w) override { made.insert(w), Log("create", w); }
     void DestroyWindow(PictureWindow w) override { made.erase(w), Log("destroy", w); }
     bool WindowExists(PictureWindow w) override { return made.count(w) > 0; }
-    void RebuildOverlay(const VideoRect& r) override { Log("new", PictureWindow::Overlay, Nums({r.x, r.y, r.width, r.height})); }
+    void RebuildOverlay(const VideoRect& r) override { Log("new", PictureWindow::Overlay, Nums(r)); }
     void SetClickMode(int mode) override { Log("click mode" + Nums({mode})); }
-    void InitPanel(const DisplayEffects& e, int width) override {
-        effects = {e[0], 1, e[2], e[3]};  // the panel's line-mask switch always reads 1
-        Log("panel init" + Nums({width}));
+    void InitPanel(const DisplayEffects& e, int width) override {  // the panel's line-mask switch always reads 1
+        effects = e, effects[1] = 1, Log("panel init" + Nums({width}));
     }
     DisplayEffects PanelEffects() override { return effects; }
     void ShowPanelVolume(int level) override { Log("panel volume" + Nums({level})); }
@@ -44,8 +37,7 @@ public:
     void PlaceMainWindow(ZOrder o, int x, int y) override { Log(std::string("main ") + ZOrderName(o) + Nums({x, y})); }
     void FocusStepSink() override { ++focus; }
 
-    ScreenPoint cursor{500, 400};
-    ScreenPoint corner{30, 40};
+    ScreenPoint cursor{500, 400}, corner{30, 40};
     ScreenArea available{0, 0, 1024, 768};  // the first monitor, where the video window stands
     DisplayEffects effects{};
     std::set<PictureWindow> made;
@@ -59,25 +51,18 @@ private:
     Strings& log_;
 };
 
-struct Rig {
+struct Rig : PlaybackRig {
     Rig() {
         device.Answer("where movie destination", "0 0 320 240");
-        settings.mainX = 5, settings.mainY = 6, state.zoomShowTicks = 3;
+        settings.mainX = 5, settings.mainY = 6, state.zoomShowTicks = 3, video.natural = {0, 0, 320, 240};
     }
     void Place(int mode) { settings.videoSizeMode = mode, placement.PlaceVideo(); }
     // The log since the last call, then " fullScreen panelInFullScreen busy seekDragging volumeDragging".
     Strings Take() {
-        Strings log = device.sent;
-        device.ClearSent();
-        log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, state.seekDragging,
-                            state.volumeDragging}));
-        return log;
+        Strings log = std::exchange(device.sent, {});
+        return log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, state.seekDragging,
+                                   state.volumeDragging})), log;
     }
-    ScriptedMediaDevice device;
-    PlayerState state;
-    Settings settings;
-    MciSession mci{device, state};
-    VideoGeometry video{VideoRect{0, 0, 320, 240}, VideoRect{}};
     FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
     VideoPlacement placement{state, settings, mci, video, volume, windows};
@@ -112,8 +97,7 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.device.Answer("where movie destination", c.reply);
-        rig.video.natural = ParseDestination(c.reply);
+        rig.device.Answer("where movie destination", c.reply), rig.video.natural = ParseDestination(c.reply);
         rig.state.minimiseState = c.minimise, rig.state.activeApp = c.active, rig.settings.alwaysOnTop = c.onTop;
         rig.Place(c.mode);
         rig.device.sent.push_back(Nums({rig.settings.videoSizeMode, rig.state.zoomPercent, rig.state.zoomShowTicks,
@@ -145,14 +129,12 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
         rig.video.natural = c.natural, rig.windows.available = c.area, rig.windows.corner = c.corner;
         rig.state.activeApp = 0, rig.Place(c.mode);
         const VideoRect& r = c.shown;
-        const std::string size = Nums({r.width, r.height}).substr(1);
-        const std::string shown = "[show video" + Nums({r.x, r.y}) + " " + size + "]";
+        const std::string size = Nums({r.width, r.height}).substr(1), shown = "[show video" + Nums(r) + "]";
         EXPECT_EQ(rig.device.sent, Concat({{"where movie destination", shown}, Attached(size)})) << size;
         EXPECT_EQ(Nums({rig.settings.videoX, rig.settings.videoY, rig.state.zoomPercent}), Nums({r.x, r.y, c.zoom}));
     }
 }
 
-// The screen-sized desktop host goes whenever the picture leaves it, and only then.
 TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
     const std::pair<void (*)(Rig&), int> cases[] = {
         {[](Rig& r) { r.device.Answer("where movie destination", ""), r.Place(3); }, 1},  // an audio-only track
@@ -163,8 +145,7 @@ TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         Rig rig;
-        rig.Place(3);
-        rig.device.ClearSent();
+        rig.Place(3), rig.device.ClearSent();
         cases[i].first(rig);
         EXPECT_EQ(std::count(rig.device.sent.begin(), rig.device.sent.end(), "[hide desktop]"), cases[i].second) << i;
     }
@@ -177,8 +158,7 @@ TEST(VideoPlacementTest, FullScreenFitAndStretch) {
         Rig rig;
         rig.video.natural = VideoRect{0, 0, 352, 240};  // s = 2.909...
         rig.state.fullScreen = 1, rig.state.screenWidth = 1024, rig.state.screenHeight = 768;
-        rig.settings.fullScreenFit = fit;
-        rig.placement.PlaceVideo();
+        rig.settings.fullScreenFit = fit, rig.placement.PlaceVideo();
         EXPECT_EQ(rig.device.sent.at(2), fitAfter == 4 ? "put movie destination at 0 54 1024 698"
                                                         : "put movie destination at 0 20 1024 768") << fit;
         EXPECT_EQ(rig.settings.fullScreenFit, fitAfter);

@@ -14,12 +14,10 @@
 #include "state/AuxProtocol.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
-#include "tests/support/ScriptedMediaDevice.h"
-#include "tests/support/TestSupport.h"
+#include "tests/playback/PlaybackRig.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
 using K = PolledKey;
 using W = AuxWindow;
 
@@ -27,24 +25,18 @@ using W = AuxWindow;
 
 // InputHost and MainTickHost share PlaceVideo and FocusStepSink.
 struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
-    explicit Rig(const PlayerState& start = {}, std::vector<std::string> args = {})
-        : args(std::move(args)), state(start) {
+    explicit Rig(const PlayerState& start = {}, Strings args = {}) : args(std::move(args)), state(start) {
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
         script.Answer("status movie position", "5200"), script.Answer("status movie mode", "stopped");
     }
-    std::string SendString(const std::string& command) override {
-        return journal.push_back(command), script.SendString(command);
-    }
+    std::string SendString(const std::string& c) override { return journal.push_back(c), script.SendString(c); }
     void Log(const std::string& call) { journal.push_back("[" + call + "]"); }
     static std::string Xy(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
     // Window values; all but the positions, the slider values and the editor's are read-and-clear.
     int AuxValue(W w, int i) override {
-        const int v = values[{w, i}];
-        const bool panelKept = i == kPanelPosition || i == kPanelVolumeLevel || i == kPanelButton;
-        const bool kept =
-            (w == W::Video && i != kVideoSnapped) || w == W::PlaylistEditor || (w == W::ControlPanel && panelKept);
-        if (!kept) values[{w, i}] = 0;
-        return v;
+        const bool panel = w == W::ControlPanel && (i == kPanelPosition || i == kPanelVolumeLevel || i == kPanelButton);
+        const bool kept = panel || w == W::PlaylistEditor || (w == W::Video && i != kVideoSnapped);
+        return kept ? values[{w, i}] : std::exchange(values[{w, i}], 0);
     }
     void AuxSetValue(W w, int i, int v) override {
         const char* slot = i == kPanelSetLength ? "length" : i == kPanelShowPosition ? "position" : "?";
@@ -66,11 +58,8 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     LOGGED(OpenButtonAction(), "open dialog") LOGGED(TogglePlaylistEditor(), "editor")
     LOGGED(SettingsDialog(), "settings") LOGGED(MoveFullScreenStepSinksOffScreen(), "step sinks off")
     WindowRect EditorWindowRect() override { return {1, 2, 300, 400}; }
-    bool ControlPanelExists() override { return true; }
-    bool IsMinimised() override { return false; }
-    void ReleaseMouse() override {}
-    void FocusStepSink() override {}
-    void PollKeyboard() override { ++polls; }
+    bool ControlPanelExists() override { return true; } bool IsMinimised() override { return false; }
+    void ReleaseMouse() override {} void FocusStepSink() override {} void PollKeyboard() override { ++polls; }
     bool Held(K k) override { return held.count(k) > 0; }
     bool Pressed(K k) override { return pressed.erase(k) + held.count(k) > 0; }
     bool Get(uint32_t& v) override { return v = volume, true; }
@@ -90,48 +79,26 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
         return state = st, state.firstTickDone = 1, journal.clear(), Calls(5), journal;
     }
 
-    std::vector<std::string> args;
+    Strings args;
     CurrentFolderGuard cwd;
     TempFolder folder, start;  // the program folder; the folder the player was started in
     Strings journal, dropped;
     bool dropRefused = false;  // DropItems answers as the window does while a long operation runs
     std::map<std::pair<W, int>, int> values;
     std::set<K> held, pressed;
-    int polls = 0;
-    uint32_t volume = 0x80008000u;
+    int polls = 0; uint32_t volume = 0x80008000u;
     ScriptedMediaDevice script;
-    PlayerState state;
-    Settings settings;
-    Playlist playlist;
-    FakeClock clock;
+    PlayerState state; Settings settings; Playlist playlist; FakeClock clock;
     MciSession mci{*this, state};
     InputControl input{state, settings, playlist, mci, *this, *this, clock, *this};
     MainTick tick{state, settings, playlist, mci, *this, clock, *this, {folder.path(), args, start.path()}};
 };
 
-// A press at `at` and its release, with the position at 100 in PlayerState and at 5200 in the
-// device, and browsing on: the record after the press and after the release, the buttons drawn
-// lit and the journal. A second release ends no search.
-struct Click { PlayerState pressed, released; std::vector<int> lit; Strings journal; };
-Click PressAndRelease(const PlayerState& start, WindowPoint at, bool right = false) {
-    Rig rig(start);
-    rig.state.position = 100, rig.state.trackPending = 1;
-    const auto release = [&] { right ? rig.input.OnRButtonUp(at) : rig.input.OnLButtonUp(at); };
-    right ? rig.input.OnRButtonDown(at) : rig.input.OnLButtonDown(at);
-    Click click{.pressed = rig.state};
-    release();
-    click.released = rig.state, click.journal = rig.journal;
-    for (int i = 0; i < kButtonCounterCount; ++i) if (rig.state.buttonCounters[i] > 0) click.lit.push_back(i);
-    rig.state.pendingCommand = kCmdNone;
-    release();
-    EXPECT_EQ(rig.state.pendingCommand, kCmdNone) << "a second release ends no search";
-    return click;
-}
-
-const WindowPoint playButton{250, 50}, rewButton{210, 50}, openButton{210, 25}, minimiseBox{300, 5};
-
-// The request of each press, the lit buttons, what acts at once and what the button-up carries out.
+// A press and its release, with the position at 100 in PlayerState and at 5200 in the device, and
+// browsing on: the request of the press, the buttons lit and the journal after the release, what
+// the button-up carries out; a second release ends no search.
 TEST(InputControlTest, PressesAndReleases) {
+    const WindowPoint playButton{250, 50}, rewButton{210, 50}, openButton{210, 25}, minimiseBox{300, 5};
     const Strings minimise = {"[minimise]", "[place video]", "[capture]"};
     const Strings fullScreen = {"[capture]", "[full screen]", "[step sinks off]"};
     // One picture whatever the display's time format: milliseconds are left for frames and back.
@@ -142,11 +109,8 @@ TEST(InputControlTest, PressesAndReleases) {
     const WindowPoint playEdge{237, 45}, playCorner{273, 70}, rewEdge{236, 45}, gap{274, 70}, still{280, 25};
     const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
     const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
-    struct Case {
-        WindowPoint at; bool right = false; PlayerState st;  // the press
-        int pending = kCmdNone; std::vector<int> lit; Strings sent{"[capture]"};
-        int released = kCmdNone, minimised = 0, quit = 0, track = 1, search = 0;
-    };
+    struct Case { WindowPoint at; bool right = false; PlayerState st; int pending = kCmdNone; std::vector<int> lit;
+                  Strings sent{"[capture]"}; int released = kCmdNone, minimised = 0, quit = 0, track = 1, search = 0; };
     const Case cases[] = {
         {.at = playCorner, .st = {.paused = 1}, .pending = kCmdPlay, .lit = {kCounterPlay}, .released = kCmdPlay},
         {.at = playEdge, .st = {.speed = 3}, .pending = kCmdPlay, .lit = {kCounterPlay}, .released = kCmdPlay},
@@ -179,14 +143,22 @@ TEST(InputControlTest, PressesAndReleases) {
          .released = kCmdEndSearch, .search = 1},
     };
     for (const Case& c : cases) {
-        const Click k = PressAndRelease(c.st, c.at, c.right);
-        const PlayerState &down = k.pressed, &up = k.released;
-        EXPECT_EQ(std::tuple(down.pendingCommand, down.mouseButtonDown, down.quitRequested, down.trackPending,
-                             down.minimiseState, down.rightButtonSearch),
+        Rig rig(c.st);
+        const PlayerState& s = rig.state;
+        rig.state.position = 100, rig.state.trackPending = 1;
+        const auto release = [&] { c.right ? rig.input.OnRButtonUp(c.at) : rig.input.OnLButtonUp(c.at); };
+        c.right ? rig.input.OnRButtonDown(c.at) : rig.input.OnLButtonDown(c.at);
+        EXPECT_EQ(std::tuple(s.pendingCommand, s.mouseButtonDown, s.quitRequested, s.trackPending, s.minimiseState,
+                             s.rightButtonSearch),
                   std::tuple(c.pending, 1, 0, c.track, c.minimised, c.search)) << &c - cases;
-        EXPECT_EQ(std::tuple(k.lit, k.journal), std::tuple(c.lit, c.sent)) << &c - cases;
-        EXPECT_EQ(std::tuple(up.pendingCommand, up.quitRequested, up.mouseButtonDown, up.rightButtonSearch),
+        release();
+        std::vector<int> lit;
+        for (int i = 0; i < kButtonCounterCount; ++i) if (s.buttonCounters[i] > 0) lit.push_back(i);
+        EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << &c - cases;
+        EXPECT_EQ(std::tuple(s.pendingCommand, s.quitRequested, s.mouseButtonDown, s.rightButtonSearch),
                   std::tuple(c.released, c.quit, 0, 0)) << &c - cases;
+        rig.state.pendingCommand = kCmdNone, release();
+        EXPECT_EQ(s.pendingCommand, kCmdNone) << "a second release ends no search, " << &c - cases;
     }
 }
 
@@ -230,11 +202,8 @@ TEST(InputControlTest, WheelStepsAndActivation) {
 TEST(InputControlTest, KeysPolledEachTick) {
     const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
     const Strings larger{"pause movie", "[place video]", "play movie"};
-    struct Case {
-        std::set<K> held, pressed; PlayerState st;
-        int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0; Strings sent; int fit = 4;
-        bool thenActive = false;  // polled again once the player is active
-    };
+    struct Case { std::set<K> held, pressed; PlayerState st; int pending = kCmdNone, speedStep = 0, cooldown = 0;
+                  int keysHeld = 0; Strings sent; int fit = 4; bool thenActive = false; };  // then polled active
     const Case cases[] = {
         {.pressed = {K::Comma, K::Period}, .speedStep = -1, .keysHeld = kHeldComma},
         {.pressed = {K::Period}, .speedStep = 1, .keysHeld = kHeldFullStop},
@@ -311,9 +280,8 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     const std::string video = "[video window at 0,9]", close = "close movie", lastAB = "/m/a.mp3\r\n/m/b.mp3\r\n";
     const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
     const Strings mixed{"b.wav", "gone.mp3", "a.wav", "dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
-    struct Case {
-        Strings args; std::string lastList; int autoPlay = 1; Strings entries, middle; std::string listAfter;
-    };
+    struct Case { Strings args; std::string lastList; int autoPlay = 1; Strings entries, middle;
+                  std::string listAfter; };
     const Case cases[] = {
         {.middle = {close, video}, .listAfter = ""},
         {.args = {"My", "Music/a.mp3"}, .lastList = "/old.mp3\r\n", .entries = {"%My Music/a.mp3"},
@@ -330,10 +298,7 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
         if (!c.lastList.empty()) rig.folder.Write("KORU.tsr", c.lastList);
         rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
         rig.Calls(1);
-        Strings journal = head;
-        journal.insert(journal.end(), c.middle.begin(), c.middle.end());
-        journal.insert(journal.end(), tail.begin(), tail.end());
-        EXPECT_EQ(rig.journal, rig.InStart(journal)) << &c - cases;
+        EXPECT_EQ(rig.journal, rig.InStart(Concat({head, c.middle, tail}))) << &c - cases;
         const Playlist& list = rig.playlist;
         EXPECT_EQ(std::tuple(list.Entries(), list.currentIndex, list.orderCount, rig.state.volumeKnobX),
                   std::tuple(rig.InStart(c.entries), 0, int(c.entries.size()), 29)) << &c - cases;
@@ -363,15 +328,11 @@ TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
     }
 }
 
-// One full tick from a given state: the traffic and the fields it leaves.
 TEST(MainTickTest, FullTickRequests) {
     const std::string pos = "status movie position";
     const auto open = [](int lengthMs, PlayerState s = {}) { return s.lengthMs = lengthMs, s.lengthFrames = 250, s; };
-    struct Case {
-        PlayerState st;
-        Strings sent;
-        int speed = 0, paused = 0, pending = kCmdNone, cooldown = 0, knob = 0, position = 0, failedWait = 0;
-    };
+    struct Case { PlayerState st; Strings sent; int speed = 0, paused = 0, pending = kCmdNone;
+                  int cooldown = 0, knob = 0, position = 0, failedWait = 0; };
     const Case cases[] = {
         {.st = {.closed = 1, .wheelStep = 1, .inputCooldown = 2}, .cooldown = 1},  // discarded, not delayed
         {.st = {.closed = 1, .wheelStep = 1}, .speed = 1},
@@ -416,20 +377,16 @@ TEST(MainTickTest, FullTickRequests) {
     }
 }
 
-// Full screen: the windows' steps and clicks; the panel's volume and its paused step.
 TEST(MainTickTest, FullScreenWindowsAndPanel) {
     using Values = std::map<std::pair<W, int>, int>;
     constexpr W F = W::FullScreen, O = W::Overlay, P = W::ControlPanel;
     const std::string length = "status movie length", pos = "status movie position";
     const Strings toggled{"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"};
-    const Strings panelUp{"pause movie", pos, "[panel 0,0]", pos, pos, length, "[panel length=0]",
-                          "[panel position=5200]", "[playback tick]"};
-    const Strings panelTick{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[playback tick]"};
-    const Strings panelStep{pos, pos, length, "[panel length=0]", "[panel position=5200]",
-                            "set movie time format frames", pos, "seek movie to 5199",
-                            "set movie time format milliseconds", pos, "[playback tick]"};
-    const Strings panelVolume{pos, pos, length, "[panel length=0]", "[panel position=5200]", "[volume 65535,65535]",
-                              "[playback tick]"};
+    const Strings shown{pos, pos, length, "[panel length=0]", "[panel position=5200]"}, tick{"[playback tick]"};
+    const Strings panelUp = Concat({{"pause movie", pos, "[panel 0,0]"}, shown, tick});
+    const Strings panelStep = Concat({shown, {"set movie time format frames", pos, "seek movie to 5199",
+                                              "set movie time format milliseconds", pos}, tick});
+    const Strings panelVolume = Concat({shown, {"[volume 65535,65535]"}, tick});
     const Values steps{{{F, kFullScreenScrollStep}, -1}, {{O, kFullScreenScrollStep}, 1},
                        {{F, kFullScreenMiddleClick}, 1}};
     const Values back{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelBack}};
@@ -439,7 +396,7 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
     const Case cases[] = {
         {.values = steps, .sent = toggled, .speed = 1},  // the last step wins; the middle click toggles
         {.values = {{{F, kFullScreenLeftClick}, 1}}, .sent = toggled},
-        {.panel = 1, .values = {{{F, kFullScreenLeftClick}, 1}}, .sent = panelTick},  // with the panel, no toggle
+        {.panel = 1, .values = {{{F, kFullScreenLeftClick}, 1}}, .sent = Concat({shown, tick})},  // panel up: no toggle
         {.panel = 1, .values = {{{O, kFullScreenMiddleClick}, 1}}, .sent = panelUp},
         {.paused = 1, .panel = 1, .values = back, .sent = panelStep},
         {.paused = 1, .panel = 1, .values = volume, .sent = panelVolume, .pending = kCmdPlay},

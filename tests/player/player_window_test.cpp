@@ -1,10 +1,5 @@
-// The main window as a user meets it, through the real window and the scripted device: clicks
-// held over full ticks, keys that count only in the player's own windows, the step keys; the
-// hotspots at every scale, from the keyboard and for a screen reader; Qt's own dialogs speak the
-// user's language (Japanese buttons on a Japanese desktop; where Qt has no translation nothing
-// changes). The timer rests while nothing can change and wakes on what may change the player: a
-// key after a long rest acts on the first call, a scrolling title never lets it rest, and a bus
-// call or a hand-over made while it rests is carried out.
+// The main window as a user meets it, through the real window and the scripted device; Qt's own
+// dialogs in the user's language; the timer that rests while nothing can change and wakes on what may.
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QApplication>
@@ -59,8 +54,7 @@ struct Window {
     explicit Window(bool resting = false) {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        device.Answer("status movie position", "5200");
-        device.Answer("status movie length", "100000");
+        device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000");
         device.Answer("status movie mode", resting ? "paused" : "playing");
         dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
                                               MainTickSetup{folder.path(), {}, "/"});
@@ -73,10 +67,7 @@ struct Window {
     bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // timers run meanwhile
     long Count(const std::string& command) const { return std::count(device.sent.begin(), device.sent.end(), command); }
     long Ticks() const { return Count("status movie position") / 2; }  // two a full tick
-    void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) {
-        QTest::mousePress(dialog.get(), b, {}, at);
-        QTest::mouseRelease(dialog.get(), b, {}, at);
-    }
+    void Click(QPoint at, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(dialog.get(), b, {}, at); }
     // What the player did: commands besides queries, the video size, the speed and the request.
     std::tuple<Strings, int, int, int> Effects() const {
         Strings commands;
@@ -84,11 +75,8 @@ struct Window {
         return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
     }
 
-    CurrentFolderGuard cwd;
-    TempFolder folder;
-    PlayerState state;
-    Settings settings;
-    Playlist playlist;
+    CurrentFolderGuard cwd; TempFolder folder;
+    PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device;
     LoggedVolume volume{device};
     SystemClock clock;
@@ -134,7 +122,6 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     });
     w.Click({220, 30});
     EXPECT_EQ(w.Count("open \"tone.wav\" type mpegvideo alias movie"), 1) << "the list opened, its entry played";
-
     QTest::keyPress(w.dialog.get(), Qt::Key_Space);
     EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
     QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
@@ -144,8 +131,7 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
 // PLAY does: an entry that will not open leaves the player stopped, never "playing" on nothing.
 TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     Window w;
-    const std::string tone = w.folder.path() + "tone.wav";
-    w.playlist.InsertAt(0, tone), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
+    w.playlist.InsertAt(0, w.folder.path() + "tone.wav"), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
     w.state.closed = 1;  // a failed open closed the device
     w.device.Answer("status movie mode", "");  // the device holds nothing: each open fails
     for (int press = 0; press < 2; ++press) {
@@ -183,8 +169,7 @@ TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
         };
         send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
         if (c.doubleClick) {
-            send(QEvent::MouseButtonRelease, {}, Qt::NoButton);
-            send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, {}, Qt::NoButton), send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
             send(QEvent::MouseButtonDblClick, {}, Qt::LeftButton);
         }
         for (const QPoint& to : c.path) send(QEvent::MouseMove, to, Qt::LeftButton);
@@ -215,27 +200,22 @@ void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
     QApplication::sendEvent(&window, &event);
 }
 
-const struct { HotspotIndex spot; int (*effect)(const PlayerState&, const Settings&); int expected; } kHitCases[] = {
-    {kHotspotPlay, [](const PlayerState& s, const Settings&) { return s.buttonCounters[0]; }, 1},
-    {kHotspotStill, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdPause},
-    {kHotspotStop, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdClose},
-    {kHotspotRew, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSearchBackward},
-    {kHotspotFf, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSearchForward},
-    {kHotspotBack, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdPreviousTrack},
-    {kHotspotNext, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdNextTrack},
-    {kHotspotFile, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdOpenButton},
-    {kHotspotConfig, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSettingsDialog},
-    {kHotspotFull, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdFullScreen},
-    {kHotspotPower, [](const PlayerState& s, const Settings&) { return s.quitPending; }, kCmdQuit},
-    {kHotspotRepeat, [](const PlayerState&, const Settings& t) { return t.repeat; }, 0},
-    {kHotspotShuffle, [](const PlayerState&, const Settings& t) { return t.shuffle; }, 1},
-    {kHotspotZoomOut, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdSmallerVideo},
-    {kHotspotZoomIn, [](const PlayerState& s, const Settings&) { return s.pendingCommand; }, kCmdLargerVideo},
-    {kHotspotMinimise, [](const PlayerState& s, const Settings&) { return s.minimiseState; }, 1},
-    {kHotspotPosition, [](const PlayerState& s, const Settings&) { return s.seekDragging; }, 1},
-    {kHotspotVolume, [](const PlayerState& s, const Settings&) { return s.volumeDragging; }, 1},
-    {kHotspotTitle, [](const PlayerState& s, const Settings&) { return s.marqueeLine; }, 0},
-    {kHotspotTime, [](const PlayerState& s, const Settings&) { return s.timeDisplayMode; }, 2},
+// What a press on each hotspot does: the pending command, or the record `effect` reads.
+using S = const PlayerState&;
+using T = const Settings&;
+const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; } kHitCases[] = {
+    {kHotspotStill, kCmdPause}, {kHotspotStop, kCmdClose}, {kHotspotRew, kCmdSearchBackward},
+    {kHotspotFf, kCmdSearchForward}, {kHotspotBack, kCmdPreviousTrack}, {kHotspotNext, kCmdNextTrack},
+    {kHotspotFile, kCmdOpenButton}, {kHotspotConfig, kCmdSettingsDialog}, {kHotspotFull, kCmdFullScreen},
+    {kHotspotZoomOut, kCmdSmallerVideo}, {kHotspotZoomIn, kCmdLargerVideo},
+    {kHotspotPlay, 1, [](S s, T) { return s.buttonCounters[0]; }},
+    {kHotspotPower, kCmdQuit, [](S s, T) { return s.quitPending; }},
+    {kHotspotRepeat, 0, [](S, T t) { return t.repeat; }}, {kHotspotShuffle, 1, [](S, T t) { return t.shuffle; }},
+    {kHotspotMinimise, 1, [](S s, T) { return s.minimiseState; }},
+    {kHotspotPosition, 1, [](S s, T) { return s.seekDragging; }},
+    {kHotspotVolume, 1, [](S s, T) { return s.volumeDragging; }},
+    {kHotspotTitle, 0, [](S s, T) { return s.marqueeLine; }},
+    {kHotspotTime, 2, [](S s, T) { return s.timeDisplayMode; }},
 };
 
 // A press on the device pixel at each hotspot's centre does what the hotspot does (CTest runs
@@ -253,7 +233,8 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
         const skin::Rect r = access->Area(c.spot);
         const QPointF centre(r.x + r.w / 2.0, r.y + r.h / 2.0);
         SendLeft(*w.dialog, QEvent::MouseButtonPress, centre);
-        EXPECT_EQ(c.effect(w.state, w.settings), c.expected) << kHotspots[c.spot].name << " at " << wanted;
+        EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand, c.expected)
+            << kHotspots[c.spot].name << " at " << wanted;
         w.state = state, w.settings = settings;
         SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre);
         w.state = state, w.settings = settings;
@@ -272,7 +253,6 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     const QImage unfocused = w.dialog->grab().toImage();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
     EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand, w.state.closeRequest), std::tuple(-1, 0, 0));
-
     for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill},
                                 {Qt::Key_Backtab, kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
         QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
@@ -290,8 +270,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     EXPECT_EQ(w.Count("pause movie"), 0) << "Space pressed REPEAT only";
     QTest::keyClick(w.dialog.get(), Qt::Key_Return);
     EXPECT_EQ(w.settings.repeat, 1);
-    QTest::keyClick(w.dialog.get(), Qt::Key_Escape);
-    QTest::keyClick(w.dialog.get(), Qt::Key_Return);
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) QTest::keyClick(w.dialog.get(), key);
     EXPECT_EQ(std::pair(access->Focused(), w.settings.repeat), std::pair(-1, 1));
     EXPECT_EQ(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "no mark";
 }
@@ -332,8 +311,7 @@ TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
     QTranslator* japanese = InstallQtTranslations(app, QLocale(QLocale::Japanese, QLocale::Japan));
     ASSERT_NE(japanese, nullptr) << "qtbase_ja.qm (qt6-translations-l10n) is missing";
     EXPECT_EQ(CancelButtonText(), QString::fromUtf8("キャンセル"));
-    QCoreApplication::removeTranslator(japanese);
-    delete japanese;
+    delete japanese;  // which takes it out of the application
     EXPECT_EQ(InstallQtTranslations(app, QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
     EXPECT_EQ(CancelButtonText(), "Cancel");
 }
