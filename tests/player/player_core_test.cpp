@@ -422,4 +422,51 @@ TEST(MainTickTest, PlaylistEditorInStep) {
               std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
+// The timer rests only when nothing can change: each row wakes it with one field.
+TEST(MainTickTest, RestsOnlyWhenNothingCanChange) {
+    using Change = void (*)(PlayerState&);
+    struct Case { const char* name; Change change; bool quiet = true, entry = false, rests = false; };
+    const Case cases[] = {
+        {.name = "closed", .change = [](PlayerState&) {}, .rests = true},
+        {.name = "paused, browsed", .change = [](PlayerState& s) { s.closed = 0, s.paused = 1, s.trackPending = 1; },
+         .entry = true, .rests = true},
+        {.name = "key down", .change = [](PlayerState&) {}, .quiet = false},
+        {.name = "ticker", .change = [](PlayerState&) {}, .entry = true},
+        {.name = "first tick", .change = [](PlayerState& s) { s.firstTickDone = 0; }},
+        {.name = "busy", .change = [](PlayerState& s) { s.busy = 1; }},
+        {.name = "playing", .change = [](PlayerState& s) { s.closed = 0; }},
+        {.name = "search", .change = [](PlayerState& s) { s.speed = 2; }},
+        {.name = "pending", .change = [](PlayerState& s) { s.pendingCommand = kCmdPlay; }},
+        {.name = "close", .change = [](PlayerState& s) { s.closeRequest = 1; }},
+        {.name = "quit", .change = [](PlayerState& s) { s.quitRequested = 1; }},
+        {.name = "toggle", .change = [](PlayerState& s) { s.toggleRequest = 1; }},
+        {.name = "speed step", .change = [](PlayerState& s) { s.speedStepRequest = 1; }},
+        {.name = "wheel", .change = [](PlayerState& s) { s.wheelStep = 1; }},
+        {.name = "cooldown", .change = [](PlayerState& s) { s.inputCooldown = 1; }},
+        {.name = "keys held", .change = [](PlayerState& s) { s.keysHeld = kHeldRight; }},
+        {.name = "keys held before", .change = [](PlayerState& s) { s.prevKeysHeld = kHeldRight; }},
+        {.name = "mouse down", .change = [](PlayerState& s) { s.mouseButtonDown = 1; }},
+        {.name = "seek drag", .change = [](PlayerState& s) { s.seekDragging = 1; }},
+        {.name = "volume drag", .change = [](PlayerState& s) { s.volumeDragging = 1; }},
+        {.name = "lit", .change = [](PlayerState& s) { s.buttonCounters[kCounterStop] = 1; }},
+        {.name = "failed track", .change = [](PlayerState& s) { s.failedTrackWait = 1; }},
+        {.name = "minimised", .change = [](PlayerState& s) { s.minimiseState = 1; }},
+        {.name = "full screen", .change = [](PlayerState& s) { s.fullScreen = 1; }},
+        {.name = "editor", .change = [](PlayerState& s) { s.playlistEditorOpen = 1; }},
+        {.name = "handed", .change = [](PlayerState& s) { s.handedCommandLine = 1; }},
+        {.name = "bus seek", .change = [](PlayerState& s) { s.busSeekMs = 0; }},
+        {.name = "bus volume", .change = [](PlayerState& s) { s.busVolume = 0; }},
+        {.name = "bus shuffle", .change = [](PlayerState& s) { s.busShuffle = 0; }},
+        {.name = "bus repeat", .change = [](PlayerState& s) { s.busRepeat = 0; }},
+        {.name = "bus raise", .change = [](PlayerState& s) { s.busRaise = 1; }},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.state = PlayerState{.closed = 1, .firstTickDone = 1};
+        if (c.entry) rig.playlist.InsertAt(0, "/m/a.mp3"), rig.playlist.SyncCount();
+        c.change(rig.state);
+        EXPECT_EQ(rig.tick.CanRest(c.quiet), c.rests) << c.name;
+    }
+}
+
 }  // namespace
