@@ -4,6 +4,7 @@
 // action, the position slider is read and the title's name change is announced.
 #include <gtest/gtest.h>
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <vector>
 #include "tests/device/TestMedia.h"
@@ -16,12 +17,9 @@ using namespace std::chrono_literals;
 
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
     std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        const size_t end = std::min(text.find('\n', at), text.size());
-        if (text.compare(at, prefix.size(), prefix) == 0)
-            lines.push_back(text.substr(at + prefix.size(), end - at - prefix.size()));
-        at = end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with(prefix)) lines.push_back(line.substr(prefix.size()));
     return lines;
 }
 

@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -23,6 +22,7 @@
 
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -44,10 +44,7 @@ constexpr qlonglong kMin = std::numeric_limits<qlonglong>::min();
 class PrivateBus : public SessionBus {
 public:
     PrivateBus() {
-        static int argc = 1;
-        static char name[] = "bus_e2e_test";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+        TestApplication();
         if (!FirstLine().empty())
             connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
     }
@@ -81,13 +78,14 @@ private:
     QDBusConnection connection_{QString()};
 };
 
-#define REQUIRE_BUS(bus)           \
+// Declares `bus`, a PrivateBus that is up, or skips the test without dbus-daemon.
+#define START_PRIVATE_BUS(bus)   \
     SKIP_WITHOUT("dbus-daemon"); \
-    ASSERT_TRUE((bus).Up())
+    PrivateBus bus;              \
+    ASSERT_TRUE(bus.Up())
 
 TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
@@ -131,8 +129,7 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
 }
 
 TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=1");
@@ -179,8 +176,7 @@ TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
 }
 
 TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
@@ -230,8 +226,7 @@ TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
 // A start while the first player quits: the quitting one gives the name up before its objects,
 // and the new one either hands over to a player that will carry it out or owns the name.
 TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     for (const auto delay : {0ms, 30ms, 120ms}) {
         TempFolder home, secondHome;
         WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
@@ -253,8 +248,7 @@ TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
 // A player that keeps the name without answering (stopped here) makes a new start run queued
 // for the name; it owns the name once the other one is gone.
 TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home, secondHome;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     PlayerProcess first(home.path(), {}, {bus.Environment()});
@@ -272,8 +266,7 @@ TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
 // A file handed over while the playlist editor is open plays, and the editor holds the new list.
 TEST(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
     SKIP_WITHOUT("Xvfb", "xdotool");
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     const VirtualDisplay display("800x600");
     // A UTF-8 locale, as on a desktop: the editor's title is then searchable by name.
     const std::vector<std::string> env = display.Environment({bus.Environment(), "LANG=C.UTF-8"});

@@ -178,7 +178,6 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
 
     ctl("volume 0.5");
     EXPECT_TRUE(logged("bus: volume 32768, knob 29", 1)) << player.Log();
-    EXPECT_TRUE(Eventually([&] { return ctl("volume").rfind("0.50", 0) == 0; })) << ctl("volume");
 
     // The skin's STILL and PLAY buttons (the window stands at 0, 0): the bus follows.
     display.Run("xdotool mousemove 289 30 click 1");
@@ -188,7 +187,6 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
 
     ctl("loop None");
     ctl("shuffle On");
-    EXPECT_TRUE(Eventually([&] { return ctl("loop") == "None" && ctl("shuffle") == "On"; }));
 
     // A second start hands its file to this player and ends at once.
     TempFolder secondHome;
