@@ -24,6 +24,23 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::millisecond
     return condition();
 }
 
+std::string ShellOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+        ::pclose(pipe);
+    }
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+std::string MissingTool(const std::vector<std::string>& tools) {
+    for (const std::string& tool : tools)
+        if (ShellOutput("command -v " + tool).empty()) return tool;
+    return "";
+}
+
 std::string Configuration(const std::string& changes) {
     std::ifstream in(std::string(VELKAF_SOURCE_DIR) + "/tests/settings/golden/KORU.CFG.defaults", std::ios::binary);
     std::string cfg((std::istreambuf_iterator<char>(in)), {}), item;
@@ -64,63 +81,67 @@ int CountOf(const std::string& text, const std::string& what) {
     return ::testing::AssertionSuccess();
 }
 
+namespace {
+// `env` with `extra` ("NAME=value") added, each replacing what it names.
+std::vector<std::string> With(std::vector<std::string> env, const std::vector<std::string>& extra) {
+    for (const std::string& e : extra) {
+        const std::string name = e.substr(0, e.find('=') + 1);
+        std::erase_if(env, [&](const std::string& v) { return v.starts_with(name); });
+        env.push_back(e);
+    }
+    return env;
+}
+
+// Forks `argv` (PATH searched) with the environment `env`, its standard output and error on `out`
+// and `err` (unless -1); `inChild` runs first in the child, which ends with 126 when it fails.
+pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int out, int err,
+            const std::function<bool()>& inChild) {
+    std::vector<char*> cargv, cenv;  // made before the fork: the child only execs
+    for (auto& a : argv) cargv.push_back(a.data());
+    for (auto& e : env) cenv.push_back(e.data());
+    cargv.push_back(nullptr), cenv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    if (out >= 0) ::dup2(out, 1);
+    if (err >= 0) ::dup2(err, 2);
+    if (!inChild()) ::_exit(126);
+    ::execvpe(cargv[0], cargv.data(), cenv.data());
+    ::_exit(127);
+}
+}  // namespace
+
 PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                              const std::vector<std::string>& extraEnvironment, bool asNobody,
                              const std::string& logName)
     : logPath_(home + logName) {
     // No session bus unless the test gives one: players of parallel tests never meet.
-    std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1",
+    std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1", "QT_QPA_PLATFORM=offscreen",
                                     "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"};
-    if (const char* platform = std::getenv("QT_QPA_PLATFORM")) env.push_back(std::string("QT_QPA_PLATFORM=") + platform);
-    else env.push_back("QT_QPA_PLATFORM=offscreen");
+    for (const std::string keep : {"QT_QPA_PLATFORM", "PATH", "HOME", "DISPLAY", "XDG_RUNTIME_DIR", "ASAN_OPTIONS"})
+        if (const char* v = std::getenv(keep.c_str())) env = With(env, {keep + "=" + v});
     // Nobody has no home of its own, and root's runtime folder is not for it.
-    if (asNobody) env.push_back("HOME=" + home);
-    for (std::string keep : {"PATH", "HOME", "DISPLAY", "XDG_RUNTIME_DIR", "ASAN_OPTIONS"}) {
-        if (asNobody && (keep == "HOME" || keep == "XDG_RUNTIME_DIR")) continue;
-        if (const char* v = std::getenv(keep.c_str())) env.push_back(keep + "=" + v);
-    }
-    // The test's own values replace the defaults of the same name.
-    for (const std::string& extra : extraEnvironment) {
-        const std::string name = extra.substr(0, extra.find('=') + 1);
-        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
-        env.push_back(extra);
-    }
-    const passwd* nobody = asNobody ? ::getpwnam("nobody") : nullptr;
-
+    if (asNobody) std::erase_if(env, [](const std::string& e) { return e.starts_with("XDG_RUNTIME_DIR="); });
+    if (asNobody) env = With(env, {"HOME=" + home});
     std::vector<std::string> argv = {PlayerBinary()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-
-    // Emptied here, not in the child: a log left by an earlier run must never be read as this one's.
-    ::close(::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        const int fd = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) { ::dup2(fd, 2); ::dup2(fd, 1); ::close(fd); }
-        if (asNobody && (nobody == nullptr || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
-                         ::setuid(nobody->pw_uid) != 0))
-            ::_exit(126);
-        std::vector<char*> cargv, cenv;
-        for (auto& a : argv) cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        for (auto& e : env) cenv.push_back(e.data());
-        cenv.push_back(nullptr);
-        ::execve(cargv[0], cargv.data(), cenv.data());
-        ::_exit(127);
-    }
+    const passwd* nobody = asNobody ? ::getpwnam("nobody") : nullptr;
+    // Emptied here: a log left by an earlier run must never be read as this one's.
+    const int log = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_ = Spawn(argv, With(env, extraEnvironment), log, log, [&] {
+        return !asNobody || (nobody != nullptr && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 &&
+                             ::setuid(nobody->pw_uid) == 0);
+    });
+    ::close(log);
 }
 
 PlayerProcess::~PlayerProcess() {
-    if (pid_ > 0 && !reaped_) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
+    Signal(SIGKILL);
+    if (pid_ > 0 && !reaped_) ::waitpid(pid_, nullptr, 0);
 }
 
 std::string PlayerProcess::Log() const {
-    std::ifstream in(logPath_);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::ifstream in(logPath_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
@@ -163,74 +184,32 @@ void PlayerProcess::Signal(int signal) {
     if (pid_ > 0 && !reaped_) ::kill(pid_, signal);
 }
 
-int PlayerProcess::Quit(std::chrono::milliseconds timeout) {
-    Signal(SIGTERM);
-    return WaitForExit(timeout);
-}
+int PlayerProcess::Quit(std::chrono::milliseconds timeout) { return Signal(SIGTERM), WaitForExit(timeout); }
 
-TestDaemon::TestDaemon(std::vector<std::string> argv) {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::setsid();
-        ::dup2(fds[1], 1);
-        ::close(fds[0]);
-        ::close(fds[1]);
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
+TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env, bool announces) {
+    std::vector<std::string> environment;
+    for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+    int fds[2] = {-1, -1};
+    if (announces ? ::pipe2(fds, O_CLOEXEC) != 0 : (fds[1] = ::open("/dev/null", O_WRONLY | O_CLOEXEC)) < 0) return;
+    const int err = announces ? -1 : fds[1];
+    pid_ = Spawn(std::move(argv), With(environment, env), fds[1], err, [] { return ::setsid() > 0; });
     ::close(fds[1]);
     // The first line comes once the daemon accepts connections; end of file if it failed.
     char c = 0;
-    while (::read(fds[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
-    ::close(fds[0]);
+    while (fds[0] >= 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
+    if (fds[0] >= 0) ::close(fds[0]);
     if (c != '\n') firstLine_.clear();
 }
 
-namespace {
-// Ends a helper program: SIGTERM, and SIGKILL when it has not gone within 5 s.
-void EndHelper(pid_t pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    if (Eventually([&] { return ::waitpid(pid, nullptr, WNOHANG) != 0; }, std::chrono::seconds(5))) return;
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-}
-}  // namespace
-
-TestDaemon::~TestDaemon() { EndHelper(pid_); }
-
-std::string ShellOutput(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-        ::pclose(pipe);
-    }
-    if (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
+TestDaemon::~TestDaemon() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    if (Eventually([&] { return ::waitpid(pid_, nullptr, WNOHANG) != 0; }, std::chrono::seconds(5))) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
 }
 
-WindowManager::WindowManager(const std::string& display) {
-    if (display.empty() || ShellOutput("command -v openbox").empty()) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::setsid();
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) { ::dup2(null, 0), ::dup2(null, 1), ::dup2(null, 2), ::close(null); }
-        ::setenv("DISPLAY", display.c_str(), 1);
-        ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    // Up once it has named itself on the root window, as window managers do.
-    running_ = pid_ > 0 && Eventually([&] {
-        const std::string check = ShellOutput("DISPLAY=" + display + " timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK");
-        return check.find("window id") != std::string::npos;
-    });
+std::string VirtualDisplay::Window(pid_t pid) const {
+    const std::string ids = Run("xdotool search --sync --onlyvisible --pid " + std::to_string(pid));
+    return ids.substr(0, ids.find('\n'));
 }
-
-WindowManager::~WindowManager() { EndHelper(pid_); }

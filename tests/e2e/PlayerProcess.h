@@ -8,13 +8,12 @@
 #include <vector>
 
 // The real player binary run as a child process for end-to-end tests: its own program folder
-// (VELKAF_HOME), the device log on (VELKAF_LOG=1 unless extraEnvironment sets VELKAF_LOG)
-// with standard error captured to a file, headless by default. `asNobody` runs it as the
-// user nobody, where file permissions matter (the tests run as root); see CanRunAsNobody.
+// (VELKAF_HOME), the device log on (VELKAF_LOG=1) with standard error captured to the file
+// `logName` in `home`, headless and off the session bus unless `extraEnvironment` ("NAME=value",
+// replacing what it names) says otherwise. `asNobody` runs it as the user nobody, where file
+// permissions matter (the tests run as root); see CanRunAsNobody.
 class PlayerProcess {
 public:
-    // `extraEnvironment` ("NAME=value") is added last and replaces what it names.
-    // `logName`: the file in `home` that takes its standard error (two players on one home).
     PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                   const std::vector<std::string>& extraEnvironment = {}, bool asNobody = false,
                   const std::string& logName = "player.log");
@@ -26,7 +25,7 @@ public:
     // the child ends without it (false).
     bool WaitForLogAfter(const std::string& first, const std::string& then, std::chrono::milliseconds timeout);
     bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout) { return WaitForLogAfter(text, "", timeout); }
-    // Waits for the child to end; returns its exit status, or -1 on timeout.
+    // Waits for the child to end; returns its exit status (128 + signal when killed), or -1 on timeout.
     int WaitForExit(std::chrono::milliseconds timeout);
     void Signal(int signal);
     // SIGTERM, the orderly quit; then WaitForExit.
@@ -48,6 +47,13 @@ private:
 std::string PlayerBinary();
 // Polls `condition` until it holds (true) or `bound` passes (false).
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
+// The standard output of a shell command, without its last line end.
+std::string ShellOutput(const std::string& command);
+// The first of `tools` that is not installed, or "".
+std::string MissingTool(const std::vector<std::string>& tools);
+#define SKIP_WITHOUT(...)                                                          \
+    if (const std::string missing = MissingTool({__VA_ARGS__}); !missing.empty()) \
+    GTEST_SKIP() << missing << " is not installed"
 
 // "KORU.CFG" as the player writes it on its first start, with `changes` ("Key=value" lines)
 // in place of those keys' defaults.
@@ -62,12 +68,13 @@ int CountOf(const std::string& text, const std::string& what);
 // before the next opens, and the device closed after the last.
 ::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names);
 
-// A helper program of a test (Xvfb, a private session bus) that says on its first line of
-// standard output where it listens; ended with the object. FirstLine is empty when it could
-// not start.
+// A helper program of a test in a session of its own, with `env` added to the test's environment,
+// ended with the object (SIGTERM, SIGKILL after 5 s). When `announces`, it says on its first line
+// of standard output where it listens (FirstLine, empty when it could not start); otherwise its
+// output is discarded.
 class TestDaemon {
 public:
-    explicit TestDaemon(std::vector<std::string> argv);
+    explicit TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env = {}, bool announces = true);
     ~TestDaemon();
     TestDaemon(const TestDaemon&) = delete;
     TestDaemon& operator=(const TestDaemon&) = delete;
@@ -78,28 +85,31 @@ private:
     std::string firstLine_;
 };
 
+// A private session bus; Environment() is the address for a client's environment.
+struct SessionBus : TestDaemon {
+    explicit SessionBus(const std::vector<std::string>& env = {})
+        : TestDaemon({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}, env) {}
+    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(); }
+    // The output of a shell `command` (playerctl...) run as a client of this bus, bounded at 20 s.
+    std::string Run(const std::string& command) const {
+        return ShellOutput("env '" + Environment() + "' timeout 20 " + command);
+    }
+};
+
 // A virtual X display of the test's own; Name() is ":N", or empty when Xvfb cannot start.
-class VirtualDisplay : public TestDaemon {
-public:
+struct VirtualDisplay : TestDaemon {
     explicit VirtualDisplay(const std::string& size = "1024x768")
         : TestDaemon({"Xvfb", "-displayfd", "1", "-screen", "0", size + "x24", "-nolisten", "tcp"}) {}
     std::string Name() const { return FirstLine().empty() ? std::string() : ":" + FirstLine(); }
-};
-
-// The standard output of a shell command, without its last line end.
-std::string ShellOutput(const std::string& command);
-
-// A window manager (openbox) on `display`, so that windows are placed, raised and moved as on a
-// desktop. Running() is false when it is not installed or took more than 10 s to take the screen.
-class WindowManager {
-public:
-    explicit WindowManager(const std::string& display);
-    ~WindowManager();
-    WindowManager(const WindowManager&) = delete;
-    WindowManager& operator=(const WindowManager&) = delete;
-    bool Running() const { return running_; }
-
-private:
-    pid_t pid_ = -1;
-    bool running_ = false;
+    // What a player needs to show its windows here, and `more`.
+    std::vector<std::string> Environment(std::vector<std::string> more = {}) const {
+        more.insert(more.begin(), {"DISPLAY=" + Name(), "QT_QPA_PLATFORM=xcb"});
+        return more;
+    }
+    // The output of a shell `command` (xdotool, xprop...) run on this display, bounded at 20 s.
+    std::string Run(const std::string& command) const {
+        return ShellOutput("DISPLAY=" + Name() + " timeout 20 " + command);
+    }
+    // The id of the first visible window of `pid`, once there is one.
+    std::string Window(pid_t pid) const;
 };

@@ -4,6 +4,7 @@
 // action, the position slider is read and the title's name change is announced.
 #include <gtest/gtest.h>
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <vector>
 #include "tests/device/TestMedia.h"
@@ -16,27 +17,20 @@ using namespace std::chrono_literals;
 
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
     std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        const size_t end = std::min(text.find('\n', at), text.size());
-        if (text.compare(at, prefix.size(), prefix) == 0)
-            lines.push_back(text.substr(at + prefix.size(), end - at - prefix.size()));
-        at = end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with(prefix)) lines.push_back(line.substr(prefix.size()));
     return lines;
 }
 
 TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspots) {
-    for (const char* tool : {"dbus-daemon", "dbus-send", "Xvfb", "/usr/libexec/at-spi-bus-launcher"})
-        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
-    if (ShellOutput("/usr/bin/python3 -c 'import pyatspi' 2>&1 && echo ok") != "ok")
-        GTEST_SKIP() << "no python3-pyatspi";
+    SKIP_WITHOUT("dbus-daemon", "dbus-send", "Xvfb", "/usr/libexec/at-spi-bus-launcher");
+    if (ShellOutput("/usr/bin/python3 -c 'import pyatspi' && echo ok") != "ok") GTEST_SKIP() << "no python3-pyatspi";
     TempFolder runtime;  // the accessibility bus's socket: the test's own
-    const TestDaemon bus({"env", "XDG_RUNTIME_DIR=" + runtime.path(), "dbus-daemon", "--session", "--nofork",
-                          "--nopidfile", "--print-address=1"});
+    const SessionBus bus({"XDG_RUNTIME_DIR=" + runtime.path()});
     const VirtualDisplay display("800x600");
     ASSERT_FALSE(bus.FirstLine().empty() || display.Name().empty());
-    const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine(), screen = "DISPLAY=" + display.Name();
-    const std::string env = "env '" + address + "' " + screen + " ";
+    const std::string env = "env '" + bus.Environment() + "' DISPLAY=" + display.Name() + " ";
     // The accessibility bus starts on its first call; the player joins it once it is there. Every
     // client call is bounded, so a bus that never answers fails the test instead of hanging it.
     ASSERT_NE(ShellOutput(env + "timeout 30 dbus-send --session --reply-timeout=20000 --print-reply "
@@ -49,7 +43,7 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspots) {
     WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav"}, "");
     PlayerProcess player(home.path(), {},
-                         {address, screen, "QT_QPA_PLATFORM=xcb", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"});
+                         display.Environment({bus.Environment(), "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"}));
     ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
     const std::string probe = ShellOutput(env + "timeout 60 /usr/bin/python3 " VELKAF_SOURCE_DIR
                                                 "/tests/e2e/atspi_probe.py " + std::to_string(player.pid()) + " 2>&1");

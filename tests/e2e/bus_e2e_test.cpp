@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -23,6 +22,7 @@
 
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
+#include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -32,6 +32,7 @@ using namespace std::chrono_literals;
 const QString kName = QStringLiteral("org.mpris.MediaPlayer2.velkaf");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const char* const kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 const char* const kReadOnly = "org.freedesktop.DBus.Error.PropertyReadOnly";
 const char* const kUnknownProperty = "org.freedesktop.DBus.Error.UnknownProperty";
@@ -40,56 +41,51 @@ constexpr qlonglong kMax = std::numeric_limits<qlonglong>::max();
 constexpr qlonglong kMin = std::numeric_limits<qlonglong>::min();
 
 // A private session bus, and this test's connection to it.
-class PrivateBus {
+class PrivateBus : public SessionBus {
 public:
-    PrivateBus() : daemon_({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}) {
-        static int argc = 1;
-        static char name[] = "bus_e2e_test";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-        if (!daemon_.FirstLine().empty())
-            connection_ = QDBusConnection::connectToBus(QString::fromStdString(daemon_.FirstLine()),
-                                                        QStringLiteral("test%1").arg(++connections_));
+    PrivateBus() {
+        TestApplication();
+        if (!FirstLine().empty())
+            connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
     }
     bool Up() const { return connection_.isConnected(); }
-    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + daemon_.FirstLine(); }
     bool NameOwned() { return connection_.interface()->isServiceRegistered(kName); }
-
-    QDBusMessage Call(const QString& interface, const QString& method, const QVariantList& arguments) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, method);
-        call.setArguments(arguments);
-        return connection_.call(call, QDBus::Block, 10000);
-    }
-    // The error's name, or "" for a reply.
-    std::string Error(const QDBusMessage& reply) {
-        return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
+    // The error's name of a call on the player, or "" for a reply.
+    std::string Error(const char* method, const QVariantList& arguments) {
+        return Error(Call(kPlayer, method, arguments));
     }
     std::string Set(const char* property, const QVariant& value) {
-        const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
-        return Error(Call(properties, QStringLiteral("Set"),
-                          {kPlayer, QString::fromLatin1(property), QVariant::fromValue(QDBusVariant(value))}));
+        const QVariant wrapped = QVariant::fromValue(QDBusVariant(value));
+        return Error(Call(kProperties, "Set", {kPlayer, QString::fromLatin1(property), wrapped}));
     }
     QVariant Get(const char* property, const QString& interface = kPlayer) {
-        const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                                        {interface, QString::fromLatin1(property)});
+        const QDBusMessage reply = Call(kProperties, "Get", {interface, QString::fromLatin1(property)});
         const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
         // A map arrives still marshalled; opened here so that two reads compare by value.
         return value.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(value)) : value;
     }
 
 private:
-    static inline int connections_ = 0;
-    TestDaemon daemon_;
+    QDBusMessage Call(const QString& interface, const char* method, const QVariantList& arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, QString::fromLatin1(method));
+        call.setArguments(arguments);
+        return connection_.call(call, QDBus::Block, 10000);
+    }
+    static std::string Error(const QDBusMessage& reply) {
+        return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
+    }
+    static inline int count_ = 0;
     QDBusConnection connection_{QString()};
 };
 
-#define REQUIRE_BUS(bus)                                                                                  \
-    if (ShellOutput("command -v dbus-daemon").empty()) GTEST_SKIP() << "dbus-daemon is not installed"; \
-    ASSERT_TRUE((bus).Up())
+// Declares `bus`, a PrivateBus that is up, or skips the test without dbus-daemon.
+#define START_PRIVATE_BUS(bus)   \
+    SKIP_WITHOUT("dbus-daemon"); \
+    PrivateBus bus;              \
+    ASSERT_TRUE(bus.Up())
 
 TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
@@ -107,8 +103,7 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
                                     "http://example.com/one.wav", "file://" + home.path() + "gone.wav",
                                     "file://" + home.path() + "empty.m3u", "file:///" + std::string(10 << 20, 'a') + ".wav"};
         for (const std::string& uri : uris)
-            EXPECT_EQ(bus.Error(bus.Call(kPlayer, QStringLiteral("OpenUri"), {QString::fromStdString(uri)})), kInvalidArgs)
-                << uri.substr(0, 80);
+            EXPECT_EQ(bus.Error("OpenUri", {QString::fromStdString(uri)}), kInvalidArgs) << uri.substr(0, 80);
         std::this_thread::sleep_for(500ms);  // several full ticks: nothing may be waiting
         ASSERT_EQ(player.Quit(), 0) << player.Log();
         EXPECT_EQ(CountOf(player.Log(), "hand-over carried out"), 0) << player.Log();
@@ -124,7 +119,7 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
     const QString four = QStringLiteral("file://%1four.wav").arg(QString::fromStdString(home.path()));
-    EXPECT_EQ(bus.Error(bus.Call(kPlayer, QStringLiteral("OpenUri"), {four})), "");
+    EXPECT_EQ(bus.Error("OpenUri", {four}), "");
     EXPECT_EQ(bus.Set("LoopStatus", QStringLiteral("None")), "");
     EXPECT_TRUE(player.WaitForLog("mci> open \"four.wav\"", 20s)) << player.Log();
     ASSERT_EQ(player.Quit(), 0) << player.Log();
@@ -134,8 +129,7 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
 }
 
 TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=1");
@@ -174,66 +168,57 @@ TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
         const QVariant before = bus.Get(c.property);
         EXPECT_EQ(bus.Set(c.property, c.value), c.error) << c.property << " " << c.value.toString().toStdString();
         const QVariant after = bus.Get(c.property), expected = c.read.isValid() ? c.read : before;
-        if (expected.metaType().id() == QMetaType::Double) {
-            EXPECT_NEAR(after.toDouble(), expected.toDouble(), 1e-9);
-        } else {
-            EXPECT_EQ(after, expected) << c.property << " " << c.value.toString().toStdString();
-        }
+        const std::string what = c.property + (" " + c.value.toString().toStdString());
+        if (expected.metaType().id() != QMetaType::Double) EXPECT_EQ(after, expected) << what;
+        else EXPECT_NEAR(after.toDouble(), expected.toDouble(), 1e-9) << what;
     }
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
 TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
     ASSERT_TRUE(Eventually([&] { return bus.Get("CanSeek").toBool(); })) << player.Log();
-    ASSERT_EQ(bus.Error(bus.Call(kPlayer, QStringLiteral("Pause"), {})), "");
+    ASSERT_EQ(bus.Error("Pause", {}), "");
     ASSERT_TRUE(player.WaitForLog("mci> pause movie", 10s)) << player.Log();
     const QVariant track = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/0")));
     const QVariant stale = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/7")));
     struct Case {
         const char* method;
         QVariantList arguments;
-        std::string error;
-        const char* sent;       // the device command it leads to; nullptr: none
-        qlonglong positionUs;   // Position right after the call
+        std::string error = "";
+        const char* sent = "";             // the device command it leads to, if any
+        qlonglong positionUs = 4'000'000;  // Position right after the call (where SetPosition left it)
     };
     const Case cases[] = {
-        {.method = "Seek", .arguments = {kMin}, .error = "", .sent = "seek movie to 0", .positionUs = 0},
-        {.method = "SetPosition", .arguments = {track, qlonglong(4'000'000)}, .error = "", .sent = "seek movie to 4000",
-         .positionUs = 4'000'000},
-        {.method = "SetPosition", .arguments = {track, qlonglong(-1)}, .error = "", .sent = nullptr, .positionUs = 4'000'000},
-        {.method = "SetPosition", .arguments = {track, kMax}, .error = "", .sent = nullptr, .positionUs = 4'000'000},
-        {.method = "SetPosition", .arguments = {stale, qlonglong(0)}, .error = "", .sent = nullptr, .positionUs = 4'000'000},
-        {.method = "Seek", .arguments = {QStringLiteral("far")}, .error = kInvalidArgs, .sent = nullptr,
-         .positionUs = 4'000'000},
-        {.method = "SetPosition", .arguments = {track, 1.5}, .error = kInvalidArgs, .sent = nullptr,
-         .positionUs = 4'000'000},
-        {.method = "OpenUri", .arguments = {7}, .error = kInvalidArgs, .sent = nullptr, .positionUs = 4'000'000},
-        {.method = "Next", .arguments = {1}, .error = kInvalidArgs, .sent = nullptr, .positionUs = 4'000'000},
-        {.method = "Skip", .arguments = {}, .error = kUnknownMethod, .sent = nullptr, .positionUs = 4'000'000},
-        {.method = "Seek", .arguments = {qlonglong(-5'000'000)}, .error = "", .sent = "seek movie to 0", .positionUs = 0},
-        {.method = "Seek", .arguments = {kMax}, .error = "", .sent = "seek movie to 10000", .positionUs = 10'000'000},
+        {.method = "Seek", .arguments = {kMin}, .sent = "seek movie to 0", .positionUs = 0},
+        {.method = "SetPosition", .arguments = {track, qlonglong(4'000'000)}, .sent = "seek movie to 4000"},
+        {.method = "SetPosition", .arguments = {track, qlonglong(-1)}},
+        {.method = "SetPosition", .arguments = {track, kMax}},
+        {.method = "SetPosition", .arguments = {stale, qlonglong(0)}},
+        {.method = "Seek", .arguments = {QStringLiteral("far")}, .error = kInvalidArgs},
+        {.method = "SetPosition", .arguments = {track, 1.5}, .error = kInvalidArgs},
+        {.method = "OpenUri", .arguments = {7}, .error = kInvalidArgs},
+        {.method = "Next", .arguments = {1}, .error = kInvalidArgs},
+        {.method = "Skip", .arguments = {}, .error = kUnknownMethod},
+        {.method = "Seek", .arguments = {qlonglong(-5'000'000)}, .sent = "seek movie to 0", .positionUs = 0},
+        {.method = "Seek", .arguments = {kMax}, .sent = "seek movie to 10000", .positionUs = 10'000'000},
     };
     for (const Case& c : cases) {
         const int seeksBefore = CountOf(player.Log(), "mci> seek movie to ");
-        EXPECT_EQ(bus.Error(bus.Call(kPlayer, QString::fromLatin1(c.method), c.arguments)), c.error) << c.method;
+        EXPECT_EQ(bus.Error(c.method, c.arguments), c.error) << c.method;
         EXPECT_EQ(bus.Get("Position").toLongLong(), c.positionUs) << c.method;
-        if (c.sent != nullptr)
-            EXPECT_TRUE(Eventually([&] { return CountOf(player.Log(), "mci> seek movie to ") > seeksBefore; }));
-        else
-            std::this_thread::sleep_for(300ms);  // several full ticks
+        // Until the seek is sent, or several full ticks in which none may be.
+        Eventually([&] { return CountOf(player.Log(), "mci> seek movie to ") > seeksBefore; }, *c.sent ? 10s : 300ms);
         const std::string log = player.Log();
-        const size_t last = log.rfind("mci> seek movie to ");
-        EXPECT_EQ(CountOf(log, "mci> seek movie to "), seeksBefore + (c.sent != nullptr ? 1 : 0)) << c.method;
-        if (c.sent != nullptr) {
-            EXPECT_EQ(log.substr(last + 5, log.find_first_of(" \n", last + 19) - last - 5), c.sent);
-        }
+        const int seeks = CountOf(log, "mci> seek movie to ");
+        const size_t last = log.rfind("mci> seek movie to ") + 5, end = log.find_first_of(" \n", last + 14);
+        EXPECT_EQ(seeks, seeksBefore + (*c.sent ? 1 : 0)) << c.method;
+        EXPECT_EQ(seeks > seeksBefore ? log.substr(last, end - last) : "", c.sent) << c.method;
     }
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
@@ -241,8 +226,7 @@ TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
 // A start while the first player quits: the quitting one gives the name up before its objects,
 // and the new one either hands over to a player that will carry it out or owns the name.
 TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     for (const auto delay : {0ms, 30ms, 120ms}) {
         TempFolder home, secondHome;
         WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
@@ -264,8 +248,7 @@ TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
 // A player that keeps the name without answering (stopped here) makes a new start run queued
 // for the name; it owns the name once the other one is gone.
 TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    START_PRIVATE_BUS(bus);
     TempFolder home, secondHome;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     PlayerProcess first(home.path(), {}, {bus.Environment()});
@@ -282,26 +265,21 @@ TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
 
 // A file handed over while the playlist editor is open plays, and the editor holds the new list.
 TEST(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
-    for (const char* tool : {"Xvfb", "xdotool"})
-        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
-    PrivateBus bus;
-    REQUIRE_BUS(bus);
+    SKIP_WITHOUT("Xvfb", "xdotool");
+    START_PRIVATE_BUS(bus);
     const VirtualDisplay display("800x600");
-    ASSERT_FALSE(display.Name().empty());
     // A UTF-8 locale, as on a desktop: the editor's title is then searchable by name.
-    const std::vector<std::string> env = {bus.Environment(), "DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb",
-                                          "LANG=C.UTF-8"};
+    const std::vector<std::string> env = display.Environment({bus.Environment(), "LANG=C.UTF-8"});
     TempFolder home, secondHome;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
     PlayerProcess player(home.path(), {}, env);
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
-    const std::string xdotool = "DISPLAY=" + display.Name() + " xdotool ";
-    const std::string window = ShellOutput(xdotool + "search --sync --onlyvisible --pid " + std::to_string(player.pid()));
-    ASSERT_FALSE(window.empty());
-    ShellOutput(xdotool + "mousemove --window " + window.substr(0, window.find('\n')) + " 220 30 click 3");
-    ASSERT_TRUE(Eventually([&] { return !ShellOutput(xdotool + "search --onlyvisible --name 'ツラネ丸'").empty(); }))
+    const std::string window = display.Window(player.pid());
+    ASSERT_FALSE(window.empty()) << player.Log();
+    display.Run("xdotool mousemove --window " + window + " 220 30 click 3");
+    ASSERT_TRUE(Eventually([&] { return !display.Run("xdotool search --onlyvisible --name 'ツラネ丸'").empty(); }))
         << "the editor did not open\n" << player.Log();
 
     PlayerProcess second(secondHome.path(), {home.path() + "four.wav", home.path() + "nothing.wav"}, env);

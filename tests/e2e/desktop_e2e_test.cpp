@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -34,45 +34,32 @@ std::ostream& operator<<(std::ostream& out, const Box& b) {
 }
 
 // A virtual screen with openbox on it; the player's windows as the window system sees them.
-struct Desktop {
-    explicit Desktop(const std::string& size) : display(size), wm(display.Name()) {}
-    bool Ready() const { return wm.Running() && !ShellOutput("command -v xdotool").empty(); }
-    std::vector<std::string> Environment() const { return {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb"}; }
-    std::string Run(const std::string& command) const {
-        return ShellOutput("DISPLAY=" + display.Name() + " timeout 20 " + command);  // never hangs the test
-    }
-
-    // The mapped windows of process `pid`.
-    std::vector<Box> Windows(pid_t pid) const {
-        std::vector<Box> boxes;
-        std::istringstream ids(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
-        for (std::string id; std::getline(ids, id);) {
-            Box b;
-            std::istringstream shell(Run("xdotool getwindowgeometry --shell " + id));
-            for (std::string line; std::getline(shell, line);) {
-                const int value = std::atoi(line.c_str() + line.find('=') + 1);
-                if (line.starts_with("X=")) b.x = value;
-                if (line.starts_with("Y=")) b.y = value;
-                if (line.starts_with("WIDTH=")) b.width = value;
-                if (line.starts_with("HEIGHT=")) b.height = value;
-            }
-            boxes.push_back(b);
-        }
-        return boxes;
+struct Desktop : VirtualDisplay {
+    explicit Desktop(const std::string& size)
+        : VirtualDisplay(size), wm({"openbox", "--sm-disable"}, {"DISPLAY=" + Name()}, false) {}
+    // openbox is up once it has named itself on the root window, as window managers do.
+    bool Ready() const {
+        return !Name().empty() && MissingTool({"openbox", "xdotool"}).empty() && Eventually([&] {
+            return Run("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
+        });
     }
     // The window of `pid` that is `width` wide (the player is 321), once it shows.
-    Box Window(pid_t pid, int width, const std::function<bool(const Box&)>& wanted = nullptr) const {
+    Box Window(pid_t pid, int width) const {
         Box found;
         Eventually([&] {
-            for (const Box& b : Windows(pid))
-                if (b.width == width && (!wanted || wanted(b))) return found = b, true;
+            std::istringstream ids(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+            for (std::string id; std::getline(ids, id);) {
+                Box b;
+                const std::string geometry = Run("xdotool getwindowgeometry --shell " + id);
+                std::sscanf(geometry.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.width,
+                            &b.height);
+                if (b.width == width) return found = b, true;
+            }
             return false;
         });
         return found;
     }
-
-    VirtualDisplay display;
-    WindowManager wm;
+    TestDaemon wm;
 };
 
 constexpr int kPlayerWidth = 321;
@@ -123,10 +110,8 @@ TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     {
         TempFolder home;
         PlayerProcess player(home.path(), {clip}, desk.Environment());
-        const Box main = desk.Window(player.pid(), kPlayerWidth);
-        const Box video = desk.Window(player.pid(), 1280);
-        EXPECT_EQ(main, (Box{0, 0, kPlayerWidth, 92})) << player.Log();
-        EXPECT_EQ(video, (Box{0, 92, 1280, 720})) << player.Log();
+        EXPECT_EQ(desk.Window(player.pid(), kPlayerWidth), (Box{0, 0, kPlayerWidth, 92})) << player.Log();
+        EXPECT_EQ(desk.Window(player.pid(), 1280), (Box{0, 92, 1280, 720})) << player.Log();
         desk.Run("xdotool mousemove 120 8 click 1");  // a click on the player: both stay visible
         desk.Run("xdotool mousemove 165 80 click 1");  // zoom +: 2560 x 1440 wanted
         const Box larger = desk.Window(player.pid(), 1600);
@@ -136,12 +121,9 @@ TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
         EXPECT_NE(home.Read("KORU.CFG").find("\r\nMovieX=0\r\nMovieY=92\r\n"), std::string::npos);
     }
     TempFolder home;
-    std::vector<std::string> hiDpi = desk.Environment();
-    hiDpi.push_back("QT_SCALE_FACTOR=2");
-    PlayerProcess player(home.path(), {clip}, hiDpi);
-    const Box main = desk.Window(player.pid(), 2 * kPlayerWidth);
+    PlayerProcess player(home.path(), {clip}, desk.Environment({"QT_SCALE_FACTOR=2"}));
+    EXPECT_EQ(desk.Window(player.pid(), 2 * kPlayerWidth), (Box{0, 0, 2 * kPlayerWidth, 184})) << player.Log();
     const Box video = desk.Window(player.pid(), 1600);
-    EXPECT_EQ(main, (Box{0, 0, 2 * kPlayerWidth, 184})) << player.Log();
     EXPECT_TRUE(video.Inside(screen)) << video;
     EXPECT_EQ(video.height, 900) << "the picture keeps its shape";
     ASSERT_EQ(player.Quit(), 0) << player.Log();

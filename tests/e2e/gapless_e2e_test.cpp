@@ -1,24 +1,17 @@
 // Continuous sound across a change of track, as heard: a private PulseAudio server with one
 // null sink, its monitor recorded while the real player plays a two-entry list cut from one
 // continuous signal. The figures compare with libmpv's own gapless play of the same files.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
@@ -30,57 +23,7 @@ namespace {
 constexpr int kRate = 44100;
 constexpr double kRampSeconds = 4.0;  // cut in the middle; the level rises 0.2 a second
 constexpr int kSilence = 1500;        // |sample| at or below: silence
-
-// A child with extra environment, output discarded; SIGTERM and reaped with the object.
-class Child {
-public:
-    Child(std::vector<std::string> argv, const std::vector<std::string>& env) {
-        pid_ = ::fork();
-        if (pid_ != 0) return;
-        ::setsid();
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    ~Child() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-// A PulseAudio server of the test's own: a private runtime folder, no shared memory (its
-// shared-memory path aborts under load), one null sink "rec".
-class PrivatePulse {
-public:
-    explicit PrivatePulse(const std::string& folder)
-        : env_{"XDG_RUNTIME_DIR=" + folder, "PULSE_RUNTIME_PATH=" + folder + "pulse", "HOME=" + folder},
-          server_({"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1", "--system=no",
-                   "-L", "module-null-sink sink_name=rec", "-L", "module-native-protocol-unix auth-anonymous=1"},
-                  env_) {
-        struct stat st {};
-        for (int i = 0; i < 100 && !ready_; ++i) {
-            std::this_thread::sleep_for(50ms);
-            ready_ = ::stat((folder + "pulse/native").c_str(), &st) == 0;
-        }
-    }
-    bool Ready() const { return ready_; }
-    const std::vector<std::string>& Environment() const { return env_; }
-
-private:
-    std::vector<std::string> env_;
-    Child server_;
-    bool ready_ = false;
-};
+const std::string kLatency30 = "PULSE_LATENCY_MSEC=30";
 
 struct Joint {
     double spanMs = -1;     // between the envelope's crossings of the ramp's levels at 1/4 and 3/4
@@ -128,10 +71,16 @@ Joint Measure(const std::vector<int>& left) {
 class GaplessE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* tool : {"pulseaudio", "parecord", "ffmpeg"})
-            if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
-        pulse_ = std::make_unique<PrivatePulse>(runtime_.path());
-        ASSERT_TRUE(pulse_->Ready()) << "pulseaudio did not start";
+        SKIP_WITHOUT("pulseaudio", "parecord", "ffmpeg");
+        // A PulseAudio server of the test's own: a private runtime folder, no shared memory (its
+        // shared-memory path aborts under load), one null sink "rec".
+        pulse_ = std::make_unique<TestDaemon>(
+            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
+                                     "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
+                                     "module-native-protocol-unix auth-anonymous=1"},
+            pulseEnv_, false);
+        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(runtime_.path() + "pulse/native"); }, 5s))
+            << "pulseaudio did not start";
         // 16-bit stereo: a 440 Hz sine whose amplitude rises from 0.1 to 0.9 of full scale.
         const std::string ramp = "(0.1+0.2*t)*sin(2*PI*440*t):s=44100:c=stereo:d=" + std::to_string(kRampSeconds);
         ShellOutput("cd '" + media_.path() + "' && ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=" + ramp +
@@ -155,23 +104,21 @@ protected:
         return paths;
     }
 
-    // Plays `files` as the player's list (repeat off) while recording the null sink, until
-    // the list has ended or `during` returns; the player's log goes to `log`. The recording's
-    // left channel.
-    std::vector<int> PlayAndRecord(const std::vector<std::string>& files, const std::string& latencyMs, std::string& log,
-                                   const std::function<void(PlayerProcess&)>& during = {},
-                                   const std::vector<std::string>& environment = {}) {
+    // Plays `files` as the player's list (repeat off, `environment` added) while recording the null
+    // sink, until the list has ended or `during` returns; the player's log goes to `log`. The
+    // recording's left channel.
+    std::vector<int> PlayAndRecord(const std::vector<std::string>& files, std::string& log,
+                                   const std::vector<std::string>& environment,
+                                   const std::function<void(PlayerProcess&)>& during = {}) {
         TempFolder home;
         WriteStateFiles(home.path(), {}, "Repeat=0");
-        std::vector<std::string> env = pulse_->Environment();
-        env.erase(env.end() - 1);  // the player keeps the test's HOME
-        if (!latencyMs.empty()) env.push_back("PULSE_LATENCY_MSEC=" + latencyMs);
+        std::vector<std::string> env = {pulseEnv_[0], pulseEnv_[1]};  // the player keeps the test's HOME
         env.insert(env.end(), environment.begin(), environment.end());
         const std::string raw = home.path() + "rec.raw";
         {
-            Child recorder({"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor",
-                            raw},
-                           pulse_->Environment());
+            const TestDaemon recorder(
+                {"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor", raw},
+                pulseEnv_, false);
             std::this_thread::sleep_for(300ms);
             PlayerProcess player(home.path(), files, env);
             // The list ends with the device closed after the last entry.
@@ -186,7 +133,10 @@ protected:
     }
 
     TempFolder runtime_, media_;
-    std::unique_ptr<PrivatePulse> pulse_;
+    const std::vector<std::string> pulseEnv_ = {"XDG_RUNTIME_DIR=" + runtime_.path(),
+                                                "PULSE_RUNTIME_PATH=" + runtime_.path() + "pulse",
+                                                "HOME=" + runtime_.path()};
+    std::unique_ptr<TestDaemon> pulse_;
     Joint reference_;
 };
 
@@ -195,29 +145,25 @@ protected:
 // Opus 12 ms short, MP3 with its LAME header 106 ms long, at both latencies), and nowhere a
 // silence. The tick cued the second entry, and the device adopted it as it sounded.
 TEST_F(GaplessE2E, TwoHalvesOfOneSignalRecordAsTheWhole) {
-    struct Case { const char* ext; const char* latency; double minDeltaMs, maxDeltaMs; };
+    struct Case { const char* options; const char* ext; double minDeltaMs, maxDeltaMs; };
     const Case cases[] = {
-        {.ext = " a.flac", .latency = "30", .minDeltaMs = -2, .maxDeltaMs = 2},
-        {.ext = " a.flac", .latency = "", .minDeltaMs = -2, .maxDeltaMs = 2},
-        {.ext = " a.wav", .latency = "30", .minDeltaMs = -2, .maxDeltaMs = 2},
-        {.ext = " a.wav", .latency = "", .minDeltaMs = -2, .maxDeltaMs = 2},
-        {.ext = "-c:a libopus a.opus", .latency = "30", .minDeltaMs = -16, .maxDeltaMs = 4},
-        {.ext = "-c:a libopus a.opus", .latency = "", .minDeltaMs = -16, .maxDeltaMs = 4},
-        {.ext = "-c:a libmp3lame a.mp3", .latency = "30", .minDeltaMs = -4, .maxDeltaMs = 114},
-        {.ext = "-c:a libmp3lame a.mp3", .latency = "", .minDeltaMs = -4, .maxDeltaMs = 114},
+        {.options = "", .ext = "flac", .minDeltaMs = -2, .maxDeltaMs = 2},
+        {.options = "", .ext = "wav", .minDeltaMs = -2, .maxDeltaMs = 2},
+        {.options = "-c:a libopus", .ext = "opus", .minDeltaMs = -16, .maxDeltaMs = 4},
+        {.options = "-c:a libmp3lame", .ext = "mp3", .minDeltaMs = -4, .maxDeltaMs = 114},
     };
     for (const Case& c : cases) {
-        const std::string options = std::string(c.ext).substr(0, std::string(c.ext).rfind(' ')) + " .";
-        const std::string ext = std::string(c.ext).substr(std::string(c.ext).rfind('.') + 1);
-        std::string log;
-        const Joint j = Measure(PlayAndRecord(Cut(options + ext, options + ext), c.latency, log));
-        const std::string what = ext + " at latency " + (*c.latency ? c.latency : "default");
-        std::printf("%s: %+.0f ms, silence %.1f ms\n", what.c_str(), j.spanMs - reference_.spanMs, j.silenceMs);
-        EXPECT_GE(j.spanMs - reference_.spanMs, c.minDeltaMs) << what;
-        EXPECT_LE(j.spanMs - reference_.spanMs, c.maxDeltaMs) << what;
-        EXPECT_LE(j.silenceMs, 5) << what;
-        EXPECT_NE(log.find("mci> cue movie next \"" + media_.path() + "b." + ext + "\""), std::string::npos) << log;
-        EXPECT_NE(log.find("device: adopted " + media_.path() + "b." + ext), std::string::npos) << log;
+        for (const std::vector<std::string>& latency : {std::vector<std::string>{kLatency30}, {}}) {
+            const std::string options = c.options + std::string(" .") + c.ext, b = media_.path() + "b." + c.ext;
+            std::string log;
+            const Joint j = Measure(PlayAndRecord(Cut(options, options), log, latency));
+            const std::string what = c.ext + std::string(latency.empty() ? " at the default latency" : " at 30 ms");
+            EXPECT_GE(j.spanMs - reference_.spanMs, c.minDeltaMs) << what;
+            EXPECT_LE(j.spanMs - reference_.spanMs, c.maxDeltaMs) << what;
+            EXPECT_LE(j.silenceMs, 5) << what;
+            EXPECT_NE(log.find("mci> cue movie next \"" + b + "\""), std::string::npos) << log;
+            EXPECT_NE(log.find("device: adopted " + b), std::string::npos) << log;
+        }
     }
 }
 
@@ -235,18 +181,13 @@ TEST_F(GaplessE2E, ChangesOfFormatEndTheFirstTrackWhole) {
     };
     for (const Case& c : cases) {
         std::string log;
-        const Joint j = Measure(PlayAndRecord(Cut(c.first, c.second), "30", log));
-        std::printf("%s: %+.0f ms, silence %.1f ms\n", c.what, j.spanMs - reference_.spanMs, j.silenceMs);
+        const Joint j = Measure(PlayAndRecord(Cut(c.first, c.second), log, {kLatency30}));
         EXPECT_GE(j.spanMs - reference_.spanMs, c.minDeltaMs) << c.what << ": samples lost";
         EXPECT_LE(j.spanMs - reference_.spanMs, 100) << c.what;
         EXPECT_LE(j.silenceMs, 100) << c.what;
         EXPECT_NE(log.find("device: adopted "), std::string::npos) << c.what << "\n" << log;
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Goertzel: the power of `f` Hz in n samples of `left` from `at`.
 double Power(const std::vector<int>& left, std::size_t at, std::size_t n, double f) {
@@ -260,11 +201,9 @@ double Power(const std::vector<int>& left, std::size_t at, std::size_t n, double
 // cued read-ahead is dropped, not adopted); a file opened over the bus plays at once, and the
 // entry cued then never sounds.
 TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
-    for (const char* tool : {"dbus-daemon", "playerctl"})
-        if (ShellOutput(std::string("command -v ") + tool).empty()) GTEST_SKIP() << tool << " is not installed";
-    const TestDaemon bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
+    SKIP_WITHOUT("dbus-daemon", "playerctl");
+    const SessionBus bus;
     ASSERT_FALSE(bus.FirstLine().empty());
-    const std::string address = "DBUS_SESSION_BUS_ADDRESS=" + bus.FirstLine();
     const double hz[] = {440, 550, 660, 880};  // a, b, c: the list; d: opened over the bus
     std::vector<std::string> files;
     for (const char* name : {"a", "b", "c", "d"}) {
@@ -273,9 +212,10 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
                     ":sample_rate=44100:duration=3 -ac 2 '" + files.back() + "'");
     }
     const auto cued = [&](PlayerProcess& p, int i) { return p.WaitForLog("mci> cue movie next \"" + files[i] + "\"", 20s); };
-    const auto ctl = [&](const std::string& args) { ShellOutput("env '" + address + "' playerctl -p velkaf " + args); };
+    const auto ctl = [&](const std::string& args) { bus.Run("playerctl -p velkaf " + args); };
     std::string log;
-    const std::vector<int> left = PlayAndRecord({files[0], files[1], files[2]}, "30", log, [&](PlayerProcess& p) {
+    const std::vector<std::string> env = {kLatency30, bus.Environment()};
+    const std::vector<int> left = PlayAndRecord({files[0], files[1], files[2]}, log, env, [&](PlayerProcess& p) {
         ASSERT_TRUE(p.WaitForLog("on the session bus", 20s) && cued(p, 1)) << p.Log();
         std::this_thread::sleep_for(500ms);
         ctl("next");
@@ -283,7 +223,7 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
         std::this_thread::sleep_for(500ms);
         ctl("open 'file://" + files[3] + "'");
         ASSERT_TRUE(p.WaitForLogAfter("mci> open \"d.flac\"", "mci> close movie", 20s)) << p.Log();
-    }, {address});
+    });
     EXPECT_NE(log.find("device: opened " + files[1]), std::string::npos) << log;
     EXPECT_EQ(log.find("device: adopted "), std::string::npos) << log;
     // What sounded, 20 ms at a time: the strongest of the four tones.

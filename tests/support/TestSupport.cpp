@@ -1,11 +1,8 @@
 #include "tests/support/TestSupport.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 TempFolder::TempFolder() {
@@ -19,9 +16,8 @@ namespace {
 void MakeRemovable(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
         if (entry.is_directory(ec) && !entry.is_symlink(ec)) MakeRemovable(entry.path());
-    }
 }
 }  // namespace
 
@@ -41,10 +37,7 @@ std::string TempFolder::Write(const std::string& name, const std::string& bytes)
 
 std::string TempFolder::Read(const std::string& name) const {
     std::ifstream in(path_ + name, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
 std::string Id3v1Block(const std::string& title, const std::string& artist, char pad, const std::string& marker) {
@@ -53,14 +46,4 @@ std::string Id3v1Block(const std::string& title, const std::string& artist, char
     block.replace(3, 30, (title + std::string(30, pad)).substr(0, 30));
     block.replace(33, 30, (artist + std::string(30, pad)).substr(0, 30));
     return block;
-}
-
-CurrentFolderGuard::CurrentFolderGuard() {
-    char* cwd = ::getcwd(nullptr, 0);
-    saved_ = cwd != nullptr ? cwd : "/";
-    std::free(cwd);
-}
-
-CurrentFolderGuard::~CurrentFolderGuard() {
-    if (::chdir(saved_.c_str()) != 0) std::abort();
 }

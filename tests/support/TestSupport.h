@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "platform/Clock.h"
@@ -36,10 +37,7 @@ std::string Id3v1Block(const std::string& title, const std::string& artist, char
                        const std::string& marker = "TAG");
 
 // Restores the current folder when the object goes.
-class CurrentFolderGuard {
-public:
-    CurrentFolderGuard();
-    ~CurrentFolderGuard();
-private:
-    std::string saved_;
+struct CurrentFolderGuard {
+    const std::filesystem::path saved = std::filesystem::current_path();
+    ~CurrentFolderGuard() { std::filesystem::current_path(saved); }
 };
