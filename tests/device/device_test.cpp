@@ -107,7 +107,6 @@ struct DeviceTest : ::testing::Test {
     void Open(const std::string& name) { ASSERT_TRUE(Ok(OpenCommand(MediaPath(name)))) << name; }
     int Number(const std::string& command) { return std::atoi(Send(command).c_str()); }
     static std::string Attach(const VideoHostWidget& h) { return "window movie handle " + std::to_string(h.hostId()); }
-    // Everything of `image` outside `inside` is black.
     static bool BlackAround(const QImage& image, const QRect& inside = {}) {
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
