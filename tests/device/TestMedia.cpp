@@ -1,10 +1,8 @@
 #include "tests/device/TestMedia.h"
-
 #include <QCoreApplication>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -56,7 +54,6 @@ const std::map<std::string, const char*> kRecipes = {
 };
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path) && std::filesystem::file_size(path) > 0; }
-
 void Run(const std::string& c) { if (std::system(c.c_str()) != 0) throw std::runtime_error("failed: " + c); }
 
 // Made under the lock (closing the file lets go of it), written to a temporary name and

@@ -12,5 +12,4 @@ std::string MediaPath(const std::string& name);
 QImage DecodedFrame(const std::string& name, int n);
 // Runs the Qt event loop until `done` holds or `timeoutMs` passes.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
-// Writes a 16-bit stereo sine WAV.
 void WriteToneWav(const std::string& path, double seconds, double frequency, double amplitude);

@@ -1,11 +1,9 @@
-// The device's command language: what the player writes parses to what it means, anything else
-// is refused with a reason. The media device on generated media: exact command strings in,
-// replies and pictures out; the device shell: one reply line per command line, and an orderly end
-// however it is ended.
+// The device's command language: what the player writes parses to what it means, anything else is refused with a
+// reason. The media device on generated media: exact command strings in, replies and pictures out; the device shell:
+// one reply line per command line, and an orderly end however it is ended.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <QRect>
 #include <cmath>
 #include <cstdlib>
@@ -13,9 +11,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
 #include <gtest/gtest.h>
-
 #include "device/DeviceCommand.h"
 #include "device/MpvMediaDevice.h"
 #include "device/ProcessWaveVolume.h"
@@ -25,7 +21,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 DeviceCommand Parse(const std::string& text) {
     ParsedCommand p = ParseDeviceCommand(text);
     EXPECT_TRUE(p.command.has_value()) << text << ": " << p.error;
@@ -83,7 +78,6 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
 }
 
 constexpr double kSameFrame = 4.0;  // libmpv and ffmpeg convert colours a little differently
-
 std::string OpenCommand(const std::string& path) { return "open \"" + path + "\" type mpegvideo alias movie"; }
 
 // Mean absolute difference per channel (0..255) of two images; 255 when the sizes differ.
@@ -104,8 +98,7 @@ double PcmRms(const std::string& path) {
     return count == 0 ? 0 : std::sqrt(sum / count);
 }
 
-class DeviceTest : public ::testing::Test {
-protected:
+struct DeviceTest : ::testing::Test {
     // With `capture` the sound goes to pcm, a file of raw samples; otherwise nowhere.
     explicit DeviceTest(bool capture = false)
         : device(MediaDeviceOptions{capture ? "pcm" : "null", capture ? pcm : ""}) { host.resize(400, 300); }
@@ -114,19 +107,15 @@ protected:
     void Open(const std::string& name) { ASSERT_TRUE(Ok(OpenCommand(MediaPath(name)))) << name; }
     int Number(const std::string& command) { return std::atoi(Send(command).c_str()); }
     static std::string Attach(const VideoHostWidget& h) { return "window movie handle " + std::to_string(h.hostId()); }
-    // Everything of `image` outside `inside` is black.
     static bool BlackAround(const QImage& image, const QRect& inside = {}) {
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 if (!inside.contains(x, y) && image.pixel(x, y) != qRgb(0, 0, 0)) return false;
         return true;
     }
-
     QApplication& app = TestApplication();  // before the device
-    TempFolder folder;
-    const std::string pcm = folder.path() + "out.pcm";
-    MpvMediaDevice device;
-    VideoHostWidget host;
+    TempFolder folder; const std::string pcm = folder.path() + "out.pcm";
+    MpvMediaDevice device; VideoHostWidget host;
 };
 
 TEST_F(DeviceTest, ModeAndPositionAfterEachCommand) {
@@ -292,9 +281,8 @@ TEST_F(DeviceTest, PictureAtTheDestinationInTheAttachedHost) {
     EXPECT_EQ(Send("status movie mode"), "playing");
 }
 
-// A cued entry takes over where the open one ends; the position runs forward from 0 at every
-// look, through the end of the first and the first two seconds of the next (opened as the
-// player does), and of a file opened alone.
+// A cued entry takes over where the open one ends; the position runs forward from 0 at every look, through the end of
+// the first and the first two seconds of the next (opened as the player does), and of a file opened alone.
 TEST_F(DeviceTest, PositionRunsForwardThroughAChangeOfTrack) {
     const std::string next = MediaPath("long.mp3");
     for (const char* before : {"", "tone.wav"}) {
@@ -409,11 +397,8 @@ TEST_P(FormatTest, OpensMeasuresAndPlaysToTheEnd) {
     for (const char* c : {"stop movie", "window movie handle default", "close movie"}) Send(c);
     volume.Set(0xFFFFFFFFu);
     // tone.wav is a sine at half amplitude: RMS 0.5 / sqrt(2) of full scale at full volume.
-    if (f.name == std::string("tone.wav")) {
-        EXPECT_NEAR(PcmRms(pcm), (f.volume & 0xFFFF) / 65535.0 * 11585, 120);
-    } else if (f.sound) {
-        EXPECT_GT(PcmRms(pcm), 1000.0) << "no sound came out";
-    }
+    if (f.name == std::string("tone.wav")) { EXPECT_NEAR(PcmRms(pcm), (f.volume & 0xFFFF) / 65535.0 * 11585, 120); }
+    else if (f.sound) { EXPECT_GT(PcmRms(pcm), 1000.0) << "no sound came out"; }
     Open(f.name);  // as the player reopens a track that ended: the same start and length
     EXPECT_EQ(Send("status movie position"), "0");
     if (f.lengthMs != 0) { EXPECT_EQ(Number("status movie length"), length); }
@@ -477,5 +462,4 @@ TEST(DeviceShellTest, OneReplyLinePerCommandAndAnOrderlyEnd) {
     EXPECT_EQ(RunShell(input, 6, SIGTERM, status).substr(0, 6), "\n4000\n");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
-
 }  // namespace

@@ -1,12 +1,10 @@
-// Device command text from outside (the player, the device shell): the parser never fails
-// on any bytes, refuses with a reason, and what it accepts reads back the same from its
-// canonical text. The same bytes taken as a file name in the player's open command give
-// exactly that path under the player's alias. The parser is standard library only, so it is
+// Device command text from outside (the player, the device shell): the parser never fails on any bytes, refuses with a
+// reason, and what it accepts reads back the same from its canonical text. The same bytes taken as a file name in the
+// player's open command give exactly that path under the player's alias. The parser is standard library only, so it is
 // compiled in here whole, without libmpv or Qt.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
 #include "device/DeviceCommand.cpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

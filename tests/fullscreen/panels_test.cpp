@@ -1,21 +1,18 @@
 // The full-screen window, the overlay and the control panel as the user meets them: what each
 // click, key, wheel notch, button and slider movement reports, exactly as the tick reads it.
 #include <gtest/gtest.h>
-
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
-
 #include "panels/ControlPanel.h"
 #include "panels/FullScreenWindows.h"
 #include "state/AuxProtocol.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {
-
 enum Act { Left, Double, Right, Middle, Mode0, WheelUp, WheelDown, Close };  // above these: keys on the step bar
 
 TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
@@ -126,5 +123,4 @@ TEST(PanelsTest, ControlPanelIsSizedForItsScreenWithVisibleTracks) {
     const QColor middle = track.pixelColor(track.width() * 3 / 4, track.height() / 2);
     EXPECT_GE(middle.lightness(), 0x40) << middle.name().toStdString();
 }
-
 }  // namespace

@@ -1,12 +1,10 @@
 // The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test
 // process's own; the real player and device on generated media.
 #include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
 #include <cstring>
-
 #include "device/VideoHost.h"
 #include "panels/FullScreenWindows.h"
 #include "tests/device/TestMedia.h"
@@ -17,7 +15,6 @@
 #include <X11/Xlib.h>
 
 namespace {
-
 constexpr int W = 1024, H = 768;
 
 // The display (":N"), made on first use and gone with the process; empty when Xvfb cannot
@@ -86,10 +83,7 @@ struct X11Player {
         WaitUntil([&] { return (at = player->Log().find(text, from)) != std::string::npos; }, 20000);
         return at;
     }
-
-    Display* x = nullptr;
-    TempFolder home;
-    std::unique_ptr<PlayerProcess> player;
+    Display* x = nullptr; TempFolder home; std::unique_ptr<PlayerProcess> player;
 };
 
 TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
@@ -100,7 +94,6 @@ TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
     const Window other = XCreateSimpleWindow(p.x, DefaultRootWindow(p.x), 0, 0, 300, 200, 0, 0, 0);
     XMapWindow(p.x, other);
     ASSERT_NE(p.LogAfter("first tick done", 0), std::string::npos) << p.player->Log();
-
     // The user clicks into the player, then goes on working in the other application.
     Window main = 0;
     ASSERT_TRUE(WaitUntil([&] { return (main = p.Mapped(321, 92)) != 0; }, 10000));
@@ -136,5 +129,4 @@ TEST(X11Test, DesktopHostGoesWithThePicture) {
     ASSERT_NE(p.LogAfter("mci> close movie", last), std::string::npos) << p.player->Log();
     EXPECT_TRUE(WaitUntil([&] { return !p.Mapped(W, H); }, 5000)) << "the end of the list takes it away";
 }
-
 }  // namespace

@@ -5,11 +5,9 @@
 // does not end where it says, leaves the file without a tag (TagLib would make 65 535 attributes).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
 #include "media/Id3v1Tag.h"
 #include "media/TagLibTag.h"
 #include "media/TrackTag.h"
@@ -17,7 +15,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 std::string Raw(const std::string& block, int a, int b) {
     return CutId3v1Field(reinterpret_cast<const unsigned char*>(block.data()), a, b);
 }
@@ -63,9 +60,7 @@ TEST(Id3v1ParseTest, TitleAndArtistAsShown) {
     };
     for (const auto& c : cases) {
         const Id3v1Tag tag = ParseId3v1Tail(c.tail);
-        EXPECT_EQ(tag.present, c.present) << c.name;
-        EXPECT_EQ(tag.title, c.title) << c.name;
-        EXPECT_EQ(tag.artist, c.artist) << c.name;
+        EXPECT_EQ(std::tie(tag.present, tag.title, tag.artist), std::tie(c.present, c.title, c.artist)) << c.name;
     }
 }
 
@@ -131,11 +126,8 @@ TEST(TrackTagTest, EveryTagFormatOnGeneratedFiles) {
         ASSERT_TRUE(c.ffmpeg.empty() || std::system(command.c_str()) == 0) << command;
         const std::string audio = c.ffmpeg.empty() ? "" : tmp.Read("made-" + std::string(c.file));
         const std::string bytes = c.before + audio + c.after;
-        for (const TrackTag& tag : {ReadTrackTag(tmp.Write(c.file, bytes)), ReadTrackTagFromBytes(bytes, c.file)}) {
-            EXPECT_EQ(tag.present, c.present) << c.file;
-            EXPECT_EQ(tag.title, c.title) << c.file;
-            EXPECT_EQ(tag.artist, c.artist) << c.file;
-        }
+        for (const TrackTag& tag : {ReadTrackTag(tmp.Write(c.file, bytes)), ReadTrackTagFromBytes(bytes, c.file)})
+            EXPECT_EQ(std::tie(tag.present, tag.title, tag.artist), std::tie(c.present, c.title, c.artist)) << c.file;
     }
 }
 
@@ -196,25 +188,24 @@ TEST(AsfHeaderTest, OnlyHeadersThatAddUpAreRead) {
     const std::string song = ContentDescription("Song", "Singer");
     const std::string empty = Attribute("", 0, 0, "");  // the smallest attribute: 8 bytes
     struct Case { const char* name; std::string file; const char* title; };  // title "": no tag
+    const auto ext = [&](uint64_t count, const std::string& attribute, int times = 1) {
+        return Asf(song + Extended(count, attribute, times), 2);
+    };
     const Case cases[] = {
         {.name = "content description", .file = Asf(song, 1), .title = "Song"},
-        {.name = "and one attribute", .file = Asf(song + Extended(1, Attribute("WM/Year", 0, 10, Utf16("1999"))), 2),
-         .title = "Song"},
-        {.name = "a boolean of its width", .file = Asf(song + Extended(1, Attribute("B", 2, 4, Le(1, 4))), 2),
-         .title = "Song"},
-        {.name = "4096 attributes", .file = Asf(song + Extended(4096, empty, 4096), 2), .title = "Song"},
-        {.name = "4097 attributes", .file = Asf(song + Extended(4097, empty, 4097), 2), .title = ""},
-        {.name = "count past its object", .file = Asf(song + Extended(65535, ""), 2), .title = ""},
-        {.name = "count short of its object", .file = Asf(song + Extended(0, empty), 2), .title = ""},
-        {.name = "a boolean of 2 bytes", .file = Asf(song + Extended(1, Attribute("B", 2, 2, Le(1, 2))), 2),
-         .title = ""},
-        {.name = "unknown value type", .file = Asf(song + Extended(1, Attribute("B", 7, 0, "")), 2), .title = ""},
-        {.name = "value past its object", .file = Asf(song + Extended(1, Attribute("B", 1, 9, "x")), 2), .title = ""},
+        {.name = "and one attribute", .file = ext(1, Attribute("WM/Year", 0, 10, Utf16("1999"))), .title = "Song"},
+        {.name = "a boolean of its width", .file = ext(1, Attribute("B", 2, 4, Le(1, 4))), .title = "Song"},
+        {.name = "4096 attributes", .file = ext(4096, empty, 4096), .title = "Song"},
+        {.name = "4097 attributes", .file = ext(4097, empty, 4097), .title = ""},
+        {.name = "count past its object", .file = ext(65535, ""), .title = ""},
+        {.name = "count short of its object", .file = ext(0, empty), .title = ""},
+        {.name = "a boolean of 2 bytes", .file = ext(1, Attribute("B", 2, 2, Le(1, 2))), .title = ""},
+        {.name = "unknown value type", .file = ext(1, Attribute("B", 7, 0, "")), .title = ""},
+        {.name = "value past its object", .file = ext(1, Attribute("B", 1, 9, "x")), .title = ""},
         {.name = "object under 24 bytes", .file = Asf(song + kExtended + Le(10, 8), 2), .title = ""},
         {.name = "object past the file", .file = Asf(song + Object(kExtended, Le(0, 2), 100), 2), .title = ""},
         {.name = "description shorter than its lengths", .file = Asf(Object(kContent, Le(40, 2)), 1), .title = ""},
     };
     for (const Case& c : cases) EXPECT_EQ(ReadTagLibTagFromBytes(c.file, "t.wma").title, c.title) << c.name;
 }
-
 }  // namespace

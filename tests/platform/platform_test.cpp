@@ -5,12 +5,10 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <climits>
 #include <filesystem>
 #include <set>
 #include <string>
-
 #include "platform/Files.h"
 #include "platform/NameBytes.h"
 #include "platform/Paths.h"
@@ -18,7 +16,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 namespace fs = std::filesystem;
 
 TEST(PlatformTest, ParseLeadingIntReadsLikeAtoiWithoutOverflow) {
@@ -126,7 +123,6 @@ TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
     EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
 }
 
-// A state file kept elsewhere through a link stays a link; its target takes the new bytes.
 TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
     struct Case { const char* name; const char* link; const char* target; bool saved; };  // target nullptr: none written
     const Case cases[] = {
@@ -152,5 +148,4 @@ TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
                 EXPECT_NE(entry.path().filename().string().rfind(".velkaf-", 0), 0u) << c.name << ": " << entry.path();
     }
 }
-
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <clocale>
@@ -16,7 +15,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
 #include "platform/Paths.h"
 #include "platform/Random.h"
 #include "playlist/Discovery.h"
@@ -25,7 +23,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 using Strings = std::vector<std::string>;
 
 // Records what stepping asked of playback, in order: "close", "open", "pending".
@@ -35,8 +32,7 @@ struct RecordingTrack final : TrackControl {
     void Close() override { calls.push_back("close"), closed = true; }
     void OpenCurrentTrack() override { calls.push_back("open"), closed = false; }
     void SetTrackPending() override { calls.push_back("pending"); }
-    std::vector<std::string> calls;
-    bool closed;
+    std::vector<std::string> calls; bool closed;
 };
 
 Playlist WithEntries(int n) {
@@ -76,15 +72,8 @@ TEST(PlayOrder, SeededFromTheClockInWholeSecondsAPermutationOrNothing) {
 }
 
 TEST(Stepping, ShuffleAndRepeatRules) {
-    struct StepCase {
-        const char* name;
-        bool next;
-        int shuffle, repeat, count, currentIndex, orderCursor;
-        std::vector<int> order;
-        bool closed;
-        int expectIndex, expectCursor;
-        Strings expectCalls;
-    };
+    struct StepCase { const char* name; bool next; int shuffle, repeat, count, currentIndex, orderCursor;
+                      std::vector<int> order; bool closed; int expectIndex, expectCursor; Strings expectCalls; };
     const std::vector<int> o = {3, 1, 4, 0, 2};
     const std::vector<StepCase> cases = {
         {"prev, repeat off, entry 0 opens it again", false, 0, 0, 5, 0, 0, {}, false, 0, 0, {"open"}},
@@ -278,8 +267,7 @@ TEST(DiscoveryTest, MediaTableMatchesExtensionsIgnoringCase) {
 TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     TempFolder tmp;  // three levels, several folders per level, media and other files mixed
     Strings media;
-    for (const char* rel :
-         {"r/top1.mp3", "r/top2.WAV", "r/notes.txt", "r/a/a1.flac", "r/a/a2.avi", "r/a/aa/aa1.MKV",
+    for (const char* rel : {"r/top1.mp3", "r/top2.WAV", "r/notes.txt", "r/a/a1.flac", "r/a/a2.avi", "r/a/aa/aa1.MKV",
           "r/a/ab/ab1.opus", "r/a/ab/abc/deep.mp3", "r/b/b1.m4a", "r/b/ba/ba1.wma", "r/c/c.txt", "r/c/ca/ca1.webm"})
         if (const std::string full = tmp.Write(rel, ""); ExtensionOf(full) != ".txt") media.push_back(full);
     int found = 0;
@@ -287,8 +275,7 @@ TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     Strings sorted = paths;
     std::sort(sorted.begin(), sorted.end()), std::sort(media.begin(), media.end());
     EXPECT_EQ(sorted, media) << "each file once";
-    // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1,
-    // ba: 1, c: 1 + 1, ca: 1.
+    // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1, ba: 1, c: 1 + 1, ca: 1.
     EXPECT_EQ(found, 20);
     // Level by level; each folder's files together.
     std::map<std::string, size_t> searched;  // each folder with files, by its turn
@@ -401,5 +388,4 @@ TEST(MainWindowDropTest, SortedFillOrTheFallbackWhenNothingIsFound) {
     EXPECT_EQ(filled.Entries(), byAdding.Entries());
     EXPECT_EQ(std::set<std::string>(filled.Entries().begin(), filled.Entries().end()), made);
 }
-
 }  // namespace

@@ -6,18 +6,14 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-
 #include "platform/Random.h"
 #include "playlist/editor/EditorCommands.h"
 
 namespace {
-
 // Line i is ">" or " " and then entry i (its number is its position). The marker is kept
 // per line, as the list box keeps it, so one left anywhere but on the current line shows.
 struct Box {
-    std::vector<std::string> lines;
-    std::vector<char> sel;
-    int cur = 0;
+    std::vector<std::string> lines; std::vector<char> sel; int cur = 0;
     int Size() const { return static_cast<int>(lines.size()); }
     void Exchange(int a, int b, bool keepSelected) {  // both lines rewritten for their contents
         std::swap(lines[a], lines[b]);
@@ -116,5 +112,4 @@ TEST(EditorCommandsTest, EveryCommandGivesTheLiteralLoopsResult) {
         ASSERT_EQ(fast.Next(), literal.Next()) << "the random order draws once per line";
     }
 }
-
 }  // namespace

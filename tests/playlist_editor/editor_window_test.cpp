@@ -2,7 +2,6 @@
 // button, the requests the main tick reads, drops, load and save.
 #include <gtest/gtest.h>
 #include <unistd.h>
-
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QListView>
@@ -12,7 +11,6 @@
 #include <QTest>
 #include <filesystem>
 #include <functional>
-
 #include "platform/Paths.h"
 #include "playlist/Playlist.h"
 #include "playlist/editor/CPlaylistDlg.h"
@@ -23,8 +21,7 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-inline std::vector<std::string> LetterPaths(const std::string& letters) {  // "/m/a.mp3", "/m/b.mp3", ...
+std::vector<std::string> LetterPaths(const std::string& letters) {  // "/m/a.mp3", "/m/b.mp3", ...
     std::vector<std::string> paths;
     for (const char c : letters) paths.push_back(std::string("/m/") + c + ".mp3");
     return paths;
@@ -54,7 +51,6 @@ struct EditorRig final : PlaylistEditorHost {
     Clock& EditorClock() override { return clock; }
     void PostPlayerNotify(int code) override { posted.push_back(code); }
     QWidget* EditorOwner() override { return nullptr; }
-
     void Open() { editor.OpenWindow(), QCoreApplication::processEvents(); }
     QListView& List() const { return *editor.ListBox(); }
     QModelIndex Line(int i) const { return List().model()->index(i, 0); }
@@ -81,12 +77,7 @@ struct EditorRig final : PlaylistEditorHost {
             shown += (i ? "|" : "") + Line(i).data().toString().toStdString();
         return shown;
     }
-
-    CurrentFolderGuard cwd;
-    Playlist playlist;
-    Settings settings;
-    PlayerState state;
-    FakeClock clock{1000};
+    CurrentFolderGuard cwd; Playlist playlist; Settings settings; PlayerState state; FakeClock clock{1000};
     std::vector<int> posted;           // codes the main window would receive, in order
     std::string answer;                // what the load or save dialog answers; empty: cancelled
     std::function<void()> whileShown;  // runs as if inside the dialog's own loop
@@ -100,12 +91,8 @@ using Id = CPlaylistDlg::ControlId;
 // Each button from a list whose current line is marked: the store, the selection, the current
 // index and the lines shown afterwards (the table `shown`, in the same order).
 TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
-    struct Case {
-        Id button;
-        std::string letters, after;
-        std::vector<int> selected, selectedAfter;
-        int current, currentAfter;
-    };
+    struct Case { Id button; std::string letters, after; std::vector<int> selected, selectedAfter;
+                  int current, currentAfter; };
     const Case cases[] = {
         {Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1},  // the line above drops below the block
         {Id::kIdUp, "abcde", "abcde", {0, 3}, {0, 3}, 0, 0},  // line 0 selected: nothing moves
@@ -283,5 +270,4 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
     closing.Click(Id::kIdLoad), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(std::make_tuple(window.isNull(), closing.Letters(), closing.state.busy), std::make_tuple(true, "pqr", 0));
 }
-
 }  // namespace

@@ -1,5 +1,4 @@
 #include "tests/render/RenderTestSupport.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>

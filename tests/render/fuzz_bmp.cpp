@@ -1,17 +1,14 @@
-// libFuzzer target for the ".bmp" loader: any bytes either fail to load or give a picture that
-// every surface operation, and a whole composition with it as the skin, handles without reading
-// or writing outside memory. Pictures stay small (at most 40 x 30 built, 4 KiB taken), so
-// thousands of inputs run each second.
+// libFuzzer target for the ".bmp" loader: any bytes either fail to load or give a picture that every surface operation,
+// and a whole composition with it as the skin, handles without reading or writing outside memory. Pictures stay small
+// (at most 40 x 30 built, 4 KiB taken), so thousands of inputs run each second.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
 #include "render/Composition.h"
 #include "render/DibSurface.h"
 
 namespace {
-
 void Put32(std::string& out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + i] = char((v >> (8 * i)) & 0xFF);
 }
@@ -31,7 +28,6 @@ std::string FileFrom(const uint8_t* data, size_t size) {
     if (data[6] & 2) out.resize(14 + infoSize + gap + size_t(rowBytes) * height, '\x7f');
     return out;
 }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

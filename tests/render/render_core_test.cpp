@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <array>
 #include <climits>
 #include <string>
 #include <vector>
-
 #include "render/Composition.h"
 #include "render/DeviceScale.h"
 #include "render/DibSurface.h"
@@ -20,7 +18,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
 void ExpectPicture(const CDibSurface& s, int w, int h) {
@@ -51,7 +48,7 @@ TEST(BmpLoad, EveryRowAlignedWhateverTheWidthOrderAndHeader) {
     }
 }
 
-std::vector<std::pair<const char*, std::string>> RefusedFiles() {
+TEST(BmpLoad, RefusedFromBytesAndFromFilesAndTheSurfaceIsEmpty) {
     const std::string good = MakeBmp(BmpRecipe{}, PositionColour);
     std::vector<std::pair<const char*, std::string>> r = {{"empty", ""}, {"one byte", "B"}, {"file header only", good.substr(0, 14)},
         {"53 bytes", good.substr(0, 53)}, {"headers only", good.substr(0, 54)}, {"last row cut", good.substr(0, good.size() - 1)}};
@@ -68,16 +65,10 @@ std::vector<std::pair<const char*, std::string>> RefusedFiles() {
         {"pixel offset leaves too little", 10, uint32_t(good.size()) - 35}, {"", 10, 54}, {"", 18, 16384},
         {"16384 x 16384 in 90 bytes", 22, 16384}, {"width 2^31-1", 18, 0x7FFFFFFF}, {"", 18, 4}, {"height -2^31", 22, 0x80000000u},
         {"height past the limit", 22, 16385}};
-    for (const auto& [what, at, value] : lies) {
-        put32(at, value);
-        if (*what != '\0') r.push_back({what, huge});
-    }
-    return r;
-}
-
-TEST(BmpLoad, RefusedFromBytesAndFromFilesAndTheSurfaceIsEmpty) {
+    for (const auto& [what, at, value] : lies)  // each lie on top of the ones before
+        if (put32(at, value); *what != '\0') r.push_back({what, huge});
     TempFolder dir;
-    for (const auto& [what, bytes] : RefusedFiles()) {
+    for (const auto& [what, bytes] : r) {
         CDibSurface s, f;
         ASSERT_TRUE(s.Create(3, 3) && f.Create(3, 3));  // a failed create also releases what was there
         EXPECT_FALSE(s.CreateFromBmp(Bytes(bytes))) << what;
@@ -179,10 +170,7 @@ TEST(Fade, HalfWayEachCallTowardTheSourceNeverPastIt) {
 struct Rig {
     Rig() { LoadBuiltInSkin(skin), LoadBuiltInSkin(work); }
     void Frame() { ComposeFrame(work, skin, state, settings, in); }
-    CDibSurface skin, work;
-    PlayerState state;
-    Settings settings;
-    FrameInputs in{0, 1, 0};
+    CDibSurface skin, work; PlayerState state; Settings settings; FrameInputs in{0, 1, 0};
 };
 
 // Lit counters 0, 2, 4 ... in one picture and 1, 3, 5 ... in the other: a neighbour's shows.
@@ -286,7 +274,6 @@ TEST(DeviceScaleTest, EveryDevicePixelBelongsToOneLogicalPixel) {
     }
 }
 
-// The zoom percentage shows for 6 ticker steps: 6 full ticks, or 30 at the fast rate.
 TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
     for (int fast : {0, 1}) {
         Rig r;
@@ -301,7 +288,6 @@ TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
     }
 }
 
-// The clock stops at 9:59:59 and the counter at 99999999, whatever the position.
 TEST(CompositionTest, TimeFieldsStopAtTheirLargestValue) {
     using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
     const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
@@ -333,5 +319,4 @@ TEST(WindowShape, TwoTabsBelowTheBodyAndNothingElse) {
     EXPECT_EQ(sum, area) << "the rectangles overlap";
     EXPECT_TRUE(OverlayShape().empty());
 }
-
 }  // namespace

@@ -1,7 +1,6 @@
 // Rendering with Qt: text drawn into the skin and the ticker with real text, the built-in skin
 // and background pictures, and presenting the work surface.
 #include <gtest/gtest.h>
-
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImage>
@@ -9,7 +8,6 @@
 #include <QStringList>
 #include <random>
 #include <tuple>
-
 #include "render/Composition.h"
 #include "render/DevicePicture.h"
 #include "render/DeviceScale.h"
@@ -21,8 +19,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-// One application object for the Qt render tests (fonts and images need it).
 struct QtApplication : ::testing::Environment { void SetUp() override { TestApplication(); } };
 [[maybe_unused]] ::testing::Environment* const kApp = ::testing::AddGlobalTestEnvironment(new QtApplication);
 
@@ -59,12 +55,10 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
     for (int scale : {1, 2, 3}) {
         QImage target(407 * scale, 93 * scale, QImage::Format_RGB32);
         target.fill(Qt::magenta);
-        {
-            QPainter painter(&target);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform, true);  // PresentTo turns it off
-            painter.scale(scale, scale);
-            PresentTo(work, painter);
-        }
+        QPainter painter(&target);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);  // PresentTo turns it off
+        painter.scale(scale, scale);
+        PresentTo(work, painter), painter.end();
         for (int i = 0; i < 407 * 93 * scale * scale; ++i) {
             const int x = i % (407 * scale), y = i / (407 * scale);
             const Bgr p = work.Pixel(x / scale, y / scale);
@@ -75,9 +69,7 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
 }
 
 constexpr Bgr kMark{10, 20, 30}, kBlack{0, 0, 0}, kWhite{255, 255, 255};
-
 bool HaveIpaFont() { return QFontDatabase::families().contains(QStringLiteral("IPAPGothic")); }
-
 int Advance(const std::string& text) { return QFontMetrics(PlayerFont(12)).horizontalAdvance(QString::fromStdString(text)); }
 
 TEST(DrawTextLine, PureBlackOnAWhiteBoxAndNothingElseEvenCutAtTheEdges) {
@@ -104,11 +96,9 @@ TEST(DrawTextLine, PureBlackOnAWhiteBoxAndNothingElseEvenCutAtTheEdges) {
 
 struct TitleLines : ::testing::Test {
     void SetUp() override { LoadBuiltInSkin(skin_); }
-    CDibSurface skin_;
-    PlayerState state_;
+    CDibSurface skin_; PlayerState state_;
 };
 
-// A stored name keeps its bytes; the display shows it decoded.
 TEST_F(TitleLines, BrowsedNameIsTheFileNameDecoded) {
     CDibSurface expected;
     LoadBuiltInSkin(expected);
@@ -177,5 +167,4 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
         EXPECT_TRUE(MatchesGolden(strip, 0, 0, 2 * d.w, 2 * d.h, "title_2x.bmp"));
     }
 }
-
 }  // namespace

@@ -1,20 +1,16 @@
 #include "settings/SettingsFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
-
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 std::string ReadSource(const std::string& path) { return ReadWholeFile(VELKAF_SOURCE_DIR "/" + path).value_or(""); }
 
 // The values of a freshly created "KORU.CFG", setting 1 first.
@@ -94,17 +90,15 @@ TEST(FormatSettings, TemplateShapes) {
     EXPECT_NE(out.find("k35=-2000\r\nk36=\r\nk37=\r\n"), std::string::npos) << out;
 }
 
-class SettingsFolder : public ::testing::Test {
-protected:
+struct SettingsFolder : ::testing::Test {
     void SetUp() override { folder.Write("KORU.sys", ReadSource("res/KORU.sys")); }
     TempFolder folder;
-    const std::string golden = ReadSource("tests/settings/golden/KORU.CFG.defaults");
 };
 
 TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOne) {
     Settings s;
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Missing);
-    EXPECT_EQ(folder.Read("KORU.CFG"), golden);
+    EXPECT_EQ(folder.Read("KORU.CFG"), ReadSource("tests/settings/golden/KORU.CFG.defaults"));
     const std::string config = ConfigWith({{1, "33"}, {15, "1"}});
     folder.Write("KORU.CFG", config);
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Loaded);
@@ -144,5 +138,4 @@ TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
     EXPECT_EQ(back.lastTrackFolder + "|" + back.lastListFile, folder.path() + "曲/|/\x89\xb9");
 }
-
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -10,7 +9,6 @@
 #include <QTest>
 #include <functional>
 #include <set>
-
 #include "settings/SettingsFile.h"
 #include "settings/dialog/CSettingsDlg.h"
 #include "settings/dialog/SettingsDialog.h"
@@ -20,7 +18,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 std::string Dump(const Settings& s) {  // every field on a line of its own, so a failure names it
     std::string lines;
     for (int n = 0; n < kSettingCount; ++n) lines += "=\n";
@@ -58,16 +55,13 @@ struct SettingsDialogTest : ::testing::Test {
         EXPECT_EQ(taken, placed >= 0);  // the main window is placed after "OK" only
         return taken;
     }
-    TempFolder folder;
-    Settings settings = Distinct();
-    PlayerState state;
+    TempFolder folder; Settings settings = Distinct(); PlayerState state;
     int placed = -1;  // the topmost choice the main window was placed with
 };
 
-// Each radio group shows its field and "OK" stores the other choice; a field without a
-// button (the slow search's) or with a hand-edited value is carried through. Each speed edit
-// shows its speed (left column backward, right forward); "OK" refuses a text that is not an
-// integer with the standard message, selected for retyping, and stores an integer.
+// Each radio group shows its field and "OK" stores the other choice; a field without a button (the slow search's) or
+// with a hand-edited value is carried through. Each speed edit shows its speed (left column backward, right forward);
+// "OK" refuses a text that is not an integer with the standard message, selected for retyping, and stores an integer.
 TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
     const std::pair<int, int Settings::*> groups[] = {
         {1032, &Settings::wheelModePaused}, {1034, &Settings::wheelModePlaying}, {1037, &Settings::doubleClickPanel},
@@ -175,5 +169,4 @@ TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
         EXPECT_EQ(state.backgroundReload, storedAfter != std::string(stored) ? 1 : 0) << storedAfter;
     }
 }
-
 }  // namespace
