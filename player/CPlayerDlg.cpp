@@ -13,7 +13,6 @@
 #include <QSocketNotifier>
 #include <QUrl>
 #include <QWindow>
-#include <cstring>
 #include <functional>
 #include <set>
 
@@ -466,30 +465,22 @@ void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
     if (m_state.trackPending > 0) {
         const std::string& entry = m_playlist.Entry(m_playlist.currentIndex);
         DrawBrowsedName(*m_pSkin, entry);
-        m_devicePicture.SetText(2, BrowsedNameText(entry));
+        m_devicePicture.SetText(DevicePicture::kBrowsedName, BrowsedNameText(entry));
     }
     const FrameInputs inputs{devicePosition, m_playlist.count, m_playlist.currentIndex};
     m_displayText = ComposeDisplay(*m_pWork, *m_pSkin, m_state, m_settings, inputs);
     // An unchanged picture is not presented again (the window keeps it; exposures repaint).
     const QImage picture = PresentedImage(*m_pWork);
-    const size_t rowBytes = static_cast<size_t>(picture.width()) * 3;
-    const size_t bytes = rowBytes * static_cast<size_t>(picture.height());
-    bool same = m_presented.size() == bytes;
-    for (int y = 0; same && y < picture.height(); ++y)
-        same = std::memcmp(picture.constScanLine(y), m_presented.data() + rowBytes * static_cast<size_t>(y),
-                           rowBytes) == 0;
-    if (same) return;
-    m_presented.resize(bytes);
-    for (int y = 0; y < picture.height(); ++y)
-        std::memcpy(m_presented.data() + rowBytes * static_cast<size_t>(y), picture.constScanLine(y), rowBytes);
+    if (picture == m_presented) return;
+    m_presented = picture.copy();
     repaint();
 }
 
 TitleLineEnds CPlayerDlg::DrawTitleLines(const std::string& line1, const std::string& line2) {
     if (!m_pSkin) return {};
     const std::array<int, 2> ends = ::DrawTitleLines(*m_pSkin, line1, line2);
-    m_devicePicture.SetText(0, line1);
-    m_devicePicture.SetText(1, line2);
+    m_devicePicture.SetText(DevicePicture::kTitleLine1, line1);
+    m_devicePicture.SetText(DevicePicture::kTitleLine2, line2);
     m_access->TitleLinesChanged(line1, line2);
     return {ends[0], ends[1]};
 }

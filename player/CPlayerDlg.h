@@ -213,7 +213,7 @@ private:
     bool m_resting = false;
     std::unique_ptr<QObject> m_waker;  // the event filter that calls Wake()
     std::unique_ptr<QSocketNotifier> m_quitNotifier;
-    std::vector<uint8_t> m_presented;  // the picture last presented, row by row
+    QImage m_presented;  // the picture last presented
     WindowDrag m_drag;
     QPoint m_pressPointer;           // the last left or double press, in desktop pixels: where a move grabs
     SkinAccess* m_access = nullptr;  // the hotspots' keyboard focus and accessibility; a child

@@ -23,8 +23,8 @@ void Put(uchar* row, int x, const Bgr& p) {
 
 }  // namespace
 
-void DevicePicture::SetText(int strip, const std::string& text) {
-    if (strip < 0 || strip >= int(texts_.size()) || texts_[size_t(strip)] == text) return;
+void DevicePicture::SetText(TextStrip strip, const std::string& text) {
+    if (texts_[size_t(strip)] == text) return;
     texts_[size_t(strip)] = text;
     dirty_ = true;
 }

@@ -14,10 +14,12 @@
 // same colours, so letters are as sharp as the screen allows while the art stays pixel-exact.
 class DevicePicture {
 public:
-    // The text of a strip of the skin source as it was drawn there: 0 and 1 the title lines
-    // (rows 220 and 240), 2 the browsed name (row 260), UTF-8. Redrawn on the next Compose
-    // only when it changed.
-    void SetText(int strip, const std::string& text);
+    // The text strips of the skin source: the title lines (rows 220 and 240) and the browsed
+    // name (row 260).
+    enum TextStrip { kTitleLine1, kTitleLine2, kBrowsedName };
+    // The text of `strip` as it was drawn there, UTF-8. Redrawn on the next Compose only when
+    // it changed.
+    void SetText(TextStrip strip, const std::string& text);
     // The skin source was (re)loaded: the strips' blank art is taken again.
     void SkinChanged() { dirty_ = true; }
 

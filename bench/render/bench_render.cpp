@@ -68,7 +68,7 @@ void BM_DevicePicture(benchmark::State& bench) {
     st.marqueeOffset = 30;
     const DisplayText shown = ComposeFrame(s.work, s.skin, st, Settings{}, FrameInputs{95000, 12, 4});
     DevicePicture picture;
-    picture.SetText(0, line), picture.SetText(1, line);
+    picture.SetText(DevicePicture::kTitleLine1, line), picture.SetText(DevicePicture::kTitleLine2, line);
     const double ratio = bench.range(0) / 100.0;
     for (auto _ : bench) benchmark::DoNotOptimize(picture.Compose(s.work, s.skin, shown, ratio, 321, 92).constBits());
 }

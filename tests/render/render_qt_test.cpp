@@ -137,7 +137,7 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     LoadBuiltInSkin(work);
     const DisplayText shown = ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
     DevicePicture picture;
-    picture.SetText(0, title), picture.SetText(1, title);
+    picture.SetText(DevicePicture::kTitleLine1, title), picture.SetText(DevicePicture::kTitleLine2, title);
     const skin::Rect& d = skin::kDisplayLine;
     for (double ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
         const DeviceScale scale(ratio);
