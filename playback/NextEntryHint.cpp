@@ -7,20 +7,6 @@
 #include "state/PlayerState.h"
 #include "state/Settings.h"
 
-namespace {
-
-// Playlist's own reading of a cursor: order[cursor] while that names an entry of the store,
-// else the cursor itself (an order left stale by the editor).
-int OrderedIndex(const Playlist& list, int cursor) {
-    if (cursor >= 0 && cursor < static_cast<int>(list.order.size())) {
-        const int index = list.order[static_cast<size_t>(cursor)];
-        if (index >= 0 && index < list.count) return index;
-    }
-    return cursor;
-}
-
-}  // namespace
-
 std::optional<int> NextEntryIndex(const Playlist& list, int shuffle, int repeat) {
     if (list.count <= 0) return std::nullopt;
     int index = 0;
@@ -37,7 +23,7 @@ std::optional<int> NextEntryIndex(const Playlist& list, int shuffle, int repeat)
             if (repeat == 0) return std::nullopt;
             cursor = 0;
         }
-        index = OrderedIndex(list, cursor);
+        index = list.OrderedIndex(cursor);
     }
     // count may run ahead of the store while the editor works on it.
     if (index < 0 || index >= list.StoreSize()) return std::nullopt;

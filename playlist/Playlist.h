@@ -60,10 +60,10 @@ public:
     // After the editor closes: count from the store; an index past count becomes count - 1.
     void BringBackCurrentIndex();
 
-private:
     // The entry at position `cursor` of the order; the cursor itself where order is stale.
     int OrderedIndex(int cursor) const;
 
+private:
     std::vector<std::string> entries_;
 };
 
