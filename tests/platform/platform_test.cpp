@@ -19,22 +19,24 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PlatformTest, ParseLeadingIntReadsLikeAtoiWithoutOverflow) {
-    for (const auto& [text, value] : {std::pair{"", 0}, {"42", 42}, {"  -17abc", -17}, {"+8", 8}, {"\t\n 5", 5}, {"x5", 0},
-                                      {"- 5", 0}, {"000123", 123}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
-                                      {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN}})
+    for (const auto& [text, value] : {std::pair{"", 0}, {"42", 42}, {"  -17abc", -17}, {"+8", 8}, {"\t\n 5", 5},
+             {"x5", 0}, {"- 5", 0}, {"000123", 123}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
+             {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN}})
         EXPECT_EQ(ParseLeadingInt(text), value) << "'" << text << "'";
 }
 
 TEST(PlatformTest, PathsAndChangingFolderPrefixByPrefix) {
-    EXPECT_EQ(FolderOf("/a/b/c.mp3") + "|" + FolderOf("c.mp3") + "|" + FileNameOf("/a/b/c.mp3") + "|" + ExtensionOf("/a/b.d/c.MP3") + "|" +
-                  ExtensionOf("/a/b.d/noext") + "|" + MakeAbsolute("x/y.wav", "/start") + "|" + MakeAbsolute("/abs.wav", "/start"),
+    EXPECT_EQ(FolderOf("/a/b/c.mp3") + "|" + FolderOf("c.mp3") + "|" + FileNameOf("/a/b/c.mp3") + "|" +
+                  ExtensionOf("/a/b.d/c.MP3") + "|" + ExtensionOf("/a/b.d/noext") + "|" +
+                  MakeAbsolute("x/y.wav", "/start") + "|" + MakeAbsolute("/abs.wav", "/start"),
               "/a/b/||c.mp3|.MP3||/start/x/y.wav|/abs.wav");
     CurrentFolderGuard guard;
     TempFolder folder;
     folder.Write("a/b/file.txt", "x");
     const std::string root = fs::canonical(folder.path()).string();
-    for (const auto& [path, ends] : {std::pair{root + "/a/b/", root + "/a/b"}, {root + "/a/gone/deeper", root + "/a"},
-             {root + "/a/b/file.txt", root + "/a/b"}, {root + "//a", root + "/a"}, {"", root + "/a"}, {"relative/b", root + "/a"}}) {
+    const std::string a = root + "/a";
+    for (const auto& [path, ends] : {std::pair{a + "/b/", a + "/b"}, {a + "/gone/deeper", a},
+             {a + "/b/file.txt", a + "/b"}, {root + "//a", a}, {"", a}, {"relative/b", a}}) {
         ChangeFolderByPrefixes(path);
         EXPECT_EQ(fs::current_path().string(), ends) << path;
     }
@@ -124,7 +126,7 @@ TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
 }
 
 TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
-    struct Case { const char* name; const char* link; const char* target; bool saved; };  // target nullptr: none written
+    struct Case { const char* name; const char* link; const char* target; bool saved; };  // target nullptr: none
     const Case cases[] = {
         {.name = "beside", .link = "real.tsr", .target = "real.tsr", .saved = true},
         {.name = "other folder", .link = "keep/real.tsr", .target = "keep/real.tsr", .saved = true},

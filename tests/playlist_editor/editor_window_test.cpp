@@ -175,8 +175,8 @@ TEST(EditorWindowTest, AListReplacedFromOutsideIsShownAndTheOldPlayRequestDroppe
     const std::string sjis = "/m/sjis_\x93\xfa\x96\x7b\x8c\xea.mp3";
     rig.playlist.ClearStore(), rig.playlist.InsertAt(0, "/m/utf8_日本語.mp3"), rig.playlist.InsertAt(1, sjis);
     rig.playlist.SyncCount(), rig.editor.ShowNewList(), rig.editor.MarkCurrent(0);
-    EXPECT_EQ(std::make_tuple(rig.Shown(), rig.playlist.Entry(1), rig.editor.GetValue(kEditorRequest)),
-              std::make_tuple(std::string(">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3"), sjis, int(kEditorRequestNone)));
+    EXPECT_EQ(std::tuple(rig.Shown(), rig.playlist.Entry(1), rig.editor.GetValue(kEditorRequest)),
+              std::tuple(std::string(">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3"), sjis, +kEditorRequestNone));
 }
 
 TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
