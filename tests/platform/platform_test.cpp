@@ -10,7 +10,6 @@
 #include <set>
 #include <string>
 #include "platform/Files.h"
-#include "platform/NameBytes.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "tests/support/TestSupport.h"
@@ -40,22 +39,6 @@ TEST(PlatformTest, PathsAndChangingFolderPrefixByPrefix) {
         ChangeFolderByPrefixes(path);
         EXPECT_EQ(fs::current_path().string(), ends) << path;
     }
-}
-
-TEST(PlatformTest, StoredNamesKeepTheirBytesUnlessOnlyTheCp932DecodingExists) {
-    TempFolder dir;
-    const std::string d = dir.path(), cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    dir.Write(cp932 + "/a.wav", "");
-    dir.Write("音楽/b.wav", "");
-    dir.Write("bg/" + latin1 + ".bmp", "");
-    const std::pair<std::string, std::string> cases[] = {
-        {d + cp932 + "/a.wav", d + cp932 + "/a.wav"},  // the raw bytes name a file
-        {d + cp932 + "/b.wav", d + "音楽/b.wav"},       // only the decoding does
-        {d + cp932 + "/c.wav", d + cp932 + "/c.wav"},  // neither
-        {d + latin1 + "/x", d + latin1 + "/x"},        // decodes to something else that names nothing
-        {d + "音楽/none", d + "音楽/none"}, {"", ""}};
-    for (const auto& [raw, name] : cases) EXPECT_EQ(NameFromStoredBytes(raw), name) << raw;
-    EXPECT_EQ(NameFromStoredBytes(latin1 + ".bmp", d + "bg/"), latin1 + ".bmp");
 }
 
 TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) {

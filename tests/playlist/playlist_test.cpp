@@ -105,8 +105,7 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     }
 }
 
-TEST(Stepping, StaleOrdersNeverLeaveTheStore) {
-    // Orders of every length against lists of every length, from every cursor.
+TEST(Stepping, StaleOrdersOfAnyLengthFromAnyCursorNeverLeaveTheStore) {
     LcgRandom random(7);
     for (int orderSize = 0; orderSize <= 8; ++orderSize)
         for (int count = 1; count <= 8; ++count)
@@ -137,8 +136,7 @@ Playlist WithStore(const Strings& entries) {
     return p;
 }
 
-// Under a UTF-8 locale the sorted add folds case beyond ASCII: full-width ａ before Ｂ and Ｃ.
-TEST(SortedAdd, CaseIsFoldedBeyondAscii) {
+TEST(SortedAdd, CaseIsFoldedBeyondAsciiUnderAUtf8Locale) {  // full-width ａ before Ｂ and Ｃ
     const std::string before = std::setlocale(LC_ALL, nullptr);
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
     Playlist p;
