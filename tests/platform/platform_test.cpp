@@ -1,5 +1,3 @@
-// The small shims everything stands on: number reading, text and names from outside, paths,
-// and the files the player keeps, saved through symbolic links too.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -99,11 +97,8 @@ TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemoved) {
 
 TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
     TempFolder dir;
-    {
-        const FolderLock first(dir.path());
-        ASSERT_TRUE(first.Held());
-        EXPECT_FALSE(FolderLock(dir.path(), 30).Held());  // another player waits, then goes on
-    }
+    // A second player waits while the first holds it, then goes on.
+    EXPECT_EQ((std::pair{FolderLock(dir.path()).Held(), FolderLock(dir.path(), 30).Held()}), std::pair(true, false));
     EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
     EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
 }

@@ -1,5 +1,3 @@
-// The playlist: play order, stepping by the shuffle and repeat rules, list files, the last list
-// kept between runs, media discovery on generated trees and the main window's sorted fill.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -25,7 +23,6 @@
 namespace {
 using Strings = std::vector<std::string>;
 
-// Records what stepping asked of playback, in order: "close", "open", "pending".
 struct RecordingTrack final : TrackControl {
     explicit RecordingTrack(bool closed = false) : closed(closed) {}
     bool IsClosed() const override { return closed; }
@@ -277,7 +274,6 @@ TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     EXPECT_EQ(sorted, media) << "each file once";
     // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1, ba: 1, c: 1 + 1, ca: 1.
     EXPECT_EQ(found, 20);
-    // Level by level; each folder's files together.
     std::map<std::string, size_t> searched;  // each folder with files, by its turn
     for (size_t i = 0; i < paths.size(); ++i) {
         EXPECT_LE(Depth(paths[i ? i - 1 : 0]), Depth(paths[i])) << paths[i];
@@ -312,8 +308,7 @@ TEST(DiscoveryTest, WhatASingleItemYields) {
     }
 }
 
-// Links inside a search are not followed into folders; a dropped link to a folder is searched.
-TEST(DiscoveryTest, SymbolicLinkLoopIsNotFollowed) {
+TEST(DiscoveryTest, LinksInASearchAreNotFollowedIntoFoldersADroppedOneIs) {
     TempFolder tmp;
     const std::string song = tmp.Write("r/a/song.mp3", "");
     ASSERT_EQ(::symlink((tmp.path() + "r").c_str(), (tmp.path() + "r/a/loop").c_str()), 0);

@@ -1,5 +1,3 @@
-// The editor as a user meets it on a fake main window: lines, selection and marker after each
-// button, the requests the main tick reads, drops, load and save.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QDropEvent>
@@ -161,9 +159,7 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_EQ(rig.Get(kEditorCurrent), 9);
 }
 
-// A later start's command line replaces the store while the editor is open: the editor shows the
-// new list, and a play request that named a line of the old one is dropped. Names that are not
-// UTF-8 (CP932 from an old archive) show decoded as on the title line; the entries keep their bytes.
+// Names that are not UTF-8 (CP932 from an old archive) show decoded; the entries keep their bytes.
 TEST(EditorWindowTest, AListReplacedFromOutsideIsShownAndTheOldPlayRequestDropped) {
     EditorRig rig(LetterPaths("abc"), 0);
     rig.Open();
@@ -194,9 +190,7 @@ TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
               std::pair(">0001 p.mp3| 0002 b.mp3| 0003 c.wav| 0004 gone.mp3"s, 4));
 }
 
-// The window opens at the saved rectangle and asks for the layout. Every way of closing asks the
-// main window (kNotifyCloseEditor), which destroys the window and brings its current
-// index back into the store; the list keeps its own right click.
+// Closing destroys the window and brings its current index back; the list keeps its own right click.
 TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
     const std::function<void(EditorRig&)> ways[] = {
         [](EditorRig& r) { QTest::keyClick(&r.List(), Qt::Key_Return); },
@@ -223,10 +217,8 @@ TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
     }
 }
 
-// Loads and saves on one window: the store, the lines, the last list and the file written. A
-// file that is not a list, a list that cannot be read, or a cancelled dialog leaves the list; a
-// save adds ".tsr" to a bare name. Each dialog opens where the last one ended (at first in the
-// last list's folder), not in the current folder, with busy held while it runs.
+// A file that is not a list, an unreadable list or a cancel leaves the list; a save adds ".tsr" to a
+// bare name. The first dialog opens in the last list's folder, never the current one; busy is held.
 TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded) {
     TempFolder f;
     f.Write("docs/notes.txt", "/m/z.mp3\r\n"), f.Write("lists/old.m3u", "/stale.mp3\r\n"), f.Write("saved/.keep", "");
