@@ -29,7 +29,7 @@ grep -qx 'Exec=velkaf %F' "$prefix/share/applications/$id.desktop" || fail "Exec
 # Our types are what shared-mime-info makes of the package, and the entry claims them.
 update-mime-database "$prefix/share/mime" || fail "update-mime-database"
 grep -q 'audio/x-velkaf-playlist:\*\.tsr' "$prefix/share/mime/globs" || fail ".tsr is not audio/x-velkaf-playlist"
-grep -q 'MimeType=.*audio/x-velkaf-playlist;' "$prefix/share/applications/$id.desktop" || fail "the entry does not take .tsr"
+grep -q 'MimeType=.*audio/x-velkaf-playlist;' "$prefix/share/applications/$id.desktop" || fail "no .tsr in the entry"
 
 # The installed player, started from the menu with a writable prefix, writes only its config.
 home=$work/home config=$home/config

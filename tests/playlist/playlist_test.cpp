@@ -1,5 +1,3 @@
-// The playlist: play order, stepping by the shuffle and repeat rules, list files, the last list
-// kept between runs, media discovery on generated trees and the main window's sorted fill.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -25,7 +23,6 @@
 namespace {
 using Strings = std::vector<std::string>;
 
-// Records what stepping asked of playback, in order: "close", "open", "pending".
 struct RecordingTrack final : TrackControl {
     explicit RecordingTrack(bool closed = false) : closed(closed) {}
     bool IsClosed() const override { return closed; }
@@ -45,11 +42,8 @@ Playlist WithEntries(int n) {
 TEST(PlayOrder, SeededFromTheClockInWholeSecondsAPermutationOrNothing) {
     FakeClock clock(1000);
     Playlist p = WithEntries(10);
-    const std::vector<int> first = {0, 1, 5, 8, 2, 7, 6, 9, 3, 4};
-    for (int build = 0; build < 2; ++build) {  // two builds in the same second
-        p.BuildPlayOrder(0, clock);
-        EXPECT_EQ(p.order, first);
-    }
+    p.BuildPlayOrder(0, clock), p.BuildPlayOrder(0, clock);  // the second in the same second draws the same
+    EXPECT_EQ(p.order, (std::vector<int>{0, 1, 5, 8, 2, 7, 6, 9, 3, 4}));
     EXPECT_EQ(p.orderCount * 100 + p.currentIndex, 1000) << "shuffle off leaves the current index";
     clock.seconds = 1001;
     p.BuildPlayOrder(0, clock);
@@ -105,8 +99,7 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     }
 }
 
-TEST(Stepping, StaleOrdersNeverLeaveTheStore) {
-    // Orders of every length against lists of every length, from every cursor.
+TEST(Stepping, StaleOrdersOfAnyLengthFromAnyCursorNeverLeaveTheStore) {
     LcgRandom random(7);
     for (int orderSize = 0; orderSize <= 8; ++orderSize)
         for (int count = 1; count <= 8; ++count)
@@ -119,7 +112,7 @@ TEST(Stepping, StaleOrdersNeverLeaveTheStore) {
                     RecordingTrack track;
                     if (step % 2 == 0) p.StepToNext(1, step / 2, track);
                     else p.StepToPrevious(1, step / 2, track);
-                    ASSERT_TRUE(p.currentIndex >= 0 && p.currentIndex < count) << orderSize << " " << count << " " << cursor << " " << step;
+                    ASSERT_TRUE(p.currentIndex >= 0 && p.currentIndex < count) << orderSize << count << cursor << step;
                 }
 }
 
@@ -137,8 +130,7 @@ Playlist WithStore(const Strings& entries) {
     return p;
 }
 
-// Under a UTF-8 locale the sorted add folds case beyond ASCII: full-width ａ before Ｂ and Ｃ.
-TEST(SortedAdd, CaseIsFoldedBeyondAscii) {
+TEST(SortedAdd, CaseIsFoldedBeyondAsciiUnderAUtf8Locale) {  // full-width ａ before Ｂ and Ｃ
     const std::string before = std::setlocale(LC_ALL, nullptr);
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
     Playlist p;
@@ -182,17 +174,19 @@ TEST(ListReader, LineRules) {
 
 TEST(ListWriter, ExactBytesThatReadBackTheSame) {
     TempFolder dir;
-    const std::string z(4000, 'z');
-    for (const auto& [store, bytes] : {std::pair<Strings, std::string>{{}, ""}, {{"/a.mp3", "/b.wav"}, "/a.mp3\r\n/b.wav\r\n"},
-             {{"/音楽/曲 1.mp3", "/x", "/x", "/caf\xe9", "/" + z}, "/音楽/曲 1.mp3\r\n/x\r\n/x\r\n/caf\xe9\r\n/" + z + "\r\n"},
-             {{"/a\nb.mp3", "/c\r", std::string("/n\0", 3), "/d"}, "/d\r\n"}}) {  // a line end or NUL cannot be a line
+    const std::string z = "/" + std::string(4000, 'z');
+    const std::pair<Strings, std::string> cases[] = {{{}, ""}, {{"/a.mp3", "/b.wav"}, "/a.mp3\r\n/b.wav\r\n"},
+        {{"/音楽/曲1.mp3", "/x", "/x", "/caf\xe9", z}, "/音楽/曲1.mp3\r\n/x\r\n/x\r\n/caf\xe9\r\n" + z + "\r\n"},
+        {{"/a\nb.mp3", "/c\r", std::string("/n\0", 3), "/d"}, "/d\r\n"}};  // a line end or NUL cannot be a line
+    for (const auto& [store, bytes] : cases) {
         ASSERT_TRUE(WriteListFile(dir.path() + "list.m3u", WithStore(store)));
         Playlist back;
         EXPECT_EQ(ReadListFile(dir.path() + "list.m3u", back), int(std::count(bytes.begin(), bytes.end(), '\n')));
         EXPECT_EQ(dir.Read("list.m3u") + FormatListBytes(back), bytes + bytes);
     }
     Playlist none;
-    EXPECT_FALSE(WriteListFile(dir.path() + "gone/list.tsr", WithStore({"/a"})) || ReadListFile(dir.path() + "none.tsr", none) != -1);
+    EXPECT_FALSE(WriteListFile(dir.path() + "gone/list.tsr", WithStore({"/a"})));
+    EXPECT_EQ(ReadListFile(dir.path() + "none.tsr", none), -1);
 }
 
 TEST(LastList, LoadedCountedCreatedOrLeftAlone) {
@@ -223,7 +217,7 @@ TEST(LastList, FingerprintFollowsEntriesAndTheirOrder) {
     const std::vector<Strings> lists = {{}, {""}, {"/a"}, {"/a", "/b"}, {"/b", "/a"}, {"/a/b"}, {"/ab"}, {"/a", "/a"}};
     for (size_t i = 0; i < lists.size(); ++i)
         for (size_t j = 0; j < lists.size(); ++j)
-            EXPECT_EQ(ListFingerprint(WithStore(lists[i])) == ListFingerprint(WithStore(lists[j])), i == j) << i << " " << j;
+            EXPECT_EQ(ListFingerprint(WithStore(lists[i])) == ListFingerprint(WithStore(lists[j])), i == j) << i << j;
 }
 
 Strings Search(const std::string& item, int* found = nullptr) {
@@ -277,7 +271,6 @@ TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     EXPECT_EQ(sorted, media) << "each file once";
     // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1, ba: 1, c: 1 + 1, ca: 1.
     EXPECT_EQ(found, 20);
-    // Level by level; each folder's files together.
     std::map<std::string, size_t> searched;  // each folder with files, by its turn
     for (size_t i = 0; i < paths.size(); ++i) {
         EXPECT_LE(Depth(paths[i ? i - 1 : 0]), Depth(paths[i])) << paths[i];
@@ -312,8 +305,7 @@ TEST(DiscoveryTest, WhatASingleItemYields) {
     }
 }
 
-// Links inside a search are not followed into folders; a dropped link to a folder is searched.
-TEST(DiscoveryTest, SymbolicLinkLoopIsNotFollowed) {
+TEST(DiscoveryTest, LinksInASearchAreNotFollowedIntoFoldersADroppedOneIs) {
     TempFolder tmp;
     const std::string song = tmp.Write("r/a/song.mp3", "");
     ASSERT_EQ(::symlink((tmp.path() + "r").c_str(), (tmp.path() + "r/a/loop").c_str()), 0);
@@ -356,7 +348,8 @@ TEST(DiscoveryTest, LongPathsStayWholeAndFoldersPastTheLimitAreSkipped) {
 
 TEST(MainWindowDropTest, SortedFillOrTheFallbackWhenNothingIsFound) {
     TempFolder tmp;
-    for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav", "n/B.opus", "textonly/readme.txt"}) tmp.Write(name, "");
+    for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav", "n/B.opus", "textonly/readme.txt"})
+        tmp.Write(name, "");
     const std::string list = tmp.Write("list.m3u", "#EXTM3U\r\n/m/c.mp3\r\n/m/b.mp3\r\n/m/A.mp3\r\n");
     const std::string other = tmp.Write("other.tsr", "/o/1.mp3\r\n");
     const std::string mid = tmp.Write("song.mid", ""), song = tmp.Write("a.mp3", ""), d = tmp.path();

@@ -91,13 +91,16 @@ TEST(EditorCommandsTest, EveryCommandGivesTheLiteralLoopsResult) {
             for (int i = 0; i < b.Size(); ++i) b.Exchange(i, literal.Next() % b.Size(), false);
             b.sel.assign(b.sel.size(), 0);
         };
+        const auto undoIfNone = [](bool (*command)(EditorList&)) {
+            return [command](EditorList& l) { if (auto e = l.entries; !command(l)) l.entries = e; };
+        };
         std::vector<std::pair<std::function<void(Box&)>, std::function<void(EditorList&)>>> commands = {
             {literalRandom, [&](EditorList& l) { RandomOrder(l, fast); }},
-            {[](Box& b) { LiteralMove(b, -1); }, [](EditorList& l) { if (auto e = l.entries; !MoveUp(l)) l.entries = e; }},
-            {[](Box& b) { LiteralMove(b, 1); }, [](EditorList& l) { if (auto e = l.entries; !MoveDown(l)) l.entries = e; }},
-            {LiteralDelete, [](EditorList& l) { if (auto e = l.entries; !DeleteSelected(l)) l.entries = e; }}};
+            {[](Box& b) { LiteralMove(b, -1); }, undoIfNone(MoveUp)},
+            {[](Box& b) { LiteralMove(b, 1); }, undoIfNone(MoveDown)},
+            {LiteralDelete, undoIfNone(DeleteSelected)}};
         for (int mode = 0; mode < 4; ++mode)
-            commands.push_back({[mode](Box& b) { LiteralSort(b, mode); }, [mode](EditorList& l) { SortLines(l, mode); }});
+            commands.push_back({[mode](Box& b) { LiteralSort(b, mode); }, [mode](auto& l) { SortLines(l, mode); }});
         for (size_t c = 0; c < commands.size(); ++c) {
             Box want = box;
             EditorList list{{}, box.sel, box.cur, box.cur >= 0 && box.cur < box.Size() && box.lines[box.cur][0] == '>'};

@@ -1,5 +1,3 @@
-// The editor as a user meets it on a fake main window: lines, selection and marker after each
-// button, the requests the main tick reads, drops, load and save.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QDropEvent>
@@ -21,6 +19,7 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
+using namespace std::string_literals;
 std::vector<std::string> LetterPaths(const std::string& letters) {  // "/m/a.mp3", "/m/b.mp3", ...
     std::vector<std::string> paths;
     for (const char c : letters) paths.push_back(std::string("/m/") + c + ".mp3");
@@ -52,6 +51,7 @@ struct EditorRig final : PlaylistEditorHost {
     void PostPlayerNotify(int code) override { posted.push_back(code); }
     QWidget* EditorOwner() override { return nullptr; }
     void Open() { editor.OpenWindow(), QCoreApplication::processEvents(); }
+    int Get(int kind) const { return editor.GetValue(kind); }
     QListView& List() const { return *editor.ListBox(); }
     QModelIndex Line(int i) const { return List().model()->index(i, 0); }
     void Click(int id) { QTest::mouseClick(editor.Button(id), Qt::LeftButton); }
@@ -88,8 +88,7 @@ struct EditorRig final : PlaylistEditorHost {
 
 using Id = CPlaylistDlg::ControlId;
 
-// Each button from a list whose current line is marked: the store, the selection, the current
-// index and the lines shown afterwards (the table `shown`, in the same order).
+// The lines shown after each button are the table `shown`, in the same order.
 TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
     struct Case { Id button; std::string letters, after; std::vector<int> selected, selectedAfter;
                   int current, currentAfter; };
@@ -118,11 +117,11 @@ TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
         "",
     };
     for (const Case& c : cases) {
-        EditorRig rig(LetterPaths(c.letters), c.current);
-        rig.Open(), rig.Select(c.selected), rig.Click(c.button);
-        EXPECT_EQ(std::make_tuple(rig.Letters(), rig.Selected(), rig.editor.GetValue(kEditorCurrent), rig.Shown()),
-                  std::make_tuple(c.after, c.selectedAfter, c.currentAfter, shown[&c - cases])) << &c - cases;
-        EXPECT_EQ(rig.editor.GetValue(kEditorCount), int(c.after.size())) << &c - cases;
+        EditorRig r(LetterPaths(c.letters), c.current);
+        r.Open(), r.Select(c.selected), r.Click(c.button);
+        EXPECT_EQ(std::tuple(r.Letters(), r.Selected(), r.Get(kEditorCurrent), r.Shown(), r.Get(kEditorCount)),
+                  std::tuple(c.after, c.selectedAfter, c.currentAfter, shown[&c - cases], int(c.after.size())))
+            << &c - cases;
     }
 }
 
@@ -142,9 +141,8 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_EQ(rig.editor.StatusLine()->text().toStdString(), folder.path() + "ベータ/");
     EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), folder.path() + "ベータ"));
     QTest::mouseDClick(rig.List().viewport(), Qt::LeftButton, {}, centre(3));
-    EXPECT_EQ(std::make_tuple(rig.editor.GetValue(kEditorRequest), rig.editor.GetValue(kEditorChosenEntry),
-                              rig.editor.GetValue(kEditorCurrent)),
-              std::make_tuple(int(kEditorRequestPlay), 3, 3));
+    EXPECT_EQ(std::tuple(rig.Get(kEditorRequest), rig.Get(kEditorChosenEntry), rig.Get(kEditorCurrent)),
+              std::tuple(+kEditorRequestPlay, 3, 3));
     const std::string unmarked = " 0001 a.mp3| 0002 b.mp3| 0003 c.mp3| 0004 d.mp3| 0005 e.mp3| 0006 f.mp3";
     EXPECT_EQ(rig.Shown(), unmarked);  // ">" comes when the track has been opened
     QTest::mouseClick(rig.List().viewport(), Qt::LeftButton, Qt::ShiftModifier, centre(5));
@@ -155,28 +153,25 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_EQ(rig.List().currentIndex().row(), 3);
     rig.editor.Reset(kResetRequest), rig.editor.MarkCurrent(9), rig.List().clearSelection();  // 9: past the list
     emit rig.List().doubleClicked(rig.Line(2));  // nothing selected: nothing happens
-    EXPECT_EQ(std::make_pair(rig.editor.GetValue(kEditorRequest), rig.editor.GetValue(kEditorCurrent)),
-              std::make_pair(0, 9));
+    EXPECT_EQ(std::pair(rig.Get(kEditorRequest), rig.Get(kEditorCurrent)), std::pair(0, 9));
     EXPECT_EQ(rig.Shown(), unmarked);
     rig.Click(Id::kIdNew), rig.editor.MarkCurrent(4);  // an empty store changes nothing
-    EXPECT_EQ(rig.editor.GetValue(kEditorCurrent), 9);
+    EXPECT_EQ(rig.Get(kEditorCurrent), 9);
 }
 
-// A later start's command line replaces the store while the editor is open: the editor shows the
-// new list, and a play request that named a line of the old one is dropped. Names that are not
-// UTF-8 (CP932 from an old archive) show decoded as on the title line; the entries keep their bytes.
+// Names that are not UTF-8 (CP932 from an old archive) show decoded; the entries keep their bytes.
 TEST(EditorWindowTest, AListReplacedFromOutsideIsShownAndTheOldPlayRequestDropped) {
     EditorRig rig(LetterPaths("abc"), 0);
     rig.Open();
     const QPoint third = rig.List().visualRect(rig.Line(2)).center();
     QTest::mouseClick(rig.List().viewport(), Qt::LeftButton, {}, third);
     QTest::mouseDClick(rig.List().viewport(), Qt::LeftButton, {}, third);
-    ASSERT_EQ(rig.editor.GetValue(kEditorRequest), kEditorRequestPlay);
+    ASSERT_EQ(rig.Get(kEditorRequest), kEditorRequestPlay);
     const std::string sjis = "/m/sjis_\x93\xfa\x96\x7b\x8c\xea.mp3";
     rig.playlist.ClearStore(), rig.playlist.InsertAt(0, "/m/utf8_日本語.mp3"), rig.playlist.InsertAt(1, sjis);
     rig.playlist.SyncCount(), rig.editor.ShowNewList(), rig.editor.MarkCurrent(0);
-    EXPECT_EQ(std::make_tuple(rig.Shown(), rig.playlist.Entry(1), rig.editor.GetValue(kEditorRequest)),
-              std::make_tuple(std::string(">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3"), sjis, int(kEditorRequestNone)));
+    EXPECT_EQ(std::tuple(rig.Shown(), rig.playlist.Entry(1), rig.Get(kEditorRequest)),
+              std::tuple(std::string(">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3"), sjis, +kEditorRequestNone));
 }
 
 TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
@@ -191,13 +186,11 @@ TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
     QApplication::sendEvent(rig.editor.Window(), &enter), QApplication::sendEvent(rig.editor.Window(), &drop);
     EXPECT_EQ(rig.playlist.Entries(),
               (std::vector<std::string>{"/m/p.mp3", d.path() + "m/b.mp3", d.path() + "m/x/c.wav", "/gone.mp3"}));
-    EXPECT_EQ(std::make_pair(rig.Shown(), rig.editor.GetValue(kEditorCount)),
-              std::make_pair(std::string(">0001 p.mp3| 0002 b.mp3| 0003 c.wav| 0004 gone.mp3"), 4));
+    EXPECT_EQ(std::pair(rig.Shown(), rig.Get(kEditorCount)),
+              std::pair(">0001 p.mp3| 0002 b.mp3| 0003 c.wav| 0004 gone.mp3"s, 4));
 }
 
-// The window opens at the saved rectangle and asks for the layout. Every way of closing asks the
-// main window (kNotifyCloseEditor), which destroys the window and brings its current
-// index back into the store; the list keeps its own right click.
+// Closing destroys the window and brings its current index back; the list keeps its own right click.
 TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
     const std::function<void(EditorRig&)> ways[] = {
         [](EditorRig& r) { QTest::keyClick(&r.List(), Qt::Key_Return); },
@@ -212,22 +205,20 @@ TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
         rig.settings.editorWidth = 250, rig.settings.editorHeight = 300;
         rig.Open();
         const EditorRect at = rig.editor.WindowRectOnScreen();  // where the main tick saves it from
-        EXPECT_EQ(std::make_tuple(at.x, at.y, at.width, at.height, rig.editor.GetValue(kEditorRequest)),
-                  std::make_tuple(30, 40, 250, 300, int(kEditorRequestResized)));
+        EXPECT_EQ(std::tuple(at.x, at.y, at.width, at.height, rig.Get(kEditorRequest)),
+                  std::tuple(30, 40, 250, 300, +kEditorRequestResized));
         QTest::mouseClick(rig.List().viewport(), Qt::RightButton, {}, QPoint(5, 5)), way(rig);
         EXPECT_EQ(rig.posted, std::vector<int>{kNotifyCloseEditor});
         QPointer<QWidget> window = rig.editor.Window();
         rig.editor.CloseWindow(), rig.editor.CloseWindow();  // a second close finds nothing to destroy
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(std::make_tuple(window.isNull(), rig.state.playlistEditorOpen, rig.playlist.currentIndex),
-                  std::make_tuple(true, 0, 2));
+        EXPECT_EQ(std::tuple(window.isNull(), rig.state.playlistEditorOpen, rig.playlist.currentIndex),
+                  std::tuple(true, 0, 2));
     }
 }
 
-// Loads and saves on one window: the store, the lines, the last list and the file written. A
-// file that is not a list, a list that cannot be read, or a cancelled dialog leaves the list; a
-// save adds ".tsr" to a bare name. Each dialog opens where the last one ended (at first in the
-// last list's folder), not in the current folder, with busy held while it runs.
+// A file that is not a list, an unreadable list or a cancel leaves the list; a save adds ".tsr" to a
+// bare name. The first dialog opens in the last list's folder, never the current one; busy is held.
 TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded) {
     TempFolder f;
     f.Write("docs/notes.txt", "/m/z.mp3\r\n"), f.Write("lists/old.m3u", "/stale.mp3\r\n"), f.Write("saved/.keep", "");
@@ -253,10 +244,9 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
         rig.Click(step.button);
         ASSERT_EQ(rig.started.size(), 1u);
         EXPECT_TRUE(std::filesystem::equivalent(rig.started[0], f.path() + step.startedIn)) << step.answer;
-        EXPECT_EQ(std::make_tuple(rig.Letters(), rig.editor.GetValue(kEditorCurrent), rig.editor.GetValue(kEditorCount),
-                                  rig.settings.lastListFile, rig.Shown(), rig.busyWhileShown.at(0), rig.state.busy),
-                  std::make_tuple(step.letters, 1, int(step.letters.size()), f.path() + step.lastList, step.shown,
-                                  1, 0))
+        EXPECT_EQ(std::tuple(rig.Letters(), rig.Get(kEditorCurrent), rig.Get(kEditorCount), rig.settings.lastListFile,
+                             rig.Shown(), rig.busyWhileShown.at(0), rig.state.busy),
+                  std::tuple(step.letters, 1, int(step.letters.size()), f.path() + step.lastList, step.shown, 1, 0))
             << step.answer;
     }
     // The saves wrote CR LF lines; a load shows the last list's folder in the status line while it runs.

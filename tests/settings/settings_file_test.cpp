@@ -20,7 +20,7 @@ const std::vector<std::string> kDefaultValues = {
 
 // A configuration file of the defaults except `values` (setting number -> text), one key line
 // per setting after a section header, lines ended by `lineEnd`.
-std::string ConfigWith(const std::map<int, std::string>& values, const std::string& lineEnd = "\r\n") {
+std::string Cfg(const std::map<int, std::string>& values, const std::string& lineEnd = "\r\n") {
     std::string out = "[Section]" + lineEnd;
     for (int n = 1; n <= kSettingCount; ++n)
         out += "Key" + std::to_string(n) + "=" + (values.contains(n) ? values.at(n) : kDefaultValues[n - 1]) + lineEnd;
@@ -36,34 +36,36 @@ std::string Dump(const Settings& s) {
 
 TEST(ParseSettings, StoringRulesFallbacksAndFileShapesOnA1024x768Screen) {
     const std::string longPath = "/" + std::string(kPathLimit - 2, 'p'), tooLong = longPath + "p";
+    const auto none = [](Settings&) {};
+    const auto xy = [](int x, int y) { return [=](Settings& s) { s.mainX = x, s.mainY = y; }; };
     const std::vector<std::tuple<const char*, std::string, std::function<void(Settings&)>>> cases = {
-        {"defaults", ConfigWith({}), [](Settings&) {}},
-        {"x past the width resets both", ConfigWith({{1, "5000"}, {2, "300"}}), [](Settings&) {}},
-        {"y equal to the height resets both", ConfigWith({{1, "40"}, {2, "768"}}), [](Settings&) {}},
-        {"left of the screen passes", ConfigWith({{1, "-40"}, {2, "767"}}), [](Settings& s) { s.mainX = -40; s.mainY = 767; }},
-        {"64000 and more pass", ConfigWith({{1, "64000"}, {2, "99999"}}), [](Settings& s) { s.mainX = 64000; s.mainY = 99999; }},
-        {"63999 fails", ConfigWith({{1, "63999"}, {2, "5"}}), [](Settings&) {}},
-        {"video fallback", ConfigWith({{3, "12"}, {4, "9000"}}), [](Settings& s) { s.videoY = 92; }},
-        {"video accepted", ConfigWith({{3, "-5"}, {4, "600"}}), [](Settings& s) { s.videoX = -5; s.videoY = 600; }},
-        {"editor fallback keeps size", ConfigWith({{19, "5"}, {20, "9000"}, {21, "250"}, {22, "400"}}),
-         [](Settings& s) { s.editorX = 10; s.editorY = 100; s.editorWidth = 250; s.editorHeight = 400; }},
-        {"not a number reads 0", ConfigWith({{1, "abc"}, {2, "-3"}, {5, "  +7tail"}, {6, "-12 3"}, {16, "0"}}),
-         [](Settings& s) { s.mainY = -3; s.wheelModePlaying = 7; s.wheelModePaused = -12; s.repeat = 0; }},
-        {"size modes need keepVideoSize", ConfigWith({{23, "0"}, {24, "2"}, {25, "5"}}), [](Settings&) {}},
-        {"size modes kept with it", ConfigWith({{23, "1"}, {24, "2"}, {25, "5"}}),
-         [](Settings& s) { s.keepVideoSize = 1; s.videoSizeMode = 2; s.fullScreenFit = 5; }},
-        {"one empty speed resets all eight", ConfigWith({{28, "100"}, {29, "-100"}, {33, ""}}), [](Settings&) {}},
-        {"speeds untested", ConfigWith({{28, "0"}, {35, "-1"}}), [](Settings& s) { s.searchSpeed[0] = 0; s.searchSpeed[7] = -1; }},
-        {"texts as bytes, '=' included", ConfigWith({{17, "/a=b/"}, {18, " /x.tsr "}, {27, "\x89\xb9.bmp"}}),
-         [](Settings& s) { s.lastTrackFolder = "/a=b/"; s.lastListFile = " /x.tsr "; s.backgroundFile = "\x89\xb9.bmp"; }},
-        {"a text too long for a path is empty", ConfigWith({{17, longPath}, {18, tooLong}, {27, std::string(10000000, 'b')}}),
-         [&](Settings& s) { s.lastTrackFolder = longPath; }},
-        {"LF only", ConfigWith({{1, "-7"}, {35, "-9"}}, "\n"), [](Settings& s) { s.mainX = -7; s.searchSpeed[7] = -9; }},
-        {"CR only", ConfigWith({{2, "11"}, {27, "b.bmp"}}, "\r"), [](Settings& s) { s.mainY = 11; s.backgroundFile = "b.bmp"; }},
-        {"any headers and keys", "\xff junk\r\n\r\n[日本語]\r\nx=5\r\n;;\r\nanything=6\r\n", [](Settings& s) { s.mainX = 5; s.mainY = 6; }},
-        {"fewer '=' keep the rest", "a=3\r\nb=4\r\njunk", [](Settings& s) { s.mainX = 3; s.mainY = 4; }},
-        {"more '=' are ignored", ConfigWith({{35, "-1"}}) + "Extra=5\r\n", [](Settings& s) { s.searchSpeed[7] = -1; }},
-        {"'=' last byte", "x=", [](Settings&) {}},
+        {"defaults", Cfg({}), none},
+        {"x past the width resets both", Cfg({{1, "5000"}, {2, "300"}}), none},
+        {"y equal to the height resets both", Cfg({{1, "40"}, {2, "768"}}), none},
+        {"left of the screen passes", Cfg({{1, "-40"}, {2, "767"}}), xy(-40, 767)},
+        {"64000 and more pass", Cfg({{1, "64000"}, {2, "99999"}}), xy(64000, 99999)},
+        {"63999 fails", Cfg({{1, "63999"}, {2, "5"}}), none},
+        {"video fallback", Cfg({{3, "12"}, {4, "9000"}}), [](auto& s) { s.videoY = 92; }},
+        {"video accepted", Cfg({{3, "-5"}, {4, "600"}}), [](auto& s) { s.videoX = -5; s.videoY = 600; }},
+        {"editor fallback keeps size", Cfg({{19, "5"}, {20, "9000"}, {21, "250"}, {22, "400"}}),
+         [](auto& s) { s.editorX = 10; s.editorY = 100; s.editorWidth = 250; s.editorHeight = 400; }},
+        {"not a number reads 0", Cfg({{1, "abc"}, {2, "-3"}, {5, "  +7tail"}, {6, "-12 3"}, {16, "0"}}),
+         [](auto& s) { s.mainY = -3; s.wheelModePlaying = 7; s.wheelModePaused = -12; s.repeat = 0; }},
+        {"size modes need keepVideoSize", Cfg({{23, "0"}, {24, "2"}, {25, "5"}}), none},
+        {"size modes kept with it", Cfg({{23, "1"}, {24, "2"}, {25, "5"}}),
+         [](auto& s) { s.keepVideoSize = 1; s.videoSizeMode = 2; s.fullScreenFit = 5; }},
+        {"one empty speed resets all eight", Cfg({{28, "100"}, {29, "-100"}, {33, ""}}), none},
+        {"speeds untested", Cfg({{28, "0"}, {35, "-1"}}), [](auto& s) { s.searchSpeed[0] = 0; s.searchSpeed[7] = -1; }},
+        {"texts as bytes, '=' included", Cfg({{17, "/a=b/"}, {18, " /x.tsr "}, {27, "\x89\xb9.bmp"}}),
+         [](auto& s) { s.lastTrackFolder = "/a=b/"; s.lastListFile = " /x.tsr "; s.backgroundFile = "\x89\xb9.bmp"; }},
+        {"a text too long for a path is empty", Cfg({{17, longPath}, {18, tooLong}, {27, std::string(10000000, 'b')}}),
+         [&](auto& s) { s.lastTrackFolder = longPath; }},
+        {"LF only", Cfg({{1, "-7"}, {35, "-9"}}, "\n"), [](auto& s) { s.mainX = -7; s.searchSpeed[7] = -9; }},
+        {"CR only", Cfg({{2, "11"}, {27, "b.bmp"}}, "\r"), [](auto& s) { s.mainY = 11; s.backgroundFile = "b.bmp"; }},
+        {"any headers and keys", "\xff junk\r\n\r\n[日本語]\r\nx=5\r\n;;\r\nanything=6\r\n", xy(5, 6)},
+        {"fewer '=' keep the rest", "a=3\r\nb=4\r\njunk", xy(3, 4)},
+        {"more '=' are ignored", Cfg({{35, "-1"}}) + "Extra=5\r\n", [](auto& s) { s.searchSpeed[7] = -1; }},
+        {"'=' last byte", "x=", none},
     };
     for (const auto& [name, bytes, expect] : cases) {
         Settings actual, expected;
@@ -84,7 +86,7 @@ TEST(FormatSettings, TemplateShapes) {
         {"[S]\r\n\r\na =\r\n[T]\r\nb=\r\n", "[S]\r\n\r\na =-40\r\n[T]\r\nb=7\r\n"},
         {"a=junk\r\nb=99\r\nc=\r", "a=-40\r\nb=7\r\nc=3\r\n"}, {"a=\r\n[End]\r\n", "a=-40\r\n[End]\r\n=7\r\n"},
         {"a=\r\nb=", "a=-40\r\nb=7\r\n"}};
-    for (const auto& [templateBytes, expected] : cases) EXPECT_EQ(FormatSettings(templateBytes, s), expected) << templateBytes;
+    for (const auto& [bytes, expected] : cases) EXPECT_EQ(FormatSettings(bytes, s), expected) << bytes;
     const std::string out = FormatSettings(beyond, s);
     EXPECT_NE(out.find("k16=1\r\nk17=\r\nk18=\r\n"), std::string::npos) << out;
     EXPECT_NE(out.find("k35=-2000\r\nk36=\r\nk37=\r\n"), std::string::npos) << out;
@@ -99,7 +101,7 @@ TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOn
     Settings s;
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Missing);
     EXPECT_EQ(folder.Read("KORU.CFG"), ReadSource("tests/settings/golden/KORU.CFG.defaults"));
-    const std::string config = ConfigWith({{1, "33"}, {15, "1"}});
+    const std::string config = Cfg({{1, "33"}, {15, "1"}});
     folder.Write("KORU.CFG", config);
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Loaded);
     EXPECT_EQ(s.mainX + s.shuffle, 34);
@@ -124,7 +126,8 @@ TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOn
 
 TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    for (const std::string& name : {cp932 + "/x", std::string("音楽/x"), "bg/" + latin1 + ".bmp", std::string("曲/x")}) folder.Write(name, "");
+    folder.Write(cp932 + "/x", ""), folder.Write("音楽/x", "");
+    folder.Write("bg/" + latin1 + ".bmp", ""), folder.Write("曲/x", "");
     Settings s, back;
     s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
     s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
@@ -134,7 +137,7 @@ TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
     EXPECT_EQ(Dump(back), Dump(s));
     // Written on the old platform: only the decoded name exists.
-    folder.Write("KORU.CFG", ConfigWith({{17, folder.path() + "\x8b\xc8/"}, {18, "/\x89\xb9"}}));
+    folder.Write("KORU.CFG", Cfg({{17, folder.path() + "\x8b\xc8/"}, {18, "/\x89\xb9"}}));
     ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
     EXPECT_EQ(back.lastTrackFolder + "|" + back.lastListFile, folder.path() + "曲/|/\x89\xb9");
 }

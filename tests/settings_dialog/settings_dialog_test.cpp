@@ -1,4 +1,3 @@
-// The settings dialog as a user meets it, run modally by the CONFIG button's entry point.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +26,8 @@ std::string Dump(const Settings& s) {  // every field on a line of its own, so a
 // Every field differs from its default, so a field copied to the wrong place shows.
 Settings Distinct() {
     Settings s;
-    s.mainX = 11, s.videoY = 14, s.wheel2Mode = 3, s.scanLineMode = 2, s.shuffle = 1, s.repeat = 0, s.backgroundFile = "sky.bmp";
+    s.mainX = 11, s.videoY = 14, s.wheel2Mode = 3, s.scanLineMode = 2, s.shuffle = 1, s.repeat = 0;
+    s.backgroundFile = "sky.bmp";
     for (int i = 0; i < 8; ++i) s.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
     return s;
 }
@@ -51,7 +51,7 @@ struct SettingsDialogTest : ::testing::Test {
     bool Open(const std::function<void(CSettingsDlg&)>& act, QWidget* parent = nullptr) {
         ModalAnswer<CSettingsDlg> answer(act);
         placed = -1;
-        const bool taken = OpenSettingsDialog(parent, settings, state, folder.path(), [&](bool top) { placed = top; });
+        const bool taken = OpenSettingsDialog(parent, settings, state, folder.path(), [&](bool t) { placed = t; });
         EXPECT_EQ(taken, placed >= 0);  // the main window is placed after "OK" only
         return taken;
     }
@@ -59,9 +59,9 @@ struct SettingsDialogTest : ::testing::Test {
     int placed = -1;  // the topmost choice the main window was placed with
 };
 
-// Each radio group shows its field and "OK" stores the other choice; a field without a button (the slow search's) or
-// with a hand-edited value is carried through. Each speed edit shows its speed (left column backward, right forward);
-// "OK" refuses a text that is not an integer with the standard message, selected for retyping, and stores an integer.
+// Each radio group shows its field and "OK" stores the other choice; a field without a button (the slow
+// search's) or with a hand-edited value is carried through. Each speed edit shows its speed (left column
+// backward, right forward); "OK" refuses a non-integer with the standard message, selected for retyping.
 TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
     const std::pair<int, int Settings::*> groups[] = {
         {1032, &Settings::wheelModePaused}, {1034, &Settings::wheelModePlaying}, {1037, &Settings::doubleClickPanel},
@@ -74,7 +74,8 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
             Settings expected = settings;
             if (firstId != 0 && value != 5) expected.*field = 1 - value;
             EXPECT_TRUE(Open([&, id = firstId](CSettingsDlg& dlg) {
-                if (id != 0 && value != 5 && qobject_cast<QRadioButton*>(dlg.Item(id + value))->isChecked()) Click(dlg, id + 1 - value);
+                const auto* shown = qobject_cast<QRadioButton*>(dlg.Item(id + value));
+                if (id != 0 && value != 5 && shown->isChecked()) Click(dlg, id + 1 - value);
                 Click(dlg, 1);
             }));
             EXPECT_EQ(Dump(settings), Dump(expected)) << firstId;
@@ -89,13 +90,15 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
         expected.searchSpeed[index] *= 3;
         bool message = false;
         EXPECT_TRUE(Open([&, id = id, refused = refused](CSettingsDlg& dlg) {
-            const int tripled = 3 * Edit(dlg, id)->text().toInt();
-            Edit(dlg, id)->setText(U(refused)), Click(dlg, 1);
+            QLineEdit* edit = Edit(dlg, id);
+            const int tripled = 3 * edit->text().toInt();
+            edit->setText(U(refused)), Click(dlg, 1);
             if (auto* box = dlg.findChild<QMessageBox*>()) {
-                message = box->text() == U("整数を入力してください。") && Edit(dlg, id)->selectedText() == U(refused);
+                message = box->text() == U("整数を入力してください。") && edit->selectedText() == refused;
                 box->done(0);
             }
-            Type(Edit(dlg, id), tripled < 0 ? " " + std::to_string(tripled) + " " : "+" + std::to_string(tripled)), Click(dlg, 1);
+            const std::string n = std::to_string(tripled);
+            Type(edit, tripled < 0 ? " " + n + " " : "+" + n), Click(dlg, 1);
         }));
         EXPECT_TRUE(message) << refused;
         EXPECT_EQ(Dump(settings), Dump(expected)) << id;
@@ -112,7 +115,7 @@ TEST_F(SettingsDialogTest, CancellingDiscardsEveryChangeAndOkPlacesTheMainWindow
         [](CSettingsDlg& dlg) { Click(dlg, 2); }, [](CSettingsDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); },
         [](CSettingsDlg& dlg) { dlg.close(); }};
     for (const auto& dismiss : ways)
-        EXPECT_FALSE(Open([&](CSettingsDlg& dlg) { Click(dlg, 1047), Click(dlg, 1085), Choose(Combo(dlg), "night.bmp"), dismiss(dlg); }));
+        EXPECT_FALSE(Open([&](auto& d) { Click(d, 1047), Click(d, 1085), Choose(Combo(d), "night.bmp"), dismiss(d); }));
     state.speed = -9;  // a search runs: nothing opens
     EXPECT_FALSE(Open([](CSettingsDlg& dlg) { Click(dlg, 1); }));
     QPointer<QWidget> parent = new QWidget;  // a parent gone meanwhile ends it as cancelled
@@ -121,25 +124,27 @@ TEST_F(SettingsDialogTest, CancellingDiscardsEveryChangeAndOkPlacesTheMainWindow
     EXPECT_EQ(Dump(settings), Dump(before));
     EXPECT_EQ(state.backgroundReload, 0);
     // "OK" by button or by Enter in an edit places the main window by the topmost choice.
-    for (const auto& [onTop, click] : {std::pair(0, 1051), std::pair(1, 1050), std::pair(0, 0), std::pair(1, 0)}) {
+    for (const auto& [onTop, click] : {std::pair(0, 1051), {1, 1050}, {0, 0}, {1, 0}}) {
         settings.alwaysOnTop = onTop;
         EXPECT_TRUE(Open([&, click = click](CSettingsDlg& dlg) {
             click != 0 ? Click(dlg, click), Click(dlg, 1) : QTest::keyClick(Edit(dlg, 1078), Qt::Key_Return);
         }));
-        EXPECT_EQ(std::make_pair(placed, settings.alwaysOnTop), std::make_pair(click ? 1 - onTop : onTop, click ? 1 - onTop : onTop));
+        const int top = click ? 1 - onTop : onTop;
+        EXPECT_EQ(std::make_pair(placed, settings.alwaysOnTop), std::make_pair(top, top));
     }
 }
 
 TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
     EXPECT_EQ(Combo(*std::make_unique<CSettingsDlg>(settings, folder.path()))->count(), 1);  // no bg folder
-    for (const char* name : {"sky.bmp.bmp", "sky.bmp", "night.bmp", "\x94\x77\x8C\x69.bmp", "notes.txt", "sub.bmp/a.bmp"})
+    const std::string bg = folder.path() + "bg/";
+    for (const char* name : {"sky.bmp.bmp", "sky.bmp", "night.bmp", "\x94\x77\x8C\x69.bmp", "a.txt", "sub.bmp/a.bmp"})
         folder.Write(std::string("bg/") + name, "BM");  // besides a link to nothing and a pipe, none offered
-    ASSERT_EQ(::symlink("gone", (folder.path() + "bg/dangling.bmp").c_str()) + ::mkfifo((folder.path() + "bg/pipe.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("gone", (bg + "dangling.bmp").c_str()) + ::mkfifo((bg + "pipe.bmp").c_str(), 0600), 0);
     const auto type = [](const char* text, Qt::Key end) {
         return [=](QComboBox* combo) {
             QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
             Type(combo, text);
-            end == Qt::Key_Tab ? void(QApplication::sendEvent(combo, &leaving)) : QTest::keyClick(combo, end);  // Enter: "OK"
+            end == Qt::Key_Tab ? void(QApplication::sendEvent(combo, &leaving)) : QTest::keyClick(combo, end);
         };
     };
     const std::tuple<const char*, const char*, std::function<void(QComboBox*)>, const char*> cases[] = {
@@ -147,7 +152,7 @@ TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
         {"NIG", "night.bmp", nullptr, "NIG"},        // the first entry starting with it, any case
         {"gone.bmp", "デフォルト", nullptr, "gone.bmp"},
         {"背景.bmp", "背景.bmp", [](QComboBox* c) { Choose(c, "デフォルト"); }, "デフォルト"},
-        {"sky.bmp", "sky.bmp", [](QComboBox* c) { Choose(c, "背景.bmp"); }, "\x94\x77\x8C\x69.bmp"},  // the file's own bytes
+        {"sky.bmp", "sky.bmp", [](QComboBox* c) { Choose(c, "背景.bmp"); }, "\x94\x77\x8C\x69.bmp"},  // its own bytes
         {"sky.bmp", "sky.bmp", [](QComboBox* c) { Choose(c, "night.bmp"), Choose(c, "sky.bmp"); }, "sky.bmp"},
         {"sky.bmp", "sky.bmp", type("night.bmp", Qt::Key_Return), "sky.bmp"},
         {"sky.bmp", "sky.bmp", type("night.bmp", Qt::Key_Tab), "sky.bmp"},  // leaving the field
@@ -157,12 +162,13 @@ TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
         settings.backgroundFile = stored;
         state.backgroundReload = 0;
         EXPECT_TRUE(Open([&, visible = visible, act = act](CSettingsDlg& dlg) {
-            std::set<QString> offered = {U("デフォルト")};
-            for (int i = 1; i < Combo(dlg)->count(); ++i) offered.insert(Combo(dlg)->itemText(i));
-            EXPECT_EQ(offered, (std::set<QString>{U("デフォルト"), U("sky.bmp.bmp"), U("sky.bmp"), U("night.bmp"), U("背景.bmp")}));
-            EXPECT_EQ(Combo(dlg)->itemText(0) + Combo(dlg)->itemText(Combo(dlg)->currentIndex()), U("デフォルト") + U(visible));
-            EXPECT_TRUE(Combo(dlg)->isEditable());
-            if (act) act(Combo(dlg));
+            QComboBox* c = Combo(dlg);
+            const QString none = U("デフォルト");
+            std::set<QString> offered = {none};
+            for (int i = 1; i < c->count(); ++i) offered.insert(c->itemText(i));
+            EXPECT_EQ(offered, (std::set<QString>{none, "sky.bmp.bmp", "sky.bmp", "night.bmp", U("背景.bmp")}));
+            EXPECT_EQ(c->itemText(0) + c->itemText(c->currentIndex()), none + U(visible));
+            if (act) act(c);
             if (dlg.isVisible()) Click(dlg, 1);
         }));
         EXPECT_EQ(settings.backgroundFile, storedAfter);
