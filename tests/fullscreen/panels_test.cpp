@@ -33,8 +33,7 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         CFullScreenDlg full(nullptr); CFullScreenOverlayDlg overlay(nullptr);
-        full.Create();
-        full.ShowTopmost(QRect(0, -20, 640, 500));
+        full.Create(), full.ShowTopmost(QRect(0, -20, 640, 500));
         overlay.Create(QRect(0, -20, 640, 500), QRegion());
         CFullScreenInputDlg& d = c.overlay ? static_cast<CFullScreenInputDlg&>(overlay) : full;
         std::vector<int> codes;

@@ -145,9 +145,8 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
 }
 
 std::vector<int> FadeSteps(int source, int start, int bias, int steps) {
-    CDibSurface src, dst;
-    src.Create(1, 1, Bgr{uint8_t(source), uint8_t(source), uint8_t(source)});
-    dst.Create(1, 1, Bgr{uint8_t(start), uint8_t(start), uint8_t(start)});
+    const auto grey = [](int v) { return Bgr{uint8_t(v), uint8_t(v), uint8_t(v)}; };
+    CDibSurface src, dst; src.Create(1, 1, grey(source)), dst.Create(1, 1, grey(start));
     std::vector<int> seen;
     for (int i = 0; i < steps; ++i) src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias), seen.push_back(dst.Pixel(0, 0).g);
     return seen;
