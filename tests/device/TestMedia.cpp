@@ -105,5 +105,5 @@ void WriteToneWav(const std::string& path, double seconds, double frequency, dou
         put(v, size);  // PCM, 2 channels, rate, bytes per second, bytes per frame, bits
     out.write("data", 4), put(bytes, 4);
     for (uint32_t i = 0; i < frames; ++i)  // the same sample left and right
-        put(static_cast<uint16_t>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * frequency * i / rate))) * 0x10001u, 4);
+        put(uint16_t(std::lround(amplitude * 32767 * std::sin(2 * M_PI * frequency * i / rate))) * 0x10001u, 4);
 }

@@ -32,17 +32,15 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
     TestApplication();
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
-        CFullScreenDlg full(nullptr);
-        CFullScreenOverlayDlg overlay(nullptr);
-        full.Create();
-        full.ShowTopmost(QRect(0, -20, 640, 500));
+        CFullScreenDlg full(nullptr); CFullScreenOverlayDlg overlay(nullptr);
+        full.Create(), full.ShowTopmost(QRect(0, -20, 640, 500));
         overlay.Create(QRect(0, -20, 640, 500), QRegion());
         CFullScreenInputDlg& d = c.overlay ? static_cast<CFullScreenInputDlg&>(overlay) : full;
         std::vector<int> codes;
         d.SetNotify([&](int code) { codes.push_back(code); });
         d.Configure(0, c.clickMode);
         for (int act : c.acts) {
-            const Qt::MouseButton button = act == Right ? Qt::RightButton : act == Middle ? Qt::MiddleButton : Qt::LeftButton;
+            const auto button = act == Right ? Qt::RightButton : act == Middle ? Qt::MiddleButton : Qt::LeftButton;
             if (act <= Middle) QTest::mouseClick(d.Window(), button);
             if (act == Double) QTest::mouseDClick(d.Window(), button);
             if (act == Mode0) d.Configure(0, 0);
@@ -84,8 +82,7 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
           {1010, 0, 21, A::SliderPageStepSub, 1}, {1010, 0, 20, A::SliderPageStepSub, 0},
           {1001, 20480, 1024, A::SliderSingleStepSub, 10230}, {1001, 1000, 0, A::SliderToMaximum, 1000},
           {1001, 0, 500, A::SliderPageStepAdd, 0}}) {  // no length measured: 0
-        CControlPanelDlg panel(nullptr);
-        panel.Create();
+        CControlPanelDlg panel(nullptr); panel.Create();
         panel.SetValue(0, length);
         auto* slider = qobject_cast<QScrollBar*>(panel.Control(bar));
         slider->setValue(start);
@@ -94,8 +91,7 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
         EXPECT_EQ((std::array{panel.GetValue(m), panel.GetValue(m), panel.GetValue(m + 1), panel.GetValue(2 - m)}),
                   (std::array{m == 0 ? 1 : 2, 0, polled, 0})) << bar << " from " << start;
     }
-    CControlPanelDlg panel(nullptr);
-    panel.Create();
+    CControlPanelDlg panel(nullptr); panel.Create();
     for (auto [id, command] : {std::pair{1003, 0}, {1003, 1}, {1003, 0}, {1002, 2}, {1004, 3}}) {
         QTest::mouseClick(qobject_cast<QPushButton*>(panel.Control(id)), Qt::LeftButton);
         EXPECT_EQ((std::array{panel.GetValue(4), panel.GetValue(4), panel.GetValue(5), panel.GetValue(5)}),
@@ -111,8 +107,7 @@ TEST(PanelsTest, ControlPanelIsSizedForItsScreenWithVisibleTracks) {
     for (auto [rows, scale] : {std::pair{0, 1.0}, {480, 1.0}, {1080, 2.0}, {1620, 3.0}, {4320, 4.0}})
         EXPECT_EQ(CControlPanelDlg::ScaleForScreen(rows), scale) << rows;
     ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 800, 800));
-    CControlPanelDlg panel(nullptr);
-    panel.Create();
+    CControlPanelDlg panel(nullptr); panel.Create();
     panel.SetValue(kPanelFitToScreen, 800);
     panel.ShowTopmost(QRect(0, 740, 800, 60));
     QWidget* bar = panel.Control(CControlPanelDlg::kIdPosition);

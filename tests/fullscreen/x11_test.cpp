@@ -32,8 +32,7 @@ const std::string& TestDisplay() {
 TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
-    CFullScreenDlg window(nullptr);
-    window.Create();
+    CFullScreenDlg window(nullptr); window.Create();
     window.ShowTopmost(QRect(0, -20, W, H + 20));
     // A white picture all over, as the device would hand it over.
     static const int owner = 0;
@@ -42,13 +41,12 @@ TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     VideoHostRegistry::Find(window.HostId())->Attach(&owner, DestinationRect{0, 20, W, H});
     VideoHostRegistry::Find(window.HostId())->Publish(&owner, DestinationRect{0, 20, W, H}, frame);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.Window()));
-    CFullScreenOverlayDlg overlay(nullptr);
-    overlay.Create(QRect(0, -20, W, H + 20), QRegion());
+    CFullScreenOverlayDlg overlay(nullptr); overlay.Create(QRect(0, -20, W, H + 20), QRegion());
     QTest::qWait(300);
     for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(0, 0), QPoint(W - 1, H - 1)})
         EXPECT_EQ(QApplication::widgetAt(at), window.Window()) << at.x() << "," << at.y();
     const QImage shown = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-    for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(5, 5)}) EXPECT_EQ(shown.pixel(at), qRgb(255, 255, 255)) << at.x();
+    for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(5, 5)}) EXPECT_EQ(shown.pixel(at), 0xFFFFFFFFu) << at.x();
 }
 
 // The real player on the virtual display, with the test's list and settings ("Key=value\n...").
@@ -65,8 +63,7 @@ struct X11Player {
     // A viewable top-level window of that size (no window manager: a child of the root), at
     // that place when given; 0 when there is none. The test's own window is smaller.
     Window Mapped(int width, int height, int atX = -1, int atY = -1) {
-        Window root = 0, parent = 0, *children = nullptr, found = 0;
-        unsigned count = 0;
+        Window root = 0, parent = 0, *children = nullptr, found = 0; unsigned count = 0;
         XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count);
         for (unsigned i = 0; i < count; ++i) {
             XWindowAttributes a;
@@ -105,8 +102,7 @@ TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
     ASSERT_EQ(p.player->Log().find("open \"video.mpg\""), std::string::npos) << "the tone ended too early";
     ASSERT_NE(p.LogAfter("open \"video.mpg\"", 0), std::string::npos) << p.player->Log();
     EXPECT_TRUE(WaitUntil([&] { return p.Mapped(320, 240, 40, 60); }, 10000)) << "the video window is mapped";
-    Window focus = 0;
-    int revert = 0;
+    Window focus = 0; int revert = 0;
     XGetInputFocus(p.x, &focus, &revert);
     EXPECT_EQ(focus, other) << "the other application keeps the focus";
 }

@@ -5,10 +5,8 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
 #include "platform/Paths.h"
 #include "playlist/ListFile.h"
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     Playlist first;
@@ -21,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (entry.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) std::abort();
     }
     Playlist second;
-    if (ParseListBytes(FormatListBytes(first), second, 0) != inserted || second.Entries() != first.Entries()) std::abort();
+    if (ParseListBytes(FormatListBytes(first), second, 0) != inserted || second.Entries() != first.Entries())
+        std::abort();
     return 0;
 }

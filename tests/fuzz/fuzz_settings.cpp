@@ -5,10 +5,8 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
 #include "platform/Paths.h"
 #include "settings/SettingsFile.h"
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string numbered = [] {
         std::string t = "[Section]\r\n";

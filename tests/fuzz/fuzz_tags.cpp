@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
 #include "media/TagLibTag.h"
 #include "media/TrackTag.h"
 #include "platform/Text.h"
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const char* const kNames[] = {"t.mp3", "t.flac", "t.ogg", "t.opus", "t.m4a", "t.wma",
                                          "t.wv",  "t.ape",  "t.wav", "t.aiff", "t.mpc", "t"};

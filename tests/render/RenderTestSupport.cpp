@@ -14,7 +14,7 @@ std::string MakeBmp(const BmpRecipe& recipe, const std::function<Bgr(int, int)>&
     const uint32_t image = uint32_t(rowBytes * rows);
     const uint32_t offset = recipe.pixelOffset >= 0 ? uint32_t(recipe.pixelOffset) : 14 + recipe.infoSize;
     std::string s = recipe.magic;
-    auto put = [&s](uint32_t v, int bytes) { for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF)); };
+    auto put = [&s](uint32_t v, int n) { for (int i = 0; i < n; ++i) s.push_back(char((v >> (8 * i)) & 0xFF)); };
     put(offset + image, 4), put(0, 4), put(offset, 4), put(recipe.infoSize, 4), put(uint32_t(recipe.width), 4);
     put(uint32_t(recipe.height), 4), put(1, 2), put(recipe.bitCount, 2), put(recipe.compression, 4);
     put(recipe.imageSizeField >= 0 ? uint32_t(recipe.imageSizeField) : image, 4), put(2835, 4), put(2835, 4);
@@ -39,23 +39,23 @@ bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx
     return true;
 }
 
-::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int x0, int y0, int w, int h, const std::string& name) {
-    CDibSurface picture, golden;
-    picture.Create(w, h);
-    actual.CopyTo(picture, 0, 0, x0, y0, w, h);
+using ::testing::AssertionFailure;
+::testing::AssertionResult MatchesGolden(const CDibSurface& a, int x0, int y0, int w, int h, const std::string& name) {
+    CDibSurface picture, golden; picture.Create(w, h);
+    a.CopyTo(picture, 0, 0, x0, y0, w, h);
     const std::string path = std::string(VELKAF_SOURCE_DIR) + "/tests/render/golden/" + name;
     if (const char* update = std::getenv("VELKAF_UPDATE_GOLDEN"); update != nullptr && std::string(update) == "1") {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << picture.EncodeBmp();
         return ::testing::AssertionSuccess() << "updated " << path;
     }
-    if (!golden.CreateFromFile(path)) return ::testing::AssertionFailure() << "no golden " << path << " (VELKAF_UPDATE_GOLDEN=1 makes it)";
+    if (!golden.CreateFromFile(path)) return AssertionFailure() << "no golden " << path << " (VELKAF_UPDATE_GOLDEN=1)";
     if (golden.Width() != w || golden.Height() != h)
-        return ::testing::AssertionFailure() << name << ": golden is " << golden.Width() << " x " << golden.Height();
+        return AssertionFailure() << name << ": golden is " << golden.Width() << " x " << golden.Height();
     int differing = 0, first = -1;
     for (int i = 0; i < w * h; ++i)
         if (!(golden.Pixel(i % w, i / w) == picture.Pixel(i % w, i / w)) && differing++ == 0) first = i;
     if (differing == 0) return ::testing::AssertionSuccess();
     std::ofstream(name, std::ios::binary | std::ios::trunc) << picture.EncodeBmp();
-    return ::testing::AssertionFailure() << name << ": " << differing << " pixels differ, first at (" << first % w << ", "
-                                         << first / w << "); actual picture written to ./" << name;
+    return AssertionFailure() << name << ": " << differing << " pixels differ, first at (" << first % w << ", "
+                              << first / w << "); actual picture written to ./" << name;
 }

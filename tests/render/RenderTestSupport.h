@@ -22,4 +22,4 @@ bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx
 
 // Compares the w x h rectangle at (x, y) of `actual` with tests/render/golden/<name>. With VELKAF_UPDATE_GOLDEN=1 the
 // golden file is (re)written instead; on a mismatch the actual picture goes to ./<name> for a look.
-::testing::AssertionResult MatchesGolden(const CDibSurface& actual, int x, int y, int w, int h, const std::string& name);
+::testing::AssertionResult MatchesGolden(const CDibSurface& a, int x, int y, int w, int h, const std::string& name);

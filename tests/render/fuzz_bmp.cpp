@@ -9,9 +9,7 @@
 #include "render/DibSurface.h"
 
 namespace {
-void Put32(std::string& out, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = char((v >> (8 * i)) & 0xFF);
-}
+void Put32(std::string& out, size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) out[at + i] = char(v >> (8 * i)); }
 
 // Inputs whose first byte is even are taken as they are ("BM" is); the others steer a file that
 // is mostly well formed (size, orientation, offsets and header fields from the input, the rest
@@ -48,8 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     state.closed = state.paused = 1, state.activeApp = 0;
     state.timeDisplayMode = int(size % 3), state.trackPending = int(size % 2);
     state.titleWidth[1] = int(size % 700) - 10, state.marqueeOffset = int(size % 300) - 150;
-    Settings settings;
-    settings.shuffle = settings.repeat = 1;
+    Settings settings; settings.shuffle = settings.repeat = 1;
     if (size % 8 == 0) ComposeFrame(work, s, state, settings, FrameInputs{int(size), 5, 2});
     (void)MeasureLine(s, 230);
     s.FadeInto(work, -3, -3, 0, 0, s.Width() + 6, s.Height() + 6, 3);

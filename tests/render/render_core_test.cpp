@@ -50,8 +50,9 @@ TEST(BmpLoad, EveryRowAlignedWhateverTheWidthOrderAndHeader) {
 
 TEST(BmpLoad, RefusedFromBytesAndFromFilesAndTheSurfaceIsEmpty) {
     const std::string good = MakeBmp(BmpRecipe{}, PositionColour);
-    std::vector<std::pair<const char*, std::string>> r = {{"empty", ""}, {"one byte", "B"}, {"file header only", good.substr(0, 14)},
-        {"53 bytes", good.substr(0, 53)}, {"headers only", good.substr(0, 54)}, {"last row cut", good.substr(0, good.size() - 1)}};
+    std::vector<std::pair<const char*, std::string>> r = {{"empty", ""}, {"one byte", "B"},
+        {"file header only", good.substr(0, 14)}, {"53 bytes", good.substr(0, 53)}, {"headers", good.substr(0, 54)},
+        {"last row cut", good.substr(0, good.size() - 1)}};
     const std::pair<const char*, BmpRecipe> recipes[] = {
         {"not BM", {.magic = "MB"}}, {"OS/2 array", {.magic = "BA"}}, {"32 bits", {.bitCount = 32}},
         {"8 bits", {.bitCount = 8}}, {"RLE8", {.compression = 1}}, {"bit fields", {.compression = 3}},
@@ -60,11 +61,11 @@ TEST(BmpLoad, RefusedFromBytesAndFromFilesAndTheSurfaceIsEmpty) {
     for (const auto& [what, recipe] : recipes) r.push_back({what, MakeBmp(recipe, PositionColour)});
     // Lying sizes: the header asks for far more than the file holds.
     std::string huge = good;
-    auto put32 = [&huge](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) huge[at + i] = char((v >> (8 * i)) & 0xFF); };
+    auto put32 = [&huge](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) huge[at + i] = char(v >> (8 * i)); };
     const std::tuple<const char*, size_t, uint32_t> lies[] = {{"pixel offset past the end", 10, 0xFFFFFFF0},
         {"pixel offset leaves too little", 10, uint32_t(good.size()) - 35}, {"", 10, 54}, {"", 18, 16384},
-        {"16384 x 16384 in 90 bytes", 22, 16384}, {"width 2^31-1", 18, 0x7FFFFFFF}, {"", 18, 4}, {"height -2^31", 22, 0x80000000u},
-        {"height past the limit", 22, 16385}};
+        {"16384 x 16384 in 90 bytes", 22, 16384}, {"width 2^31-1", 18, 0x7FFFFFFF}, {"", 18, 4},
+        {"height -2^31", 22, 0x80000000u}, {"height past the limit", 22, 16385}};
     for (const auto& [what, at, value] : lies)  // each lie on top of the ones before
         if (put32(at, value); *what != '\0') r.push_back({what, huge});
     TempFolder dir;
@@ -91,8 +92,7 @@ TEST(BmpLoad, OfAHugeHonestPictureOnlyTheCornerAskedForIsRead) {
     ASSERT_EQ(::pwrite(fd, head.data(), 54, 0), 54);
     ASSERT_EQ(::ftruncate(fd, 54 + rowBytes * 16384), 0);
     for (int y = 0; y < 400; ++y) {
-        std::string row;
-        for (int x = 0; x < 640; ++x) row += {char(x), char(y), 77};
+        std::string row; for (int x = 0; x < 640; ++x) row += {char(x), char(y), 77};
         ASSERT_EQ(::pwrite(fd, row.data(), row.size(), 54 + rowBytes * (16383 - y)), ssize_t(row.size()));
     }
     ::close(fd);
@@ -105,7 +105,7 @@ TEST(Surface, CreateAddressingAndEncoding) {
     CDibSurface s, b;
     EXPECT_FALSE(s.Create(0, 5) || s.Create(5, -1) || s.Create(CDibSurface::kMaxSide + 1, 1));
     ASSERT_TRUE(s.Create(7, 5, Bgr{1, 2, 3}));
-    EXPECT_TRUE(s.Pixel(6, 4) == (Bgr{1, 2, 3}) && s.Pixel(7, 4) == Bgr{} && s.Pixel(-1, 0) == Bgr{});  // outside reads black
+    EXPECT_TRUE(s.Pixel(6, 4) == (Bgr{1, 2, 3}) && s.Pixel(7, 4) == Bgr{} && s.Pixel(-1, 0) == Bgr{});  // outside: 0
     for (int i = 0; i < 35; ++i) s.SetPixel(i % 7, i / 7, PositionColour(i % 7, i / 7));
     EXPECT_EQ(s.TopRow()[s.RowBytes() + 3 * 4 + 1], 1);  // pixel (4, 1): green = y
     const std::string file = s.EncodeBmp();  // bottom-up, 21 bytes a row padded to 24, bottom row first
@@ -113,8 +113,8 @@ TEST(Surface, CreateAddressingAndEncoding) {
               std::string("BM1745\0\4", 8));
     ASSERT_TRUE(b.CreateFromBmp(Bytes(file)));
     ExpectPicture(b, 7, 5);
-    s.Fill(1, 1, 5, 2, Bgr{9, 9, 9});
-    EXPECT_TRUE(s.Pixel(5, 2) == (Bgr{9, 9, 9}) && s.Pixel(6, 1) == PositionColour(6, 1) && s.Pixel(1, 3) == PositionColour(1, 3));
+    const Bgr g{9, 9, 9}; s.Fill(1, 1, 5, 2, g);
+    EXPECT_TRUE(s.Pixel(5, 2) == g && s.Pixel(6, 1) == PositionColour(6, 1) && s.Pixel(1, 3) == PositionColour(1, 3));
     s.Destroy();
     s.SetPixel(0, 0, Bgr{1, 1, 1});  // nothing on an empty surface
     EXPECT_TRUE(s.IsEmpty() && s.EncodeBmp().empty());
@@ -132,10 +132,8 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
         {6, 0, 0, 0, 4, 3, 0, 0, 0, 0}, {0, 0, 4, 0, 4, 3, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 3, 0, 0, 0, 0},
         {0, 0, 0, 0, 4, -3, 0, 0, 0, 0}, {INT_MIN, INT_MAX, INT_MAX, INT_MIN, INT_MAX, INT_MAX, 0, 0, 0, 0}};
     for (const auto& [dstX, dstY, srcX, srcY, w, h, ex, ey, ew, eh] : cases) {
-        CDibSurface src, dst;
-        src.Create(4, 3);
+        CDibSurface src, dst; src.Create(4, 3), dst.Create(6, 5, kWhite);
         for (int i = 0; i < 12; ++i) src.SetPixel(i % 4, i / 4, PositionColour(i % 4, i / 4));
-        dst.Create(6, 5, kWhite);
         src.CopyTo(dst, dstX, dstY, srcX, srcY, w, h);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x) {
@@ -147,9 +145,8 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
 }
 
 std::vector<int> FadeSteps(int source, int start, int bias, int steps) {
-    CDibSurface src, dst;
-    src.Create(1, 1, Bgr{uint8_t(source), uint8_t(source), uint8_t(source)});
-    dst.Create(1, 1, Bgr{uint8_t(start), uint8_t(start), uint8_t(start)});
+    const auto grey = [](int v) { return Bgr{uint8_t(v), uint8_t(v), uint8_t(v)}; };
+    CDibSurface src, dst; src.Create(1, 1, grey(source)), dst.Create(1, 1, grey(start));
     std::vector<int> seen;
     for (int i = 0; i < steps; ++i) src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias), seen.push_back(dst.Pixel(0, 0).g);
     return seen;
@@ -159,8 +156,8 @@ TEST(Fade, HalfWayEachCallTowardTheSourceNeverPastIt) {
     EXPECT_EQ(FadeSteps(200, 100, 0, 9), (std::vector<int>{150, 175, 187, 193, 196, 198, 199, 199, 199}));
     EXPECT_EQ(FadeSteps(100, 200, 0, 8), (std::vector<int>{150, 125, 112, 106, 103, 101, 100, 100}));
     // A bias goes further both ways and reaches the source; a negative one holds back.
-    EXPECT_EQ((std::vector<int>{FadeSteps(200, 100, 2, 10)[9], FadeSteps(100, 200, 10, 1)[0], FadeSteps(100, 200, -10, 1)[0]}),
-              (std::vector<int>{200, 145, 155}));
+    EXPECT_EQ(FadeSteps(200, 100, 2, 10).back(), 200);
+    EXPECT_EQ(std::pair(FadeSteps(100, 200, 10, 1)[0], FadeSteps(100, 200, -10, 1)[0]), std::pair(145, 155));
     for (int i = 0; i < 18 * 16 * 3; ++i) {
         const int s = i % 18 * 15, d = i / 18 % 16 * 17, bias = (i / 288 - 1) * 300, n = FadeSteps(s, d, bias, 1)[0];
         ASSERT_TRUE(n >= std::min(s, d) && n <= std::max(s, d)) << s << " " << d << " " << bias;
@@ -206,9 +203,9 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
 TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
     enum { kStep = 1, kEarly = 2, kFresh = 4, kEmpty = 8, kBrowse = 16 };
     struct Case { int line, width, offset, flags; };
-    const Case cases[] = {{1, 50, -40, 0}, {1, 50, 20, 0}, {1, 50, 48, kStep}, {1, 50, 50, 0}, {0, 300, 100, 0}, {0, 300, 159, 0},
-                          {0, 300, 250, 0}, {1, 300, -141, 0}, {1, 300, -137, 0}, {1, 0, 4, 0}, {1, -3, -40, 0}, {1, 300, -141, kBrowse},
-                          {1, 200, 999, kStep | kFresh}, {1, 200, 10, kStep | kEmpty}, {1, 200, 10, kEarly}};
+    const Case cases[] = {{1, 50, -40, 0}, {1, 50, 20, 0}, {1, 50, 48, kStep}, {1, 50, 50, 0}, {0, 300, 100, 0},
+        {0, 300, 159, 0}, {0, 300, 250, 0}, {1, 300, -141, 0}, {1, 300, -137, 0}, {1, 0, 4, 0}, {1, -3, -40, 0},
+        {1, 300, -141, kBrowse}, {1, 200, 999, kStep | kFresh}, {1, 200, 10, kStep | kEmpty}, {1, 200, 10, kEarly}};
     CDibSurface strips;
     strips.Create(143, 24 * std::size(cases));
     for (const Case& c : cases) {
@@ -292,14 +289,14 @@ TEST(CompositionTest, TimeFieldsStopAtTheirLargestValue) {
     using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
     const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
     EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = 1}, 36000000).cells, clock);
-    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = 0}, 123456789).cells, (std::array<int, 8>{9, 9, 9, 9, 9, 9, 9, 9}));
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = 0}, 123456789).cells, (std::array{9, 9, 9, 9, 9, 9, 9, 9}));
 }
 
 // The right end of the dark run on the row below (230 + 1); never past a narrow surface.
 TEST(CompositionTest, MeasureLine) {
-    for (auto [from, to, width, expected] : {std::tuple{100, 102, 640, 98}, {638, 639, 640, 635}, {0, -1, 640, 1}, {100, 102, 639, 1}}) {
-        CDibSurface s;
-        s.Create(width, 400);
+    for (auto [from, to, width, expected] :
+         {std::tuple{100, 102, 640, 98}, {638, 639, 640, 635}, {0, -1, 640, 1}, {100, 102, 639, 1}}) {
+        CDibSurface s; s.Create(width, 400);
         if (to >= from) s.Fill(from, 231, to - from + 1, 1, Bgr{0, 255, 255}), s.Fill(50, 231, 5, 1, Bgr{0, 0, 0});
         EXPECT_EQ(MeasureLine(s, 230), expected) << from;
     }

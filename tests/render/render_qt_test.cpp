@@ -32,16 +32,18 @@ TEST(SkinSource, BuiltInOrAPictureOfAtLeastTheLayoutOfWhichOnlyTheCornerIsKept) 
     auto bmp = [](int w, int h, uint16_t bits = 24) {
         return MakeBmp(BmpRecipe{w, h, bits}, [](int x, int y) { return Bgr{uint8_t(x * 7), uint8_t(y * 3), 99}; });
     };
-    for (const auto& [name, bytes] : {std::pair{"blue.bmp", bmp(640, 400)}, {"big.bmp", bmp(800, -600)}, {"small.bmp", bmp(640, 399)},
-                                     {"eight.bmp", bmp(640, 400, 8)}, {"text.bmp", std::string("not a picture")}})
+    for (const auto& [name, bytes] : {std::pair{"blue.bmp", bmp(640, 400)}, {"big.bmp", bmp(800, -600)},
+             {"small.bmp", bmp(640, 399)}, {"eight.bmp", bmp(640, 400, 8)}, {"text.bmp", std::string("not a picture")}})
         dir.Write(std::string("bg/") + name, bytes);
     dir.Write("bg/folder.bmp/x", "");
-    for (const char* name : {"blue.bmp", "big.bmp", "", "デフォルト", "missing.bmp", "small.bmp", "eight.bmp", "text.bmp", "folder.bmp"}) {
-        const bool used = name == std::string("blue.bmp") || name == std::string("big.bmp");
-        EXPECT_EQ(LoadSkinSource(skin, dir.path(), name), used ? SkinOrigin::BackgroundFile : SkinOrigin::BuiltIn) << name;
-        ASSERT_TRUE(skin.Width() == 640 && skin.Height() == 400) << name;
-        EXPECT_EQ(skin.Pixel(639, 399), used ? Bgr(uint8_t(639 * 7), uint8_t(399 * 3), 99) : builtIn.Pixel(639, 399)) << name;
-        EXPECT_TRUE(used || SameRect(skin, 0, 0, builtIn, 0, 0, 640, 400)) << name;
+    for (const std::string name : {"blue.bmp", "big.bmp", "", "デフォルト", "missing.bmp", "small.bmp",
+                                   "eight.bmp", "text.bmp", "folder.bmp"}) {
+        const bool used = name == "blue.bmp" || name == "big.bmp";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(LoadSkinSource(skin, dir.path(), name), used ? SkinOrigin::BackgroundFile : SkinOrigin::BuiltIn);
+        ASSERT_TRUE(skin.Width() == 640 && skin.Height() == 400);
+        EXPECT_EQ(skin.Pixel(639, 399), used ? Bgr(uint8_t(639 * 7), uint8_t(399 * 3), 99) : builtIn.Pixel(639, 399));
+        EXPECT_TRUE(used || SameRect(skin, 0, 0, builtIn, 0, 0, 640, 400));
     }
 }
 
@@ -49,12 +51,12 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
     CDibSurface work;
     ASSERT_TRUE(CreateWorkSurface(work));
     std::mt19937 rng(3);
-    for (int i = 0; i < 407 * 93; ++i) work.SetPixel(i % 407, i / 407, Bgr{uint8_t(rng()), uint8_t(rng()), uint8_t(rng())});
+    for (int i = 0; i < 407 * 93; ++i) work.SetPixel(i % 407, i / 407, Bgr{uint8_t(rng()), uint8_t(rng()), 7});
     const QImage image = PresentedImage(work);
-    EXPECT_TRUE(image.size() == QSize(407, 93) && image.constBits() == work.TopRow() && PresentedImage(CDibSurface()).isNull());
+    EXPECT_TRUE(image.size() == QSize(407, 93) && image.constBits() == work.TopRow());
+    EXPECT_TRUE(PresentedImage(CDibSurface()).isNull());
     for (int scale : {1, 2, 3}) {
-        QImage target(407 * scale, 93 * scale, QImage::Format_RGB32);
-        target.fill(Qt::magenta);
+        QImage target(407 * scale, 93 * scale, QImage::Format_RGB32); target.fill(Qt::magenta);
         QPainter painter(&target);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);  // PresentTo turns it off
         painter.scale(scale, scale);
@@ -70,12 +72,11 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
 
 constexpr Bgr kMark{10, 20, 30}, kBlack{0, 0, 0}, kWhite{255, 255, 255};
 bool HaveIpaFont() { return QFontDatabase::families().contains(QStringLiteral("IPAPGothic")); }
-int Advance(const std::string& text) { return QFontMetrics(PlayerFont(12)).horizontalAdvance(QString::fromStdString(text)); }
+int Advance(const std::string& s) { return QFontMetrics(PlayerFont(12)).horizontalAdvance(QString::fromStdString(s)); }
 
 TEST(DrawTextLine, PureBlackOnAWhiteBoxAndNothingElseEvenCutAtTheEdges) {
     const std::string text = "VELKAF 日本語のタイトル ： 歌手 |";
-    CDibSurface s;
-    s.Create(640, 40, kMark);
+    CDibSurface s; s.Create(640, 40, kMark);
     DrawTextLine(s, text, 12, 5, 10);
     const int right = 5 + Advance(text), bottom = 10 + QFontMetrics(PlayerFont(12)).height();
     int ink = 0;
@@ -89,19 +90,16 @@ TEST(DrawTextLine, PureBlackOnAWhiteBoxAndNothingElseEvenCutAtTheEdges) {
     EXPECT_GT(ink, 200);
     DrawTextLine(s, std::string(3000, 'W'), 12, -30, -4);  // longer and higher than the surface
     for (auto [x, y] : {std::pair{640, 0}, {0, 400}}) DrawTextLine(s, "abc", 12, x, y);  // right of it, below it
-    CDibSurface empty;
-    DrawTextLine(empty, "abc", 12, 0, 0);
+    CDibSurface empty; DrawTextLine(empty, "abc", 12, 0, 0);
     EXPECT_TRUE(empty.IsEmpty());
 }
 
 struct TitleLines : ::testing::Test {
-    void SetUp() override { LoadBuiltInSkin(skin_); }
-    CDibSurface skin_; PlayerState state_;
+    void SetUp() override { LoadBuiltInSkin(skin_); } CDibSurface skin_; PlayerState state_;
 };
 
 TEST_F(TitleLines, BrowsedNameIsTheFileNameDecoded) {
-    CDibSurface expected;
-    LoadBuiltInSkin(expected);
+    CDibSurface expected; LoadBuiltInSkin(expected);
     DrawTextLine(expected, "曲 01.mp3", 12, 0, 264);
     for (const char* path : {"/music/アルバム/曲 01.mp3", "/music/\x8b\xc8 01.mp3"}) {  // the second in CP932
         DrawBrowsedName(skin_, path);
@@ -113,13 +111,12 @@ TEST_F(TitleLines, BrowsedNameIsTheFileNameDecoded) {
 TEST_F(TitleLines, TickerFramesGolden) {
     if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
     const std::tuple<std::string, int, int, const char*> cases[] = {
-        {" ab |", 1, -40, "ticker_short.bmp"}, {" とても長い曲名のファイル名です_01.mp3  <0:04:33> |", 0, -100, "ticker_long.bmp"}};
+        {" ab |", 1, -40, "ticker_short.bmp"},
+        {" とても長い曲名のファイル名です_01.mp3  <0:04:33> |", 0, -100, "ticker_long.bmp"}};
     for (const auto& [title, line, offset, golden] : cases) {
         DrawTitleLines(skin_, title, title, state_);
-        state_.marqueeLine = line;
-        state_.marqueeOffset = offset < -50 ? state_.titleWidth[line] + offset : offset;
-        CDibSurface work;
-        LoadBuiltInSkin(work);
+        state_.marqueeLine = line, state_.marqueeOffset = offset < -50 ? state_.titleWidth[line] + offset : offset;
+        CDibSurface work; LoadBuiltInSkin(work);
         ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
         EXPECT_TRUE(MatchesGolden(work, 56, 17, 150, 55, golden));
     }
@@ -133,8 +130,7 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     const std::string title = " 日本語のタイトル Title 01 ： 歌手 |";
     DrawTitleLines(skin_, title, title, state_);
     state_.marqueeLine = 0, state_.marqueeOffset = -30;
-    CDibSurface work;
-    LoadBuiltInSkin(work);
+    CDibSurface work; LoadBuiltInSkin(work);
     const DisplayText shown = ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
     DevicePicture picture;
     picture.SetText(DevicePicture::kTitleLine1, title), picture.SetText(DevicePicture::kTitleLine2, title);
@@ -153,8 +149,7 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
                 ASSERT_EQ(image.pixel(x, y), qRgb(p.r, p.g, p.b)) << ratio << ": " << x << ", " << y;
             }
         if (ratio != 2.0) continue;
-        CDibSurface strip;
-        strip.Create(2 * d.w, 2 * d.h);
+        CDibSurface strip; strip.Create(2 * d.w, 2 * d.h);
         int split = 0;  // 2 x 2 blocks of the display that hold two colours
         for (int y = 0; y < 2 * d.h; ++y)
             for (int x = 0; x < 2 * d.w; ++x) {
