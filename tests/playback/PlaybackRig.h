@@ -1,6 +1,7 @@
 #pragma once
 // A playback context over the scripted device and a host that records its calls into the
 // device's log, so that device commands and window effects are checked in one order.
+#include <array>
 #include <string>
 #include <vector>
 #include "playback/MciSession.h"
@@ -21,10 +22,7 @@ inline std::string Nums(std::initializer_list<int> values) {  // each value afte
 }
 inline std::string Nums(const VideoRect& r) { return Nums({r.x, r.y, r.width, r.height}); }
 
-inline const char* ZOrderName(ZOrder order) {
-    static const char* const names[] = {"top", "bottom", "topmost", "not topmost"};
-    return names[static_cast<int>(order)];
-}
+inline const char* ZOrderName(ZOrder o) { return std::array{"top", "bottom", "topmost", "not topmost"}[int(o)]; }
 
 class RecordingHost final : public PlaybackHost {
 public:
