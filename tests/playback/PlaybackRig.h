@@ -1,9 +1,9 @@
 #pragma once
 // A playback context over the scripted device and a host that records its calls into the
 // device's log, so that device commands and window effects are checked in one order.
+#include <array>
 #include <string>
 #include <vector>
-
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
 #include "playback/PlaybackHost.h"
@@ -22,23 +22,18 @@ inline std::string Nums(std::initializer_list<int> values) {  // each value afte
 }
 inline std::string Nums(const VideoRect& r) { return Nums({r.x, r.y, r.width, r.height}); }
 
-inline const char* ZOrderName(ZOrder order) {
-    static const char* const names[] = {"top", "bottom", "topmost", "not topmost"};
-    return names[static_cast<int>(order)];
-}
+inline const char* ZOrderName(ZOrder o) { return std::array{"top", "bottom", "topmost", "not topmost"}[int(o)]; }
 
 class RecordingHost final : public PlaybackHost {
 public:
     explicit RecordingHost(Strings& log) : log_(log) {}
-
     void ComposeButtons() override { Log("compose buttons"); }
     void ComposeDisplayAndPresent(int position) override { Log("present " + std::to_string(position)); }
     TitleLineEnds DrawTitleLines(const std::string& first, const std::string&) override {
         return Log("title lines"), line1 = first, TitleLineEnds{104, 208};
     }
     void ShowModeReply(const std::string& reply) override { Log("mode " + reply); }
-    int VideoWindowId() override { return 7; }
-    int FullScreenWindowId() override { return 9; }
+    int VideoWindowId() override { return 7; } int FullScreenWindowId() override { return 9; }
     void PlaceVideo() override { Log("place video"); }
     void TakePanelDisplayEffects() override { Log("panel effects"); }
     void ShowOverlayTopmost(const VideoRect& r) override { Log("overlay topmost" + Nums(r)); }
@@ -48,9 +43,7 @@ public:
     void FocusStepSink() override { Log("focus"); }
     bool PlaylistEditorExists() override { return editorExists; }
     void MarkCurrentInEditor(int index) override { Log("mark " + std::to_string(index)); }
-
-    bool minimised = false;
-    bool editorExists = false;
+    bool minimised = false, editorExists = false;
     std::string line1;
 
 private:
@@ -61,15 +54,12 @@ private:
 struct PlaybackRig {
     // A device that opens what it is given: it answers its mode once something is open.
     PlaybackRig() { device.Answer("status movie mode", "stopped"); }
-
-    CurrentFolderGuard cwd;  // an open may change the current folder
-    TempFolder tmp;
+    CurrentFolderGuard cwd; TempFolder tmp;  // an open may change the current folder
     ScriptedMediaDevice device;
     PlayerState state; Settings settings; Playlist playlist;
     MciSession mci{device, state};
     RecordingHost host{device.sent};
-    VideoGeometry video;
-    FakeClock clock{1000};
+    VideoGeometry video; FakeClock clock{1000};
     PlaybackContext context{state, settings, playlist, mci, host, video, clock};
 
     // Entries in store order; count follows the store.

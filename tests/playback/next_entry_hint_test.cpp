@@ -2,9 +2,7 @@
 // the list, order or repeat changes, withdraws it at the end of the list, says nothing while
 // closed; the first track that plays silently carries the no-sound notice on its title line.
 #include <optional>
-
 #include <gtest/gtest.h>
-
 #include "playback/NextEntryHint.h"
 #include "playback/OpenTrack.h"
 #include "tests/playback/PlaybackRig.h"
@@ -18,8 +16,7 @@ struct StepRecorder final : TrackControl {
     void Close() override { opened = -1; }
     void OpenCurrentTrack() override { opened = list.currentIndex; }
     void SetTrackPending() override { opened = list.currentIndex; }
-    const Playlist& list;
-    int opened = -2;
+    const Playlist& list; int opened = -2;
 };
 
 // The hint names exactly what StepToNext then opens, by the same rules, stale orders included.
@@ -49,7 +46,6 @@ TEST(NextEntryHintTest, NamesWhatTheNextStepOpens) {
     }
 }
 
-// Every tick re-cues: an edit of the list or a change of repeat changes the hint within the tick.
 TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     PlaybackRig rig;
     rig.SetEntries({"/m/a.flac", "/m/b.flac", "/m/c.flac"});
@@ -57,15 +53,14 @@ TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     struct Step { const char* what; void (*change)(PlaybackRig&); const char* hint; };
     const Step steps[] = {
         {"open a", [](PlaybackRig&) {}, "cue movie next \"/m/b.flac\""},
-        {"b deleted", [](PlaybackRig& r) { r.playlist.DeleteAt(1), r.playlist.SyncCount(); }, "cue movie next \"/m/c.flac\""},
+        {"b deleted", [](auto& r) { r.playlist.DeleteAt(1), r.playlist.SyncCount(); }, "cue movie next \"/m/c.flac\""},
         {"at the last", [](PlaybackRig& r) { r.playlist.currentIndex = 1; }, "cue movie next"},
         {"repeat on", [](PlaybackRig& r) { r.settings.repeat = 1; }, "cue movie next \"/m/a.flac\""},
         {"closed", [](PlaybackRig& r) { r.state.closed = 1, r.settings.repeat = 0; }, nullptr},  // nothing sent
     };
     for (const Step& s : steps) {
         const std::size_t before = rig.device.hints.size();
-        s.change(rig);
-        CueNextEntry(rig.context);
+        s.change(rig), CueNextEntry(rig.context);
         ASSERT_EQ(rig.device.hints.size(), before + (s.hint ? 1 : 0)) << s.what;
         if (s.hint) { EXPECT_EQ(rig.device.hints.back(), s.hint) << s.what; }
     }
@@ -77,13 +72,11 @@ TEST(NextEntryHintTest, NoSoundNoticeOnceOnTheTitleLine) {
     rig.SetEntries({rig.tmp.Write("x.mp3", "data")});
     rig.device.Answer("status movie length", "10000");
     const std::pair<bool, std::string> opens[] = {
-        {false, " x.mp3  <0:00:10> |"},
-        {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"},
+        {false, " x.mp3  <0:00:10> |"}, {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"},
         {true, " x.mp3  <0:00:10> |"},
     };
     for (const auto& [silent, line1] : opens) {
-        rig.device.silent = silent;
-        OpenCurrentTrack(rig.context);
+        rig.device.silent = silent, OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.host.line1, line1);
     }
 }

@@ -2,11 +2,9 @@
 // open; the main window's drop and the open-file dialog's choice, with the playlist after.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <string>
-
 #include "media/TrackTag.h"
 #include "playback/OpenFiles.h"
 #include "playback/OpenTrack.h"
@@ -30,9 +28,9 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         {0, 6, 0, 3, -4, true, Concat({close, {"stop movie", "window movie handle default state minimized",
          "window movie handle 7", "[main bottom 40 50]", "where movie destination"}, lengths,
          {"[place video]", "play movie", "[title lines]"}, top, notTop, {"[mark 0]", "[focus]"}})},
-        {1, 1, 1, 2, 0, false, Concat({{"[panel effects]", "[overlay topmost 0 0 0 0]", "[full screen topmost 0 -20 1024 788]"},
-         close, {"stop movie", "window movie handle default", "window movie handle 9", "where movie destination",
-         "put movie destination at 192 164 640 480"}, lengths,
+        {1, 1, 1, 2, 0, false, Concat({{"[panel effects]", "[overlay topmost 0 0 0 0]",
+         "[full screen topmost 0 -20 1024 788]"}, close, {"stop movie", "window movie handle default",
+         "window movie handle 9", "where movie destination", "put movie destination at 192 164 640 480"}, lengths,
          {"play movie", "pause movie", "[place video]", "play movie from 0", "[title lines]"}, top, {"[focus]"}})},
     };
     for (const Case& c : cases) {
@@ -53,8 +51,8 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
                   std::pair(rig.tmp.path() + "a/b/", rig.tmp.path() + "a/b/"));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
         EXPECT_EQ((std::vector<int>{s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed, s.position, s.busy,
-                                    s.pendingCommand, s.marqueeStarted, s.marqueeOffset, s.titleWidth[0], s.titleWidth[1],
-                                    s.failedTrackWait, s.seekDragging}),
+                                    s.pendingCommand, s.marqueeStarted, s.marqueeOffset, s.titleWidth[0],
+                                    s.titleWidth[1], s.failedTrackWait, s.seekDragging}),
                   (std::vector<int>{250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen})) << c.sizeMode;
         EXPECT_EQ(rig.host.line1, " x.mpg  <0:00:10> |");
     }
@@ -66,19 +64,19 @@ TEST(OpenTrackTest, PictureRectangles) {
         {0, 320, 240, {1, 2, 3, 4}},  // keeps the previous one
         {1, 320, 240, {352, 264, 320, 240}}, {2, 320, 240, {192, 144, 640, 480}}, {3, 320, 240, {32, 24, 960, 720}},
         {2, 2000, 1000, {512, 384, 0, 0}}, {3, 400, 300, {112, 84, 800, 600}},  // k = 0; 3 x 400 is too wide
-        {4, 320, 240, {0, 0, 1024, 768}}, {4, 352, 240, {0, 34, 1024, 698}}, {4, 0, 0, {512, 384, 0, 0}},  // no picture: no 0/0
+        {4, 320, 240, {0, 0, 1024, 768}}, {4, 352, 240, {0, 34, 1024, 698}}, {4, 0, 0, {512, 384, 0, 0}},  // no picture
         {5, 320, 240, {0, 0, 1024, 768}}, {9, 123, 45, {0, 0, 1024, 768}},
     };
     for (const Case& c : cases) {
-        VideoGeometry geometry;
-        const VideoRect got = FullScreenDestination(c.fit, 1024, 768, {0, 0, c.width, c.height}, {1, 2, 3, 4}, geometry);
+        VideoGeometry g;
+        const VideoRect got = FullScreenDestination(c.fit, 1024, 768, {0, 0, c.width, c.height}, {1, 2, 3, 4}, g);
         EXPECT_EQ(got, c.rect) << "fit " << c.fit << " " << c.width << "x" << c.height;
-        EXPECT_EQ(geometry.halfWidth, c.fit == 0 ? 160 : 0);
+        EXPECT_EQ(g.halfWidth, c.fit == 0 ? 160 : 0);
     }
     // The reply of "where movie destination", cut at single blanks.
     const std::pair<std::string, VideoRect> replies[] = {
-        {"0 0 320 240", {0, 0, 320, 240}}, {"10 20", {10, 20, 0, 0}}, {"1  2 3", {1, 0, 2, 3}}, {"abc 5 6 7 8", {0, 5, 6, 7}},
-        {"-4 -8 100 50", {-4, -8, 100, 50}}, {std::string(70, '9') + " 1 2 3", {2147483647, 1, 2, 3}}, {"7", {7, 0, 0, 0}},
+        {"10 20", {10, 20, 0, 0}}, {"1  2 3", {1, 0, 2, 3}}, {"abc 5 6 7 8", {0, 5, 6, 7}}, {"7", {7, 0, 0, 0}},
+        {"-4 -8 100 50", {-4, -8, 100, 50}}, {std::string(70, '9') + " 1 2 3", {2147483647, 1, 2, 3}},
     };
     for (const auto& [reply, rect] : replies) EXPECT_EQ(ParseDestination(reply), rect) << "reply '" << reply << "'";
 }
@@ -109,11 +107,11 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
         PlayerState& s = rig.state;
         s.closed = c.closedBefore, s.failedOpensInARow = c.failedBefore, s.failedTrackWait = 9;
         OpenCurrentTrack(rig.context);
-        EXPECT_EQ((std::vector<int>{s.failedOpensInARow, s.failedTrackWait, s.closed, s.marqueeStarted, s.marqueeOffset}),
-                  (std::vector<int>{c.failedAfter, c.wait, c.closed, c.mode.empty(), c.mode.empty() ? 0 : -141}))
+        EXPECT_EQ(std::tuple(s.failedOpensInARow, s.failedTrackWait, s.closed, s.marqueeStarted, s.marqueeOffset),
+                  std::tuple(c.failedAfter, c.wait, c.closed, int(c.mode.empty()), c.mode.empty() ? 0 : -141))
             << c.entries << " " << c.failedBefore;
-        EXPECT_EQ(Strings(rig.device.sent.end() - 3, rig.device.sent.end()),
-                  (c.closed ? Strings{"[title lines]", "close movie", "[focus]"} : Strings{"play movie", "[title lines]", "[focus]"}));
+        const Strings end = c.closed ? Strings{"[title lines]", "close movie"} : Strings{"play movie", "[title lines]"};
+        EXPECT_EQ(Strings(rig.device.sent.end() - 3, rig.device.sent.end()), Concat({end, {"[focus]"}}));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 640, 360}));
     }
 }
@@ -123,7 +121,8 @@ TEST(OpenTrackTest, WhyAFileWouldNotPlay) {
     ASSERT_EQ(::mkfifo((tmp.path() + "fifo.mp3").c_str(), 0600) + ::mkdir((tmp.path() + "dir.mp3").c_str(), 0700), 0);
     const std::pair<std::string, std::string> cases[] = {
         {tmp.path() + "gone.mp3", "No such file or directory"}, {tmp.path() + "dir.mp3", "it is a folder"},
-        {tmp.path() + "fifo.mp3", "it is not a regular file (a FIFO, a socket or a device)"}, {tmp.Write("e.mp3", ""), "it is empty"},
+        {tmp.path() + "fifo.mp3", "it is not a regular file (a FIFO, a socket or a device)"}, 
+        {tmp.Write("e.mp3", ""), "it is empty"},
         {tmp.Write("text.mp3", "text"), "the device cannot play it (not media it knows, or damaged)"},
     };
     for (const auto& [path, why] : cases) EXPECT_EQ(WhyTrackWillNotPlay(path), why);

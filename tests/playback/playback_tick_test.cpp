@@ -1,10 +1,8 @@
 // The playback tick with and without drawing (the device at 5000 ms, host calls logged as "[...]"),
 // the transport operations (the device at 5200) and the desktop bus's requests as the tick runs them.
 #include <gtest/gtest.h>
-
 #include <functional>
 #include <tuple>
-
 #include "playback/BusRequests.h"
 #include "playback/PlaybackTick.h"
 #include "tests/playback/PlaybackRig.h"
@@ -65,9 +63,8 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     };
     for (const Case& c : cases) {
         TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});
-        rig.settings.videoSizeMode = c.size;
         rig.state.buttonCounters[kCounterSmallerVideo] = rig.state.buttonCounters[kCounterLargerVideo] = 3;
-        RunPendingCommand(rig.context);
+        rig.settings.videoSizeMode = c.size, RunPendingCommand(rig.context);
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand, rig.settings.videoSizeMode),
                   std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << &c - cases;
@@ -227,8 +224,7 @@ TEST(MciSessionTest, TransportTraffic) {
         PlayerState state{.closed = c.closed, .paused = c.paused, .position = 7, .speed = c.speed, .seekKnobX = 9};
         MciSession mci(device, state);
         mci.SetTrackOpener([&] { device.sent.push_back("[open]"); });
-        device.Answer(tf, c.format), device.Answer(pos, "5200");
-        c.op(mci);
+        device.Answer(tf, c.format), device.Answer(pos, "5200"), c.op(mci);
         EXPECT_EQ(device.sent, c.sent) << &c - cases;
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
                   std::tuple(c.pausedAfter, 0, c.position, c.closedAfter, c.knob)) << &c - cases;
@@ -257,8 +253,7 @@ TEST(MciSessionTest, SeekRelativeTraffic) {
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
                   std::tuple(0, c.speed, 5200, 0, 9)) << &c - cases;
     }
-    ScriptedMediaDevice device;  // no wrap near the limit
-    PlayerState state{.speed = 9};
+    ScriptedMediaDevice device; PlayerState state{.speed = 9};  // no wrap near the limit
     device.Answer(pos, "2147483000"), MciSession(device, state).SeekRelative(kSeekBySpeed, kUnitSecond);
     EXPECT_EQ(device.sent[2], "seek movie to 2147483647");
 }
@@ -298,14 +293,12 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
 TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     BusRig r;
     r.playlist.InsertAt(0, "/a.wav"), r.playlist.InsertAt(1, "/b.wav"), r.playlist.SyncCount();
-    r.state.busVolume = 32768, r.state.busShuffle = 1, r.state.busRepeat = 0;
-    r.Tick();
+    r.state.busVolume = 32768, r.state.busShuffle = 1, r.state.busRepeat = 0, r.Tick();
     // Turning shuffle on builds the order.
     EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount,
                          r.settings.repeat), std::tuple(0x80008000u, 29, 1, 2, 0));
     EXPECT_EQ(std::tuple(r.state.busVolume, r.state.busShuffle, r.state.busRepeat), std::tuple(-1, -1, -1));
-    r.settings.repeat = 1;  // nothing asked: nothing changes
-    r.Tick();
+    r.settings.repeat = 1, r.Tick();  // nothing asked: nothing changes
     EXPECT_EQ(std::tuple(r.volume.writes.size(), r.settings.repeat, r.device.sent.size()), std::tuple(1u, 1, 0u));
 }
 

@@ -1,9 +1,7 @@
 // Video placement and the full-screen switch: the device commands and the window calls in one
 // ordered log, and the records as changed.
 #include <gtest/gtest.h>
-
 #include <set>
-
 #include "playback/OpenTrack.h"
 #include "playback/VideoPlacement.h"
 #include "tests/playback/PlaybackRig.h"
@@ -45,7 +43,7 @@ public:
 
 private:
     void Log(const std::string& what, PictureWindow w, const std::string& rect = "") {
-        Log(what + " " + std::vector<std::string>{"video", "desktop", "full screen", "overlay", "panel"}[int(w)] + rect);
+        Log(what + " " + std::array{"video", "desktop", "full screen", "overlay", "panel"}[int(w)] + rect);
     }
     void Log(const std::string& s) { log_.push_back("[" + s + "]"); }
     Strings& log_;
@@ -102,8 +100,8 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
         rig.Place(c.mode);
         rig.device.sent.push_back(Nums({rig.settings.videoSizeMode, rig.state.zoomPercent, rig.state.zoomShowTicks,
                                         rig.settings.videoX, rig.settings.videoY, rig.windows.focus}));
-        EXPECT_EQ(rig.device.sent, Concat({{"where movie destination"}, c.log, {Nums({c.modeAfter, c.zoom, c.ticks, 30, 40, 1})}}))
-            << "mode " << c.mode << " minimise " << c.minimise;
+        EXPECT_EQ(rig.device.sent, Concat({{"where movie destination"}, c.log,
+                                           {Nums({c.modeAfter, c.zoom, c.ticks, 30, 40, 1})}})) << c.mode << c.minimise;
     }
 }
 
@@ -112,8 +110,7 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
 TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
     struct Case { VideoRect natural{0, 0, 320, 240}; int mode = 1; ScreenArea area{0, 0, 1024, 768};
                   ScreenPoint corner{30, 40}; VideoRect shown; int zoom = 100; };
-    const VideoRect wide{0, 0, 1280, 720};
-    const ScreenArea big{0, 0, 1600, 1000};
+    const VideoRect wide{0, 0, 1280, 720}; const ScreenArea big{0, 0, 1600, 1000};
     const Case cases[] = {
         {.natural = wide, .mode = 2, .area = big, .shown = {0, 40, 1600, 900}, .zoom = 125},  // shrunk
         {.natural = wide, .mode = 2, .area = big, .corner = {30, 500}, .shown = {0, 100, 1600, 900}, .zoom = 125},
@@ -173,31 +170,30 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     const Strings placed = {"[show full screen 1024 80 800 620]", "put movie destination at 0 20 800 600"};
     const Strings overlayOnTop = {"[show overlay 1024 80 800 620]", "[hide panel]", "play movie", " 1 0 0 0 0"};
     rig.placement.SwitchFullScreen(false);
-    EXPECT_EQ(rig.Take(), Concat({{"[cursor hidden]", "window movie handle default", "[create panel]", "[panel init 800]",
-                                   "[hide panel]", "[click mode 1]", "[cursor to 1024 101]", "[create full screen]",
+    EXPECT_EQ(rig.Take(), Concat({{"[cursor hidden]", "window movie handle default", "[create panel]",
+                                   "[panel init 800]", "[hide panel]", "[click mode 1]", "[cursor to 1024 101]",
+                                   "[create full screen]",
                                    "[show full screen 1024 80 800 620]", "[new overlay 1024 80 800 620]",
                                    "window movie handle 72", "put movie destination at 0 20 800 600", "pause movie",
                                    "[hide overlay]"}, placed, overlayOnTop}));
     EXPECT_EQ(Nums({rig.state.screenWidth, rig.state.screenHeight, rig.placement.LineMaskSwitch()}), " 800 600 1");
     // The parked cursor stays at its place, goes back there when moved; another switch on does nothing.
-    rig.placement.OnPointerMoved({1024, 101});
-    rig.placement.SwitchFullScreen(false);
+    rig.placement.OnPointerMoved({1024, 101}), rig.placement.SwitchFullScreen(false);
     EXPECT_EQ(rig.Take(), (Strings{" 1 0 0 0 0"}));
     rig.placement.OnPointerMoved({1500, 400});
     EXPECT_EQ(rig.Take(), (Strings{"[cursor to 1024 101]", " 1 0 0 0 0"}));
 
     EXPECT_TRUE(rig.placement.OnPlayerNotify(1));
     EXPECT_EQ(rig.Take(), Concat({{"[click mode 0]", "[cursor to 500 400]", "[cursor shown]", "[panel volume 127]",
-                                   "pause movie"}, placed, {"[show panel 1024 628 800 72]", "play movie", " 1 1 0 0 0"}}));
-    rig.windows.effects = {4, 1, 7, 9};  // the user changed the effects on the panel
-    rig.windows.cursor = {1700, 650};
+                                   "pause movie"}, placed,
+                                  {"[show panel 1024 628 800 72]", "play movie", " 1 1 0 0 0"}}));
+    rig.windows.effects = {4, 1, 7, 9}, rig.windows.cursor = {1700, 650};  // the user changed the effects
     EXPECT_TRUE(rig.placement.OnPlayerNotify(1));
     EXPECT_EQ(rig.Take(), Concat({{"[cursor hidden]", "[new overlay 1024 80 800 620]", "[click mode 1]",
                                    "[cursor to 1024 100]", "pause movie", "[hide overlay]"}, placed, overlayOnTop}));
     EXPECT_EQ(Nums({rig.settings.scanLineMode, rig.settings.lineMaskTop, rig.settings.lineMaskBottom}), " 4 7 9");
     // The tick's and an open's requests land on the player's screen.
-    rig.placement.ShowControlPanelAtBottom(800, 600);
-    rig.placement.ShowOverlay(800, 0);
+    rig.placement.ShowControlPanelAtBottom(800, 600), rig.placement.ShowOverlay(800, 0);
     rig.placement.ShowOverlay(800, 600);
     EXPECT_EQ(rig.Take(), (Strings{"[show panel 1024 628 800 72]", "[hide overlay]", "[show overlay 1024 100 800 600]",
                                    " 1 0 0 0 0"}));
@@ -208,8 +204,8 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     EXPECT_TRUE(rig.placement.OnPlayerNotify(5));
     EXPECT_EQ(rig.Take(), Concat({{"[cursor to 1700 650]", "[cursor shown]", "window movie handle default",
                                    "[destroy full screen]", "[destroy overlay]", "[destroy panel]",
-                                   "window movie handle 70", "pause movie", "status movie position", "where movie destination",
-                                   "[show video 30 40 320 240]", "[main top 5 6]"},
+                                   "window movie handle 70", "pause movie", "status movie position",
+                                   "where movie destination", "[show video 30 40 320 240]", "[main top 5 6]"},
                                   Attached("320 240"), {"seek movie to 99", " 0 0 1 0 0"}}));
     // Once out, the pointer, code 1 and code 5 change nothing; other codes are not ours.
     rig.placement.OnPointerMoved({1500, 400});

@@ -1,8 +1,6 @@
 // The knob, the keys and the panel over the wave-out volume, and the volume kept between runs.
 #include <gtest/gtest.h>
-
 #include <cstdint>
-
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
 #include "tests/support/FakeWaveVolume.h"
@@ -10,7 +8,7 @@
 
 namespace {
 
-constexpr uint32_t kUnreadable = 0xDEADBEEFu;  // a start the volume cannot be read at (it counts as full)
+constexpr uint32_t kUnreadable = 0xDEADBEEFu, kFull = 0xFFFFFFFFu;  // unreadable counts as full
 
 constexpr uint32_t Both(uint32_t level) { return level | (level << 16); }
 
@@ -20,14 +18,15 @@ TEST(VolumeTest, EveryControlWritesBothChannels) {
     enum Control { Down, Up, Knob, Panel, Shown };
     struct Case { Control control; uint32_t start; int value; uint32_t after; int knob; };
     const Case cases[] = {
-        {Down, 0xFFFFFFFFu, 0, Both(64353), 56}, {Up, Both(64353), 0, Both(65482), 57}, {Up, Both(65482), 0, Both(65535), 58},
-        {Up, 0xFFFFFFFFu, 0, Both(65535), 58}, {Down, Both(1128), 0, 0, 0}, {Down, 0, 0, 0, 0}, {Up, 0, 0, Both(1129), 0},
+        {Down, kFull, 0, Both(64353), 56}, {Up, Both(64353), 0, Both(65482), 57}, {Up, Both(65482), 0, kFull, 58},
+        {Up, kFull, 0, kFull, 58}, {Down, Both(1128), 0, 0, 0}, {Down, 0, 0, 0, 0}, {Up, 0, 0, Both(1129), 0},
         {Up, 30000u | (65535u << 16), 0, Both(30483), 26}, {Down, 0x0000FFFFu, 0, Both(64353), 56},
         {Down, Both(32768), 0, Both(31612), 27}, {Down, kUnreadable, 0, Both(64353), 56},
         // Outside the bar the knob is clamped, so one channel never spills into the other.
-        {Knob, 0, 29, Both(32741), 0}, {Knob, 0, 58, Both(65482), 0}, {Knob, 0, 59, Both(65482), 0}, {Knob, 9, -3, 0, 0},
-        {Panel, 7, 255, 0xFFFFFFFFu, 58}, {Panel, 7, 128, Both(32896), 29}, {Panel, 7, 1, 0x01010101u, 0},
-        {Panel, 7, 256, 0xFFFFFFFFu, 58}, {Panel, 7, -1, 0, 0}, {Shown, 0xFFFF0000u, 0, 0xFFFF0000u, 0},
+        {Knob, 0, 29, Both(32741), 0}, {Knob, 0, 58, Both(65482), 0}, {Knob, 0, 59, Both(65482), 0},
+        {Knob, 9, -3, 0, 0},
+        {Panel, 7, 255, kFull, 58}, {Panel, 7, 128, Both(32896), 29}, {Panel, 7, 1, 0x01010101u, 0},
+        {Panel, 7, 256, kFull, 58}, {Panel, 7, -1, 0, 0}, {Shown, 0xFFFF0000u, 0, 0xFFFF0000u, 0},
         {Shown, 0x0000FFFFu, 0, 0x0000FFFFu, 255}, {Shown, Both(257), 0, Both(257), 1}, {Shown, kUnreadable, 0, 0, 255},
     };
     for (const Case& c : cases) {
@@ -45,20 +44,20 @@ TEST(VolumeTest, EveryControlWritesBothChannels) {
 }
 
 TEST(VolumeTest, KeptBetweenRunsInItsOwnFile) {
-    struct Case { std::string bytes; bool taken; uint32_t volume; };
+    struct Case { std::string bytes; bool taken = false; uint32_t volume = 7; };
     const Case cases[] = {
         {"59837 59837\n", true, Both(59837)}, {"0 65535\r\n", true, 0xFFFF0000u}, {"12 34", true, 34u << 16 | 12u},
-        {"65536 1\n", false, 7}, {"1 2 3\n", false, 7}, {"-1 5\n", false, 7}, {" 1 2\n", false, 7}, {"1  2\n", false, 7},
-        {"1\n2\n", false, 7}, {"", false, 7}, {std::string("1 2\0", 4), false, 7}, {"<missing>", false, 7},
+        {"65536 1\n"}, {"1 2 3\n"}, {"-1 5\n"}, {" 1 2\n"}, {"1  2\n"}, {"1\n2\n"}, {""},
+        {std::string("1 2\0", 4)}, {"<missing>"},
     };
     for (const Case& c : cases) {
-        TempFolder folder;
+        TempFolder folder; FakeWaveVolume volume(7);
         if (c.bytes != "<missing>") folder.Write(kKeptVolumeFileName, c.bytes);
-        FakeWaveVolume volume(7);
         EXPECT_EQ(LoadKeptVolume(folder.path(), volume), c.taken) << c.bytes;
         EXPECT_EQ(volume.value, c.volume) << c.bytes;
         ASSERT_TRUE(SaveKeptVolume(folder.path(), volume));
-        EXPECT_EQ(folder.Read(kKeptVolumeFileName), std::to_string(c.volume & 0xFFFF) + " " + std::to_string(c.volume >> 16) + "\n");
+        EXPECT_EQ(folder.Read(kKeptVolumeFileName),
+                  std::to_string(c.volume & 0xFFFF) + " " + std::to_string(c.volume >> 16) + "\n");
     }
 }
 

@@ -18,8 +18,7 @@
 
 namespace {
 
-using K = PolledKey;
-using W = AuxWindow;
+using K = PolledKey; using W = AuxWindow;
 
 #define LOGGED(call, name) void call override { Log(name); }  // a call that only leaves its name
 
@@ -79,16 +78,12 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
         return state = st, state.firstTickDone = 1, journal.clear(), Calls(5), journal;
     }
 
-    Strings args;
-    CurrentFolderGuard cwd;
+    Strings args; CurrentFolderGuard cwd;
     TempFolder folder, start;  // the program folder; the folder the player was started in
-    Strings journal, dropped;
-    bool dropRefused = false;  // DropItems answers as the window does while a long operation runs
-    std::map<std::pair<W, int>, int> values;
-    std::set<K> held, pressed;
+    Strings journal, dropped; bool dropRefused = false;  // DropItems answers as the window does while busy
+    std::map<std::pair<W, int>, int> values; std::set<K> held, pressed;
     int polls = 0; uint32_t volume = 0x80008000u;
-    ScriptedMediaDevice script;
-    PlayerState state; Settings settings; Playlist playlist; FakeClock clock;
+    ScriptedMediaDevice script; PlayerState state; Settings settings; Playlist playlist; FakeClock clock;
     MciSession mci{*this, state};
     InputControl input{state, settings, playlist, mci, *this, *this, clock, *this};
     MainTick tick{state, settings, playlist, mci, *this, clock, *this, {folder.path(), args, start.path()}};
@@ -166,12 +161,11 @@ TEST(InputControlTest, PressesAndReleases) {
 TEST(InputControlTest, TimeDisplay) {
     Rig rig;
     rig.script.Answer("status movie time format", "milliseconds");
-    std::vector<std::pair<int, int>> modes;  // timeDisplayMode, timeFormatMs
+    std::vector<std::pair<int, int>> modes, expected{{2, 1}, {0, 0}, {1, 1}, {2, 1}, {1, 1}, {0, 0}, {2, 1}};
     for (bool right : {false, false, false, false, true, true, true}) {
         right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55});
         modes.emplace_back(rig.state.timeDisplayMode, rig.state.timeFormatMs);
     }
-    const std::vector<std::pair<int, int>> expected{{2, 1}, {0, 0}, {1, 1}, {2, 1}, {1, 1}, {0, 0}, {2, 1}};
     EXPECT_EQ(std::tuple(modes, std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames")),
               std::tuple(expected, 2));
 }
@@ -198,7 +192,6 @@ TEST(InputControlTest, WheelStepsAndActivation) {
     }
 }
 
-// One poll: requests, cool-down, held-key bits, and what acts at once.
 TEST(InputControlTest, KeysPolledEachTick) {
     const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
     const Strings larger{"pause movie", "[place video]", "play movie"};
@@ -237,7 +230,6 @@ TEST(InputControlTest, KeysPolledEachTick) {
     }
 }
 
-// Alt+Enter: one switch per press, none during the cool-down.
 TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
     struct Poll { std::set<K> keys; int fullScreen = 0, cooldown = 0; };
     const Poll polls[] = {
@@ -245,8 +237,7 @@ TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
         {.keys = {K::Alt, K::Enter}, .fullScreen = 1},  // still held
         {.keys = {K::Alt}, .fullScreen = 1},
         {.keys = {K::Alt, K::Enter}, .fullScreen = 1},
-        {},
-        {.keys = {K::Alt, K::Enter}, .cooldown = 1},
+        {}, {.keys = {K::Alt, K::Enter}, .cooldown = 1},
     };
     Rig rig;
     for (const Poll& p : polls) {
@@ -280,23 +271,21 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     const std::string video = "[video window at 0,9]", close = "close movie", lastAB = "/m/a.mp3\r\n/m/b.mp3\r\n";
     const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
     const Strings mixed{"b.wav", "gone.mp3", "a.wav", "dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
-    struct Case { Strings args; std::string lastList; int autoPlay = 1; Strings entries, middle;
-                  std::string listAfter; };
+    struct Case { Strings args; std::string last; int autoPlay = 1; Strings entries, middle; std::string listAfter; };
     const Case cases[] = {
         {.middle = {close, video}, .listAfter = ""},
-        {.args = {"My", "Music/a.mp3"}, .lastList = "/old.mp3\r\n", .entries = {"%My Music/a.mp3"},
+        {.args = {"My", "Music/a.mp3"}, .last = "/old.mp3\r\n", .entries = {"%My Music/a.mp3"},
          .middle = {video, "[open %My Music/a.mp3]"}, .listAfter = "/old.mp3\r\n"},
         {.args = mixed, .entries = mixedEntries, .middle = {video, "[open %a.wav]"}, .listAfter = "<missing>"},
         {.args = {"list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"}, .middle = {video, "[open /x/2.mp3]"},
          .listAfter = "<missing>"},
-        {.args = {"gone.mp3"}, .lastList = lastAB, .autoPlay = 0, .entries = {"/m/a.mp3", "/m/b.mp3"},
+        {.args = {"gone.mp3"}, .last = lastAB, .autoPlay = 0, .entries = {"/m/a.mp3", "/m/b.mp3"},
          .middle = {close, video, close}, .listAfter = lastAB},
     };
     for (const Case& c : cases) {
         Rig rig({}, c.args);
-        rig.FillStart();
-        if (!c.lastList.empty()) rig.folder.Write("KORU.tsr", c.lastList);
-        rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
+        if (!c.last.empty()) rig.folder.Write("KORU.tsr", c.last);
+        rig.FillStart(), rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
         rig.Calls(1);
         EXPECT_EQ(rig.journal, rig.InStart(Concat({head, c.middle, tail}))) << &c - cases;
         const Playlist& list = rig.playlist;
@@ -422,7 +411,6 @@ TEST(MainTickTest, PlaylistEditorInStep) {
               std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
-// The timer rests only when nothing can change: each row wakes it with one field.
 TEST(MainTickTest, RestsOnlyWhenNothingCanChange) {
     using Change = void (*)(PlayerState&);
     struct Case { const char* name; Change change; bool quiet = true, entry = false, rests = false; };
@@ -461,8 +449,7 @@ TEST(MainTickTest, RestsOnlyWhenNothingCanChange) {
         {.name = "bus raise", .change = [](PlayerState& s) { s.busRaise = 1; }},
     };
     for (const Case& c : cases) {
-        Rig rig;
-        rig.state = PlayerState{.closed = 1, .firstTickDone = 1};
+        Rig rig({.closed = 1, .firstTickDone = 1});
         if (c.entry) rig.playlist.InsertAt(0, "/m/a.mp3"), rig.playlist.SyncCount();
         c.change(rig.state);
         EXPECT_EQ(rig.tick.CanRest(c.quiet), c.rests) << c.name;

@@ -43,8 +43,7 @@ struct LoggedVolume final : WaveVolume {
     explicit LoggedVolume(ScriptedMediaDevice& device) : device(device) {}
     bool Get(uint32_t& v) override { return v = value, true; }
     bool Set(uint32_t v) override { return device.sent.push_back("volume " + std::to_string(value = v)), true; }
-    ScriptedMediaDevice& device;
-    uint32_t value = 0xFFFFFFFFu;
+    ScriptedMediaDevice& device; uint32_t value = 0xFFFFFFFFu;
 };
 
 // A started player over a scripted device that stands at 5200 of 100000 ms: playing a track of
@@ -71,16 +70,13 @@ struct Window {
     // What the player did: commands besides queries, the video size, the speed and the request.
     std::tuple<Strings, int, int, int> Effects() const {
         Strings commands;
-        for (const std::string& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
+        for (auto& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
         return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
     }
 
     CurrentFolderGuard cwd; TempFolder folder;
     PlayerState state; Settings settings; Playlist playlist;
-    ScriptedMediaDevice device;
-    LoggedVolume volume{device};
-    SystemClock clock;
-    std::unique_ptr<CPlayerDlg> dialog;
+    ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
 };
 
 // FILE, CONFIG and FULL act on the button-up however many full ticks pass while they are held
@@ -96,7 +92,7 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
         QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, {}, at);
         EXPECT_EQ(std::pair(shown, w.state.fullScreen), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
         if (w.state.fullScreen == 0) continue;
-        ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() && QApplication::activeWindow() != w.dialog.get(); }));
+        ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() != w.dialog.get(); }));
         QTest::keyPress(QApplication::activeWindow(), Qt::Key_Return, Qt::AltModifier);
         EXPECT_TRUE(w.RunUntil([&] { return w.state.fullScreen == 0; }));
         QTest::keyRelease(w.dialog.get(), Qt::Key_Return), QTest::keyRelease(w.dialog.get(), Qt::Key_Alt);
@@ -182,8 +178,9 @@ TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
 // Up, Page Up and Home are one step up, their opposites one down; Enter and Esc do nothing.
 TEST(PlayerWindowTest, StepKeys) {
     Window w;
-    for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1}, {Qt::Key_PageDown, -1},
-                             {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0}, {Qt::Key_Escape, 0}}) {
+    for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
+                             {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0},
+                             {Qt::Key_Escape, 0}}) {
         w.state.wheelStep = 0;
         QTest::keyClick(w.dialog.get(), key);
         EXPECT_EQ(w.state.wheelStep, step) << key;
@@ -201,8 +198,7 @@ void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
 }
 
 // What a press on each hotspot does: the pending command, or the record `effect` reads.
-using S = const PlayerState&;
-using T = const Settings&;
+using S = const PlayerState&; using T = const Settings&;
 const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; } kHitCases[] = {
     {kHotspotStill, kCmdPause}, {kHotspotStop, kCmdClose}, {kHotspotRew, kCmdSearchBackward},
     {kHotspotFf, kCmdSearchForward}, {kHotspotBack, kCmdPreviousTrack}, {kHotspotNext, kCmdNextTrack},
@@ -227,8 +223,7 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
     const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(), wanted = factor > 0 ? factor : 1;
     ASSERT_EQ(w.dialog->devicePixelRatioF(), wanted);
-    const PlayerState state = w.state;
-    const Settings settings = w.settings;
+    const PlayerState state = w.state; const Settings settings = w.settings;
     for (const auto& c : kHitCases) {
         const skin::Rect r = access->Area(c.spot);
         const QPointF centre(r.x + r.w / 2.0, r.y + r.h / 2.0);
@@ -253,8 +248,8 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     const QImage unfocused = w.dialog->grab().toImage();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
     EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand, w.state.closeRequest), std::tuple(-1, 0, 0));
-    for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill},
-                                {Qt::Key_Backtab, kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
+    for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill}, {Qt::Key_Backtab,
+                                kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
         QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
         EXPECT_EQ(access->Focused(), focused) << key;
     }
