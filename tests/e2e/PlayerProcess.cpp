@@ -1,12 +1,10 @@
 #include "tests/e2e/PlayerProcess.h"
-
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -77,7 +75,7 @@ int CountOf(const std::string& text, const std::string& what) {
         if ((at = log.find("mci> status movie mode  <stopped", at)) == std::string::npos)
             return ::testing::AssertionFailure() << name << " never ended\n" << log;
     }
-    if (log.find("mci> close movie", at) == std::string::npos) return ::testing::AssertionFailure() << "not closed\n" << log;
+    if (log.find("mci> close movie", at) == log.npos) return ::testing::AssertionFailure() << "not closed\n" << log;
     return ::testing::AssertionSuccess();
 }
 
@@ -174,15 +172,13 @@ bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("no
 bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
     return Eventually([&] {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.starts_with("SigCgt:") && (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1)) return true;
+        for (std::string l; std::getline(status, l);)
+            if (l.starts_with("SigCgt:")) return (std::stoull(l.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) == 1;
         return false;
     }, timeout);
 }
 
-void PlayerProcess::Signal(int signal) {
-    if (pid_ > 0 && !reaped_) ::kill(pid_, signal);
-}
+void PlayerProcess::Signal(int signal) { if (pid_ > 0 && !reaped_) ::kill(pid_, signal); }
 
 int PlayerProcess::Quit(std::chrono::milliseconds timeout) { return Signal(SIGTERM), WaitForExit(timeout); }
 

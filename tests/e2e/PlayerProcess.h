@@ -1,7 +1,6 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <sys/types.h>
-
 #include <chrono>
 #include <functional>
 #include <string>
@@ -20,11 +19,10 @@ public:
     // True when this process may start a child as nobody (it runs as root and nobody exists).
     static bool CanRunAsNobody();
     ~PlayerProcess();  // kills the child if it still runs
-
     // Waits until the log holds `then` after the first `first` (true), or the timeout passes or
     // the child ends without it (false).
     bool WaitForLogAfter(const std::string& first, const std::string& then, std::chrono::milliseconds timeout);
-    bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout) { return WaitForLogAfter(text, "", timeout); }
+    bool WaitForLog(const std::string& t, std::chrono::milliseconds timeout) { return WaitForLogAfter(t, "", timeout); }
     // Waits for the child to end; returns its exit status (128 + signal when killed), or -1 on timeout.
     int WaitForExit(std::chrono::milliseconds timeout);
     void Signal(int signal);
@@ -34,17 +32,15 @@ public:
     bool WaitForQuitHandler(std::chrono::milliseconds timeout);
     std::string Log() const;
     pid_t pid() const { return pid_; }
-
 private:
     pid_t pid_ = -1;
-    std::string logPath_;
-    bool reaped_ = false;
     int exitStatus_ = -1;
+    bool reaped_ = false;
+    std::string logPath_;
     bool Reap(int flags);
 };
 
-// Path of the built player (set by the build).
-std::string PlayerBinary();
+std::string PlayerBinary();  // set by the build
 // Polls `condition` until it holds (true) or `bound` passes (false).
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
 // The standard output of a shell command, without its last line end.
@@ -79,7 +75,6 @@ public:
     TestDaemon(const TestDaemon&) = delete;
     TestDaemon& operator=(const TestDaemon&) = delete;
     const std::string& FirstLine() const { return firstLine_; }
-
 private:
     pid_t pid_ = -1;
     std::string firstLine_;
@@ -90,10 +85,8 @@ struct SessionBus : TestDaemon {
     explicit SessionBus(const std::vector<std::string>& env = {})
         : TestDaemon({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}, env) {}
     std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(); }
-    // The output of a shell `command` (playerctl...) run as a client of this bus, bounded at 20 s.
-    std::string Run(const std::string& command) const {
-        return ShellOutput("env '" + Environment() + "' timeout 20 " + command);
-    }
+    // The output of a shell command `c` (playerctl...) run as a client of this bus, bounded at 20 s.
+    std::string Run(const std::string& c) const { return ShellOutput("env '" + Environment() + "' timeout 20 " + c); }
 };
 
 // A virtual X display of the test's own; Name() is ":N", or empty when Xvfb cannot start.
@@ -106,10 +99,8 @@ struct VirtualDisplay : TestDaemon {
         more.insert(more.begin(), {"DISPLAY=" + Name(), "QT_QPA_PLATFORM=xcb"});
         return more;
     }
-    // The output of a shell `command` (xdotool, xprop...) run on this display, bounded at 20 s.
-    std::string Run(const std::string& command) const {
-        return ShellOutput("DISPLAY=" + Name() + " timeout 20 " + command);
-    }
+    // The output of a shell command `c` (xdotool, xprop...) run on this display, bounded at 20 s.
+    std::string Run(const std::string& c) const { return ShellOutput("DISPLAY=" + Name() + " timeout 20 " + c); }
     // The id of the first visible window of `pid`, once there is one.
     std::string Window(pid_t pid) const;
 };

@@ -1,7 +1,5 @@
-// The player as a screen reader meets it: on a private session bus and a virtual display of the
-// test's own, with Debian's AT-SPI bus and the pyatspi client (tests/e2e/atspi_probe.py), the
-// main window's hotspots are listed with their names and roles, PLAY is pressed through its
-// action, the position slider is read and the title's name change is announced.
+// The player as a screen reader meets it: a private session bus, a virtual display, Debian's
+// AT-SPI bus and the pyatspi client (tests/e2e/atspi_probe.py).
 #include <gtest/gtest.h>
 #include <chrono>
 #include <sstream>
@@ -12,7 +10,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 using namespace std::chrono_literals;
 
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
@@ -33,27 +30,23 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspots) {
     const std::string env = "env '" + bus.Environment() + "' DISPLAY=" + display.Name() + " ";
     // The accessibility bus starts on its first call; the player joins it once it is there. Every
     // client call is bounded, so a bus that never answers fails the test instead of hanging it.
-    ASSERT_NE(ShellOutput(env + "timeout 30 dbus-send --session --reply-timeout=20000 --print-reply "
-                                "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress")
-                  .find("unix:"),
-              std::string::npos);
-
+    const std::string address = ShellOutput(env + "timeout 30 dbus-send --session --reply-timeout=20000 --print-reply "
+                                                  "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress");
+    ASSERT_NE(address.find("unix:"), address.npos) << address;
     TempFolder home;
-    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
-    WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
+    for (auto [n, hz] : {std::pair{"one.wav", 440.}, {"two.wav", 550.}}) WriteToneWav(home.path() + n, 4.0, hz, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav"}, "");
     PlayerProcess player(home.path(), {},
                          display.Environment({bus.Environment(), "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"}));
     ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
     const std::string probe = ShellOutput(env + "timeout 60 /usr/bin/python3 " VELKAF_SOURCE_DIR
                                                 "/tests/e2e/atspi_probe.py " + std::to_string(player.pid()) + " 2>&1");
-
     const std::vector<std::string> children = LinesStartingWith(probe, "child ");
-    const std::vector<std::string> expected = {
-        "再生|push button", "一時停止|push button", "停止|push button", "巻き戻し|push button", "早送り|push button",
-        "前の曲|push button", "次の曲|push button", "ファイルを開く|push button", "設定|push button", "全画面|push button",
-        "終了|push button", "リピート|check box", "シャッフル|check box", "縮小|push button", "拡大|push button",
-        "最小化|push button", "再生位置|slider", "音量|slider", "タイトル|label", "時間|label"};
+    const std::string b = "|push button";
+    const std::vector<std::string> expected = {"再生" + b, "一時停止" + b, "停止" + b, "巻き戻し" + b,
+        "早送り" + b, "前の曲" + b, "次の曲" + b, "ファイルを開く" + b, "設定" + b, "全画面" + b,
+        "終了" + b, "リピート|check box", "シャッフル|check box", "縮小" + b, "拡大" + b,
+        "最小化" + b, "再生位置|slider", "音量|slider", "タイトル|label", "時間|label"};
     ASSERT_EQ(children.size(), expected.size()) << probe;
     for (size_t i = 0; i < expected.size(); ++i) {
         // The title and the time field say what they show after their name: "タイトル: ...".
@@ -70,5 +63,4 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspots) {
     EXPECT_NE(titles.back().find("two.wav"), std::string::npos) << "NEXT opened the next track: " << titles.back();
     EXPECT_EQ(player.Quit(), 0) << player.Log();
 }
-
 }  // namespace

@@ -1,11 +1,7 @@
-// What other programs on the session bus can do to the player: OpenUri takes only media and list
-// files, every property and method checks what it is given, a start racing a quit (or meeting a
-// player that does not answer) ends with one player on the bus, and a hand-over with the
-// playlist editor open is carried out. A private bus per test, with this program as the client.
+// What other programs on the session bus can do to the player. A private bus per test, with
+// this program as the client.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
-
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -14,19 +10,16 @@
 #include <QDBusVariant>
 #include <chrono>
 #include <cmath>
-#include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <string>
 #include <thread>
-
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 using namespace std::chrono_literals;
 
 const QString kName = QStringLiteral("org.mpris.MediaPlayer2.velkaf");
@@ -51,9 +44,7 @@ public:
     bool Up() const { return connection_.isConnected(); }
     bool NameOwned() { return connection_.interface()->isServiceRegistered(kName); }
     // The error's name of a call on the player, or "" for a reply.
-    std::string Error(const char* method, const QVariantList& arguments) {
-        return Error(Call(kPlayer, method, arguments));
-    }
+    std::string Error(const char* method, const QVariantList& args) { return Error(Call(kPlayer, method, args)); }
     std::string Set(const char* property, const QVariant& value) {
         const QVariant wrapped = QVariant::fromValue(QDBusVariant(value));
         return Error(Call(kProperties, "Set", {kPlayer, QString::fromLatin1(property), wrapped}));
@@ -78,14 +69,14 @@ private:
     QDBusConnection connection_{QString()};
 };
 
-// Declares `bus`, a PrivateBus that is up, or skips the test without dbus-daemon.
-#define START_PRIVATE_BUS(bus)   \
-    SKIP_WITHOUT("dbus-daemon"); \
-    PrivateBus bus;              \
-    ASSERT_TRUE(bus.Up())
+// A private bus that is up, or the test skips without dbus-daemon.
+class BusE2E : public ::testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT("dbus-daemon"); ASSERT_TRUE(bus.Up()); }
+    PrivateBus bus;
+};
 
-TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
-    START_PRIVATE_BUS(bus);
+TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
@@ -99,9 +90,9 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
         EXPECT_EQ(bus.Get("SupportedUriSchemes", root).toStringList(), QStringList{QStringLiteral("file")});
         const QStringList types = bus.Get("SupportedMimeTypes", root).toStringList();
         EXPECT_TRUE(types.contains(QStringLiteral("audio/mpeg")) && types.contains(QStringLiteral("audio/x-mpegurl")));
-        const std::string uris[] = {"file:///etc/passwd", "file:///dev/zero", "file://" + home.path(),
-                                    "http://example.com/one.wav", "file://" + home.path() + "gone.wav",
-                                    "file://" + home.path() + "empty.m3u", "file:///" + std::string(10 << 20, 'a') + ".wav"};
+        const std::string h = "file://" + home.path(), big = "file:///" + std::string(10 << 20, 'a') + ".wav";
+        const std::string uris[] = {"file:///etc/passwd", "file:///dev/zero", h, "http://example.com/one.wav",
+                                    h + "gone.wav", h + "empty.m3u", big};
         for (const std::string& uri : uris)
             EXPECT_EQ(bus.Error("OpenUri", {QString::fromStdString(uri)}), kInvalidArgs) << uri.substr(0, 80);
         std::this_thread::sleep_for(500ms);  // several full ticks: nothing may be waiting
@@ -109,7 +100,6 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
         EXPECT_EQ(CountOf(player.Log(), "hand-over carried out"), 0) << player.Log();
     }
     EXPECT_EQ(home.Read("KORU.tsr"), list);
-
     // The state files kept elsewhere through links: the links stay, their targets take the saves.
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) {
         home.Write(std::string("keep/") + name, home.Read(name));
@@ -123,24 +113,19 @@ TEST(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     EXPECT_EQ(bus.Set("LoopStatus", QStringLiteral("None")), "");
     EXPECT_TRUE(player.WaitForLog("mci> open \"four.wav\"", 20s)) << player.Log();
     ASSERT_EQ(player.Quit(), 0) << player.Log();
-    EXPECT_TRUE(std::filesystem::is_symlink(home.path() + "KORU.tsr") && std::filesystem::is_symlink(home.path() + "KORU.CFG"));
+    for (auto name : {"KORU.tsr", "KORU.CFG"}) EXPECT_TRUE(std::filesystem::is_symlink(home.path() + name)) << name;
     EXPECT_EQ(home.Read("keep/KORU.tsr"), home.path() + "four.wav\r\n");
     EXPECT_EQ(CountOf(home.Read("keep/KORU.CFG"), "\r\nRepeat=0\r\n"), 1);
 }
 
-TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
-    START_PRIVATE_BUS(bus);
+TEST_F(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=1");
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
-    struct Case {
-        const char* property;
-        QVariant value;
-        std::string error;  // "" for a reply
-        QVariant read;      // what a Get right after answers; invalid: what it answered before
-    };
+    // `error` "" for a reply; `read` what a Get right after answers, when invalid what it answered before.
+    struct Case { const char* property; QVariant value; std::string error; QVariant read; };
     const Case cases[] = {
         {.property = "Volume", .value = 0.5, .error = "", .read = 32768 / 65535.0},
         {.property = "Volume", .value = QStringLiteral("loud"), .error = kInvalidArgs, .read = {}},
@@ -175,8 +160,7 @@ TEST(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
-TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
-    START_PRIVATE_BUS(bus);
+TEST_F(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
@@ -187,46 +171,40 @@ TEST(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
     ASSERT_TRUE(player.WaitForLog("mci> pause movie", 10s)) << player.Log();
     const QVariant track = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/0")));
     const QVariant stale = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/7")));
-    struct Case {
-        const char* method;
-        QVariantList arguments;
-        std::string error = "";
-        const char* sent = "";             // the device command it leads to, if any
-        qlonglong positionUs = 4'000'000;  // Position right after the call (where SetPosition left it)
-    };
+    // `sent`: the device command it leads to, if any; `us`: Position right after (where SetPosition left it).
+    struct Case { const char* method; QVariantList args; std::string error, sent; qlonglong us = 4e6; };
     const Case cases[] = {
-        {.method = "Seek", .arguments = {kMin}, .sent = "seek movie to 0", .positionUs = 0},
-        {.method = "SetPosition", .arguments = {track, qlonglong(4'000'000)}, .sent = "seek movie to 4000"},
-        {.method = "SetPosition", .arguments = {track, qlonglong(-1)}},
-        {.method = "SetPosition", .arguments = {track, kMax}},
-        {.method = "SetPosition", .arguments = {stale, qlonglong(0)}},
-        {.method = "Seek", .arguments = {QStringLiteral("far")}, .error = kInvalidArgs},
-        {.method = "SetPosition", .arguments = {track, 1.5}, .error = kInvalidArgs},
-        {.method = "OpenUri", .arguments = {7}, .error = kInvalidArgs},
-        {.method = "Next", .arguments = {1}, .error = kInvalidArgs},
-        {.method = "Skip", .arguments = {}, .error = kUnknownMethod},
-        {.method = "Seek", .arguments = {qlonglong(-5'000'000)}, .sent = "seek movie to 0", .positionUs = 0},
-        {.method = "Seek", .arguments = {kMax}, .sent = "seek movie to 10000", .positionUs = 10'000'000},
+        {.method = "Seek", .args = {kMin}, .sent = "seek movie to 0", .us = 0},
+        {.method = "SetPosition", .args = {track, qlonglong(4'000'000)}, .sent = "seek movie to 4000"},
+        {.method = "SetPosition", .args = {track, qlonglong(-1)}},
+        {.method = "SetPosition", .args = {track, kMax}},
+        {.method = "SetPosition", .args = {stale, qlonglong(0)}},
+        {.method = "Seek", .args = {QStringLiteral("far")}, .error = kInvalidArgs},
+        {.method = "SetPosition", .args = {track, 1.5}, .error = kInvalidArgs},
+        {.method = "OpenUri", .args = {7}, .error = kInvalidArgs},
+        {.method = "Next", .args = {1}, .error = kInvalidArgs},
+        {.method = "Skip", .args = {}, .error = kUnknownMethod},
+        {.method = "Seek", .args = {qlonglong(-5'000'000)}, .sent = "seek movie to 0", .us = 0},
+        {.method = "Seek", .args = {kMax}, .sent = "seek movie to 10000", .us = 10'000'000},
     };
     for (const Case& c : cases) {
-        const int seeksBefore = CountOf(player.Log(), "mci> seek movie to ");
-        EXPECT_EQ(bus.Error(c.method, c.arguments), c.error) << c.method;
-        EXPECT_EQ(bus.Get("Position").toLongLong(), c.positionUs) << c.method;
+        const int before = CountOf(player.Log(), "mci> seek movie to ");
+        EXPECT_EQ(bus.Error(c.method, c.args), c.error) << c.method;
+        EXPECT_EQ(bus.Get("Position").toLongLong(), c.us) << c.method;
         // Until the seek is sent, or several full ticks in which none may be.
-        Eventually([&] { return CountOf(player.Log(), "mci> seek movie to ") > seeksBefore; }, *c.sent ? 10s : 300ms);
+        Eventually([&] { return CountOf(player.Log(), "mci> seek movie to ") > before; }, c.sent.empty() ? 300ms : 10s);
         const std::string log = player.Log();
         const int seeks = CountOf(log, "mci> seek movie to ");
         const size_t last = log.rfind("mci> seek movie to ") + 5, end = log.find_first_of(" \n", last + 14);
-        EXPECT_EQ(seeks, seeksBefore + (*c.sent ? 1 : 0)) << c.method;
-        EXPECT_EQ(seeks > seeksBefore ? log.substr(last, end - last) : "", c.sent) << c.method;
+        EXPECT_EQ(seeks, before + !c.sent.empty()) << c.method;
+        EXPECT_EQ(seeks > before ? log.substr(last, end - last) : "", c.sent) << c.method;
     }
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
 // A start while the first player quits: the quitting one gives the name up before its objects,
 // and the new one either hands over to a player that will carry it out or owns the name.
-TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
-    START_PRIVATE_BUS(bus);
+TEST_F(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
     for (const auto delay : {0ms, 30ms, 120ms}) {
         TempFolder home, secondHome;
         WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
@@ -247,8 +225,7 @@ TEST(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
 
 // A player that keeps the name without answering (stopped here) makes a new start run queued
 // for the name; it owns the name once the other one is gone.
-TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
-    START_PRIVATE_BUS(bus);
+TEST_F(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
     TempFolder home, secondHome;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     PlayerProcess first(home.path(), {}, {bus.Environment()});
@@ -264,9 +241,8 @@ TEST(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
 }
 
 // A file handed over while the playlist editor is open plays, and the editor holds the new list.
-TEST(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
+TEST_F(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
     SKIP_WITHOUT("Xvfb", "xdotool");
-    START_PRIVATE_BUS(bus);
     const VirtualDisplay display("800x600");
     // A UTF-8 locale, as on a desktop: the editor's title is then searchable by name.
     const std::vector<std::string> env = display.Environment({bus.Environment(), "LANG=C.UTF-8"});
@@ -281,17 +257,14 @@ TEST(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
     display.Run("xdotool mousemove --window " + window + " 220 30 click 3");
     ASSERT_TRUE(Eventually([&] { return !display.Run("xdotool search --onlyvisible --name 'ツラネ丸'").empty(); }))
         << "the editor did not open\n" << player.Log();
-
     PlayerProcess second(secondHome.path(), {home.path() + "four.wav", home.path() + "nothing.wav"}, env);
     EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
     EXPECT_EQ(CountOf(second.Log(), "nothing.wav: no such file or folder"), 1) << second.Log();
     EXPECT_TRUE(player.WaitForLog("hand-over carried out: 1 items, shown in the editor", 10s)) << player.Log();
     EXPECT_TRUE(player.WaitForLog("mci> open \"four.wav\"", 10s)) << player.Log();
-
     PlayerProcess nothing(secondHome.path(), {home.path() + "nothing.wav"}, env);
     EXPECT_EQ(nothing.WaitForExit(20s), 1) << nothing.Log();
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     EXPECT_EQ(home.Read("KORU.tsr"), home.path() + "four.wav\r\n");
 }
-
 }  // namespace

@@ -1,37 +1,27 @@
 // The player on a desktop with a window manager (openbox on a virtual display of the test's own),
-// driven with xdotool as a user drives it: a tap on the skin is a click, the first video lands
-// beside the player and inside the screen, a second player on the same folder takes nothing away.
+// driven with xdotool as a user drives it.
 #include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
-
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 using namespace std::chrono_literals;
 
 struct Box {
-    int x = 0, y = 0, width = 0, height = 0;
+    int x = 0, y = 0, w = 0, h = 0;
     friend bool operator==(const Box&, const Box&) = default;
-    bool Inside(const Box& o) const {
-        return x >= o.x && y >= o.y && x + width <= o.x + o.width && y + height <= o.y + o.height;
-    }
-    bool Overlaps(const Box& o) const {
-        return x < o.x + o.width && o.x < x + width && y < o.y + o.height && o.y < y + height;
-    }
+    bool Inside(const Box& o) const { return x >= o.x && y >= o.y && x + w <= o.x + o.w && y + h <= o.y + o.h; }
+    bool Overlaps(const Box& o) const { return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h; }
 };
 
-std::ostream& operator<<(std::ostream& out, const Box& b) {
-    return out << b.x << "," << b.y << " " << b.width << "x" << b.height;
-}
+auto& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
 
 // A virtual screen with openbox on it; the player's windows as the window system sees them.
 struct Desktop : VirtualDisplay {
@@ -50,10 +40,9 @@ struct Desktop : VirtualDisplay {
             std::istringstream ids(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
             for (std::string id; std::getline(ids, id);) {
                 Box b;
-                const std::string geometry = Run("xdotool getwindowgeometry --shell " + id);
-                std::sscanf(geometry.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.width,
-                            &b.height);
-                if (b.width == width) return found = b, true;
+                std::sscanf(Run("xdotool getwindowgeometry --shell " + id).c_str(),
+                            "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.w, &b.h);
+                if (b.w == width) return found = b, true;
             }
             return false;
         });
@@ -75,7 +64,6 @@ TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
     ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
     const Box start = desk.Window(player.pid(), kPlayerWidth);
     ASSERT_EQ(start, (Box{200, 150, kPlayerWidth, 92})) << player.Log();
-
     for (int tap = 0; tap < 5; ++tap) {
         desk.Run("xdotool mousemove 320 158 mousedown 1 mouseup 1");  // (120, 8): no button there
         std::this_thread::sleep_for(150ms);
@@ -85,12 +73,11 @@ TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
             << desk.Run("xwininfo -root -tree");
     }
     desk.Run("xdotool mousemove 230 192 click 1");  // REPEAT at (30, 42): off, seen in the saved settings
-
     desk.Run("xdotool mousemove 320 158 mousedown 1 mousemove_relative 6 4 sleep 0.2 "
              "mousemove_relative 24 16 sleep 0.2 mousemove_relative 30 20 sleep 0.3 mouseup 1");
     EXPECT_TRUE(Eventually([&] {
-        const Box moved = desk.Window(player.pid(), kPlayerWidth);
-        return moved.x >= 245 && moved.x <= 260 && moved.y >= 180 && moved.y <= 190;
+        const Box m = desk.Window(player.pid(), kPlayerWidth);
+        return m.x >= 245 && m.x <= 260 && m.y >= 180 && m.y <= 190;
     }, 5s)) << desk.Window(player.pid(), kPlayerWidth);
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     EXPECT_NE(home.Read("KORU.CFG").find("\r\nRepeat=0\r\n"), std::string::npos);
@@ -102,7 +89,6 @@ TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
 TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     const Desktop desk("1600x1000");
     if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
-    const Box screen{0, 0, 1600, 1000};
     TempFolder media;
     const std::string clip = media.path() + "clip720.mpg";
     ASSERT_EQ(ShellOutput("timeout 60 ffmpeg -v error -f lavfi -i color=c=navy:s=1280x720:r=25 -t 20 "
@@ -124,8 +110,8 @@ TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     PlayerProcess player(home.path(), {clip}, desk.Environment({"QT_SCALE_FACTOR=2"}));
     EXPECT_EQ(desk.Window(player.pid(), 2 * kPlayerWidth), (Box{0, 0, 2 * kPlayerWidth, 184})) << player.Log();
     const Box video = desk.Window(player.pid(), 1600);
-    EXPECT_TRUE(video.Inside(screen)) << video;
-    EXPECT_EQ(video.height, 900) << "the picture keeps its shape";
+    EXPECT_TRUE(video.Inside({0, 0, 1600, 1000})) << video;
+    EXPECT_EQ(video.h, 900) << "the picture keeps its shape";
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
@@ -140,7 +126,6 @@ TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
     WriteStateFiles(home.path(), entries, "x=100\ny=100\nRepeat=0");
     const std::string list = home.Read("KORU.tsr");
     WriteToneWav(home.path() + "new.wav", 1.0, 440.0, 0.2);
-
     PlayerProcess first(home.path(), {}, desk.Environment());
     ASSERT_TRUE(first.WaitForLog("first tick done: 34 entries", 20s)) << first.Log();
     const std::vector<std::string> arguments = {"--new-instance", home.path() + "new.wav"};
@@ -151,7 +136,6 @@ TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
               std::string::npos) << guest.Log();
     EXPECT_EQ(desk.Window(first.pid(), kPlayerWidth), (Box{100, 100, kPlayerWidth, 92}));
     EXPECT_EQ(desk.Window(guest.pid(), kPlayerWidth), (Box{132, 132, kPlayerWidth, 92}));
-
     ASSERT_EQ(first.Quit(), 0) << first.Log();
     const std::string settings = home.Read("KORU.CFG"), volume = home.Read("KORU.vol");
     ASSERT_EQ(guest.Quit(), 0) << guest.Log();
@@ -160,5 +144,4 @@ TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
     EXPECT_EQ(home.Read("KORU.tsr"), list);
     EXPECT_EQ(std::pair(home.Read("KORU.CFG"), home.Read("KORU.vol")), std::pair(settings, volume));
 }
-
 }  // namespace

@@ -2,7 +2,6 @@
 // null sink, its monitor recorded while the real player plays a two-entry list cut from one
 // continuous signal. The figures compare with libmpv's own gapless play of the same files.
 #include <gtest/gtest.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -12,23 +11,20 @@
 #include <string>
 #include <thread>
 #include <vector>
-
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
 constexpr int kRate = 44100;
 constexpr double kRampSeconds = 4.0;  // cut in the middle; the level rises 0.2 a second
 constexpr int kSilence = 1500;        // |sample| at or below: silence
 const std::string kLatency30 = "PULSE_LATENCY_MSEC=30";
 
-struct Joint {
-    double spanMs = -1;     // between the envelope's crossings of the ramp's levels at 1/4 and 3/4
-    double silenceMs = -1;  // the longest silence inside the sound
-};
+// `spanMs` between the envelope's crossings of the ramp's levels at 1/4 and 3/4; `silenceMs` the
+// longest silence inside the sound.
+struct Joint { double spanMs = -1, silenceMs = -1; };
 
 // Left channel of raw s16le stereo.
 std::vector<int> ReadLeft(const std::string& path) {
@@ -88,7 +84,6 @@ protected:
         reference_ = Measure(ReadLeft(media_.path() + "ramp.raw"));
         ASSERT_GT(reference_.spanMs, 0);
     }
-
     // Cuts the ramp at its middle into a.<ext> and b.<ext> with ffmpeg's `first` and `second`
     // options; returns their paths.
     std::vector<std::string> Cut(const std::string& first, const std::string& second) {
@@ -98,12 +93,11 @@ protected:
                                                  {"b", second, " -ss "}}) {
             const std::size_t space = options.rfind(' ');
             paths.push_back(media_.path() + name + options.substr(space + 1));
-            ShellOutput("ffmpeg -nostdin -v error -y -i '" + media_.path() + "ramp.wav' " + options.substr(0, space) + cut +
-                        half + " '" + paths.back() + "'");
+            ShellOutput("ffmpeg -nostdin -v error -y -i '" + media_.path() + "ramp.wav' " + options.substr(0, space) +
+                        cut + half + " '" + paths.back() + "'");
         }
         return paths;
     }
-
     // Plays `files` as the player's list (repeat off, `environment` added) while recording the null
     // sink, until the list has ended or `during` returns; the player's log goes to `log`. The
     // recording's left channel.
@@ -131,7 +125,6 @@ protected:
         }
         return ReadLeft(raw);
     }
-
     TempFolder runtime_, media_;
     const std::vector<std::string> pulseEnv_ = {"XDG_RUNTIME_DIR=" + runtime_.path(),
                                                 "PULSE_RUNTIME_PATH=" + runtime_.path() + "pulse",
@@ -172,7 +165,7 @@ TEST_F(GaplessE2E, TwoHalvesOfOneSignalRecordAsTheWhole) {
 // libmpv syncs the new sound to it: its own play of that pair is 16 ms short after a 22 ms
 // silence, ours 18 ms.
 TEST_F(GaplessE2E, ChangesOfFormatEndTheFirstTrackWhole) {
-    const std::string video = "-f lavfi -i testsrc2=size=160x120:rate=25 -map 1:v -map 0:a -c:v mpeg4 -c:a flac -shortest";
+    const std::string video = "-f lavfi -i testsrc2=s=160x120:r=25 -map 1:v -map 0:a -c:v mpeg4 -c:a flac -shortest";
     struct Case { const char* what; std::string first, second; double minDeltaMs; };
     const Case cases[] = {
         {.what = "44.1 then 48 kHz", .first = " .flac", .second = "-ar 48000 .flac", .minDeltaMs = -2},
@@ -211,7 +204,7 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
         ShellOutput("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=" + std::to_string(hz[files.size() - 1]) +
                     ":sample_rate=44100:duration=3 -ac 2 '" + files.back() + "'");
     }
-    const auto cued = [&](PlayerProcess& p, int i) { return p.WaitForLog("mci> cue movie next \"" + files[i] + "\"", 20s); };
+    const auto cued = [&](auto& p, int i) { return p.WaitForLog("mci> cue movie next \"" + files[i] + "\"", 20s); };
     const auto ctl = [&](const std::string& args) { bus.Run("playerctl -p velkaf " + args); };
     std::string log;
     const std::vector<std::string> env = {kLatency30, bus.Environment()};
@@ -238,5 +231,4 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
     EXPECT_EQ(windows[2], 0) << "c was cued when d was chosen";
     EXPECT_GT(windows[3], 100) << "d plays whole";
 }
-
 }  // namespace

@@ -1,24 +1,18 @@
-// What a user meets in the first hour, through the real binary on real files: the first start
-// and the quit by signal or by the window manager, broken entries between tones play through,
-// the command line plays as a drop, the volume set with the keys survives a restart, and media
-// keys and sound applets drive the player over the desktop bus.
+// What a user meets in the first hour, through the real binary on real files.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
-
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 using namespace std::chrono_literals;
 
 // Waits for `then` after `first` in the log, then a moment more (nothing else may open), then
@@ -49,7 +43,6 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
     }
 }
 
-// -h is --help: the usage on standard output, exit 0, and no player starts (nothing is written).
 TEST(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
     TempFolder home;
     for (const char* option : {"-h", "--help"}) {
@@ -101,7 +94,8 @@ TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
     QuitAfter(player, "open \"c.wav\"", "mci> close movie");
     EXPECT_EQ(Opens(player.Log()), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"})) << player.Log();
     EXPECT_NE(player.Log().find("velkaf: nothing.wav: no such file or folder"), std::string::npos);
-    EXPECT_EQ(home.Read("KORU.tsr"), music.path() + "a.wav\r\n" + music.path() + "b.wav\r\n" + music.path() + "dir/c.wav\r\n");
+    const std::string& m = music.path();
+    EXPECT_EQ(home.Read("KORU.tsr"), m + "a.wav\r\n" + m + "b.wav\r\n" + m + "dir/c.wav\r\n");
 }
 
 TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
@@ -126,7 +120,7 @@ TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
     PlayerProcess player(home.path(), {}, display.Environment());
     ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
     ASSERT_EQ(player.Quit(), 0) << player.Log();
-    EXPECT_NE(player.Log().find("volume " + kept.substr(0, kept.size() - 1) + " kept from the last run"), std::string::npos)
+    EXPECT_NE(player.Log().find("volume " + kept.substr(0, kept.size() - 1) + " kept from the last run"), kept.npos)
         << player.Log();
     EXPECT_EQ(home.Read("KORU.vol"), kept) << "the restarted player kept it and saved it again";
 }
@@ -138,27 +132,20 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     const SessionBus bus;
     const VirtualDisplay display("800x600");
     ASSERT_FALSE(bus.FirstLine().empty() || display.Name().empty());
-    const std::vector<std::string> playerEnv = display.Environment({bus.Environment()});
     TempFolder home;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);  // with an ID3v1 tag in its last bytes
     std::ofstream(home.path() + "one.wav", std::ios::binary | std::ios::app) << Id3v1Block("Song One", "Singer One");
-    WriteToneWav(home.path() + "two.wav", 4.0, 550.0, 0.2);
-    WriteToneWav(home.path() + "three.wav", 4.0, 660.0, 0.2);
+    for (auto [n, hz] : {std::pair{"two.wav", 550.}, {"three.wav", 660.}}) WriteToneWav(home.path() + n, 4.0, hz, 0.2);
     WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav", home.path() + "three.wav"}, "");
-    PlayerProcess player(home.path(), {}, playerEnv);
+    PlayerProcess player(home.path(), {}, display.Environment({bus.Environment()}));
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
     const auto ctl = [&](const std::string& args) { return bus.Run("playerctl -p velkaf " + args); };
-    const auto logged = [&](const std::string& text, int times) {
-        return Eventually([&] { return CountOf(player.Log(), text) >= times; });
-    };
-
-    // The tag's title and artist, the length in microseconds.
+    const auto logged = [&](const char* s, int n) { return Eventually([&] { return CountOf(player.Log(), s) >= n; }); };
     EXPECT_TRUE(Eventually([&] {
         return ctl("metadata --format '{{title}}|{{artist}}|{{mpris:length}}'") == "Song One|Singer One|4000000";
     })) << ctl("metadata");
     EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
-
     // Play/pause becomes the skin's toggle, with the device commands of the toggle.
     ctl("play-pause");
     EXPECT_TRUE(logged("mpris: PlayPause -> toggle request", 1)) << player.Log();
@@ -166,37 +153,29 @@ TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     EXPECT_TRUE(logged("mci> pause movie", 1)) << player.Log();
     ctl("play-pause");
     EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
-
     ctl("position 2");
     EXPECT_TRUE(logged("mci> play movie from 2000", 1)) << player.Log();
-
     ctl("next");
     EXPECT_TRUE(logged("mci> open \"two.wav\"", 1)) << player.Log();
     EXPECT_TRUE(Eventually([&] { return ctl("metadata --format '{{title}}'") == "two.wav"; }));
     ctl("previous");
     EXPECT_TRUE(logged("mci> open \"one.wav\"", 2)) << player.Log();
-
     ctl("volume 0.5");
     EXPECT_TRUE(logged("bus: volume 32768, knob 29", 1)) << player.Log();
-
     // The skin's STILL and PLAY buttons (the window stands at 0, 0): the bus follows.
     display.Run("xdotool mousemove 289 30 click 1");
     EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; })) << player.Log();
     display.Run("xdotool mousemove 254 57 click 1");
     EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; })) << player.Log();
-
     ctl("loop None");
     ctl("shuffle On");
-
     // A second start hands its file to this player and ends at once.
     TempFolder secondHome;
-    PlayerProcess second(secondHome.path(), {home.path() + "four.wav"}, playerEnv);
+    PlayerProcess second(secondHome.path(), {home.path() + "four.wav"}, display.Environment({bus.Environment()}));
     EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
     EXPECT_TRUE(logged("mci> open \"four.wav\"", 1)) << player.Log();
-
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     const std::string settings = home.Read("KORU.CFG");
     EXPECT_NE(settings.find("\r\nRandom=1\r\nRepeat=0\r\n"), std::string::npos) << settings;
 }
-
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <vector>
-
 #include "platform/WaveVolume.h"
 
 // A wave volume that holds `value` and remembers every write; an unreadable one fails Get.

@@ -1,10 +1,9 @@
 #pragma once
 // Answers the modal dialog of type D that the code under test runs in its own event loop. The
 // dialog is found by its show event, not by polling, and `answer` runs inside that loop; what
-// it leaves open is rejected. A dialog still open `seconds` after it showed is a failure and is
+// it leaves open is rejected. A dialog still open `s` seconds after it showed is a failure and is
 // rejected, so a test whose answer waits on it ends instead of hanging.
 #include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
@@ -13,7 +12,7 @@
 template <class D>
 class ModalAnswer final : public QObject {
 public:
-    explicit ModalAnswer(std::function<void(D&)> answer, int seconds = 5) : answer_(std::move(answer)), seconds_(seconds) {
+    explicit ModalAnswer(std::function<void(D&)> answer, int s = 5) : answer_(std::move(answer)), seconds_(s) {
         QApplication::instance()->installEventFilter(this);
         watchdog_.setSingleShot(true);
         connect(&watchdog_, &QTimer::timeout, this, [this] {

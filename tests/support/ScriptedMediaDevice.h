@@ -3,7 +3,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
 #include "platform/MediaDevice.h"
 
 // A media device for tests: records every command string in order and answers from a
@@ -13,11 +12,9 @@ class ScriptedMediaDevice final : public MediaDevice {
 public:
     std::string SendString(const std::string& command) override {
         sent.push_back(command);
-        auto queued = once_.find(command);
-        if (queued != once_.end() && !queued->second.empty()) {
-            std::string reply = queued->second.front();
-            queued->second.pop_front();
-            return reply;
+        if (auto queued = once_.find(command); queued != once_.end() && !queued->second.empty()) {
+            const std::string reply = queued->second.front();
+            return queued->second.pop_front(), reply;
         }
         auto standing = always_.find(command);
         return standing == always_.end() ? std::string() : standing->second;

@@ -1,5 +1,4 @@
 #include "tests/support/TestSupport.h"
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

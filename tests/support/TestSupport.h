@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-
 #include "platform/Clock.h"
 
 // A clock that says what the test sets.
