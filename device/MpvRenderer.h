@@ -27,10 +27,11 @@ public:
         std::unique_ptr<VideoFrame> frame;
         {
             std::lock_guard<std::mutex> lock(shared_->mutex);
-            for (auto& f : shared_->free) {
-                if (f->width() == width && f->height() == height) frame = std::move(f);
-            }
-            shared_->free.clear();  // other sizes belong to an older destination
+            auto& free = shared_->free;
+            // Other sizes belong to an older destination; frames of this size are kept for reuse, since
+            // a new one costs its first touch of every page.
+            std::erase_if(free, [&](const auto& f) { return f->width() != width || f->height() != height; });
+            if (!free.empty()) frame = std::move(free.back()), free.pop_back();
         }
         if (!frame) frame = std::make_unique<VideoFrame>(width, height);
         return std::shared_ptr<VideoFrame>(frame.release(), Return{shared_});

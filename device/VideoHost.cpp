@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -15,13 +19,34 @@ std::size_t AlignUp(std::size_t n) { return (n + kAlignment - 1) / kAlignment * 
 
 VideoFrame::VideoFrame(int width, int height)
     : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1),
-      stride_(AlignUp(static_cast<std::size_t>(width_) * 4)),
-      data_(static_cast<uint8_t*>(std::aligned_alloc(kAlignment, stride_ * static_cast<std::size_t>(height_)))) {
+      stride_(AlignUp(static_cast<std::size_t>(width_) * 4)) {
+    static std::atomic<uint64_t> serials{0};
+    serial_ = ++serials;
+    const std::size_t bytes = stride_ * static_cast<std::size_t>(height_);
+    // Shareable memory first, so a display server can read the picture in place; page-aligned
+    // and zero-filled by the kernel.
+    fd_ = memfd_create("velkaf-frame", MFD_CLOEXEC);
+    if (fd_ >= 0 && ftruncate(fd_, static_cast<off_t>(bytes)) == 0) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+        if (p != MAP_FAILED) {
+            data_ = static_cast<uint8_t*>(p);
+            return;
+        }
+    }
+    if (fd_ >= 0) close(fd_), fd_ = -1;
+    data_ = static_cast<uint8_t*>(std::aligned_alloc(kAlignment, bytes));
     if (data_ == nullptr) throw std::bad_alloc();
-    std::memset(data_, 0, stride_ * static_cast<std::size_t>(height_));
+    std::memset(data_, 0, bytes);
 }
 
-VideoFrame::~VideoFrame() { std::free(data_); }
+VideoFrame::~VideoFrame() {
+    if (fd_ < 0) {
+        std::free(data_);
+        return;
+    }
+    munmap(data_, stride_ * static_cast<std::size_t>(height_));
+    close(fd_);
+}
 
 uint32_t VideoFrame::Pixel(int x, int y) const {
     uint32_t v = 0;

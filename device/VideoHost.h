@@ -13,6 +13,8 @@
 
 // One rendered picture: 4 bytes per pixel, B G R X in memory (QImage::Format_RGB32 on
 // little-endian), with X forced to 0xff. Rows start 64-byte aligned; stride is a multiple of 64.
+// The pixels live in a memory file when the system gives one, so the display server can read
+// them without a copy (SharedMemoryFd).
 class VideoFrame {
 public:
     VideoFrame(int width, int height);
@@ -27,12 +29,19 @@ public:
     const uint8_t* data() const { return data_; }
     // Pixel (x, y) as 0xffRRGGBB.
     uint32_t Pixel(int x, int y) const;
+    // The memory file holding the pixels from offset 0 (stride times height bytes), or -1. Owned
+    // by the frame; dup it to keep it.
+    int SharedMemoryFd() const { return fd_; }
+    // Unique within the process, never reused: tells a reused buffer from a new one.
+    uint64_t Serial() const { return serial_; }
 
 private:
     int width_;
     int height_;
     std::size_t stride_;
-    uint8_t* data_;
+    uint8_t* data_ = nullptr;
+    int fd_ = -1;
+    uint64_t serial_ = 0;
 };
 
 // Destination rectangle inside the host, in the host's logical pixels.

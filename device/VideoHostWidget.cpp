@@ -9,6 +9,29 @@
 #include <QResizeEvent>
 #include <QWindow>
 
+#include "device/X11FramePresenter.h"
+
+// The picture's own native window. Qt never paints it (no paint engine); the host puts
+// frames into it, and again whenever the server exposes it, since the server keeps nothing.
+// Clicks and the wheel pass through to the host below.
+class VideoHostWidget::PictureArea final : public QWidget {
+public:
+    explicit PictureArea(VideoHostWidget* host) : QWidget(host), host_(host) {
+        setAttribute(Qt::WA_NativeWindow);
+        setAttribute(Qt::WA_PaintOnScreen);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    QPaintEngine* paintEngine() const override { return nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent*) override { host_->OnSurfaceChanged(); }
+
+private:
+    VideoHostWidget* host_;
+};
+
 VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags), surface_(std::make_shared<HostSurface>()) {
     // Every pixel is painted here (picture or black), so Qt need not clear first.
@@ -16,8 +39,9 @@ VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
     setAttribute(Qt::WA_NoSystemBackground);
     surface_->SetDevicePixelRatio(devicePixelRatioF());
     surface_->SetHostSize(width(), height());
-    // Runs on the render thread under the surface lock: post, never paint.
-    surface_->SetRepaint([this] { QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection); });
+    // Runs on the render thread under the surface lock: post, never paint. A posted call dies
+    // with this object.
+    surface_->SetRepaint([this] { QMetaObject::invokeMethod(this, [this] { OnSurfaceChanged(); }, Qt::QueuedConnection); });
     hostId_ = VideoHostRegistry::Register(surface_);
 }
 
@@ -29,6 +53,11 @@ VideoHostWidget::~VideoHostWidget() {
 
 void VideoHostWidget::showEvent(QShowEvent* event) {
     surface_->SetDevicePixelRatio(devicePixelRatioF());
+    if (!directTried_) {
+        directTried_ = true;
+        presenter_ = X11FramePresenter::Create();
+        if (presenter_) picture_ = new PictureArea(this);
+    }
     // The native window exists once shown: its format tells whether alpha reaches the screen.
     const QWindow* native = window()->windowHandle();
     surface_->SetAlphaShown(native != nullptr && native->format().hasAlpha());
@@ -44,8 +73,46 @@ void VideoHostWidget::paintEvent(QPaintEvent* event) {
     // The screen (and its scale) may have changed since the last paint; the next frame is
     // rendered for the new ratio.
     surface_->SetDevicePixelRatio(devicePixelRatioF());
+    const HostSurface::View view = surface_->Read();
+    laidOut_ = LayoutFor(view);
     QPainter painter(this);
-    Paint(painter, event->rect());
+    if (!laidOut_.direct) {
+        if (picture_ != nullptr) picture_->hide();
+        Paint(painter, event->rect());
+        return;
+    }
+    // Moved and mapped before the put: Qt's requests and the put share one ordered connection.
+    picture_->setGeometry(laidOut_.destination);
+    picture_->show();
+    for (const QRect& r : QRegion(event->rect()).subtracted(QRegion(laidOut_.destination)))
+        painter.fillRect(r, Qt::black);
+    PutFrame(view);
+}
+
+VideoHostWidget::Layout VideoHostWidget::LayoutFor(const HostSurface::View& view) const {
+    const DestinationRect& d = view.destination;
+    const qreal ratio = devicePixelRatioF();
+    const VideoFrame* f = view.frame.get();
+    const bool direct = presenter_ != nullptr && view.attached && f != nullptr && f->SharedMemoryFd() >= 0 &&
+                        d.width > 0 && d.height > 0 && f->width() == qRound(d.width * ratio) &&
+                        f->height() == qRound(d.height * ratio);
+    return direct ? Layout{true, QRect(d.x, d.y, d.width, d.height)} : Layout{};
+}
+
+void VideoHostWidget::OnSurfaceChanged() {
+    const HostSurface::View view = surface_->Read();
+    const Layout layout = LayoutFor(view);
+    if (!(layout.direct && layout == laidOut_ && picture_->isVisible() && PutFrame(view))) update();
+}
+
+bool VideoHostWidget::PutFrame(const HostSurface::View& view) {
+    if (presenter_->Present(static_cast<uint32_t>(picture_->winId()), view.frame)) return true;
+    // A window of another depth, or a server that cannot map our memory: paint from now on.
+    presenter_.reset();
+    picture_->hide();
+    laidOut_ = Layout{};
+    update();
+    return false;
 }
 
 void VideoHostWidget::Paint(QPainter& painter, const QRect& area) {

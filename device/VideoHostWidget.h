@@ -5,11 +5,16 @@
 
 #include "device/VideoHost.h"
 
+class X11FramePresenter;
+
 // A window that can show the media device's picture. It registers itself in the
 // VideoHostRegistry when made and leaves it when destroyed; hostId() is the number the player
 // sends in "window movie handle n". It paints the latest frame at the device's destination
 // rectangle, scaled to it, and the rest black (all black while no device is attached).
-// Frames arrive on the device's render thread, which only posts a queued repaint here.
+// Frames arrive on the device's render thread, which only posts a queued call here. On X11 a
+// frame rendered at the destination's size goes straight from its memory to a native child
+// window at the destination (X11FramePresenter), without a copy into the backing store; any
+// other picture (scaled, or no shared memory) is painted.
 // User-interface thread only; derive from it or embed it.
 class VideoHostWidget : public QWidget {
     Q_OBJECT
@@ -31,8 +36,24 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    class PictureArea;
+    // How a view is shown: put into the picture area at the destination, or painted.
+    struct Layout {
+        bool direct = false;
+        QRect destination;
+        bool operator==(const Layout&) const = default;
+    };
+    Layout LayoutFor(const HostSurface::View& view) const;
+    // A frame or destination arrived: put the frame when the layout stands, else repaint.
+    void OnSurfaceChanged();
+    // Puts the view's frame into the picture area; on refusal paints from then on.
+    bool PutFrame(const HostSurface::View& view);
     void Paint(QPainter& painter, const QRect& area);
 
     std::shared_ptr<HostSurface> surface_;
     int hostId_ = 0;
+    bool directTried_ = false;
+    std::unique_ptr<X11FramePresenter> presenter_;  // null: every picture is painted
+    PictureArea* picture_ = nullptr;                // child, exists with presenter_
+    Layout laidOut_;
 };

@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include "device/VideoHost.h"
+
+// Puts video frames from their memory files straight into an X window (MIT-SHM 1.2, the file
+// descriptor passed to the server), on Qt's own connection: the picture reaches the screen
+// without a copy into a backing store. The server reads a frame after the put returns, so the
+// presenter keeps the last frame it put until the server has answered a later request.
+//
+// User-interface thread only (it shares Qt's connection and ordering with Qt's own requests:
+// a window moved or mapped before a put is moved or mapped when the put lands).
+class X11FramePresenter {
+public:
+    // Null unless the application runs on X11 and the server offers MIT-SHM 1.2.
+    static std::unique_ptr<X11FramePresenter> Create();
+    ~X11FramePresenter();
+    X11FramePresenter(const X11FramePresenter&) = delete;
+    X11FramePresenter& operator=(const X11FramePresenter&) = delete;
+
+    // Puts the whole frame at (0, 0) of `window`, a 24-bit window. False when it cannot (no
+    // memory file, another depth, the server refused the memory): the caller paints instead.
+    bool Present(uint32_t window, std::shared_ptr<const VideoFrame> frame);
+
+private:
+    struct Segment {
+        uint64_t serial;
+        uint32_t id;
+    };
+    X11FramePresenter() = default;
+    // The server's segment for the frame's memory, attached on first use; 0 on refusal.
+    uint32_t SegmentFor(const VideoFrame& frame);
+    void Detach(const Segment& segment);
+    // Waits for the answer that proves the last put was read, then lets its frame go.
+    void SettleLastPut();
+
+    void* connection_ = nullptr;  // xcb_connection_t, Qt's
+    uint32_t window_ = 0;         // the window gc_ belongs to
+    uint32_t gc_ = 0;
+    bool windowUsable_ = false;
+    std::deque<Segment> segments_;  // newest last
+    std::shared_ptr<const VideoFrame> lastPut_;
+    unsigned int lastPutCookie_ = 0;  // a GetInputFocus sent right after the last put
+    bool lastPutPending_ = false;     // its answer not read yet
+};
