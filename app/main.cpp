@@ -64,6 +64,10 @@ int main(int argc, char** argv) {
     // (XWayland too) over native Wayland, unless the user chose a platform.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr)
         setenv("QT_QPA_PLATFORM", "xcb", 0);
+    // The skin's windows are small and repainted several times a second while playing: a plain
+    // put of their pixels costs less than the round trip Qt makes before each paint into a
+    // shared-memory backing store. Video frames take their own shared-memory path.
+    setenv("QT_XCB_NO_MITSHM", "1", 0);
 
     QApplication application(argc, argv);
     // libmpv refuses to start unless numbers are formatted the C way; QApplication has just
