@@ -141,6 +141,12 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     connect(&m_timer, &QTimer::timeout, this, &CPlayerDlg::OnTimer);
     m_timer.start();
 
+    m_napEnd.setTimerType(Qt::PreciseTimer);
+    m_napEnd.setSingleShot(true);
+    connect(&m_napEnd, &QTimer::timeout, this, [this] {
+        Wake();
+        OnTimer();  // the full tick the nap waited for, at the time it is due
+    });
     m_restCheck.setInterval(500);
     connect(&m_restCheck, &QTimer::timeout, this, [this] {
         if (!m_tick.CanRest(m_keys.Quiet(kKeysReadByPress))) Wake();
@@ -161,6 +167,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
 CPlayerDlg::~CPlayerDlg() {
     m_timer.stop();
     m_restCheck.stop();
+    m_napEnd.stop();
     m_quitNotifier.reset();
     qApp->removeEventFilter(m_waker.get());
     qApp->removeEventFilter(&m_keys);
@@ -202,7 +209,9 @@ void CPlayerDlg::OnTimer() {
     m_tick.OnTimer();
     if (m_tick.Ended() || m_state.busy != 0 || m_state.tickCounter != 0) return;
     emit fullTickDone();
-    if (m_tick.CanRest(m_keys.Quiet(kKeysReadByPress))) Rest();
+    const bool quiet = m_keys.Quiet(kKeysReadByPress);
+    if (m_tick.CanRest(quiet)) Rest();
+    else if (m_state.tickDivisor > 1 && m_tick.CanSkipSubTicks(quiet)) Nap();
 }
 
 void CPlayerDlg::Rest() {
@@ -212,10 +221,18 @@ void CPlayerDlg::Rest() {
     m_restCheck.start();
 }
 
+void CPlayerDlg::Nap() {
+    m_timer.stop();
+    m_napping = true;
+    m_restStart.start();
+    m_napEnd.start(m_state.tickDivisor * kTimerPeriodMs);
+}
+
 void CPlayerDlg::Wake() {
-    if (!m_resting || m_tick.Ended()) return;
-    m_resting = false;
+    if (!(m_resting || m_napping) || m_tick.Ended()) return;
+    m_resting = m_napping = false;
     m_restCheck.stop();
+    m_napEnd.stop();
     m_tick.Slept(static_cast<int>(m_restStart.elapsed() / kTimerPeriodMs));
     m_timer.start();
 }
@@ -425,6 +442,7 @@ void CPlayerDlg::DeleteSurfacesAndWindows() {
 void CPlayerDlg::EndDialog() {
     m_timer.stop();
     m_restCheck.stop();
+    m_napEnd.stop();
     // A quit that arrives while a dialog is open (a signal, the session ending) closes it
     // unconfirmed, so nothing it would change is left unsaved.
     for (int i = 0; i < 8; ++i) {

@@ -45,6 +45,8 @@ struct PlayerRecords {
 // The timer rests while nothing can change (MainTick::CanRest) and wakes on any input to the
 // player's windows, a drop, a call to a watched object (the desktop bus), a notification from
 // an auxiliary window or a quit request; the time it rested counts as elapsed timer calls.
+// While a track plays with nothing for the calls between full ticks to do, the timer naps from
+// one full tick to the next and wakes early the same way.
 class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
@@ -175,6 +177,7 @@ private:
 
     CAuxiliaryDialog* Aux(AuxWindow window);
     void Rest();
+    void Nap();
     // A quit signal, the window manager's close or the session's end: the orderly quit runs
     // now, or at the next full tick while it cannot (a long operation, before the first tick).
     void QuitAtOnce();
@@ -209,8 +212,10 @@ private:
 
     QTimer m_timer;
     QTimer m_restCheck;         // runs only while m_timer rests
-    QElapsedTimer m_restStart;  // since the timer began to rest
+    QTimer m_napEnd;            // single shot: the full tick that ends a nap
+    QElapsedTimer m_restStart;  // since the timer began to rest or nap
     bool m_resting = false;
+    bool m_napping = false;  // m_timer sleeps until the next full tick (MainTick::CanSkipSubTicks)
     std::unique_ptr<QObject> m_waker;  // the event filter that calls Wake()
     std::unique_ptr<QSocketNotifier> m_quitNotifier;
     QImage m_presented;  // the picture last presented

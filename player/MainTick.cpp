@@ -42,12 +42,19 @@ void MainTick::OnTimer() {
 
 bool MainTick::CanRest(bool inputQuiet) const {
     const PlayerState& s = state_;
-    if (ended_ || !inputQuiet || s.firstTickDone == 0 || s.busy != 0) return false;
-    // Playing moves the clock; a search or a frame step moves the picture.
-    if (!(s.closed == 1 || s.paused == 1) || s.speed != 0) return false;
+    if (!CanSkipSubTicks(inputQuiet)) return false;
+    // Playing moves the clock.
+    if (!(s.closed == 1 || s.paused == 1)) return false;
     // The ticker steps on every full tick while the list has entries, unless a browsed name
     // stands in its place.
-    if (playlist_.count != 0 && s.trackPending <= 0) return false;
+    return playlist_.count == 0 || s.trackPending > 0;
+}
+
+bool MainTick::CanSkipSubTicks(bool inputQuiet) const {
+    const PlayerState& s = state_;
+    if (ended_ || !inputQuiet || s.firstTickDone == 0 || s.busy != 0) return false;
+    // A search or a frame step moves the picture.
+    if (s.speed != 0) return false;
     if (s.pendingCommand != kCmdNone || s.closeRequest != 0 || s.quitRequested != 0 || s.quitPending != 0 ||
         s.toggleRequest != 0 || s.speedStepRequest != 0 || s.wheelStep != 0 || s.inputCooldown != 0)
         return false;

@@ -95,6 +95,9 @@ public:
     // or the browsed name standing), no button is lit or held and `inputQuiet` (no key down,
     // no press unread). Full screen and the open playlist editor never rest.
     bool CanRest(bool inputQuiet) const;
+    // The calls between full ticks have nothing to do: CanRest's conditions, except that the
+    // track may play and the ticker step (both only on full ticks).
+    bool CanSkipSubTicks(bool inputQuiet) const;
     // The timer slept through `calls` of its periods: the counters that count time move on
     // as if those calls had run, and any full tick they held folds into the next call.
     void Slept(int calls);

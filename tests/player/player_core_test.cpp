@@ -411,18 +411,19 @@ TEST(MainTickTest, PlaylistEditorInStep) {
               std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
-TEST(MainTickTest, RestsOnlyWhenNothingCanChange) {
+TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
     using Change = void (*)(PlayerState&);
-    struct Case { const char* name; Change change; bool quiet = true, entry = false, rests = false; };
+    struct Case { const char* name; Change change; bool quiet = true, entry = false, rests = false, skips = false; };
     const Case cases[] = {
-        {.name = "closed", .change = [](PlayerState&) {}, .rests = true},
+        {.name = "closed", .change = [](PlayerState&) {}, .rests = true, .skips = true},
         {.name = "paused, browsed", .change = [](PlayerState& s) { s.closed = 0, s.paused = 1, s.trackPending = 1; },
-         .entry = true, .rests = true},
+         .entry = true, .rests = true, .skips = true},
         {.name = "key down", .change = [](PlayerState&) {}, .quiet = false},
-        {.name = "ticker", .change = [](PlayerState&) {}, .entry = true},
+        {.name = "ticker", .change = [](PlayerState&) {}, .entry = true, .skips = true},
         {.name = "first tick", .change = [](PlayerState& s) { s.firstTickDone = 0; }},
         {.name = "busy", .change = [](PlayerState& s) { s.busy = 1; }},
-        {.name = "playing", .change = [](PlayerState& s) { s.closed = 0; }},
+        {.name = "playing", .change = [](PlayerState& s) { s.closed = 0; }, .skips = true},
+        {.name = "playing, search", .change = [](PlayerState& s) { s.closed = 0, s.speed = -1; }},
         {.name = "search", .change = [](PlayerState& s) { s.speed = 2; }},
         {.name = "pending", .change = [](PlayerState& s) { s.pendingCommand = kCmdPlay; }},
         {.name = "close", .change = [](PlayerState& s) { s.closeRequest = 1; }},
@@ -453,6 +454,7 @@ TEST(MainTickTest, RestsOnlyWhenNothingCanChange) {
         if (c.entry) rig.playlist.InsertAt(0, "/m/a.mp3"), rig.playlist.SyncCount();
         c.change(rig.state);
         EXPECT_EQ(rig.tick.CanRest(c.quiet), c.rests) << c.name;
+        EXPECT_EQ(rig.tick.CanSkipSubTicks(c.quiet), c.skips) << c.name;
     }
 }
 
