@@ -14,10 +14,11 @@
 
 std::string PlayerBinary() { return VELKAF_PLAYER_BINARY; }
 
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound,
+                std::chrono::microseconds step) {
     for (const auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
         if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(step);
     }
     return condition();
 }
@@ -167,8 +168,6 @@ int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
     return Eventually([&] { return Reap(WNOHANG); }, timeout) ? exitStatus_ : -1;
 }
 
-bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
-
 bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
     return Eventually([&] {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
@@ -179,8 +178,8 @@ bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
 }
 
 void PlayerProcess::Signal(int signal) { if (pid_ > 0 && !reaped_) ::kill(pid_, signal); }
-
 int PlayerProcess::Quit(std::chrono::milliseconds timeout) { return Signal(SIGTERM), WaitForExit(timeout); }
+bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
 
 TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env, bool announces) {
     std::vector<std::string> environment;

@@ -5,29 +5,24 @@
 #include <functional>
 #include <string>
 #include <vector>
+using namespace std::chrono_literals;  // NOLINT: the tests' waits read as 20s, 300ms
 
-// The real player binary run as a child process for end-to-end tests: its own program folder
-// (VELKAF_HOME), the device log on (VELKAF_LOG=1) with standard error captured to the file
-// `logName` in `home`, headless and off the session bus unless `extraEnvironment` ("NAME=value",
-// replacing what it names) says otherwise. `asNobody` runs it as the user nobody, where file
-// permissions matter (the tests run as root); see CanRunAsNobody.
+// The real player as a child process: program folder `home`, the device log on with standard error
+// in `home` + `logName`, headless and off the session bus unless `extraEnvironment` ("NAME=value",
+// replacing what it names) says otherwise; `asNobody`: as the user nobody, where permissions matter.
 class PlayerProcess {
 public:
     PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                   const std::vector<std::string>& extraEnvironment = {}, bool asNobody = false,
                   const std::string& logName = "player.log");
-    // True when this process may start a child as nobody (it runs as root and nobody exists).
-    static bool CanRunAsNobody();
+    static bool CanRunAsNobody();  // this process runs as root and nobody exists
     ~PlayerProcess();  // kills the child if it still runs
-    // Waits until the log holds `then` after the first `first` (true), or the timeout passes or
-    // the child ends without it (false).
+    // Whether the log holds `then` after the first `first` before the timeout or the child's end.
     bool WaitForLogAfter(const std::string& first, const std::string& then, std::chrono::milliseconds timeout);
     bool WaitForLog(const std::string& t, std::chrono::milliseconds timeout) { return WaitForLogAfter(t, "", timeout); }
-    // Waits for the child to end; returns its exit status (128 + signal when killed), or -1 on timeout.
-    int WaitForExit(std::chrono::milliseconds timeout);
+    int WaitForExit(std::chrono::milliseconds timeout);  // the exit status (128 + signal if killed), -1: timeout
     void Signal(int signal);
-    // SIGTERM, the orderly quit; then WaitForExit.
-    int Quit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    int Quit(std::chrono::milliseconds timeout = 20s);  // SIGTERM, then WaitForExit
     // Waits until the child has its SIGTERM handler (from /proc), so a signal quits in order.
     bool WaitForQuitHandler(std::chrono::milliseconds timeout);
     std::string Log() const;
@@ -41,8 +36,9 @@ private:
 };
 
 std::string PlayerBinary();  // set by the build
-// Polls `condition` until it holds (true) or `bound` passes (false).
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
+// Polls `condition` every `step` until it holds (true) or `bound` passes (false).
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = 10s,
+                std::chrono::microseconds step = 50ms);
 // The standard output of a shell command, without its last line end.
 std::string ShellOutput(const std::string& command);
 // The first of `tools` that is not installed, or "".
@@ -64,16 +60,14 @@ int CountOf(const std::string& text, const std::string& what);
 // before the next opens, and the device closed after the last.
 ::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names);
 
-// A helper program of a test in a session of its own, with `env` added to the test's environment,
-// ended with the object (SIGTERM, SIGKILL after 5 s). When `announces`, it says on its first line
-// of standard output where it listens (FirstLine, empty when it could not start); otherwise its
-// output is discarded.
+// A helper program in a session of its own, with `env` added to the test's environment, ended with the
+// object (SIGTERM, SIGKILL after 5 s). When `announces`, its first line of output says where it listens
+// (FirstLine, empty when it could not start); otherwise its output is discarded.
 class TestDaemon {
 public:
     explicit TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env = {}, bool announces = true);
     ~TestDaemon();
-    TestDaemon(const TestDaemon&) = delete;
-    TestDaemon& operator=(const TestDaemon&) = delete;
+    TestDaemon(const TestDaemon&) = delete; TestDaemon& operator=(const TestDaemon&) = delete;
     const std::string& FirstLine() const { return firstLine_; }
 private:
     pid_t pid_ = -1;

@@ -1,19 +1,12 @@
-// The player on a desktop with a window manager (openbox on a virtual display of the test's own),
-// driven with xdotool as a user drives it.
-#include <gtest/gtest.h>
-#include <chrono>
+// The player under a window manager (openbox on a virtual display of the test's own), driven with xdotool.
 #include <cstdio>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-using namespace std::chrono_literals;
-
 struct Box {
     int x = 0, y = 0, w = 0, h = 0;
     friend bool operator==(const Box&, const Box&) = default;
@@ -53,8 +46,7 @@ struct Desktop : VirtualDisplay {
 
 constexpr int kPlayerWidth = 321;
 
-// A press and release at one instant on the skin's body (a touchpad tap) moves nothing and
-// leaves the pointer to the player: the next click acts. Dragging the body moves the window.
+// A touchpad tap (press and release at one instant) on the body moves nothing and the next click acts.
 TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
     const Desktop desk("1024x768");
     if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
@@ -83,9 +75,8 @@ TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
     EXPECT_NE(home.Read("KORU.CFG").find("\r\nRepeat=0\r\n"), std::string::npos);
 }
 
-// A first run with a 1280 x 720 clip: the video window lies below the player, inside the screen;
-// at twice the size it shrinks to the screen, keeping its shape. On a HiDPI screen (scale 2) the
-// window stays inside the screen as well.
+// A 1280 x 720 clip's window lies below the player; at twice the size it shrinks to the screen, keeping
+// its shape. On a HiDPI screen (scale 2) it stays inside the screen as well.
 TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     const Desktop desk("1600x1000");
     if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
@@ -115,8 +106,7 @@ TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
-// `--new-instance` on the program folder of a running player: the second one is a guest, says
-// so, stands apart, and quitting last it leaves the first one's files byte for byte.
+// `--new-instance` on a running player's folder: a guest, it says so, stands apart, leaves the files as they were.
 TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
     const Desktop desk("1024x768");
     if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";

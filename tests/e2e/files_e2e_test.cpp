@@ -1,31 +1,25 @@
 // The real player with the real device on files, and the state files it keeps.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <chrono>
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <thread>
 #include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 int TempFiles(const TempFolder& home) {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(home.path())) n += e.path().filename().string().starts_with(".velkaf-");
-    return n;
+    const auto temporary = [](const fs::path& p) { return p.filename().string().starts_with(".velkaf-"); };
+    return int(std::ranges::count_if(fs::directory_iterator(home.path()), temporary, &fs::directory_entry::path));
 }
 
 void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
 
-// After the tagged FLAC, Opus and MP4: an MPEG audio stream without header frame or tag; a raw
-// MPEG-1 video stream, which states no length at all (the player waits for the device to stop);
-// a name holding a quote.
+// Then an MPEG audio stream without header frame or tag; a raw MPEG-1 video stream, which states no
+// length at all (the player waits for the device to stop); a name holding a quote.
 TEST(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
     TempFolder home;
     const std::string tone = "-f lavfi -i sine=d=1 ";
@@ -133,8 +127,7 @@ TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) EXPECT_TRUE(fs::is_fifo(home.path() + name)) << name;
 }
 
-// Each kill lands while a save is under way (its temporary file exists); the next start
-// removes what it left, and each file is the old one or the new one, never a cut one.
+// Kills while a save is under way (its temporary file exists): the next start removes it; each file is old or new.
 TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndNoLeftovers) {
     TempFolder home;
     std::string entries;
@@ -145,20 +138,13 @@ TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndN
     const std::string oldCfg = Configuration("AutoPlay=0\nx=+0");
     int killedMidSave = 0, leftovers = 0;
     for (int trial = 0; trial < 20; ++trial) {
-        // A file that already holds what a save would write is not written again: each trial
-        // starts from the old files so that every quit saves.
-        home.Write("KORU.tsr", oldList);
-        home.Write("KORU.CFG", oldCfg);
+        home.Write("KORU.tsr", oldList), home.Write("KORU.CFG", oldCfg);  // unchanged files are not saved again
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s))
             << "trial " << trial << ", exit " << player.WaitForExit(1s) << "\n" << player.Log();
         EXPECT_EQ(TempFiles(home), 0) << "the start removes what the last kill left";
         player.Signal(SIGTERM);
-        bool seen = false;
-        for (auto end = std::chrono::steady_clock::now() + 20s; !seen && std::chrono::steady_clock::now() < end;) {
-            seen = TempFiles(home) > 0;
-            if (!seen) std::this_thread::sleep_for(200us);
-        }
+        const bool seen = Eventually([&] { return TempFiles(home) > 0; }, 20s, 200us);
         std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5));
         player.Signal(SIGKILL);
         killedMidSave += player.WaitForExit(20s) == 128 + SIGKILL && seen;

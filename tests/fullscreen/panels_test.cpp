@@ -1,7 +1,5 @@
-// The full-screen window, the overlay and the control panel as the user meets them: what each
-// click, key, wheel notch, button and slider movement reports, exactly as the tick reads it.
+// The full-screen window, overlay and control panel: what each click, key, wheel notch, button and slider reports.
 #include <gtest/gtest.h>
-#include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -72,8 +70,7 @@ TEST(PanelsTest, ReportsArriveQueued) {
     EXPECT_FALSE(dialog.Exists());
 }
 
-// The panel's sliders and buttons as the tick polls them: 0/1 position moved and where (device
-// units), 2/3 volume moved and its level, 4/5 button pressed and which.
+// As the tick polls: 0/1 position moved and where (device units), 2/3 volume moved and its level, 4/5 button and which.
 TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
     TestApplication();
     using A = QAbstractSlider;
@@ -99,9 +96,8 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
     }
 }
 
-// In full screen the panel is sized for its screen (the offscreen screen: 800 x 800, a scale of
-// 800 / 540): its font, its height from the bottom edge and the fitted position slider grow,
-// its texts stay, and the slider's track is a grey that shows on the black panel.
+// On the 800 x 800 offscreen screen (a scale of 800 / 540) its font, height from the bottom and fitted position
+// slider grow, its texts stay, and the slider's track is a grey that shows on the black panel.
 TEST(PanelsTest, ControlPanelIsSizedForItsScreenWithVisibleTracks) {
     TestApplication();
     for (auto [rows, scale] : {std::pair{0, 1.0}, {480, 1.0}, {1080, 2.0}, {1620, 3.0}, {4320, 4.0}})

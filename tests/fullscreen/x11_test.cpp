@@ -1,7 +1,5 @@
-// The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test
-// process's own; the real player and device on generated media.
+// The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test's own.
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QScreen>
 #include <QTest>
 #include <cstring>
@@ -17,8 +15,7 @@
 namespace {
 constexpr int W = 1024, H = 768;
 
-// The display (":N"), made on first use and gone with the process; empty when Xvfb cannot
-// start. It becomes the process's DISPLAY with Qt on X; the players started here inherit both.
+// The display (":N", empty when Xvfb cannot start), made on first use: this process's DISPLAY and the players'.
 const std::string& TestDisplay() {
     static const VirtualDisplay display;
     static const std::string name = [] {
@@ -60,8 +57,7 @@ struct X11Player {
         if (player) { EXPECT_EQ(player->Quit(), 0) << player->Log(); }
         if (x != nullptr) XCloseDisplay(x);
     }
-    // A viewable top-level window of that size (no window manager: a child of the root), at
-    // that place when given; 0 when there is none. The test's own window is smaller.
+    // A viewable top-level window (a child of the root) of that size, at that place when given; or 0.
     Window Mapped(int width, int height, int atX = -1, int atY = -1) {
         Window root = 0, parent = 0, *children = nullptr, found = 0; unsigned count = 0;
         XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count);
@@ -113,16 +109,13 @@ TEST(X11Test, DesktopHostGoesWithThePicture) {
     X11Player p({MediaPath("clip.avi"), media.path() + "tone.wav", MediaPath("clip.avi")},
                 "x=600\ny=500\nMovieSize_Save=1\nMovieSize=3\nRepeat=0");
     if (p.x == nullptr) GTEST_SKIP() << "no virtual display";
-    const size_t first = p.LogAfter("open \"clip.avi\"", 0);
-    ASSERT_NE(first, std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return p.Mapped(W, H, 0, 0); }, 10000)) << "desktop mode shows the picture";
-    const size_t tone = p.LogAfter("open \"tone.wav\"", first);
-    ASSERT_NE(tone, std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return !p.Mapped(W, H); }, 2000)) << "a tone leaves no screen-sized window";
-    const size_t last = p.LogAfter("open \"clip.avi\"", tone);
-    ASSERT_NE(last, std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return p.Mapped(W, H, 0, 0); }, 10000));
-    ASSERT_NE(p.LogAfter("mci> close movie", last), std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return !p.Mapped(W, H); }, 5000)) << "the end of the list takes it away";
+    // After each of these in turn, the picture shows screen-sized at 0, 0 (within `ms`) or nowhere.
+    const struct { const char* logged; bool shows; int ms; } steps[] = {{"open \"clip.avi\"", true, 10000},
+        {"open \"tone.wav\"", false, 2000}, {"open \"clip.avi\"", true, 10000}, {"mci> close movie", false, 5000}};
+    size_t at = 0;
+    for (const auto& s : steps) {
+        ASSERT_NE(at = p.LogAfter(s.logged, at), std::string::npos) << s.logged << "\n" << p.player->Log();
+        EXPECT_TRUE(WaitUntil([&] { return s.shows ? p.Mapped(W, H, 0, 0) != 0 : !p.Mapped(W, H); }, s.ms)) << s.logged;
+    }
 }
 }  // namespace

@@ -1,11 +1,7 @@
-// The main window as a user meets it, through the real window and the scripted device; Qt's own
-// dialogs in the user's language; the timer that rests while nothing can change and wakes on what may.
+// The real main window on a scripted device; Qt's dialogs in the user's language; the timer's rest and wakes.
 #include <gtest/gtest.h>
 #include <QAccessible>
-#include <QApplication>
-#include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusVariant>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -16,11 +12,9 @@
 #include <QTest>
 #include <QTranslator>
 #include <cmath>
-#include <functional>
 #include "app/MprisService.h"
 #include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
-#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/WaveVolume.h"
 #include "player/CPlayerDlg.h"
@@ -34,11 +28,9 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 using Strings = std::vector<std::string>;
 
-// A wave volume whose writes go into the device's command list, so that one list tells the
-// order of the key poll's volume steps and the full tick's position queries.
+// A wave volume whose writes join the device's command list: one list orders volume steps and queries.
 struct LoggedVolume final : WaveVolume {
     explicit LoggedVolume(ScriptedMediaDevice& device) : device(device) {}
     bool Get(uint32_t& v) override { return v = value, true; }
@@ -46,9 +38,8 @@ struct LoggedVolume final : WaveVolume {
     ScriptedMediaDevice& device; uint32_t value = 0xFFFFFFFFu;
 };
 
-// A started player over a scripted device that stands at 5200 of 100000 ms: playing a track of
-// that length, or (resting) with an empty list and nothing open, its timer resting (checked
-// every minute only: only a wake ends the rest).
+// A started player over a device at 5200 of 100000 ms: playing, or (resting) with an empty list and
+// nothing open, its timer resting (checked once a minute: only a wake ends the rest).
 struct Window {
     explicit Window(bool resting = false) {
         TestApplication();
@@ -79,8 +70,7 @@ struct Window {
     ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
 };
 
-// FILE, CONFIG and FULL act on the button-up however many full ticks pass while they are held
-// (paused: one every 30 ms). In full screen the keys keep working: Alt+Enter leaves it.
+// FILE, CONFIG and FULL act on the button-up however many full ticks pass while held; Alt+Enter leaves full screen.
 TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     for (const auto& [at, dialogClass] :
          {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
@@ -99,8 +89,7 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     }
 }
 
-// Hotkeys typed into the open dialog change nothing; "list" opens "list.tsr". In the player's own
-// window Space pauses.
+// Hotkeys typed into the open dialog change nothing; "list" opens "list.tsr". In the player Space pauses.
 TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     Window w;
     w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
@@ -123,8 +112,7 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
 }
 
-// Play/pause (the middle click, the bus's PlayPause) with nothing open opens the current entry as
-// PLAY does: an entry that will not open leaves the player stopped, never "playing" on nothing.
+// Play/pause (middle click, PlayPause) opens the entry as PLAY does: one that will not open leaves it stopped.
 TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     Window w;
     w.playlist.InsertAt(0, w.folder.path() + "tone.wav"), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
@@ -142,8 +130,7 @@ TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     EXPECT_TRUE(w.RunUntil([&] { return w.state.closed == 0 && w.state.paused == 0; }));
 }
 
-// A press and release in place on the skin's body (a tap) moves nothing, nor does a wobble within
-// the drag distance; a drag past it moves the window with the pointer, after a double click too.
+// A tap, or a wobble within the drag distance, moves nothing; a drag past it does, after a double click too.
 TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
     const int near = QApplication::startDragDistance() - 1;
     struct Case { bool doubleClick; std::vector<QPoint> path; QPoint moved; };
@@ -175,7 +162,6 @@ TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
     }
 }
 
-// Up, Page Up and Home are one step up, their opposites one down; Enter and Esc do nothing.
 TEST(PlayerWindowTest, StepKeys) {
     Window w;
     for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
@@ -214,9 +200,7 @@ const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; }
     {kHotspotTime, 2, [](S s, T) { return s.timeDisplayMode; }},
 };
 
-// A press on the device pixel at each hotspot's centre does what the hotspot does (CTest runs
-// this at 1, 1.5 and 2 with QT_SCALE_FACTOR). Each press is looked at before its release, then
-// the records go back as they were.
+// CTest runs this at 1, 1.5 and 2 (QT_SCALE_FACTOR); each press is looked at before its release, then undone.
 TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     Window w;
     w.state.polledPosition = 5200;
@@ -237,9 +221,8 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     }
 }
 
-// Tab walks the hotspots, Shift+Tab back; Space and Enter press the focused one (and only
-// that: Space then neither pauses nor plays); Esc puts the focus away, after which Enter does
-// nothing again. The focus mark is drawn over the skin around the focused hotspot.
+// Tab walks the hotspots, Shift+Tab back; Space and Enter press the focused one (only: Space does not pause); Esc
+// puts the focus away, after which Enter does nothing again. A focus mark is drawn around the focused hotspot.
 TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     Window w;
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
@@ -270,8 +253,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     EXPECT_EQ(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "no mark";
 }
 
-// The window's accessible children: names, roles, states, the press action and the sliders'
-// values (the events reach an assistive technology: tests/e2e/a11y_e2e_test.cpp).
+// Names, roles, states, the press action and the sliders' values (for AT-SPI: tests/e2e/a11y_e2e_test.cpp).
 TEST(SkinAccessTest, EveryHotspotIsAnAccessibleObject) {
     Window w;
     w.state.polledPosition = 5200;
@@ -311,8 +293,7 @@ TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
     EXPECT_EQ(CancelButtonText(), "Cancel");
 }
 
-// After a rest of 40 timer periods N, held, lowers the volume once and the same timer call
-// runs the full tick (its position query), not four calls later.
+// After a rest of 40 periods N, held, lowers the volume once and that timer call runs the full tick.
 TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
     Window w(true);
     QTest::qWait(1200);
@@ -327,9 +308,8 @@ TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
     EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
 }
 
-// A folder dropped on the resting window replaces the list, sorted by whole path, and opens its
-// first entry; its title's ticker steps on every full tick and the timer never rests, playing
-// or paused (the picture changes with every step).
+// A folder dropped on the resting window replaces the list, sorted by whole path, and opens its first
+// entry; its title's ticker steps every full tick, redrawn, and the timer never rests, playing or paused.
 TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     Window w(true);
     for (std::string name : {"b.wav", "A/z.wav", "A.wav", "notes.txt"}) w.folder.Write("album/" + name, "RIFF");
@@ -353,8 +333,7 @@ TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     }
 }
 
-// Calls on a private session bus while the timer rests are carried out: the volume, then a
-// hand-over of a file.
+// On a private session bus while the timer rests: the volume, then a hand-over of a file.
 TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
     QProcess bus;
     bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
@@ -381,7 +360,5 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
         EXPECT_TRUE(w.RunUntil([&, d = done] { return w.Count(d) == 1; })) << done;
     }
     QDBusConnection::disconnectFromBus("player"), QDBusConnection::disconnectFromBus("client");
-    bus.terminate(), bus.waitForFinished(5000);
 }
-
 }  // namespace

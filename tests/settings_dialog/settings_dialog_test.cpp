@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
-#include <functional>
 #include <set>
 #include "settings/SettingsFile.h"
 #include "settings/dialog/CSettingsDlg.h"
@@ -46,8 +45,7 @@ void Choose(QComboBox* combo, const char* text) {  // with the arrow keys
 
 struct SettingsDialogTest : ::testing::Test {
     SettingsDialogTest() { TestApplication(); }
-    // The CONFIG button's entry point; `act` works on the dialog inside its modal loop, and a
-    // dialog it leaves open is cancelled. Returns whether "OK" was taken.
+    // CONFIG's entry point; `act` runs inside the modal loop, a dialog left open is cancelled; true: "OK" taken.
     bool Open(const std::function<void(CSettingsDlg&)>& act, QWidget* parent = nullptr) {
         ModalAnswer<CSettingsDlg> answer(act);
         placed = -1;
@@ -59,9 +57,8 @@ struct SettingsDialogTest : ::testing::Test {
     int placed = -1;  // the topmost choice the main window was placed with
 };
 
-// Each radio group shows its field and "OK" stores the other choice; a field without a button (the slow
-// search's) or with a hand-edited value is carried through. Each speed edit shows its speed (left column
-// backward, right forward); "OK" refuses a non-integer with the standard message, selected for retyping.
+// Each radio group shows its field, "OK" stores the other choice; a field without a button or hand-edited is kept.
+// Each speed edit shows its speed; "OK" refuses a non-integer with the standard message, selected for retyping.
 TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
     const std::pair<int, int Settings::*> groups[] = {
         {1032, &Settings::wheelModePaused}, {1034, &Settings::wheelModePlaying}, {1037, &Settings::doubleClickPanel},
