@@ -13,7 +13,6 @@
 #include <thread>
 
 std::string PlayerBinary() { return VELKAF_PLAYER_BINARY; }
-
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound,
                 std::chrono::microseconds step) {
     for (const auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
@@ -39,7 +38,6 @@ std::string MissingTool(const std::vector<std::string>& tools) {
         if (ShellOutput("command -v " + tool).empty()) return tool;
     return "";
 }
-
 std::string Configuration(const std::string& changes) {
     std::ifstream in(std::string(VELKAF_SOURCE_DIR) + "/tests/settings/golden/KORU.CFG.defaults", std::ios::binary);
     std::string cfg((std::istreambuf_iterator<char>(in)), {}), item;
@@ -53,7 +51,6 @@ void WriteStateFiles(const std::string& home, const std::vector<std::string>& en
     for (const std::string& e : entries) list << e << "\r\n";
     std::ofstream(home + "KORU.CFG", std::ios::binary | std::ios::trunc) << Configuration(changes);
 }
-
 std::vector<std::string> Opens(const std::string& log) {
     static const std::regex open("mci> open \"([^\"]+)\" type mpegvideo alias movie");
     std::vector<std::string> names;
@@ -67,7 +64,6 @@ int CountOf(const std::string& text, const std::string& what) {
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
 }
-
 ::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names) {
     size_t at = 0;
     for (const std::string& name : names) {
@@ -137,12 +133,10 @@ PlayerProcess::~PlayerProcess() {
     Signal(SIGKILL);
     if (pid_ > 0 && !reaped_) ::waitpid(pid_, nullptr, 0);
 }
-
 std::string PlayerProcess::Log() const {
     std::ifstream in(logPath_, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-
 bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
                                     std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
@@ -167,7 +161,6 @@ bool PlayerProcess::Reap(int flags) {
 int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
     return Eventually([&] { return Reap(WNOHANG); }, timeout) ? exitStatus_ : -1;
 }
-
 bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
     return Eventually([&] {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
@@ -203,7 +196,6 @@ TestDaemon::~TestDaemon() {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
 }
-
 std::string VirtualDisplay::Window(pid_t pid) const {
     const std::string ids = Run("xdotool search --sync --onlyvisible --pid " + std::to_string(pid));
     return ids.substr(0, ids.find('\n'));

@@ -9,10 +9,8 @@
 #include <cmath>
 #include <limits>
 #include <thread>
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
 const QString kName = QStringLiteral("org.mpris.MediaPlayer2.velkaf");

@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <thread>
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
 // Waits for `then` after `first` in the log and a moment more (nothing else may open), then quits.

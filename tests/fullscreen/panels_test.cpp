@@ -28,8 +28,7 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
         {false, 0, {WheelDown, WheelUp, WheelDown}, {}, {-1, 0, 0}},
     };
     TestApplication();
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
+    for (const Case& c : cases) {
         CFullScreenDlg full(nullptr); CFullScreenOverlayDlg overlay(nullptr);
         full.Create(), full.ShowTopmost(QRect(0, -20, 640, 500));
         overlay.Create(QRect(0, -20, 640, 500), QRegion());
@@ -50,11 +49,11 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
             }
             if (act > Close) QTest::keyClick(d.StepBar(), Qt::Key(act));
         }
-        EXPECT_EQ(codes, c.codes) << i;
-        EXPECT_TRUE(d.Window()->isVisible()) << i;
-        EXPECT_EQ(d.StepBar()->value(), 1) << i;  // the bar never reaches an end
-        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), c.values) << i;
-        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), (std::array{0, 0, 0})) << i;  // cleared
+        EXPECT_EQ(codes, c.codes) << &c - cases;
+        EXPECT_TRUE(d.Window()->isVisible()) << &c - cases;
+        EXPECT_EQ(d.StepBar()->value(), 1) << &c - cases;  // the bar never reaches an end
+        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), c.values) << &c - cases;
+        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), (std::array{0, 0, 0})) << "read: cleared";
     }
 }
 

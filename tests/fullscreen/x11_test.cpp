@@ -5,10 +5,8 @@
 #include <cstring>
 #include "device/VideoHost.h"
 #include "panels/FullScreenWindows.h"
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
-#include "tests/support/TestSupport.h"
 // Last: Xlib's macros would clash with the headers above.
 #include <X11/Xlib.h>
 

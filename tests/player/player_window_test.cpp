@@ -64,9 +64,7 @@ struct Window {
         for (auto& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
         return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
     }
-
-    CurrentFolderGuard cwd; TempFolder folder;
-    PlayerState state; Settings settings; Playlist playlist;
+    CurrentFolderGuard cwd; TempFolder folder; PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
 };
 
