@@ -32,7 +32,6 @@ std::string ShellOutput(const std::string& command) {
     if (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
 }
-
 std::string MissingTool(const std::vector<std::string>& tools) {
     for (const std::string& tool : tools)
         if (ShellOutput("command -v " + tool).empty()) return tool;
@@ -45,7 +44,6 @@ std::string Configuration(const std::string& changes) {
         cfg = std::regex_replace(cfg, std::regex("\n" + item.substr(0, item.find('=') + 1) + "[^\r]*"), "\n" + item);
     return cfg;
 }
-
 void WriteStateFiles(const std::string& home, const std::vector<std::string>& entries, const std::string& changes) {
     std::ofstream list(home + "KORU.tsr", std::ios::binary | std::ios::trunc);
     for (const std::string& e : entries) list << e << "\r\n";
@@ -58,7 +56,6 @@ std::vector<std::string> Opens(const std::string& log) {
         names.push_back((*it)[1]);
     return names;
 }
-
 int CountOf(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -128,7 +125,6 @@ PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::str
     });
     ::close(log);
 }
-
 PlayerProcess::~PlayerProcess() {
     Signal(SIGKILL);
     if (pid_ > 0 && !reaped_) ::waitpid(pid_, nullptr, 0);
@@ -140,7 +136,7 @@ std::string PlayerProcess::Log() const {
 bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
                                     std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    for (bool ended = false;; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    for (bool ended = false;; std::this_thread::sleep_for(20ms)) {
         const std::string log = Log();  // read once more after the child ended
         const size_t at = log.find(first);
         if (at != std::string::npos && log.find(then, at) != std::string::npos) return true;
@@ -148,7 +144,6 @@ bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string&
         ended = Reap(WNOHANG);
     }
 }
-
 bool PlayerProcess::Reap(int flags) {
     if (reaped_) return true;
     int status = 0;
@@ -157,7 +152,6 @@ bool PlayerProcess::Reap(int flags) {
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return true;
 }
-
 int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
     return Eventually([&] { return Reap(WNOHANG); }, timeout) ? exitStatus_ : -1;
 }
@@ -169,7 +163,6 @@ bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
         return false;
     }, timeout);
 }
-
 void PlayerProcess::Signal(int signal) { if (pid_ > 0 && !reaped_) ::kill(pid_, signal); }
 int PlayerProcess::Quit(std::chrono::milliseconds timeout) { return Signal(SIGTERM), WaitForExit(timeout); }
 bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
@@ -188,11 +181,10 @@ TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::str
     if (fds[0] >= 0) ::close(fds[0]);
     if (c != '\n') firstLine_.clear();
 }
-
 TestDaemon::~TestDaemon() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
-    if (Eventually([&] { return ::waitpid(pid_, nullptr, WNOHANG) != 0; }, std::chrono::seconds(5))) return;
+    if (Eventually([&] { return ::waitpid(pid_, nullptr, WNOHANG) != 0; }, 5s)) return;
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
 }

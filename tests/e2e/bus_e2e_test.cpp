@@ -45,7 +45,6 @@ public:
         // A map arrives still marshalled; opened here so that two reads compare by value.
         return value.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(value)) : value;
     }
-
 private:
     QDBusMessage Call(const QString& interface, const char* method, const QVariantList& arguments) {
         QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, QString::fromLatin1(method));
@@ -63,8 +62,7 @@ private:
 class BusE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        SKIP_WITHOUT("dbus-daemon");
-        ASSERT_TRUE(bus.Up());
+        SKIP_WITHOUT("dbus-daemon"); ASSERT_TRUE(bus.Up());
         for (auto [n, s] : {std::pair{"one.wav", 10.0}, {"four.wav", 1.0}}) WriteToneWav(home.path() + n, s, 440, 0.2);
     }
     PrivateBus bus;

@@ -14,12 +14,14 @@ int TempFiles(const TempFolder& home) {
     return int(std::ranges::count_if(fs::directory_iterator(home.path()), temporary, &fs::directory_entry::path));
 }
 
+struct StateFilesE2E : ::testing::Test { TempFolder home; };  // the player's program folder
+using FormatsE2E = StateFilesE2E;
+
 void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
 
 // Then an MPEG audio stream without header frame or tag; a raw MPEG-1 video stream, which states no
 // length at all (the player waits for the device to stop); a name holding a quote.
-TEST(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
-    TempFolder home;
+TEST_F(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
     const std::string tone = "-f lavfi -i sine=d=1 ";
     const struct { const char* name; std::string ffmpeg; } files[] = {
         {"one.flac", tone + "-metadata title=\xE6\x9B\xB2\xE5\x90\x8D -metadata artist=\xE6\xAD\x8C\xE6\x89\x8B"},
@@ -52,9 +54,8 @@ TEST(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheT
     EXPECT_TRUE(title != std::string::npos && title > first && title < log.find("open \"two.opus\"")) << log;
 }
 
-TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
+TEST_F(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
-    TempFolder home;
     fs::permissions(home.path(), fs::perms::all);  // nobody could replace them, but must not
     const std::string cfg = Configuration("x=5"), list = "/m/a.mp3\r\n";
     for (const auto& [name, bytes] : {std::pair{"KORU.CFG", cfg}, {"KORU.tsr", list}})
@@ -73,12 +74,10 @@ TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
     }
 }
 
-TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
+TEST_F(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
-    TempFolder home;
     WriteStateFiles(home.path(), {"/m/a.mp3"}, "");
-    fs::permissions(home.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                     fs::perms::others_read | fs::perms::others_exec);  // not writable by nobody
+    fs::permissions(home.path(), fs::perms(0755));  // not writable by nobody
     PlayerProcess player(home.path(), {}, {"VELKAF_LOG=0"}, true);
     ASSERT_TRUE(player.WaitForQuitHandler(20s)) << player.Log();
     Quit(player);
@@ -89,8 +88,7 @@ TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     EXPECT_EQ(home.Read("KORU.tsr"), "/m/a.mp3\r\n");
 }
 
-TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
-    TempFolder home;
+TEST_F(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
     const std::vector<std::string> names = {"\x89\xb9\x8a\x79.wav", "caf\xe9.wav"};  // 音楽.wav in CP932, café.wav
     std::vector<std::string> paths;
     fs::create_directory(home.path() + "music");
@@ -112,8 +110,7 @@ TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
     }
 }
 
-TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
-    TempFolder home;
+TEST_F(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) ASSERT_EQ(::mkfifo((home.path() + name).c_str(), 0644), 0);
     PlayerProcess player(home.path(), {});
     ASSERT_TRUE(player.WaitForLog("first tick done: 0 entries", 20s)) << player.Log();
@@ -123,8 +120,7 @@ TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
 }
 
 // Kills while a save is under way (its temporary file exists): the next start removes it; each file is old or new.
-TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndNoLeftovers) {
-    TempFolder home;
+TEST_F(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndNoLeftovers) {
     std::string entries;
     for (int i = 0; i < 100000; ++i)
         entries += "/music/collection/artist " + std::to_string(i % 97) + "/track " + std::to_string(i) + ".mp3\r\n";

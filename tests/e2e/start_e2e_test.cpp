@@ -15,6 +15,9 @@ void QuitAfter(PlayerProcess& player, const std::string& first, const std::strin
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
+struct StartE2E : ::testing::Test { TempFolder home; };  // the player's program folder
+using MprisE2E = StartE2E;
+
 TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
     for (int signal : {SIGTERM, SIGINT}) {
         TempFolder home;
@@ -35,8 +38,7 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
     }
 }
 
-TEST(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
-    TempFolder home;
+TEST_F(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
     for (const char* option : {"-h", "--help"}) {
         const std::string out = ShellOutput("VELKAF_HOME=" + home.path() + " QT_QPA_PLATFORM=offscreen timeout 10 " +
                                             PlayerBinary() + " " + option + "; echo \"exit $?\"");
@@ -46,12 +48,9 @@ TEST(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
     }
 }
 
-TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
-    TempFolder home;
-    home.Write("m/empty.wav", "");
-    WriteToneWav(home.path() + "m/one.wav", 1.0, 440.0, 0.3);
-    WriteToneWav(home.path() + "m/two.wav", 1.0, 660.0, 0.3);
-    home.Write("m/text.wav", "not a sound at all");
+TEST_F(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
+    home.Write("m/empty.wav", ""), home.Write("m/text.wav", "not a sound at all");
+    for (auto [n, hz] : {std::pair{"one.wav", 440}, {"two.wav", 660}}) WriteToneWav(home.path() + "m/" + n, 1, hz, 0.3);
     ::mkdir((home.path() + "m/folder.wav").c_str(), 0700);
     const std::vector<std::string> names = {"one.wav", "missing.wav", "empty.wav", "folder.wav", "text.wav", "two.wav"};
     std::vector<std::string> list;
@@ -74,8 +73,8 @@ TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) 
     EXPECT_EQ(Opens(player.Log()), (std::vector<std::string>{"text.wav", "missing.wav"})) << player.Log();
 }
 
-TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
-    TempFolder home, music;
+TEST_F(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
+    TempFolder music;
     music.Write("dir/notes.txt", "");
     for (const char* name : {"b.wav", "a.wav", "dir/c.wav"}) WriteToneWav(music.path() + name, 0.5, 500.0, 0.3);
     WriteStateFiles(home.path(), {}, "Repeat=0");
@@ -90,17 +89,15 @@ TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
     EXPECT_EQ(home.Read("KORU.tsr"), m + "a.wav\r\n" + m + "b.wav\r\n" + m + "dir/c.wav\r\n");
 }
 
-TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
+TEST_F(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
     SKIP_WITHOUT("Xvfb", "xdotool");
     const VirtualDisplay display("640x480");
-    TempFolder home;
     {
         PlayerProcess player(home.path(), {}, display.Environment());
         ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
         const std::string window = display.Window(player.pid());
         ASSERT_FALSE(window.empty()) << player.Log();
-        display.Run("xdotool windowfocus --sync " + window);
-        display.Run("xdotool keydown n sleep 0.4 keyup n");  // N held: one step down per 30 ms
+        display.Run("xdotool windowfocus --sync " + window + " keydown n sleep 0.4 keyup n");  // one step per 30 ms
         ASSERT_EQ(player.Quit(), 0) << player.Log();
     }
     const std::string kept = home.Read("KORU.vol");
@@ -108,7 +105,6 @@ TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
     ASSERT_EQ(std::sscanf(kept.c_str(), "%u %u", &left, &right), 2) << kept;
     EXPECT_LT(left, 65535u) << "N lowered the volume";
     EXPECT_EQ(left, right);
-    std::remove((home.path() + "player.log").c_str());  // the first run's log must not answer for the second
     PlayerProcess player(home.path(), {}, display.Environment());
     ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
     ASSERT_EQ(player.Quit(), 0) << player.Log();
@@ -118,12 +114,11 @@ TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
 }
 
 // On a private session bus and display, playerctl (as media keys and sound applets) drives the player.
-TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
+TEST_F(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     SKIP_WITHOUT("dbus-daemon", "playerctl", "Xvfb", "xdotool");
     const SessionBus bus;
     const VirtualDisplay display("800x600");
     ASSERT_FALSE(bus.FirstLine().empty() || display.Name().empty());
-    TempFolder home;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);  // with an ID3v1 tag in its last bytes
     std::ofstream(home.path() + "one.wav", std::ios::binary | std::ios::app) << Id3v1Block("Song One", "Singer One");
     for (auto [n, hz] : {std::pair{"two.wav", 550.}, {"three.wav", 660.}}) WriteToneWav(home.path() + n, 4.0, hz, 0.2);

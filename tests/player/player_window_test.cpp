@@ -96,11 +96,9 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
         d.setDirectory(QString::fromStdString(w.folder.path()));
         auto* name = d.findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
-        QTest::keyClicks(name, "xz mn.,][");
-        QTest::qWait(300);
+        QTest::keyClicks(name, "xz mn.,]["), QTest::qWait(300);
         EXPECT_EQ(w.Effects(), before) << "typing into the open dialog";
-        name->clear();
-        QTest::keyClicks(name, "list");
+        name->clear(), QTest::keyClicks(name, "list");
         static_cast<QDialog&>(d).accept();  // public as a QDialog
     });
     w.Click({220, 30});
@@ -165,8 +163,7 @@ TEST(PlayerWindowTest, StepKeys) {
     for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
                              {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0},
                              {Qt::Key_Escape, 0}}) {
-        w.state.wheelStep = 0;
-        QTest::keyClick(w.dialog.get(), key);
+        w.state.wheelStep = 0, QTest::keyClick(w.dialog.get(), key);
         EXPECT_EQ(w.state.wheelStep, step) << key;
     }
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
@@ -213,8 +210,7 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
         EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand, c.expected)
             << kHotspots[c.spot].name << " at " << wanted;
         w.state = state, w.settings = settings;
-        SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre);
-        w.state = state, w.settings = settings;
+        SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre), w.state = state, w.settings = settings;
         if (w.dialog->isMinimized()) w.dialog->showNormal();
     }
 }

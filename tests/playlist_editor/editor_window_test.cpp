@@ -196,8 +196,7 @@ TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
     for (const auto& way : ways) {
         EditorRig rig(LetterPaths("abc"), 7, false);
         rig.settings.editorX = 30, rig.settings.editorY = 40;
-        rig.settings.editorWidth = 250, rig.settings.editorHeight = 300;
-        rig.Open();
+        rig.settings.editorWidth = 250, rig.settings.editorHeight = 300, rig.Open();
         const EditorRect at = rig.editor.WindowRectOnScreen();  // where the main tick saves it from
         EXPECT_EQ(std::tuple(at.x, at.y, at.width, at.height, rig.Get(kEditorRequest)),
                   std::tuple(30, 40, 250, 300, +kEditorRequestResized));

@@ -66,8 +66,7 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
         {1067, &Settings::keepVideoSize},   {0, &Settings::pausedSearchSlow}};
     for (const auto& [firstId, field] : groups) {
         for (const int value : {0, 1, 5}) {
-            settings = Distinct();
-            settings.*field = value;
+            (settings = Distinct()).*field = value;
             Settings expected = settings;
             if (firstId != 0 && value != 5) expected.*field = 1 - value;
             EXPECT_TRUE(Open([&, id = firstId](CSettingsDlg& dlg) {
@@ -82,8 +81,7 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
         {1077, 1, ""},     {1084, 0, "1.5"},  {1081, 5, "12abc"},       {1080, 4, "- 5"},
         {1079, 3, "0x10"}, {1078, 2, "２０００"}, {1083, 7, "-2147483649"}, {1082, 6, "2147483648"}};
     for (const auto& [id, index, refused] : speeds) {
-        settings = Distinct();
-        Settings expected = settings;
+        Settings expected = settings = Distinct();
         expected.searchSpeed[index] *= 3;
         bool message = false;
         EXPECT_TRUE(Open([&, id = id, refused = refused](CSettingsDlg& dlg) {
