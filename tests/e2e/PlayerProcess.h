@@ -39,9 +39,8 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::millisecond
                 std::chrono::microseconds step = 50ms);
 std::string ShellOutput(const std::string& command);  // its standard output, without the last line end
 std::string MissingTool(const std::vector<std::string>& tools);  // the first one not installed, or ""
-#define SKIP_WITHOUT(...)                                                          \
-    if (const std::string missing = MissingTool({__VA_ARGS__}); !missing.empty()) \
-    GTEST_SKIP() << missing << " is not installed"
+#define SKIP_WITHOUT(...) \
+    if (const std::string missing = MissingTool({__VA_ARGS__}); !missing.empty()) GTEST_SKIP() << missing << " missing"
 
 // "KORU.CFG" as the player writes it on its first start, `changes` ("Key=value" lines) in place of those keys'.
 std::string Configuration(const std::string& changes = "");

@@ -54,8 +54,7 @@ private:
     static std::string Error(const QDBusMessage& reply) {
         return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
     }
-    static inline int count_ = 0;
-    QDBusConnection connection_{QString()};
+    static inline int count_ = 0; QDBusConnection connection_{QString()};
 };
 
 // A private bus that is up (the test skips without dbus-daemon); `home` holds one.wav (10 s) and four.wav (1 s).
@@ -65,8 +64,7 @@ protected:
         SKIP_WITHOUT("dbus-daemon"); ASSERT_TRUE(bus.Up());
         for (auto [n, s] : {std::pair{"one.wav", 10.0}, {"four.wav", 1.0}}) WriteToneWav(home.path() + n, s, 440, 0.2);
     }
-    PrivateBus bus;
-    TempFolder home, secondHome;
+    PrivateBus bus; TempFolder home, secondHome;
 };
 
 TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
@@ -91,10 +89,9 @@ TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     }
     EXPECT_EQ(home.Read("KORU.tsr"), list);
     // The state files kept elsewhere through links: the links stay, their targets take the saves.
-    for (const char* name : {"KORU.tsr", "KORU.CFG"}) {
-        home.Write(std::string("keep/") + name, home.Read(name));
-        std::filesystem::remove(home.path() + name);
-        std::filesystem::create_symlink(std::string("keep/") + name, home.path() + name);
+    for (const std::string name : {"KORU.tsr", "KORU.CFG"}) {
+        home.Write("keep/" + name, home.Read(name)), std::filesystem::remove(home.path() + name);
+        std::filesystem::create_symlink("keep/" + name, home.path() + name);
     }
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
@@ -195,8 +192,7 @@ TEST_F(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
         PlayerProcess first(firstHome.path(), {}, {bus.Environment()});
         ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
         ASSERT_TRUE(first.WaitForQuitHandler(10s));
-        first.Signal(SIGTERM);
-        std::this_thread::sleep_for(delay);
+        first.Signal(SIGTERM), std::this_thread::sleep_for(delay);
         PlayerProcess second(laterHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
         EXPECT_EQ(first.WaitForExit(20s), 0) << first.Log();
         ASSERT_TRUE(second.WaitForLog("on the session bus", 20s)) << delay.count() << " ms\n" << second.Log();
@@ -229,9 +225,7 @@ TEST_F(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
     PlayerProcess player(home.path(), {}, env);
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
-    const std::string window = display.Window(player.pid());
-    ASSERT_FALSE(window.empty()) << player.Log();
-    display.Run("xdotool mousemove --window " + window + " 220 30 click 3");
+    display.Run("xdotool mousemove --window " + display.Window(player.pid()) + " 220 30 click 3");
     ASSERT_TRUE(Eventually([&] { return !display.Run("xdotool search --onlyvisible --name 'ツラネ丸'").empty(); }))
         << "the editor did not open\n" << player.Log();
     PlayerProcess second(secondHome.path(), {home.path() + "four.wav", home.path() + "nothing.wav"}, env);

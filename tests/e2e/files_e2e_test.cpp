@@ -19,7 +19,7 @@ using FormatsE2E = StateFilesE2E;
 
 void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
 
-// Then an MPEG audio stream without header frame or tag; a raw MPEG-1 video stream, which states no
+// After them an MPEG audio stream without header frame or tag; a raw MPEG-1 video stream, which states no
 // length at all (the player waits for the device to stop); a name holding a quote.
 TEST_F(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
     const std::string tone = "-f lavfi -i sine=d=1 ";
@@ -136,8 +136,7 @@ TEST_F(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAn
         EXPECT_EQ(TempFiles(home), 0) << "the start removes what the last kill left";
         player.Signal(SIGTERM);
         const bool seen = Eventually([&] { return TempFiles(home) > 0; }, 20s, 200us);
-        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5));
-        player.Signal(SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5)), player.Signal(SIGKILL);
         killedMidSave += player.WaitForExit(20s) == 128 + SIGKILL && seen;
         leftovers += TempFiles(home);
         const std::string list = home.Read("KORU.tsr"), cfg = home.Read("KORU.CFG");

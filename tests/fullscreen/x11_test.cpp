@@ -27,8 +27,7 @@ const std::string& TestDisplay() {
 TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
-    CFullScreenDlg window(nullptr); window.Create();
-    window.ShowTopmost(QRect(0, -20, W, H + 20));
+    CFullScreenDlg window(nullptr); window.Create(), window.ShowTopmost(QRect(0, -20, W, H + 20));
     // A white picture all over, as the device would hand it over.
     static const int owner = 0;
     auto frame = std::make_shared<VideoFrame>(W, H);

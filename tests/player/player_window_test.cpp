@@ -50,7 +50,7 @@ struct Window {
                                               MainTickSetup{folder.path(), {}, "/"});
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
-        if (!resting) state.closed = 0, state.lengthMs = 100000;
+        if (!resting) state.closed = 0, state.lengthMs = 100000, state.polledPosition = 5200;
         else dialog->SetRestCheckInterval(60000);
         EXPECT_TRUE(!resting || RunUntil([&] { return dialog->Resting(); }));
     }
@@ -198,7 +198,6 @@ const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; }
 // CTest runs this at 1, 1.5 and 2 (QT_SCALE_FACTOR); each press is looked at before its release, then undone.
 TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     Window w;
-    w.state.polledPosition = 5200;
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
     const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(), wanted = factor > 0 ? factor : 1;
     ASSERT_EQ(w.dialog->devicePixelRatioF(), wanted);
@@ -232,8 +231,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     }
     for (int i = kHotspotPlay; i < kHotspotRepeat; ++i) QTest::keyClick(w.dialog.get(), Qt::Key_Tab);
     ASSERT_EQ(access->Focused(), kHotspotRepeat);
-    const skin::Rect r = kHotspots[kHotspotRepeat].area;
-    const QPoint edge(r.x - 1, r.y + 2);  // just outside the hotspot: the mark, not the art
+    const QPoint edge(kHotspots[kHotspotRepeat].area.x - 1, kHotspots[kHotspotRepeat].area.y + 2);  // outside: the mark
     EXPECT_NE(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "the focus mark";
     const long ticks = w.Ticks();
     QTest::keyClick(w.dialog.get(), Qt::Key_Space);
@@ -250,7 +248,6 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
 // Names, roles, states, the press action and the sliders' values (for AT-SPI: tests/e2e/a11y_e2e_test.cpp).
 TEST(SkinAccessTest, EveryHotspotIsAnAccessibleObject) {
     Window w;
-    w.state.polledPosition = 5200;
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.dialog.get());
     ASSERT_TRUE(window != nullptr && window->childCount() == kHotspotCount);
     const struct { HotspotIndex spot; const char* name; QAccessible::Role role; const char* value; } rows[] = {

@@ -56,8 +56,7 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
         QImage target(407 * scale, 93 * scale, QImage::Format_RGB32); target.fill(Qt::magenta);
         QPainter painter(&target);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);  // PresentTo turns it off
-        painter.scale(scale, scale);
-        PresentTo(work, painter), painter.end();
+        painter.scale(scale, scale), PresentTo(work, painter), painter.end();
         for (int i = 0; i < 407 * 93 * scale * scale; ++i) {
             const int x = i % (407 * scale), y = i / (407 * scale);
             const Bgr p = work.Pixel(x / scale, y / scale);
