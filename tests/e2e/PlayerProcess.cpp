@@ -84,8 +84,7 @@ std::vector<std::string> With(std::vector<std::string> env, const std::vector<st
     return env;
 }
 
-// Forks `argv` (PATH searched) with the environment `env`, its standard output and error on `out`
-// and `err` (unless -1); `inChild` runs first in the child, which ends with 126 when it fails.
+// Forks `argv` (PATH searched) with `env`, output and errors on `out` and `err` (unless -1); `inChild` first (126).
 pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int out, int err,
             const std::function<bool()>& inChild) {
     std::vector<char*> cargv, cenv;  // made before the fork: the child only execs

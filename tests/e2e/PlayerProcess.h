@@ -51,9 +51,8 @@ int CountOf(const std::string& text, const std::string& what);  // how often `wh
 // The device opened each of `names` in turn, each ending (mode "stopped") before the next, and closed after the last.
 ::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names);
 
-// A helper program in a session of its own, with `env` added to the test's environment, ended with the
-// object (SIGTERM, SIGKILL after 5 s). When `announces`, its first line of output says where it listens
-// (FirstLine, empty when it could not start); otherwise its output is discarded.
+// A helper program in a session of its own, `env` added to ours, ended with the object (SIGTERM, SIGKILL after 5 s).
+// When `announces`, its first output line says where it listens (FirstLine, "" if it failed); else output is dropped.
 class TestDaemon {
 public:
     explicit TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env = {}, bool announces = true);

@@ -23,13 +23,11 @@ const char* const kUnknownProperty = "org.freedesktop.DBus.Error.UnknownProperty
 const char* const kUnknownMethod = "org.freedesktop.DBus.Error.UnknownMethod";
 using Limits = std::numeric_limits<qlonglong>;
 
-// A private session bus, and this test's connection to it.
-class PrivateBus : public SessionBus {
+class PrivateBus : public SessionBus {  // and this test's connection to it
 public:
     PrivateBus() {
         TestApplication();
-        if (!FirstLine().empty())
-            connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
+        connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
     }
     bool Up() const { return connection_.isConnected(); }
     bool NameOwned() { return connection_.interface()->isServiceRegistered(kName); }

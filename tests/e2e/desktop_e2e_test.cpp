@@ -20,8 +20,7 @@ struct DesktopE2E : ::testing::Test {
         if (desk.Name().empty() || !MissingTool({"openbox", "xdotool"}).empty() || !Eventually(up))
             GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
     }
-    // The window of `pid` that is `width` wide (the player is 321), once it shows.
-    Box Window(pid_t pid, int width) const {
+    Box Window(pid_t pid, int width) const {  // the window of `pid` `width` wide (the player: 321), once shown
         Box found;
         Eventually([&] {
             std::istringstream ids(desk.Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
@@ -68,8 +67,7 @@ TEST_F(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
     EXPECT_NE(home.Read("KORU.CFG").find("\r\nRepeat=0\r\n"), std::string::npos);
 }
 
-// A 1280 x 720 clip's window lies below the player; at twice the size it shrinks to the screen, keeping
-// its shape. On a HiDPI screen (scale 2) it stays inside the screen as well.
+// A 1280 x 720 clip's window lies below the player; twice the size fits the screen in shape, at scale 2 too.
 TEST_F(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     const std::string clip = home.path() + "clip720.mpg";
     ASSERT_EQ(ShellOutput("timeout 60 ffmpeg -v error -f lavfi -i color=c=navy:s=1280x720:r=25 -t 20 "

@@ -19,8 +19,7 @@ using FormatsE2E = StateFilesE2E;
 
 void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
 
-// After them an MPEG audio stream without header frame or tag; a raw MPEG-1 video stream, which states no
-// length at all (the player waits for the device to stop); a name holding a quote.
+// Then an MPEG audio stream without header frame or tag, a raw MPEG-1 stream stating no length, a quoted name.
 TEST_F(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
     const std::string tone = "-f lavfi -i sine=d=1 ";
     const struct { const char* name; std::string ffmpeg; } files[] = {

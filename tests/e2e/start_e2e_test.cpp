@@ -23,8 +23,7 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
         TempFolder home;
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-        // The video window starts just below the player.
-        const auto firstFiles = std::pair(Configuration("MovieY=92"), std::string());
+        const auto firstFiles = std::pair(Configuration("MovieY=92"), std::string());  // video just below the player
         EXPECT_EQ(std::pair(home.Read("KORU.CFG"), home.Read("KORU.tsr")), firstFiles);
         // A stale save must not be mistaken for the quit's: remove both, then quit.
         for (const char* name : {"KORU.CFG", "KORU.tsr"}) std::remove((home.path() + name).c_str());

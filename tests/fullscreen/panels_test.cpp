@@ -93,8 +93,7 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
     }
 }
 
-// On the 800 x 800 offscreen screen (a scale of 800 / 540) its font, height from the bottom and fitted position
-// slider grow, its texts stay, and the slider's track is a grey that shows on the black panel.
+// At 800 x 800 (scale 800 / 540) font, height and fitted slider grow, texts stay, and the track shows grey on black.
 TEST(PanelsTest, ControlPanelIsSizedForItsScreenWithVisibleTracks) {
     TestApplication();
     for (auto [rows, scale] : {std::pair{0, 1.0}, {480, 1.0}, {1080, 2.0}, {1620, 3.0}, {4320, 4.0}})

@@ -28,9 +28,8 @@ TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
     CFullScreenDlg window(nullptr); window.Create(), window.ShowTopmost(QRect(0, -20, W, H + 20));
-    // A white picture all over, as the device would hand it over.
     static const int owner = 0;
-    auto frame = std::make_shared<VideoFrame>(W, H);
+    auto frame = std::make_shared<VideoFrame>(W, H);  // white all over, as the device would hand it over
     std::memset(frame->data(), 0xff, static_cast<size_t>(frame->stride()) * H);
     VideoHostRegistry::Find(window.HostId())->Attach(&owner, DestinationRect{0, 20, W, H});
     VideoHostRegistry::Find(window.HostId())->Publish(&owner, DestinationRect{0, 20, W, H}, frame);
@@ -43,8 +42,7 @@ TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(5, 5)}) EXPECT_EQ(shown.pixel(at), 0xFFFFFFFFu) << at.x();
 }
 
-// The real player on the virtual display, with the test's list and settings ("Key=value\n...").
-struct X11Player {
+struct X11Player {  // the real player on the virtual display, with the test's list and settings ("Key=value\n...")
     X11Player(const std::vector<std::string>& list, const std::string& changes) {
         if (TestDisplay().empty() || (x = XOpenDisplay(TestDisplay().c_str())) == nullptr) return;
         WriteStateFiles(home.path(), list, changes);
@@ -67,8 +65,7 @@ struct X11Player {
         if (children != nullptr) XFree(children);
         return found;
     }
-    // Where `text` first shows in the log after `from`, waiting up to 20 s; npos if never.
-    size_t LogAfter(const std::string& text, size_t from) {
+    size_t LogAfter(const std::string& text, size_t from) {  // where `text` first shows after `from` (20 s), or npos
         size_t at = std::string::npos;
         WaitUntil([&] { return (at = player->Log().find(text, from)) != std::string::npos; }, 20000);
         return at;

@@ -38,8 +38,7 @@ struct LoggedVolume final : WaveVolume {
     ScriptedMediaDevice& device; uint32_t value = 0xFFFFFFFFu;
 };
 
-// A started player over a device at 5200 of 100000 ms: playing, or (resting) with an empty list and
-// nothing open, its timer resting (checked once a minute: only a wake ends the rest).
+// A started player on a device at 5200 of 100000 ms: playing, or resting (no list; rest checks once a minute).
 struct Window {
     explicit Window(bool resting = false) {
         TestApplication();
@@ -169,8 +168,7 @@ TEST(PlayerWindowTest, StepKeys) {
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
 }
 
-// A left press (or release) on the device pixel that holds the logical point `at`.
-void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
+void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {  // on the device pixel holding the point `at`
     const qreal ratio = window.devicePixelRatioF();
     const QPointF pos(std::floor(at.x() * ratio) / ratio, std::floor(at.y() * ratio) / ratio);
     QMouseEvent event(type, pos, window.mapToGlobal(pos), Qt::LeftButton,
@@ -299,8 +297,7 @@ TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
     EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
 }
 
-// A folder dropped on the resting window replaces the list, sorted by whole path, and opens its first
-// entry; its title's ticker steps every full tick, redrawn, and the timer never rests, playing or paused.
+// A dropped folder replaces the list, sorted by path, and opens; its ticker steps, redrawn, never resting, paused too.
 TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     Window w(true);
     for (std::string name : {"b.wav", "A/z.wav", "A.wav", "notes.txt"}) w.folder.Write("album/" + name, "RIFF");

@@ -26,8 +26,7 @@ std::vector<std::string> LetterPaths(const std::string& letters) {  // "/m/a.mp3
 }
 
 struct EditorRig final : PlaylistEditorHost {
-    // The load and save dialogs answer `answer` (empty: cancelled) after `whileShown`.
-    struct Dialogs final : ListFileDialogs {
+    struct Dialogs final : ListFileDialogs {  // answer `answer` (empty: cancelled) after `whileShown`
         explicit Dialogs(EditorRig& rig) : rig(rig) {}
         std::string ChooseListToLoad(QWidget*, const std::string& folder) override {
             rig.started.push_back(folder), rig.busyWhileShown.push_back(rig.state.busy);
@@ -67,8 +66,7 @@ struct EditorRig final : PlaylistEditorHost {
         for (const std::string& e : playlist.Entries()) letters += FileNameOf(e).substr(0, 1);
         return letters;
     }
-    // The lines the list shows, "|" between them.
-    std::string Shown() const {
+    std::string Shown() const {  // the lines the list shows, "|" between them
         std::string shown;
         for (int i = 0; i < List().model()->rowCount(); ++i)
             shown += (i ? "|" : "") + Line(i).data().toString().toStdString();

@@ -22,8 +22,7 @@ std::string Dump(const Settings& s) {  // every field on a line of its own, so a
     return FormatSettings(lines, s);
 }
 
-// Every field differs from its default, so a field copied to the wrong place shows.
-Settings Distinct() {
+Settings Distinct() {  // every field off its default, so a field copied to the wrong place shows
     Settings s;
     s.mainX = 11, s.videoY = 14, s.wheel2Mode = 3, s.scanLineMode = 2, s.shuffle = 1, s.repeat = 0;
     s.backgroundFile = "sky.bmp";
