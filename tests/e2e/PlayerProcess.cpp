@@ -13,11 +13,11 @@
 #include <thread>
 
 std::string PlayerBinary() { return VELKAF_PLAYER_BINARY; }
-
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound,
+                std::chrono::microseconds step) {
     for (const auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
         if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(step);
     }
     return condition();
 }
@@ -32,13 +32,11 @@ std::string ShellOutput(const std::string& command) {
     if (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
 }
-
 std::string MissingTool(const std::vector<std::string>& tools) {
     for (const std::string& tool : tools)
         if (ShellOutput("command -v " + tool).empty()) return tool;
     return "";
 }
-
 std::string Configuration(const std::string& changes) {
     std::ifstream in(std::string(VELKAF_SOURCE_DIR) + "/tests/settings/golden/KORU.CFG.defaults", std::ios::binary);
     std::string cfg((std::istreambuf_iterator<char>(in)), {}), item;
@@ -46,13 +44,11 @@ std::string Configuration(const std::string& changes) {
         cfg = std::regex_replace(cfg, std::regex("\n" + item.substr(0, item.find('=') + 1) + "[^\r]*"), "\n" + item);
     return cfg;
 }
-
 void WriteStateFiles(const std::string& home, const std::vector<std::string>& entries, const std::string& changes) {
     std::ofstream list(home + "KORU.tsr", std::ios::binary | std::ios::trunc);
     for (const std::string& e : entries) list << e << "\r\n";
     std::ofstream(home + "KORU.CFG", std::ios::binary | std::ios::trunc) << Configuration(changes);
 }
-
 std::vector<std::string> Opens(const std::string& log) {
     static const std::regex open("mci> open \"([^\"]+)\" type mpegvideo alias movie");
     std::vector<std::string> names;
@@ -60,13 +56,11 @@ std::vector<std::string> Opens(const std::string& log) {
         names.push_back((*it)[1]);
     return names;
 }
-
 int CountOf(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
 }
-
 ::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names) {
     size_t at = 0;
     for (const std::string& name : names) {
@@ -90,8 +84,7 @@ std::vector<std::string> With(std::vector<std::string> env, const std::vector<st
     return env;
 }
 
-// Forks `argv` (PATH searched) with the environment `env`, its standard output and error on `out`
-// and `err` (unless -1); `inChild` runs first in the child, which ends with 126 when it fails.
+// Forks `argv` (PATH searched) with `env`, output and errors on `out` and `err` (unless -1); `inChild` first (126).
 pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int out, int err,
             const std::function<bool()>& inChild) {
     std::vector<char*> cargv, cenv;  // made before the fork: the child only execs
@@ -131,21 +124,18 @@ PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::str
     });
     ::close(log);
 }
-
 PlayerProcess::~PlayerProcess() {
     Signal(SIGKILL);
     if (pid_ > 0 && !reaped_) ::waitpid(pid_, nullptr, 0);
 }
-
 std::string PlayerProcess::Log() const {
     std::ifstream in(logPath_, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-
 bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
                                     std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    for (bool ended = false;; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    for (bool ended = false;; std::this_thread::sleep_for(20ms)) {
         const std::string log = Log();  // read once more after the child ended
         const size_t at = log.find(first);
         if (at != std::string::npos && log.find(then, at) != std::string::npos) return true;
@@ -153,7 +143,6 @@ bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string&
         ended = Reap(WNOHANG);
     }
 }
-
 bool PlayerProcess::Reap(int flags) {
     if (reaped_) return true;
     int status = 0;
@@ -162,13 +151,9 @@ bool PlayerProcess::Reap(int flags) {
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return true;
 }
-
 int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
     return Eventually([&] { return Reap(WNOHANG); }, timeout) ? exitStatus_ : -1;
 }
-
-bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
-
 bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
     return Eventually([&] {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
@@ -177,10 +162,9 @@ bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
         return false;
     }, timeout);
 }
-
 void PlayerProcess::Signal(int signal) { if (pid_ > 0 && !reaped_) ::kill(pid_, signal); }
-
 int PlayerProcess::Quit(std::chrono::milliseconds timeout) { return Signal(SIGTERM), WaitForExit(timeout); }
+bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
 
 TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env, bool announces) {
     std::vector<std::string> environment;
@@ -196,15 +180,13 @@ TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::str
     if (fds[0] >= 0) ::close(fds[0]);
     if (c != '\n') firstLine_.clear();
 }
-
 TestDaemon::~TestDaemon() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
-    if (Eventually([&] { return ::waitpid(pid_, nullptr, WNOHANG) != 0; }, std::chrono::seconds(5))) return;
+    if (Eventually([&] { return ::waitpid(pid_, nullptr, WNOHANG) != 0; }, 5s)) return;
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
 }
-
 std::string VirtualDisplay::Window(pid_t pid) const {
     const std::string ids = Run("xdotool search --sync --onlyvisible --pid " + std::to_string(pid));
     return ids.substr(0, ids.find('\n'));

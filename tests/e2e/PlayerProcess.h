@@ -5,79 +5,62 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "tests/device/TestMedia.h"      // the tests' generated media
+#include "tests/support/TestSupport.h"  // and temporary folders
+using namespace std::chrono_literals;  // NOLINT: the tests' waits read as 20s, 300ms
 
-// The real player binary run as a child process for end-to-end tests: its own program folder
-// (VELKAF_HOME), the device log on (VELKAF_LOG=1) with standard error captured to the file
-// `logName` in `home`, headless and off the session bus unless `extraEnvironment` ("NAME=value",
-// replacing what it names) says otherwise. `asNobody` runs it as the user nobody, where file
-// permissions matter (the tests run as root); see CanRunAsNobody.
+// The real player as a child process: program folder `home`, the device log on with standard error
+// in `home` + `logName`, headless and off the session bus unless `extraEnvironment` ("NAME=value",
+// replacing what it names) says otherwise; `asNobody`: as the user nobody, where permissions matter.
 class PlayerProcess {
 public:
     PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                   const std::vector<std::string>& extraEnvironment = {}, bool asNobody = false,
                   const std::string& logName = "player.log");
-    // True when this process may start a child as nobody (it runs as root and nobody exists).
-    static bool CanRunAsNobody();
+    static bool CanRunAsNobody();  // this process runs as root and nobody exists
     ~PlayerProcess();  // kills the child if it still runs
-    // Waits until the log holds `then` after the first `first` (true), or the timeout passes or
-    // the child ends without it (false).
+    // Whether the log holds `then` after the first `first` before the timeout or the child's end.
     bool WaitForLogAfter(const std::string& first, const std::string& then, std::chrono::milliseconds timeout);
     bool WaitForLog(const std::string& t, std::chrono::milliseconds timeout) { return WaitForLogAfter(t, "", timeout); }
-    // Waits for the child to end; returns its exit status (128 + signal when killed), or -1 on timeout.
-    int WaitForExit(std::chrono::milliseconds timeout);
+    int WaitForExit(std::chrono::milliseconds timeout);  // the exit status (128 + signal if killed), -1: timeout
     void Signal(int signal);
-    // SIGTERM, the orderly quit; then WaitForExit.
-    int Quit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
-    // Waits until the child has its SIGTERM handler (from /proc), so a signal quits in order.
-    bool WaitForQuitHandler(std::chrono::milliseconds timeout);
+    int Quit(std::chrono::milliseconds timeout = 20s);  // SIGTERM, then WaitForExit
+    bool WaitForQuitHandler(std::chrono::milliseconds timeout);  // its SIGTERM handler is set: a signal quits in order
     std::string Log() const;
     pid_t pid() const { return pid_; }
 private:
-    pid_t pid_ = -1;
-    int exitStatus_ = -1;
-    bool reaped_ = false;
-    std::string logPath_;
+    pid_t pid_ = -1; int exitStatus_ = -1; bool reaped_ = false; std::string logPath_;
     bool Reap(int flags);
 };
 
 std::string PlayerBinary();  // set by the build
-// Polls `condition` until it holds (true) or `bound` passes (false).
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
-// The standard output of a shell command, without its last line end.
-std::string ShellOutput(const std::string& command);
-// The first of `tools` that is not installed, or "".
-std::string MissingTool(const std::vector<std::string>& tools);
-#define SKIP_WITHOUT(...)                                                          \
-    if (const std::string missing = MissingTool({__VA_ARGS__}); !missing.empty()) \
-    GTEST_SKIP() << missing << " is not installed"
+// Polls `condition` every `step` until it holds (true) or `bound` passes (false).
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = 10s,
+                std::chrono::microseconds step = 50ms);
+std::string ShellOutput(const std::string& command);  // its standard output, without the last line end
+std::string MissingTool(const std::vector<std::string>& tools);  // the first one not installed, or ""
+#define SKIP_WITHOUT(...) \
+    if (const std::string missing = MissingTool({__VA_ARGS__}); !missing.empty()) GTEST_SKIP() << missing << " missing"
 
-// "KORU.CFG" as the player writes it on its first start, with `changes` ("Key=value" lines)
-// in place of those keys' defaults.
+// "KORU.CFG" as the player writes it on its first start, `changes` ("Key=value" lines) in place of those keys'.
 std::string Configuration(const std::string& changes = "");
 // Writes `entries` as the last playlist and Configuration(changes) as the settings of `home`.
 void WriteStateFiles(const std::string& home, const std::vector<std::string>& entries, const std::string& changes);
-// The names the device was asked to open, in order.
-std::vector<std::string> Opens(const std::string& log);
-// How often `what` stands in `text`.
-int CountOf(const std::string& text, const std::string& what);
-// The log shows the device opening each of `names` in turn, each ending (mode "stopped")
-// before the next opens, and the device closed after the last.
+std::vector<std::string> Opens(const std::string& log);  // the names the device was asked to open, in order
+int CountOf(const std::string& text, const std::string& what);  // how often `what` stands in `text`
+// The device opened each of `names` in turn, each ending (mode "stopped") before the next, and closed after the last.
 ::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names);
 
-// A helper program of a test in a session of its own, with `env` added to the test's environment,
-// ended with the object (SIGTERM, SIGKILL after 5 s). When `announces`, it says on its first line
-// of standard output where it listens (FirstLine, empty when it could not start); otherwise its
-// output is discarded.
+// A helper program in a session of its own, `env` added to ours, ended with the object (SIGTERM, SIGKILL after 5 s).
+// When `announces`, its first output line says where it listens (FirstLine, "" if it failed); else output is dropped.
 class TestDaemon {
 public:
     explicit TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env = {}, bool announces = true);
     ~TestDaemon();
-    TestDaemon(const TestDaemon&) = delete;
-    TestDaemon& operator=(const TestDaemon&) = delete;
+    TestDaemon(const TestDaemon&) = delete; TestDaemon& operator=(const TestDaemon&) = delete;
     const std::string& FirstLine() const { return firstLine_; }
 private:
-    pid_t pid_ = -1;
-    std::string firstLine_;
+    pid_t pid_ = -1; std::string firstLine_;
 };
 
 // A private session bus; Environment() is the address for a client's environment.
@@ -101,6 +84,5 @@ struct VirtualDisplay : TestDaemon {
     }
     // The output of a shell command `c` (xdotool, xprop...) run on this display, bounded at 20 s.
     std::string Run(const std::string& c) const { return ShellOutput("DISPLAY=" + Name() + " timeout 20 " + c); }
-    // The id of the first visible window of `pid`, once there is one.
-    std::string Window(pid_t pid) const;
+    std::string Window(pid_t pid) const;  // the id of the first visible window of `pid`, once there is one
 };

@@ -1,6 +1,4 @@
-// What other programs on the session bus can do to the player. A private bus per test, with
-// this program as the client.
-#include <gtest/gtest.h>
+// What other programs on the session bus can do to the player: a private bus per test, this program the client.
 #include <signal.h>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -8,20 +6,13 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <limits>
-#include <string>
 #include <thread>
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
-using namespace std::chrono_literals;
-
 const QString kName = QStringLiteral("org.mpris.MediaPlayer2.velkaf");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
@@ -30,16 +21,13 @@ const char* const kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 const char* const kReadOnly = "org.freedesktop.DBus.Error.PropertyReadOnly";
 const char* const kUnknownProperty = "org.freedesktop.DBus.Error.UnknownProperty";
 const char* const kUnknownMethod = "org.freedesktop.DBus.Error.UnknownMethod";
-constexpr qlonglong kMax = std::numeric_limits<qlonglong>::max();
-constexpr qlonglong kMin = std::numeric_limits<qlonglong>::min();
+using Limits = std::numeric_limits<qlonglong>;
 
-// A private session bus, and this test's connection to it.
-class PrivateBus : public SessionBus {
+class PrivateBus : public SessionBus {  // and this test's connection to it
 public:
     PrivateBus() {
         TestApplication();
-        if (!FirstLine().empty())
-            connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
+        connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
     }
     bool Up() const { return connection_.isConnected(); }
     bool NameOwned() { return connection_.interface()->isServiceRegistered(kName); }
@@ -55,7 +43,6 @@ public:
         // A map arrives still marshalled; opened here so that two reads compare by value.
         return value.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(value)) : value;
     }
-
 private:
     QDBusMessage Call(const QString& interface, const char* method, const QVariantList& arguments) {
         QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, QString::fromLatin1(method));
@@ -65,21 +52,20 @@ private:
     static std::string Error(const QDBusMessage& reply) {
         return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
     }
-    static inline int count_ = 0;
-    QDBusConnection connection_{QString()};
+    static inline int count_ = 0; QDBusConnection connection_{QString()};
 };
 
-// A private bus that is up, or the test skips without dbus-daemon.
+// A private bus that is up (the test skips without dbus-daemon); `home` holds one.wav (10 s) and four.wav (1 s).
 class BusE2E : public ::testing::Test {
 protected:
-    void SetUp() override { SKIP_WITHOUT("dbus-daemon"); ASSERT_TRUE(bus.Up()); }
-    PrivateBus bus;
+    void SetUp() override {
+        SKIP_WITHOUT("dbus-daemon"); ASSERT_TRUE(bus.Up());
+        for (auto [n, s] : {std::pair{"one.wav", 10.0}, {"four.wav", 1.0}}) WriteToneWav(home.path() + n, s, 440, 0.2);
+    }
+    PrivateBus bus; TempFolder home, secondHome;
 };
 
 TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
-    TempFolder home;
-    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
-    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
     home.Write("empty.m3u", "#EXTM3U\r\n");
     WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "gone.wav"}, "");
     const std::string list = home.Read("KORU.tsr");
@@ -101,10 +87,9 @@ TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     }
     EXPECT_EQ(home.Read("KORU.tsr"), list);
     // The state files kept elsewhere through links: the links stay, their targets take the saves.
-    for (const char* name : {"KORU.tsr", "KORU.CFG"}) {
-        home.Write(std::string("keep/") + name, home.Read(name));
-        std::filesystem::remove(home.path() + name);
-        std::filesystem::create_symlink(std::string("keep/") + name, home.path() + name);
+    for (const std::string name : {"KORU.tsr", "KORU.CFG"}) {
+        home.Write("keep/" + name, home.Read(name)), std::filesystem::remove(home.path() + name);
+        std::filesystem::create_symlink("keep/" + name, home.path() + name);
     }
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
@@ -119,8 +104,6 @@ TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
 }
 
 TEST_F(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
-    TempFolder home;
-    WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=1");
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
@@ -161,8 +144,6 @@ TEST_F(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
 }
 
 TEST_F(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
-    TempFolder home;
-    WriteToneWav(home.path() + "one.wav", 10.0, 440.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
@@ -172,12 +153,12 @@ TEST_F(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
     const QVariant track = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/0")));
     const QVariant stale = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/7")));
     // `sent`: the device command it leads to, if any; `us`: Position right after (where SetPosition left it).
-    struct Case { const char* method; QVariantList args; std::string error, sent; qlonglong us = 4e6; };
+    struct Case { const char* method; QVariantList args = {}; std::string error = {}, sent = {}; qlonglong us = 4e6; };
     const Case cases[] = {
-        {.method = "Seek", .args = {kMin}, .sent = "seek movie to 0", .us = 0},
+        {.method = "Seek", .args = {Limits::min()}, .sent = "seek movie to 0", .us = 0},
         {.method = "SetPosition", .args = {track, qlonglong(4'000'000)}, .sent = "seek movie to 4000"},
         {.method = "SetPosition", .args = {track, qlonglong(-1)}},
-        {.method = "SetPosition", .args = {track, kMax}},
+        {.method = "SetPosition", .args = {track, Limits::max()}},
         {.method = "SetPosition", .args = {stale, qlonglong(0)}},
         {.method = "Seek", .args = {QStringLiteral("far")}, .error = kInvalidArgs},
         {.method = "SetPosition", .args = {track, 1.5}, .error = kInvalidArgs},
@@ -185,7 +166,7 @@ TEST_F(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
         {.method = "Next", .args = {1}, .error = kInvalidArgs},
         {.method = "Skip", .args = {}, .error = kUnknownMethod},
         {.method = "Seek", .args = {qlonglong(-5'000'000)}, .sent = "seek movie to 0", .us = 0},
-        {.method = "Seek", .args = {kMax}, .sent = "seek movie to 10000", .us = 10'000'000},
+        {.method = "Seek", .args = {Limits::max()}, .sent = "seek movie to 10000", .us = 10'000'000},
     };
     for (const Case& c : cases) {
         const int before = CountOf(player.Log(), "mci> seek movie to ");
@@ -202,18 +183,15 @@ TEST_F(BusE2E, SeeksSaturateAtTheEndsAndPositionsOutsideTheTrackAreIgnored) {
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
-// A start while the first player quits: the quitting one gives the name up before its objects,
-// and the new one either hands over to a player that will carry it out or owns the name.
+// A start while the first player quits: it gives the name up before its objects; the new one hands over or owns it.
 TEST_F(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
     for (const auto delay : {0ms, 30ms, 120ms}) {
-        TempFolder home, secondHome;
-        WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
-        PlayerProcess first(home.path(), {}, {bus.Environment()});
+        TempFolder firstHome, laterHome;  // fresh each round
+        PlayerProcess first(firstHome.path(), {}, {bus.Environment()});
         ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
         ASSERT_TRUE(first.WaitForQuitHandler(10s));
-        first.Signal(SIGTERM);
-        std::this_thread::sleep_for(delay);
-        PlayerProcess second(secondHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
+        first.Signal(SIGTERM), std::this_thread::sleep_for(delay);
+        PlayerProcess second(laterHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
         EXPECT_EQ(first.WaitForExit(20s), 0) << first.Log();
         ASSERT_TRUE(second.WaitForLog("on the session bus", 20s)) << delay.count() << " ms\n" << second.Log();
         EXPECT_TRUE(bus.NameOwned());
@@ -223,11 +201,8 @@ TEST_F(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
     }
 }
 
-// A player that keeps the name without answering (stopped here) makes a new start run queued
-// for the name; it owns the name once the other one is gone.
+// A start that cannot hand over (the owner is stopped) runs queued for the name and owns it once the owner is gone.
 TEST_F(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
-    TempFolder home, secondHome;
-    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
     PlayerProcess first(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
     first.Signal(SIGSTOP);
@@ -240,21 +215,15 @@ TEST_F(BusE2E, AStartThatCannotHandOverOwnsTheNameWhenTheOwnerLeaves) {
     ASSERT_EQ(second.Quit(), 0) << second.Log();
 }
 
-// A file handed over while the playlist editor is open plays, and the editor holds the new list.
 TEST_F(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
     SKIP_WITHOUT("Xvfb", "xdotool");
     const VirtualDisplay display("800x600");
     // A UTF-8 locale, as on a desktop: the editor's title is then searchable by name.
     const std::vector<std::string> env = display.Environment({bus.Environment(), "LANG=C.UTF-8"});
-    TempFolder home, secondHome;
-    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);
-    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=0");
     PlayerProcess player(home.path(), {}, env);
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
-    const std::string window = display.Window(player.pid());
-    ASSERT_FALSE(window.empty()) << player.Log();
-    display.Run("xdotool mousemove --window " + window + " 220 30 click 3");
+    display.Run("xdotool mousemove --window " + display.Window(player.pid()) + " 220 30 click 3");
     ASSERT_TRUE(Eventually([&] { return !display.Run("xdotool search --onlyvisible --name 'ツラネ丸'").empty(); }))
         << "the editor did not open\n" << player.Log();
     PlayerProcess second(secondHome.path(), {home.path() + "four.wav", home.path() + "nothing.wav"}, env);

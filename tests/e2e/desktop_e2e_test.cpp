@@ -1,46 +1,32 @@
-// The player on a desktop with a window manager (openbox on a virtual display of the test's own),
-// driven with xdotool as a user drives it.
-#include <gtest/gtest.h>
-#include <chrono>
+// The player under a window manager (openbox on a virtual display of the test's own), driven with xdotool.
 #include <cstdio>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
-using namespace std::chrono_literals;
-
 struct Box {
     int x = 0, y = 0, w = 0, h = 0;
     friend bool operator==(const Box&, const Box&) = default;
     bool Inside(const Box& o) const { return x >= o.x && y >= o.y && x + w <= o.x + o.w && y + h <= o.y + o.h; }
-    bool Overlaps(const Box& o) const { return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h; }
 };
 
 auto& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
 
-// A virtual screen with openbox on it; the player's windows as the window system sees them.
-struct Desktop : VirtualDisplay {
-    explicit Desktop(const std::string& size)
-        : VirtualDisplay(size), wm({"openbox", "--sm-disable"}, {"DISPLAY=" + Name()}, false) {}
-    // openbox is up once it has named itself on the root window, as window managers do.
-    bool Ready() const {
-        return !Name().empty() && MissingTool({"openbox", "xdotool"}).empty() && Eventually([&] {
-            return Run("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
-        });
+// openbox on a virtual screen of the test's own (skipped without Xvfb, openbox or xdotool), and a program folder.
+struct DesktopE2E : ::testing::Test {
+    void SetUp() override {  // openbox is up once it has named itself on the root window, as window managers do
+        const auto up = [&] { return CountOf(desk.Run("xprop -root _NET_SUPPORTING_WM_CHECK"), "window id") > 0; };
+        if (desk.Name().empty() || !MissingTool({"openbox", "xdotool"}).empty() || !Eventually(up))
+            GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
     }
-    // The window of `pid` that is `width` wide (the player is 321), once it shows.
-    Box Window(pid_t pid, int width) const {
+    Box Window(pid_t pid, int width) const {  // the window of `pid` `width` wide (the player: 321), once shown
         Box found;
         Eventually([&] {
-            std::istringstream ids(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+            std::istringstream ids(desk.Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
             for (std::string id; std::getline(ids, id);) {
                 Box b;
-                std::sscanf(Run("xdotool getwindowgeometry --shell " + id).c_str(),
+                std::sscanf(desk.Run("xdotool getwindowgeometry --shell " + id).c_str(),
                             "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.w, &b.h);
                 if (b.w == width) return found = b, true;
             }
@@ -48,79 +34,67 @@ struct Desktop : VirtualDisplay {
         });
         return found;
     }
-    TestDaemon wm;
+    const VirtualDisplay desk{"1600x1000"};
+    const TestDaemon wm{{"openbox", "--sm-disable"}, {"DISPLAY=" + desk.Name()}, false};
+    TempFolder home;
 };
 
 constexpr int kPlayerWidth = 321;
 
-// A press and release at one instant on the skin's body (a touchpad tap) moves nothing and
-// leaves the pointer to the player: the next click acts. Dragging the body moves the window.
-TEST(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
-    const Desktop desk("1024x768");
-    if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
-    TempFolder home;
+// A touchpad tap (press and release at one instant) on the body moves nothing and the next click acts.
+TEST_F(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
     WriteStateFiles(home.path(), {}, "x=200\ny=150");
     PlayerProcess player(home.path(), {}, desk.Environment());
     ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-    const Box start = desk.Window(player.pid(), kPlayerWidth);
+    const Box start = Window(player.pid(), kPlayerWidth);
     ASSERT_EQ(start, (Box{200, 150, kPlayerWidth, 92})) << player.Log();
     for (int tap = 0; tap < 5; ++tap) {
         desk.Run("xdotool mousemove 320 158 mousedown 1 mouseup 1");  // (120, 8): no button there
         std::this_thread::sleep_for(150ms);
         desk.Run("xdotool mousemove_relative 30 20 sleep 0.1 mousemove_relative -- -30 -20");
         std::this_thread::sleep_for(150ms);
-        EXPECT_EQ(desk.Window(player.pid(), kPlayerWidth), start) << "tap " << tap << "\n" << player.Log()
+        EXPECT_EQ(Window(player.pid(), kPlayerWidth), start) << "tap " << tap << "\n" << player.Log()
             << desk.Run("xwininfo -root -tree");
     }
     desk.Run("xdotool mousemove 230 192 click 1");  // REPEAT at (30, 42): off, seen in the saved settings
     desk.Run("xdotool mousemove 320 158 mousedown 1 mousemove_relative 6 4 sleep 0.2 "
              "mousemove_relative 24 16 sleep 0.2 mousemove_relative 30 20 sleep 0.3 mouseup 1");
     EXPECT_TRUE(Eventually([&] {
-        const Box m = desk.Window(player.pid(), kPlayerWidth);
+        const Box m = Window(player.pid(), kPlayerWidth);
         return m.x >= 245 && m.x <= 260 && m.y >= 180 && m.y <= 190;
-    }, 5s)) << desk.Window(player.pid(), kPlayerWidth);
+    }, 5s)) << Window(player.pid(), kPlayerWidth);
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     EXPECT_NE(home.Read("KORU.CFG").find("\r\nRepeat=0\r\n"), std::string::npos);
 }
 
-// A first run with a 1280 x 720 clip: the video window lies below the player, inside the screen;
-// at twice the size it shrinks to the screen, keeping its shape. On a HiDPI screen (scale 2) the
-// window stays inside the screen as well.
-TEST(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
-    const Desktop desk("1600x1000");
-    if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
-    TempFolder media;
-    const std::string clip = media.path() + "clip720.mpg";
+// A 1280 x 720 clip's window lies below the player; twice the size fits the screen in shape, at scale 2 too.
+TEST_F(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
+    const std::string clip = home.path() + "clip720.mpg";
     ASSERT_EQ(ShellOutput("timeout 60 ffmpeg -v error -f lavfi -i color=c=navy:s=1280x720:r=25 -t 20 "
                           "-c:v mpeg2video -y '" + clip + "' && echo made"), "made");
     {
-        TempFolder home;
         PlayerProcess player(home.path(), {clip}, desk.Environment());
-        EXPECT_EQ(desk.Window(player.pid(), kPlayerWidth), (Box{0, 0, kPlayerWidth, 92})) << player.Log();
-        EXPECT_EQ(desk.Window(player.pid(), 1280), (Box{0, 92, 1280, 720})) << player.Log();
+        EXPECT_EQ(Window(player.pid(), kPlayerWidth), (Box{0, 0, kPlayerWidth, 92})) << player.Log();
+        EXPECT_EQ(Window(player.pid(), 1280), (Box{0, 92, 1280, 720})) << player.Log();
         desk.Run("xdotool mousemove 120 8 click 1");  // a click on the player: both stay visible
         desk.Run("xdotool mousemove 165 80 click 1");  // zoom +: 2560 x 1440 wanted
-        const Box larger = desk.Window(player.pid(), 1600);
+        const Box larger = Window(player.pid(), 1600);
         EXPECT_EQ(larger, (Box{0, 92, 1600, 900})) << player.Log();
-        EXPECT_FALSE(larger.Overlaps(desk.Window(player.pid(), kPlayerWidth)));
+        EXPECT_EQ(Window(player.pid(), kPlayerWidth), (Box{0, 0, kPlayerWidth, 92})) << "uncovered, unmoved";
         ASSERT_EQ(player.Quit(), 0) << player.Log();
         EXPECT_NE(home.Read("KORU.CFG").find("\r\nMovieX=0\r\nMovieY=92\r\n"), std::string::npos);
     }
-    TempFolder home;
-    PlayerProcess player(home.path(), {clip}, desk.Environment({"QT_SCALE_FACTOR=2"}));
-    EXPECT_EQ(desk.Window(player.pid(), 2 * kPlayerWidth), (Box{0, 0, 2 * kPlayerWidth, 184})) << player.Log();
-    const Box video = desk.Window(player.pid(), 1600);
+    TempFolder hidpi;
+    PlayerProcess player(hidpi.path(), {clip}, desk.Environment({"QT_SCALE_FACTOR=2"}));
+    EXPECT_EQ(Window(player.pid(), 2 * kPlayerWidth), (Box{0, 0, 2 * kPlayerWidth, 184})) << player.Log();
+    const Box video = Window(player.pid(), 1600);
     EXPECT_TRUE(video.Inside({0, 0, 1600, 1000})) << video;
     EXPECT_EQ(video.h, 900) << "the picture keeps its shape";
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
-// `--new-instance` on the program folder of a running player: the second one is a guest, says
-// so, stands apart, and quitting last it leaves the first one's files byte for byte.
-TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
-    const Desktop desk("1024x768");
-    if (!desk.Ready()) GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
-    TempFolder home;
+// `--new-instance` on a running player's folder: a guest, it says so, stands apart, leaves the files as they were.
+TEST_F(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
     std::vector<std::string> entries;
     for (int i = 1; i <= 34; ++i) entries.push_back(home.path() + "music/" + std::to_string(i) + ".wav");
     WriteStateFiles(home.path(), entries, "x=100\ny=100\nRepeat=0");
@@ -134,8 +108,8 @@ TEST(DesktopE2E, SecondPlayerOnTheSameFolderIsAGuestAndTakesNothingAway) {
     EXPECT_NE(guest.Log().find("velkaf: another player is using " + home.path() +
                                ": this one runs as a guest and will not save the playlist, settings or volume"),
               std::string::npos) << guest.Log();
-    EXPECT_EQ(desk.Window(first.pid(), kPlayerWidth), (Box{100, 100, kPlayerWidth, 92}));
-    EXPECT_EQ(desk.Window(guest.pid(), kPlayerWidth), (Box{132, 132, kPlayerWidth, 92}));
+    EXPECT_EQ(Window(first.pid(), kPlayerWidth), (Box{100, 100, kPlayerWidth, 92}));
+    EXPECT_EQ(Window(guest.pid(), kPlayerWidth), (Box{132, 132, kPlayerWidth, 92}));
     ASSERT_EQ(first.Quit(), 0) << first.Log();
     const std::string settings = home.Read("KORU.CFG"), volume = home.Read("KORU.vol");
     ASSERT_EQ(guest.Quit(), 0) << guest.Log();

@@ -1,33 +1,26 @@
 // The real player with the real device on files, and the state files it keeps.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <chrono>
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <thread>
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 int TempFiles(const TempFolder& home) {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(home.path())) n += e.path().filename().string().starts_with(".velkaf-");
-    return n;
+    const auto temporary = [](const fs::path& p) { return p.filename().string().starts_with(".velkaf-"); };
+    return int(std::ranges::count_if(fs::directory_iterator(home.path()), temporary, &fs::directory_entry::path));
 }
+
+struct StateFilesE2E : ::testing::Test { TempFolder home; };  // the player's program folder
+using FormatsE2E = StateFilesE2E;
 
 void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
 
-// After the tagged FLAC, Opus and MP4: an MPEG audio stream without header frame or tag; a raw
-// MPEG-1 video stream, which states no length at all (the player waits for the device to stop);
-// a name holding a quote.
-TEST(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
-    TempFolder home;
+// Then an MPEG audio stream without header frame or tag, a raw MPEG-1 stream stating no length, a quoted name.
+TEST_F(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
     const std::string tone = "-f lavfi -i sine=d=1 ";
     const struct { const char* name; std::string ffmpeg; } files[] = {
         {"one.flac", tone + "-metadata title=\xE6\x9B\xB2\xE5\x90\x8D -metadata artist=\xE6\xAD\x8C\xE6\x89\x8B"},
@@ -60,9 +53,8 @@ TEST(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheT
     EXPECT_TRUE(title != std::string::npos && title > first && title < log.find("open \"two.opus\"")) << log;
 }
 
-TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
+TEST_F(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
-    TempFolder home;
     fs::permissions(home.path(), fs::perms::all);  // nobody could replace them, but must not
     const std::string cfg = Configuration("x=5"), list = "/m/a.mp3\r\n";
     for (const auto& [name, bytes] : {std::pair{"KORU.CFG", cfg}, {"KORU.tsr", list}})
@@ -81,12 +73,10 @@ TEST(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
     }
 }
 
-TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
+TEST_F(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     if (!PlayerProcess::CanRunAsNobody()) GTEST_SKIP() << "needs root to run the player as nobody";
-    TempFolder home;
     WriteStateFiles(home.path(), {"/m/a.mp3"}, "");
-    fs::permissions(home.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                     fs::perms::others_read | fs::perms::others_exec);  // not writable by nobody
+    fs::permissions(home.path(), fs::perms(0755));  // not writable by nobody
     PlayerProcess player(home.path(), {}, {"VELKAF_LOG=0"}, true);
     ASSERT_TRUE(player.WaitForQuitHandler(20s)) << player.Log();
     Quit(player);
@@ -97,8 +87,7 @@ TEST(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     EXPECT_EQ(home.Read("KORU.tsr"), "/m/a.mp3\r\n");
 }
 
-TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
-    TempFolder home;
+TEST_F(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
     const std::vector<std::string> names = {"\x89\xb9\x8a\x79.wav", "caf\xe9.wav"};  // 音楽.wav in CP932, café.wav
     std::vector<std::string> paths;
     fs::create_directory(home.path() + "music");
@@ -111,20 +100,16 @@ TEST(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
         // Both open with their length known, then the end of the list closes the device.
         player.WaitForLogAfter("open \"" + names[1] + "\"", "mci> close movie", 20s);
         const std::string log = player.Log();
-        for (const std::string& name : names) {
-            const size_t open = log.find("mci> open \"" + name + "\" type mpegvideo alias movie");
-            ASSERT_NE(open, std::string::npos) << "run " << run << "\n" << log;
-            const size_t length = log.find("status movie length  <", open);
-            ASSERT_NE(length, std::string::npos) << log;
-            EXPECT_GT(std::stoi(log.substr(length + 22)), 300) << "run " << run << ": " << name;
-        }
+        EXPECT_EQ(Opens(log), names) << "run " << run << "\n" << log;
+        EXPECT_GE(CountOf(log, "status movie length  <"), 2) << log;
+        for (size_t at = 0; (at = log.find("status movie length  <", at + 1)) != log.npos;)
+            EXPECT_GT(std::stoi(log.substr(at + 22)), 300) << "run " << run << "\n" << log;
         Quit(player);
         EXPECT_EQ(home.Read("KORU.tsr"), list) << "run " << run;
     }
 }
 
-TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
-    TempFolder home;
+TEST_F(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) ASSERT_EQ(::mkfifo((home.path() + name).c_str(), 0644), 0);
     PlayerProcess player(home.path(), {});
     ASSERT_TRUE(player.WaitForLog("first tick done: 0 entries", 20s)) << player.Log();
@@ -133,10 +118,8 @@ TEST(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
     for (const char* name : {"KORU.tsr", "KORU.CFG"}) EXPECT_TRUE(fs::is_fifo(home.path() + name)) << name;
 }
 
-// Each kill lands while a save is under way (its temporary file exists); the next start
-// removes what it left, and each file is the old one or the new one, never a cut one.
-TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndNoLeftovers) {
-    TempFolder home;
+// Kills while a save is under way (its temporary file exists): the next start removes it; each file is old or new.
+TEST_F(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndNoLeftovers) {
     std::string entries;
     for (int i = 0; i < 100000; ++i)
         entries += "/music/collection/artist " + std::to_string(i % 97) + "/track " + std::to_string(i) + ".mp3\r\n";
@@ -145,22 +128,14 @@ TEST(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAndN
     const std::string oldCfg = Configuration("AutoPlay=0\nx=+0");
     int killedMidSave = 0, leftovers = 0;
     for (int trial = 0; trial < 20; ++trial) {
-        // A file that already holds what a save would write is not written again: each trial
-        // starts from the old files so that every quit saves.
-        home.Write("KORU.tsr", oldList);
-        home.Write("KORU.CFG", oldCfg);
+        home.Write("KORU.tsr", oldList), home.Write("KORU.CFG", oldCfg);  // unchanged files are not saved again
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s))
             << "trial " << trial << ", exit " << player.WaitForExit(1s) << "\n" << player.Log();
         EXPECT_EQ(TempFiles(home), 0) << "the start removes what the last kill left";
         player.Signal(SIGTERM);
-        bool seen = false;
-        for (auto end = std::chrono::steady_clock::now() + 20s; !seen && std::chrono::steady_clock::now() < end;) {
-            seen = TempFiles(home) > 0;
-            if (!seen) std::this_thread::sleep_for(200us);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5));
-        player.Signal(SIGKILL);
+        const bool seen = Eventually([&] { return TempFiles(home) > 0; }, 20s, 200us);
+        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5)), player.Signal(SIGKILL);
         killedMidSave += player.WaitForExit(20s) == 128 + SIGKILL && seen;
         leftovers += TempFiles(home);
         const std::string list = home.Read("KORU.tsr"), cfg = home.Read("KORU.CFG");

@@ -1,35 +1,29 @@
 // What a user meets in the first hour, through the real binary on real files.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <string>
 #include <thread>
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
-using namespace std::chrono_literals;
-
-// Waits for `then` after `first` in the log, then a moment more (nothing else may open), then
-// quits in order.
+// Waits for `then` after `first` in the log and a moment more (nothing else may open), then quits.
 void QuitAfter(PlayerProcess& player, const std::string& first, const std::string& then = "") {
     player.WaitForLogAfter(first, then, 30s);
     std::this_thread::sleep_for(1500ms);
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 
+struct StartE2E : ::testing::Test { TempFolder home; };  // the player's program folder
+using MprisE2E = StartE2E;
+
 TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
     for (int signal : {SIGTERM, SIGINT}) {
         TempFolder home;
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-        // The video window starts just below the player.
-        const auto firstFiles = std::pair(Configuration("MovieY=92"), std::string());
+        const auto firstFiles = std::pair(Configuration("MovieY=92"), std::string());  // video just below the player
         EXPECT_EQ(std::pair(home.Read("KORU.CFG"), home.Read("KORU.tsr")), firstFiles);
         // A stale save must not be mistaken for the quit's: remove both, then quit.
         for (const char* name : {"KORU.CFG", "KORU.tsr"}) std::remove((home.path() + name).c_str());
@@ -43,8 +37,7 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
     }
 }
 
-TEST(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
-    TempFolder home;
+TEST_F(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
     for (const char* option : {"-h", "--help"}) {
         const std::string out = ShellOutput("VELKAF_HOME=" + home.path() + " QT_QPA_PLATFORM=offscreen timeout 10 " +
                                             PlayerBinary() + " " + option + "; echo \"exit $?\"");
@@ -54,12 +47,9 @@ TEST(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
     }
 }
 
-TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
-    TempFolder home;
-    home.Write("m/empty.wav", "");
-    WriteToneWav(home.path() + "m/one.wav", 1.0, 440.0, 0.3);
-    WriteToneWav(home.path() + "m/two.wav", 1.0, 660.0, 0.3);
-    home.Write("m/text.wav", "not a sound at all");
+TEST_F(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
+    home.Write("m/empty.wav", ""), home.Write("m/text.wav", "not a sound at all");
+    for (auto [n, hz] : {std::pair{"one.wav", 440}, {"two.wav", 660}}) WriteToneWav(home.path() + "m/" + n, 1, hz, 0.3);
     ::mkdir((home.path() + "m/folder.wav").c_str(), 0700);
     const std::vector<std::string> names = {"one.wav", "missing.wav", "empty.wav", "folder.wav", "text.wav", "two.wav"};
     std::vector<std::string> list;
@@ -82,8 +72,8 @@ TEST(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) 
     EXPECT_EQ(Opens(player.Log()), (std::vector<std::string>{"text.wav", "missing.wav"})) << player.Log();
 }
 
-TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
-    TempFolder home, music;
+TEST_F(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
+    TempFolder music;
     music.Write("dir/notes.txt", "");
     for (const char* name : {"b.wav", "a.wav", "dir/c.wav"}) WriteToneWav(music.path() + name, 0.5, 500.0, 0.3);
     WriteStateFiles(home.path(), {}, "Repeat=0");
@@ -98,17 +88,14 @@ TEST(StartE2E, FilesAndAFolderOnTheCommandLinePlayAsADrop) {
     EXPECT_EQ(home.Read("KORU.tsr"), m + "a.wav\r\n" + m + "b.wav\r\n" + m + "dir/c.wav\r\n");
 }
 
-TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
+TEST_F(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
     SKIP_WITHOUT("Xvfb", "xdotool");
     const VirtualDisplay display("640x480");
-    TempFolder home;
     {
         PlayerProcess player(home.path(), {}, display.Environment());
         ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-        const std::string window = display.Window(player.pid());
-        ASSERT_FALSE(window.empty()) << player.Log();
-        display.Run("xdotool windowfocus --sync " + window);
-        display.Run("xdotool keydown n sleep 0.4 keyup n");  // N held: one step down per 30 ms
+        const std::string focus = "xdotool windowfocus --sync " + display.Window(player.pid());
+        display.Run(focus + " keydown n sleep 0.4 keyup n");  // N held: one step down per 30 ms
         ASSERT_EQ(player.Quit(), 0) << player.Log();
     }
     const std::string kept = home.Read("KORU.vol");
@@ -116,64 +103,51 @@ TEST(StartE2E, VolumeSetWithTheKeysIsTheVolumeAfterARestart) {
     ASSERT_EQ(std::sscanf(kept.c_str(), "%u %u", &left, &right), 2) << kept;
     EXPECT_LT(left, 65535u) << "N lowered the volume";
     EXPECT_EQ(left, right);
-    std::remove((home.path() + "player.log").c_str());  // the first run's log must not answer for the second
     PlayerProcess player(home.path(), {}, display.Environment());
     ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
     ASSERT_EQ(player.Quit(), 0) << player.Log();
-    EXPECT_NE(player.Log().find("volume " + kept.substr(0, kept.size() - 1) + " kept from the last run"), kept.npos)
-        << player.Log();
+    EXPECT_EQ(CountOf(player.Log(), "volume " + kept.substr(0, kept.size() - 1) + " kept from the last run"), 1);
     EXPECT_EQ(home.Read("KORU.vol"), kept) << "the restarted player kept it and saved it again";
 }
 
-// The player on the desktop bus: a private session bus and a virtual display of the test's own,
-// and playerctl as the client that media keys and sound applets go through.
-TEST(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
+// On a private session bus and display, playerctl (as media keys and sound applets) drives the player.
+TEST_F(MprisE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
     SKIP_WITHOUT("dbus-daemon", "playerctl", "Xvfb", "xdotool");
     const SessionBus bus;
     const VirtualDisplay display("800x600");
     ASSERT_FALSE(bus.FirstLine().empty() || display.Name().empty());
-    TempFolder home;
     WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);  // with an ID3v1 tag in its last bytes
     std::ofstream(home.path() + "one.wav", std::ios::binary | std::ios::app) << Id3v1Block("Song One", "Singer One");
     for (auto [n, hz] : {std::pair{"two.wav", 550.}, {"three.wav", 660.}}) WriteToneWav(home.path() + n, 4.0, hz, 0.2);
-    WriteToneWav(home.path() + "four.wav", 1.0, 330.0, 0.2);
     WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav", home.path() + "three.wav"}, "");
     PlayerProcess player(home.path(), {}, display.Environment({bus.Environment()}));
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
     const auto ctl = [&](const std::string& args) { return bus.Run("playerctl -p velkaf " + args); };
-    const auto logged = [&](const char* s, int n) { return Eventually([&] { return CountOf(player.Log(), s) >= n; }); };
-    EXPECT_TRUE(Eventually([&] {
-        return ctl("metadata --format '{{title}}|{{artist}}|{{mpris:length}}'") == "Song One|Singer One|4000000";
-    })) << ctl("metadata");
-    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
-    // Play/pause becomes the skin's toggle, with the device commands of the toggle.
-    ctl("play-pause");
-    EXPECT_TRUE(logged("mpris: PlayPause -> toggle request", 1)) << player.Log();
-    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; }));
-    EXPECT_TRUE(logged("mci> pause movie", 1)) << player.Log();
-    ctl("play-pause");
-    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; }));
-    ctl("position 2");
-    EXPECT_TRUE(logged("mci> play movie from 2000", 1)) << player.Log();
-    ctl("next");
-    EXPECT_TRUE(logged("mci> open \"two.wav\"", 1)) << player.Log();
-    EXPECT_TRUE(Eventually([&] { return ctl("metadata --format '{{title}}'") == "two.wav"; }));
-    ctl("previous");
-    EXPECT_TRUE(logged("mci> open \"one.wav\"", 2)) << player.Log();
-    ctl("volume 0.5");
-    EXPECT_TRUE(logged("bus: volume 32768, knob 29", 1)) << player.Log();
-    // The skin's STILL and PLAY buttons (the window stands at 0, 0): the bus follows.
-    display.Run("xdotool mousemove 289 30 click 1");
-    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Paused"; })) << player.Log();
-    display.Run("xdotool mousemove 254 57 click 1");
-    EXPECT_TRUE(Eventually([&] { return ctl("status") == "Playing"; })) << player.Log();
-    ctl("loop None");
-    ctl("shuffle On");
-    // A second start hands its file to this player and ends at once.
-    TempFolder secondHome;
-    PlayerProcess second(secondHome.path(), {home.path() + "four.wav"}, display.Environment({bus.Environment()}));
-    EXPECT_EQ(second.WaitForExit(20s), 0) << second.Log();
-    EXPECT_TRUE(logged("mci> open \"four.wav\"", 1)) << player.Log();
+    // A playerctl command, or xdotool's click on the skin's STILL or PLAY (the window at 0, 0); then the
+    // log holds `logged` `n` times, and playerctl's `asks` answers `answer`. Play/pause is the skin's toggle.
+    struct Step { std::string run = {}, logged = {}; int n = 1; std::string asks = "status", answer = {}; };
+    const Step steps[] = {
+        {.asks = "metadata --format '{{title}}|{{artist}}|{{mpris:length}}'", .answer = "Song One|Singer One|4000000"},
+        {.answer = "Playing"},
+        {.run = "play-pause", .logged = "mpris: PlayPause -> toggle request", .answer = "Paused"},
+        {.logged = "mci> pause movie"},
+        {.run = "play-pause", .answer = "Playing"},
+        {.run = "position 2", .logged = "mci> play movie from 2000"},
+        {.run = "next", .logged = "mci> open \"two.wav\""},
+        {.asks = "metadata --format '{{title}}'", .answer = "two.wav"},
+        {.run = "previous", .logged = "mci> open \"one.wav\"", .n = 2},
+        {.run = "volume 0.5", .logged = "bus: volume 32768, knob 29"},
+        {.run = "loop None", .asks = "loop", .answer = "None"},  // saved once a tick has run: after the clicks'
+        {.run = "shuffle On", .asks = "shuffle", .answer = "On"},
+        {.run = "xdotool mousemove 289 30 click 1", .answer = "Paused"},
+        {.run = "xdotool mousemove 254 57 click 1", .answer = "Playing"},
+    };
+    for (const Step& s : steps) {
+        if (!s.run.empty()) s.run.starts_with("xdotool ") ? display.Run(s.run) : ctl(s.run);
+        const bool logged = Eventually([&] { return s.logged.empty() || CountOf(player.Log(), s.logged) >= s.n; });
+        EXPECT_TRUE(logged) << s.run << ": " << s.logged << "\n" << player.Log();
+        EXPECT_TRUE(s.answer.empty() || Eventually([&] { return ctl(s.asks) == s.answer; })) << s.run << ctl(s.asks);
+    }
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     const std::string settings = home.Read("KORU.CFG");
     EXPECT_NE(settings.find("\r\nRandom=1\r\nRepeat=0\r\n"), std::string::npos) << settings;

@@ -1,7 +1,5 @@
-// The full-screen window, the overlay and the control panel as the user meets them: what each
-// click, key, wheel notch, button and slider movement reports, exactly as the tick reads it.
+// The full-screen window, overlay and control panel: what each click, key, wheel notch, button and slider reports.
 #include <gtest/gtest.h>
-#include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -30,8 +28,7 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
         {false, 0, {WheelDown, WheelUp, WheelDown}, {}, {-1, 0, 0}},
     };
     TestApplication();
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
+    for (const Case& c : cases) {
         CFullScreenDlg full(nullptr); CFullScreenOverlayDlg overlay(nullptr);
         full.Create(), full.ShowTopmost(QRect(0, -20, 640, 500));
         overlay.Create(QRect(0, -20, 640, 500), QRegion());
@@ -52,11 +49,11 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
             }
             if (act > Close) QTest::keyClick(d.StepBar(), Qt::Key(act));
         }
-        EXPECT_EQ(codes, c.codes) << i;
-        EXPECT_TRUE(d.Window()->isVisible()) << i;
-        EXPECT_EQ(d.StepBar()->value(), 1) << i;  // the bar never reaches an end
-        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), c.values) << i;
-        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), (std::array{0, 0, 0})) << i;  // cleared
+        EXPECT_EQ(codes, c.codes) << &c - cases;
+        EXPECT_TRUE(d.Window()->isVisible()) << &c - cases;
+        EXPECT_EQ(d.StepBar()->value(), 1) << &c - cases;  // the bar never reaches an end
+        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), c.values) << &c - cases;
+        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), (std::array{0, 0, 0})) << "read: cleared";
     }
 }
 
@@ -72,8 +69,7 @@ TEST(PanelsTest, ReportsArriveQueued) {
     EXPECT_FALSE(dialog.Exists());
 }
 
-// The panel's sliders and buttons as the tick polls them: 0/1 position moved and where (device
-// units), 2/3 volume moved and its level, 4/5 button pressed and which.
+// As the tick polls: 0/1 position moved and where (device units), 2/3 volume moved and its level, 4/5 button and which.
 TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
     TestApplication();
     using A = QAbstractSlider;
@@ -82,11 +78,9 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
           {1010, 0, 21, A::SliderPageStepSub, 1}, {1010, 0, 20, A::SliderPageStepSub, 0},
           {1001, 20480, 1024, A::SliderSingleStepSub, 10230}, {1001, 1000, 0, A::SliderToMaximum, 1000},
           {1001, 0, 500, A::SliderPageStepAdd, 0}}) {  // no length measured: 0
-        CControlPanelDlg panel(nullptr); panel.Create();
-        panel.SetValue(0, length);
+        CControlPanelDlg panel(nullptr); panel.Create(), panel.SetValue(0, length);
         auto* slider = qobject_cast<QScrollBar*>(panel.Control(bar));
-        slider->setValue(start);
-        slider->triggerAction(action);
+        slider->setValue(start), slider->triggerAction(action);
         const int m = bar == 1001 ? 0 : 2;  // read and cleared; the other slider did not move
         EXPECT_EQ((std::array{panel.GetValue(m), panel.GetValue(m), panel.GetValue(m + 1), panel.GetValue(2 - m)}),
                   (std::array{m == 0 ? 1 : 2, 0, polled, 0})) << bar << " from " << start;
@@ -99,9 +93,7 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
     }
 }
 
-// In full screen the panel is sized for its screen (the offscreen screen: 800 x 800, a scale of
-// 800 / 540): its font, its height from the bottom edge and the fitted position slider grow,
-// its texts stay, and the slider's track is a grey that shows on the black panel.
+// At 800 x 800 (scale 800 / 540) font, height and fitted slider grow, texts stay, and the track shows grey on black.
 TEST(PanelsTest, ControlPanelIsSizedForItsScreenWithVisibleTracks) {
     TestApplication();
     for (auto [rows, scale] : {std::pair{0, 1.0}, {480, 1.0}, {1080, 2.0}, {1620, 3.0}, {4320, 4.0}})

@@ -1,24 +1,19 @@
-// The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test
-// process's own; the real player and device on generated media.
+// The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test's own.
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QScreen>
 #include <QTest>
 #include <cstring>
 #include "device/VideoHost.h"
 #include "panels/FullScreenWindows.h"
-#include "tests/device/TestMedia.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
-#include "tests/support/TestSupport.h"
 // Last: Xlib's macros would clash with the headers above.
 #include <X11/Xlib.h>
 
 namespace {
 constexpr int W = 1024, H = 768;
 
-// The display (":N"), made on first use and gone with the process; empty when Xvfb cannot
-// start. It becomes the process's DISPLAY with Qt on X; the players started here inherit both.
+// The display (":N", empty when Xvfb cannot start), made on first use: this process's DISPLAY and the players'.
 const std::string& TestDisplay() {
     static const VirtualDisplay display;
     static const std::string name = [] {
@@ -32,11 +27,9 @@ const std::string& TestDisplay() {
 TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
-    CFullScreenDlg window(nullptr); window.Create();
-    window.ShowTopmost(QRect(0, -20, W, H + 20));
-    // A white picture all over, as the device would hand it over.
+    CFullScreenDlg window(nullptr); window.Create(), window.ShowTopmost(QRect(0, -20, W, H + 20));
     static const int owner = 0;
-    auto frame = std::make_shared<VideoFrame>(W, H);
+    auto frame = std::make_shared<VideoFrame>(W, H);  // white all over, as the device would hand it over
     std::memset(frame->data(), 0xff, static_cast<size_t>(frame->stride()) * H);
     VideoHostRegistry::Find(window.HostId())->Attach(&owner, DestinationRect{0, 20, W, H});
     VideoHostRegistry::Find(window.HostId())->Publish(&owner, DestinationRect{0, 20, W, H}, frame);
@@ -49,8 +42,7 @@ TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(5, 5)}) EXPECT_EQ(shown.pixel(at), 0xFFFFFFFFu) << at.x();
 }
 
-// The real player on the virtual display, with the test's list and settings ("Key=value\n...").
-struct X11Player {
+struct X11Player {  // the real player on the virtual display, with the test's list and settings ("Key=value\n...")
     X11Player(const std::vector<std::string>& list, const std::string& changes) {
         if (TestDisplay().empty() || (x = XOpenDisplay(TestDisplay().c_str())) == nullptr) return;
         WriteStateFiles(home.path(), list, changes);
@@ -60,8 +52,7 @@ struct X11Player {
         if (player) { EXPECT_EQ(player->Quit(), 0) << player->Log(); }
         if (x != nullptr) XCloseDisplay(x);
     }
-    // A viewable top-level window of that size (no window manager: a child of the root), at
-    // that place when given; 0 when there is none. The test's own window is smaller.
+    // A viewable top-level window (a child of the root) of that size, at that place when given; or 0.
     Window Mapped(int width, int height, int atX = -1, int atY = -1) {
         Window root = 0, parent = 0, *children = nullptr, found = 0; unsigned count = 0;
         XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count);
@@ -74,8 +65,7 @@ struct X11Player {
         if (children != nullptr) XFree(children);
         return found;
     }
-    // Where `text` first shows in the log after `from`, waiting up to 20 s; npos if never.
-    size_t LogAfter(const std::string& text, size_t from) {
+    size_t LogAfter(const std::string& text, size_t from) {  // where `text` first shows after `from` (20 s), or npos
         size_t at = std::string::npos;
         WaitUntil([&] { return (at = player->Log().find(text, from)) != std::string::npos; }, 20000);
         return at;
@@ -95,10 +85,9 @@ TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
     Window main = 0;
     ASSERT_TRUE(WaitUntil([&] { return (main = p.Mapped(321, 92)) != 0; }, 10000));
     XSetInputFocus(p.x, main, RevertToParent, CurrentTime), XSync(p.x, False);
-    const size_t active = p.LogAfter("application active", 0);
-    ASSERT_NE(active, std::string::npos) << p.player->Log();
+    ASSERT_NE(p.LogAfter("application active", 0), std::string::npos) << p.player->Log();
     XSetInputFocus(p.x, other, RevertToParent, CurrentTime), XSync(p.x, False);
-    ASSERT_NE(p.LogAfter("application inactive", active), std::string::npos) << p.player->Log();
+    ASSERT_TRUE(p.player->WaitForLogAfter("application active", "application inactive", 20s)) << p.player->Log();
     ASSERT_EQ(p.player->Log().find("open \"video.mpg\""), std::string::npos) << "the tone ended too early";
     ASSERT_NE(p.LogAfter("open \"video.mpg\"", 0), std::string::npos) << p.player->Log();
     EXPECT_TRUE(WaitUntil([&] { return p.Mapped(320, 240, 40, 60); }, 10000)) << "the video window is mapped";
@@ -113,16 +102,13 @@ TEST(X11Test, DesktopHostGoesWithThePicture) {
     X11Player p({MediaPath("clip.avi"), media.path() + "tone.wav", MediaPath("clip.avi")},
                 "x=600\ny=500\nMovieSize_Save=1\nMovieSize=3\nRepeat=0");
     if (p.x == nullptr) GTEST_SKIP() << "no virtual display";
-    const size_t first = p.LogAfter("open \"clip.avi\"", 0);
-    ASSERT_NE(first, std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return p.Mapped(W, H, 0, 0); }, 10000)) << "desktop mode shows the picture";
-    const size_t tone = p.LogAfter("open \"tone.wav\"", first);
-    ASSERT_NE(tone, std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return !p.Mapped(W, H); }, 2000)) << "a tone leaves no screen-sized window";
-    const size_t last = p.LogAfter("open \"clip.avi\"", tone);
-    ASSERT_NE(last, std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return p.Mapped(W, H, 0, 0); }, 10000));
-    ASSERT_NE(p.LogAfter("mci> close movie", last), std::string::npos) << p.player->Log();
-    EXPECT_TRUE(WaitUntil([&] { return !p.Mapped(W, H); }, 5000)) << "the end of the list takes it away";
+    // After each of these in turn, the picture shows screen-sized at 0, 0 (within `ms`) or nowhere.
+    const struct { const char* logged; bool shows; int ms; } steps[] = {{"open \"clip.avi\"", true, 10000},
+        {"open \"tone.wav\"", false, 2000}, {"open \"clip.avi\"", true, 10000}, {"mci> close movie", false, 5000}};
+    size_t at = 0;
+    for (const auto& s : steps) {
+        ASSERT_NE(at = p.LogAfter(s.logged, at), std::string::npos) << s.logged << "\n" << p.player->Log();
+        EXPECT_TRUE(WaitUntil([&] { return s.shows ? p.Mapped(W, H, 0, 0) != 0 : !p.Mapped(W, H); }, s.ms)) << s.logged;
+    }
 }
 }  // namespace

@@ -1,11 +1,7 @@
-// The main window as a user meets it, through the real window and the scripted device; Qt's own
-// dialogs in the user's language; the timer that rests while nothing can change and wakes on what may.
+// The real main window on a scripted device; Qt's dialogs in the user's language; the timer's rest and wakes.
 #include <gtest/gtest.h>
 #include <QAccessible>
-#include <QApplication>
-#include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusVariant>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -16,11 +12,9 @@
 #include <QTest>
 #include <QTranslator>
 #include <cmath>
-#include <functional>
 #include "app/MprisService.h"
 #include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
-#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/WaveVolume.h"
 #include "player/CPlayerDlg.h"
@@ -34,11 +28,9 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
 using Strings = std::vector<std::string>;
 
-// A wave volume whose writes go into the device's command list, so that one list tells the
-// order of the key poll's volume steps and the full tick's position queries.
+// A wave volume whose writes join the device's command list: one list orders volume steps and queries.
 struct LoggedVolume final : WaveVolume {
     explicit LoggedVolume(ScriptedMediaDevice& device) : device(device) {}
     bool Get(uint32_t& v) override { return v = value, true; }
@@ -46,9 +38,7 @@ struct LoggedVolume final : WaveVolume {
     ScriptedMediaDevice& device; uint32_t value = 0xFFFFFFFFu;
 };
 
-// A started player over a scripted device that stands at 5200 of 100000 ms: playing a track of
-// that length, or (resting) with an empty list and nothing open, its timer resting (checked
-// every minute only: only a wake ends the rest).
+// A started player on a device at 5200 of 100000 ms: playing, or resting (no list; rest checks once a minute).
 struct Window {
     explicit Window(bool resting = false) {
         TestApplication();
@@ -59,7 +49,7 @@ struct Window {
                                               MainTickSetup{folder.path(), {}, "/"});
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
-        if (!resting) state.closed = 0, state.lengthMs = 100000;
+        if (!resting) state.closed = 0, state.lengthMs = 100000, state.polledPosition = 5200;
         else dialog->SetRestCheckInterval(60000);
         EXPECT_TRUE(!resting || RunUntil([&] { return dialog->Resting(); }));
     }
@@ -73,14 +63,11 @@ struct Window {
         for (auto& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
         return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
     }
-
-    CurrentFolderGuard cwd; TempFolder folder;
-    PlayerState state; Settings settings; Playlist playlist;
+    CurrentFolderGuard cwd; TempFolder folder; PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
 };
 
-// FILE, CONFIG and FULL act on the button-up however many full ticks pass while they are held
-// (paused: one every 30 ms). In full screen the keys keep working: Alt+Enter leaves it.
+// FILE, CONFIG and FULL act on the button-up however many full ticks pass while held; Alt+Enter leaves full screen.
 TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     for (const auto& [at, dialogClass] :
          {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
@@ -99,8 +86,7 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     }
 }
 
-// Hotkeys typed into the open dialog change nothing; "list" opens "list.tsr". In the player's own
-// window Space pauses.
+// Hotkeys typed into the open dialog change nothing; "list" opens "list.tsr". In the player Space pauses.
 TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     Window w;
     w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
@@ -109,11 +95,9 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
         d.setDirectory(QString::fromStdString(w.folder.path()));
         auto* name = d.findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
-        QTest::keyClicks(name, "xz mn.,][");
-        QTest::qWait(300);
+        QTest::keyClicks(name, "xz mn.,]["), QTest::qWait(300);
         EXPECT_EQ(w.Effects(), before) << "typing into the open dialog";
-        name->clear();
-        QTest::keyClicks(name, "list");
+        name->clear(), QTest::keyClicks(name, "list");
         static_cast<QDialog&>(d).accept();  // public as a QDialog
     });
     w.Click({220, 30});
@@ -123,8 +107,7 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
     QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
 }
 
-// Play/pause (the middle click, the bus's PlayPause) with nothing open opens the current entry as
-// PLAY does: an entry that will not open leaves the player stopped, never "playing" on nothing.
+// Play/pause (middle click, PlayPause) opens the entry as PLAY does: one that will not open leaves it stopped.
 TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     Window w;
     w.playlist.InsertAt(0, w.folder.path() + "tone.wav"), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
@@ -142,8 +125,7 @@ TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     EXPECT_TRUE(w.RunUntil([&] { return w.state.closed == 0 && w.state.paused == 0; }));
 }
 
-// A press and release in place on the skin's body (a tap) moves nothing, nor does a wobble within
-// the drag distance; a drag past it moves the window with the pointer, after a double click too.
+// A tap, or a wobble within the drag distance, moves nothing; a drag past it does, after a double click too.
 TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
     const int near = QApplication::startDragDistance() - 1;
     struct Case { bool doubleClick; std::vector<QPoint> path; QPoint moved; };
@@ -175,21 +157,18 @@ TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
     }
 }
 
-// Up, Page Up and Home are one step up, their opposites one down; Enter and Esc do nothing.
 TEST(PlayerWindowTest, StepKeys) {
     Window w;
     for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
                              {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0},
                              {Qt::Key_Escape, 0}}) {
-        w.state.wheelStep = 0;
-        QTest::keyClick(w.dialog.get(), key);
+        w.state.wheelStep = 0, QTest::keyClick(w.dialog.get(), key);
         EXPECT_EQ(w.state.wheelStep, step) << key;
     }
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
 }
 
-// A left press (or release) on the device pixel that holds the logical point `at`.
-void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {
+void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {  // on the device pixel holding the point `at`
     const qreal ratio = window.devicePixelRatioF();
     const QPointF pos(std::floor(at.x() * ratio) / ratio, std::floor(at.y() * ratio) / ratio);
     QMouseEvent event(type, pos, window.mapToGlobal(pos), Qt::LeftButton,
@@ -214,12 +193,9 @@ const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; }
     {kHotspotTime, 2, [](S s, T) { return s.timeDisplayMode; }},
 };
 
-// A press on the device pixel at each hotspot's centre does what the hotspot does (CTest runs
-// this at 1, 1.5 and 2 with QT_SCALE_FACTOR). Each press is looked at before its release, then
-// the records go back as they were.
+// CTest runs this at 1, 1.5 and 2 (QT_SCALE_FACTOR); each press is looked at before its release, then undone.
 TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     Window w;
-    w.state.polledPosition = 5200;
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
     const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(), wanted = factor > 0 ? factor : 1;
     ASSERT_EQ(w.dialog->devicePixelRatioF(), wanted);
@@ -231,15 +207,13 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
         EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand, c.expected)
             << kHotspots[c.spot].name << " at " << wanted;
         w.state = state, w.settings = settings;
-        SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre);
-        w.state = state, w.settings = settings;
+        SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre), w.state = state, w.settings = settings;
         if (w.dialog->isMinimized()) w.dialog->showNormal();
     }
 }
 
-// Tab walks the hotspots, Shift+Tab back; Space and Enter press the focused one (and only
-// that: Space then neither pauses nor plays); Esc puts the focus away, after which Enter does
-// nothing again. The focus mark is drawn over the skin around the focused hotspot.
+// Tab walks the hotspots, Shift+Tab back; Space and Enter press the focused one (only: Space does not pause); Esc
+// puts the focus away, after which Enter does nothing again. A focus mark is drawn around the focused hotspot.
 TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     Window w;
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
@@ -255,8 +229,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     }
     for (int i = kHotspotPlay; i < kHotspotRepeat; ++i) QTest::keyClick(w.dialog.get(), Qt::Key_Tab);
     ASSERT_EQ(access->Focused(), kHotspotRepeat);
-    const skin::Rect r = kHotspots[kHotspotRepeat].area;
-    const QPoint edge(r.x - 1, r.y + 2);  // just outside the hotspot: the mark, not the art
+    const QPoint edge(kHotspots[kHotspotRepeat].area.x - 1, kHotspots[kHotspotRepeat].area.y + 2);  // outside: the mark
     EXPECT_NE(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "the focus mark";
     const long ticks = w.Ticks();
     QTest::keyClick(w.dialog.get(), Qt::Key_Space);
@@ -270,11 +243,9 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     EXPECT_EQ(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "no mark";
 }
 
-// The window's accessible children: names, roles, states, the press action and the sliders'
-// values (the events reach an assistive technology: tests/e2e/a11y_e2e_test.cpp).
+// Names, roles, states, the press action and the sliders' values (for AT-SPI: tests/e2e/a11y_e2e_test.cpp).
 TEST(SkinAccessTest, EveryHotspotIsAnAccessibleObject) {
     Window w;
-    w.state.polledPosition = 5200;
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.dialog.get());
     ASSERT_TRUE(window != nullptr && window->childCount() == kHotspotCount);
     const struct { HotspotIndex spot; const char* name; QAccessible::Role role; const char* value; } rows[] = {
@@ -311,8 +282,7 @@ TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
     EXPECT_EQ(CancelButtonText(), "Cancel");
 }
 
-// After a rest of 40 timer periods N, held, lowers the volume once and the same timer call
-// runs the full tick (its position query), not four calls later.
+// After a rest of 40 periods N, held, lowers the volume once and that timer call runs the full tick.
 TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
     Window w(true);
     QTest::qWait(1200);
@@ -327,9 +297,7 @@ TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
     EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
 }
 
-// A folder dropped on the resting window replaces the list, sorted by whole path, and opens its
-// first entry; its title's ticker steps on every full tick and the timer never rests, playing
-// or paused (the picture changes with every step).
+// A dropped folder replaces the list, sorted by path, and opens; its ticker steps, redrawn, never resting, paused too.
 TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     Window w(true);
     for (std::string name : {"b.wav", "A/z.wav", "A.wav", "notes.txt"}) w.folder.Write("album/" + name, "RIFF");
@@ -353,8 +321,7 @@ TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     }
 }
 
-// Calls on a private session bus while the timer rests are carried out: the volume, then a
-// hand-over of a file.
+// On a private session bus while the timer rests: the volume, then a hand-over of a file.
 TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
     QProcess bus;
     bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
@@ -381,7 +348,5 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
         EXPECT_TRUE(w.RunUntil([&, d = done] { return w.Count(d) == 1; })) << done;
     }
     QDBusConnection::disconnectFromBus("player"), QDBusConnection::disconnectFromBus("client");
-    bus.terminate(), bus.waitForFinished(5000);
 }
-
 }  // namespace

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <filesystem>
 #include <functional>
 #include "platform/Paths.h"
 #include "playlist/Playlist.h"
@@ -27,8 +26,7 @@ std::vector<std::string> LetterPaths(const std::string& letters) {  // "/m/a.mp3
 }
 
 struct EditorRig final : PlaylistEditorHost {
-    // The load and save dialogs answer `answer` (empty: cancelled) after `whileShown`.
-    struct Dialogs final : ListFileDialogs {
+    struct Dialogs final : ListFileDialogs {  // answer `answer` (empty: cancelled) after `whileShown`
         explicit Dialogs(EditorRig& rig) : rig(rig) {}
         std::string ChooseListToLoad(QWidget*, const std::string& folder) override {
             rig.started.push_back(folder), rig.busyWhileShown.push_back(rig.state.busy);
@@ -38,18 +36,16 @@ struct EditorRig final : PlaylistEditorHost {
         std::string ChooseListToSave(QWidget* p, const std::string& f) override { return ChooseListToLoad(p, f); }
         EditorRig& rig;
     };
-    explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0) {
+    explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0, bool open = true) {
         TestApplication();
         for (const std::string& e : entries) playlist.InsertAt(playlist.StoreSize(), e);
         playlist.SyncCount(), playlist.currentIndex = current;
         editor.SetFileDialogs(std::make_unique<Dialogs>(*this));
+        if (open) Open();
     }
-    Playlist& EditorPlaylist() override { return playlist; }
-    Settings& EditorSettings() override { return settings; }
-    PlayerState& EditorPlayerState() override { return state; }
-    Clock& EditorClock() override { return clock; }
-    void PostPlayerNotify(int code) override { posted.push_back(code); }
-    QWidget* EditorOwner() override { return nullptr; }
+    Playlist& EditorPlaylist() override { return playlist; } Settings& EditorSettings() override { return settings; }
+    PlayerState& EditorPlayerState() override { return state; } Clock& EditorClock() override { return clock; }
+    void PostPlayerNotify(int code) override { posted.push_back(code); } QWidget* EditorOwner() override { return {}; }
     void Open() { editor.OpenWindow(), QCoreApplication::processEvents(); }
     int Get(int kind) const { return editor.GetValue(kind); }
     QListView& List() const { return *editor.ListBox(); }
@@ -70,8 +66,7 @@ struct EditorRig final : PlaylistEditorHost {
         for (const std::string& e : playlist.Entries()) letters += FileNameOf(e).substr(0, 1);
         return letters;
     }
-    // The lines the list shows, "|" between them.
-    std::string Shown() const {
+    std::string Shown() const {  // the lines the list shows, "|" between them
         std::string shown;
         for (int i = 0; i < List().model()->rowCount(); ++i)
             shown += (i ? "|" : "") + Line(i).data().toString().toStdString();
@@ -118,7 +113,7 @@ TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
     };
     for (const Case& c : cases) {
         EditorRig r(LetterPaths(c.letters), c.current);
-        r.Open(), r.Select(c.selected), r.Click(c.button);
+        r.Select(c.selected), r.Click(c.button);
         EXPECT_EQ(std::tuple(r.Letters(), r.Selected(), r.Get(kEditorCurrent), r.Shown(), r.Get(kEditorCount)),
                   std::tuple(c.after, c.selectedAfter, c.currentAfter, shown[&c - cases], int(c.after.size())))
             << &c - cases;
@@ -127,14 +122,13 @@ TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
 
 TEST(EditorWindowTest, RandomGoesOnWithTheGeneratorOfTheLastPlayOrderBuild) {
     EditorRig rig(LetterPaths("abcdefgh"), 0);
-    rig.Open(), rig.clock.seconds = 2000, rig.playlist.BuildPlayOrder(0, rig.clock), rig.Click(Id::kIdRandom);
+    rig.clock.seconds = 2000, rig.playlist.BuildPlayOrder(0, rig.clock), rig.Click(Id::kIdRandom);
     EXPECT_EQ(rig.Letters(), "hcdfgbae");  // seeded at 2000, after the build's eight draws
 }
 
 TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine) {
     TempFolder folder;
     EditorRig rig({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", folder.Write("ベータ/d.mp3", ""), "/m/e.mp3", "/m/f.mp3"}, 0);
-    rig.Open();
     const auto centre = [&](int line) { return rig.List().visualRect(rig.Line(line)).center(); };
     QTest::mouseClick(rig.List().viewport(), Qt::LeftButton, {}, centre(3));
     // Selecting shows the entry's folder and goes there, so the file dialogs open there.
@@ -162,7 +156,6 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
 // Names that are not UTF-8 (CP932 from an old archive) show decoded; the entries keep their bytes.
 TEST(EditorWindowTest, AListReplacedFromOutsideIsShownAndTheOldPlayRequestDropped) {
     EditorRig rig(LetterPaths("abc"), 0);
-    rig.Open();
     const QPoint third = rig.List().visualRect(rig.Line(2)).center();
     QTest::mouseClick(rig.List().viewport(), Qt::LeftButton, {}, third);
     QTest::mouseDClick(rig.List().viewport(), Qt::LeftButton, {}, third);
@@ -178,7 +171,6 @@ TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
     TempFolder d;
     d.Write("m/b.mp3", ""), d.Write("m/readme.txt", ""), d.Write("m/x/c.wav", "");
     EditorRig rig(LetterPaths("p"), 0);
-    rig.Open();
     QMimeData mime;  // a drag entering the window and dropped, as the window system delivers it
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(d.path() + "m")), QUrl::fromLocalFile("/gone.mp3")});
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -200,10 +192,9 @@ TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
         [](EditorRig& r) { QTest::mouseClick(r.editor.Window(), Qt::RightButton, {}, QPoint(1, 1)); },
     };
     for (const auto& way : ways) {
-        EditorRig rig(LetterPaths("abc"), 7);
+        EditorRig rig(LetterPaths("abc"), 7, false);
         rig.settings.editorX = 30, rig.settings.editorY = 40;
-        rig.settings.editorWidth = 250, rig.settings.editorHeight = 300;
-        rig.Open();
+        rig.settings.editorWidth = 250, rig.settings.editorHeight = 300, rig.Open();
         const EditorRect at = rig.editor.WindowRectOnScreen();  // where the main tick saves it from
         EXPECT_EQ(std::tuple(at.x, at.y, at.width, at.height, rig.Get(kEditorRequest)),
                   std::tuple(30, 40, 250, 300, +kEditorRequestResized));
@@ -236,7 +227,6 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
         {Id::kIdSave, "", "gone/mix.tsr", "lists", "ab", "gone/mix.tsr", loaded},  // the folder is missing
     };
     EditorRig rig(LetterPaths("pqr"), 1);
-    rig.Open();
     for (const Step& step : steps) {
         if (!step.lastBefore.empty()) rig.settings.lastListFile = f.path() + step.lastBefore;
         rig.answer = step.answer.empty() ? "" : f.path() + step.answer, rig.started.clear(), rig.busyWhileShown.clear();
@@ -255,7 +245,7 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
                               rig.editor.StatusLine()->text().toStdString()),
               std::make_tuple(ab, ab, std::string("<missing>"), f.path() + "lists"));
     EditorRig closing(LetterPaths("pqr"), 0);  // closed while the dialog runs its own loop
-    closing.answer = list, closing.whileShown = [&closing] { closing.editor.CloseWindow(); }, closing.Open();
+    closing.answer = list, closing.whileShown = [&closing] { closing.editor.CloseWindow(); };
     QPointer<QWidget> window = closing.editor.Window();
     closing.Click(Id::kIdLoad), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(std::make_tuple(window.isNull(), closing.Letters(), closing.state.busy), std::make_tuple(true, "pqr", 0));

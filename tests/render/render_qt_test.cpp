@@ -1,11 +1,8 @@
-// Rendering with Qt: text drawn into the skin and the ticker with real text, the built-in skin
-// and background pictures, and presenting the work surface.
+// Rendering with Qt: text in the skin, the ticker with real text, skin pictures, presenting the work surface.
 #include <gtest/gtest.h>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <QImage>
 #include <QPainter>
-#include <QStringList>
 #include <random>
 #include <tuple>
 #include "render/Composition.h"
@@ -59,8 +56,7 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
         QImage target(407 * scale, 93 * scale, QImage::Format_RGB32); target.fill(Qt::magenta);
         QPainter painter(&target);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);  // PresentTo turns it off
-        painter.scale(scale, scale);
-        PresentTo(work, painter), painter.end();
+        painter.scale(scale, scale), PresentTo(work, painter), painter.end();
         for (int i = 0; i < 407 * 93 * scale * scale; ++i) {
             const int x = i % (407 * scale), y = i / (407 * scale);
             const Bgr p = work.Pixel(x / scale, y / scale);
@@ -122,9 +118,8 @@ TEST_F(TitleLines, TickerFramesGolden) {
     }
 }
 
-// On a scaling screen the art keeps whole device pixels (at 1 the picture is the composed one,
-// pixel for pixel) and the title is drawn at the device resolution: at 2x it matches its golden
-// picture and is no mere doubling of the 1x letters.
+// On a scaling screen the art keeps whole device pixels (at 1: the composed picture) and the title is drawn
+// at the device resolution: at 2x it matches its golden picture and is no mere doubling of the 1x letters.
 TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
     const std::string title = " 日本語のタイトル Title 01 ： 歌手 |";

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
-#include <functional>
 #include <set>
 #include "settings/SettingsFile.h"
 #include "settings/dialog/CSettingsDlg.h"
@@ -23,8 +22,7 @@ std::string Dump(const Settings& s) {  // every field on a line of its own, so a
     return FormatSettings(lines, s);
 }
 
-// Every field differs from its default, so a field copied to the wrong place shows.
-Settings Distinct() {
+Settings Distinct() {  // every field off its default, so a field copied to the wrong place shows
     Settings s;
     s.mainX = 11, s.videoY = 14, s.wheel2Mode = 3, s.scanLineMode = 2, s.shuffle = 1, s.repeat = 0;
     s.backgroundFile = "sky.bmp";
@@ -46,8 +44,7 @@ void Choose(QComboBox* combo, const char* text) {  // with the arrow keys
 
 struct SettingsDialogTest : ::testing::Test {
     SettingsDialogTest() { TestApplication(); }
-    // The CONFIG button's entry point; `act` works on the dialog inside its modal loop, and a
-    // dialog it leaves open is cancelled. Returns whether "OK" was taken.
+    // CONFIG's entry point; `act` runs inside the modal loop, a dialog left open is cancelled; true: "OK" taken.
     bool Open(const std::function<void(CSettingsDlg&)>& act, QWidget* parent = nullptr) {
         ModalAnswer<CSettingsDlg> answer(act);
         placed = -1;
@@ -59,9 +56,8 @@ struct SettingsDialogTest : ::testing::Test {
     int placed = -1;  // the topmost choice the main window was placed with
 };
 
-// Each radio group shows its field and "OK" stores the other choice; a field without a button (the slow
-// search's) or with a hand-edited value is carried through. Each speed edit shows its speed (left column
-// backward, right forward); "OK" refuses a non-integer with the standard message, selected for retyping.
+// Each radio group shows its field, "OK" stores the other choice; a field without a button or hand-edited is kept.
+// Each speed edit shows its speed; "OK" refuses a non-integer with the standard message, selected for retyping.
 TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
     const std::pair<int, int Settings::*> groups[] = {
         {1032, &Settings::wheelModePaused}, {1034, &Settings::wheelModePlaying}, {1037, &Settings::doubleClickPanel},
@@ -69,8 +65,7 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
         {1067, &Settings::keepVideoSize},   {0, &Settings::pausedSearchSlow}};
     for (const auto& [firstId, field] : groups) {
         for (const int value : {0, 1, 5}) {
-            settings = Distinct();
-            settings.*field = value;
+            (settings = Distinct()).*field = value;
             Settings expected = settings;
             if (firstId != 0 && value != 5) expected.*field = 1 - value;
             EXPECT_TRUE(Open([&, id = firstId](CSettingsDlg& dlg) {
@@ -85,8 +80,7 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
         {1077, 1, ""},     {1084, 0, "1.5"},  {1081, 5, "12abc"},       {1080, 4, "- 5"},
         {1079, 3, "0x10"}, {1078, 2, "２０００"}, {1083, 7, "-2147483649"}, {1082, 6, "2147483648"}};
     for (const auto& [id, index, refused] : speeds) {
-        settings = Distinct();
-        Settings expected = settings;
+        Settings expected = settings = Distinct();
         expected.searchSpeed[index] *= 3;
         bool message = false;
         EXPECT_TRUE(Open([&, id = id, refused = refused](CSettingsDlg& dlg) {
