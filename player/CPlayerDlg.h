@@ -71,6 +71,7 @@ public:
     void Wake();
     // True while the timer rests.
     bool Resting() const { return m_resting; }
+    bool Napping() const { return m_napping; }
     // Events delivered to `object` through the event loop (the desktop bus's calls) wake the
     // timer. The object must outlive this window or be destroyed before it.
     void WakeOnCallsTo(QObject* object);

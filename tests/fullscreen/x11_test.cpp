@@ -4,6 +4,7 @@
 #include <QTest>
 #include <cstring>
 #include "device/VideoHost.h"
+#include "device/VideoHostWidget.h"
 #include "panels/FullScreenWindows.h"
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
@@ -40,6 +41,48 @@ TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
         EXPECT_EQ(QApplication::widgetAt(at), window.Window()) << at.x() << "," << at.y();
     const QImage shown = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
     for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(5, 5)}) EXPECT_EQ(shown.pixel(at), 0xFFFFFFFFu) << at.x();
+}
+
+// A frame of the destination's size goes to the screen through a window of its own there, is put
+// again when uncovered; a frame that must be scaled is painted instead.
+TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
+    Display* x = TestDisplay().empty() ? nullptr : XOpenDisplay(TestDisplay().c_str());
+    if (x == nullptr) GTEST_SKIP() << "no Xvfb to start a virtual display";
+    TestApplication();
+    VideoHostWidget host(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    host.setGeometry(0, 0, 400, 300), host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    static const int owner = 0;
+    const auto surface = VideoHostRegistry::Find(host.hostId());
+    const auto Put = [&](DestinationRect d, int w, int h, uint32_t rgb) {
+        auto frame = std::make_shared<VideoFrame>(w, h);
+        auto* pixels = reinterpret_cast<uint32_t*>(frame->data());
+        for (int y = 0; y < h; ++y) std::fill_n(pixels + y * frame->stride() / 4, w, rgb);
+        surface->SetDestination(&owner, d), surface->Publish(&owner, d, frame);
+    };
+    const auto Shows = [](QPoint at, QRgb rgb) {
+        const auto shown = [&] { return QGuiApplication::primaryScreen()->grabWindow(0).toImage().pixel(at); };
+        return QTest::qWaitFor([&] { return shown() == rgb; }, 3000);
+    };
+    const DestinationRect d{40, 30, 320, 240};
+    surface->Attach(&owner, d);
+    for (const QRgb rgb : {0xffff0000u, 0xff00ff00u}) {
+        Put(d, 320, 240, rgb);
+        EXPECT_TRUE(Shows({359, 269}, rgb) && Shows({40, 30}, rgb) && Shows({39, 29}, 0xff000000u)) << std::hex << rgb;
+    }
+    Window root = 0, parent = 0, *children = nullptr; unsigned count = 0; XWindowAttributes a{};
+    XQueryTree(x, static_cast<Window>(host.winId()), &root, &parent, &children, &count);
+    ASSERT_EQ(count, 1u) << "the picture's own window";
+    XGetWindowAttributes(x, children[0], &a), XFree(children);
+    EXPECT_EQ(std::tuple(a.x, a.y, a.width, a.height, a.map_state), std::tuple(40, 30, 320, 240, IsViewable));
+    const Window cover = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 400, 300, 0, 0, WhitePixel(x, 0));
+    XMapRaised(x, cover), XSync(x, False);
+    EXPECT_TRUE(Shows({200, 150}, 0xffffffffu));
+    XDestroyWindow(x, cover), XSync(x, False);
+    EXPECT_TRUE(Shows({200, 150}, 0xff00ff00u)) << "put again when uncovered";
+    Put({0, 0, 800, 600}, 400, 300, 0xff0000ffu);  // larger than the host: rendered at its size, scaled up
+    EXPECT_TRUE(Shows({10, 10}, 0xff0000ffu) && Shows({399, 299}, 0xff0000ffu));
+    XCloseDisplay(x);
 }
 
 struct X11Player {  // the real player on the virtual display, with the test's list and settings ("Key=value\n...")

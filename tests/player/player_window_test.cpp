@@ -297,6 +297,22 @@ TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
     EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
 }
 
+// Playing, the timer naps between full ticks that keep their pace; a key ends the nap at once and acts.
+TEST(TickRestTest, PlayingNapsBetweenFullTicksAndAKeyWakesIt) {
+    Window w;
+    ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Napping(); }));
+    const long ticks = w.Ticks();
+    QTest::qWait(1500);
+    EXPECT_GE(w.Ticks() - ticks, 7) << "a full tick every 150 ms";
+    ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Napping(); }));
+    w.device.ClearSent(), w.volume.value = 0x40004000u;
+    QTest::keyPress(w.dialog.get(), Qt::Key_N);
+    EXPECT_FALSE(w.dialog->Napping());
+    ASSERT_TRUE(w.RunUntil([&] { return !w.device.sent.empty(); }));
+    QTest::keyRelease(w.dialog.get(), Qt::Key_N);
+    EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u));
+}
+
 // A dropped folder replaces the list, sorted by path, and opens; its ticker steps, redrawn, never resting, paused too.
 TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     Window w(true);
