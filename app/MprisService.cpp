@@ -30,7 +30,6 @@ namespace {
 
 constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
-constexpr int kPollMs = 100;
 // A position further than this from where playing on would have taken it is a jump.
 constexpr qlonglong kJumpUs = 1'500'000;
 
@@ -138,10 +137,7 @@ std::string OpenableUriPath(const QString& uri, std::string& why) {
 
 MprisService::MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume,
                            SingleInstance& instance)
-    : state_(state), settings_(settings), playlist_(playlist), volume_(volume), instance_(instance), bus_(QString()) {
-    poll_.setInterval(kPollMs);
-    connect(&poll_, &QTimer::timeout, this, &MprisService::Poll);
-}
+    : state_(state), settings_(settings), playlist_(playlist), volume_(volume), instance_(instance), bus_(QString()) {}
 
 bool MprisService::Register(QDBusConnection bus) {
     if (!bus.isConnected()) return false;
@@ -154,12 +150,10 @@ bool MprisService::Register(QDBusConnection bus) {
     seeksAnnounced_ = state_.busSeeks;
     lastPositionUs_ = PositionUs();
     lastPollTime_ = std::chrono::steady_clock::now();
-    poll_.start();
     return true;
 }
 
 void MprisService::Unregister() {
-    poll_.stop();
     if (bus_.isConnected()) bus_.unregisterObject(QString::fromLatin1(kMprisObjectPath));
     bus_ = QDBusConnection(QString());
 }
@@ -510,7 +504,7 @@ MprisService::Snapshot MprisService::Take() const {
 }
 
 void MprisService::Nudge() {
-    if (bus_.isConnected() && !poll_.isActive()) Poll();
+    if (bus_.isConnected()) Poll();
 }
 
 void MprisService::Poll() {
@@ -546,7 +540,4 @@ void MprisService::Poll() {
     lastPositionUs_ = position;
     lastPollTime_ = time;
     announced_ = now;
-    // Only playing changes the records by itself; otherwise the next Nudge() polls.
-    if (!playing) poll_.stop();
-    else if (!poll_.isActive()) poll_.start();
 }

@@ -5,7 +5,6 @@
 #include <QDBusVirtualObject>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 #include <QVariantMap>
 #include <chrono>
 #include <string>
@@ -35,8 +34,8 @@ std::string OpenableUriPath(const QString& uri, std::string& why);
 // than the method's, a property set of another type than the property's, or a value the
 // property cannot mean answer org.freedesktop.DBus.Error.InvalidArgs and change nothing; that
 // is why the object is a virtual one, whose messages all come here. Changes are announced with
-// PropertiesChanged (and Seeked after a jump) by a poll every 100 ms while
-// something plays; otherwise Nudge() polls once.
+// PropertiesChanged (and Seeked after a jump) by Nudge() after each full tick, the only time
+// the records change: the bus costs no wake-up of its own.
 // User-interface thread only; the records and `instance` outlive the service.
 class MprisService final : public QDBusVirtualObject {
     Q_OBJECT
@@ -44,13 +43,12 @@ public:
     MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume,
                  SingleInstance& instance);
 
-    // Exports the object and starts the poll. False when the bus is not connected or the
+    // Exports the object. False when the bus is not connected or the
     // object cannot be exported. The name is asked for afterwards, by SingleInstance.
     bool Register(QDBusConnection bus);
-    // Stops the poll and removes the object (the name must be given up before). Safe twice.
+    // Removes the object (the name must be given up before). Safe twice.
     void Unregister();
-    // The records may have changed (the player's full tick ran): announces what changed
-    // unless the poll runs anyway, and starts the poll when something plays.
+    // The records may have changed (the player's full tick ran): announces what changed.
     void Nudge();
 
     // Every call to the object: its arguments checked against the method, then carried out
@@ -115,7 +113,6 @@ private:
     WaveVolume& volume_;
     SingleInstance& instance_;
     QDBusConnection bus_;
-    QTimer poll_;
     Snapshot announced_;
     int seeksAnnounced_ = 0;
     // The refusal of the call being handled: error name, then message; empty: none.
