@@ -134,11 +134,25 @@ void HostSurface::SetDestination(const void* owner, DestinationRect destination)
     RepaintLocked();
 }
 
-void HostSurface::Publish(const void* owner, DestinationRect destination, std::shared_ptr<const VideoFrame> frame) {
+void HostSurface::SetDirectTarget(std::shared_ptr<const DirectTarget> target) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (owner_ != owner || !(destination_ == destination)) return;
-    frame_ = std::move(frame);
-    ++published_;
+    direct_ = std::move(target);
+}
+
+void HostSurface::Publish(const void* owner, DestinationRect destination, std::shared_ptr<const VideoFrame> frame) {
+    std::shared_ptr<const DirectTarget> direct;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (owner_ != owner || !(destination_ == destination)) return;
+        frame_ = frame;
+        ++published_;
+        const bool fits = direct_ != nullptr && direct_->destination == destination && frame != nullptr &&
+                          frame->width() == direct_->width && frame->height() == direct_->height;
+        if (!fits) return RepaintLocked();
+        direct = direct_;
+    }
+    if (direct->present(frame)) return;
+    std::lock_guard<std::mutex> lock(mutex_);
     RepaintLocked();
 }
 

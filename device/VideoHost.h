@@ -67,6 +67,17 @@ public:
     // Host side. `repaint` must only post a repaint (it runs on the device's render thread,
     // under the surface lock); pass nullptr before the host goes away.
     void SetRepaint(std::function<void()> repaint);
+    // A way to the screen that needs no repaint: a frame of exactly width x height published
+    // for `destination` goes to `present` on the render thread, outside the surface lock; when
+    // `present` returns false the repaint is posted as usual. Null (the default): every frame
+    // posts a repaint. Pass null before whatever `present` reaches goes away.
+    struct DirectTarget {
+        DestinationRect destination;
+        int width = 0;
+        int height = 0;
+        std::function<bool(const std::shared_ptr<const VideoFrame>& frame)> present;
+    };
+    void SetDirectTarget(std::shared_ptr<const DirectTarget> target);
     void SetDevicePixelRatio(double ratio);
     // The host's size in logical pixels; a destination larger than the host is rendered no
     // larger than the host (and scaled up when painted).
@@ -105,6 +116,7 @@ private:
 
     mutable std::mutex mutex_;
     std::function<void()> repaint_;
+    std::shared_ptr<const DirectTarget> direct_;
     double devicePixelRatio_ = 1.0;
     int hostWidth_ = 0;
     int hostHeight_ = 0;

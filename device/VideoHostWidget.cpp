@@ -46,8 +46,11 @@ VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
 }
 
 VideoHostWidget::~VideoHostWidget() {
-    // After this no repaint is posted; repaints already queued die with the QObject.
+    // After this no repaint is posted; repaints already queued die with the QObject. No frame
+    // is put into the picture area either: a put under way ends before Close returns.
     surface_->SetRepaint(nullptr);
+    surface_->SetDirectTarget(nullptr);
+    if (presenter_) presenter_->Close();
     VideoHostRegistry::Unregister(hostId_);
 }
 
@@ -77,7 +80,11 @@ void VideoHostWidget::paintEvent(QPaintEvent* event) {
     laidOut_ = LayoutFor(view);
     QPainter painter(this);
     if (!laidOut_.direct) {
-        if (picture_ != nullptr) picture_->hide();
+        surface_->SetDirectTarget(nullptr);
+        if (picture_ != nullptr && picture_->isVisible()) {
+            picture_->hide();
+            if (presenter_) presenter_->ReleaseAll();  // no frame memory kept by the server meanwhile
+        }
         Paint(painter, event->rect());
         return;
     }
@@ -86,7 +93,18 @@ void VideoHostWidget::paintEvent(QPaintEvent* event) {
     picture_->show();
     for (const QRect& r : QRegion(event->rect()).subtracted(QRegion(laidOut_.destination)))
         painter.fillRect(r, Qt::black);
-    PutFrame(view);
+    if (PutFrame(view)) UpdateDirectTarget(view);
+}
+
+void VideoHostWidget::UpdateDirectTarget(const HostSurface::View& view) {
+    const QRect& d = laidOut_.destination;
+    auto target = std::make_shared<HostSurface::DirectTarget>();
+    target->destination = DestinationRect{d.x(), d.y(), d.width(), d.height()};
+    target->width = view.frame->width();
+    target->height = view.frame->height();
+    target->present = [presenter = presenter_, window = static_cast<uint32_t>(picture_->winId())](
+                          const std::shared_ptr<const VideoFrame>& frame) { return presenter->Present(window, frame); };
+    surface_->SetDirectTarget(std::move(target));
 }
 
 VideoHostWidget::Layout VideoHostWidget::LayoutFor(const HostSurface::View& view) const {
@@ -108,6 +126,8 @@ void VideoHostWidget::OnSurfaceChanged() {
 bool VideoHostWidget::PutFrame(const HostSurface::View& view) {
     if (presenter_->Present(static_cast<uint32_t>(picture_->winId()), view.frame)) return true;
     // A window of another depth, or a server that cannot map our memory: paint from now on.
+    surface_->SetDirectTarget(nullptr);
+    presenter_->Close();
     presenter_.reset();
     picture_->hide();
     laidOut_ = Layout{};

@@ -13,8 +13,9 @@ class X11FramePresenter;
 // rectangle, scaled to it, and the rest black (all black while no device is attached).
 // Frames arrive on the device's render thread, which only posts a queued call here. On X11 a
 // frame rendered at the destination's size goes straight from its memory to a native child
-// window at the destination (X11FramePresenter), without a copy into the backing store; any
-// other picture (scaled, or no shared memory) is painted.
+// window at the destination (X11FramePresenter), without a copy into the backing store: once
+// this widget has laid the child out, the render thread puts such frames itself
+// (HostSurface::SetDirectTarget). Any other picture (scaled, or no shared memory) is painted.
 // User-interface thread only; derive from it or embed it.
 class VideoHostWidget : public QWidget {
     Q_OBJECT
@@ -48,12 +49,14 @@ private:
     void OnSurfaceChanged();
     // Puts the view's frame into the picture area; on refusal paints from then on.
     bool PutFrame(const HostSurface::View& view);
+    // Lets the render thread put the frames that fit the current layout (none when not direct).
+    void UpdateDirectTarget(const HostSurface::View& view);
     void Paint(QPainter& painter, const QRect& area);
 
     std::shared_ptr<HostSurface> surface_;
     int hostId_ = 0;
     bool directTried_ = false;
-    std::unique_ptr<X11FramePresenter> presenter_;  // null: every picture is painted
+    std::shared_ptr<X11FramePresenter> presenter_;  // null: every picture is painted
     PictureArea* picture_ = nullptr;                // child, exists with presenter_
     Layout laidOut_;
 };

@@ -14,7 +14,7 @@ constexpr std::size_t kKeepSegments = 4;
 xcb_connection_t* Conn(void* c) { return static_cast<xcb_connection_t*>(c); }
 }  // namespace
 
-std::unique_ptr<X11FramePresenter> X11FramePresenter::Create() {
+std::shared_ptr<X11FramePresenter> X11FramePresenter::Create() {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
     if (c == nullptr) return nullptr;
@@ -25,20 +25,39 @@ std::unique_ptr<X11FramePresenter> X11FramePresenter::Create() {
                                                   (version->major_version == 1 && version->minor_version >= 2));
     std::free(version);
     if (!passesFds) return nullptr;
-    std::unique_ptr<X11FramePresenter> presenter(new X11FramePresenter());
+    std::shared_ptr<X11FramePresenter> presenter(new X11FramePresenter());
     presenter->connection_ = c;
     return presenter;
 }
 
 X11FramePresenter::~X11FramePresenter() {
     if (qGuiApp == nullptr) return;  // the connection went with the application
-    SettleLastPut();
-    for (const Segment& s : segments_) Detach(s);
+    ReleaseAllLocked();  // the last owner: nobody else holds the lock
     if (gc_ != 0) xcb_free_gc(Conn(connection_), gc_);
     xcb_flush(Conn(connection_));
 }
 
+void X11FramePresenter::ReleaseAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ReleaseAllLocked();
+}
+
+void X11FramePresenter::Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    ReleaseAllLocked();
+}
+
+void X11FramePresenter::ReleaseAllLocked() {
+    SettleLastPut();
+    for (const Segment& s : segments_) Detach(s);
+    segments_.clear();
+    xcb_flush(Conn(connection_));
+}
+
 bool X11FramePresenter::Present(uint32_t window, std::shared_ptr<const VideoFrame> frame) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_) return false;
     xcb_connection_t* c = Conn(connection_);
     if (window != window_) {
         if (gc_ != 0) xcb_free_gc(c, gc_);

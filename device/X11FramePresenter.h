@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 
 #include "device/VideoHost.h"
 
@@ -10,12 +11,15 @@
 // without a copy into a backing store. The server reads a frame after the put returns, so the
 // presenter keeps the last frame it put until the server has answered a later request.
 //
-// User-interface thread only (it shares Qt's connection and ordering with Qt's own requests:
-// a window moved or mapped before a put is moved or mapped when the put lands).
+// It shares Qt's connection, and so its ordering: a window that the user-interface thread moved
+// or mapped before a put is moved or mapped when the put lands.
+//
+// Threading: Create on the user-interface thread; then thread-safe (libxcb is, and one lock
+// serialises the presenter), so the device's render thread may put frames as they come.
 class X11FramePresenter {
 public:
     // Null unless the application runs on X11 and the server offers MIT-SHM 1.2.
-    static std::unique_ptr<X11FramePresenter> Create();
+    static std::shared_ptr<X11FramePresenter> Create();
     ~X11FramePresenter();
     X11FramePresenter(const X11FramePresenter&) = delete;
     X11FramePresenter& operator=(const X11FramePresenter&) = delete;
@@ -23,6 +27,10 @@ public:
     // Puts the whole frame at (0, 0) of `window`, a 24-bit window. False when it cannot (no
     // memory file, another depth, the server refused the memory): the caller paints instead.
     bool Present(uint32_t window, std::shared_ptr<const VideoFrame> frame);
+    // Nothing is shown through the presenter for now: the server lets go of every frame's memory.
+    void ReleaseAll();
+    // The window is about to go: waits for a put under way; every later Present returns false.
+    void Close();
 
 private:
     struct Segment {
@@ -30,12 +38,16 @@ private:
         uint32_t id;
     };
     X11FramePresenter() = default;
+    // The following run under mutex_.
     // The server's segment for the frame's memory, attached on first use; 0 on refusal.
     uint32_t SegmentFor(const VideoFrame& frame);
     void Detach(const Segment& segment);
     // Waits for the answer that proves the last put was read, then lets its frame go.
     void SettleLastPut();
+    void ReleaseAllLocked();
 
+    std::mutex mutex_;
+    bool closed_ = false;
     void* connection_ = nullptr;  // xcb_connection_t, Qt's
     uint32_t window_ = 0;         // the window gc_ belongs to
     uint32_t gc_ = 0;
