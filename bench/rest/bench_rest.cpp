@@ -400,8 +400,12 @@ int main(int argc, char** argv) {
             {"640x480 MPEG-1", "-c:v mpeg1video -q:v 4 -c:a mp2", "640x480"},
         };
         const int seconds = std::max(5, restSeconds);
-        std::printf("\n%-20s %-22s %-22s %-22s  (CPU of one core, %d s of playback)\n", "clip", "VELKAF (window)",
-                    "mpv decode only", "mpv --vo=x11", seconds);
+        // Rounds of the three runs in turn, so a slow spell of the machine falls on all of them.
+        const int rounds = std::clamp(runs, 1, 5);
+        std::printf("\n%-16s %-20s %-20s %-20s %s\n(CPU of one core over %d s of playback, median of %d rounds "
+                    "(min to max))\n",
+                    "clip", "VELKAF (window)", "mpv decode only", "mpv --vo=x11", "VELKAF / decode only", seconds,
+                    rounds);
         for (const Clip& c : clips) {
             const std::string file = tmp + c.size + (std::string(c.size) == "640x480" ? ".mpg" : ".mp4");
             const std::string encode = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + std::string(c.size) +
@@ -413,19 +417,24 @@ int main(int argc, char** argv) {
                 {"mpv", "--no-config", "--no-terminal", "--vo=null", "--ao=null", file},
                 {"mpv", "--no-config", "--no-terminal", "--vo=x11", file},
             };
+            std::vector<std::vector<double>> percent(runs3.size());
+            for (int round = 0; round < rounds; ++round)
+                for (size_t i = 0; i < runs3.size(); ++i) {
+                    const pid_t pid = Spawn(runs3[i], homeFor(programs[i == 0 ? 0 : 3], "play"));
+                    std::this_thread::sleep_for(std::chrono::seconds(3));  // started and playing
+                    const double cpu0 = CpuSeconds(pid);
+                    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+                    percent[i].push_back(100.0 * (CpuSeconds(pid) - cpu0) / seconds);
+                    TerminateMs(pid);
+                }
             std::string line;
-            for (size_t i = 0; i < runs3.size(); ++i) {
-                const pid_t pid = Spawn(runs3[i], homeFor(programs[i == 0 ? 0 : 3], "play"));
-                std::this_thread::sleep_for(std::chrono::seconds(3));  // started and playing
-                const double cpu0 = CpuSeconds(pid);
-                std::this_thread::sleep_for(std::chrono::seconds(seconds));
-                const double cpu = CpuSeconds(pid) - cpu0;
-                char text[32];
-                std::snprintf(text, sizeof text, "%.1f %%", 100.0 * cpu / seconds);
-                line += std::string(text) + std::string(23 - std::min<size_t>(22, std::strlen(text)), ' ');
-                TerminateMs(pid);
+            for (std::vector<double>& v : percent) {
+                std::sort(v.begin(), v.end());
+                char text[48];
+                std::snprintf(text, sizeof text, "%.1f %% (%.1f-%.1f)", v[v.size() / 2], v.front(), v.back());
+                line += text + std::string(21 - std::min<size_t>(20, std::strlen(text)), ' ');
             }
-            std::printf("%-20s %s\n", c.name, line.c_str());
+            std::printf("%-16s %s%.2f\n", c.name, line.c_str(), percent[0][rounds / 2] / percent[1][rounds / 2]);
         }
     }
 
