@@ -21,8 +21,8 @@ std::shared_ptr<X11FramePresenter> X11FramePresenter::Create() {
     const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
     if (shm == nullptr || !shm->present) return nullptr;
     xcb_shm_query_version_reply_t* version = xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr);
-    const bool passesFds = version != nullptr && (version->major_version > 1 ||
-                                                  (version->major_version == 1 && version->minor_version >= 2));
+    const bool passesFds = version != nullptr &&
+                           (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2));
     std::free(version);
     if (!passesFds) return nullptr;
     std::shared_ptr<X11FramePresenter> presenter(new X11FramePresenter());
@@ -32,7 +32,7 @@ std::shared_ptr<X11FramePresenter> X11FramePresenter::Create() {
 
 X11FramePresenter::~X11FramePresenter() {
     if (qGuiApp == nullptr) return;  // the connection went with the application
-    ReleaseAllLocked();  // the last owner: nobody else holds the lock
+    ReleaseAllLocked();              // the last owner: nobody else holds the lock
     if (gc_ != 0) xcb_free_gc(Conn(connection_), gc_);
     xcb_flush(Conn(connection_));
 }

@@ -216,7 +216,7 @@ private:
     QTimer m_napEnd;            // single shot: the full tick that ends a nap
     QElapsedTimer m_restStart;  // since the timer began to rest or nap
     bool m_resting = false;
-    bool m_napping = false;  // m_timer sleeps until the next full tick (MainTick::CanSkipSubTicks)
+    bool m_napping = false;            // m_timer sleeps until the next full tick (MainTick::CanSkipSubTicks)
     std::unique_ptr<QObject> m_waker;  // the event filter that calls Wake()
     std::unique_ptr<QSocketNotifier> m_quitNotifier;
     QImage m_presented;  // the picture last presented

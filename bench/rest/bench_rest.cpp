@@ -402,10 +402,10 @@ int main(int argc, char** argv) {
         const int seconds = std::max(5, restSeconds);
         // Rounds of the three runs in turn, so a slow spell of the machine falls on all of them.
         const int rounds = std::clamp(runs, 1, 5);
-        std::printf("\n%-16s %-20s %-20s %-20s %s\n(CPU of one core over %d s of playback, median of %d rounds "
-                    "(min to max))\n",
-                    "clip", "VELKAF (window)", "mpv decode only", "mpv --vo=x11", "VELKAF / decode only", seconds,
-                    rounds);
+        std::printf(
+            "\n%-16s %-20s %-20s %-20s %s\n(CPU of one core over %d s of playback, median of %d rounds "
+            "(min to max))\n",
+            "clip", "VELKAF (window)", "mpv decode only", "mpv --vo=x11", "VELKAF / decode only", seconds, rounds);
         for (const Clip& c : clips) {
             const std::string file = tmp + c.size + (std::string(c.size) == "640x480" ? ".mpg" : ".mp4");
             const std::string encode = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + std::string(c.size) +
