@@ -41,8 +41,7 @@ VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
     surface_->SetHostSize(width(), height());
     // Runs on the render thread under the surface lock: post, never paint. A posted call dies
     // with this object.
-    surface_->SetRepaint(
-        [this] { QMetaObject::invokeMethod(this, &VideoHostWidget::OnSurfaceChanged, Qt::QueuedConnection); });
+    surface_->SetRepaint([this] { QMetaObject::invokeMethod(this, "OnSurfaceChanged", Qt::QueuedConnection); });
     hostId_ = VideoHostRegistry::Register(surface_);
 }
 

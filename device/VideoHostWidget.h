@@ -46,7 +46,8 @@ private:
     };
     Layout LayoutFor(const HostSurface::View& view) const;
     // A frame or destination arrived: put the frame when the layout stands, else repaint.
-    void OnSurfaceChanged();
+    // Invoked by name from the render thread: Qt then keeps the posted call's data to itself.
+    Q_INVOKABLE void OnSurfaceChanged();
     // Puts the view's frame into the picture area; on refusal paints from then on.
     bool PutFrame(const HostSurface::View& view);
     // Lets the render thread put the frames that fit the current layout (none when not direct).
