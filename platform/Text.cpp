@@ -22,38 +22,39 @@ int ParseLeadingInt(std::string_view text) {
     return static_cast<int>(value);
 }
 
-bool IsValidUtf8(std::string_view s) {
-    size_t i = 0;
-    const size_t n = s.size();
-    while (i < n) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int extra;
-        unsigned int cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else return false;
-        if (i + extra >= n) return false;
-        for (int k = 1; k <= extra; ++k) {
-            const unsigned char d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        i += extra + 1;
+size_t Utf8SequenceAt(std::string_view s, size_t at, char32_t& codePoint) {
+    const unsigned char c = static_cast<unsigned char>(s[at]);
+    size_t extra;
+    if (c < 0x80) {
+        codePoint = c;
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        codePoint = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        codePoint = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        codePoint = c & 0x07;
+    } else return 0;
+    if (at + extra >= s.size()) return 0;
+    for (size_t k = 1; k <= extra; ++k) {
+        const unsigned char d = static_cast<unsigned char>(s[at + k]);
+        if ((d & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (d & 0x3F);
     }
+    const char32_t cp = codePoint;
+    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return extra + 1;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    char32_t codePoint;
+    for (size_t i = 0, length; i < s.size(); i += length)
+        if ((length = Utf8SequenceAt(s, i, codePoint)) == 0) return false;
     return true;
 }
 

@@ -7,6 +7,11 @@
 // range saturate instead of being undefined.
 int ParseLeadingInt(std::string_view text);
 
+// The well-formed UTF-8 sequence that starts at `at` (< bytes.size()): its length in bytes,
+// 1 to 4, with its code point in `codePoint`; 0 when none starts there (a stray, overlong or
+// cut sequence, a surrogate, beyond U+10FFFF).
+size_t Utf8SequenceAt(std::string_view bytes, size_t at, char32_t& codePoint);
+
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/Random.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -18,41 +19,12 @@ namespace {
 std::wstring FoldedWide(const std::string& s) {
     std::wstring out;
     out.reserve(s.size());
-    const size_t n = s.size();
-    size_t i = 0;
-    while (i < n) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        int extra = -1;
+    for (size_t i = 0; i < s.size();) {
         char32_t cp = 0;
-        if (c < 0x80) {
-            extra = 0;
-            cp = c;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        }
-        bool ok = extra >= 0 && i + extra < n;
-        for (int k = 1; ok && k <= extra; ++k) {
-            const unsigned char d = static_cast<unsigned char>(s[i + k]);
-            ok = (d & 0xC0) == 0x80;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if (ok && ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-                   (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))))
-            ok = false;
-        if (!ok) {
-            out += static_cast<wchar_t>(0xDC00 + c);
-            ++i;
-            continue;
-        }
-        out += static_cast<wchar_t>(std::towlower(static_cast<wint_t>(cp)));
-        i += static_cast<size_t>(extra) + 1;
+        const size_t length = Utf8SequenceAt(s, i, cp);
+        out += length == 0 ? static_cast<wchar_t>(0xDC00 + static_cast<unsigned char>(s[i]))
+                           : static_cast<wchar_t>(std::towlower(static_cast<wint_t>(cp)));
+        i += std::max<size_t>(length, 1);
     }
     return out;
 }
