@@ -30,6 +30,8 @@
 #include "render/Composition.h"
 #include "render/DeviceScale.h"
 #include "render/DibSurface.h"
+#include "render/PictureChange.h"
+#include "render/SkinLayout.h"
 #include "render/SkinSource.h"
 #include "render/TextDraw.h"
 #include "render/WindowShape.h"
@@ -487,11 +489,26 @@ void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
     }
     const FrameInputs inputs{devicePosition, m_playlist.count, m_playlist.currentIndex};
     m_displayText = ComposeDisplay(*m_pWork, *m_pSkin, m_state, m_settings, inputs);
-    // An unchanged picture is not presented again (the window keeps it; exposures repaint).
+    // Only what changed is painted and sent to the display again (the window keeps the rest;
+    // exposures repaint).
     const QImage picture = PresentedImage(*m_pWork);
-    if (picture == m_presented) return;
+    if (m_presented.size() != picture.size() || m_presented.format() != picture.format()) {
+        m_presented = picture.copy();
+        repaint();
+        return;
+    }
+    const std::vector<skin::Rect> rects = ChangedRects({m_presented.constBits(), m_presented.bytesPerLine()},
+                                                       {picture.constBits(), picture.bytesPerLine()}, picture.width(),
+                                                       picture.height(), picture.depth() / 8);
+    if (rects.empty()) return;
+    QRegion changed;
+    for (const skin::Rect& r : rects) changed += QRect(r.x, r.y, r.w, r.h);
+    // On a scaling screen the text is drawn at device resolution and may touch other device
+    // pixels of the display line than its logical pixels did.
+    const QRect displayLine(skin::kDisplayLine.x, skin::kDisplayLine.y, skin::kDisplayLine.w, skin::kDisplayLine.h);
+    if (devicePixelRatioF() != 1.0 && changed.intersects(displayLine)) changed += displayLine;
     m_presented = picture.copy();
-    repaint();
+    repaint(changed);
 }
 
 TitleLineEnds CPlayerDlg::DrawTitleLines(const std::string& line1, const std::string& line2) {

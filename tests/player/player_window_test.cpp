@@ -334,6 +334,16 @@ TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
         EXPECT_FALSE(w.dialog->Resting()) << paused;
         EXPECT_GE(w.state.marqueeOffset - from, 5) << paused;  // one step every 150 ms
         EXPECT_NE(w.dialog->PresentedPicture(), before) << paused;
+        // Only the changes are painted again: what the window shows of its body (above the tabs) is the whole
+        // picture painted afresh.
+        w.device.Answer("status movie position", std::to_string(40000 + 20000 * paused));
+        QTest::qWait(400);
+        const QImage shown = w.dialog->screen()->grabWindow(w.dialog->winId(), 0, 0, 321, 88).toImage();
+        const QImage painted = w.dialog->grab(QRect(0, 0, 321, 88)).toImage();
+        const QRect common = shown.rect() & painted.rect();
+        EXPECT_GE(common.height(), 88);
+        EXPECT_EQ(shown.convertToFormat(QImage::Format_RGB32).copy(common),
+                  painted.convertToFormat(QImage::Format_RGB32).copy(common)) << paused;
     }
 }
 

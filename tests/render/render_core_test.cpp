@@ -12,6 +12,7 @@
 #include "render/Composition.h"
 #include "render/DeviceScale.h"
 #include "render/DibSurface.h"
+#include "render/PictureChange.h"
 #include "render/SkinLayout.h"
 #include "render/WindowShape.h"
 #include "tests/render/RenderTestSupport.h"
@@ -299,6 +300,33 @@ TEST(CompositionTest, MeasureLine) {
         CDibSurface s; s.Create(width, 400);
         if (to >= from) s.Fill(from, 231, to - from + 1, 1, Bgr{0, 255, 255}), s.Fill(50, 231, 5, 1, Bgr{0, 0, 0});
         EXPECT_EQ(MeasureLine(s, 230), expected) << from;
+    }
+}
+
+// Changed pixels (x, y, which byte) become rectangles: bands of changed rows, cut at 8 unchanged columns.
+TEST(PictureChangeTest, ChangedPixelsBecomeBandsCutWhereEightColumnsStayTheSame) {
+    using Changes = std::vector<std::array<int, 3>>;
+    using Rects = std::vector<std::array<int, 4>>;
+    const std::pair<Changes, Rects> cases[] = {
+        {{}, {}},
+        {{{0, 0, 0}}, {{0, 0, 1, 1}}},
+        {{{39, 9, 2}}, {{39, 9, 1, 1}}},
+        {{{3, 2, 1}, {10, 2, 0}}, {{3, 2, 8, 1}}},
+        {{{3, 2, 1}, {12, 2, 0}}, {{3, 2, 1, 1}, {12, 2, 1, 1}}},
+        {{{3, 2, 0}, {6, 3, 2}, {5, 5, 0}}, {{3, 2, 4, 2}, {5, 5, 1, 1}}},
+        {{{0, 0, 0}, {30, 0, 0}, {21, 1, 1}}, {{0, 0, 1, 2}, {21, 0, 1, 2}, {30, 0, 1, 2}}},
+        {{{30, 8, 0}, {0, 9, 0}}, {{0, 8, 1, 2}, {30, 8, 1, 2}}},
+    };
+    constexpr int W = 40, H = 10, kPadded = W * 3 + 5;  // the rows of `before` carry 5 bytes of padding
+    for (const auto& [changes, expected] : cases) {
+        std::vector<uint8_t> before(size_t(kPadded) * H, 0xEE), after(size_t(W) * 3 * H);
+        for (int i = 0; i < W * 3 * H; ++i)
+            after[size_t(i)] = before[size_t(i / (W * 3) * kPadded + i % (W * 3))] = uint8_t(i);
+        for (const auto& [x, y, byte] : changes) after[size_t(y * W * 3 + x * 3 + byte)] ^= 0x40;
+        Rects rects;
+        for (const skin::Rect& r : ChangedRects({before.data(), kPadded}, {after.data(), W * 3}, W, H, 3))
+            rects.push_back({r.x, r.y, r.w, r.h});
+        EXPECT_EQ(rects, expected) << changes.size() << " changes";
     }
 }
 
