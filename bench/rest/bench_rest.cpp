@@ -7,7 +7,8 @@
 //          first stream the sound server gets) and the resident memory then
 //   list   resident memory per entry of a 100 000-entry last playlist (the player only)
 //   play   whole-process CPU playing 1920x1080 H.264 and 640x480 MPEG-1 in a window, beside
-//          mpv decoding only (--vo=null --ao=null) and mpv showing it (--vo=x11)
+//          mpv decoding only (--vo=null --ao=null) and mpv showing it (--vo=x11); then the
+//          player and mpv decoding only at the same time, with and without the player's sound
 // Usage: bench_rest [runs=10] [rest seconds=20] [player binary, to measure another build]
 //                   [sections, comma-separated, default start,rest,folder,list,play].
 // Missing peers and tools are installed with apt-get.
@@ -435,6 +436,31 @@ int main(int argc, char** argv) {
                 line += text + std::string(21 - std::min<size_t>(20, std::strlen(text)), ' ');
             }
             std::printf("%-16s %s%.2f\n", c.name, line.c_str(), percent[0][rounds / 2] / percent[1][rounds / 2]);
+
+            // Side by side: the player and mpv decoding only play at once, measured over the same
+            // seconds, so a slow spell falls on both alike; again with no sound server for the
+            // player (libmpv falls back to no output), which is what the decode-only run has.
+            std::string sideBySide;
+            for (const bool sound : {true, false}) {
+                std::vector<double> ratios;
+                for (int round = 0; round < rounds; ++round) {
+                    Strings playerEnv = homeFor(programs[0], "play");
+                    if (!sound) playerEnv.push_back("PULSE_SERVER=unix:" + tmp + "no-sound-server");
+                    const pid_t pids[2] = {Spawn(runs3[0], playerEnv), Spawn(runs3[1], homeFor(programs[3], "play"))};
+                    std::this_thread::sleep_for(std::chrono::seconds(3));
+                    const double cpu0[2] = {CpuSeconds(pids[0]), CpuSeconds(pids[1])};
+                    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+                    const double ratio = (CpuSeconds(pids[0]) - cpu0[0]) / (CpuSeconds(pids[1]) - cpu0[1]);
+                    for (const pid_t pid : pids) TerminateMs(pid);
+                    ratios.push_back(ratio);
+                }
+                std::sort(ratios.begin(), ratios.end());
+                char text[96];
+                std::snprintf(text, sizeof text, "%s %.2f (%.2f-%.2f)", sound ? "with sound" : "; without sound",
+                              ratios[ratios.size() / 2], ratios.front(), ratios.back());
+                sideBySide += text;
+            }
+            std::printf("%-16s side by side, VELKAF / decode only, median of %d: %s\n", "", rounds, sideBySide.c_str());
         }
     }
 
