@@ -492,21 +492,20 @@ void CPlayerDlg::ComposeDisplayAndPresent(int devicePosition) {
     // Only what changed is painted and sent to the display again (the window keeps the rest;
     // exposures repaint).
     const QImage picture = PresentedImage(*m_pWork);
-    if (m_presented.size() != picture.size() || m_presented.format() != picture.format()) {
-        m_presented = picture.copy();
-        repaint();
-        return;
-    }
-    const std::vector<skin::Rect> rects = ChangedRects({m_presented.constBits(), m_presented.bytesPerLine()},
-                                                       {picture.constBits(), picture.bytesPerLine()}, picture.width(),
-                                                       picture.height(), picture.depth() / 8);
-    if (rects.empty()) return;
     QRegion changed;
-    for (const skin::Rect& r : rects) changed += QRect(r.x, r.y, r.w, r.h);
-    // On a scaling screen the text is drawn at device resolution and may touch other device
-    // pixels of the display line than its logical pixels did.
-    const QRect displayLine(skin::kDisplayLine.x, skin::kDisplayLine.y, skin::kDisplayLine.w, skin::kDisplayLine.h);
-    if (devicePixelRatioF() != 1.0 && changed.intersects(displayLine)) changed += displayLine;
+    if (m_presented.size() != picture.size() || m_presented.format() != picture.format()) {
+        changed = rect();
+    } else {
+        for (const skin::Rect& r : ChangedRects({m_presented.constBits(), m_presented.bytesPerLine()},
+                                                {picture.constBits(), picture.bytesPerLine()}, picture.width(),
+                                                picture.height(), picture.depth() / 8))
+            changed += QRect(r.x, r.y, r.w, r.h);
+        // On a scaling screen the text is drawn again at the device resolution.
+        const skin::Rect& t = DevicePicture::kRedrawnText;
+        const QRect text(t.x, t.y, t.w, t.h);
+        if (devicePixelRatioF() != 1.0 && changed.intersects(text)) changed += text;
+    }
+    if (changed.isEmpty()) return;
     m_presented = picture.copy();
     repaint(changed);
 }

@@ -66,7 +66,7 @@ const QImage& DevicePicture::Compose(const CDibSurface& work, const CDibSurface&
         column[size_t(x)] = scale.LogicalOf(x);
         source[size_t(x)] = column[size_t(x)] < work.Width() ? 3 * column[size_t(x)] : -1;
     }
-    const skin::Rect& d = skin::kDisplayLine;
+    const skin::Rect& d = kRedrawnText;
     const int displayLeft = scale.Edge(d.x), displayRight = scale.Edge(d.x + d.w);
     const int displayTop = scale.Edge(d.y), displayBottom = scale.Edge(d.y + d.h);
 

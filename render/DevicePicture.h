@@ -6,6 +6,7 @@
 
 #include "render/Composition.h"
 #include "render/DibSurface.h"
+#include "render/SkinLayout.h"
 
 // The main window's picture at the device resolution of a scaling screen (Qt, user-interface
 // thread). The skin's art is scaled nearest-neighbour on whole device pixels (DeviceScale);
@@ -22,6 +23,9 @@ public:
     void SetText(TextStrip strip, const std::string& text);
     // The skin source was (re)loaded: the strips' blank art is taken again.
     void SkinChanged() { dirty_ = true; }
+    // Where the text is drawn again, in logical pixels: its device pixels may change where the
+    // logical picture did not, so a change that touches this area repaints all of it.
+    static constexpr skin::Rect kRedrawnText = skin::kDisplayLine;
 
     // The top-left width x height logical pixels of `work` at `ratio` device pixels per
     // logical pixel, with `shown` (what ComposeDisplay returned for `work`) redrawn from the
