@@ -6,7 +6,16 @@
 
 namespace mpvdevice {
 
-EventPump::EventPump(mpv_handle* handle) : handle_(handle), thread_([this] { Run(); }) {}
+namespace {
+// Reply ids of the pump's own property reads; the device's command replies count from 1 up.
+constexpr uint64_t kFirstTimeReply = uint64_t{1} << 63;
+}  // namespace
+
+EventPump::EventPump(mpv_handle* handle, std::function<void()> preloaded)
+    : handle_(handle), preloaded_(std::move(preloaded)), thread_([this] { Run(); }) {
+    // Reported at each turn of the core's loop that changed it (Counters::firstTime).
+    mpv_observe_property(handle_, kFirstTimeReply, "time-pos", MPV_FORMAT_DOUBLE);
+}
 
 EventPump::~EventPump() {
     {
@@ -28,6 +37,12 @@ void EventPump::Run() {
             if (quit_ || e->event_id == MPV_EVENT_SHUTDOWN) break;
             Count(*e, log);
             cv_.notify_all();
+        }
+        if (e->event_id == MPV_EVENT_HOOK) {
+            // Every hook is answered, whatever its handler does.
+            const uint64_t hook = static_cast<const mpv_event_hook*>(e->data)->id;
+            if (preloaded_) preloaded_();
+            mpv_hook_continue(handle_, hook);
         }
         if (!log.empty()) LogLine(log);
     }
@@ -61,6 +76,16 @@ void EventPump::Count(const mpv_event& e, std::string& log) {
         counters_.restartedEntry = counters_.startedEntry;
         counters_.restartAfterLastSeek = true;
         break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* p = static_cast<const mpv_event_property*>(e.data);
+        if (e.reply_userdata == kFirstTimeReply && p != nullptr && p->format == MPV_FORMAT_DOUBLE &&
+            counters_.startedEntry != 0 && counters_.firstTimeEntry != counters_.startedEntry &&
+            counters_.restartedEntry == counters_.startedEntry) {
+            counters_.firstTimeEntry = counters_.startedEntry;
+            counters_.firstTime = *static_cast<const double*>(p->data);
+        }
+        break;
+    }
     case MPV_EVENT_COMMAND_REPLY: counters_.lastReply = std::max(counters_.lastReply, e.reply_userdata); break;
     case MPV_EVENT_LOG_MESSAGE: {
         const auto* m = static_cast<const mpv_event_log_message*>(e.data);

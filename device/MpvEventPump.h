@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,9 +34,18 @@ public:
         uint64_t seeks = 0;
         bool restartAfterLastSeek = true;  // a PLAYBACK_RESTART followed the latest SEEK
         uint64_t lastReply = 0;            // reply id of the latest asynchronous command
+        // The first time-pos libmpv reported for entry `firstTimeEntry` after its first
+        // PLAYBACK_RESTART (seconds): for a picture loaded paused its first frame's time; for
+        // one that took over while playing a frame or two later (the first frame is shown
+        // between two reports).
+        int64_t firstTimeEntry = 0;
+        double firstTime = 0;
     };
 
-    explicit EventPump(mpv_handle* handle);
+    // `preloaded` runs on the pump's thread at libmpv's "on_preloaded" hook of every entry
+    // (the file is open, its tracks are known, nothing is decoded yet; libmpv waits for it),
+    // when the device has added the hook; it may read and set libmpv's properties.
+    explicit EventPump(mpv_handle* handle, std::function<void()> preloaded = {});
 
     // Stops and joins the thread (wakes libmpv's wait).
     ~EventPump();
@@ -61,6 +71,7 @@ private:
     void Count(const mpv_event& e, std::string& log);
 
     mpv_handle* handle_;
+    std::function<void()> preloaded_;
     std::mutex mutex_;
     std::condition_variable cv_;
     Counters counters_;

@@ -21,6 +21,10 @@ namespace {
     X(mpv_set_property, int, (mpv_handle * h, const char* n, mpv_format f, void* d), (h, n, f, d))                \
     X(mpv_get_property, int, (mpv_handle * h, const char* n, mpv_format f, void* d), (h, n, f, d))                \
     X(mpv_get_property_string, char*, (mpv_handle * h, const char* n), (h, n))                                    \
+    X(mpv_set_property_string, int, (mpv_handle * h, const char* n, const char* v), (h, n, v))                    \
+    X(mpv_observe_property, int, (mpv_handle * h, uint64_t id, const char* n, mpv_format f), (h, id, n, f))       \
+    X(mpv_hook_add, int, (mpv_handle * h, uint64_t id, const char* n, int p), (h, id, n, p))                      \
+    X(mpv_hook_continue, int, (mpv_handle * h, uint64_t id), (h, id))                                             \
     X(mpv_request_log_messages, int, (mpv_handle * h, const char* l), (h, l))                                     \
     X(mpv_wait_event, mpv_event*, (mpv_handle * h, double t), (h, t))                                             \
     X(mpv_wakeup, void, (mpv_handle * h), (h))                                                                    \

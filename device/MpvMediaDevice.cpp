@@ -19,6 +19,7 @@
 
 #include "device/DeviceCommand.h"
 #include "device/MpvEventPump.h"
+#include "device/MpvHandover.h"
 #include "device/MpvLibrary.h"
 #include "device/MpvRenderer.h"
 #include "device/ProcessWaveVolume.h"
@@ -28,13 +29,12 @@
 namespace {
 
 using mpvdevice::EventPump;
+using mpvdevice::Handover;
 using mpvdevice::Renderer;
 using Clock = std::chrono::steady_clock;
 
 // Bound for waiting until the render thread has drawn a frame for a new place or position.
 constexpr int kFrameWaitMs = 500;
-// How long a closed entry's successor sounds on without being opened.
-constexpr int kOrphanGraceMs = 400;
 // Longest wait for the output to play out the last samples once the file has been read.
 constexpr int kDrainBoundMs = 3000;
 
@@ -75,12 +75,7 @@ public:
     explicit Engine(const MediaDeviceOptions& options) : options_(options) {}
 
     ~Engine() {
-        {
-            std::lock_guard<std::mutex> lock(orphanMutex_);
-            quitting_ = true;
-        }
-        orphanCv_.notify_all();
-        if (orphanThread_.joinable()) orphanThread_.join();
+        if (handover_) handover_->StopWatch();  // a grace ending now takes the command lock
         if (volumeToken_ != 0) ProcessWaveVolume::Unsubscribe(volumeToken_);
         if (open_) CloseMedia();
         // Members go in reverse order of declaration: see the owners above.
@@ -101,7 +96,7 @@ public:
         const DeviceCommand& c = *parsed.command;
         // The entry that took over from a closed one sounds only until the next command,
         // unless that command opens it.
-        if (orphan_ && c.verb != DeviceVerb::Open) DropOrphan();
+        if (handover_ && handover_->Orphaned() && c.verb != DeviceVerb::Open) DropOrphan();
         if (c.verb == DeviceVerb::Open) {
             if (!Start()) return Fail(text, "libmpv is not available");
             return Open(text, c);
@@ -110,23 +105,23 @@ public:
         if (!EqualsNoCase(c.alias, alias_)) return Fail(text, "unknown alias");
         // Commands of the open sequence that follow an adopted entry keep it sounding; the
         // first other command ends the adoption.
-        if (adopting_ && !PartOfOpenSequence(c)) EndAdoption();
+        if (handover_->Adopting() && !Handover::PartOfOpenSequence(c)) EndAdoption();
 
         switch (c.verb) {
         case DeviceVerb::Open: break;
         case DeviceVerb::Cue: return Cue(text, c);
         case DeviceVerb::Close: CloseMedia(); return Ok();
         case DeviceVerb::Stop:
-            if (!adopting_ && !HandedOver()) SetPause(true);
+            if (!handover_->Adopting() && !handover_->HandedOver()) SetPause(true);
             mode_ = Mode::Stopped;
             return Ok();
         case DeviceVerb::Pause:
             if (AtEnd()) return Ok();  // nothing left to pause: stays "stopped"
-            if (!adopting_) SetPause(true);
+            if (!handover_->Adopting()) SetPause(true);
             mode_ = Mode::Paused;
             return Ok();
         case DeviceVerb::Play:
-            if (adopting_ && c.hasFrom && c.from == 0) {
+            if (handover_->Adopting() && c.hasFrom && c.from == 0) {
                 // Already sounding from its first sample: no seek back.
             } else if (c.hasFrom && !SeekTo(c.from)) {
                 return Fail(text, "seek failed");
@@ -194,7 +189,10 @@ private:
             return false;
         }
         if (LogEnabled()) mpv_request_log_messages(handle_.get(), "warn");
-        events_ = std::make_unique<EventPump>(handle_.get());
+        // AAC in MP4 is cut at its stated length as each entry loads, opened or cued alike.
+        const char* hook = "on_preloaded";
+        if (mpv_hook_add(handle_.get(), 0, hook, 0) < 0) LogLine("device: libmpv refused the preload hook");
+        events_ = std::make_unique<EventPump>(handle_.get(), [h = handle_.get()] { mpvdevice::CutAtStatedEnd(h); });
 
         // The render context must exist before the first file loads, or video is disabled.
         mpv_render_param params[] = {
@@ -211,133 +209,50 @@ private:
         renderContext_.reset(ctx);
         renderer_ = std::make_unique<Renderer>(ctx, this);
         volumeToken_ = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
-        orphanThread_ = std::thread([this] { WatchOrphans(); });
+        handover_ = std::make_unique<Handover>(handle_.get(), *events_, [this] {
+            std::lock_guard<std::mutex> command(commandMutex_);
+            if (handover_->Orphaned() && !open_) DropOrphan();
+        });
         startFailed_ = false;
         if (LogEnabled()) LogLine("device: libmpv started");
         return true;
     }
 
-    // ---- the following entry (cue), its hand-over and its adoption ----
+    // ---- the following entry (cue), its hand-over and its adoption (MpvHandover.h) ----
 
-    // Names the entry that follows the open one: it is appended to libmpv's playlist, which
-    // prefetches it and, at the end of the open one, goes on to it without a gap (the audio
-    // output stays open while the format stays). The same entry again changes nothing; an
-    // empty path, another entry, or any open withdraws it.
+    // Names the entry that follows the open one: libmpv prefetches it and, at the end of the
+    // open one, goes on to it without a gap (the audio output stays open while the format
+    // stays). The same entry again changes nothing; an empty path, another entry, or any open
+    // withdraws it.
     DeviceReply Cue(const std::string& text, const DeviceCommand& c) {
-        if (atEnd_ || HandedOver()) return Ok();  // too late: the tick's step decides now
+        if (atEnd_ || handover_->HandedOver()) return Ok();  // too late: the tick's step decides now
         if (c.path.empty()) {
-            WithdrawCue();
+            handover_->Withdraw();
             return Ok();
         }
         std::string file;
         struct stat st {};
         if (!ResolveFile(c.path, file, st)) {
-            WithdrawCue();
+            handover_->Withdraw();
             return Fail(text, "no such file");
         }
-        if (cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_) return Ok();
-        WithdrawCue();
-        const char* cmd[] = {"loadfile", file.c_str(), "append", nullptr};
-        if (mpv_command(handle_.get(), cmd) < 0) return Fail(text, "loadfile append refused");
-        int64_t id = 0;
-        if (!GetInt("playlist/1/id", id) || id <= openedEntry_) {
-            WithdrawCue();
-            return Fail(text, "the following entry was not queued");
-        }
-        cueEntry_ = id;
-        cueDev_ = st.st_dev;
-        cueIno_ = st.st_ino;
-        if (LogEnabled()) LogLine("device: " + file + " follows (entry " + std::to_string(id) + ")");
+        const bool again = handover_->IsCued(st);
+        if (const std::string why = handover_->Cue(file, st, openedEntry_, {}); !why.empty()) return Fail(text, why);
+        if (!again && LogEnabled()) LogLine("device: " + file + " follows");
         return Ok();
-    }
-
-    // Drops every entry after the open one (nothing when none is queued).
-    void WithdrawCue() {
-        if (cueEntry_ == 0) return;
-        const char* cmd[] = {"playlist-clear", nullptr};
-        mpv_command(handle_.get(), cmd);
-        cueEntry_ = 0;
-    }
-
-    // The cued entry has started in libmpv after the open one ended.
-    bool HandedOver() {
-        if (cueEntry_ == 0) return false;
-        return events_->Snapshot().startedEntry >= cueEntry_;
-    }
-
-    // The cued entry plays on in libmpv (it started and has not ended).
-    bool SuccessorSounding() {
-        if (cueEntry_ == 0) return false;
-        const EventPump::Counters n = events_->Snapshot();
-        return n.startedEntry == cueEntry_ && n.endedEntry < cueEntry_;
-    }
-
-    // The cued entry is playing and its first sample has been heard (its position reached 0:
-    // the open entry's last samples have left the output).
-    bool SuccessorHeard() {
-        if (cueEntry_ == 0) return false;
-        const EventPump::Counters n = events_->Snapshot();
-        if (n.startedEntry < cueEntry_ || n.endedEntry >= cueEntry_) return n.endedEntry >= cueEntry_;
-        if (n.restartedEntry < cueEntry_) return false;
-        double t = -1;
-        return GetDouble("time-pos", t) && t >= 0;
-    }
-
-    static bool PartOfOpenSequence(const DeviceCommand& c) {
-        switch (c.verb) {
-        case DeviceVerb::Stop:
-        case DeviceVerb::Pause:
-        case DeviceVerb::Window:
-        case DeviceVerb::Where:
-        case DeviceVerb::Put:
-        case DeviceVerb::Set:
-        case DeviceVerb::Cue: return true;
-        case DeviceVerb::Play: return !c.hasFrom || c.from == 0;
-        case DeviceVerb::Status: return c.item != StatusItem::Position;
-        default: return false;
-        }
     }
 
     // The opener's sequence is over: what it left the mode at now holds for the engine too.
     void EndAdoption() {
-        adopting_ = false;
+        handover_->EndAdoption();
         if (mode_ != Mode::Playing && !atEnd_) SetPause(true);
     }
 
     // A closed entry's successor that nobody adopted: silenced (bounded).
     void DropOrphan() {
-        orphan_ = false;
-        ArmOrphanWatch(false);
+        if (!handover_->EndOrphan()) return;
         LogLine("device: the following entry was not opened: stopped");
         UnloadFile();
-    }
-
-    // Ends an orphan that no command follows within kOrphanGraceMs.
-    void WatchOrphans() {
-        std::unique_lock<std::mutex> lock(orphanMutex_);
-        for (;;) {
-            orphanCv_.wait(lock, [&] { return quitting_ || orphanDeadline_.has_value(); });
-            if (quitting_) return;
-            const Clock::time_point deadline = *orphanDeadline_;
-            if (orphanCv_.wait_until(lock, deadline, [&] { return quitting_ || orphanDeadline_ != deadline; }))
-                continue;
-            orphanDeadline_.reset();
-            lock.unlock();
-            {
-                std::lock_guard<std::mutex> command(commandMutex_);
-                if (orphan_ && !open_) DropOrphan();
-            }
-            lock.lock();
-        }
-    }
-
-    void ArmOrphanWatch(bool on) {
-        {
-            std::lock_guard<std::mutex> lock(orphanMutex_);
-            if (on) orphanDeadline_ = Clock::now() + std::chrono::milliseconds(kOrphanGraceMs);
-            else orphanDeadline_.reset();
-        }
-        orphanCv_.notify_all();
     }
 
     // The path as a regular file, relative to the current folder.
@@ -466,14 +381,15 @@ private:
     // first sample is heard, so the last samples of this one are heard too.
     bool AtEnd() {
         const EventPump::Counters n = events_->Snapshot();
-        if (!atEnd_ && n.endedEntry >= openedEntry_ && (cueEntry_ == 0 || SuccessorHeard())) {
+        if (!atEnd_ && n.endedEntry >= openedEntry_ && (!handover_->Cued() || handover_->SuccessorHeard())) {
             if (LogEnabled()) {
                 LogLine("device: libmpv ended the file (reason " + std::to_string(n.lastEndReason) + ", error " +
-                        std::to_string(n.lastEndError) + ")" + (cueEntry_ != 0 ? ", the following entry sounds" : ""));
+                        std::to_string(n.lastEndError) + ")" +
+                        (handover_->Cued() ? ", the following entry sounds" : ""));
             }
             atEnd_ = true;
         }
-        if (!atEnd_ && mode_ == Mode::Playing && cueEntry_ == 0) {
+        if (!atEnd_ && mode_ == Mode::Playing && !handover_->Cued()) {
             // libmpv raises its end flag once the last samples are written, and pauses once
             // they have been played out: only then is the end heard (bounded, in case it
             // never pauses).
@@ -548,19 +464,19 @@ private:
         struct stat st {};
         const bool found = ResolveFile(c.path, file, st);
         // The entry that took over at the end of the one before is adopted as it sounds.
-        const bool adopt = found && cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_ &&
-                           (orphan_ || (open_ && atEnd_)) && SuccessorSounding();
+        const bool adopt = found && handover_->IsCued(st) && (handover_->Orphaned() || (open_ && atEnd_)) &&
+                           handover_->SuccessorSounding();
         if (adopt) return Adopt(c, file);
         // Closing may leave the successor of the closed entry sounding: it goes too.
         if (open_) CloseMedia();
-        if (orphan_) DropOrphan();
+        DropOrphan();
         if (!found) return Fail(text, "no such file");
 
         // The file replaces whatever libmpv holds (a closed file, the cued entry) without an
         // unload first: the audio output stays open, so the chosen file sounds at once. Its
         // playlist entry id tells its events from those of the file it replaces.
         SetPause(true);
-        cueEntry_ = 0;
+        handover_->Forget();
         const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
         int64_t entry = 0;
         if (mpv_command(handle_.get(), cmd) < 0 || !GetInt("playlist/0/id", entry)) {
@@ -590,17 +506,13 @@ private:
     // sample heard. Until the opener's sequence ends (see PartOfOpenSequence) stop and pause
     // leave the engine playing.
     DeviceReply Adopt(const DeviceCommand& c, const std::string& file) {
-        ArmOrphanWatch(false);
-        const int64_t entry = cueEntry_;
         if (open_) CloseMedia(true);
-        orphan_ = false;
-        cueEntry_ = 0;
+        const int64_t entry = handover_->Adopt();
         // Wait (bounded) for the size and length of the entry, known once it has restarted.
         events_->WaitFor(
             [&](const EventPump::Counters& n) { return n.restartedEntry >= entry || n.endedEntry >= entry; },
             options_.openTimeoutMs);
         Describe(entry, c.alias, file, true);
-        adopting_ = true;
         return Ok();
     }
 
@@ -611,21 +523,28 @@ private:
         hasPicture_ = GetInt("dwidth", w) && GetInt("dheight", h) && w > 0 && h > 0;
         naturalWidth_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(w, INT_MAX)) : 0;
         naturalHeight_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(h, INT_MAX)) : 0;
-        t0_ = 0;
-        if (adopted) {
-            // Sounding already: the origin is where the stream starts.
-            if (hasPicture_) GetDouble("demuxer-start-time", t0_);
-        } else {
-            GetDouble("time-pos", t0_);
-        }
-        // Without a picture time-pos follows the audio output, which can still hold the
-        // previous file's delay right after a load (seen: -0.15 s when a track is reopened at
-        // once); sound starts at 0.
-        if (!hasPicture_ && t0_ < 0) t0_ = 0;
         fps_ = 0;
         if (hasPicture_ && !(GetDouble("container-fps", fps_) && fps_ > 0 && fps_ < 1000)) {
             if (!(GetDouble("estimated-vf-fps", fps_) && fps_ > 0 && fps_ < 1000)) fps_ = 25.0;
         }
+        // The origin is the first frame's time. Opened, the entry stands paused on that frame.
+        // Adopted, it plays, and libmpv's first report of it comes a frame or two later: the
+        // first frame lies on the same frame grid within a frame of the stream's start (as a
+        // container's streams start together), which gives the same origin as an open. Sound
+        // alone starts at 0: there time-pos follows the audio output, which right after a load
+        // stands anywhere between the previous file's delay (seen: -0.15 s) and the end of
+        // what was decoded ahead (a short file's whole length).
+        t0_ = 0;
+        if (hasPicture_ && !adopted) {
+            GetDouble("time-pos", t0_);
+        } else if (hasPicture_) {
+            EventPump::Counters n;
+            events_->WaitFor([&](const EventPump::Counters& now) { return now.firstTimeEntry >= entry; },
+                             kFrameWaitMs, &n);
+            if (n.firstTimeEntry == entry && n.firstTime > 0)
+                t0_ = n.firstTime - std::floor(n.firstTime * fps_ + 1e-6) / fps_;
+        }
+        t0_ = std::max(0.0, t0_);
         lengthKnown_ = false;
         lengthMs_ = lengthFrames_ = 0;
         lastSeconds_ = 0;
@@ -654,7 +573,7 @@ private:
     void UnloadFile() {
         const char* stop[] = {"stop", nullptr};  // also clears libmpv's playlist: no cue left
         mpv_command(handle_.get(), stop);
-        cueEntry_ = 0;
+        handover_->Forget();
         const auto deadline = Clock::now() + std::chrono::milliseconds(options_.closeTimeoutMs);
         for (;;) {
             int idle = 0;
@@ -675,20 +594,17 @@ private:
 
     // Closes the medium. When its cued successor sounds already, that one plays on for the
     // opener that follows (an orphan until adopted, ended by any other command or after
-    // kOrphanGraceMs); `keepSuccessor` keeps it in any case (adoption).
+    // Handover::kGraceMs); `keepSuccessor` keeps it in any case (adoption).
     void CloseMedia(bool keepSuccessor = false) {
         DetachHost();
-        if (keepSuccessor || SuccessorSounding()) {
-            if (!keepSuccessor) {
-                orphan_ = true;
-                ArmOrphanWatch(true);
-            }
+        if (keepSuccessor || handover_->SuccessorSounding()) {
+            if (!keepSuccessor) handover_->BecomeOrphan();
         } else {
             // Kept loaded and paused until the next open replaces it: the audio output stays.
             SetPause(true);
-            WithdrawCue();
+            handover_->Withdraw();
         }
-        adopting_ = false;
+        handover_->EndAdoption();
         open_ = false;
         alias_.clear();
         hasPicture_ = false;
@@ -797,7 +713,7 @@ private:
                 if (!ended && ((!hasPicture_ && GetDouble("audio-pts", t)) || GetDouble("time-pos", t))) {
                     const double now = std::max(0.0, t - t0_);
                     lastSeconds_ = mode_ == Mode::Playing ? std::max(lastSeconds_, now) : now;
-                } else if (ended && mode_ == Mode::Playing && lengthKnown_ && SuccessorSounding() &&
+                } else if (ended && mode_ == Mode::Playing && lengthKnown_ && handover_->SuccessorSounding() &&
                            GetDouble("time-pos", t) && t < 0) {
                     // The successor's clock stands below 0 by what of this one is still to
                     // be heard: this one's position runs on to its end.
@@ -848,12 +764,6 @@ private:
     DestinationRect destination_;
     std::shared_ptr<HostSurface> host_;
 
-    // The following entry (command thread only).
-    int64_t cueEntry_ = 0;  // libmpv's playlist entry of the cued file; 0: none
-    dev_t cueDev_ = 0;      // its file, to know it again when it is opened
-    ino_t cueIno_ = 0;
-    bool adopting_ = false;  // the open entry was adopted; its opener's sequence runs
-    bool orphan_ = false;    // closed, while the cued successor sounds on
     bool silentReported_ = false;
     bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
     Clock::time_point eofSince_{};  // since when
@@ -862,12 +772,8 @@ public:
     std::atomic<bool> silent_{false};  // libmpv plays through the null output
 
 private:
-    // Ends an orphan that no command follows.
-    std::mutex orphanMutex_;
-    std::condition_variable orphanCv_;
-    std::optional<Clock::time_point> orphanDeadline_;
-    bool quitting_ = false;
-    std::thread orphanThread_;
+    // Last: its watch thread goes first (see ~Engine).
+    std::unique_ptr<Handover> handover_;
 };
 
 // ---------------------------------------------------------------------------------------
