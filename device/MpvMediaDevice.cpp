@@ -89,6 +89,12 @@ public:
         return Start();
     }
 
+    int PlaylistCount() {
+        std::lock_guard<std::mutex> lock(commandMutex_);
+        int64_t n = 0;
+        return handle_ && GetInt("playlist-count", n) ? static_cast<int>(n) : 0;
+    }
+
     DeviceReply Execute(const std::string& text) {
         std::lock_guard<std::mutex> lock(commandMutex_);
         ParsedCommand parsed = ParseDeviceCommand(text);
@@ -454,6 +460,15 @@ private:
         if (StatedDuration(duration)) SetLength(duration - t0_);
     }
 
+    // A file that states no length is known once the demuxer has read it to its end: it reads
+    // on past its usual second ahead, within a bound of memory, for this entry alone.
+    void ReadAheadToTheEnd() {
+        for (const auto& [name, value] : {std::pair{"file-local-options/demuxer-readahead-secs", "36000"},
+                                          std::pair{"file-local-options/demuxer-max-bytes", "64MiB"}}) {
+            if (mpv_set_property_string(handle_.get(), name, value) < 0) LogLine(std::string("device: ") + name + " refused");
+        }
+    }
+
     void LearnLengthAtEnd() {
         double t = 0;
         SetLength(GetDouble("time-pos", t) ? t - t0_ : lastSeconds_);
@@ -549,6 +564,7 @@ private:
         lengthMs_ = lengthFrames_ = 0;
         lastSeconds_ = 0;
         LearnLength();
+        if (!lengthKnown_) ReadAheadToTheEnd();
         openedEntry_ = entry;
         eofSeen_ = false;
 
@@ -798,3 +814,5 @@ std::string MpvMediaDevice::SendHint(const std::string& command) {
 bool MpvMediaDevice::PlaysSilently() { return engine_->silent_.load(); }
 
 DeviceReply MpvMediaDevice::Execute(const std::string& command) { return engine_->Execute(command); }
+
+int MpvMediaDevice::EnginePlaylistCount() { return engine_->PlaylistCount(); }

@@ -48,9 +48,12 @@ struct DeviceReply {
 //   below 0 at the start. stop keeps the position; pause while stopped gives "paused";
 //   pause at the end keeps "stopped"; play at the end does nothing.
 // - The length is the duration the file states, or libmpv's estimate of it (an MPEG audio
-//   stream's bit rate). A stream that states none (a raw MPEG video stream) has length 0
-//   until libmpv knows it (its demuxer has read to the end), at the latest once the end is
-//   reached by playing; its positions and seeks are not cut meanwhile.
+//   stream's bit rate), from the first frame (sound alone from 0); it is the same whether the
+//   entry was opened or adopted, and never depends on when it is read. A stream that states
+//   none (a raw MPEG video stream) has length 0 until libmpv knows it: it is read ahead to its
+//   end while it plays, and at the latest the end reached by playing gives it; its positions
+//   and seeks are not cut meanwhile. AAC in MP4 ends at its stated length, to the sample
+//   (libmpv would go on with the encoder's padding).
 // - At the end the device stays open on the last picture, reports "stopped" and its
 //   position equals its length; before the end the position stays below the length, even
 //   where the stated length falls short. A file that libmpv gives up on while it plays (an
@@ -85,9 +88,11 @@ struct DeviceReply {
 //
 // Threading: this file is the command engine. SendString/Execute run on the caller's thread
 // (the user-interface thread; calls from several are serialised by the engine's lock), and
-// every libmpv command, property and wait of the device is made there. The device runs two
-// threads of its own: the event pump (MpvEventPump.h) waits on libmpv's events, the renderer
-// (MpvRenderer.h) renders frames into its frame pool. libmpv's callbacks only post to them.
+// every libmpv command, property and wait of the device is made there. The device runs three
+// threads of its own: the event pump (MpvEventPump.h) waits on libmpv's events and answers its
+// preload hook, the renderer (MpvRenderer.h) renders frames into its frame pool, and the grace
+// watch (MpvHandover.h) stops a closed entry's successor that nobody opens. libmpv's callbacks
+// only post to them.
 class MpvMediaDevice final : public MediaDevice {
 public:
     explicit MpvMediaDevice(const MediaDeviceOptions& options = {});
@@ -106,6 +111,8 @@ public:
     std::string SendHint(const std::string& command) override;
     bool PlaysSilently() override;
     DeviceReply Execute(const std::string& command);
+    // Entries in libmpv's own playlist (the open one and at most one successor); for tests.
+    int EnginePlaylistCount();
 
 private:
     class Engine;

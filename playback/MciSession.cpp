@@ -135,6 +135,20 @@ int MciSession::SelectTimeFormat(int wantMs) {
     return wantMs;
 }
 
+void MciSession::MeasureLengths() {
+    SelectTimeFormat(0);
+    state_.lengthFrames = QueryNumber("status movie length");
+    SelectTimeFormat(1);
+    state_.lengthMs = QueryNumber("status movie length");
+    state_.timeFormatMs = SelectTimeFormat(state_.timeFormatMs);
+}
+
+bool MciSession::LearnLength() {
+    if (QueryNumber("status movie length") <= 0) return false;
+    MeasureLengths();
+    return true;
+}
+
 std::string PutDestinationCommand(int x, int y, int width, int height) {
     return "put movie destination at " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) +
            " " + std::to_string(height);

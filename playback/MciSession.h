@@ -34,6 +34,11 @@ public:
     int SeekRelative(int mode, int amount);
     // Switches the device to milliseconds (wantMs != 0) or frames; returns wantMs.
     int SelectTimeFormat(int wantMs);
+    // lengthFrames and lengthMs from the device, then the display's format back.
+    void MeasureLengths();
+    // A length of 0 is unknown (a stream that states none): asked again in the display's
+    // format, and once the device knows it both lengths are measured. True when it did.
+    bool LearnLength();
     // "pause movie" before a change of the picture's placement or a pause; while paused,
     // `position` is then read from the device, so that the seek which restores the picture
     // afterwards returns to where it really stands, not to an older reading.

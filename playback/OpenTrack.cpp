@@ -25,16 +25,6 @@ constexpr int kFullScreenTopShift = 20;
 // Video size modes above this one put the picture on the desktop behind all windows.
 constexpr int kLastWindowedSizeMode = 5;
 
-// Lengths in both formats, then the display's format back (SelectTimeFormat switches only
-// when the device reports the other one).
-void MeasureLengths(PlaybackContext& c) {
-    c.mci.SelectTimeFormat(0);
-    c.state.lengthFrames = c.mci.QueryNumber("status movie length");
-    c.mci.SelectTimeFormat(1);
-    c.state.lengthMs = c.mci.QueryNumber("status movie length");
-    c.state.timeFormatMs = c.mci.SelectTimeFormat(c.state.timeFormatMs);
-}
-
 void ReadNaturalDestination(PlaybackContext& c) {
     const std::string reply = c.mci.QueryText("where movie destination", kReplySize);
     if (!reply.empty()) c.video.natural = ParseDestination(reply);
@@ -71,7 +61,7 @@ bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
                                                c.video.fullScreen, c.video);
     const VideoRect& d = c.video.fullScreen;
     c.mci.Send(PutDestinationCommand(d.x, d.y + kFullScreenTopShift, d.width, d.height));
-    MeasureLengths(c);
+    c.mci.MeasureLengths();
     if (c.playlist.StoreSize() == 0) s.pendingCommand = kCmdClose;
     else StartPlaying(c);
     // Placing knows only fit and stretch in full screen; the picture plays with its result.
@@ -97,7 +87,7 @@ bool OpenWindowed(PlaybackContext& c, const std::string& openCommand) {
         c.host.PlaceMainWindow(ZOrder::Bottom, c.settings.mainX, c.settings.mainY);
     }
     ReadNaturalDestination(c);
-    MeasureLengths(c);
+    c.mci.MeasureLengths();
     const int count = c.playlist.StoreSize();
     c.host.PlaceVideo();
     if (count == 0) s.pendingCommand = kCmdClose;

@@ -194,7 +194,9 @@ void MainTick::PollPosition() {
     if (state_.seekDragging != 0 || state_.closed != 0 || state_.failedTrackWait != 0) return;
     const int p = mci_.QueryNumber("status movie position");
     state_.polledPosition = p;
-    const int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
+    int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
+    // The device learns a stream's length once it has read it to the end; shown from then on.
+    if (length == 0 && mci_.LearnLength()) length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
     // A click waiting for its button to go up (kCmdOpenButton..kCmdQuit) is not overwritten either.
     const bool keep = state_.pendingCommand == kCmdNextTrack ||
                       (state_.pendingCommand >= kCmdOpenButton && state_.pendingCommand <= kCmdQuit);

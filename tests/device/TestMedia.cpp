@@ -24,6 +24,7 @@ const std::map<std::string, const char*> kRecipes = {
     {"video.mpg", PICTURE SOUND "-t 4 -c:v mpeg1video -g 12 -bf 2 -q:v 3 -c:a mp2 -b:a 128k -f mpeg"},
     {"videoonly.mpeg", PICTURE "-t 4 -c:v mpeg1video -g 12 -bf 2 -q:v 3 -f mpeg"},
     {"mpeg2.mpeg", PICTURE SOUND "-t 2 -c:v mpeg2video -c:a mp2 -f vob"},
+    {"clip.ts", PICTURE SOUND "-t 2 -c:v mpeg2video -c:a mp2 -f mpegts"},
     {"vcd.dat", "-f lavfi -i testsrc2=size=352x288:rate=25 " SOUND "-t 2 -target pal-vcd"},
     {"clip.avi", PICTURE SOUND "-t 2 -c:v mpeg4 -c:a pcm_s16le"},
     {"clip.mov", PICTURE SOUND "-t 2 -c:v mpeg4 -c:a aac"},

@@ -319,8 +319,11 @@ TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
     const std::string wav = OpenCommand(MediaPath("tone.wav")), mp3 = OpenCommand(MediaPath("tone.mp3"));
     const std::string flac = OpenCommand(MediaPath("tone.flac"));
     const std::string cue = "cue movie next \"" + MediaPath("tone.flac") + "\"";
+    const std::string m4a = OpenCommand(MediaPath("tone.m4a"));
+    const std::string cueM4a = "cue movie next \"" + MediaPath("tone.m4a") + "\"";
     const Case cases[] = {
         {"followed", {wav, cue, "play movie", "", "close movie", flac, "play movie", ""}, 3 * 176400},
+        {"AAC without its padding", {m4a, cueM4a, "play movie", "", "close movie", m4a, "play movie", ""}, 2 * 176400},
         {"withdrawn", {wav, cue, "cue movie next", "play movie", ""}, 2 * 176400},
         {"another opened", {wav, cue, mp3, "play movie", ""}, 2 * 176400},
     };
@@ -335,6 +338,90 @@ TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
         }
         EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), c.bytes) << c.what;
     }
+}
+
+// A list played as the player plays it (each next entry cued while the one before plays, opened
+// once that one has ended): every entry is adopted as it sounds (it plays on before its own
+// play), each next cue is taken, libmpv's playlist never holds more than the open entry and its
+// successor, every length is the one stated (short files too), and every sample sounds once.
+TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
+    struct Case { const char* what; std::vector<int> lengthsMs; bool adopted; };
+    const Case cases[] = {
+        {.what = "ten tracks", .lengthsMs = std::vector<int>(10, 1000), .adopted = true},
+        {.what = "drum samples", .lengthsMs = {100, 300, 120, 250, 180, 100, 280, 150, 200, 100}, .adopted = false},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> files;
+        long samples = 0;
+        for (int ms : c.lengthsMs) {
+            files.push_back(folder.path() + c.what + std::to_string(files.size()) + ".flac");
+            samples += 44100L * ms / 1000;
+            const std::string tone = "sine=f=440:d=" + std::to_string(ms / 1000.0);
+            ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i " + tone + " -ac 2 '" + files.back() + "'")
+                                      .c_str()), 0);
+        }
+        const std::string out = folder.path() + c.what + ".pcm";
+        {
+            MpvMediaDevice list(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
+            int most = 0;
+            const auto ended = [&] {
+                most = std::max(most, list.EnginePlaylistCount());
+                return list.SendString("status movie mode") == "stopped";
+            };
+            for (std::size_t k = 0; k < files.size(); ++k) {
+                SCOPED_TRACE(std::string(c.what) + " entry " + std::to_string(k));
+                if (k > 0) ASSERT_TRUE(list.Execute("close movie").ok);
+                ASSERT_TRUE(list.Execute(OpenCommand(files[k])).ok);
+                EXPECT_EQ(list.SendString("status movie length"), std::to_string(c.lengthsMs[k]));
+                const auto sounds = [&] { return list.SendString("status movie position") != "0"; };
+                if (c.adopted && k > 0) { EXPECT_TRUE(WaitUntil(sounds, 300)) << "opened afresh"; }
+                if (k + 1 < files.size()) { EXPECT_TRUE(list.Execute("cue movie next \"" + files[k + 1] + "\"").ok); }
+                ASSERT_TRUE(list.Execute("play movie").ok);
+                ASSERT_TRUE(WaitUntil(ended, 5000));
+            }
+            EXPECT_LE(most, 2);
+        }
+        EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), samples * 4) << c.what;
+    }
+}
+
+// A picture's time is the same whether its file was opened or adopted as it played on from the
+// one before: the same length in milliseconds and frames, and positions that follow the time
+// played from its first frame (MPEG program and transport streams start after 0).
+TEST_F(DeviceTest, OpenedAndAdoptedPicturesKeepTheSameTime) {
+    for (const char* name : {"video.mpg", "clip.ts", "clip.mp4"}) {
+        SCOPED_TRACE(name);
+        const std::string path = MediaPath(name);
+        Open(name);
+        const auto lengths = [&] {
+            const std::string ms = Send("status movie length");
+            Ok("set movie time format frames");
+            const std::string frames = Send("status movie length");
+            Ok("set movie time format milliseconds");
+            return ms + " ms, " + frames + " frames";
+        };
+        const std::string opened = lengths();
+        ASSERT_TRUE(Ok("cue movie next \"" + path + "\"") && Ok("play movie"));
+        ASSERT_TRUE(WaitUntil([&] { return Send("status movie mode") == "stopped"; }, 8000));
+        const auto handedOver = std::chrono::steady_clock::now();
+        ASSERT_TRUE(Ok("close movie") && Ok(OpenCommand(path)));
+        EXPECT_EQ(lengths(), opened);
+        ASSERT_TRUE(Ok("play movie"));
+        WaitUntil([] { return false; }, 500);
+        const auto played = std::chrono::steady_clock::now() - handedOver;
+        EXPECT_NEAR(Number("status movie position"), played / std::chrono::milliseconds(1), 50) << opened;
+        Ok("close movie");
+    }
+}
+
+// A stream that states no length (a raw MPEG video stream) is read ahead to its end while it
+// plays, so its length is known long before the end.
+TEST_F(DeviceTest, AStreamWithoutAStatedLengthLearnsItWhilePlaying) {
+    Open("stream.mpg");
+    EXPECT_EQ(Send("status movie length"), "0");
+    ASSERT_TRUE(Ok("play movie"));
+    EXPECT_TRUE(WaitUntil([&] { return Number("status movie length") > 3500; }, 1500));
+    EXPECT_LT(Number("status movie position"), 3000);
 }
 
 // No sound output opens (a sound server that is not there): the file plays on silently, and

@@ -318,10 +318,12 @@ TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
 }
 
 TEST(MainTickTest, FullTickRequests) {
-    const std::string pos = "status movie position";
+    const std::string pos = "status movie position", len = "status movie length", fmt = "status movie time format";
     const auto open = [](int lengthMs, PlayerState s = {}) { return s.lengthMs = lengthMs, s.lengthFrames = 250, s; };
+    // A length of 0, asked again; `learned` the device's answer, measured in both formats when known.
+    const Strings measured{pos, len, fmt, len, fmt, len, fmt};
     struct Case { PlayerState st; Strings sent; int speed = 0, paused = 0, pending = kCmdNone;
-                  int cooldown = 0, knob = 0, position = 0, failedWait = 0; };
+                  int cooldown = 0, knob = 0, position = 0, failedWait = 0, learned = 0; };
     const Case cases[] = {
         {.st = {.closed = 1, .wheelStep = 1, .inputCooldown = 2}, .cooldown = 1},  // discarded, not delayed
         {.st = {.closed = 1, .wheelStep = 1}, .speed = 1},
@@ -341,12 +343,14 @@ TEST(MainTickTest, FullTickRequests) {
         {.st = open(5200), .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
         {.st = open(5000, {.pendingCommand = kCmdNextTrack}), .sent = {pos}, .pending = kCmdNextTrack, .knob = 206},
         // A click waits for its release.
-        {.st = open(0, {.pendingCommand = kCmdOpenButton}), .sent = {pos}, .pending = kCmdOpenButton},
-        // Length unknown: only the device's stopping ends the track.
-        {.st = open(0), .sent = {pos, "status movie mode"}, .pending = kCmdCheckEnd},
-        {.st = open(0, {.paused = 1}), .sent = {pos}, .paused = 1},
-        {.st = open(0, {.speed = 2}), .sent = {pos}, .speed = 2},
-        {.st = open(0, {.pendingCommand = kCmdPause}), .sent = {pos}, .pending = kCmdPause},
+        {.st = open(0, {.pendingCommand = kCmdOpenButton}), .sent = {pos, len}, .pending = kCmdOpenButton},
+        // Length unknown: only the device's stopping ends the track, until the device knows the length.
+        {.st = open(0), .sent = {pos, len, "status movie mode"}, .pending = kCmdCheckEnd},
+        {.st = open(0, {.paused = 1}), .sent = {pos, len}, .paused = 1},
+        {.st = open(0, {.speed = 2}), .sent = {pos, len}, .speed = 2},
+        {.st = open(0, {.pendingCommand = kCmdPause}), .sent = {pos, len}, .pending = kCmdPause},
+        {.st = open(0), .sent = measured, .pending = kCmdCheckEnd, .knob = 206, .learned = 4000},
+        {.st = open(0, {.paused = 1}), .sent = measured, .paused = 1, .knob = 99, .learned = 10800},
         {.st = open(10000, {.seekDragging = 2})},
         // A track that won't open; the user's request goes first.
         {.st = {.failedTrackWait = 2}, .pending = kCmdNextTrack},
@@ -356,9 +360,11 @@ TEST(MainTickTest, FullTickRequests) {
     };
     for (const Case& c : cases) {
         Rig rig;
+        if (c.learned != 0) rig.script.Answer(len, std::to_string(c.learned));
         const Strings sent = rig.FullTick(c.st);
         EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << &c - cases;
         const PlayerState& s = rig.state;
+        if (c.learned != 0) { EXPECT_EQ(std::tuple(s.lengthMs, s.lengthFrames), std::tuple(c.learned, c.learned)); }
         EXPECT_EQ(std::tuple(s.speed, s.paused, s.pendingCommand, s.inputCooldown, s.seekKnobX),
                   std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob)) << &c - cases;
         EXPECT_EQ(std::tuple(s.position, s.failedTrackWait), std::tuple(c.position, c.failedWait)) << &c - cases;
