@@ -82,6 +82,9 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
         dialog.OnInitDialog();
         loop.exec();
     }
+    // Everything is saved. The media engine's teardown waits for its threads, and one may be
+    // stuck in a read that never returns (a file on a stalled mount): it gets a bound.
+    EndProcessWithin(1500, 0);
     // Saved and closed: the name goes before the objects, so a start racing this quit owns it.
     instance.Release();
     bus.Unregister();

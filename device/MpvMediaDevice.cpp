@@ -25,6 +25,7 @@
 #include "device/ProcessWaveVolume.h"
 #include "device/VideoHost.h"
 #include "platform/Log.h"
+#include "platform/ReadProbe.h"
 
 namespace {
 
@@ -37,6 +38,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kFrameWaitMs = 500;
 // Longest wait for the output to play out the last samples once the file has been read.
 constexpr int kDrainBoundMs = 3000;
+// While nothing sounds (the null output): how often that is looked at, and how often libmpv
+// is asked to open its sound outputs again.
+constexpr int kSoundCheckMs = 500;
+constexpr int kSoundRetryMs = 1500;
 
 std::string NumberText(double v) {
     char buf[64];
@@ -180,17 +185,17 @@ private:
         if (startFailed_) return false;
         startFailed_ = true;  // until everything below has worked; said once
         if (std::string why; !LoadMpvLibrary(why)) {
-            ReportProblem("velkaf: the media engine could not start (" + why + "): nothing will play");
+            ReportProblem("the media engine could not start (" + why + "): nothing will play");
             return false;
         }
         handle_.reset(mpv_create());
         if (!handle_) {
-            ReportProblem("velkaf: the media engine could not start (mpv_create failed): nothing will play");
+            ReportProblem("the media engine could not start (mpv_create failed): nothing will play");
             return false;
         }
         SetOptions();
         if (mpv_initialize(handle_.get()) < 0) {
-            ReportProblem("velkaf: the media engine could not start (mpv_initialize failed): nothing will play");
+            ReportProblem("the media engine could not start (mpv_initialize failed): nothing will play");
             handle_.reset();
             return false;
         }
@@ -207,7 +212,7 @@ private:
         };
         mpv_render_context* ctx = nullptr;
         if (mpv_render_context_create(&ctx, handle_.get(), params) < 0) {
-            ReportProblem("velkaf: the media engine could not start (no render context): nothing will play");
+            ReportProblem("the media engine could not start (no render context): nothing will play");
             events_.reset();
             handle_.reset();
             return false;
@@ -243,6 +248,10 @@ private:
             return Fail(text, "no such file");
         }
         const bool again = handover_->IsCued(st);
+        if (!again && !FirstBytesReadable(file, kMediaReadBoundMs)) {
+            handover_->Withdraw();
+            return Fail(text, "its read does not finish");
+        }
         if (const std::string why = handover_->Cue(file, st, openedEntry_, {}); !why.empty()) return Fail(text, why);
         if (!again && LogEnabled()) LogLine("device: " + file + " follows");
         return Ok();
@@ -275,16 +284,32 @@ private:
         return true;
     }
 
-    // libmpv fell back to the null output: the user is told once per run.
+    // Whether libmpv plays through the null output (no sound output opened, or the sound
+    // server went away while playing). Said on standard error when it starts and when it ends;
+    // while it lasts libmpv is asked every kSoundRetryMs to open its outputs again, so a
+    // server that comes back (or starts late) is heard again without the user doing anything.
     void CheckSoundOutput() {
-        if (silentReported_ || options_.audioOutput == "null") return;
+        if (options_.audioOutput == "null") return;
+        const Clock::time_point now = Clock::now();
         char* ao = mpv_get_property_string(handle_.get(), "current-ao");
         const bool silent = ao != nullptr && std::string_view(ao) == "null";
         mpv_free(ao);
-        if (!silent) return;
-        silentReported_ = true;
-        silent_.store(true);
-        ReportProblem("velkaf: no sound output could be opened: playing without sound");
+        soundCheckedAt_ = now;
+        if (silent != silent_.load()) {
+            silent_.store(silent);
+            ReportProblem(silent ? "no sound output could be opened: playing without sound"
+                                 : "the sound output is back: playing with sound");
+            soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
+        } else if (silent && now >= soundRetryAt_) {
+            soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
+            const char* reload[] = {"ao-reload", nullptr};
+            mpv_command_async(handle_.get(), 0, reload);  // its reply is not waited for
+        }
+    }
+
+    // The check above, at most every kSoundCheckMs: the tick asks for the position that often.
+    void CheckSoundOutputNow() {
+        if (Clock::now() - soundCheckedAt_ >= std::chrono::milliseconds(kSoundCheckMs)) CheckSoundOutput();
     }
 
     static DeviceReply Ok(std::string text = {}) { return DeviceReply{true, std::move(text)}; }
@@ -486,6 +511,8 @@ private:
         if (open_) CloseMedia();
         DropOrphan();
         if (!found) return Fail(text, "no such file");
+        // libmpv would wait for good on a file whose read blocks, and hold its core with it.
+        if (!FirstBytesReadable(file, kMediaReadBoundMs)) return Fail(text, "its read does not finish");
 
         // The file replaces whatever libmpv holds (a closed file, the cued entry) without an
         // unload first: the audio output stays open, so the chosen file sounds at once. Its
@@ -707,6 +734,7 @@ private:
 
     DeviceReply Status(const std::string& text, StatusItem item) {
         if (!lengthKnown_ && !AtEnd()) LearnLength();
+        CheckSoundOutputNow();
         switch (item) {
         case StatusItem::Length: return Ok(std::to_string(Length()));
         case StatusItem::TimeFormat: return Ok(format_ == TimeFormat::Frames ? "frames" : "milliseconds");
@@ -780,7 +808,8 @@ private:
     DestinationRect destination_;
     std::shared_ptr<HostSurface> host_;
 
-    bool silentReported_ = false;
+    Clock::time_point soundCheckedAt_{};
+    Clock::time_point soundRetryAt_{};
     bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
     Clock::time_point eofSince_{};  // since when
 

@@ -2,6 +2,7 @@
 
 #include "media/Id3v1Tag.h"
 #include "media/TagLibTag.h"
+#include "platform/ReadProbe.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ TrackTag Choose(const Id3v1Tag& id3v1, ReadOther readOther) {
 }  // namespace
 
 TrackTag ReadTrackTag(const std::string& path) {
+    // A file whose read blocks has no tag to show (and the device will not open it).
+    if (!FirstBytesReadable(path, kMediaReadBoundMs)) return {};
     return Choose(ReadId3v1Tag(path), [&path] { return ReadTagLibTag(path); });
 }
 

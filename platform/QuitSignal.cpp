@@ -4,7 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
 
 #include "platform/Log.h"
 
@@ -47,4 +52,13 @@ void DrainQuitSignalFd() {
     if (g_pipe[0] < 0) return;
     char buffer[64];
     while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {}
+}
+
+void EndProcessWithin(int ms, int code) {
+    std::thread([ms, code] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        LogLine("the quit waited " + std::to_string(ms) + " ms for the media engine: ending without it");
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }).detach();
 }

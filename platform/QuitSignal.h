@@ -11,3 +11,8 @@ bool QuitSignalReceived();
 // DrainQuitSignalFd().
 int QuitSignalFd();
 void DrainQuitSignalFd();
+
+// Once everything is saved: the process ends with `code` after `ms` milliseconds, whatever
+// it is still waiting for then (a library's teardown that waits for a read that never
+// returns), so a quit never hangs and the folder's lock goes with the process.
+void EndProcessWithin(int ms, int code);

@@ -340,10 +340,15 @@ std::string MainTick::SaveStateFiles() {
         settings = "settings NOT saved";
         ReportProblem("the settings could not be saved to " + folder + kConfigFileName);
     }
-    if (!SaveKeptVolume(folder, volume_)) LogLine("the volume was not saved");
-    return list == nullptr && settings == nullptr
-               ? "list and settings saved"
-               : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved");
+    std::string volume;
+    if (!SaveKeptVolume(folder, volume_)) {
+        volume = ", volume NOT saved";
+        ReportProblem("the volume could not be saved to " + folder + kKeptVolumeFileName);
+    }
+    return (list == nullptr && settings == nullptr
+                ? "list and settings saved"
+                : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved")) +
+           volume;
 }
 
 void MainTick::Shutdown() {

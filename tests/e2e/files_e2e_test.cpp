@@ -82,7 +82,8 @@ TEST_F(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
     Quit(player);
     const std::string log = player.Log();
     EXPECT_NE(log.find("velkaf: the last playlist could not be saved to " + home.path() + "KORU.tsr\n" +
-                       "velkaf: the settings could not be saved to " + home.path() + "KORU.CFG\n"), log.npos) << log;
+                       "velkaf: the settings could not be saved to " + home.path() + "KORU.CFG\n" +
+                       "velkaf: the volume could not be saved to " + home.path() + "KORU.vol\n"), log.npos) << log;
     EXPECT_EQ(log.find("mci>"), std::string::npos) << "the log is off";
     EXPECT_EQ(home.Read("KORU.tsr"), "/m/a.mp3\r\n");
 }
