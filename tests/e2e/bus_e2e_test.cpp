@@ -1,5 +1,7 @@
 // What other programs on the session bus can do to the player: a private bus per test, this program the client.
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -237,3 +239,36 @@ TEST_F(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
     EXPECT_EQ(home.Read("KORU.tsr"), home.path() + "four.wav\r\n");
 }
 }  // namespace
+
+// Files whose read never finishes (a link to /proc/kmsg, which serves what it holds and then
+// blocks, as a file on a stalled mount does; a FIFO without a writer) count as tracks that will
+// not play: the good file after them plays within 7 s, the main window answers the bus within
+// 300 ms all the while, SIGTERM ends the player within 2 s, and the next start owns the folder.
+TEST_F(BusE2E, FilesWhoseReadBlocksNeverHoldThePlayer) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to read /proc/kmsg";
+    std::filesystem::create_symlink("/proc/kmsg", home.path() + "x.mp3");
+    ASSERT_EQ(::mkfifo((home.path() + "y.mp3").c_str(), 0600), 0);
+    WriteStateFiles(home.path(), {home.path() + "x.mp3", home.path() + "y.mp3", home.path() + "four.wav"}, "Repeat=0");
+    {
+        PlayerProcess player(home.path(), {}, {bus.Environment()});
+        ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+        const auto start = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::duration slowest{};
+        while (player.Log().find("device: opened " + home.path() + "four.wav") == std::string::npos &&
+               std::chrono::steady_clock::now() - start < 7s) {
+            const auto asked = std::chrono::steady_clock::now();
+            EXPECT_TRUE(bus.Get("PlaybackStatus").isValid());
+            slowest = std::max(slowest, std::chrono::steady_clock::now() - asked);
+            std::this_thread::sleep_for(50ms);
+        }
+        EXPECT_NE(player.Log().find("device: opened " + home.path() + "four.wav"), std::string::npos) << player.Log();
+        EXPECT_LT(slowest, 300ms);
+        const auto quit = std::chrono::steady_clock::now();
+        EXPECT_EQ(player.Quit(5s), 0) << player.Log();
+        EXPECT_LT(std::chrono::steady_clock::now() - quit, 2s);
+    }
+    PlayerProcess next(home.path(), {}, {bus.Environment()});
+    ASSERT_TRUE(next.WaitForLog("first tick done", 20s)) << next.Log();
+    EXPECT_EQ(next.Log().find("guest"), std::string::npos) << next.Log();
+    EXPECT_EQ(next.Quit(), 0);
+}
