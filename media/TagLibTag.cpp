@@ -8,6 +8,7 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/tiostream.h>
+#include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 
 #include <algorithm>
@@ -96,29 +97,32 @@ uint32_t Le32(const char* b) {
     return v;
 }
 
-// --- WAV: the later tag chunk of a kind wins ----------------------------------------------
+// --- WAV: the later tag chunk wins ----------------------------------------------------------
 //
-// A WAV file may hold an ID3v2 chunk or a LIST INFO chunk twice (a tagger appends a new one
-// and leaves the old). TagLib reads the first of each kind; the writer meant the later one,
-// and ffprobe and mpv show it. The walk follows the chunks as TagLib does (names of printable
-// ASCII, a zero pad byte after an odd size, a chunk past the end ends the walk) and masks
-// every chunk of a kind but the last. At most kMaxRiffChunks chunks are walked.
+// A WAV file may hold an ID3v2 chunk and a LIST INFO chunk, and either twice: a tagger appends
+// its new chunk and leaves the old. TagLib reads the first of each kind and prefers ID3v2; the
+// writer meant the later chunk (ffprobe and mpv show the later of a kind). The walk follows
+// the chunks as TagLib does (names of printable ASCII, a zero pad byte at an odd offset, a
+// chunk past the end ends the walk) and masks every chunk of a kind but its last; the later
+// of the two kinds then gives the fields, the other fills what it lacks. At most
+// kMaxRiffChunks chunks are walked.
 constexpr int kMaxRiffChunks = 4096;
 
-void MaskSupersededWavTags(TagSource& source, TagLibStream& stream) {
+// True when the last INFO chunk lies after the last ID3v2 chunk.
+bool MaskSupersededWavTags(TagSource& source, TagLibStream& stream) {
     const long length = source.Length();
     char head[12];
     if (length < 12 || source.ReadAt(head, 12, 0) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
         std::memcmp(head + 8, "WAVE", 4) != 0)
-        return;
+        return false;
     long lastId3 = -1, lastInfo = -1;
     long at = 12;
     for (int i = 0; i < kMaxRiffChunks && at + 8 <= length; ++i) {
         char chunk[12] = {};
         const size_t got = source.ReadAt(chunk, static_cast<size_t>(std::min(12L, length - at)), at);
-        if (got < 8 || !std::all_of(chunk, chunk + 4, [](char c) { return c >= ' ' && c <= '~'; })) return;
+        if (got < 8 || !std::all_of(chunk, chunk + 4, [](char c) { return c >= ' ' && c <= '~'; })) break;
         const long size = static_cast<long>(Le32(chunk + 4));
-        if (size > length - at - 8) return;
+        if (size > length - at - 8) break;
         const bool id3 = std::memcmp(chunk, "ID3 ", 4) == 0 || std::memcmp(chunk, "id3 ", 4) == 0;
         const bool info = std::memcmp(chunk, "LIST", 4) == 0 && got == 12 && std::memcmp(chunk + 8, "INFO", 4) == 0;
         if (long* last = id3 ? &lastId3 : info ? &lastInfo : nullptr) {
@@ -129,6 +133,7 @@ void MaskSupersededWavTags(TagSource& source, TagLibStream& stream) {
         char pad = 1;
         if (at % 2 == 1 && at < length && source.ReadAt(&pad, 1, at) == 1 && pad == '\0') ++at;
     }
+    return lastInfo > lastId3;
 }
 
 // --- ASF: the header is walked before TagLib sees it ------------------------------------------
@@ -279,13 +284,23 @@ TrackTag ReadFromSource(TagSource& source) {
     }
     try {
         TagLibStream stream(source);
-        MaskSupersededWavTags(source, stream);
+        const bool infoLast = MaskSupersededWavTags(source, stream);
         const TagLib::FileRef file(&stream, false);
-        if (!file.isNull() && file.tag() != nullptr) {
+        TagLib::File* const f = file.file();
+        const auto* const wav = dynamic_cast<TagLib::RIFF::WAV::File*>(f);
+        if (wav != nullptr) {
+            // The later kind gives the fields, the other fills what it lacks.
+            TagLib::Tag* const info = wav->hasInfoTag() ? wav->InfoTag() : nullptr;
+            TagLib::Tag* const id3 = wav->hasID3v2Tag() ? wav->ID3v2Tag() : nullptr;
+            TagLib::Tag* const order[] = {infoLast ? info : id3, infoLast ? id3 : info};
+            for (TagLib::Tag* const t : order) {
+                if (t != nullptr && tag.title.empty()) tag.title = FieldText(t->title());
+                if (t != nullptr && tag.artist.empty()) tag.artist = FieldText(t->artist());
+            }
+        } else if (!file.isNull() && file.tag() != nullptr) {
             tag.title = FieldText(file.tag()->title());
             tag.artist = FieldText(file.tag()->artist());
         }
-        TagLib::File* const f = file.file();
         const bool apeTagged = dynamic_cast<TagLib::APE::File*>(f) != nullptr ||
                                dynamic_cast<TagLib::WavPack::File*>(f) != nullptr ||
                                dynamic_cast<TagLib::MPC::File*>(f) != nullptr;
