@@ -1,8 +1,10 @@
 // The second title line's tag: cutting the ID3v1 title and artist from their padding, then on
 // files made here every tag format TagLib reads for us, the ID3v1-first rule and where its 128
-// bytes lie, Japanese legacy bytes in Latin-1 fields, and damaged or odd files. ASF headers are
-// walked before TagLib reads them: an attribute count its object cannot hold, or an object that
-// does not end where it says, leaves the file without a tag (TagLib would make 65 535 attributes).
+// bytes lie, Japanese legacy bytes in Latin-1 fields, and damaged or odd files; files as other
+// tools write them, each read by the reader that knows its container (TagLib or libavformat).
+// ASF headers are walked before TagLib reads them: an attribute count its object cannot hold, or
+// an object that does not end where it says, leaves the file without a tag (TagLib would make
+// 65 535 attributes).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <cstdint>
@@ -28,6 +30,7 @@ TEST(Id3v1CutTest, FieldIsCutAfterItsFirstPaddingByte) {
         {"line feed before padding is kept", "Band\n" + std::string(25, '\0'), "Band\n"},
         {"line feeds among padding are walked over", "ab\n\n" + std::string(26, '\0'), "ab\n"},
         {"full field ending in a new byte is whole", std::string(29, 'q') + "r", std::string(29, 'q') + "r"},
+        {"half a CP932 character is kept", std::string(29, 'q') + "\x96", std::string(29, 'q') + "\x96"},
         {"padding inside the text stays", "A  B" + std::string(26, ' '), "A  B "},
         {"last byte repeated by the text", std::string(28, 'm') + "nn", std::string(28, 'm') + "n"},
     };
@@ -50,6 +53,8 @@ TEST(Id3v1ParseTest, TitleAndArtistAsShown) {
         {"Shift-JIS decoded", Id3v1Block("\x8B\xC8", "\x89\xCC\x8E\xE8"), true, "曲", "歌手"},
         {"UTF-8 kept", Id3v1Block("\xE6\x9B\xB2", "Z"), true, "\xE6\x9B\xB2", "Z"},
         {"undecodable byte replaced", Id3v1Block("a\xFF", "b"), true, "a\xEF\xBF\xBD", "b"},
+        {"half a CP932 character at the end dropped", Id3v1Block("\x8B\xC8\x96", "b"), true, "曲", "b"},
+        {"a second byte in the first-byte range is no half", Id3v1Block("\x8B\xC8\x8B\x96", "b"), true, "曲許", "b"},
         {"a short read counts as zero", "TAGabc", true, "abc", ""},
         {"too short for the marker", "TA", false, "", ""},
     };
@@ -143,7 +148,9 @@ def id3(tags, title, artist):
 op, path, title, artist = (sys.argv[1:] + [''])[:4]
 if op == 'info': append(path, chunk(b'LIST', b'INFO' + chunk(b'INAM', title.encode() + b'\0')))
 if op == 'wave-id3': w = WAVE(path); w.add_tags(); id3(w.tags, title, artist); w.save()
-if op == 'id3-chunk': id3(ID3(), title, artist).save(path + '.id3'); append(path, chunk(b'id3 ', open(path + '.id3', 'rb').read()))
+if op == 'id3-chunk':
+    id3(ID3(), title, artist).save(path + '.id3')
+    append(path, chunk(b'id3 ', open(path + '.id3', 'rb').read()))
 if op == 'front-id3': id3(ID3(), title, artist).save(path)
 if op == 'ape': a = APEv2(); a.update({k: v for k, v in (('Title', title), ('Artist', artist)) if v}); a.save(path)
 )";
