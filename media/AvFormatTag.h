@@ -14,8 +14,9 @@ AvContainer AvTagContainer(TagSource& source);
 // The title and artist of a Matroska or WebM file (the segment's title and its tags for the
 // whole file) or of an Ogg file (the comments of its sound stream, else of another stream),
 // read with libavformat's demuxer for that one container: nothing is probed, no packet is
-// decoded. libavformat reads through the source, charged to its budget, and an interrupt
-// callback stops it once the budget is spent. Text that is not UTF-8 is read as CP932; fields
+// decoded. libavformat reads through the source (a seekable reader of our own), charged to its
+// budget: once the budget is spent every read is the end of the file, and the interrupt
+// callback the demuxer polls says stop. Text that is not UTF-8 is read as CP932; fields
 // are cut as TagLib's are (kTagFieldLimit). A damaged file gives what the demuxer could make of
 // it, usually nothing, with a log line. container None gives no tag.
 TrackTag ReadAvFormatTag(TagSource& source, AvContainer container);
