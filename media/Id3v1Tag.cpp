@@ -14,9 +14,23 @@ namespace {
 constexpr int kTitleFirst = 3, kTitleLast = 32;
 constexpr int kArtistFirst = 33, kArtistLast = 62;
 
-// The shown text of a cut field: a zero byte ends it.
+bool Cp932Lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool Cp932Trail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+
+// The shown text of a cut field: a zero byte ends it. A CP932 field that a ripper cut at its
+// 30 bytes can end in the first byte of a double-byte character; the display drops that half
+// character rather than show a replacement sign (the stored bytes keep it).
 std::string ShownText(const std::string& raw) {
-    return OutsideTextToUtf8(std::string_view(raw.data(), ::strnlen(raw.data(), raw.size())));
+    std::string_view text(raw.data(), ::strnlen(raw.data(), raw.size()));
+    if (!IsValidUtf8(text)) {
+        size_t i = 0;
+        while (i + 1 < text.size())
+            i += Cp932Lead(static_cast<unsigned char>(text[i])) && Cp932Trail(static_cast<unsigned char>(text[i + 1]))
+                     ? 2
+                     : 1;
+        if (i + 1 == text.size() && Cp932Lead(static_cast<unsigned char>(text[i]))) text.remove_suffix(1);
+    }
+    return OutsideTextToUtf8(text);
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 // (30), album, year, comment and genre. The player shows only title and artist.
 // present: the last 128 bytes start with "TAG" (case-sensitive). title, artist: the cut
 // fields, up to their first zero byte, as UTF-8 for display: bytes that are not valid UTF-8
-// are decoded from CP932. Empty when no tag is present.
+// are decoded from CP932, and a field that ends inside a double-byte CP932 character (cut
+// at its 30 bytes) shows without that half character. Empty when no tag is present.
 struct Id3v1Tag : TrackTag {
     bool opened = false;  // the file could be opened for reading
 };

@@ -1,20 +1,24 @@
 #include "media/TagLibTag.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <taglib/apefile.h>
 #include <taglib/fileref.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/mpcfile.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/tiostream.h>
+#include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <vector>
 
+#include "media/TagSource.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 
@@ -38,28 +42,26 @@ void InstallLegacyLatin1Handler() {
     (void)installed;
 }
 
-// What one tag read may read before its stream reads as ended. A damaged header can send a
-// parser round the same bytes without end (an object claiming size 0 is read again and
-// again, up to a count of four billion); every parse loop stops at the end of its stream.
-// Real tags, cover art included, need a small part of this.
-constexpr unsigned long kReadBudgetBytes = 64ul << 20;
-constexpr unsigned kReadBudgetCalls = 1u << 15;
-
-// A read-only TagLib stream. Reads are cut at the end, so a length read from a damaged header
-// never allocates more than the file holds. Writing does nothing.
-class ReadOnlyStream : public TagLib::IOStream {
+// A read-only TagLib stream over `length` bytes of a source from `base` on (a window: the
+// ID3v2 tag in front of an APE file is read as a file of its own). Reads are charged to the
+// source's budget and cut at the end, so a length read from a damaged header never allocates
+// more than the file holds. A masked chunk name reads as "JUNK" (superseded WAV tag chunks).
+// Writing does nothing.
+class TagLibStream final : public TagLib::IOStream {
 public:
-    ReadOnlyStream(std::string name, long length) : name_(std::move(name)), length_(length) {}
-    TagLib::FileName name() const override { return name_.c_str(); }
+    explicit TagLibStream(TagSource& source, long base = 0, long length = -1)
+        : source_(source), base_(base), length_(length < 0 ? source.Length() - base : length) {}
+    TagLib::FileName name() const override { return source_.Name().c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override {
-        if (++calls_ > kReadBudgetCalls || bytesRead_ >= kReadBudgetBytes) return TagLib::ByteVector();
         unsigned long n = position_ >= length_ ? 0 : std::min(length, static_cast<unsigned long>(length_ - position_));
-        n = std::min(n, kReadBudgetBytes - bytesRead_);
+        n = source_.Charge(n, base_ + position_);
         if (n == 0) return TagLib::ByteVector();
-        bytesRead_ += n;
         TagLib::ByteVector block(static_cast<unsigned int>(n), '\0');
-        const size_t got = ReadAt(block.data(), n, position_);
+        const size_t got = source_.ReadAt(block.data(), n, base_ + position_);
         block.resize(static_cast<unsigned int>(got));
+        for (const long at : masked_)
+            for (long i = std::max(at, position_); i < at + 4 && i < position_ + static_cast<long>(got); ++i)
+                block[static_cast<unsigned int>(i - position_)] = "JUNK"[i - at];
         position_ += static_cast<long>(got);
         return block;
     }
@@ -78,47 +80,61 @@ public:
     long length() override { return length_; }
     void truncate(long) override {}
 
-    // Reads up to `n` bytes at `offset` (inside the stream) into `to`; returns how many.
-    virtual size_t ReadAt(char* to, size_t n, long offset) = 0;
+    // The four bytes at `at` (in the stream) read as "JUNK".
+    void Mask(long at) { masked_.push_back(at); }
 
 private:
-    std::string name_;
+    TagSource& source_;
+    long base_;
     long length_;
     long position_ = 0;
-    unsigned calls_ = 0;
-    unsigned long bytesRead_ = 0;
+    std::vector<long> masked_;
 };
 
-class FileStream final : public ReadOnlyStream {
-public:
-    FileStream(const std::string& path, int fd, long length) : ReadOnlyStream(path, length), fd_(fd) {}
+uint32_t Le32(const char* b) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[i]);
+    return v;
+}
 
-private:
-    size_t ReadAt(char* to, size_t n, long offset) override {
-        size_t got = 0;
-        while (got < n) {
-            const ssize_t r = ::pread(fd_, to + got, n - got, offset + static_cast<long>(got));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;
-            got += static_cast<size_t>(r);
+// --- WAV: the later tag chunk wins ----------------------------------------------------------
+//
+// A WAV file may hold an ID3v2 chunk and a LIST INFO chunk, and either twice: a tagger appends
+// its new chunk and leaves the old. TagLib reads the first of each kind and prefers ID3v2; the
+// writer meant the later chunk (ffprobe and mpv show the later of a kind). The walk follows
+// the chunks as TagLib does (names of printable ASCII, a zero pad byte at an odd offset, a
+// chunk past the end ends the walk) and masks every chunk of a kind but its last; the later
+// of the two kinds then gives the fields, the other fills what it lacks. At most
+// kMaxRiffChunks chunks are walked.
+constexpr int kMaxRiffChunks = 4096;
+
+// True when the last INFO chunk lies after the last ID3v2 chunk.
+bool MaskSupersededWavTags(TagSource& source, TagLibStream& stream) {
+    const long length = source.Length();
+    char head[12];
+    if (length < 12 || source.ReadAt(head, 12, 0) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0)
+        return false;
+    long lastId3 = -1, lastInfo = -1;
+    long at = 12;
+    for (int i = 0; i < kMaxRiffChunks && at + 8 <= length; ++i) {
+        char chunk[12] = {};
+        const size_t got = source.ReadAt(chunk, static_cast<size_t>(std::min(12L, length - at)), at);
+        if (got < 8 || !std::all_of(chunk, chunk + 4, [](char c) { return c >= ' ' && c <= '~'; })) break;
+        const long size = static_cast<long>(Le32(chunk + 4));
+        if (size > length - at - 8) break;
+        const bool id3 = std::memcmp(chunk, "ID3 ", 4) == 0 || std::memcmp(chunk, "id3 ", 4) == 0;
+        const bool info = std::memcmp(chunk, "LIST", 4) == 0 && got == 12 && std::memcmp(chunk + 8, "INFO", 4) == 0;
+        if (long* last = id3 ? &lastId3 : info ? &lastInfo : nullptr) {
+            if (*last >= 0) stream.Mask(*last);
+            *last = at;
         }
-        return got;
+        at += 8 + size;
+        char pad = 1;
+        if (at % 2 == 1 && at < length && source.ReadAt(&pad, 1, at) == 1 && pad == '\0') ++at;
     }
-    int fd_;
-};
-
-class MemoryStream final : public ReadOnlyStream {
-public:
-    MemoryStream(std::string_view bytes, const std::string& name)
-        : ReadOnlyStream(name, static_cast<long>(bytes.size())), bytes_(bytes) {}
-
-private:
-    size_t ReadAt(char* to, size_t n, long offset) override {
-        std::memcpy(to, bytes_.data() + offset, n);
-        return n;
-    }
-    std::string_view bytes_;
-};
+    return lastInfo > lastId3;
+}
 
 // --- ASF: the header is walked before TagLib sees it ------------------------------------------
 //
@@ -140,7 +156,7 @@ const char kAsfMetadataLibrary[] = "\x94\x1C\x23\x44\x98\x94\xD1\x49\xA1\x41\x1D
 
 class AsfWalk {
 public:
-    AsfWalk(ReadOnlyStream& stream, long length) : stream_(stream), length_(length) {}
+    AsfWalk(TagSource& source) : source_(source), length_(source.Length()) {}
 
     // True when TagLib may read the header; `why` says what was wrong otherwise.
     bool Plausible(std::string& why) {
@@ -164,7 +180,7 @@ private:
         return false;
     }
     bool Bytes(long at, char* to, size_t n) {
-        return at >= 0 && at + static_cast<long>(n) <= length_ && stream_.ReadAt(to, n, at) == n;
+        return at >= 0 && at + static_cast<long>(n) <= length_ && source_.ReadAt(to, n, at) == n;
     }
     bool Number(long at, int width, uint64_t& value) {
         unsigned char b[8] = {};
@@ -236,37 +252,67 @@ private:
         return at == end;
     }
 
-    ReadOnlyStream& stream_;
+    TagSource& source_;
     long length_;
     int attributes_ = 0;
 };
 
-// UTF-8 of `text`, cut to the field limit without splitting a character.
-std::string FieldText(const TagLib::String& text) {
-    std::string utf8 = text.to8Bit(true);
-    if (utf8.size() > kTagFieldLimit) {
-        size_t end = kTagFieldLimit;
-        while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
-        utf8.resize(end);
-    }
-    return utf8;
+std::string FieldText(const TagLib::String& text) { return CutTagField(text.to8Bit(true)); }
+
+// The ID3v2 tag in front of an APE, WavPack or Musepack file, as some rippers write it: TagLib
+// skips it there. It is read as an MP3 file of its own, a window over the tag's bytes.
+TrackTag FrontId3v2Tag(TagSource& source) {
+    unsigned char h[10];
+    if (source.ReadAt(reinterpret_cast<char*>(h), 10, 0) != 10 || std::memcmp(h, "ID3", 3) != 0 || h[3] == 0xFF ||
+        ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0)
+        return {};
+    const long size = static_cast<long>(h[6]) << 21 | h[7] << 14 | h[8] << 7 | h[9];
+    const long total = 10 + size + ((h[5] & 0x10) != 0 ? 10 : 0);  // with its footer
+    TagLibStream window(source, 0, std::min(total, source.Length()));
+    TagLib::MPEG::File mpeg(&window, TagLib::ID3v2::FrameFactory::instance(), false);
+    if (!mpeg.isValid() || !mpeg.hasID3v2Tag()) return {};
+    return {.title = FieldText(mpeg.ID3v2Tag()->title()), .artist = FieldText(mpeg.ID3v2Tag()->artist())};
 }
 
-TrackTag ReadFromStream(ReadOnlyStream& stream) {
+TrackTag ReadFromSource(TagSource& source) {
     InstallLegacyLatin1Handler();
     TrackTag tag;
     std::string why;
-    if (!AsfWalk(stream, stream.length()).Plausible(why)) {
-        LogLine(std::string("tag of ") + stream.name() + " not read: damaged ASF header (" + why + ")");
+    if (!AsfWalk(source).Plausible(why)) {
+        LogLine("tag of " + source.Name() + " not read: damaged ASF header (" + why + ")");
         return tag;
     }
     try {
+        TagLibStream stream(source);
+        const bool infoLast = MaskSupersededWavTags(source, stream);
         const TagLib::FileRef file(&stream, false);
-        if (file.isNull() || file.tag() == nullptr) return tag;
-        tag.title = FieldText(file.tag()->title());
-        tag.artist = FieldText(file.tag()->artist());
+        TagLib::File* const f = file.file();
+        const auto* const wav = dynamic_cast<TagLib::RIFF::WAV::File*>(f);
+        if (wav != nullptr) {
+            // The later kind gives the fields, the other fills what it lacks.
+            TagLib::Tag* const info = wav->hasInfoTag() ? wav->InfoTag() : nullptr;
+            TagLib::Tag* const id3 = wav->hasID3v2Tag() ? wav->ID3v2Tag() : nullptr;
+            TagLib::Tag* const order[] = {infoLast ? info : id3, infoLast ? id3 : info};
+            for (TagLib::Tag* const t : order) {
+                if (t != nullptr && tag.title.empty()) tag.title = FieldText(t->title());
+                if (t != nullptr && tag.artist.empty()) tag.artist = FieldText(t->artist());
+            }
+        } else if (!file.isNull() && file.tag() != nullptr) {
+            tag.title = FieldText(file.tag()->title());
+            tag.artist = FieldText(file.tag()->artist());
+        }
+        const bool apeTagged = dynamic_cast<TagLib::APE::File*>(f) != nullptr ||
+                               dynamic_cast<TagLib::WavPack::File*>(f) != nullptr ||
+                               dynamic_cast<TagLib::MPC::File*>(f) != nullptr;
+        if (tag.title.empty() && apeTagged) {
+            const TrackTag front = FrontId3v2Tag(source);
+            if (!front.title.empty()) {
+                tag.title = front.title;
+                if (!front.artist.empty()) tag.artist = front.artist;
+            }
+        }
     } catch (const std::exception& e) {
-        LogLine(std::string("tag of ") + stream.name() + " not read: " + e.what());
+        LogLine("tag of " + source.Name() + " not read: " + e.what());
         return TrackTag{};
     }
     tag.present = !tag.title.empty() || !tag.artist.empty();
@@ -275,21 +321,18 @@ TrackTag ReadFromStream(ReadOnlyStream& stream) {
 
 }  // namespace
 
-TrackTag ReadTagLibTag(const std::string& path) {
-    // O_NONBLOCK: a FIFO named like a track must not hang the player.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return TrackTag{};
-    struct stat st {};
-    TrackTag tag;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        FileStream stream(path, fd, static_cast<long>(st.st_size));
-        tag = ReadFromStream(stream);
+std::string CutTagField(std::string utf8) {
+    if (utf8.size() > kTagFieldLimit) {
+        size_t end = kTagFieldLimit;
+        while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+        utf8.resize(end);
     }
-    ::close(fd);
-    return tag;
+    return utf8;
 }
 
+TrackTag ReadTagLibTag(TagSource& source) { return ReadFromSource(source); }
+
 TrackTag ReadTagLibTagFromBytes(std::string_view bytes, const std::string& name) {
-    MemoryStream stream(bytes, name);
-    return ReadFromStream(stream);
+    MemoryTagSource source(bytes, name);
+    return ReadFromSource(source);
 }

@@ -10,10 +10,13 @@ struct TrackTag {
 };
 
 // The tag of the file at `path` for the second title line: the ID3v1 tag when the file has
-// one (its marker decides, as it always has), otherwise what TagLib reads (see
-// TagLibTag.h). An ID3v1 tag whose title and artist are both empty (or blanks) gives way to a TagLib tag
-// that has text, so a blank legacy tag never hides a full one. Never throws; never blocks on
-// a FIFO or a device node.
+// one (its marker decides, as it always has), otherwise the container's own tag, read by the
+// reader that knows the container best: libavformat for Matroska and WebM, TagLib for the rest
+// (TagLibTag.h), then libavformat for an Ogg file TagLib cannot read (AvFormatTag.h); one read
+// budget bounds both (TagSource.h). An ID3v1 tag whose title and artist are both empty (or
+// blanks) gives way to a container tag that has text, so a blank legacy tag never hides a
+// full one. Never throws; never blocks on a FIFO or a device node; anything that is not a
+// regular file has no container tag.
 TrackTag ReadTrackTag(const std::string& path);
 
 // The same rule over the bytes of a whole file in memory; `name` (its file name) guides the

@@ -299,6 +299,8 @@ void InputControl::PollKeyboard() {
     if (keys_.Held(PolledKey::N) || keys_.Held(PolledKey::LeftBracket)) VolumeStepDown(volume_, state_);
     if (keys_.Held(PolledKey::M) || keys_.Held(PolledKey::RightBracket)) VolumeStepUp(volume_, state_);
 
+    // A held arrow while playing changes the track once, then again each time the cool-down of
+    // 7 full ticks has run out (the poll runs every call, the cool-down counts full ticks).
     if (keys_.Pressed(PolledKey::Comma)) {
         state_.keysHeld |= kHeldComma;
         state_.speedStepRequest = -1;
@@ -306,7 +308,7 @@ void InputControl::PollKeyboard() {
         state_.keysHeld |= kHeldRight;
         if (state_.paused) {
             state_.speedStepRequest = 1;
-        } else {
+        } else if (state_.inputCooldown == 0) {
             state_.inputCooldown = 7;
             state_.pendingCommand = kCmdNextTrack;
         }
@@ -314,7 +316,7 @@ void InputControl::PollKeyboard() {
         state_.keysHeld |= kHeldLeft;
         if (state_.paused) {
             state_.speedStepRequest = -1;
-        } else {
+        } else if (state_.inputCooldown == 0) {
             state_.inputCooldown = 7;
             state_.pendingCommand = kCmdPreviousTrack;
         }

@@ -4,7 +4,7 @@
 VELKAF_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n
-  libmpv-dev libtag1-dev libxcb-shm0-dev
+  libmpv-dev libtag1-dev libavformat-dev libxcb-shm0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth
   fonts-ipafont-gothic
@@ -16,7 +16,9 @@ VELKAF_PACKAGES=(
 # screen-reader client of the accessibility test.
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool openbox x11-utils
-  pulseaudio pulseaudio-utils at-spi2-core python3-pyatspi)
+  pulseaudio pulseaudio-utils at-spi2-core python3-pyatspi
+  python3-mutagen  # writes the tag test's files as other taggers do
+)
 
 velkaf_install_missing() {
   local missing=() p

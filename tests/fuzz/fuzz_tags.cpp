@@ -1,5 +1,7 @@
-// libFuzzer target for the tag reading: the bytes after the first are a whole file, read from
-// memory under a name whose extension (picked by the first byte) steers the format detection.
+// libFuzzer target for the tag reading (ID3v1, TagLib, and libavformat for Matroska, WebM and
+// Ogg): the bytes after the first are a whole file, read from memory under a name whose
+// extension (picked by the first byte) steers TagLib's format detection; libavformat is chosen
+// by the file's first bytes. Seeds: corpus/fuzz_tags (their first byte picks the name).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,7 +11,8 @@
 #include "platform/Text.h"
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const char* const kNames[] = {"t.mp3", "t.flac", "t.ogg", "t.opus", "t.m4a", "t.wma",
-                                         "t.wv",  "t.ape",  "t.wav", "t.aiff", "t.mpc", "t"};
+                                         "t.wv",  "t.ape",  "t.wav", "t.aiff", "t.mpc", "t",
+                                         "t.mkv", "t.webm", "t.ogv"};
     if (size == 0) return 0;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     const TrackTag tag = ReadTrackTagFromBytes(bytes, kNames[data[0] % std::size(kNames)]);

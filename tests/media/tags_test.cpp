@@ -1,8 +1,10 @@
 // The second title line's tag: cutting the ID3v1 title and artist from their padding, then on
 // files made here every tag format TagLib reads for us, the ID3v1-first rule and where its 128
-// bytes lie, Japanese legacy bytes in Latin-1 fields, and damaged or odd files. ASF headers are
-// walked before TagLib reads them: an attribute count its object cannot hold, or an object that
-// does not end where it says, leaves the file without a tag (TagLib would make 65 535 attributes).
+// bytes lie, Japanese legacy bytes in Latin-1 fields, and damaged or odd files; files as other
+// tools write them, each read by the reader that knows its container (TagLib or libavformat).
+// ASF headers are walked before TagLib reads them: an attribute count its object cannot hold, or
+// an object that does not end where it says, leaves the file without a tag (TagLib would make
+// 65 535 attributes).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <cstdint>
@@ -15,6 +17,7 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
+std::string Repeat(const std::string& s, int n) { std::string r; while (n-- > 0) r += s; return r; }
 std::string Raw(const std::string& s, int a, int b) { return CutId3v1Field((const unsigned char*)s.data(), a, b); }
 
 TEST(Id3v1CutTest, FieldIsCutAfterItsFirstPaddingByte) {
@@ -27,6 +30,7 @@ TEST(Id3v1CutTest, FieldIsCutAfterItsFirstPaddingByte) {
         {"line feed before padding is kept", "Band\n" + std::string(25, '\0'), "Band\n"},
         {"line feeds among padding are walked over", "ab\n\n" + std::string(26, '\0'), "ab\n"},
         {"full field ending in a new byte is whole", std::string(29, 'q') + "r", std::string(29, 'q') + "r"},
+        {"half a CP932 character is kept", std::string(29, 'q') + "\x96", std::string(29, 'q') + "\x96"},
         {"padding inside the text stays", "A  B" + std::string(26, ' '), "A  B "},
         {"last byte repeated by the text", std::string(28, 'm') + "nn", std::string(28, 'm') + "n"},
     };
@@ -49,6 +53,8 @@ TEST(Id3v1ParseTest, TitleAndArtistAsShown) {
         {"Shift-JIS decoded", Id3v1Block("\x8B\xC8", "\x89\xCC\x8E\xE8"), true, "曲", "歌手"},
         {"UTF-8 kept", Id3v1Block("\xE6\x9B\xB2", "Z"), true, "\xE6\x9B\xB2", "Z"},
         {"undecodable byte replaced", Id3v1Block("a\xFF", "b"), true, "a\xEF\xBF\xBD", "b"},
+        {"half a CP932 character at the end dropped", Id3v1Block("\x8B\xC8\x96", "b"), true, "曲", "b"},
+        {"a second byte in the first-byte range is no half", Id3v1Block("\x8B\xC8\x8B\x96", "b"), true, "曲許", "b"},
         {"a short read counts as zero", "TAGabc", true, "abc", ""},
         {"too short for the marker", "TA", false, "", ""},
     };
@@ -119,6 +125,66 @@ TEST(TrackTagTest, EveryTagFormatOnGeneratedFiles) {
         const std::string bytes = c.before + (c.ffmpeg.empty() ? "" : tmp.Read("m-" + std::string(c.file))) + c.after;
         for (const TrackTag& tag : {ReadTrackTag(tmp.Write(c.file, bytes)), ReadTrackTagFromBytes(bytes, c.file)})
             EXPECT_EQ(std::tie(tag.present, tag.title, tag.artist), std::tie(c.present, c.title, c.artist)) << c.file;
+    }
+}
+
+// Files as other people's tools leave them, made by ffmpeg and mutagen (kMutagen).
+// WAV: the later tag chunk wins, of a kind and of the two kinds. APE: the ID3v2 tag in front
+// counts when the APE tag has no title. Matroska, WebM and an Ogg file with a Theora picture
+// are read by libavformat (the Ogg's title is only in its Vorbis comments).
+const char kMutagen[] = R"(import struct, sys
+from mutagen.id3 import ID3, TIT2, TPE1
+from mutagen.apev2 import APEv2
+from mutagen.wave import WAVE
+def chunk(name, body): return name + struct.pack('<I', len(body)) + body + b'\0' * (len(body) % 2)
+def append(path, data):
+    d = bytearray(open(path, 'rb').read()) + data
+    d[4:8] = struct.pack('<I', len(d) - 8)
+    open(path, 'wb').write(d)
+def id3(tags, title, artist):
+    tags.add(TIT2(encoding=3, text=title))
+    if artist: tags.add(TPE1(encoding=3, text=artist))
+    return tags
+op, path, title, artist = (sys.argv[1:] + [''])[:4]
+if op == 'info': append(path, chunk(b'LIST', b'INFO' + chunk(b'INAM', title.encode() + b'\0')))
+if op == 'wave-id3': w = WAVE(path); w.add_tags(); id3(w.tags, title, artist); w.save()
+if op == 'id3-chunk':
+    id3(ID3(), title, artist).save(path + '.id3')
+    append(path, chunk(b'id3 ', open(path + '.id3', 'rb').read()))
+if op == 'front-id3': id3(ID3(), title, artist).save(path)
+if op == 'ape': a = APEv2(); a.update({k: v for k, v in (('Title', title), ('Artist', artist)) if v}); a.save(path)
+)";
+
+TEST(TrackTagTest, EachContainerByTheReaderThatKnowsItBest) {
+    TempFolder tmp;
+    const std::string py = "/usr/bin/python3 " + tmp.Write("make_tags.py", kMutagen) + " ";
+    const std::string sine = "ffmpeg -v error -y -f lavfi -i sine=d=0.2 ", bare = sine + "-fflags +bitexact $F && ";
+    const std::string film = "ffmpeg -v error -y -f lavfi -i testsrc=s=32x32:d=0.2 -f lavfi -i sine=d=0.2 ";
+    const std::string ape = "printf 'MAC \\226\\017' >$F && ", tags = "-metadata title=曲名 -metadata artist=歌手 ";
+    struct Case { const char* file; std::string make, after; const char* title; const char* artist; };
+    const Case cases[] = {  // the file: `make` run with F its name, then `after` appended
+        {"info-info.wav", sine + "-metadata title=Title1 $F && " + py + "info $F Title2", "", "Title2", ""},
+        {"info-id3.wav", sine + "-metadata title=Title1 -metadata artist=Band $F && " + py + "wave-id3 $F Title2", "",
+         "Title2", "Band"},
+        {"id3-info.wav", bare + py + "wave-id3 $F Title1 Band && " + py + "info $F Title2", "", "Title2", "Band"},
+        {"id3-id3.wav", bare + py + "wave-id3 $F Title1 B1 && " + py + "id3-chunk $F Title2 B2", "", "Title2", "B2"},
+        {"front.ape", ape + py + "front-id3 $F 曲名 歌手", "", "曲名", "歌手"},
+        {"front-artist.ape", ape + py + "ape $F '' Other && " + py + "front-id3 $F 曲名 歌手", "", "曲名", "歌手"},
+        {"front-titled.ape", ape + py + "ape $F Own Other && " + py + "front-id3 $F 曲名 歌手", "", "Own", "Other"},
+        {"theora.ogv", film + "-c:v libtheora -c:a libvorbis -metadata:s:a title=曲名 -metadata:s:a artist=歌手 $F", "",
+         "曲名", "歌手"},
+        {"x.mkv", film + tags + "-c:v mpeg4 -c:a flac $F", "", "曲名", "歌手"},
+        {"x.mka", sine + tags + "-c:a flac $F", "", "曲名", "歌手"},
+        {"x.webm", film + tags + "-c:v libvpx -c:a libopus $F", "", "曲名", "歌手"},
+        {"half-kanji.mp3", sine + "$F", Id3v1Block("A" + Repeat("\x8B\xC8", 14) + "\x96", "B"),  // 曲 14 times, half 名
+         "A曲曲曲曲曲曲曲曲曲曲曲曲曲曲", "B"},
+    };
+    for (const Case& c : cases) {
+        const std::string command = "cd '" + tmp.path() + "' && F=" + c.file + " && " + c.make;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string bytes = tmp.Read(c.file) + c.after;
+        for (const TrackTag& tag : {ReadTrackTag(tmp.Write(c.file, bytes)), ReadTrackTagFromBytes(bytes, c.file)})
+            EXPECT_EQ(std::tie(tag.title, tag.artist), std::tie(c.title, c.artist)) << c.file;
     }
 }
 

@@ -230,6 +230,18 @@ TEST(InputControlTest, KeysPolledEachTick) {
     }
 }
 
+// A held arrow while playing changes the track once, then again after 7 full ticks of cool-down.
+TEST(InputControlTest, HeldRightStepsOncePerCooldown) {
+    Rig rig({.lengthMs = 600000, .firstTickDone = 1, .tickDivisor = 5});
+    rig.held = {K::Right};
+    int steps = 0;
+    for (int call = 0; call < 50; ++call) {  // 10 full ticks; the keys are polled first on each call
+        rig.input.PollKeyboard(), rig.tick.OnTimer();
+        if (rig.state.pendingCommand == kCmdNextTrack) ++steps, rig.state.pendingCommand = kCmdNone;  // carried out
+    }
+    EXPECT_EQ(steps, 2);
+}
+
 TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
     struct Poll { std::set<K> keys; int fullScreen = 0, cooldown = 0; };
     const Poll polls[] = {
