@@ -285,22 +285,26 @@ private:
     }
 
     // Whether libmpv plays through the null output (no sound output opened, or the sound
-    // server went away while playing). Said on standard error when it starts and when it ends;
-    // while it lasts libmpv is asked every kSoundRetryMs to open its outputs again, so a
-    // server that comes back (or starts late) is heard again without the user doing anything.
-    void CheckSoundOutput() {
+    // server went away while playing). Said on standard error when it starts and when it ends.
+    // While it lasts libmpv is asked to open its outputs again at every open and adoption and
+    // every kSoundRetryMs, so a server that comes back (or starts late) is heard again without
+    // the user doing anything. Never while a successor is queued: reopening the output in the
+    // middle of a hand-over stalls libmpv (seen: a sound track followed by a picture).
+    void CheckSoundOutput(bool atOpen = false) {
         if (options_.audioOutput == "null") return;
         const Clock::time_point now = Clock::now();
-        char* ao = mpv_get_property_string(handle_.get(), "current-ao");
-        const bool silent = ao != nullptr && std::string_view(ao) == "null";
-        mpv_free(ao);
         soundCheckedAt_ = now;
+        char* ao = mpv_get_property_string(handle_.get(), "current-ao");
+        if (ao == nullptr) return;  // no output right now (a change of format): nothing known
+        const bool silent = std::string_view(ao) == "null";
+        mpv_free(ao);
+        if (atOpen) soundRetryAt_ = now;
         if (silent != silent_.load()) {
             silent_.store(silent);
             ReportProblem(silent ? "no sound output could be opened: playing without sound"
                                  : "the sound output is back: playing with sound");
             soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
-        } else if (silent && now >= soundRetryAt_) {
+        } else if (silent && now >= soundRetryAt_ && !handover_->Cued()) {
             soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
             const char* reload[] = {"ao-reload", nullptr};
             mpv_command_async(handle_.get(), 0, reload);  // its reply is not waited for
@@ -608,7 +612,7 @@ private:
                     std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
                     std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
         }
-        CheckSoundOutput();
+        CheckSoundOutput(true);
     }
 
     // Unloads whatever is loaded or loading and returns once libmpv is idle and every event

@@ -3,6 +3,7 @@
 // a mark one second into every piece. The seam tool finds the marks by correlation and gives, for
 // every change, the samples lost (< 0) or inserted (> 0), and the longest silence.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -49,17 +50,33 @@ std::vector<int> ReadLeft(const std::string& path) {
 class GaplessE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        SKIP_WITHOUT("pulseaudio", "parecord", "ffmpeg");
-        // A PulseAudio server of the test's own: a private runtime folder, no shared memory (its
-        // shared-memory path aborts under load), one null sink "rec".
+        SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg");
+        StartPulse();
+        ASSERT_TRUE(std::filesystem::exists(VELKAF_SEAM_TOOL)) << VELKAF_SEAM_TOOL;
+    }
+    // A PulseAudio server of the test's own: a private runtime folder, no shared memory (its
+    // shared-memory path aborts under load), one null sink "rec". Up once a client gets an answer.
+    void StartPulse() {
         pulse_ = std::make_unique<TestDaemon>(
             std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
                                      "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
                                      "module-native-protocol-unix auth-anonymous=1"},
             pulseEnv_, false);
-        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(runtime_.path() + "pulse/native"); }, 5s))
-            << "pulseaudio did not start";
-        ASSERT_TRUE(std::filesystem::exists(VELKAF_SEAM_TOOL)) << VELKAF_SEAM_TOOL;
+        const std::string info = "env XDG_RUNTIME_DIR='" + runtime_.path() + "' PULSE_RUNTIME_PATH='" +
+                                 runtime_.path() + "pulse' pactl info >/dev/null 2>&1 && echo up";
+        ASSERT_TRUE(Eventually([&] { return ShellOutput(info) == "up"; }, 5s)) << "pulseaudio did not start";
+    }
+    // Records the null sink for `span`: the raw recording's left channel, from the moment the
+    // recorder connected (what it had not written yet when it was ended, up to a second, is lost).
+    std::vector<int> Record(std::chrono::milliseconds span) {
+        const std::string raw = home_.path() + "span.raw";
+        {
+            const TestDaemon recorder(
+                {"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor", raw},
+                pulseEnv_, false);
+            std::this_thread::sleep_for(span);
+        }
+        return ReadLeft(raw);
     }
     // `pieces` pieces of 3 s of the seam tool's tone, cut at every 3 s and made into p0.<ext>... by
     // `encoders[k]` (the last one for the rest): "ffmpeg OPTIONS", "lame", "oggenc" or "opusenc". Their paths.
@@ -179,6 +196,37 @@ TEST_F(GaplessE2E, ChangesOfFormatJoinAsLibmpvDoes) {
         EXPECT_LE(s.changes[0], c.most) << c.what << ": samples inserted";
         EXPECT_LE(s.silenceMs, 100) << c.what;
         EXPECT_NE(log.find("device: adopted "), std::string::npos) << c.what << "\n" << log;
+    }
+}
+
+// A sound server that goes away in the middle of a track and comes back on the same socket, or
+// one that first appears after the player has started: the track plays on silently meanwhile,
+// its null sink hears it again within 2 s of the server's return, and standard error says when
+// the sound went and when it came back.
+TEST_F(GaplessE2E, SoundComesBackWithItsServer) {
+    const std::string tone = media_.path() + "long.flac";
+    ShellOutput("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=20 -ac 2 '" + tone + "'");
+    for (const bool late : {false, true}) {
+        SCOPED_TRACE(late ? "a server that starts late" : "a server that restarts");
+        if (late) pulse_.reset();
+        WriteStateFiles(home_.path(), {}, "Repeat=0");
+        PlayerProcess player(home_.path(), {tone}, {pulseEnv_[0], pulseEnv_[1]});
+        ASSERT_TRUE(player.WaitForLog("mci> play movie", 20s)) << player.Log();
+        if (!late) {
+            const std::vector<int> before = Record(2s);
+            EXPECT_TRUE(std::any_of(before.begin(), before.end(), [](int v) { return v > 2000; }))
+                << before.size() << " samples before the restart, none loud\n" << player.Log();
+            pulse_.reset();
+        }
+        std::this_thread::sleep_for(3s);
+        StartPulse();
+        const std::vector<int> after = Record(4s);
+        const auto heard = std::find_if(after.begin(), after.end(), [](int v) { return std::abs(v) > 2000; });
+        ASSERT_NE(heard, after.end()) << "no sound after the server came back\n" << player.Log();
+        EXPECT_LT(heard - after.begin(), 2 * kRate);
+        const std::string log = player.Log();
+        EXPECT_LT(log.find("no sound output could be opened"), log.find("the sound output is back")) << log;
+        EXPECT_EQ(player.Quit(), 0);
     }
 }
 
