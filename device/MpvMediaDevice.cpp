@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "device/DeviceCommand.h"
+#include "device/EntryGain.h"
 #include "device/MpvEventPump.h"
 #include "device/MpvLibrary.h"
 #include "device/MpvRenderer.h"
@@ -149,6 +150,16 @@ public:
         }
         case DeviceVerb::Status: return Status(text, c.item);
         case DeviceVerb::Set:
+            if (c.setsGain) {
+                const EntryGainChange change = ApplyEntryGain(handle_.get(), c.gain);
+                if (change == EntryGainChange::Refused) return Fail(text, "gain refused");
+                // Decoded ahead through the old filter while it stands at its start: read again.
+                const bool atStart = holding_ ? heldSeconds_ == 0 : lastSeconds_ == 0;
+                if (change == EntryGainChange::Changed && !adopting_ && mode_ != Mode::Playing && atStart &&
+                    !SeekTo(0))
+                    return Fail(text, "seek failed");
+                return Ok();
+            }
             if (c.format == TimeFormat::Frames && !hasPicture_) { return Fail(text, "frames need a picture"); }
             format_ = c.format;
             return Ok();
@@ -235,9 +246,10 @@ private:
             WithdrawCue();
             return Fail(text, "no such file");
         }
-        if (cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_) return Ok();
+        if (cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_ && c.gain == cueGain_) return Ok();
         WithdrawCue();
-        const char* cmd[] = {"loadfile", file.c_str(), "append", nullptr};
+        const std::string options = EntryGainOptions(c.gain);
+        const char* cmd[] = {"loadfile", file.c_str(), "append", options.c_str(), nullptr};
         if (mpv_command(handle_.get(), cmd) < 0) return Fail(text, "loadfile append refused");
         int64_t id = 0;
         if (!GetInt("playlist/1/id", id) || id <= openedEntry_) {
@@ -247,6 +259,7 @@ private:
         cueEntry_ = id;
         cueDev_ = st.st_dev;
         cueIno_ = st.st_ino;
+        cueGain_ = c.gain;
         if (LogEnabled()) LogLine("device: " + file + " follows (entry " + std::to_string(id) + ")");
         return Ok();
     }
@@ -852,6 +865,7 @@ private:
     int64_t cueEntry_ = 0;  // libmpv's playlist entry of the cued file; 0: none
     dev_t cueDev_ = 0;      // its file, to know it again when it is opened
     ino_t cueIno_ = 0;
+    int32_t cueGain_ = 0;  // its gain, hundredths of a dB (EntryGain.h)
     bool adopting_ = false;  // the open entry was adopted; its opener's sequence runs
     bool orphan_ = false;    // closed, while the cued successor sounds on
     bool silentReported_ = false;

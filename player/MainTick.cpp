@@ -16,6 +16,7 @@
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
+#include "settings/GainModeFile.h"
 #include "settings/SettingsFile.h"
 #include "state/Settings.h"
 
@@ -339,6 +340,7 @@ std::string MainTick::SaveStateFiles() {
         ReportProblem("the settings could not be saved to " + folder + kConfigFileName);
     }
     if (!SaveKeptVolume(folder, volume_)) LogLine("the volume was not saved");
+    SaveGainMode(folder, settings_);
     return list == nullptr && settings == nullptr
                ? "list and settings saved"
                : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved");
