@@ -73,11 +73,13 @@ bool ParseGainWord(std::string_view s, int32_t& hundredths) {
     const std::size_t dot = s.find('.');
     const std::string_view whole = s.substr(0, dot);
     const std::string_view fraction = dot == std::string_view::npos ? std::string_view() : s.substr(dot + 1);
-    if (whole.empty() || whole.size() > 2 || (dot != std::string_view::npos && (fraction.empty() || fraction.size() > 2)))
+    if (whole.empty() || whole.size() > 2 ||
+        (dot != std::string_view::npos && (fraction.empty() || fraction.size() > 2)))
         return false;
     int32_t value = 0;
     for (std::size_t i = 0; i < whole.size() + 2; ++i) {
-        const char ch = i < whole.size() ? whole[i] : (i - whole.size() < fraction.size() ? fraction[i - whole.size()] : '0');
+        const char ch =
+            i < whole.size() ? whole[i] : (i - whole.size() < fraction.size() ? fraction[i - whole.size()] : '0');
         if (ch < '0' || ch > '9') return false;
         value = value * 10 + (ch - '0');
     }
@@ -356,7 +358,8 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
     case DeviceVerb::Cue:
         if (!p.Accept("next")) return Fail("cue needs 'next'");
         if (!p.AtEnd()) p.Path(c.path);
-        if (p.Accept("gain") && (c.path.empty() || !p.Gain(c.gain))) return Fail("cue gain needs a file and a gain in dB");
+        if (p.Accept("gain") && (c.path.empty() || !p.Gain(c.gain)))
+            return Fail("cue gain needs a file and a gain in dB");
         break;
     case DeviceVerb::Open: break;
     }

@@ -155,8 +155,7 @@ public:
                 if (change == EntryGainChange::Refused) return Fail(text, "gain refused");
                 // Decoded ahead through the old filter while it stands at its start: read again.
                 const bool atStart = holding_ ? heldSeconds_ == 0 : lastSeconds_ == 0;
-                if (change == EntryGainChange::Changed && !adopting_ && mode_ != Mode::Playing && atStart &&
-                    !SeekTo(0))
+                if (change == EntryGainChange::Changed && !adopting_ && mode_ != Mode::Playing && atStart && !SeekTo(0))
                     return Fail(text, "seek failed");
                 return Ok();
             }
@@ -865,7 +864,7 @@ private:
     int64_t cueEntry_ = 0;  // libmpv's playlist entry of the cued file; 0: none
     dev_t cueDev_ = 0;      // its file, to know it again when it is opened
     ino_t cueIno_ = 0;
-    int32_t cueGain_ = 0;  // its gain, hundredths of a dB (EntryGain.h)
+    int32_t cueGain_ = 0;    // its gain, hundredths of a dB (EntryGain.h)
     bool adopting_ = false;  // the open entry was adopted; its opener's sequence runs
     bool orphan_ = false;    // closed, while the cued successor sounds on
     bool silentReported_ = false;

@@ -217,9 +217,7 @@ GainTags ReadGainTags(const std::string& path) {
     GainTags tags;
     try {
         tags = GainTagsFromFields(ReadFields(path));
-    } catch (const std::exception& e) {
-        LogLine("loudness tags of " + path + " could not be read: " + e.what());
-    }
+    } catch (const std::exception& e) { LogLine("loudness tags of " + path + " could not be read: " + e.what()); }
     if (LogEnabled() && tags.track.gainDb) {
         LogLine("loudness tags of " + path + ": track " + std::to_string(*tags.track.gainDb) + " dB, album " +
                 std::to_string(*tags.album.gainDb) + " dB, peak " +

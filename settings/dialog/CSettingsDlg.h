@@ -60,7 +60,6 @@ private:
     int m_speed[kSpeedEditCount] = {};
     int m_gainMode = 0;  // -1: no button checked (a stored value out of range), kept as stored
 
-
     QButtonGroup* m_groups[kRadioGroupCount] = {};
     QLineEdit* m_speedEdits[kSpeedEditCount] = {};
     QComboBox* m_backgroundCombo = nullptr;

@@ -43,8 +43,9 @@ TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
         {"\t open   \"x\"y\"\ttype mpegvideo   alias movie  ", "open \"x\"y\" type mpegvideo alias movie"},
         {"cue movie next \"/m/a \"b\".flac\"", ""}, {"cue movie next", ""},
         {"CUE movie NEXT b.flac", "cue movie next \"b.flac\""},
-        {"cue movie next \"/m/a \"b\".flac\" gain -6.02", ""}, {"cue movie next b.flac GAIN +3.1", "cue movie next \"b.flac\" gain 3.10"},
-        {"cue movie next \"b\" gain -0.00", "cue movie next \"b\""}, {"set movie gain -64.00", ""},
+        {"cue movie next \"/m/a \"b\".flac\" gain -6.02", ""}, {"set movie gain -64.00", ""},
+        {"cue movie next b.flac GAIN +3.1", "cue movie next \"b.flac\" gain 3.10"},
+        {"cue movie next \"b\" gain -0.00", "cue movie next \"b\""},
         {"set movie gain 4", "set movie gain 4.00"}, {"set movie gain 0.05", ""},
     };
     for (const auto& [text, canonical] : cases) {
@@ -72,9 +73,10 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
         "status movie mode\n", "status movie\rmode", std::string("status movie mode\0", 18),
         "capability movie can play", "cue movie", "cue movie after \"x\"", "cue movie next \"\"",
         "cue movie next \"x\" now", "cue movie next a b", "cue \"x\"", "cue movie next \"x\"y",
-        "cue movie next gain 3", "cue movie next \"x\" gain", "cue movie next \"x\" gain 1.234", "cue movie next x gain 1e1",
-        "cue movie next \"x\" gain 3 dB", "set movie gain", "set movie gain -64.01", "set movie gain 6,02",
-        "set movie gain .5", "set movie gain 5.", "set movie gain +-1", "set movie gain inf", "set movie gain 3 time format ms",
+        "cue movie next gain 3", "cue movie next \"x\" gain", "cue movie next \"x\" gain 1.234",
+        "cue movie next x gain 1e1", "cue movie next \"x\" gain 3 dB", "set movie gain", "set movie gain -64.01",
+        "set movie gain 6,02", "set movie gain .5", "set movie gain 5.", "set movie gain +-1", "set movie gain inf",
+        "set movie gain 3 time format ms",
         std::string(kMaxCommandLength + 1, 'a'),
     };
     for (const std::string& text : cases) {
@@ -353,10 +355,10 @@ TEST_F(DeviceTest, EachEntrySoundsWithItsGainFromItsFirstSample) {
     {
         MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
         const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
-        for (const std::string& command : {OpenCommand(a), std::string("set movie gain -6.02"),
-                                           "cue movie next \"" + b + "\" gain -3.00", std::string("play movie"),
-                                           std::string(), std::string("close movie"), OpenCommand(b),
-                                           std::string("set movie gain -3.00"), std::string("play movie"), std::string()})
+        const std::vector<std::string> commands = {
+            OpenCommand(a), "set movie gain -6.02", "cue movie next \"" + b + "\" gain -3.00", "play movie", "",
+            "close movie",  OpenCommand(b),         "set movie gain -3.00",                     "play movie", ""};
+        for (const std::string& command : commands)
             ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok) << command;
     }
     std::ifstream in(out, std::ios::binary);

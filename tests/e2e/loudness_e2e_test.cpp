@@ -42,7 +42,8 @@ double Burst(int i) { return std::sin(2 * M_PI * 3000 * i / kRate) * (0.5 - 0.5 
 // The marks: strong 3 kHz windows at least 0.5 s apart, each placed where the burst correlates best.
 std::vector<int> Marks(const std::vector<int>& x) {
     std::vector<std::pair<double, int>> coarse;
-    for (int p = 0; p + kBurst < static_cast<int>(x.size()); p += kBurst / 4) coarse.push_back({Power(x, p, kBurst, 3000), p});
+    for (int p = 0; p + kBurst < static_cast<int>(x.size()); p += kBurst / 4)
+        coarse.push_back({Power(x, p, kBurst, 3000), p});
     double peak = 0;
     for (const auto& [e, p] : coarse) peak = std::max(peak, e);
     std::vector<int> marks;
@@ -65,8 +66,9 @@ double Db(double amplitude) { return 20 * std::log10(amplitude); }
 class LoudnessE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        SKIP_WITHOUT("pulseaudio", "parecord", "ffmpeg", "python3");
-        if (ShellOutput("python3 -c 'import mutagen; print(1)'") != "1") GTEST_SKIP() << "python3-mutagen missing";
+        SKIP_WITHOUT("pulseaudio", "parecord", "ffmpeg");
+        if (ShellOutput("/usr/bin/python3 -c 'import mutagen; print(1)'") != "1")
+            GTEST_SKIP() << "python3-mutagen missing";
         pulse_ = std::make_unique<TestDaemon>(
             std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
                                      "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
@@ -98,7 +100,7 @@ protected:
                              : "import mutagen; f=mutagen.File('" + path + "');";
         for (const auto& [k, v] : fields)
             py += id3 ? "f.tags.add(TXXX(desc='" + k + "',text=['" + v + "']));" : "f['" + k + "']='" + v + "';";
-        ShellOutput("python3 -c \"" + py + "f.save()\"");
+        ShellOutput("/usr/bin/python3 -c \"" + py + "f.save()\"");
     }
     std::vector<int> PlayAndRecord(const std::vector<std::string>& files, std::string& log) {
         TempFolder home;
@@ -156,11 +158,12 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     const auto [clipRms, clipPeak] = Decoded(files.back());
     Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", "+12.00 dB"}, {"REPLAYGAIN_TRACK_PEAK", std::to_string(clipPeak)}});
     // One signal with a mark 0.5 s into each piece, cut in two; the pieces get different gains.
-    const std::string marked = tone(880, 0.5) + "+if(between(mod(t\\,1.5)\\,0.5\\,0.51)\\,0.4*sin(2*PI*3000*t)*(0.5-0.5*"
-                                                "cos(2*PI*(mod(t\\,1.5)-0.5)/0.01))\\,0)";  // commas escaped for lavfi
+    const std::string marked = tone(880, 0.5) + "+if(between(mod(t\\,1.5)\\,0.5\\,0.51)\\,0.4*sin(2*PI*3000*t)*"
+                                                "(0.5-0.5*cos(2*PI*(mod(t\\,1.5)-0.5)/0.01))\\,0)";  // commas escaped
     const std::string whole = media_.path() + "whole.wav";
     ShellOutput("ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=" + marked + ":s=44100:c=stereo:d=3' '" + whole + "'");
-    for (const auto& [name, cut, gain] : {std::tuple{"e1.flac", "-t 1.5", "-2.00 dB"}, {"e2.flac", "-ss 1.5", "-5.00 dB"}}) {
+    for (const auto& [name, cut, gain] :
+         {std::tuple{"e1.flac", "-t 1.5", "-2.00 dB"}, {"e2.flac", "-ss 1.5", "-5.00 dB"}}) {
         files.push_back(media_.path() + name);
         ShellOutput("ffmpeg -nostdin -v error -i '" + whole + "' " + cut + " '" + files.back() + "'");
         Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", gain}, {"REPLAYGAIN_TRACK_PEAK", "0.9"}});
@@ -182,7 +185,8 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
             if (const double p = Power(x, at, 882, hz[t]); p > best) best = p, which = t;
         if (which < 0 || Power(x, at, 882, 880) > best) continue;
         double sum = 0;
-        for (std::size_t i = at; i < at + 882; ++i) sum += double(x[i]) * x[i], fullScale[which] += std::abs(x[i]) >= 32767;
+        for (std::size_t i = at; i < at + 882; ++i)
+            sum += double(x[i]) * x[i], fullScale[which] += std::abs(x[i]) >= 32767;
         levels[which].push_back(std::sqrt(sum / 882) / 32768), ++windows[which];
     }
     const auto median = [](std::vector<double> v) {
@@ -206,6 +210,14 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     const std::vector<int> marks = Marks(x);
     ASSERT_EQ(marks.size(), 2u) << "the two marked pieces";
     EXPECT_EQ(marks[1] - marks[0], kPiece) << "samples lost (< 0) or inserted (> 0) at the join";
+    const auto rms = [&](int from) {  // 0.5 s after a mark
+        double sum = 0;
+        for (int i = from + kBurst; i < from + kBurst + kRate / 2; ++i) sum += double(x[i]) * x[i];
+        return std::sqrt(sum / (kRate / 2));
+    };
+    std::printf("join: %d samples off, second piece %.2f dB from the first\n", marks[1] - marks[0] - kPiece,
+                Db(rms(marks[1]) / rms(marks[0])));
+    EXPECT_NEAR(Db(rms(marks[1]) / rms(marks[0])), -3, 0.3) << "each piece with its own gain";
     std::size_t run = 0, longest = 0;
     for (int i = marks[0]; i < marks[1]; ++i) longest = std::max(longest, run = std::abs(x[i]) < 300 ? run + 1 : 0);
     EXPECT_LE(longest, 4u) << "a silence at the join";

@@ -76,7 +76,7 @@ TEST(ReplayGainTest, ModesAndTheCommandWord) {
 
 // Files tagged the way taggers do it (mutagen writes each container's own form); the audio from ffmpeg.
 TEST(ReplayGainTest, TagsReadFromEachContainer) {
-    if (std::system("ffmpeg -version >/dev/null 2>&1 && python3 -c 'import mutagen' 2>/dev/null") != 0)
+    if (std::system("ffmpeg -version >/dev/null 2>&1 && /usr/bin/python3 -c 'import mutagen' 2>/dev/null") != 0)
         GTEST_SKIP() << "needs ffmpeg and python3-mutagen";
     const TempFolder folder;
     struct Case { const char* file; const char* encode; const char* tag; double track, album, peak; };
@@ -99,7 +99,7 @@ TEST(ReplayGainTest, TagsReadFromEachContainer) {
     for (const Case& c : cases) {
         const std::string path = folder.path() + c.file;
         const std::string make = "ffmpeg -nostdin -v error -f lavfi -i sine=d=0.2 -map_metadata -1 " +
-                                 std::string(c.encode) + " '" + path + "' && python3 -c \"p='" + path + "'; " +
+                                 std::string(c.encode) + " '" + path + "' && /usr/bin/python3 -c \"p='" + path + "'; " +
                                  c.tag + "\"";
         ASSERT_EQ(std::system(make.c_str()), 0) << make;
         const GainTags tags = ReadGainTags(path);

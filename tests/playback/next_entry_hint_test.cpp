@@ -103,16 +103,20 @@ TEST(NextEntryHintTest, TheGainOfTheEntryTravelsWithItsCueAndItsOpen) {
         "t.flac", FlacWithComments({"replaygain_track_gain=-6.02 dB", "REPLAYGAIN_ALBUM_GAIN=-3.5 dB"}));
     struct Case { int mode, shuffle; std::string entry, gain; };
     const Case cases[] = {
-        {.mode = 0, .shuffle = 0, .entry = tagged, .gain = "-3.50"}, {.mode = 0, .shuffle = 1, .entry = tagged, .gain = "-6.02"},
-        {.mode = 1, .shuffle = 0, .entry = tagged, .gain = "-6.02"}, {.mode = 2, .shuffle = 1, .entry = tagged, .gain = "-3.50"},
-        {.mode = 3, .shuffle = 0, .entry = tagged, .gain = ""},      {.mode = 0, .shuffle = 0, .entry = plain, .gain = ""},
+        {.mode = 0, .shuffle = 0, .entry = tagged, .gain = "-3.50"},
+        {.mode = 0, .shuffle = 1, .entry = tagged, .gain = "-6.02"},
+        {.mode = 1, .shuffle = 0, .entry = tagged, .gain = "-6.02"},
+        {.mode = 2, .shuffle = 1, .entry = tagged, .gain = "-3.50"},
+        {.mode = 3, .shuffle = 0, .entry = tagged, .gain = ""},
+        {.mode = 0, .shuffle = 0, .entry = plain, .gain = ""},
     };
     for (const Case& c : cases) {
         rig.SetEntries({c.entry == plain ? tagged : plain, c.entry});
         rig.playlist.currentIndex = 0, rig.playlist.order = {0, 1}, rig.playlist.orderCursor = 0;
         rig.state.closed = 0, rig.settings.gainMode = c.mode, rig.settings.shuffle = c.shuffle;
         CueNextEntry(rig.context);
-        EXPECT_EQ(rig.device.hints.back(), "cue movie next \"" + c.entry + "\"" + (c.gain.empty() ? "" : " gain " + c.gain));
+        EXPECT_EQ(rig.device.hints.back(),
+                  "cue movie next \"" + c.entry + "\"" + (c.gain.empty() ? "" : " gain " + c.gain));
         rig.playlist.currentIndex = 1, rig.device.ClearSent();
         OpenCurrentTrack(rig.context);
         const Strings& sent = rig.device.sent;
