@@ -34,10 +34,10 @@ constexpr int kIdResetSpeeds = 1085;
 constexpr int kNoId = -1;
 
 // The template: 254 x 245 units in the 9-point dialog font, and below it the loudness group
-// (30 units). Every rectangle is laid out with a margin of 2 units, so no frame touches the
+// (37 units). Every rectangle is laid out with a margin of 2 units, so no frame touches the
 // window's edge.
 constexpr int kDialogWidth = 254;
-constexpr int kDialogHeight = 275;
+constexpr int kDialogHeight = 282;
 constexpr int kMargin = 2;
 constexpr const char* kCaption = "操作設定ダイアログ";
 constexpr const char* kDefaultEntry = "デフォルト";
@@ -118,15 +118,16 @@ constexpr TemplateItem kTemplate[] = {
 
 // The loudness group, below the template: one button per Settings::gainMode, ids 1090 + mode.
 constexpr int kIdFirstGainMode = 1090;
-constexpr TemplateItem kGainGroup = {Kind::Group, kNoId, "音量の自動調整（ReplayGain）", 0, 245, 250, 25};
+constexpr TemplateItem kGainGroup = {Kind::Group, kNoId, "音量の自動調整（ReplayGain）", 0, 245, 250, 35};
 constexpr TemplateItem kGainModes[CSettingsDlg::kGainModeCount] = {
     {Kind::Radio, kIdFirstGainMode, "自動", 6, 256, 40, 10},
     {Kind::Radio, kIdFirstGainMode + 1, "トラック", 50, 256, 50, 10},
     {Kind::Radio, kIdFirstGainMode + 2, "アルバム", 104, 256, 50, 10},
     {Kind::Radio, kIdFirstGainMode + 3, "OFF", 158, 256, 30, 10},
 };
-// What "自動" means, beside the buttons.
-constexpr TemplateItem kGainNote = {Kind::Text, kNoId, "自動：順番はアルバム、シャッフルはトラック", 192, 252, 56, 16};
+// What "自動" means, below the buttons.
+constexpr TemplateItem kGainNote = {
+    Kind::Text, kNoId, "自動：順番どおりの再生はアルバム、シャッフル再生はトラックの値", 6, 268, 240, 8};
 
 // A radio group: its first button is value 0, the second value 1.
 struct RadioGroup {
@@ -320,7 +321,6 @@ void CSettingsDlg::CreateControls() {
         place(radio, kGainModes[mode]);
     }
     auto* note = new QLabel(Utf8(kGainNote.text), this);
-    note->setWordWrap(true);
     note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     place(note, kGainNote);
 }
