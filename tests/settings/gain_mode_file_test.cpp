@@ -21,19 +21,17 @@ TEST(GainModeFileTest, EachWordReadsBackAnythingElseIsTheDefault) {
         if (c.bytes) home.Write(kGainModeFileName, c.bytes);
         Settings settings;
         settings.gainMode = 2;
-        EXPECT_EQ(LoadGainMode(home.path(), settings), c.named) << (c.bytes ? c.bytes : "no file");
-        EXPECT_EQ(settings.gainMode, c.mode) << (c.bytes ? c.bytes : "no file");
+        EXPECT_EQ(std::pair(LoadGainMode(home.path(), settings), settings.gainMode), std::pair(c.named, c.mode))
+            << (c.bytes ? c.bytes : "no file");
     }
 }
 
 TEST(GainModeFileTest, WhatIsSavedIsReadAfterARestart) {
     const TempFolder home;
     for (const int mode : {1, 3, 2, 0}) {
-        Settings before;
+        Settings before, after;  // this run, the next
         before.gainMode = mode;
-        ASSERT_TRUE(SaveGainMode(home.path(), before));
-        Settings after;  // the next run
-        ASSERT_TRUE(LoadGainMode(home.path(), after));
+        ASSERT_TRUE(SaveGainMode(home.path(), before) && LoadGainMode(home.path(), after));
         EXPECT_EQ(after.gainMode, mode);
     }
     EXPECT_EQ(home.Read(kGainModeFileName), "auto\n");
