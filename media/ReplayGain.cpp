@@ -89,9 +89,23 @@ void AddApe(std::vector<std::pair<std::string, std::string>>& fields, TagLib::AP
     for (const auto& [key, item] : ape->itemListMap()) Add(fields, key, item.values());
 }
 
+// Only kinds that carry loudness tags are given to TagLib: others (ASF above all, whose header
+// TagLib may read without bound) are never parsed here.
+bool MayCarryLoudnessTags(const std::string& path) {
+    static constexpr const char* kExtensions[] = {"flac", "mp3",  "mp2", "m4a", "mp4", "m4b", "ogg",
+                                                  "oga",  "opus", "spx", "ape", "wv",  "mpc"};
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    const std::string extension = Upper(std::string_view(path).substr(dot + 1));
+    for (const char* known : kExtensions)
+        if (extension == Upper(known)) return true;
+    return false;
+}
+
 // Every key and first value of the file's tags that can hold loudness values.
 std::vector<std::pair<std::string, std::string>> ReadFields(const std::string& path) {
     std::vector<std::pair<std::string, std::string>> fields;
+    if (!MayCarryLoudnessTags(path)) return fields;
     const TagLib::FileRef ref(path.c_str(), false);
     TagLib::File* file = ref.file();
     if (file == nullptr || !file->isValid()) return fields;

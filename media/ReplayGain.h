@@ -49,8 +49,9 @@ std::optional<double> ParseR128Text(std::string_view text);
 // logged. A missing album value falls back to the track's and the other way round.
 GainTags GainTagsFromFields(const std::vector<std::pair<std::string, std::string>>& fields);
 
-// The tags of the file at `path`, by its kind (the name's extension, else its content); none
-// for a file that cannot be read or carries none. Cached for the last few files while a file
+// The tags of the file at `path`, by its kind (the name's extension: .flac .mp3 .mp2 .m4a .mp4
+// .m4b .ogg .oga .opus .spx .ape .wv .mpc, any case; other files are not read); none for a file
+// that cannot be read or carries none. Cached for the last few files while a file
 // keeps its size and time, so asking every tick costs a stat. Thread-safe.
 GainTags ReadGainTags(const std::string& path);
 

@@ -58,9 +58,7 @@ int Mark(const std::vector<int>& x, int other) {
     return at;
 }
 double Peak(const std::vector<int>& x) {
-    int peak = 0;
-    for (int v : x) peak = std::max(peak, std::abs(v));
-    return peak / 32768.0;
+    return std::abs(*std::ranges::max_element(x, {}, [](int v) { return std::abs(v); })) / 32768.0;
 }
 
 class LoudnessE2E : public ::testing::Test {
