@@ -248,7 +248,8 @@ private:
         if (cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_ && c.gain == cueGain_) return Ok();
         WithdrawCue();
         const std::string options = EntryGainOptions(c.gain);
-        const char* cmd[] = {"loadfile", file.c_str(), "append", options.c_str(), nullptr};
+        // Without a gain the command is the plain append.
+        const char* cmd[] = {"loadfile", file.c_str(), "append", options.empty() ? nullptr : options.c_str(), nullptr};
         if (mpv_command(handle_.get(), cmd) < 0) return Fail(text, "loadfile append refused");
         int64_t id = 0;
         if (!GetInt("playlist/1/id", id) || id <= openedEntry_) {
