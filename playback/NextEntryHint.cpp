@@ -34,7 +34,10 @@ std::optional<int> NextEntryIndex(const Playlist& list, int shuffle, int repeat)
 void CueNextEntry(PlaybackContext& c) {
     if (c.state.closed != 0) return;
     const std::optional<int> next = NextEntryIndex(c.playlist, c.settings.shuffle, c.settings.repeat);
-    if (!next) return c.mci.CueNext(std::string());
+    if (!next) {
+        c.mci.CueNext(std::string());
+        return;
+    }
     const std::string path = c.playlist.Entry(*next);
     c.mci.CueNext(path, EntryGainWord(path, c.settings));
 }

@@ -13,9 +13,9 @@ struct Settings;
 std::optional<int> NextEntryIndex(const Playlist& list, int shuffle, int repeat);
 
 // Tells the device which file follows the open one (MciSession::CueNext), with its gain
-// (EntryGainWord), so that it can read it ahead and go on to it without a gap; called every full tick, so that a change of
-// the list, the order, shuffle or repeat re-cues (or withdraws) it within a tick. Nothing
-// while the device is closed.
+// (EntryGainWord), so that it can read it ahead and go on to it without a gap; called every
+// full tick, so that a change of the list, the order, shuffle, repeat or the loudness mode
+// re-cues (or withdraws) it within a tick. Nothing while the device is closed.
 void CueNextEntry(PlaybackContext& context);
 
 // The gain of the file at `path` by its loudness tags and settings.gainMode (auto: album while
