@@ -25,8 +25,8 @@ const char* const kUsage =
     "One player runs per desktop session: a second start hands its arguments to the running\n"
     "player (or brings it up) and ends. --new-instance starts a player of its own instead;\n"
     "beside a player on the same program folder it is a guest that saves nothing.\n"
-    "Settings, the last playlist and the volume are kept in KORU.CFG, KORU.tsr and KORU.vol\n"
-    "in the program folder\n"
+    "Settings, the last playlist, the volume and the loudness mode are kept in KORU.CFG,\n"
+    "KORU.tsr, KORU.vol and KORU.gain in the program folder\n"
     "($VELKAF_HOME, or the executable's folder when writable and not installed, else\n"
     "~/.config/velkaf/).\n"
     "VELKAF_LOG=1 prints every device command and reply to standard error.\n";

@@ -63,6 +63,31 @@ bool ParseInt32(std::string_view s, int32_t& value) {
     return result.ec == std::errc() && result.ptr == last;
 }
 
+// "-6.02", "+3.1", "4": sign, digits, at most two decimals, within kMaxGainHundredths.
+bool ParseGainWord(std::string_view s, int32_t& hundredths) {
+    bool negative = false;
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    const std::size_t dot = s.find('.');
+    const std::string_view whole = s.substr(0, dot);
+    const std::string_view fraction = dot == std::string_view::npos ? std::string_view() : s.substr(dot + 1);
+    if (whole.empty() || whole.size() > 2 ||
+        (dot != std::string_view::npos && (fraction.empty() || fraction.size() > 2)))
+        return false;
+    int32_t value = 0;
+    for (std::size_t i = 0; i < whole.size() + 2; ++i) {
+        const char ch =
+            i < whole.size() ? whole[i] : (i - whole.size() < fraction.size() ? fraction[i - whole.size()] : '0');
+        if (ch < '0' || ch > '9') return false;
+        value = value * 10 + (ch - '0');
+    }
+    if (value > kMaxGainHundredths) return false;
+    hundredths = negative ? -value : value;
+    return true;
+}
+
 class Parser {
 public:
     explicit Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
@@ -85,6 +110,11 @@ public:
     bool Number(int32_t& out) {
         std::string_view word;
         return Word(word) && ParseInt32(word, out);
+    }
+
+    bool Gain(int32_t& out) {
+        std::string_view word;
+        return Word(word) && ParseGainWord(word, out);
     }
 
     bool Path(std::string& out) {
@@ -177,6 +207,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string GainText(int32_t hundredths) {
+    const int64_t magnitude = hundredths < 0 ? -static_cast<int64_t>(hundredths) : hundredths;
+    const int64_t rest = magnitude % 100;
+    return (hundredths < 0 ? "-" : "") + std::to_string(magnitude / 100) + (rest < 10 ? ".0" : ".") +
+           std::to_string(rest);
+}
+
 ParsedCommand ParseDeviceCommand(std::string_view text) {
     if (text.size() > kMaxCommandLength) return Fail("command too long");
     std::string error;
@@ -197,24 +234,22 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         return ParseOpen(p, c, true);
     }
     std::string_view head;
-    std::string quotedPath;
-    bool quoted = false;
+    std::vector<Token> tokens;
     if (SplitQuotedCue(text, head, path, tail)) {
         if (HasControlCharacter(path, false) || HasControlCharacter(head, true) || HasControlCharacter(tail, true)) {
             return Fail("control character in command");
         }
         if (!tail.empty() && !IsBlank(tail.front())) return Fail("text right after a closing quote");
-        for (char ch : tail) {
-            if (!IsBlank(ch)) return Fail("unexpected words at the end");
-        }
-        quoted = true;
-        quotedPath.assign(path);
-        if (quotedPath.empty()) return Fail("cue needs a file or nothing");
-        text = head;
+        if (path.empty()) return Fail("cue needs a file or nothing");
+        // The path is one quoted word between the words before and after it.
+        std::vector<Token> after;
+        if (!Tokenize(head, tokens, error) || !Tokenize(tail, after, error)) return Fail(error);
+        tokens.push_back({path, true});
+        tokens.insert(tokens.end(), after.begin(), after.end());
+    } else {
+        if (HasControlCharacter(text, true)) return Fail("control character in command");
+        if (!Tokenize(text, tokens, error)) return Fail(error);
     }
-    if (HasControlCharacter(text, true)) return Fail("control character in command");
-    std::vector<Token> tokens;
-    if (!Tokenize(text, tokens, error)) return Fail(error);
     Parser p(std::move(tokens));
 
     DeviceCommand c;
@@ -281,6 +316,11 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         }
         break;
     case DeviceVerb::Set:
+        if (p.Accept("gain")) {
+            c.setsGain = true;
+            if (!p.Gain(c.gain)) return Fail("set gain needs a gain in dB");
+            break;
+        }
         if (!(p.Accept("time") && p.Accept("format"))) return Fail("set needs 'time format'");
         if (p.Accept("frames")) {
             c.format = TimeFormat::Frames;
@@ -317,8 +357,9 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         break;
     case DeviceVerb::Cue:
         if (!p.Accept("next")) return Fail("cue needs 'next'");
-        if (quoted) c.path = std::move(quotedPath);
-        else if (!p.AtEnd()) p.Path(c.path);
+        if (!p.AtEnd()) p.Path(c.path);
+        if (p.Accept("gain") && (c.path.empty() || !p.Gain(c.gain)))
+            return Fail("cue gain needs a file and a gain in dB");
         break;
     case DeviceVerb::Open: break;
     }
@@ -349,6 +390,7 @@ std::string FormatDeviceCommand(const DeviceCommand& c) {
         return "status " + c.alias + " " + kItems[static_cast<int>(c.item)];
     }
     case DeviceVerb::Set:
+        if (c.setsGain) return "set " + c.alias + " gain " + GainText(c.gain);
         return "set " + c.alias + " time format " + (c.format == TimeFormat::Frames ? "frames" : "milliseconds");
     case DeviceVerb::Window:
         if (c.defaultWindow) {
@@ -364,7 +406,9 @@ std::string FormatDeviceCommand(const DeviceCommand& c) {
         }
         return s;
     }
-    case DeviceVerb::Cue: return "cue " + c.alias + " next" + (c.path.empty() ? "" : " \"" + c.path + "\"");
+    case DeviceVerb::Cue:
+        if (c.path.empty()) return "cue " + c.alias + " next";
+        return "cue " + c.alias + " next \"" + c.path + "\"" + (c.gain != 0 ? " gain " + GainText(c.gain) : "");
     }
     return {};
 }

@@ -15,12 +15,17 @@
 //   seek <alias> to <n>|start|end
 //   status <alias> position|length|mode|time format
 //   set <alias> time format frames|milliseconds|ms
+//   set <alias> gain <dB>                           extension: the gain of the open entry
 //   window <alias> handle <n>|default [state minimized]   (state only after default)
 //   where <alias> destination
 //   put <alias> destination [at <x> <y> <w> <h>]          w and h not negative
 //   cue <alias> next [<path>]                       extension: the entry that follows the
 //                                                   open one (quoted as open's path); bare
 //                                                   "next" withdraws it. See MpvMediaDevice.h
+//       [gain <dB>]                                 the gain of that entry, from its first sample
+//
+// A gain in dB is an optional sign, digits and at most two decimals ("-6.02", "+3.1", "4"),
+// at most kMaxGainHundredths in size; it is kept in hundredths of a dB.
 //
 // Keywords are case-insensitive; words are separated by blanks or tabs. Numbers are decimal
 // 32-bit signed integers. Without "alias" the alias of an open is its path, as written.
@@ -47,6 +52,8 @@ struct DeviceCommand {
     int32_t handle = 0;                            // window ... handle n
     bool hasRect = false;                          // put ... destination at x y w h
     std::array<int32_t, 4> rect{};                 // x, y, width, height
+    bool setsGain = false;                         // set ... gain (else set ... time format)
+    int32_t gain = 0;                              // set, cue ... gain: hundredths of a dB
 
     bool operator==(const DeviceCommand&) const = default;
 };
@@ -55,6 +62,12 @@ struct ParsedCommand {
     std::optional<DeviceCommand> command;  // empty when the text is malformed
     std::string error;                     // why, for the log; empty on success
 };
+
+// Largest gain accepted, hundredths of a dB (64 dB: far beyond any real tag).
+constexpr int32_t kMaxGainHundredths = 6400;
+
+// The gain as the commands write it: "-6.02", "3.10", "0.00".
+std::string GainText(int32_t hundredths);
 
 // Longest command text accepted (a path of 4096 bytes and the words around it).
 constexpr std::size_t kMaxCommandLength = 8192;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "device/DeviceCommand.h"
+#include "device/EntryGain.h"
 #include "device/MpvEventPump.h"
 #include "device/MpvHandover.h"
 #include "device/MpvLibrary.h"
@@ -155,6 +156,16 @@ public:
         }
         case DeviceVerb::Status: return Status(text, c.item);
         case DeviceVerb::Set:
+            if (c.setsGain) {
+                const EntryGainChange change = ApplyEntryGain(handle_.get(), c.gain);
+                if (change == EntryGainChange::Refused) return Fail(text, "gain refused");
+                // Decoded ahead through the old filter while it stands at its start: read again.
+                const bool atStart = holding_ ? heldSeconds_ == 0 : lastSeconds_ == 0;
+                if (change == EntryGainChange::Changed && !handover_->Adopting() && mode_ != Mode::Playing && atStart &&
+                    !SeekTo(0))
+                    return Fail(text, "seek failed");
+                return Ok();
+            }
             if (c.format == TimeFormat::Frames && !hasPicture_) { return Fail(text, "frames need a picture"); }
             format_ = c.format;
             return Ok();
@@ -247,12 +258,17 @@ private:
             handover_->Withdraw();
             return Fail(text, "no such file");
         }
+        // A cue of the same file with another gain queues it again with that gain.
+        if (handover_->IsCued(st) && c.gain != cueGain_) handover_->Withdraw();
         const bool again = handover_->IsCued(st);
         if (!again && !FirstBytesReadable(file, kMediaReadBoundMs)) {
             handover_->Withdraw();
             return Fail(text, "its read does not finish");
         }
-        if (const std::string why = handover_->Cue(file, st, openedEntry_, {}); !why.empty()) return Fail(text, why);
+        // Without a gain the command is the plain append.
+        if (const std::string why = handover_->Cue(file, st, openedEntry_, EntryGainOptions(c.gain)); !why.empty())
+            return Fail(text, why);
+        cueGain_ = c.gain;
         if (!again && LogEnabled()) LogLine("device: " + file + " follows");
         return Ok();
     }
@@ -814,6 +830,7 @@ private:
 
     Clock::time_point soundCheckedAt_{};
     Clock::time_point soundRetryAt_{};
+    int32_t cueGain_ = 0;  // the gain of the cued entry, hundredths of a dB (EntryGain.h)
     bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
     Clock::time_point eofSince_{};  // since when
 

@@ -80,8 +80,12 @@ struct DeviceReply {
 //   standard error and every command fails. When no sound output opens, playback goes on
 //   silently through the null output: PlaysSilently turns true and one line goes to
 //   standard error.
+// - Gain (extension): "cue ... gain <dB>" gives the cued entry its gain, "set <alias> gain <dB>"
+//   the open one (sent after the open, before play); each is heard from that entry's first
+//   sample, and a change of track with a gain stays gapless (EntryGain.h). A cue of the same
+//   file with another gain queues it again.
 // - The process-wide wave volume (ProcessWaveVolume) is applied as a linear amplitude
-//   factor, at once, to whatever plays.
+//   factor, at once, to whatever plays, on top of an entry's gain.
 //
 // Lifetime: make the device after the application object (and LC_NUMERIC "C"); destroy it
 // before the application object. Hosts may come and go in any order relative to it.

@@ -34,9 +34,10 @@ std::string MciSession::QueryText(const std::string& command, std::size_t size) 
 
 int MciSession::QueryNumber(const std::string& command) { return ParseLeadingInt(QueryText(command, kReplySize)); }
 
-void MciSession::CueNext(const std::string& path) {
+void MciSession::CueNext(const std::string& path, const std::string& gain) {
     std::string command = "cue movie next";
     if (!path.empty()) command += " \"" + path + "\"";
+    if (!path.empty() && !gain.empty()) command += " gain " + gain;
     const std::string reply = device_.SendHint(command);
     if (command != lastCue_ && LogEnabled()) LogLine("mci> " + command + (reply.empty() ? "" : "  <" + reply));
     lastCue_ = std::move(command);

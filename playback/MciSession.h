@@ -52,8 +52,9 @@ public:
     void StepPictures(int pictures);
 
     // Names the file that follows the open one ("cue movie next", a hint the device may
-    // ignore; empty: none follows). Logged when it changes.
-    void CueNext(const std::string& path);
+    // ignore; empty: none follows), with its gain in dB when `gain` is not empty ("... gain
+    // -6.02"). Logged when it changes.
+    void CueNext(const std::string& path, const std::string& gain = {});
     // True once, the first time it is asked after the device has started playing without
     // sound (no sound output could be opened).
     bool TakeSilenceNotice();

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "media/ReplayGain.h"
 #include "playback/MciSession.h"
 #include "playlist/Playlist.h"
 #include "state/PlayerState.h"
@@ -33,5 +34,17 @@ std::optional<int> NextEntryIndex(const Playlist& list, int shuffle, int repeat)
 void CueNextEntry(PlaybackContext& c) {
     if (c.state.closed != 0) return;
     const std::optional<int> next = NextEntryIndex(c.playlist, c.settings.shuffle, c.settings.repeat);
-    c.mci.CueNext(next ? c.playlist.Entry(*next) : std::string());
+    if (!next) {
+        c.mci.CueNext(std::string());
+        return;
+    }
+    const std::string path = c.playlist.Entry(*next);
+    c.mci.CueNext(path, EntryGainWord(path, c.settings));
+}
+
+std::string EntryGainWord(const std::string& path, const Settings& settings) {
+    const int mode = settings.gainMode;
+    const GainMode gainMode = mode >= 0 && mode <= static_cast<int>(GainMode::Off) ? GainMode(mode) : GainMode::Auto;
+    if (gainMode == GainMode::Off) return {};  // no tag read at all
+    return GainCommandWord(AppliedGainDb(ReadGainTags(path), gainMode, settings.shuffle != 0));
 }

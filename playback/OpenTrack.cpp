@@ -9,6 +9,7 @@
 
 #include "media/TrackTag.h"
 #include "playback/MciSession.h"
+#include "playback/NextEntryHint.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -49,10 +50,17 @@ void StartPlaying(PlaybackContext& c) {
     c.mci.Send("play movie");
 }
 
-bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
-    PlayerState& s = c.state;
+// The open, and the track's gain (empty: none) before anything plays of it.
+bool SendOpen(PlaybackContext& c, const std::string& openCommand, const std::string& gain) {
     c.mci.Send(openCommand);
     const bool opened = DeviceHoldsMedia(c);
+    if (opened && !gain.empty()) c.mci.Send("set movie gain " + gain);
+    return opened;
+}
+
+bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand, const std::string& gain) {
+    PlayerState& s = c.state;
+    const bool opened = SendOpen(c, openCommand, gain);
     c.mci.Send("stop movie");
     c.mci.Send("window movie handle default");
     c.mci.Send("window movie handle " + std::to_string(c.host.FullScreenWindowId()));
@@ -72,10 +80,9 @@ bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand) {
     return opened;
 }
 
-bool OpenWindowed(PlaybackContext& c, const std::string& openCommand) {
+bool OpenWindowed(PlaybackContext& c, const std::string& openCommand, const std::string& gain) {
     PlayerState& s = c.state;
-    c.mci.Send(openCommand);
-    const bool opened = DeviceHoldsMedia(c);
+    const bool opened = SendOpen(c, openCommand, gain);
     c.mci.Send("stop movie");
     s.zoomShowTicks = 0;
     const std::string attach = "window movie handle " + std::to_string(c.host.VideoWindowId());
@@ -246,7 +253,9 @@ void OpenCurrentTrack(PlaybackContext& c) {
         }
         const std::string openCommand = "open \"" + openName + "\" type mpegvideo alias movie";
 
-        const bool opened = s.fullScreen == 1 ? OpenFullScreen(c, openCommand) : OpenWindowed(c, openCommand);
+        const std::string gain = EntryGainWord(path, c.settings);
+        const bool opened =
+            s.fullScreen == 1 ? OpenFullScreen(c, openCommand, gain) : OpenWindowed(c, openCommand, gain);
 
         std::string line1 = TitleLine1(displayName, s.lengthMs);
         // Said once, where the user looks: the title line of the track that plays silently.

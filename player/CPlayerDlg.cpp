@@ -36,6 +36,7 @@
 #include "render/TextDraw.h"
 #include "render/WindowShape.h"
 #include "state/Settings.h"
+#include "settings/GainModeFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/dialog/SettingsDialog.h"
 
@@ -194,6 +195,7 @@ void CPlayerDlg::OnInitDialog() {
         const SettingsAtStart at = LoadOrCreateSettings(m_programFolder, m_settings, screen.width(), screen.height());
         if (at == SettingsAtStart::Unreadable) m_state.settingsUnreadable = 1;
     }
+    LoadGainMode(m_programFolder, m_settings);
     move(m_settings.mainX, m_settings.mainY);
     show();
     raise();

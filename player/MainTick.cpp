@@ -16,6 +16,7 @@
 #include "playlist/Discovery.h"
 #include "playlist/ListFile.h"
 #include "playlist/Playlist.h"
+#include "settings/GainModeFile.h"
 #include "settings/SettingsFile.h"
 #include "state/Settings.h"
 
@@ -345,6 +346,7 @@ std::string MainTick::SaveStateFiles() {
         volume = ", volume NOT saved";
         ReportProblem("the volume could not be saved to " + folder + kKeptVolumeFileName);
     }
+    SaveGainMode(folder, settings_);
     return (list == nullptr && settings == nullptr
                 ? "list and settings saved"
                 : std::string(list ? list : "list saved") + ", " + (settings ? settings : "settings saved")) +

@@ -38,6 +38,9 @@ struct Settings {
     // 28..35: index = button * 4 + state * 2 + direction
     // (button 0 left, 1 right; state 0 playing, 1 paused; direction 0 forward, 1 backward)
     int searchSpeed[8] = {2000, -2000, 34, -34, 34, -34, 2000, -2000};
+    // Not in "KORU.CFG" (its layout is fixed): kept in a file of its own (settings/GainModeFile.h).
+    // How loudness tags apply: 0 album in order and track shuffled, 1 track, 2 album, 3 off.
+    int gainMode = 0;
 };
 
 constexpr int kSettingCount = 35;

@@ -33,10 +33,11 @@ constexpr int kIdBackgroundCombo = 1075;
 constexpr int kIdResetSpeeds = 1085;
 constexpr int kNoId = -1;
 
-// The template: 254 x 245 units in the 9-point dialog font. Every rectangle is laid out
-// with a margin of 2 units, so no frame touches the window's edge.
+// The template: 254 x 245 units in the 9-point dialog font, and below it the loudness group
+// (37 units). Every rectangle is laid out with a margin of 2 units, so no frame touches the
+// window's edge.
 constexpr int kDialogWidth = 254;
-constexpr int kDialogHeight = 245;
+constexpr int kDialogHeight = 282;
 constexpr int kMargin = 2;
 constexpr const char* kCaption = "操作設定ダイアログ";
 constexpr const char* kDefaultEntry = "デフォルト";
@@ -114,6 +115,19 @@ constexpr TemplateItem kTemplate[] = {
     {Kind::Radio, 1048, "OFF", 0, 0, 0, 0},
     {Kind::Radio, 1049, "ON", 0, 0, 0, 0},
 };
+
+// The loudness group, below the template: one button per Settings::gainMode, ids 1090 + mode.
+constexpr int kIdFirstGainMode = 1090;
+constexpr TemplateItem kGainGroup = {Kind::Group, kNoId, "音量の自動調整（ReplayGain）", 0, 245, 250, 35};
+constexpr TemplateItem kGainModes[CSettingsDlg::kGainModeCount] = {
+    {Kind::Radio, kIdFirstGainMode, "自動", 6, 256, 40, 10},
+    {Kind::Radio, kIdFirstGainMode + 1, "トラック", 50, 256, 50, 10},
+    {Kind::Radio, kIdFirstGainMode + 2, "アルバム", 104, 256, 50, 10},
+    {Kind::Radio, kIdFirstGainMode + 3, "OFF", 158, 256, 30, 10},
+};
+// What "自動" means, below the buttons.
+constexpr TemplateItem kGainNote = {
+    Kind::Text, kNoId, "自動：順番どおりの再生はアルバム、シャッフル再生はトラックの値", 6, 268, 240, 8};
 
 // A radio group: its first button is value 0, the second value 1.
 struct RadioGroup {
@@ -204,6 +218,7 @@ CSettingsDlg::CSettingsDlg(const Settings& settings, const std::string& programF
     : QDialog(parent) {
     for (int i = 0; i < kRadioGroupCount; ++i) m_radio[i] = settings.*kRadioGroups[i].field;
     m_background = settings.backgroundFile;
+    m_gainMode = settings.gainMode;
     for (int i = 0; i < kSpeedEditCount; ++i) m_speed[i] = settings.searchSpeed[kSpeedEdits[i].index];
 
     setWindowTitle(Utf8(kCaption));
@@ -292,6 +307,22 @@ void CSettingsDlg::CreateControls() {
             widget->setGeometry(units.Rect(item.x + kMargin, item.y + kMargin, item.width, item.height));
         }
     }
+
+    // The loudness group: four buttons in one exclusive group, after the template's controls.
+    const auto place = [&](QWidget* widget, const TemplateItem& item) {
+        widget->setGeometry(units.Rect(item.x + kMargin, item.y + kMargin, item.width, item.height));
+    };
+    place(new QGroupBox(Utf8(kGainGroup.text), this), kGainGroup);
+    m_gainGroup = new QButtonGroup(this);
+    for (int mode = 0; mode < kGainModeCount; ++mode) {
+        auto* radio = new QRadioButton(Utf8(kGainModes[mode].text), this);
+        radio->setObjectName(QString::number(kGainModes[mode].id));
+        m_gainGroup->addButton(radio, mode);
+        place(radio, kGainModes[mode]);
+    }
+    auto* note = new QLabel(Utf8(kGainNote.text), this);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    place(note, kGainNote);
 }
 
 void CSettingsDlg::OnInitDialog(const std::string& programFolder) {
@@ -327,6 +358,7 @@ void CSettingsDlg::FillControls() {
         // A value that is neither 0 nor 1 checks no button.
         if (QAbstractButton* button = m_groups[i]->button(m_radio[i])) button->setChecked(true);
     }
+    if (QAbstractButton* button = m_gainGroup->button(m_gainMode)) button->setChecked(true);
     for (int i = 0; i < kSpeedEditCount; ++i) m_speedEdits[i]->setText(QString::number(m_speed[i]));
 }
 
@@ -341,6 +373,7 @@ bool CSettingsDlg::ReadControls() {
         speeds[i] = *value;
     }
     for (int i = 0; i < kRadioGroupCount; ++i) m_radio[i] = m_groups[i]->checkedId();
+    m_gainMode = m_gainGroup->checkedId();
     for (int i = 0; i < kSpeedEditCount; ++i) m_speed[i] = speeds[i];
     return true;
 }
@@ -395,6 +428,7 @@ void CSettingsDlg::ApplyTo(Settings& settings, PlayerState& state) const {
         if (m_radio[i] >= 0) settings.*kRadioGroups[i].field = m_radio[i];
     }
     for (int i = 0; i < kSpeedEditCount; ++i) settings.searchSpeed[kSpeedEdits[i].index] = m_speed[i];
+    if (m_gainMode >= 0) settings.gainMode = m_gainMode;
     if (m_background != settings.backgroundFile) {
         settings.backgroundFile = m_background;
         state.backgroundReload = 1;

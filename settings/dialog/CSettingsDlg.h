@@ -10,7 +10,8 @@ struct PlayerState;
 struct Settings;
 
 // Template 139, "操作設定ダイアログ": the wheel modes, the full-screen options, the window
-// options, the background picture and the eight search speeds. The dialog works on its own
+// options, the background picture and the eight search speeds; below them the loudness mode
+// (Settings::gainMode, buttons 1090..1093: auto, track, album, off). The dialog works on its own
 // copy of those Settings fields; ApplyTo copies them back once the user confirmed with "OK".
 // Controls carry their template ids as object names ("1032", "1075", "1" for OK), so
 // Item(id) finds a control by its template id.
@@ -20,6 +21,7 @@ class CSettingsDlg : public QDialog {
 public:
     static constexpr int kRadioGroupCount = 8;
     static constexpr int kSpeedEditCount = 8;
+    static constexpr int kGainModeCount = 4;
 
     // `programFolder` ends in '/'; the pictures are listed from its bg/ folder, the folder the
     // skin loader reads them from.
@@ -56,8 +58,10 @@ private:
     int m_radio[kRadioGroupCount] = {-1, -1, -1, -1, -1, -1, -1, -1};
     std::string m_background;
     int m_speed[kSpeedEditCount] = {};
+    int m_gainMode = 0;  // -1: no button checked (a stored value out of range), kept as stored
 
     QButtonGroup* m_groups[kRadioGroupCount] = {};
     QLineEdit* m_speedEdits[kSpeedEditCount] = {};
     QComboBox* m_backgroundCombo = nullptr;
+    QButtonGroup* m_gainGroup = nullptr;
 };

@@ -43,6 +43,10 @@ TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
         {"\t open   \"x\"y\"\ttype mpegvideo   alias movie  ", "open \"x\"y\" type mpegvideo alias movie"},
         {"cue movie next \"/m/a \"b\".flac\"", ""}, {"cue movie next", ""},
         {"CUE movie NEXT b.flac", "cue movie next \"b.flac\""},
+        {"cue movie next \"/m/a \"b\".flac\" gain -6.02", ""}, {"set movie gain -64.00", ""},
+        {"cue movie next b.flac GAIN +3.1", "cue movie next \"b.flac\" gain 3.10"},
+        {"cue movie next \"b\" gain -0.00", "cue movie next \"b\""},
+        {"set movie gain 4", "set movie gain 4.00"}, {"set movie gain 0.05", ""},
     };
     for (const auto& [text, canonical] : cases) {
         const DeviceCommand c = Parse(text);
@@ -69,6 +73,10 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
         "status movie mode\n", "status movie\rmode", std::string("status movie mode\0", 18),
         "capability movie can play", "cue movie", "cue movie after \"x\"", "cue movie next \"\"",
         "cue movie next \"x\" now", "cue movie next a b", "cue \"x\"", "cue movie next \"x\"y",
+        "cue movie next gain 3", "cue movie next \"x\" gain", "cue movie next \"x\" gain 1.234",
+        "cue movie next x gain 1e1", "cue movie next \"x\" gain 3 dB", "set movie gain", "set movie gain -64.01",
+        "set movie gain 6,02", "set movie gain .5", "set movie gain 5.", "set movie gain +-1", "set movie gain inf",
+        "set movie gain 3 time format ms",
         std::string(kMaxCommandLength + 1, 'a'),
     };
     for (const std::string& text : cases) {
@@ -422,6 +430,38 @@ TEST_F(DeviceTest, AStreamWithoutAStatedLengthLearnsItWhilePlaying) {
     ASSERT_TRUE(Ok("play movie"));
     EXPECT_TRUE(WaitUntil([&] { return Number("status movie length") > 3500; }, 1500));
     EXPECT_LT(Number("status movie position"), 3000);
+}
+
+// A gain given with the cue, or set after the open before play, is heard from the entry's first sample (10 ms of
+// each entry against the rest of it); the change of track loses or adds no sample, and the same gain set again on the
+// adopted entry leaves it undisturbed.
+TEST_F(DeviceTest, EachEntrySoundsWithItsGainFromItsFirstSample) {
+    const std::string a = folder.path() + "a.wav", b = folder.path() + "b.wav", out = folder.path() + "gain.pcm";
+    WriteToneWav(a, 2.0, 1000.0, 0.5);  // 1 kHz: 10 ms is 10 periods
+    WriteToneWav(b, 1.0, 1000.0, 0.5);
+    {
+        MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
+        const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
+        const std::vector<std::string> commands = {
+            OpenCommand(a), "set movie gain -6.02", "cue movie next \"" + b + "\" gain -3.00", "play movie", "",
+            "close movie",  OpenCommand(b),         "set movie gain -3.00",                     "play movie", ""};
+        for (const std::string& command : commands)
+            ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok) << command;
+    }
+    std::ifstream in(out, std::ios::binary);
+    std::vector<int16_t> pcm(3 * 88200);
+    in.read(reinterpret_cast<char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
+    ASSERT_EQ(static_cast<long>(std::filesystem::file_size(out)), 3 * 176400) << "every sample once";
+    const auto rms = [&](int from, int to) {  // frames, both channels
+        double sum = 0;
+        for (int i = 2 * from; i < 2 * to; ++i) sum += static_cast<double>(pcm[i]) * pcm[i];
+        return std::sqrt(sum / (2 * (to - from)));
+    };
+    const double level = 0.5 * 32767 / std::sqrt(2.0);
+    EXPECT_NEAR(rms(0, 441), level * 0.5, 20);
+    EXPECT_NEAR(rms(441, 88200), level * 0.5, 20);
+    EXPECT_NEAR(rms(88200, 88641), level * 0.708, 20);
+    EXPECT_NEAR(rms(88641, 132300), level * 0.708, 20);
 }
 
 // No sound output opens (a sound server that is not there): the file plays on silently, and

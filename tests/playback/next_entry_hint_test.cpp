@@ -1,6 +1,7 @@
 // The "next entry" hint: the tick names the file the next step would open, re-cues it when
 // the list, order or repeat changes, withdraws it at the end of the list, says nothing while
 // closed; the first track that plays silently carries the no-sound notice on its title line.
+#include <algorithm>
 #include <optional>
 #include <gtest/gtest.h>
 #include "playback/NextEntryHint.h"
@@ -78,6 +79,54 @@ TEST(NextEntryHintTest, NoSoundNoticeOnceOnTheTitleLine) {
     for (const auto& [silent, line1] : opens) {
         rig.device.silent = silent, OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.host.line1, line1);
+    }
+}
+
+// A FLAC file without audio frames: STREAMINFO (44.1 kHz, stereo, 16 bits), then a Vorbis comment of `comments`.
+std::string FlacWithComments(const std::vector<std::string>& comments) {
+    const auto le32 = [](std::size_t n) { return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)}; };
+    std::string body = le32(0);
+    body += le32(comments.size());
+    for (const std::string& c : comments) body += le32(c.size()) + c;
+    const std::string info = std::string("\x10\x00\x10\x00", 4) + std::string(6, '\0') +
+                             std::string("\x0a\xc4\x42\xf0", 4) + std::string(20, '\0');
+    return "fLaC" + std::string("\x00\x00\x00\x22", 4) + info + "\x84" + char(body.size() >> 16) +
+           char(body.size() >> 8) + char(body.size()) + body;
+}
+
+// The cue and the open carry the entry's gain by the loudness mode: album in order, track shuffled, none when off;
+// an untagged entry is cued and opened as it always was.
+TEST(NextEntryHintTest, TheGainOfTheEntryTravelsWithItsCueAndItsOpen) {
+    PlaybackRig rig;
+    const std::string plain = rig.tmp.Write("p.flac", FlacWithComments({"TITLE=x"}));
+    const std::string tagged = rig.tmp.Write(
+        "t.flac", FlacWithComments({"replaygain_track_gain=-6.02 dB", "REPLAYGAIN_ALBUM_GAIN=-3.5 dB"}));
+    struct Case { int mode, shuffle; std::string entry, gain; };
+    const Case cases[] = {
+        {.mode = 0, .shuffle = 0, .entry = tagged, .gain = "-3.50"},
+        {.mode = 0, .shuffle = 1, .entry = tagged, .gain = "-6.02"},
+        {.mode = 1, .shuffle = 0, .entry = tagged, .gain = "-6.02"},
+        {.mode = 2, .shuffle = 1, .entry = tagged, .gain = "-3.50"},
+        {.mode = 3, .shuffle = 0, .entry = tagged, .gain = ""},
+        {.mode = 0, .shuffle = 0, .entry = plain, .gain = ""},
+    };
+    for (const Case& c : cases) {
+        rig.SetEntries({c.entry == plain ? tagged : plain, c.entry});
+        rig.playlist.currentIndex = 0, rig.playlist.order = {0, 1}, rig.playlist.orderCursor = 0;
+        rig.state.closed = 0, rig.settings.gainMode = c.mode, rig.settings.shuffle = c.shuffle;
+        CueNextEntry(rig.context);
+        EXPECT_EQ(rig.device.hints.back(),
+                  "cue movie next \"" + c.entry + "\"" + (c.gain.empty() ? "" : " gain " + c.gain));
+        rig.playlist.currentIndex = 1, rig.device.ClearSent();
+        OpenCurrentTrack(rig.context);
+        const Strings& sent = rig.device.sent;
+        const auto open = std::find(sent.begin(), sent.end(), "open \"" + c.entry.substr(c.entry.rfind('/') + 1) +
+                                                                  "\" type mpegvideo alias movie");
+        ASSERT_LT(open + 2, sent.end()) << c.mode;
+        // Right after the open's check, before anything plays.
+        EXPECT_EQ(open[2], c.gain.empty() ? "stop movie" : "set movie gain " + c.gain) << c.mode;
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](auto& s) { return s.starts_with("set movie gain"); }),
+                  c.gain.empty() ? 0 : 1);
     }
 }
 

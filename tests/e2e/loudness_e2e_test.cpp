@@ -1,0 +1,212 @@
+// Loudness tags as heard: the real player plays a list with the default settings into a private PulseAudio null sink
+// whose monitor is recorded. Tones at different levels, tagged as a tagger would (the gain from the decoded file's own
+// level), come out at the level the tags promise; a gain that would clip is lowered to fit; two pieces of one signal
+// with different gains still join with every sample once.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+#include "tests/e2e/PlayerProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+constexpr int kRate = 44100, kPiece = 66150, kBurst = 441;  // seam pieces of 1.5 s; a mark: 10 ms of 3 kHz
+constexpr double kTarget = 0.25 / M_SQRT2;  // the promised level: the RMS of a sine at a quarter of full scale
+
+std::vector<int> ReadLeft(const std::string& raw) {  // raw s16le stereo
+    std::ifstream in(raw, std::ios::binary);
+    std::vector<char> b((std::istreambuf_iterator<char>(in)), {});
+    std::vector<int> left;
+    for (std::size_t i = 0; i + 4 <= b.size(); i += 4)
+        left.push_back(static_cast<int16_t>(static_cast<uint8_t>(b[i]) | static_cast<uint8_t>(b[i + 1]) << 8));
+    return left;
+}
+double Power(const std::vector<int>& x, std::size_t at, std::size_t n, double f) {  // Goertzel
+    const double k = 2 * std::cos(2 * M_PI * f / kRate);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = at; i < at + n; ++i) std::tie(s1, s2) = std::make_tuple(x[i] + k * s1 - s2, s1);
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+double Rms(const std::vector<int>& x, std::size_t at, std::size_t n) {  // fraction of full scale
+    double sum = 0;
+    for (std::size_t i = at; i < at + n && i < x.size(); ++i) sum += double(x[i]) * x[i];
+    return std::sqrt(sum / std::max<std::size_t>(n, 1)) / 32768;
+}
+double Db(double amplitude) { return 20 * std::log10(amplitude); }
+// Where the mark correlates best, more than 0.5 s away from `other`: sample-exact whatever the level.
+int Mark(const std::vector<int>& x, int other) {
+    static const std::vector<double> burst = [] {
+        std::vector<double> b(kBurst);
+        for (int i = 0; i < kBurst; ++i)
+            b[i] = std::sin(2 * M_PI * 3000 * i / kRate) * (0.5 - 0.5 * std::cos(2 * M_PI * i / kBurst));
+        return b;
+    }();
+    double best = -1e300;
+    int at = -1;
+    for (int q = 0; q + kBurst < static_cast<int>(x.size()); ++q) {
+        if (std::abs(q - other) < kRate / 2) continue;
+        double c = 0;
+        for (int i = 0; i < kBurst; ++i) c += burst[i] * x[q + i];
+        if (c > best) best = c, at = q;
+    }
+    return at;
+}
+double Peak(const std::vector<int>& x) {
+    return std::abs(*std::ranges::max_element(x, {}, [](int v) { return std::abs(v); })) / 32768.0;
+}
+
+class LoudnessE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_WITHOUT("pulseaudio", "parecord", "ffmpeg");
+        if (ShellOutput("/usr/bin/python3 -c 'import mutagen; print(1)'") != "1")
+            GTEST_SKIP() << "python3-mutagen missing";
+        pulse_ = std::make_unique<TestDaemon>(
+            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
+                                     "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
+                                     "module-native-protocol-unix auth-anonymous=1"},
+            pulseEnv_, false);
+        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(runtime_.path() + "pulse/native"); }, 5s));
+    }
+    // media/name made by ffmpeg from `input` (inputs and options); returns its path.
+    std::string Make(const std::string& name, const std::string& input) {
+        ShellOutput("ffmpeg -nostdin -v error " + input + " '" + media_.path() + name + "'");
+        return media_.path() + name;
+    }
+    // The file as a decoder gives it, what a tagger measures.
+    std::vector<int> Decoded(const std::string& path) {
+        ShellOutput("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -ac 2 -ar 44100 '" + path + ".raw'");
+        return ReadLeft(path + ".raw");
+    }
+    // With mutagen, as taggers write them: ID3v2 TXXX frames in MP3, else Vorbis or Opus comments.
+    void Tag(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fields) {
+        const bool id3 = path.ends_with(".mp3");
+        std::string py = id3 ? "from mutagen.mp3 import MP3; from mutagen.id3 import TXXX; f=MP3('" + path +
+                                   "'); f.tags is None and f.add_tags();"
+                             : "import mutagen; f=mutagen.File('" + path + "');";
+        for (const auto& [k, v] : fields)
+            py += id3 ? "f.tags.add(TXXX(desc='" + k + "',text=['" + v + "']));" : "f['" + k + "']='" + v + "';";
+        ShellOutput("/usr/bin/python3 -c \"" + py + "f.save()\"");
+    }
+    // Plays `files` as a list with the default settings (repeat off) into the null sink; its monitor's left channel.
+    std::vector<int> PlayAndRecord(const std::vector<std::string>& files, std::string& log) {
+        const TempFolder& home = home_;
+        WriteStateFiles(home.path(), {}, "Repeat=0");
+        {
+            const TestDaemon recorder({"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d",
+                                       "rec.monitor", home.path() + "rec.raw"},
+                                      pulseEnv_, false);
+            std::this_thread::sleep_for(300ms);
+            PlayerProcess player(home.path(), files, {pulseEnv_[0], pulseEnv_[1], "PULSE_LATENCY_MSEC=30"});
+            player.WaitForLogAfter("mci> open \"" + files.back().substr(files.back().rfind('/') + 1) + "\"",
+                                   "mci> close movie", 40s);
+            log = player.Log();
+            player.Quit();
+            std::this_thread::sleep_for(200ms);
+        }
+        return ReadLeft(home.path() + "rec.raw");
+    }
+    TempFolder runtime_, media_, home_;
+    const std::vector<std::string> pulseEnv_ = {"XDG_RUNTIME_DIR=" + runtime_.path(),
+                                                "PULSE_RUNTIME_PATH=" + runtime_.path() + "pulse",
+                                                "HOME=" + runtime_.path()};
+    std::unique_ptr<TestDaemon> pulse_;
+};
+
+TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
+    const auto tone = [](double hz, double amplitude) {
+        return std::to_string(amplitude) + "*sin(2*PI*" + std::to_string(hz) + "*t)";
+    };
+    const auto source = [](const std::string& signal, const char* seconds) {
+        return "-f lavfi -i 'aevalsrc=" + signal + ":s=44100:c=stereo:d=" + seconds + "' ";
+    };
+    // Tones at three levels, tagged with the gain that brings the decoded file to kTarget (R128 in Opus).
+    struct Track { const char* name; double hz, amplitude; const char* options; };
+    const Track levelled[] = {{"a.flac", 440, 0.5, ""}, {"b.mp3", 550, 0.1, "-c:a libmp3lame -b:a 192k"},
+                              {"c.opus", 660, 0.7, "-c:a libopus -b:a 128k"}};
+    std::vector<std::string> files;
+    double promised[3];  // dBFS
+    for (int t = 0; t < 3; ++t) {
+        files.push_back(Make(levelled[t].name, source(tone(levelled[t].hz, levelled[t].amplitude), "1.5") +
+                                                   levelled[t].options));
+        const std::vector<int> decoded = Decoded(files.back());
+        const double rms = Rms(decoded, 0, decoded.size()), gain = Db(kTarget / rms);
+        const long r128 = std::lround((gain - 5) * 256), hundredths = std::lround(gain * 100);
+        char text[32];
+        std::snprintf(text, sizeof text, "%+.2f dB", hundredths / 100.0);
+        const std::string peak = std::to_string(Peak(decoded));
+        if (files.back().ends_with(".opus")) Tag(files.back(), {{"R128_TRACK_GAIN", std::to_string(r128)}});
+        else Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", text}, {"REPLAYGAIN_TRACK_PEAK", peak}});
+        promised[t] = Db(rms) + (files.back().ends_with(".opus") ? r128 / 256.0 + 5 : hundredths / 100.0);
+    }
+    // +12 dB would lift a half-scale sine far past full scale: lowered to fit its peak.
+    files.push_back(Make("d.flac", source(tone(770, 0.5), "1.5")));
+    const std::vector<int> clip = Decoded(files.back());
+    const double clipPeak = Peak(clip);
+    Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", "+12.00 dB"}, {"REPLAYGAIN_TRACK_PEAK", std::to_string(clipPeak)}});
+    // One signal with a mark 0.5 s into each 1.5 s, cut in two pieces with different gains (lavfi: commas escaped).
+    const std::string whole = Make("whole.wav", source(tone(880, 0.5) + "+if(between(mod(t\\,1.5)\\,0.5\\,0.51)\\,"
+                                   "0.4*sin(2*PI*3000*t)*(0.5-0.5*cos(2*PI*(mod(t\\,1.5)-0.5)/0.01))\\,0)", "3"));
+    for (const auto& [name, cut, gain] : {std::tuple{"e1.flac", "-t 1.5", "-2 dB"}, {"e2.flac", "-ss 1.5", "-5 dB"}}) {
+        files.push_back(Make(name, "-i '" + whole + "' " + cut));
+        Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", gain}, {"REPLAYGAIN_TRACK_PEAK", "0.9"}});
+    }
+
+    std::string log;
+    const std::vector<int> x = PlayAndRecord(files, log);
+    for (std::size_t i = 1; i < files.size(); ++i)
+        EXPECT_NE(log.find("mci> cue movie next \"" + files[i] + "\" gain "), std::string::npos) << files[i];
+    // 20 ms at a time: the strongest tone; each track's median level and its samples at full scale.
+    const double hz[] = {440, 550, 660, 770, 880};
+    std::vector<double> levels[5];
+    std::size_t fullScale = 0;
+    for (std::size_t at = 0; at + 882 <= x.size(); at += 882) {
+        int which = -1;
+        double best = 1e10;  // below: silence
+        for (int t = 0; t < 5; ++t)
+            if (const double p = Power(x, at, 882, hz[t]); p > best) best = p, which = t;
+        if (which < 0) continue;
+        levels[which].push_back(Rms(x, at, 882));
+        if (which == 3) fullScale += std::count_if(&x[at], &x[at] + 882, [](int v) { return std::abs(v) >= 32767; });
+    }
+    const auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    for (int t = 0; t < 3; ++t) {
+        std::printf("%s: heard %.2f dBFS, promised %.2f\n", levelled[t].name, Db(median(levels[t])), promised[t]);
+        EXPECT_NEAR(Db(median(levels[t])), promised[t], 0.3) << levelled[t].name;
+        EXPECT_NEAR(Db(median(levels[t])), Db(kTarget), 0.3) << levelled[t].name;
+        EXPECT_GT(levels[t].size(), 60u) << levelled[t].name << " sounded whole";
+    }
+    const double fitted = Db(Rms(clip, 0, clip.size()) / clipPeak);
+    std::printf("d.flac: heard %.2f dBFS, fitted %.2f; %zu samples at full scale\n", Db(median(levels[3])), fitted,
+                fullScale);
+    EXPECT_NEAR(Db(median(levels[3])), fitted, 0.3) << "the gain lowered to fit the peak, not clipped";
+    EXPECT_LT(fullScale, levels[3].size() * 882 / 50) << "a clipped sine stays at full scale";
+    // The join: the marks lie exactly one piece apart, each piece at its own gain, and no silence between.
+    const int first = Mark(x, -kRate), second = Mark(x, first);
+    const int mark[2] = {std::min(first, second), std::max(first, second)};
+    const double step = Db(Rms(x, mark[1] + kBurst, kRate / 2) / Rms(x, mark[0] + kBurst, kRate / 2));
+    std::printf("join: %d samples off, second piece %.2f dB from the first\n", mark[1] - mark[0] - kPiece, step);
+    EXPECT_EQ(mark[1] - mark[0], kPiece) << "samples lost (< 0) or inserted (> 0) at the join";
+    EXPECT_NEAR(step, -3, 0.3) << "each piece with its own gain";
+    std::size_t run = 0, longest = 0;
+    for (int i = mark[0]; i < mark[1]; ++i) longest = std::max(longest, run = std::abs(x[i]) < 300 ? run + 1 : 0);
+    EXPECT_LE(longest, 4u) << "a silence at the join";
+    // The mode beside KORU.vol: missing at the first start (the default, logged), written at quit, read by the next.
+    EXPECT_NE(log.find("no loudness mode in"), std::string::npos) << log;
+    EXPECT_EQ(home_.Read("KORU.gain"), "auto\n");
+    home_.Write("KORU.gain", "track\n");
+    PlayerProcess again(home_.path(), {});
+    EXPECT_TRUE(again.WaitForLog("loudness mode track kept from the last run", 20s)) << again.Log();
+    EXPECT_EQ(again.Quit(), 0);
+    EXPECT_EQ(home_.Read("KORU.gain"), "track\n");
+}
+}  // namespace
