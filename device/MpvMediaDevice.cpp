@@ -304,9 +304,11 @@ private:
     // server went away while playing). Said on standard error when it starts and when it ends.
     // While it lasts libmpv is asked to open its outputs again at every open and adoption and
     // every kSoundRetryMs, so a server that comes back (or starts late) is heard again without
-    // the user doing anything. Never while a successor is queued: reopening the output in the
-    // middle of a hand-over stalls libmpv (seen: a sound track followed by a picture).
-    void CheckSoundOutput(bool atOpen = false) {
+    // the user doing anything. Never while a successor is queued, nor while a picture plays:
+    // reopening the output then stalls libmpv (seen: a sound track handing over to a picture,
+    // an adopted picture that never reached its end); a picture's sound comes back at the
+    // next open.
+    void CheckSoundOutput(bool atOpen = false, bool adopted = false) {
         if (options_.audioOutput == "null") return;
         const Clock::time_point now = Clock::now();
         soundCheckedAt_ = now;
@@ -320,7 +322,8 @@ private:
             ReportProblem(silent ? "no sound output could be opened: playing without sound"
                                  : "the sound output is back: playing with sound");
             soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
-        } else if (silent && now >= soundRetryAt_ && !handover_->Cued()) {
+        } else if (silent && now >= soundRetryAt_ && !handover_->Cued() &&
+                   (!hasPicture_ || (atOpen && !adopted))) {
             soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
             const char* reload[] = {"ao-reload", nullptr};
             mpv_command_async(handle_.get(), 0, reload);  // its reply is not waited for
@@ -620,7 +623,10 @@ private:
         format_ = TimeFormat::Milliseconds;
         mode_ = Mode::Stopped;
         atEnd_ = false;
-        holding_ = false;
+        // Opened, it stands at 0 until it plays (time-pos before the first play tells what was
+        // decoded ahead, not what was heard); adopted, it counts from its first sample heard.
+        holding_ = !adopted;
+        heldSeconds_ = 0;
         destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
         if (LogEnabled()) {
             LogLine(std::string("device: ") + (adopted ? "adopted " : "opened ") + file + ": " +
@@ -628,7 +634,7 @@ private:
                     std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
                     std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
         }
-        CheckSoundOutput(true);
+        CheckSoundOutput(true, adopted);
     }
 
     // Unloads whatever is loaded or loading and returns once libmpv is idle and every event
