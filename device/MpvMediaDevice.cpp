@@ -363,7 +363,7 @@ private:
         if (!silent) return;
         silentReported_ = true;
         silent_.store(true);
-        ReportProblem("velkaf: no sound output could be opened: playing without sound");
+        ReportProblem("no sound output could be opened: playing without sound");
     }
 
     static DeviceReply Ok(std::string text = {}) { return DeviceReply{true, std::move(text)}; }

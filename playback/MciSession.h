@@ -49,9 +49,6 @@ public:
     // Names the file that follows the open one ("cue movie next", a hint the device may
     // ignore; empty: none follows). Logged when it changes.
     void CueNext(const std::string& path);
-    // True once, the first time it is asked after the device has started playing without
-    // sound (no sound output could be opened).
-    bool TakeSilenceNotice();
 
     MediaDevice& Device() { return device_; }
 
@@ -60,7 +57,6 @@ private:
     PlayerState& state_;
     std::function<void()> openCurrentTrack_;
     std::string lastCue_;
-    bool silenceNoticed_ = false;
 };
 
 // "put movie destination at x y w h": where the picture goes inside its host window.

@@ -13,10 +13,11 @@ VELKAF_PACKAGES=(
 # metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
 # desktop test, a window manager with the window tools of the tests on a real desktop, a sound
 # server and its recorder for the test of continuous sound, and the accessibility bus and the
-# screen-reader client of the accessibility test.
+# screen-reader client of the accessibility test, the screen reader itself, tag writing for the
+# bus's metadata test, and the package tools of the package test.
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool openbox x11-utils
-  pulseaudio pulseaudio-utils at-spi2-core python3-pyatspi)
+  pulseaudio pulseaudio-utils at-spi2-core python3-pyatspi orca python3-mutagen dpkg-dev lintian)
 
 velkaf_install_missing() {
   local missing=() p
