@@ -443,8 +443,9 @@ QString MprisService::TrackId() const {
 namespace {
 QString FileUrl(const std::string& path) {
     // The path's bytes as they are, whatever their encoding: a client decodes the URL back to them.
+    // (QUrl::toPercentEncoding takes a QString: a QByteArray would pass through UTF-8 decoding.)
     const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
-    return QString::fromLatin1("file://" + QUrl::toPercentEncoding(bytes, "/"));
+    return QString::fromLatin1("file://" + bytes.toPercentEncoding("/"));
 }
 
 QStringList TextList(const std::vector<std::string>& items) {

@@ -20,10 +20,11 @@ set(CPACK_PACKAGE_VENDOR "VELKAF developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small skinned media player with a Japanese interface")
 set(CPACK_PACKAGE_DESCRIPTION
-    "VELKAF plays music and video files from a playlist, in order or shuffled, with or
-without repeat. Its small borderless window is drawn entirely from a skin picture:
-transport buttons, a scrolling title, a track counter, a time field, position and
-volume knobs. It plays through libmpv and shows tags read with TagLib.")
+    "VELKAF plays music and video files from a playlist, in order or shuffled,
+with or without repeat. Its small borderless window is drawn entirely from
+a skin picture: transport buttons, a scrolling title, a track counter, a
+time field, position and volume knobs. It plays through libmpv and shows
+tags read with TagLib.")
 set(CPACK_PACKAGE_CONTACT "${VELKAF_PACKAGE_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -57,8 +57,8 @@ public:
     TagLib::FileName name() const override { return name_.c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override {
         if (++calls_ > kReadBudgetCalls || bytesRead_ >= kReadBudgetBytes || position_ >= length_) return {};
-        const unsigned long n = std::min({length, static_cast<unsigned long>(length_ - position_),
-                                          kReadBudgetBytes - bytesRead_});
+        const unsigned long n =
+            std::min({length, static_cast<unsigned long>(length_ - position_), kReadBudgetBytes - bytesRead_});
         if (n == 0) return {};
         bytesRead_ += n;
         TagLib::ByteVector block(static_cast<unsigned int>(n), '\0');
@@ -241,8 +241,7 @@ TrackDetails ReadFromStream(BoundedStream& stream, bool withCover) {
                     " bytes");
         else if (*PictureExtension(picture) == '\0' && !picture.empty())
             LogLine(std::string("cover of ") + stream.name() + " not taken: not a picture format we know");
-        else
-            details.cover.assign(picture);
+        else details.cover.assign(picture);
     } catch (const std::exception& e) {
         LogLine(std::string("details of ") + stream.name() + " not read: " + e.what());
         return TrackDetails{};
@@ -290,7 +289,8 @@ std::string FolderCover(const std::string& trackPath) {
         if (ext != ".jpg" && ext != ".jpeg" && ext != ".png") continue;
         const auto stem = std::find(std::begin(kStems), std::end(kStems), lower.substr(0, dot));
         const int rank = static_cast<int>(stem - std::begin(kStems));
-        if (rank > bestRank || (rank == bestRank && !best.empty() && name >= best)) continue;
+        if (stem == std::end(kStems) || rank > bestRank || (rank == bestRank && !best.empty() && name >= best))
+            continue;
         struct stat st {};
         if (::stat((folder + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         best = name;
@@ -328,11 +328,13 @@ std::string JoinArtists(const std::vector<std::string>& artists) {
 }
 
 std::string CoverCacheFolder() {
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/')
-        return std::string(xdg) + "/velkaf/covers/";
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
-        return std::string(home) + "/.cache/velkaf/covers/";
-    return {};
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/') base = xdg;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
+        base = std::string(home) + "/.cache";
+    else return {};
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    return base + "/velkaf/covers/";
 }
 
 std::string CoverFileFor(const std::string& trackPath, std::string_view cover, const std::string& cacheFolder) {

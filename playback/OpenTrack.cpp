@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "media/TrackDetails.h"
-#include "platform/MediaDevice.h"
 #include "media/TrackTag.h"
 #include "playback/MciSession.h"
 #include "platform/Log.h"
+#include "platform/MediaDevice.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "state/PlayerState.h"

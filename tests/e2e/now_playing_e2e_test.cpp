@@ -36,7 +36,9 @@ QVariantMap Metadata(const SessionBus& bus) {
         QStringLiteral("/org/mpris/MediaPlayer2"), QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("Get"));
     call << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("Metadata");
-    const QVariant v = c.call(call, QDBus::Block, 10000).arguments().value(0).value<QDBusVariant>().variant();
+    const QDBusMessage reply = c.call(call, QDBus::Block, 10000);
+    if (reply.type() == QDBusMessage::ErrorMessage) ADD_FAILURE() << reply.errorMessage().toStdString();
+    const QVariant v = reply.arguments().value(0).value<QDBusVariant>().variant();
     QDBusConnection::disconnectFromBus(c.name());
     return qdbus_cast<QVariantMap>(v);
 }
@@ -59,8 +61,8 @@ TEST(NowPlayingE2E, TheBusCarriesAlbumNumbersEveryArtistTheCoverAndTheRawPath) {
     PlayerProcess player(home.path(), {}, {bus.Environment(), "XDG_CACHE_HOME=" + cache.path()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
 
-    QVariantMap m = Metadata(bus);
-    EXPECT_EQ(m.value("xesam:title").toString(), QStringLiteral("Song"));
+    QVariantMap m;  // the list is read after the name is taken
+    ASSERT_TRUE(Eventually([&] { return (m = Metadata(bus)).value("xesam:title").toString() == "Song"; })) << player.Log();
     EXPECT_EQ(m.value("xesam:artist").toStringList(), (QStringList{"piman", "jzig"})) << "two list items";
     EXPECT_EQ(m.value("xesam:album").toString(), QStringLiteral("アルバム"));
     EXPECT_EQ(m.value("xesam:albumArtist").toStringList(), QStringList{"Various"});
@@ -71,17 +73,13 @@ TEST(NowPlayingE2E, TheBusCarriesAlbumNumbersEveryArtistTheCoverAndTheRawPath) {
     EXPECT_EQ(FileBytes(cover), FileBytes(media.path() + "embedded.png")) << "the front cover, not the back";
     EXPECT_EQ(UrlPath(m.value("xesam:url").toString()), mp3);
 
-    // The bus's Next, as a media key: the FLAC has no picture but a cover.jpg beside it.
-    const std::string next = "dbus-send --session --dest=org.mpris.MediaPlayer2.velkaf /org/mpris/MediaPlayer2 "
-                             "org.mpris.MediaPlayer2.Player.Next";
-    bus.Run(next);
+    // The list plays on: the FLAC has no picture but a cover.jpg beside it.
     ASSERT_TRUE(Eventually([&] { return (m = Metadata(bus)).value("xesam:title").toString() == "Plain"; }));
     EXPECT_EQ(UrlPath(m.value("mpris:artUrl").toString()), media.path() + "b/cover.jpg") << "cover before Front";
     EXPECT_FALSE(m.contains("xesam:album") || m.contains("xesam:artist") || m.contains("xesam:trackNumber"));
 
-    bus.Run(next);
     ASSERT_TRUE(Eventually([&] { return UrlPath((m = Metadata(bus)).value("xesam:url").toString()) == sjis; }))
-        << m.value("xesam:url").toString().toStdString();
+        << m.value("xesam:url").toString().toStdString() << player.Log();
     EXPECT_FALSE(m.value("xesam:url").toString().contains("%EF%BF%BD"));
     EXPECT_FALSE(m.contains("mpris:artUrl"));
     EXPECT_EQ(player.Quit(), 0) << player.Log();
@@ -93,15 +91,15 @@ TEST(NowPlayingE2E, TheBusCarriesAlbumNumbersEveryArtistTheCoverAndTheRawPath) {
 TEST(NowPlayingE2E, WithoutSoundEveryTrackSaysSoOnItsTitleLine) {
     TempFolder home;
     std::vector<std::string> tracks;
-    for (const char* name : {"one.wav", "two.wav", "three.wav"})
+    for (const char* name : {"1.wav", "2.wav", "3.wav"})
         WriteToneWav(tracks.emplace_back(home.path() + name), 0.6, 440, 0.2);
     PlayerProcess player(home.path(), tracks,
                          {"PULSE_SERVER=unix:/nonexistent/pulse", "PIPEWIRE_REMOTE=/nonexistent/pipewire",
                           "ALSA_CONFIG_PATH=/nonexistent/alsa.conf", "XDG_RUNTIME_DIR=" + home.path()});
-    ASSERT_TRUE(player.WaitForLog("title line 2: 音声出力なし：無音で再生中 | three.wav", 20s)) << player.Log();
+    ASSERT_TRUE(player.WaitForLog("title line 2: 音声出力なし：無音で再生中 | 3.wav", 20s)) << player.Log();
     const std::string log = player.Log();
-    for (const char* name : {"one.wav", "two.wav", "three.wav"})
-        EXPECT_EQ(CountOf(log, std::string("title line 2: 音声出力なし：無音で再生中 | ") + name), 1) << name;
+    for (const char* name : {"1.wav", "2.wav", "3.wav"})
+        EXPECT_EQ(CountOf(log, std::string("title line 2: 音声出力なし：無音で再生中 | ") + name), 1) << name << log;
     EXPECT_EQ(CountOf(log, "no sound output could be opened"), 1) << log;
     EXPECT_EQ(CountOf(log, "velkaf: velkaf:"), 0) << log;
     EXPECT_EQ(player.Quit(), 0) << log;

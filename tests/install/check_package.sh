@@ -23,7 +23,7 @@ for f in usr/bin/velkaf usr/share/velkaf/KORU.sys "usr/share/applications/$id.de
          "usr/share/icons/hicolor/48x48/apps/$id.png" usr/share/doc/velkaf/copyright; do
   grep -qx "$f" "$work/files" || fail "$f is not in the package: $(cat "$work/files")"
 done
-echo "files: $(grep -c '[^/]$' "$work/files")"
+cat "$work/files"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = velkaf ] && [ "$(field Version)" = "$version" ] && [ "$(field Architecture)" = "$arch" ] ||
@@ -37,8 +37,6 @@ done
 [ "$(field Description | wc -l)" -ge 3 ] || fail "no long description: $(field Description)"
 
 # No error (the package's own tags of lower severity are printed for the reader).
-lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 ||
-  fail "lintian: $(cat "$work/lintian")"
-grep '^E:' "$work/lintian" && fail "lintian errors"
-cat "$work/lintian"
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || fail "lintian: $(cat "$work/lintian")"
+grep -v '^running with root' "$work/lintian" || true
 echo "package checks passed"
