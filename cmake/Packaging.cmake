@@ -6,7 +6,7 @@ set(VELKAF_PACKAGE_MAINTAINER "VELKAF developers <velkaf@users.noreply.github.co
     CACHE STRING "The Maintainer field of the Debian package")
 
 # What a Debian package must carry in /usr/share/doc/velkaf: the copyright and, for a native
-# package, its changelog compressed without a time stamp (reproducible).
+# package, its changelog compressed without a time stamp (reproducible); and the manual page.
 execute_process(COMMAND date -u -R -d "${VELKAF_RELEASE_DATE}" OUTPUT_VARIABLE VELKAF_CHANGELOG_DATE
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 configure_file(${CMAKE_SOURCE_DIR}/res/package/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
@@ -14,6 +14,10 @@ execute_process(COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/package/changelog
                 OUTPUT_FILE ${CMAKE_BINARY_DIR}/package/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${CMAKE_SOURCE_DIR}/res/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/package/velkaf.1)
+execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/res/package/velkaf.1
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/package/velkaf.1.gz COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${CMAKE_BINARY_DIR}/package/velkaf.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_PACKAGE_NAME velkaf)
 set(CPACK_PACKAGE_VENDOR "VELKAF developers")

@@ -20,7 +20,7 @@ deb=$work/velkaf_${version}_${arch}.deb
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/files"
 for f in usr/bin/velkaf usr/share/velkaf/KORU.sys "usr/share/applications/$id.desktop" \
          "usr/share/metainfo/$id.metainfo.xml" "usr/share/mime/packages/$id.xml" \
-         "usr/share/icons/hicolor/48x48/apps/$id.png" usr/share/doc/velkaf/copyright; do
+         "usr/share/icons/hicolor/48x48/apps/$id.png" usr/share/doc/velkaf/copyright usr/share/man/man1/velkaf.1.gz; do
   grep -qx "$f" "$work/files" || fail "$f is not in the package: $(cat "$work/files")"
 done
 cat "$work/files"
