@@ -142,8 +142,10 @@ bool AsfObjectsFit(const BoundedStream& s, long at, long end, uint64_t count, bo
                             : inExtension && (is(kAsfMetadata) || is(kAsfMetadataLibrary)) ? 12
                                                                                            : 0;
         if (minimum > 0 && LittleEndian(s, at + 24, 2, ok) * minimum > size - 24) return false;
+        // The extension's inner objects are read by its data size: it must end with the object.
         if (!inExtension && is(kAsfHeaderExtension) &&
-            (size < 46 || !AsfObjectsFit(s, at + 46, next, UINT64_MAX, true)))
+            (size < 46 || LittleEndian(s, at + 42, 4, ok) != size - 46 ||
+             !AsfObjectsFit(s, at + 46, next, UINT64_MAX, true)))
             return false;
         if (!ok) return false;
         at = next;
