@@ -13,6 +13,7 @@
 #include <limits>
 #include <utility>
 
+#include "media/TrackDetails.h"
 #include "media/TrackTag.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
@@ -439,24 +440,55 @@ QString MprisService::TrackId() const {
     return QStringLiteral("/org/velkaf/velkaf/track/%1").arg(playlist_.currentIndex);
 }
 
+namespace {
+QString FileUrl(const std::string& path) {
+    // The path's bytes as they are, whatever their encoding: a client decodes the URL back to them.
+    // (QUrl::toPercentEncoding takes a QString: a QByteArray would pass through UTF-8 decoding.)
+    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+    return QString::fromLatin1("file://" + bytes.toPercentEncoding("/"));
+}
+
+QStringList TextList(const std::vector<std::string>& items) {
+    QStringList list;
+    for (const std::string& item : items) list << FromUtf8(item);
+    return list;
+}
+}  // namespace
+
+void MprisService::ReadDetails(const std::string& path) const {
+    // Once per change of track: the tag, the details and the cover file (written once).
+    const TrackTag tag = ReadTrackTag(path);
+    taggedPath_ = path;
+    tagTitle_ = tag.title;
+    details_ = ReadTrackDetails(path);
+    if (details_.artists.empty() && !tag.artist.empty()) details_.artists = {tag.artist};
+    coverFile_ = CoverFileFor(path, details_.cover, CoverCacheFolder());
+    details_.cover.clear();
+    if (LogEnabled()) LogLine("mpris: details of " + path + ": cover " + (coverFile_.empty() ? "none" : coverFile_));
+}
+
 QVariantMap MprisService::Metadata() const {
     QVariantMap m;
     m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
     if (playlist_.count <= 0) return m;
     const std::string& path = playlist_.Entry(playlist_.currentIndex);
-    if (path != taggedPath_) {
-        const TrackTag tag = ReadTrackTag(path);
-        taggedPath_ = path;
-        tagTitle_ = tag.title;
-        tagArtist_ = tag.artist;
-    }
+    if (path != taggedPath_) ReadDetails(path);
     if (state_.closed == 0 && state_.lengthMs > 0)
         m.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(state_.lengthMs) * 1000);
-    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
-    m.insert(QStringLiteral("xesam:url"), QString::fromLatin1("file://" + QUrl::toPercentEncoding(bytes, "/")));
+    m.insert(QStringLiteral("xesam:url"), FileUrl(path));
     m.insert(QStringLiteral("xesam:title"),
              FromUtf8(tagTitle_.empty() ? OutsideTextToUtf8(FileNameOf(path)) : tagTitle_));
-    if (!tagArtist_.empty()) m.insert(QStringLiteral("xesam:artist"), QStringList{FromUtf8(tagArtist_)});
+    const std::pair<const char*, const std::vector<std::string>*> lists[] = {
+        {"xesam:artist", &details_.artists},
+        {"xesam:albumArtist", &details_.albumArtists},
+        {"xesam:genre", &details_.genres},
+    };
+    for (const auto& [key, items] : lists)
+        if (!items->empty()) m.insert(QLatin1String(key), TextList(*items));
+    if (!details_.album.empty()) m.insert(QStringLiteral("xesam:album"), FromUtf8(details_.album));
+    if (details_.trackNumber > 0) m.insert(QStringLiteral("xesam:trackNumber"), details_.trackNumber);
+    if (details_.discNumber > 0) m.insert(QStringLiteral("xesam:discNumber"), details_.discNumber);
+    if (!coverFile_.empty()) m.insert(QStringLiteral("mpris:artUrl"), FileUrl(coverFile_));
     return m;
 }
 

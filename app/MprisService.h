@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "media/TrackDetails.h"
+
 struct PlayerState;
 struct Settings;
 class Playlist;
@@ -81,6 +83,10 @@ public:
     bool SetLoopStatus(const QString& status);
     bool Shuffle() const;
     void SetShuffle(bool on);
+    // The current entry: trackid, url (the path's bytes percent-encoded), title, length while
+    // open, and where the file has them artist, albumArtist and genre (lists, every item),
+    // album, trackNumber, discNumber and artUrl (the cover file, see CoverFileFor). The file is
+    // read once per change of entry.
     QVariantMap Metadata() const;
     double Volume() const;
     // Levels outside 0..1 are taken as the nearest end; false for NaN.
@@ -117,9 +123,14 @@ private:
     int seeksAnnounced_ = 0;
     // The refusal of the call being handled: error name, then message; empty: none.
     QString refusal_, refusalMessage_;
-    // The tag of the entry the metadata was last read for.
+    // Reads what Metadata tells of the entry at `path` into the fields below.
+    void ReadDetails(const std::string& path) const;
+    // What the metadata tells of the entry it was last read for: its tag's title, its details
+    // (without the cover's bytes) and the picture file of its cover (empty: none).
     mutable std::string taggedPath_;
-    mutable std::string tagTitle_, tagArtist_;
+    mutable std::string tagTitle_;
+    mutable TrackDetails details_;
+    mutable std::string coverFile_;
     // Position of the previous poll, to tell a jump from playing on.
     qlonglong lastPositionUs_ = 0;
     std::chrono::steady_clock::time_point lastPollTime_;

@@ -43,12 +43,6 @@ void MciSession::CueNext(const std::string& path, const std::string& gain) {
     lastCue_ = std::move(command);
 }
 
-bool MciSession::TakeSilenceNotice() {
-    if (silenceNoticed_ || !device_.PlaysSilently()) return false;
-    silenceNoticed_ = true;
-    return true;
-}
-
 void MciSession::Close() {
     Send("close movie");
     state_.closed = 1;

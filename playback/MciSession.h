@@ -55,9 +55,6 @@ public:
     // ignore; empty: none follows), with its gain in dB when `gain` is not empty ("... gain
     // -6.02"). Logged when it changes.
     void CueNext(const std::string& path, const std::string& gain = {});
-    // True once, the first time it is asked after the device has started playing without
-    // sound (no sound output could be opened).
-    bool TakeSilenceNotice();
 
     MediaDevice& Device() { return device_; }
 
@@ -66,7 +63,6 @@ private:
     PlayerState& state_;
     std::function<void()> openCurrentTrack_;
     std::string lastCue_;
-    bool silenceNoticed_ = false;
 };
 
 // "put movie destination at x y w h": where the picture goes inside its host window.

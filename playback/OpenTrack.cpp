@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/TrackDetails.h"
 #include "media/TrackTag.h"
 #include "playback/MciSession.h"
 #include "playback/NextEntryHint.h"
 #include "platform/Log.h"
+#include "platform/MediaDevice.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "state/PlayerState.h"
@@ -241,7 +243,12 @@ void OpenCurrentTrack(PlaybackContext& c) {
         c.mci.Send("window movie handle default");
         c.mci.Send("close movie");
 
-        const TrackTag tag = ReadTrackTag(path);
+        TrackTag tag = ReadTrackTag(path);
+        // Several artists read as several: the tag reader joins them with blanks.
+        if (tag.present) {
+            const TrackDetails details = ReadTrackDetails(path, false);
+            if (details.artists.size() > 1) tag.artist = JoinArtists(details.artists);
+        }
         // The device resolves the bare name against the current folder. When the folder
         // cannot be entered all the way, the name would resolve in an ancestor and could
         // open a different file of the same name: name the whole path then, which fails the
@@ -258,8 +265,9 @@ void OpenCurrentTrack(PlaybackContext& c) {
             s.fullScreen == 1 ? OpenFullScreen(c, openCommand, gain) : OpenWindowed(c, openCommand, gain);
 
         std::string line1 = TitleLine1(displayName, s.lengthMs);
-        // Said once, where the user looks: the title line of the track that plays silently.
-        if (c.mci.TakeSilenceNotice()) line1 = kNoSoundNotice + line1;
+        // Where the user looks, on every track while no sound output is open: the device
+        // answers for the open just done, so the notice goes once sound is back.
+        if (c.mci.Device().PlaysSilently()) line1 = kNoSoundNotice + line1;
         const std::string line2 = TitleLine2(tag, line1);
         if (LogEnabled()) LogLine("title line 2:" + line2);
         const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);

@@ -21,7 +21,7 @@ struct TrackTag;
 // closed device starts a new round.
 void OpenCurrentTrack(PlaybackContext& context);
 
-// Leads title line 1 of the first track that plays without sound (no sound output opened).
+// Leads title line 1 of every track that plays without sound (no sound output open).
 inline constexpr const char* kNoSoundNotice = " 音声出力なし：無音で再生中 |";
 
 // About a second of 30 ms timer calls.

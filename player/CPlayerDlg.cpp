@@ -123,6 +123,7 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
                                        m_input.OnMouseMove({p.x + dx, p.y});
                                        m_input.OnLButtonUp({p.x + dx, p.y});
                                    }});
+    connect(this, &CPlayerDlg::fullTickDone, m_access, &SkinAccess::Follow);
     InstallTrackOpener(m_playback);
 
     m_pPlaylistDlg = std::make_unique<CPlaylistDlg>(static_cast<PlaylistEditorHost&>(*this));

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <vector>
 
+#include "playback/OpenTrack.h"
 #include "render/Composition.h"
 #include "state/PlayerState.h"
 #include "state/Settings.h"
@@ -30,6 +31,14 @@ constexpr Rect kTimeField{skin::kTimeMinusX, skin::kTimeY,
                           skin::kTimeCellX + 8 * skin::kTimeCellPitch - skin::kTimeMinusX, skin::kLargeGlyphHeight};
 
 WindowPoint Centre(const Rect& r) { return {r.x + r.w / 2, r.y + r.h / 2}; }
+
+// A title line without its leading blanks and its end mark.
+std::string Trimmed(std::string line) {
+    const auto notBlank = [](char c) { return c != ' ' && c != '|'; };
+    line.erase(line.begin(), std::find_if(line.begin(), line.end(), notBlank));
+    line.erase(std::find_if(line.rbegin(), line.rend(), notBlank).base(), line.end());
+    return line;
+}
 
 int Travel(int index) { return index == kHotspotPosition ? kSeekBarWidth : kVolumeBarWidth; }
 
@@ -134,6 +143,45 @@ private:
     const int index_;
 };
 
+// --- what is said without the focus --------------------------------------------------------
+//
+// Orca speaks a name change only of the object that has the focus (and ignores it outright for
+// labels), so a change of track would go unheard. What it speaks wherever the focus is, even
+// with another window active, is a notification that becomes showing
+// (object:state-changed:showing on a notification role): the text is this object's name.
+class AnnouncementAccessible final : public QAccessibleInterface {
+public:
+    explicit AnnouncementAccessible(SkinAccess& access) : access_(access) {}
+
+    bool isValid() const override { return true; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return access_.Window().windowHandle(); }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(&access_.Window()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    // No description: Orca would say it after every announcement.
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? QString::fromStdString(access_.Announcement()) : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        const Rect r = skin::kDisplayLine;
+        return QRect(access_.Window().mapToGlobal(QPoint(r.x, r.y)), QSize(r.w, r.h));
+    }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        s.invisible = !access_.Window().isVisible() || access_.Announcement().empty();
+        s.readOnly = true;
+        return s;
+    }
+
+private:
+    SkinAccess& access_;
+};
+
 // --- the window -----------------------------------------------------------------------------
 
 class SkinWindowAccessible final : public QAccessibleWidget {
@@ -145,6 +193,7 @@ public:
             auto* child = new HotspotAccessible(access, i);
             ids_.push_back(QAccessible::registerAccessibleInterface(child));
         }
+        ids_.push_back(QAccessible::registerAccessibleInterface(new AnnouncementAccessible(access)));
     }
     ~SkinWindowAccessible() override {
         access_.SetExposed(false);
@@ -162,7 +211,7 @@ public:
     }
     QAccessibleInterface* childAt(int x, int y) const override {
         const QPoint p = widget()->mapFromGlobal(QPoint(x, y));
-        for (int i = 0; i < childCount(); ++i) {
+        for (int i = 0; i < kHotspotCount; ++i) {
             const Rect r = access_.Area(i);
             if (QRect(r.x, r.y, r.w, r.h).contains(p)) return child(i);
         }
@@ -287,14 +336,8 @@ bool SkinAccess::Checked(int index) const {
 }
 
 std::string SkinAccess::ShownText(int index) const {
-    if (index == kHotspotTitle) {
-        std::string line = lines_[state_.marqueeLine == 0 ? 0 : 1];
-        // Without the blanks and the end mark the ticker runs the line between.
-        const auto notBlank = [](char c) { return c != ' ' && c != '|'; };
-        line.erase(line.begin(), std::find_if(line.begin(), line.end(), notBlank));
-        line.erase(std::find_if(line.rbegin(), line.rend(), notBlank).base(), line.end());
-        return line;
-    }
+    // Without the blanks and the end mark the ticker runs the line between.
+    if (index == kHotspotTitle) return Trimmed(lines_[state_.marqueeLine == 0 ? 0 : 1]);
     if (index != kHotspotTime || state_.closed != 0) return {};
     const TimeField f = TimeFieldFor(state_, state_.polledPosition);
     std::string text = f.minus ? "-" : "";
@@ -320,9 +363,37 @@ skin::Rect SkinAccess::Area(int index) const {
 }
 
 void SkinAccess::TitleLinesChanged(const std::string& line1, const std::string& line2) {
+    titleToSay_ = true;  // the same lines again are another track of the same name
     if (lines_[0] == line1 && lines_[1] == line2) return;
     lines_ = {line1, line2};
     Notify(kHotspotTitle, QAccessible::NameChanged);
+}
+
+std::string SkinAccess::TextToSay(bool titleChanged, int status, int& lastStatus) const {
+    const int before = lastStatus;
+    lastStatus = status;
+    // The tag's line names the track better than the file name; a notice leading line 1
+    // (no sound) is said before it.
+    if (titleChanged) {
+        const std::string second = Trimmed(lines_[1]);
+        const bool notice = lines_[0].starts_with(kNoSoundNotice) && lines_[1] != lines_[0];
+        return notice ? Trimmed(kNoSoundNotice) + "。" + second : second;
+    }
+    if (status == before || before < 0) return {};
+    static const char* const kStatusWords[] = {"再生", "一時停止", "停止"};
+    return kStatusWords[status];
+}
+
+void SkinAccess::Follow() {
+    const int status = state_.closed != 0 ? 2 : state_.paused != 0 ? 1 : 0;
+    std::string text = TextToSay(titleToSay_, status, lastStatus_);
+    titleToSay_ = false;
+    if (text.empty()) return;
+    announcement_ = std::move(text);
+    // Hidden first: each announcement is a new showing, even of the same text.
+    Notify(kHotspotCount, QAccessible::ObjectHide);
+    Notify(kHotspotCount, QAccessible::NameChanged);
+    Notify(kHotspotCount, QAccessible::ObjectShow);
 }
 
 void SkinAccess::Notify(int index, int accessibleEvent) const {

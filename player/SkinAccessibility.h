@@ -89,8 +89,15 @@ public:
     // The knob's rectangle of a slider, else its area.
     skin::Rect Area(int index) const;
 
-    // The title lines of a newly opened track: announced as a name change of the title.
+    // The title lines of a newly opened track: a name change of the title, and said by Follow.
     void TitleLinesChanged(const std::string& line1, const std::string& line2);
+    // After each full tick: says what changed for a listener whatever has the focus (the
+    // accessible child after the hotspots, a notification that shows): the new track's title
+    // line (line 2, the tag's, led by the no-sound notice when line 1 has it), else a change
+    // between playing, paused and stopped ("再生", "一時停止", "停止").
+    void Follow();
+    // The text last said; empty before the first.
+    const std::string& Announcement() const { return announcement_; }
     // Whether the window's accessible object exists (set by that object).
     void SetExposed(bool exposed) { exposed_ = exposed; }
 
@@ -99,6 +106,9 @@ protected:
 
 private:
     void Notify(int index, int accessibleEvent) const;
+    // What Follow says for a full tick; `lastStatus` (0 playing, 1 paused, 2 stopped, -1
+    // unknown) becomes `status`.
+    std::string TextToSay(bool titleChanged, int status, int& lastStatus) const;
 
     QWidget& window_;
     const PlayerState& state_;
@@ -107,4 +117,7 @@ private:
     std::array<std::string, 2> lines_;
     int focused_ = -1;
     bool exposed_ = false;
+    bool titleToSay_ = false;
+    int lastStatus_ = -1;
+    std::string announcement_;
 };

@@ -13,12 +13,13 @@ VELKAF_PACKAGES=(
 # metadata validators of the install test, the bus, an MPRIS client and pointer clicks of the
 # desktop test, a window manager with the window tools of the tests on a real desktop, a sound
 # server and its recorder for the test of continuous sound, and the accessibility bus and the
-# screen-reader client of the accessibility test; mutagen tags the loudness tests' media.
+# screen-reader client of the accessibility test, the screen reader itself, tag writing for the
+# bus's metadata and the loudness tests, the package tools of the package test, and the encoders
+# other people's files come from for the tests of changes of track.
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool openbox x11-utils
-  pulseaudio pulseaudio-utils at-spi2-core python3-pyatspi
-  python3-mutagen  # writes the tag test's files as other taggers do
-)
+  pulseaudio pulseaudio-utils at-spi2-core python3-pyatspi orca python3-mutagen dpkg-dev lintian
+  lame vorbis-tools opus-tools)
 
 velkaf_install_missing() {
   local missing=() p

@@ -68,13 +68,13 @@ TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     EXPECT_TRUE(rig.device.sent.empty()) << "a hint is no command";
 }
 
-TEST(NextEntryHintTest, NoSoundNoticeOnceOnTheTitleLine) {
+TEST(NextEntryHintTest, NoSoundNoticeOnTheTitleLineOfEveryTrackWhileSilent) {
     PlaybackRig rig;
     rig.SetEntries({rig.tmp.Write("x.mp3", "data")});
     rig.device.Answer("status movie length", "10000");
     const std::pair<bool, std::string> opens[] = {
         {false, " x.mp3  <0:00:10> |"}, {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"},
-        {true, " x.mp3  <0:00:10> |"},
+        {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"}, {false, " x.mp3  <0:00:10> |"},
     };
     for (const auto& [silent, line1] : opens) {
         rig.device.silent = silent, OpenCurrentTrack(rig.context);

@@ -17,6 +17,7 @@
 #include "app/SingleInstance.h"
 #include "platform/Files.h"
 #include "platform/WaveVolume.h"
+#include "playback/OpenTrack.h"
 #include "player/CPlayerDlg.h"
 #include "player/SkinAccessibility.h"
 #include "playlist/Playlist.h"
@@ -247,7 +248,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
 TEST(SkinAccessTest, EveryHotspotIsAnAccessibleObject) {
     Window w;
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.dialog.get());
-    ASSERT_TRUE(window != nullptr && window->childCount() == kHotspotCount);
+    ASSERT_TRUE(window != nullptr && window->childCount() == kHotspotCount + 1) << "and the announcement";
     const struct { HotspotIndex spot; const char* name; QAccessible::Role role; const char* value; } rows[] = {
         {kHotspotPlay, "再生", QAccessible::Button, ""},
         {kHotspotRepeat, "リピート", QAccessible::CheckBox, ""},
@@ -268,6 +269,27 @@ TEST(SkinAccessTest, EveryHotspotIsAnAccessibleObject) {
     window->child(kHotspotVolume)->valueInterface()->setCurrentValue(50);
     EXPECT_EQ(std::pair(w.state.volumeKnobX, window->child(kHotspotVolume)->valueInterface()->currentValue().toInt()),
               std::pair(29, 50));
+}
+
+// What a screen reader says whatever has the focus: a notification (Orca itself: tests/e2e/now_playing_e2e_test.cpp).
+TEST(SkinAccessTest, TheNotificationSaysTheNewTrackElseAChangeOfPlaying) {
+    Window w;
+    QAccessibleInterface* said = QAccessible::queryAccessibleInterface(w.dialog.get())->child(kHotspotCount);
+    ASSERT_EQ(said->role(), QAccessible::Notification);
+    SkinAccess* access = w.dialog->findChild<SkinAccess*>();
+    const std::string file = " a.mp3  <0:01:40> |", tag = " Song \xEF\xBC\x9A piman\xEF\xBC\x8Fjzig  |";
+    const std::string silent = kNoSoundNotice + file;
+    const struct { std::string line1, line2; int closed, paused; const char* said; } rows[] = {
+        {file, tag, 0, 0, "Song ： piman／jzig"},
+        {silent, tag, 0, 0, "音声出力なし：無音で再生中。Song ： piman／jzig"},
+        {silent, silent, 0, 0, "音声出力なし：無音で再生中 | a.mp3  <0:01:40>"},
+        {"", "", 0, 1, "一時停止"}, {"", "", 0, 0, "再生"}, {"", "", 1, 0, "停止"},
+    };
+    for (const auto& r : rows) {
+        if (!r.line1.empty()) access->TitleLinesChanged(r.line1, r.line2);
+        w.state.closed = r.closed, w.state.paused = r.paused, access->Follow();
+        EXPECT_EQ(said->text(QAccessible::Name).toStdString(), r.said);
+    }
 }
 
 TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
