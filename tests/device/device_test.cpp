@@ -349,11 +349,12 @@ TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
 }
 
 // A list played as the player plays it (each next entry cued while the one before plays, opened
-// once that one has ended): every entry is adopted as it sounds (it plays on before its own
-// play), each next cue is taken, libmpv's playlist never holds more than the open entry and its
-// successor, every length is the one stated (short files too), and every sample sounds once.
+// once that one has ended): each next cue is taken, libmpv's playlist never holds more than the
+// open entry and its successor, and every length is the one stated (short files too). Played in
+// real time every entry is adopted as it sounds (it plays on before its own play); written as
+// fast as it decodes, every sample is written once.
 TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
-    struct Case { const char* what; std::vector<int> lengthsMs; bool adopted; };
+    struct Case { const char* what; std::vector<int> lengthsMs; bool adopted; };  // adopted: in real time
     const Case cases[] = {
         {.what = "ten tracks", .lengthsMs = std::vector<int>(10, 1000), .adopted = true},
         {.what = "drum samples", .lengthsMs = {100, 300, 120, 250, 180, 100, 280, 150, 200, 100}, .adopted = false},
@@ -370,7 +371,7 @@ TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
         }
         const std::string out = folder.path() + c.what + ".pcm";
         {
-            MpvMediaDevice list(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
+            MpvMediaDevice list(MediaDeviceOptions{.audioOutput = c.adopted ? "null" : "pcm", .pcmCaptureFile = out});
             int most = 0;
             const auto ended = [&] {
                 most = std::max(most, list.EnginePlaylistCount());
@@ -389,7 +390,7 @@ TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
             }
             EXPECT_LE(most, 2);
         }
-        EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), samples * 4) << c.what;
+        if (!c.adopted) { EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), samples * 4) << c.what; }
     }
 }
 
