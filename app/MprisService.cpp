@@ -113,6 +113,12 @@ std::string OpenableUriPath(const QString& uri, std::string& why) {
         why = "not a local file";
         return {};
     }
+    // file://otherhost/a.mp3 names a file on another machine, never the local /a.mp3.
+    if (const QString host = url.host();
+        !host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0) {
+        why = "a file of another host";
+        return {};
+    }
     // The path as the file system names it: percent-decoded bytes, not re-encoded text.
     const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     const std::string path(bytes.constData(), static_cast<size_t>(bytes.size()));
@@ -189,7 +195,16 @@ bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection
     QVariantList out;
     const QVariantList a = call.arguments();
     const QLatin1String name(method->name);
-    if (call.signature() != QLatin1String(method->signature)) {
+    // No call needs a longer string than a URI of a whole path: a longer one is refused before
+    // anything reads it, and the reply does not say it again.
+    const auto tooLong = [](const QVariant& v) {
+        const QVariant inner = v.canConvert<QDBusVariant>() ? qvariant_cast<QDBusVariant>(v).variant() : v;
+        return (v.metaType().id() == QMetaType::QString && v.toString().size() > kMaxUriChars) ||
+               (inner.metaType().id() == QMetaType::QString && inner.toString().size() > kMaxUriChars);
+    };
+    if (std::any_of(a.begin(), a.end(), tooLong)) {
+        Refuse(kInvalidArgs, name + QStringLiteral(": a string longer than %1 characters").arg(kMaxUriChars));
+    } else if (call.signature() != QLatin1String(method->signature)) {
         Refuse(kInvalidArgs,
                name + QStringLiteral(" takes '%1', not '%2'").arg(QLatin1String(method->signature), call.signature()));
     } else if (name == QLatin1String("Get")) {

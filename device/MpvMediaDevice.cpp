@@ -2,13 +2,18 @@
 
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -248,6 +253,10 @@ private:
     // withdraws it.
     DeviceReply Cue(const std::string& text, const DeviceCommand& c) {
         if (atEnd_ || handover_->HandedOver()) return Ok();  // too late: the tick's step decides now
+        if (silent_.load()) {  // nothing is heard: no join to keep, and the output may be reopened
+            handover_->Withdraw();
+            return Ok();
+        }
         if (c.path.empty()) {
             handover_->Withdraw();
             return Ok();
@@ -302,13 +311,13 @@ private:
 
     // Whether libmpv plays through the null output (no sound output opened, or the sound
     // server went away while playing). Said on standard error when it starts and when it ends.
-    // While it lasts libmpv is asked to open its outputs again at every open and adoption and
-    // every kSoundRetryMs, so a server that comes back (or starts late) is heard again without
-    // the user doing anything. Never while a successor is queued, nor while a picture plays:
-    // reopening the output then stalls libmpv (seen: a sound track handing over to a picture,
-    // an adopted picture that never reached its end); a picture's sound comes back at the
-    // next open.
-    void CheckSoundOutput(bool atOpen = false, bool adopted = false) {
+    // While it lasts, nothing is cued (there is no join to keep), and every kSoundRetryMs the
+    // device looks whether a sound server listens again; once one does, libmpv opens its
+    // outputs again where the medium stands (paused, output reopened, the position sought
+    // back, play resumed), so no time is skipped and the user does nothing. libmpv is never
+    // asked blindly: reopening its output while it plays drops what it had buffered, and near
+    // a hand-over or the end it stalls libmpv (seen: an entry that never reached its end).
+    void CheckSoundOutput() {
         if (options_.audioOutput == "null") return;
         const Clock::time_point now = Clock::now();
         soundCheckedAt_ = now;
@@ -316,18 +325,58 @@ private:
         if (ao == nullptr) return;  // no output right now (a change of format): nothing known
         const bool silent = std::string_view(ao) == "null";
         mpv_free(ao);
-        if (atOpen) soundRetryAt_ = now;
         if (silent != silent_.load()) {
             silent_.store(silent);
             ReportProblem(silent ? "no sound output could be opened: playing without sound"
                                  : "the sound output is back: playing with sound");
+        } else if (silent && now >= soundRetryAt_ && !handover_->Cued() && !handover_->Adopting()) {
             soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
-        } else if (silent && now >= soundRetryAt_ && !handover_->Cued() &&
-                   (!hasPicture_ || (atOpen && !adopted))) {
-            soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
-            const char* reload[] = {"ao-reload", nullptr};
-            mpv_command_async(handle_.get(), 0, reload);  // its reply is not waited for
+            if (SoundServerListens()) ReopenSoundOutput();
         }
+    }
+
+    void ReopenSoundOutput() {
+        const bool playing = open_ && mode_ == Mode::Playing && !AtEnd();
+        const int position = open_ && !AtEnd() ? std::atoi(Status({}, StatusItem::Position).text.c_str()) : 0;
+        SetPause(true);
+        const char* reload[] = {"ao-reload", nullptr};
+        mpv_command(handle_.get(), reload);
+        if (open_ && !atEnd_ && SeekTo(position) && playing) {
+            SetPause(false);
+            holding_ = false;
+            mode_ = Mode::Playing;
+        }
+        LogLine("device: a sound server listens again: the sound output was reopened at " + std::to_string(position));
+    }
+
+    // A PulseAudio (or PipeWire) server that libmpv's first outputs would reach accepts a
+    // connection on its socket. A server named by address elsewhere counts as listening.
+    static bool SoundServerListens() {
+        std::string path;
+        const char* named = std::getenv("PULSE_SERVER");
+        const char* runtime = std::getenv("PULSE_RUNTIME_PATH");
+        const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+        if (named != nullptr && *named != '\0') {
+            const std::string_view server(named);
+            if (server.substr(0, 5) == "unix:") path = server.substr(5);
+            else if (server.front() == '/') path = server;
+            else return true;
+        } else if (runtime != nullptr && *runtime != '\0') {
+            path = std::string(runtime) + "/native";
+        } else if (xdg != nullptr && *xdg != '\0') {
+            path = std::string(xdg) + "/pulse/native";
+        } else {
+            return false;
+        }
+        sockaddr_un address{};
+        if (path.size() >= sizeof address.sun_path) return false;
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return false;
+        const bool listens = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return listens;
     }
 
     // The check above, at most every kSoundCheckMs: the tick asks for the position that often.
@@ -634,7 +683,7 @@ private:
                     std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
                     std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
         }
-        CheckSoundOutput(true, adopted);
+        CheckSoundOutput();
     }
 
     // Unloads whatever is loaded or loading and returns once libmpv is idle and every event

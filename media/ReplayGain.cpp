@@ -23,6 +23,7 @@
 #include <mutex>
 
 #include "platform/Log.h"
+#include "platform/ReadProbe.h"
 
 namespace {
 
@@ -229,6 +230,8 @@ GainTags ReadGainTags(const std::string& path) {
             if (same(e)) return e.tags;
     }
     GainTags tags;
+    // A file whose read blocks plays as it is (and the device will not open it).
+    if (!FirstBytesReadable(path, kMediaReadBoundMs)) return tags;
     try {
         tags = GainTagsFromFields(ReadFields(path));
     } catch (const std::exception& e) { LogLine("loudness tags of " + path + " could not be read: " + e.what()); }

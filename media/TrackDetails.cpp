@@ -36,6 +36,7 @@
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/ReadProbe.h"
 #include "platform/Text.h"
 
 namespace {
@@ -366,6 +367,8 @@ std::string FolderCover(const std::string& trackPath) {
 }  // namespace
 
 TrackDetails ReadTrackDetails(const std::string& path, bool withCover) {
+    // A file whose read blocks has nothing to tell (and the device will not open it).
+    if (!FirstBytesReadable(path, kMediaReadBoundMs)) return {};
     // O_NONBLOCK: a FIFO named like a track must not hang the player.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {};

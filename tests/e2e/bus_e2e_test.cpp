@@ -80,9 +80,11 @@ TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
         EXPECT_TRUE(types.contains(QStringLiteral("audio/mpeg")) && types.contains(QStringLiteral("audio/x-mpegurl")));
         const std::string h = "file://" + home.path(), big = "file:///" + std::string(10 << 20, 'a') + ".wav";
         const std::string uris[] = {"file:///etc/passwd", "file:///dev/zero", h, "http://example.com/one.wav",
-                                    h + "gone.wav", h + "empty.m3u", big};
+                                    h + "gone.wav", h + "empty.m3u", big, "file://otherhost" + home.path() + "one.wav"};
         for (const std::string& uri : uris)
             EXPECT_EQ(bus.Error("OpenUri", {QString::fromStdString(uri)}), kInvalidArgs) << uri.substr(0, 80);
+        // A name of 10 MB is refused unread, not answered as an unknown property it would echo.
+        EXPECT_EQ(bus.Set(std::string(10 << 20, 'x').c_str(), true), kInvalidArgs);
         std::this_thread::sleep_for(500ms);  // several full ticks: nothing may be waiting
         ASSERT_EQ(player.Quit(), 0) << player.Log();
         EXPECT_EQ(CountOf(player.Log(), "hand-over carried out"), 0) << player.Log();
