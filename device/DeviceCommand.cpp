@@ -231,7 +231,7 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         {"close", DeviceVerb::Close}, {"stop", DeviceVerb::Stop},     {"play", DeviceVerb::Play},
         {"pause", DeviceVerb::Pause}, {"seek", DeviceVerb::Seek},     {"status", DeviceVerb::Status},
         {"set", DeviceVerb::Set},     {"window", DeviceVerb::Window}, {"where", DeviceVerb::Where},
-        {"put", DeviceVerb::Put},     {"cue", DeviceVerb::Cue},
+        {"put", DeviceVerb::Put},     {"cue", DeviceVerb::Cue},       {"track", DeviceVerb::Track},
     };
     bool known = false;
     for (const VerbName& v : kVerbs) {
@@ -320,6 +320,12 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         if (quoted) c.path = std::move(quotedPath);
         else if (!p.AtEnd()) p.Path(c.path);
         break;
+    case DeviceVerb::Track:
+        if (p.Accept("audio")) c.track = TrackKind::Audio;
+        else if (p.Accept("subtitle")) c.track = TrackKind::Subtitle;
+        else return Fail("track needs 'audio' or 'subtitle'");
+        c.nextTrack = p.Accept("next");
+        break;
     case DeviceVerb::Open: break;
     }
     if (!p.AtEnd()) return Fail("unexpected words at the end");
@@ -365,6 +371,8 @@ std::string FormatDeviceCommand(const DeviceCommand& c) {
         return s;
     }
     case DeviceVerb::Cue: return "cue " + c.alias + " next" + (c.path.empty() ? "" : " \"" + c.path + "\"");
+    case DeviceVerb::Track:
+        return "track " + c.alias + (c.track == TrackKind::Audio ? " audio" : " subtitle") + (c.nextTrack ? " next" : "");
     }
     return {};
 }

@@ -21,15 +21,18 @@
 //   cue <alias> next [<path>]                       extension: the entry that follows the
 //                                                   open one (quoted as open's path); bare
 //                                                   "next" withdraws it. See MpvMediaDevice.h
+//   track <alias> audio|subtitle [next]             extension: the chosen audio or subtitle
+//                                                   track; with next the following one
 //
 // Keywords are case-insensitive; words are separated by blanks or tabs. Numbers are decimal
 // 32-bit signed integers. Without "alias" the alias of an open is its path, as written.
 // Standard library only and pure, so the parser is fuzzed on its own.
 
-enum class DeviceVerb { Open, Close, Stop, Play, Pause, Seek, Status, Set, Window, Where, Put, Cue };
+enum class DeviceVerb { Open, Close, Stop, Play, Pause, Seek, Status, Set, Window, Where, Put, Cue, Track };
 enum class StatusItem { Position, Length, Mode, TimeFormat };
 enum class TimeFormat { Milliseconds, Frames };
 enum class SeekTarget { Number, Start, End };
+enum class TrackKind { Audio, Subtitle };
 
 struct DeviceCommand {
     DeviceVerb verb = DeviceVerb::Close;
@@ -47,6 +50,8 @@ struct DeviceCommand {
     int32_t handle = 0;                            // window ... handle n
     bool hasRect = false;                          // put ... destination at x y w h
     std::array<int32_t, 4> rect{};                 // x, y, width, height
+    TrackKind track = TrackKind::Audio;            // track audio|subtitle
+    bool nextTrack = false;                        // ... next
 
     bool operator==(const DeviceCommand&) const = default;
 };

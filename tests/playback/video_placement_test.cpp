@@ -4,7 +4,11 @@
 #include <algorithm>
 #include <set>
 #include "playback/OpenTrack.h"
+#include "playback/ScreenSaverHold.h"
 #include "playback/VideoPlacement.h"
+#include "state/PlayerState.h"
+#include "state/Settings.h"
+#include "tests/support/RecordingScreenSaver.h"
 #include "tests/playback/PlaybackRig.h"
 #include "tests/support/FakeWaveVolume.h"
 
@@ -145,7 +149,7 @@ TEST(VideoPlacementTest, EveryZoomStepFitsBelowThePlayer) {
     struct Case { VideoRect natural; int mode; const char* shown; int zoom; };
     const VideoRect large{0, 0, 2560, 1440}, small{0, 0, 160, 64};
     const Case cases[] = {
-        {.natural = large, .mode = 2, .shown = "[show video 0 92 1756 988]", .zoom = 34},
+        {.natural = large, .mode = 2, .shown = "[show video 0 92 1756 988]", .zoom = 68},
         {.natural = large, .mode = 1, .shown = "[show video 0 92 1756 988]", .zoom = 68},
         {.natural = large, .mode = 0, .shown = "[show video 0 92 1280 720]", .zoom = 50},
         {.natural = large, .mode = 3, .shown = "[show desktop 1024 100 800 600]", .zoom = 0},
@@ -247,4 +251,35 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     EXPECT_EQ(rig.Take(), (Strings{" 0 0 1 0 0"}));
 }
 
+}  // namespace
+
+namespace {
+// The screen saver is held while the records say a picture plays, and let go once they no
+// longer do (pause, close, a sound-only entry, a hidden video window) and at the quit.
+TEST(ScreenSaverHoldTest, HeldExactlyWhileAPicturePlays) {
+    struct Step { PlayerState state; int mode = 1; bool picture = true; std::vector<std::string> calls; };
+    const Step steps[] = {
+        {.state = {.closed = 1}, .calls = {}},
+        {.state = {}, .calls = {"hold"}},
+        {.state = {}, .calls = {"hold"}},
+        {.state = {.paused = 1}, .calls = {"hold", "release"}},
+        {.state = {.fullScreen = 1}, .mode = -1, .calls = {"hold", "release", "hold"}},
+        {.state = {}, .mode = -1, .calls = {"hold", "release", "hold", "release"}},
+        {.state = {}, .mode = 3, .calls = {"hold", "release", "hold", "release", "hold"}},
+        {.state = {}, .picture = false, .calls = {"hold", "release", "hold", "release", "hold", "release"}},
+        {.state = {}, .calls = {"hold", "release", "hold", "release", "hold", "release", "hold"}},
+    };
+    RecordingScreenSaver service;
+    {
+        ScreenSaverHold hold(service);
+        Settings settings;
+        VideoGeometry video{.natural = {0, 0, 320, 240}};
+        for (const Step& s : steps) {
+            settings.videoSizeMode = s.mode, video.picture = s.picture;
+            hold.Follow(s.state, settings, video);
+            EXPECT_EQ(service.calls, s.calls) << service.calls.size();
+        }
+    }
+    EXPECT_EQ(service.calls.back(), "release") << "at the quit";
+}
 }  // namespace
