@@ -89,3 +89,40 @@ TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow
     ASSERT_EQ(player.Quit(), 0) << player.Log();
 }
 }  // namespace
+
+namespace {
+// A stand-in screen saver on a private session bus records the player's calls: Inhibit while a picture plays, UnInhibit
+// after a pause and after the change to a sound-only entry; a list of sound alone calls nothing.
+TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
+    SKIP_WITHOUT("dbus-daemon", "playerctl", "ffmpeg");
+    if (ShellOutput("/usr/bin/python3 -c 'import dbus, gi' && echo ok") != "ok") GTEST_SKIP() << "no python3-dbus";
+    const SessionBus bus;
+    ASSERT_FALSE(bus.FirstLine().empty());
+    TempFolder home;
+    const std::string record = home.path() + "calls.txt", clip = home.path() + "clip.mpg", tone = home.path() + "tone.wav";
+    const TestDaemon standIn({"/usr/bin/python3", VELKAF_SOURCE_DIR "/tests/e2e/screensaver_standin.py", record},
+                             {bus.Environment()});
+    ASSERT_EQ(standIn.FirstLine(), "ready");
+    ASSERT_EQ(MakeClip(clip, "navy", "320x240", 4), "made");
+    WriteToneWav(tone, 4.0, 440.0, 0.2);
+    const auto calls = [&] { return home.Read("calls.txt"); };
+    {
+        WriteStateFiles(home.path(), {}, "Repeat=0");
+        PlayerProcess player(home.path(), {clip, tone}, {bus.Environment()});
+        ASSERT_TRUE(Eventually([&] { return calls() == "Inhibit velkaf 1\n"; })) << calls() << player.Log();
+        bus.Run("playerctl -p velkaf pause");
+        EXPECT_TRUE(Eventually([&] { return calls() == "Inhibit velkaf 1\nUnInhibit 1\n"; }, 1s)) << calls();
+        bus.Run("playerctl -p velkaf play");
+        ASSERT_TRUE(Eventually([&] { return CountOf(calls(), "Inhibit velkaf 2\n") == 1; }, 1s)) << calls();
+        ASSERT_TRUE(player.WaitForLog("mci> open \"tone.wav\"", 10s)) << player.Log();
+        EXPECT_TRUE(Eventually([&] { return calls().ends_with("Inhibit velkaf 2\nUnInhibit 2\n"); }, 1s)) << calls();
+        ASSERT_EQ(player.Quit(), 0) << player.Log();
+    }
+    std::ofstream(record, std::ios::trunc).flush();
+    PlayerProcess player(home.path(), {tone}, {bus.Environment()});
+    ASSERT_TRUE(player.WaitForLog("mci> play movie", 10s)) << player.Log();
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    EXPECT_EQ(calls(), "") << "a sound-only list";
+}
+}  // namespace
