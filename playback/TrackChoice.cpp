@@ -52,6 +52,7 @@ void CarryOutTrackRequest(PlaybackContext& c) {
             LogLine("no other " + std::string(kind == kTrackAudio ? "audio" : "subtitle") + " track to choose");
             return;
         }
+        if (LogEnabled()) LogLine("title line:" + notice);
         DrawTitle(c, notice, notice);
         s.marqueeStarted = 1;
         s.marqueeOffset = 0;

@@ -1,7 +1,9 @@
 // Every picture right, as seen on a 1920 x 1080 screen under openbox: the video window fits the
 // screen and each new picture, the screen saver is held off while a picture plays, and Japanese
 // sound and subtitles come first.
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -124,5 +126,78 @@ TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
     std::this_thread::sleep_for(1500ms);
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     EXPECT_EQ(calls(), "") << "a sound-only list";
+}
+}  // namespace
+
+namespace {
+// Goertzel: the power of `f` Hz in n samples of the left channel of raw s16le stereo `pcm` from sample `at`.
+double Power(const std::string& pcm, std::size_t at, std::size_t n, double f) {
+    const double k = 2 * std::cos(2 * M_PI * f / 44100);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+        const int v = int16_t(uint8_t(pcm[4 * i]) | uint8_t(pcm[4 * i + 1]) << 8);
+        std::tie(s1, s2) = std::make_tuple(v + k * s1 - s2, s1);
+    }
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+// Bright pixels (subtitle text) in the lower half of `box`.
+int BrightPixels(const Shot& shot, const Box& box) {
+    int n = 0;
+    for (int y = box.y + box.h / 2; y < box.y + box.h; ++y)
+        for (int x = box.x; x < box.x + box.w; ++x) n += (shot.At(x, y) & 0xe0e0e0) == 0xe0e0e0;
+    return n;
+}
+
+// An MKV with an English default sound (440 Hz), a Japanese one (660 Hz) and a Japanese subtitle: the Japanese sound is
+// heard and its subtitle shows; B then gives the English sound, V no subtitle, each named in the log's title line.
+TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
+    SKIP_WITHOUT("pulseaudio", "parecord");
+    TempFolder runtime;
+    const std::vector<std::string> pulseEnv = {"XDG_RUNTIME_DIR=" + runtime.path(),
+                                               "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse", "HOME=" + runtime.path()};
+    const TestDaemon pulse({"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
+                            "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
+                            "module-native-protocol-unix auth-anonymous=1"}, pulseEnv, false);
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(runtime.path() + "pulse/native"); }, 5s));
+    const std::string film = home.path() + "film.mkv";
+    std::ofstream(home.path() + "ja.srt") << "1\n00:00:00,000 --> 00:00:08,000\nNIHONGO NIHONGO\n";
+    ASSERT_EQ(ShellOutput("cd '" + home.path() + "' && timeout 60 ffmpeg -nostdin -v error -f lavfi -i "
+                          "color=c=navy:s=320x240:r=25 -f lavfi -i sine=f=440:r=44100 -f lavfi -i sine=f=660:r=44100 "
+                          "-i ja.srt -map 0:v -map 1:a -map 2:a -map 3:s -t 8 -c:v mpeg2video -c:a flac -c:s srt "
+                          "-metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn -metadata:s:s:0 language=jpn "
+                          "-disposition:a:0 default -disposition:a:1 0 -disposition:s:0 0 film.mkv && echo made"), "made");
+    const std::string raw = home.path() + "rec.raw";
+    std::vector<std::string> env = desk.Environment({pulseEnv[0], pulseEnv[1]});
+    const TestDaemon recorder(
+        {"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, pulseEnv, false);
+    PlayerProcess player(home.path(), {film}, env);
+    std::string id;
+    const Box video = VideoWindow(player.pid(), [](const Box& b) { return b.w == 320; }, &id);
+    ASSERT_EQ(video.h, 240) << player.Log();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_GT(BrightPixels(Screenshot(), video), 40) << "the Japanese subtitle shows";
+    const auto key = [&](const char* k) {
+        desk.Run("xdotool windowactivate --sync " + desk.Window(player.pid()) + " key " + k);
+    };
+    key("b");
+    ASSERT_TRUE(player.WaitForLog("device: audio track 1 of 2 (eng)", 3s)) << player.Log();
+    EXPECT_TRUE(player.WaitForLog("title line: \xE9\x9F\xB3\xE5\xA3\xB0 1/2: eng |", 1s)) << player.Log();
+    key("v");
+    ASSERT_TRUE(player.WaitForLog("device: subtitle track 0 of 1 (none)", 3s)) << player.Log();
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(BrightPixels(Screenshot(), video), 0) << "no subtitle";
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    std::this_thread::sleep_for(200ms);
+    std::ifstream in(raw, std::ios::binary);
+    const std::string pcm((std::istreambuf_iterator<char>(in)), {});
+    std::vector<double> ratios;  // 660 Hz over 440 Hz, 100 ms at a time, where something sounds
+    for (std::size_t at = 0; (at + 4410) * 4 <= pcm.size(); at += 4410) {
+        const double ja = Power(pcm, at, 4410, 660), en = Power(pcm, at, 4410, 440);
+        if (ja + en > 1e12) ratios.push_back(ja / (en + 1));
+    }
+    ASSERT_GT(ratios.size(), 20u) << pcm.size();
+    EXPECT_GT(ratios.front(), 100) << "the Japanese sound first";
+    EXPECT_LT(ratios.back(), 0.01) << "the English sound after B";
 }
 }  // namespace
