@@ -43,7 +43,8 @@ void DesktopScreenSaver::Hold() {
         inhibitPending_ = false;
         const QDBusPendingReply<uint32_t> reply = *w;
         if (reply.isError()) {
-            if (!busReported_) LogLine("screen saver: no Inhibit on the session bus (" + reply.error().name().toStdString() + ")");
+            if (!busReported_)
+                LogLine("screen saver: no Inhibit on the session bus (" + reply.error().name().toStdString() + ")");
             busReported_ = true;
             return;
         }

@@ -372,7 +372,8 @@ std::string FormatDeviceCommand(const DeviceCommand& c) {
     }
     case DeviceVerb::Cue: return "cue " + c.alias + " next" + (c.path.empty() ? "" : " \"" + c.path + "\"");
     case DeviceVerb::Track:
-        return "track " + c.alias + (c.track == TrackKind::Audio ? " audio" : " subtitle") + (c.nextTrack ? " next" : "");
+        return "track " + c.alias + (c.track == TrackKind::Audio ? " audio" : " subtitle") +
+               (c.nextTrack ? " next" : "");
     }
     return {};
 }

@@ -34,9 +34,10 @@ std::string TrackNotice(TrackRequest kind, std::string_view reply) {
     if (reply.size() > 16) return {};
     for (const char ch : reply)
         if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-')) return {};
-    const std::string language = reply == "none" ? "\xE3\x81\xAA\xE3\x81\x97" : std::string(reply);  // なし
+    const std::string language = reply == "none" ? "\xE3\x81\xAA\xE3\x81\x97" : std::string(reply);    // なし
     const char* what = kind == kTrackAudio ? "\xE9\x9F\xB3\xE5\xA3\xB0" : "\xE5\xAD\x97\xE5\xB9\x95";  // 音声, 字幕
-    return std::string(" ") + what + " " + std::to_string(chosen) + "/" + std::to_string(count) + ": " + language + " |";
+    return std::string(" ") + what + " " + std::to_string(chosen) + "/" + std::to_string(count) + ": " + language +
+           " |";
 }
 
 void CarryOutTrackRequest(PlaybackContext& c) {

@@ -102,7 +102,7 @@ struct PlayerState {
     int titleWidth[2] = {};
     std::string titleLine1{};  // the open track's two title lines, drawn back after a notice
     std::string titleLine2{};
-    int trackNoticeTicks = 0;        // full ticks the chosen track's language still shows in the title
+    int trackNoticeTicks = 0;  // full ticks the chosen track's language still shows in the title
     int showZoom = 0;
     int zoomShowTicks = 0;
     int zoomPercent = 1;

@@ -42,7 +42,8 @@ TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
         {"OPEN \"a b.mpg\" ALIAS M TYPE MPEGVideo", "open \"a b.mpg\" type mpegvideo alias M"},
         {"\t open   \"x\"y\"\ttype mpegvideo   alias movie  ", "open \"x\"y\" type mpegvideo alias movie"},
         {"cue movie next \"/m/a \"b\".flac\"", ""}, {"cue movie next", ""},
-        {"CUE movie NEXT b.flac", "cue movie next \"b.flac\""},
+        {"CUE movie NEXT b.flac", "cue movie next \"b.flac\""}, {"track movie audio", ""},
+        {"track movie audio next", ""}, {"TRACK movie Subtitle NEXT", "track movie subtitle next"},
     };
     for (const auto& [text, canonical] : cases) {
         const DeviceCommand c = Parse(text);
@@ -68,7 +69,8 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
         "put movie destination at 1 2 -3 4", "put movie destination at 1 2 3 -4", "put movie window at 1 2 3 4",
         "status movie mode\n", "status movie\rmode", std::string("status movie mode\0", 18),
         "capability movie can play", "cue movie", "cue movie after \"x\"", "cue movie next \"\"",
-        "cue movie next \"x\" now", "cue movie next a b", "cue \"x\"", "cue movie next \"x\"y",
+        "cue movie next \"x\" now", "cue movie next a b", "cue \"x\"", "cue movie next \"x\"y", "track movie",
+        "track movie video next", "track movie audio 2", "track movie subtitle next next",
         std::string(kMaxCommandLength + 1, 'a'),
     };
     for (const std::string& text : cases) {
