@@ -89,12 +89,13 @@ TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow
         EXPECT_TRUE(shot.Near(second.x + x, second.y + y, 0xd04020)) << x << "," << y << ": " << std::hex
             << shot.At(second.x + x, second.y + y) << "\n" << desk.Run("xwininfo -root -tree");
     ASSERT_EQ(player.Quit(), 0) << player.Log();
+    EXPECT_NE(player.Log().find("device: adopted " + small), std::string::npos) << "handed over without a gap";
 }
 }  // namespace
 
 namespace {
 // A stand-in screen saver on a private session bus records the player's calls: Inhibit while a picture plays, UnInhibit
-// after a pause and after the change to a sound-only entry; a list of sound alone calls nothing.
+// after a pause, after the change to a sound-only entry and at the quit; a list of sound alone calls nothing.
 TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
     SKIP_WITHOUT("dbus-daemon", "playerctl", "ffmpeg");
     if (ShellOutput("/usr/bin/python3 -c 'import dbus, gi' && echo ok") != "ok") GTEST_SKIP() << "no python3-dbus";
@@ -119,6 +120,12 @@ TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
         ASSERT_TRUE(player.WaitForLog("mci> open \"tone.wav\"", 10s)) << player.Log();
         EXPECT_TRUE(Eventually([&] { return calls().ends_with("Inhibit velkaf 2\nUnInhibit 2\n"); }, 1s)) << calls();
         ASSERT_EQ(player.Quit(), 0) << player.Log();
+    }
+    {
+        PlayerProcess player(home.path(), {clip}, {bus.Environment()});
+        ASSERT_TRUE(Eventually([&] { return calls().ends_with("Inhibit velkaf 3\n"); })) << calls() << player.Log();
+        ASSERT_EQ(player.Quit(), 0) << player.Log();
+        EXPECT_TRUE(calls().ends_with("Inhibit velkaf 3\nUnInhibit 3\n")) << calls() << "at the quit";
     }
     std::ofstream(record, std::ios::trunc).flush();
     PlayerProcess player(home.path(), {tone}, {bus.Environment()});
