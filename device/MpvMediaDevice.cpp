@@ -398,12 +398,10 @@ private:
         SetOption("terminal", "no");
         SetOption("osd-level", "0");
         // Japanese sound and subtitles first, else the file's default tracks; a subtitle file
-        // of the video's own name beside it (.srt, .ass) is loaded. A track chosen by hand
-        // holds for its file only.
+        // of the video's own name beside it (.srt, .ass) is loaded.
         SetOption("alang", "ja,jpn");
         SetOption("slang", "ja,jpn");
         SetOption("sub-auto", "exact");
-        SetOption("reset-on-next-file", "aid,sid");
         SetOption("audio-display", "no");
         SetOption("cover-art-auto", "no");
         SetOption("resume-playback", "no");

@@ -67,7 +67,9 @@ DeviceReply TrackCommand(mpv_handle* handle, const std::string& text, const Devi
         chosen = chosen < count ? chosen + 1 : audio ? 1 : 0;
         const std::string value = chosen == 0 ? "no" : std::to_string(tracks[chosen - 1].id);
         const char* choice = value.c_str();
-        if (mpv_set_property(handle, audio ? "aid" : "sid", MPV_FORMAT_STRING, &choice) < 0)
+        // For this file only: the next one chooses by language again.
+        if (mpv_set_property(handle, audio ? "file-local-options/aid" : "file-local-options/sid", MPV_FORMAT_STRING,
+                             &choice) < 0)
             return Failed(text, "the track was not taken");
     }
     const std::string language = chosen == 0 ? "none" : tracks[chosen - 1].language;
