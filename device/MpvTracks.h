@@ -11,5 +11,6 @@ struct mpv_handle;
 // the first). The reply names the chosen track as "<n> <count> <language>": its place among
 // the file's tracks of that kind (1..count; 0 for no subtitle), their count, and its language
 // as the file states it ("jpn", "eng"; "und" when unstated, "none" for no subtitle). A file
-// without audio tracks fails "track ... audio". Command thread, under the device's lock.
+// without audio tracks fails "track ... audio". A track chosen with next holds for the open
+// file only: the next file chooses by language again. Command thread, under the device's lock.
 DeviceReply TrackCommand(mpv_handle* handle, const std::string& text, const DeviceCommand& command);
