@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QPalette>
 
+#include "app/DesktopScreenSaver.h"
 #include "app/MprisService.h"
 #include "app/SingleInstance.h"
 #include "device/MpvMediaDevice.h"
@@ -69,6 +70,7 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     // not carry them.
     MpvMediaDevice device;
     SystemClock clock;
+    DesktopScreenSaver screenSaver;  // outlives the window that holds it
 
     {
         CPlayerDlg dialog(PlayerRecords{state, settings, playlist}, device, volume, clock,
@@ -79,6 +81,7 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
         dialog.WakeOnCallsTo(&bus);
         dialog.WakeOnCallsTo(&instance);
         QObject::connect(&dialog, &CPlayerDlg::fullTickDone, &bus, &MprisService::Nudge);
+        dialog.SetScreenSaver(screenSaver);
         dialog.OnInitDialog();
         loop.exec();
     }

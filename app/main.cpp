@@ -29,6 +29,8 @@ const char* const kUsage =
     "KORU.tsr, KORU.vol and KORU.gain in the program folder\n"
     "($VELKAF_HOME, or the executable's folder when writable and not installed, else\n"
     "~/.config/velkaf/).\n"
+    "Japanese sound and subtitles are chosen first; in the player's windows B chooses the\n"
+    "next audio track and V the next subtitle track (or none).\n"
     "VELKAF_LOG=1 prints every device command and reply to standard error.\n";
 
 }  // namespace

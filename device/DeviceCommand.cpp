@@ -266,7 +266,7 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         {"close", DeviceVerb::Close}, {"stop", DeviceVerb::Stop},     {"play", DeviceVerb::Play},
         {"pause", DeviceVerb::Pause}, {"seek", DeviceVerb::Seek},     {"status", DeviceVerb::Status},
         {"set", DeviceVerb::Set},     {"window", DeviceVerb::Window}, {"where", DeviceVerb::Where},
-        {"put", DeviceVerb::Put},     {"cue", DeviceVerb::Cue},
+        {"put", DeviceVerb::Put},     {"cue", DeviceVerb::Cue},       {"track", DeviceVerb::Track},
     };
     bool known = false;
     for (const VerbName& v : kVerbs) {
@@ -361,6 +361,12 @@ ParsedCommand ParseDeviceCommand(std::string_view text) {
         if (p.Accept("gain") && (c.path.empty() || !p.Gain(c.gain)))
             return Fail("cue gain needs a file and a gain in dB");
         break;
+    case DeviceVerb::Track:
+        if (p.Accept("audio")) c.track = TrackKind::Audio;
+        else if (p.Accept("subtitle")) c.track = TrackKind::Subtitle;
+        else return Fail("track needs 'audio' or 'subtitle'");
+        c.nextTrack = p.Accept("next");
+        break;
     case DeviceVerb::Open: break;
     }
     if (!p.AtEnd()) return Fail("unexpected words at the end");
@@ -409,6 +415,9 @@ std::string FormatDeviceCommand(const DeviceCommand& c) {
     case DeviceVerb::Cue:
         if (c.path.empty()) return "cue " + c.alias + " next";
         return "cue " + c.alias + " next \"" + c.path + "\"" + (c.gain != 0 ? " gain " + GainText(c.gain) : "");
+    case DeviceVerb::Track:
+        return "track " + c.alias + (c.track == TrackKind::Audio ? " audio" : " subtitle") +
+               (c.nextTrack ? " next" : "");
     }
     return {};
 }

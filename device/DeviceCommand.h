@@ -26,15 +26,18 @@
 //
 // A gain in dB is an optional sign, digits and at most two decimals ("-6.02", "+3.1", "4"),
 // at most kMaxGainHundredths in size; it is kept in hundredths of a dB.
+//   track <alias> audio|subtitle [next]             extension: the chosen audio or subtitle
+//                                                   track; with next the following one
 //
 // Keywords are case-insensitive; words are separated by blanks or tabs. Numbers are decimal
 // 32-bit signed integers. Without "alias" the alias of an open is its path, as written.
 // Standard library only and pure, so the parser is fuzzed on its own.
 
-enum class DeviceVerb { Open, Close, Stop, Play, Pause, Seek, Status, Set, Window, Where, Put, Cue };
+enum class DeviceVerb { Open, Close, Stop, Play, Pause, Seek, Status, Set, Window, Where, Put, Cue, Track };
 enum class StatusItem { Position, Length, Mode, TimeFormat };
 enum class TimeFormat { Milliseconds, Frames };
 enum class SeekTarget { Number, Start, End };
+enum class TrackKind { Audio, Subtitle };
 
 struct DeviceCommand {
     DeviceVerb verb = DeviceVerb::Close;
@@ -54,6 +57,8 @@ struct DeviceCommand {
     std::array<int32_t, 4> rect{};                 // x, y, width, height
     bool setsGain = false;                         // set ... gain (else set ... time format)
     int32_t gain = 0;                              // set, cue ... gain: hundredths of a dB
+    TrackKind track = TrackKind::Audio;            // track audio|subtitle
+    bool nextTrack = false;                        // ... next
 
     bool operator==(const DeviceCommand&) const = default;
 };

@@ -28,6 +28,7 @@
 #include "device/MpvHandover.h"
 #include "device/MpvLibrary.h"
 #include "device/MpvRenderer.h"
+#include "device/MpvTracks.h"
 #include "device/ProcessWaveVolume.h"
 #include "device/VideoHost.h"
 #include "platform/Log.h"
@@ -160,6 +161,7 @@ public:
             return ok ? Ok() : Fail(text, "seek failed");
         }
         case DeviceVerb::Status: return Status(text, c.item);
+        case DeviceVerb::Track: return TrackCommand(handle_.get(), text, c);
         case DeviceVerb::Set:
             if (c.setsGain) {
                 const EntryGainChange change = ApplyEntryGain(handle_.get(), c.gain);
@@ -400,7 +402,7 @@ private:
     void SetOptions() {
         SetOption("vo", "libmpv");
         // Nothing of a user's mpv setup takes part: no config, scripts, key bindings, OSD,
-        // subtitles, cover art as a picture, remembered positions, playlists or URLs.
+        // cover art as a picture, remembered positions, playlists or URLs.
         SetOption("config", "no");
         SetOption("load-scripts", "no");
         SetOption("osc", "no");
@@ -413,8 +415,11 @@ private:
         SetOption("input-terminal", "no");
         SetOption("terminal", "no");
         SetOption("osd-level", "0");
-        SetOption("sub-auto", "no");
-        SetOption("sid", "no");
+        // Japanese sound and subtitles first, else the file's default tracks; a subtitle file
+        // of the video's own name beside it (.srt, .ass) is loaded.
+        SetOption("alang", "ja,jpn");
+        SetOption("slang", "ja,jpn");
+        SetOption("sub-auto", "exact");
         SetOption("audio-display", "no");
         SetOption("cover-art-auto", "no");
         SetOption("resume-playback", "no");

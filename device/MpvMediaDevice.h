@@ -75,6 +75,9 @@ struct DeviceReply {
 //   command, or none within 0.4 s) is stopped. "cue <alias> next" withdraws it; so does any
 //   open of another file, and a cue of another file replaces it. A cue after the end has
 //   been reached changes nothing.
+// - Tracks: Japanese sound and subtitles first (ja, jpn), else the file's defaults; a
+//   subtitle file of the video's name beside it (.srt, .ass) is shown. "track <alias>
+//   audio|subtitle [next]" names the chosen track, or chooses the next one (MpvTracks.h).
 // - libmpv is loaded and started at the first open (or Ready), never before, and lives, with
 //   its audio output, until the device is destroyed; when it cannot start, one line goes to
 //   standard error and every command fails. When no sound output opens, playback goes on

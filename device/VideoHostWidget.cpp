@@ -70,6 +70,8 @@ void VideoHostWidget::showEvent(QShowEvent* event) {
 void VideoHostWidget::resizeEvent(QResizeEvent* event) {
     surface_->SetHostSize(event->size().width(), event->size().height());
     QWidget::resizeEvent(event);
+    // A smaller host must not keep a larger picture window over it: laid out afresh now.
+    if (ApplyLayout(LayoutFor(surface_->Read()))) update();
 }
 
 void VideoHostWidget::paintEvent(QPaintEvent* event) {
@@ -77,23 +79,35 @@ void VideoHostWidget::paintEvent(QPaintEvent* event) {
     // rendered for the new ratio.
     surface_->SetDevicePixelRatio(devicePixelRatioF());
     const HostSurface::View view = surface_->Read();
-    laidOut_ = LayoutFor(view);
+    ApplyLayout(LayoutFor(view));
     QPainter painter(this);
     if (!laidOut_.direct) {
-        surface_->SetDirectTarget(nullptr);
-        if (picture_ != nullptr && picture_->isVisible()) {
-            picture_->hide();
-            if (presenter_) presenter_->ReleaseAll();  // no frame memory kept by the server meanwhile
-        }
         Paint(painter, event->rect());
         return;
     }
-    // Moved and mapped before the put: Qt's requests and the put share one ordered connection.
-    picture_->setGeometry(laidOut_.destination);
-    picture_->show();
     for (const QRect& r : QRegion(event->rect()).subtracted(QRegion(laidOut_.destination)))
         painter.fillRect(r, Qt::black);
     if (PutFrame(view)) UpdateDirectTarget(view);
+}
+
+bool VideoHostWidget::ApplyLayout(const Layout& layout) {
+    const bool shown = picture_ != nullptr && picture_->isVisible();
+    if (layout == laidOut_ && shown == layout.direct) return false;
+    laidOut_ = layout;
+    if (!layout.direct) {
+        surface_->SetDirectTarget(nullptr);
+        if (shown) {
+            picture_->hide();
+            if (presenter_) presenter_->ReleaseAll();  // no frame memory kept by the server meanwhile
+        }
+        return true;
+    }
+    // Moved and mapped before the put: Qt's requests and the put share one ordered connection.
+    // The old target goes first, so no frame of the old size lands in the new window.
+    surface_->SetDirectTarget(nullptr);
+    picture_->setGeometry(layout.destination);
+    picture_->show();
+    return true;
 }
 
 void VideoHostWidget::UpdateDirectTarget(const HostSurface::View& view) {
@@ -111,16 +125,25 @@ VideoHostWidget::Layout VideoHostWidget::LayoutFor(const HostSurface::View& view
     const DestinationRect& d = view.destination;
     const qreal ratio = devicePixelRatioF();
     const VideoFrame* f = view.frame.get();
+    // Only a picture wholly inside the host goes into the picture window: no child window is
+    // ever larger than its host.
     const bool direct = presenter_ != nullptr && view.attached && f != nullptr && f->SharedMemoryFd() >= 0 &&
-                        d.width > 0 && d.height > 0 && f->width() == qRound(d.width * ratio) &&
-                        f->height() == qRound(d.height * ratio);
+                        d.width > 0 && d.height > 0 && rect().contains(QRect(d.x, d.y, d.width, d.height)) &&
+                        f->width() == qRound(d.width * ratio) && f->height() == qRound(d.height * ratio);
     return direct ? Layout{true, QRect(d.x, d.y, d.width, d.height)} : Layout{};
 }
 
 void VideoHostWidget::OnSurfaceChanged() {
+    // Laid out here, not only when painting: a picture window that covers the whole host
+    // leaves Qt nothing to paint, so a paint would never come to shrink or move it.
     const HostSurface::View view = surface_->Read();
-    const Layout layout = LayoutFor(view);
-    if (!(layout.direct && layout == laidOut_ && picture_->isVisible() && PutFrame(view))) update();
+    const bool changed = ApplyLayout(LayoutFor(view));
+    if (!laidOut_.direct) {
+        update();
+        return;
+    }
+    if (changed) update();  // the black around a new destination
+    if (PutFrame(view)) UpdateDirectTarget(view);
 }
 
 bool VideoHostWidget::PutFrame(const HostSurface::View& view) {

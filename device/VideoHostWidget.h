@@ -45,6 +45,8 @@ private:
         bool operator==(const Layout&) const = default;
     };
     Layout LayoutFor(const HostSurface::View& view) const;
+    // Shows, moves or hides the picture area for `layout`; true when anything changed.
+    bool ApplyLayout(const Layout& layout);
     // A frame or destination arrived: put the frame when the layout stands, else repaint.
     // Invoked by name from the render thread: Qt then keeps the posted call's data to itself.
     Q_INVOKABLE void OnSurfaceChanged();

@@ -30,6 +30,7 @@ constexpr int kLastWindowedSizeMode = 5;
 
 void ReadNaturalDestination(PlaybackContext& c) {
     const std::string reply = c.mci.QueryText("where movie destination", kReplySize);
+    c.video.picture = !reply.empty();
     if (!reply.empty()) c.video.natural = ParseDestination(reply);
 }
 
@@ -271,6 +272,9 @@ void OpenCurrentTrack(PlaybackContext& c) {
         const std::string line2 = TitleLine2(tag, line1);
         if (LogEnabled()) LogLine("title line 2:" + line2);
         const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);
+        s.titleLine1 = line1;
+        s.titleLine2 = line2;
+        s.trackNoticeTicks = 0;
         s.titleWidth[0] = ends.line1 - 4;
         s.titleWidth[1] = ends.line2 - 4;
         s.marqueeStarted = 0;

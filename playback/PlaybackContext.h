@@ -15,6 +15,7 @@ struct VideoGeometry {
     VideoRect fullScreen;
     int halfWidth = 0;
     int halfHeight = 0;
+    bool picture = false;  // the open entry has a picture (its "where movie destination" answered)
 };
 
 // The records and services the playback code works on; one of each for the whole run,

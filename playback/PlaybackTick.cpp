@@ -3,6 +3,7 @@
 #include "playback/MciSession.h"
 #include "playback/NextEntryHint.h"
 #include "playback/OpenTrack.h"
+#include "playback/TrackChoice.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "state/Settings.h"
@@ -242,6 +243,7 @@ void PlaybackTick(PlaybackContext& c) {
     RunPendingCommand(c);
     CarryOutCloseRequest(c);
     CueNextEntry(c);
+    CarryOutTrackRequest(c);
     if (s.speed != 0) ExecuteSearch(c, t);
     t.singleStep = 0;
 
@@ -258,6 +260,7 @@ void PlaybackTickNoDraw(PlaybackContext& c) {
     RunPendingCommand(c);
     CarryOutCloseRequest(c);
     CueNextEntry(c);
+    CarryOutTrackRequest(c);
     if (s.speed == 0) return;
     if (s.closed == 1) {
         s.speed = 0;  // no browsing in full screen

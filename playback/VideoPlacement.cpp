@@ -23,12 +23,11 @@ constexpr int kZoomShowTicks = 6;
 
 std::string AttachCommand(int hostId) { return "window movie handle " + std::to_string(hostId); }
 
-// The start of a window along one axis: kept while a usable part of it lies inside
-// [areaStart, areaStart + areaExtent), else brought fully inside.
-int KeepUsable(int start, int extent, int areaStart, int areaExtent) {
-    const int visible = std::min(start + extent, areaStart + areaExtent) - std::max(start, areaStart);
-    if (visible >= std::min(extent, kUsablePart)) return start;
-    return std::clamp(start, areaStart, areaStart + std::max(0, areaExtent - extent));
+int Right(const VideoRect& r) { return r.x + r.width; }
+int Bottom(const VideoRect& r) { return r.y + r.height; }
+
+bool Overlap(const VideoRect& a, const VideoRect& b) {
+    return a.x < Right(b) && b.x < Right(a) && a.y < Bottom(b) && b.y < Bottom(a);
 }
 
 }  // namespace
@@ -47,15 +46,34 @@ VideoRect FitIntoArea(const VideoRect& window, const ScreenArea& area) {
             fitted.width = static_cast<int>(std::max<int64_t>(1, w * area.height / h));
         }
     }
-    if (fitted.width != window.width) {
-        // As large as the area allows: any overhang would only hide picture.
-        fitted.x = std::clamp(window.x, area.x, area.x + area.width - fitted.width);
-        fitted.y = std::clamp(window.y, area.y, area.y + area.height - fitted.height);
-    } else {
-        fitted.x = KeepUsable(window.x, fitted.width, area.x, area.width);
-        fitted.y = KeepUsable(window.y, fitted.height, area.y, area.height);
-    }
+    fitted.x = std::clamp(window.x, area.x, area.x + area.width - fitted.width);
+    fitted.y = std::clamp(window.y, area.y, area.y + area.height - fitted.height);
     return fitted;
+}
+
+ScreenArea AreaBesidePlayer(const VideoRect& window, const VideoRect& player, const ScreenArea& area) {
+    if (Overlap(window, player)) return area;
+    const VideoRect a{area.x, area.y, area.width, area.height};
+    // The bands of the area beside the player's four edges that the window stands in.
+    const int below = std::max(a.y, Bottom(player)), right = std::max(a.x, Right(player));
+    const ScreenArea bands[] = {
+        {a.x, below, a.width, Bottom(a) - below},                  // below
+        {right, a.y, Right(a) - right, a.height},                  // right of it
+        {a.x, a.y, a.width, std::min(player.y, Bottom(a)) - a.y},  // above
+        {a.x, a.y, std::min(player.x, Right(a)) - a.x, a.height},  // left of it
+    };
+    const bool standsIn[] = {window.y >= Bottom(player), window.x >= Right(player), Bottom(window) <= player.y,
+                             Right(window) <= player.x};
+    ScreenArea best = area;
+    int64_t bestPixels = -1;
+    for (int i = 0; i < 4; ++i) {
+        const ScreenArea& band = bands[i];
+        if (!standsIn[i] || band.width < kUsablePart || band.height < kUsablePart) continue;
+        const VideoRect fitted = FitIntoArea(window, band);
+        const int64_t pixels = int64_t{fitted.width} * fitted.height;
+        if (pixels > bestPixels) best = band, bestPixels = pixels;
+    }
+    return best;
 }
 
 VideoPlacement::VideoPlacement(PlayerState& state, Settings& settings, MciSession& mci, VideoGeometry& video,
@@ -69,9 +87,13 @@ void VideoPlacement::PlaceVideo() {
 
 void VideoPlacement::PlaceWindowed() {
     Settings& st = settings_;
+    // The corner placing last gave the window means the user has not moved it since: the
+    // place asked for stays the one from before any fitting, so that a smaller picture goes
+    // back there.
     const ScreenPoint corner = host_.VideoWindowCorner();
-    st.videoX = corner.x;
-    st.videoY = corner.y;
+    if (!placedByUs_ || !(corner == ScreenPoint{placed_.x, placed_.y})) wanted_ = corner;
+    st.videoX = wanted_.x;
+    st.videoY = wanted_.y;
     const bool picture = !mci_.QueryText("where movie destination", kReplySize).empty();
     // An audio-only track or nothing open: the desktop host has no picture left. Minimising
     // leaves a desktop picture where it is.
@@ -111,16 +133,20 @@ void VideoPlacement::PlaceWindowed() {
         if (mode <= kLastWindowedMode) {
             HideDesktopHost();
             const VideoRect wanted{st.videoX, st.videoY, width, height};
-            const VideoRect rect = FitIntoArea(wanted, host_.AvailableArea(wanted));
+            const VideoRect player{st.mainX, st.mainY, kMainWindowWidth, kMainWindowHeight};
+            const VideoRect rect = FitIntoArea(wanted, AreaBesidePlayer(wanted, player, host_.AvailableArea(wanted)));
             if (rect.width != width && w > 0) state_.zoomPercent = static_cast<int>(int64_t{rect.width} * 100 / w);
-            st.videoX = rect.x;
-            st.videoY = rect.y;
             width = rect.width;
             height = rect.height;
             // Shown without being activated, whichever application is active: the picture
             // appears while the user works elsewhere.
-            if (width > 0 && height > 0) host_.ShowWindow(PictureWindow::Video, rect);
-            else host_.HideWindow(PictureWindow::Video);
+            if (width > 0 && height > 0) {
+                host_.ShowWindow(PictureWindow::Video, rect);
+                placed_ = rect;
+                placedByUs_ = true;
+            } else {
+                host_.HideWindow(PictureWindow::Video);
+            }
             if (state_.activeApp == 1) host_.PlaceMainWindow(ZOrder::Top, st.mainX, st.mainY);
             mci_.Send("window movie handle default");
             mci_.Send(AttachCommand(host_.HostId(PictureWindow::Video)));

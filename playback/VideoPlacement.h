@@ -9,11 +9,14 @@ class WaveVolume;
 
 // The video window `window` as it may be shown on `area` (a screen's available part): a window
 // larger than the area shrinks to fit, keeping the picture's aspect (whole pixels, rounded
-// down), and lies wholly inside the area. Otherwise a window of which less than kUsablePart
-// pixels (or less than itself, when smaller) would be visible along an axis comes back fully
-// inside the area along that axis; anything else stays where the user put it.
-inline constexpr int kUsablePart = 64;
+// down); it is then moved as little as needed to lie wholly inside the area.
 VideoRect FitIntoArea(const VideoRect& window, const ScreenArea& area);
+// The part of `area` that a video window at `window` may use without covering the main window
+// `player`: a window clear of the player keeps to the band beside the player's edge it stands
+// beyond (below, right, above, left; of several the one where the fitted picture is largest);
+// bands narrower than kUsablePart do not count. A window over the player uses the whole area.
+inline constexpr int kUsablePart = 64;
+ScreenArea AreaBesidePlayer(const VideoRect& window, const VideoRect& player, const ScreenArea& area);
 
 // Where the picture goes: the video window sized to the picture (size modes -1 to 2), the
 // desktop host behind all windows (mode 3), or the full-screen window with its overlay and,
@@ -25,8 +28,10 @@ VideoRect FitIntoArea(const VideoRect& window, const ScreenArea& area);
 // screen's height + 20), so every full-screen picture is sent 20 pixels lower; the panel is
 // 72 pixels high. Picture sizes are in the screen's pixels.
 //
-// The video window never exceeds the available part of its screen and never stays where too
-// little of it can be seen (FitIntoArea); the zoom shown is then what the picture really got.
+// The video window lies wholly inside the available part of its screen, never larger, and
+// beside the player it does not cover the player (FitIntoArea, AreaBesidePlayer); the zoom
+// shown is then what the picture really got. `videoX`, `videoY` keep the place the user gave
+// it, whatever fitting did to it.
 //
 // A window with nothing to show is unmapped instead of being mapped at 0 x 0 (the window
 // system would show a 1 x 1 window). Instead of confining the cursor to one pixel, the parked
@@ -91,6 +96,10 @@ private:
     ScreenPoint park_;
     bool parked_ = false;
     bool desktopShown_ = false;
+    // The place the user gave the video window, and where placing last put it.
+    ScreenPoint wanted_;
+    VideoRect placed_;
+    bool placedByUs_ = false;
     int lineMaskSwitch_ = 0;
     // The effect values the overlay was last built with.
     DisplayEffects applied_{};

@@ -49,7 +49,7 @@ QSize ScreenSize() {
 // The keys whose presses the keyboard poll reads with Pressed(): an unread press of one of
 // them keeps the timer awake until a poll has taken it.
 constexpr std::initializer_list<PolledKey> kKeysReadByPress = {PolledKey::Comma, PolledKey::Period, PolledKey::X,
-                                                               PolledKey::Z};
+                                                               PolledKey::Z,     PolledKey::B,      PolledKey::V};
 
 // An application-wide event filter that wakes the resting timer on whatever may change the
 // player: input to any of the application's windows, drops, window moves and state changes,
@@ -214,6 +214,7 @@ void CPlayerDlg::OnTimer() {
     m_tick.OnTimer();
     if (m_tick.Ended() || m_state.busy != 0 || m_state.tickCounter != 0) return;
     emit fullTickDone();
+    if (m_screenSaver) m_screenSaver->Follow(m_state, m_settings, m_video);
     const bool quiet = m_keys.Quiet(kKeysReadByPress);
     if (m_tick.CanRest(quiet)) Rest();
     else if (m_state.tickDivisor > 1 && m_tick.CanSkipSubTicks(quiet)) Nap();
@@ -454,6 +455,7 @@ void CPlayerDlg::EndDialog() {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->close()) break;
     }
+    if (m_screenSaver) m_screenSaver->Release();
     hide();
     emit dialogEnded();
 }

@@ -12,6 +12,7 @@
 #include "playback/MciSession.h"
 #include "playback/PlaybackContext.h"
 #include "playback/PlaybackHost.h"
+#include "playback/ScreenSaverHold.h"
 #include "playback/VideoPlacement.h"
 #include "player/InputControl.h"
 #include "player/MainTick.h"
@@ -95,6 +96,10 @@ public:
     const std::string& ModeReply() const { return m_modeReply; }
     // The picture the window shows, for tests and screenshots (null before the first tick).
     QImage PresentedPicture() const;
+
+    // The desktop's screen saver, held off while a picture plays (after every full tick) and
+    // let go at the quit. Without one nothing is held.
+    void SetScreenSaver(ScreenSaver& service) { m_screenSaver = std::make_unique<ScreenSaverHold>(service); }
 
 signals:
     // Emitted once the quit path has run; the application leaves its event loop.
@@ -198,6 +203,7 @@ private:
     MainTick m_tick;
     std::string m_programFolder;
     bool m_guest = false;  // another player owns the program folder
+    std::unique_ptr<ScreenSaverHold> m_screenSaver;
     std::string m_modeReply;
 
     // The video, desktop and full-screen windows, and where the picture goes among them;

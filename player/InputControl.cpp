@@ -8,6 +8,7 @@
 #include "platform/KeyState.h"
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
+#include "playback/TrackChoice.h"
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
@@ -289,8 +290,10 @@ void InputControl::PollKeyboard() {
                               PolledKey::RightBracket, PolledKey::Comma, PolledKey::Right, PolledKey::Left,
                               PolledKey::Period, PolledKey::Space, PolledKey::X, PolledKey::Z})
             keys_.Pressed(key);
+        PollTrackKeys(false);
         return;
     }
+    PollTrackKeys(true);
     state_.keysHeld = 0;
     // One switch per press: holding Alt+Enter over several polls must not switch back and forth.
     const bool altEnter = keys_.Held(PolledKey::Alt) && keys_.Held(PolledKey::Enter);
@@ -345,4 +348,13 @@ void InputControl::PollKeyboard() {
         state_.pendingCommand = larger ? kCmdLargerVideo : kCmdSmallerVideo;
     }
     state_.inputCooldown = 2;
+}
+
+void InputControl::PollTrackKeys(bool act) {
+    // One track a press; B and V together choose the next sound.
+    const bool audio = keys_.Pressed(PolledKey::B);
+    const bool subtitle = keys_.Pressed(PolledKey::V);
+    if (!act || state_.closed != 0) return;
+    if (audio) state_.trackRequest = kTrackAudio;
+    else if (subtitle) state_.trackRequest = kTrackSubtitle;
 }

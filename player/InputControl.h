@@ -72,6 +72,9 @@ public:
 private:
     void SelectTimeFormatForDisplay();
     void StartSearch(int counter, int command, bool& held);
+    // B and V: the next audio and subtitle track of the open file (PlayerState::trackRequest);
+    // presses are read and dropped unless `act`.
+    void PollTrackKeys(bool act);
 
     PlayerState& state_;
     Settings& settings_;

@@ -57,7 +57,8 @@ bool MainTick::CanSkipSubTicks(bool inputQuiet) const {
     // A search or a frame step moves the picture.
     if (s.speed != 0) return false;
     if (s.pendingCommand != kCmdNone || s.closeRequest != 0 || s.quitRequested != 0 || s.quitPending != 0 ||
-        s.toggleRequest != 0 || s.speedStepRequest != 0 || s.wheelStep != 0 || s.inputCooldown != 0)
+        s.toggleRequest != 0 || s.speedStepRequest != 0 || s.wheelStep != 0 || s.inputCooldown != 0 ||
+        s.trackRequest != 0)
         return false;
     if (s.keysHeld != 0 || s.prevKeysHeld != 0 || s.mouseButtonDown != 0 || s.seekDragging != 0 ||
         s.volumeDragging != 0 || s.rightButtonSearch != 0)

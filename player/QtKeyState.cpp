@@ -23,6 +23,8 @@ std::optional<PolledKey> ToPolledKey(int key) {
     case Qt::Key_Space: return PolledKey::Space;
     case Qt::Key_X: return PolledKey::X;
     case Qt::Key_Z: return PolledKey::Z;
+    case Qt::Key_B: return PolledKey::B;
+    case Qt::Key_V: return PolledKey::V;
     default: return std::nullopt;
     }
 }

@@ -4,7 +4,7 @@
 VELKAF_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n
-  libmpv-dev libtag1-dev libavformat-dev libxcb-shm0-dev
+  libmpv-dev libtag1-dev libavformat-dev libxcb-shm0-dev libxcb-screensaver0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth
   fonts-ipafont-gothic

@@ -87,6 +87,7 @@ struct PlayerState {
     uint8_t prevKeysHeld = 0;
     int rightButtonSearch = 0;
     int trackPending = 0;
+    int trackRequest = 0;  // TrackRequest (playback/TrackChoice.h): the B and V keys' next track
     int buttonCounters[kButtonCounterCount] = {};  // by ButtonCounter; > 0 draws it lit
     int mouseButtonDown = 0;
     int seekDragging = 0;  // 0 idle, 1 dragging (or a windowed open), 2 left the bar
@@ -99,6 +100,9 @@ struct PlayerState {
     int marqueeOffset = 0;
     int marqueeStarted = 0;
     int titleWidth[2] = {};
+    std::string titleLine1{};  // the open track's two title lines, drawn back after a notice
+    std::string titleLine2{};
+    int trackNoticeTicks = 0;  // full ticks the chosen track's language still shows in the title
     int showZoom = 0;
     int zoomShowTicks = 0;
     int zoomPercent = 1;

@@ -47,6 +47,8 @@ TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
         {"cue movie next b.flac GAIN +3.1", "cue movie next \"b.flac\" gain 3.10"},
         {"cue movie next \"b\" gain -0.00", "cue movie next \"b\""},
         {"set movie gain 4", "set movie gain 4.00"}, {"set movie gain 0.05", ""},
+        {"track movie audio", ""}, {"track movie audio next", ""},
+        {"TRACK movie Subtitle NEXT", "track movie subtitle next"},
     };
     for (const auto& [text, canonical] : cases) {
         const DeviceCommand c = Parse(text);
@@ -77,6 +79,7 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
         "cue movie next x gain 1e1", "cue movie next \"x\" gain 3 dB", "set movie gain", "set movie gain -64.01",
         "set movie gain 6,02", "set movie gain .5", "set movie gain 5.", "set movie gain +-1", "set movie gain inf",
         "set movie gain 3 time format ms",
+        "track movie", "track movie video next", "track movie audio 2", "track movie subtitle next next",
         std::string(kMaxCommandLength + 1, 'a'),
     };
     for (const std::string& text : cases) {

@@ -1,9 +1,14 @@
 // Video placement and the full-screen switch: the device commands and the window calls in one
 // ordered log, and the records as changed.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <set>
 #include "playback/OpenTrack.h"
+#include "playback/ScreenSaverHold.h"
 #include "playback/VideoPlacement.h"
+#include "state/PlayerState.h"
+#include "state/Settings.h"
+#include "tests/support/RecordingScreenSaver.h"
 #include "tests/playback/PlaybackRig.h"
 #include "tests/support/FakeWaveVolume.h"
 
@@ -15,7 +20,10 @@ public:
     explicit RecordingWindows(Strings& log) : log_(log) {}
     ScreenArea PlayerScreen() override { return {1024, 100, 800, 600}; }  // right of the first monitor
     ScreenArea AvailableArea(const VideoRect&) override { return available; }
-    void ShowWindow(PictureWindow w, const VideoRect& r) override { Log("show", w, Nums(r)); }
+    void ShowWindow(PictureWindow w, const VideoRect& r) override {  // the video window's move handler stores its corner
+        if (w == PictureWindow::Video) corner = {r.x, r.y};
+        Log("show", w, Nums(r));
+    }
     void HideWindow(PictureWindow w) override { Log("hide", w); }
     int HostId(PictureWindow w) override { return w == PictureWindow::FullScreen && !made.count(w) ? 0 : 70 + int(w); }
     void CreateWindow(PictureWindow w) override { made.insert(w), Log("create", w); }
@@ -106,7 +114,7 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
 }
 
 // A video window never exceeds the available part of its screen (the picture keeps its shape)
-// and comes back inside when less than a usable part of it shows; the zoom shows what it got.
+// and lies wholly inside it; the zoom shows what it got; the settings keep the place asked for.
 TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
     struct Case { VideoRect natural{0, 0, 320, 240}; int mode = 1; ScreenArea area{0, 0, 1024, 768};
                   ScreenPoint corner{30, 40}; VideoRect shown; int zoom = 100; };
@@ -116,9 +124,9 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
         {.natural = wide, .mode = 2, .area = big, .corner = {30, 500}, .shown = {0, 100, 1600, 900}, .zoom = 125},
         {.natural = wide, .area = big, .shown = {30, 40, 1280, 720}},
         {.natural = {0, 0, 720, 1280}, .area = {0, 24, 1600, 976}, .shown = {30, 24, 549, 976}, .zoom = 76},  // tall
-        {.natural = wide, .area = {1600, 0, 1280, 1024}, .corner = {1570, 40}, .shown = {1570, 40, 1280, 720}},
-        {.corner = {1000, 740}, .shown = {704, 528, 320, 240}},  // 24 x 28 visible: brought back
-        {.corner = {-256, 700}, .shown = {-256, 700, 320, 240}},  // 64 x 68 visible: left where it is
+        {.natural = wide, .area = {1600, 0, 1280, 1024}, .corner = {1570, 40}, .shown = {1600, 40, 1280, 720}},
+        {.corner = {1000, 740}, .shown = {704, 528, 320, 240}},
+        {.corner = {-256, 700}, .shown = {0, 528, 320, 240}},
         {.corner = {-300, -5000}, .shown = {0, 0, 320, 240}},
     };
     for (const Case& c : cases) {
@@ -128,7 +136,36 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
         const VideoRect& r = c.shown;
         const std::string size = Nums({r.width, r.height}).substr(1), shown = "[show video" + Nums(r) + "]";
         EXPECT_EQ(rig.device.sent, Concat({{"where movie destination", shown}, Attached(size)})) << size;
-        EXPECT_EQ(Nums({rig.settings.videoX, rig.settings.videoY, rig.state.zoomPercent}), Nums({r.x, r.y, c.zoom}));
+        EXPECT_EQ(Nums({rig.settings.videoX, rig.settings.videoY, rig.state.zoomPercent}),
+                  Nums({c.corner.x, c.corner.y, c.zoom}));
+    }
+}
+
+// On a 1920 x 1080 screen with the player at the top left and the video window below it (a
+// first run), every zoom step of a picture larger than the screen and of one smaller than the
+// player: the window stays below the player, inside the screen, and goes back to its place
+// when the picture shrinks again; desktop mode fills the screen.
+TEST(VideoPlacementTest, EveryZoomStepFitsBelowThePlayer) {
+    struct Case { VideoRect natural; int mode; const char* shown; int zoom; };
+    const VideoRect large{0, 0, 2560, 1440}, small{0, 0, 160, 64};
+    const Case cases[] = {
+        {.natural = large, .mode = 2, .shown = "[show video 0 92 1756 988]", .zoom = 68},
+        {.natural = large, .mode = 1, .shown = "[show video 0 92 1756 988]", .zoom = 68},
+        {.natural = large, .mode = 0, .shown = "[show video 0 92 1280 720]", .zoom = 50},
+        {.natural = large, .mode = 3, .shown = "[show desktop 1024 100 800 600]", .zoom = 0},
+        {.natural = small, .mode = 0, .shown = "[show video 0 92 80 32]", .zoom = 50},
+        {.natural = small, .mode = 1, .shown = "[show video 0 92 160 64]", .zoom = 100},
+        {.natural = small, .mode = 2, .shown = "[show video 0 92 320 128]", .zoom = 200},
+        {.natural = small, .mode = 3, .shown = "[show desktop 1024 100 800 600]", .zoom = 0},
+    };
+    Rig rig;
+    rig.settings.mainX = 0, rig.settings.mainY = 0, rig.state.activeApp = 0;
+    rig.windows.available = {0, 0, 1920, 1080}, rig.windows.corner = {0, 92};
+    for (const Case& c : cases) {
+        rig.video.natural = c.natural, rig.Place(c.mode);
+        EXPECT_EQ(std::count(rig.device.sent.begin(), rig.device.sent.end(), c.shown), 1) << c.shown << c.mode;
+        EXPECT_EQ(Nums({rig.state.zoomPercent, rig.settings.videoX, rig.settings.videoY}), Nums({c.zoom, 0, 92}));
+        rig.Take();
     }
 }
 
@@ -214,4 +251,35 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     EXPECT_EQ(rig.Take(), (Strings{" 0 0 1 0 0"}));
 }
 
+}  // namespace
+
+namespace {
+// The screen saver is held while the records say a picture plays, and let go once they no
+// longer do (pause, close, a sound-only entry, a hidden video window) and at the quit.
+TEST(ScreenSaverHoldTest, HeldExactlyWhileAPicturePlays) {
+    struct Step { PlayerState state; int mode = 1; bool picture = true; std::vector<std::string> calls; };
+    const Step steps[] = {
+        {.state = {.closed = 1}, .calls = {}},
+        {.state = {}, .calls = {"hold"}},
+        {.state = {}, .calls = {"hold"}},
+        {.state = {.paused = 1}, .calls = {"hold", "release"}},
+        {.state = {.fullScreen = 1}, .mode = -1, .calls = {"hold", "release", "hold"}},
+        {.state = {}, .mode = -1, .calls = {"hold", "release", "hold", "release"}},
+        {.state = {}, .mode = 3, .calls = {"hold", "release", "hold", "release", "hold"}},
+        {.state = {}, .picture = false, .calls = {"hold", "release", "hold", "release", "hold", "release"}},
+        {.state = {}, .calls = {"hold", "release", "hold", "release", "hold", "release", "hold"}},
+    };
+    RecordingScreenSaver service;
+    {
+        ScreenSaverHold hold(service);
+        Settings settings;
+        VideoGeometry video{.natural = {0, 0, 320, 240}};
+        for (const Step& s : steps) {
+            settings.videoSizeMode = s.mode, video.picture = s.picture;
+            hold.Follow(s.state, settings, video);
+            EXPECT_EQ(service.calls, s.calls) << service.calls.size();
+        }
+    }
+    EXPECT_EQ(service.calls.back(), "release") << "at the quit";
+}
 }  // namespace

@@ -6,6 +6,7 @@
 #include <tuple>
 #include "platform/Files.h"
 #include "platform/KeyState.h"
+#include "playback/TrackChoice.h"
 #include "platform/WaveVolume.h"
 #include "playback/MciSession.h"
 #include "player/InputControl.h"
@@ -240,6 +241,24 @@ TEST(InputControlTest, HeldRightStepsOncePerCooldown) {
         if (rig.state.pendingCommand == kCmdNextTrack) ++steps, rig.state.pendingCommand = kCmdNone;  // carried out
     }
     EXPECT_EQ(steps, 2);
+}
+
+// B and V ask for the next audio and subtitle track of an open file; with nothing open, or while another application
+// has the keyboard, a press is dropped.
+TEST(InputControlTest, TrackKeysRequestTheNextTrack) {
+    struct Case { std::set<K> pressed; PlayerState st; int request; };
+    const Case cases[] = {
+        {.pressed = {K::B}, .request = kTrackAudio},
+        {.pressed = {K::V}, .request = kTrackSubtitle},
+        {.pressed = {K::B, K::V}, .request = kTrackAudio},
+        {.pressed = {K::V}, .st = {.closed = 1}, .request = kTrackNone},
+        {.pressed = {K::B}, .st = {.activeApp = 0}, .request = kTrackNone},
+    };
+    for (const Case& c : cases) {
+        Rig rig(c.st);
+        rig.pressed = c.pressed, rig.input.PollKeyboard(), rig.state.activeApp = 1, rig.input.PollKeyboard();
+        EXPECT_EQ(std::tuple(rig.state.trackRequest, rig.pressed.size()), std::tuple(c.request, 0u)) << &c - cases;
+    }
 }
 
 TEST(InputControlTest, AltEnterSwitchesOncePerPress) {

@@ -1,0 +1,210 @@
+// Every picture right, as seen on a 1920 x 1080 screen under openbox: the video window fits the
+// screen and each new picture, the screen saver is held off while a picture plays, and Japanese
+// sound and subtitles come first.
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include "tests/e2e/PlayerProcess.h"
+
+namespace {
+struct Box { int x = 0, y = 0, w = 0, h = 0; };
+auto& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
+
+// A screenshot of the root window, 24-bit, read back pixel by pixel.
+struct Shot {
+    int width = 0; std::string rgb;
+    uint32_t At(int x, int y) const {
+        const std::size_t i = (std::size_t(y) * width + x) * 3;
+        return i + 2 < rgb.size() ? uint32_t(uint8_t(rgb[i])) << 16 | uint8_t(rgb[i + 1]) << 8 | uint8_t(rgb[i + 2]) : 0;
+    }
+    bool Near(int x, int y, uint32_t c) const {
+        const uint32_t p = At(x, y);
+        for (int s = 0; s < 24; s += 8) if (std::abs(int(p >> s & 255) - int(c >> s & 255)) > 24) return false;
+        return true;
+    }
+};
+
+struct PictureE2E : ::testing::Test {
+    void SetUp() override {
+        const auto up = [&] { return CountOf(desk.Run("xprop -root _NET_SUPPORTING_WM_CHECK"), "window id") > 0; };
+        if (desk.Name().empty() || !MissingTool({"openbox", "xdotool", "xwininfo", "ffmpeg"}).empty() || !Eventually(up))
+            GTEST_SKIP() << "needs Xvfb, openbox, xdotool, xwininfo and ffmpeg";
+    }
+    // The visible top-level windows of `pid` other than the player (321 wide), once there is one for which `ok` holds.
+    Box VideoWindow(pid_t pid, const std::function<bool(const Box&)>& ok, std::string* id = nullptr) const {
+        Box found;
+        Eventually([&] {
+            std::istringstream ids(desk.Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+            for (std::string w; std::getline(ids, w);) {
+                Box b;
+                std::sscanf(desk.Run("xdotool getwindowgeometry --shell " + w).c_str(),
+                            "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.w, &b.h);
+                if (b.w != 321 && ok(b)) return found = b, id && (*id = w, true), true;
+            }
+            return false;
+        });
+        return found;
+    }
+    Shot Screenshot() const {
+        const std::string path = home.path() + "shot.rgb";
+        desk.Run("ffmpeg -v error -y -f x11grab -video_size 1920x1080 -i " + desk.Name() +
+                 " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + path + "'");
+        std::ifstream in(path, std::ios::binary);
+        return Shot{1920, std::string((std::istreambuf_iterator<char>(in)), {})};
+    }
+    const VirtualDisplay desk{"1920x1080"};
+    const TestDaemon wm{{"openbox", "--sm-disable"}, {"DISPLAY=" + desk.Name()}, false};
+    TempFolder home;
+};
+
+std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size, int seconds) {
+    return ShellOutput("timeout 60 ffmpeg -nostdin -v error -f lavfi -i color=c=" + colour + ":s=" + size + ":r=25 -t " +
+                       std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
+}
+
+// A first run with a 1920 x 1080 clip and then an 854 x 480 one: the first window lies wholly on the
+// screen below the player, the second is of its own size, its picture window no larger, and shows its colour.
+TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow) {
+    const std::string big = home.path() + "big.mpg", small = home.path() + "small.mpg";
+    ASSERT_EQ(MakeClip(big, "0x3050c0", "1920x1080", 2), "made");
+    ASSERT_EQ(MakeClip(small, "0xd04020", "854x480", 6), "made");
+    PlayerProcess player(home.path(), {big, small}, desk.Environment());
+    const Box first = VideoWindow(player.pid(), [](const Box& b) { return b.w > 854; });
+    EXPECT_EQ((std::tuple{first.x, first.y, first.w, first.h}), (std::tuple{0, 92, 1756, 988})) << first;
+    std::string id;
+    const Box second = VideoWindow(player.pid(), [](const Box& b) { return b.w == 854; }, &id);
+    ASSERT_EQ(second.h, 480) << second << "\n" << player.Log();
+    std::this_thread::sleep_for(700ms);
+    // The picture window: the host's one child, no larger than the host.
+    const std::string tree = desk.Run("xwininfo -children -id " + id);
+    std::smatch child;
+    ASSERT_TRUE(std::regex_search(tree, child, std::regex(R"(\)\s+(\d+)x(\d+)[+-])"))) << tree;
+    EXPECT_TRUE(std::stoi(child[1]) <= 854 && std::stoi(child[2]) <= 480) << tree;
+    const Shot shot = Screenshot();
+    for (const auto& [x, y] : {std::pair{4, 4}, {427, 240}, {850, 476}})
+        EXPECT_TRUE(shot.Near(second.x + x, second.y + y, 0xd04020)) << x << "," << y << ": " << std::hex
+            << shot.At(second.x + x, second.y + y) << "\n" << desk.Run("xwininfo -root -tree");
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    EXPECT_NE(player.Log().find("device: adopted " + small), std::string::npos) << "handed over without a gap";
+}
+}  // namespace
+
+namespace {
+// A stand-in screen saver on a private session bus records the player's calls: Inhibit while a picture plays, UnInhibit
+// after a pause, after the change to a sound-only entry and at the quit; a list of sound alone calls nothing.
+TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
+    SKIP_WITHOUT("dbus-daemon", "playerctl", "ffmpeg");
+    if (ShellOutput("/usr/bin/python3 -c 'import dbus, gi' && echo ok") != "ok") GTEST_SKIP() << "no python3-dbus";
+    const SessionBus bus;
+    ASSERT_FALSE(bus.FirstLine().empty());
+    TempFolder home;
+    const std::string record = home.path() + "calls.txt", clip = home.path() + "clip.mpg", tone = home.path() + "tone.wav";
+    const TestDaemon standIn({"/usr/bin/python3", VELKAF_SOURCE_DIR "/tests/e2e/screensaver_standin.py", record},
+                             {bus.Environment()});
+    ASSERT_EQ(standIn.FirstLine(), "ready");
+    ASSERT_EQ(MakeClip(clip, "navy", "320x240", 4), "made");
+    WriteToneWav(tone, 4.0, 440.0, 0.2);
+    const auto calls = [&] { return home.Read("calls.txt"); };
+    {
+        WriteStateFiles(home.path(), {}, "Repeat=0");
+        PlayerProcess player(home.path(), {clip, tone}, {bus.Environment()});
+        ASSERT_TRUE(Eventually([&] { return calls() == "Inhibit velkaf 1\n"; })) << calls() << player.Log();
+        bus.Run("playerctl -p velkaf pause");
+        EXPECT_TRUE(Eventually([&] { return calls() == "Inhibit velkaf 1\nUnInhibit 1\n"; }, 1s)) << calls();
+        bus.Run("playerctl -p velkaf play");
+        ASSERT_TRUE(Eventually([&] { return CountOf(calls(), "Inhibit velkaf 2\n") == 1; }, 1s)) << calls();
+        ASSERT_TRUE(player.WaitForLog("mci> open \"tone.wav\"", 10s)) << player.Log();
+        EXPECT_TRUE(Eventually([&] { return calls().ends_with("Inhibit velkaf 2\nUnInhibit 2\n"); }, 1s)) << calls();
+        ASSERT_EQ(player.Quit(), 0) << player.Log();
+    }
+    {
+        PlayerProcess player(home.path(), {clip}, {bus.Environment()});
+        ASSERT_TRUE(Eventually([&] { return calls().ends_with("Inhibit velkaf 3\n"); })) << calls() << player.Log();
+        ASSERT_EQ(player.Quit(), 0) << player.Log();
+        EXPECT_TRUE(calls().ends_with("Inhibit velkaf 3\nUnInhibit 3\n")) << calls() << "at the quit";
+    }
+    std::ofstream(record, std::ios::trunc).flush();
+    PlayerProcess player(home.path(), {tone}, {bus.Environment()});
+    ASSERT_TRUE(player.WaitForLog("mci> play movie", 10s)) << player.Log();
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    EXPECT_EQ(calls(), "") << "a sound-only list";
+}
+}  // namespace
+
+namespace {
+// Goertzel: the power of `f` Hz in n samples of the left channel of raw s16le stereo `pcm` from sample `at`.
+double Power(const std::string& pcm, std::size_t at, std::size_t n, double f) {
+    const double k = 2 * std::cos(2 * M_PI * f / 44100);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+        const int v = int16_t(uint8_t(pcm[4 * i]) | uint8_t(pcm[4 * i + 1]) << 8);
+        std::tie(s1, s2) = std::make_tuple(v + k * s1 - s2, s1);
+    }
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+// Bright pixels (subtitle text) in the lower half of `box`.
+int BrightPixels(const Shot& shot, const Box& box) {
+    int n = 0;
+    for (int y = box.y + box.h / 2; y < box.y + box.h; ++y)
+        for (int x = box.x; x < box.x + box.w; ++x) n += (shot.At(x, y) & 0xe0e0e0) == 0xe0e0e0;
+    return n;
+}
+
+// An MKV with an English default sound (440 Hz), a Japanese one (660 Hz) and a Japanese subtitle: the Japanese sound is
+// heard and its subtitle shows; B then gives the English sound, V no subtitle, each named in the log's title line.
+TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
+    SKIP_WITHOUT("pulseaudio", "parecord");
+    TempFolder runtime;
+    const std::vector<std::string> pulseEnv = {"XDG_RUNTIME_DIR=" + runtime.path(),
+                                               "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse", "HOME=" + runtime.path()};
+    const TestDaemon pulse({"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
+                            "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
+                            "module-native-protocol-unix auth-anonymous=1"}, pulseEnv, false);
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(runtime.path() + "pulse/native"); }, 5s));
+    const std::string film = home.path() + "film.mkv";
+    std::ofstream(home.path() + "ja.srt") << "1\n00:00:00,000 --> 00:00:08,000\nNIHONGO NIHONGO\n";
+    ASSERT_EQ(ShellOutput("cd '" + home.path() + "' && timeout 60 ffmpeg -nostdin -v error -f lavfi -i "
+                          "color=c=navy:s=320x240:r=25 -f lavfi -i sine=f=440:r=44100 -f lavfi -i sine=f=660:r=44100 "
+                          "-i ja.srt -map 0:v -map 1:a -map 2:a -map 3:s -t 8 -c:v mpeg2video -c:a flac -c:s srt "
+                          "-metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn -metadata:s:s:0 language=jpn "
+                          "-disposition:a:0 default -disposition:a:1 0 -disposition:s:0 0 film.mkv && echo made"), "made");
+    const std::string raw = home.path() + "rec.raw";
+    std::vector<std::string> env = desk.Environment({pulseEnv[0], pulseEnv[1]});
+    const TestDaemon recorder(
+        {"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, pulseEnv, false);
+    PlayerProcess player(home.path(), {film}, env);
+    std::string id;
+    const Box video = VideoWindow(player.pid(), [](const Box& b) { return b.w == 320; }, &id);
+    ASSERT_EQ(video.h, 240) << player.Log();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_GT(BrightPixels(Screenshot(), video), 40) << "the Japanese subtitle shows";
+    const auto key = [&](const char* k) {
+        desk.Run("xdotool windowactivate --sync " + desk.Window(player.pid()) + " key " + k);
+    };
+    key("b");
+    ASSERT_TRUE(player.WaitForLog("device: audio track 1 of 2 (eng)", 3s)) << player.Log();
+    EXPECT_TRUE(player.WaitForLog("title line: \xE9\x9F\xB3\xE5\xA3\xB0 1/2: eng |", 1s)) << player.Log();
+    key("v");
+    ASSERT_TRUE(player.WaitForLog("device: subtitle track 0 of 1 (none)", 3s)) << player.Log();
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(BrightPixels(Screenshot(), video), 0) << "no subtitle";
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    std::this_thread::sleep_for(200ms);
+    std::ifstream in(raw, std::ios::binary);
+    const std::string pcm((std::istreambuf_iterator<char>(in)), {});
+    std::vector<double> ratios;  // 660 Hz over 440 Hz, 100 ms at a time, where something sounds
+    for (std::size_t at = 0; (at + 4410) * 4 <= pcm.size(); at += 4410) {
+        const double ja = Power(pcm, at, 4410, 660), en = Power(pcm, at, 4410, 440);
+        if (ja + en > 1e12) ratios.push_back(ja / (en + 1));
+    }
+    ASSERT_GT(ratios.size(), 10u) << pcm.size();
+    EXPECT_GT(ratios.front(), 100) << "the Japanese sound first";
+    EXPECT_LT(ratios.back(), 0.01) << "the English sound after B";
+}
+}  // namespace
