@@ -2,37 +2,14 @@
 // whose monitor is recorded. Tones at different levels, tagged as a tagger would (the gain from the decoded file's own
 // level), come out at the level the tags promise; a gain that would clip is lowered to fit; two pieces of one signal
 // with different gains still join with every sample once.
-#include <gtest/gtest.h>
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
-#include "tests/e2e/PlayerProcess.h"
+#include "tests/e2e/SoundRecording.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 constexpr int kRate = 44100, kPiece = 66150, kBurst = 441;  // seam pieces of 1.5 s; a mark: 10 ms of 3 kHz
 constexpr double kTarget = 0.25 / M_SQRT2;  // the promised level: the RMS of a sine at a quarter of full scale
 
-std::vector<int> ReadLeft(const std::string& raw) {  // raw s16le stereo
-    std::ifstream in(raw, std::ios::binary);
-    std::vector<char> b((std::istreambuf_iterator<char>(in)), {});
-    std::vector<int> left;
-    for (std::size_t i = 0; i + 4 <= b.size(); i += 4)
-        left.push_back(static_cast<int16_t>(static_cast<uint8_t>(b[i]) | static_cast<uint8_t>(b[i + 1]) << 8));
-    return left;
-}
-double Power(const std::vector<int>& x, std::size_t at, std::size_t n, double f) {  // Goertzel
-    const double k = 2 * std::cos(2 * M_PI * f / kRate);
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = at; i < at + n; ++i) std::tie(s1, s2) = std::make_tuple(x[i] + k * s1 - s2, s1);
-    return s1 * s1 + s2 * s2 - k * s1 * s2;
-}
 double Rms(const std::vector<int>& x, std::size_t at, std::size_t n) {  // fraction of full scale
     double sum = 0;
     for (std::size_t i = at; i < at + n && i < x.size(); ++i) sum += double(x[i]) * x[i];
@@ -61,18 +38,12 @@ double Peak(const std::vector<int>& x) {
     return std::abs(*std::ranges::max_element(x, {}, [](int v) { return std::abs(v); })) / 32768.0;
 }
 
-class LoudnessE2E : public ::testing::Test {
+class LoudnessE2E : public SoundE2E {
 protected:
     void SetUp() override {
-        SKIP_WITHOUT("pulseaudio", "parecord", "ffmpeg");
-        if (ShellOutput("/usr/bin/python3 -c 'import mutagen; print(1)'") != "1")
+        SoundE2E::SetUp();
+        if (!IsSkipped() && ShellOutput("/usr/bin/python3 -c 'import mutagen; print(1)'") != "1")
             GTEST_SKIP() << "python3-mutagen missing";
-        pulse_ = std::make_unique<TestDaemon>(
-            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
-                                     "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
-                                     "module-native-protocol-unix auth-anonymous=1"},
-            pulseEnv_, false);
-        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(runtime_.path() + "pulse/native"); }, 5s));
     }
     // media/name made by ffmpeg from `input` (inputs and options); returns its path.
     std::string Make(const std::string& name, const std::string& input) {
@@ -94,29 +65,11 @@ protected:
             py += id3 ? "f.tags.add(TXXX(desc='" + k + "',text=['" + v + "']));" : "f['" + k + "']='" + v + "';";
         ShellOutput("/usr/bin/python3 -c \"" + py + "f.save()\"");
     }
-    // Plays `files` as a list with the default settings (repeat off) into the null sink; its monitor's left channel.
+    // Plays `files` as a list with the default settings (repeat off) into the null sink: its left channel.
     std::vector<int> PlayAndRecord(const std::vector<std::string>& files, std::string& log) {
-        const TempFolder& home = home_;
-        WriteStateFiles(home.path(), {}, "Repeat=0");
-        {
-            const TestDaemon recorder({"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d",
-                                       "rec.monitor", home.path() + "rec.raw"},
-                                      pulseEnv_, false);
-            std::this_thread::sleep_for(300ms);
-            PlayerProcess player(home.path(), files, {pulseEnv_[0], pulseEnv_[1], "PULSE_LATENCY_MSEC=30"});
-            player.WaitForLogAfter("mci> open \"" + files.back().substr(files.back().rfind('/') + 1) + "\"",
-                                   "mci> close movie", 40s);
-            log = player.Log();
-            player.Quit();
-            std::this_thread::sleep_for(200ms);
-        }
-        return ReadLeft(home.path() + "rec.raw");
+        SoundE2E::PlayAndRecord(files, log, {"PULSE_LATENCY_MSEC=30"}, home_.path() + "rec.raw");
+        return ReadLeft(home_.path() + "rec.raw");
     }
-    TempFolder runtime_, media_, home_;
-    const std::vector<std::string> pulseEnv_ = {"XDG_RUNTIME_DIR=" + runtime_.path(),
-                                                "PULSE_RUNTIME_PATH=" + runtime_.path() + "pulse",
-                                                "HOME=" + runtime_.path()};
-    std::unique_ptr<TestDaemon> pulse_;
 };
 
 TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {

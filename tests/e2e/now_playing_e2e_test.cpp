@@ -98,10 +98,11 @@ TEST(NowPlayingE2E, WithoutSoundEveryTrackSaysSoOnItsTitleLine) {
     PlayerProcess player(home.path(), tracks,
                          {"PULSE_SERVER=unix:/nonexistent/pulse", "PIPEWIRE_REMOTE=/nonexistent/pipewire",
                           "ALSA_CONFIG_PATH=/nonexistent/alsa.conf", "XDG_RUNTIME_DIR=" + home.path()});
-    ASSERT_TRUE(player.WaitForLog("title line 2: 音声出力なし：無音で再生中 | 3.wav", 20s)) << player.Log();
+    const std::string notice = "title line 2: 音声出力なし：無音で再生中 | ";
+    ASSERT_TRUE(player.WaitForLog(notice + "3.wav", 20s)) << player.Log();
     const std::string log = player.Log();
     for (const char* name : {"1.wav", "2.wav", "3.wav"})
-        EXPECT_EQ(CountOf(log, std::string("title line 2: 音声出力なし：無音で再生中 | ") + name), 1) << name << log;
+        EXPECT_EQ(CountOf(log, notice + name), 1) << name << log;
     EXPECT_EQ(CountOf(log, "no sound output could be opened"), 1) << log;
     EXPECT_EQ(CountOf(log, "velkaf: velkaf:"), 0) << log;
     EXPECT_EQ(player.Quit(), 0) << log;

@@ -8,7 +8,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
-#include "tests/e2e/PlayerProcess.h"
+#include "tests/e2e/SoundRecording.h"
 
 namespace {
 struct Box { int x = 0, y = 0, w = 0, h = 0; };
@@ -19,7 +19,8 @@ struct Shot {
     int width = 0; std::string rgb;
     uint32_t At(int x, int y) const {
         const std::size_t i = (std::size_t(y) * width + x) * 3;
-        return i + 2 < rgb.size() ? uint32_t(uint8_t(rgb[i])) << 16 | uint8_t(rgb[i + 1]) << 8 | uint8_t(rgb[i + 2]) : 0;
+        if (i + 2 >= rgb.size()) return 0;
+        return uint32_t(uint8_t(rgb[i])) << 16 | uint8_t(rgb[i + 1]) << 8 | uint8_t(rgb[i + 2]);
     }
     bool Near(int x, int y, uint32_t c) const {
         const uint32_t p = At(x, y);
@@ -31,7 +32,8 @@ struct Shot {
 struct PictureE2E : ::testing::Test {
     void SetUp() override {
         const auto up = [&] { return CountOf(desk.Run("xprop -root _NET_SUPPORTING_WM_CHECK"), "window id") > 0; };
-        if (desk.Name().empty() || !MissingTool({"openbox", "xdotool", "xwininfo", "ffmpeg"}).empty() || !Eventually(up))
+        const bool tools = MissingTool({"openbox", "xdotool", "xwininfo", "ffmpeg"}).empty();
+        if (desk.Name().empty() || !tools || !Eventually(up))
             GTEST_SKIP() << "needs Xvfb, openbox, xdotool, xwininfo and ffmpeg";
     }
     // The visible top-level windows of `pid` other than the player (321 wide), once there is one for which `ok` holds.
@@ -62,8 +64,8 @@ struct PictureE2E : ::testing::Test {
 };
 
 std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size, int seconds) {
-    return ShellOutput("timeout 60 ffmpeg -nostdin -v error -f lavfi -i color=c=" + colour + ":s=" + size + ":r=25 -t " +
-                       std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
+    return ShellOutput("timeout 60 ffmpeg -nostdin -v error -f lavfi -i color=c=" + colour + ":s=" + size +
+                       ":r=25 -t " + std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
 }
 
 // A first run with a 1920 x 1080 clip and then an 854 x 480 one: the first window lies wholly on the
@@ -91,9 +93,7 @@ TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     EXPECT_NE(player.Log().find("device: adopted " + small), std::string::npos) << "handed over without a gap";
 }
-}  // namespace
 
-namespace {
 // A stand-in screen saver on a private session bus records the player's calls: Inhibit while a picture plays, UnInhibit
 // after a pause, after the change to a sound-only entry and at the quit; a list of sound alone calls nothing.
 TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
@@ -102,7 +102,8 @@ TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
     const SessionBus bus;
     ASSERT_FALSE(bus.FirstLine().empty());
     TempFolder home;
-    const std::string record = home.path() + "calls.txt", clip = home.path() + "clip.mpg", tone = home.path() + "tone.wav";
+    const std::string record = home.path() + "calls.txt", clip = home.path() + "clip.mpg";
+    const std::string tone = home.path() + "tone.wav";
     const TestDaemon standIn({"/usr/bin/python3", VELKAF_SOURCE_DIR "/tests/e2e/screensaver_standin.py", record},
                              {bus.Environment()});
     ASSERT_EQ(standIn.FirstLine(), "ready");
@@ -134,19 +135,6 @@ TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     EXPECT_EQ(calls(), "") << "a sound-only list";
 }
-}  // namespace
-
-namespace {
-// Goertzel: the power of `f` Hz in n samples of the left channel of raw s16le stereo `pcm` from sample `at`.
-double Power(const std::string& pcm, std::size_t at, std::size_t n, double f) {
-    const double k = 2 * std::cos(2 * M_PI * f / 44100);
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = at; i < at + n; ++i) {
-        const int v = int16_t(uint8_t(pcm[4 * i]) | uint8_t(pcm[4 * i + 1]) << 8);
-        std::tie(s1, s2) = std::make_tuple(v + k * s1 - s2, s1);
-    }
-    return s1 * s1 + s2 * s2 - k * s1 * s2;
-}
 
 // Bright pixels (subtitle text) in the lower half of `box`.
 int BrightPixels(const Shot& shot, const Box& box) {
@@ -162,7 +150,8 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
     SKIP_WITHOUT("pulseaudio", "parecord");
     TempFolder runtime;
     const std::vector<std::string> pulseEnv = {"XDG_RUNTIME_DIR=" + runtime.path(),
-                                               "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse", "HOME=" + runtime.path()};
+                                               "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse",
+                                               "HOME=" + runtime.path()};
     const TestDaemon pulse({"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
                             "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
                             "module-native-protocol-unix auth-anonymous=1"}, pulseEnv, false);
@@ -173,11 +162,13 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
                           "color=c=navy:s=320x240:r=25 -f lavfi -i sine=f=440:r=44100 -f lavfi -i sine=f=660:r=44100 "
                           "-i ja.srt -map 0:v -map 1:a -map 2:a -map 3:s -t 8 -c:v mpeg2video -c:a flac -c:s srt "
                           "-metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn -metadata:s:s:0 language=jpn "
-                          "-disposition:a:0 default -disposition:a:1 0 -disposition:s:0 0 film.mkv && echo made"), "made");
+                          "-disposition:a:0 default -disposition:a:1 0 -disposition:s:0 0 film.mkv && echo made"),
+              "made");
     const std::string raw = home.path() + "rec.raw";
     std::vector<std::string> env = desk.Environment({pulseEnv[0], pulseEnv[1]});
     const TestDaemon recorder(
-        {"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, pulseEnv, false);
+        {"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, pulseEnv,
+        false);
     PlayerProcess player(home.path(), {film}, env);
     std::string id;
     const Box video = VideoWindow(player.pid(), [](const Box& b) { return b.w == 320; }, &id);
@@ -196,14 +187,13 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
     EXPECT_EQ(BrightPixels(Screenshot(), video), 0) << "no subtitle";
     ASSERT_EQ(player.Quit(), 0) << player.Log();
     std::this_thread::sleep_for(200ms);
-    std::ifstream in(raw, std::ios::binary);
-    const std::string pcm((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<int> left = ReadLeft(raw);
     std::vector<double> ratios;  // 660 Hz over 440 Hz, 100 ms at a time, where something sounds
-    for (std::size_t at = 0; (at + 4410) * 4 <= pcm.size(); at += 4410) {
-        const double ja = Power(pcm, at, 4410, 660), en = Power(pcm, at, 4410, 440);
+    for (std::size_t at = 0; at + 4410 <= left.size(); at += 4410) {
+        const double ja = Power(left, at, 4410, 660), en = Power(left, at, 4410, 440);
         if (ja + en > 1e12) ratios.push_back(ja / (en + 1));
     }
-    ASSERT_GT(ratios.size(), 10u) << pcm.size();
+    ASSERT_GT(ratios.size(), 10u) << left.size();
     EXPECT_GT(ratios.front(), 100) << "the Japanese sound first";
     EXPECT_LT(ratios.back(), 0.01) << "the English sound after B";
 }

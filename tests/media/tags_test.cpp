@@ -169,14 +169,16 @@ TEST(TrackTagTest, EachContainerByTheReaderThatKnowsItBest) {
         {"id3-info.wav", bare + py + "wave-id3 $F Title1 Band && " + py + "info $F Title2", "", "Title2", "Band"},
         {"id3-id3.wav", bare + py + "wave-id3 $F Title1 B1 && " + py + "id3-chunk $F Title2 B2", "", "Title2", "B2"},
         {"front.ape", ape + py + "front-id3 $F 曲名 歌手", "", "曲名", "歌手"},
-        {"front-artist.ape", ape + py + "ape $F '' Other && " + py + "front-id3 $F 曲名 歌手", "", "曲名", "歌手"},
-        {"front-titled.ape", ape + py + "ape $F Own Other && " + py + "front-id3 $F 曲名 歌手", "", "Own", "Other"},
-        {"theora.ogv", film + "-c:v libtheora -c:a libvorbis -metadata:s:a title=曲名 -metadata:s:a artist=歌手 $F", "",
+        {"front-artist.ape", ape + py + "ape $F '' Other && " + py + "front-id3 $F 曲名 歌手", "",
          "曲名", "歌手"},
+        {"front-titled.ape", ape + py + "ape $F Own Other && " + py + "front-id3 $F 曲名 歌手", "", "Own", "Other"},
+        {"theora.ogv", film + "-c:v libtheora -c:a libvorbis -metadata:s:a title=曲名 -metadata:s:a artist=歌手 $F",
+         "", "曲名", "歌手"},
         {"x.mkv", film + tags + "-c:v mpeg4 -c:a flac $F", "", "曲名", "歌手"},
         {"x.mka", sine + tags + "-c:a flac $F", "", "曲名", "歌手"},
         {"x.webm", film + tags + "-c:v libvpx -c:a libopus $F", "", "曲名", "歌手"},
-        {"half-kanji.mp3", sine + "$F", Id3v1Block("A" + Repeat("\x8B\xC8", 14) + "\x96", "B"),  // 曲 14 times, half 名
+        // 曲 14 times, then half of 名
+        {"half-kanji.mp3", sine + "$F", Id3v1Block("A" + Repeat("\x8B\xC8", 14) + "\x96", "B"),
          "A曲曲曲曲曲曲曲曲曲曲曲曲曲曲", "B"},
     };
     for (const Case& c : cases) {

@@ -312,7 +312,8 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
     struct Case { int request; const char* reply; const char* title; };
     const Case cases[] = {
         {.request = kTrackAudio, .reply = "1 2 eng", .title = " \xE9\x9F\xB3\xE5\xA3\xB0 1/2: eng |"},
-        {.request = kTrackSubtitle, .reply = "0 1 none", .title = " \xE5\xAD\x97\xE5\xB9\x95 0/1: \xE3\x81\xAA\xE3\x81\x97 |"},
+        {.request = kTrackSubtitle, .reply = "0 1 none",
+         .title = " \xE5\xAD\x97\xE5\xB9\x95 0/1: \xE3\x81\xAA\xE3\x81\x97 |"},
         {.request = kTrackSubtitle, .reply = "", .title = ""},         // no such track: the title stays
         {.request = kTrackAudio, .reply = "3 2 jpn", .title = ""},     // not a track of the file
         {.request = kTrackAudio, .reply = "1 1 j\x1b[p", .title = ""},  // not a language
@@ -323,11 +324,13 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
         rig.device.Answer(command, c.reply);
         const Strings notice = *c.title ? Strings{command, "[title lines]"} : Strings{command};
         EXPECT_EQ(rig.Tick(), notice) << c.reply;
-        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest, rig.state.marqueeOffset), std::tuple(c.title, 0, 0));
+        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest, rig.state.marqueeOffset),
+                  std::tuple(c.title, 0, 0));
         if (!*c.title) continue;
         for (int tick = 1; tick < kTrackNoticeTicks; ++tick) EXPECT_EQ(rig.Tick(), Strings{}) << tick;
         EXPECT_EQ(rig.Tick(), Strings{"[title lines]"});
-        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.marqueeStarted, rig.state.marqueeOffset), std::tuple("a", 0, -141));
+        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.marqueeStarted, rig.state.marqueeOffset),
+                  std::tuple("a", 0, -141));
     }
 }
 }  // namespace

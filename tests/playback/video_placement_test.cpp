@@ -20,7 +20,8 @@ public:
     explicit RecordingWindows(Strings& log) : log_(log) {}
     ScreenArea PlayerScreen() override { return {1024, 100, 800, 600}; }  // right of the first monitor
     ScreenArea AvailableArea(const VideoRect&) override { return available; }
-    void ShowWindow(PictureWindow w, const VideoRect& r) override {  // the video window's move handler stores its corner
+    // The video window's move handler stores its corner.
+    void ShowWindow(PictureWindow w, const VideoRect& r) override {
         if (w == PictureWindow::Video) corner = {r.x, r.y};
         Log("show", w, Nums(r));
     }

@@ -56,8 +56,8 @@ struct SettingsDialogTest : ::testing::Test {
     int placed = -1;  // the topmost choice the main window was placed with
 };
 
-// The loudness group below the template: its button shows the mode, "OK" stores the one chosen and "ｷｬﾝｾﾙ" nothing;
-// a stored mode out of range checks no button and is kept.
+// The loudness group below the template: its button shows the mode, "OK" stores the one chosen
+// and "ｷｬﾝｾﾙ" nothing; a stored mode out of range checks no button and is kept.
 TEST_F(SettingsDialogTest, LoudnessModeShowsAndStoresTheChoice) {
     for (const int stored : {0, 1, 2, 3, 7}) {
         for (const bool ok : {true, false}) {
