@@ -500,12 +500,15 @@ private:
         if (!atEnd_ && mode_ == Mode::Playing && !handover_->Cued()) {
             // libmpv raises its end flag once the last samples are written, and pauses once
             // they have been played out: only then is the end heard (bounded, in case it
-            // never pauses).
+            // never pauses: kDrainBoundMs in which its time stood still; a stream read ahead
+            // to its end may raise the flag long before).
             int eof = 0;
             if (mpv_get_property(handle_.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
                 int paused = 0;
+                double t = 0;
                 const Clock::time_point now = Clock::now();
-                if (!eofSeen_) eofSince_ = now;
+                if (!GetDouble("time-pos", t) || !eofSeen_ || t != eofTimePos_) eofSince_ = now;
+                eofTimePos_ = t;
                 eofSeen_ = true;
                 if ((mpv_get_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &paused) >= 0 && paused != 0) ||
                     now - eofSince_ > std::chrono::milliseconds(kDrainBoundMs)) {
@@ -892,7 +895,8 @@ private:
     Clock::time_point soundRetryAt_{};
     int32_t cueGain_ = 0;  // the gain of the cued entry, hundredths of a dB (EntryGain.h)
     bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
-    Clock::time_point eofSince_{};  // since when
+    Clock::time_point eofSince_{};  // since when, with libmpv's time standing at eofTimePos_
+    double eofTimePos_ = 0;
 
 public:
     std::atomic<bool> silent_{false};  // libmpv plays through the null output

@@ -437,7 +437,8 @@ TEST_F(DeviceTest, AStreamWithoutAStatedLengthLearnsItWhilePlaying) {
         return Number("status movie length") > 3500 || !(playing = Send("status movie mode") == "playing");
     };
     EXPECT_TRUE(WaitUntil(known, 8000));
-    EXPECT_TRUE(playing) << "known only at the end";
+    EXPECT_TRUE(playing) << "known only at the end, at " << Send("status movie position") << " of "
+                         << Send("status movie length");
 }
 
 // A gain given with the cue, or set after the open before play, is heard from the entry's first sample (10 ms of
