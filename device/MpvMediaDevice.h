@@ -38,7 +38,9 @@ struct DeviceReply {
 // - open is synchronous and bounded by openTimeoutMs: on return the media is stopped at 0,
 //   length, frame rate and picture size are known. An open while another medium is open
 //   closes that one first. Relative paths resolve against the current directory; only
-//   regular files are opened (no URLs, no playlists).
+//   regular files are opened (no URLs, no playlists), and none whose first read does not
+//   finish within kMediaReadBoundMs or that states no bytes (platform/ReadProbe.h): libmpv
+//   would wait for it for good. The same holds for a cue.
 // - Time format: milliseconds after open; frames only for media with a picture. Frame n
 //   starts at t0 + n / fps, where t0 is the first frame's time; seeks are exact, so a seek
 //   to frame n shows frame n. Positions are measured from t0.
@@ -82,7 +84,9 @@ struct DeviceReply {
 //   its audio output, until the device is destroyed; when it cannot start, one line goes to
 //   standard error and every command fails. When no sound output opens, playback goes on
 //   silently through the null output: PlaysSilently turns true and one line goes to
-//   standard error.
+//   standard error. Meanwhile no cue is taken, and once a sound server listens again the
+//   output is reopened where the medium stands (no time skipped): PlaysSilently turns false
+//   and that is said too.
 // - Gain (extension): "cue ... gain <dB>" gives the cued entry its gain, "set <alias> gain <dB>"
 //   the open one (sent after the open, before play); each is heard from that entry's first
 //   sample, and a change of track with a gain stays gapless (EntryGain.h). A cue of the same
