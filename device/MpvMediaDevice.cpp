@@ -565,15 +565,6 @@ private:
         if (StatedDuration(duration)) SetLength(duration - t0_);
     }
 
-    // A file that states no length is known once the demuxer has read it to its end: it reads
-    // on past its usual second ahead, within a bound of memory, for this entry alone.
-    void ReadAheadToTheEnd() {
-        for (const auto& [name, value] : {std::pair{"file-local-options/demuxer-readahead-secs", "36000"},
-                                          std::pair{"file-local-options/demuxer-max-bytes", "64MiB"}}) {
-            if (mpv_set_property_string(handle_.get(), name, value) < 0) LogLine(std::string("device: ") + name + " refused");
-        }
-    }
-
     void LearnLengthAtEnd() {
         double t = 0;
         SetLength(GetDouble("time-pos", t) ? t - t0_ : lastSeconds_);
@@ -671,7 +662,6 @@ private:
         lengthMs_ = lengthFrames_ = 0;
         lastSeconds_ = 0;
         LearnLength();
-        if (!lengthKnown_) ReadAheadToTheEnd();
         openedEntry_ = entry;
         eofSeen_ = false;
 

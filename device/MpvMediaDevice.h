@@ -52,9 +52,9 @@ struct DeviceReply {
 // - The length is the duration the file states, or libmpv's estimate of it (an MPEG audio
 //   stream's bit rate), from the first frame (sound alone from 0); it is the same whether the
 //   entry was opened or adopted, and never depends on when it is read. A stream that states
-//   none (a raw MPEG video stream) has length 0 until libmpv knows it: it is read ahead to its
-//   end while it plays, and at the latest the end reached by playing gives it; its positions
-//   and seeks are not cut meanwhile. AAC in MP4 ends at its stated length, to the sample
+//   none (a raw MPEG video stream) has length 0 until libmpv knows it: once its demuxer has
+//   read to the end (about a second ahead of what plays), at the latest the end reached by
+//   playing gives it; its positions and seeks are not cut meanwhile. AAC in MP4 ends at its stated length, to the sample
 //   (libmpv would go on with the encoder's padding).
 // - At the end the device stays open on the last picture, reports "stopped" and its
 //   position equals its length; before the end the position stays below the length, even

@@ -426,8 +426,8 @@ TEST_F(DeviceTest, OpenedAndAdoptedPicturesKeepTheSameTime) {
     }
 }
 
-// A stream that states no length (a raw MPEG video stream) is read ahead to its end while it
-// plays, so its length is known long before the end.
+// A stream that states no length (a raw MPEG video stream) gets it while it plays, as soon as
+// libmpv has read it to its end, before the end is played.
 TEST_F(DeviceTest, AStreamWithoutAStatedLengthLearnsItWhilePlaying) {
     Open("stream.mpg");
     EXPECT_EQ(Send("status movie length"), "0");
