@@ -44,12 +44,11 @@ int Travel(int index) { return index == kHotspotPosition ? kSeekBarWidth : kVolu
 
 // --- one hotspot ----------------------------------------------------------------------------
 
-class HotspotAccessible final : public QAccessibleInterface,
-                                public QAccessibleActionInterface,
-                                public QAccessibleValueInterface {
+// A child of the main window without an object or children of its own: a hotspot or the
+// announcement.
+class SkinChildAccessible : public QAccessibleInterface {
 public:
-    HotspotAccessible(SkinAccess& access, int index) : access_(access), index_(index) {}
-
+    explicit SkinChildAccessible(SkinAccess& access) : access_(access) {}
     bool isValid() const override { return true; }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return access_.Window().windowHandle(); }
@@ -58,6 +57,16 @@ public:
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+
+protected:
+    SkinAccess& access_;
+};
+
+class HotspotAccessible final : public SkinChildAccessible,
+                                public QAccessibleActionInterface,
+                                public QAccessibleValueInterface {
+public:
+    HotspotAccessible(SkinAccess& access, int index) : SkinChildAccessible(access), index_(index) {}
 
     QString text(QAccessible::Text t) const override {
         const Hotspot& h = kHotspots[size_t(index_)];
@@ -139,7 +148,6 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 
 private:
-    SkinAccess& access_;
     const int index_;
 };
 
@@ -149,18 +157,10 @@ private:
 // labels), so a change of track would go unheard. What it speaks wherever the focus is, even
 // with another window active, is a notification that becomes showing
 // (object:state-changed:showing on a notification role): the text is this object's name.
-class AnnouncementAccessible final : public QAccessibleInterface {
+class AnnouncementAccessible final : public SkinChildAccessible {
 public:
-    explicit AnnouncementAccessible(SkinAccess& access) : access_(access) {}
+    explicit AnnouncementAccessible(SkinAccess& access) : SkinChildAccessible(access) {}
 
-    bool isValid() const override { return true; }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return access_.Window().windowHandle(); }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(&access_.Window()); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     // No description: Orca would say it after every announcement.
     QString text(QAccessible::Text t) const override {
         return t == QAccessible::Name ? QString::fromStdString(access_.Announcement()) : QString();
@@ -177,9 +177,6 @@ public:
         s.readOnly = true;
         return s;
     }
-
-private:
-    SkinAccess& access_;
 };
 
 // --- the window -----------------------------------------------------------------------------
