@@ -36,16 +36,17 @@ struct PictureE2E : ::testing::Test {
         if (desk.Name().empty() || !tools || !Eventually(up))
             GTEST_SKIP() << "needs Xvfb, openbox, xdotool, xwininfo and ffmpeg";
     }
-    // The visible top-level windows of `pid` other than the player (321 wide), once there is one for which `ok` holds.
+    // The visible video windows of `pid` (titled "VELKAF": its picture child is a window of the pid as well), once
+    // there is one for which `ok` holds.
     Box VideoWindow(pid_t pid, const std::function<bool(const Box&)>& ok, std::string* id = nullptr) const {
         Box found;
         Eventually([&] {
-            std::istringstream ids(desk.Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+            std::istringstream ids(desk.Run("xdotool search --all --onlyvisible --pid " + std::to_string(pid) + " --name '^VELKAF$'"));
             for (std::string w; std::getline(ids, w);) {
                 Box b;
                 std::sscanf(desk.Run("xdotool getwindowgeometry --shell " + w).c_str(),
                             "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.w, &b.h);
-                if (b.w != 321 && ok(b)) return found = b, id && (*id = w, true), true;
+                if (ok(b)) return found = b, id && (*id = w, true), true;
             }
             return false;
         });
