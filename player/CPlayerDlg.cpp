@@ -203,10 +203,10 @@ void CPlayerDlg::OnInitDialog() {
 }
 
 void CPlayerDlg::OnTimer() {
-    if (QuitSignalReceived() && !m_tick.Ended()) m_state.quitRequested = 1;
+    if (QuitSignalReceived() && !m_tick.Ended()) m_state.quitRequested.Ask(true);
     if (m_state.busRaise != 0) {
         // The desktop asked for the player (a second start, the bus's Raise).
-        m_state.busRaise = 0;
+        m_state.busRaise.Clear();
         if (isMinimized()) showNormal();
         raise();
         activateWindow();
@@ -249,7 +249,7 @@ void CPlayerDlg::WakeOnCallsTo(QObject* object) {
 
 void CPlayerDlg::QuitAtOnce() {
     if (m_tick.Ended()) return;
-    m_state.quitRequested = 1;
+    m_state.quitRequested.Ask(true);
     if (!m_tick.QuitNow()) Wake();
 }
 
@@ -261,7 +261,7 @@ void CPlayerDlg::closeEvent(QCloseEvent* event) {
     // The window manager's close asks for the orderly quit, carried out once this handler
     // has returned (it destroys the windows).
     if (!m_tick.Ended()) {
-        m_state.quitRequested = 1;
+        m_state.quitRequested.Ask(true);
         event->ignore();
         QMetaObject::invokeMethod(
             this, [this] { QuitAtOnce(); }, Qt::QueuedConnection);

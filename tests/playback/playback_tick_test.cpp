@@ -18,8 +18,10 @@ const Strings kSearchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "p
 enum Held { kNoButton = 0, kRewHeld = 1, kFfHeld = 2, kBothHeld = 3 };
 
 struct TickRig : PlaybackRig {
-    explicit TickRig(const PlayerState& start = {}, Held held = kNoButton) {
-        state = start, state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
+    explicit TickRig(const PlayerState& start = {}, Held held = kNoButton, const Asked& ask = {}) {
+        state = start;
+        Ask(state, ask);
+        state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
         state.buttonCounters[kCounterSearchForward] = held & kFfHeld ? 1 : 0;
         device.Answer(kFormat, "milliseconds"), device.Answer(kPos, "5000");
         for (int i = 0; i < 8; ++i) settings.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
@@ -63,11 +65,11 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         {.code = PendingCommand{12}},  // no such command
     };
     for (const Case& c : cases) {
-        TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});
+        TickRig rig({.paused = c.paused, .speed = 5}, kNoButton, {.command = c.code});
         rig.state.buttonCounters[kCounterSmallerVideo] = rig.state.buttonCounters[kCounterLargerVideo] = 3;
         rig.settings.videoSizeMode = c.size, RunPendingCommand(rig.context);
         const PlayerState& s = rig.state;
-        EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand, rig.settings.videoSizeMode),
+        EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand.Get(), rig.settings.videoSizeMode),
                   std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << &c - cases;
         EXPECT_EQ(std::tuple(s.position, s.inputCooldown, s.closed, s.buttonCounters[kCounterSmallerVideo],
                              s.buttonCounters[kCounterLargerVideo]),
@@ -86,10 +88,10 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
         {.reply = "Stopped", .shown = "[mode Stopped]", .pending = kCmdCheckEnd},
     };
     for (const Case& c : cases) {
-        TickRig rig({.pendingCommand = kCmdCheckEnd, .closeRequest = 1});
+        TickRig rig({}, kNoButton, {.command = kCmdCheckEnd, .close = true});
         rig.device.Answer("status movie mode", c.reply);
         EXPECT_EQ(rig.Tick(), (Strings{"status movie mode", c.shown, "close movie"}));
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.closeRequest), std::tuple(c.pending, 0)) << c.reply;
+        EXPECT_EQ(std::tuple(rig.state.pendingCommand.Get(), rig.state.closeRequest.Get()), std::tuple(c.pending, 0)) << c.reply;
     }
 }
 
@@ -97,7 +99,6 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
 // notch is one frame, once per request. The next full-tick rate; FF's light counts down.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 4999", kFormat, kPos};
-    const PlayerState rightHeld{.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
     struct Case { PlayerState st; Held held = kNoButton; std::pair<int, int> wheel{0, 0};  // playing, paused
                   Strings sent; int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1; };
     const Case cases[] = {
@@ -106,7 +107,8 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         {.st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1},
         {.st = {.speed = 4, .rightButtonSearch = 1}, .sent = Seek(5060), .speed = 1},
         {.st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2},
-        {.st = rightHeld, .sent = Seek(8000), .speed = 2, .prevKeys = kHeldRight},
+        {.st = {.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight}, .sent = Seek(8000),
+         .speed = 2, .prevKeys = kHeldRight},
         {.st = {.paused = 1, .speed = 2, .prevKeysHeld = kHeldFullStop}, .wheel = {0, 1}, .sent = Seek(5090)},
         {.st = {.speed = 2, .prevKeysHeld = kHeldFullStop}, .sent = kSearchEnds, .divisor = 5},
         {.held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4898), .speed = -1},
@@ -148,7 +150,7 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
         EXPECT_EQ(shown, (Shown{{1, 0}, {1, 1}, {1, 2}, {1, 0}})) << divisor;
     }
     TickRig rig({.closed = 1, .speed = 1});
-    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand, rig.state.speed),
+    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand.Get(), rig.state.speed),
               std::tuple(Strings{}, 0, 0, 0));
 }
 
@@ -175,21 +177,21 @@ TEST(PlaybackTickTest, MinimiseFollowUp) {
 // no search buttons; the rate, the counters and the minimise state are left alone.
 TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 5001", kFormat, kPos};
-    const PlayerState rightHeld{.paused = 1, .speed = 1, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
-    struct Case { PlayerState st; std::pair<int, int> wheel{0, 0}; Strings sent; int speed = 0; };
+    struct Case { PlayerState st; std::pair<int, int> wheel{0, 0}; Strings sent; int speed = 0; Asked ask{}; };
     const Case cases[] = {
         {.st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
         {.st = {.speed = -2}, .wheel = {1, 0}, .sent = Seek(4940), .speed = -2},
         {.st = {.paused = 1, .speed = 3}, .wheel = {0, 1}, .sent = Seek(5150), .speed = 3},
         {.st = {.paused = 1, .speed = 3, .prevKeysHeld = kHeldLeft}, .wheel = {0, 1}, .sent = Seek(5150)},
-        {.st = rightHeld, .sent = Seek(7000), .speed = 1},
+        {.st = {.paused = 1, .speed = 1, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight}, .sent = Seek(7000),
+         .speed = 1},
         {.st = {.closed = 1, .speed = 1}},
         {.st = {.speed = 2, .prevKeysHeld = kHeldComma}, .sent = kSearchEnds},
         {.st = {.paused = 1, .speed = 5}, .sent = oneFrame},
-        {.st = {.pendingCommand = kCmdPause, .closeRequest = 1}, .sent = {"pause movie", kPos, "close movie"}},
+        {.sent = {"pause movie", kPos, "close movie"}, .ask = {.command = kCmdPause, .close = true}},
     };
     for (const Case& c : cases) {
-        TickRig rig(c.st, kFfHeld);
+        TickRig rig(c.st, kFfHeld, c.ask);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3"});
         rig.state.tickDivisor = 3, rig.state.fullScreen = 1, rig.state.minimiseState = 1;
         rig.state.buttonCounters[kCounterPlay] = 2;
@@ -278,10 +280,11 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
     for (const Case& c : cases) {
         BusRig r;
         r.state.closed = c.closed, r.state.paused = c.paused, r.state.timeFormatMs = c.timeFormatMs;
-        r.state.busSeekMs = c.ms, r.Tick();
+        r.state.busSeekMs.Ask(c.ms);
+        r.Tick();
         EXPECT_EQ(r.device.sent, c.sent) << c.ms;
-        EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs),
-                  std::tuple(c.position, c.knob, c.seeks, -1)) << c.ms;
+        EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs.Pending()),
+                  std::tuple(c.position, c.knob, c.seeks, false)) << c.ms;
     }
     PlayerState s{.lengthMs = 0, .lengthFrames = 100};  // a length not known yet does not cut the jump
     EXPECT_EQ(std::pair(DevicePositionFromMs(s, 9000), PositionMsFromDevice(s, 1234)), std::pair(9000, 1234LL));
@@ -294,11 +297,14 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
 TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     BusRig r;
     r.playlist.InsertAt(0, "/a.wav"), r.playlist.InsertAt(1, "/b.wav"), r.playlist.SyncCount();
-    r.state.busVolume = 32768, r.state.busShuffle = 1, r.state.busRepeat = 0, r.Tick();
+    r.state.busVolume.Ask(32768);
+    r.state.busShuffle.Ask(true);
+    r.state.busRepeat.Ask(false);
+    r.Tick();
     // Turning shuffle on builds the order.
     EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount,
                          r.settings.repeat), std::tuple(0x80008000u, 29, 1, 2, 0));
-    EXPECT_EQ(std::tuple(r.state.busVolume, r.state.busShuffle, r.state.busRepeat), std::tuple(-1, -1, -1));
+    EXPECT_FALSE(r.state.requests.AnyPending());
     r.settings.repeat = 1, r.Tick();  // nothing asked: nothing changes
     EXPECT_EQ(std::tuple(r.volume.writes.size(), r.settings.repeat, r.device.sent.size()), std::tuple(1u, 1, 0u));
 }
@@ -319,12 +325,12 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
         {.request = kTrackAudio, .reply = "1 1 j\x1b[p", .title = ""},  // not a language
     };
     for (const Case& c : cases) {
-        TickRig rig({.trackRequest = c.request, .titleLine1 = "a", .titleLine2 = "b"});
+        TickRig rig({.titleLine1 = "a", .titleLine2 = "b"}, kNoButton, {.track = c.request});
         const std::string command = c.request == kTrackAudio ? "track movie audio next" : "track movie subtitle next";
         rig.device.Answer(command, c.reply);
         const Strings notice = *c.title ? Strings{command, "[title lines]"} : Strings{command};
         EXPECT_EQ(rig.Tick(), notice) << c.reply;
-        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest, rig.state.marqueeOffset),
+        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest.Get(), rig.state.marqueeOffset),
                   std::tuple(c.title, 0, 0));
         if (!*c.title) continue;
         for (int tick = 1; tick < kTrackNoticeTicks; ++tick) EXPECT_EQ(rig.Tick(), Strings{}) << tick;

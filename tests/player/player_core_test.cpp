@@ -25,7 +25,8 @@ using K = PolledKey; using W = AuxWindow;
 
 // InputHost and MainTickHost share PlaceVideo and FocusStepSink.
 struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
-    explicit Rig(const PlayerState& start = {}, Strings args = {}) : args(std::move(args)), state(start) {
+    explicit Rig(const PlayerState& start = {}, Strings args = {}) : args(std::move(args)) {
+        state = start;
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
         script.Answer("status movie position", "5200"), script.Answer("status movie mode", "stopped");
     }
@@ -74,9 +75,11 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
         for (std::string& l : lines) if (const size_t at = l.find('%'); at != l.npos) l.replace(at, 1, start.path());
         return lines;
     }
-    Strings FullTick(const PlayerState& st) {  // one full tick of a started player in state `st`
+    Strings FullTick(const PlayerState& st, const Asked& ask = {}) {  // one full tick of a started player in `st`
         if (!state.firstTickDone) Calls(1);
-        return state = st, state.firstTickDone = 1, journal.clear(), Calls(5), journal;
+        state = st;
+        Ask(state, ask);
+        return state.firstTickDone = 1, journal.clear(), Calls(5), journal;
     }
 
     Strings args; CurrentFolderGuard cwd;
@@ -144,17 +147,17 @@ TEST(InputControlTest, PressesAndReleases) {
         rig.state.position = 100, rig.state.trackPending = 1;
         const auto release = [&] { c.right ? rig.input.OnRButtonUp(c.at) : rig.input.OnLButtonUp(c.at); };
         c.right ? rig.input.OnRButtonDown(c.at) : rig.input.OnLButtonDown(c.at);
-        EXPECT_EQ(std::tuple(s.pendingCommand, s.mouseButtonDown, s.quitRequested, s.trackPending, s.minimiseState,
+        EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.mouseButtonDown, s.quitRequested.Get(), s.trackPending, s.minimiseState,
                              s.rightButtonSearch),
                   std::tuple(c.pending, 1, 0, c.track, c.minimised, c.search)) << &c - cases;
         release();
         std::vector<int> lit;
         for (int i = 0; i < kButtonCounterCount; ++i) if (s.buttonCounters[i] > 0) lit.push_back(i);
         EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << &c - cases;
-        EXPECT_EQ(std::tuple(s.pendingCommand, s.quitRequested, s.mouseButtonDown, s.rightButtonSearch),
+        EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.quitRequested.Get(), s.mouseButtonDown, s.rightButtonSearch),
                   std::tuple(c.released, c.quit, 0, 0)) << &c - cases;
-        rig.state.pendingCommand = kCmdNone, release();
-        EXPECT_EQ(s.pendingCommand, kCmdNone) << "a second release ends no search, " << &c - cases;
+        rig.state.pendingCommand.Clear(), release();
+        EXPECT_EQ(s.pendingCommand.Get(), kCmdNone) << "a second release ends no search, " << &c - cases;
     }
 }
 
@@ -188,7 +191,7 @@ TEST(InputControlTest, WheelStepsAndActivation) {
         Rig rig({.busy = c.busy, .activeApp = c.active});
         c.step ? rig.input.OnStep(c.delta) : rig.input.OnMouseWheel(c.delta);
         if (c.activate) rig.input.OnActivateApp(c.step);
-        EXPECT_EQ(std::tuple(rig.state.wheelStep, rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
+        EXPECT_EQ(std::tuple(rig.state.wheelStep.Get(), rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
             << &c - cases;
     }
 }
@@ -225,7 +228,7 @@ TEST(InputControlTest, KeysPolledEachTick) {
         rig.held = c.held, rig.pressed = c.pressed, rig.input.PollKeyboard();
         if (c.thenActive) rig.state.activeApp = 1, rig.input.PollKeyboard();
         const PlayerState& s = rig.state;
-        EXPECT_EQ(std::tuple(s.pendingCommand, s.speedStepRequest, s.inputCooldown, int(s.keysHeld), rig.journal),
+        EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.speedStepRequest.Get(), s.inputCooldown, int(s.keysHeld), rig.journal),
                   std::tuple(c.pending, c.speedStep, c.cooldown, c.keysHeld, c.sent)) << &c - cases;
         EXPECT_EQ(rig.settings.fullScreenFit, c.fit) << &c - cases;
     }
@@ -238,7 +241,7 @@ TEST(InputControlTest, HeldRightStepsOncePerCooldown) {
     int steps = 0;
     for (int call = 0; call < 50; ++call) {  // 10 full ticks; the keys are polled first on each call
         rig.input.PollKeyboard(), rig.tick.OnTimer();
-        if (rig.state.pendingCommand == kCmdNextTrack) ++steps, rig.state.pendingCommand = kCmdNone;  // carried out
+        if (rig.state.pendingCommand.Get() == kCmdNextTrack) ++steps, rig.state.pendingCommand.Clear();  // carried out
     }
     EXPECT_EQ(steps, 2);
 }
@@ -257,7 +260,7 @@ TEST(InputControlTest, TrackKeysRequestTheNextTrack) {
     for (const Case& c : cases) {
         Rig rig(c.st);
         rig.pressed = c.pressed, rig.input.PollKeyboard(), rig.state.activeApp = 1, rig.input.PollKeyboard();
-        EXPECT_EQ(std::tuple(rig.state.trackRequest, rig.pressed.size()), std::tuple(c.request, 0u)) << &c - cases;
+        EXPECT_EQ(std::tuple(rig.state.trackRequest.Get(), rig.pressed.size()), std::tuple(c.request, 0u)) << &c - cases;
     }
 }
 
@@ -287,7 +290,8 @@ TEST(MainTickTest, TickRate) {
         {.divisor = 0, .busy = 1, .calls = 7, .fullTicks = 0},
     };
     for (const Case& c : cases) {
-        Rig rig({.firstTickDone = 1, .tickDivisor = c.divisor, .busy = c.busy, .backgroundReload = 1});
+        Rig rig({.firstTickDone = 1, .tickDivisor = c.divisor, .busy = c.busy});
+        rig.state.backgroundReload.Ask(true);
         rig.Calls(c.calls);
         EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0]),
                   std::tuple(c.fullTicks, "[background]")) << &c - cases;
@@ -341,65 +345,73 @@ TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
     for (const Case& c : cases) {
         Rig rig;
         rig.FillStart(), rig.dropRefused = c.refused;
-        rig.FullTick({.playlistEditorOpen = c.editorOpen, .handedArguments = c.args,
-                      .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
-        EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()),
-                  std::tuple(rig.InStart(c.dropped), c.handedAfter, c.handedAfter * c.args.size())) << &c - cases;
+        rig.FullTick({.playlistEditorOpen = c.editorOpen}, {.handed = HandedCommandLine{c.args, rig.start.path()}});
+        const bool kept = rig.state.handedCommandLine.Pending();
+        EXPECT_EQ(std::tuple(rig.dropped, kept, kept ? rig.state.handedCommandLine->value().arguments : Strings{}),
+                  std::tuple(rig.InStart(c.dropped), c.handedAfter == 1, c.handedAfter ? c.args : Strings{}))
+            << &c - cases;
     }
 }
 
 TEST(MainTickTest, FullTickRequests) {
     const std::string pos = "status movie position", len = "status movie length", fmt = "status movie time format";
-    const auto open = [](int lengthMs, PlayerState s = {}) { return s.lengthMs = lengthMs, s.lengthFrames = 250, s; };
     // A length of 0, asked again; `learned` the device's answer, measured in both formats when known.
     const Strings measured{pos, len, fmt, len, fmt, len, fmt};
-    struct Case { PlayerState st; Strings sent; int speed = 0, paused = 0, pending = kCmdNone;
-                  int cooldown = 0, knob = 0, position = 0, failedWait = 0, learned = 0; };
+    struct Case { PlayerState st; Asked ask{}; int lengthMs = -1;  // -1: no track of a length open
+                  Strings sent; int speed = 0, paused = 0, pending = kCmdNone; int cooldown = 0, knob = 0, position = 0, failedWait = 0, learned = 0; };
     const Case cases[] = {
-        {.st = {.closed = 1, .wheelStep = 1, .inputCooldown = 2}, .cooldown = 1},  // discarded, not delayed
-        {.st = {.closed = 1, .wheelStep = 1}, .speed = 1},
-        {.st = {.closed = 1, .speed = 3, .speedStepRequest = 2}, .speed = 2},  // any request but 1 is slower
-        {.st = {.closed = 1, .speed = 1, .speedStepRequest = -1}, .sent = {"play movie"}, .cooldown = 2},
-        {.st = {.closed = 1, .paused = 1, .speed = 1, .speedStepRequest = -1}, .paused = 1},
-        {.st = {.closed = 1, .speed = 9, .speedStepRequest = 1}, .speed = 9},
-        {.st = {.closed = 1, .speed = -9, .speedStepRequest = -1}, .speed = -9},
-        {.st = {.closed = 1, .toggleRequest = 1, .speed = 4}, .sent = {"play movie"}},  // a search ends in play
-        {.st = {.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, .sent = {"pause movie"}, .paused = 1},
-        {.st = {.closed = 1, .toggleRequest = 1}, .pending = kCmdOpenAndPlay},  // nothing open: as PLAY
-        {.st = {.closed = 1, .paused = 1, .toggleRequest = 1}, .paused = 1, .pending = kCmdOpenAndPlay},
-        {.st = {.toggleRequest = 1, .seekDragging = 1}, .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
-        {.st = {.paused = 1, .toggleRequest = 1, .seekDragging = 1}, .sent = {"play movie", "play movie"}},
-        {.st = open(10000), .sent = {pos}, .knob = 107},
-        {.st = open(10000, {.timeFormatMs = 0}), .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
-        {.st = open(5200), .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
-        {.st = open(5000, {.pendingCommand = kCmdNextTrack}), .sent = {pos}, .pending = kCmdNextTrack, .knob = 206},
+        {.st = {.closed = 1, .inputCooldown = 2}, .ask = {.wheel = 1}, .cooldown = 1},  // discarded, not delayed
+        {.st = {.closed = 1}, .ask = {.wheel = 1}, .speed = 1},
+        {.st = {.closed = 1, .speed = 3}, .ask = {.speedStep = 2}, .speed = 2},  // any request but 1 is slower
+        {.st = {.closed = 1, .speed = 1}, .ask = {.speedStep = -1}, .sent = {"play movie"}, .cooldown = 2},
+        {.st = {.closed = 1, .paused = 1, .speed = 1}, .ask = {.speedStep = -1}, .paused = 1},
+        {.st = {.closed = 1, .speed = 9}, .ask = {.speedStep = 1}, .speed = 9},
+        {.st = {.closed = 1, .speed = -9}, .ask = {.speedStep = -1}, .speed = -9},
+        {.st = {.closed = 1, .speed = 4}, .ask = {.toggle = true}, .sent = {"play movie"}},  // a search ends in play
+        {.st = {.closed = 1, .paused = 1, .speed = -3}, .ask = {.toggle = true}, .sent = {"pause movie"}, .paused = 1},
+        {.st = {.closed = 1}, .ask = {.toggle = true}, .pending = kCmdOpenAndPlay},  // nothing open: as PLAY
+        {.st = {.closed = 1, .paused = 1}, .ask = {.toggle = true}, .paused = 1, .pending = kCmdOpenAndPlay},
+        {.st = {.seekDragging = 1}, .ask = {.toggle = true}, .sent = {"pause movie", pos}, .paused = 1,
+         .position = 5200},
+        {.st = {.paused = 1, .seekDragging = 1}, .ask = {.toggle = true}, .sent = {"play movie", "play movie"}},
+        {.lengthMs = 10000, .sent = {pos}, .knob = 107},
+        {.st = {.timeFormatMs = 0}, .lengthMs = 10000, .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
+        {.lengthMs = 5200, .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
+        {.ask = {.command = kCmdNextTrack}, .lengthMs = 5000, .sent = {pos}, .pending = kCmdNextTrack, .knob = 206},
         // A click waits for its release.
-        {.st = open(0, {.pendingCommand = kCmdOpenButton}), .sent = {pos, len}, .pending = kCmdOpenButton},
+        {.ask = {.command = kCmdOpenButton}, .lengthMs = 0, .sent = {pos, len}, .pending = kCmdOpenButton},
         // Length unknown: only the device's stopping ends the track, until the device knows the length.
-        {.st = open(0), .sent = {pos, len, "status movie mode"}, .pending = kCmdCheckEnd},
-        {.st = open(0, {.paused = 1}), .sent = {pos, len}, .paused = 1},
-        {.st = open(0, {.speed = 2}), .sent = {pos, len}, .speed = 2},
-        {.st = open(0, {.pendingCommand = kCmdPause}), .sent = {pos, len}, .pending = kCmdPause},
-        {.st = open(0), .sent = measured, .pending = kCmdCheckEnd, .knob = 206, .learned = 4000},
-        {.st = open(0, {.paused = 1}), .sent = measured, .paused = 1, .knob = 99, .learned = 10800},
-        {.st = open(10000, {.seekDragging = 2})},
+        {.lengthMs = 0, .sent = {pos, len, "status movie mode"}, .pending = kCmdCheckEnd},
+        {.st = {.paused = 1}, .lengthMs = 0, .sent = {pos, len}, .paused = 1},
+        {.st = {.speed = 2}, .lengthMs = 0, .sent = {pos, len}, .speed = 2},
+        {.ask = {.command = kCmdPause}, .lengthMs = 0, .sent = {pos, len}, .pending = kCmdPause},
+        {.lengthMs = 0, .sent = measured, .pending = kCmdCheckEnd, .knob = 206, .learned = 4000},
+        {.st = {.paused = 1}, .lengthMs = 0, .sent = measured, .paused = 1, .knob = 99, .learned = 10800},
+        {.st = {.seekDragging = 2}, .lengthMs = 10000},
         // A track that won't open; the user's request goes first.
         {.st = {.failedTrackWait = 2}, .pending = kCmdNextTrack},
-        {.st = {.pendingCommand = kCmdCheckEnd, .failedTrackWait = 2}, .pending = kCmdNextTrack},
+        {.st = {.failedTrackWait = 2}, .ask = {.command = kCmdCheckEnd}, .pending = kCmdNextTrack},
         {.st = {.closed = 1, .failedTrackWait = 2}},
-        {.st = {.pendingCommand = kCmdPause, .failedTrackWait = 2}, .pending = kCmdPause, .failedWait = 1},
+        {.st = {.failedTrackWait = 2}, .ask = {.command = kCmdPause}, .pending = kCmdPause, .failedWait = 1},
     };
     for (const Case& c : cases) {
         Rig rig;
         if (c.learned != 0) rig.script.Answer(len, std::to_string(c.learned));
-        const Strings sent = rig.FullTick(c.st);
+        PlayerState start;
+        start = c.st;
+        if (c.lengthMs >= 0) {  // an open track of this length; 250 frames
+            start.lengthMs = c.lengthMs;
+            start.lengthFrames = 250;
+        }
+        const Strings sent = rig.FullTick(start, c.ask);
         EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << &c - cases;
         const PlayerState& s = rig.state;
         if (c.learned != 0) { EXPECT_EQ(std::tuple(s.lengthMs, s.lengthFrames), std::tuple(c.learned, c.learned)); }
-        EXPECT_EQ(std::tuple(s.speed, s.paused, s.pendingCommand, s.inputCooldown, s.seekKnobX),
+        EXPECT_EQ(std::tuple(s.speed, s.paused, s.pendingCommand.Get(), s.inputCooldown, s.seekKnobX),
                   std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob)) << &c - cases;
         EXPECT_EQ(std::tuple(s.position, s.failedTrackWait), std::tuple(c.position, c.failedWait)) << &c - cases;
-        EXPECT_EQ(std::tuple(s.speedStepRequest, s.wheelStep, s.toggleRequest), std::tuple(0, 0, 0)) << &c - cases;
+        EXPECT_EQ(std::tuple(s.speedStepRequest.Get(), s.wheelStep.Get(), s.toggleRequest.Get()), std::tuple(0, 0, 0))
+            << &c - cases;
     }
 }
 
@@ -432,7 +444,7 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
         rig.values = c.values, rig.script.Answer(length, "");
         const PlayerState st{.paused = c.paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = c.panel};
         EXPECT_EQ(rig.FullTick(st), c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand), std::tuple(c.speed, c.pending)) << &c - cases;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand.Get()), std::tuple(c.speed, c.pending)) << &c - cases;
     }
 }
 
@@ -444,7 +456,7 @@ TEST(MainTickTest, PlaylistEditorInStep) {
                   {{E, kEditorCount}, 2}};
     EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}),
               (Strings{"[reset request]", "[reset entry]", "close movie", "[playback tick]"}));
-    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand),
+    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand.Get()),
               std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
@@ -462,12 +474,12 @@ TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
         {.name = "playing", .change = [](PlayerState& s) { s.closed = 0; }, .skips = true},
         {.name = "playing, search", .change = [](PlayerState& s) { s.closed = 0, s.speed = -1; }},
         {.name = "search", .change = [](PlayerState& s) { s.speed = 2; }},
-        {.name = "pending", .change = [](PlayerState& s) { s.pendingCommand = kCmdPlay; }},
-        {.name = "close", .change = [](PlayerState& s) { s.closeRequest = 1; }},
-        {.name = "quit", .change = [](PlayerState& s) { s.quitRequested = 1; }},
-        {.name = "toggle", .change = [](PlayerState& s) { s.toggleRequest = 1; }},
-        {.name = "speed step", .change = [](PlayerState& s) { s.speedStepRequest = 1; }},
-        {.name = "wheel", .change = [](PlayerState& s) { s.wheelStep = 1; }},
+        {.name = "pending", .change = [](PlayerState& s) { s.pendingCommand.Ask(kCmdPlay); }},
+        {.name = "close", .change = [](PlayerState& s) { s.closeRequest.Ask(true); }},
+        {.name = "quit", .change = [](PlayerState& s) { s.quitRequested.Ask(true); }},
+        {.name = "toggle", .change = [](PlayerState& s) { s.toggleRequest.Ask(true); }},
+        {.name = "speed step", .change = [](PlayerState& s) { s.speedStepRequest.Ask(1); }},
+        {.name = "wheel", .change = [](PlayerState& s) { s.wheelStep.Ask(1); }},
         {.name = "cooldown", .change = [](PlayerState& s) { s.inputCooldown = 1; }},
         {.name = "keys held", .change = [](PlayerState& s) { s.keysHeld = kHeldRight; }},
         {.name = "keys held before", .change = [](PlayerState& s) { s.prevKeysHeld = kHeldRight; }},
@@ -479,12 +491,12 @@ TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
         {.name = "minimised", .change = [](PlayerState& s) { s.minimiseState = 1; }},
         {.name = "full screen", .change = [](PlayerState& s) { s.fullScreen = 1; }},
         {.name = "editor", .change = [](PlayerState& s) { s.playlistEditorOpen = 1; }},
-        {.name = "handed", .change = [](PlayerState& s) { s.handedCommandLine = 1; }},
-        {.name = "bus seek", .change = [](PlayerState& s) { s.busSeekMs = 0; }},
-        {.name = "bus volume", .change = [](PlayerState& s) { s.busVolume = 0; }},
-        {.name = "bus shuffle", .change = [](PlayerState& s) { s.busShuffle = 0; }},
-        {.name = "bus repeat", .change = [](PlayerState& s) { s.busRepeat = 0; }},
-        {.name = "bus raise", .change = [](PlayerState& s) { s.busRaise = 1; }},
+        {.name = "handed", .change = [](PlayerState& s) { s.handedCommandLine.Ask(HandedCommandLine{}); }},
+        {.name = "bus seek", .change = [](PlayerState& s) { s.busSeekMs.Ask(0); }},
+        {.name = "bus volume", .change = [](PlayerState& s) { s.busVolume.Ask(0); }},
+        {.name = "bus shuffle", .change = [](PlayerState& s) { s.busShuffle.Ask(false); }},
+        {.name = "bus repeat", .change = [](PlayerState& s) { s.busRepeat.Ask(false); }},
+        {.name = "bus raise", .change = [](PlayerState& s) { s.busRaise.Ask(true); }},
     };
     for (const Case& c : cases) {
         Rig rig({.closed = 1, .firstTickDone = 1});

@@ -62,7 +62,7 @@ struct Window {
     std::tuple<Strings, int, int, int> Effects() const {
         Strings commands;
         for (auto& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
-        return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
+        return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest.Get(), state.pendingCommand.Get()};
     }
     CurrentFolderGuard cwd; TempFolder folder; PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
@@ -163,10 +163,10 @@ TEST(PlayerWindowTest, StepKeys) {
     for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
                              {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0},
                              {Qt::Key_Escape, 0}}) {
-        w.state.wheelStep = 0, QTest::keyClick(w.dialog.get(), key);
-        EXPECT_EQ(w.state.wheelStep, step) << key;
+        w.state.wheelStep.Clear(), QTest::keyClick(w.dialog.get(), key);
+        EXPECT_EQ(w.state.wheelStep.Get(), step) << key;
     }
-    EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
+    EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested.Get() == 0);
 }
 
 void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {  // on the device pixel holding the point `at`
@@ -185,7 +185,7 @@ const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; }
     {kHotspotFile, kCmdOpenButton}, {kHotspotConfig, kCmdSettingsDialog}, {kHotspotFull, kCmdFullScreen},
     {kHotspotZoomOut, kCmdSmallerVideo}, {kHotspotZoomIn, kCmdLargerVideo},
     {kHotspotPlay, 1, [](S s, T) { return s.buttonCounters[0]; }},
-    {kHotspotPower, kCmdQuit, [](S s, T) { return s.quitPending; }},
+    {kHotspotPower, kCmdQuit, [](S s, T) { return s.quitPending.Get() ? int(kCmdQuit) : 0; }},
     {kHotspotRepeat, 0, [](S, T t) { return t.repeat; }}, {kHotspotShuffle, 1, [](S, T t) { return t.shuffle; }},
     {kHotspotMinimise, 1, [](S s, T) { return s.minimiseState; }},
     {kHotspotPosition, 1, [](S s, T) { return s.seekDragging; }},
@@ -200,12 +200,14 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
     const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(), wanted = factor > 0 ? factor : 1;
     ASSERT_EQ(w.dialog->devicePixelRatioF(), wanted);
-    const PlayerState state = w.state; const Settings settings = w.settings;
+    PlayerState state;
+    state = w.state;
+    const Settings settings = w.settings;
     for (const auto& c : kHitCases) {
         const skin::Rect r = access->Area(c.spot);
         const QPointF centre(r.x + r.w / 2.0, r.y + r.h / 2.0);
         SendLeft(*w.dialog, QEvent::MouseButtonPress, centre);
-        EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand, c.expected)
+        EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand.Get(), c.expected)
             << kHotspots[c.spot].name << " at " << wanted;
         w.state = state, w.settings = settings;
         SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre), w.state = state, w.settings = settings;
@@ -222,7 +224,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.dialog.get(), 3000));
     const QImage unfocused = w.dialog->grab().toImage();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
-    EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand, w.state.closeRequest), std::tuple(-1, 0, 0));
+    EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand.Get(), w.state.closeRequest.Get()), std::tuple(-1, 0, 0));
     for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill}, {Qt::Key_Backtab,
                                 kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
         QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
