@@ -66,6 +66,15 @@ bool MainTick::CanSkipSubTicks(bool inputQuiet) const {
     return s.fullScreen == 0 && s.playlistEditorOpen == 0;
 }
 
+TickPace MainTick::Pace(bool inputQuiet) const {
+    if (ended_) return TickPace::Stop;
+    if (state_.busy != 0 || state_.tickCounter != 0) return TickPace::Run;
+    if (CanRest(inputQuiet)) return TickPace::Rest;
+    return state_.tickDivisor > 1 && CanSkipSubTicks(inputQuiet) ? TickPace::Nap : TickPace::Run;
+}
+
+int MainTick::CallsToFullTick() const { return state_.tickDivisor <= 1 ? 1 : state_.tickDivisor - state_.tickCounter; }
+
 void MainTick::Slept(int calls) {
     if (calls <= 0 || ended_) return;
     if (state_.failedTrackWait > 1) state_.failedTrackWait = std::max(1, state_.failedTrackWait - calls);
