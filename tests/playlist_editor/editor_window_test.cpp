@@ -198,8 +198,7 @@ TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
         const EditorRect at = rig.editor.WindowRectOnScreen();  // where the main tick saves it from
         EXPECT_EQ(std::tuple(at.x, at.y, at.width, at.height, rig.Get(kEditorRequest)),
                   std::tuple(30, 40, 250, 300, +kEditorRequestResized)) << what;
-        QTest::mouseClick(rig.List().viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        way(rig);
+        QTest::mouseClick(rig.List().viewport(), Qt::RightButton, {}, QPoint(5, 5)); way(rig);
         EXPECT_EQ(rig.posted, std::vector<int>{kNotifyCloseEditor}) << what;
         QPointer<QWidget> window = rig.editor.Window();
         rig.editor.CloseWindow(); rig.editor.CloseWindow();  // a second close finds nothing to destroy
@@ -247,11 +246,9 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
                               rig.editor.StatusLine()->text().toStdString()),
               std::make_tuple(ab, ab, std::string("<missing>"), f.path() + "lists"));
     EditorRig closing(LetterPaths("pqr"), 0);  // closed while the dialog runs its own loop
-    closing.answer = list;
-    closing.whileShown = [&closing] { closing.editor.CloseWindow(); };
+    closing.answer = list; closing.whileShown = [&closing] { closing.editor.CloseWindow(); };
     QPointer<QWidget> window = closing.editor.Window();
-    closing.Click(Id::kIdLoad);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    closing.Click(Id::kIdLoad); QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(std::make_tuple(window.isNull(), closing.Letters(), closing.state.busy), std::make_tuple(true, "pqr", 0));
 }
 }  // namespace
