@@ -68,7 +68,7 @@ struct HandedCommandLine {
 // one wakes the timer, the code that carries it out clears it. Everything else is state that
 // its writer (named at each group) keeps and the tick and the windows read.
 struct PlayerState {
-    RequestLedger requests;
+    RequestLedger requests{};
 
     // Requests from input, the windows, the bus and the tick itself, carried out by the tick
     // (the button-up handler for kCmdOpenButton..kCmdFullScreen).

@@ -496,4 +496,51 @@ TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
     }
 }
 
+// Slept calls count as run: the counters move on, a held full tick comes on the next call, a failed track's wait
+// counts down to 1 (step now); `toFull` is the calls from then to the next full tick.
+TEST(MainTickTest, SleptCallsCountAsRun) {
+    struct Case { const char* name; int divisor, counter, calls, toFull, wait = 0, waitAfter = 0; };
+    const Case cases[] = {
+        {.name = "nothing slept", .divisor = 5, .counter = 2, .calls = 0, .toFull = 3},
+        {.name = "two of four sub-calls", .divisor = 5, .counter = 1, .calls = 2, .toFull = 2},
+        {.name = "up to the full tick", .divisor = 5, .counter = 1, .calls = 3, .toFull = 1},
+        {.name = "past it: folded into the next", .divisor = 5, .counter = 0, .calls = 12, .toFull = 1},
+        {.name = "every call full", .divisor = 0, .counter = 0, .calls = 7, .toFull = 1},
+        {.name = "a wait counts down", .divisor = 5, .counter = 0, .calls = 3, .toFull = 2, .wait = 10, .waitAfter = 7},
+        {.name = "a wait stops at 1", .divisor = 5, .counter = 0, .calls = 9, .toFull = 1, .wait = 3, .waitAfter = 1},
+    };
+    for (const Case& c : cases) {
+        Rig rig({.closed = 1, .firstTickDone = 1, .tickDivisor = c.divisor, .tickCounter = c.counter});
+        rig.state.failedTrackWait = c.wait;
+        rig.tick.Slept(c.calls);
+        EXPECT_EQ(std::pair(rig.tick.CallsToFullTick(), rig.state.failedTrackWait), std::pair(c.toFull, c.waitAfter))
+            << c.name;
+        rig.state.failedTrackWait = 0;
+        rig.Calls(c.toFull - 1);
+        EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), 0) << c.name;
+        rig.Calls(1);
+        EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), 1) << c.name;
+    }
+}
+
+// After a full tick the timer rests, naps or runs on; after any other call, or while busy, it runs on.
+TEST(MainTickTest, PaceAfterACall) {
+    struct Case { const char* name; int closed, speed, counter, busy; bool quiet; TickPace pace; };
+    const Case cases[] = {
+        {.name = "nothing open", .closed = 1, .speed = 0, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Rest},
+        {.name = "playing", .closed = 0, .speed = 0, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Nap},
+        {.name = "a key down", .closed = 0, .speed = 0, .counter = 0, .busy = 0, .quiet = false, .pace = TickPace::Run},
+        {.name = "searching", .closed = 0, .speed = 2, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Run},
+        {.name = "a sub-call", .closed = 1, .speed = 0, .counter = 3, .busy = 0, .quiet = true, .pace = TickPace::Run},
+        {.name = "busy", .closed = 1, .speed = 0, .counter = 0, .busy = 1, .quiet = true, .pace = TickPace::Run},
+    };
+    for (const Case& c : cases) {
+        Rig rig({.closed = c.closed, .speed = c.speed, .firstTickDone = 1, .tickCounter = c.counter, .busy = c.busy});
+        EXPECT_EQ(rig.tick.Pace(c.quiet), c.pace) << c.name;
+    }
+    Rig ended({.firstTickDone = 1});
+    ASSERT_TRUE(ended.tick.QuitNow());
+    EXPECT_EQ(ended.tick.Pace(true), TickPace::Stop);
+}
+
 }  // namespace
