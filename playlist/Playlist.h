@@ -36,7 +36,11 @@ public:
     void SwapEntries(std::vector<std::string>& entries) { entries_.swap(entries); }
 
     // --- record fields ---
-    int count = 0;  // re-read from the store after every change (SyncCount)
+    // The entries the player counts: StoreSize() as of the last SyncCount(), which every change
+    // of the store outside the editor calls at once; while the editor is open its own count
+    // (kEditorCount) is taken by every full tick instead, since its commands work on the
+    // entries swapped out of the store.
+    int count = 0;
     int currentIndex = 0;
     std::vector<int> order;  // shuffle order; orderCount elements once built
     int orderCount = 0;
