@@ -8,6 +8,7 @@
 
 #include "app/DesktopScreenSaver.h"
 #include "app/MprisService.h"
+#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "device/MpvMediaDevice.h"
 #include "device/ProcessWaveVolume.h"
@@ -51,6 +52,9 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     MprisService bus(state, settings, playlist, volume, instance);
     const QDBusConnection session = QDBusConnection::sessionBus();
     bus.Register(session);  // the objects before the name
+    // The arguments that name nothing are said once, on this start's standard error.
+    const CommandLineItems commandLine = ClassifyCommandLine(arguments, startFolder);
+    ReportArgumentsNamingNothing(commandLine);
     switch (instance.Claim(session, newInstance, arguments, startFolder)) {
     case SingleInstance::Start::HandedOver: LogLine("handed the command line to the running player"); return 0;
     case SingleInstance::Start::NothingTaken: return 1;
@@ -74,7 +78,7 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
 
     {
         CPlayerDlg dialog(PlayerRecords{state, settings, playlist}, device, volume, clock,
-                          MainTickSetup{ProgramFolder(), arguments, startFolder, guest});
+                          MainTickSetup{ProgramFolder(), commandLine.items, guest});
         QEventLoop loop;
         QObject::connect(&dialog, &CPlayerDlg::dialogEnded, &loop, &QEventLoop::quit);
         // Each full tick lets the bus announce what changed.

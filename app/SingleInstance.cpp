@@ -9,7 +9,7 @@
 
 #include "platform/Log.h"
 #include "platform/QuitSignal.h"
-#include "playback/CommandLine.h"
+#include "app/CommandLine.h"
 #include "state/PlayerState.h"
 
 namespace {
@@ -71,9 +71,7 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
         }
         if (newInstance || !exported_) break;
         if (!reported) {
-            // What this start's arguments name is said here, on its own standard error.
             const CommandLineItems items = ClassifyCommandLine(arguments, startFolder);
-            ReportArgumentsNamingNothing(items);
             reported = true;
             if (!arguments.empty() && items.items.empty()) {
                 Release();
@@ -125,10 +123,12 @@ void SingleInstance::Release() {
 
 bool SingleInstance::Take(const QList<QByteArray>& arguments, const QByteArray& startFolder) {
     if (state_.quitRequested != 0 || QuitSignalReceived()) return false;
-    HandedCommandLine handed;
-    for (const QByteArray& a : arguments) handed.arguments.emplace_back(a.constData(), static_cast<size_t>(a.size()));
-    handed.startFolder.assign(startFolder.constData(), static_cast<size_t>(startFolder.size()));
-    state_.handedCommandLine.Ask(std::move(handed));
+    std::vector<std::string> named;
+    for (const QByteArray& a : arguments) named.emplace_back(a.constData(), static_cast<size_t>(a.size()));
+    // Taken as the later start saw it: relative names against its folder, now.
+    CommandLineItems items = ClassifyCommandLine(named, std::string(startFolder.constData(), startFolder.size()));
+    ReportArgumentsNamingNothing(items);
+    state_.handedCommandLine.Ask(HandedCommandLine{std::move(items.items)});
     state_.busRaise.Ask(true);
     if (LogEnabled())
         LogLine("hand-over of " + std::to_string(arguments.size()) + " arguments: handed command line, raise request");

@@ -41,8 +41,7 @@ public:
     // Exports the hand-over object and asks for the name. When another player owns it (and
     // `newInstance` is false), hands `arguments` over; a player that is quitting, or whose
     // objects are already gone, is retried for up to `patienceMs`, claiming the name as soon
-    // as it is free; after that this start runs queued for the name. Arguments that name
-    // nothing are reported on this process's standard error.
+    // as it is free; after that this start runs queued for the name.
     Start Claim(QDBusConnection bus, bool newInstance, const std::vector<std::string>& arguments,
                 const std::string& startFolder, int patienceMs = 2000);
     bool OwnsName() const { return owner_; }
@@ -50,8 +49,9 @@ public:
     // call twice.
     void Release();
 
-    // Takes a command line as a later start's: the next full tick carries it out and the main
-    // window comes up. False (nothing recorded) once the player is quitting.
+    // Takes a command line as a later start's: what it names is taken now (relative names
+    // against `startFolder`; those naming nothing are reported on this process's standard
+    // error), the next full tick carries it out and the main window comes up. False (nothing recorded) once the player is quitting.
     bool Take(const QList<QByteArray>& arguments, const QByteArray& startFolder);
 
 public slots:

@@ -8,7 +8,6 @@
 #include "platform/Log.h"
 #include "platform/WaveVolume.h"
 #include "playback/BusRequests.h"
-#include "playback/CommandLine.h"
 #include "playback/MciSession.h"
 #include "playback/WaveVolumeControl.h"
 #include "state/AuxProtocol.h"
@@ -99,9 +98,7 @@ void MainTick::FirstTick() {
     host_.PlaceMainWindow(settings_.mainX, settings_.mainY);
     host_.ApplyShape();
 
-    const CommandLineItems commandLine = ClassifyCommandLine(setup_.arguments, setup_.startFolder);
-    ReportArgumentsNamingNothing(commandLine);
-    if (!commandLine.items.empty()) FillFromMainWindowDrop(playlist_, commandLine.items);
+    if (!setup_.items.empty()) FillFromMainWindowDrop(playlist_, setup_.items);
     playlist_.SyncCount();
     playlist_.currentIndex = 0;
 
@@ -226,12 +223,11 @@ void MainTick::RunPlaybackTick() {
 void MainTick::TakeHandedCommandLine() {
     // Carried out also with the editor open (it shows the new list); kept for the next full
     // tick only when the window cannot take it now.
-    const CommandLineItems handed =
-        ClassifyCommandLine(state_.handedCommandLine->value().arguments, state_.handedCommandLine->value().startFolder);
-    if (!handed.items.empty() && !host_.DropItems(handed.items)) return;
+    const std::vector<std::string>& items = state_.handedCommandLine->value().items;
+    if (!items.empty() && !host_.DropItems(items)) return;
+    const size_t taken = items.size();
     state_.handedCommandLine.Clear();
-    ReportArgumentsNamingNothing(handed);
-    LogLine("hand-over carried out: " + std::to_string(handed.items.size()) + " items" +
+    LogLine("hand-over carried out: " + std::to_string(taken) + " items" +
             (state_.playlistEditorOpen == 1 ? ", shown in the editor" : ""));
 }
 

@@ -72,9 +72,8 @@ public:
 
 // Where the tick keeps the player's files and what it started with.
 struct MainTickSetup {
-    std::string programFolder;           // holds KORU.CFG, KORU.tsr, KORU.sys; ends in '/'
-    std::vector<std::string> arguments;  // the command line after the program name
-    std::string startFolder;             // current folder at start, for relative arguments
+    std::string programFolder;       // holds KORU.CFG, KORU.tsr, KORU.sys; ends in '/'
+    std::vector<std::string> items;  // what the command line names (app/CommandLine.h)
     // Another player owns the program folder: its state files are read, never written.
     bool guest = false;
 };

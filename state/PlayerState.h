@@ -55,10 +55,10 @@ enum ButtonCounter : int {
     kButtonCounterCount = 20,
 };
 
-// A later start's command line handed to this player (one player per session).
+// What a later start's command line names, handed to this player (one player per session):
+// absolute paths that existed when it arrived.
 struct HandedCommandLine {
-    std::vector<std::string> arguments;
-    std::string startFolder;
+    std::vector<std::string> items;
     friend bool operator==(const HandedCommandLine&, const HandedCommandLine&) = default;
 };
 

@@ -86,7 +86,8 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
         return journal;
     }
 
-    Strings args; CurrentFolderGuard cwd;
+    Strings args;  // what the command line names, '%' for the folder the player was started in
+    CurrentFolderGuard cwd;
     TempFolder folder, start;  // the program folder; the folder the player was started in
     Strings journal, dropped; bool dropRefused = false;  // DropItems answers as the window does while busy
     std::map<std::pair<W, int>, int> values; std::set<K> held, pressed;
@@ -94,7 +95,7 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     ScriptedMediaDevice script; PlayerState state; Settings settings; Playlist playlist; FakeClock clock;
     MciSession mci{*this, state};
     InputControl input{state, settings, playlist, mci, *this, *this, clock, *this};
-    MainTick tick{state, settings, playlist, mci, *this, clock, *this, {folder.path(), args, start.path()}};
+    MainTick tick{state, settings, playlist, mci, *this, clock, *this, {folder.path(), InStart(args)}};
 };
 
 // A press and its release, with the position at 100 in PlayerState and at 5200 in the device, and
@@ -357,22 +358,22 @@ TEST(MainTickTest, TickRate) {
 TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     const std::string video = "[video window at 0,9]", close = "close movie", lastAB = "/m/a.mp3\r\n/m/b.mp3\r\n";
     const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
-    const Strings mixed{"b.wav", "gone.mp3", "a.wav", "dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
-    struct Case { const char* name; Strings args; std::string last; int autoPlay = 1; Strings entries, middle;
+    const Strings mixed{"%b.wav", "%a.wav", "%dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
+    struct Case { const char* name; Strings items; std::string last; int autoPlay = 1; Strings entries, middle;
                   std::string listAfter; };
     const Case cases[] = {
         {.name = "no arguments, no last list: created empty", .middle = {close, video}, .listAfter = ""},
-        {.name = "the joined arguments name a file", .args = {"My", "Music/a.mp3"}, .last = "/old.mp3\r\n",
+        {.name = "a file", .items = {"%My Music/a.mp3"}, .last = "/old.mp3\r\n",
          .entries = {"%My Music/a.mp3"}, .middle = {video, "[open %My Music/a.mp3]"}, .listAfter = "/old.mp3\r\n"},
-        {.name = "a drop of what the arguments name", .args = mixed, .entries = mixedEntries,
+        {.name = "a drop of what the command line names", .items = mixed, .entries = mixedEntries,
          .middle = {video, "[open %a.wav]"}, .listAfter = "<missing>"},
-        {.name = "a list file", .args = {"list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"},
+        {.name = "a list file", .items = {"%list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"},
          .middle = {video, "[open /x/2.mp3]"}, .listAfter = "<missing>"},
-        {.name = "naming nothing: the last list, no auto-play", .args = {"gone.mp3"}, .last = lastAB, .autoPlay = 0,
+        {.name = "naming nothing: the last list, no auto-play", .last = lastAB, .autoPlay = 0,
          .entries = {"/m/a.mp3", "/m/b.mp3"}, .middle = {close, video, close}, .listAfter = lastAB},
     };
     for (const Case& c : cases) {
-        Rig rig({}, c.args);
+        Rig rig({}, c.items);
         if (!c.last.empty()) rig.folder.Write("KORU.tsr", c.last);
         rig.FillStart();
         rig.settings.autoPlay = c.autoPlay;
@@ -390,26 +391,22 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
 // A later start's command line is taken as a drop of what it names at the next full tick, with
 // the editor open too (the window then shows the new list there); kept while the window refuses.
 TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
-    struct Case { const char* name; int editorOpen = 1; bool refused = false; Strings args, dropped;
-                  int handedAfter = 0; };
+    struct Case { const char* name; int editorOpen = 1; bool refused = false; Strings items; bool kept = false; };
     const Case cases[] = {
-        {.name = "no arguments", .editorOpen = 0},
-        {.name = "the joined arguments name a file", .args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"}},
-        {.name = "what the arguments name, editor closed", .editorOpen = 0,
-         .args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .dropped = {"%b.wav", "%a.wav", "%dir/"}},
-        {.name = "a list file", .args = {"list.m3u"}, .dropped = {"%list.m3u"}},
-        {.name = "naming nothing", .args = {"gone.mp3"}},
-        {.name = "kept while the window refuses", .refused = true, .args = {"a.wav"}, .dropped = {"%a.wav"},
-         .handedAfter = 1},
+        {.name = "naming nothing", .editorOpen = 0},
+        {.name = "a file", .items = {"%My Music/a.mp3"}},
+        {.name = "what the command line names, editor closed", .editorOpen = 0, .items = {"%b.wav", "%a.wav", "%dir/"}},
+        {.name = "a list file", .items = {"%list.m3u"}},
+        {.name = "kept while the window refuses", .refused = true, .items = {"%a.wav"}, .kept = true},
     };
     for (const Case& c : cases) {
         Rig rig;
         rig.FillStart();
         rig.dropRefused = c.refused;
-        rig.FullTick({.playlistEditorOpen = c.editorOpen}, {.handed = HandedCommandLine{c.args, rig.start.path()}});
+        rig.FullTick({.playlistEditorOpen = c.editorOpen}, {.handed = HandedCommandLine{rig.InStart(c.items)}});
         const bool kept = rig.state.handedCommandLine.Pending();
-        EXPECT_EQ(std::tuple(rig.dropped, kept, kept ? rig.state.handedCommandLine->value().arguments : Strings{}),
-                  std::tuple(rig.InStart(c.dropped), c.handedAfter == 1, c.handedAfter ? c.args : Strings{}))
+        EXPECT_EQ(std::tuple(rig.dropped, kept, kept ? rig.state.handedCommandLine->value().items : Strings{}),
+                  std::tuple(rig.InStart(c.items), c.kept, c.kept ? rig.InStart(c.items) : Strings{}))
             << c.name;
     }
 }

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTranslator>
 #include <cmath>
+#include "app/CommandLine.h"
 #include "app/MprisService.h"
 #include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
@@ -53,7 +54,7 @@ struct Window {
         device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000");
         device.Answer("status movie mode", resting ? "paused" : "playing");
         dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
-                                              MainTickSetup{folder.path(), {}, "/"}, timerClock);
+                                              MainTickSetup{folder.path(), {}}, timerClock);
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
         if (!resting) state.closed = 0, state.lengthMs = 100000, state.polledPosition = 5200;
@@ -72,6 +73,29 @@ struct Window {
     CurrentFolderGuard cwd; TempFolder folder; PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
 };
+
+// The joined arguments when they name a path (a name with blanks the shell split), else each argument that names a
+// file or folder, in their order, against the start's folder ('%'); the rest names nothing.
+TEST(CommandLineTest, WhatTheArgumentsName) {
+    TempFolder start;
+    for (const char* n : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3"}) start.Write(n, "");
+    struct Case { const char* name; Strings args, items, nothing; };
+    const Case cases[] = {
+        {.name = "none"},
+        {.name = "joined", .args = {"My", "Music/a.mp3"}, .items = {"%My Music/a.mp3"}},
+        {.name = "each in order", .args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .items = {"%b.wav", "%a.wav", "%dir/"},
+         .nothing = {"gone.mp3"}},
+        {.name = "absolute", .args = {"%a.wav", "/no/such"}, .items = {"%a.wav"}, .nothing = {"/no/such"}},
+    };
+    const auto inStart = [&](Strings paths) {
+        for (std::string& p : paths) if (p[0] == '%') p = start.path() + p.substr(1);
+        return paths;
+    };
+    for (const Case& c : cases) {
+        const CommandLineItems named = ClassifyCommandLine(inStart(c.args), start.path());
+        EXPECT_EQ(std::pair(named.items, named.namingNothing), std::pair(inStart(c.items), c.nothing)) << c.name;
+    }
+}
 
 // FILE, CONFIG and FULL act on the button-up however many full ticks pass while held; Alt+Enter leaves full screen.
 TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {

@@ -1,4 +1,4 @@
-#include "playback/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <sys/stat.h>
 
