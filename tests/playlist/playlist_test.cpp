@@ -26,13 +26,11 @@ using Strings = std::vector<std::string>;
 struct RecordingTrack final : TrackControl {
     explicit RecordingTrack(bool closed = false) : closed(closed) {}
     bool IsClosed() const override { return closed; }
-    void Close() override {
-        calls.push_back("close");
-        closed = true;
-    }
-    void OpenCurrentTrack() override {
-        calls.push_back("open");
-        closed = false;
+    void Close() override { Call("close", true); }
+    void OpenCurrentTrack() override { Call("open", false); }
+    void Call(const char* what, bool closedAfter) {
+        calls.push_back(what);
+        closed = closedAfter;
     }
     void SetTrackPending() override { calls.push_back("pending"); }
     std::vector<std::string> calls; bool closed;

@@ -176,10 +176,7 @@ TEST(Fade, HalfWayEachCallTowardTheSourceNeverPastIt) {
 }
 
 struct Rig {
-    Rig() {
-        LoadBuiltInSkin(skin);
-        LoadBuiltInSkin(work);
-    }
+    Rig() { for (CDibSurface* s : {&skin, &work}) LoadBuiltInSkin(*s); }
     void Frame() { ComposeFrame(work, skin, state, settings, in); }
     CDibSurface skin, work; PlayerState state; Settings settings; FrameInputs in{0, 1, 0};
 };
@@ -206,7 +203,7 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
         Rig r;
         r.state = c.st;
         r.in = c.in;
-        r.settings.shuffle = c.lit == 0;
+        r.settings.shuffle = c.lit == 0;  // SHUFFLE lit with the even counters, REPEAT with the odd
         r.settings.repeat = c.lit != 0;
         for (int i = c.lit; c.lit >= 0 && i < 20; i += 2) r.state.buttonCounters[i] = 1;
         r.Frame();

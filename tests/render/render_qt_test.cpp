@@ -133,8 +133,7 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     CDibSurface work; LoadBuiltInSkin(work);
     const DisplayText shown = ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
     DevicePicture picture;
-    picture.SetText(DevicePicture::kTitleLine1, title);
-    picture.SetText(DevicePicture::kTitleLine2, title);
+    for (const auto line : {DevicePicture::kTitleLine1, DevicePicture::kTitleLine2}) picture.SetText(line, title);
     const skin::Rect& d = skin::kDisplayLine;
     for (double ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
         const DeviceScale scale(ratio);
