@@ -564,22 +564,17 @@ std::string RunShell(const std::string& input, size_t replies, int signal, int& 
     if (::pipe(in) != 0 || ::pipe(out) != 0) return "<no pipe>";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::close(in[1]);
-        ::close(out[0]);
+        ::dup2(in[0], 0); ::dup2(out[1], 1); ::close(in[1]); ::close(out[0]);
         ::execl(VELKAF_DEVICE_SHELL, VELKAF_DEVICE_SHELL, "--show", "--ao=null", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    ::close(in[0]);
-    ::close(out[1]);
+    ::close(in[0]); ::close(out[1]);
     if (::write(in[1], input.data(), input.size()) < 0 || signal == 0) ::close(in[1]);
     std::string text; char buf[4096];
     for (ssize_t n; text.size() < replies && (n = ::read(out[0], buf, sizeof buf)) > 0;) text.append(buf, n);
     if (signal != 0) ::kill(pid, signal);
     if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000)) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
+        ::kill(pid, SIGKILL); ::waitpid(pid, &status, 0);
     }
     if (signal != 0) ::close(in[1]);
     ::close(out[0]);

@@ -68,10 +68,7 @@ inline Seams MeasureSeams(const std::string& raw, int pieces) {
 
 class SoundE2E : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg");
-        StartPulse();
-    }
+    void SetUp() override { SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg"); StartPulse(); }
     void StartPulse() {
         pulse_ = ::StartPulse(pulseEnv_);
         ASSERT_NE(pulse_, nullptr) << "pulseaudio did not start";

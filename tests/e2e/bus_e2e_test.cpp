@@ -50,8 +50,7 @@ TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     EXPECT_EQ(home.Read("KORU.tsr"), list);
     // The state files kept elsewhere through links: the links stay, their targets take the saves.
     for (const std::string name : {"KORU.tsr", "KORU.CFG"}) {
-        home.Write("keep/" + name, home.Read(name));
-        std::filesystem::remove(home.path() + name);
+        home.Write("keep/" + name, home.Read(name)); std::filesystem::remove(home.path() + name);
         std::filesystem::create_symlink("keep/" + name, home.path() + name);
     }
     PlayerProcess player(home.path(), {}, {bus.Environment()});
@@ -153,8 +152,7 @@ TEST_F(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
         PlayerProcess first(firstHome.path(), {}, {bus.Environment()});
         ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
         ASSERT_TRUE(first.WaitForQuitHandler(10s));
-        first.Signal(SIGTERM);
-        std::this_thread::sleep_for(delay);
+        first.Signal(SIGTERM); std::this_thread::sleep_for(delay);
         PlayerProcess second(laterHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
         EXPECT_EQ(first.WaitForExit(20s), 0) << first.Log();
         ASSERT_TRUE(second.WaitForLog("on the session bus", 20s)) << delay.count() << " ms\n" << second.Log();

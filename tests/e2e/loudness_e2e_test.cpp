@@ -104,10 +104,7 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
         int which = -1;
         double best = 1e10;  // below: silence
         for (int t = 0; t < 5; ++t)
-            if (const double p = Power(x, at, 882, hz[t]); p > best) {
-                best = p;
-                which = t;
-            }
+            if (const double p = Power(x, at, 882, hz[t]); p > best) { best = p; which = t; }
         if (which < 0) continue;
         levels[which].push_back(Rms(x, at, 882));
         if (which == 3) fullScale += std::count_if(&x[at], &x[at] + 882, [](int v) { return std::abs(v) >= 32767; });

@@ -1,7 +1,6 @@
 // Every picture right, as seen on a 1920 x 1080 screen under openbox: the video window fits the
 // screen and each new picture, the screen saver is held off while a picture plays, and Japanese
 // sound and subtitles come first.
-#include <fstream>
 #include <regex>
 #include <thread>
 #include "tests/e2e/Desktop.h"
@@ -34,11 +33,9 @@ struct PictureE2E : OpenboxDesktop {
         return Window(pid, ok, "^VELKAF$", id);
     }
     Shot Screenshot() const {
-        const std::string path = home.path() + "shot.rgb";
         desk.Run("ffmpeg -v error -y -f x11grab -video_size 1920x1080 -i " + desk.Name() +
-                 " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + path + "'");
-        std::ifstream in(path, std::ios::binary);
-        return Shot{1920, std::string((std::istreambuf_iterator<char>(in)), {})};
+                 " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + home.path() + "shot.rgb'");
+        return Shot{1920, home.Read("shot.rgb")};
     }
 };
 
@@ -102,7 +99,7 @@ TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
         ASSERT_EQ(player.Quit(), 0) << player.Log();
         EXPECT_TRUE(calls().ends_with("Inhibit velkaf 3\nUnInhibit 3\n")) << calls() << "at the quit";
     }
-    std::ofstream(record, std::ios::trunc).flush();
+    home.Write("calls.txt", "");
     PlayerProcess player(home.path(), {tone}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("mci> play movie", 10s)) << player.Log();
     std::this_thread::sleep_for(1500ms);
@@ -127,7 +124,7 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
     const auto pulse = StartPulse(pulseEnv);
     ASSERT_NE(pulse, nullptr) << "pulseaudio did not start";
     const std::string film = home.path() + "film.mkv";
-    std::ofstream(home.path() + "ja.srt") << "1\n00:00:00,000 --> 00:00:08,000\nNIHONGO NIHONGO\n";
+    home.Write("ja.srt", "1\n00:00:00,000 --> 00:00:08,000\nNIHONGO NIHONGO\n");
     ASSERT_EQ(ShellOutput("cd '" + home.path() + "' && timeout 60 ffmpeg -nostdin -v error -f lavfi -i "
                           "color=c=navy:s=320x240:r=25 -f lavfi -i sine=f=440:r=44100 -f lavfi -i sine=f=660:r=44100 "
                           "-i ja.srt -map 0:v -map 1:a -map 2:a -map 3:s -t 8 -c:v mpeg2video -c:a flac -c:s srt "

@@ -31,10 +31,8 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
     };
     TestApplication();
     for (const Case& c : cases) {
-        CFullScreenDlg full(nullptr);
-        CFullScreenOverlayDlg overlay(nullptr);
-        full.Create();
-        full.ShowTopmost(QRect(0, -20, 640, 500));
+        CFullScreenDlg full(nullptr); CFullScreenOverlayDlg overlay(nullptr);
+        full.Create(); full.ShowTopmost(QRect(0, -20, 640, 500));
         overlay.Create(QRect(0, -20, 640, 500), QRegion());
         CFullScreenInputDlg& d = c.overlay ? static_cast<CFullScreenInputDlg&>(overlay) : full;
         std::vector<int> codes;
@@ -83,12 +81,9 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
           {1010, 0, 21, A::SliderPageStepSub, 1}, {1010, 0, 20, A::SliderPageStepSub, 0},
           {1001, 20480, 1024, A::SliderSingleStepSub, 10230}, {1001, 1000, 0, A::SliderToMaximum, 1000},
           {1001, 0, 500, A::SliderPageStepAdd, 0}}) {  // no length measured: 0
-        CControlPanelDlg panel(nullptr);
-        panel.Create();
-        panel.SetValue(0, length);
+        CControlPanelDlg panel(nullptr); panel.Create(); panel.SetValue(0, length);
         auto* slider = qobject_cast<QScrollBar*>(panel.Control(bar));
-        slider->setValue(start);
-        slider->triggerAction(action);
+        slider->setValue(start); slider->triggerAction(action);
         const int m = bar == 1001 ? 0 : 2;  // read and cleared; the other slider did not move
         EXPECT_EQ((std::array{panel.GetValue(m), panel.GetValue(m), panel.GetValue(m + 1), panel.GetValue(2 - m)}),
                   (std::array{m == 0 ? 1 : 2, 0, polled, 0})) << bar << " from " << start;

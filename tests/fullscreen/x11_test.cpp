@@ -18,10 +18,8 @@ constexpr int W = 1024, H = 768;
 const std::string& TestDisplay() {
     static const VirtualDisplay display;
     static const std::string name = [] {
-        if (!display.Name().empty()) {
-            setenv("DISPLAY", display.Name().c_str(), 1);
-            setenv("QT_QPA_PLATFORM", "xcb", 1);
-        }
+        if (display.Name().empty()) return display.Name();
+        setenv("DISPLAY", display.Name().c_str(), 1); setenv("QT_QPA_PLATFORM", "xcb", 1);
         return display.Name();
     }();
     return name;
@@ -30,8 +28,7 @@ const std::string& TestDisplay() {
 TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
-    CFullScreenDlg window(nullptr);
-    window.Create(); window.ShowTopmost(QRect(0, -20, W, H + 20));
+    CFullScreenDlg window(nullptr); window.Create(); window.ShowTopmost(QRect(0, -20, W, H + 20));
     static const int owner = 0;
     auto frame = std::make_shared<VideoFrame>(W, H);  // white all over, as the device would hand it over
     std::memset(frame->data(), 0xff, static_cast<size_t>(frame->stride()) * H);
@@ -61,8 +58,7 @@ TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
         auto frame = std::make_shared<VideoFrame>(w, h);
         auto* pixels = reinterpret_cast<uint32_t*>(frame->data());
         for (int y = 0; y < h; ++y) std::fill_n(pixels + y * frame->stride() / 4, w, rgb);
-        surface->SetDestination(&owner, d);
-        surface->Publish(&owner, d, frame);
+        surface->SetDestination(&owner, d); surface->Publish(&owner, d, frame);
     };
     const auto Shows = [](QPoint at, QRgb rgb) {
         const auto shown = [&] { return QGuiApplication::primaryScreen()->grabWindow(0).toImage().pixel(at); };

@@ -26,12 +26,8 @@ using Strings = std::vector<std::string>;
 struct RecordingTrack final : TrackControl {
     explicit RecordingTrack(bool closed = false) : closed(closed) {}
     bool IsClosed() const override { return closed; }
-    void Close() override { Call("close", true); }
-    void OpenCurrentTrack() override { Call("open", false); }
-    void Call(const char* what, bool closedAfter) {
-        calls.push_back(what);
-        closed = closedAfter;
-    }
+    void Close() override { calls.push_back("close"); closed = true; }
+    void OpenCurrentTrack() override { calls.push_back("open"); closed = false; }
     void SetTrackPending() override { calls.push_back("pending"); }
     std::vector<std::string> calls; bool closed;
 };
@@ -46,8 +42,7 @@ Playlist WithEntries(int n) {
 TEST(PlayOrder, SeededFromTheClockInWholeSecondsAPermutationOrNothing) {
     FakeClock clock(1000);
     Playlist p = WithEntries(10);
-    p.BuildPlayOrder(0, clock);
-    p.BuildPlayOrder(0, clock);  // the second in the same second draws the same
+    p.BuildPlayOrder(0, clock); p.BuildPlayOrder(0, clock);  // the second in the same second draws the same
     EXPECT_EQ(p.order, (std::vector<int>{0, 1, 5, 8, 2, 7, 6, 9, 3, 4}));
     EXPECT_EQ(std::pair(p.orderCount, p.currentIndex), std::pair(10, 0)) << "shuffle off leaves the current index";
     clock.seconds = 1001;
@@ -95,9 +90,7 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     };
     for (const StepCase& c : cases) {
         Playlist p = WithEntries(c.count);
-        p.currentIndex = c.currentIndex;
-        p.orderCursor = c.orderCursor;
-        p.order = c.order;
+        p.currentIndex = c.currentIndex; p.orderCursor = c.orderCursor; p.order = c.order;
         RecordingTrack track(c.closed);
         if (c.next) p.StepToNext(c.shuffle, c.repeat, track);
         else p.StepToPrevious(c.shuffle, c.repeat, track);
@@ -127,9 +120,7 @@ TEST(Stepping, StaleOrdersOfAnyLengthFromAnyCursorNeverLeaveTheStore) {
 TEST(Stepping, BringBackCurrentIndexAfterTheEditor) {
     for (auto [entries, currentIndex, expected] : {std::tuple{5, 7, 4}, {5, 5, 5}, {5, 2, 2}, {0, 3, 0}, {0, 0, 0}}) {
         Playlist p = WithEntries(entries);
-        p.count = 99;
-        p.currentIndex = currentIndex;
-        p.BringBackCurrentIndex();
+        p.count = 99; p.currentIndex = currentIndex; p.BringBackCurrentIndex();
         EXPECT_EQ(std::pair(p.count, p.currentIndex), std::pair(entries, expected)) << entries << " " << currentIndex;
     }
 }
@@ -173,8 +164,7 @@ TEST(ListReader, LineRules) {
         Playlist p = WithStore({"/x", "/y"});
         EXPECT_EQ(ParseListBytes(bytes, p, 1), static_cast<int>(entries.size())) << bytes.substr(0, 40);
         Strings expected{"/x"};
-        expected.insert(expected.end(), entries.begin(), entries.end());
-        expected.push_back("/y");
+        expected.insert(expected.end(), entries.begin(), entries.end()); expected.push_back("/y");
         EXPECT_EQ(std::pair(p.Entries(), p.count), std::pair(expected, 0)) << bytes.substr(0, 40);
     }
     Playlist appended = WithStore({"/x"});  // a position outside the store appends
@@ -280,8 +270,7 @@ TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     int found = 0;
     const Strings paths = Search(tmp.path() + "r", &found);
     Strings sorted = paths;
-    std::sort(sorted.begin(), sorted.end());
-    std::sort(media.begin(), media.end());
+    std::sort(sorted.begin(), sorted.end()); std::sort(media.begin(), media.end());
     EXPECT_EQ(sorted, media) << "each file once";
     // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1, ba: 1, c: 1 + 1, ca: 1.
     EXPECT_EQ(found, 20);

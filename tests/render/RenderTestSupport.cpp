@@ -44,8 +44,7 @@ bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx
 
 using ::testing::AssertionFailure;
 ::testing::AssertionResult MatchesGolden(const CDibSurface& a, int x0, int y0, int w, int h, const std::string& name) {
-    CDibSurface picture, golden;
-    picture.Create(w, h);
+    CDibSurface picture, golden; picture.Create(w, h);
     a.CopyTo(picture, 0, 0, x0, y0, w, h);
     const std::string path = std::string(VELKAF_SOURCE_DIR) + "/tests/render/golden/" + name;
     if (const char* update = std::getenv("VELKAF_UPDATE_GOLDEN"); update != nullptr && std::string(update) == "1") {

@@ -136,8 +136,7 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
         {0, 0, 0, 0, 4, -3, 0, 0, 0, 0}, {INT_MIN, INT_MAX, INT_MAX, INT_MIN, INT_MAX, INT_MAX, 0, 0, 0, 0}};
     for (const auto& [dstX, dstY, srcX, srcY, w, h, ex, ey, ew, eh] : cases) {
         CDibSurface src, dst;
-        src.Create(4, 3);
-        dst.Create(6, 5, kWhite);
+        src.Create(4, 3); dst.Create(6, 5, kWhite);
         for (int i = 0; i < 12; ++i) src.SetPixel(i % 4, i / 4, PositionColour(i % 4, i / 4));
         src.CopyTo(dst, dstX, dstY, srcX, srcY, w, h);
         for (int y = 0; y < 5; ++y)
@@ -153,13 +152,9 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
 std::vector<int> FadeSteps(int source, int start, int bias, int steps) {
     const auto grey = [](int v) { return Bgr{uint8_t(v), uint8_t(v), uint8_t(v)}; };
     CDibSurface src, dst;
-    src.Create(1, 1, grey(source));
-    dst.Create(1, 1, grey(start));
+    src.Create(1, 1, grey(source)); dst.Create(1, 1, grey(start));
     std::vector<int> seen;
-    for (int i = 0; i < steps; ++i) {
-        src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias);
-        seen.push_back(dst.Pixel(0, 0).g);
-    }
+    for (int i = 0; i < steps; ++i) { src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias); seen.push_back(dst.Pixel(0, 0).g); }
     return seen;
 }
 
@@ -201,8 +196,7 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     };
     for (const Case& c : cases) {
         Rig r;
-        r.state = c.st;
-        r.in = c.in;
+        r.state = c.st; r.in = c.in;
         r.settings.shuffle = c.lit == 0;  // SHUFFLE lit with the even counters, REPEAT with the odd
         r.settings.repeat = c.lit != 0;
         for (int i = c.lit; c.lit >= 0 && i < 20; i += 2) r.state.buttonCounters[i] = 1;
@@ -312,10 +306,7 @@ TEST(CompositionTest, MeasureLine) {
     for (auto [from, to, width, expected] :
          {std::tuple{100, 102, 640, 98}, {638, 639, 640, 635}, {0, -1, 640, 1}, {100, 102, 639, 1}}) {
         CDibSurface s; s.Create(width, 400);
-        if (to >= from) {
-            s.Fill(from, 231, to - from + 1, 1, Bgr{0, 255, 255});
-            s.Fill(50, 231, 5, 1, Bgr{0, 0, 0});
-        }
+        if (to >= from) { s.Fill(from, 231, to - from + 1, 1, Bgr{0, 255, 255}); s.Fill(50, 231, 5, 1, Bgr{0, 0, 0}); }
         EXPECT_EQ(MeasureLine(s, 230), expected) << from << ".." << to << " on " << width;
     }
 }

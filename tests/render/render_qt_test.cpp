@@ -53,13 +53,10 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
     EXPECT_TRUE(image.size() == QSize(407, 93) && image.constBits() == work.TopRow());
     EXPECT_TRUE(PresentedImage(CDibSurface()).isNull());
     for (int scale : {1, 2, 3}) {
-        QImage target(407 * scale, 93 * scale, QImage::Format_RGB32);
-        target.fill(Qt::magenta);
+        QImage target(407 * scale, 93 * scale, QImage::Format_RGB32); target.fill(Qt::magenta);
         QPainter painter(&target);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);  // PresentTo turns it off
-        painter.scale(scale, scale);
-        PresentTo(work, painter);
-        painter.end();
+        painter.scale(scale, scale); PresentTo(work, painter); painter.end();
         for (int i = 0; i < 407 * 93 * scale * scale; ++i) {
             const int x = i % (407 * scale), y = i / (407 * scale);
             const Bgr p = work.Pixel(x / scale, y / scale);
@@ -128,8 +125,7 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
     const std::string title = " 日本語のタイトル Title 01 ： 歌手 |";
     DrawTitleLines(skin_, title, title, state_);
-    state_.marqueeLine = 0;
-    state_.marqueeOffset = -30;
+    state_.marqueeLine = 0; state_.marqueeOffset = -30;
     CDibSurface work; LoadBuiltInSkin(work);
     const DisplayText shown = ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
     DevicePicture picture;

@@ -38,12 +38,7 @@ std::string Dump(const Settings& s) {
 TEST(ParseSettings, StoringRulesFallbacksAndFileShapesOnA1024x768Screen) {
     const std::string longPath = "/" + std::string(kPathLimit - 2, 'p'), tooLong = longPath + "p";
     const auto none = [](Settings&) {};
-    const auto xy = [](int x, int y) {
-        return [=](Settings& s) {
-            s.mainX = x;
-            s.mainY = y;
-        };
-    };
+    const auto xy = [](int x, int y) { return [=](Settings& s) { s.mainX = x; s.mainY = y; }; };
     const std::vector<std::tuple<const char*, std::string, std::function<void(Settings&)>>> cases = {
         {"defaults", Cfg({}), none},
         {"x past the width resets both", Cfg({{1, "5000"}, {2, "300"}}), none},
@@ -83,9 +78,7 @@ TEST(ParseSettings, StoringRulesFallbacksAndFileShapesOnA1024x768Screen) {
 
 TEST(FormatSettings, TemplateShapes) {
     Settings s;
-    s.mainX = -40;
-    s.mainY = 7;
-    s.videoX = 3;
+    s.mainX = -40; s.mainY = 7; s.videoX = 3;
     s.lastTrackFolder = "/a\nb/";  // a line end would shift every later setting: written empty
     std::string beyond;
     for (int n = 1; n <= 37; ++n) beyond += "k" + std::to_string(n) + "=\r\n";
@@ -140,11 +133,7 @@ TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
     s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
     s.backgroundFile = latin1 + ".bmp";
-    s.mainX = -40;
-    s.videoY = 64000;
-    s.keepVideoSize = 1;
-    s.fullScreenFit = 5;
-    s.searchSpeed[3] = 0;
+    s.mainX = -40; s.videoY = 64000; s.keepVideoSize = 1; s.fullScreenFit = 5; s.searchSpeed[3] = 0;
     ASSERT_TRUE(SaveSettings(folder.path(), s));
     ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
     EXPECT_EQ(Dump(back), Dump(s));
