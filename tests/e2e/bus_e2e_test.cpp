@@ -72,7 +72,7 @@ TEST_F(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
     // `error` "" for a reply; `read` what a Get right after answers, when invalid what it answered before.
     struct Case { const char* property; QVariant value; std::string error; QVariant read; };
     const Case cases[] = {
-        {.property = "Volume", .value = 0.5, .error = "", .read = 32768 / 65535.0},
+        {.property = "Volume", .value = 0.5, .error = "", .read = 32768 / 65535.0},  // kept as 32768 of 65535
         {.property = "Volume", .value = QStringLiteral("loud"), .error = kInvalidArgs, .read = {}},
         {.property = "Volume", .value = 1, .error = kInvalidArgs, .read = {}},
         {.property = "Volume", .value = qlonglong(0), .error = kInvalidArgs, .read = {}},
