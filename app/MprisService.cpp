@@ -336,17 +336,17 @@ void MprisService::Log(const QString& call, const std::string& request) const {
 // --- methods: requests only ---------------------------------------------------------------------
 
 void MprisService::Raise() {
-    state_.busRaise = 1;
+    state_.busRaise.Ask(true);
     Log(QStringLiteral("Raise"), "raise request");
 }
 
 void MprisService::Quit() {
-    state_.quitRequested = 1;
+    state_.quitRequested.Ask(true);
     Log(QStringLiteral("Quit"), "quit request");
 }
 
 void MprisService::PlayPause() {
-    state_.toggleRequest = 1;
+    state_.toggleRequest.Ask(true);
     Log(QStringLiteral("PlayPause"), "toggle request");
 }
 
@@ -363,24 +363,24 @@ void MprisService::Pause() {
         Log(QStringLiteral("Pause"), "nothing (not playing)");
         return;
     }
-    state_.pendingCommand = kCmdPause;
+    state_.pendingCommand.Ask(kCmdPause);
     Log(QStringLiteral("Pause"), "command 3");
 }
 
 void MprisService::Stop() {
     // As the STOP button.
-    state_.pendingCommand = kCmdClose;
-    state_.closeRequest = 1;
+    state_.pendingCommand.Ask(kCmdClose);
+    state_.closeRequest.Ask(true);
     Log(QStringLiteral("Stop"), "command 4, close request");
 }
 
 void MprisService::Next() {
-    state_.pendingCommand = kCmdNextTrack;
+    state_.pendingCommand.Ask(kCmdNextTrack);
     Log(QStringLiteral("Next"), "command 6");
 }
 
 void MprisService::Previous() {
-    state_.pendingCommand = kCmdPreviousTrack;
+    state_.pendingCommand.Ask(kCmdPreviousTrack);
     Log(QStringLiteral("Previous"), "command 5");
 }
 
@@ -392,8 +392,8 @@ void MprisService::Seek(qlonglong offsetUs) {
     const qlonglong target = offsetUs > std::numeric_limits<qlonglong>::max() - position
                                  ? std::numeric_limits<qlonglong>::max()
                                  : position + offsetUs;
-    state_.busSeekMs = std::clamp<qlonglong>(target, 0, lengthUs) / 1000;
-    Log(QStringLiteral("Seek %1").arg(offsetUs), "jump to " + std::to_string(state_.busSeekMs) + " ms");
+    state_.busSeekMs.Ask(std::clamp<qlonglong>(target, 0, lengthUs) / 1000);
+    Log(QStringLiteral("Seek %1").arg(offsetUs), "jump to " + std::to_string(*state_.busSeekMs.Get()) + " ms");
 }
 
 void MprisService::SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs) {
@@ -401,8 +401,8 @@ void MprisService::SetPosition(const QDBusObjectPath& trackId, qlonglong positio
     if (!CanSeek() || trackId.path() != TrackId() || positionUs < 0 ||
         positionUs > static_cast<qlonglong>(state_.lengthMs) * 1000)
         return;
-    state_.busSeekMs = positionUs / 1000;
-    Log(QStringLiteral("SetPosition %1").arg(positionUs), "jump to " + std::to_string(state_.busSeekMs) + " ms");
+    state_.busSeekMs.Ask(positionUs / 1000);
+    Log(QStringLiteral("SetPosition %1").arg(positionUs), "jump to " + std::to_string(positionUs / 1000) + " ms");
 }
 
 void MprisService::OpenUri(const QString& uri) {
@@ -430,24 +430,25 @@ QString MprisService::PlaybackStatus() const {
 }
 
 QString MprisService::LoopStatus() const {
-    const int repeat = state_.busRepeat >= 0 ? state_.busRepeat : settings_.repeat;
-    return repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None");
+    const bool repeat = state_.busRepeat->value_or(settings_.repeat != 0);
+    return repeat ? QStringLiteral("Playlist") : QStringLiteral("None");
 }
 
 bool MprisService::SetLoopStatus(const QString& status) {
     if (status != QLatin1String("None") && status != QLatin1String("Track") && status != QLatin1String("Playlist"))
         return false;
     // The player repeats the whole list or nothing; "Track" counts as repeating.
-    state_.busRepeat = status == QLatin1String("None") ? 0 : 1;
-    Log(QStringLiteral("LoopStatus ") + status, "repeat " + std::to_string(state_.busRepeat));
+    const bool repeat = status != QLatin1String("None");
+    state_.busRepeat.Ask(repeat);
+    Log(QStringLiteral("LoopStatus ") + status, std::string("repeat ") + (repeat ? "1" : "0"));
     return true;
 }
 
-bool MprisService::Shuffle() const { return (state_.busShuffle >= 0 ? state_.busShuffle : settings_.shuffle) != 0; }
+bool MprisService::Shuffle() const { return state_.busShuffle->value_or(settings_.shuffle != 0); }
 
 void MprisService::SetShuffle(bool on) {
-    state_.busShuffle = on ? 1 : 0;
-    Log(QStringLiteral("Shuffle %1").arg(on), "shuffle " + std::to_string(state_.busShuffle));
+    state_.busShuffle.Ask(on);
+    Log(QStringLiteral("Shuffle %1").arg(on), std::string("shuffle ") + (on ? "1" : "0"));
 }
 
 QString MprisService::TrackId() const {
@@ -508,7 +509,7 @@ QVariantMap MprisService::Metadata() const {
 }
 
 double MprisService::Volume() const {
-    if (state_.busVolume >= 0) return static_cast<double>(state_.busVolume) / 65535.0;
+    if (state_.busVolume.Pending()) return static_cast<double>(*state_.busVolume.Get()) / 65535.0;
     uint32_t v = 0xFFFFFFFFu;
     volume_.Get(v);
     return static_cast<double>(v & 0xFFFFu) / 65535.0;
@@ -516,14 +517,15 @@ double MprisService::Volume() const {
 
 bool MprisService::SetVolume(double volume) {
     if (std::isnan(volume)) return false;
-    state_.busVolume = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 65535.0));
-    Log(QStringLiteral("Volume %1").arg(volume), "volume " + std::to_string(state_.busVolume));
+    const int level = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 65535.0));
+    state_.busVolume.Ask(level);
+    Log(QStringLiteral("Volume %1").arg(volume), "volume " + std::to_string(level));
     return true;
 }
 
 qlonglong MprisService::PositionUs() const {
     if (state_.closed != 0) return 0;
-    if (state_.busSeekMs >= 0) return state_.busSeekMs * 1000;
+    if (state_.busSeekMs.Pending()) return *state_.busSeekMs.Get() * 1000;
     return PositionMsFromDevice(state_, state_.polledPosition) * 1000;
 }
 

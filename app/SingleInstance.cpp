@@ -125,12 +125,11 @@ void SingleInstance::Release() {
 
 bool SingleInstance::Take(const QList<QByteArray>& arguments, const QByteArray& startFolder) {
     if (state_.quitRequested != 0 || QuitSignalReceived()) return false;
-    state_.handedArguments.clear();
-    for (const QByteArray& a : arguments)
-        state_.handedArguments.emplace_back(a.constData(), static_cast<size_t>(a.size()));
-    state_.handedStartFolder.assign(startFolder.constData(), static_cast<size_t>(startFolder.size()));
-    state_.handedCommandLine = 1;
-    state_.busRaise = 1;
+    HandedCommandLine handed;
+    for (const QByteArray& a : arguments) handed.arguments.emplace_back(a.constData(), static_cast<size_t>(a.size()));
+    handed.startFolder.assign(startFolder.constData(), static_cast<size_t>(startFolder.size()));
+    state_.handedCommandLine.Ask(std::move(handed));
+    state_.busRaise.Ask(true);
     if (LogEnabled())
         LogLine("hand-over of " + std::to_string(arguments.size()) + " arguments: handed command line, raise request");
     return true;

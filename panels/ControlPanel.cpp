@@ -269,14 +269,14 @@ void CControlPanelDlg::InitEffects(int scanLineMode, int /*ignored*/, int firstM
     ShowEffects();
 }
 
-int CControlPanelDlg::GetEffect(int kind) const {
+int CControlPanelDlg::GetEffect(Effect kind) const {
     switch (kind) {
-    case 0: return m_scanLineMode;
-    case 1: return 1;
-    case 2: return m_firstMask;
-    case 3: return m_secondMask;
-    default: return 0;
+    case Effect::ScanLineMode: return m_scanLineMode;
+    case Effect::Constant: return 1;
+    case Effect::FirstMask: return m_firstMask;
+    case Effect::SecondMask: return m_secondMask;
     }
+    return 0;
 }
 
 void CControlPanelDlg::Create() {

@@ -55,8 +55,10 @@ public:
     // Stores the three effect values and shows them in the hidden edits; the second argument
     // is not used (the line-mask switch always reads 1).
     void InitEffects(int scanLineMode, int ignored, int firstMask, int secondMask);
-    // 0 the scan-line mode, 1 the constant 1, 2 the first mask size, 3 the second; else 0.
-    int GetEffect(int kind) const;
+    // The display effects the panel reports back, in DisplayEffects' order.
+    enum class Effect { ScanLineMode = 0, Constant = 1, FirstMask = 2, SecondMask = 3 };
+    // The value of `kind`; Effect::Constant is always 1.
+    int GetEffect(Effect kind) const;
 
     // The window: made hidden (nothing when it exists), destroyed, placed.
     void Create();

@@ -26,33 +26,25 @@ long long PositionMsFromDevice(const PlayerState& s, int devicePosition) {
 
 void CarryOutBusRequests(PlayerState& s, Settings& settings, Playlist& playlist, MciSession& mci, Clock& clock,
                          WaveVolume& volume) {
-    if (s.busSeekMs >= 0) {
+    if (const std::optional<long long> ms = s.busSeekMs.Take()) {
         if (s.closed == 0) {
-            s.position = DevicePositionFromMs(s, s.busSeekMs);
+            s.position = DevicePositionFromMs(s, *ms);
             mci.Send((s.paused == 1 ? "seek movie to " : "play movie from ") + std::to_string(s.position));
             const int length = s.timeFormatMs == 1 ? s.lengthMs : s.lengthFrames;
             if (length > 0) s.seekKnobX = SeekKnobX(s.position, length);
             s.busSeeks += 1;
             LogLine("bus: jump to " + std::to_string(s.position));
         }
-        s.busSeekMs = -1;
     }
-    if (s.busVolume >= 0) {
-        const uint32_t v = BothChannels(static_cast<uint32_t>(s.busVolume));
+    if (const std::optional<int> level = s.busVolume.Take()) {
+        const uint32_t v = BothChannels(static_cast<uint32_t>(*level));
         volume.Set(v);
         s.volumeKnobX = KnobFromVolume(v);
-        LogLine("bus: volume " + std::to_string(s.busVolume) + ", knob " + std::to_string(s.volumeKnobX));
-        s.busVolume = -1;
+        LogLine("bus: volume " + std::to_string(*level) + ", knob " + std::to_string(s.volumeKnobX));
     }
-    if (s.busShuffle >= 0) {
-        if (s.busShuffle != settings.shuffle) {
-            settings.shuffle = s.busShuffle;
-            if (s.busShuffle == 1) playlist.BuildPlayOrder(1, clock);
-        }
-        s.busShuffle = -1;
+    if (const std::optional<bool> shuffle = s.busShuffle.Take(); shuffle && int(*shuffle) != settings.shuffle) {
+        settings.shuffle = *shuffle ? 1 : 0;
+        if (*shuffle) playlist.BuildPlayOrder(1, clock);
     }
-    if (s.busRepeat >= 0) {
-        settings.repeat = s.busRepeat;
-        s.busRepeat = -1;
-    }
+    if (const std::optional<bool> repeat = s.busRepeat.Take()) settings.repeat = *repeat ? 1 : 0;
 }

@@ -73,7 +73,7 @@ bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand, const st
     const VideoRect& d = c.video.fullScreen;
     c.mci.Send(PutDestinationCommand(d.x, d.y + kFullScreenTopShift, d.width, d.height));
     c.mci.MeasureLengths();
-    if (c.playlist.StoreSize() == 0) s.pendingCommand = kCmdClose;
+    if (c.playlist.StoreSize() == 0) s.pendingCommand.Ask(kCmdClose);
     else StartPlaying(c);
     // Placing knows only fit and stretch in full screen; the picture plays with its result.
     c.mci.Send("pause movie");
@@ -100,7 +100,7 @@ bool OpenWindowed(PlaybackContext& c, const std::string& openCommand, const std:
     c.mci.MeasureLengths();
     const int count = c.playlist.StoreSize();
     c.host.PlaceVideo();
-    if (count == 0) s.pendingCommand = kCmdClose;
+    if (count == 0) s.pendingCommand.Ask(kCmdClose);
     else StartPlaying(c);
     s.position = 0;
     s.seekDragging = 0;

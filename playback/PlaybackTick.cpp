@@ -53,7 +53,7 @@ void ChangeVideoSize(PlaybackContext& c, int step, int counter) {
 void CarryOutCloseRequest(PlaybackContext& c) {
     if (c.state.closeRequest == 1) {
         c.mci.Close();
-        c.state.closeRequest = 0;
+        c.state.closeRequest.Clear();
     }
 }
 
@@ -86,7 +86,7 @@ void Browse(PlaybackContext& c) {
     PlayerState& s = c.state;
     if (s.browseCounter >= kBrowseStep && c.playlist.count != 0) {
         if (s.trackPending <= 0) s.trackPending = 1;
-        else s.pendingCommand = s.speed > 0 ? kCmdNextTrack : kCmdPreviousTrack;
+        else s.pendingCommand.Ask(s.speed > 0 ? kCmdNextTrack : kCmdPreviousTrack);
         // The ticker, which otherwise restarts the count, stands still while browsing.
         s.browseCounter = 0;
     }
@@ -163,7 +163,7 @@ void RunPendingCommand(PlaybackContext& c) {
     if (code >= kCmdOpenButton && code <= kCmdQuit) return;
     // Cleared before acting, so that a command queued by the action itself (an open that
     // finds the list empty queues 4) survives.
-    s.pendingCommand = kCmdNone;
+    s.pendingCommand.Clear();
     switch (code) {
     case kCmdOpenAndPlay: OpenCurrentTrack(c); break;
     case kCmdPlay:
@@ -207,7 +207,7 @@ void RunPendingCommand(PlaybackContext& c) {
         if (overflow) mode.resize(kModeReplySize - 1);
         c.host.ShowModeReply(mode);
         // A device still playing at its reported length keeps the check alive.
-        s.pendingCommand = !overflow && mode == kModeStopped ? kCmdNextTrack : kCmdCheckEnd;
+        s.pendingCommand.Ask(!overflow && mode == kModeStopped ? kCmdNextTrack : kCmdCheckEnd);
         break;
     }
     default: break;

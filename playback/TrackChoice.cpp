@@ -43,8 +43,7 @@ std::string TrackNotice(TrackRequest kind, std::string_view reply) {
 void CarryOutTrackRequest(PlaybackContext& c) {
     PlayerState& s = c.state;
     if (s.trackRequest != kTrackNone) {
-        const auto kind = static_cast<TrackRequest>(s.trackRequest);
-        s.trackRequest = kTrackNone;
+        const auto kind = static_cast<TrackRequest>(s.trackRequest.Take());
         if (s.closed != 0) return;
         const std::string reply =
             c.mci.QueryText(kind == kTrackAudio ? "track movie audio next" : "track movie subtitle next", kReplySize);

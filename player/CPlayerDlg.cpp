@@ -51,57 +51,19 @@ QSize ScreenSize() {
 constexpr std::initializer_list<PolledKey> kKeysReadByPress = {PolledKey::Comma, PolledKey::Period, PolledKey::X,
                                                                PolledKey::Z,     PolledKey::B,      PolledKey::V};
 
-// An application-wide event filter that wakes the resting timer on whatever may change the
-// player: input to any of the application's windows, drops, window moves and state changes,
-// and events delivered to the watched objects (the desktop bus's calls arrive as queued
-// meta-calls). User-interface thread only; it never consumes an event.
-class TickWaker final : public QObject {
-public:
-    explicit TickWaker(std::function<void()> wake) : wake_(std::move(wake)) {}
-    void Watch(QObject* object) {
-        watched_.insert(object);
-        connect(object, &QObject::destroyed, this, [this, object] { watched_.erase(object); });
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::DragEnter:
-        case QEvent::Drop:
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::Close:
-        case QEvent::WindowStateChange:
-        case QEvent::ApplicationStateChange: wake_(); break;
-        case QEvent::MetaCall:
-            if (watched_.count(watched) != 0) wake_();
-            break;
-        default: break;
-        }
-        return false;
-    }
-
-private:
-    std::function<void()> wake_;
-    std::set<const QObject*> watched_;
-};
 }  // namespace
 
 CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock,
-                       MainTickSetup setup)
+                       MainTickSetup setup, SteadyClock* timerClock)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_state(records.state), m_settings(records.settings),
       m_playlist(records.playlist), m_clock(clock),
       m_mci(device, records.state), m_playback{records.state, records.settings, records.playlist, m_mci, *this, m_video,
                                                clock},
       m_input(records.state, records.settings, records.playlist, m_mci, volume, m_keys, clock, *this),
       m_tick(records.state, records.settings, records.playlist, m_mci, volume, clock, *this, setup),
+      m_scheduler(
+          timerClock != nullptr ? *timerClock : m_systemTimerClock, m_tick, [this] { return OnTimer(); },
+          kTimerPeriodMs),
       m_programFolder(setup.programFolder), m_guest(setup.guest), m_windows(this, *this),
       m_placement(records.state, records.settings, m_mci, m_video, volume, m_windows) {
     setWindowTitle(QStringLiteral(" ◎ VELKAF"));
@@ -139,25 +101,10 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
     // The desktop session ending asks for the orderly quit, like the window manager's close.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { QuitAtOnce(); });
 
-    // The one timer: every 30 ms, precise, kept running by the nested loops of dialogs.
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(kTimerPeriodMs);
-    connect(&m_timer, &QTimer::timeout, this, &CPlayerDlg::OnTimer);
-    m_timer.start();
-
-    m_napEnd.setTimerType(Qt::PreciseTimer);
-    m_napEnd.setSingleShot(true);
-    connect(&m_napEnd, &QTimer::timeout, this, [this] {
-        Wake();
-        OnTimer();  // the full tick the nap waited for, at the time it is due
-    });
-    m_restCheck.setInterval(500);
-    connect(&m_restCheck, &QTimer::timeout, this, [this] {
-        if (!m_tick.CanRest(m_keys.Quiet(kKeysReadByPress))) Wake();
-    });
-    auto waker = std::make_unique<TickWaker>([this] { Wake(); });
-    qApp->installEventFilter(waker.get());
-    m_waker = std::move(waker);
+    // The one timer: every 30 ms on its grid, kept running by the nested loops of dialogs; input
+    // and every request written to the records wake it from a rest or a nap.
+    m_state.requests.SetWaker([this] { Wake(); });
+    m_scheduler.Start();
     // A quit signal's byte on the self-pipe wakes the loop at once, nested loops too.
     if (QuitSignalFd() >= 0) {
         m_quitNotifier = std::make_unique<QSocketNotifier>(QuitSignalFd(), QSocketNotifier::Read);
@@ -169,11 +116,9 @@ CPlayerDlg::CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& v
 }
 
 CPlayerDlg::~CPlayerDlg() {
-    m_timer.stop();
-    m_restCheck.stop();
-    m_napEnd.stop();
+    m_scheduler.Stop();
+    m_state.requests.SetWaker(nullptr);
     m_quitNotifier.reset();
-    qApp->removeEventFilter(m_waker.get());
     qApp->removeEventFilter(&m_keys);
     // Harmless when nothing is open; makes sure no medium outlives the window.
     m_mci.Send("close movie");
@@ -202,54 +147,25 @@ void CPlayerDlg::OnInitDialog() {
     raise();
 }
 
-void CPlayerDlg::OnTimer() {
-    if (QuitSignalReceived() && !m_tick.Ended()) m_state.quitRequested = 1;
-    if (m_state.busRaise != 0) {
+TickPace CPlayerDlg::OnTimer() {
+    if (QuitSignalReceived() && !m_tick.Ended()) m_state.quitRequested.Ask(true);
+    if (m_state.busRaise.Take()) {
         // The desktop asked for the player (a second start, the bus's Raise).
-        m_state.busRaise = 0;
         if (isMinimized()) showNormal();
         raise();
         activateWindow();
     }
     m_tick.OnTimer();
-    if (m_tick.Ended() || m_state.busy != 0 || m_state.tickCounter != 0) return;
-    emit fullTickDone();
-    if (m_screenSaver) m_screenSaver->Follow(m_state, m_settings, m_video);
-    const bool quiet = m_keys.Quiet(kKeysReadByPress);
-    if (m_tick.CanRest(quiet)) Rest();
-    else if (m_state.tickDivisor > 1 && m_tick.CanSkipSubTicks(quiet)) Nap();
-}
-
-void CPlayerDlg::Rest() {
-    m_timer.stop();
-    m_resting = true;
-    m_restStart.start();
-    m_restCheck.start();
-}
-
-void CPlayerDlg::Nap() {
-    m_timer.stop();
-    m_napping = true;
-    m_restStart.start();
-    m_napEnd.start(m_state.tickDivisor * kTimerPeriodMs);
-}
-
-void CPlayerDlg::Wake() {
-    if (!(m_resting || m_napping) || m_tick.Ended()) return;
-    m_resting = m_napping = false;
-    m_restCheck.stop();
-    m_napEnd.stop();
-    m_tick.Slept(static_cast<int>(m_restStart.elapsed() / kTimerPeriodMs));
-    m_timer.start();
-}
-
-void CPlayerDlg::WakeOnCallsTo(QObject* object) {
-    if (object != nullptr) static_cast<TickWaker*>(m_waker.get())->Watch(object);
+    if (!m_tick.Ended() && m_state.busy == 0 && m_state.tickCounter == 0) {
+        emit fullTickDone();
+        if (m_screenSaver) m_screenSaver->Follow(m_state, m_settings, m_video);
+    }
+    return m_tick.Pace(m_keys.Quiet(kKeysReadByPress));
 }
 
 void CPlayerDlg::QuitAtOnce() {
     if (m_tick.Ended()) return;
-    m_state.quitRequested = 1;
+    m_state.quitRequested.Ask(true);
     if (!m_tick.QuitNow()) Wake();
 }
 
@@ -261,7 +177,7 @@ void CPlayerDlg::closeEvent(QCloseEvent* event) {
     // The window manager's close asks for the orderly quit, carried out once this handler
     // has returned (it destroys the windows).
     if (!m_tick.Ended()) {
-        m_state.quitRequested = 1;
+        m_state.quitRequested.Ask(true);
         event->ignore();
         QMetaObject::invokeMethod(
             this, [this] { QuitAtOnce(); }, Qt::QueuedConnection);
@@ -446,9 +362,7 @@ void CPlayerDlg::DeleteSurfacesAndWindows() {
 }
 
 void CPlayerDlg::EndDialog() {
-    m_timer.stop();
-    m_restCheck.stop();
-    m_napEnd.stop();
+    m_scheduler.Stop();
     // A quit that arrives while a dialog is open (a signal, the session ending) closes it
     // unconfirmed, so nothing it would change is left unsaved.
     for (int i = 0; i < 8; ++i) {

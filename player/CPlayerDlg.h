@@ -1,6 +1,4 @@
 #pragma once
-#include <QElapsedTimer>
-#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -17,6 +15,8 @@
 #include "player/InputControl.h"
 #include "player/MainTick.h"
 #include "player/QtKeyState.h"
+#include "player/TickScheduler.h"
+#include "platform/Clock.h"
 #include "player/VideoWindows.h"
 #include "render/DevicePicture.h"
 #include "playlist/editor/CPlaylistDlg.h"
@@ -41,13 +41,9 @@ struct PlayerRecords {
 
 // The main player window: frameless, kMainWindowWidth x kMainWindowHeight (state/Settings.h),
 // drawn from the skin. Owns the five auxiliary objects, the surfaces and the one 30 ms timer that
-// drives everything (MainTick). It closes only through the quit request, which the quit path of
-// the tick carries out in order.
-// The timer rests while nothing can change (MainTick::CanRest) and wakes on any input to the
-// player's windows, a drop, a call to a watched object (the desktop bus), a notification from
-// an auxiliary window or a quit request; the time it rested counts as elapsed timer calls.
-// While a track plays with nothing for the calls between full ticks to do, the timer naps from
-// one full tick to the next and wakes early the same way.
+// drives everything (MainTick, paced by TickScheduler: it naps and rests when nothing is to be
+// done and wakes on input and on every request written to the records). It closes only through
+// the quit request, which the quit path of the tick carries out in order.
 class CPlayerDlg final : public QWidget,
                          private MainTickHost,
                          private PlaybackHost,
@@ -60,25 +56,22 @@ public:
     static constexpr int kGuestOffset = 32;
     static constexpr int kTimerPeriodMs = 30;
 
-    CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock, MainTickSetup setup);
+    // `timerClock` paces the timer (the system's steady clock unless given).
+    CPlayerDlg(PlayerRecords records, MediaDevice& device, WaveVolume& volume, Clock& clock, MainTickSetup setup,
+               SteadyClock* timerClock = nullptr);
     ~CPlayerDlg() override;
 
     // Loads the settings (or writes the defaults when "KORU.CFG" is missing) and places the
     // window at the saved place. Called once, before the event loop runs.
     void OnInitDialog();
-    void OnTimer();
-    // Restarts a resting timer; its first call comes one period later and counts the time
-    // rested. Harmless while it runs or after the quit.
-    void Wake();
-    // True while the timer rests.
-    bool Resting() const { return m_resting; }
-    bool Napping() const { return m_napping; }
-    // Events delivered to `object` through the event loop (the desktop bus's calls) wake the
-    // timer. The object must outlive this window or be destroyed before it.
-    void WakeOnCallsTo(QObject* object);
-    // How often a resting timer checks that it may still rest (state written by code that
-    // wakes nothing); 500 ms unless set.
-    void SetRestCheckInterval(int ms) { m_restCheck.setInterval(ms); }
+    // One timer call; how the timer goes on.
+    TickPace OnTimer();
+    // Ends a rest or a nap: the next call comes at its place on the timer's grid, within one
+    // period. Harmless while the timer runs or after the quit.
+    void Wake() { m_scheduler.Wake(); }
+    bool Resting() const { return m_scheduler.Resting(); }
+    bool Napping() const { return m_scheduler.Napping(); }
+    TickScheduler& Scheduler() { return m_scheduler; }
     void OnOK() {}
     void OnCancel() {}
     // Snaps the window to the screen's left and top edges and keeps mainX, mainY in step.
@@ -182,8 +175,6 @@ private:
     QWidget* EditorOwner() override { return this; }
 
     CAuxiliaryDialog* Aux(AuxWindow window);
-    void Rest();
-    void Nap();
     // A quit signal, the window manager's close or the session's end: the orderly quit runs
     // now, or at the next full tick while it cannot (a long operation, before the first tick).
     void QuitAtOnce();
@@ -201,6 +192,8 @@ private:
     QtKeyState m_keys;
     InputControl m_input;
     MainTick m_tick;
+    SystemSteadyClock m_systemTimerClock;
+    TickScheduler m_scheduler;
     std::string m_programFolder;
     bool m_guest = false;  // another player owns the program folder
     std::unique_ptr<ScreenSaverHold> m_screenSaver;
@@ -217,13 +210,6 @@ private:
     DisplayText m_displayText;             // the text pieces of the last composed frame
     DevicePicture m_devicePicture;         // the picture on a scaling screen
 
-    QTimer m_timer;
-    QTimer m_restCheck;         // runs only while m_timer rests
-    QTimer m_napEnd;            // single shot: the full tick that ends a nap
-    QElapsedTimer m_restStart;  // since the timer began to rest or nap
-    bool m_resting = false;
-    bool m_napping = false;            // m_timer sleeps until the next full tick (MainTick::CanSkipSubTicks)
-    std::unique_ptr<QObject> m_waker;  // the event filter that calls Wake()
     std::unique_ptr<QSocketNotifier> m_quitNotifier;
     QImage m_presented;  // the picture last presented
     WindowDrag m_drag;

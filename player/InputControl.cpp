@@ -60,10 +60,10 @@ void InputControl::SelectTimeFormatForDisplay() {
     state_.timeFormatMs = mci_.SelectTimeFormat(state_.timeDisplayMode == 0 ? 0 : 1);
 }
 
-void InputControl::StartSearch(int counter, int command, bool& held) {
+void InputControl::StartSearch(int counter, PendingCommand command, bool& held) {
     state_.buttonCounters[counter] = 1;
     if (state_.closed == 0) {
-        state_.pendingCommand = command;
+        state_.pendingCommand.Ask(command);
         held = true;
     }
 }
@@ -104,44 +104,44 @@ void InputControl::OnLButtonDown(WindowPoint p) {
             state_.buttonCounters[kCounterPause] = 1;
         } else if (state_.paused != 0) {
             state_.buttonCounters[kCounterPause] = 1;
-            state_.pendingCommand = kCmdPlay;
+            state_.pendingCommand.Ask(kCmdPlay);
         } else {
             state_.buttonCounters[kCounterPauseLit] = 1;
-            state_.pendingCommand = kCmdPause;
+            state_.pendingCommand.Ask(kCmdPause);
         }
     } else if (kStop.Contains(p)) {
         state_.buttonCounters[kCounterStop] = 1;
-        state_.pendingCommand = kCmdClose;
-        state_.closeRequest = 1;
+        state_.pendingCommand.Ask(kCmdClose);
+        state_.closeRequest.Ask(true);
     } else if (kPrevious.Contains(p) || kNext.Contains(p)) {
         const bool next = kNext.Contains(p);
         state_.buttonCounters[next ? kCounterNext : kCounterPrevious] = 1;
         if (state_.paused != 0) {
             mci_.StepPictures(next ? 1 : -1);
         } else {
-            state_.pendingCommand = next ? kCmdNextTrack : kCmdPreviousTrack;
+            state_.pendingCommand.Ask(next ? kCmdNextTrack : kCmdPreviousTrack);
         }
     } else if (kSmallerVideo.Contains(p)) {
         state_.buttonCounters[kCounterSmallerVideo] = 1;
-        state_.pendingCommand = kCmdSmallerVideo;
+        state_.pendingCommand.Ask(kCmdSmallerVideo);
     } else if (kLargerVideo.Contains(p)) {
         state_.buttonCounters[kCounterLargerVideo] = 1;
-        state_.pendingCommand = kCmdLargerVideo;
+        state_.pendingCommand.Ask(kCmdLargerVideo);
     } else if (kOpen.Contains(p)) {
         state_.buttonCounters[kCounterOpen] = 1;
-        state_.pendingCommand = kCmdOpenButton;
+        state_.pendingCommand.Ask(kCmdOpenButton);
     } else if (kSettings.Contains(p)) {
         state_.buttonCounters[kCounterSettings] = 1;
-        state_.pendingCommand = kCmdSettingsDialog;
+        state_.pendingCommand.Ask(kCmdSettingsDialog);
     } else if (kFullScreen.Contains(p)) {
         state_.buttonCounters[kCounterFullScreen] = 1;
-        state_.pendingCommand = kCmdFullScreen;
+        state_.pendingCommand.Ask(kCmdFullScreen);
     } else if (kTitle.Contains(p)) {
         state_.marqueeLine = state_.marqueeLine ? 0 : 1;
         state_.marqueeOffset = -144;
     } else if (kClose.Contains(p)) {
         state_.buttonCounters[kCounterClose] = 1;
-        state_.quitPending = kCmdQuit;
+        state_.quitPending.Ask(true);
     } else if (kShuffle.Contains(p)) {
         if (settings_.shuffle == 1) {
             settings_.shuffle = 0;
@@ -166,27 +166,27 @@ void InputControl::OnLButtonUp(WindowPoint) {
     state_.volumeDragging = 0;
     if (rewindHeld_ || forwardHeld_) {
         rewindHeld_ = forwardHeld_ = false;
-        state_.pendingCommand = kCmdEndSearch;
+        state_.pendingCommand.Ask(kCmdEndSearch);
     }
     switch (state_.pendingCommand) {
     case kCmdOpenButton:
-        state_.pendingCommand = kCmdNone;
+        state_.pendingCommand.Clear();
         host_.OpenButtonAction();
         break;
     case kCmdSettingsDialog:
-        state_.pendingCommand = kCmdNone;
+        state_.pendingCommand.Clear();
         host_.SettingsDialog();
         break;
     case kCmdFullScreen:
-        state_.pendingCommand = kCmdNone;
+        state_.pendingCommand.Clear();
         host_.SwitchFullScreen(false);
         host_.MoveFullScreenStepSinksOffScreen();
         break;
     default: break;
     }
-    if (state_.quitPending == kCmdQuit) {
-        state_.pendingCommand = kCmdNone;
-        state_.quitRequested = 1;
+    if (state_.quitPending.Take()) {
+        state_.pendingCommand.Clear();
+        state_.quitRequested.Ask(true);
     }
     for (int i = 0; i <= 8; ++i)
         if (state_.buttonCounters[i] >= 1) state_.buttonCounters[i] = 1;
@@ -225,13 +225,13 @@ void InputControl::OnRButtonUp(WindowPoint) {
     state_.rightButtonSearch = 0;
     if (rewindHeld_ || forwardHeld_) {
         rewindHeld_ = forwardHeld_ = false;
-        state_.pendingCommand = kCmdEndSearch;
+        state_.pendingCommand.Ask(kCmdEndSearch);
     }
     host_.ReleaseMouse();
     state_.mouseButtonDown = 0;
 }
 
-void InputControl::OnMButtonDown(WindowPoint) { state_.toggleRequest = 1; }
+void InputControl::OnMButtonDown(WindowPoint) { state_.toggleRequest.Ask(true); }
 
 void InputControl::OnMouseMove(WindowPoint p) {
     if (state_.seekDragging == 1) {
@@ -264,22 +264,22 @@ void InputControl::OnMouseMove(WindowPoint p) {
 
 void InputControl::OnMouseWheel(int delta) {
     host_.FocusStepSink();
-    if (state_.activeApp == 1 && delta != 0) state_.wheelStep = delta < 0 ? -1 : 1;
+    if (state_.activeApp == 1 && delta != 0) state_.wheelStep.Ask(delta < 0 ? -1 : 1);
 }
 
 void InputControl::OnStep(int step) {
-    if (step != 0) state_.wheelStep = step > 0 ? 1 : -1;
+    if (step != 0) state_.wheelStep.Ask(step > 0 ? 1 : -1);
 }
 
 void InputControl::OnActivateApp(bool active) {
     if (active) {
         if (state_.busy == 0) state_.activeApp = host_.IsMinimised() ? 0 : 1;
         if (state_.minimiseState >= 2) state_.restoreRefresh = 1;
-        state_.wheelStep = 0;
+        state_.wheelStep.Clear();
     } else if (state_.busy == 0) {
         // A dialog of our own taking the focus deactivates nothing while busy.
         state_.activeApp = 0;
-        state_.wheelStep = 0;
+        state_.wheelStep.Clear();
     }
 }
 
@@ -306,31 +306,31 @@ void InputControl::PollKeyboard() {
     // 7 full ticks has run out (the poll runs every call, the cool-down counts full ticks).
     if (keys_.Pressed(PolledKey::Comma)) {
         state_.keysHeld |= kHeldComma;
-        state_.speedStepRequest = -1;
+        state_.speedStepRequest.Ask(-1);
     } else if (keys_.Held(PolledKey::Right)) {
         state_.keysHeld |= kHeldRight;
         if (state_.paused) {
-            state_.speedStepRequest = 1;
+            state_.speedStepRequest.Ask(1);
         } else if (state_.inputCooldown == 0) {
             state_.inputCooldown = 7;
-            state_.pendingCommand = kCmdNextTrack;
+            state_.pendingCommand.Ask(kCmdNextTrack);
         }
     } else if (keys_.Held(PolledKey::Left)) {
         state_.keysHeld |= kHeldLeft;
         if (state_.paused) {
-            state_.speedStepRequest = -1;
+            state_.speedStepRequest.Ask(-1);
         } else if (state_.inputCooldown == 0) {
             state_.inputCooldown = 7;
-            state_.pendingCommand = kCmdPreviousTrack;
+            state_.pendingCommand.Ask(kCmdPreviousTrack);
         }
     } else if (keys_.Pressed(PolledKey::Period)) {
         state_.keysHeld |= kHeldFullStop;
-        state_.speedStepRequest = 1;
+        state_.speedStepRequest.Ask(1);
     }
 
     if (keys_.Held(PolledKey::Space) && state_.inputCooldown == 0) {
         state_.inputCooldown = 5;
-        if (state_.closed == 0) state_.pendingCommand = state_.paused ? kCmdPlay : kCmdPause;
+        if (state_.closed == 0) state_.pendingCommand.Ask(state_.paused ? kCmdPlay : kCmdPause);
     }
     if (state_.inputCooldown != 0) return;
 
@@ -345,7 +345,7 @@ void InputControl::PollKeyboard() {
         if (state_.paused) mci_.Send("seek movie to " + std::to_string(state_.position));
         else mci_.Send("play movie");
     } else {
-        state_.pendingCommand = larger ? kCmdLargerVideo : kCmdSmallerVideo;
+        state_.pendingCommand.Ask(larger ? kCmdLargerVideo : kCmdSmallerVideo);
     }
     state_.inputCooldown = 2;
 }
@@ -355,6 +355,6 @@ void InputControl::PollTrackKeys(bool act) {
     const bool audio = keys_.Pressed(PolledKey::B);
     const bool subtitle = keys_.Pressed(PolledKey::V);
     if (!act || state_.closed != 0) return;
-    if (audio) state_.trackRequest = kTrackAudio;
-    else if (subtitle) state_.trackRequest = kTrackSubtitle;
+    if (audio) state_.trackRequest.Ask(kTrackAudio);
+    else if (subtitle) state_.trackRequest.Ask(kTrackSubtitle);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 struct PlayerState;
+enum PendingCommand : int;
 struct Settings;
 class Playlist;
 class MciSession;
@@ -71,7 +72,7 @@ public:
 
 private:
     void SelectTimeFormatForDisplay();
-    void StartSearch(int counter, int command, bool& held);
+    void StartSearch(int counter, PendingCommand command, bool& held);
     // B and V: the next audio and subtitle track of the open file (PlayerState::trackRequest);
     // presses are read and dropped unless `act`.
     void PollTrackKeys(bool act);

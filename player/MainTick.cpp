@@ -33,7 +33,7 @@ void MainTick::OnTimer() {
     if (state_.firstTickDone == 0) {
         FirstTick();
     } else if (state_.backgroundReload == 1) {
-        state_.backgroundReload = 0;
+        state_.backgroundReload.Clear();
         host_.ReloadBackground();
     }
     host_.PollKeyboard();
@@ -56,23 +56,24 @@ bool MainTick::CanSkipSubTicks(bool inputQuiet) const {
     if (ended_ || !inputQuiet || s.firstTickDone == 0 || s.busy != 0) return false;
     // A search or a frame step moves the picture.
     if (s.speed != 0) return false;
-    if (s.pendingCommand != kCmdNone || s.closeRequest != 0 || s.quitRequested != 0 || s.quitPending != 0 ||
-        s.toggleRequest != 0 || s.speedStepRequest != 0 || s.wheelStep != 0 || s.inputCooldown != 0 ||
-        s.trackRequest != 0)
-        return false;
+    if (s.requests.AnyPending() || s.inputCooldown != 0) return false;
     if (s.keysHeld != 0 || s.prevKeysHeld != 0 || s.mouseButtonDown != 0 || s.seekDragging != 0 ||
         s.volumeDragging != 0 || s.rightButtonSearch != 0)
         return false;
     for (const int counter : s.buttonCounters)
         if (counter > 0) return false;
-    if (s.failedTrackWait != 0 || s.backgroundReload != 0 || s.minimiseState != 0 || s.restoreRefresh != 0)
-        return false;
-    if (s.fullScreen != 0 || s.playlistEditorOpen != 0) return false;
-    if (s.handedCommandLine != 0 || s.busSeekMs >= 0 || s.busVolume >= 0 || s.busShuffle >= 0 || s.busRepeat >= 0 ||
-        s.busRaise != 0)
-        return false;
-    return true;
+    if (s.failedTrackWait != 0 || s.minimiseState != 0 || s.restoreRefresh != 0) return false;
+    return s.fullScreen == 0 && s.playlistEditorOpen == 0;
 }
+
+TickPace MainTick::Pace(bool inputQuiet) const {
+    if (ended_) return TickPace::Stop;
+    if (state_.busy != 0 || state_.tickCounter != 0) return TickPace::Run;
+    if (CanRest(inputQuiet)) return TickPace::Rest;
+    return state_.tickDivisor > 1 && CanSkipSubTicks(inputQuiet) ? TickPace::Nap : TickPace::Run;
+}
+
+int MainTick::CallsToFullTick() const { return state_.tickDivisor <= 1 ? 1 : state_.tickDivisor - state_.tickCounter; }
 
 void MainTick::Slept(int calls) {
     if (calls <= 0 || ended_) return;
@@ -86,14 +87,14 @@ void MainTick::Slept(int calls) {
 
 bool MainTick::QuitNow() {
     if (ended_ || state_.firstTickDone == 0 || state_.busy != 0) return false;
-    state_.quitRequested = 1;
+    state_.quitRequested.Ask(true);
     Shutdown();
     return true;
 }
 
 void MainTick::FirstTick() {
     state_.firstTickDone = 1;
-    state_.quitRequested = 0;
+    state_.quitRequested.Clear();
     host_.LoadSurfaces();
     host_.PlaceMainWindow(settings_.mainX, settings_.mainY);
     host_.ApplyShape();
@@ -134,7 +135,7 @@ void MainTick::FirstTick() {
 // input requests, the device's position, the auxiliary windows in step, the playback tick
 // (transport and drawing), then the video's place and the orderly quit.
 void MainTick::FullTick() {
-    if (state_.handedCommandLine != 0) TakeHandedCommandLine();
+    if (state_.handedCommandLine.Pending()) TakeHandedCommandLine();
     if (state_.fullScreen == 1) FullScreenInput();
     TakeWheelStep();
     CarryOutToggleRequest();
@@ -151,10 +152,10 @@ void MainTick::FullTick() {
 
 void MainTick::TakeWheelStep() {
     if (state_.wheelStep != 0) {
-        state_.speedStepRequest = state_.wheelStep;
-        state_.wheelStep = 0;
+        state_.speedStepRequest.Ask(state_.wheelStep);
+        state_.wheelStep.Clear();
     }
-    if (state_.inputCooldown != 0) state_.speedStepRequest = 0;
+    if (state_.inputCooldown != 0) state_.speedStepRequest.Clear();
     state_.inputCooldown -= 1;
     if (state_.inputCooldown <= 0) state_.inputCooldown = 0;
 }
@@ -167,7 +168,7 @@ void MainTick::CarryOutToggleRequest() {
     else if (state_.closed != 0) RequestPlay(state_);
     else mci_.TogglePlayPause();
     state_.speed = 0;
-    state_.toggleRequest = 0;
+    state_.toggleRequest.Clear();
     if (host_.ControlPanelExists() && state_.fullScreen == 1 && state_.panelInFullScreen == 1) {
         host_.ShowControlPanelAtBottom(state_.screenWidth, state_.screenHeight);
         host_.FocusStepSink();
@@ -188,7 +189,7 @@ void MainTick::CarryOutSpeedStepRequest() {
         state_.inputCooldown = 2;
         mci_.Send("play movie");
     }
-    state_.speedStepRequest = 0;
+    state_.speedStepRequest.Clear();
 }
 
 void MainTick::PollPosition() {
@@ -209,9 +210,9 @@ void MainTick::PollPosition() {
         // device stopped too, and must never end the track.
         if (state_.paused == 0 && state_.speed == 0 && state_.pendingCommand == kCmdNone &&
             mci_.QueryText("status movie mode", kModeReplySize + 1) == "stopped")
-            state_.pendingCommand = kCmdCheckEnd;
+            state_.pendingCommand.Ask(kCmdCheckEnd);
     } else if (p >= length && !keep) {
-        state_.pendingCommand = kCmdCheckEnd;
+        state_.pendingCommand.Ask(kCmdCheckEnd);
     }
     if (length != 0) state_.seekKnobX = SeekKnobX(p, length);
 }
@@ -225,11 +226,10 @@ void MainTick::RunPlaybackTick() {
 void MainTick::TakeHandedCommandLine() {
     // Carried out also with the editor open (it shows the new list); kept for the next full
     // tick only when the window cannot take it now.
-    const CommandLineItems handed = ClassifyCommandLine(state_.handedArguments, state_.handedStartFolder);
+    const CommandLineItems handed =
+        ClassifyCommandLine(state_.handedCommandLine->value().arguments, state_.handedCommandLine->value().startFolder);
     if (!handed.items.empty() && !host_.DropItems(handed.items)) return;
-    state_.handedCommandLine = 0;
-    state_.handedArguments.clear();
-    state_.handedStartFolder.clear();
+    state_.handedCommandLine.Clear();
     ReportArgumentsNamingNothing(handed);
     LogLine("hand-over carried out: " + std::to_string(handed.items.size()) + " items" +
             (state_.playlistEditorOpen == 1 ? ", shown in the editor" : ""));
@@ -240,24 +240,24 @@ void MainTick::StepPastFailedTrack() {
     if (state_.pendingCommand != kCmdNone && state_.pendingCommand != kCmdCheckEnd) return;
     state_.failedTrackWait = 0;
     // It counts as the end of that track, unless the user stopped meanwhile.
-    if (state_.closed == 0) state_.pendingCommand = kCmdNextTrack;
+    if (state_.closed == 0) state_.pendingCommand.Ask(kCmdNextTrack);
 }
 
 void MainTick::FullScreenInput() {
     int r = host_.AuxValue(AuxWindow::FullScreen, kFullScreenScrollStep);
-    if (r != 0) state_.speedStepRequest = r;
+    if (r != 0) state_.speedStepRequest.Ask(r);
     r = host_.AuxValue(AuxWindow::Overlay, kFullScreenScrollStep);
-    if (r != 0) state_.speedStepRequest = r;
-    if (state_.inputCooldown != 0) state_.speedStepRequest = 0;
+    if (r != 0) state_.speedStepRequest.Ask(r);
+    if (state_.inputCooldown != 0) state_.speedStepRequest.Clear();
 
     if (host_.AuxValue(AuxWindow::Overlay, kFullScreenLeftClick) != 0 ||
         (host_.AuxValue(AuxWindow::FullScreen, kFullScreenLeftClick) != 0 && state_.panelInFullScreen == 0)) {
-        state_.toggleRequest = 1;
+        state_.toggleRequest.Ask(true);
         host_.FocusStepSink();
     }
     if (host_.AuxValue(AuxWindow::FullScreen, kFullScreenMiddleClick) != 0 ||
         host_.AuxValue(AuxWindow::Overlay, kFullScreenMiddleClick) != 0) {
-        state_.toggleRequest = 1;
+        state_.toggleRequest.Ask(true);
         host_.FocusStepSink();
     }
 }
@@ -290,11 +290,11 @@ void MainTick::ControlPanelInFullScreen() {
         const int button = host_.AuxValue(AuxWindow::ControlPanel, kPanelButton);
         if (button <= kPanelPlayPause + 1) {  // the play/pause button alternates 0 and 1
             if (state_.closed == 0) {
-                state_.pendingCommand = state_.paused ? kCmdPlay : kCmdPause;
+                state_.pendingCommand.Ask(state_.paused ? kCmdPlay : kCmdPause);
                 host_.FocusStepSink();
             }
         } else if (button == kPanelNext || button == kPanelBack) {
-            if (state_.paused == 0) state_.pendingCommand = button == kPanelNext ? kCmdNextTrack : kCmdPreviousTrack;
+            if (state_.paused == 0) state_.pendingCommand.Ask(button == kPanelNext ? kCmdNextTrack : kCmdPreviousTrack);
             else mci_.StepPictures(button == kPanelNext ? 1 : -1);
             host_.FocusStepSink();
         }
@@ -317,7 +317,7 @@ void MainTick::PlaylistEditorInStep() {
         host_.EditorReset(kResetRequest);
         host_.EditorReset(kResetChosenEntry);
         mci_.Close();
-        state_.pendingCommand = kCmdOpenAndPlay;
+        state_.pendingCommand.Ask(kCmdOpenAndPlay);
     }
     playlist_.currentIndex = host_.AuxValue(AuxWindow::PlaylistEditor, kEditorCurrent);
     playlist_.count = host_.AuxValue(AuxWindow::PlaylistEditor, kEditorCount);

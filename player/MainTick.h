@@ -12,6 +12,10 @@ class Clock;
 // The five auxiliary windows the main window owns, in the order it creates them.
 enum class AuxWindow { FullScreen, Video, Overlay, ControlPanel, PlaylistEditor };
 
+// How the timer goes on after a call: the next call, a nap to the next full tick (the calls
+// between have nothing to do), a rest until something wakes it, or never again (the quit ran).
+enum class TickPace { Run, Nap, Rest, Stop };
+
 struct WindowRect {
     int x = 0, y = 0, width = 0, height = 0;
 };
@@ -98,6 +102,10 @@ public:
     // The calls between full ticks have nothing to do: CanRest's conditions, except that the
     // track may play and the ticker step (both only on full ticks).
     bool CanSkipSubTicks(bool inputQuiet) const;
+    // After a call: Rest or Nap only after a full tick (CanRest, CanSkipSubTicks), Stop once ended.
+    TickPace Pace(bool inputQuiet) const;
+    // Timer calls from the last call to the next full tick (the last was full: tickDivisor).
+    int CallsToFullTick() const;
     // The timer slept through `calls` of its periods: the counters that count time move on
     // as if those calls had run, and any full tick they held folds into the next call.
     void Slept(int calls);

@@ -194,7 +194,9 @@ void VideoWindows::InitPanel(const DisplayEffects& effects, int screenWidth) {
 
 DisplayEffects VideoWindows::PanelEffects() {
     if (!panel_) return {};
-    return {panel_->GetEffect(0), panel_->GetEffect(1), panel_->GetEffect(2), panel_->GetEffect(3)};
+    using Effect = CControlPanelDlg::Effect;
+    return {panel_->GetEffect(Effect::ScanLineMode), panel_->GetEffect(Effect::Constant),
+            panel_->GetEffect(Effect::FirstMask), panel_->GetEffect(Effect::SecondMask)};
 }
 
 void VideoWindows::ShowPanelVolume(int level) {

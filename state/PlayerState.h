@@ -1,11 +1,14 @@
 #pragma once
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "state/Requests.h"
+
 // Codes of PlayerState::pendingCommand. The playback tick carries out 1..11 and 66;
-// 14..16 are carried out by the mouse-button-up handler; 17 lives in quitPending.
+// 14..16 are carried out by the mouse-button-up handler; 17 is quitPending.
 enum PendingCommand : int {
     kCmdNone = 0,
     kCmdOpenAndPlay = 1,
@@ -52,11 +55,42 @@ enum ButtonCounter : int {
     kButtonCounterCount = 20,
 };
 
+// A later start's command line handed to this player (one player per session).
+struct HandedCommandLine {
+    std::vector<std::string> arguments;
+    std::string startFolder;
+    friend bool operator==(const HandedCommandLine&, const HandedCommandLine&) = default;
+};
+
 // The runtime state shared by every handler of the player, the tick and the auxiliary
 // windows. One instance for the whole run; user-interface thread only; never saved.
-// Input handlers write requests here; the code that carries a request out clears it.
+// Requests are Request<T> fields of the ledger `requests` (state/Requests.h): whoever writes
+// one wakes the timer, the code that carries it out clears it. Everything else is state that
+// its writer (named at each group) keeps and the tick and the windows read.
 struct PlayerState {
-    // Transport
+    RequestLedger requests{};
+
+    // Requests from input, the windows, the bus and the tick itself, carried out by the tick
+    // (the button-up handler for kCmdOpenButton..kCmdFullScreen).
+    Request<PendingCommand> pendingCommand{requests, kCmdNone};
+    Request<bool> closeRequest{requests};
+    Request<bool> quitPending{requests};    // QUIT pressed: quits at its button-up
+    Request<bool> quitRequested{requests};  // the orderly quit at the next full tick
+    Request<bool> toggleRequest{requests};
+    Request<int> speedStepRequest{requests};  // 1 faster, any other non-zero value slower
+    Request<int> wheelStep{requests};
+    Request<int> trackRequest{requests};  // TrackRequest (playback/TrackChoice.h): the B and V keys' next track
+    Request<bool> backgroundReload{requests};
+    // The desktop bus (MPRIS), carried out by the next full tick like the skin's own controls.
+    Request<std::optional<long long>> busSeekMs{requests};  // jump to this time, in milliseconds
+    Request<std::optional<int>> busVolume{requests};        // both channels to this level, 0..65535
+    Request<std::optional<bool>> busShuffle{requests};
+    Request<std::optional<bool>> busRepeat{requests};
+    Request<bool> busRaise{requests};  // bring the main window up
+    // A later start's command line: the next full tick takes it as the first tick takes its own.
+    Request<std::optional<HandedCommandLine>> handedCommandLine{requests};
+
+    // Transport: written by the playback tick and the device session.
     int closed = 0;    // 1 while no media is open
     int paused = 0;    // 1 while the open media is paused
     int position = 0;  // last position read, in the device's format at that time
@@ -64,36 +98,29 @@ struct PlayerState {
     int lengthFrames = 0;
     int timeFormatMs = 1;     // the format the display wants: 1 milliseconds, 0 frames
     int timeDisplayMode = 1;  // 0 raw position, 1 elapsed h:mm:ss, 2 remaining h:mm:ss
+    int speed = 0;            // -9..9; 0 normal play, sign = direction
+    int busSeeks = 0;         // counts the bus's jumps carried out
+    int polledPosition = 0;   // the full tick's last "status movie position" (device format)
 
-    // Tick control
+    // Tick control: written by the tick.
     int firstTickDone = 0;
     int tickDivisor = kSlowTickDivisor;  // a full tick every tickDivisor-th timer call (0: every call)
     int tickCounter = 0;
     int busy = 0;  // a long operation runs: ticks only poll the keyboard
     int browseCounter = 0;
-    int quitRequested = 0;
-    int backgroundReload = 0;
 
-    // Requests from input to the tick
-    int pendingCommand = kCmdNone;
-    int closeRequest = 0;
-    int quitPending = 0;
-    int toggleRequest = 0;
-    int speed = 0;             // -9..9; 0 normal play, sign = direction
-    int speedStepRequest = 0;  // 1 faster, any other non-zero value slower
-    int wheelStep = 0;
+    // Input: written by the input handlers and the key poll, counted down by the tick.
     int inputCooldown = 0;  // full ticks during which speed steps are discarded
     uint8_t keysHeld = 0;   // HeldKey bits of the last key poll
     uint8_t prevKeysHeld = 0;
     int rightButtonSearch = 0;
     int trackPending = 0;
-    int trackRequest = 0;  // TrackRequest (playback/TrackChoice.h): the B and V keys' next track
     int buttonCounters[kButtonCounterCount] = {};  // by ButtonCounter; > 0 draws it lit
     int mouseButtonDown = 0;
     int seekDragging = 0;  // 0 idle, 1 dragging (or a windowed open), 2 left the bar
     int volumeDragging = 0;
 
-    // Display
+    // Display: written by the playback tick and the input handlers, read by the composition.
     int seekKnobX = 0;    // 0..206
     int volumeKnobX = 0;  // 0..58
     int marqueeLine = 1;
@@ -107,7 +134,7 @@ struct PlayerState {
     int zoomShowTicks = 0;
     int zoomPercent = 1;
 
-    // Windows
+    // Windows: written by the main window and the video placement.
     int fullScreen = 0;
     int panelInFullScreen = 0;
     int screenWidth = 0;
@@ -121,22 +148,6 @@ struct PlayerState {
     // steps past it (1 = step now), and the failed opens in a row (a full round stops).
     int failedTrackWait = 0;
     int failedOpensInARow = 0;
-
-    // The desktop bus (MPRIS): requests carried out by the next full tick like the skin's own
-    // controls (-1: none), and what the bus reads back.
-    long long busSeekMs = -1;  // jump to this time, in milliseconds
-    int busVolume = -1;        // both channels to this level, 0..65535
-    int busShuffle = -1;       // 0 off, 1 on
-    int busRepeat = -1;        // 0 off, 1 on
-    int busRaise = 0;          // 1: bring the main window up
-    int busSeeks = 0;          // counts the bus's jumps carried out
-    int polledPosition = 0;    // the full tick's last "status movie position" (device format)
-
-    // A later start's command line handed to this player (one player per session): the
-    // next full tick takes it as the first tick takes its own command line.
-    std::vector<std::string> handedArguments{};
-    std::string handedStartFolder{};
-    int handedCommandLine = 0;
 
     // State files the start could not read: the orderly quit must not overwrite them.
     int settingsUnreadable = 0;        // "KORU.CFG": not written at quit
@@ -161,9 +172,9 @@ inline int SeekKnobX(int position, int length) {
 // entry when closed, resumes when paused. False when it is playing already (nothing to ask).
 inline bool RequestPlay(PlayerState& s) {
     if (s.speed != 0 || (s.closed == 0 && s.paused != 0)) {
-        s.pendingCommand = kCmdPlay;
+        s.pendingCommand.Ask(kCmdPlay);
     } else if (s.closed != 0) {
-        s.pendingCommand = kCmdOpenAndPlay;
+        s.pendingCommand.Ask(kCmdOpenAndPlay);
         s.trackPending = 0;
     } else {
         return false;

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "playlist/editor/EditorFileDialogs.h"
+#include "playlist/editor/EditorWindow.h"
+
 class QWidget;
 class QListView;
 class QPushButton;
@@ -12,7 +15,6 @@ class Playlist;
 struct Settings;
 struct PlayerState;
 class Clock;
-class CPlaylistWnd;
 struct EditorList;
 
 // What the playlist editor needs from the main window. CPlayerDlg implements it; tests fake it.
@@ -36,49 +38,21 @@ public:
     virtual QWidget* EditorOwner() = 0;
 };
 
-// The editor's load and save dialogs: the seam tests go around.
-class ListFileDialogs {
-public:
-    virtual ~ListFileDialogs() = default;
-    // The list file chosen in the open dialog, started in `folder`; empty when cancelled.
-    virtual std::string ChooseListToLoad(QWidget* parent, const std::string& folder) = 0;
-    // The file name chosen in the save dialog, started in `folder`; empty when cancelled.
-    virtual std::string ChooseListToSave(QWidget* parent, const std::string& folder) = 0;
-};
-
-// QFileDialog with the filter "Select List File" (".tsr", ".m3u") and the default suffix "tsr".
-std::unique_ptr<ListFileDialogs> MakeQtListFileDialogs();
-
-// The editor window's rectangle: the frame's top-left on the screen and the client size.
-struct EditorRect {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
 // The playlist editor "ツラネ丸". The object lives as long as the main window; its window is
 // created on opening and destroyed on closing, and the members keep their values in between.
 // Line i of the editor's list always shows entry i of the store (" %04d name", ">" marking
 // the current entry); the lines are a model over the store, made as the view shows them, and
-// each command changes the view in one update, so every command stays fast at 100 000 lines. The editor never calls playback: the main tick reads its requests
-// through GetValue and clears them with Reset.
-class CPlaylistDlg {
+// each command changes the view in one update, so every command stays fast at 100 000 lines.
+// The editor never calls playback: the main tick reads its requests through GetValue and clears
+// them with Reset. The window (EditorWindow) draws and hands the user's actions on to the
+// handlers here; the load and save dialogs are a ListFileDialogs.
+class CPlaylistDlg : private EditorWindowEvents {
 public:
-    // Control ids of the window.
-    enum ControlId {
-        kIdCancel = 2,  // "戻る"
-        kIdList = 1006,
-        kIdRandom = 1041,  // "ランダム"
-        kIdDelete = 1042,  // "削除"
-        kIdDown = 1043,    // "下へ"
-        kIdUp = 1044,      // "上へ"
-        kIdSort = 1053,    // "ソート"
-        kIdSave = 1054,    // "保存"
-        kIdLoad = 1055,    // "読込"
-        kIdNew = 1056,     // "新規"
-        kIdStatus = 1059,
-    };
+    using ControlId = EditorControlId;
+    using enum EditorControlId;
 
     explicit CPlaylistDlg(PlaylistEditorHost& host);
-    ~CPlaylistDlg();
+    ~CPlaylistDlg() override;
     CPlaylistDlg(const CPlaylistDlg&) = delete;
     CPlaylistDlg& operator=(const CPlaylistDlg&) = delete;
 
@@ -121,15 +95,16 @@ public:
     QLabel* Caption() const;
 
 private:
-    friend class CPlaylistWnd;
-
     // Message handlers, called by the window.
     bool OnInitDialog();
-    void OnOK();
-    void OnCancel();
-    void OnRButtonDown();
-    void OnSize(int cx, int cy);
-    void OnDropFiles(const std::vector<std::string>& items);
+    void OnOK() override;
+    void OnCancel() override;
+    void OnRButtonDown() override;
+    void OnSize(int cx, int cy) override;
+    void OnDropFiles(const std::vector<std::string>& items) override;
+    void OnCommand(int id) override;
+    void OnDblclkList() override;
+    void OnSelchangeList() override;
     void OnLoad();
     void OnSave();
     void OnNew();
@@ -138,11 +113,8 @@ private:
     void OnUp();
     void OnDown();
     void OnDelete();
-    void OnDblclkList();
-    void OnSelchangeList();
 
     void SendCloseMessage();
-    void PlaceControls(int cx, int cy);
     // Runs a file dialog with busy held; afterwards deletes a window closed meanwhile.
     std::string RunFileDialog(bool save, const std::string& folder);
 
@@ -170,5 +142,4 @@ private:
     bool m_bMarked = false;          // line m_nCurrent carries ">" (no other line ever does)
     int m_nNestedLoops = 0;          // file dialogs running under one of our handlers
     std::string m_listDialogFolder;  // where the last list dialog ended; empty before the first
-    int m_nUpdating = 0;             // our own changes to the list are no selection by the user
 };

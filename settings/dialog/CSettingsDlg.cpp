@@ -431,6 +431,6 @@ void CSettingsDlg::ApplyTo(Settings& settings, PlayerState& state) const {
     if (m_gainMode >= 0) settings.gainMode = m_gainMode;
     if (m_background != settings.backgroundFile) {
         settings.backgroundFile = m_background;
-        state.backgroundReload = 1;
+        state.backgroundReload.Ask(true);
     }
 }

@@ -22,6 +22,24 @@ inline std::string Nums(std::initializer_list<int> values) {  // each value afte
 }
 inline std::string Nums(const VideoRect& r) { return Nums({r.x, r.y, r.width, r.height}); }
 
+// The requests a case starts with: requests are bound to their record, so a designated PlayerState
+// cannot carry them.
+struct Asked {
+    PendingCommand command = kCmdNone;
+    bool close = false, toggle = false;
+    int speedStep = 0, wheel = 0, track = 0;
+    std::optional<HandedCommandLine> handed{};
+};
+inline void Ask(PlayerState& s, const Asked& a) {
+    s.pendingCommand.Ask(a.command);
+    s.closeRequest.Ask(a.close);
+    s.toggleRequest.Ask(a.toggle);
+    s.speedStepRequest.Ask(a.speedStep);
+    s.wheelStep.Ask(a.wheel);
+    s.trackRequest.Ask(a.track);
+    s.handedCommandLine.Ask(a.handed);
+}
+
 inline const char* ZOrderName(ZOrder o) { return std::array{"top", "bottom", "topmost", "not topmost"}[int(o)]; }
 
 class RecordingHost final : public PlaybackHost {

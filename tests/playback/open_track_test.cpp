@@ -51,7 +51,7 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
                   std::pair(rig.tmp.path() + "a/b/", rig.tmp.path() + "a/b/"));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
         EXPECT_EQ((std::vector<int>{s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed, s.position, s.busy,
-                                    s.pendingCommand, s.marqueeStarted, s.marqueeOffset, s.titleWidth[0],
+                                    s.pendingCommand.Get(), s.marqueeStarted, s.marqueeOffset, s.titleWidth[0],
                                     s.titleWidth[1], s.failedTrackWait, s.seekDragging}),
                   (std::vector<int>{250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen})) << c.sizeMode;
         EXPECT_EQ(rig.host.line1, " x.mpg  <0:00:10> |");

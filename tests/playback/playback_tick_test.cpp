@@ -18,10 +18,13 @@ const Strings kSearchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "p
 enum Held { kNoButton = 0, kRewHeld = 1, kFfHeld = 2, kBothHeld = 3 };
 
 struct TickRig : PlaybackRig {
-    explicit TickRig(const PlayerState& start = {}, Held held = kNoButton) {
-        state = start, state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
+    explicit TickRig(const PlayerState& start = {}, Held held = kNoButton, const Asked& ask = {}) {
+        state = start;
+        Ask(state, ask);
+        state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
         state.buttonCounters[kCounterSearchForward] = held & kFfHeld ? 1 : 0;
-        device.Answer(kFormat, "milliseconds"), device.Answer(kPos, "5000");
+        device.Answer(kFormat, "milliseconds");
+        device.Answer(kPos, "5000");
         for (int i = 0; i < 8; ++i) settings.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
     }
     Strings Tick() {  // the traffic of one PlaybackTick after its drawing
@@ -29,7 +32,8 @@ struct TickRig : PlaybackRig {
         const Strings drawn(device.sent.begin(), device.sent.begin() + 3);
         EXPECT_EQ(drawn, (Strings{"[compose buttons]", kPos, "[present 5000]"}));
         Strings rest(device.sent.begin() + 3, device.sent.end());
-        return device.ClearSent(), rest;
+        device.ClearSent();
+        return rest;
     }
 };
 
@@ -40,38 +44,42 @@ Strings Seek(int target) { return {kFormat, kPos, "seek movie to " + std::to_str
 TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     const Strings place{"pause movie", "[place video]", "play movie"};
     const Strings pausedPlace{"pause movie", kPos, "[place video]", "seek movie to 5000"};
-    struct Case { PendingCommand code; int paused = 0, size = 1; Strings sent; int speed = 5, pausedAfter = 0;
-                  PendingCommand pending = kCmdNone;
+    struct Case { const char* name; PendingCommand code; int paused = 0, size = 1; Strings sent;
+                  int speed = 5, pausedAfter = 0; PendingCommand pending = kCmdNone;
                   int sizeAfter = 1, position = 0, cooldown = 0, closed = 0, smallerLit = 3, largerLit = 3; };
     const Case cases[] = {
-        {.code = kCmdPlay, .paused = 1, .sent = {"play movie"}, .speed = 0},
-        {.code = kCmdPause, .sent = {"pause movie", kPos}, .speed = 0, .pausedAfter = 1, .position = 5000},
-        {.code = kCmdClose, .paused = 1, .sent = {"close movie"}, .closed = 1},
-        {.code = kCmdNextTrack, .sent = {"close movie"}, .closed = 1},  // the list is empty
-        {.code = kCmdSearchBackward, .speed = -2},
-        {.code = kCmdSearchForward, .speed = 2},
-        {.code = kCmdEndSearch, .sent = {"play movie"}, .speed = 0, .cooldown = 2},
-        {.code = kCmdEndSearch, .paused = 1, .speed = 0, .pausedAfter = 1},
-        {.code = kCmdSmallerVideo, .sent = place, .sizeAfter = 0, .smallerLit = 0},
-        {.code = kCmdSmallerVideo, .size = -1, .sent = place, .sizeAfter = -1, .smallerLit = 0},
-        {.code = kCmdSmallerVideo, .paused = 1, .size = 0, .sent = pausedPlace, .pausedAfter = 1, .sizeAfter = -1,
-         .position = 5000, .smallerLit = 0},  // paused: the frame where the device really stood
-        {.code = kCmdLargerVideo, .size = 5, .sent = place, .sizeAfter = 6, .largerLit = 0},
-        {.code = kCmdLargerVideo, .size = 6, .sent = place, .sizeAfter = 6, .largerLit = 0},
-        {.code = kCmdOpenButton, .pending = kCmdOpenButton},
-        {.code = kCmdQuit, .pending = kCmdQuit},
-        {.code = PendingCommand{12}},  // no such command
+        {.name = "play", .code = kCmdPlay, .paused = 1, .sent = {"play movie"}, .speed = 0},
+        {.name = "pause", .code = kCmdPause, .sent = {"pause movie", kPos}, .speed = 0, .pausedAfter = 1,
+         .position = 5000},
+        {.name = "close", .code = kCmdClose, .paused = 1, .sent = {"close movie"}, .closed = 1},
+        {.name = "next track, the list empty", .code = kCmdNextTrack, .sent = {"close movie"}, .closed = 1},
+        {.name = "search backward", .code = kCmdSearchBackward, .speed = -2},
+        {.name = "search forward", .code = kCmdSearchForward, .speed = 2},
+        {.name = "end of a search plays", .code = kCmdEndSearch, .sent = {"play movie"}, .speed = 0, .cooldown = 2},
+        {.name = "end of a search while paused", .code = kCmdEndSearch, .paused = 1, .speed = 0, .pausedAfter = 1},
+        {.name = "smaller", .code = kCmdSmallerVideo, .sent = place, .sizeAfter = 0, .smallerLit = 0},
+        {.name = "smaller at -1 stays", .code = kCmdSmallerVideo, .size = -1, .sent = place, .sizeAfter = -1,
+         .smallerLit = 0},
+        {.name = "smaller paused: the frame where the device really stood", .code = kCmdSmallerVideo, .paused = 1,
+         .size = 0, .sent = pausedPlace, .pausedAfter = 1, .sizeAfter = -1, .position = 5000, .smallerLit = 0},
+        {.name = "larger", .code = kCmdLargerVideo, .size = 5, .sent = place, .sizeAfter = 6, .largerLit = 0},
+        {.name = "larger at 6 stays", .code = kCmdLargerVideo, .size = 6, .sent = place, .sizeAfter = 6,
+         .largerLit = 0},
+        {.name = "OPEN waits for its release", .code = kCmdOpenButton, .pending = kCmdOpenButton},
+        {.name = "quit waits", .code = kCmdQuit, .pending = kCmdQuit},
+        {.name = "no such command", .code = PendingCommand{12}},
     };
     for (const Case& c : cases) {
-        TickRig rig({.paused = c.paused, .pendingCommand = c.code, .speed = 5});
+        TickRig rig({.paused = c.paused, .speed = 5}, kNoButton, {.command = c.code});
         rig.state.buttonCounters[kCounterSmallerVideo] = rig.state.buttonCounters[kCounterLargerVideo] = 3;
-        rig.settings.videoSizeMode = c.size, RunPendingCommand(rig.context);
+        rig.settings.videoSizeMode = c.size;
+        RunPendingCommand(rig.context);
         const PlayerState& s = rig.state;
-        EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand, rig.settings.videoSizeMode),
-                  std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << &c - cases;
+        EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand.Get(), rig.settings.videoSizeMode),
+                  std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << c.name;
         EXPECT_EQ(std::tuple(s.position, s.inputCooldown, s.closed, s.buttonCounters[kCounterSmallerVideo],
                              s.buttonCounters[kCounterLargerVideo]),
-                  std::tuple(c.position, c.cooldown, c.closed, c.smallerLit, c.largerLit)) << &c - cases;
+                  std::tuple(c.position, c.cooldown, c.closed, c.smallerLit, c.largerLit)) << c.name;
     }
 }
 
@@ -86,10 +94,11 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
         {.reply = "Stopped", .shown = "[mode Stopped]", .pending = kCmdCheckEnd},
     };
     for (const Case& c : cases) {
-        TickRig rig({.pendingCommand = kCmdCheckEnd, .closeRequest = 1});
+        TickRig rig({}, kNoButton, {.command = kCmdCheckEnd, .close = true});
         rig.device.Answer("status movie mode", c.reply);
         EXPECT_EQ(rig.Tick(), (Strings{"status movie mode", c.shown, "close movie"}));
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand, rig.state.closeRequest), std::tuple(c.pending, 0)) << c.reply;
+        EXPECT_EQ(std::tuple(rig.state.pendingCommand.Get(), rig.state.closeRequest.Get()), std::tuple(c.pending, 0))
+            << c.reply;
     }
 }
 
@@ -97,38 +106,47 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
 // notch is one frame, once per request. The next full-tick rate; FF's light counts down.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 4999", kFormat, kPos};
-    const PlayerState rightHeld{.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
-    struct Case { PlayerState st; Held held = kNoButton; std::pair<int, int> wheel{0, 0};  // playing, paused
+    struct Case { const char* name; PlayerState st; Held held = kNoButton;
+                  std::pair<int, int> wheel{0, 0};  // playing, paused
                   Strings sent; int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1; };
     const Case cases[] = {
-        {.st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
-        {.st = {.speed = -9}, .sent = Seek(0), .speed = -9},
-        {.st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1},
-        {.st = {.speed = 4, .rightButtonSearch = 1}, .sent = Seek(5060), .speed = 1},
-        {.st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2},
-        {.st = rightHeld, .sent = Seek(8000), .speed = 2, .prevKeys = kHeldRight},
-        {.st = {.paused = 1, .speed = 2, .prevKeysHeld = kHeldFullStop}, .wheel = {0, 1}, .sent = Seek(5090)},
-        {.st = {.speed = 2, .prevKeysHeld = kHeldFullStop}, .sent = kSearchEnds, .divisor = 5},
-        {.held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4898), .speed = -1},
-        {.held = kBothHeld, .wheel = {1, 1}, .sent = Seek(5101), .speed = 1, .ffLit = 0},  // forward wins
-        {.st = {.paused = 1}, .held = kFfHeld, .wheel = {1, 0}, .sent = Seek(5103), .speed = 1, .ffLit = 0},
-        {.st = {.rightButtonSearch = 1}, .held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4894), .speed = -1},
-        {.st = {.paused = 1, .rightButtonSearch = 1}, .held = kFfHeld, .wheel = {1, 1}, .sent = Seek(5107), .ffLit = 0},
-        {.st = {.paused = 1, .speed = -6}, .sent = oneFrame},
-        {.divisor = 5},
-        {.st = {.timeDisplayMode = 0}},
-        {.st = {.paused = 1}},
-        {.st = {.paused = 1, .fullScreen = 1}, .divisor = 5},
-        {.st = {.volumeDragging = 2}},
+        {.name = "playing, MODE1", .st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
+        {.name = "playing, back past the start", .st = {.speed = -9}, .sent = Seek(0), .speed = -9},
+        {.name = "playing, MODE2", .st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1},
+        {.name = "right button, playing", .st = {.speed = 4, .rightButtonSearch = 1}, .sent = Seek(5060),
+         .speed = 1},
+        {.name = "paused, MODE2", .st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2},
+        {.name = "paused, a key held",
+         .st = {.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight}, .sent = Seek(8000),
+         .speed = 2, .prevKeys = kHeldRight},
+        {.name = "paused, the key released", .st = {.paused = 1, .speed = 2, .prevKeysHeld = kHeldFullStop},
+         .wheel = {0, 1}, .sent = Seek(5090)},
+        {.name = "playing, the key released: play", .st = {.speed = 2, .prevKeysHeld = kHeldFullStop},
+         .sent = kSearchEnds, .divisor = 5},
+        {.name = "REW held", .held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4898), .speed = -1},
+        {.name = "both held: forward wins", .held = kBothHeld, .wheel = {1, 1}, .sent = Seek(5101), .speed = 1,
+         .ffLit = 0},
+        {.name = "FF held, paused", .st = {.paused = 1}, .held = kFfHeld, .wheel = {1, 0}, .sent = Seek(5103),
+         .speed = 1, .ffLit = 0},
+        {.name = "REW held with the right button", .st = {.rightButtonSearch = 1}, .held = kRewHeld, .wheel = {1, 1},
+         .sent = Seek(4894), .speed = -1},
+        {.name = "FF held with the right button, paused", .st = {.paused = 1, .rightButtonSearch = 1},
+         .held = kFfHeld, .wheel = {1, 1}, .sent = Seek(5107), .ffLit = 0},
+        {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = -6}, .sent = oneFrame},
+        {.name = "playing: every fifth call", .divisor = 5},
+        {.name = "raw position shown: every call", .st = {.timeDisplayMode = 0}},
+        {.name = "paused: every call", .st = {.paused = 1}},
+        {.name = "paused in full screen: every fifth call", .st = {.paused = 1, .fullScreen = 1}, .divisor = 5},
+        {.name = "the volume knob dragged: every call", .st = {.volumeDragging = 2}},
     };
     for (const Case& c : cases) {
         TickRig rig(c.st, c.held);
         std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
-        EXPECT_EQ(rig.Tick(), c.sent) << &c - cases;
+        EXPECT_EQ(rig.Tick(), c.sent) << c.name;
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, int(s.prevKeysHeld), s.buttonCounters[kCounterSearchForward],
                              s.buttonCounters[kButtonCounterCount - 1]),
-                  std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1)) << &c - cases;
+                  std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1)) << c.name;
     }
 }
 
@@ -148,26 +166,30 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
         EXPECT_EQ(shown, (Shown{{1, 0}, {1, 1}, {1, 2}, {1, 0}})) << divisor;
     }
     TickRig rig({.closed = 1, .speed = 1});
-    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand, rig.state.speed),
+    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand.Get(), rig.state.speed),
               std::tuple(Strings{}, 0, 0, 0));
 }
 
 // Minimised with the left button (1) or the right (2, then 3): restored, the video is placed again.
 TEST(PlaybackTickTest, MinimiseFollowUp) {
-    struct Case { int state, refresh; bool minimised; int stateAfter, activeAfter, refreshAfter, placements; };
+    struct Case { const char* name; int state, refresh; bool minimised;
+                  int stateAfter, activeAfter, refreshAfter, placements; };
     const Case cases[] = {
-        {.state = 2, .refresh = 1, .minimised = true, .stateAfter = 3, .placements = 2},
-        {.state = 3, .refresh = 0, .minimised = true, .stateAfter = 3},
-        {.state = 3, .refresh = 1, .minimised = false, .activeAfter = 1, .refreshAfter = 1},
-        {.state = 1, .refresh = 0, .minimised = true, .stateAfter = 1},
-        {.state = 1, .refresh = 0, .minimised = false, .activeAfter = 1, .placements = 1},
+        {.name = "right button, still minimised", .state = 2, .refresh = 1, .minimised = true, .stateAfter = 3,
+         .placements = 2},
+        {.name = "right button later, still minimised", .state = 3, .refresh = 0, .minimised = true, .stateAfter = 3},
+        {.name = "right button later, restored", .state = 3, .refresh = 1, .minimised = false, .activeAfter = 1,
+         .refreshAfter = 1},
+        {.name = "left button, still minimised", .state = 1, .refresh = 0, .minimised = true, .stateAfter = 1},
+        {.name = "left button, restored", .state = 1, .refresh = 0, .minimised = false, .activeAfter = 1,
+         .placements = 1},
     };
     for (const Case& c : cases) {
         TickRig rig({.activeApp = 0, .minimiseState = c.state, .restoreRefresh = c.refresh});
         rig.host.minimised = c.minimised;
-        EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]")) << &c - cases;
+        EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]")) << c.name;
         EXPECT_EQ(std::tuple(rig.state.minimiseState, rig.state.activeApp, rig.state.restoreRefresh),
-                  std::tuple(c.stateAfter, c.activeAfter, c.refreshAfter)) << &c - cases;
+                  std::tuple(c.stateAfter, c.activeAfter, c.refreshAfter)) << c.name;
     }
 }
 
@@ -175,30 +197,37 @@ TEST(PlaybackTickTest, MinimiseFollowUp) {
 // no search buttons; the rate, the counters and the minimise state are left alone.
 TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 5001", kFormat, kPos};
-    const PlayerState rightHeld{.paused = 1, .speed = 1, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight};
-    struct Case { PlayerState st; std::pair<int, int> wheel{0, 0}; Strings sent; int speed = 0; };
+    struct Case { const char* name; PlayerState st; std::pair<int, int> wheel{0, 0}; Strings sent; int speed = 0;
+                  Asked ask{}; };
     const Case cases[] = {
-        {.st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
-        {.st = {.speed = -2}, .wheel = {1, 0}, .sent = Seek(4940), .speed = -2},
-        {.st = {.paused = 1, .speed = 3}, .wheel = {0, 1}, .sent = Seek(5150), .speed = 3},
-        {.st = {.paused = 1, .speed = 3, .prevKeysHeld = kHeldLeft}, .wheel = {0, 1}, .sent = Seek(5150)},
-        {.st = rightHeld, .sent = Seek(7000), .speed = 1},
-        {.st = {.closed = 1, .speed = 1}},
-        {.st = {.speed = 2, .prevKeysHeld = kHeldComma}, .sent = kSearchEnds},
-        {.st = {.paused = 1, .speed = 5}, .sent = oneFrame},
-        {.st = {.pendingCommand = kCmdPause, .closeRequest = 1}, .sent = {"pause movie", kPos, "close movie"}},
+        {.name = "playing, MODE1", .st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
+        {.name = "playing, MODE2", .st = {.speed = -2}, .wheel = {1, 0}, .sent = Seek(4940), .speed = -2},
+        {.name = "paused, MODE2", .st = {.paused = 1, .speed = 3}, .wheel = {0, 1}, .sent = Seek(5150), .speed = 3},
+        {.name = "paused, the key released", .st = {.paused = 1, .speed = 3, .prevKeysHeld = kHeldLeft},
+         .wheel = {0, 1}, .sent = Seek(5150)},
+        {.name = "paused, a key held",
+         .st = {.paused = 1, .speed = 1, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight}, .sent = Seek(7000),
+         .speed = 1},
+        {.name = "nothing open: no browsing", .st = {.closed = 1, .speed = 1}},
+        {.name = "playing, the key released: play", .st = {.speed = 2, .prevKeysHeld = kHeldComma},
+         .sent = kSearchEnds},
+        {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = 5}, .sent = oneFrame},
+        {.name = "a request, then the close", .sent = {"pause movie", kPos, "close movie"},
+         .ask = {.command = kCmdPause, .close = true}},
     };
     for (const Case& c : cases) {
-        TickRig rig(c.st, kFfHeld);
+        TickRig rig(c.st, kFfHeld, c.ask);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3"});
-        rig.state.tickDivisor = 3, rig.state.fullScreen = 1, rig.state.minimiseState = 1;
+        rig.state.tickDivisor = 3;
+        rig.state.fullScreen = 1;
+        rig.state.minimiseState = 1;
         rig.state.buttonCounters[kCounterPlay] = 2;
         std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
         PlaybackTickNoDraw(rig.context);
-        EXPECT_EQ(rig.device.sent, c.sent) << &c - cases;
+        EXPECT_EQ(rig.device.sent, c.sent) << c.name;
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, s.buttonCounters[kCounterPlay], s.minimiseState, s.trackPending),
-                  std::tuple(c.speed, 3, 2, 1, 0)) << &c - cases;
+                  std::tuple(c.speed, 3, 2, 1, 0)) << c.name;
     }
 }
 
@@ -210,25 +239,33 @@ TEST(MciSessionTest, TransportTraffic) {
     const Op toggle = [](MciSession& m) { m.TogglePlayPause(); };
     const Op back = [](MciSession& m) { m.StepWhilePaused(-1); };
     const Op farBack = [](MciSession& m) { m.StepWhilePaused(-5201); };
-    struct Case { std::string format = ms; int paused = 0, speed = 0, closed = 0; Op op; Strings sent;
-                  int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9; };
+    struct Case { const char* name; std::string format = ms; int paused = 0, speed = 0, closed = 0; Op op;
+                  Strings sent; int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9; };
     const Case cases[] = {
-        {.speed = 3, .op = toggle, .sent = {"play movie", "play movie"}},  // a search ends in play, never paused
-        {.paused = 1, .closed = 1, .op = toggle, .sent = {"[open]", "play movie"}, .position = 0},  // from 0
-        {.paused = 1, .op = back, .sent = {pos, "seek movie to 5199"}, .pausedAfter = 1, .position = 5199},
-        {.paused = 1, .op = farBack, .sent = {pos, "seek movie to 0"}, .pausedAfter = 1, .position = 0},
-        {.format = "", .op = [](MciSession& m) { m.SelectTimeFormat(0); }, .sent = {tf}},
-        {.paused = 1, .op = [](MciSession& m) { m.Close(); }, .sent = {"close movie"}, .closedAfter = 1, .knob = 0},
+        {.name = "toggle: a search ends in play, never paused", .speed = 3, .op = toggle,
+         .sent = {"play movie", "play movie"}},
+        {.name = "toggle with nothing open plays from 0", .paused = 1, .closed = 1, .op = toggle,
+         .sent = {"[open]", "play movie"}, .position = 0},
+        {.name = "a step back", .paused = 1, .op = back, .sent = {pos, "seek movie to 5199"}, .pausedAfter = 1,
+         .position = 5199},
+        {.name = "a step back past the start", .paused = 1, .op = farBack, .sent = {pos, "seek movie to 0"},
+         .pausedAfter = 1, .position = 0},
+        {.name = "no format answered: none set", .format = "", .op = [](MciSession& m) { m.SelectTimeFormat(0); },
+         .sent = {tf}},
+        {.name = "close", .paused = 1, .op = [](MciSession& m) { m.Close(); }, .sent = {"close movie"},
+         .closedAfter = 1, .knob = 0},
     };
     for (const Case& c : cases) {
         ScriptedMediaDevice device;
         PlayerState state{.closed = c.closed, .paused = c.paused, .position = 7, .speed = c.speed, .seekKnobX = 9};
         MciSession mci(device, state);
         mci.SetTrackOpener([&] { device.sent.push_back("[open]"); });
-        device.Answer(tf, c.format), device.Answer(pos, "5200"), c.op(mci);
-        EXPECT_EQ(device.sent, c.sent) << &c - cases;
+        device.Answer(tf, c.format);
+        device.Answer(pos, "5200");
+        c.op(mci);
+        EXPECT_EQ(device.sent, c.sent) << c.name;
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
-                  std::tuple(c.pausedAfter, 0, c.position, c.closedAfter, c.knob)) << &c - cases;
+                  std::tuple(c.pausedAfter, 0, c.position, c.closedAfter, c.knob)) << c.name;
     }
 }
 
@@ -236,26 +273,32 @@ TEST(MciSessionTest, TransportTraffic) {
 // the knob are left alone.
 TEST(MciSessionTest, SeekRelativeTraffic) {
     const Strings backOneFrame{tf, pos, "seek movie to 5199", tf, kToMs, pos};  // the display shows milliseconds
-    struct Case { std::string format = ms; int speed; SeekMode mode; int unit; Strings sent; };
+    struct Case { const char* name; std::string format = ms; int speed; SeekMode mode; int unit; Strings sent; };
     const Case cases[] = {
-        {.speed = 8, .mode = kSeekBySpeed, .unit = kUnitSecond, .sent = {tf, pos, "seek movie to 25200", tf, pos}},
-        {.speed = 6, .mode = kSeekFrames, .unit = kUnitSecond, .sent = {tf, toF, pos, "seek movie to 15200", tf, pos}},
-        {.speed = 9, .mode = kSeekFrames, .unit = kUnitOneFrame, .sent = {tf, toF, pos, "seek movie to 5220", tf, pos}},
-        {.format = "frames", .speed = -1, .mode = kSeekFrames, .unit = kUnitOneFrame, .sent = backOneFrame},
-        // An amount past the start stops at 0.
-        {.speed = 5, .mode = kSeekByAmount, .unit = -6000, .sent = {tf, pos, "seek movie to 0", tf, pos}},
+        {.name = "by speed in seconds", .speed = 8, .mode = kSeekBySpeed, .unit = kUnitSecond,
+         .sent = {tf, pos, "seek movie to 25200", tf, pos}},
+        {.name = "frames mode by seconds", .speed = 6, .mode = kSeekFrames, .unit = kUnitSecond,
+         .sent = {tf, toF, pos, "seek movie to 15200", tf, pos}},
+        {.name = "frames mode by frames", .speed = 9, .mode = kSeekFrames, .unit = kUnitOneFrame,
+         .sent = {tf, toF, pos, "seek movie to 5220", tf, pos}},
+        {.name = "one frame back from frames", .format = "frames", .speed = -1, .mode = kSeekFrames,
+         .unit = kUnitOneFrame, .sent = backOneFrame},
+        {.name = "an amount past the start stops at 0", .speed = 5, .mode = kSeekByAmount, .unit = -6000,
+         .sent = {tf, pos, "seek movie to 0", tf, pos}},
     };
     for (const Case& c : cases) {
         ScriptedMediaDevice device;
         PlayerState state{.position = 7, .speed = c.speed, .seekKnobX = 9};
-        device.Answer(tf, c.format), device.Answer(pos, "5200");
-        EXPECT_EQ(MciSession(device, state).SeekRelative(c.mode, c.unit), 5200) << &c - cases;
-        EXPECT_EQ(device.sent, c.sent) << &c - cases;
+        device.Answer(tf, c.format);
+        device.Answer(pos, "5200");
+        EXPECT_EQ(MciSession(device, state).SeekRelative(c.mode, c.unit), 5200) << c.name;
+        EXPECT_EQ(device.sent, c.sent) << c.name;
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
-                  std::tuple(0, c.speed, 5200, 0, 9)) << &c - cases;
+                  std::tuple(0, c.speed, 5200, 0, 9)) << c.name;
     }
     ScriptedMediaDevice device; PlayerState state{.speed = 9};  // no wrap near the limit
-    device.Answer(pos, "2147483000"), MciSession(device, state).SeekRelative(kSeekBySpeed, kUnitSecond);
+    device.Answer(pos, "2147483000");
+    MciSession(device, state).SeekRelative(kSeekBySpeed, kUnitSecond);
     EXPECT_EQ(device.sent[2], "seek movie to 2147483647");
 }
 
@@ -277,11 +320,14 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
     };
     for (const Case& c : cases) {
         BusRig r;
-        r.state.closed = c.closed, r.state.paused = c.paused, r.state.timeFormatMs = c.timeFormatMs;
-        r.state.busSeekMs = c.ms, r.Tick();
+        r.state.closed = c.closed;
+        r.state.paused = c.paused;
+        r.state.timeFormatMs = c.timeFormatMs;
+        r.state.busSeekMs.Ask(c.ms);
+        r.Tick();
         EXPECT_EQ(r.device.sent, c.sent) << c.ms;
-        EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs),
-                  std::tuple(c.position, c.knob, c.seeks, -1)) << c.ms;
+        EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs.Pending()),
+                  std::tuple(c.position, c.knob, c.seeks, false)) << c.ms;
     }
     PlayerState s{.lengthMs = 0, .lengthFrames = 100};  // a length not known yet does not cut the jump
     EXPECT_EQ(std::pair(DevicePositionFromMs(s, 9000), PositionMsFromDevice(s, 1234)), std::pair(9000, 1234LL));
@@ -293,13 +339,19 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
 
 TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     BusRig r;
-    r.playlist.InsertAt(0, "/a.wav"), r.playlist.InsertAt(1, "/b.wav"), r.playlist.SyncCount();
-    r.state.busVolume = 32768, r.state.busShuffle = 1, r.state.busRepeat = 0, r.Tick();
+    r.playlist.InsertAt(0, "/a.wav");
+    r.playlist.InsertAt(1, "/b.wav");
+    r.playlist.SyncCount();
+    r.state.busVolume.Ask(32768);
+    r.state.busShuffle.Ask(true);
+    r.state.busRepeat.Ask(false);
+    r.Tick();
     // Turning shuffle on builds the order.
     EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount,
                          r.settings.repeat), std::tuple(0x80008000u, 29, 1, 2, 0));
-    EXPECT_EQ(std::tuple(r.state.busVolume, r.state.busShuffle, r.state.busRepeat), std::tuple(-1, -1, -1));
-    r.settings.repeat = 1, r.Tick();  // nothing asked: nothing changes
+    EXPECT_FALSE(r.state.requests.AnyPending());
+    r.settings.repeat = 1;
+    r.Tick();  // nothing asked: nothing changes
     EXPECT_EQ(std::tuple(r.volume.writes.size(), r.settings.repeat, r.device.sent.size()), std::tuple(1u, 1, 0u));
 }
 
@@ -319,12 +371,12 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
         {.request = kTrackAudio, .reply = "1 1 j\x1b[p", .title = ""},  // not a language
     };
     for (const Case& c : cases) {
-        TickRig rig({.trackRequest = c.request, .titleLine1 = "a", .titleLine2 = "b"});
+        TickRig rig({.titleLine1 = "a", .titleLine2 = "b"}, kNoButton, {.track = c.request});
         const std::string command = c.request == kTrackAudio ? "track movie audio next" : "track movie subtitle next";
         rig.device.Answer(command, c.reply);
         const Strings notice = *c.title ? Strings{command, "[title lines]"} : Strings{command};
         EXPECT_EQ(rig.Tick(), notice) << c.reply;
-        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest, rig.state.marqueeOffset),
+        EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest.Get(), rig.state.marqueeOffset),
                   std::tuple(c.title, 0, 0));
         if (!*c.title) continue;
         for (int tick = 1; tick < kTrackNoticeTicks; ++tick) EXPECT_EQ(rig.Tick(), Strings{}) << tick;

@@ -25,9 +25,11 @@ using K = PolledKey; using W = AuxWindow;
 
 // InputHost and MainTickHost share PlaceVideo and FocusStepSink.
 struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
-    explicit Rig(const PlayerState& start = {}, Strings args = {}) : args(std::move(args)), state(start) {
+    explicit Rig(const PlayerState& start = {}, Strings args = {}) : args(std::move(args)) {
+        state = start;
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        script.Answer("status movie position", "5200"), script.Answer("status movie mode", "stopped");
+        script.Answer("status movie position", "5200");
+        script.Answer("status movie mode", "stopped");
     }
     std::string SendString(const std::string& c) override { return journal.push_back(c), script.SendString(c); }
     void Log(const std::string& call) { journal.push_back("[" + call + "]"); }
@@ -74,9 +76,14 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
         for (std::string& l : lines) if (const size_t at = l.find('%'); at != l.npos) l.replace(at, 1, start.path());
         return lines;
     }
-    Strings FullTick(const PlayerState& st) {  // one full tick of a started player in state `st`
+    Strings FullTick(const PlayerState& st, const Asked& ask = {}) {  // one full tick of a started player in `st`
         if (!state.firstTickDone) Calls(1);
-        return state = st, state.firstTickDone = 1, journal.clear(), Calls(5), journal;
+        state = st;
+        Ask(state, ask);
+        state.firstTickDone = 1;
+        journal.clear();
+        Calls(5);
+        return journal;
     }
 
     Strings args; CurrentFolderGuard cwd;
@@ -105,56 +112,75 @@ TEST(InputControlTest, PressesAndReleases) {
     const WindowPoint playEdge{237, 45}, playCorner{273, 70}, rewEdge{236, 45}, gap{274, 70}, still{280, 25};
     const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
     const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
-    struct Case { WindowPoint at; bool right = false; PlayerState st; int pending = kCmdNone; std::vector<int> lit;
-                  Strings sent{"[capture]"}; int released = kCmdNone, minimised = 0, quit = 0, track = 1, search = 0; };
+    struct Case { const char* name; WindowPoint at; bool right = false; PlayerState st; int pending = kCmdNone;
+                  std::vector<int> lit; Strings sent{"[capture]"};
+                  int released = kCmdNone, minimised = 0, quit = 0, track = 1, search = 0; };
     const Case cases[] = {
-        {.at = playCorner, .st = {.paused = 1}, .pending = kCmdPlay, .lit = {kCounterPlay}, .released = kCmdPlay},
-        {.at = playEdge, .st = {.speed = 3}, .pending = kCmdPlay, .lit = {kCounterPlay}, .released = kCmdPlay},
-        {.at = playButton, .lit = {kCounterPlay}},  // playing already: nothing
-        {.at = rewEdge, .pending = kCmdSearchBackward, .lit = {kCounterSearchBackward}, .released = kCmdEndSearch},
-        {.at = gap, .sent = {"[move]"}},  // no button
-        {.at = still, .pending = kCmdPause, .lit = {kCounterPauseLit}, .released = kCmdPause},
-        {.at = still, .st = {.paused = 1}, .pending = kCmdPlay, .lit = {kCounterPause}, .released = kCmdPlay},
-        {.at = still, .st = {.closed = 1}, .lit = {kCounterPause}},  // only lit
-        {.at = stop, .pending = kCmdClose, .lit = {kCounterStop}, .released = kCmdClose},
-        {.at = back, .pending = kCmdPreviousTrack, .lit = {kCounterPrevious}, .released = kCmdPreviousTrack},
-        {.at = ff, .pending = kCmdSearchForward, .lit = {kCounterSearchForward}, .released = kCmdEndSearch},
-        {.at = backEdge, .st = {.paused = 1}, .lit = {kCounterPrevious}, .sent = stepBack},
-        {.at = next, .st = {.paused = 1, .timeFormatMs = 0}, .lit = {kCounterNext}, .sent = stepOn},
-        {.at = smaller, .pending = kCmdSmallerVideo, .lit = {kCounterSmallerVideo}, .released = kCmdSmallerVideo},
-        {.at = larger, .pending = kCmdLargerVideo, .lit = {kCounterLargerVideo}, .released = kCmdLargerVideo},
-        {.at = rewButton, .st = {.closed = 1}, .lit = {kCounterSearchBackward}},  // only lit
-        {.at = power, .lit = {kCounterClose}, .quit = 1},
-        {.at = openButton, .pending = kCmdOpenButton, .lit = {kCounterOpen}, .sent = {"[capture]", "[open dialog]"}},
-        {.at = config, .pending = kCmdSettingsDialog, .lit = {kCounterSettings}, .sent = {"[capture]", "[settings]"}},
-        {.at = full, .pending = kCmdFullScreen, .lit = {kCounterFullScreen}, .sent = fullScreen},
-        {.at = minimiseBox, .sent = minimise, .minimised = 1},
-        {.at = openButton, .right = true, .sent = {"[editor]", "[capture]"}},
-        {.at = minimiseBox, .right = true, .sent = minimise, .minimised = 2},
-        // PLAY with nothing open opens the entry and ends the browsing.
-        {.at = playButton, .st = {.closed = 1}, .pending = kCmdOpenAndPlay, .lit = {kCounterPlay},
-         .released = kCmdOpenAndPlay, .track = 0},
-        // REW held with the right button searches at the right button's speeds until released.
-        {.at = rewButton, .right = true, .pending = kCmdSearchBackward, .lit = {kCounterSearchBackward},
-         .released = kCmdEndSearch, .search = 1},
+        {.name = "PLAY's corner while paused plays", .at = playCorner, .st = {.paused = 1}, .pending = kCmdPlay,
+         .lit = {kCounterPlay}, .released = kCmdPlay},
+        {.name = "PLAY's edge while searching plays", .at = playEdge, .st = {.speed = 3}, .pending = kCmdPlay,
+         .lit = {kCounterPlay}, .released = kCmdPlay},
+        {.name = "PLAY while playing: nothing", .at = playButton, .lit = {kCounterPlay}},
+        {.name = "REW's edge searches back", .at = rewEdge, .pending = kCmdSearchBackward,
+         .lit = {kCounterSearchBackward}, .released = kCmdEndSearch},
+        {.name = "no button: the window moves", .at = gap, .sent = {"[move]"}},
+        {.name = "PAUSE while playing pauses", .at = still, .pending = kCmdPause, .lit = {kCounterPauseLit},
+         .released = kCmdPause},
+        {.name = "PAUSE while paused plays", .at = still, .st = {.paused = 1}, .pending = kCmdPlay,
+         .lit = {kCounterPause}, .released = kCmdPlay},
+        {.name = "PAUSE with nothing open: only lit", .at = still, .st = {.closed = 1}, .lit = {kCounterPause}},
+        {.name = "STOP closes", .at = stop, .pending = kCmdClose, .lit = {kCounterStop}, .released = kCmdClose},
+        {.name = "BACK: previous track", .at = back, .pending = kCmdPreviousTrack, .lit = {kCounterPrevious},
+         .released = kCmdPreviousTrack},
+        {.name = "FF searches forward", .at = ff, .pending = kCmdSearchForward, .lit = {kCounterSearchForward},
+         .released = kCmdEndSearch},
+        {.name = "BACK's edge while paused: a frame back", .at = backEdge, .st = {.paused = 1},
+         .lit = {kCounterPrevious}, .sent = stepBack},
+        {.name = "NEXT while paused: a frame on", .at = next, .st = {.paused = 1, .timeFormatMs = 0},
+         .lit = {kCounterNext}, .sent = stepOn},
+        {.name = "smaller video", .at = smaller, .pending = kCmdSmallerVideo, .lit = {kCounterSmallerVideo},
+         .released = kCmdSmallerVideo},
+        {.name = "larger video", .at = larger, .pending = kCmdLargerVideo, .lit = {kCounterLargerVideo},
+         .released = kCmdLargerVideo},
+        {.name = "REW with nothing open: only lit", .at = rewButton, .st = {.closed = 1},
+         .lit = {kCounterSearchBackward}},
+        {.name = "power quits", .at = power, .lit = {kCounterClose}, .quit = 1},
+        {.name = "OPEN: the file dialog", .at = openButton, .pending = kCmdOpenButton, .lit = {kCounterOpen},
+         .sent = {"[capture]", "[open dialog]"}},
+        {.name = "CONFIG: the settings", .at = config, .pending = kCmdSettingsDialog, .lit = {kCounterSettings},
+         .sent = {"[capture]", "[settings]"}},
+        {.name = "full screen", .at = full, .pending = kCmdFullScreen, .lit = {kCounterFullScreen},
+         .sent = fullScreen},
+        {.name = "minimise box", .at = minimiseBox, .sent = minimise, .minimised = 1},
+        {.name = "OPEN with the right button: the editor", .at = openButton, .right = true,
+         .sent = {"[editor]", "[capture]"}},
+        {.name = "minimise box with the right button", .at = minimiseBox, .right = true, .sent = minimise,
+         .minimised = 2},
+        {.name = "PLAY with nothing open opens the entry and ends the browsing", .at = playButton,
+         .st = {.closed = 1}, .pending = kCmdOpenAndPlay, .lit = {kCounterPlay}, .released = kCmdOpenAndPlay,
+         .track = 0},
+        {.name = "REW with the right button searches at its speeds until released", .at = rewButton, .right = true,
+         .pending = kCmdSearchBackward, .lit = {kCounterSearchBackward}, .released = kCmdEndSearch, .search = 1},
     };
     for (const Case& c : cases) {
         Rig rig(c.st);
         const PlayerState& s = rig.state;
-        rig.state.position = 100, rig.state.trackPending = 1;
+        rig.state.position = 100;
+        rig.state.trackPending = 1;
         const auto release = [&] { c.right ? rig.input.OnRButtonUp(c.at) : rig.input.OnLButtonUp(c.at); };
         c.right ? rig.input.OnRButtonDown(c.at) : rig.input.OnLButtonDown(c.at);
-        EXPECT_EQ(std::tuple(s.pendingCommand, s.mouseButtonDown, s.quitRequested, s.trackPending, s.minimiseState,
-                             s.rightButtonSearch),
-                  std::tuple(c.pending, 1, 0, c.track, c.minimised, c.search)) << &c - cases;
+        EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.mouseButtonDown, s.quitRequested.Get(), s.trackPending,
+                             s.minimiseState, s.rightButtonSearch),
+                  std::tuple(c.pending, 1, 0, c.track, c.minimised, c.search)) << c.name;
         release();
         std::vector<int> lit;
         for (int i = 0; i < kButtonCounterCount; ++i) if (s.buttonCounters[i] > 0) lit.push_back(i);
-        EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << &c - cases;
-        EXPECT_EQ(std::tuple(s.pendingCommand, s.quitRequested, s.mouseButtonDown, s.rightButtonSearch),
-                  std::tuple(c.released, c.quit, 0, 0)) << &c - cases;
-        rig.state.pendingCommand = kCmdNone, release();
-        EXPECT_EQ(s.pendingCommand, kCmdNone) << "a second release ends no search, " << &c - cases;
+        EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << c.name;
+        EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.quitRequested.Get(), s.mouseButtonDown, s.rightButtonSearch),
+                  std::tuple(c.released, c.quit, 0, 0)) << c.name;
+        rig.state.pendingCommand.Clear();
+        release();
+        EXPECT_EQ(s.pendingCommand.Get(), kCmdNone) << "a second release ends no search, " << c.name;
     }
 }
 
@@ -174,60 +200,79 @@ TEST(InputControlTest, TimeDisplay) {
 // Wheel (while active) and step sink; while busy (our own dialog took the focus) no deactivation.
 // Then a step activates the player and a wheel turn deactivates it.
 TEST(InputControlTest, WheelStepsAndActivation) {
-    struct Case { int active, busy = 0, delta; bool step = false, activate = false; int wheelAfter = 0, activeAfter; };
+    struct Case { const char* name; int active, busy = 0, delta; bool step = false, activate = false;
+                  int wheelAfter = 0, activeAfter; };
     const Case cases[] = {
-        {.active = 1, .delta = -120, .wheelAfter = -1, .activeAfter = 1},
-        {.active = 0, .delta = 120, .activeAfter = 0},
-        {.active = 0, .delta = 3, .step = true, .wheelAfter = 1, .activeAfter = 0},
-        {.active = 1, .delta = 120, .activate = true, .activeAfter = 0},
-        {.active = 1, .busy = 1, .delta = 120, .activate = true, .wheelAfter = 1, .activeAfter = 1},
-        {.active = 0, .delta = 120, .step = true, .activate = true, .activeAfter = 1},
-        {.active = 0, .busy = 1, .delta = 120, .step = true, .activate = true, .activeAfter = 0},
+        {.name = "wheel while active", .active = 1, .delta = -120, .wheelAfter = -1, .activeAfter = 1},
+        {.name = "wheel while inactive: dropped", .active = 0, .delta = 120, .activeAfter = 0},
+        {.name = "step while inactive", .active = 0, .delta = 3, .step = true, .wheelAfter = 1, .activeAfter = 0},
+        {.name = "a wheel turn deactivates", .active = 1, .delta = 120, .activate = true, .activeAfter = 0},
+        {.name = "busy: no deactivation", .active = 1, .busy = 1, .delta = 120, .activate = true, .wheelAfter = 1,
+         .activeAfter = 1},
+        {.name = "a step activates", .active = 0, .delta = 120, .step = true, .activate = true, .activeAfter = 1},
+        {.name = "busy: no activation", .active = 0, .busy = 1, .delta = 120, .step = true, .activate = true,
+         .activeAfter = 0},
     };
     for (const Case& c : cases) {
         Rig rig({.busy = c.busy, .activeApp = c.active});
         c.step ? rig.input.OnStep(c.delta) : rig.input.OnMouseWheel(c.delta);
         if (c.activate) rig.input.OnActivateApp(c.step);
-        EXPECT_EQ(std::tuple(rig.state.wheelStep, rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
-            << &c - cases;
+        EXPECT_EQ(std::tuple(rig.state.wheelStep.Get(), rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
+            << c.name;
     }
 }
 
 TEST(InputControlTest, KeysPolledEachTick) {
     const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
     const Strings larger{"pause movie", "[place video]", "play movie"};
-    struct Case { std::set<K> held, pressed; PlayerState st; int pending = kCmdNone, speedStep = 0, cooldown = 0;
-                  int keysHeld = 0; Strings sent; int fit = 4; bool thenActive = false; };  // then polled active
+    struct Case { const char* name; std::set<K> held, pressed; PlayerState st;
+                  int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0; Strings sent; int fit = 4;
+                  bool thenActive = false; };  // then polled active
     const Case cases[] = {
-        {.pressed = {K::Comma, K::Period}, .speedStep = -1, .keysHeld = kHeldComma},
-        {.pressed = {K::Period}, .speedStep = 1, .keysHeld = kHeldFullStop},
-        {.held = {K::Right}, .pending = kCmdNextTrack, .cooldown = 7, .keysHeld = kHeldRight},
-        {.held = {K::Left}, .pending = kCmdPreviousTrack, .cooldown = 7, .keysHeld = kHeldLeft},
-        {.held = {K::Right}, .st = {.paused = 1}, .speedStep = 1, .keysHeld = kHeldRight},
-        {.held = {K::Left}, .st = {.paused = 1}, .speedStep = -1, .keysHeld = kHeldLeft},
-        {.held = {K::Space}, .pending = kCmdPause, .cooldown = 5},
-        {.held = {K::Space}, .st = {.paused = 1}, .pending = kCmdPlay, .cooldown = 5},
-        {.held = {K::Space}, .st = {.closed = 1}, .cooldown = 5},
-        {.held = {K::Space}, .st = {.inputCooldown = 3}, .cooldown = 3},
-        {.pressed = {K::X}, .pending = kCmdLargerVideo, .cooldown = 2},
-        {.pressed = {K::Z}, .pending = kCmdSmallerVideo, .cooldown = 2},
-        {.pressed = {K::X}, .st = {.inputCooldown = 1}, .cooldown = 1},
-        {.pressed = {K::Comma}, .st = {.fullScreen = 1, .activeApp = 0}, .speedStep = -1, .keysHeld = kHeldComma},
-        {.pressed = {K::X}, .st = {.paused = 1, .fullScreen = 1}, .cooldown = 2, .sent = smallerPaused, .fit = 5},
-        {.pressed = {K::Z}, .st = {.fullScreen = 1}, .cooldown = 2, .sent = larger, .fit = 3},
-        {.held = {K::N}, .sent = {"[volume 31612,31612]"}},
-        {.held = {K::RightBracket}, .sent = {"[volume 33870,33870]"}},
-        // Presses made while another application had the keyboard are forgotten, also at the next poll.
-        {.pressed = {K::Comma, K::X}, .st = {.activeApp = 0}, .thenActive = true},
+        {.name = "comma and full stop: comma", .pressed = {K::Comma, K::Period}, .speedStep = -1,
+         .keysHeld = kHeldComma},
+        {.name = "full stop: a step up", .pressed = {K::Period}, .speedStep = 1, .keysHeld = kHeldFullStop},
+        {.name = "right: next track", .held = {K::Right}, .pending = kCmdNextTrack, .cooldown = 7,
+         .keysHeld = kHeldRight},
+        {.name = "left: previous track", .held = {K::Left}, .pending = kCmdPreviousTrack, .cooldown = 7,
+         .keysHeld = kHeldLeft},
+        {.name = "right while paused: a step up", .held = {K::Right}, .st = {.paused = 1}, .speedStep = 1,
+         .keysHeld = kHeldRight},
+        {.name = "left while paused: a step down", .held = {K::Left}, .st = {.paused = 1}, .speedStep = -1,
+         .keysHeld = kHeldLeft},
+        {.name = "space pauses", .held = {K::Space}, .pending = kCmdPause, .cooldown = 5},
+        {.name = "space while paused plays", .held = {K::Space}, .st = {.paused = 1}, .pending = kCmdPlay,
+         .cooldown = 5},
+        {.name = "space with nothing open", .held = {K::Space}, .st = {.closed = 1}, .cooldown = 5},
+        {.name = "space in a cool-down", .held = {K::Space}, .st = {.inputCooldown = 3}, .cooldown = 3},
+        {.name = "X: larger video", .pressed = {K::X}, .pending = kCmdLargerVideo, .cooldown = 2},
+        {.name = "Z: smaller video", .pressed = {K::Z}, .pending = kCmdSmallerVideo, .cooldown = 2},
+        {.name = "X in a cool-down", .pressed = {K::X}, .st = {.inputCooldown = 1}, .cooldown = 1},
+        {.name = "comma in full screen, inactive", .pressed = {K::Comma}, .st = {.fullScreen = 1, .activeApp = 0},
+         .speedStep = -1, .keysHeld = kHeldComma},
+        {.name = "X in full screen, paused: the fit", .pressed = {K::X}, .st = {.paused = 1, .fullScreen = 1},
+         .cooldown = 2, .sent = smallerPaused, .fit = 5},
+        {.name = "Z in full screen: the fit", .pressed = {K::Z}, .st = {.fullScreen = 1}, .cooldown = 2,
+         .sent = larger, .fit = 3},
+        {.name = "N: volume down", .held = {K::N}, .sent = {"[volume 31612,31612]"}},
+        {.name = "]: volume up", .held = {K::RightBracket}, .sent = {"[volume 33870,33870]"}},
+        {.name = "presses while another application had the keyboard are forgotten, also at the next poll",
+         .pressed = {K::Comma, K::X}, .st = {.activeApp = 0}, .thenActive = true},
     };
     for (const Case& c : cases) {
         Rig rig(c.st);
-        rig.held = c.held, rig.pressed = c.pressed, rig.input.PollKeyboard();
-        if (c.thenActive) rig.state.activeApp = 1, rig.input.PollKeyboard();
+        rig.held = c.held;
+        rig.pressed = c.pressed;
+        rig.input.PollKeyboard();
+        if (c.thenActive) {
+            rig.state.activeApp = 1;
+            rig.input.PollKeyboard();
+        }
         const PlayerState& s = rig.state;
-        EXPECT_EQ(std::tuple(s.pendingCommand, s.speedStepRequest, s.inputCooldown, int(s.keysHeld), rig.journal),
-                  std::tuple(c.pending, c.speedStep, c.cooldown, c.keysHeld, c.sent)) << &c - cases;
-        EXPECT_EQ(rig.settings.fullScreenFit, c.fit) << &c - cases;
+        EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.speedStepRequest.Get(), s.inputCooldown, int(s.keysHeld),
+                             rig.journal),
+                  std::tuple(c.pending, c.speedStep, c.cooldown, c.keysHeld, c.sent)) << c.name;
+        EXPECT_EQ(rig.settings.fullScreenFit, c.fit) << c.name;
     }
 }
 
@@ -237,8 +282,12 @@ TEST(InputControlTest, HeldRightStepsOncePerCooldown) {
     rig.held = {K::Right};
     int steps = 0;
     for (int call = 0; call < 50; ++call) {  // 10 full ticks; the keys are polled first on each call
-        rig.input.PollKeyboard(), rig.tick.OnTimer();
-        if (rig.state.pendingCommand == kCmdNextTrack) ++steps, rig.state.pendingCommand = kCmdNone;  // carried out
+        rig.input.PollKeyboard();
+        rig.tick.OnTimer();
+        if (rig.state.pendingCommand.Get() == kCmdNextTrack) {  // carried out
+            ++steps;
+            rig.state.pendingCommand.Clear();
+        }
     }
     EXPECT_EQ(steps, 2);
 }
@@ -246,18 +295,22 @@ TEST(InputControlTest, HeldRightStepsOncePerCooldown) {
 // B and V ask for the next audio and subtitle track of an open file; with nothing open, or while another application
 // has the keyboard, a press is dropped.
 TEST(InputControlTest, TrackKeysRequestTheNextTrack) {
-    struct Case { std::set<K> pressed; PlayerState st; int request; };
+    struct Case { const char* name; std::set<K> pressed; PlayerState st; int request; };
     const Case cases[] = {
-        {.pressed = {K::B}, .request = kTrackAudio},
-        {.pressed = {K::V}, .request = kTrackSubtitle},
-        {.pressed = {K::B, K::V}, .request = kTrackAudio},
-        {.pressed = {K::V}, .st = {.closed = 1}, .request = kTrackNone},
-        {.pressed = {K::B}, .st = {.activeApp = 0}, .request = kTrackNone},
+        {.name = "B: audio", .pressed = {K::B}, .request = kTrackAudio},
+        {.name = "V: subtitle", .pressed = {K::V}, .request = kTrackSubtitle},
+        {.name = "B and V: audio", .pressed = {K::B, K::V}, .request = kTrackAudio},
+        {.name = "nothing open", .pressed = {K::V}, .st = {.closed = 1}, .request = kTrackNone},
+        {.name = "another application has the keyboard", .pressed = {K::B}, .st = {.activeApp = 0},
+         .request = kTrackNone},
     };
     for (const Case& c : cases) {
         Rig rig(c.st);
-        rig.pressed = c.pressed, rig.input.PollKeyboard(), rig.state.activeApp = 1, rig.input.PollKeyboard();
-        EXPECT_EQ(std::tuple(rig.state.trackRequest, rig.pressed.size()), std::tuple(c.request, 0u)) << &c - cases;
+        rig.pressed = c.pressed;
+        rig.input.PollKeyboard();
+        rig.state.activeApp = 1;
+        rig.input.PollKeyboard();
+        EXPECT_EQ(std::tuple(rig.state.trackRequest.Get(), rig.pressed.size()), std::tuple(c.request, 0u)) << c.name;
     }
 }
 
@@ -272,7 +325,9 @@ TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
     };
     Rig rig;
     for (const Poll& p : polls) {
-        rig.held = p.keys, rig.state.fullScreen = p.fullScreen, rig.state.inputCooldown = p.cooldown;
+        rig.held = p.keys;
+        rig.state.fullScreen = p.fullScreen;
+        rig.state.inputCooldown = p.cooldown;
         rig.input.PollKeyboard();
     }
     EXPECT_EQ(rig.journal, (Strings{"[full screen]", "[leave full screen]"}));
@@ -280,18 +335,19 @@ TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
 
 // Full ticks every fifth call, or every call, none while busy; keys and background every call.
 TEST(MainTickTest, TickRate) {
-    struct Case { int divisor, busy, calls, fullTicks; };
+    struct Case { const char* name; int divisor, busy, calls, fullTicks; };
     const Case cases[] = {
-        {.divisor = 5, .busy = 0, .calls = 9, .fullTicks = 1},
-        {.divisor = 0, .busy = 0, .calls = 7, .fullTicks = 7},
-        {.divisor = 0, .busy = 1, .calls = 7, .fullTicks = 0},
+        {.name = "every fifth call", .divisor = 5, .busy = 0, .calls = 9, .fullTicks = 1},
+        {.name = "every call", .divisor = 0, .busy = 0, .calls = 7, .fullTicks = 7},
+        {.name = "none while busy", .divisor = 0, .busy = 1, .calls = 7, .fullTicks = 0},
     };
     for (const Case& c : cases) {
-        Rig rig({.firstTickDone = 1, .tickDivisor = c.divisor, .busy = c.busy, .backgroundReload = 1});
+        Rig rig({.firstTickDone = 1, .tickDivisor = c.divisor, .busy = c.busy});
+        rig.state.backgroundReload.Ask(true);
         rig.Calls(c.calls);
         EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0]),
-                  std::tuple(c.fullTicks, "[background]")) << &c - cases;
-        EXPECT_EQ(rig.polls, c.calls) << &c - cases;
+                  std::tuple(c.fullTicks, "[background]")) << c.name;
+        EXPECT_EQ(rig.polls, c.calls) << c.name;
     }
 }
 
@@ -302,104 +358,142 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
     const std::string video = "[video window at 0,9]", close = "close movie", lastAB = "/m/a.mp3\r\n/m/b.mp3\r\n";
     const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
     const Strings mixed{"b.wav", "gone.mp3", "a.wav", "dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
-    struct Case { Strings args; std::string last; int autoPlay = 1; Strings entries, middle; std::string listAfter; };
+    struct Case { const char* name; Strings args; std::string last; int autoPlay = 1; Strings entries, middle;
+                  std::string listAfter; };
     const Case cases[] = {
-        {.middle = {close, video}, .listAfter = ""},
-        {.args = {"My", "Music/a.mp3"}, .last = "/old.mp3\r\n", .entries = {"%My Music/a.mp3"},
-         .middle = {video, "[open %My Music/a.mp3]"}, .listAfter = "/old.mp3\r\n"},
-        {.args = mixed, .entries = mixedEntries, .middle = {video, "[open %a.wav]"}, .listAfter = "<missing>"},
-        {.args = {"list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"}, .middle = {video, "[open /x/2.mp3]"},
-         .listAfter = "<missing>"},
-        {.args = {"gone.mp3"}, .last = lastAB, .autoPlay = 0, .entries = {"/m/a.mp3", "/m/b.mp3"},
-         .middle = {close, video, close}, .listAfter = lastAB},
+        {.name = "no arguments, no last list: created empty", .middle = {close, video}, .listAfter = ""},
+        {.name = "the joined arguments name a file", .args = {"My", "Music/a.mp3"}, .last = "/old.mp3\r\n",
+         .entries = {"%My Music/a.mp3"}, .middle = {video, "[open %My Music/a.mp3]"}, .listAfter = "/old.mp3\r\n"},
+        {.name = "a drop of what the arguments name", .args = mixed, .entries = mixedEntries,
+         .middle = {video, "[open %a.wav]"}, .listAfter = "<missing>"},
+        {.name = "a list file", .args = {"list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"},
+         .middle = {video, "[open /x/2.mp3]"}, .listAfter = "<missing>"},
+        {.name = "naming nothing: the last list, no auto-play", .args = {"gone.mp3"}, .last = lastAB, .autoPlay = 0,
+         .entries = {"/m/a.mp3", "/m/b.mp3"}, .middle = {close, video, close}, .listAfter = lastAB},
     };
     for (const Case& c : cases) {
         Rig rig({}, c.args);
         if (!c.last.empty()) rig.folder.Write("KORU.tsr", c.last);
-        rig.FillStart(), rig.settings.autoPlay = c.autoPlay, rig.settings.mainX = 7, rig.settings.videoY = 9;
+        rig.FillStart();
+        rig.settings.autoPlay = c.autoPlay;
+        rig.settings.mainX = 7;
+        rig.settings.videoY = 9;
         rig.Calls(1);
-        EXPECT_EQ(rig.journal, rig.InStart(Concat({head, c.middle, tail}))) << &c - cases;
+        EXPECT_EQ(rig.journal, rig.InStart(Concat({head, c.middle, tail}))) << c.name;
         const Playlist& list = rig.playlist;
         EXPECT_EQ(std::tuple(list.Entries(), list.currentIndex, list.orderCount, rig.state.volumeKnobX),
-                  std::tuple(rig.InStart(c.entries), 0, int(c.entries.size()), 29)) << &c - cases;
-        EXPECT_EQ(rig.folder.Read("KORU.tsr"), c.listAfter) << &c - cases;
+                  std::tuple(rig.InStart(c.entries), 0, int(c.entries.size()), 29)) << c.name;
+        EXPECT_EQ(rig.folder.Read("KORU.tsr"), c.listAfter) << c.name;
     }
 }
 
 // A later start's command line is taken as a drop of what it names at the next full tick, with
 // the editor open too (the window then shows the new list there); kept while the window refuses.
 TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
-    struct Case { int editorOpen = 1; bool refused = false; Strings args, dropped; int handedAfter = 0; };
+    struct Case { const char* name; int editorOpen = 1; bool refused = false; Strings args, dropped;
+                  int handedAfter = 0; };
     const Case cases[] = {
-        {.editorOpen = 0},
-        {.args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"}},
-        {.editorOpen = 0, .args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .dropped = {"%b.wav", "%a.wav", "%dir/"}},
-        {.args = {"list.m3u"}, .dropped = {"%list.m3u"}},
-        {.args = {"gone.mp3"}},
-        {.refused = true, .args = {"a.wav"}, .dropped = {"%a.wav"}, .handedAfter = 1},
+        {.name = "no arguments", .editorOpen = 0},
+        {.name = "the joined arguments name a file", .args = {"My", "Music/a.mp3"}, .dropped = {"%My Music/a.mp3"}},
+        {.name = "what the arguments name, editor closed", .editorOpen = 0,
+         .args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .dropped = {"%b.wav", "%a.wav", "%dir/"}},
+        {.name = "a list file", .args = {"list.m3u"}, .dropped = {"%list.m3u"}},
+        {.name = "naming nothing", .args = {"gone.mp3"}},
+        {.name = "kept while the window refuses", .refused = true, .args = {"a.wav"}, .dropped = {"%a.wav"},
+         .handedAfter = 1},
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.FillStart(), rig.dropRefused = c.refused;
-        rig.FullTick({.playlistEditorOpen = c.editorOpen, .handedArguments = c.args,
-                      .handedStartFolder = rig.start.path(), .handedCommandLine = 1});
-        EXPECT_EQ(std::tuple(rig.dropped, rig.state.handedCommandLine, rig.state.handedArguments.size()),
-                  std::tuple(rig.InStart(c.dropped), c.handedAfter, c.handedAfter * c.args.size())) << &c - cases;
+        rig.FillStart();
+        rig.dropRefused = c.refused;
+        rig.FullTick({.playlistEditorOpen = c.editorOpen}, {.handed = HandedCommandLine{c.args, rig.start.path()}});
+        const bool kept = rig.state.handedCommandLine.Pending();
+        EXPECT_EQ(std::tuple(rig.dropped, kept, kept ? rig.state.handedCommandLine->value().arguments : Strings{}),
+                  std::tuple(rig.InStart(c.dropped), c.handedAfter == 1, c.handedAfter ? c.args : Strings{}))
+            << c.name;
     }
 }
 
 TEST(MainTickTest, FullTickRequests) {
     const std::string pos = "status movie position", len = "status movie length", fmt = "status movie time format";
-    const auto open = [](int lengthMs, PlayerState s = {}) { return s.lengthMs = lengthMs, s.lengthFrames = 250, s; };
     // A length of 0, asked again; `learned` the device's answer, measured in both formats when known.
     const Strings measured{pos, len, fmt, len, fmt, len, fmt};
-    struct Case { PlayerState st; Strings sent; int speed = 0, paused = 0, pending = kCmdNone;
+    struct Case { const char* name; PlayerState st; Asked ask{}; int lengthMs = -1;  // -1: no track of a length open
+                  Strings sent; int speed = 0, paused = 0, pending = kCmdNone;
                   int cooldown = 0, knob = 0, position = 0, failedWait = 0, learned = 0; };
     const Case cases[] = {
-        {.st = {.closed = 1, .wheelStep = 1, .inputCooldown = 2}, .cooldown = 1},  // discarded, not delayed
-        {.st = {.closed = 1, .wheelStep = 1}, .speed = 1},
-        {.st = {.closed = 1, .speed = 3, .speedStepRequest = 2}, .speed = 2},  // any request but 1 is slower
-        {.st = {.closed = 1, .speed = 1, .speedStepRequest = -1}, .sent = {"play movie"}, .cooldown = 2},
-        {.st = {.closed = 1, .paused = 1, .speed = 1, .speedStepRequest = -1}, .paused = 1},
-        {.st = {.closed = 1, .speed = 9, .speedStepRequest = 1}, .speed = 9},
-        {.st = {.closed = 1, .speed = -9, .speedStepRequest = -1}, .speed = -9},
-        {.st = {.closed = 1, .toggleRequest = 1, .speed = 4}, .sent = {"play movie"}},  // a search ends in play
-        {.st = {.closed = 1, .paused = 1, .toggleRequest = 1, .speed = -3}, .sent = {"pause movie"}, .paused = 1},
-        {.st = {.closed = 1, .toggleRequest = 1}, .pending = kCmdOpenAndPlay},  // nothing open: as PLAY
-        {.st = {.closed = 1, .paused = 1, .toggleRequest = 1}, .paused = 1, .pending = kCmdOpenAndPlay},
-        {.st = {.toggleRequest = 1, .seekDragging = 1}, .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
-        {.st = {.paused = 1, .toggleRequest = 1, .seekDragging = 1}, .sent = {"play movie", "play movie"}},
-        {.st = open(10000), .sent = {pos}, .knob = 107},
-        {.st = open(10000, {.timeFormatMs = 0}), .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
-        {.st = open(5200), .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
-        {.st = open(5000, {.pendingCommand = kCmdNextTrack}), .sent = {pos}, .pending = kCmdNextTrack, .knob = 206},
-        // A click waits for its release.
-        {.st = open(0, {.pendingCommand = kCmdOpenButton}), .sent = {pos, len}, .pending = kCmdOpenButton},
+        {.name = "a wheel step in a cool-down is discarded, not delayed", .st = {.closed = 1, .inputCooldown = 2},
+         .ask = {.wheel = 1}, .cooldown = 1},
+        {.name = "a wheel step", .st = {.closed = 1}, .ask = {.wheel = 1}, .speed = 1},
+        {.name = "any step request but 1 is slower", .st = {.closed = 1, .speed = 3}, .ask = {.speedStep = 2},
+         .speed = 2},
+        {.name = "a step down from 1 plays", .st = {.closed = 1, .speed = 1}, .ask = {.speedStep = -1},
+         .sent = {"play movie"}, .cooldown = 2},
+        {.name = "a step down from 1 while paused", .st = {.closed = 1, .paused = 1, .speed = 1},
+         .ask = {.speedStep = -1}, .paused = 1},
+        {.name = "no step up from 9", .st = {.closed = 1, .speed = 9}, .ask = {.speedStep = 1}, .speed = 9},
+        {.name = "no step down from -9", .st = {.closed = 1, .speed = -9}, .ask = {.speedStep = -1}, .speed = -9},
+        {.name = "toggle while searching ends in play", .st = {.closed = 1, .speed = 4}, .ask = {.toggle = true},
+         .sent = {"play movie"}},
+        {.name = "toggle while paused and searching", .st = {.closed = 1, .paused = 1, .speed = -3},
+         .ask = {.toggle = true}, .sent = {"pause movie"}, .paused = 1},
+        {.name = "toggle with nothing open: as PLAY", .st = {.closed = 1}, .ask = {.toggle = true},
+         .pending = kCmdOpenAndPlay},
+        {.name = "toggle paused with nothing open: as PLAY", .st = {.closed = 1, .paused = 1}, .ask = {.toggle = true},
+         .paused = 1, .pending = kCmdOpenAndPlay},
+        {.name = "toggle while dragging the knob pauses", .st = {.seekDragging = 1}, .ask = {.toggle = true},
+         .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
+        {.name = "toggle paused while dragging the knob plays", .st = {.paused = 1, .seekDragging = 1},
+         .ask = {.toggle = true}, .sent = {"play movie", "play movie"}},
+        {.name = "the knob follows the position", .lengthMs = 10000, .sent = {pos}, .knob = 107},
+        {.name = "in frames past the length: the end check", .st = {.timeFormatMs = 0}, .lengthMs = 10000,
+         .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
+        {.name = "at the length: the end check", .lengthMs = 5200, .sent = {pos}, .pending = kCmdCheckEnd,
+         .knob = 206},
+        {.name = "a request goes before the end check", .ask = {.command = kCmdNextTrack}, .lengthMs = 5000,
+         .sent = {pos}, .pending = kCmdNextTrack, .knob = 206},
+        {.name = "a click waits for its release", .ask = {.command = kCmdOpenButton}, .lengthMs = 0,
+         .sent = {pos, len}, .pending = kCmdOpenButton},
         // Length unknown: only the device's stopping ends the track, until the device knows the length.
-        {.st = open(0), .sent = {pos, len, "status movie mode"}, .pending = kCmdCheckEnd},
-        {.st = open(0, {.paused = 1}), .sent = {pos, len}, .paused = 1},
-        {.st = open(0, {.speed = 2}), .sent = {pos, len}, .speed = 2},
-        {.st = open(0, {.pendingCommand = kCmdPause}), .sent = {pos, len}, .pending = kCmdPause},
-        {.st = open(0), .sent = measured, .pending = kCmdCheckEnd, .knob = 206, .learned = 4000},
-        {.st = open(0, {.paused = 1}), .sent = measured, .paused = 1, .knob = 99, .learned = 10800},
-        {.st = open(10000, {.seekDragging = 2})},
+        {.name = "length unknown, playing", .lengthMs = 0, .sent = {pos, len, "status movie mode"},
+         .pending = kCmdCheckEnd},
+        {.name = "length unknown, paused", .st = {.paused = 1}, .lengthMs = 0, .sent = {pos, len}, .paused = 1},
+        {.name = "length unknown, searching", .st = {.speed = 2}, .lengthMs = 0, .sent = {pos, len}, .speed = 2},
+        {.name = "length unknown, a request", .ask = {.command = kCmdPause}, .lengthMs = 0, .sent = {pos, len},
+         .pending = kCmdPause},
+        {.name = "length learned, playing", .lengthMs = 0, .sent = measured, .pending = kCmdCheckEnd, .knob = 206,
+         .learned = 4000},
+        {.name = "length learned, paused", .st = {.paused = 1}, .lengthMs = 0, .sent = measured, .paused = 1,
+         .knob = 99, .learned = 10800},
+        {.name = "the drag left the bar", .st = {.seekDragging = 2}, .lengthMs = 10000},
         // A track that won't open; the user's request goes first.
-        {.st = {.failedTrackWait = 2}, .pending = kCmdNextTrack},
-        {.st = {.pendingCommand = kCmdCheckEnd, .failedTrackWait = 2}, .pending = kCmdNextTrack},
-        {.st = {.closed = 1, .failedTrackWait = 2}},
-        {.st = {.pendingCommand = kCmdPause, .failedTrackWait = 2}, .pending = kCmdPause, .failedWait = 1},
+        {.name = "failed track: the next", .st = {.failedTrackWait = 2}, .pending = kCmdNextTrack},
+        {.name = "failed track over an end check", .st = {.failedTrackWait = 2}, .ask = {.command = kCmdCheckEnd},
+         .pending = kCmdNextTrack},
+        {.name = "failed track, nothing open: no step", .st = {.closed = 1, .failedTrackWait = 2}},
+        {.name = "failed track: the user's request first", .st = {.failedTrackWait = 2}, .ask = {.command = kCmdPause},
+         .pending = kCmdPause, .failedWait = 1},
     };
     for (const Case& c : cases) {
         Rig rig;
         if (c.learned != 0) rig.script.Answer(len, std::to_string(c.learned));
-        const Strings sent = rig.FullTick(c.st);
-        EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << &c - cases;
+        PlayerState start;
+        start = c.st;
+        if (c.lengthMs >= 0) {  // an open track of this length; 250 frames
+            start.lengthMs = c.lengthMs;
+            start.lengthFrames = 250;
+        }
+        const Strings sent = rig.FullTick(start, c.ask);
+        EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << c.name;
         const PlayerState& s = rig.state;
-        if (c.learned != 0) { EXPECT_EQ(std::tuple(s.lengthMs, s.lengthFrames), std::tuple(c.learned, c.learned)); }
-        EXPECT_EQ(std::tuple(s.speed, s.paused, s.pendingCommand, s.inputCooldown, s.seekKnobX),
-                  std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob)) << &c - cases;
-        EXPECT_EQ(std::tuple(s.position, s.failedTrackWait), std::tuple(c.position, c.failedWait)) << &c - cases;
-        EXPECT_EQ(std::tuple(s.speedStepRequest, s.wheelStep, s.toggleRequest), std::tuple(0, 0, 0)) << &c - cases;
+        if (c.learned != 0) {
+            EXPECT_EQ(std::tuple(s.lengthMs, s.lengthFrames), std::tuple(c.learned, c.learned)) << c.name;
+        }
+        EXPECT_EQ(std::tuple(s.speed, s.paused, s.pendingCommand.Get(), s.inputCooldown, s.seekKnobX),
+                  std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob)) << c.name;
+        EXPECT_EQ(std::tuple(s.position, s.failedTrackWait), std::tuple(c.position, c.failedWait)) << c.name;
+        EXPECT_EQ(std::tuple(s.speedStepRequest.Get(), s.wheelStep.Get(), s.toggleRequest.Get()), std::tuple(0, 0, 0))
+            << c.name;
     }
 }
 
@@ -418,21 +512,27 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
     const Values back{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelBack}};
     const Values volume{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelPlayPause + 1},
                         {{P, kPanelVolumeState}, kPanelVolumeMoved}, {{P, kPanelVolumeLevel}, 300}};
-    struct Case { int paused = 0, panel = 0; Values values; Strings sent; int speed = 0, pending = kCmdNone; };
+    struct Case { const char* name; int paused = 0, panel = 0; Values values; Strings sent;
+                  int speed = 0, pending = kCmdNone; };
     const Case cases[] = {
-        {.values = steps, .sent = toggled, .speed = 1},  // the last step wins; the middle click toggles
-        {.values = {{{F, kFullScreenLeftClick}, 1}}, .sent = toggled},
-        {.panel = 1, .values = {{{F, kFullScreenLeftClick}, 1}}, .sent = Concat({shown, tick})},  // panel up: no toggle
-        {.panel = 1, .values = {{{O, kFullScreenMiddleClick}, 1}}, .sent = panelUp},
-        {.paused = 1, .panel = 1, .values = back, .sent = panelStep},
-        {.paused = 1, .panel = 1, .values = volume, .sent = panelVolume, .pending = kCmdPlay},
+        {.name = "the last step wins; the middle click toggles", .values = steps, .sent = toggled, .speed = 1},
+        {.name = "a left click toggles", .values = {{{F, kFullScreenLeftClick}, 1}}, .sent = toggled},
+        {.name = "panel up: no toggle", .panel = 1, .values = {{{F, kFullScreenLeftClick}, 1}},
+         .sent = Concat({shown, tick})},
+        {.name = "panel up: the overlay's middle click", .panel = 1, .values = {{{O, kFullScreenMiddleClick}, 1}},
+         .sent = panelUp},
+        {.name = "the panel's BACK while paused", .paused = 1, .panel = 1, .values = back, .sent = panelStep},
+        {.name = "the panel's volume and PLAY", .paused = 1, .panel = 1, .values = volume, .sent = panelVolume,
+         .pending = kCmdPlay},
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.values = c.values, rig.script.Answer(length, "");
+        rig.values = c.values;
+        rig.script.Answer(length, "");
         const PlayerState st{.paused = c.paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = c.panel};
-        EXPECT_EQ(rig.FullTick(st), c.sent) << &c - cases;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand), std::tuple(c.speed, c.pending)) << &c - cases;
+        EXPECT_EQ(rig.FullTick(st), c.sent) << c.name;
+        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand.Get()), std::tuple(c.speed, c.pending))
+            << c.name;
     }
 }
 
@@ -444,7 +544,7 @@ TEST(MainTickTest, PlaylistEditorInStep) {
                   {{E, kEditorCount}, 2}};
     EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}),
               (Strings{"[reset request]", "[reset entry]", "close movie", "[playback tick]"}));
-    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand),
+    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand.Get()),
               std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
@@ -453,21 +553,16 @@ TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
     struct Case { const char* name; Change change; bool quiet = true, entry = false, rests = false, skips = false; };
     const Case cases[] = {
         {.name = "closed", .change = [](PlayerState&) {}, .rests = true, .skips = true},
-        {.name = "paused, browsed", .change = [](PlayerState& s) { s.closed = 0, s.paused = 1, s.trackPending = 1; },
+        {.name = "paused, browsed", .change = [](PlayerState& s) { s.closed = 0; s.paused = 1; s.trackPending = 1; },
          .entry = true, .rests = true, .skips = true},
         {.name = "key down", .change = [](PlayerState&) {}, .quiet = false},
         {.name = "ticker", .change = [](PlayerState&) {}, .entry = true, .skips = true},
         {.name = "first tick", .change = [](PlayerState& s) { s.firstTickDone = 0; }},
         {.name = "busy", .change = [](PlayerState& s) { s.busy = 1; }},
         {.name = "playing", .change = [](PlayerState& s) { s.closed = 0; }, .skips = true},
-        {.name = "playing, search", .change = [](PlayerState& s) { s.closed = 0, s.speed = -1; }},
+        {.name = "playing, search", .change = [](PlayerState& s) { s.closed = 0; s.speed = -1; }},
         {.name = "search", .change = [](PlayerState& s) { s.speed = 2; }},
-        {.name = "pending", .change = [](PlayerState& s) { s.pendingCommand = kCmdPlay; }},
-        {.name = "close", .change = [](PlayerState& s) { s.closeRequest = 1; }},
-        {.name = "quit", .change = [](PlayerState& s) { s.quitRequested = 1; }},
-        {.name = "toggle", .change = [](PlayerState& s) { s.toggleRequest = 1; }},
-        {.name = "speed step", .change = [](PlayerState& s) { s.speedStepRequest = 1; }},
-        {.name = "wheel", .change = [](PlayerState& s) { s.wheelStep = 1; }},
+        {.name = "a request", .change = [](PlayerState& s) { s.pendingCommand.Ask(kCmdPlay); }},
         {.name = "cooldown", .change = [](PlayerState& s) { s.inputCooldown = 1; }},
         {.name = "keys held", .change = [](PlayerState& s) { s.keysHeld = kHeldRight; }},
         {.name = "keys held before", .change = [](PlayerState& s) { s.prevKeysHeld = kHeldRight; }},
@@ -479,20 +574,64 @@ TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
         {.name = "minimised", .change = [](PlayerState& s) { s.minimiseState = 1; }},
         {.name = "full screen", .change = [](PlayerState& s) { s.fullScreen = 1; }},
         {.name = "editor", .change = [](PlayerState& s) { s.playlistEditorOpen = 1; }},
-        {.name = "handed", .change = [](PlayerState& s) { s.handedCommandLine = 1; }},
-        {.name = "bus seek", .change = [](PlayerState& s) { s.busSeekMs = 0; }},
-        {.name = "bus volume", .change = [](PlayerState& s) { s.busVolume = 0; }},
-        {.name = "bus shuffle", .change = [](PlayerState& s) { s.busShuffle = 0; }},
-        {.name = "bus repeat", .change = [](PlayerState& s) { s.busRepeat = 0; }},
-        {.name = "bus raise", .change = [](PlayerState& s) { s.busRaise = 1; }},
     };
     for (const Case& c : cases) {
         Rig rig({.closed = 1, .firstTickDone = 1});
-        if (c.entry) rig.playlist.InsertAt(0, "/m/a.mp3"), rig.playlist.SyncCount();
+        if (c.entry) {
+            rig.playlist.InsertAt(0, "/m/a.mp3");
+            rig.playlist.SyncCount();
+        }
         c.change(rig.state);
         EXPECT_EQ(rig.tick.CanRest(c.quiet), c.rests) << c.name;
         EXPECT_EQ(rig.tick.CanSkipSubTicks(c.quiet), c.skips) << c.name;
     }
+}
+
+// Slept calls count as run: the counters move on, a held full tick comes on the next call, a failed track's wait
+// counts down to 1 (step now); `toFull` is the calls from then to the next full tick.
+TEST(MainTickTest, SleptCallsCountAsRun) {
+    struct Case { const char* name; int divisor, counter, calls, toFull, wait = 0, waitAfter = 0; };
+    const Case cases[] = {
+        {.name = "nothing slept", .divisor = 5, .counter = 2, .calls = 0, .toFull = 3},
+        {.name = "two of four sub-calls", .divisor = 5, .counter = 1, .calls = 2, .toFull = 2},
+        {.name = "up to the full tick", .divisor = 5, .counter = 1, .calls = 3, .toFull = 1},
+        {.name = "past it: folded into the next", .divisor = 5, .counter = 0, .calls = 12, .toFull = 1},
+        {.name = "every call full", .divisor = 0, .counter = 0, .calls = 7, .toFull = 1},
+        {.name = "a wait counts down", .divisor = 5, .counter = 0, .calls = 3, .toFull = 2, .wait = 10, .waitAfter = 7},
+        {.name = "a wait stops at 1", .divisor = 5, .counter = 0, .calls = 9, .toFull = 1, .wait = 3, .waitAfter = 1},
+    };
+    for (const Case& c : cases) {
+        Rig rig({.closed = 1, .firstTickDone = 1, .tickDivisor = c.divisor, .tickCounter = c.counter});
+        rig.state.failedTrackWait = c.wait;
+        rig.tick.Slept(c.calls);
+        EXPECT_EQ(std::pair(rig.tick.CallsToFullTick(), rig.state.failedTrackWait), std::pair(c.toFull, c.waitAfter))
+            << c.name;
+        rig.state.failedTrackWait = 0;
+        rig.Calls(c.toFull - 1);
+        EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), 0) << c.name;
+        rig.Calls(1);
+        EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), 1) << c.name;
+    }
+}
+
+// After a full tick the timer rests, naps or runs on; after any other call, or while busy, it runs on.
+TEST(MainTickTest, PaceAfterACall) {
+    struct Case { const char* name; int closed, speed, counter, busy; bool quiet; TickPace pace; };
+    const Case cases[] = {
+        {.name = "nothing open", .closed = 1, .speed = 0, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Rest},
+        {.name = "playing", .closed = 0, .speed = 0, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Nap},
+        {.name = "a key down", .closed = 0, .speed = 0, .counter = 0, .busy = 0, .quiet = false, .pace = TickPace::Run},
+        {.name = "searching", .closed = 0, .speed = 2, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Run},
+        {.name = "a sub-call", .closed = 1, .speed = 0, .counter = 3, .busy = 0, .quiet = true, .pace = TickPace::Run},
+        {.name = "busy", .closed = 1, .speed = 0, .counter = 0, .busy = 1, .quiet = true, .pace = TickPace::Run},
+    };
+    for (const Case& c : cases) {
+        Rig rig({.closed = c.closed, .speed = c.speed, .firstTickDone = 1, .tickCounter = c.counter, .busy = c.busy});
+        EXPECT_EQ(rig.tick.Pace(c.quiet), c.pace) << c.name;
+    }
+    Rig ended({.firstTickDone = 1});
+    ASSERT_TRUE(ended.tick.QuitNow());
+    EXPECT_EQ(ended.tick.Pace(true), TickPace::Stop);
 }
 
 }  // namespace

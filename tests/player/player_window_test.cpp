@@ -39,19 +39,24 @@ struct LoggedVolume final : WaveVolume {
     ScriptedMediaDevice& device; uint32_t value = 0xFFFFFFFFu;
 };
 
-// A started player on a device at 5200 of 100000 ms: playing, or resting (no list; rest checks once a minute).
+// The system's steady clock until frozen at a time the test then moves on by hand.
+struct TestSteadyClock final : SteadyClock {
+    int64_t NowMs() override { return frozen >= 0 ? frozen : real.NowMs(); }
+    SystemSteadyClock real; int64_t frozen = -1;
+};
+
+// A started player on a device at 5200 of 100000 ms: playing, or resting (no list).
 struct Window {
-    explicit Window(bool resting = false) {
+    explicit Window(bool resting = false, SteadyClock* timerClock = nullptr) {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
         device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000");
         device.Answer("status movie mode", resting ? "paused" : "playing");
         dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
-                                              MainTickSetup{folder.path(), {}, "/"});
+                                              MainTickSetup{folder.path(), {}, "/"}, timerClock);
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
         if (!resting) state.closed = 0, state.lengthMs = 100000, state.polledPosition = 5200;
-        else dialog->SetRestCheckInterval(60000);
         EXPECT_TRUE(!resting || RunUntil([&] { return dialog->Resting(); }));
     }
     bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // timers run meanwhile
@@ -62,7 +67,7 @@ struct Window {
     std::tuple<Strings, int, int, int> Effects() const {
         Strings commands;
         for (auto& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
-        return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand};
+        return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest.Get(), state.pendingCommand.Get()};
     }
     CurrentFolderGuard cwd; TempFolder folder; PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
@@ -163,10 +168,10 @@ TEST(PlayerWindowTest, StepKeys) {
     for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
                              {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0},
                              {Qt::Key_Escape, 0}}) {
-        w.state.wheelStep = 0, QTest::keyClick(w.dialog.get(), key);
-        EXPECT_EQ(w.state.wheelStep, step) << key;
+        w.state.wheelStep.Clear(), QTest::keyClick(w.dialog.get(), key);
+        EXPECT_EQ(w.state.wheelStep.Get(), step) << key;
     }
-    EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested == 0);
+    EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested.Get() == 0);
 }
 
 void SendLeft(QWidget& window, QEvent::Type type, QPointF at) {  // on the device pixel holding the point `at`
@@ -185,7 +190,7 @@ const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; }
     {kHotspotFile, kCmdOpenButton}, {kHotspotConfig, kCmdSettingsDialog}, {kHotspotFull, kCmdFullScreen},
     {kHotspotZoomOut, kCmdSmallerVideo}, {kHotspotZoomIn, kCmdLargerVideo},
     {kHotspotPlay, 1, [](S s, T) { return s.buttonCounters[0]; }},
-    {kHotspotPower, kCmdQuit, [](S s, T) { return s.quitPending; }},
+    {kHotspotPower, kCmdQuit, [](S s, T) { return s.quitPending.Get() ? int(kCmdQuit) : 0; }},
     {kHotspotRepeat, 0, [](S, T t) { return t.repeat; }}, {kHotspotShuffle, 1, [](S, T t) { return t.shuffle; }},
     {kHotspotMinimise, 1, [](S s, T) { return s.minimiseState; }},
     {kHotspotPosition, 1, [](S s, T) { return s.seekDragging; }},
@@ -200,12 +205,14 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
     const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(), wanted = factor > 0 ? factor : 1;
     ASSERT_EQ(w.dialog->devicePixelRatioF(), wanted);
-    const PlayerState state = w.state; const Settings settings = w.settings;
+    PlayerState state;
+    state = w.state;
+    const Settings settings = w.settings;
     for (const auto& c : kHitCases) {
         const skin::Rect r = access->Area(c.spot);
         const QPointF centre(r.x + r.w / 2.0, r.y + r.h / 2.0);
         SendLeft(*w.dialog, QEvent::MouseButtonPress, centre);
-        EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand, c.expected)
+        EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand.Get(), c.expected)
             << kHotspots[c.spot].name << " at " << wanted;
         w.state = state, w.settings = settings;
         SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre), w.state = state, w.settings = settings;
@@ -222,7 +229,7 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.dialog.get(), 3000));
     const QImage unfocused = w.dialog->grab().toImage();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
-    EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand, w.state.closeRequest), std::tuple(-1, 0, 0));
+    EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand.Get(), w.state.closeRequest.Get()), std::tuple(-1, 0, 0));
     for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill}, {Qt::Key_Backtab,
                                 kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
         QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
@@ -335,6 +342,61 @@ TEST(TickRestTest, PlayingNapsBetweenFullTicksAndAKeyWakesIt) {
     EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u));
 }
 
+// Whoever writes a request, the resting timer's next call is due within one period; none is due while it rests.
+TEST(TickRestTest, EveryRequestWakesTheRestingTimerWithinOneCall) {
+    Window w(true);
+    const struct { const char* name; std::function<void(PlayerState&)> ask; } requests[] = {
+        {"pendingCommand", [](PlayerState& s) { s.pendingCommand.Ask(kCmdPlay); }},
+        {"closeRequest", [](PlayerState& s) { s.closeRequest.Ask(true); }},
+        {"quitPending", [](PlayerState& s) { s.quitPending.Ask(true); }},
+        {"quitRequested", [](PlayerState& s) { s.quitRequested.Ask(true); }},
+        {"toggleRequest", [](PlayerState& s) { s.toggleRequest.Ask(true); }},
+        {"speedStepRequest", [](PlayerState& s) { s.speedStepRequest.Ask(1); }},
+        {"wheelStep", [](PlayerState& s) { s.wheelStep.Ask(-1); }},
+        {"trackRequest", [](PlayerState& s) { s.trackRequest.Ask(1); }},
+        {"backgroundReload", [](PlayerState& s) { s.backgroundReload.Ask(true); }},
+        {"busSeekMs", [](PlayerState& s) { s.busSeekMs.Ask(0); }},
+        {"busVolume", [](PlayerState& s) { s.busVolume.Ask(0); }},
+        {"busShuffle", [](PlayerState& s) { s.busShuffle.Ask(false); }},
+        {"busRepeat", [](PlayerState& s) { s.busRepeat.Ask(false); }},
+        {"busRaise", [](PlayerState& s) { s.busRaise.Ask(true); }},
+        {"handedCommandLine", [](PlayerState& s) { s.handedCommandLine.Ask(HandedCommandLine{}); }},
+    };
+    SystemSteadyClock now;
+    for (const auto& r : requests) {
+        ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); })) << r.name;
+        EXPECT_EQ(w.dialog->Scheduler().DueMs(), -1) << r.name;
+        PlayerState before;
+        before = w.state;
+        r.ask(w.state);
+        EXPECT_FALSE(w.dialog->Resting()) << r.name;
+        EXPECT_LE(w.dialog->Scheduler().DueMs() - now.NowMs(), CPlayerDlg::kTimerPeriodMs) << r.name;
+        w.state = before;  // taken back before a call carries it out
+    }
+}
+
+// Playing, with the pointer moving over the player every 20 ms or not: 3 s of the timer's clock hold 20 full ticks.
+TEST(TickRestTest, FullTicksKeepTheirPaceWhileThePointerMoves) {
+    for (const bool moving : {false, true}) {
+        TestSteadyClock clock;
+        Window w(false, &clock);
+        ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Napping(); }));
+        int fullTicks = 0;
+        QObject::connect(w.dialog.get(), &CPlayerDlg::fullTickDone, [&] { ++fullTicks; });
+        TickScheduler& timer = w.dialog->Scheduler();
+        const int64_t start = timer.DueMs();  // a full tick: the nap's end
+        for (int64_t t = start; t < start + 3000; ++t) {
+            clock.frozen = t;
+            if (moving && t % 20 == 0) {
+                QMouseEvent move(QEvent::MouseMove, QPointF(150, 40), QPointF(150, 40), Qt::NoButton, {}, {});
+                QApplication::sendEvent(w.dialog.get(), &move);
+            }
+            while (timer.DueMs() >= 0 && timer.DueMs() <= t) timer.RunDueCall();
+        }
+        EXPECT_EQ(fullTicks, 20) << (moving ? "moving" : "still");
+    }
+}
+
 // A dropped folder replaces the list, sorted by path, and opens; its ticker steps, redrawn, never resting, paused too.
 TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     Window w(true);
@@ -383,7 +445,6 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
     MprisService service(w.state, w.settings, w.playlist, w.volume, instance);
     ASSERT_TRUE(service.Register(player));
     ASSERT_EQ(instance.Claim(player, false, {}, w.folder.path()), SingleInstance::Start::Owner);
-    w.dialog->WakeOnCallsTo(&service), w.dialog->WakeOnCallsTo(&instance);
     const char* properties = "org.freedesktop.DBus.Properties";
     auto volume = QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath, properties, "Set");
     volume << "org.mpris.MediaPlayer2.Player" << "Volume" << QVariant::fromValue(QDBusVariant(0.5));

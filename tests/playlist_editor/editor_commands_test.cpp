@@ -18,7 +18,7 @@ struct Box {
     void Exchange(int a, int b, bool keepSelected) {  // both lines rewritten for their contents
         std::swap(lines[a], lines[b]);
         cur = cur == a ? b : cur == b ? a : cur;
-        for (const int line : {a, b}) lines[line][0] = cur == line ? '>' : ' ', sel[line] = keepSelected;
+        for (const int line : {a, b}) { lines[line][0] = cur == line ? '>' : ' '; sel[line] = keepSelected; }
     }
 };
 
@@ -47,7 +47,7 @@ void LiteralMove(Box& b, int step) {
         if (i + step < 0 || i + step >= b.Size()) return;
         b.cur = b.cur == i ? i + step : b.cur == i + step ? i : b.cur;
         std::swap(b.lines[i], b.lines[i + step]);
-        b.sel[i + step] = 1, b.sel[i] = 0;
+        b.sel[i + step] = 1; b.sel[i] = 0;
     }
 }
 
@@ -59,9 +59,9 @@ void LiteralDelete(Box& b) {
     for (int i = 0; i < b.Size();) {
         if (!b.sel[i]) { ++i; continue; }
         if (first < 0) first = i;
-        b.lines.erase(b.lines.begin() + i), b.sel.erase(b.sel.begin() + i);
+        b.lines.erase(b.lines.begin() + i); b.sel.erase(b.sel.begin() + i);
     }
-    if (first >= 0) b.sel.assign(b.sel.size(), 0), b.cur -= above;
+    if (first >= 0) { b.sel.assign(b.sel.size(), 0); b.cur -= above; }
     if (first >= 0 && b.Size() > 0) b.sel[std::min(first, b.Size() - 1)] = 1;
     b.cur = std::min(b.cur, b.Size() - 1);
 }
@@ -94,23 +94,26 @@ TEST(EditorCommandsTest, EveryCommandGivesTheLiteralLoopsResult) {
         const auto undoIfNone = [](bool (*command)(EditorList&)) {
             return [command](EditorList& l) { if (auto e = l.entries; !command(l)) l.entries = e; };
         };
-        std::vector<std::pair<std::function<void(Box&)>, std::function<void(EditorList&)>>> commands = {
-            {literalRandom, [&](EditorList& l) { RandomOrder(l, fast); }},
-            {[](Box& b) { LiteralMove(b, -1); }, undoIfNone(MoveUp)},
-            {[](Box& b) { LiteralMove(b, 1); }, undoIfNone(MoveDown)},
-            {LiteralDelete, undoIfNone(DeleteSelected)}};
+        struct Command { std::string what; std::function<void(Box&)> literal; std::function<void(EditorList&)> fast; };
+        std::vector<Command> commands = {
+            {"random", literalRandom, [&](EditorList& l) { RandomOrder(l, fast); }},
+            {"up", [](Box& b) { LiteralMove(b, -1); }, undoIfNone(MoveUp)},
+            {"down", [](Box& b) { LiteralMove(b, 1); }, undoIfNone(MoveDown)},
+            {"delete", LiteralDelete, undoIfNone(DeleteSelected)}};
         for (int mode = 0; mode < 4; ++mode)
-            commands.push_back({[mode](Box& b) { LiteralSort(b, mode); }, [mode](auto& l) { SortLines(l, mode); }});
-        for (size_t c = 0; c < commands.size(); ++c) {
+            commands.push_back({"sort mode " + std::to_string(mode), [mode](Box& b) { LiteralSort(b, mode); },
+                                [mode](auto& l) { SortLines(l, mode); }});
+        for (const Command& command : commands) {
             Box want = box;
             EditorList list{{}, box.sel, box.cur, box.cur >= 0 && box.cur < box.Size() && box.lines[box.cur][0] == '>'};
             for (const std::string& line : box.lines) list.entries.push_back(line.substr(1));
-            commands[c].first(want), commands[c].second(list);
+            command.literal(want);
+            command.fast(list);
             Box got{{}, list.selected, list.current};
             for (size_t i = 0; i < list.entries.size(); ++i)
                 got.lines.push_back((list.marked && static_cast<int>(i) == list.current ? ">" : " ") + list.entries[i]);
             ASSERT_TRUE(got.lines == want.lines && got.sel == want.sel && got.cur == want.cur)
-                << "round " << round << ", " << box.Size() << " lines, command " << c;
+                << "round " << round << ", " << box.Size() << " lines, " << command.what;
         }
         ASSERT_EQ(fast.Next(), literal.Next()) << "the random order draws once per line";
     }

@@ -29,7 +29,7 @@ struct EditorRig final : PlaylistEditorHost {
     struct Dialogs final : ListFileDialogs {  // answer `answer` (empty: cancelled) after `whileShown`
         explicit Dialogs(EditorRig& rig) : rig(rig) {}
         std::string ChooseListToLoad(QWidget*, const std::string& folder) override {
-            rig.started.push_back(folder), rig.busyWhileShown.push_back(rig.state.busy);
+            rig.started.push_back(folder); rig.busyWhileShown.push_back(rig.state.busy);
             if (rig.whileShown) rig.whileShown();
             return rig.answer;
         }
@@ -39,14 +39,14 @@ struct EditorRig final : PlaylistEditorHost {
     explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0, bool open = true) {
         TestApplication();
         for (const std::string& e : entries) playlist.InsertAt(playlist.StoreSize(), e);
-        playlist.SyncCount(), playlist.currentIndex = current;
+        playlist.SyncCount(); playlist.currentIndex = current;
         editor.SetFileDialogs(std::make_unique<Dialogs>(*this));
         if (open) Open();
     }
     Playlist& EditorPlaylist() override { return playlist; } Settings& EditorSettings() override { return settings; }
     PlayerState& EditorPlayerState() override { return state; } Clock& EditorClock() override { return clock; }
     void PostPlayerNotify(int code) override { posted.push_back(code); } QWidget* EditorOwner() override { return {}; }
-    void Open() { editor.OpenWindow(), QCoreApplication::processEvents(); }
+    void Open() { editor.OpenWindow(); QCoreApplication::processEvents(); }
     int Get(int kind) const { return editor.GetValue(kind); }
     QListView& List() const { return *editor.ListBox(); }
     QModelIndex Line(int i) const { return List().model()->index(i, 0); }
@@ -85,19 +85,19 @@ using Id = CPlaylistDlg::ControlId;
 
 // The lines shown after each button are the table `shown`, in the same order.
 TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
-    struct Case { Id button; std::string letters, after; std::vector<int> selected, selectedAfter;
+    struct Case { const char* what; Id button; std::string letters, after; std::vector<int> selected, selectedAfter;
                   int current, currentAfter; };
     const Case cases[] = {
-        {Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1},  // the line above drops below the block
-        {Id::kIdUp, "abcde", "abcde", {0, 3}, {0, 3}, 0, 0},  // line 0 selected: nothing moves
-        {Id::kIdDown, "abcde", "adbce", {1, 2}, {2, 3}, 3, 1},
-        {Id::kIdDelete, "abcdefghij", "bcdfghij", {0, 4}, {0}, 9, 7},
-        {Id::kIdDelete, "abcdefgh", "abcdegh", {5}, {5}, 5, 5},  // the current entry itself
-        {Id::kIdDelete, "abc", "", {0, 1, 2}, {}, 1, -1},
-        {Id::kIdSort, "fedcba", "fbdcea", {1, 3, 4}, {1, 3, 4}, 1, 4},  // among the selected lines
-        {Id::kIdSort, "cab", "abc", {1}, {}, 0, 2},  // one selected: all, moved lines unselected
-        {Id::kIdRandom, "abcde", "ebadc", {1, 3}, {}, 2, 4},  // seeded from the clock at opening
-        {Id::kIdNew, "abc", "", {1}, {}, 1, 1},
+        {"up: the line above drops below the block", Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1},
+        {"up with line 0 selected: nothing moves", Id::kIdUp, "abcde", "abcde", {0, 3}, {0, 3}, 0, 0},
+        {"down", Id::kIdDown, "abcde", "adbce", {1, 2}, {2, 3}, 3, 1},
+        {"delete above the current", Id::kIdDelete, "abcdefghij", "bcdfghij", {0, 4}, {0}, 9, 7},
+        {"delete the current entry itself", Id::kIdDelete, "abcdefgh", "abcdegh", {5}, {5}, 5, 5},
+        {"delete every line", Id::kIdDelete, "abc", "", {0, 1, 2}, {}, 1, -1},
+        {"sort among the selected lines", Id::kIdSort, "fedcba", "fbdcea", {1, 3, 4}, {1, 3, 4}, 1, 4},
+        {"sort all when one is selected", Id::kIdSort, "cab", "abc", {1}, {}, 0, 2},  // moved lines unselected
+        {"random, seeded from the clock at opening", Id::kIdRandom, "abcde", "ebadc", {1, 3}, {}, 2, 4},
+        {"new", Id::kIdNew, "abc", "", {1}, {}, 1, 1},
     };
     const char* const shown[] = {
         " 0001 a.mp3|>0002 c.mp3| 0003 d.mp3| 0004 b.mp3| 0005 e.mp3",
@@ -113,16 +113,16 @@ TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
     };
     for (const Case& c : cases) {
         EditorRig r(LetterPaths(c.letters), c.current);
-        r.Select(c.selected), r.Click(c.button);
+        r.Select(c.selected); r.Click(c.button);
         EXPECT_EQ(std::tuple(r.Letters(), r.Selected(), r.Get(kEditorCurrent), r.Shown(), r.Get(kEditorCount)),
                   std::tuple(c.after, c.selectedAfter, c.currentAfter, shown[&c - cases], int(c.after.size())))
-            << &c - cases;
+            << c.what;
     }
 }
 
 TEST(EditorWindowTest, RandomGoesOnWithTheGeneratorOfTheLastPlayOrderBuild) {
     EditorRig rig(LetterPaths("abcdefgh"), 0);
-    rig.clock.seconds = 2000, rig.playlist.BuildPlayOrder(0, rig.clock), rig.Click(Id::kIdRandom);
+    rig.clock.seconds = 2000; rig.playlist.BuildPlayOrder(0, rig.clock); rig.Click(Id::kIdRandom);
     EXPECT_EQ(rig.Letters(), "hcdfgbae");  // seeded at 2000, after the build's eight draws
 }
 
@@ -145,11 +145,11 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLine)
     EXPECT_EQ(rig.Shown(), " 0001 a.mp3| 0002 b.mp3| 0003 c.mp3|>0004 d.mp3| 0005 e.mp3| 0006 f.mp3");
     rig.List().keyboardSearch(QStringLiteral(">"));  // typing goes to the next line starting with it
     EXPECT_EQ(rig.List().currentIndex().row(), 3);
-    rig.editor.Reset(kResetRequest), rig.editor.MarkCurrent(9), rig.List().clearSelection();  // 9: past the list
+    rig.editor.Reset(kResetRequest); rig.editor.MarkCurrent(9); rig.List().clearSelection();  // 9: past the list
     emit rig.List().doubleClicked(rig.Line(2));  // nothing selected: nothing happens
     EXPECT_EQ(std::pair(rig.Get(kEditorRequest), rig.Get(kEditorCurrent)), std::pair(0, 9));
     EXPECT_EQ(rig.Shown(), unmarked);
-    rig.Click(Id::kIdNew), rig.editor.MarkCurrent(4);  // an empty store changes nothing
+    rig.Click(Id::kIdNew); rig.editor.MarkCurrent(4);  // an empty store changes nothing
     EXPECT_EQ(rig.Get(kEditorCurrent), 9);
 }
 
@@ -161,21 +161,21 @@ TEST(EditorWindowTest, AListReplacedFromOutsideIsShownAndTheOldPlayRequestDroppe
     QTest::mouseDClick(rig.List().viewport(), Qt::LeftButton, {}, third);
     ASSERT_EQ(rig.Get(kEditorRequest), kEditorRequestPlay);
     const std::string sjis = "/m/sjis_\x93\xfa\x96\x7b\x8c\xea.mp3";
-    rig.playlist.ClearStore(), rig.playlist.InsertAt(0, "/m/utf8_日本語.mp3"), rig.playlist.InsertAt(1, sjis);
-    rig.playlist.SyncCount(), rig.editor.ShowNewList(), rig.editor.MarkCurrent(0);
+    rig.playlist.ClearStore(); rig.playlist.InsertAt(0, "/m/utf8_日本語.mp3"); rig.playlist.InsertAt(1, sjis);
+    rig.playlist.SyncCount(); rig.editor.ShowNewList(); rig.editor.MarkCurrent(0);
     EXPECT_EQ(std::tuple(rig.Shown(), rig.playlist.Entry(1), rig.Get(kEditorRequest)),
               std::tuple(std::string(">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3"), sjis, +kEditorRequestNone));
 }
 
 TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
     TempFolder d;
-    d.Write("m/b.mp3", ""), d.Write("m/readme.txt", ""), d.Write("m/x/c.wav", "");
+    d.Write("m/b.mp3", ""); d.Write("m/readme.txt", ""); d.Write("m/x/c.wav", "");
     EditorRig rig(LetterPaths("p"), 0);
     QMimeData mime;  // a drag entering the window and dropped, as the window system delivers it
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(d.path() + "m")), QUrl::fromLocalFile("/gone.mp3")});
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(rig.editor.Window(), &enter), QApplication::sendEvent(rig.editor.Window(), &drop);
+    QApplication::sendEvent(rig.editor.Window(), &enter); QApplication::sendEvent(rig.editor.Window(), &drop);
     EXPECT_EQ(rig.playlist.Entries(),
               (std::vector<std::string>{"/m/p.mp3", d.path() + "m/b.mp3", d.path() + "m/x/c.wav", "/gone.mp3"}));
     EXPECT_EQ(std::pair(rig.Shown(), rig.Get(kEditorCount)),
@@ -184,27 +184,27 @@ TEST(EditorWindowTest, DropAppendsTheMediaFoundInDiscoveryOrder) {
 
 // Closing destroys the window and brings its current index back; the list keeps its own right click.
 TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
-    const std::function<void(EditorRig&)> ways[] = {
-        [](EditorRig& r) { QTest::keyClick(&r.List(), Qt::Key_Return); },
-        [](EditorRig& r) { QTest::keyClick(&r.List(), Qt::Key_Escape); },
-        [](EditorRig& r) { r.Click(Id::kIdCancel); },
-        [](EditorRig& r) { r.editor.Window()->close(); },
-        [](EditorRig& r) { QTest::mouseClick(r.editor.Window(), Qt::RightButton, {}, QPoint(1, 1)); },
+    const std::pair<const char*, std::function<void(EditorRig&)>> ways[] = {
+        {"Enter", [](EditorRig& r) { QTest::keyClick(&r.List(), Qt::Key_Return); }},
+        {"Esc", [](EditorRig& r) { QTest::keyClick(&r.List(), Qt::Key_Escape); }},
+        {"back button", [](EditorRig& r) { r.Click(Id::kIdCancel); }},
+        {"close box", [](EditorRig& r) { r.editor.Window()->close(); }},
+        {"right click", [](EditorRig& r) { QTest::mouseClick(r.editor.Window(), Qt::RightButton, {}, QPoint(1, 1)); }},
     };
-    for (const auto& way : ways) {
+    for (const auto& [what, way] : ways) {
         EditorRig rig(LetterPaths("abc"), 7, false);
-        rig.settings.editorX = 30, rig.settings.editorY = 40;
-        rig.settings.editorWidth = 250, rig.settings.editorHeight = 300, rig.Open();
+        rig.settings.editorX = 30; rig.settings.editorY = 40;
+        rig.settings.editorWidth = 250; rig.settings.editorHeight = 300; rig.Open();
         const EditorRect at = rig.editor.WindowRectOnScreen();  // where the main tick saves it from
         EXPECT_EQ(std::tuple(at.x, at.y, at.width, at.height, rig.Get(kEditorRequest)),
-                  std::tuple(30, 40, 250, 300, +kEditorRequestResized));
-        QTest::mouseClick(rig.List().viewport(), Qt::RightButton, {}, QPoint(5, 5)), way(rig);
-        EXPECT_EQ(rig.posted, std::vector<int>{kNotifyCloseEditor});
+                  std::tuple(30, 40, 250, 300, +kEditorRequestResized)) << what;
+        QTest::mouseClick(rig.List().viewport(), Qt::RightButton, {}, QPoint(5, 5)); way(rig);
+        EXPECT_EQ(rig.posted, std::vector<int>{kNotifyCloseEditor}) << what;
         QPointer<QWidget> window = rig.editor.Window();
-        rig.editor.CloseWindow(), rig.editor.CloseWindow();  // a second close finds nothing to destroy
+        rig.editor.CloseWindow(); rig.editor.CloseWindow();  // a second close finds nothing to destroy
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(std::tuple(window.isNull(), rig.state.playlistEditorOpen, rig.playlist.currentIndex),
-                  std::tuple(true, 0, 2));
+                  std::tuple(true, 0, 2)) << what;
     }
 }
 
@@ -212,32 +212,33 @@ TEST(EditorWindowTest, OpensWhereSavedAndEveryWayOfClosingAsksTheMainWindow) {
 // bare name. The first dialog opens in the last list's folder, never the current one; busy is held.
 TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded) {
     TempFolder f;
-    f.Write("docs/notes.txt", "/m/z.mp3\r\n"), f.Write("lists/old.m3u", "/stale.mp3\r\n"), f.Write("saved/.keep", "");
+    f.Write("docs/notes.txt", "/m/z.mp3\r\n"); f.Write("lists/old.m3u", "/stale.mp3\r\n"); f.Write("saved/.keep", "");
     const std::string list = f.Write("lists/mix.M3U", "#EXTM3U\r\n/music/a.mp3\r\n/音楽/b.mp3\r\nrel/x.mp3\r\n");
     const std::string kept = " 0001 p.mp3|>0002 q.mp3| 0003 r.mp3", loaded = " 0001 a.mp3| 0002 b.mp3";
-    struct Step { Id button; std::string lastBefore, answer, startedIn, letters, lastList, shown; };
+    struct Step { const char* what; Id button; std::string lastBefore, answer, startedIn, letters, lastList, shown; };
     const Step steps[] = {
-        {Id::kIdSave, "lists/old.m3u", "", "lists", "pqr", "lists/old.m3u", kept},  // a file's folder
-        {Id::kIdLoad, "lists", "docs/notes.txt", "lists", "pqr", "lists", kept},
-        {Id::kIdLoad, "", "docs/gone.tsr", "docs", "pqr", "lists", kept},
-        {Id::kIdLoad, "", "", "docs", "pqr", "lists", kept},
-        {Id::kIdLoad, "", "lists/mix.M3U", "docs", "ab", "lists/mix.M3U", loaded},
-        {Id::kIdSave, "", "saved/new", "lists", "ab", "saved/new.tsr", loaded},
-        {Id::kIdSave, "", "lists/old.m3u", "saved", "ab", "lists/old.m3u", loaded},
-        {Id::kIdSave, "", "gone/mix.tsr", "lists", "ab", "gone/mix.tsr", loaded},  // the folder is missing
+        {"save cancelled, from a file", Id::kIdSave, "lists/old.m3u", "", "lists", "pqr", "lists/old.m3u", kept},
+        {"load a text file", Id::kIdLoad, "lists", "docs/notes.txt", "lists", "pqr", "lists", kept},
+        {"load a missing list", Id::kIdLoad, "", "docs/gone.tsr", "docs", "pqr", "lists", kept},
+        {"load cancelled", Id::kIdLoad, "", "", "docs", "pqr", "lists", kept},
+        {"load a list", Id::kIdLoad, "", "lists/mix.M3U", "docs", "ab", "lists/mix.M3U", loaded},
+        {"save a bare name", Id::kIdSave, "", "saved/new", "lists", "ab", "saved/new.tsr", loaded},
+        {"save over a list", Id::kIdSave, "", "lists/old.m3u", "saved", "ab", "lists/old.m3u", loaded},
+        {"save to a missing folder", Id::kIdSave, "", "gone/mix.tsr", "lists", "ab", "gone/mix.tsr", loaded},
     };
     EditorRig rig(LetterPaths("pqr"), 1);
     for (const Step& step : steps) {
         if (!step.lastBefore.empty()) rig.settings.lastListFile = f.path() + step.lastBefore;
-        rig.answer = step.answer.empty() ? "" : f.path() + step.answer, rig.started.clear(), rig.busyWhileShown.clear();
+        rig.answer = step.answer.empty() ? "" : f.path() + step.answer;
+        rig.started.clear(); rig.busyWhileShown.clear();
         ASSERT_EQ(::chdir("/"), 0);  // the current folder alone must not lead the dialog
         rig.Click(step.button);
-        ASSERT_EQ(rig.started.size(), 1u);
-        EXPECT_TRUE(std::filesystem::equivalent(rig.started[0], f.path() + step.startedIn)) << step.answer;
+        ASSERT_EQ(rig.started.size(), 1u) << step.what;
+        EXPECT_TRUE(std::filesystem::equivalent(rig.started[0], f.path() + step.startedIn)) << step.what;
         EXPECT_EQ(std::tuple(rig.Letters(), rig.Get(kEditorCurrent), rig.Get(kEditorCount), rig.settings.lastListFile,
                              rig.Shown(), rig.busyWhileShown.at(0), rig.state.busy),
                   std::tuple(step.letters, 1, int(step.letters.size()), f.path() + step.lastList, step.shown, 1, 0))
-            << step.answer;
+            << step.what;
     }
     // The saves wrote CR LF lines; a load shows the last list's folder in the status line while it runs.
     const std::string ab = "/music/a.mp3\r\n/音楽/b.mp3\r\n";
@@ -245,9 +246,9 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
                               rig.editor.StatusLine()->text().toStdString()),
               std::make_tuple(ab, ab, std::string("<missing>"), f.path() + "lists"));
     EditorRig closing(LetterPaths("pqr"), 0);  // closed while the dialog runs its own loop
-    closing.answer = list, closing.whileShown = [&closing] { closing.editor.CloseWindow(); };
+    closing.answer = list; closing.whileShown = [&closing] { closing.editor.CloseWindow(); };
     QPointer<QWidget> window = closing.editor.Window();
-    closing.Click(Id::kIdLoad), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    closing.Click(Id::kIdLoad); QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(std::make_tuple(window.isNull(), closing.Letters(), closing.state.busy), std::make_tuple(true, "pqr", 0));
 }
 }  // namespace

@@ -135,7 +135,7 @@ TEST_F(SettingsDialogTest, CancellingDiscardsEveryChangeAndOkPlacesTheMainWindow
     state.speed = 0; parent->show();
     EXPECT_FALSE(Open([&](CSettingsDlg& dlg) { Click(dlg, 1047); delete parent.data(); }, parent));
     EXPECT_EQ(Dump(settings), Dump(before));
-    EXPECT_EQ(state.backgroundReload, 0);
+    EXPECT_EQ(state.backgroundReload.Get(), 0);
     // "OK" by button or by Enter in an edit places the main window by the topmost choice.
     for (const auto& [onTop, click] : {std::pair(0, 1051), {1, 1050}, {0, 0}, {1, 0}}) {
         settings.alwaysOnTop = onTop;
@@ -174,7 +174,7 @@ TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
     };
     for (const auto& [stored, visible, act, storedAfter] : cases) {
         settings.backgroundFile = stored;
-        state.backgroundReload = 0;
+        state.backgroundReload.Clear();
         EXPECT_TRUE(Open([&, visible = visible, act = act](CSettingsDlg& dlg) {
             QComboBox* c = Combo(dlg);
             const QString none = U("デフォルト");
@@ -186,7 +186,7 @@ TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
             if (dlg.isVisible()) Click(dlg, 1);
         }));
         EXPECT_EQ(settings.backgroundFile, storedAfter) << stored << " then " << visible;
-        EXPECT_EQ(state.backgroundReload, storedAfter != std::string(stored) ? 1 : 0) << storedAfter;
+        EXPECT_EQ(state.backgroundReload.Get(), storedAfter != std::string(stored) ? 1 : 0) << storedAfter;
     }
 }
 }  // namespace

@@ -1,0 +1,58 @@
+#pragma once
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "player/MainTick.h"
+
+class SteadyClock;
+
+// Runs the player's timer calls on a fixed grid: call k is due at start + k * period, whatever
+// wakes the timer, so the full ticks keep their pace (150 ms while idle) through naps and rests.
+//
+// States (user-interface thread only):
+//   Running  - the next call is armed at its due time on the grid.
+//   Napping  - the calls before the next full tick have nothing to do (TickPace::Nap): only the
+//              full tick is armed; the calls skipped count as slept.
+//   Resting  - nothing can change (TickPace::Rest): no call is armed.
+//   Stopped  - the quit has run (TickPace::Stop) or Stop() was called; nothing runs again.
+// Wake() (any input to the application's windows, a drop, a move, a request written to the
+// records) turns Napping or Resting into Running: the calls whose due time passed count as slept
+// (MainTick::Slept), and the next call is armed at its due time, within one period.
+class TickScheduler final : public QObject {
+public:
+    // `timerCall` runs one timer call and says how the timer goes on.
+    TickScheduler(SteadyClock& clock, MainTick& tick, std::function<TickPace()> timerCall, int periodMs);
+    ~TickScheduler() override;
+
+    // The first call one period from now; installs the application-wide event filter that wakes.
+    void Start();
+    void Stop();
+    void Wake();
+    bool Resting() const { return mode_ == Mode::Resting; }
+    bool Napping() const { return mode_ == Mode::Napping; }
+    // The clock time (ms) the next call is due; -1 while resting or stopped. For tests that
+    // drive the grid with their own clock.
+    int64_t DueMs() const;
+    // Runs the call that is due (the timer's timeout).
+    void RunDueCall();
+
+private:
+    enum class Mode { Running, Napping, Resting, Stopped };
+    int64_t Due(int64_t index) const { return origin_ + index * period_; }
+    int64_t IndexNow() const;
+    void Arm(int64_t index);
+
+    SteadyClock& clock_;
+    MainTick& tick_;
+    std::function<TickPace()> timerCall_;
+    const int period_;
+    int64_t origin_ = 0;
+    int64_t next_ = 1;   // index of the next call that runs
+    int64_t armed_ = 1;  // index of the call the timer is armed for
+    Mode mode_ = Mode::Stopped;
+    QTimer timer_;                    // single shot, re-armed for every call
+    std::unique_ptr<QObject> waker_;  // the event filter that calls Wake()
+};
