@@ -75,7 +75,7 @@ void Make(const std::string& name) {
 }
 }  // namespace
 
-std::string MediaPath(const std::string& name) { return Make(name), kDir + "/" + name; }
+std::string MediaPath(const std::string& name) { Make(name); return kDir + "/" + name; }
 
 QImage DecodedFrame(const std::string& name, int n) {
     const std::string out = kDir + "/frame-" + name + "-" + std::to_string(n) + ".png";
@@ -101,10 +101,10 @@ void WriteToneWav(const std::string& path, double seconds, double frequency, dou
     const uint32_t rate = 44100, frames = uint32_t(seconds * rate), bytes = frames * 4;  // 16-bit stereo
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     auto put = [&](uint32_t v, int size) { out.write(reinterpret_cast<const char*>(&v), size); };
-    out.write("RIFF", 4), put(36 + bytes, 4), out.write("WAVEfmt ", 8);
+    out.write("RIFF", 4); put(36 + bytes, 4); out.write("WAVEfmt ", 8);
     for (const auto& [v, size] : {std::pair{16u, 4}, {1u, 2}, {2u, 2}, {rate, 4}, {rate * 4, 4}, {4u, 2}, {16u, 2}})
         put(v, size);  // PCM, 2 channels, rate, bytes per second, bytes per frame, bits
-    out.write("data", 4), put(bytes, 4);
+    out.write("data", 4); put(bytes, 4);
     for (uint32_t i = 0; i < frames; ++i)  // the same sample left and right
         put(uint16_t(std::lround(amplitude * 32767 * std::sin(2 * M_PI * frequency * i / rate))) * 0x10001u, 4);
 }

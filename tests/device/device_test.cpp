@@ -91,6 +91,15 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
 
 constexpr double kSameFrame = 4.0;  // libmpv and ffmpeg convert colours a little differently
 std::string OpenCommand(const std::string& path) { return "open \"" + path + "\" type mpegvideo alias movie"; }
+std::string CueCommand(const std::string& path) { return "cue movie next \"" + path + "\""; }
+
+// Runs `commands` ("": until the track has stopped) on a device that writes its sound to `out` as raw samples.
+void PlayScript(const std::string& out, const std::vector<std::string>& commands, const std::string& what = "") {
+    MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
+    const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
+    for (const std::string& command : commands)
+        ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok) << what << ": " << command;
+}
 
 double MeanDifference(const QImage& a, const QImage& b) {  // per channel (0..255); 255 when the sizes differ
     if (a.size() != b.size() || a.isNull()) return 255.0;
@@ -297,13 +306,15 @@ TEST_F(DeviceTest, PositionRunsForwardThroughAChangeOfTrack) {
         SCOPED_TRACE(before);
         if (*before) {
             Open(before);
-            ASSERT_TRUE(Ok("cue movie next \"" + next + "\""));
+            ASSERT_TRUE(Ok(CueCommand(next)));
             ASSERT_TRUE(Ok("play movie"));
             int last = 0, still = 0;  // reads in a row without a change: none for 150 ms
-            while (WaitUntil([] { return false; }, 30), Send("status movie mode") == "playing") {
+            for (WaitUntil([] { return false; }, 30); Send("status movie mode") == "playing";
+                 WaitUntil([] { return false; }, 30)) {
                 const int now = Number("status movie position");
                 ASSERT_GE(now, last);
-                ASSERT_LT(still = now == last ? still + 1 : 0, 5) << "stands at " << now;
+                still = now == last ? still + 1 : 0;
+                ASSERT_LT(still, 5) << "stands at " << now;
                 last = now;
             }
             EXPECT_EQ(Number("status movie position"), 2000);
@@ -315,7 +326,7 @@ TEST_F(DeviceTest, PositionRunsForwardThroughAChangeOfTrack) {
         for (int tick = 0; tick < 66; ++tick) {
             WaitUntil([] { return false; }, 30);
             seen.push_back(Number("status movie position"));
-            ASSERT_GE(seen.back(), seen[seen.size() - 2]) << "tick " << tick;
+            ASSERT_GE(seen.back(), seen[seen.size() - 2]) << "after " << seen.size() - 1 << " looks of 30 ms";
             ASSERT_EQ(Send("status movie mode"), "playing");
         }
         EXPECT_LT(seen.front(), 150);
@@ -326,12 +337,12 @@ TEST_F(DeviceTest, PositionRunsForwardThroughAChangeOfTrack) {
 // What sounds, as the samples written (44.1 kHz, 16-bit stereo): a cued entry follows with no
 // sample lost or added; withdrawn, or passed over for another file, it never sounds.
 TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
-    struct Case { const char* what; std::vector<std::string> commands; long bytes; };  // command "": until the end
+    // command "": until the end; bytes: 176400 a second of sound (44.1 kHz, 2 channels of 2 bytes)
+    struct Case { const char* what; std::vector<std::string> commands; long bytes; };
     const std::string wav = OpenCommand(MediaPath("tone.wav")), mp3 = OpenCommand(MediaPath("tone.mp3"));
     const std::string flac = OpenCommand(MediaPath("tone.flac"));
-    const std::string cue = "cue movie next \"" + MediaPath("tone.flac") + "\"";
-    const std::string m4a = OpenCommand(MediaPath("tone.m4a"));
-    const std::string cueM4a = "cue movie next \"" + MediaPath("tone.m4a") + "\"";
+    const std::string cue = CueCommand(MediaPath("tone.flac"));
+    const std::string m4a = OpenCommand(MediaPath("tone.m4a")), cueM4a = CueCommand(MediaPath("tone.m4a"));
     const Case cases[] = {
         {"followed", {wav, cue, "play movie", "", "close movie", flac, "play movie", ""}, 3 * 176400},
         {"AAC without its padding", {m4a, cueM4a, "play movie", "", "close movie", m4a, "play movie", ""}, 2 * 176400},
@@ -340,13 +351,7 @@ TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
     };
     for (const Case& c : cases) {
         const std::string out = folder.path() + c.what + ".pcm";
-        {
-            MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
-            const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
-            for (const std::string& command : c.commands)
-                EXPECT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok)
-                    << c.what << ": " << command;
-        }
+        PlayScript(out, c.commands, c.what);
         EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), c.bytes) << c.what;
     }
 }
@@ -387,13 +392,14 @@ TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
                 EXPECT_EQ(list.SendString("status movie length"), std::to_string(c.lengthsMs[k]));
                 const auto sounds = [&] { return list.SendString("status movie position") != "0"; };
                 if (c.adopted && k > 0) { EXPECT_TRUE(WaitUntil(sounds, 300)) << "opened afresh"; }
-                if (k + 1 < files.size()) { EXPECT_TRUE(list.Execute("cue movie next \"" + files[k + 1] + "\"").ok); }
+                if (k + 1 < files.size()) { EXPECT_TRUE(list.Execute(CueCommand(files[k + 1])).ok); }
                 ASSERT_TRUE(list.Execute("play movie").ok);
                 ASSERT_TRUE(WaitUntil(ended, 5000));
             }
             EXPECT_LE(most, 2);
         }
-        if (!c.adopted) { EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), samples * 4) << c.what; }
+        if (c.adopted) continue;
+        EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), samples * 4) << c.what << ": 4 bytes a frame";
     }
 }
 
@@ -413,7 +419,7 @@ TEST_F(DeviceTest, OpenedAndAdoptedPicturesKeepTheSameTime) {
             return ms + " ms, " + frames + " frames";
         };
         const std::string opened = lengths();
-        ASSERT_TRUE(Ok("cue movie next \"" + path + "\"") && Ok("play movie"));
+        ASSERT_TRUE(Ok(CueCommand(path)) && Ok("play movie"));
         ASSERT_TRUE(WaitUntil([&] { return Send("status movie mode") == "stopped"; }, 8000));
         const auto handedOver = std::chrono::steady_clock::now();
         ASSERT_TRUE(Ok("close movie") && Ok(OpenCommand(path)));
@@ -448,15 +454,8 @@ TEST_F(DeviceTest, EachEntrySoundsWithItsGainFromItsFirstSample) {
     const std::string a = folder.path() + "a.wav", b = folder.path() + "b.wav", out = folder.path() + "gain.pcm";
     WriteToneWav(a, 2.0, 1000.0, 0.5);  // 1 kHz: 10 ms is 10 periods
     WriteToneWav(b, 1.0, 1000.0, 0.5);
-    {
-        MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
-        const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
-        const std::vector<std::string> commands = {
-            OpenCommand(a), "set movie gain -6.02", "cue movie next \"" + b + "\" gain -3.00", "play movie", "",
-            "close movie",  OpenCommand(b),         "set movie gain -3.00",                     "play movie", ""};
-        for (const std::string& command : commands)
-            ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok) << command;
-    }
+    PlayScript(out, {OpenCommand(a), "set movie gain -6.02", CueCommand(b) + " gain -3.00", "play movie", "",
+                     "close movie", OpenCommand(b), "set movie gain -3.00", "play movie", ""});
     std::ifstream in(out, std::ios::binary);
     std::vector<int16_t> pcm(3 * 88200);
     in.read(reinterpret_cast<char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
@@ -466,6 +465,7 @@ TEST_F(DeviceTest, EachEntrySoundsWithItsGainFromItsFirstSample) {
         for (int i = 2 * from; i < 2 * to; ++i) sum += static_cast<double>(pcm[i]) * pcm[i];
         return std::sqrt(sum / (2 * (to - from)));
     };
+    // The RMS of a half-scale sine; -6.02 dB halves it, -3 dB leaves 0.708 of it.
     const double level = 0.5 * 32767 / std::sqrt(2.0);
     EXPECT_NEAR(rms(0, 441), level * 0.5, 20);
     EXPECT_NEAR(rms(441, 88200), level * 0.5, 20);
@@ -567,19 +567,21 @@ std::string RunShell(const std::string& input, size_t replies, int signal, int& 
     if (::pipe(in) != 0 || ::pipe(out) != 0) return "<no pipe>";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(in[0], 0), ::dup2(out[1], 1), ::close(in[1]), ::close(out[0]);
+        ::dup2(in[0], 0); ::dup2(out[1], 1); ::close(in[1]); ::close(out[0]);
         ::execl(VELKAF_DEVICE_SHELL, VELKAF_DEVICE_SHELL, "--show", "--ao=null", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    ::close(in[0]), ::close(out[1]);
+    ::close(in[0]); ::close(out[1]);
     if (::write(in[1], input.data(), input.size()) < 0 || signal == 0) ::close(in[1]);
     std::string text; char buf[4096];
     for (ssize_t n; text.size() < replies && (n = ::read(out[0], buf, sizeof buf)) > 0;) text.append(buf, n);
     if (signal != 0) ::kill(pid, signal);
-    if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000))
-        ::kill(pid, SIGKILL), ::waitpid(pid, &status, 0);
+    if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000)) {
+        ::kill(pid, SIGKILL); ::waitpid(pid, &status, 0);
+    }
     if (signal != 0) ::close(in[1]);
-    return ::close(out[0]), text;
+    ::close(out[0]);
+    return text;
 }
 
 TEST(DeviceShellTest, OneReplyLinePerCommandAndAnOrderlyEnd) {

@@ -90,7 +90,7 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int out
     std::vector<char*> cargv, cenv;  // made before the fork: the child only execs
     for (auto& a : argv) cargv.push_back(a.data());
     for (auto& e : env) cenv.push_back(e.data());
-    cargv.push_back(nullptr), cenv.push_back(nullptr);
+    cargv.push_back(nullptr); cenv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
     if (out >= 0) ::dup2(out, 1);
@@ -163,7 +163,7 @@ bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
     }, timeout);
 }
 void PlayerProcess::Signal(int signal) { if (pid_ > 0 && !reaped_) ::kill(pid_, signal); }
-int PlayerProcess::Quit(std::chrono::milliseconds timeout) { return Signal(SIGTERM), WaitForExit(timeout); }
+int PlayerProcess::Quit(std::chrono::milliseconds timeout) { Signal(SIGTERM); return WaitForExit(timeout); }
 bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
 
 TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env, bool announces) {

@@ -1,6 +1,6 @@
 #pragma once
 // What the player sounds like: a PulseAudio server of the test's own with one null sink "rec",
-// whose monitor is recorded.
+// whose monitor is recorded. VELKAF_SEAM_TOOL is the seam tool's path.
 #include <gtest/gtest.h>
 #include <chrono>
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -29,30 +30,56 @@ inline double Power(const std::vector<int>& x, std::size_t at, std::size_t n, do
     return s1 * s1 + s2 * s2 - k * s1 * s2;
 }
 
+// What a PulseAudio server of the test's own needs in a client's environment: a private runtime folder.
+inline std::vector<std::string> PulseEnvironment(const TempFolder& runtime) {
+    return {"XDG_RUNTIME_DIR=" + runtime.path(), "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse",
+            "HOME=" + runtime.path()};
+}
+// The server with one null sink "rec", no shared memory (its shared-memory path aborts under load); null unless a
+// client got an answer within 5 s.
+inline std::unique_ptr<TestDaemon> StartPulse(const std::vector<std::string>& env) {
+    auto pulse = std::make_unique<TestDaemon>(
+        std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
+                                 "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
+                                 "module-native-protocol-unix auth-anonymous=1"}, env, false);
+    const std::string info = "env '" + env[0] + "' '" + env[1] + "' pactl info >/dev/null 2>&1 && echo ok";
+    if (!Eventually([&] { return ShellOutput(info) == "ok"; }, 5s)) pulse.reset();
+    return pulse;
+}
+// Records the sink's monitor into `raw` (s16le stereo) until the object goes.
+inline std::unique_ptr<TestDaemon> Recorder(const std::vector<std::string>& env, const std::string& raw) {
+    return std::make_unique<TestDaemon>(std::vector<std::string>{"parecord", "--raw", "--format=s16le",
+        "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, env, false);
+}
+
+// What the seam tool says of a recording of `pieces` of its tone: each change of track (samples lost < 0, inserted
+// > 0), and the longest silence.
+struct Seams { std::vector<long> changes; double silenceMs = -1; std::string said; };
+inline Seams MeasureSeams(const std::string& raw, int pieces) {
+    Seams s;
+    s.said = ShellOutput("python3 '" VELKAF_SEAM_TOOL "' measure '" + raw + "' " + std::to_string(pieces));
+    std::istringstream in(s.said);
+    std::string worst, each;
+    double click = 0;
+    if (!(in >> worst >> s.silenceMs >> click >> each)) return s;
+    for (std::istringstream list(each); std::getline(list, worst, ',');) s.changes.push_back(std::stol(worst));
+    return s;
+}
+
 class SoundE2E : public ::testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg"); StartPulse(); }
-    // A private runtime folder, no shared memory (its shared-memory path aborts under load); up once
-    // a client gets an answer.
     void StartPulse() {
-        pulse_ = std::make_unique<TestDaemon>(
-            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
-                                     "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
-                                     "module-native-protocol-unix auth-anonymous=1"}, pulseEnv_, false);
-        const std::string info =
-            "env '" + pulseEnv_[0] + "' '" + pulseEnv_[1] + "' pactl info >/dev/null 2>&1 && echo ok";
-        ASSERT_TRUE(Eventually([&] { return ShellOutput(info) == "ok"; }, 5s)) << "pulseaudio did not start";
-    }
-    std::unique_ptr<TestDaemon> Recorder(const std::string& raw) const {
-        return std::make_unique<TestDaemon>(std::vector<std::string>{"parecord", "--raw", "--format=s16le",
-            "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, pulseEnv_, false);
+        pulse_ = ::StartPulse(pulseEnv_);
+        ASSERT_NE(pulse_, nullptr) << "pulseaudio did not start";
     }
     // The left channel of `span` from the moment the recorder connected (what it had not written
     // yet when it was ended is lost).
     std::vector<int> Record(std::chrono::milliseconds span) {
-        auto recorder = Recorder(home_.path() + "span.raw");
+        auto recorder = Recorder(pulseEnv_, home_.path() + "span.raw");
         std::this_thread::sleep_for(span);
-        return recorder.reset(), ReadLeft(home_.path() + "span.raw");
+        recorder.reset();
+        return ReadLeft(home_.path() + "span.raw");
     }
     // Plays `files` as the player's list (repeat off, `environment` added; the player keeps the test's HOME) while
     // recording into `raw`, until the device closes after the last entry or `during` returns; its log in `log`.
@@ -60,7 +87,7 @@ protected:
                        const std::string& raw, const std::function<void(PlayerProcess&)>& during = {}) {
         WriteStateFiles(home_.path(), {}, "Repeat=0");
         environment.insert(environment.begin(), {pulseEnv_[0], pulseEnv_[1]});
-        auto recorder = Recorder(raw);
+        auto recorder = Recorder(pulseEnv_, raw);
         std::this_thread::sleep_for(300ms);
         {
             PlayerProcess player(home_.path(), files, environment);
@@ -73,8 +100,6 @@ protected:
         std::this_thread::sleep_for(200ms);
     }
     TempFolder runtime_, media_, home_;
-    const std::vector<std::string> pulseEnv_ = {"XDG_RUNTIME_DIR=" + runtime_.path(),
-                                                "PULSE_RUNTIME_PATH=" + runtime_.path() + "pulse",
-                                                "HOME=" + runtime_.path()};
+    const std::vector<std::string> pulseEnv_ = PulseEnvironment(runtime_);
     std::unique_ptr<TestDaemon> pulse_;
 };

@@ -33,16 +33,12 @@ def press(node):
     return False
 
 
-def run_loop(seconds):
-    GLib.timeout_add(int(seconds * 1000), lambda: pyatspi.Registry.stop() or False)
-    pyatspi.Registry.start()
-
-
 def run_until(done, seconds=10.0):
-    """Runs the event loop in short turns until done() or the time is up (a loaded machine)."""
+    """Runs the event loop in turns of 250 ms until done() or the time is up (a loaded machine)."""
     deadline = time.time() + seconds
     while not done() and time.time() < deadline:
-        run_loop(0.25)
+        GLib.timeout_add(250, lambda: pyatspi.Registry.stop() or False)
+        pyatspi.Registry.start()
 
 
 def main():

@@ -2,60 +2,18 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <cmath>
 #include <limits>
 #include <thread>
-#include "tests/e2e/PlayerProcess.h"
-#include "tests/support/QtTestApp.h"
+#include "tests/e2e/BusClient.h"
 
 namespace {
-const QString kName = QStringLiteral("org.mpris.MediaPlayer2.velkaf");
-const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const char* const kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 const char* const kReadOnly = "org.freedesktop.DBus.Error.PropertyReadOnly";
 const char* const kUnknownProperty = "org.freedesktop.DBus.Error.UnknownProperty";
 const char* const kUnknownMethod = "org.freedesktop.DBus.Error.UnknownMethod";
 using Limits = std::numeric_limits<qlonglong>;
-
-class PrivateBus : public SessionBus {  // and this test's connection to it
-public:
-    PrivateBus() {
-        TestApplication();
-        connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
-    }
-    bool Up() const { return connection_.isConnected(); }
-    bool NameOwned() { return connection_.interface()->isServiceRegistered(kName); }
-    // The error's name of a call on the player, or "" for a reply.
-    std::string Error(const char* method, const QVariantList& args) { return Error(Call(kPlayer, method, args)); }
-    std::string Set(const char* property, const QVariant& value) {
-        const QVariant wrapped = QVariant::fromValue(QDBusVariant(value));
-        return Error(Call(kProperties, "Set", {kPlayer, QString::fromLatin1(property), wrapped}));
-    }
-    QVariant Get(const char* property, const QString& interface = kPlayer) {
-        const QDBusMessage reply = Call(kProperties, "Get", {interface, QString::fromLatin1(property)});
-        const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
-        // A map arrives still marshalled; opened here so that two reads compare by value.
-        return value.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(value)) : value;
-    }
-private:
-    QDBusMessage Call(const QString& interface, const char* method, const QVariantList& arguments) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, QString::fromLatin1(method));
-        call.setArguments(arguments);
-        return connection_.call(call, QDBus::Block, 10000);
-    }
-    static std::string Error(const QDBusMessage& reply) {
-        return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
-    }
-    static inline int count_ = 0; QDBusConnection connection_{QString()};
-};
 
 // A private bus that is up (the test skips without dbus-daemon); `home` holds one.wav (10 s) and four.wav (1 s).
 class BusE2E : public ::testing::Test {
@@ -92,7 +50,7 @@ TEST_F(BusE2E, OpenUriTakesOnlyAMediaOrListFileAndTheListStaysOtherwise) {
     EXPECT_EQ(home.Read("KORU.tsr"), list);
     // The state files kept elsewhere through links: the links stay, their targets take the saves.
     for (const std::string name : {"KORU.tsr", "KORU.CFG"}) {
-        home.Write("keep/" + name, home.Read(name)), std::filesystem::remove(home.path() + name);
+        home.Write("keep/" + name, home.Read(name)); std::filesystem::remove(home.path() + name);
         std::filesystem::create_symlink("keep/" + name, home.path() + name);
     }
     PlayerProcess player(home.path(), {}, {bus.Environment()});
@@ -114,7 +72,7 @@ TEST_F(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
     // `error` "" for a reply; `read` what a Get right after answers, when invalid what it answered before.
     struct Case { const char* property; QVariant value; std::string error; QVariant read; };
     const Case cases[] = {
-        {.property = "Volume", .value = 0.5, .error = "", .read = 32768 / 65535.0},
+        {.property = "Volume", .value = 0.5, .error = "", .read = 32768 / 65535.0},  // kept as 32768 of 65535
         {.property = "Volume", .value = QStringLiteral("loud"), .error = kInvalidArgs, .read = {}},
         {.property = "Volume", .value = 1, .error = kInvalidArgs, .read = {}},
         {.property = "Volume", .value = qlonglong(0), .error = kInvalidArgs, .read = {}},
@@ -194,7 +152,7 @@ TEST_F(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
         PlayerProcess first(firstHome.path(), {}, {bus.Environment()});
         ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
         ASSERT_TRUE(first.WaitForQuitHandler(10s));
-        first.Signal(SIGTERM), std::this_thread::sleep_for(delay);
+        first.Signal(SIGTERM); std::this_thread::sleep_for(delay);
         PlayerProcess second(laterHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
         EXPECT_EQ(first.WaitForExit(20s), 0) << first.Log();
         ASSERT_TRUE(second.WaitForLog("on the session bus", 20s)) << delay.count() << " ms\n" << second.Log();

@@ -1,43 +1,9 @@
 // The player under a window manager (openbox on a virtual display of the test's own), driven with xdotool.
-#include <cstdio>
-#include <sstream>
 #include <thread>
-#include "tests/e2e/PlayerProcess.h"
+#include "tests/e2e/Desktop.h"
 
 namespace {
-struct Box {
-    int x = 0, y = 0, w = 0, h = 0;
-    friend bool operator==(const Box&, const Box&) = default;
-    bool Inside(const Box& o) const { return x >= o.x && y >= o.y && x + w <= o.x + o.w && y + h <= o.y + o.h; }
-};
-
-auto& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
-
-// openbox on a virtual screen of the test's own (skipped without Xvfb, openbox or xdotool), and a program folder.
-struct DesktopE2E : ::testing::Test {
-    void SetUp() override {  // openbox is up once it has named itself on the root window, as window managers do
-        const auto up = [&] { return CountOf(desk.Run("xprop -root _NET_SUPPORTING_WM_CHECK"), "window id") > 0; };
-        if (desk.Name().empty() || !MissingTool({"openbox", "xdotool"}).empty() || !Eventually(up))
-            GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
-    }
-    Box Window(pid_t pid, int width) const {  // the window of `pid` `width` wide (the player: 321), once shown
-        Box found;
-        Eventually([&] {
-            std::istringstream ids(desk.Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
-            for (std::string id; std::getline(ids, id);) {
-                Box b;
-                std::sscanf(desk.Run("xdotool getwindowgeometry --shell " + id).c_str(),
-                            "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.w, &b.h);
-                if (b.w == width) return found = b, true;
-            }
-            return false;
-        });
-        return found;
-    }
-    const VirtualDisplay desk{"1600x1000"};
-    const TestDaemon wm{{"openbox", "--sm-disable"}, {"DISPLAY=" + desk.Name()}, false};
-    TempFolder home;
-};
+struct DesktopE2E : OpenboxDesktop { DesktopE2E() : OpenboxDesktop("1600x1000") {} };
 
 constexpr int kPlayerWidth = 321;
 
@@ -71,8 +37,7 @@ TEST_F(DesktopE2E, TapOnTheSkinIsAClickAndADragMovesTheWindow) {
 // scale 2 too.
 TEST_F(DesktopE2E, FirstRunShowsThePlayerUncoveredAndTheVideoInsideTheScreen) {
     const std::string clip = home.path() + "clip720.mpg";
-    ASSERT_EQ(ShellOutput("timeout 60 ffmpeg -v error -f lavfi -i color=c=navy:s=1280x720:r=25 -t 20 "
-                          "-c:v mpeg2video -y '" + clip + "' && echo made"), "made");
+    ASSERT_EQ(MakeClip(clip, "navy", "1280x720", 20), "made");
     {
         PlayerProcess player(home.path(), {clip}, desk.Environment());
         EXPECT_EQ(Window(player.pid(), kPlayerWidth), (Box{0, 0, kPlayerWidth, 92})) << player.Log();

@@ -29,7 +29,7 @@ TEST_F(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTh
     };
     std::vector<std::string> list, names;
     for (const auto& f : files) {
-        list.push_back(home.Write(std::string("music/") + f.name, "")), names.push_back(f.name);
+        list.push_back(home.Write(std::string("music/") + f.name, "")); names.push_back(f.name);
         const std::string command = "ffmpeg -v error -y " + f.ffmpeg + " '" + list.back() + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
@@ -129,14 +129,14 @@ TEST_F(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAn
     const std::string oldCfg = Configuration("AutoPlay=0\nx=+0");
     int killedMidSave = 0, leftovers = 0;
     for (int trial = 0; trial < 20; ++trial) {
-        home.Write("KORU.tsr", oldList), home.Write("KORU.CFG", oldCfg);  // unchanged files are not saved again
+        home.Write("KORU.tsr", oldList); home.Write("KORU.CFG", oldCfg);  // unchanged files are not saved again
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s))
             << "trial " << trial << ", exit " << player.WaitForExit(1s) << "\n" << player.Log();
         EXPECT_EQ(TempFiles(home), 0) << "the start removes what the last kill left";
         player.Signal(SIGTERM);
         const bool seen = Eventually([&] { return TempFiles(home) > 0; }, 20s, 200us);
-        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5)), player.Signal(SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5)); player.Signal(SIGKILL);
         killedMidSave += player.WaitForExit(20s) == 128 + SIGKILL && seen;
         leftovers += TempFiles(home);
         const std::string list = home.Read("KORU.tsr"), cfg = home.Read("KORU.CFG");

@@ -4,29 +4,12 @@
 // every change, the samples lost (< 0) or inserted (> 0), and the longest silence.
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include "tests/e2e/SoundRecording.h"
 #include "tests/support/TestSupport.h"
-
-using namespace std::chrono_literals;
 
 namespace {
 constexpr int kRate = 44100;
 const std::string kLatency30 = "PULSE_LATENCY_MSEC=30";
-
-// What the seam tool says of a recording: each change of track, and the longest silence.
-struct Seams { std::vector<long> changes; double silenceMs = -1; std::string said; };
-
-Seams MeasureSeams(const std::string& raw, int pieces) {
-    Seams s;
-    s.said = ShellOutput("python3 '" VELKAF_SEAM_TOOL "' measure '" + raw + "' " + std::to_string(pieces));
-    std::istringstream in(s.said);
-    std::string worst, each;
-    double click = 0;
-    if (!(in >> worst >> s.silenceMs >> click >> each)) return s;
-    for (std::istringstream list(each); std::getline(list, worst, ',');) s.changes.push_back(std::stol(worst));
-    return s;
-}
 
 class GaplessE2E : public SoundE2E {
 protected:

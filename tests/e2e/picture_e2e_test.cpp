@@ -1,19 +1,12 @@
 // Every picture right, as seen on a 1920 x 1080 screen under openbox: the video window fits the
 // screen and each new picture, the screen saver is held off while a picture plays, and Japanese
 // sound and subtitles come first.
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <thread>
+#include "tests/e2e/Desktop.h"
 #include "tests/e2e/SoundRecording.h"
 
 namespace {
-struct Box { int x = 0, y = 0, w = 0, h = 0; };
-auto& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
-
 // A screenshot of the root window, 24-bit, read back pixel by pixel.
 struct Shot {
     int width = 0; std::string rgb;
@@ -29,45 +22,22 @@ struct Shot {
     }
 };
 
-struct PictureE2E : ::testing::Test {
+// The video windows are found by their title "VELKAF": their picture child is a window of the pid as well.
+struct PictureE2E : OpenboxDesktop {
+    PictureE2E() : OpenboxDesktop("1920x1080") {}
     void SetUp() override {
-        const auto up = [&] { return CountOf(desk.Run("xprop -root _NET_SUPPORTING_WM_CHECK"), "window id") > 0; };
-        const bool tools = MissingTool({"openbox", "xdotool", "xwininfo", "ffmpeg"}).empty();
-        if (desk.Name().empty() || !tools || !Eventually(up))
-            GTEST_SKIP() << "needs Xvfb, openbox, xdotool, xwininfo and ffmpeg";
+        OpenboxDesktop::SetUp();
+        if (!IsSkipped()) SKIP_WITHOUT("xwininfo", "ffmpeg");
     }
-    // The visible video windows of `pid` (titled "VELKAF": its picture child is a window of the pid as well), once
-    // there is one for which `ok` holds.
     Box VideoWindow(pid_t pid, const std::function<bool(const Box&)>& ok, std::string* id = nullptr) const {
-        Box found;
-        Eventually([&] {
-            std::istringstream ids(desk.Run("xdotool search --all --onlyvisible --pid " + std::to_string(pid) + " --name '^VELKAF$'"));
-            for (std::string w; std::getline(ids, w);) {
-                Box b;
-                std::sscanf(desk.Run("xdotool getwindowgeometry --shell " + w).c_str(),
-                            "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &b.x, &b.y, &b.w, &b.h);
-                if (ok(b)) return found = b, id && (*id = w, true), true;
-            }
-            return false;
-        });
-        return found;
+        return Window(pid, ok, "^VELKAF$", id);
     }
     Shot Screenshot() const {
-        const std::string path = home.path() + "shot.rgb";
         desk.Run("ffmpeg -v error -y -f x11grab -video_size 1920x1080 -i " + desk.Name() +
-                 " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + path + "'");
-        std::ifstream in(path, std::ios::binary);
-        return Shot{1920, std::string((std::istreambuf_iterator<char>(in)), {})};
+                 " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + home.path() + "shot.rgb'");
+        return Shot{1920, home.Read("shot.rgb")};
     }
-    const VirtualDisplay desk{"1920x1080"};
-    const TestDaemon wm{{"openbox", "--sm-disable"}, {"DISPLAY=" + desk.Name()}, false};
-    TempFolder home;
 };
-
-std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size, int seconds) {
-    return ShellOutput("timeout 60 ffmpeg -nostdin -v error -f lavfi -i color=c=" + colour + ":s=" + size +
-                       ":r=25 -t " + std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
-}
 
 // A first run with a 1920 x 1080 clip and then an 854 x 480 one: the first window lies wholly on the
 // screen below the player, the second is of its own size, its picture window no larger, and shows its colour.
@@ -77,7 +47,7 @@ TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow
     ASSERT_EQ(MakeClip(small, "0xd04020", "854x480", 6), "made");
     PlayerProcess player(home.path(), {big, small}, desk.Environment());
     const Box first = VideoWindow(player.pid(), [](const Box& b) { return b.w > 854; });
-    EXPECT_EQ((std::tuple{first.x, first.y, first.w, first.h}), (std::tuple{0, 92, 1756, 988})) << first;
+    EXPECT_EQ(first, (Box{0, 92, 1756, 988}));
     std::string id;
     const Box second = VideoWindow(player.pid(), [](const Box& b) { return b.w == 854; }, &id);
     ASSERT_EQ(second.h, 480) << second << "\n" << player.Log();
@@ -129,7 +99,7 @@ TEST(ScreenSaverE2E, HeldOffWhileAPicturePlaysAndLetGoOtherwise) {
         ASSERT_EQ(player.Quit(), 0) << player.Log();
         EXPECT_TRUE(calls().ends_with("Inhibit velkaf 3\nUnInhibit 3\n")) << calls() << "at the quit";
     }
-    std::ofstream(record, std::ios::trunc).flush();
+    home.Write("calls.txt", "");
     PlayerProcess player(home.path(), {tone}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("mci> play movie", 10s)) << player.Log();
     std::this_thread::sleep_for(1500ms);
@@ -148,17 +118,13 @@ int BrightPixels(const Shot& shot, const Box& box) {
 // An MKV with an English default sound (440 Hz), a Japanese one (660 Hz) and a Japanese subtitle: the Japanese sound is
 // heard and its subtitle shows; B then gives the English sound, V no subtitle, each named in the log's title line.
 TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
-    SKIP_WITHOUT("pulseaudio", "parecord");
+    SKIP_WITHOUT("pulseaudio", "parecord", "pactl");
     TempFolder runtime;
-    const std::vector<std::string> pulseEnv = {"XDG_RUNTIME_DIR=" + runtime.path(),
-                                               "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse",
-                                               "HOME=" + runtime.path()};
-    const TestDaemon pulse({"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
-                            "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
-                            "module-native-protocol-unix auth-anonymous=1"}, pulseEnv, false);
-    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(runtime.path() + "pulse/native"); }, 5s));
+    const std::vector<std::string> pulseEnv = PulseEnvironment(runtime);
+    const auto pulse = StartPulse(pulseEnv);
+    ASSERT_NE(pulse, nullptr) << "pulseaudio did not start";
     const std::string film = home.path() + "film.mkv";
-    std::ofstream(home.path() + "ja.srt") << "1\n00:00:00,000 --> 00:00:08,000\nNIHONGO NIHONGO\n";
+    home.Write("ja.srt", "1\n00:00:00,000 --> 00:00:08,000\nNIHONGO NIHONGO\n");
     ASSERT_EQ(ShellOutput("cd '" + home.path() + "' && timeout 60 ffmpeg -nostdin -v error -f lavfi -i "
                           "color=c=navy:s=320x240:r=25 -f lavfi -i sine=f=440:r=44100 -f lavfi -i sine=f=660:r=44100 "
                           "-i ja.srt -map 0:v -map 1:a -map 2:a -map 3:s -t 8 -c:v mpeg2video -c:a flac -c:s srt "
@@ -166,13 +132,9 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
                           "-disposition:a:0 default -disposition:a:1 0 -disposition:s:0 0 film.mkv && echo made"),
               "made");
     const std::string raw = home.path() + "rec.raw";
-    std::vector<std::string> env = desk.Environment({pulseEnv[0], pulseEnv[1]});
-    const TestDaemon recorder(
-        {"parecord", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, pulseEnv,
-        false);
-    PlayerProcess player(home.path(), {film}, env);
-    std::string id;
-    const Box video = VideoWindow(player.pid(), [](const Box& b) { return b.w == 320; }, &id);
+    const auto recorder = Recorder(pulseEnv, raw);
+    PlayerProcess player(home.path(), {film}, desk.Environment({pulseEnv[0], pulseEnv[1]}));
+    const Box video = VideoWindow(player.pid(), [](const Box& b) { return b.w == 320; });
     ASSERT_EQ(video.h, 240) << player.Log();
     std::this_thread::sleep_for(1500ms);
     EXPECT_GT(BrightPixels(Screenshot(), video), 40) << "the Japanese subtitle shows";

@@ -48,7 +48,7 @@ TEST_F(StartE2E, DashHPrintsTheUsageAndStartsNothing) {
 }
 
 TEST_F(StartE2E, BrokenEntriesBetweenTwoTonesPlayThroughAndAFullRoundOfThemStops) {
-    home.Write("m/empty.wav", ""), home.Write("m/text.wav", "not a sound at all");
+    home.Write("m/empty.wav", ""); home.Write("m/text.wav", "not a sound at all");
     for (auto [n, hz] : {std::pair{"one.wav", 440}, {"two.wav", 660}}) WriteToneWav(home.path() + "m/" + n, 1, hz, 0.3);
     ::mkdir((home.path() + "m/folder.wav").c_str(), 0700);
     const std::vector<std::string> names = {"one.wav", "missing.wav", "empty.wav", "folder.wav", "text.wav", "two.wav"};

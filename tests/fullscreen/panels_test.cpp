@@ -15,22 +15,24 @@ enum Act { Left, Double, Right, Middle, Mode0, WheelUp, WheelDown, Close };  // 
 
 TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
     // The codes reported, and what the tick reads then: scroll step, middle click, left click.
-    struct Case { bool overlay; int clickMode; std::vector<int> acts, codes; std::array<int, 3> values; };
+    struct Case {
+        const char* name; bool overlay; int clickMode; std::vector<int> acts, codes; std::array<int, 3> values;
+    };
     const Case cases[] = {
-        {false, 0, {Left, Double}, {1, 1}, {0, 0, 0}},
-        {false, 1, {Double, Right, Middle}, {1, 5}, {0, 1, 1}},  // the double click's first press counts too
-        {false, 1, {Left, Mode0, Left}, {1}, {0, 0, 1}},         // the full-screen window keeps the click
-        {true, 1, {Left, Mode0, Left}, {1}, {0, 0, 0}},          // the overlay forgets the one it reports
-        {false, 0, {Qt::Key_Escape, Qt::Key_Return, Close}, {5, 5}, {0, 0, 0}},
-        {true, 0, {Qt::Key_Escape, Qt::Key_Return, Right}, {5}, {0, 0, 0}},
-        {false, 0, {Qt::Key_Up, Qt::Key_Up, Qt::Key_PageDown}, {}, {-1, 0, 0}},  // the last one wins
-        {true, 0, {Qt::Key_End, Qt::Key_Home}, {}, {1, 0, 0}},
-        {false, 0, {WheelDown, WheelUp, WheelDown}, {}, {-1, 0, 0}},
+        {"clicks, mode 0", false, 0, {Left, Double}, {1, 1}, {0, 0, 0}},
+        {"the double click's first press counts too", false, 1, {Double, Right, Middle}, {1, 5}, {0, 1, 1}},
+        {"the full-screen window keeps the click", false, 1, {Left, Mode0, Left}, {1}, {0, 0, 1}},
+        {"the overlay forgets the one it reports", true, 1, {Left, Mode0, Left}, {1}, {0, 0, 0}},
+        {"keys and a close, window", false, 0, {Qt::Key_Escape, Qt::Key_Return, Close}, {5, 5}, {0, 0, 0}},
+        {"keys and a right click, overlay", true, 0, {Qt::Key_Escape, Qt::Key_Return, Right}, {5}, {0, 0, 0}},
+        {"step keys: the last one wins", false, 0, {Qt::Key_Up, Qt::Key_Up, Qt::Key_PageDown}, {}, {-1, 0, 0}},
+        {"End then Home, overlay", true, 0, {Qt::Key_End, Qt::Key_Home}, {}, {1, 0, 0}},
+        {"wheel notches", false, 0, {WheelDown, WheelUp, WheelDown}, {}, {-1, 0, 0}},
     };
     TestApplication();
     for (const Case& c : cases) {
         CFullScreenDlg full(nullptr); CFullScreenOverlayDlg overlay(nullptr);
-        full.Create(), full.ShowTopmost(QRect(0, -20, 640, 500));
+        full.Create(); full.ShowTopmost(QRect(0, -20, 640, 500));
         overlay.Create(QRect(0, -20, 640, 500), QRegion());
         CFullScreenInputDlg& d = c.overlay ? static_cast<CFullScreenInputDlg&>(overlay) : full;
         std::vector<int> codes;
@@ -49,11 +51,12 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
             }
             if (act > Close) QTest::keyClick(d.StepBar(), Qt::Key(act));
         }
-        EXPECT_EQ(codes, c.codes) << &c - cases;
-        EXPECT_TRUE(d.Window()->isVisible()) << &c - cases;
-        EXPECT_EQ(d.StepBar()->value(), 1) << &c - cases;  // the bar never reaches an end
-        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), c.values) << &c - cases;
-        EXPECT_EQ((std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}), (std::array{0, 0, 0})) << "read: cleared";
+        EXPECT_EQ(codes, c.codes) << c.name;
+        EXPECT_TRUE(d.Window()->isVisible()) << c.name;
+        EXPECT_EQ(d.StepBar()->value(), 1) << c.name;  // the bar never reaches an end
+        const auto values = [&d] { return std::array{d.GetValue(0), d.GetValue(1), d.GetValue(2)}; };
+        EXPECT_EQ(values(), c.values) << c.name;
+        EXPECT_EQ(values(), (std::array{0, 0, 0})) << c.name << ": read, cleared";
     }
 }
 
@@ -78,9 +81,9 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
           {1010, 0, 21, A::SliderPageStepSub, 1}, {1010, 0, 20, A::SliderPageStepSub, 0},
           {1001, 20480, 1024, A::SliderSingleStepSub, 10230}, {1001, 1000, 0, A::SliderToMaximum, 1000},
           {1001, 0, 500, A::SliderPageStepAdd, 0}}) {  // no length measured: 0
-        CControlPanelDlg panel(nullptr); panel.Create(), panel.SetValue(0, length);
+        CControlPanelDlg panel(nullptr); panel.Create(); panel.SetValue(0, length);
         auto* slider = qobject_cast<QScrollBar*>(panel.Control(bar));
-        slider->setValue(start), slider->triggerAction(action);
+        slider->setValue(start); slider->triggerAction(action);
         const int m = bar == 1001 ? 0 : 2;  // read and cleared; the other slider did not move
         EXPECT_EQ((std::array{panel.GetValue(m), panel.GetValue(m), panel.GetValue(m + 1), panel.GetValue(2 - m)}),
                   (std::array{m == 0 ? 1 : 2, 0, polled, 0})) << bar << " from " << start;
@@ -89,7 +92,7 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
     for (auto [id, command] : {std::pair{1003, 0}, {1003, 1}, {1003, 0}, {1002, 2}, {1004, 3}}) {
         QTest::mouseClick(qobject_cast<QPushButton*>(panel.Control(id)), Qt::LeftButton);
         EXPECT_EQ((std::array{panel.GetValue(4), panel.GetValue(4), panel.GetValue(5), panel.GetValue(5)}),
-                  (std::array{3, 0, command, 10}));
+                  (std::array{3, 0, command, 10})) << "button " << id << ", command " << command;
     }
 }
 

@@ -18,8 +18,8 @@ constexpr int W = 1024, H = 768;
 const std::string& TestDisplay() {
     static const VirtualDisplay display;
     static const std::string name = [] {
-        if (!display.Name().empty())
-            setenv("DISPLAY", display.Name().c_str(), 1), setenv("QT_QPA_PLATFORM", "xcb", 1);
+        if (display.Name().empty()) return display.Name();
+        setenv("DISPLAY", display.Name().c_str(), 1); setenv("QT_QPA_PLATFORM", "xcb", 1);
         return display.Name();
     }();
     return name;
@@ -28,7 +28,7 @@ const std::string& TestDisplay() {
 TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
     if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
-    CFullScreenDlg window(nullptr); window.Create(), window.ShowTopmost(QRect(0, -20, W, H + 20));
+    CFullScreenDlg window(nullptr); window.Create(); window.ShowTopmost(QRect(0, -20, W, H + 20));
     static const int owner = 0;
     auto frame = std::make_shared<VideoFrame>(W, H);  // white all over, as the device would hand it over
     std::memset(frame->data(), 0xff, static_cast<size_t>(frame->stride()) * H);
@@ -50,7 +50,7 @@ TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
     if (x == nullptr) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
     VideoHostWidget host(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    host.setGeometry(0, 0, 400, 300), host.show();
+    host.setGeometry(0, 0, 400, 300); host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
     static const int owner = 0;
     const auto surface = VideoHostRegistry::Find(host.hostId());
@@ -58,7 +58,7 @@ TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
         auto frame = std::make_shared<VideoFrame>(w, h);
         auto* pixels = reinterpret_cast<uint32_t*>(frame->data());
         for (int y = 0; y < h; ++y) std::fill_n(pixels + y * frame->stride() / 4, w, rgb);
-        surface->SetDestination(&owner, d), surface->Publish(&owner, d, frame);
+        surface->SetDestination(&owner, d); surface->Publish(&owner, d, frame);
     };
     const auto Shows = [](QPoint at, QRgb rgb) {
         const auto shown = [&] { return QGuiApplication::primaryScreen()->grabWindow(0).toImage().pixel(at); };
@@ -73,12 +73,12 @@ TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
     Window root = 0, parent = 0, *children = nullptr; unsigned count = 0; XWindowAttributes a{};
     XQueryTree(x, static_cast<Window>(host.winId()), &root, &parent, &children, &count);
     ASSERT_EQ(count, 1u) << "the picture's own window";
-    XGetWindowAttributes(x, children[0], &a), XFree(children);
+    XGetWindowAttributes(x, children[0], &a); XFree(children);
     EXPECT_EQ(std::tuple(a.x, a.y, a.width, a.height, a.map_state), std::tuple(40, 30, 320, 240, IsViewable));
     const Window cover = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 400, 300, 0, 0, WhitePixel(x, 0));
-    XMapRaised(x, cover), XSync(x, False);
+    XMapRaised(x, cover); XSync(x, False);
     EXPECT_TRUE(Shows({200, 150}, 0xffffffffu));
-    XDestroyWindow(x, cover), XSync(x, False);
+    XDestroyWindow(x, cover); XSync(x, False);
     EXPECT_TRUE(Shows({200, 150}, 0xff00ff00u)) << "put again when uncovered";
     Put({0, 0, 800, 600}, 400, 300, 0xff0000ffu);  // larger than the host: rendered at its size, scaled up
     EXPECT_TRUE(Shows({10, 10}, 0xff0000ffu) && Shows({399, 299}, 0xff0000ffu));
@@ -127,9 +127,9 @@ TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
     // The user clicks into the player, then goes on working in the other application.
     Window main = 0;
     ASSERT_TRUE(WaitUntil([&] { return (main = p.Mapped(321, 92)) != 0; }, 10000));
-    XSetInputFocus(p.x, main, RevertToParent, CurrentTime), XSync(p.x, False);
+    XSetInputFocus(p.x, main, RevertToParent, CurrentTime); XSync(p.x, False);
     ASSERT_NE(p.LogAfter("application active", 0), std::string::npos) << p.player->Log();
-    XSetInputFocus(p.x, other, RevertToParent, CurrentTime), XSync(p.x, False);
+    XSetInputFocus(p.x, other, RevertToParent, CurrentTime); XSync(p.x, False);
     ASSERT_TRUE(p.player->WaitForLogAfter("application active", "application inactive", 20s)) << p.player->Log();
     ASSERT_EQ(p.player->Log().find("open \"video.mpg\""), std::string::npos) << "the tone ended too early";
     ASSERT_NE(p.LogAfter("open \"video.mpg\"", 0), std::string::npos) << p.player->Log();

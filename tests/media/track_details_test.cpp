@@ -85,9 +85,9 @@ TEST(TrackDetailsTest, TheEmbeddedCoverIsWrittenOnceByItsBytesElseTheFoldersPict
         TempFolder folder;
         for (const std::string& name : f.files) folder.Write(name, "picture");
         const std::string song = folder.Write("song.flac", "fLaC");
-        EXPECT_EQ(CoverFileFor(song, "", cache.path()), f.chosen.empty() ? "" : folder.path() + f.chosen)
-            << f.files.size();
-        EXPECT_EQ(CoverFileFor(song, "not a picture", cache.path()), f.chosen.empty() ? "" : folder.path() + f.chosen);
+        const std::string chosen = f.chosen.empty() ? "" : folder.path() + f.chosen;
+        EXPECT_EQ(CoverFileFor(song, "", cache.path()), chosen) << ::testing::PrintToString(f.files);
+        EXPECT_EQ(CoverFileFor(song, "not a picture", cache.path()), chosen) << ::testing::PrintToString(f.files);
     }
 }
 }  // namespace

@@ -65,7 +65,7 @@ TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTe
         ::stat(path.c_str(), &before);
         EXPECT_TRUE(WriteFileAtomically(path, bytes));
         ::stat(path.c_str(), &after);
-        EXPECT_EQ(after.st_ino == before.st_ino, kept) << bytes;
+        EXPECT_EQ(after.st_ino == before.st_ino, kept) << bytes << (kept ? " again" : "");
         EXPECT_EQ(dir.Read("KORU.tsr"), bytes);
     }
     EXPECT_FALSE(WriteFileAtomically(dir.path() + "missing/KORU.tsr", "x"));

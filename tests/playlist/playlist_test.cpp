@@ -26,8 +26,8 @@ using Strings = std::vector<std::string>;
 struct RecordingTrack final : TrackControl {
     explicit RecordingTrack(bool closed = false) : closed(closed) {}
     bool IsClosed() const override { return closed; }
-    void Close() override { calls.push_back("close"), closed = true; }
-    void OpenCurrentTrack() override { calls.push_back("open"), closed = false; }
+    void Close() override { calls.push_back("close"); closed = true; }
+    void OpenCurrentTrack() override { calls.push_back("open"); closed = false; }
     void SetTrackPending() override { calls.push_back("pending"); }
     std::vector<std::string> calls; bool closed;
 };
@@ -42,21 +42,21 @@ Playlist WithEntries(int n) {
 TEST(PlayOrder, SeededFromTheClockInWholeSecondsAPermutationOrNothing) {
     FakeClock clock(1000);
     Playlist p = WithEntries(10);
-    p.BuildPlayOrder(0, clock), p.BuildPlayOrder(0, clock);  // the second in the same second draws the same
+    p.BuildPlayOrder(0, clock); p.BuildPlayOrder(0, clock);  // the second in the same second draws the same
     EXPECT_EQ(p.order, (std::vector<int>{0, 1, 5, 8, 2, 7, 6, 9, 3, 4}));
-    EXPECT_EQ(p.orderCount * 100 + p.currentIndex, 1000) << "shuffle off leaves the current index";
+    EXPECT_EQ(std::pair(p.orderCount, p.currentIndex), std::pair(10, 0)) << "shuffle off leaves the current index";
     clock.seconds = 1001;
     p.BuildPlayOrder(0, clock);
     EXPECT_EQ(p.order, (std::vector<int>{8, 7, 6, 2, 3, 0, 9, 4, 1, 5}));
     p.currentIndex = 5;
     p.BuildPlayOrder(1, clock);  // shuffle switched on while entry 5 plays
-    EXPECT_EQ(p.currentIndex * 100 + p.orderCursor, p.order[0] * 100 + 5);
+    EXPECT_EQ(std::pair(p.currentIndex, p.orderCursor), std::pair(8, 5)) << "the order's first entry, its cursor kept";
     p.orderCursor = 3;
     p.ClearStore();
     p.SyncCount();
     p.BuildPlayOrder(1, clock);
     EXPECT_TRUE(p.order.empty()) << "an empty list releases the order and keeps the counters";
-    EXPECT_EQ(p.orderCount * 10 + p.orderCursor, 103);
+    EXPECT_EQ(std::pair(p.orderCount, p.orderCursor), std::pair(10, 3));
     clock.seconds = 123456789;
     p.count = 100000;
     p.BuildPlayOrder(1, clock);
@@ -90,7 +90,7 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     };
     for (const StepCase& c : cases) {
         Playlist p = WithEntries(c.count);
-        p.currentIndex = c.currentIndex, p.orderCursor = c.orderCursor, p.order = c.order;
+        p.currentIndex = c.currentIndex; p.orderCursor = c.orderCursor; p.order = c.order;
         RecordingTrack track(c.closed);
         if (c.next) p.StepToNext(c.shuffle, c.repeat, track);
         else p.StepToPrevious(c.shuffle, c.repeat, track);
@@ -112,14 +112,15 @@ TEST(Stepping, StaleOrdersOfAnyLengthFromAnyCursorNeverLeaveTheStore) {
                     RecordingTrack track;
                     if (step % 2 == 0) p.StepToNext(1, step / 2, track);
                     else p.StepToPrevious(1, step / 2, track);
-                    ASSERT_TRUE(p.currentIndex >= 0 && p.currentIndex < count) << orderSize << count << cursor << step;
+                    ASSERT_TRUE(p.currentIndex >= 0 && p.currentIndex < count)
+                        << orderSize << " in the order, " << count << " entries, cursor " << cursor << " step " << step;
                 }
 }
 
 TEST(Stepping, BringBackCurrentIndexAfterTheEditor) {
     for (auto [entries, currentIndex, expected] : {std::tuple{5, 7, 4}, {5, 5, 5}, {5, 2, 2}, {0, 3, 0}, {0, 0, 0}}) {
         Playlist p = WithEntries(entries);
-        p.count = 99, p.currentIndex = currentIndex, p.BringBackCurrentIndex();
+        p.count = 99; p.currentIndex = currentIndex; p.BringBackCurrentIndex();
         EXPECT_EQ(std::pair(p.count, p.currentIndex), std::pair(entries, expected)) << entries << " " << currentIndex;
     }
 }
@@ -163,7 +164,7 @@ TEST(ListReader, LineRules) {
         Playlist p = WithStore({"/x", "/y"});
         EXPECT_EQ(ParseListBytes(bytes, p, 1), static_cast<int>(entries.size())) << bytes.substr(0, 40);
         Strings expected{"/x"};
-        expected.insert(expected.end(), entries.begin(), entries.end()), expected.push_back("/y");
+        expected.insert(expected.end(), entries.begin(), entries.end()); expected.push_back("/y");
         EXPECT_EQ(std::pair(p.Entries(), p.count), std::pair(expected, 0)) << bytes.substr(0, 40);
     }
     Playlist appended = WithStore({"/x"});  // a position outside the store appends
@@ -208,7 +209,8 @@ TEST(LastList, LoadedCountedCreatedOrLeftAlone) {
         if (fifo) ASSERT_EQ(::mkfifo((other.path() + "KORU.tsr").c_str(), 0644), 0);
         else other.Write("KORU.tsr/inside", "kept");
         Playlist q;
-        EXPECT_TRUE(!LoadLastList(other.path(), q) && LastListUnreadable(other.path()) && q.count == 0) << fifo;
+        EXPECT_TRUE(!LoadLastList(other.path(), q) && LastListUnreadable(other.path()) && q.count == 0)
+            << (fifo ? "a FIFO" : "a folder");
         EXPECT_EQ(std::filesystem::is_fifo(other.path() + "KORU.tsr"), fifo);
     }
 }
@@ -217,7 +219,8 @@ TEST(LastList, FingerprintFollowsEntriesAndTheirOrder) {
     const std::vector<Strings> lists = {{}, {""}, {"/a"}, {"/a", "/b"}, {"/b", "/a"}, {"/a/b"}, {"/ab"}, {"/a", "/a"}};
     for (size_t i = 0; i < lists.size(); ++i)
         for (size_t j = 0; j < lists.size(); ++j)
-            EXPECT_EQ(ListFingerprint(WithStore(lists[i])) == ListFingerprint(WithStore(lists[j])), i == j) << i << j;
+            EXPECT_EQ(ListFingerprint(WithStore(lists[i])) == ListFingerprint(WithStore(lists[j])), i == j)
+                << ::testing::PrintToString(lists[i]) << " and " << ::testing::PrintToString(lists[j]);
 }
 
 Strings Search(const std::string& item, int* found = nullptr) {
@@ -267,7 +270,7 @@ TEST(DiscoveryTest, SearchIsBreadthFirstFilesBeforeSubfolders) {
     int found = 0;
     const Strings paths = Search(tmp.path() + "r", &found);
     Strings sorted = paths;
-    std::sort(sorted.begin(), sorted.end()), std::sort(media.begin(), media.end());
+    std::sort(sorted.begin(), sorted.end()); std::sort(media.begin(), media.end());
     EXPECT_EQ(sorted, media) << "each file once";
     // Names met: 3 + 3 in r (files and folders), a: 2 + 2, aa: 1, ab: 1 + 1, abc: 1, b: 1 + 1, ba: 1, c: 1 + 1, ca: 1.
     EXPECT_EQ(found, 20);

@@ -15,9 +15,12 @@ std::string MakeBmp(const BmpRecipe& recipe, const std::function<Bgr(int, int)>&
     const uint32_t offset = recipe.pixelOffset >= 0 ? uint32_t(recipe.pixelOffset) : 14 + recipe.infoSize;
     std::string s = recipe.magic;
     auto put = [&s](uint32_t v, int n) { for (int i = 0; i < n; ++i) s.push_back(char((v >> (8 * i)) & 0xFF)); };
-    put(offset + image, 4), put(0, 4), put(offset, 4), put(recipe.infoSize, 4), put(uint32_t(recipe.width), 4);
-    put(uint32_t(recipe.height), 4), put(1, 2), put(recipe.bitCount, 2), put(recipe.compression, 4);
-    put(recipe.imageSizeField >= 0 ? uint32_t(recipe.imageSizeField) : image, 4), put(2835, 4), put(2835, 4);
+    // File header, then BITMAPINFOHEADER: size, width, height, planes, bits, compression, image size, pixels per metre.
+    const std::pair<uint32_t, int> fields[] = {
+        {offset + image, 4}, {0, 4}, {offset, 4}, {recipe.infoSize, 4}, {uint32_t(recipe.width), 4},
+        {uint32_t(recipe.height), 4}, {1, 2}, {recipe.bitCount, 2}, {recipe.compression, 4},
+        {recipe.imageSizeField >= 0 ? uint32_t(recipe.imageSizeField) : image, 4}, {2835, 4}, {2835, 4}};
+    for (const auto& [v, n] : fields) put(v, n);
     s.resize(std::max(s.size(), 14 + size_t(recipe.infoSize)), '\0');  // larger header versions
     s.resize(std::max(s.size(), size_t(offset)), '\x55');
     for (int i = 0; i < rows; ++i) {

@@ -37,9 +37,11 @@ TEST(BmpLoad, EveryRowAlignedWhateverTheWidthOrderAndHeader) {
         {.pixelOffset = 54 + 1024},  // a gap before the pixels
     };
     for (const BmpRecipe& r : recipes) {
+        SCOPED_TRACE(::testing::Message() << r.width << " x " << r.height << ", header " << r.infoSize
+                                          << ", size field " << r.imageSizeField << ", pixels at " << r.pixelOffset);
         const std::string file = MakeBmp(r, PositionColour);
         CDibSurface a, b;
-        ASSERT_TRUE(a.CreateFromBmp(Bytes(file))) << r.width << " x " << r.height;
+        ASSERT_TRUE(a.CreateFromBmp(Bytes(file)));
         ExpectPicture(a, r.width, std::abs(r.height));
         EXPECT_EQ(a.RowBytes(), (r.width * 3 + 3) / 4 * 4);
         ASSERT_TRUE(b.CreateFromFile(dir.Write("p.bmp", file)));
@@ -133,23 +135,26 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
         {6, 0, 0, 0, 4, 3, 0, 0, 0, 0}, {0, 0, 4, 0, 4, 3, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 3, 0, 0, 0, 0},
         {0, 0, 0, 0, 4, -3, 0, 0, 0, 0}, {INT_MIN, INT_MAX, INT_MAX, INT_MIN, INT_MAX, INT_MAX, 0, 0, 0, 0}};
     for (const auto& [dstX, dstY, srcX, srcY, w, h, ex, ey, ew, eh] : cases) {
-        CDibSurface src, dst; src.Create(4, 3), dst.Create(6, 5, kWhite);
+        CDibSurface src, dst;
+        src.Create(4, 3); dst.Create(6, 5, kWhite);
         for (int i = 0; i < 12; ++i) src.SetPixel(i % 4, i / 4, PositionColour(i % 4, i / 4));
         src.CopyTo(dst, dstX, dstY, srcX, srcY, w, h);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x) {
                 const bool inside = x >= ex && x < ex + ew && y >= ey && y < ey + eh;
                 ASSERT_EQ(dst.Pixel(x, y), inside ? PositionColour(x - dstX + srcX, y - dstY + srcY) : kWhite)
-                    << dstX << "," << dstY << " " << srcX << "," << srcY << " at " << x << ", " << y;
+                    << dstX << "," << dstY << " " << srcX << "," << srcY << " " << w << "x" << h << " at " << x << ","
+                    << y;
             }
     }
 }
 
 std::vector<int> FadeSteps(int source, int start, int bias, int steps) {
     const auto grey = [](int v) { return Bgr{uint8_t(v), uint8_t(v), uint8_t(v)}; };
-    CDibSurface src, dst; src.Create(1, 1, grey(source)), dst.Create(1, 1, grey(start));
+    CDibSurface src, dst;
+    src.Create(1, 1, grey(source)); dst.Create(1, 1, grey(start));
     std::vector<int> seen;
-    for (int i = 0; i < steps; ++i) src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias), seen.push_back(dst.Pixel(0, 0).g);
+    for (int i = 0; i < steps; ++i) { src.FadeInto(dst, 0, 0, 0, 0, 1, 1, bias); seen.push_back(dst.Pixel(0, 0).g); }
     return seen;
 }
 
@@ -166,7 +171,7 @@ TEST(Fade, HalfWayEachCallTowardTheSourceNeverPastIt) {
 }
 
 struct Rig {
-    Rig() { LoadBuiltInSkin(skin), LoadBuiltInSkin(work); }
+    Rig() { for (CDibSurface* s : {&skin, &work}) LoadBuiltInSkin(*s); }
     void Frame() { ComposeFrame(work, skin, state, settings, in); }
     CDibSurface skin, work; PlayerState state; Settings settings; FrameInputs in{0, 1, 0};
 };
@@ -191,7 +196,9 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     };
     for (const Case& c : cases) {
         Rig r;
-        r.state = c.st, r.in = c.in, r.settings.shuffle = c.lit == 0, r.settings.repeat = c.lit != 0;
+        r.state = c.st; r.in = c.in;
+        r.settings.shuffle = c.lit == 0;  // SHUFFLE lit with the even counters, REPEAT with the odd
+        r.settings.repeat = c.lit != 0;
         for (int i = c.lit; c.lit >= 0 && i < 20; i += 2) r.state.buttonCounters[i] = 1;
         r.Frame();
         EXPECT_TRUE(MatchesGolden(r.work, 0, 0, 407, 93, c.golden));
@@ -243,7 +250,7 @@ TEST(CompositionTest, TheFrameSaysWhichTextPiecesItShowed) {
                    .titleWidth = {999, c.width}};
         const DisplayText shown = ComposeFrame(r.work, r.skin, r.state, r.settings, r.in);
         const std::vector<TextPiece> pieces(shown.pieces.begin(), shown.pieces.begin() + shown.count);
-        EXPECT_EQ(pieces, c.shown) << c.offset;
+        EXPECT_EQ(pieces, c.shown) << c.width << " wide at " << c.offset << (c.trackPending ? ", browsing" : "");
     }
 }
 
@@ -282,7 +289,8 @@ TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
             r.Frame();
             shown += SameRect(r.work, 123, 62, r.skin, 123, 162, 6, 6);
         }
-        EXPECT_EQ(shown, fast ? 30 : 6);
+        // A step comes each frame at a counter of 5, every fifth frame when it counts up from 0: six steps.
+        EXPECT_EQ(shown, fast ? 30 : 6) << (fast ? "counting" : "at 5");
     }
 }
 
@@ -298,8 +306,8 @@ TEST(CompositionTest, MeasureLine) {
     for (auto [from, to, width, expected] :
          {std::tuple{100, 102, 640, 98}, {638, 639, 640, 635}, {0, -1, 640, 1}, {100, 102, 639, 1}}) {
         CDibSurface s; s.Create(width, 400);
-        if (to >= from) s.Fill(from, 231, to - from + 1, 1, Bgr{0, 255, 255}), s.Fill(50, 231, 5, 1, Bgr{0, 0, 0});
-        EXPECT_EQ(MeasureLine(s, 230), expected) << from;
+        if (to >= from) { s.Fill(from, 231, to - from + 1, 1, Bgr{0, 255, 255}); s.Fill(50, 231, 5, 1, Bgr{0, 0, 0}); }
+        EXPECT_EQ(MeasureLine(s, 230), expected) << from << ".." << to << " on " << width;
     }
 }
 
@@ -326,7 +334,7 @@ TEST(PictureChangeTest, ChangedPixelsBecomeBandsCutWhereEightColumnsStayTheSame)
         Rects rects;
         for (const skin::Rect& r : ChangedRects({before.data(), kPadded}, {after.data(), W * 3}, W, H, 3))
             rects.push_back({r.x, r.y, r.w, r.h});
-        EXPECT_EQ(rects, expected) << changes.size() << " changes";
+        EXPECT_EQ(rects, expected) << ::testing::PrintToString(changes);
     }
 }
 
@@ -340,7 +348,7 @@ TEST(WindowShape, TwoTabsBelowTheBodyAndNothingElse) {
     int area = 0, sum = 0;
     for (int i = 0; i < 335 * 105; ++i) area += RegionContains(shape, i % 335 - 5, i / 335 - 5);
     for (const ShapeRect& r : shape) sum += r.width * r.height;
-    EXPECT_EQ(area, 321 * 88 + 2 * 65 * 3);
+    EXPECT_EQ(area, 321 * 88 + 2 * 65 * 3);  // the body and two tabs of 65 x 3
     EXPECT_EQ(sum, area) << "the rectangles overlap";
     EXPECT_TRUE(OverlayShape().empty());
 }

@@ -56,7 +56,7 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
         QImage target(407 * scale, 93 * scale, QImage::Format_RGB32); target.fill(Qt::magenta);
         QPainter painter(&target);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);  // PresentTo turns it off
-        painter.scale(scale, scale), PresentTo(work, painter), painter.end();
+        painter.scale(scale, scale); PresentTo(work, painter); painter.end();
         for (int i = 0; i < 407 * 93 * scale * scale; ++i) {
             const int x = i % (407 * scale), y = i / (407 * scale);
             const Bgr p = work.Pixel(x / scale, y / scale);
@@ -111,10 +111,11 @@ TEST_F(TitleLines, TickerFramesGolden) {
         {" とても長い曲名のファイル名です_01.mp3  <0:04:33> |", 0, -100, "ticker_long.bmp"}};
     for (const auto& [title, line, offset, golden] : cases) {
         DrawTitleLines(skin_, title, title, state_);
-        state_.marqueeLine = line, state_.marqueeOffset = offset < -50 ? state_.titleWidth[line] + offset : offset;
+        state_.marqueeLine = line;
+        state_.marqueeOffset = offset < -50 ? state_.titleWidth[line] + offset : offset;  // below -50: from the end
         CDibSurface work; LoadBuiltInSkin(work);
         ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
-        EXPECT_TRUE(MatchesGolden(work, 56, 17, 150, 55, golden));
+        EXPECT_TRUE(MatchesGolden(work, 56, 17, 150, 55, golden)) << title;
     }
 }
 
@@ -124,11 +125,11 @@ TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
     const std::string title = " 日本語のタイトル Title 01 ： 歌手 |";
     DrawTitleLines(skin_, title, title, state_);
-    state_.marqueeLine = 0, state_.marqueeOffset = -30;
+    state_.marqueeLine = 0; state_.marqueeOffset = -30;
     CDibSurface work; LoadBuiltInSkin(work);
     const DisplayText shown = ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
     DevicePicture picture;
-    picture.SetText(DevicePicture::kTitleLine1, title), picture.SetText(DevicePicture::kTitleLine2, title);
+    for (const auto line : {DevicePicture::kTitleLine1, DevicePicture::kTitleLine2}) picture.SetText(line, title);
     const skin::Rect& d = skin::kDisplayLine;
     for (double ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
         const DeviceScale scale(ratio);

@@ -11,6 +11,7 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
+using namespace std::string_literals;
 std::string ReadSource(const std::string& path) { return ReadWholeFile(VELKAF_SOURCE_DIR "/" + path).value_or(""); }
 
 // The values of a freshly created "KORU.CFG", setting 1 first.
@@ -37,7 +38,7 @@ std::string Dump(const Settings& s) {
 TEST(ParseSettings, StoringRulesFallbacksAndFileShapesOnA1024x768Screen) {
     const std::string longPath = "/" + std::string(kPathLimit - 2, 'p'), tooLong = longPath + "p";
     const auto none = [](Settings&) {};
-    const auto xy = [](int x, int y) { return [=](Settings& s) { s.mainX = x, s.mainY = y; }; };
+    const auto xy = [](int x, int y) { return [=](Settings& s) { s.mainX = x; s.mainY = y; }; };
     const std::vector<std::tuple<const char*, std::string, std::function<void(Settings&)>>> cases = {
         {"defaults", Cfg({}), none},
         {"x past the width resets both", Cfg({{1, "5000"}, {2, "300"}}), none},
@@ -77,7 +78,7 @@ TEST(ParseSettings, StoringRulesFallbacksAndFileShapesOnA1024x768Screen) {
 
 TEST(FormatSettings, TemplateShapes) {
     Settings s;
-    s.mainX = -40, s.mainY = 7, s.videoX = 3;
+    s.mainX = -40; s.mainY = 7; s.videoX = 3;
     s.lastTrackFolder = "/a\nb/";  // a line end would shift every later setting: written empty
     std::string beyond;
     for (int n = 1; n <= 37; ++n) beyond += "k" + std::to_string(n) + "=\r\n";
@@ -104,35 +105,35 @@ TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOn
     const std::string config = Cfg({{1, "33"}, {15, "1"}});
     folder.Write("KORU.CFG", config);
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Loaded);
-    EXPECT_EQ(s.mainX + s.shuffle, 34);
+    EXPECT_EQ(std::pair(s.mainX, s.shuffle), std::pair(33, 1));
     for (bool fifo : {true, false}) {
         TempFolder other;
         other.Write("KORU.sys", "x=\r\n");
         if (fifo) ASSERT_EQ(::mkfifo((other.path() + "KORU.CFG").c_str(), 0644), 0);
         else other.Write("KORU.CFG/inside", "kept");
         Settings d;
-        EXPECT_EQ(LoadOrCreateSettings(other.path(), d, 1024, 768), SettingsAtStart::Unreadable) << fifo;
-        EXPECT_EQ(Dump(d), Dump(Settings{})) << fifo;
+        const char* const what = fifo ? "a FIFO" : "a folder";
+        EXPECT_EQ(LoadOrCreateSettings(other.path(), d, 1024, 768), SettingsAtStart::Unreadable) << what;
+        EXPECT_EQ(Dump(d), Dump(Settings{})) << what;
     }
     // Saving needs a writable folder and a template with a key line; else the old file stays.
     EXPECT_FALSE(SaveSettings(folder.path() + "gone/", Settings{}));
     for (const char* templateBytes : {"", "[WindowPoint]\r\n", static_cast<const char*>(nullptr)}) {
         if (templateBytes != nullptr) folder.Write("KORU.sys", templateBytes);
         else ::unlink((folder.path() + "KORU.sys").c_str());
-        EXPECT_FALSE(SaveSettings(folder.path(), Settings{}));
+        EXPECT_FALSE(SaveSettings(folder.path(), Settings{})) << (templateBytes ? templateBytes : "no template");
     }
     EXPECT_EQ(folder.Read("KORU.CFG"), config);
 }
 
 TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    folder.Write(cp932 + "/x", ""), folder.Write("音楽/x", "");
-    folder.Write("bg/" + latin1 + ".bmp", ""), folder.Write("曲/x", "");
+    for (const std::string& name : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s}) folder.Write(name, "");
     Settings s, back;
     s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
     s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
     s.backgroundFile = latin1 + ".bmp";
-    s.mainX = -40, s.videoY = 64000, s.keepVideoSize = 1, s.fullScreenFit = 5, s.searchSpeed[3] = 0;
+    s.mainX = -40; s.videoY = 64000; s.keepVideoSize = 1; s.fullScreenFit = 5; s.searchSpeed[3] = 0;
     ASSERT_TRUE(SaveSettings(folder.path(), s));
     ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
     EXPECT_EQ(Dump(back), Dump(s));

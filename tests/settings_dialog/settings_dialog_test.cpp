@@ -24,7 +24,7 @@ std::string Dump(const Settings& s) {  // every field on a line of its own, so a
 
 Settings Distinct() {  // every field off its default, so a field copied to the wrong place shows
     Settings s;
-    s.mainX = 11, s.videoY = 14, s.wheel2Mode = 3, s.scanLineMode = 2, s.shuffle = 1, s.repeat = 0;
+    s.mainX = 11; s.videoY = 14; s.wheel2Mode = 3; s.scanLineMode = 2; s.shuffle = 1; s.repeat = 0;
     s.backgroundFile = "sky.bmp";
     for (int i = 0; i < 8; ++i) s.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
     return s;
@@ -35,7 +35,7 @@ QLineEdit* Edit(CSettingsDlg& dlg, int id) { return qobject_cast<QLineEdit*>(dlg
 QComboBox* Combo(CSettingsDlg& dlg) { return qobject_cast<QComboBox*>(dlg.Item(1075)); }
 void Click(CSettingsDlg& dlg, int id) { QTest::mouseClick(dlg.Item(id), Qt::LeftButton); }
 void Type(QWidget* field, const std::string& text) {  // over the whole text
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier), QTest::keyClicks(field, QString::fromStdString(text));
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier); QTest::keyClicks(field, QString::fromStdString(text));
 }
 void Choose(QComboBox* combo, const char* text) {  // with the arrow keys
     for (const int index = combo->findText(U(text)); index >= 0 && combo->currentIndex() != index;)
@@ -61,15 +61,16 @@ struct SettingsDialogTest : ::testing::Test {
 TEST_F(SettingsDialogTest, LoudnessModeShowsAndStoresTheChoice) {
     for (const int stored : {0, 1, 2, 3, 7}) {
         for (const bool ok : {true, false}) {
-            settings = Distinct(), settings.gainMode = stored;
+            settings = Distinct(); settings.gainMode = stored;
             const int chosen = (stored + 1) % 4;
             EXPECT_EQ(Open([&](CSettingsDlg& dlg) {
                 for (int m = 0; m < 4; ++m)
-                    EXPECT_EQ(qobject_cast<QRadioButton*>(dlg.Item(1090 + m))->isChecked(), m == stored) << m;
+                    EXPECT_EQ(qobject_cast<QRadioButton*>(dlg.Item(1090 + m))->isChecked(), m == stored)
+                        << "mode " << stored << ", button " << m;
                 if (stored != 7) Click(dlg, 1090 + chosen);
                 Click(dlg, ok ? 1 : 2);
             }), ok);
-            EXPECT_EQ(settings.gainMode, ok && stored != 7 ? chosen : stored) << stored;
+            EXPECT_EQ(settings.gainMode, ok && stored != 7 ? chosen : stored) << stored << (ok ? " OK" : " cancelled");
         }
     }
 }
@@ -91,7 +92,7 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
                 if (id != 0 && value != 5 && shown->isChecked()) Click(dlg, id + 1 - value);
                 Click(dlg, 1);
             }));
-            EXPECT_EQ(Dump(settings), Dump(expected)) << firstId;
+            EXPECT_EQ(Dump(settings), Dump(expected)) << "group " << firstId << " showing " << value;
         }
     }
     const std::tuple<int, int, const char*> speeds[] = {
@@ -104,19 +105,19 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
         EXPECT_TRUE(Open([&, id = id, refused = refused](CSettingsDlg& dlg) {
             QLineEdit* edit = Edit(dlg, id);
             const int tripled = 3 * edit->text().toInt();
-            edit->setText(U(refused)), Click(dlg, 1);
+            edit->setText(U(refused)); Click(dlg, 1);
             if (auto* box = dlg.findChild<QMessageBox*>()) {
                 message = box->text() == U("整数を入力してください。") && edit->selectedText() == refused;
                 box->done(0);
             }
             const std::string n = std::to_string(tripled);
-            Type(edit, tripled < 0 ? " " + n + " " : "+" + n), Click(dlg, 1);
+            Type(edit, tripled < 0 ? " " + n + " " : "+" + n); Click(dlg, 1);
         }));
         EXPECT_TRUE(message) << refused;
-        EXPECT_EQ(Dump(settings), Dump(expected)) << id;
+        EXPECT_EQ(Dump(settings), Dump(expected)) << id << " after " << refused;
     }
     settings = Distinct();  // "初期化" writes the eight defaults, which "OK" keeps
-    EXPECT_TRUE(Open([](CSettingsDlg& dlg) { Click(dlg, 1085), Click(dlg, 1); }));
+    EXPECT_TRUE(Open([](CSettingsDlg& dlg) { Click(dlg, 1085); Click(dlg, 1); }));
     EXPECT_TRUE(std::equal(std::begin(kDefaultSearchSpeed), std::end(kDefaultSearchSpeed), settings.searchSpeed));
 }
 
@@ -127,22 +128,23 @@ TEST_F(SettingsDialogTest, CancellingDiscardsEveryChangeAndOkPlacesTheMainWindow
         [](CSettingsDlg& dlg) { Click(dlg, 2); }, [](CSettingsDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); },
         [](CSettingsDlg& dlg) { dlg.close(); }};
     for (const auto& dismiss : ways)
-        EXPECT_FALSE(Open([&](auto& d) { Click(d, 1047), Click(d, 1085), Choose(Combo(d), "night.bmp"), dismiss(d); }));
+        EXPECT_FALSE(Open([&](auto& d) { Click(d, 1047); Click(d, 1085); Choose(Combo(d), "night.bmp"); dismiss(d); }));
     state.speed = -9;  // a search runs: nothing opens
     EXPECT_FALSE(Open([](CSettingsDlg& dlg) { Click(dlg, 1); }));
     QPointer<QWidget> parent = new QWidget;  // a parent gone meanwhile ends it as cancelled
-    state.speed = 0, parent->show();
-    EXPECT_FALSE(Open([&](CSettingsDlg& dlg) { Click(dlg, 1047), delete parent.data(); }, parent));
+    state.speed = 0; parent->show();
+    EXPECT_FALSE(Open([&](CSettingsDlg& dlg) { Click(dlg, 1047); delete parent.data(); }, parent));
     EXPECT_EQ(Dump(settings), Dump(before));
     EXPECT_EQ(state.backgroundReload.Get(), 0);
     // "OK" by button or by Enter in an edit places the main window by the topmost choice.
     for (const auto& [onTop, click] : {std::pair(0, 1051), {1, 1050}, {0, 0}, {1, 0}}) {
         settings.alwaysOnTop = onTop;
         EXPECT_TRUE(Open([&, click = click](CSettingsDlg& dlg) {
-            click != 0 ? Click(dlg, click), Click(dlg, 1) : QTest::keyClick(Edit(dlg, 1078), Qt::Key_Return);
+            if (click == 0) return QTest::keyClick(Edit(dlg, 1078), Qt::Key_Return);
+            Click(dlg, click); Click(dlg, 1);
         }));
-        const int top = click ? 1 - onTop : onTop;
-        EXPECT_EQ(std::make_pair(placed, settings.alwaysOnTop), std::make_pair(top, top));
+        const int top = click ? 1 - onTop : onTop;  // the button clicked turns the stored choice over
+        EXPECT_EQ(std::make_pair(placed, settings.alwaysOnTop), std::make_pair(top, top)) << onTop << " " << click;
     }
 }
 
@@ -165,7 +167,7 @@ TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
         {"gone.bmp", "デフォルト", nullptr, "gone.bmp"},
         {"背景.bmp", "背景.bmp", [](QComboBox* c) { Choose(c, "デフォルト"); }, "デフォルト"},
         {"sky.bmp", "sky.bmp", [](QComboBox* c) { Choose(c, "背景.bmp"); }, "\x94\x77\x8C\x69.bmp"},  // its own bytes
-        {"sky.bmp", "sky.bmp", [](QComboBox* c) { Choose(c, "night.bmp"), Choose(c, "sky.bmp"); }, "sky.bmp"},
+        {"sky.bmp", "sky.bmp", [](QComboBox* c) { Choose(c, "night.bmp"); Choose(c, "sky.bmp"); }, "sky.bmp"},
         {"sky.bmp", "sky.bmp", type("night.bmp", Qt::Key_Return), "sky.bmp"},
         {"sky.bmp", "sky.bmp", type("night.bmp", Qt::Key_Tab), "sky.bmp"},  // leaving the field
         {"sky.bmp", "sky.bmp", type("NIGHT.BMP", Qt::Key_Enter), "sky.bmp"},
@@ -183,7 +185,7 @@ TEST_F(SettingsDialogTest, ChoosingAPictureStoresItsNameTypingChangesNothing) {
             if (act) act(c);
             if (dlg.isVisible()) Click(dlg, 1);
         }));
-        EXPECT_EQ(settings.backgroundFile, storedAfter);
+        EXPECT_EQ(settings.backgroundFile, storedAfter) << stored << " then " << visible;
         EXPECT_EQ(state.backgroundReload.Get(), storedAfter != std::string(stored) ? 1 : 0) << storedAfter;
     }
 }

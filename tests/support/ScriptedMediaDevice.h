@@ -14,14 +14,14 @@ public:
         sent.push_back(command);
         if (auto queued = once_.find(command); queued != once_.end() && !queued->second.empty()) {
             const std::string reply = queued->second.front();
-            return queued->second.pop_front(), reply;
+            queued->second.pop_front(); return reply;
         }
         auto standing = always_.find(command);
         return standing == always_.end() ? std::string() : standing->second;
     }
 
     // Hints are recorded apart from the commands, in order; none is answered.
-    std::string SendHint(const std::string& command) override { return hints.push_back(command), std::string(); }
+    std::string SendHint(const std::string& command) override { hints.push_back(command); return {}; }
     bool PlaysSilently() override { return silent; }
 
     // `command` answers `reply` from now on (until changed).
