@@ -91,32 +91,32 @@ struct PlayerState {
     Request<std::optional<HandedCommandLine>> handedCommandLine{requests};
 
     // Transport: written by the playback tick and the device session.
-    int closed = 0;    // 1 while no media is open
-    int paused = 0;    // 1 while the open media is paused
+    bool closed = false;    // while no media is open
+    bool paused = false;    // while the open media is paused
     int position = 0;  // last position read, in the device's format at that time
     int lengthMs = 0;
     int lengthFrames = 0;
-    int timeFormatMs = 1;     // the format the display wants: 1 milliseconds, 0 frames
+    bool timeFormatMs = true;     // the format the display wants: milliseconds, else frames
     int timeDisplayMode = 1;  // 0 raw position, 1 elapsed h:mm:ss, 2 remaining h:mm:ss
     int speed = 0;            // -9..9; 0 normal play, sign = direction
     int busSeeks = 0;         // counts the bus's jumps carried out
     int polledPosition = 0;   // the full tick's last "status movie position" (device format)
 
     // Tick control: written by the tick.
-    int firstTickDone = 0;
+    bool firstTickDone = false;
     int tickDivisor = kSlowTickDivisor;  // a full tick every tickDivisor-th timer call (0: every call)
     int tickCounter = 0;
-    int busy = 0;  // a long operation runs: ticks only poll the keyboard
+    bool busy = false;  // a long operation runs: ticks only poll the keyboard
     int browseCounter = 0;
 
     // Input: written by the input handlers and the key poll, counted down by the tick.
     int inputCooldown = 0;  // full ticks during which speed steps are discarded
     uint8_t keysHeld = 0;   // HeldKey bits of the last key poll
     uint8_t prevKeysHeld = 0;
-    int rightButtonSearch = 0;
+    bool rightButtonSearch = false;
     int trackPending = 0;
     int buttonCounters[kButtonCounterCount] = {};  // by ButtonCounter; > 0 draws it lit
-    int mouseButtonDown = 0;
+    bool mouseButtonDown = false;
     int seekDragging = 0;  // 0 idle, 1 dragging (or a windowed open), 2 left the bar
     int volumeDragging = 0;
 
@@ -125,24 +125,24 @@ struct PlayerState {
     int volumeKnobX = 0;  // 0..58
     int marqueeLine = 1;
     int marqueeOffset = 0;
-    int marqueeStarted = 0;
+    bool marqueeStarted = false;
     int titleWidth[2] = {};
     std::string titleLine1{};  // the open track's two title lines, drawn back after a notice
     std::string titleLine2{};
     int trackNoticeTicks = 0;  // full ticks the chosen track's language still shows in the title
-    int showZoom = 0;
+    bool showZoom = false;
     int zoomShowTicks = 0;
     int zoomPercent = 1;
 
     // Windows: written by the main window and the video placement.
-    int fullScreen = 0;
-    int panelInFullScreen = 0;
+    bool fullScreen = false;
+    bool panelInFullScreen = false;
     int screenWidth = 0;
     int screenHeight = 0;
-    int activeApp = 1;
+    bool activeApp = true;
     int minimiseState = 0;
-    int restoreRefresh = 0;
-    int playlistEditorOpen = 0;
+    bool restoreRefresh = false;
+    bool playlistEditorOpen = false;
 
     // A track that would not open: timer calls (30 ms) left showing its name before the tick
     // steps past it (1 = step now), and the failed opens in a row (a full round stops).
@@ -150,8 +150,8 @@ struct PlayerState {
     int failedOpensInARow = 0;
 
     // State files the start could not read: the orderly quit must not overwrite them.
-    int settingsUnreadable = 0;        // "KORU.CFG": not written at quit
-    int lastListUnreadable = 0;        // "KORU.tsr": written at quit only if the list changed,
+    bool settingsUnreadable = false;        // "KORU.CFG": not written at quit
+    bool lastListUnreadable = false;        // "KORU.tsr": written at quit only if the list changed,
     uint64_t lastListFingerprint = 0;  // that is, if ListFingerprint differs from this
 };
 

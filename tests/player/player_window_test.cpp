@@ -107,7 +107,7 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
         std::string shown;
         ModalAnswer<QDialog> answer([&](QDialog& d) { shown = d.metaObject()->className(); });
         QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, {}, at);
-        EXPECT_EQ(std::pair(shown, w.state.fullScreen), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
+        EXPECT_EQ(std::pair(shown, int(w.state.fullScreen)), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
         if (w.state.fullScreen == 0) continue;
         ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() != w.dialog.get(); }));
         QTest::keyPress(QApplication::activeWindow(), Qt::Key_Return, Qt::AltModifier);
