@@ -22,6 +22,15 @@ TEST(PlatformTest, ParseLeadingIntReadsLikeAtoiWithoutOverflow) {
         EXPECT_EQ(ParseLeadingInt(text), value) << "'" << text << "'";
 }
 
+// Well-formed UTF-8 only: the shortest form, no surrogates, nothing past U+10FFFF, nothing cut short.
+TEST(PlatformTest, OnlyWellFormedUtf8IsValid) {
+    for (const auto& [bytes, valid] : {std::pair{"", true}, {"abc", true}, {"\xC3\xA9", true}, {"\xE0\xA0\x80", true},
+             {"\xED\x9F\xBF", true}, {"\xEE\x80\x80", true}, {"\xF0\x90\x80\x80", true}, {"\xF4\x8F\xBF\xBF", true},
+             {"\xC0\xAF", false}, {"\xE0\x9F\xBF", false}, {"\xED\xA0\x80", false}, {"\xED\xBF\xBF", false},
+             {"\xF0\x8F\xBF\xBF", false}, {"\xF4\x90\x80\x80", false}, {"\xE3\x81", false}, {"\x80", false}})
+        EXPECT_EQ(IsValidUtf8(bytes), valid) << testing::PrintToString(std::string(bytes));
+}
+
 TEST(PlatformTest, PathsAndChangingFolderPrefixByPrefix) {
     EXPECT_EQ(FolderOf("/a/b/c.mp3") + "|" + FolderOf("c.mp3") + "|" + FileNameOf("/a/b/c.mp3") + "|" +
                   ExtensionOf("/a/b.d/c.MP3") + "|" + ExtensionOf("/a/b.d/noext") + "|" +

@@ -90,6 +90,17 @@ TEST(OpenTrackTest, TitleLinesShowNameLengthAndTag) {
     EXPECT_EQ(TitleLine1("\x8B\xC8.mp3", 0), " \xE6\x9B\xB2.mp3  <0:00:00> |") << "Shift-JIS names show decoded";
 }
 
+// An index past either end of the list opens the entry at that end.
+TEST(OpenTrackTest, AnIndexOutsideTheListOpensItsNearestEnd) {
+    for (const auto& [index, opened] : {std::pair{2, 1}, {7, 1}, {-3, 0}, {1, 1}}) {
+        PlaybackRig rig;
+        rig.SetEntries({rig.tmp.Write("a.mp3", "x"), rig.tmp.Write("b.mp3", "x")});
+        rig.playlist.currentIndex = index;
+        OpenCurrentTrack(rig.context);
+        EXPECT_EQ(rig.playlist.currentIndex, opened) << index;
+    }
+}
+
 // The device answers no mode after the open of a file it cannot open.
 TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack) {
     struct Case { std::string mode; int entries, closedBefore, failedBefore; int failedAfter, wait, closed; };

@@ -369,6 +369,7 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
         {.request = kTrackSubtitle, .reply = "", .title = ""},         // no such track: the title stays
         {.request = kTrackAudio, .reply = "3 2 jpn", .title = ""},     // not a track of the file
         {.request = kTrackAudio, .reply = "1 1 j\x1b[p", .title = ""},  // not a language
+        {.request = kTrackAudio, .reply = "2 3 az-AZ09", .title = " \xE9\x9F\xB3\xE5\xA3\xB0 2/3: az-AZ09 |"},
     };
     for (const Case& c : cases) {
         TickRig rig({.titleLine1 = "a", .titleLine2 = "b"}, kNoButton, {.track = c.request});
@@ -379,6 +380,8 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
         EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest.Get(), rig.state.marqueeOffset),
                   std::tuple(c.title, 0, 0));
         if (!*c.title) continue;
+        // The lines' ends as the host drew them (104, 208), less the 4-pixel margin.
+        EXPECT_EQ(std::pair(rig.state.titleWidth[0], rig.state.titleWidth[1]), std::pair(100, 204)) << c.reply;
         for (int tick = 1; tick < kTrackNoticeTicks; ++tick) EXPECT_EQ(rig.Tick(), Strings{}) << tick;
         EXPECT_EQ(rig.Tick(), Strings{"[title lines]"});
         EXPECT_EQ(std::tuple(rig.host.line1, rig.state.marqueeStarted, rig.state.marqueeOffset),

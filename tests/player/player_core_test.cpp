@@ -198,6 +198,17 @@ TEST(InputControlTest, TimeDisplay) {
               std::tuple(expected, 2));
 }
 
+// The time field takes a press on each of its pixels (129..201 x 55..68, edges included) and none beside it.
+TEST(InputControlTest, TheTimeFieldTakesPressesOnItsOwnPixelsOnly) {
+    for (const auto& [x, y, inside] : {std::tuple{129, 55, true}, {201, 68, true}, {128, 60, false}, {202, 60, false},
+                                        {150, 54, false}, {150, 69, false}}) {
+        Rig rig;
+        rig.input.OnLButtonDown({x, y});
+        rig.input.OnLButtonUp({x, y});
+        EXPECT_EQ(rig.state.timeDisplayMode, inside ? 2 : 1) << x << "," << y;
+    }
+}
+
 // Wheel (while active) and step sink; while busy (our own dialog took the focus) no deactivation.
 // Then a step activates the player and a wheel turn deactivates it.
 TEST(InputControlTest, WheelStepsAndActivation) {
@@ -206,6 +217,8 @@ TEST(InputControlTest, WheelStepsAndActivation) {
     const Case cases[] = {
         {.name = "wheel while active", .active = 1, .delta = -120, .wheelAfter = -1, .activeAfter = 1},
         {.name = "wheel while inactive: dropped", .active = 0, .delta = 120, .activeAfter = 0},
+        {.name = "a fine wheel's smallest turn", .active = 1, .delta = 1, .wheelAfter = 1, .activeAfter = 1},
+        {.name = "no turn", .active = 1, .delta = 0, .activeAfter = 1},
         {.name = "step while inactive", .active = 0, .delta = 3, .step = true, .wheelAfter = 1, .activeAfter = 0},
         {.name = "a wheel turn deactivates", .active = 1, .delta = 120, .activate = true, .activeAfter = 0},
         {.name = "busy: no deactivation", .active = 1, .busy = 1, .delta = 120, .activate = true, .wheelAfter = 1,
