@@ -266,7 +266,7 @@ TEST(ScreenSaverHoldTest, HeldExactlyWhileAPicturePlays) {
         {.state = {.paused = 1}, .calls = {"hold", "release"}},
         {.state = {.fullScreen = 1}, .mode = -1, .calls = {"hold", "release", "hold"}},
         {.state = {}, .mode = -1, .calls = {"hold", "release", "hold", "release"}},
-        {.state = {}, .mode = 3, .calls = {"hold", "release", "hold", "release", "hold"}},
+        {.state = {}, .mode = 0, .calls = {"hold", "release", "hold", "release", "hold"}},  // the smallest window
         {.state = {}, .picture = false, .calls = {"hold", "release", "hold", "release", "hold", "release"}},
         {.state = {}, .calls = {"hold", "release", "hold", "release", "hold", "release", "hold"}},
     };

@@ -1,6 +1,7 @@
 // The main window's input and 30 ms tick without a window. Device commands and window calls
 // ("[...]") share one journal, so orders across both are checked. The device stands at 5200.
 #include <gtest/gtest.h>
+#include <functional>
 #include <map>
 #include <set>
 #include <tuple>
@@ -198,14 +199,29 @@ TEST(InputControlTest, TimeDisplay) {
               std::tuple(expected, 2));
 }
 
-// The time field takes a press on each of its pixels (129..201 x 55..68, edges included) and none beside it.
-TEST(InputControlTest, TheTimeFieldTakesPressesOnItsOwnPixelsOnly) {
-    for (const auto& [x, y, inside] : {std::tuple{129, 55, true}, {201, 68, true}, {128, 60, false}, {202, 60, false},
-                                        {150, 54, false}, {150, 69, false}}) {
-        Rig rig;
-        rig.input.OnLButtonDown({x, y});
-        rig.input.OnLButtonUp({x, y});
-        EXPECT_EQ(rig.state.timeDisplayMode, inside ? 2 : 1) << x << "," << y;
+// A hotspot takes a press on each of its pixels, edges included, and none just past its right or bottom edge:
+// its top-left and bottom-right corners act, the points one beyond them do not.
+TEST(InputControlTest, HotspotsTakePressesOnTheirOwnPixelsOnly) {
+    const auto timeShown = [](Rig& r) { return r.state.timeDisplayMode != 1; };
+    const auto stopped = [](Rig& r) { return r.state.closeRequest.Get(); };
+    const auto shuffleOff = [](Rig& r) { return r.settings.shuffle == 0; };
+    const auto repeatOff = [](Rig& r) { return r.settings.repeat == 0; };
+    const auto rewound = [](Rig& r) { return r.state.buttonCounters[kCounterSearchBackward] > 0; };
+    const struct { const char* name; int x, y, w, h; std::function<bool(Rig&)> acted; } spots[] = {
+        {"time", 129, 55, 72, 13, timeShown}, {"STOP", 237, 19, 37, 23, stopped},
+        {"SHUFFLE", 19, 51, 32, 11, shuffleOff}, {"REPEAT", 19, 38, 32, 11, repeatOff}, {"REW", 208, 45, 28, 25, rewound},
+    };
+    for (const auto& spot : spots) {
+        const int right = spot.x + spot.w, bottom = spot.y + spot.h;
+        for (const auto& [x, y, inside] : {std::tuple{spot.x, spot.y, true}, {right, bottom, true},
+                                            {right + 1, spot.y, false}, {spot.x, bottom + 1, false}}) {
+            Rig rig;
+            rig.settings.shuffle = 1;
+            rig.settings.repeat = 1;
+            rig.input.OnLButtonDown({x, y});
+            rig.input.OnLButtonUp({x, y});
+            EXPECT_EQ(spot.acted(rig), inside) << spot.name << " at " << x << "," << y;
+        }
     }
 }
 

@@ -254,6 +254,15 @@ TEST(CompositionTest, TheFrameSaysWhichTextPiecesItShowed) {
     }
 }
 
+// The ticker starts over once it has run the width of the title line it shows (line 0 here is 10 wide, line 1 999).
+TEST(CompositionTest, TheTickerStartsOverAtTheWidthOfTheLineItShows) {
+    for (const auto& [line, startsOver] : {std::pair{0, true}, {1, false}}) {
+        PlayerState st{.marqueeLine = line, .marqueeOffset = 10, .titleWidth = {10, 999}};
+        AdvanceTicker(st, 1);
+        EXPECT_EQ(st.marqueeOffset < 10, startsOver) << "line " << line;
+    }
+}
+
 // Logical pixels on whole device pixels: the first blocks' widths and the window's device size
 // at each ratio, and every device pixel of the window in exactly one logical pixel.
 TEST(DeviceScaleTest, EveryDevicePixelBelongsToOneLogicalPixel) {
