@@ -73,6 +73,10 @@ TEST(TrackDetailsTest, TheEmbeddedCoverIsWrittenOnceByItsBytesElseTheFoldersPict
     ::stat(file.c_str(), &after);
     EXPECT_EQ(before.st_ino, after.st_ino) << "not written again";
     EXPECT_NE(CoverFileFor(track, kJpeg, cache.path() + "velkaf/covers/"), file);
+    // A cover of the size limit is written; one byte more is not (the folder has no picture to name).
+    const std::string largest = std::string(kPng) + std::string(kCoverLimitBytes - std::string(kPng).size(), '\0');
+    EXPECT_TRUE(CoverFileFor(track, largest, cache.path()).ends_with("-16777216.png"));
+    EXPECT_EQ(CoverFileFor(track, largest + '\0', cache.path()), "");
 
     const struct { std::vector<std::string> files; std::string chosen; } folders[] = {
         {{"Folder.PNG", "cover.jpeg", "front.jpg"}, "cover.jpeg"},

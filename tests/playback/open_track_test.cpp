@@ -77,6 +77,7 @@ TEST(OpenTrackTest, PictureRectangles) {
     const std::pair<std::string, VideoRect> replies[] = {
         {"10 20", {10, 20, 0, 0}}, {"1  2 3", {1, 0, 2, 3}}, {"abc 5 6 7 8", {0, 5, 6, 7}}, {"7", {7, 0, 0, 0}},
         {"-4 -8 100 50", {-4, -8, 100, 50}}, {std::string(70, '9') + " 1 2 3", {2147483647, 1, 2, 3}},
+        {std::string(58, '0') + "12 1 2 3", {1, 1, 2, 3}},  // a field is read to its 59th character
     };
     for (const auto& [reply, rect] : replies) EXPECT_EQ(ParseDestination(reply), rect) << "reply '" << reply << "'";
 }

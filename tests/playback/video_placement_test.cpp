@@ -255,6 +255,20 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
 }  // namespace
 
 namespace {
+// A window that touches the player's bottom or top edge stands beside it: it gets the band of the screen there.
+TEST(VideoPlacementTest, AWindowTouchingThePlayerGetsTheBandOnItsSide) {
+    const ScreenArea screen{0, 0, 1024, 768};
+    const struct { const char* name; VideoRect window, player; ScreenArea band; } cases[] = {
+        {"just below", {0, 92, 320, 100}, {0, 0, 321, 92}, {0, 92, 1024, 676}},
+        {"just above", {0, 200, 320, 100}, {0, 300, 321, 92}, {0, 0, 1024, 300}},
+    };
+    for (const auto& c : cases) {
+        const ScreenArea got = AreaBesidePlayer(c.window, c.player, screen);
+        EXPECT_EQ(std::tuple(got.x, got.y, got.width, got.height),
+                  std::tuple(c.band.x, c.band.y, c.band.width, c.band.height)) << c.name;
+    }
+}
+
 // The screen saver is held while the records say a picture plays, and let go once they no
 // longer do (pause, close, a sound-only entry, a hidden video window) and at the quit.
 TEST(ScreenSaverHoldTest, HeldExactlyWhileAPicturePlays) {
