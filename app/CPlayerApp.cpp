@@ -55,7 +55,8 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     // The arguments that name nothing are said once, on this start's standard error.
     const CommandLineItems commandLine = ClassifyCommandLine(arguments, startFolder);
     ReportArgumentsNamingNothing(commandLine);
-    switch (instance.Claim(session, newInstance, arguments, startFolder)) {
+    const bool namesNothing = !arguments.empty() && commandLine.items.empty();
+    switch (instance.Claim(session, newInstance, arguments, startFolder, namesNothing)) {
     case SingleInstance::Start::HandedOver: LogLine("handed the command line to the running player"); return 0;
     case SingleInstance::Start::NothingTaken: return 1;
     case SingleInstance::Start::Alone: bus.Unregister(); break;

@@ -53,13 +53,12 @@ SingleInstance::~SingleInstance() { Release(); }
 
 SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstance,
                                             const std::vector<std::string>& arguments, const std::string& startFolder,
-                                            int patienceMs) {
+                                            bool namesNothing, int patienceMs) {
     if (!bus.isConnected()) return Start::Alone;
     bus_ = bus;
     // The object first: a later start may call it as soon as the name is ours.
     exported_ = bus.registerObject(QString::fromLatin1(kInstanceObjectPath), this, QDBusConnection::ExportAllSlots);
     if (!exported_) LogLine(std::string("cannot export ") + kInstanceObjectPath);
-    bool reported = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(patienceMs);
     for (;;) {
         const auto reply = bus.interface()->registerService(QString::fromLatin1(kMprisBusName),
@@ -70,13 +69,9 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
             return Start::Owner;
         }
         if (newInstance || !exported_) break;
-        if (!reported) {
-            const CommandLineItems items = ClassifyCommandLine(arguments, startFolder);
-            reported = true;
-            if (!arguments.empty() && items.items.empty()) {
-                Release();
-                return Start::NothingTaken;
-            }
+        if (namesNothing) {
+            Release();
+            return Start::NothingTaken;
         }
         const Outcome outcome = SendHandOver(bus, arguments, startFolder);
         if (outcome == Outcome::Taken) {

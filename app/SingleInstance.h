@@ -41,9 +41,10 @@ public:
     // Exports the hand-over object and asks for the name. When another player owns it (and
     // `newInstance` is false), hands `arguments` over; a player that is quitting, or whose
     // objects are already gone, is retried for up to `patienceMs`, claiming the name as soon
-    // as it is free; after that this start runs queued for the name.
+    // as it is free; after that this start runs queued for the name. `namesNothing`: the
+    // arguments were given and name nothing (ClassifyCommandLine), so there is nothing to hand.
     Start Claim(QDBusConnection bus, bool newInstance, const std::vector<std::string>& arguments,
-                const std::string& startFolder, int patienceMs = 2000);
+                const std::string& startFolder, bool namesNothing, int patienceMs = 2000);
     bool OwnsName() const { return owner_; }
     // Gives the name (or the place in its queue) up, then removes the hand-over object. Safe to
     // call twice.

@@ -169,10 +169,11 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         const bool taken = !c.editor && c.busy <= 0;
         if (c.busy < 0) OpenChosenFile(rig.context, items[0]);
         else EXPECT_EQ(DropOnMainWindow(rig.context, items), taken);
-        EXPECT_EQ(std::pair(rig.playlist.Entries(), int(s.busy)), std::pair(entries, std::max(c.busy, 0))) << c.items[0];
+        EXPECT_EQ(std::pair(rig.playlist.Entries(), int(s.busy)), std::pair(entries, std::max(c.busy, 0)))
+            << c.items[0];
         if (!taken) { EXPECT_TRUE(rig.device.sent.empty()); continue; }
         EXPECT_EQ(rig.playlist.currentIndex + s.seekKnobX + (c.busy < 0 ? 0 : s.trackPending + s.seekDragging), 0);
-        EXPECT_EQ(std::pair(rig.playlist.orderCount, int(s.closed)), std::pair(int(entries.size()), int(c.opened.empty())))
+        EXPECT_EQ(std::pair(rig.playlist.orderCount, s.closed), std::pair(int(entries.size()), c.opened.empty()))
             << c.items[0];
         // A track in an existing folder opens by its name, one whose folder is missing by path.
         EXPECT_EQ(rig.device.sent.size() > 4 ? rig.device.sent[4] : "",

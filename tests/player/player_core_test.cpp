@@ -208,8 +208,8 @@ TEST(InputControlTest, HotspotsTakePressesOnTheirOwnPixelsOnly) {
     const auto repeatOff = [](Rig& r) { return r.settings.repeat == 0; };
     const auto rewound = [](Rig& r) { return r.state.buttonCounters[kCounterSearchBackward] > 0; };
     const struct { const char* name; int x, y, w, h; std::function<bool(Rig&)> acted; } spots[] = {
-        {"time", 129, 55, 72, 13, timeShown}, {"STOP", 237, 19, 37, 23, stopped},
-        {"SHUFFLE", 19, 51, 32, 11, shuffleOff}, {"REPEAT", 19, 38, 32, 11, repeatOff}, {"REW", 208, 45, 28, 25, rewound},
+        {"time", 129, 55, 72, 13, timeShown}, {"STOP", 237, 19, 37, 23, stopped}, {"REW", 208, 45, 28, 25, rewound},
+        {"SHUFFLE", 19, 51, 32, 11, shuffleOff}, {"REPEAT", 19, 38, 32, 11, repeatOff},
     };
     for (const auto& spot : spots) {
         const int right = spot.x + spot.w, bottom = spot.y + spot.h;
@@ -642,14 +642,15 @@ TEST(MainTickTest, SleptCallsCountAsRun) {
 
 // After a full tick the timer rests, naps or runs on; after any other call, or while busy, it runs on.
 TEST(MainTickTest, PaceAfterACall) {
-    struct Case { const char* name; int closed, speed, counter, busy; bool quiet; TickPace pace; };
+    struct Case { const char* name; int closed = 0, speed = 0, counter = 0, busy = 0; bool quiet = true;
+                  TickPace pace; };
     const Case cases[] = {
-        {.name = "nothing open", .closed = 1, .speed = 0, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Rest},
-        {.name = "playing", .closed = 0, .speed = 0, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Nap},
-        {.name = "a key down", .closed = 0, .speed = 0, .counter = 0, .busy = 0, .quiet = false, .pace = TickPace::Run},
-        {.name = "searching", .closed = 0, .speed = 2, .counter = 0, .busy = 0, .quiet = true, .pace = TickPace::Run},
-        {.name = "a sub-call", .closed = 1, .speed = 0, .counter = 3, .busy = 0, .quiet = true, .pace = TickPace::Run},
-        {.name = "busy", .closed = 1, .speed = 0, .counter = 0, .busy = 1, .quiet = true, .pace = TickPace::Run},
+        {.name = "nothing open", .closed = 1, .pace = TickPace::Rest},
+        {.name = "playing", .pace = TickPace::Nap},
+        {.name = "a key down", .quiet = false, .pace = TickPace::Run},
+        {.name = "searching", .speed = 2, .pace = TickPace::Run},
+        {.name = "a sub-call", .closed = 1, .counter = 3, .pace = TickPace::Run},
+        {.name = "busy", .closed = 1, .busy = 1, .pace = TickPace::Run},
     };
     for (const Case& c : cases) {
         Rig rig({.closed = c.closed, .speed = c.speed, .firstTickDone = 1, .tickCounter = c.counter, .busy = c.busy});

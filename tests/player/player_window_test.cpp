@@ -68,7 +68,7 @@ struct Window {
     std::tuple<Strings, int, int, int> Effects() const {
         Strings commands;
         for (auto& s : device.sent) if (s.rfind("status ", 0) && s.rfind("where ", 0)) commands.push_back(s);
-        return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest.Get(), state.pendingCommand.Get()};
+        return {commands, settings.videoSizeMode, state.speed + state.speedStepRequest, state.pendingCommand.Get()};
     }
     CurrentFolderGuard cwd; TempFolder folder; PlayerState state; Settings settings; Playlist playlist;
     ScriptedMediaDevice device; LoggedVolume volume{device}; SystemClock clock; std::unique_ptr<CPlayerDlg> dialog;
@@ -83,8 +83,8 @@ TEST(CommandLineTest, WhatTheArgumentsName) {
     const Case cases[] = {
         {.name = "none"},
         {.name = "joined", .args = {"My", "Music/a.mp3"}, .items = {"%My Music/a.mp3"}},
-        {.name = "each in order", .args = {"b.wav", "gone.mp3", "a.wav", "dir/"}, .items = {"%b.wav", "%a.wav", "%dir/"},
-         .nothing = {"gone.mp3"}},
+        {.name = "each in order", .args = {"b.wav", "gone.mp3", "a.wav", "dir/"},
+         .items = {"%b.wav", "%a.wav", "%dir/"}, .nothing = {"gone.mp3"}},
         {.name = "absolute", .args = {"%a.wav", "/no/such"}, .items = {"%a.wav"}, .nothing = {"/no/such"}},
     };
     const auto inStart = [&](Strings paths) {
@@ -253,7 +253,8 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.dialog.get(), 3000));
     const QImage unfocused = w.dialog->grab().toImage();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w.dialog.get(), key);
-    EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand.Get(), w.state.closeRequest.Get()), std::tuple(-1, 0, 0));
+    EXPECT_EQ(std::tuple(access->Focused(), w.state.pendingCommand.Get(), w.state.closeRequest.Get()),
+              std::tuple(-1, kCmdNone, false));
     for (auto [key, focused] : {std::pair{Qt::Key_Tab, kHotspotPlay}, {Qt::Key_Tab, kHotspotStill}, {Qt::Key_Backtab,
                                 kHotspotPlay}, {Qt::Key_Backtab, kHotspotTime}, {Qt::Key_Tab, kHotspotPlay}}) {
         QTest::keyClick(w.dialog.get(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
@@ -468,7 +469,7 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
     SingleInstance instance(w.state);
     MprisService service(w.state, w.settings, w.playlist, w.volume, instance);
     ASSERT_TRUE(service.Register(player));
-    ASSERT_EQ(instance.Claim(player, false, {}, w.folder.path()), SingleInstance::Start::Owner);
+    ASSERT_EQ(instance.Claim(player, false, {}, w.folder.path(), false), SingleInstance::Start::Owner);
     const char* properties = "org.freedesktop.DBus.Properties";
     auto volume = QDBusMessage::createMethodCall(kMprisBusName, kMprisObjectPath, properties, "Set");
     volume << "org.mpris.MediaPlayer2.Player" << "Volume" << QVariant::fromValue(QDBusVariant(0.5));
