@@ -26,7 +26,7 @@ void ReplaceListAsDrop(PlaybackContext& c, const std::vector<std::string>& items
     FillFromMainWindowDrop(c.playlist, items);
     c.playlist.currentIndex = 0;
     s.busy = 0;
-    s.seekDragging = 0;
+    s.seekDragging = KnobDrag::Idle;
     s.position = 0;
     c.playlist.BuildPlayOrder(c.settings.shuffle, c.clock);
     OpenCurrentTrack(c);

@@ -103,18 +103,18 @@ bool OpenWindowed(PlaybackContext& c, const std::string& openCommand, const std:
     if (count == 0) s.pendingCommand.Ask(kCmdClose);
     else StartPlaying(c);
     s.position = 0;
-    s.seekDragging = 0;
+    s.seekDragging = KnobDrag::Idle;
     return opened;
 }
 
 void RefreshZOrder(PlaybackContext& c) {
     const Settings& st = c.settings;
     const PlayerState& s = c.state;
-    if (st.alwaysOnTop == 1 && s.minimiseState == 0) {
+    if (st.alwaysOnTop == 1 && s.minimiseState == MinimiseState::Shown) {
         // Not topmost first, so that topmost lifts it above other topmost windows.
         c.host.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
         c.host.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
-    } else if (s.minimiseState >= 2) {
+    } else if (s.minimiseState >= MinimiseState::KeepingVideo) {
         c.host.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
         if (st.alwaysOnTop == 0) c.host.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
     }

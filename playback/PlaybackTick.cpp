@@ -120,29 +120,30 @@ void ExecuteSearch(PlaybackContext& c, TickLocals& t) {
 }
 
 void ChooseTickRate(PlayerState& s) {
-    if (s.speed == 0 && s.paused == 0 && s.timeDisplayMode != 0) s.tickDivisor = kSlowTickDivisor;
+    if (s.speed == 0 && s.paused == 0 && s.timeDisplayMode != TimeDisplayMode::RawPosition)
+        s.tickDivisor = kSlowTickDivisor;
     else s.tickDivisor = s.fullScreen ? kSlowTickDivisor : 0;
-    if (s.seekDragging != 0 || s.volumeDragging != 0) s.tickDivisor = 0;
+    if (s.seekDragging != KnobDrag::Idle || s.volumeDragging != KnobDrag::Idle) s.tickDivisor = 0;
 }
 
 void FollowUpMinimise(PlaybackContext& c) {
     PlayerState& s = c.state;
-    if (s.minimiseState >= 2) {
+    if (s.minimiseState >= MinimiseState::KeepingVideo) {
         if (!c.host.IsMainWindowMinimised()) {
-            s.minimiseState = 0;
+            s.minimiseState = MinimiseState::Shown;
             s.activeApp = 1;
         }
-        if (s.minimiseState == 2) {
-            s.minimiseState = 3;
+        if (s.minimiseState == MinimiseState::KeepingVideo) {
+            s.minimiseState = MinimiseState::VideoPlaced;
             c.host.PlaceVideo();
         }
-        if (s.minimiseState == 3 && s.restoreRefresh == 1) {
+        if (s.minimiseState == MinimiseState::VideoPlaced && s.restoreRefresh == 1) {
             s.restoreRefresh = 0;
             c.host.PlaceVideo();
         }
     }
-    if (s.minimiseState == 1 && !c.host.IsMainWindowMinimised()) {
-        s.minimiseState = 0;
+    if (s.minimiseState == MinimiseState::HidingVideo && !c.host.IsMainWindowMinimised()) {
+        s.minimiseState = MinimiseState::Shown;
         c.host.PlaceVideo();
         s.activeApp = 1;
     }

@@ -98,7 +98,7 @@ void VideoPlacement::PlaceWindowed() {
     // An audio-only track or nothing open: the desktop host has no picture left. Minimising
     // leaves a desktop picture where it is.
     if (!picture) HideDesktopHost();
-    if (!picture || state_.minimiseState == 1) {
+    if (!picture || state_.minimiseState == MinimiseState::HidingVideo) {
         host_.HideWindow(PictureWindow::Video);
         state_.zoomPercent = 0;
     } else {
@@ -242,8 +242,8 @@ void VideoPlacement::Leave() {
     state_.busy = 1;
     state_.fullScreen = 0;
     parked_ = false;
-    state_.volumeDragging = 0;
-    state_.seekDragging = 0;
+    state_.volumeDragging = KnobDrag::Idle;
+    state_.seekDragging = KnobDrag::Idle;
     if (settings_.hideCursor == 1) host_.SetCursorPos(cursorSave_);
     // Shown once, however often the panel showed or hid it before.
     host_.SetCursorHidden(false);
@@ -341,11 +341,11 @@ void VideoPlacement::Resume() {
 
 void VideoPlacement::RefreshZOrder() {
     const Settings& st = settings_;
-    if (st.alwaysOnTop == 1 && state_.minimiseState == 0) {
+    if (st.alwaysOnTop == 1 && state_.minimiseState == MinimiseState::Shown) {
         // Not topmost first, so that topmost lifts it above the other topmost windows.
         host_.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
         host_.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
-    } else if (state_.minimiseState >= 2) {
+    } else if (state_.minimiseState >= MinimiseState::KeepingVideo) {
         host_.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
         if (st.alwaysOnTop == 0) host_.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
     }

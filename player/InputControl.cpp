@@ -57,7 +57,7 @@ InputControl::InputControl(PlayerState& state, Settings& settings, Playlist& pla
       host_(host) {}
 
 void InputControl::SelectTimeFormatForDisplay() {
-    state_.timeFormatMs = mci_.SelectTimeFormat(state_.timeDisplayMode == 0 ? 0 : 1);
+    state_.timeFormatMs = mci_.SelectTimeFormat(state_.timeDisplayMode == TimeDisplayMode::RawPosition ? 0 : 1);
 }
 
 void InputControl::StartSearch(int counter, PendingCommand command, bool& held) {
@@ -76,7 +76,7 @@ void InputControl::OnLButtonDown(WindowPoint p) {
 
     if (kTimeDisplay.Contains(p)) {
         // Elapsed, remaining, frame counter, elapsed ...
-        state_.timeDisplayMode = state_.timeDisplayMode >= 2 ? 0 : state_.timeDisplayMode + 1;
+        state_.timeDisplayMode = StepTimeDisplayMode(state_.timeDisplayMode, +1);
         SelectTimeFormatForDisplay();
     } else if (kCounterDisplay.Contains(p)) {
         state_.showZoom = state_.showZoom ? 0 : 1;
@@ -84,14 +84,14 @@ void InputControl::OnLButtonDown(WindowPoint p) {
 
     bool moving = false;
     if (kMinimise.Contains(p)) {
-        state_.minimiseState = 1;
+        state_.minimiseState = MinimiseState::HidingVideo;
         state_.activeApp = 0;
         host_.Minimise();
         host_.PlaceVideo();
     } else if (state_.closed == 0 && SeekKnob(state_).Contains(p)) {
-        state_.seekDragging = 1;
+        state_.seekDragging = KnobDrag::Dragging;
     } else if (state_.inputCooldown == 0 && VolumeKnob(state_).Contains(p)) {
-        state_.volumeDragging = 1;
+        state_.volumeDragging = KnobDrag::Dragging;
     } else if (kRewind.Contains(p)) {
         StartSearch(kCounterSearchBackward, kCmdSearchBackward, rewindHeld_);
     } else if (kFastForward.Contains(p)) {
@@ -162,8 +162,8 @@ void InputControl::OnLButtonDown(WindowPoint p) {
 void InputControl::OnLButtonUp(WindowPoint) {
     // Released first: the dialogs opened below must get the mouse.
     host_.ReleaseMouse();
-    state_.seekDragging = 0;
-    state_.volumeDragging = 0;
+    state_.seekDragging = KnobDrag::Idle;
+    state_.volumeDragging = KnobDrag::Idle;
     if (rewindHeld_ || forwardHeld_) {
         rewindHeld_ = forwardHeld_ = false;
         state_.pendingCommand.Ask(kCmdEndSearch);
@@ -200,11 +200,11 @@ void InputControl::OnRButtonDown(WindowPoint p) {
     host_.ReleaseMouse();
     if (kTimeDisplay.Contains(p)) {
         // Backward: elapsed, frame counter, remaining, elapsed ...
-        state_.timeDisplayMode = state_.timeDisplayMode == 1 ? 0 : state_.timeDisplayMode == 2 ? 1 : 2;
+        state_.timeDisplayMode = StepTimeDisplayMode(state_.timeDisplayMode, -1);
         SelectTimeFormatForDisplay();
     }
     if (kMinimise.Contains(p)) {
-        state_.minimiseState = 2;
+        state_.minimiseState = MinimiseState::KeepingVideo;
         state_.activeApp = 0;
         host_.Minimise();
         host_.PlaceVideo();
@@ -234,28 +234,28 @@ void InputControl::OnRButtonUp(WindowPoint) {
 void InputControl::OnMButtonDown(WindowPoint) { state_.toggleRequest.Ask(true); }
 
 void InputControl::OnMouseMove(WindowPoint p) {
-    if (state_.seekDragging == 1) {
+    if (state_.seekDragging == KnobDrag::Dragging) {
         state_.seekKnobX = Clamp(state_.seekKnobX + p.x - lastMouse_.x, 0, kSeekBarWidth);
         if (p.x < kDragLeftLimit) {
             state_.seekKnobX = 0;
-            state_.seekDragging = 2;
+            state_.seekDragging = KnobDrag::PastAnEnd;
         } else if (p.x >= kSeekDragRightLimit) {
             state_.seekKnobX = kSeekBarWidth;
-            state_.seekDragging = 2;
+            state_.seekDragging = KnobDrag::PastAnEnd;
         }
         const int length = mci_.QueryNumber("status movie length");
         state_.position = static_cast<int>(std::trunc(static_cast<double>(length) / kSeekBarWidth * state_.seekKnobX));
         mci_.Send((state_.paused == 1 ? "seek movie to " : "play movie from ") + std::to_string(state_.position));
         lastMouse_ = p;
     }
-    if (state_.volumeDragging == 1) {
+    if (state_.volumeDragging == KnobDrag::Dragging) {
         state_.volumeKnobX = Clamp(state_.volumeKnobX + p.x - lastMouse_.x, 0, kVolumeBarWidth);
         if (p.x < kDragLeftLimit) {
             state_.volumeKnobX = 0;
-            state_.volumeDragging = 2;
+            state_.volumeDragging = KnobDrag::PastAnEnd;
         } else if (p.x >= kVolumeDragRightLimit) {
             state_.volumeKnobX = kVolumeBarWidth;
-            state_.volumeDragging = 2;
+            state_.volumeDragging = KnobDrag::PastAnEnd;
         }
         SetVolumeFromKnob(volume_, state_.volumeKnobX);
         lastMouse_ = p;
@@ -274,7 +274,7 @@ void InputControl::OnStep(int step) {
 void InputControl::OnActivateApp(bool active) {
     if (active) {
         if (state_.busy == 0) state_.activeApp = host_.IsMinimised() ? 0 : 1;
-        if (state_.minimiseState >= 2) state_.restoreRefresh = 1;
+        if (state_.minimiseState >= MinimiseState::KeepingVideo) state_.restoreRefresh = 1;
         state_.wheelStep.Clear();
     } else if (state_.busy == 0) {
         // A dialog of our own taking the focus deactivates nothing while busy.

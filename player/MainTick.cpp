@@ -56,12 +56,12 @@ bool MainTick::CanSkipSubTicks(bool inputQuiet) const {
     // A search or a frame step moves the picture.
     if (s.speed != 0) return false;
     if (s.requests.AnyPending() || s.inputCooldown != 0) return false;
-    if (s.keysHeld != 0 || s.prevKeysHeld != 0 || s.mouseButtonDown != 0 || s.seekDragging != 0 ||
-        s.volumeDragging != 0 || s.rightButtonSearch != 0)
+    if (s.keysHeld != 0 || s.prevKeysHeld != 0 || s.mouseButtonDown != 0 || s.seekDragging != KnobDrag::Idle ||
+        s.volumeDragging != KnobDrag::Idle || s.rightButtonSearch != 0)
         return false;
     for (const int counter : s.buttonCounters)
         if (counter > 0) return false;
-    if (s.failedTrackWait != 0 || s.minimiseState != 0 || s.restoreRefresh != 0) return false;
+    if (s.failedTrackWait != 0 || s.minimiseState != MinimiseState::Shown || s.restoreRefresh != 0) return false;
     return s.fullScreen == 0 && s.playlistEditorOpen == 0;
 }
 
@@ -191,7 +191,7 @@ void MainTick::CarryOutSpeedStepRequest() {
 
 void MainTick::PollPosition() {
     // Nothing is open while a track that would not open shows its name: no end check.
-    if (state_.seekDragging != 0 || state_.closed != 0 || state_.failedTrackWait != 0) return;
+    if (state_.seekDragging != KnobDrag::Idle || state_.closed != 0 || state_.failedTrackWait != 0) return;
     const int p = mci_.QueryNumber("status movie position");
     state_.polledPosition = p;
     int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;
@@ -275,7 +275,7 @@ void MainTick::ControlPanelInFullScreen() {
         int level = host_.AuxValue(AuxWindow::ControlPanel, kPanelVolumeLevel);
         level = level < 0 ? 0 : level > 255 ? 255 : level;
         const uint32_t volume = static_cast<uint32_t>(level) * 0x01010101u;
-        if (state_.seekDragging == 0) {
+        if (state_.seekDragging == KnobDrag::Idle) {
             volume_.Set(volume);
             state_.volumeKnobX = static_cast<int>(volume / kVolumeKnobDivisor);
         }

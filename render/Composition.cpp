@@ -60,7 +60,7 @@ void DrawCounterField(CDibSurface& work, const CDibSurface& s, const PlayerState
 
 void DrawTimeField(CDibSurface& work, const CDibSurface& s, const PlayerState& st, int position) {
     const TimeField f = TimeFieldFor(st, position);
-    const bool counter = st.timeDisplayMode == 0;
+    const bool counter = st.timeDisplayMode == TimeDisplayMode::RawPosition;
     for (int i = 0; i < 8; ++i)
         PutLargeGlyph(work, s, f.cells[i], skin::kTimeCellX + skin::kTimeCellPitch * i, counter);
     if (f.minus) PutLargeGlyph(work, s, skin::kGlyphMinus, skin::kTimeMinusX, false);
@@ -168,7 +168,7 @@ CounterField CounterFieldFor(const PlayerState& st, const FrameInputs& in) {
 
 TimeField TimeFieldFor(const PlayerState& st, int position) {
     TimeField f;
-    if (st.timeDisplayMode == 0) {
+    if (st.timeDisplayMode == TimeDisplayMode::RawPosition) {
         int v = std::clamp(position, 0, 99999999);
         for (int i = 7; i >= 0; --i) {
             f.cells[i] = v % 10;
@@ -177,7 +177,7 @@ TimeField TimeFieldFor(const PlayerState& st, int position) {
         return f;
     }
     int64_t ms = position;
-    if (st.timeDisplayMode == 2) {
+    if (st.timeDisplayMode == TimeDisplayMode::Remaining) {
         ms = int64_t(st.lengthMs) - position;
         f.minus = true;
     }

@@ -55,6 +55,21 @@ enum ButtonCounter : int {
     kButtonCounterCount = 20,
 };
 
+// What the time field shows; the time button steps forward, the right button back.
+enum class TimeDisplayMode : int { RawPosition = 0, Elapsed = 1, Remaining = 2 };
+// The mode one step (+1 or -1) round the cycle raw, elapsed, remaining.
+inline TimeDisplayMode StepTimeDisplayMode(TimeDisplayMode mode, int step) {
+    return static_cast<TimeDisplayMode>((static_cast<int>(mode) + 3 + step) % 3);
+}
+
+// A knob's drag: pressed on the knob, then past an end of its bar (optional), then released.
+enum class KnobDrag : int { Idle = 0, Dragging = 1, PastAnEnd = 2 };
+
+// The skin's minimise button: the left button minimises and hides the video window; the right
+// button minimises keeping it, and the tick places it once (KeepingVideo -> VideoPlaced).
+// Back to Shown when the tick finds the window restored.
+enum class MinimiseState : int { Shown = 0, HidingVideo = 1, KeepingVideo = 2, VideoPlaced = 3 };
+
 // What a later start's command line names, handed to this player (one player per session):
 // absolute paths that existed when it arrived.
 struct HandedCommandLine {
@@ -91,16 +106,16 @@ struct PlayerState {
     Request<std::optional<HandedCommandLine>> handedCommandLine{requests};
 
     // Transport: written by the playback tick and the device session.
-    bool closed = false;    // while no media is open
-    bool paused = false;    // while the open media is paused
-    int position = 0;  // last position read, in the device's format at that time
+    bool closed = false;  // while no media is open
+    bool paused = false;  // while the open media is paused
+    int position = 0;     // last position read, in the device's format at that time
     int lengthMs = 0;
     int lengthFrames = 0;
-    bool timeFormatMs = true;     // the format the display wants: milliseconds, else frames
-    int timeDisplayMode = 1;  // 0 raw position, 1 elapsed h:mm:ss, 2 remaining h:mm:ss
-    int speed = 0;            // -9..9; 0 normal play, sign = direction
-    int busSeeks = 0;         // counts the bus's jumps carried out
-    int polledPosition = 0;   // the full tick's last "status movie position" (device format)
+    bool timeFormatMs = true;  // the format the display wants: milliseconds, else frames
+    TimeDisplayMode timeDisplayMode = TimeDisplayMode::Elapsed;
+    int speed = 0;           // -9..9; 0 normal play, sign = direction
+    int busSeeks = 0;        // counts the bus's jumps carried out
+    int polledPosition = 0;  // the full tick's last "status movie position" (device format)
 
     // Tick control: written by the tick.
     bool firstTickDone = false;
@@ -117,8 +132,8 @@ struct PlayerState {
     int trackPending = 0;
     int buttonCounters[kButtonCounterCount] = {};  // by ButtonCounter; > 0 draws it lit
     bool mouseButtonDown = false;
-    int seekDragging = 0;  // 0 idle, 1 dragging (or a windowed open), 2 left the bar
-    int volumeDragging = 0;
+    KnobDrag seekDragging = KnobDrag::Idle;  // Dragging also while a windowed open runs
+    KnobDrag volumeDragging = KnobDrag::Idle;
 
     // Display: written by the playback tick and the input handlers, read by the composition.
     int seekKnobX = 0;    // 0..206
@@ -140,7 +155,7 @@ struct PlayerState {
     int screenWidth = 0;
     int screenHeight = 0;
     bool activeApp = true;
-    int minimiseState = 0;
+    MinimiseState minimiseState = MinimiseState::Shown;
     bool restoreRefresh = false;
     bool playlistEditorOpen = false;
 
@@ -150,8 +165,8 @@ struct PlayerState {
     int failedOpensInARow = 0;
 
     // State files the start could not read: the orderly quit must not overwrite them.
-    bool settingsUnreadable = false;        // "KORU.CFG": not written at quit
-    bool lastListUnreadable = false;        // "KORU.tsr": written at quit only if the list changed,
+    bool settingsUnreadable = false;   // "KORU.CFG": not written at quit
+    bool lastListUnreadable = false;   // "KORU.tsr": written at quit only if the list changed,
     uint64_t lastListFingerprint = 0;  // that is, if ListFingerprint differs from this
 };
 

@@ -41,8 +41,10 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
             rig.device.AnswerOnce("status movie time format", format);
         for (const char* length : {"250", "10000"}) rig.device.AnswerOnce("status movie length", length);
         PlayerState& s = rig.state;
-        s.fullScreen = c.fullScreen, s.screenWidth = 1024, s.screenHeight = 768, s.minimiseState = c.minimised;
-        s.closed = s.paused = s.seekDragging = s.marqueeStarted = s.busy = 1, s.speed = 4, s.position = 999;
+        s.fullScreen = c.fullScreen, s.screenWidth = 1024, s.screenHeight = 768;
+        s.minimiseState = MinimiseState(c.minimised);
+        s.seekDragging = KnobDrag::Dragging;
+        s.closed = s.paused = s.marqueeStarted = s.busy = 1, s.speed = 4, s.position = 999;
         Settings& st = rig.settings;
         st.alwaysOnTop = c.onTop, st.videoSizeMode = c.sizeMode, st.fullScreenFit = 2, st.mainX = 40, st.mainY = 50;
         OpenCurrentTrack(rig.context);
@@ -52,7 +54,7 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
         EXPECT_EQ((std::vector<int>{s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed, s.position, s.busy,
                                     s.pendingCommand.Get(), s.marqueeStarted, s.marqueeOffset, s.titleWidth[0],
-                                    s.titleWidth[1], s.failedTrackWait, s.seekDragging}),
+                                    s.titleWidth[1], s.failedTrackWait, int(s.seekDragging)}),
                   (std::vector<int>{250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen})) << c.sizeMode;
         EXPECT_EQ(rig.host.line1, " x.mpg  <0:00:10> |");
     }
@@ -162,7 +164,8 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         if (c.broken) rig.device.Answer("status movie mode", "");
         PlayerState& s = rig.state;
         s.busy = std::max(c.busy, 0), s.closed = c.busy < 0, s.seekKnobX = 100;
-        s.trackPending = s.seekDragging = s.failedOpensInARow = 1;
+        s.trackPending = s.failedOpensInARow = 1;
+        s.seekDragging = KnobDrag::Dragging;
         Strings items, entries;
         for (const std::string& i : c.items) items.push_back(rig.tmp.path() + i);
         for (const std::string& e : c.entries) entries.push_back(e[0] == '/' ? e : rig.tmp.path() + e);
@@ -172,7 +175,7 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         EXPECT_EQ(std::pair(rig.playlist.Entries(), int(s.busy)), std::pair(entries, std::max(c.busy, 0)))
             << c.items[0];
         if (!taken) { EXPECT_TRUE(rig.device.sent.empty()); continue; }
-        EXPECT_EQ(rig.playlist.currentIndex + s.seekKnobX + (c.busy < 0 ? 0 : s.trackPending + s.seekDragging), 0);
+        EXPECT_EQ(rig.playlist.currentIndex + s.seekKnobX + (c.busy < 0 ? 0 : s.trackPending + int(s.seekDragging)), 0);
         EXPECT_EQ(std::pair(rig.playlist.orderCount, s.closed), std::pair(int(entries.size()), c.opened.empty()))
             << c.items[0];
         // A track in an existing folder opens by its name, one whose folder is missing by path.

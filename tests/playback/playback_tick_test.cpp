@@ -134,10 +134,10 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
          .held = kFfHeld, .wheel = {1, 1}, .sent = Seek(5107), .ffLit = 0},
         {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = -6}, .sent = oneFrame},
         {.name = "playing: every fifth call", .divisor = 5},
-        {.name = "raw position shown: every call", .st = {.timeDisplayMode = 0}},
+        {.name = "raw position shown: every call", .st = {.timeDisplayMode = TimeDisplayMode::RawPosition}},
         {.name = "paused: every call", .st = {.paused = 1}},
         {.name = "paused in full screen: every fifth call", .st = {.paused = 1, .fullScreen = 1}, .divisor = 5},
-        {.name = "the volume knob dragged: every call", .st = {.volumeDragging = 2}},
+        {.name = "the volume knob dragged: every call", .st = {.volumeDragging = KnobDrag::PastAnEnd}},
     };
     for (const Case& c : cases) {
         TickRig rig(c.st, c.held);
@@ -155,7 +155,8 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
 TEST(PlaybackTickTest, BrowsingWhileClosed) {
     using Shown = std::vector<std::pair<int, int>>;  // trackPending, currentIndex
     for (int divisor : {5, 0}) {
-        TickRig rig({.closed = 1, .timeDisplayMode = divisor ? 1 : 0, .tickDivisor = divisor, .mouseButtonDown = 1},
+        const TimeDisplayMode mode = divisor ? TimeDisplayMode::Elapsed : TimeDisplayMode::RawPosition;
+        TickRig rig({.closed = 1, .timeDisplayMode = mode, .tickDivisor = divisor, .mouseButtonDown = 1},
                     kFfHeld);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
         Shown shown;
@@ -185,10 +186,10 @@ TEST(PlaybackTickTest, MinimiseFollowUp) {
          .placements = 1},
     };
     for (const Case& c : cases) {
-        TickRig rig({.activeApp = 0, .minimiseState = c.state, .restoreRefresh = c.refresh});
+        TickRig rig({.activeApp = 0, .minimiseState = MinimiseState(c.state), .restoreRefresh = c.refresh});
         rig.host.minimised = c.minimised;
         EXPECT_EQ(rig.Tick(), Strings(c.placements, "[place video]")) << c.name;
-        EXPECT_EQ(std::tuple(rig.state.minimiseState, rig.state.activeApp, rig.state.restoreRefresh),
+        EXPECT_EQ(std::tuple(int(rig.state.minimiseState), rig.state.activeApp, rig.state.restoreRefresh),
                   std::tuple(c.stateAfter, c.activeAfter, c.refreshAfter)) << c.name;
     }
 }
@@ -220,13 +221,14 @@ TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3"});
         rig.state.tickDivisor = 3;
         rig.state.fullScreen = 1;
-        rig.state.minimiseState = 1;
+        rig.state.minimiseState = MinimiseState::HidingVideo;
         rig.state.buttonCounters[kCounterPlay] = 2;
         std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
         PlaybackTickNoDraw(rig.context);
         EXPECT_EQ(rig.device.sent, c.sent) << c.name;
         const PlayerState& s = rig.state;
-        EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, s.buttonCounters[kCounterPlay], s.minimiseState, s.trackPending),
+        EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, s.buttonCounters[kCounterPlay], int(s.minimiseState),
+                             s.trackPending),
                   std::tuple(c.speed, 3, 2, 1, 0)) << c.name;
     }
 }

@@ -67,8 +67,8 @@ struct Rig : PlaybackRig {
     // The log since the last call, then " fullScreen panelInFullScreen busy seekDragging volumeDragging".
     Strings Take() {
         Strings log = std::exchange(device.sent, {});
-        return log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, state.seekDragging,
-                                   state.volumeDragging})), log;
+        return log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, int(state.seekDragging),
+                                   int(state.volumeDragging)})), log;
     }
     FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
@@ -105,7 +105,9 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
     for (const Case& c : cases) {
         Rig rig;
         rig.device.Answer("where movie destination", c.reply), rig.video.natural = ParseDestination(c.reply);
-        rig.state.minimiseState = c.minimise, rig.state.activeApp = c.active, rig.settings.alwaysOnTop = c.onTop;
+        rig.state.minimiseState = MinimiseState(c.minimise);
+        rig.state.activeApp = c.active;
+        rig.settings.alwaysOnTop = c.onTop;
         rig.Place(c.mode);
         rig.device.sent.push_back(Nums({rig.settings.videoSizeMode, rig.state.zoomPercent, rig.state.zoomShowTicks,
                                         rig.settings.videoX, rig.settings.videoY, rig.windows.focus}));
@@ -176,7 +178,7 @@ TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
         {[](Rig& r) { r.Place(2); }, 1},
         {[](Rig& r) { r.state.closed = 1, r.placement.FollowDevice(), r.placement.FollowDevice(); }, 1},
         {[](Rig& r) { r.placement.SwitchFullScreen(false); }, 1},
-        {[](Rig& r) { r.placement.FollowDevice(), r.state.minimiseState = 1, r.Place(3); }, 0},  // still open
+        {[](Rig& r) { r.placement.FollowDevice(); r.state.minimiseState = MinimiseState::HidingVideo; r.Place(3); }, 0},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         Rig rig;
@@ -236,7 +238,8 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     EXPECT_EQ(rig.Take(), (Strings{"[show panel 1024 628 800 72]", "[hide overlay]", "[show overlay 1024 100 800 600]",
                                    " 1 0 0 0 0"}));
 
-    rig.state.paused = 1, rig.state.position = 1, rig.state.seekDragging = 1, rig.state.volumeDragging = 2;
+    rig.state.paused = 1, rig.state.position = 1, rig.state.seekDragging = KnobDrag::Dragging;
+    rig.state.volumeDragging = KnobDrag::PastAnEnd;
     rig.device.Answer("status movie position", "99");  // paused: the picture returns to where the device stands
     rig.state.busy = 1;  // a switch inside another long operation leaves it busy
     EXPECT_TRUE(rig.placement.OnPlayerNotify(5));

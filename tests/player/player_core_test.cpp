@@ -172,7 +172,7 @@ TEST(InputControlTest, PressesAndReleases) {
         const auto release = [&] { c.right ? rig.input.OnRButtonUp(c.at) : rig.input.OnLButtonUp(c.at); };
         c.right ? rig.input.OnRButtonDown(c.at) : rig.input.OnLButtonDown(c.at);
         EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.mouseButtonDown, s.quitRequested.Get(), s.trackPending,
-                             s.minimiseState, s.rightButtonSearch),
+                             int(s.minimiseState), s.rightButtonSearch),
                   std::tuple(c.pending, 1, 0, c.track, c.minimised, c.search)) << c.name;
         release();
         std::vector<int> lit;
@@ -193,7 +193,7 @@ TEST(InputControlTest, TimeDisplay) {
     std::vector<std::pair<int, int>> modes, expected{{2, 1}, {0, 0}, {1, 1}, {2, 1}, {1, 1}, {0, 0}, {2, 1}};
     for (bool right : {false, false, false, false, true, true, true}) {
         right ? rig.input.OnRButtonDown({129, 68}) : rig.input.OnLButtonDown({201, 55});
-        modes.emplace_back(rig.state.timeDisplayMode, rig.state.timeFormatMs);
+        modes.emplace_back(int(rig.state.timeDisplayMode), rig.state.timeFormatMs);
     }
     EXPECT_EQ(std::tuple(modes, std::count(rig.journal.begin(), rig.journal.end(), "set movie time format frames")),
               std::tuple(expected, 2));
@@ -202,7 +202,7 @@ TEST(InputControlTest, TimeDisplay) {
 // A hotspot takes a press on each of its pixels, edges included, and none just past its right or bottom edge:
 // its top-left and bottom-right corners act, the points one beyond them do not.
 TEST(InputControlTest, HotspotsTakePressesOnTheirOwnPixelsOnly) {
-    const auto timeShown = [](Rig& r) { return r.state.timeDisplayMode != 1; };
+    const auto timeShown = [](Rig& r) { return r.state.timeDisplayMode != TimeDisplayMode::Elapsed; };
     const auto stopped = [](Rig& r) { return r.state.closeRequest.Get(); };
     const auto shuffleOff = [](Rig& r) { return r.settings.shuffle == 0; };
     const auto repeatOff = [](Rig& r) { return r.settings.repeat == 0; };
@@ -467,9 +467,9 @@ TEST(MainTickTest, FullTickRequests) {
          .pending = kCmdOpenAndPlay},
         {.name = "toggle paused with nothing open: as PLAY", .st = {.closed = 1, .paused = 1}, .ask = {.toggle = true},
          .paused = 1, .pending = kCmdOpenAndPlay},
-        {.name = "toggle while dragging the knob pauses", .st = {.seekDragging = 1}, .ask = {.toggle = true},
-         .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
-        {.name = "toggle paused while dragging the knob plays", .st = {.paused = 1, .seekDragging = 1},
+        {.name = "toggle while dragging the knob pauses", .st = {.seekDragging = KnobDrag::Dragging},
+         .ask = {.toggle = true}, .sent = {"pause movie", pos}, .paused = 1, .position = 5200},
+        {.name = "toggle paused while dragging the knob plays", .st = {.paused = 1, .seekDragging = KnobDrag::Dragging},
          .ask = {.toggle = true}, .sent = {"play movie", "play movie"}},
         {.name = "the knob follows the position", .lengthMs = 10000, .sent = {pos}, .knob = 107},
         {.name = "in frames past the length: the end check", .st = {.timeFormatMs = 0}, .lengthMs = 10000,
@@ -491,7 +491,7 @@ TEST(MainTickTest, FullTickRequests) {
          .learned = 4000},
         {.name = "length learned, paused", .st = {.paused = 1}, .lengthMs = 0, .sent = measured, .paused = 1,
          .knob = 99, .learned = 10800},
-        {.name = "the drag left the bar", .st = {.seekDragging = 2}, .lengthMs = 10000},
+        {.name = "the drag left the bar", .st = {.seekDragging = KnobDrag::PastAnEnd}, .lengthMs = 10000},
         // A track that won't open; the user's request goes first.
         {.name = "failed track: the next", .st = {.failedTrackWait = 2}, .pending = kCmdNextTrack},
         {.name = "failed track over an end check", .st = {.failedTrackWait = 2}, .ask = {.command = kCmdCheckEnd},
@@ -593,11 +593,11 @@ TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
         {.name = "keys held", .change = [](PlayerState& s) { s.keysHeld = kHeldRight; }},
         {.name = "keys held before", .change = [](PlayerState& s) { s.prevKeysHeld = kHeldRight; }},
         {.name = "mouse down", .change = [](PlayerState& s) { s.mouseButtonDown = 1; }},
-        {.name = "seek drag", .change = [](PlayerState& s) { s.seekDragging = 1; }},
-        {.name = "volume drag", .change = [](PlayerState& s) { s.volumeDragging = 1; }},
+        {.name = "seek drag", .change = [](PlayerState& s) { s.seekDragging = KnobDrag::Dragging; }},
+        {.name = "volume drag", .change = [](PlayerState& s) { s.volumeDragging = KnobDrag::Dragging; }},
         {.name = "lit", .change = [](PlayerState& s) { s.buttonCounters[kCounterStop] = 1; }},
         {.name = "failed track", .change = [](PlayerState& s) { s.failedTrackWait = 1; }},
-        {.name = "minimised", .change = [](PlayerState& s) { s.minimiseState = 1; }},
+        {.name = "minimised", .change = [](PlayerState& s) { s.minimiseState = MinimiseState::HidingVideo; }},
         {.name = "full screen", .change = [](PlayerState& s) { s.fullScreen = 1; }},
         {.name = "editor", .change = [](PlayerState& s) { s.playlistEditorOpen = 1; }},
     };

@@ -216,11 +216,11 @@ const struct { HotspotIndex spot; int expected; int (*effect)(S, T) = nullptr; }
     {kHotspotPlay, 1, [](S s, T) { return s.buttonCounters[0]; }},
     {kHotspotPower, kCmdQuit, [](S s, T) { return s.quitPending.Get() ? int(kCmdQuit) : 0; }},
     {kHotspotRepeat, 0, [](S, T t) { return t.repeat; }}, {kHotspotShuffle, 1, [](S, T t) { return t.shuffle; }},
-    {kHotspotMinimise, 1, [](S s, T) { return s.minimiseState; }},
-    {kHotspotPosition, 1, [](S s, T) { return s.seekDragging; }},
-    {kHotspotVolume, 1, [](S s, T) { return s.volumeDragging; }},
+    {kHotspotMinimise, 1, [](S s, T) { return int(s.minimiseState); }},
+    {kHotspotPosition, 1, [](S s, T) { return int(s.seekDragging); }},
+    {kHotspotVolume, 1, [](S s, T) { return int(s.volumeDragging); }},
     {kHotspotTitle, 0, [](S s, T) { return s.marqueeLine; }},
-    {kHotspotTime, 2, [](S s, T) { return s.timeDisplayMode; }},
+    {kHotspotTime, 2, [](S s, T) { return int(s.timeDisplayMode); }},
 };
 
 // CTest runs this at 1, 1.5 and 2 (QT_SCALE_FACTOR); each press is looked at before its release, then undone.

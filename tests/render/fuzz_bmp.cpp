@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlayerState state;
     for (int& c : state.buttonCounters) c = 1;
     state.closed = state.paused = 1, state.activeApp = 0;
-    state.timeDisplayMode = int(size % 3), state.trackPending = int(size % 2);
+    state.timeDisplayMode = TimeDisplayMode(size % 3), state.trackPending = int(size % 2);
     state.titleWidth[1] = int(size % 700) - 10, state.marqueeOffset = int(size % 300) - 150;
     Settings settings; settings.shuffle = settings.repeat = 1;
     if (size % 8 == 0) ComposeFrame(work, s, state, settings, FrameInputs{int(size), 5, 2});

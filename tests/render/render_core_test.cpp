@@ -180,14 +180,17 @@ struct Rig {
 TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
     const auto timed = [](int lengthMs, int lengthFrames, int mode) {
-        return PlayerState{.lengthMs = lengthMs, .lengthFrames = lengthFrames, .timeDisplayMode = mode, .seekKnobX = 40,
+        return PlayerState{.lengthMs = lengthMs, .lengthFrames = lengthFrames, .timeDisplayMode = TimeDisplayMode(mode),
+                           .seekKnobX = 40,
                            .volumeKnobX = 58};
     };
     const Case cases[] = {
-        {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = 0, .seekKnobX = -5, .volumeKnobX = 99,
-                                   .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0}, {-5, 0, 7}, 0},
-        {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = 2, .seekKnobX = 103,
-                                  .volumeKnobX = 29, .showZoom = 1, .zoomPercent = 150, .activeApp = 0},
+        {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = TimeDisplayMode::RawPosition, .seekKnobX = -5,
+                                   .volumeKnobX = 99, .marqueeLine = 0, .zoomShowTicks = 3, .zoomPercent = 0},
+         {-5, 0, 7}, 0},
+        {"frame_paused_odd.bmp", {.paused = 1, .lengthMs = 3725000, .timeDisplayMode = TimeDisplayMode::Remaining,
+                                  .seekKnobX = 103, .volumeKnobX = 29, .showZoom = 1, .zoomPercent = 150,
+                                  .activeApp = 0},
          {2995000, 1234, 1233}, 1},  // 0:12:10 left
         {"time_counter_ms.bmp", timed(3725000, 3725000, 0), {1234567, 3, 1}, -1},
         {"time_counter_frames.bmp", timed(3725000, 111750, 0), {4321, 3, 1}, -1},
@@ -306,8 +309,9 @@ TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
 TEST(CompositionTest, TimeFieldsStopAtTheirLargestValue) {
     using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
     const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
-    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = 1}, 36000000).cells, clock);
-    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = 0}, 123456789).cells, (std::array{9, 9, 9, 9, 9, 9, 9, 9}));
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::Elapsed}, 36000000).cells, clock);
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::RawPosition}, 123456789).cells,
+              (std::array{9, 9, 9, 9, 9, 9, 9, 9}));
 }
 
 // The right end of the dark run on the row below (230 + 1); never past a narrow surface.
