@@ -91,7 +91,9 @@ int CPlayerApp::Run(const std::vector<std::string>& arguments, const std::string
     // Everything is saved. The media engine's teardown waits for its threads, and one may be
     // stuck in a read that never returns (a file on a stalled mount): it gets a bound.
     EndProcessWithin(1500, 0);
-    // Saved and closed: the name goes before the objects, so a start racing this quit owns it.
+    // Saved and closed: the folder and the name go before the objects, so a start racing this
+    // quit owns them.
+    ReleaseProgramFolder();
     instance.Release();
     bus.Unregister();
     return 0;

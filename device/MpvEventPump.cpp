@@ -9,12 +9,14 @@ namespace mpvdevice {
 namespace {
 // Reply ids of the pump's own property reads; the device's command replies count from 1 up.
 constexpr uint64_t kFirstTimeReply = uint64_t{1} << 63;
+constexpr uint64_t kIdleReply = kFirstTimeReply + 1;
 }  // namespace
 
 EventPump::EventPump(mpv_handle* handle, std::function<void()> preloaded)
     : handle_(handle), preloaded_(std::move(preloaded)), thread_([this] { Run(); }) {
     // Reported at each turn of the core's loop that changed it (Counters::firstTime).
     mpv_observe_property(handle_, kFirstTimeReply, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(handle_, kIdleReply, "idle-active", MPV_FORMAT_FLAG);
 }
 
 EventPump::~EventPump() {
@@ -78,6 +80,9 @@ void EventPump::Count(const mpv_event& e, std::string& log) {
         break;
     case MPV_EVENT_PROPERTY_CHANGE: {
         const auto* p = static_cast<const mpv_event_property*>(e.data);
+        if (e.reply_userdata == kIdleReply && p != nullptr && p->format == MPV_FORMAT_FLAG) {
+            counters_.idle = *static_cast<const int*>(p->data) != 0;
+        }
         if (e.reply_userdata == kFirstTimeReply && p != nullptr && p->format == MPV_FORMAT_DOUBLE &&
             counters_.startedEntry != 0 && counters_.firstTimeEntry != counters_.startedEntry &&
             counters_.restartedEntry == counters_.startedEntry) {

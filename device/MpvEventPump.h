@@ -34,6 +34,7 @@ public:
         uint64_t seeks = 0;
         bool restartAfterLastSeek = true;  // a PLAYBACK_RESTART followed the latest SEEK
         uint64_t lastReply = 0;            // reply id of the latest asynchronous command
+        bool idle = false;                 // libmpv holds no file (its idle-active as last reported)
         // The first time-pos libmpv reported for entry `firstTimeEntry` after its first
         // PLAYBACK_RESTART (seconds): for a picture loaded paused its first frame's time; for
         // one that took over while playing a frame or two later (the first frame is shown

@@ -49,6 +49,8 @@ constexpr int kDrainBoundMs = 3000;
 // is asked to open its sound outputs again.
 constexpr int kSoundCheckMs = 500;
 constexpr int kSoundRetryMs = 1500;
+// Bound for libmpv to let go of a file whose open is given up; past it the core is left behind.
+constexpr int kGiveUpOpenMs = 400;
 
 std::string NumberText(double v) {
     char buf[64];
@@ -78,6 +80,20 @@ struct RenderContextDeleter {
 };
 using RenderContext = std::unique_ptr<mpv_render_context, RenderContextDeleter>;
 
+// A core whose opener or demuxer waits in a read that never returns (a stalled network mount,
+// a FUSE file that never answers). Its teardown would wait for that read too, so nothing of it
+// is ever destroyed: it keeps its threads and its memory until the process ends.
+struct StuckCore {
+    MpvHandle handle;
+    std::unique_ptr<EventPump> events;
+    RenderContext renderContext;
+    std::unique_ptr<Renderer> renderer;
+    std::unique_ptr<Handover> handover;
+};
+
+std::mutex gStuckCoresMutex;
+std::vector<StuckCore*> gStuckCores;  // never freed, on purpose (see above)
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -89,6 +105,7 @@ public:
     ~Engine() {
         if (handover_) handover_->StopWatch();  // a grace ending now takes the command lock
         if (volumeToken_ != 0) ProcessWaveVolume::Unsubscribe(volumeToken_);
+        if (opening_) GiveUpOpening();
         if (open_) CloseMedia();
         // Members go in reverse order of declaration: see the owners above.
     }
@@ -116,8 +133,16 @@ public:
         // unless that command opens it.
         if (handover_ && handover_->Orphaned() && c.verb != DeviceVerb::Open) DropOrphan();
         if (c.verb == DeviceVerb::Open) {
+            if (opening_) GiveUpOpening();
             if (!Start()) return Fail(text, "libmpv is not available");
             return Open(text, c);
+        }
+        if (opening_ && !FinishOpening()) {
+            if (!EqualsNoCase(c.alias, opening_->alias)) return Fail(text, "unknown alias");
+            if (c.verb == DeviceVerb::Status && c.item == StatusItem::Mode) return Ok("not ready");
+            if (c.verb != DeviceVerb::Close) return Fail(text, "still opening");
+            GiveUpOpening();
+            return Ok();
         }
         if (!open_) return Fail(text, "nothing is open");
         if (!EqualsNoCase(c.alias, alias_)) return Fail(text, "unknown alias");
@@ -237,10 +262,10 @@ private:
         }
         renderContext_.reset(ctx);
         renderer_ = std::make_unique<Renderer>(ctx, this);
-        volumeToken_ = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
+        if (volumeToken_ == 0) volumeToken_ = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
         handover_ = std::make_unique<Handover>(handle_.get(), *events_, [this] {
             std::lock_guard<std::mutex> command(commandMutex_);
-            if (handover_->Orphaned() && !open_) DropOrphan();
+            if (handover_ && handover_->Orphaned() && !open_) DropOrphan();
         });
         startFailed_ = false;
         if (LogEnabled()) LogLine("device: libmpv started");
@@ -597,21 +622,48 @@ private:
             return Fail(text, "loadfile refused");
         }
 
-        EventPump::Counters seen;
-        const bool done = events_->WaitFor(
-            [&](const EventPump::Counters& n) {
-                return n.endedEntry >= entry || (n.loadedEntry == entry && n.restartedEntry == entry);
-            },
-            options_.openTimeoutMs, &seen);
-        // An end first means an error, or a playlist (reason redirect), which is not opened.
-        if (!done || seen.endedEntry >= entry) {
-            UnloadFile();
-            return Fail(text, done ? "the file did not open (error " + std::to_string(seen.lastEndError) + ")"
-                                   : "open timed out");
-        }
+        opening_ = Opening{entry, c.alias, file, Clock::now() + std::chrono::milliseconds(options_.openTimeoutMs)};
+        events_->WaitFor([&](const EventPump::Counters& n) { return OpeningOver(n); }, options_.openWaitMs);
+        if (FinishOpening() || open_) return Ok();
+        return Fail(text, "the file did not open");
+    }
 
-        Describe(entry, c.alias, file, false);
-        return Ok();
+    // The open entry's load has ended: loaded and standing on its start, or ended (an error, or
+    // a playlist, reason redirect, which is not opened).
+    bool OpeningOver(const EventPump::Counters& n) const {
+        const int64_t entry = opening_->entry;
+        return n.endedEntry >= entry || (n.loadedEntry == entry && n.restartedEntry == entry);
+    }
+
+    // Takes what libmpv did with the open that runs: the medium is open, or the open failed, or
+    // it is still running (true) within its bound. Past the bound it is given up.
+    bool FinishOpening() {
+        const EventPump::Counters seen = events_->Snapshot();
+        const Opening o = *opening_;
+        if (!OpeningOver(seen)) {
+            if (Clock::now() < o.deadline) return true;
+            LogLine("device: " + o.file + ": the open did not finish within " + std::to_string(options_.openTimeoutMs) +
+                    " ms: given up");
+            GiveUpOpening();
+            return false;
+        }
+        opening_.reset();
+        if (seen.endedEntry >= o.entry) {
+            if (LogEnabled()) {
+                LogLine("device: " + o.file + " did not open (error " + std::to_string(seen.lastEndError) + ")");
+            }
+            UnloadFile();
+            return false;
+        }
+        Describe(o.entry, o.alias, o.file, false);
+        return false;
+    }
+
+    // The open that runs is given up: libmpv lets go of the file within kGiveUpOpenMs, or its
+    // core is left behind stuck in the file's read and the next command starts a fresh one.
+    void GiveUpOpening() {
+        opening_.reset();
+        UnloadFile(kGiveUpOpenMs);
     }
 
     // Takes over the cued entry that plays on in libmpv: the medium is now that entry,
@@ -652,8 +704,8 @@ private:
             GetDouble("time-pos", t0_);
         } else if (hasPicture_) {
             EventPump::Counters n;
-            events_->WaitFor([&](const EventPump::Counters& now) { return now.firstTimeEntry >= entry; },
-                             kFrameWaitMs, &n);
+            events_->WaitFor([&](const EventPump::Counters& now) { return now.firstTimeEntry >= entry; }, kFrameWaitMs,
+                             &n);
             if (n.firstTimeEntry == entry && n.firstTime > 0)
                 t0_ = n.firstTime - std::floor(n.firstTime * fps_ + 1e-6) / fps_;
         }
@@ -686,17 +738,26 @@ private:
 
     // Unloads whatever is loaded or loading and returns once libmpv is idle and every event
     // of the unloaded file has been counted, so the next open sees only its own. Bounded.
-    void UnloadFile() {
+    void UnloadFile(int boundMs = 0) {
+        if (!handle_) return;
+        // Asked without waiting: a core that cannot let go of the file (its demuxer waits in a
+        // read) would hold a waiting caller for good. It reports idle once it has let go.
         const char* stop[] = {"stop", nullptr};  // also clears libmpv's playlist: no cue left
-        mpv_command(handle_.get(), stop);
+        const uint64_t stopped = ++barrier_;
+        mpv_command_async(handle_.get(), stopped, stop);
         handover_->Forget();
-        const auto deadline = Clock::now() + std::chrono::milliseconds(options_.closeTimeoutMs);
+        const int bound = boundMs > 0 ? boundMs : options_.closeTimeoutMs;
+        if (!events_->WaitFor([&](const EventPump::Counters& n) { return n.lastReply >= stopped && n.idle; }, bound)) {
+            LeaveStuckCore();
+            return;
+        }
+        const auto deadline = Clock::now() + std::chrono::milliseconds(bound);
         for (;;) {
             int idle = 0;
             if (mpv_get_property(handle_.get(), "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle != 0) break;
             if (Clock::now() >= deadline) {
-                LogLine("device: libmpv did not become idle");
-                break;
+                LeaveStuckCore();
+                return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -730,6 +791,28 @@ private:
         lengthMs_ = lengthFrames_ = 0;
         naturalWidth_ = naturalHeight_ = 0;
         destination_ = DestinationRect{};
+    }
+
+    // libmpv did not let go of a file: its core waits in a read that does not return. It is
+    // left behind as it stands (StuckCore) and whatever was open is closed; the next command
+    // starts a fresh core (Start), so the entries after that file open normally.
+    void LeaveStuckCore() {
+        ReportProblem("the media engine is stuck in a file's read: it is left behind and started again");
+        DetachHost();
+        handover_->Forget();
+        auto* stuck = new StuckCore{std::move(handle_), std::move(events_), std::move(renderContext_),
+                                    std::move(renderer_), std::move(handover_)};
+        {
+            std::lock_guard<std::mutex> lock(gStuckCoresMutex);
+            gStuckCores.push_back(stuck);
+        }
+        open_ = false;
+        opening_.reset();
+        alias_.clear();
+        hasPicture_ = false;
+        atEnd_ = false;
+        mode_ = Mode::Stopped;
+        silent_.store(false);
     }
 
     void DetachHost() {
@@ -860,6 +943,15 @@ private:
     int volumeToken_ = 0;
     uint64_t barrier_ = 0;
 
+    // An open that libmpv has not finished (command thread only): the medium it will be.
+    struct Opening {
+        int64_t entry = 0;
+        std::string alias;
+        std::string file;
+        Clock::time_point deadline;
+    };
+    std::optional<Opening> opening_;
+
     // The open medium (command thread only).
     bool open_ = false;
     std::string alias_;
@@ -883,7 +975,7 @@ private:
 
     Clock::time_point soundCheckedAt_{};
     Clock::time_point soundRetryAt_{};
-    int32_t cueGain_ = 0;  // the gain of the cued entry, hundredths of a dB (EntryGain.h)
+    int32_t cueGain_ = 0;           // the gain of the cued entry, hundredths of a dB (EntryGain.h)
     bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
     Clock::time_point eofSince_{};  // since when, with libmpv's time standing at eofTimePos_
     double eofTimePos_ = 0;

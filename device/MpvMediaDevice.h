@@ -12,7 +12,9 @@ struct MediaDeviceOptions {
     std::string audioOutput;
     // With audioOutput "pcm": the played samples, signed 16-bit stereo, are appended to this file.
     std::string pcmCaptureFile;
-    // Bounds of the synchronous commands, in milliseconds.
+    // Bounds of the commands, in milliseconds: an open answers within openWaitMs and may go on
+    // in the background until openTimeoutMs (see open below).
+    int openWaitMs = 300;
     int openTimeoutMs = 5000;
     int seekTimeoutMs = 3000;
     int closeTimeoutMs = 2000;
@@ -35,9 +37,15 @@ struct DeviceReply {
 // and failure apart for the device shell and tests.
 //
 // Behaviour:
-// - open is synchronous and bounded by openTimeoutMs: on return the media is stopped at 0,
-//   length, frame rate and picture size are known. An open while another medium is open
-//   closes that one first. Relative paths resolve against the current directory; only
+// - open answers within openWaitMs. Mostly the media is open then: stopped at 0, length, frame
+//   rate and picture size known. An open that takes longer goes on in the background:
+//   meanwhile "status <alias> mode" answers "not ready", close gives it up, and every
+//   other command fails; the first command after it has finished finds the media open (mode
+//   "stopped"), or nothing open when it failed. Past openTimeoutMs it is given up. A given-up
+//   open whose file libmpv cannot let go of (its read never returns) leaves that libmpv core
+//   behind, never destroyed, and the next command starts a fresh one; a close of a medium whose
+//   read stalls does the same. So no read of a file ever holds the caller or the next file.
+//   An open while another medium is open closes that one first. Relative paths resolve against the current directory; only
 //   regular files are opened (no URLs, no playlists), and none whose first read does not
 //   finish within kMediaReadBoundMs or that states no bytes (platform/ReadProbe.h): libmpv
 //   would wait for it for good. The same holds for a cue.

@@ -97,10 +97,14 @@ const std::string& ProgramFolder() {
     return folder;
 }
 
+namespace {
+// The claim's descriptor, kept open until the claim is released: closing it releases the lock.
+int gOwnerLockFd = -1;
+}  // namespace
+
 bool ClaimProgramFolder(const std::string& folder) {
     const std::string path = folder + kOwnerLockFileName;
-    // Kept open for the whole run: closing the descriptor would release the claim.
-    static int fd = -1;
+    int& fd = gOwnerLockFd;
     if (fd < 0) fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         LogLine("cannot open " + path + ": " + std::strerror(errno) + "; the folder is taken as this player's");
@@ -110,4 +114,10 @@ bool ClaimProgramFolder(const std::string& folder) {
     if (errno == EWOULDBLOCK) return false;
     LogLine("cannot lock " + path + ": " + std::strerror(errno) + "; the folder is taken as this player's");
     return true;
+}
+
+void ReleaseProgramFolder() {
+    if (gOwnerLockFd < 0) return;
+    ::close(gOwnerLockFd);
+    gOwnerLockFd = -1;
 }

@@ -25,3 +25,8 @@ inline constexpr const char* kOwnerLockFileName = "velkaf.lock";
 // write the folder's state files. A folder where the lock file cannot be made (read-only,
 // missing) has no owner to protect and gives true, with a log line. Call once.
 bool ClaimProgramFolder(const std::string& folder);
+
+// Lets the claim go once everything is saved: a process that cannot end at once (a thread of
+// the media engine stuck in a read of a stalled mount keeps it alive) must not keep the folder
+// from the next start.
+void ReleaseProgramFolder();

@@ -45,6 +45,7 @@ void MciSession::CueNext(const std::string& path, const std::string& gain) {
 
 void MciSession::Close() {
     Send("close movie");
+    state_.trackOpening = false;
     state_.closed = 1;
     state_.paused = 0;
     state_.seekKnobX = 0;

@@ -24,7 +24,7 @@ public:
     // The reply, at most size - 1 characters (the mode reply uses size 8).
     std::string QueryText(const std::string& command, std::size_t size);
 
-    // "close movie"; closed = 1, paused = 0, seekKnobX = 0.
+    // "close movie" (an open still running is given up); closed = 1, paused = 0, seekKnobX = 0.
     void Close();
     // Play/pause: a search always ends in play; with nothing open the current entry opens.
     void TogglePlayPause();

@@ -43,9 +43,11 @@ int FolderDepth(const std::string& folder) {
     return depth;
 }
 
-// A device with media open always answers its mode; after a failed open nothing is open and
-// every query answers empty.
-bool DeviceHoldsMedia(PlaybackContext& c) { return !c.mci.QueryText("status movie mode", kReplySize).empty(); }
+// What the device answers for its mode right after an open: "not ready" while it still opens
+// the file in the background; else a device with media open always answers its mode, and
+// after a failed open nothing is open and every query answers empty.
+constexpr const char* kModeNotReady = "not ready";
+std::string ModeAfterOpen(PlaybackContext& c) { return c.mci.QueryText("status movie mode", kReplySize); }
 
 void StartPlaying(PlaybackContext& c) {
     c.state.closed = 0;
@@ -53,17 +55,8 @@ void StartPlaying(PlaybackContext& c) {
     c.mci.Send("play movie");
 }
 
-// The open, and the track's gain (empty: none) before anything plays of it.
-bool SendOpen(PlaybackContext& c, const std::string& openCommand, const std::string& gain) {
-    c.mci.Send(openCommand);
-    const bool opened = DeviceHoldsMedia(c);
-    if (opened && !gain.empty()) c.mci.Send("set movie gain " + gain);
-    return opened;
-}
-
-bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand, const std::string& gain) {
+void OpenFullScreen(PlaybackContext& c) {
     PlayerState& s = c.state;
-    const bool opened = SendOpen(c, openCommand, gain);
     c.mci.Send("stop movie");
     c.mci.Send("window movie handle default");
     c.mci.Send("window movie handle " + std::to_string(c.host.FullScreenWindowId()));
@@ -80,12 +73,10 @@ bool OpenFullScreen(PlaybackContext& c, const std::string& openCommand, const st
     c.host.PlaceVideo();
     c.mci.Send("play movie from 0");
     s.position = 0;
-    return opened;
 }
 
-bool OpenWindowed(PlaybackContext& c, const std::string& openCommand, const std::string& gain) {
+void OpenWindowed(PlaybackContext& c) {
     PlayerState& s = c.state;
-    const bool opened = SendOpen(c, openCommand, gain);
     c.mci.Send("stop movie");
     s.zoomShowTicks = 0;
     const std::string attach = "window movie handle " + std::to_string(c.host.VideoWindowId());
@@ -104,7 +95,6 @@ bool OpenWindowed(PlaybackContext& c, const std::string& openCommand, const std:
     else StartPlaying(c);
     s.position = 0;
     s.seekDragging = KnobDrag::Idle;
-    return opened;
 }
 
 void RefreshZOrder(PlaybackContext& c) {
@@ -136,6 +126,42 @@ void TrackWouldNotOpen(PlaybackContext& c, const std::string& path) {
     s.failedOpensInARow = 0;
     s.failedTrackWait = 0;
     c.mci.Close();
+}
+
+// The rest of an open once the device has answered for it (`opened`: it holds the media): the
+// track's gain before anything plays, the picture's place, the lengths, play, the title lines.
+void FinishOpeningTrack(PlaybackContext& c, bool opened) {
+    PlayerState& s = c.state;
+    Playlist& list = c.playlist;
+    const TrackOpening& o = c.opening;
+    s.trackOpening = 0;
+    if (opened && !o.gain.empty()) c.mci.Send("set movie gain " + o.gain);
+    if (s.fullScreen == 1) OpenFullScreen(c);
+    else OpenWindowed(c);
+
+    std::string line1 = TitleLine1(o.displayName, s.lengthMs);
+    // Where the user looks, on every track while no sound output is open: the device
+    // answers for the open just done, so the notice goes once sound is back.
+    if (c.mci.Device().PlaysSilently()) line1 = kNoSoundNotice + line1;
+    const std::string line2 = TitleLine2(o.tag, line1);
+    if (LogEnabled()) LogLine("title line 2:" + line2);
+    const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);
+    s.titleLine1 = line1;
+    s.titleLine2 = line2;
+    s.trackNoticeTicks = 0;
+    s.titleWidth[0] = ends.line1 - 4;
+    s.titleWidth[1] = ends.line2 - 4;
+    s.marqueeStarted = 0;
+    s.marqueeOffset = -141;
+    if (opened) {
+        s.failedOpensInARow = 0;
+        s.failedTrackWait = 0;
+    } else {
+        TrackWouldNotOpen(c, o.path);
+    }
+    RefreshZOrder(c);
+    s.busy = 0;
+    if (c.host.PlaylistEditorExists()) c.host.MarkCurrentInEditor(list.currentIndex);
 }
 
 }  // namespace
@@ -223,6 +249,7 @@ void OpenCurrentTrack(PlaybackContext& c) {
     if (s.closed != 0) s.failedOpensInARow = 0;
     s.busy = 1;
     s.speed = 0;
+    s.trackOpening = 0;
     const int count = list.StoreSize();
     if (count == 0) {
         c.mci.Close();
@@ -261,36 +288,32 @@ void OpenCurrentTrack(PlaybackContext& c) {
         }
         const std::string openCommand = "open \"" + openName + "\" type mpegvideo alias movie";
 
-        const std::string gain = EntryGainWord(path, c.settings);
-        const bool opened =
-            s.fullScreen == 1 ? OpenFullScreen(c, openCommand, gain) : OpenWindowed(c, openCommand, gain);
-
-        std::string line1 = TitleLine1(displayName, s.lengthMs);
-        // Where the user looks, on every track while no sound output is open: the device
-        // answers for the open just done, so the notice goes once sound is back.
-        if (c.mci.Device().PlaysSilently()) line1 = kNoSoundNotice + line1;
-        const std::string line2 = TitleLine2(tag, line1);
-        if (LogEnabled()) LogLine("title line 2:" + line2);
-        const TitleLineEnds ends = c.host.DrawTitleLines(line1, line2);
-        s.titleLine1 = line1;
-        s.titleLine2 = line2;
-        s.trackNoticeTicks = 0;
-        s.titleWidth[0] = ends.line1 - 4;
-        s.titleWidth[1] = ends.line2 - 4;
-        s.marqueeStarted = 0;
-        s.marqueeOffset = -141;
-        if (opened) {
-            s.failedOpensInARow = 0;
-            s.failedTrackWait = 0;
+        c.opening = TrackOpening{path, displayName, std::move(tag), EntryGainWord(path, c.settings)};
+        c.mci.Send(openCommand);
+        const std::string mode = ModeAfterOpen(c);
+        if (mode == kModeNotReady) {
+            // The device opens it in the background; the tick finishes the open. Meanwhile its
+            // name shows and the player answers.
+            s.trackOpening = 1;
+            const std::string line1 = TitleLine1(displayName, 0);
+            c.host.DrawTitleLines(line1, TitleLine2(c.opening.tag, line1));
+            LogLine("opening " + path + " in the background");
         } else {
-            TrackWouldNotOpen(c, path);
+            FinishOpeningTrack(c, !mode.empty());
         }
-        RefreshZOrder(c);
-        s.busy = 0;
-        if (c.host.PlaylistEditorExists()) c.host.MarkCurrentInEditor(list.currentIndex);
     }
     if (s.activeApp == 1) c.host.FocusStepSink();
     s.busy = 0;
+}
+
+void ContinueOpeningTrack(PlaybackContext& c) {
+    if (!c.state.trackOpening) return;
+    const std::string mode = ModeAfterOpen(c);
+    if (mode == kModeNotReady) return;
+    c.state.busy = 1;
+    FinishOpeningTrack(c, !mode.empty());
+    if (c.state.activeApp == 1) c.host.FocusStepSink();
+    c.state.busy = 0;
 }
 
 void InstallTrackOpener(PlaybackContext& context) {

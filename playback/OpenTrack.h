@@ -19,7 +19,13 @@ struct TrackTag;
 // it steps on by the list rules, and the cause is logged. When failedOpensInARow reaches the
 // number of entries (a full round of failures) the device is closed instead. An open from a
 // closed device starts a new round.
+//
+// A device that answers "not ready" opens the file in the background: the track's name shows,
+// PlayerState::trackOpening is set, and the player goes on answering; every full tick then
+// asks ContinueOpeningTrack to finish the open as above once the device has answered for it.
+// Any other open, or a close, gives it up.
 void OpenCurrentTrack(PlaybackContext& context);
+void ContinueOpeningTrack(PlaybackContext& context);
 
 // Leads title line 1 of every track that plays without sound (no sound output open).
 inline constexpr const char* kNoSoundNotice = " 音声出力なし：無音で再生中 |";

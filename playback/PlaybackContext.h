@@ -1,4 +1,7 @@
 #pragma once
+#include <string>
+
+#include "media/TrackTag.h"
 #include "playback/PlaybackHost.h"
 
 struct PlayerState;
@@ -18,6 +21,15 @@ struct VideoGeometry {
     bool picture = false;  // the open entry has a picture (its "where movie destination" answered)
 };
 
+// The entry whose open the device finishes in the background (PlayerState::trackOpening):
+// what OpenCurrentTrack had read of it before, to finish the open with.
+struct TrackOpening {
+    std::string path;
+    std::string displayName;
+    TrackTag tag;
+    std::string gain;  // the gain word for "set movie gain", empty: none
+};
+
 // The records and services the playback code works on; one of each for the whole run,
 // owned by the main window. User-interface thread only.
 struct PlaybackContext {
@@ -28,4 +40,5 @@ struct PlaybackContext {
     PlaybackHost& host;
     VideoGeometry& video;
     Clock& clock;  // seeds the play order after a drop or a chosen file
+    TrackOpening opening{};
 };

@@ -218,6 +218,7 @@ void RunPendingCommand(PlaybackContext& c) {
 void PlaybackTick(PlaybackContext& c) {
     PlayerState& s = c.state;
     TickLocals t;
+    ContinueOpeningTrack(c);
 
     c.host.ComposeButtons();
     // The held search buttons drive the speed every full tick; forward wins over backward.
@@ -258,6 +259,7 @@ void PlaybackTick(PlaybackContext& c) {
 void PlaybackTickNoDraw(PlaybackContext& c) {
     PlayerState& s = c.state;
     const Settings& st = c.settings;
+    ContinueOpeningTrack(c);
     RunPendingCommand(c);
     CarryOutCloseRequest(c);
     CueNextEntry(c);

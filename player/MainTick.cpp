@@ -55,7 +55,8 @@ bool MainTick::CanSkipSubTicks(bool inputQuiet) const {
     if (ended_ || !inputQuiet || s.firstTickDone == 0 || s.busy != 0) return false;
     // A search or a frame step moves the picture.
     if (s.speed != 0) return false;
-    if (s.requests.AnyPending() || s.inputCooldown != 0) return false;
+    // An open running in the device is finished by a full tick.
+    if (s.requests.AnyPending() || s.inputCooldown != 0 || s.trackOpening) return false;
     if (s.keysHeld != 0 || s.prevKeysHeld != 0 || s.mouseButtonDown != 0 || s.seekDragging != KnobDrag::Idle ||
         s.volumeDragging != KnobDrag::Idle || s.rightButtonSearch != 0)
         return false;
@@ -191,7 +192,9 @@ void MainTick::CarryOutSpeedStepRequest() {
 
 void MainTick::PollPosition() {
     // Nothing is open while a track that would not open shows its name: no end check.
-    if (state_.seekDragging != KnobDrag::Idle || state_.closed != 0 || state_.failedTrackWait != 0) return;
+    if (state_.seekDragging != KnobDrag::Idle || state_.closed != 0 || state_.failedTrackWait != 0 ||
+        state_.trackOpening)
+        return;
     const int p = mci_.QueryNumber("status movie position");
     state_.polledPosition = p;
     int length = state_.timeFormatMs == 1 ? state_.lengthMs : state_.lengthFrames;

@@ -106,9 +106,10 @@ struct PlayerState {
     Request<std::optional<HandedCommandLine>> handedCommandLine{requests};
 
     // Transport: written by the playback tick and the device session.
-    bool closed = false;  // while no media is open
-    bool paused = false;  // while the open media is paused
-    int position = 0;     // last position read, in the device's format at that time
+    bool closed = false;        // while no media is open
+    bool paused = false;        // while the open media is paused
+    bool trackOpening = false;  // the device opens the current entry still: the tick finishes it
+    int position = 0;           // last position read, in the device's format at that time
     int lengthMs = 0;
     int lengthFrames = 0;
     bool timeFormatMs = true;  // the format the display wants: milliseconds, else frames
