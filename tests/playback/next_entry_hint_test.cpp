@@ -1,6 +1,4 @@
-// The "next entry" hint: the tick names the file the next step would open, re-cues it when
-// the list, order or repeat changes, withdraws it at the end of the list, says nothing while
-// closed; the first track that plays silently carries the no-sound notice on its title line.
+// The "next entry" hint the tick cues, and what travels with an entry's cue and open.
 #include <algorithm>
 #include <optional>
 #include <gtest/gtest.h>

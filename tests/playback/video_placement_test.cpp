@@ -6,9 +6,7 @@
 #include "playback/OpenTrack.h"
 #include "playback/ScreenSaverHold.h"
 #include "playback/VideoPlacement.h"
-#include "state/PlayerState.h"
-#include "state/Settings.h"
-#include "tests/support/RecordingScreenSaver.h"
+#include "platform/ScreenSaver.h"
 #include "tests/playback/PlaybackRig.h"
 #include "tests/support/FakeWaveVolume.h"
 
@@ -303,6 +301,12 @@ TEST(VideoPlacementTest, AWindowTouchingThePlayerGetsTheBandOnItsSide) {
                   std::tuple(c.band.x, c.band.y, c.band.width, c.band.height)) << c.name;
     }
 }
+
+struct RecordingScreenSaver final : ScreenSaver {  // every call in order, "hold" or "release"
+    void Hold() override { calls.push_back("hold"); }
+    void Release() override { calls.push_back("release"); }
+    std::vector<std::string> calls;
+};
 
 // The screen saver is held while the records say a picture plays, and let go once they no
 // longer do (pause, close, a sound-only entry, a hidden video window) and at the quit.

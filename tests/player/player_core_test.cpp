@@ -2,20 +2,15 @@
 // ("[...]") share one journal, so orders across both are checked. The device stands at 5200.
 #include <gtest/gtest.h>
 #include <functional>
-#include <map>
 #include <set>
 #include <tuple>
 #include "platform/Files.h"
 #include "platform/KeyState.h"
 #include "playback/TrackChoice.h"
 #include "platform/WaveVolume.h"
-#include "playback/MciSession.h"
 #include "player/InputControl.h"
 #include "player/MainTick.h"
-#include "playlist/Playlist.h"
 #include "state/AuxProtocol.h"
-#include "state/PlayerState.h"
-#include "state/Settings.h"
 #include "tests/playback/PlaybackRig.h"
 
 namespace {

@@ -1,5 +1,4 @@
 // The real main window on a scripted device; Qt's dialogs in the user's language; the timer's rest and wakes.
-#include <gtest/gtest.h>
 #include <QAccessible>
 #include <QDBusMessage>
 #include <QDialogButtonBox>

@@ -4,7 +4,6 @@
 #include <unistd.h>
 #include <functional>
 #include <map>
-#include <string>
 #include <vector>
 #include "platform/Files.h"
 #include "platform/Paths.h"
