@@ -361,34 +361,27 @@ TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
     EXPECT_EQ(CancelButtonText(), "Cancel");
 }
 
-// After a rest of 40 periods N, held, lowers the volume once and that timer call runs the full tick.
-TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
-    Window w(true);
-    QTest::qWait(1200);
-    EXPECT_TRUE(w.dialog->Resting());
-    w.device.ClearSent();
-    w.volume.value = 0x40004000u;
-    QTest::keyPress(w.dialog.get(), Qt::Key_N);
-    ASSERT_TRUE(w.RunUntil([&] { return w.device.sent.size() >= 2; }));
-    QTest::keyRelease(w.dialog.get(), Qt::Key_N);
-    EXPECT_EQ(Strings(w.device.sent.begin(), w.device.sent.begin() + 2),
-              (Strings{"volume " + std::to_string(0x39553955u), "status movie position"}));
-    EXPECT_FALSE(w.dialog->Resting()) << "rests only after a full tick with the key up";
-    EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
-}
-
-// Playing, the timer naps between full ticks (their pace: FullTicksKeepTheirPaceWhileThePointerMoves); a key ends the
-// nap at once and acts.
-TEST(TickRestTest, PlayingNapsBetweenFullTicksAndAKeyWakesIt) {
-    Window w;
-    ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Napping(); }));
-    w.device.ClearSent();
-    w.volume.value = 0x40004000u;
-    QTest::keyPress(w.dialog.get(), Qt::Key_N);
-    EXPECT_FALSE(w.dialog->Napping());
-    ASSERT_TRUE(w.RunUntil([&] { return !w.device.sent.empty(); }));
-    QTest::keyRelease(w.dialog.get(), Qt::Key_N);
-    EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u));
+// After a rest of 40 periods, or in a nap between full ticks while playing (their pace:
+// FullTicksKeepTheirPaceWhileThePointerMoves), N held ends it at once and lowers the volume on the first call; after
+// a rest that call runs the full tick, and the timer rests again only after a full tick with the key up.
+TEST(TickRestTest, AKeyEndsARestOrANapAndActsOnTheFirstCall) {
+    for (const bool resting : {true, false}) {
+        Window w(resting);
+        const auto idle = [&] { return resting ? w.dialog->Resting() : w.dialog->Napping(); };
+        if (resting) QTest::qWait(1200);  // still resting then
+        ASSERT_TRUE(resting ? idle() : w.RunUntil(idle)) << resting;
+        w.device.ClearSent();
+        w.volume.value = 0x40004000u;
+        QTest::keyPress(w.dialog.get(), Qt::Key_N);
+        EXPECT_FALSE(idle()) << resting;
+        ASSERT_TRUE(w.RunUntil([&] { return w.device.sent.size() >= (resting ? 2u : 1u); })) << resting;
+        QTest::keyRelease(w.dialog.get(), Qt::Key_N);
+        EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u)) << resting;
+        if (!resting) continue;
+        EXPECT_EQ(w.device.sent[1], "status movie position");
+        EXPECT_FALSE(w.dialog->Resting());
+        EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
+    }
 }
 
 // Whoever writes a request, the resting timer's next call is due within one period; none is due while it rests.
