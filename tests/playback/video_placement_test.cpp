@@ -217,9 +217,7 @@ TEST(VideoPlacementTest, FullScreenFitAndStretch) {
     for (auto [fit, fitAfter] : {std::pair{4, 4}, {1, 4}, {-3, 4}, {5, 5}, {9, 5}}) {
         Rig rig;
         rig.video.natural = VideoRect{0, 0, 352, 240};  // s = 2.909...
-        rig.state.fullScreen = 1;
-        rig.state.screenWidth = 1024;
-        rig.state.screenHeight = 768;
+        rig.state = {.fullScreen = 1, .screenWidth = 1024, .screenHeight = 768};
         rig.settings.fullScreenFit = fit;
         rig.placement.PlaceVideo();
         EXPECT_EQ(rig.device.sent.at(2), fitAfter == 4 ? "put movie destination at 0 54 1024 698"
