@@ -1,5 +1,4 @@
 // The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test's own.
-#include <gtest/gtest.h>
 #include <QScreen>
 #include <QTest>
 #include <cstring>

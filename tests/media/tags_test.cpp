@@ -1,17 +1,18 @@
-// The second title line's tag: cutting the ID3v1 title and artist from their padding, then on
-// files made here every tag format TagLib reads for us, the ID3v1-first rule and where its 128
-// bytes lie, Japanese legacy bytes in Latin-1 fields, and damaged or odd files; files as other
-// tools write them, each read by the reader that knows its container (TagLib or libavformat).
-// ASF headers are walked before TagLib reads them: an attribute count its object cannot hold, or
-// an object that does not end where it says, leaves the file without a tag (TagLib would make
-// 65 535 attributes).
+// Tags read for the second title line, on bytes and on files made here the way other tools write them (TagLib or
+// libavformat reading each container); the loudness tags; what the bus is told of a track and the cover's file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <cstdint>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
 #include <cstdlib>
-#include <string>
+#include <initializer_list>
+#include <optional>
+#include <vector>
 #include "media/Id3v1Tag.h"
+#include "media/ReplayGain.h"
 #include "media/TagLibTag.h"
+#include "media/TrackDetails.h"
 #include "media/TrackTag.h"
 #include "platform/Text.h"
 #include "tests/support/TestSupport.h"
@@ -225,6 +226,8 @@ std::string Asf(const std::string& objects, int count) {
     return kHeader + Le(30 + all.size(), 8) + Le(static_cast<uint64_t>(count + 2), 4) + "\x01\x02" + all;
 }
 
+// ASF headers are walked before TagLib reads them: an attribute count its object cannot hold, or an object that does
+// not end where it says, leaves the file without a tag (TagLib would make 65 535 attributes).
 TEST(AsfHeaderTest, OnlyHeadersThatAddUpAreRead) {
     const std::string t = Utf16("Song"), a = Utf16("Singer");  // title, artist, 3 empty fields
     const std::string song = Object(kContent, Le(t.size(), 2) + Le(a.size(), 2) + Le(0, 6) + t + a);
@@ -252,4 +255,189 @@ TEST(AsfHeaderTest, OnlyHeadersThatAddUpAreRead) {
     };
     for (const Case& c : cases) EXPECT_EQ(ReadTagLibTagFromBytes(c.file, "t.wma").title, c.title) << c.name;
 }
+
+// Loudness tags: the forms real taggers write and the gain each gives, what is refused, album and track falling back to
+// each other, Opus's R128 integers, clipping prevented by the peak; then the tags read from files each tagger's way.
+using Fields = std::vector<std::pair<std::string, std::string>>;
+constexpr double kNone = 99;  // no value
+double Or(const std::optional<double>& v) { return v.value_or(kNone); }
+
+// Each line: the fields; the track and album gain read; the gain applied in track mode and in order (album).
+TEST(ReplayGainTest, TaggersFormsGiveTheirGain) {
+    struct Case { Fields f; double track, album, asTrack, inOrder; };
+    const Case cases[] = {
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "-6.02 dB"}}, .track = -6.02, .album = -6.02, .asTrack = -6.02,
+         .inOrder = -6.02},
+        {.f = {{"replaygain_track_gain", "+3.1 dB"}, {"replaygain_track_peak", "0.5"}}, .track = 3.1, .album = 3.1,
+         .asTrack = 3.1, .inOrder = 3.1},
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "-6.5"}, {"REPLAYGAIN_ALBUM_GAIN", " -8.25DB "}}, .track = -6.5,
+         .album = -8.25, .asTrack = -6.5, .inOrder = -8.25},
+        {.f = {{"REPLAYGAIN_ALBUM_GAIN", "-4 dB"}}, .track = -4, .album = -4, .asTrack = -4, .inOrder = -4},
+        // Peaks above 1 (lossy overshoot) are kept; a gain that would lift the peak past full scale is lowered to fit.
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "2.00 dB"}, {"REPLAYGAIN_TRACK_PEAK", "1.122018"}}, .track = 2, .album = 2,
+         .asTrack = -1, .inOrder = -1},
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "+12 dB"}, {"REPLAYGAIN_TRACK_PEAK", "0.5"}, {"REPLAYGAIN_ALBUM_GAIN", "+1"},
+               {"REPLAYGAIN_ALBUM_PEAK", "0.9"}}, .track = 12, .album = 1, .asTrack = 6.0206, .inOrder = 1},
+        // Without any peak a positive gain could clip: none is given; a negative one is.
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "+3.00 dB"}}, .track = 3, .album = 3, .asTrack = 0, .inOrder = 0},
+        // R128: 1/256 dB relative to -23 LUFS, 5 dB below ReplayGain's reference; it wins over REPLAYGAIN_*.
+        {.f = {{"R128_TRACK_GAIN", "-2816"}}, .track = -6, .album = -6, .asTrack = -6, .inOrder = -6},
+        {.f = {{"R128_TRACK_GAIN", "-3328"}, {"R128_ALBUM_GAIN", "+256"}, {"REPLAYGAIN_TRACK_GAIN", "1 dB"}},
+         .track = -8, .album = 6, .asTrack = -8, .inOrder = 0},
+        {.f = {{"r128_track_gain", "-32768"}}, .track = -123, .album = -123, .asTrack = -64, .inOrder = -64},
+        // Refused: a decimal comma, exponents, words, other units, beyond 64 dB, a peak of 0, R128 decimals, ranges.
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "-6,02 dB"}, {"REPLAYGAIN_ALBUM_GAIN", "-1e1 dB"}}, .track = kNone,
+         .album = kNone, .asTrack = 0, .inOrder = 0},
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "loud"}, {"REPLAYGAIN_ALBUM_GAIN", "-3 LU"}}, .track = kNone, .album = kNone,
+         .asTrack = 0, .inOrder = 0},
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "-65 dB"}, {"REPLAYGAIN_ALBUM_GAIN", "inf"}}, .track = kNone, .album = kNone,
+         .asTrack = 0, .inOrder = 0},
+        {.f = {{"REPLAYGAIN_TRACK_GAIN", "-3 dB"}, {"REPLAYGAIN_TRACK_PEAK", "0"}}, .track = -3, .album = -3,
+         .asTrack = -3, .inOrder = -3},
+        {.f = {{"R128_TRACK_GAIN", "-512.0"}, {"R128_ALBUM_GAIN", "40000"}, {"TITLE", "-6 dB"}}, .track = kNone,
+         .album = kNone, .asTrack = 0, .inOrder = 0},
+    };
+    for (const Case& c : cases) {
+        const GainTags tags = GainTagsFromFields(c.f);
+        const std::string what = c.f.front().first + "=" + c.f.front().second;
+        EXPECT_NEAR(Or(tags.track.gainDb), c.track, 0.01) << what;
+        EXPECT_NEAR(Or(tags.album.gainDb), c.album, 0.01) << what;
+        EXPECT_NEAR(AppliedGainDb(tags, GainMode::Track, false), c.asTrack, 0.001) << what;
+        EXPECT_NEAR(AppliedGainDb(tags, GainMode::Auto, false), c.inOrder, 0.001) << what;
+        EXPECT_EQ(AppliedGainDb(tags, GainMode::Auto, true), AppliedGainDb(tags, GainMode::Track, false)) << what;
+        EXPECT_EQ(AppliedGainDb(tags, GainMode::Off, false), 0) << what;
+    }
+    // The device's word: hundredths, rounded down so a fitted gain stays within the peak; none for 0.
+    EXPECT_EQ(std::vector<std::string>({GainCommandWord(6.0206), GainCommandWord(-6.02), GainCommandWord(3.1),
+                                        GainCommandWord(0.004), GainCommandWord(-0.05)}),
+              std::vector<std::string>({"6.02", "-6.02", "3.10", "", "-0.05"}));
+}
+
+// Files tagged the way taggers do it (mutagen writes each container's own form); the audio from ffmpeg.
+TEST(ReplayGainTest, TagsReadFromEachContainer) {
+    if (std::system("ffmpeg -version >/dev/null 2>&1 && /usr/bin/python3 -c 'import mutagen' 2>/dev/null") != 0)
+        GTEST_SKIP() << "needs ffmpeg and python3-mutagen";
+    const TempFolder folder;
+    struct Case { const char *file, *encode, *tag; double track, album, peak; };
+    const Case cases[] = {
+        {.file = "a.flac", .encode = "", .tag = "from mutagen.flac import FLAC as F; f=F(p); "
+         "f['replaygain_track_gain']='-6.02 dB'; f['REPLAYGAIN_TRACK_PEAK']='0.5'; f.save()", .track = -6.02,
+         .album = -6.02, .peak = 0.5},
+        {.file = "b.mp3", .encode = "-c:a libmp3lame", .tag = "from mutagen.id3 import ID3,TXXX; f=ID3(); f.add(TXXX("
+         "desc='replaygain_track_gain',text=['+3.1 dB'])); f.add(TXXX(desc='REPLAYGAIN_ALBUM_GAIN',text=['-6.5']));"
+         "f.add(TXXX(desc='REPLAYGAIN_TRACK_PEAK',text=['1.05'])); f.save(p)", .track = 3.1, .album = -6.5,
+         .peak = 1.05},
+        {.file = "c.mp3", .encode = "-c:a libmp3lame", .tag = "from mutagen.apev2 import APEv2; f=APEv2(); "
+         "f['Replaygain_Track_Gain']='-2.5 dB'; f.save(p)", .track = -2.5, .album = -2.5, .peak = kNone},
+        {.file = "d.opus", .encode = "-c:a libopus", .tag = "from mutagen.oggopus import OggOpus as F; f=F(p); "
+         "f['R128_TRACK_GAIN']='-2816'; f['R128_ALBUM_GAIN']='-1280'; f.save()", .track = -6, .album = 0,
+         .peak = kNone},
+        {.file = "e.m4a", .encode = "-c:a aac", .tag = "from mutagen.mp4 import MP4,MP4FreeForm as M; f=MP4(p); "
+         "k='----:com.apple.iTunes:'; f[k+'replaygain_track_gain']=[M(b'-7.00 dB')]; f[k+'replaygain_track_peak']="
+         "[M(b'0.25')]; f.save()", .track = -7, .album = -7, .peak = 0.25},
+        {.file = "f.wv", .encode = "-c:a wavpack", .tag = "from mutagen.wavpack import WavPack as F; f=F(p); "
+         "f['REPLAYGAIN_ALBUM_GAIN']='-1.25 dB'; f.save()", .track = -1.25, .album = -1.25, .peak = kNone},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder.path() + c.file;
+        const std::string make = "ffmpeg -nostdin -v error -f lavfi -i sine=d=0.2 -map_metadata -1 " +
+                                 std::string(c.encode) + " '" + path + "' && /usr/bin/python3 -c \"p='" + path + "'; " +
+                                 c.tag + "\"";
+        ASSERT_EQ(std::system(make.c_str()), 0) << make;
+        const GainTags tags = ReadGainTags(path);
+        EXPECT_NEAR(Or(tags.track.gainDb), c.track, 0.01) << c.file;
+        EXPECT_NEAR(Or(tags.album.gainDb), c.album, 0.01) << c.file;
+        EXPECT_NEAR(Or(tags.track.peak), c.peak, 0.001) << c.file;
+    }
+    EXPECT_EQ(ReadGainTags(folder.path() + "missing.flac"), GainTags{});
+    EXPECT_EQ(ReadGainTags(folder.Write("junk.flac", "fLaC not really")), GainTags{});
+}
+
+namespace details {
+using namespace TagLib;
+const std::string kPng = std::string("\x89PNG\r\n\x1A\n", 8) + "front", kJpeg = "\xFF\xD8\xFF\xE0 back";
+
+ID3v2::Frame* Text(const char* id, std::initializer_list<const char*> values) {
+    auto* frame = new ID3v2::TextIdentificationFrame(id, String::UTF8);
+    StringList list;
+    for (const char* v : values) list.append(String(v, String::UTF8));
+    frame->setText(list);
+    return frame;
+}
+
+ID3v2::Frame* Picture(ID3v2::AttachedPictureFrame::Type type, const std::string& bytes) {
+    auto* frame = new ID3v2::AttachedPictureFrame;
+    frame->setType(type);
+    frame->setPicture(ByteVector(bytes.data(), static_cast<unsigned>(bytes.size())));
+    return frame;
+}
+
+// An ID3v2.4 tag of `frames` before eight MPEG-1 Layer III frames of 417 bytes (128 kbit/s).
+std::string Mp3(std::initializer_list<ID3v2::Frame*> frames) {
+    ID3v2::Tag tag;
+    for (ID3v2::Frame* f : frames) tag.addFrame(f);
+    const ByteVector rendered = tag.render(4);
+    std::string bytes(rendered.data(), rendered.size());
+    for (int i = 0; i < 8; ++i) bytes += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
+    return bytes;
+}
+
+TEST(TrackDetailsTest, TagsAndTheFrontCoverOfAnId3v2Tag) {
+    using P = ID3v2::AttachedPictureFrame;
+    const struct { const char* what; std::string bytes; bool withCover; TrackDetails expected; } cases[] = {
+        {"every field", Mp3({Text("TPE1", {"piman", "jzig"}), Text("TALB", {"Album"}), Text("TPE2", {"V.A."}),
+                             Text("TRCK", {"3/12"}), Text("TPOS", {"2"}), Text("TCON", {"Ambient"})}), true,
+         {.artists = {"piman", "jzig"}, .albumArtists = {"V.A."}, .genres = {"Ambient"}, .album = "Album",
+          .trackNumber = 3, .discNumber = 2}},
+        {"front over back", Mp3({Picture(P::BackCover, kJpeg), Picture(P::FrontCover, kPng)}), true, {.cover = kPng}},
+        {"else the first", Mp3({Picture(P::Other, kJpeg), Picture(P::Media, kPng)}), true, {.cover = kJpeg}},
+        {"no picture format", Mp3({Picture(P::FrontCover, "<html>")}), true, {}},
+        {"not asked for", Mp3({Picture(P::FrontCover, kPng)}), false, {}},
+        {"no tag", Mp3({}), true, {}},
+        {"not media", "plain text", true, {}},
+    };
+    for (const auto& c : cases) {
+        const TrackDetails d = ReadTrackDetailsFromBytes(c.bytes, "x.mp3", c.withCover);
+        const TrackDetails& e = c.expected;
+        EXPECT_EQ(std::tie(d.artists, d.albumArtists, d.genres, d.album, d.trackNumber, d.discNumber, d.cover),
+                  std::tie(e.artists, e.albumArtists, e.genres, e.album, e.trackNumber, e.discNumber, e.cover))
+            << c.what;
+    }
+    EXPECT_EQ(JoinArtists({"piman", "jzig"}), "piman／jzig");
+}
+
+TEST(TrackDetailsTest, TheEmbeddedCoverIsWrittenOnceByItsBytesElseTheFoldersPictureNamesIt) {
+    TempFolder cache, tracks;
+    const std::string track = tracks.Write("a/x.mp3", "x");
+    const std::string file = CoverFileFor(track, kPng, cache.path() + "velkaf/covers/");
+    EXPECT_TRUE(file.starts_with(cache.path() + "velkaf/covers/") && file.ends_with("-13.png")) << file;
+    EXPECT_EQ(cache.Read(file.substr(cache.path().size())), kPng);
+    struct stat before {}, after {};
+    ::stat(file.c_str(), &before);
+    EXPECT_EQ(CoverFileFor(tracks.Write("b/y.mp3", "y"), kPng, cache.path() + "velkaf/covers/"), file);
+    ::stat(file.c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino) << "not written again";
+    EXPECT_NE(CoverFileFor(track, kJpeg, cache.path() + "velkaf/covers/"), file);
+    // A cover of the size limit is written; one byte more is not (the folder has no picture to name).
+    const std::string largest = std::string(kPng) + std::string(kCoverLimitBytes - std::string(kPng).size(), '\0');
+    EXPECT_TRUE(CoverFileFor(track, largest, cache.path()).ends_with("-16777216.png"));
+    EXPECT_EQ(CoverFileFor(track, largest + '\0', cache.path()), "");
+
+    const struct { std::vector<std::string> files; std::string chosen; } folders[] = {
+        {{"Folder.PNG", "cover.jpeg", "front.jpg"}, "cover.jpeg"},
+        {{"FRONT.JPG", "back.jpg"}, "FRONT.JPG"},
+        {{"folder.jpg", "Folder.jpg"}, "Folder.jpg"},
+        {{"cover.gif", "albumart.jpg", "cover.jpg/inside"}, ""},
+        {{}, ""},
+    };
+    for (const auto& f : folders) {
+        TempFolder folder;
+        for (const std::string& name : f.files) folder.Write(name, "picture");
+        const std::string song = folder.Write("song.flac", "fLaC");
+        const std::string chosen = f.chosen.empty() ? "" : folder.path() + f.chosen;
+        EXPECT_EQ(CoverFileFor(song, "", cache.path()), chosen) << ::testing::PrintToString(f.files);
+        EXPECT_EQ(CoverFileFor(song, "not a picture", cache.path()), chosen) << ::testing::PrintToString(f.files);
+    }
+}
+}  // namespace details
 }  // namespace

@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <climits>
-#include <filesystem>
 #include <set>
-#include <string>
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"

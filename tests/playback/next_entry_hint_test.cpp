@@ -1,6 +1,4 @@
-// The "next entry" hint: the tick names the file the next step would open, re-cues it when
-// the list, order or repeat changes, withdraws it at the end of the list, says nothing while
-// closed; the first track that plays silently carries the no-sound notice on its title line.
+// The "next entry" hint the tick cues, and what travels with an entry's cue and open.
 #include <algorithm>
 #include <optional>
 #include <gtest/gtest.h>
@@ -38,7 +36,9 @@ TEST(NextEntryHintTest, NamesWhatTheNextStepOpens) {
         Playlist list;
         for (int i = 0; i < c.count; ++i) list.InsertAt(i, "/m/" + std::to_string(i) + ".flac");
         list.SyncCount();
-        list.currentIndex = c.current, list.orderCursor = c.cursor, list.order = c.order;
+        list.currentIndex = c.current;
+        list.orderCursor = c.cursor;
+        list.order = c.order;
         const std::optional<int> hinted = NextEntryIndex(list, c.shuffle, c.repeat);
         EXPECT_EQ(hinted.value_or(-1), c.next) << c.current << " shuffle " << c.shuffle << " repeat " << c.repeat;
         StepRecorder step(list);
@@ -50,18 +50,20 @@ TEST(NextEntryHintTest, NamesWhatTheNextStepOpens) {
 TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     PlaybackRig rig;
     rig.SetEntries({"/m/a.flac", "/m/b.flac", "/m/c.flac"});
-    rig.state.closed = 0, rig.settings.repeat = 0, rig.settings.shuffle = 0;
+    rig.state.closed = 0;
+    rig.settings.repeat = 0;
     struct Step { const char* what; void (*change)(PlaybackRig&); const char* hint; };
     const Step steps[] = {
         {"open a", [](PlaybackRig&) {}, "cue movie next \"/m/b.flac\""},
-        {"b deleted", [](auto& r) { r.playlist.DeleteAt(1), r.playlist.SyncCount(); }, "cue movie next \"/m/c.flac\""},
+        {"b deleted", [](auto& r) { r.playlist.DeleteAt(1); r.playlist.SyncCount(); }, "cue movie next \"/m/c.flac\""},
         {"at the last", [](PlaybackRig& r) { r.playlist.currentIndex = 1; }, "cue movie next"},
         {"repeat on", [](PlaybackRig& r) { r.settings.repeat = 1; }, "cue movie next \"/m/a.flac\""},
-        {"closed", [](PlaybackRig& r) { r.state.closed = 1, r.settings.repeat = 0; }, nullptr},  // nothing sent
+        {"closed", [](PlaybackRig& r) { r.state.closed = 1; r.settings.repeat = 0; }, nullptr},  // nothing sent
     };
     for (const Step& s : steps) {
         const std::size_t before = rig.device.hints.size();
-        s.change(rig), CueNextEntry(rig.context);
+        s.change(rig);
+        CueNextEntry(rig.context);
         ASSERT_EQ(rig.device.hints.size(), before + (s.hint ? 1 : 0)) << s.what;
         if (s.hint) { EXPECT_EQ(rig.device.hints.back(), s.hint) << s.what; }
     }
@@ -77,7 +79,8 @@ TEST(NextEntryHintTest, NoSoundNoticeOnTheTitleLineOfEveryTrackWhileSilent) {
         {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"}, {false, " x.mp3  <0:00:10> |"},
     };
     for (const auto& [silent, line1] : opens) {
-        rig.device.silent = silent, OpenCurrentTrack(rig.context);
+        rig.device.silent = silent;
+        OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.host.line1, line1);
     }
 }
@@ -112,12 +115,16 @@ TEST(NextEntryHintTest, TheGainOfTheEntryTravelsWithItsCueAndItsOpen) {
     };
     for (const Case& c : cases) {
         rig.SetEntries({c.entry == plain ? tagged : plain, c.entry});
-        rig.playlist.currentIndex = 0, rig.playlist.order = {0, 1}, rig.playlist.orderCursor = 0;
-        rig.state.closed = 0, rig.settings.gainMode = c.mode, rig.settings.shuffle = c.shuffle;
+        rig.playlist.currentIndex = 0;
+        rig.playlist.order = {0, 1};
+        rig.playlist.orderCursor = 0;
+        rig.state.closed = 0;
+        rig.settings = {.shuffle = c.shuffle, .gainMode = c.mode};
         CueNextEntry(rig.context);
         EXPECT_EQ(rig.device.hints.back(),
                   "cue movie next \"" + c.entry + "\"" + (c.gain.empty() ? "" : " gain " + c.gain));
-        rig.playlist.currentIndex = 1, rig.device.ClearSent();
+        rig.playlist.currentIndex = 1;
+        rig.device.ClearSent();
         OpenCurrentTrack(rig.context);
         const Strings& sent = rig.device.sent;
         const auto open = std::find(sent.begin(), sent.end(), "open \"" + c.entry.substr(c.entry.rfind('/') + 1) +

@@ -6,9 +6,7 @@
 #include "playback/OpenTrack.h"
 #include "playback/ScreenSaverHold.h"
 #include "playback/VideoPlacement.h"
-#include "state/PlayerState.h"
-#include "state/Settings.h"
-#include "tests/support/RecordingScreenSaver.h"
+#include "platform/ScreenSaver.h"
 #include "tests/playback/PlaybackRig.h"
 #include "tests/support/FakeWaveVolume.h"
 
@@ -27,19 +25,30 @@ public:
     }
     void HideWindow(PictureWindow w) override { Log("hide", w); }
     int HostId(PictureWindow w) override { return w == PictureWindow::FullScreen && !made.count(w) ? 0 : 70 + int(w); }
-    void CreateWindow(PictureWindow w) override { made.insert(w), Log("create", w); }
-    void DestroyWindow(PictureWindow w) override { made.erase(w), Log("destroy", w); }
+    void CreateWindow(PictureWindow w) override {
+        made.insert(w);
+        Log("create", w);
+    }
+    void DestroyWindow(PictureWindow w) override {
+        made.erase(w);
+        Log("destroy", w);
+    }
     bool WindowExists(PictureWindow w) override { return made.count(w) > 0; }
     void RebuildOverlay(const VideoRect& r) override { Log("new", PictureWindow::Overlay, Nums(r)); }
     void SetClickMode(int mode) override { Log("click mode" + Nums({mode})); }
     void InitPanel(const DisplayEffects& e, int width) override {  // the panel's line-mask switch always reads 1
-        effects = e, effects[1] = 1, Log("panel init" + Nums({width}));
+        effects = e;
+        effects[1] = 1;
+        Log("panel init" + Nums({width}));
     }
     DisplayEffects PanelEffects() override { return effects; }
     void ShowPanelVolume(int level) override { Log("panel volume" + Nums({level})); }
     void SetCursorHidden(bool hidden) override { Log(hidden ? "cursor hidden" : "cursor shown"); }
     ScreenPoint CursorPos() override { return cursor; }
-    void SetCursorPos(ScreenPoint p) override { cursor = p, Log("cursor to" + Nums({p.x, p.y})); }
+    void SetCursorPos(ScreenPoint p) override {
+        cursor = p;
+        Log("cursor to" + Nums({p.x, p.y}));
+    }
     ScreenPoint VideoWindowCorner() override { return corner; }
     void PlaceMainWindow(ZOrder o, int x, int y) override { Log(std::string("main ") + ZOrderName(o) + Nums({x, y})); }
     void FocusStepSink() override { ++focus; }
@@ -61,14 +70,20 @@ private:
 struct Rig : PlaybackRig {
     Rig() {
         device.Answer("where movie destination", "0 0 320 240");
-        settings.mainX = 5, settings.mainY = 6, state.zoomShowTicks = 3, video.natural = {0, 0, 320, 240};
+        settings = {.mainX = 5, .mainY = 6};
+        state.zoomShowTicks = 3;
+        video.natural = {0, 0, 320, 240};
     }
-    void Place(int mode) { settings.videoSizeMode = mode, placement.PlaceVideo(); }
+    void Place(int mode) {
+        settings.videoSizeMode = mode;
+        placement.PlaceVideo();
+    }
     // The log since the last call, then " fullScreen panelInFullScreen busy seekDragging volumeDragging".
     Strings Take() {
         Strings log = std::exchange(device.sent, {});
-        return log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, int(state.seekDragging),
-                                   int(state.volumeDragging)})), log;
+        log.push_back(Nums({state.fullScreen, state.panelInFullScreen, state.busy, int(state.seekDragging),
+                            int(state.volumeDragging)}));
+        return log;
     }
     FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
@@ -104,7 +119,8 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.device.Answer("where movie destination", c.reply), rig.video.natural = ParseDestination(c.reply);
+        rig.device.Answer("where movie destination", c.reply);
+        rig.video.natural = ParseDestination(c.reply);
         rig.state.minimiseState = MinimiseState(c.minimise);
         rig.state.activeApp = c.active;
         rig.settings.alwaysOnTop = c.onTop;
@@ -134,8 +150,11 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
     };
     for (const Case& c : cases) {
         Rig rig;
-        rig.video.natural = c.natural, rig.windows.available = c.area, rig.windows.corner = c.corner;
-        rig.state.activeApp = 0, rig.Place(c.mode);
+        rig.video.natural = c.natural;
+        rig.windows.available = c.area;
+        rig.windows.corner = c.corner;
+        rig.state.activeApp = 0;
+        rig.Place(c.mode);
         const VideoRect& r = c.shown;
         const std::string size = Nums({r.width, r.height}).substr(1), shown = "[show video" + Nums(r) + "]";
         EXPECT_EQ(rig.device.sent, Concat({{"where movie destination", shown}, Attached(size)})) << size;
@@ -162,10 +181,13 @@ TEST(VideoPlacementTest, EveryZoomStepFitsBelowThePlayer) {
         {.natural = small, .mode = 3, .shown = "[show desktop 1024 100 800 600]", .zoom = 0},
     };
     Rig rig;
-    rig.settings.mainX = 0, rig.settings.mainY = 0, rig.state.activeApp = 0;
-    rig.windows.available = {0, 0, 1920, 1080}, rig.windows.corner = {0, 92};
+    rig.settings = {};
+    rig.state.activeApp = 0;
+    rig.windows.available = {0, 0, 1920, 1080};
+    rig.windows.corner = {0, 92};
     for (const Case& c : cases) {
-        rig.video.natural = c.natural, rig.Place(c.mode);
+        rig.video.natural = c.natural;
+        rig.Place(c.mode);
         EXPECT_EQ(std::count(rig.device.sent.begin(), rig.device.sent.end(), c.shown), 1) << c.shown << c.mode;
         EXPECT_EQ(Nums({rig.state.zoomPercent, rig.settings.videoX, rig.settings.videoY}), Nums({c.zoom, 0, 92}));
         rig.Take();
@@ -174,15 +196,16 @@ TEST(VideoPlacementTest, EveryZoomStepFitsBelowThePlayer) {
 
 TEST(VideoPlacementTest, DesktopHostGoesWhenThePictureLeavesIt) {
     const std::pair<void (*)(Rig&), int> cases[] = {
-        {[](Rig& r) { r.device.Answer("where movie destination", ""), r.Place(3); }, 1},  // an audio-only track
+        {[](Rig& r) { r.device.Answer("where movie destination", ""); r.Place(3); }, 1},  // an audio-only track
         {[](Rig& r) { r.Place(2); }, 1},
-        {[](Rig& r) { r.state.closed = 1, r.placement.FollowDevice(), r.placement.FollowDevice(); }, 1},
+        {[](Rig& r) { r.state.closed = 1; r.placement.FollowDevice(); r.placement.FollowDevice(); }, 1},
         {[](Rig& r) { r.placement.SwitchFullScreen(false); }, 1},
         {[](Rig& r) { r.placement.FollowDevice(); r.state.minimiseState = MinimiseState::HidingVideo; r.Place(3); }, 0},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         Rig rig;
-        rig.Place(3), rig.device.ClearSent();
+        rig.Place(3);
+        rig.device.ClearSent();
         cases[i].first(rig);
         EXPECT_EQ(std::count(rig.device.sent.begin(), rig.device.sent.end(), "[hide desktop]"), cases[i].second) << i;
     }
@@ -194,8 +217,9 @@ TEST(VideoPlacementTest, FullScreenFitAndStretch) {
     for (auto [fit, fitAfter] : {std::pair{4, 4}, {1, 4}, {-3, 4}, {5, 5}, {9, 5}}) {
         Rig rig;
         rig.video.natural = VideoRect{0, 0, 352, 240};  // s = 2.909...
-        rig.state.fullScreen = 1, rig.state.screenWidth = 1024, rig.state.screenHeight = 768;
-        rig.settings.fullScreenFit = fit, rig.placement.PlaceVideo();
+        rig.state = {.fullScreen = 1, .screenWidth = 1024, .screenHeight = 768};
+        rig.settings.fullScreenFit = fit;
+        rig.placement.PlaceVideo();
         EXPECT_EQ(rig.device.sent.at(2), fitAfter == 4 ? "put movie destination at 0 54 1024 698"
                                                         : "put movie destination at 0 20 1024 768") << fit;
         EXPECT_EQ(rig.settings.fullScreenFit, fitAfter);
@@ -206,7 +230,9 @@ TEST(VideoPlacementTest, FullScreenFitAndStretch) {
 // leaving (code 5), in order; the cursor hidden, parked and given back.
 TEST(VideoPlacementTest, FullScreenInOrder) {
     Rig rig;
-    rig.settings.hideCursor = 1, rig.settings.doubleClickPanel = 1, rig.settings.scanLineMode = 2;
+    rig.settings.hideCursor = 1;
+    rig.settings.doubleClickPanel = 1;
+    rig.settings.scanLineMode = 2;
     const Strings placed = {"[show full screen 1024 80 800 620]", "put movie destination at 0 20 800 600"};
     const Strings overlayOnTop = {"[show overlay 1024 80 800 620]", "[hide panel]", "play movie", " 1 0 0 0 0"};
     rig.placement.SwitchFullScreen(false);
@@ -218,7 +244,8 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
                                    "[hide overlay]"}, placed, overlayOnTop}));
     EXPECT_EQ(Nums({rig.state.screenWidth, rig.state.screenHeight, rig.placement.LineMaskSwitch()}), " 800 600 1");
     // The parked cursor stays at its place, goes back there when moved; another switch on does nothing.
-    rig.placement.OnPointerMoved({1024, 101}), rig.placement.SwitchFullScreen(false);
+    rig.placement.OnPointerMoved({1024, 101});
+    rig.placement.SwitchFullScreen(false);
     EXPECT_EQ(rig.Take(), (Strings{" 1 0 0 0 0"}));
     rig.placement.OnPointerMoved({1500, 400});
     EXPECT_EQ(rig.Take(), (Strings{"[cursor to 1024 101]", " 1 0 0 0 0"}));
@@ -227,18 +254,22 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     EXPECT_EQ(rig.Take(), Concat({{"[click mode 0]", "[cursor to 500 400]", "[cursor shown]", "[panel volume 127]",
                                    "pause movie"}, placed,
                                   {"[show panel 1024 628 800 72]", "play movie", " 1 1 0 0 0"}}));
-    rig.windows.effects = {4, 1, 7, 9}, rig.windows.cursor = {1700, 650};  // the user changed the effects
+    rig.windows.effects = {4, 1, 7, 9};  // the user changed the effects
+    rig.windows.cursor = {1700, 650};
     EXPECT_TRUE(rig.placement.OnPlayerNotify(1));
     EXPECT_EQ(rig.Take(), Concat({{"[cursor hidden]", "[new overlay 1024 80 800 620]", "[click mode 1]",
                                    "[cursor to 1024 100]", "pause movie", "[hide overlay]"}, placed, overlayOnTop}));
     EXPECT_EQ(Nums({rig.settings.scanLineMode, rig.settings.lineMaskTop, rig.settings.lineMaskBottom}), " 4 7 9");
     // The tick's and an open's requests land on the player's screen.
-    rig.placement.ShowControlPanelAtBottom(800, 600), rig.placement.ShowOverlay(800, 0);
+    rig.placement.ShowControlPanelAtBottom(800, 600);
+    rig.placement.ShowOverlay(800, 0);
     rig.placement.ShowOverlay(800, 600);
     EXPECT_EQ(rig.Take(), (Strings{"[show panel 1024 628 800 72]", "[hide overlay]", "[show overlay 1024 100 800 600]",
                                    " 1 0 0 0 0"}));
 
-    rig.state.paused = 1, rig.state.position = 1, rig.state.seekDragging = KnobDrag::Dragging;
+    rig.state.paused = 1;
+    rig.state.position = 1;
+    rig.state.seekDragging = KnobDrag::Dragging;
     rig.state.volumeDragging = KnobDrag::PastAnEnd;
     rig.device.Answer("status movie position", "99");  // paused: the picture returns to where the device stands
     rig.state.busy = 1;  // a switch inside another long operation leaves it busy
@@ -255,9 +286,6 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     EXPECT_EQ(rig.Take(), (Strings{" 0 0 1 0 0"}));
 }
 
-}  // namespace
-
-namespace {
 // A window that touches the player's bottom or top edge stands beside it: it gets the band of the screen there.
 TEST(VideoPlacementTest, AWindowTouchingThePlayerGetsTheBandOnItsSide) {
     const ScreenArea screen{0, 0, 1024, 768};
@@ -271,6 +299,12 @@ TEST(VideoPlacementTest, AWindowTouchingThePlayerGetsTheBandOnItsSide) {
                   std::tuple(c.band.x, c.band.y, c.band.width, c.band.height)) << c.name;
     }
 }
+
+struct RecordingScreenSaver final : ScreenSaver {  // every call in order, "hold" or "release"
+    void Hold() override { calls.push_back("hold"); }
+    void Release() override { calls.push_back("release"); }
+    std::vector<std::string> calls;
+};
 
 // The screen saver is held while the records say a picture plays, and let go once they no
 // longer do (pause, close, a sound-only entry, a hidden video window) and at the quit.
@@ -293,7 +327,8 @@ TEST(ScreenSaverHoldTest, HeldExactlyWhileAPicturePlays) {
         Settings settings;
         VideoGeometry video{.natural = {0, 0, 320, 240}};
         for (const Step& s : steps) {
-            settings.videoSizeMode = s.mode, video.picture = s.picture;
+            settings.videoSizeMode = s.mode;
+            video.picture = s.picture;
             hold.Follow(s.state, settings, video);
             EXPECT_EQ(service.calls, s.calls) << service.calls.size();
         }

@@ -1,6 +1,5 @@
 // The knob, the keys and the panel over the wave-out volume, and the volume kept between runs.
 #include <gtest/gtest.h>
-#include <cstdint>
 #include "playback/WaveVolumeControl.h"
 #include "state/PlayerState.h"
 #include "tests/support/FakeWaveVolume.h"

@@ -1,5 +1,4 @@
 // The real main window on a scripted device; Qt's dialogs in the user's language; the timer's rest and wakes.
-#include <gtest/gtest.h>
 #include <QAccessible>
 #include <QDBusMessage>
 #include <QDialogButtonBox>
@@ -35,8 +34,15 @@ using Strings = std::vector<std::string>;
 // A wave volume whose writes join the device's command list: one list orders volume steps and queries.
 struct LoggedVolume final : WaveVolume {
     explicit LoggedVolume(ScriptedMediaDevice& device) : device(device) {}
-    bool Get(uint32_t& v) override { return v = value, true; }
-    bool Set(uint32_t v) override { return device.sent.push_back("volume " + std::to_string(value = v)), true; }
+    bool Get(uint32_t& v) override {
+        v = value;
+        return true;
+    }
+    bool Set(uint32_t v) override {
+        value = v;
+        device.sent.push_back("volume " + std::to_string(v));
+        return true;
+    }
     ScriptedMediaDevice& device; uint32_t value = 0xFFFFFFFFu;
 };
 
@@ -51,14 +57,20 @@ struct Window {
     explicit Window(bool resting = false, SteadyClock* timerClock = nullptr) {
         TestApplication();
         folder.Write("KORU.sys", *ReadWholeFile(std::string(VELKAF_SOURCE_DIR) + "/res/KORU.sys"));
-        device.Answer("status movie position", "5200"), device.Answer("status movie length", "100000");
+        device.Answer("status movie position", "5200");
+        device.Answer("status movie length", "100000");
         device.Answer("status movie mode", resting ? "paused" : "playing");
         dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
                                               MainTickSetup{folder.path(), {}}, timerClock);
         dialog->OnInitDialog();
         EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
-        if (!resting) state.closed = 0, state.lengthMs = 100000, state.polledPosition = 5200;
-        EXPECT_TRUE(!resting || RunUntil([&] { return dialog->Resting(); }));
+        if (resting) {
+            EXPECT_TRUE(RunUntil([&] { return dialog->Resting(); }));
+            return;
+        }
+        state.closed = 0;
+        state.lengthMs = 100000;
+        state.polledPosition = 5200;
     }
     bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }  // timers run meanwhile
     long Count(const std::string& command) const { return std::count(device.sent.begin(), device.sent.end(), command); }
@@ -102,7 +114,8 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     for (const auto& [at, dialogClass] :
          {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
         Window w;
-        w.state.paused = 1, QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
+        w.state.paused = 1;
+        QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
         ASSERT_TRUE(w.RunUntil([&, ticks = w.Ticks()] { return w.Ticks() >= ticks + 3; }));
         std::string shown;
         ModalAnswer<QDialog> answer([&](QDialog& d) { shown = d.metaObject()->className(); });
@@ -112,7 +125,8 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
         ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() != w.dialog.get(); }));
         QTest::keyPress(QApplication::activeWindow(), Qt::Key_Return, Qt::AltModifier);
         EXPECT_TRUE(w.RunUntil([&] { return w.state.fullScreen == 0; }));
-        QTest::keyRelease(w.dialog.get(), Qt::Key_Return), QTest::keyRelease(w.dialog.get(), Qt::Key_Alt);
+        QTest::keyRelease(w.dialog.get(), Qt::Key_Return);
+        QTest::keyRelease(w.dialog.get(), Qt::Key_Alt);
     }
 }
 
@@ -125,9 +139,11 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
         d.setDirectory(QString::fromStdString(w.folder.path()));
         auto* name = d.findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
-        QTest::keyClicks(name, "xz mn.,]["), QTest::qWait(300);
+        QTest::keyClicks(name, "xz mn.,][");
+        QTest::qWait(300);
         EXPECT_EQ(w.Effects(), before) << "typing into the open dialog";
-        name->clear(), QTest::keyClicks(name, "list");
+        name->clear();
+        QTest::keyClicks(name, "list");
         static_cast<QDialog&>(d).accept();  // public as a QDialog
     });
     w.Click({220, 30});
@@ -140,7 +156,9 @@ TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
 // Play/pause (middle click, PlayPause) opens the entry as PLAY does: one that will not open leaves it stopped.
 TEST(PlayerWindowTest, ToggleWithNothingOpenOpensTheEntryAsPlayDoes) {
     Window w;
-    w.playlist.InsertAt(0, w.folder.path() + "tone.wav"), w.playlist.SyncCount(), w.playlist.currentIndex = 0;
+    w.playlist.InsertAt(0, w.folder.path() + "tone.wav");
+    w.playlist.SyncCount();
+    w.playlist.currentIndex = 0;
     w.state.closed = 1;  // a failed open closed the device
     w.device.Answer("status movie mode", "");  // the device holds nothing: each open fails
     for (int press = 0; press < 2; ++press) {
@@ -177,7 +195,8 @@ TEST(PlayerWindowTest, OnlyADragPastTheDragDistanceMovesTheWindow) {
         };
         send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
         if (c.doubleClick) {
-            send(QEvent::MouseButtonRelease, {}, Qt::NoButton), send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, {}, Qt::NoButton);
+            send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
             send(QEvent::MouseButtonDblClick, {}, Qt::LeftButton);
         }
         for (const QPoint& to : c.path) send(QEvent::MouseMove, to, Qt::LeftButton);
@@ -192,7 +211,8 @@ TEST(PlayerWindowTest, StepKeys) {
     for (auto [key, step] : {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, -1},
                              {Qt::Key_PageDown, -1}, {Qt::Key_End, -1}, {Qt::Key_Return, 0}, {Qt::Key_Enter, 0},
                              {Qt::Key_Escape, 0}}) {
-        w.state.wheelStep.Clear(), QTest::keyClick(w.dialog.get(), key);
+        w.state.wheelStep.Clear();
+        QTest::keyClick(w.dialog.get(), key);
         EXPECT_EQ(w.state.wheelStep.Get(), step) << key;
     }
     EXPECT_TRUE(w.dialog->isVisible() && w.state.quitRequested.Get() == 0);
@@ -238,8 +258,11 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
         SendLeft(*w.dialog, QEvent::MouseButtonPress, centre);
         EXPECT_EQ(c.effect ? c.effect(w.state, w.settings) : w.state.pendingCommand.Get(), c.expected)
             << kHotspots[c.spot].name << " at " << wanted;
-        w.state = state, w.settings = settings;
-        SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre), w.state = state, w.settings = settings;
+        w.state = state;
+        w.settings = settings;
+        SendLeft(*w.dialog, QEvent::MouseButtonRelease, centre);
+        w.state = state;
+        w.settings = settings;
         if (w.dialog->isMinimized()) w.dialog->showNormal();
     }
 }
@@ -319,7 +342,9 @@ TEST(SkinAccessTest, TheNotificationSaysTheNewTrackElseAChangeOfPlaying) {
     };
     for (const auto& r : rows) {
         if (!r.line1.empty()) access->TitleLinesChanged(r.line1, r.line2);
-        w.state.closed = r.closed, w.state.paused = r.paused, access->Follow();
+        w.state.closed = r.closed;
+        w.state.paused = r.paused;
+        access->Follow();
         EXPECT_EQ(said->text(QAccessible::Name).toStdString(), r.said);
     }
 }
@@ -336,35 +361,27 @@ TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
     EXPECT_EQ(CancelButtonText(), "Cancel");
 }
 
-// After a rest of 40 periods N, held, lowers the volume once and that timer call runs the full tick.
-TEST(TickRestTest, KeyAfterALongRestActsOnTheFirstCall) {
-    Window w(true);
-    QTest::qWait(1200);
-    EXPECT_TRUE(w.dialog->Resting());
-    w.device.ClearSent(), w.volume.value = 0x40004000u;
-    QTest::keyPress(w.dialog.get(), Qt::Key_N);
-    ASSERT_TRUE(w.RunUntil([&] { return w.device.sent.size() >= 2; }));
-    QTest::keyRelease(w.dialog.get(), Qt::Key_N);
-    EXPECT_EQ(Strings(w.device.sent.begin(), w.device.sent.begin() + 2),
-              (Strings{"volume " + std::to_string(0x39553955u), "status movie position"}));
-    EXPECT_FALSE(w.dialog->Resting()) << "rests only after a full tick with the key up";
-    EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
-}
-
-// Playing, the timer naps between full ticks that keep their pace; a key ends the nap at once and acts.
-TEST(TickRestTest, PlayingNapsBetweenFullTicksAndAKeyWakesIt) {
-    Window w;
-    ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Napping(); }));
-    const long ticks = w.Ticks();
-    QTest::qWait(1500);
-    EXPECT_GE(w.Ticks() - ticks, 7) << "a full tick every 150 ms";
-    ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Napping(); }));
-    w.device.ClearSent(), w.volume.value = 0x40004000u;
-    QTest::keyPress(w.dialog.get(), Qt::Key_N);
-    EXPECT_FALSE(w.dialog->Napping());
-    ASSERT_TRUE(w.RunUntil([&] { return !w.device.sent.empty(); }));
-    QTest::keyRelease(w.dialog.get(), Qt::Key_N);
-    EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u));
+// After a rest of 40 periods, or in a nap between full ticks while playing (their pace:
+// FullTicksKeepTheirPaceWhileThePointerMoves), N held ends it at once and lowers the volume on the first call; after
+// a rest that call runs the full tick, and the timer rests again only after a full tick with the key up.
+TEST(TickRestTest, AKeyEndsARestOrANapAndActsOnTheFirstCall) {
+    for (const bool resting : {true, false}) {
+        Window w(resting);
+        const auto idle = [&] { return resting ? w.dialog->Resting() : w.dialog->Napping(); };
+        if (resting) QTest::qWait(1200);  // still resting then
+        ASSERT_TRUE(resting ? idle() : w.RunUntil(idle)) << resting;
+        w.device.ClearSent();
+        w.volume.value = 0x40004000u;
+        QTest::keyPress(w.dialog.get(), Qt::Key_N);
+        EXPECT_FALSE(idle()) << resting;
+        ASSERT_TRUE(w.RunUntil([&] { return w.device.sent.size() >= (resting ? 2u : 1u); })) << resting;
+        QTest::keyRelease(w.dialog.get(), Qt::Key_N);
+        EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u)) << resting;
+        if (!resting) continue;
+        EXPECT_EQ(w.device.sent[1], "status movie position");
+        EXPECT_FALSE(w.dialog->Resting());
+        EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
+    }
 }
 
 // Whoever writes a request, the resting timer's next call is due within one period; none is due while it rests.
@@ -430,7 +447,8 @@ TEST(TickRestTest, ScrollingTitleKeepsScrolling) {
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(w.folder.path() + "album"))});
     QDragEnterEvent enter(QPoint(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QDropEvent drop(QPointF(100, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.dialog.get(), &enter), QApplication::sendEvent(w.dialog.get(), &drop);
+    QApplication::sendEvent(w.dialog.get(), &enter);
+    QApplication::sendEvent(w.dialog.get(), &drop);
     EXPECT_TRUE(enter.isAccepted()) << "a drop of files is welcome";
     const std::string album = w.folder.path() + "album/";
     ASSERT_EQ(w.playlist.Entries(), (Strings{album + "A.wav", album + "A/z.wav", album + "b.wav"}));
@@ -481,6 +499,7 @@ TEST(TickRestTest, BusCallWhileRestingIsCarriedOut) {
         ASSERT_TRUE(client.send(call)) << done;
         EXPECT_TRUE(w.RunUntil([&, d = done] { return w.Count(d) == 1; })) << done;
     }
-    QDBusConnection::disconnectFromBus("player"), QDBusConnection::disconnectFromBus("client");
+    QDBusConnection::disconnectFromBus("player");
+    QDBusConnection::disconnectFromBus("client");
 }
 }  // namespace

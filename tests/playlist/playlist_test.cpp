@@ -6,12 +6,10 @@
 #include <cctype>
 #include <clocale>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
-#include <string>
 #include <vector>
 #include "platform/Paths.h"
 #include "platform/Random.h"
@@ -32,9 +30,16 @@ struct RecordingTrack final : TrackControl {
     std::vector<std::string> calls; bool closed;
 };
 
-Playlist WithEntries(int n) {
+Playlist WithStore(const Strings& entries) {
     Playlist p;
-    for (int i = 0; i < n; ++i) p.InsertAt(i, "/m/" + std::to_string(i) + ".mp3");
+    for (const std::string& e : entries) p.InsertAt(p.StoreSize(), e);
+    return p;
+}
+
+Playlist WithEntries(int n) {  // "/m/0.mp3" ..., counted
+    Strings entries;
+    for (int i = 0; i < n; ++i) entries.push_back("/m/" + std::to_string(i) + ".mp3");
+    Playlist p = WithStore(entries);
     p.SyncCount();
     return p;
 }
@@ -123,12 +128,6 @@ TEST(Stepping, BringBackCurrentIndexAfterTheEditor) {
         p.count = 99; p.currentIndex = currentIndex; p.BringBackCurrentIndex();
         EXPECT_EQ(std::pair(p.count, p.currentIndex), std::pair(entries, expected)) << entries << " " << currentIndex;
     }
-}
-
-Playlist WithStore(const Strings& entries) {
-    Playlist p;
-    for (const std::string& e : entries) p.InsertAt(p.StoreSize(), e);
-    return p;
 }
 
 TEST(SortedAdd, CaseIsFoldedBeyondAsciiUnderAUtf8Locale) {  // full-width ａ before Ｂ and Ｃ

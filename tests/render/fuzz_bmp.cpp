@@ -19,8 +19,12 @@ std::string FileFrom(const uint8_t* data, size_t size) {
     const uint32_t width = 1 + data[1] % 40, height = 1 + data[2] % 30, gap = data[5] >> 1;
     const uint32_t infoSize = (data[6] & 4) ? 124 : 40, rowBytes = (width * 3 + 3) & ~3u;
     std::string out = "BM" + std::string(12 + infoSize + gap, '\0');
-    Put32(out, 10, 14 + infoSize + gap), Put32(out, 14, infoSize), Put32(out, 18, width);
-    Put32(out, 22, (data[5] & 1) ? uint32_t(-int32_t(height)) : height), out[26] = 1, out[28] = 24;
+    Put32(out, 10, 14 + infoSize + gap);
+    Put32(out, 14, infoSize);
+    Put32(out, 18, width);
+    Put32(out, 22, (data[5] & 1) ? uint32_t(-int32_t(height)) : height);
+    out[26] = 1;
+    out[28] = 24;
     Put32(out, 34, (data[6] & 1) ? data[7] : rowBytes * height);  // the size field may lie
     out.append(reinterpret_cast<const char*>(data + 8), size - 8);
     if (data[6] & 2) out.resize(14 + infoSize + gap + size_t(rowBytes) * height, '\x7f');
@@ -41,12 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // loader): every copy clips to it.
     static CDibSurface work;  // made once: only what is copied into it matters
     if (work.IsEmpty()) work.Create(640, 400);
-    PlayerState state;
+    PlayerState state{.closed = 1, .paused = 1, .timeDisplayMode = TimeDisplayMode(size % 3), .activeApp = 0};
     for (int& c : state.buttonCounters) c = 1;
-    state.closed = state.paused = 1, state.activeApp = 0;
-    state.timeDisplayMode = TimeDisplayMode(size % 3), state.trackPending = int(size % 2);
-    state.titleWidth[1] = int(size % 700) - 10, state.marqueeOffset = int(size % 300) - 150;
-    Settings settings; settings.shuffle = settings.repeat = 1;
+    state.trackPending = int(size % 2);
+    state.titleWidth[1] = int(size % 700) - 10;
+    state.marqueeOffset = int(size % 300) - 150;
+    const Settings settings{.shuffle = 1, .repeat = 1};
     if (size % 8 == 0) ComposeFrame(work, s, state, settings, FrameInputs{int(size), 5, 2});
     (void)MeasureLine(s, 230);
     s.FadeInto(work, -3, -3, 0, 0, s.Width() + 6, s.Height() + 6, 3);

@@ -1,17 +1,12 @@
-// Surfaces: ".bmp" pictures loaded and refused, addressing, copies and fades. The player picture
-// from the built-in skin against golden pictures: whole frames, the ticker over a synthetic
-// title; how long the zoom percentage shows; the measure of a drawn line; the window's shape.
+// Surfaces (".bmp" pictures, copies, fades), the player picture against golden pictures, the window's shape.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <array>
 #include <climits>
-#include <string>
 #include <vector>
 #include "render/Composition.h"
 #include "render/DeviceScale.h"
-#include "render/DibSurface.h"
 #include "render/PictureChange.h"
 #include "render/SkinLayout.h"
 #include "render/WindowShape.h"

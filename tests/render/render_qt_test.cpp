@@ -1,5 +1,4 @@
 // Rendering with Qt: text in the skin, the ticker with real text, skin pictures, presenting the work surface.
-#include <gtest/gtest.h>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>

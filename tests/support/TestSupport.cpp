@@ -1,6 +1,5 @@
 #include "tests/support/TestSupport.h"
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
