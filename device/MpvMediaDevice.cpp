@@ -50,7 +50,7 @@ constexpr int kDrainBoundMs = 3000;
 constexpr int kSoundCheckMs = 500;
 constexpr int kSoundRetryMs = 1500;
 // Bound for libmpv to let go of a file whose open is given up; past it the core is left behind.
-constexpr int kGiveUpOpenMs = 400;
+constexpr int kGiveUpOpenMs = 200;
 
 std::string NumberText(double v) {
     char buf[64];

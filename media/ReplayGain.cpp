@@ -229,12 +229,13 @@ GainTags ReadGainTags(const std::string& path) {
         for (const CacheEntry& e : cache)
             if (same(e)) return e.tags;
     }
-    GainTags tags;
     // A file whose read blocks plays as it is (and the device will not open it).
-    if (!FirstBytesReadable(path, kMediaReadBoundMs)) return tags;
-    try {
-        tags = GainTagsFromFields(ReadFields(path));
-    } catch (const std::exception& e) { LogLine("loudness tags of " + path + " could not be read: " + e.what()); }
+    const GainTags tags = ReadMediaFileWithin<GainTags>(path, [](const std::string& file) {
+        try {
+            return GainTagsFromFields(ReadFields(file));
+        } catch (const std::exception& e) { LogLine("loudness tags of " + file + " could not be read: " + e.what()); }
+        return GainTags{};
+    });
     if (LogEnabled() && tags.track.gainDb) {
         LogLine("loudness tags of " + path + ": track " + std::to_string(*tags.track.gainDb) + " dB, album " +
                 std::to_string(*tags.album.gainDb) + " dB, peak " +

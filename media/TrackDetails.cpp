@@ -368,18 +368,19 @@ std::string FolderCover(const std::string& trackPath) {
 
 TrackDetails ReadTrackDetails(const std::string& path, bool withCover) {
     // A file whose read blocks has nothing to tell (and the device will not open it).
-    if (!FirstBytesReadable(path, kMediaReadBoundMs)) return {};
-    // O_NONBLOCK: a FIFO named like a track must not hang the player.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
-    struct stat st {};
-    TrackDetails details;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        BoundedStream stream(path, fd, {}, static_cast<long>(st.st_size));
-        details = ReadFromStream(stream, withCover);
-    }
-    ::close(fd);
-    return details;
+    return ReadMediaFileWithin<TrackDetails>(path, [withCover](const std::string& file) {
+        // O_NONBLOCK: a FIFO named like a track must not hang the player.
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) return TrackDetails{};
+        struct stat st {};
+        TrackDetails details;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            BoundedStream stream(file, fd, {}, static_cast<long>(st.st_size));
+            details = ReadFromStream(stream, withCover);
+        }
+        ::close(fd);
+        return details;
+    });
 }
 
 TrackDetails ReadTrackDetailsFromBytes(std::string_view bytes, const std::string& name, bool withCover) {

@@ -37,9 +37,8 @@ TrackTag ReadContainerTag(TagSource& source) {
 
 }  // namespace
 
-TrackTag ReadTrackTag(const std::string& path) {
-    // A file whose read blocks has no tag to show (and the device will not open it).
-    if (!FirstBytesReadable(path, kMediaReadBoundMs)) return {};
+namespace {
+TrackTag ReadTrackTagNow(const std::string& path) {
     return Choose(ReadId3v1Tag(path), [&path] {
         // O_NONBLOCK: a FIFO named like a track must not hang the player.
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -53,6 +52,12 @@ TrackTag ReadTrackTag(const std::string& path) {
         ::close(fd);
         return tag;
     });
+}
+}  // namespace
+
+TrackTag ReadTrackTag(const std::string& path) {
+    // A file whose read blocks has no tag to show (and the device will not open it).
+    return ReadMediaFileWithin<TrackTag>(path, ReadTrackTagNow);
 }
 
 TrackTag ReadTrackTagFromBytes(std::string_view bytes, const std::string& name) {

@@ -19,7 +19,7 @@ VELKAF_PACKAGES=(
 VELKAF_TEST_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info file dbus playerctl xdotool openbox x11-utils
   pulseaudio pulseaudio-utils at-spi2-core python3-pyatspi orca python3-mutagen dpkg-dev lintian
-  lame vorbis-tools opus-tools)
+  lame vorbis-tools opus-tools fuse3 python3-fuse)
 
 velkaf_install_missing() {
   local missing=() p

@@ -130,6 +130,39 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
     }
 }
 
+// A device that opens in the background ("not ready"): the name shows, the tick asks once a full
+// tick until the device answers, then the open ends as any other: played, or a file that would not
+// open. A close gives it up: nothing more is asked.
+TEST(OpenTrackTest, AnOpenTheDeviceFinishesLaterIsFinishedByTheTick) {
+    for (const std::string answer : {"stopped", ""}) {
+        PlaybackRig rig;
+        rig.SetEntries({rig.tmp.Write("a.mp3", "x"), rig.tmp.Write("b.mp3", "x")});
+        for (const char* mode : {"not ready", "not ready"}) rig.device.AnswerOnce("status movie mode", mode);
+        rig.device.AnswerOnce("status movie mode", answer);
+        OpenCurrentTrack(rig.context);
+        EXPECT_EQ(std::tuple(rig.state.trackOpening, rig.state.busy, rig.host.line1),
+                  std::tuple(true, false, std::string(" a.mp3  <0:00:00> |")));
+        EXPECT_EQ(Strings(rig.device.sent.end() - 3, rig.device.sent.end()),
+                  (Strings{"status movie mode", "[title lines]", "[focus]"}));
+        rig.device.sent.clear();
+        ContinueOpeningTrack(rig.context);
+        EXPECT_EQ(rig.device.sent, Strings{"status movie mode"});
+        ContinueOpeningTrack(rig.context);
+        const Strings& sent = rig.device.sent;
+        EXPECT_EQ(std::tuple(rig.state.trackOpening, sent[2], std::count(sent.begin(), sent.end(), "play movie")),
+                  std::tuple(false, std::string("stop movie"), std::ptrdiff_t{1})) << answer;
+        EXPECT_EQ(rig.state.failedTrackWait, answer.empty() ? kFailedTrackShowCalls : 0) << answer;
+    }
+    PlaybackRig rig;
+    rig.SetEntries({rig.tmp.Write("a.mp3", "x")});
+    rig.device.Answer("status movie mode", "not ready");
+    OpenCurrentTrack(rig.context);
+    rig.mci.Close();
+    rig.device.sent.clear();
+    ContinueOpeningTrack(rig.context);
+    EXPECT_EQ(rig.device.sent, Strings{});
+}
+
 TEST(OpenTrackTest, WhyAFileWouldNotPlay) {
     TempFolder tmp;
     ASSERT_EQ(::mkfifo((tmp.path() + "fifo.mp3").c_str(), 0600) + ::mkdir((tmp.path() + "dir.mp3").c_str(), 0700), 0);

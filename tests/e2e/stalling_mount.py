@@ -1,0 +1,50 @@
+# A FUSE file system holding one file, a copy of SOURCE, whose reads between its first STALL_AFTER
+# bytes and its last 4 KiB never answer, as a file on a stalled network mount whose first and last
+# pages are cached does: tag readers finish, a demuxer waits for good. Says "mounted" once it serves.
+# Usage: stalling_mount.py SOURCE STALL_AFTER MOUNTPOINT (Debian's python3-fuse, run as root).
+import errno
+import os
+import stat
+import sys
+import time
+
+import fuse
+
+fuse.fuse_python_api = (0, 2)
+SOURCE, STALL_AFTER, MOUNTPOINT = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+NAME = "/" + os.path.basename(SOURCE)
+
+
+class StallingFile(fuse.Fuse):
+    def fsinit(self):
+        print("mounted", flush=True)
+
+    def getattr(self, path):
+        st = fuse.Stat()
+        if path == "/":
+            st.st_mode, st.st_nlink = stat.S_IFDIR | 0o755, 2
+        elif path == NAME:
+            st.st_mode, st.st_nlink, st.st_size = stat.S_IFREG | 0o444, 1, os.stat(SOURCE).st_size
+        else:
+            return -errno.ENOENT
+        return st
+
+    def readdir(self, path, offset):
+        for name in (".", "..", NAME[1:]):
+            yield fuse.Direntry(name)
+
+    def open(self, path, flags):
+        return 0 if path == NAME else -errno.ENOENT
+
+    def read(self, path, size, offset):
+        if offset + size > STALL_AFTER and offset < os.stat(SOURCE).st_size - 4096:
+            time.sleep(3600)
+        with open(SOURCE, "rb") as f:
+            f.seek(offset)
+            return f.read(size)
+
+
+server = StallingFile()
+server.multithreaded = True
+server.parse([sys.argv[0], MOUNTPOINT, "-f", "-o", "direct_io"], errex=1)
+server.main()
