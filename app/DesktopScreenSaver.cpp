@@ -25,42 +25,42 @@ xcb_connection_t* X11Connection() {
 DesktopScreenSaver::DesktopScreenSaver() = default;
 
 DesktopScreenSaver::~DesktopScreenSaver() {
-    if (wanted_) Release();
+    if (m_wanted) Release();
 }
 
 void DesktopScreenSaver::Hold() {
-    wanted_ = true;
+    m_wanted = true;
     SuspendX11(true);
-    if (inhibitPending_ || haveCookie_) return;
+    if (m_inhibitPending || m_haveCookie) return;
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Inhibit");
     call << QStringLiteral("velkaf") << QStringLiteral("playing a video");
-    inhibitPending_ = true;
+    m_inhibitPending = true;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
-        inhibitPending_ = false;
+        m_inhibitPending = false;
         const QDBusPendingReply<uint32_t> reply = *w;
         if (reply.isError()) {
-            if (!busReported_)
+            if (!m_busReported)
                 LogLine("screen saver: no Inhibit on the session bus (" + reply.error().name().toStdString() + ")");
-            busReported_ = true;
+            m_busReported = true;
             return;
         }
         if (LogEnabled()) LogLine("screen saver: held off (cookie " + std::to_string(reply.value()) + ")");
         // A release that came while the call was under way lets go at once.
-        if (!wanted_) UnInhibit(reply.value());
-        else cookie_ = reply.value(), haveCookie_ = true;
+        if (!m_wanted) UnInhibit(reply.value());
+        else m_cookie = reply.value(), m_haveCookie = true;
     });
 }
 
 void DesktopScreenSaver::Release() {
-    wanted_ = false;
+    m_wanted = false;
     SuspendX11(false);
-    if (!haveCookie_) return;  // none held, or the pending Inhibit lets go when it answers
-    haveCookie_ = false;
-    UnInhibit(cookie_);
+    if (!m_haveCookie) return;  // none held, or the pending Inhibit lets go when it answers
+    m_haveCookie = false;
+    UnInhibit(m_cookie);
 }
 
 void DesktopScreenSaver::UnInhibit(uint32_t cookie) {
@@ -72,7 +72,7 @@ void DesktopScreenSaver::UnInhibit(uint32_t cookie) {
 }
 
 void DesktopScreenSaver::SuspendX11(bool suspend) {
-    if (suspend == x11Suspended_) return;
+    if (suspend == m_x11Suspended) return;
     xcb_connection_t* c = X11Connection();
     if (c == nullptr) return;
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_screensaver_id);
@@ -80,5 +80,5 @@ void DesktopScreenSaver::SuspendX11(bool suspend) {
     // Suspends nest per client; the server drops ours when the connection closes.
     xcb_screensaver_suspend(c, suspend ? 1 : 0);
     xcb_flush(c);
-    x11Suspended_ = suspend;
+    m_x11Suspended = suspend;
 }

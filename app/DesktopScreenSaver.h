@@ -23,10 +23,10 @@ private:
     void SuspendX11(bool suspend);
     void UnInhibit(uint32_t cookie);
 
-    bool wanted_ = false;          // Hold called, Release not yet
-    bool inhibitPending_ = false;  // an Inhibit call waits for its cookie
-    bool haveCookie_ = false;
-    uint32_t cookie_ = 0;
-    bool busReported_ = false;
-    bool x11Suspended_ = false;
+    bool m_wanted = false;          // Hold called, Release not yet
+    bool m_inhibitPending = false;  // an Inhibit call waits for its cookie
+    bool m_haveCookie = false;
+    uint32_t m_cookie = 0;
+    bool m_busReported = false;
+    bool m_x11Suspended = false;
 };

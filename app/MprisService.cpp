@@ -144,7 +144,8 @@ std::string OpenableUriPath(const QString& uri, std::string& why) {
 
 MprisService::MprisService(PlayerState& state, Settings& settings, Playlist& playlist, WaveVolume& volume,
                            SingleInstance& instance)
-    : state_(state), settings_(settings), playlist_(playlist), volume_(volume), instance_(instance), bus_(QString()) {}
+    : m_state(state), m_settings(settings), m_playlist(playlist), m_volume(volume), m_instance(instance),
+      m_bus(QString()) {}
 
 bool MprisService::Register(QDBusConnection bus) {
     if (!bus.isConnected()) return false;
@@ -152,23 +153,23 @@ bool MprisService::Register(QDBusConnection bus) {
         LogLine("mpris: cannot export " + std::string(kMprisObjectPath));
         return false;
     }
-    bus_ = bus;
-    announced_ = Take();
-    seeksAnnounced_ = state_.busSeeks;
-    lastPositionUs_ = PositionUs();
-    lastPollTime_ = std::chrono::steady_clock::now();
+    m_bus = bus;
+    m_announced = Take();
+    m_seeksAnnounced = m_state.busSeeks;
+    m_lastPositionUs = PositionUs();
+    m_lastPollTime = std::chrono::steady_clock::now();
     return true;
 }
 
 void MprisService::Unregister() {
-    if (bus_.isConnected()) bus_.unregisterObject(QString::fromLatin1(kMprisObjectPath));
-    bus_ = QDBusConnection(QString());
+    if (m_bus.isConnected()) m_bus.unregisterObject(QString::fromLatin1(kMprisObjectPath));
+    m_bus = QDBusConnection(QString());
 }
 
 void MprisService::Refuse(const QString& error, const QString& message) {
     LogLine("mpris: refused: " + message.toStdString());
-    refusal_ = error;
-    refusalMessage_ = message;
+    m_refusal = error;
+    m_refusalMessage = message;
 }
 
 // --- the object's messages ----------------------------------------------------------------------
@@ -191,7 +192,7 @@ bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection
             call.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("no method %1.%2").arg(interface, member)));
         return true;
     }
-    refusal_.clear();
+    m_refusal.clear();
     QVariantList out;
     const QVariantList a = call.arguments();
     const QLatin1String name(method->name);
@@ -231,9 +232,9 @@ bool MprisService::handleMessage(const QDBusMessage& call, const QDBusConnection
         for (const auto& [plain, carryOut] : kPlain)
             if (name == QLatin1String(plain)) (this->*carryOut)();
     }
-    if (!refusal_.isEmpty()) connection.send(call.createErrorReply(refusal_, refusalMessage_));
+    if (!m_refusal.isEmpty()) connection.send(call.createErrorReply(m_refusal, m_refusalMessage));
     else if (call.isReplyRequired()) connection.send(call.createReply(out));
-    refusal_.clear();
+    m_refusal.clear();
     return true;
 }
 
@@ -336,51 +337,51 @@ void MprisService::Log(const QString& call, const std::string& request) const {
 // --- methods: requests only ---------------------------------------------------------------------
 
 void MprisService::Raise() {
-    state_.busRaise.Ask(true);
+    m_state.busRaise.Ask(true);
     Log(QStringLiteral("Raise"), "raise request");
 }
 
 void MprisService::Quit() {
-    state_.quitRequested.Ask(true);
+    m_state.quitRequested.Ask(true);
     Log(QStringLiteral("Quit"), "quit request");
 }
 
 void MprisService::PlayPause() {
-    state_.toggleRequest.Ask(true);
+    m_state.toggleRequest.Ask(true);
     Log(QStringLiteral("PlayPause"), "toggle request");
 }
 
 void MprisService::Play() {
-    if (!RequestPlay(state_)) {
+    if (!RequestPlay(m_state)) {
         Log(QStringLiteral("Play"), "nothing (playing)");
         return;
     }
-    Log(QStringLiteral("Play"), "command " + std::to_string(state_.pendingCommand));
+    Log(QStringLiteral("Play"), "command " + std::to_string(m_state.pendingCommand));
 }
 
 void MprisService::Pause() {
-    if (state_.closed != 0 || state_.paused != 0) {
+    if (m_state.closed != 0 || m_state.paused != 0) {
         Log(QStringLiteral("Pause"), "nothing (not playing)");
         return;
     }
-    state_.pendingCommand.Ask(kCmdPause);
+    m_state.pendingCommand.Ask(kCmdPause);
     Log(QStringLiteral("Pause"), "command 3");
 }
 
 void MprisService::Stop() {
     // As the STOP button.
-    state_.pendingCommand.Ask(kCmdClose);
-    state_.closeRequest.Ask(true);
+    m_state.pendingCommand.Ask(kCmdClose);
+    m_state.closeRequest.Ask(true);
     Log(QStringLiteral("Stop"), "command 4, close request");
 }
 
 void MprisService::Next() {
-    state_.pendingCommand.Ask(kCmdNextTrack);
+    m_state.pendingCommand.Ask(kCmdNextTrack);
     Log(QStringLiteral("Next"), "command 6");
 }
 
 void MprisService::Previous() {
-    state_.pendingCommand.Ask(kCmdPreviousTrack);
+    m_state.pendingCommand.Ask(kCmdPreviousTrack);
     Log(QStringLiteral("Previous"), "command 5");
 }
 
@@ -388,20 +389,20 @@ void MprisService::Seek(qlonglong offsetUs) {
     if (!CanSeek()) return;
     // Saturating: a jump past either end of the track stops at that end.
     const qlonglong position = PositionUs();  // 0 <= position
-    const qlonglong lengthUs = static_cast<qlonglong>(state_.lengthMs) * 1000;
+    const qlonglong lengthUs = static_cast<qlonglong>(m_state.lengthMs) * 1000;
     const qlonglong target = offsetUs > std::numeric_limits<qlonglong>::max() - position
                                  ? std::numeric_limits<qlonglong>::max()
                                  : position + offsetUs;
-    state_.busSeekMs.Ask(std::clamp<qlonglong>(target, 0, lengthUs) / 1000);
-    Log(QStringLiteral("Seek %1").arg(offsetUs), "jump to " + std::to_string(*state_.busSeekMs.Get()) + " ms");
+    m_state.busSeekMs.Ask(std::clamp<qlonglong>(target, 0, lengthUs) / 1000);
+    Log(QStringLiteral("Seek %1").arg(offsetUs), "jump to " + std::to_string(*m_state.busSeekMs.Get()) + " ms");
 }
 
 void MprisService::SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs) {
     // A stale track id or a position outside the track is ignored, as MPRIS asks.
     if (!CanSeek() || trackId.path() != TrackId() || positionUs < 0 ||
-        positionUs > static_cast<qlonglong>(state_.lengthMs) * 1000)
+        positionUs > static_cast<qlonglong>(m_state.lengthMs) * 1000)
         return;
-    state_.busSeekMs.Ask(positionUs / 1000);
+    m_state.busSeekMs.Ask(positionUs / 1000);
     Log(QStringLiteral("SetPosition %1").arg(positionUs), "jump to " + std::to_string(positionUs / 1000) + " ms");
 }
 
@@ -415,7 +416,7 @@ void MprisService::OpenUri(const QString& uri) {
                QStringLiteral("OpenUri takes a media file or a list file: ") + QString::fromStdString(why));
         return;
     }
-    if (!instance_.Take({QByteArray(path.data(), static_cast<qsizetype>(path.size()))}, QByteArrayLiteral("/"))) {
+    if (!m_instance.Take({QByteArray(path.data(), static_cast<qsizetype>(path.size()))}, QByteArrayLiteral("/"))) {
         Refuse(QString::fromLatin1(kQuittingError), QStringLiteral("the player is quitting"));
         return;
     }
@@ -425,12 +426,12 @@ void MprisService::OpenUri(const QString& uri) {
 // --- properties ---------------------------------------------------------------------------------
 
 QString MprisService::PlaybackStatus() const {
-    if (state_.closed != 0) return QStringLiteral("Stopped");
-    return state_.paused != 0 ? QStringLiteral("Paused") : QStringLiteral("Playing");
+    if (m_state.closed != 0) return QStringLiteral("Stopped");
+    return m_state.paused != 0 ? QStringLiteral("Paused") : QStringLiteral("Playing");
 }
 
 QString MprisService::LoopStatus() const {
-    const bool repeat = state_.busRepeat->value_or(settings_.repeat != 0);
+    const bool repeat = m_state.busRepeat->value_or(m_settings.repeat != 0);
     return repeat ? QStringLiteral("Playlist") : QStringLiteral("None");
 }
 
@@ -439,21 +440,21 @@ bool MprisService::SetLoopStatus(const QString& status) {
         return false;
     // The player repeats the whole list or nothing; "Track" counts as repeating.
     const bool repeat = status != QLatin1String("None");
-    state_.busRepeat.Ask(repeat);
+    m_state.busRepeat.Ask(repeat);
     Log(QStringLiteral("LoopStatus ") + status, std::string("repeat ") + (repeat ? "1" : "0"));
     return true;
 }
 
-bool MprisService::Shuffle() const { return state_.busShuffle->value_or(settings_.shuffle != 0); }
+bool MprisService::Shuffle() const { return m_state.busShuffle->value_or(m_settings.shuffle != 0); }
 
 void MprisService::SetShuffle(bool on) {
-    state_.busShuffle.Ask(on);
+    m_state.busShuffle.Ask(on);
     Log(QStringLiteral("Shuffle %1").arg(on), std::string("shuffle ") + (on ? "1" : "0"));
 }
 
 QString MprisService::TrackId() const {
-    if (playlist_.count <= 0) return QString::fromLatin1(kNoTrack);
-    return QStringLiteral("/org/velkaf/velkaf/track/%1").arg(playlist_.currentIndex);
+    if (m_playlist.count <= 0) return QString::fromLatin1(kNoTrack);
+    return QStringLiteral("/org/velkaf/velkaf/track/%1").arg(m_playlist.currentIndex);
 }
 
 namespace {
@@ -474,66 +475,66 @@ QStringList TextList(const std::vector<std::string>& items) {
 void MprisService::ReadDetails(const std::string& path) const {
     // Once per change of track: the tag, the details and the cover file (written once).
     const TrackTag tag = ReadTrackTag(path);
-    taggedPath_ = path;
-    tagTitle_ = tag.title;
-    details_ = ReadTrackDetails(path);
-    if (details_.artists.empty() && !tag.artist.empty()) details_.artists = {tag.artist};
-    coverFile_ = CoverFileFor(path, details_.cover, CoverCacheFolder());
-    details_.cover.clear();
-    if (LogEnabled()) LogLine("mpris: details of " + path + ": cover " + (coverFile_.empty() ? "none" : coverFile_));
+    m_taggedPath = path;
+    m_tagTitle = tag.title;
+    m_details = ReadTrackDetails(path);
+    if (m_details.artists.empty() && !tag.artist.empty()) m_details.artists = {tag.artist};
+    m_coverFile = CoverFileFor(path, m_details.cover, CoverCacheFolder());
+    m_details.cover.clear();
+    if (LogEnabled()) LogLine("mpris: details of " + path + ": cover " + (m_coverFile.empty() ? "none" : m_coverFile));
 }
 
 QVariantMap MprisService::Metadata() const {
     QVariantMap m;
     m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
-    if (playlist_.count <= 0) return m;
-    const std::string& path = playlist_.Entry(playlist_.currentIndex);
-    if (path != taggedPath_) ReadDetails(path);
-    if (state_.closed == 0 && state_.lengthMs > 0)
-        m.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(state_.lengthMs) * 1000);
+    if (m_playlist.count <= 0) return m;
+    const std::string& path = m_playlist.Entry(m_playlist.currentIndex);
+    if (path != m_taggedPath) ReadDetails(path);
+    if (m_state.closed == 0 && m_state.lengthMs > 0)
+        m.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(m_state.lengthMs) * 1000);
     m.insert(QStringLiteral("xesam:url"), FileUrl(path));
     m.insert(QStringLiteral("xesam:title"),
-             FromUtf8(tagTitle_.empty() ? OutsideTextToUtf8(FileNameOf(path)) : tagTitle_));
+             FromUtf8(m_tagTitle.empty() ? OutsideTextToUtf8(FileNameOf(path)) : m_tagTitle));
     const std::pair<const char*, const std::vector<std::string>*> lists[] = {
-        {"xesam:artist", &details_.artists},
-        {"xesam:albumArtist", &details_.albumArtists},
-        {"xesam:genre", &details_.genres},
+        {"xesam:artist", &m_details.artists},
+        {"xesam:albumArtist", &m_details.albumArtists},
+        {"xesam:genre", &m_details.genres},
     };
     for (const auto& [key, items] : lists)
         if (!items->empty()) m.insert(QLatin1String(key), TextList(*items));
-    if (!details_.album.empty()) m.insert(QStringLiteral("xesam:album"), FromUtf8(details_.album));
-    if (details_.trackNumber > 0) m.insert(QStringLiteral("xesam:trackNumber"), details_.trackNumber);
-    if (details_.discNumber > 0) m.insert(QStringLiteral("xesam:discNumber"), details_.discNumber);
-    if (!coverFile_.empty()) m.insert(QStringLiteral("mpris:artUrl"), FileUrl(coverFile_));
+    if (!m_details.album.empty()) m.insert(QStringLiteral("xesam:album"), FromUtf8(m_details.album));
+    if (m_details.trackNumber > 0) m.insert(QStringLiteral("xesam:trackNumber"), m_details.trackNumber);
+    if (m_details.discNumber > 0) m.insert(QStringLiteral("xesam:discNumber"), m_details.discNumber);
+    if (!m_coverFile.empty()) m.insert(QStringLiteral("mpris:artUrl"), FileUrl(m_coverFile));
     return m;
 }
 
 double MprisService::Volume() const {
-    if (state_.busVolume.Pending()) return static_cast<double>(*state_.busVolume.Get()) / 65535.0;
+    if (m_state.busVolume.Pending()) return static_cast<double>(*m_state.busVolume.Get()) / 65535.0;
     uint32_t v = 0xFFFFFFFFu;
-    volume_.Get(v);
+    m_volume.Get(v);
     return static_cast<double>(v & 0xFFFFu) / 65535.0;
 }
 
 bool MprisService::SetVolume(double volume) {
     if (std::isnan(volume)) return false;
     const int level = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 65535.0));
-    state_.busVolume.Ask(level);
+    m_state.busVolume.Ask(level);
     Log(QStringLiteral("Volume %1").arg(volume), "volume " + std::to_string(level));
     return true;
 }
 
 qlonglong MprisService::PositionUs() const {
-    if (state_.closed != 0) return 0;
-    if (state_.busSeekMs.Pending()) return *state_.busSeekMs.Get() * 1000;
-    return PositionMsFromDevice(state_, state_.polledPosition) * 1000;
+    if (m_state.closed != 0) return 0;
+    if (m_state.busSeekMs.Pending()) return *m_state.busSeekMs.Get() * 1000;
+    return PositionMsFromDevice(m_state, m_state.polledPosition) * 1000;
 }
 
-bool MprisService::CanGoNext() const { return playlist_.count > 0; }
-bool MprisService::CanGoPrevious() const { return playlist_.count > 0; }
-bool MprisService::CanPlay() const { return playlist_.count > 0; }
-bool MprisService::CanPause() const { return state_.closed == 0; }
-bool MprisService::CanSeek() const { return state_.closed == 0 && state_.lengthMs > 0; }
+bool MprisService::CanGoNext() const { return m_playlist.count > 0; }
+bool MprisService::CanGoPrevious() const { return m_playlist.count > 0; }
+bool MprisService::CanPlay() const { return m_playlist.count > 0; }
+bool MprisService::CanPause() const { return m_state.closed == 0; }
+bool MprisService::CanSeek() const { return m_state.closed == 0 && m_state.lengthMs > 0; }
 
 // --- announcing changes -------------------------------------------------------------------------
 
@@ -553,20 +554,20 @@ MprisService::Snapshot MprisService::Take() const {
 }
 
 void MprisService::Nudge() {
-    if (bus_.isConnected()) Poll();
+    if (m_bus.isConnected()) Poll();
 }
 
 void MprisService::Poll() {
     const Snapshot now = Take();
     QVariantMap changed;
     for (auto it = now.player.cbegin(); it != now.player.cend(); ++it)
-        if (announced_.player.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+        if (m_announced.player.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
     if (!changed.isEmpty()) {
         QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kMprisObjectPath),
                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
                                                          QStringLiteral("PropertiesChanged"));
         signal << QString::fromLatin1(kPlayerInterface) << changed << QStringList();
-        bus_.send(signal);
+        m_bus.send(signal);
     }
 
     // Seeked: after the bus's own jumps, and when the position leaves where playing on would
@@ -575,18 +576,18 @@ void MprisService::Poll() {
     const qlonglong position = PositionUs();
     const bool playing = now.player.value(QStringLiteral("PlaybackStatus")).toString() == QStringLiteral("Playing");
     const qlonglong expected =
-        lastPositionUs_ +
-        (playing ? std::chrono::duration_cast<std::chrono::microseconds>(time - lastPollTime_).count() : 0);
+        m_lastPositionUs +
+        (playing ? std::chrono::duration_cast<std::chrono::microseconds>(time - m_lastPollTime).count() : 0);
     const bool sameTrack =
         !changed.contains(QStringLiteral("Metadata")) && !changed.contains(QStringLiteral("PlaybackStatus"));
-    if (state_.busSeeks != seeksAnnounced_ || (sameTrack && std::llabs(position - expected) > kJumpUs)) {
-        seeksAnnounced_ = state_.busSeeks;
+    if (m_state.busSeeks != m_seeksAnnounced || (sameTrack && std::llabs(position - expected) > kJumpUs)) {
+        m_seeksAnnounced = m_state.busSeeks;
         QDBusMessage seeked = QDBusMessage::createSignal(
             QString::fromLatin1(kMprisObjectPath), QString::fromLatin1(kPlayerInterface), QStringLiteral("Seeked"));
         seeked << position;
-        bus_.send(seeked);
+        m_bus.send(seeked);
     }
-    lastPositionUs_ = position;
-    lastPollTime_ = time;
-    announced_ = now;
+    m_lastPositionUs = position;
+    m_lastPollTime = time;
+    m_announced = now;
 }

@@ -113,25 +113,25 @@ private:
     // Answers the call being handled with `error` instead of its reply (outside a call: logged).
     void Refuse(const QString& error, const QString& message);
 
-    PlayerState& state_;
-    Settings& settings_;
-    Playlist& playlist_;
-    WaveVolume& volume_;
-    SingleInstance& instance_;
-    QDBusConnection bus_;
-    Snapshot announced_;
-    int seeksAnnounced_ = 0;
+    PlayerState& m_state;
+    Settings& m_settings;
+    Playlist& m_playlist;
+    WaveVolume& m_volume;
+    SingleInstance& m_instance;
+    QDBusConnection m_bus;
+    Snapshot m_announced;
+    int m_seeksAnnounced = 0;
     // The refusal of the call being handled: error name, then message; empty: none.
-    QString refusal_, refusalMessage_;
+    QString m_refusal, m_refusalMessage;
     // Reads what Metadata tells of the entry at `path` into the fields below.
     void ReadDetails(const std::string& path) const;
     // What the metadata tells of the entry it was last read for: its tag's title, its details
     // (without the cover's bytes) and the picture file of its cover (empty: none).
-    mutable std::string taggedPath_;
-    mutable std::string tagTitle_;
-    mutable TrackDetails details_;
-    mutable std::string coverFile_;
+    mutable std::string m_taggedPath;
+    mutable std::string m_tagTitle;
+    mutable TrackDetails m_details;
+    mutable std::string m_coverFile;
     // Position of the previous poll, to tell a jump from playing on.
-    qlonglong lastPositionUs_ = 0;
-    std::chrono::steady_clock::time_point lastPollTime_;
+    qlonglong m_lastPositionUs = 0;
+    std::chrono::steady_clock::time_point m_lastPollTime;
 };

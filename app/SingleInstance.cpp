@@ -45,7 +45,7 @@ Outcome SendHandOver(QDBusConnection& bus, const std::vector<std::string>& argum
 
 }  // namespace
 
-SingleInstance::SingleInstance(PlayerState& state) : state_(state), bus_(QString()) {
+SingleInstance::SingleInstance(PlayerState& state) : m_state(state), m_bus(QString()) {
     qDBusRegisterMetaType<QList<QByteArray>>();
 }
 
@@ -55,20 +55,20 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
                                             const std::vector<std::string>& arguments, const std::string& startFolder,
                                             bool namesNothing, int patienceMs) {
     if (!bus.isConnected()) return Start::Alone;
-    bus_ = bus;
+    m_bus = bus;
     // The object first: a later start may call it as soon as the name is ours.
-    exported_ = bus.registerObject(QString::fromLatin1(kInstanceObjectPath), this, QDBusConnection::ExportAllSlots);
-    if (!exported_) LogLine(std::string("cannot export ") + kInstanceObjectPath);
+    m_exported = bus.registerObject(QString::fromLatin1(kInstanceObjectPath), this, QDBusConnection::ExportAllSlots);
+    if (!m_exported) LogLine(std::string("cannot export ") + kInstanceObjectPath);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(patienceMs);
     for (;;) {
         const auto reply = bus.interface()->registerService(QString::fromLatin1(kMprisBusName),
                                                             QDBusConnectionInterface::DontQueueService,
                                                             QDBusConnectionInterface::DontAllowReplacement);
-        if (exported_ && reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
-            owner_ = true;
+        if (m_exported && reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+            m_owner = true;
             return Start::Owner;
         }
-        if (newInstance || !exported_) break;
+        if (newInstance || !m_exported) break;
         if (namesNothing) {
             Release();
             return Start::NothingTaken;
@@ -81,24 +81,24 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
         if (outcome == Outcome::Failed || std::chrono::steady_clock::now() >= deadline) break;
         QThread::msleep(50);
     }
-    if (!newInstance && exported_) {
+    if (!newInstance && m_exported) {
         // The owner keeps the name (it quits slowly, or does not answer): wait in the name's
         // queue, so that this player is on the bus as soon as the other one leaves it.
         connect(bus.interface(), &QDBusConnectionInterface::serviceRegistered, this, [this](const QString& name) {
-            if (!queued_ || name != QLatin1String(kMprisBusName)) return;
-            queued_ = false;
-            owner_ = true;
+            if (!m_queued || name != QLatin1String(kMprisBusName)) return;
+            m_queued = false;
+            m_owner = true;
             LogLine(std::string("mpris: the previous player left: ") + kMprisBusName + " on the session bus");
         });
         const auto reply =
             bus.interface()->registerService(QString::fromLatin1(kMprisBusName), QDBusConnectionInterface::QueueService,
                                              QDBusConnectionInterface::DontAllowReplacement);
         if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
-            owner_ = true;
+            m_owner = true;
             return Start::Owner;
         }
         if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceQueued) {
-            queued_ = true;
+            m_queued = true;
             LogLine("another player keeps the session's name: this one runs, queued for it");
             return Start::Queued;
         }
@@ -110,21 +110,21 @@ SingleInstance::Start SingleInstance::Claim(QDBusConnection bus, bool newInstanc
 
 void SingleInstance::Release() {
     // The name goes first: a start that finds it free owns it, never a name without objects.
-    if (owner_ || queued_) bus_.interface()->unregisterService(QString::fromLatin1(kMprisBusName));
-    owner_ = queued_ = false;
-    if (exported_) bus_.unregisterObject(QString::fromLatin1(kInstanceObjectPath));
-    exported_ = false;
+    if (m_owner || m_queued) m_bus.interface()->unregisterService(QString::fromLatin1(kMprisBusName));
+    m_owner = m_queued = false;
+    if (m_exported) m_bus.unregisterObject(QString::fromLatin1(kInstanceObjectPath));
+    m_exported = false;
 }
 
 bool SingleInstance::Take(const QList<QByteArray>& arguments, const QByteArray& startFolder) {
-    if (state_.quitRequested != 0 || QuitSignalReceived()) return false;
+    if (m_state.quitRequested != 0 || QuitSignalReceived()) return false;
     std::vector<std::string> named;
     for (const QByteArray& a : arguments) named.emplace_back(a.constData(), static_cast<size_t>(a.size()));
     // Taken as the later start saw it: relative names against its folder, now.
     CommandLineItems items = ClassifyCommandLine(named, std::string(startFolder.constData(), startFolder.size()));
     ReportArgumentsNamingNothing(items);
-    state_.handedCommandLine.Ask(HandedCommandLine{std::move(items.items)});
-    state_.busRaise.Ask(true);
+    m_state.handedCommandLine.Ask(HandedCommandLine{std::move(items.items)});
+    m_state.busRaise.Ask(true);
     if (LogEnabled())
         LogLine("hand-over of " + std::to_string(arguments.size()) + " arguments: handed command line, raise request");
     return true;

@@ -45,7 +45,7 @@ public:
     // arguments were given and name nothing (ClassifyCommandLine), so there is nothing to hand.
     Start Claim(QDBusConnection bus, bool newInstance, const std::vector<std::string>& arguments,
                 const std::string& startFolder, bool namesNothing, int patienceMs = 2000);
-    bool OwnsName() const { return owner_; }
+    bool OwnsName() const { return m_owner; }
     // Gives the name (or the place in its queue) up, then removes the hand-over object. Safe to
     // call twice.
     void Release();
@@ -60,9 +60,9 @@ public slots:
     void HandOver(const QList<QByteArray>& arguments, const QByteArray& startFolder);
 
 private:
-    PlayerState& state_;
-    QDBusConnection bus_;
-    bool exported_ = false;
-    bool owner_ = false;
-    bool queued_ = false;
+    PlayerState& m_state;
+    QDBusConnection m_bus;
+    bool m_exported = false;
+    bool m_owner = false;
+    bool m_queued = false;
 };

@@ -90,20 +90,20 @@ bool ParseGainWord(std::string_view s, int32_t& hundredths) {
 
 class Parser {
 public:
-    explicit Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+    explicit Parser(std::vector<Token> tokens) : m_tokens(std::move(tokens)) {}
 
-    bool AtEnd() const { return pos_ >= tokens_.size(); }
+    bool AtEnd() const { return m_pos >= m_tokens.size(); }
 
     // The next token when it is the keyword `word` (unquoted, any case).
     bool Accept(std::string_view word) {
-        if (AtEnd() || tokens_[pos_].quoted || !EqualsNoCase(tokens_[pos_].text, word)) return false;
-        ++pos_;
+        if (AtEnd() || m_tokens[m_pos].quoted || !EqualsNoCase(m_tokens[m_pos].text, word)) return false;
+        ++m_pos;
         return true;
     }
 
     bool Word(std::string_view& out) {
-        if (AtEnd() || tokens_[pos_].quoted) return false;
-        out = tokens_[pos_++].text;
+        if (AtEnd() || m_tokens[m_pos].quoted) return false;
+        out = m_tokens[m_pos++].text;
         return true;
     }
 
@@ -119,14 +119,14 @@ public:
 
     bool Path(std::string& out) {
         if (AtEnd()) return false;
-        out.assign(tokens_[pos_].text);
-        ++pos_;
+        out.assign(m_tokens[m_pos].text);
+        ++m_pos;
         return !out.empty();
     }
 
 private:
-    std::vector<Token> tokens_;
-    std::size_t pos_ = 0;
+    std::vector<Token> m_tokens;
+    std::size_t m_pos = 0;
 };
 
 ParsedCommand Fail(std::string why) { return ParsedCommand{std::nullopt, std::move(why)}; }

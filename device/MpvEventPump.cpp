@@ -13,85 +13,85 @@ constexpr uint64_t kIdleReply = kFirstTimeReply + 1;
 }  // namespace
 
 EventPump::EventPump(mpv_handle* handle, std::function<void()> preloaded)
-    : handle_(handle), preloaded_(std::move(preloaded)), thread_([this] { Run(); }) {
+    : m_handle(handle), m_preloaded(std::move(preloaded)), m_thread([this] { Run(); }) {
     // Reported at each turn of the core's loop that changed it (Counters::firstTime).
-    mpv_observe_property(handle_, kFirstTimeReply, "time-pos", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(handle_, kIdleReply, "idle-active", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_handle, kFirstTimeReply, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_handle, kIdleReply, "idle-active", MPV_FORMAT_FLAG);
 }
 
 EventPump::~EventPump() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        quit_ = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_quit = true;
     }
-    mpv_wakeup(handle_);
-    thread_.join();
+    mpv_wakeup(m_handle);
+    m_thread.join();
 }
 
 void EventPump::Run() {
     for (;;) {
-        mpv_event* e = mpv_wait_event(handle_, -1);
+        mpv_event* e = mpv_wait_event(m_handle, -1);
         // Logged after the lock is let go: a slow standard error never holds up the
         // command thread's waits.
         std::string log;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (quit_ || e->event_id == MPV_EVENT_SHUTDOWN) break;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_quit || e->event_id == MPV_EVENT_SHUTDOWN) break;
             Count(*e, log);
-            cv_.notify_all();
+            m_cv.notify_all();
         }
         if (e->event_id == MPV_EVENT_HOOK) {
             // Every hook is answered, whatever its handler does.
             const uint64_t hook = static_cast<const mpv_event_hook*>(e->data)->id;
-            if (preloaded_) preloaded_();
-            mpv_hook_continue(handle_, hook);
+            if (m_preloaded) m_preloaded();
+            mpv_hook_continue(m_handle, hook);
         }
         if (!log.empty()) LogLine(log);
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    quit_ = true;
-    cv_.notify_all();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_quit = true;
+    m_cv.notify_all();
 }
 
 void EventPump::Count(const mpv_event& e, std::string& log) {
     switch (e.event_id) {
     case MPV_EVENT_START_FILE: {
         const auto* sf = static_cast<const mpv_event_start_file*>(e.data);
-        if (sf != nullptr) counters_.startedEntry = sf->playlist_entry_id;
+        if (sf != nullptr) m_counters.startedEntry = sf->playlist_entry_id;
         break;
     }
-    case MPV_EVENT_FILE_LOADED: counters_.loadedEntry = counters_.startedEntry; break;
+    case MPV_EVENT_FILE_LOADED: m_counters.loadedEntry = m_counters.startedEntry; break;
     case MPV_EVENT_END_FILE: {
         const auto* ef = static_cast<const mpv_event_end_file*>(e.data);
-        if (ef != nullptr && ef->playlist_entry_id >= counters_.endedEntry) {
-            counters_.endedEntry = ef->playlist_entry_id;
-            counters_.lastEndReason = ef->reason;
-            counters_.lastEndError = ef->error;
+        if (ef != nullptr && ef->playlist_entry_id >= m_counters.endedEntry) {
+            m_counters.endedEntry = ef->playlist_entry_id;
+            m_counters.lastEndReason = ef->reason;
+            m_counters.lastEndError = ef->error;
         }
         break;
     }
     case MPV_EVENT_SEEK:
-        ++counters_.seeks;
-        counters_.restartAfterLastSeek = false;
+        ++m_counters.seeks;
+        m_counters.restartAfterLastSeek = false;
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
-        counters_.restartedEntry = counters_.startedEntry;
-        counters_.restartAfterLastSeek = true;
+        m_counters.restartedEntry = m_counters.startedEntry;
+        m_counters.restartAfterLastSeek = true;
         break;
     case MPV_EVENT_PROPERTY_CHANGE: {
         const auto* p = static_cast<const mpv_event_property*>(e.data);
         if (e.reply_userdata == kIdleReply && p != nullptr && p->format == MPV_FORMAT_FLAG) {
-            counters_.idle = *static_cast<const int*>(p->data) != 0;
+            m_counters.idle = *static_cast<const int*>(p->data) != 0;
         }
         if (e.reply_userdata == kFirstTimeReply && p != nullptr && p->format == MPV_FORMAT_DOUBLE &&
-            counters_.startedEntry != 0 && counters_.firstTimeEntry != counters_.startedEntry &&
-            counters_.restartedEntry == counters_.startedEntry) {
-            counters_.firstTimeEntry = counters_.startedEntry;
-            counters_.firstTime = *static_cast<const double*>(p->data);
+            m_counters.startedEntry != 0 && m_counters.firstTimeEntry != m_counters.startedEntry &&
+            m_counters.restartedEntry == m_counters.startedEntry) {
+            m_counters.firstTimeEntry = m_counters.startedEntry;
+            m_counters.firstTime = *static_cast<const double*>(p->data);
         }
         break;
     }
-    case MPV_EVENT_COMMAND_REPLY: counters_.lastReply = std::max(counters_.lastReply, e.reply_userdata); break;
+    case MPV_EVENT_COMMAND_REPLY: m_counters.lastReply = std::max(m_counters.lastReply, e.reply_userdata); break;
     case MPV_EVENT_LOG_MESSAGE: {
         const auto* m = static_cast<const mpv_event_log_message*>(e.data);
         log = std::string("mpv [") + m->prefix + "] " + m->text;

@@ -52,16 +52,16 @@ public:
     ~EventPump();
 
     Counters Snapshot() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return counters_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_counters;
     }
 
     // Waits until `done(counters)` holds; false on timeout.
     template <class Pred>
     bool WaitFor(Pred done, int timeoutMs, Counters* seen = nullptr) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        const bool ok = cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done(counters_); });
-        if (seen != nullptr) *seen = counters_;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const bool ok = m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done(m_counters); });
+        if (seen != nullptr) *seen = m_counters;
         return ok;
     }
 
@@ -71,13 +71,13 @@ private:
     // the next wait).
     void Count(const mpv_event& e, std::string& log);
 
-    mpv_handle* handle_;
-    std::function<void()> preloaded_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    Counters counters_;
-    bool quit_ = false;
-    std::thread thread_;  // last: starts once everything above exists
+    mpv_handle* m_handle;
+    std::function<void()> m_preloaded;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    Counters m_counters;
+    bool m_quit = false;
+    std::thread m_thread;  // last: starts once everything above exists
 };
 
 }  // namespace mpvdevice

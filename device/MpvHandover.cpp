@@ -1,5 +1,5 @@
-// Lock order (see MpvHandover.h): the engine's command lock, then graceMutex_, then the event
-// pump's lock. WatchGrace never holds graceMutex_ while it calls graceOver_.
+// Lock order (see MpvHandover.h): the engine's command lock, then m_graceMutex, then the event
+// pump's lock. WatchGrace never holds m_graceMutex while it calls m_graceOver.
 #include "device/MpvHandover.h"
 
 #include <charconv>
@@ -64,8 +64,8 @@ void CutAtStatedEnd(mpv_handle* handle) {
     if (!mp4) return;
     const TrackFacts facts = ReadTrackFacts(handle);
     double duration = 0;
-    if (facts.picture || facts.aacRate == 0 ||
-        mpv_get_property(handle, "duration", MPV_FORMAT_DOUBLE, &duration) < 0 || !(duration > 0))
+    if (facts.picture || facts.aacRate == 0 || mpv_get_property(handle, "duration", MPV_FORMAT_DOUBLE, &duration) < 0 ||
+        !(duration > 0))
         return;
     // The stated duration is in microseconds: whole samples come back by rounding.
     const double rate = static_cast<double>(facts.aacRate);
@@ -73,87 +73,88 @@ void CutAtStatedEnd(mpv_handle* handle) {
     char text[64];
     const auto r = std::to_chars(text, text + sizeof text - 1, end, std::chars_format::fixed, 7);
     *r.ptr = '\0';
-    if (mpv_set_property_string(handle, "file-local-options/end", text) < 0) LogLine("device: the stated end was refused");
+    if (mpv_set_property_string(handle, "file-local-options/end", text) < 0)
+        LogLine("device: the stated end was refused");
     else if (LogEnabled()) LogLine(std::string("device: AAC in MP4 ends at its stated length, ") + text + " s");
 }
 
 Handover::Handover(mpv_handle* handle, EventPump& events, std::function<void()> graceOver)
-    : handle_(handle), events_(events), graceOver_(std::move(graceOver)), graceThread_([this] { WatchGrace(); }) {}
+    : m_handle(handle), m_events(events), m_graceOver(std::move(graceOver)), m_graceThread([this] { WatchGrace(); }) {}
 
 void Handover::StopWatch() {
     {
-        std::lock_guard<std::mutex> lock(graceMutex_);
-        quitting_ = true;
+        std::lock_guard<std::mutex> lock(m_graceMutex);
+        m_quitting = true;
     }
-    graceCv_.notify_all();
-    if (graceThread_.joinable()) graceThread_.join();
+    m_graceCv.notify_all();
+    if (m_graceThread.joinable()) m_graceThread.join();
 }
 
 std::string Handover::Cue(const std::string& file, const struct stat& st, int64_t openedEntry,
                           const std::string& fileOptions) {
     if (IsCued(st)) return {};
     // Whatever follows the open entry goes first: the successor lands right after it.
-    ClearAllButCurrent(handle_);
-    cueEntry_ = 0;
+    ClearAllButCurrent(m_handle);
+    m_cueEntry = 0;
     const char* cmd[] = {"loadfile", file.c_str(), "append", fileOptions.empty() ? nullptr : fileOptions.c_str(),
                          nullptr};
-    if (mpv_command(handle_, cmd) < 0) return "loadfile append refused";
+    if (mpv_command(m_handle, cmd) < 0) return "loadfile append refused";
     int64_t count = 0, first = 0, id = 0;
-    if (!GetInt(handle_, "playlist-count", count) || count != 2 || !GetInt(handle_, "playlist/0/id", first) ||
-        first != openedEntry || !GetInt(handle_, "playlist/1/id", id) || id <= openedEntry) {
-        ClearAllButCurrent(handle_);
+    if (!GetInt(m_handle, "playlist-count", count) || count != 2 || !GetInt(m_handle, "playlist/0/id", first) ||
+        first != openedEntry || !GetInt(m_handle, "playlist/1/id", id) || id <= openedEntry) {
+        ClearAllButCurrent(m_handle);
         return "the following entry was not queued (libmpv's playlist holds " + std::to_string(count) + ")";
     }
-    cueEntry_ = id;
-    cueDev_ = st.st_dev;
-    cueIno_ = st.st_ino;
+    m_cueEntry = id;
+    m_cueDev = st.st_dev;
+    m_cueIno = st.st_ino;
     return {};
 }
 
 void Handover::Withdraw() {
-    if (cueEntry_ == 0) return;
-    ClearAllButCurrent(handle_);
-    cueEntry_ = 0;
+    if (m_cueEntry == 0) return;
+    ClearAllButCurrent(m_handle);
+    m_cueEntry = 0;
 }
 
-bool Handover::HandedOver() { return cueEntry_ != 0 && events_.Snapshot().startedEntry >= cueEntry_; }
+bool Handover::HandedOver() { return m_cueEntry != 0 && m_events.Snapshot().startedEntry >= m_cueEntry; }
 
 bool Handover::SuccessorSounding() {
-    if (cueEntry_ == 0) return false;
-    const EventPump::Counters n = events_.Snapshot();
-    return n.startedEntry == cueEntry_ && n.endedEntry < cueEntry_;
+    if (m_cueEntry == 0) return false;
+    const EventPump::Counters n = m_events.Snapshot();
+    return n.startedEntry == m_cueEntry && n.endedEntry < m_cueEntry;
 }
 
 bool Handover::SuccessorHeard() {
-    if (cueEntry_ == 0) return false;
-    const EventPump::Counters n = events_.Snapshot();
-    if (n.startedEntry < cueEntry_ || n.endedEntry >= cueEntry_) return n.endedEntry >= cueEntry_;
-    if (n.restartedEntry < cueEntry_) return false;
+    if (m_cueEntry == 0) return false;
+    const EventPump::Counters n = m_events.Snapshot();
+    if (n.startedEntry < m_cueEntry || n.endedEntry >= m_cueEntry) return n.endedEntry >= m_cueEntry;
+    if (n.restartedEntry < m_cueEntry) return false;
     // time-pos counts the output's delay: it reaches 0 as the first sample is heard.
     double t = -1;
-    return mpv_get_property(handle_, "time-pos", MPV_FORMAT_DOUBLE, &t) >= 0 && t >= 0;
+    return mpv_get_property(m_handle, "time-pos", MPV_FORMAT_DOUBLE, &t) >= 0 && t >= 0;
 }
 
 void Handover::BecomeOrphan() {
-    orphan_ = true;
+    m_orphan = true;
     ArmGrace(true);
 }
 
 bool Handover::EndOrphan() {
-    if (!orphan_) return false;
-    orphan_ = false;
+    if (!m_orphan) return false;
+    m_orphan = false;
     ArmGrace(false);
     return true;
 }
 
 int64_t Handover::Adopt() {
     ArmGrace(false);
-    orphan_ = false;
-    const int64_t entry = cueEntry_;
-    cueEntry_ = 0;
-    adopting_ = true;
+    m_orphan = false;
+    const int64_t entry = m_cueEntry;
+    m_cueEntry = 0;
+    m_adopting = true;
     // The ended entry goes: the next cue lands right after the adopted one.
-    ClearAllButCurrent(handle_);
+    ClearAllButCurrent(m_handle);
     return entry;
 }
 
@@ -174,23 +175,23 @@ bool Handover::PartOfOpenSequence(const DeviceCommand& c) {
 
 void Handover::ArmGrace(bool on) {
     {
-        std::lock_guard<std::mutex> lock(graceMutex_);
-        if (on) graceDeadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGraceMs);
-        else graceDeadline_.reset();
+        std::lock_guard<std::mutex> lock(m_graceMutex);
+        if (on) m_graceDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGraceMs);
+        else m_graceDeadline.reset();
     }
-    graceCv_.notify_all();
+    m_graceCv.notify_all();
 }
 
 void Handover::WatchGrace() {
-    std::unique_lock<std::mutex> lock(graceMutex_);
+    std::unique_lock<std::mutex> lock(m_graceMutex);
     for (;;) {
-        graceCv_.wait(lock, [&] { return quitting_ || graceDeadline_.has_value(); });
-        if (quitting_) return;
-        const auto deadline = *graceDeadline_;
-        if (graceCv_.wait_until(lock, deadline, [&] { return quitting_ || graceDeadline_ != deadline; })) continue;
-        graceDeadline_.reset();
+        m_graceCv.wait(lock, [&] { return m_quitting || m_graceDeadline.has_value(); });
+        if (m_quitting) return;
+        const auto deadline = *m_graceDeadline;
+        if (m_graceCv.wait_until(lock, deadline, [&] { return m_quitting || m_graceDeadline != deadline; })) continue;
+        m_graceDeadline.reset();
         lock.unlock();
-        graceOver_();
+        m_graceOver();
         lock.lock();
     }
 }

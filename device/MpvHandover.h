@@ -59,10 +59,12 @@ public:
     // Drops the queued successor from libmpv's playlist (nothing when none is queued).
     void Withdraw();
     // libmpv's playlist was emptied by other means (a stop, a replacing load): nothing is queued.
-    void Forget() { cueEntry_ = 0; }
+    void Forget() { m_cueEntry = 0; }
 
-    bool Cued() const { return cueEntry_ != 0; }
-    bool IsCued(const struct stat& st) const { return cueEntry_ != 0 && st.st_dev == cueDev_ && st.st_ino == cueIno_; }
+    bool Cued() const { return m_cueEntry != 0; }
+    bool IsCued(const struct stat& st) const {
+        return m_cueEntry != 0 && st.st_dev == m_cueDev && st.st_ino == m_cueIno;
+    }
     // The cued entry has started in libmpv after the open one ended.
     bool HandedOver();
     // The cued entry plays on in libmpv (it started and has not ended).
@@ -73,15 +75,15 @@ public:
 
     // The ended entry was closed while its successor sounds: the grace begins.
     void BecomeOrphan();
-    bool Orphaned() const { return orphan_; }
+    bool Orphaned() const { return m_orphan; }
     // Ends the orphan state (the engine stops what sounds); false when there was none.
     bool EndOrphan();
 
     // The cued entry becomes the open one; its entry id. The ended entry leaves libmpv's
     // playlist.
     int64_t Adopt();
-    bool Adopting() const { return adopting_; }
-    void EndAdoption() { adopting_ = false; }
+    bool Adopting() const { return m_adopting; }
+    void EndAdoption() { m_adopting = false; }
     // Commands of the opener's sequence (stop, pause, window, put, set, where, status other
     // than position, play from 0, cue): they leave an adopted entry sounding.
     static bool PartOfOpenSequence(const DeviceCommand& c);
@@ -90,23 +92,23 @@ private:
     void ArmGrace(bool on);
     void WatchGrace();
 
-    mpv_handle* handle_;
-    EventPump& events_;
-    std::function<void()> graceOver_;
+    mpv_handle* m_handle;
+    EventPump& m_events;
+    std::function<void()> m_graceOver;
 
     // Command thread only.
-    int64_t cueEntry_ = 0;  // libmpv's playlist entry of the cued file; 0: none
-    dev_t cueDev_ = 0;      // its file, to know it again when it is opened
-    ino_t cueIno_ = 0;
-    bool adopting_ = false;
-    bool orphan_ = false;
+    int64_t m_cueEntry = 0;  // libmpv's playlist entry of the cued file; 0: none
+    dev_t m_cueDev = 0;      // its file, to know it again when it is opened
+    ino_t m_cueIno = 0;
+    bool m_adopting = false;
+    bool m_orphan = false;
 
     // The grace watch.
-    std::mutex graceMutex_;
-    std::condition_variable graceCv_;
-    std::optional<std::chrono::steady_clock::time_point> graceDeadline_;
-    bool quitting_ = false;
-    std::thread graceThread_;  // last: starts once everything above exists
+    std::mutex m_graceMutex;
+    std::condition_variable m_graceCv;
+    std::optional<std::chrono::steady_clock::time_point> m_graceDeadline;
+    bool m_quitting = false;
+    std::thread m_graceThread;  // last: starts once everything above exists
 };
 
 // At libmpv's "on_preloaded" hook (EventPump, on its thread): an entry whose decoder plays

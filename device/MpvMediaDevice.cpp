@@ -100,13 +100,13 @@ std::vector<StuckCore*> gStuckCores;  // never freed, on purpose (see above)
 
 class MpvMediaDevice::Engine {
 public:
-    explicit Engine(const MediaDeviceOptions& options) : options_(options) {}
+    explicit Engine(const MediaDeviceOptions& options) : m_options(options) {}
 
     ~Engine() {
-        if (handover_) handover_->StopWatch();  // a grace ending now takes the command lock
-        if (volumeToken_ != 0) ProcessWaveVolume::Unsubscribe(volumeToken_);
-        if (opening_) GiveUpOpening();
-        if (open_) CloseMedia();
+        if (m_handover) m_handover->StopWatch();  // a grace ending now takes the command lock
+        if (m_volumeToken != 0) ProcessWaveVolume::Unsubscribe(m_volumeToken);
+        if (m_opening) GiveUpOpening();
+        if (m_open) CloseMedia();
         // Members go in reverse order of declaration: see the owners above.
     }
 
@@ -114,66 +114,66 @@ public:
     // time that a player with nothing open should not pay. Once started it stays for the
     // device's life. False when libmpv cannot be started.
     bool Ready() {
-        std::lock_guard<std::mutex> lock(commandMutex_);
+        std::lock_guard<std::mutex> lock(m_commandMutex);
         return Start();
     }
 
     int PlaylistCount() {
-        std::lock_guard<std::mutex> lock(commandMutex_);
+        std::lock_guard<std::mutex> lock(m_commandMutex);
         int64_t n = 0;
-        return handle_ && GetInt("playlist-count", n) ? static_cast<int>(n) : 0;
+        return m_handle && GetInt("playlist-count", n) ? static_cast<int>(n) : 0;
     }
 
     DeviceReply Execute(const std::string& text) {
-        std::lock_guard<std::mutex> lock(commandMutex_);
+        std::lock_guard<std::mutex> lock(m_commandMutex);
         ParsedCommand parsed = ParseDeviceCommand(text);
         if (!parsed.command) return Fail(text, parsed.error);
         const DeviceCommand& c = *parsed.command;
         // The entry that took over from a closed one sounds only until the next command,
         // unless that command opens it.
-        if (handover_ && handover_->Orphaned() && c.verb != DeviceVerb::Open) DropOrphan();
+        if (m_handover && m_handover->Orphaned() && c.verb != DeviceVerb::Open) DropOrphan();
         if (c.verb == DeviceVerb::Open) {
-            if (opening_) GiveUpOpening();
+            if (m_opening) GiveUpOpening();
             if (!Start()) return Fail(text, "libmpv is not available");
             return Open(text, c);
         }
-        if (opening_ && !FinishOpening()) {
-            if (!EqualsNoCase(c.alias, opening_->alias)) return Fail(text, "unknown alias");
+        if (m_opening && !FinishOpening()) {
+            if (!EqualsNoCase(c.alias, m_opening->alias)) return Fail(text, "unknown alias");
             if (c.verb == DeviceVerb::Status && c.item == StatusItem::Mode) return Ok("not ready");
             if (c.verb != DeviceVerb::Close) return Fail(text, "still opening");
             GiveUpOpening();
             return Ok();
         }
-        if (!open_) return Fail(text, "nothing is open");
-        if (!EqualsNoCase(c.alias, alias_)) return Fail(text, "unknown alias");
+        if (!m_open) return Fail(text, "nothing is open");
+        if (!EqualsNoCase(c.alias, m_alias)) return Fail(text, "unknown alias");
         // Commands of the open sequence that follow an adopted entry keep it sounding; the
         // first other command ends the adoption.
-        if (handover_->Adopting() && !Handover::PartOfOpenSequence(c)) EndAdoption();
+        if (m_handover->Adopting() && !Handover::PartOfOpenSequence(c)) EndAdoption();
 
         switch (c.verb) {
         case DeviceVerb::Open: break;
         case DeviceVerb::Cue: return Cue(text, c);
         case DeviceVerb::Close: CloseMedia(); return Ok();
         case DeviceVerb::Stop:
-            if (!handover_->Adopting() && !handover_->HandedOver()) SetPause(true);
-            mode_ = Mode::Stopped;
+            if (!m_handover->Adopting() && !m_handover->HandedOver()) SetPause(true);
+            m_mode = Mode::Stopped;
             return Ok();
         case DeviceVerb::Pause:
             if (AtEnd()) return Ok();  // nothing left to pause: stays "stopped"
-            if (!handover_->Adopting()) SetPause(true);
-            mode_ = Mode::Paused;
+            if (!m_handover->Adopting()) SetPause(true);
+            m_mode = Mode::Paused;
             return Ok();
         case DeviceVerb::Play:
-            if (handover_->Adopting() && c.hasFrom && c.from == 0) {
+            if (m_handover->Adopting() && c.hasFrom && c.from == 0) {
                 // Already sounding from its first sample: no seek back.
             } else if (c.hasFrom && !SeekTo(c.from)) {
                 return Fail(text, "seek failed");
             }
             if (AtEnd()) return Ok();  // nothing left to play
             SetPause(false);
-            eofSeen_ = false;
-            mode_ = Mode::Playing;
-            holding_ = false;
+            m_eofSeen = false;
+            m_mode = Mode::Playing;
+            m_holding = false;
             return Ok();
         case DeviceVerb::Seek: {
             bool ok = false;
@@ -182,37 +182,37 @@ public:
             case SeekTarget::End: ok = SeekTo(INT_MAX); break;
             case SeekTarget::Number: ok = SeekTo(c.to); break;
             }
-            mode_ = Mode::Stopped;
+            m_mode = Mode::Stopped;
             return ok ? Ok() : Fail(text, "seek failed");
         }
         case DeviceVerb::Status: return Status(text, c.item);
-        case DeviceVerb::Track: return TrackCommand(handle_.get(), text, c);
+        case DeviceVerb::Track: return TrackCommand(m_handle.get(), text, c);
         case DeviceVerb::Set:
             if (c.setsGain) {
-                const EntryGainChange change = ApplyEntryGain(handle_.get(), c.gain);
+                const EntryGainChange change = ApplyEntryGain(m_handle.get(), c.gain);
                 if (change == EntryGainChange::Refused) return Fail(text, "gain refused");
                 // Decoded ahead through the old filter while it stands at its start: read again.
-                const bool atStart = holding_ ? heldSeconds_ == 0 : lastSeconds_ == 0;
-                if (change == EntryGainChange::Changed && !handover_->Adopting() && mode_ != Mode::Playing && atStart &&
-                    !SeekTo(0))
+                const bool atStart = m_holding ? m_heldSeconds == 0 : m_lastSeconds == 0;
+                if (change == EntryGainChange::Changed && !m_handover->Adopting() && m_mode != Mode::Playing &&
+                    atStart && !SeekTo(0))
                     return Fail(text, "seek failed");
                 return Ok();
             }
-            if (c.format == TimeFormat::Frames && !hasPicture_) { return Fail(text, "frames need a picture"); }
-            format_ = c.format;
+            if (c.format == TimeFormat::Frames && !m_hasPicture) { return Fail(text, "frames need a picture"); }
+            m_format = c.format;
             return Ok();
         case DeviceVerb::Window: return Window(text, c);
         case DeviceVerb::Where:
-            if (!hasPicture_) return Fail(text, "no picture");
-            return Ok(std::to_string(destination_.x) + " " + std::to_string(destination_.y) + " " +
-                      std::to_string(destination_.width) + " " + std::to_string(destination_.height));
+            if (!m_hasPicture) return Fail(text, "no picture");
+            return Ok(std::to_string(m_destination.x) + " " + std::to_string(m_destination.y) + " " +
+                      std::to_string(m_destination.width) + " " + std::to_string(m_destination.height));
         case DeviceVerb::Put:
-            if (!hasPicture_) return Fail(text, "no picture");
-            destination_ = c.hasRect ? DestinationRect{c.rect[0], c.rect[1], c.rect[2], c.rect[3]}
-                                     : DestinationRect{0, 0, naturalWidth_, naturalHeight_};
-            if (host_) {
-                host_->SetDestination(this, destination_);
-                renderer_->WaitRedraw(renderer_->SetTarget(host_, destination_), kFrameWaitMs);
+            if (!m_hasPicture) return Fail(text, "no picture");
+            m_destination = c.hasRect ? DestinationRect{c.rect[0], c.rect[1], c.rect[2], c.rect[3]}
+                                      : DestinationRect{0, 0, m_naturalWidth, m_naturalHeight};
+            if (m_host) {
+                m_host->SetDestination(this, m_destination);
+                m_renderer->WaitRedraw(m_renderer->SetTarget(m_host, m_destination), kFrameWaitMs);
             }
             return Ok();
         }
@@ -224,29 +224,29 @@ private:
 
     // Under the command lock.
     bool Start() {
-        if (renderer_) return true;
-        if (startFailed_) return false;
-        startFailed_ = true;  // until everything below has worked; said once
+        if (m_renderer) return true;
+        if (m_startFailed) return false;
+        m_startFailed = true;  // until everything below has worked; said once
         if (std::string why; !LoadMpvLibrary(why)) {
             ReportProblem("the media engine could not start (" + why + "): nothing will play");
             return false;
         }
-        handle_.reset(mpv_create());
-        if (!handle_) {
+        m_handle.reset(mpv_create());
+        if (!m_handle) {
             ReportProblem("the media engine could not start (mpv_create failed): nothing will play");
             return false;
         }
         SetOptions();
-        if (mpv_initialize(handle_.get()) < 0) {
+        if (mpv_initialize(m_handle.get()) < 0) {
             ReportProblem("the media engine could not start (mpv_initialize failed): nothing will play");
-            handle_.reset();
+            m_handle.reset();
             return false;
         }
-        if (LogEnabled()) mpv_request_log_messages(handle_.get(), "warn");
+        if (LogEnabled()) mpv_request_log_messages(m_handle.get(), "warn");
         // AAC in MP4 is cut at its stated length as each entry loads, opened or cued alike.
         const char* hook = "on_preloaded";
-        if (mpv_hook_add(handle_.get(), 0, hook, 0) < 0) LogLine("device: libmpv refused the preload hook");
-        events_ = std::make_unique<EventPump>(handle_.get(), [h = handle_.get()] { mpvdevice::CutAtStatedEnd(h); });
+        if (mpv_hook_add(m_handle.get(), 0, hook, 0) < 0) LogLine("device: libmpv refused the preload hook");
+        m_events = std::make_unique<EventPump>(m_handle.get(), [h = m_handle.get()] { mpvdevice::CutAtStatedEnd(h); });
 
         // The render context must exist before the first file loads, or video is disabled.
         mpv_render_param params[] = {
@@ -254,20 +254,20 @@ private:
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
         mpv_render_context* ctx = nullptr;
-        if (mpv_render_context_create(&ctx, handle_.get(), params) < 0) {
+        if (mpv_render_context_create(&ctx, m_handle.get(), params) < 0) {
             ReportProblem("the media engine could not start (no render context): nothing will play");
-            events_.reset();
-            handle_.reset();
+            m_events.reset();
+            m_handle.reset();
             return false;
         }
-        renderContext_.reset(ctx);
-        renderer_ = std::make_unique<Renderer>(ctx, this);
-        if (volumeToken_ == 0) volumeToken_ = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
-        handover_ = std::make_unique<Handover>(handle_.get(), *events_, [this] {
-            std::lock_guard<std::mutex> command(commandMutex_);
-            if (handover_ && handover_->Orphaned() && !open_) DropOrphan();
+        m_renderContext.reset(ctx);
+        m_renderer = std::make_unique<Renderer>(ctx, this);
+        if (m_volumeToken == 0) m_volumeToken = ProcessWaveVolume::Subscribe([this](uint32_t v) { ApplyVolume(v); });
+        m_handover = std::make_unique<Handover>(m_handle.get(), *m_events, [this] {
+            std::lock_guard<std::mutex> command(m_commandMutex);
+            if (m_handover && m_handover->Orphaned() && !m_open) DropOrphan();
         });
-        startFailed_ = false;
+        m_startFailed = false;
         if (LogEnabled()) LogLine("device: libmpv started");
         return true;
     }
@@ -279,45 +279,45 @@ private:
     // stays). The same entry again changes nothing; an empty path, another entry, or any open
     // withdraws it.
     DeviceReply Cue(const std::string& text, const DeviceCommand& c) {
-        if (atEnd_ || handover_->HandedOver()) return Ok();  // too late: the tick's step decides now
-        if (silent_.load()) {  // nothing is heard: no join to keep, and the output may be reopened
-            handover_->Withdraw();
+        if (m_atEnd || m_handover->HandedOver()) return Ok();  // too late: the tick's step decides now
+        if (m_silent.load()) {  // nothing is heard: no join to keep, and the output may be reopened
+            m_handover->Withdraw();
             return Ok();
         }
         if (c.path.empty()) {
-            handover_->Withdraw();
+            m_handover->Withdraw();
             return Ok();
         }
         std::string file;
         struct stat st {};
         if (!ResolveFile(c.path, file, st)) {
-            handover_->Withdraw();
+            m_handover->Withdraw();
             return Fail(text, "no such file");
         }
         // A cue of the same file with another gain queues it again with that gain.
-        if (handover_->IsCued(st) && c.gain != cueGain_) handover_->Withdraw();
-        const bool again = handover_->IsCued(st);
+        if (m_handover->IsCued(st) && c.gain != m_cueGain) m_handover->Withdraw();
+        const bool again = m_handover->IsCued(st);
         if (!again && !FirstBytesReadable(file, kMediaReadBoundMs)) {
-            handover_->Withdraw();
+            m_handover->Withdraw();
             return Fail(text, "its read does not finish");
         }
         // Without a gain the command is the plain append.
-        if (const std::string why = handover_->Cue(file, st, openedEntry_, EntryGainOptions(c.gain)); !why.empty())
+        if (const std::string why = m_handover->Cue(file, st, m_openedEntry, EntryGainOptions(c.gain)); !why.empty())
             return Fail(text, why);
-        cueGain_ = c.gain;
+        m_cueGain = c.gain;
         if (!again && LogEnabled()) LogLine("device: " + file + " follows");
         return Ok();
     }
 
     // The opener's sequence is over: what it left the mode at now holds for the engine too.
     void EndAdoption() {
-        handover_->EndAdoption();
-        if (mode_ != Mode::Playing && !atEnd_) SetPause(true);
+        m_handover->EndAdoption();
+        if (m_mode != Mode::Playing && !m_atEnd) SetPause(true);
     }
 
     // A closed entry's successor that nobody adopted: silenced (bounded).
     void DropOrphan() {
-        if (!handover_->EndOrphan()) return;
+        if (!m_handover->EndOrphan()) return;
         LogLine("device: the following entry was not opened: stopped");
         UnloadFile();
     }
@@ -345,33 +345,33 @@ private:
     // asked blindly: reopening its output while it plays drops what it had buffered, and near
     // a hand-over or the end it stalls libmpv (seen: an entry that never reached its end).
     void CheckSoundOutput() {
-        if (options_.audioOutput == "null") return;
+        if (m_options.audioOutput == "null") return;
         const Clock::time_point now = Clock::now();
-        soundCheckedAt_ = now;
-        char* ao = mpv_get_property_string(handle_.get(), "current-ao");
+        m_soundCheckedAt = now;
+        char* ao = mpv_get_property_string(m_handle.get(), "current-ao");
         if (ao == nullptr) return;  // no output right now (a change of format): nothing known
         const bool silent = std::string_view(ao) == "null";
         mpv_free(ao);
-        if (silent != silent_.load()) {
-            silent_.store(silent);
+        if (silent != m_silent.load()) {
+            m_silent.store(silent);
             ReportProblem(silent ? "no sound output could be opened: playing without sound"
                                  : "the sound output is back: playing with sound");
-        } else if (silent && now >= soundRetryAt_ && !handover_->Cued() && !handover_->Adopting()) {
-            soundRetryAt_ = now + std::chrono::milliseconds(kSoundRetryMs);
+        } else if (silent && now >= m_soundRetryAt && !m_handover->Cued() && !m_handover->Adopting()) {
+            m_soundRetryAt = now + std::chrono::milliseconds(kSoundRetryMs);
             if (SoundServerListens()) ReopenSoundOutput();
         }
     }
 
     void ReopenSoundOutput() {
-        const bool playing = open_ && mode_ == Mode::Playing && !AtEnd();
-        const int position = open_ && !AtEnd() ? std::atoi(Status({}, StatusItem::Position).text.c_str()) : 0;
+        const bool playing = m_open && m_mode == Mode::Playing && !AtEnd();
+        const int position = m_open && !AtEnd() ? std::atoi(Status({}, StatusItem::Position).text.c_str()) : 0;
         SetPause(true);
         const char* reload[] = {"ao-reload", nullptr};
-        mpv_command(handle_.get(), reload);
-        if (open_ && !atEnd_ && SeekTo(position) && playing) {
+        mpv_command(m_handle.get(), reload);
+        if (m_open && !m_atEnd && SeekTo(position) && playing) {
             SetPause(false);
-            holding_ = false;
-            mode_ = Mode::Playing;
+            m_holding = false;
+            m_mode = Mode::Playing;
         }
         LogLine("device: a sound server listens again: the sound output was reopened at " + std::to_string(position));
     }
@@ -408,7 +408,7 @@ private:
 
     // The check above, at most every kSoundCheckMs: the tick asks for the position that often.
     void CheckSoundOutputNow() {
-        if (Clock::now() - soundCheckedAt_ >= std::chrono::milliseconds(kSoundCheckMs)) CheckSoundOutput();
+        if (Clock::now() - m_soundCheckedAt >= std::chrono::milliseconds(kSoundCheckMs)) CheckSoundOutput();
     }
 
     static DeviceReply Ok(std::string text = {}) { return DeviceReply{true, std::move(text)}; }
@@ -419,7 +419,7 @@ private:
     }
 
     void SetOption(const char* name, const std::string& value) {
-        if (mpv_set_option_string(handle_.get(), name, value.c_str()) < 0) {
+        if (mpv_set_option_string(m_handle.get(), name, value.c_str()) < 0) {
             LogLine(std::string("device: option ") + name + "=" + value + " refused");
         }
     }
@@ -465,9 +465,9 @@ private:
         SetOption("sws-fast", "yes");
         SetOption("sws-scaler", "bilinear");
         SetOption("audio-client-name", "velkaf");
-        if (!options_.audioOutput.empty()) SetOption("ao", options_.audioOutput);
-        if (!options_.pcmCaptureFile.empty()) {
-            SetOption("ao-pcm-file", options_.pcmCaptureFile);
+        if (!m_options.audioOutput.empty()) SetOption("ao", m_options.audioOutput);
+        if (!m_options.pcmCaptureFile.empty()) {
+            SetOption("ao-pcm-file", m_options.pcmCaptureFile);
             SetOption("ao-pcm-waveheader", "no");
             // Every sample played, in one layout: the output reopens for each file opened.
             SetOption("ao-pcm-append", "yes");
@@ -488,22 +488,22 @@ private:
     static double MpvVolume(uint32_t wave) { return 100.0 * std::cbrt(ProcessWaveVolume::AmplitudeFactor(wave)); }
 
     void ApplyVolume(uint32_t wave) {
-        if (!handle_) return;
+        if (!m_handle) return;
         double v = MpvVolume(wave);
-        mpv_set_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &v);
+        mpv_set_property(m_handle.get(), "volume", MPV_FORMAT_DOUBLE, &v);
     }
 
     void SetPause(bool pause) {
         int flag = pause ? 1 : 0;
-        mpv_set_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &flag);
+        mpv_set_property(m_handle.get(), "pause", MPV_FORMAT_FLAG, &flag);
     }
 
     bool GetDouble(const char* name, double& out) {
-        return mpv_get_property(handle_.get(), name, MPV_FORMAT_DOUBLE, &out) >= 0;
+        return mpv_get_property(m_handle.get(), name, MPV_FORMAT_DOUBLE, &out) >= 0;
     }
 
     bool GetInt(const char* name, int64_t& out) {
-        return mpv_get_property(handle_.get(), name, MPV_FORMAT_INT64, &out) >= 0;
+        return mpv_get_property(m_handle.get(), name, MPV_FORMAT_INT64, &out) >= 0;
     }
 
     // At the end (reached by playing, by a seek to the length, or because libmpv gave the
@@ -513,51 +513,51 @@ private:
     // With a following entry cued, the end counts once that entry has taken over and its
     // first sample is heard, so the last samples of this one are heard too.
     bool AtEnd() {
-        const EventPump::Counters n = events_->Snapshot();
-        if (!atEnd_ && n.endedEntry >= openedEntry_ && (!handover_->Cued() || handover_->SuccessorHeard())) {
+        const EventPump::Counters n = m_events->Snapshot();
+        if (!m_atEnd && n.endedEntry >= m_openedEntry && (!m_handover->Cued() || m_handover->SuccessorHeard())) {
             if (LogEnabled()) {
                 LogLine("device: libmpv ended the file (reason " + std::to_string(n.lastEndReason) + ", error " +
                         std::to_string(n.lastEndError) + ")" +
-                        (handover_->Cued() ? ", the following entry sounds" : ""));
+                        (m_handover->Cued() ? ", the following entry sounds" : ""));
             }
-            atEnd_ = true;
+            m_atEnd = true;
         }
-        if (!atEnd_ && mode_ == Mode::Playing && !handover_->Cued()) {
+        if (!m_atEnd && m_mode == Mode::Playing && !m_handover->Cued()) {
             // libmpv raises its end flag once the last samples are written, and pauses once
             // they have been played out: only then is the end heard (bounded, in case it
             // never pauses: kDrainBoundMs in which its time stood still; a stream read ahead
             // to its end may raise the flag long before).
             int eof = 0;
-            if (mpv_get_property(handle_.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
+            if (mpv_get_property(m_handle.get(), "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof != 0) {
                 int paused = 0;
                 double t = 0;
                 const Clock::time_point now = Clock::now();
-                if (!GetDouble("time-pos", t) || !eofSeen_ || t != eofTimePos_) eofSince_ = now;
-                eofTimePos_ = t;
-                eofSeen_ = true;
-                if ((mpv_get_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &paused) >= 0 && paused != 0) ||
-                    now - eofSince_ > std::chrono::milliseconds(kDrainBoundMs)) {
-                    atEnd_ = true;
+                if (!GetDouble("time-pos", t) || !m_eofSeen || t != m_eofTimePos) m_eofSince = now;
+                m_eofTimePos = t;
+                m_eofSeen = true;
+                if ((mpv_get_property(m_handle.get(), "pause", MPV_FORMAT_FLAG, &paused) >= 0 && paused != 0) ||
+                    now - m_eofSince > std::chrono::milliseconds(kDrainBoundMs)) {
+                    m_atEnd = true;
                 }
             } else {
-                eofSeen_ = false;
+                m_eofSeen = false;
             }
         }
-        if (atEnd_) {
-            mode_ = Mode::Stopped;
-            holding_ = false;
-            if (!lengthKnown_) LearnLengthAtEnd();
+        if (m_atEnd) {
+            m_mode = Mode::Stopped;
+            m_holding = false;
+            if (!m_lengthKnown) LearnLengthAtEnd();
         }
-        return atEnd_;
+        return m_atEnd;
     }
 
-    int Length() const { return format_ == TimeFormat::Frames ? lengthFrames_ : lengthMs_; }
+    int Length() const { return m_format == TimeFormat::Frames ? m_lengthFrames : m_lengthMs; }
 
     void SetLength(double seconds) {
         const double span = std::max(0.0, seconds);
-        lengthMs_ = std::max(0, ClampToInt(std::llround(span * 1000.0)));
-        lengthFrames_ = hasPicture_ ? std::max(0, ClampToInt(std::llround(span * fps_))) : lengthMs_;
-        lengthKnown_ = true;
+        m_lengthMs = std::max(0, ClampToInt(std::llround(span * 1000.0)));
+        m_lengthFrames = m_hasPicture ? std::max(0, ClampToInt(std::llround(span * m_fps))) : m_lengthMs;
+        m_lengthKnown = true;
     }
 
     // libmpv's duration counts as the length when the file states it (or the demuxer can
@@ -569,7 +569,7 @@ private:
         double readAhead = 0;
         if (!GetDouble("demuxer-cache-time", readAhead) || seconds > readAhead + 1e-3) return true;
         mpv_node state{};
-        if (mpv_get_property(handle_.get(), "demuxer-cache-state", MPV_FORMAT_NODE, &state) < 0) return true;
+        if (mpv_get_property(m_handle.get(), "demuxer-cache-state", MPV_FORMAT_NODE, &state) < 0) return true;
         bool demuxedAll = false;
         if (state.format == MPV_FORMAT_NODE_MAP) {
             for (int i = 0; i < state.u.list->num; ++i) {
@@ -587,12 +587,12 @@ private:
     // file); at the latest the end position is the length.
     void LearnLength() {
         double duration = 0;
-        if (StatedDuration(duration)) SetLength(duration - t0_);
+        if (StatedDuration(duration)) SetLength(duration - m_t0);
     }
 
     void LearnLengthAtEnd() {
         double t = 0;
-        SetLength(GetDouble("time-pos", t) ? t - t0_ : lastSeconds_);
+        SetLength(GetDouble("time-pos", t) ? t - m_t0 : m_lastSeconds);
     }
 
     DeviceReply Open(const std::string& text, const DeviceCommand& c) {
@@ -600,11 +600,11 @@ private:
         struct stat st {};
         const bool found = ResolveFile(c.path, file, st);
         // The entry that took over at the end of the one before is adopted as it sounds.
-        const bool adopt = found && handover_->IsCued(st) && (handover_->Orphaned() || (open_ && atEnd_)) &&
-                           handover_->SuccessorSounding();
+        const bool adopt = found && m_handover->IsCued(st) && (m_handover->Orphaned() || (m_open && m_atEnd)) &&
+                           m_handover->SuccessorSounding();
         if (adopt) return Adopt(c, file);
         // Closing may leave the successor of the closed entry sounding: it goes too.
-        if (open_) CloseMedia();
+        if (m_open) CloseMedia();
         DropOrphan();
         if (!found) return Fail(text, "no such file");
         // libmpv would wait for good on a file whose read blocks, and hold its core with it.
@@ -614,40 +614,40 @@ private:
         // unload first: the audio output stays open, so the chosen file sounds at once. Its
         // playlist entry id tells its events from those of the file it replaces.
         SetPause(true);
-        handover_->Forget();
+        m_handover->Forget();
         const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
         int64_t entry = 0;
-        if (mpv_command(handle_.get(), cmd) < 0 || !GetInt("playlist/0/id", entry)) {
+        if (mpv_command(m_handle.get(), cmd) < 0 || !GetInt("playlist/0/id", entry)) {
             UnloadFile();
             return Fail(text, "loadfile refused");
         }
 
-        opening_ = Opening{entry, c.alias, file, Clock::now() + std::chrono::milliseconds(options_.openTimeoutMs)};
-        events_->WaitFor([&](const EventPump::Counters& n) { return OpeningOver(n); }, options_.openWaitMs);
-        if (FinishOpening() || open_) return Ok();
+        m_opening = Opening{entry, c.alias, file, Clock::now() + std::chrono::milliseconds(m_options.openTimeoutMs)};
+        m_events->WaitFor([&](const EventPump::Counters& n) { return OpeningOver(n); }, m_options.openWaitMs);
+        if (FinishOpening() || m_open) return Ok();
         return Fail(text, "the file did not open");
     }
 
     // The open entry's load has ended: loaded and standing on its start, or ended (an error, or
     // a playlist, reason redirect, which is not opened).
     bool OpeningOver(const EventPump::Counters& n) const {
-        const int64_t entry = opening_->entry;
+        const int64_t entry = m_opening->entry;
         return n.endedEntry >= entry || (n.loadedEntry == entry && n.restartedEntry == entry);
     }
 
     // Takes what libmpv did with the open that runs: the medium is open, or the open failed, or
     // it is still running (true) within its bound. Past the bound it is given up.
     bool FinishOpening() {
-        const EventPump::Counters seen = events_->Snapshot();
-        const Opening o = *opening_;
+        const EventPump::Counters seen = m_events->Snapshot();
+        const Opening o = *m_opening;
         if (!OpeningOver(seen)) {
             if (Clock::now() < o.deadline) return true;
-            LogLine("device: " + o.file + ": the open did not finish within " + std::to_string(options_.openTimeoutMs) +
-                    " ms: given up");
+            LogLine("device: " + o.file + ": the open did not finish within " +
+                    std::to_string(m_options.openTimeoutMs) + " ms: given up");
             GiveUpOpening();
             return false;
         }
-        opening_.reset();
+        m_opening.reset();
         if (seen.endedEntry >= o.entry) {
             if (LogEnabled()) {
                 LogLine("device: " + o.file + " did not open (error " + std::to_string(seen.lastEndError) + ")");
@@ -662,7 +662,7 @@ private:
     // The open that runs is given up: libmpv lets go of the file within kGiveUpOpenMs, or its
     // core is left behind stuck in the file's read and the next command starts a fresh one.
     void GiveUpOpening() {
-        opening_.reset();
+        m_opening.reset();
         UnloadFile(kGiveUpOpenMs);
     }
 
@@ -671,12 +671,12 @@ private:
     // sample heard. Until the opener's sequence ends (see PartOfOpenSequence) stop and pause
     // leave the engine playing.
     DeviceReply Adopt(const DeviceCommand& c, const std::string& file) {
-        if (open_) CloseMedia(true);
-        const int64_t entry = handover_->Adopt();
+        if (m_open) CloseMedia(true);
+        const int64_t entry = m_handover->Adopt();
         // Wait (bounded) for the size and length of the entry, known once it has restarted.
-        events_->WaitFor(
+        m_events->WaitFor(
             [&](const EventPump::Counters& n) { return n.restartedEntry >= entry || n.endedEntry >= entry; },
-            options_.openTimeoutMs);
+            m_options.openTimeoutMs);
         Describe(entry, c.alias, file, true);
         return Ok();
     }
@@ -685,12 +685,12 @@ private:
     void Describe(int64_t entry, const std::string& alias, const std::string& file, bool adopted) {
         int64_t w = 0;
         int64_t h = 0;
-        hasPicture_ = GetInt("dwidth", w) && GetInt("dheight", h) && w > 0 && h > 0;
-        naturalWidth_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(w, INT_MAX)) : 0;
-        naturalHeight_ = hasPicture_ ? static_cast<int>(std::min<int64_t>(h, INT_MAX)) : 0;
-        fps_ = 0;
-        if (hasPicture_ && !(GetDouble("container-fps", fps_) && fps_ > 0 && fps_ < 1000)) {
-            if (!(GetDouble("estimated-vf-fps", fps_) && fps_ > 0 && fps_ < 1000)) fps_ = 25.0;
+        m_hasPicture = GetInt("dwidth", w) && GetInt("dheight", h) && w > 0 && h > 0;
+        m_naturalWidth = m_hasPicture ? static_cast<int>(std::min<int64_t>(w, INT_MAX)) : 0;
+        m_naturalHeight = m_hasPicture ? static_cast<int>(std::min<int64_t>(h, INT_MAX)) : 0;
+        m_fps = 0;
+        if (m_hasPicture && !(GetDouble("container-fps", m_fps) && m_fps > 0 && m_fps < 1000)) {
+            if (!(GetDouble("estimated-vf-fps", m_fps) && m_fps > 0 && m_fps < 1000)) m_fps = 25.0;
         }
         // The origin is the first frame's time. Opened, the entry stands paused on that frame.
         // Adopted, it plays, and libmpv's first report of it comes a frame or two later: the
@@ -699,39 +699,39 @@ private:
         // alone starts at 0: there time-pos follows the audio output, which right after a load
         // stands anywhere between the previous file's delay (seen: -0.15 s) and the end of
         // what was decoded ahead (a short file's whole length).
-        t0_ = 0;
-        if (hasPicture_ && !adopted) {
-            GetDouble("time-pos", t0_);
-        } else if (hasPicture_) {
+        m_t0 = 0;
+        if (m_hasPicture && !adopted) {
+            GetDouble("time-pos", m_t0);
+        } else if (m_hasPicture) {
             EventPump::Counters n;
-            events_->WaitFor([&](const EventPump::Counters& now) { return now.firstTimeEntry >= entry; }, kFrameWaitMs,
-                             &n);
+            m_events->WaitFor([&](const EventPump::Counters& now) { return now.firstTimeEntry >= entry; }, kFrameWaitMs,
+                              &n);
             if (n.firstTimeEntry == entry && n.firstTime > 0)
-                t0_ = n.firstTime - std::floor(n.firstTime * fps_ + 1e-6) / fps_;
+                m_t0 = n.firstTime - std::floor(n.firstTime * m_fps + 1e-6) / m_fps;
         }
-        t0_ = std::max(0.0, t0_);
-        lengthKnown_ = false;
-        lengthMs_ = lengthFrames_ = 0;
-        lastSeconds_ = 0;
+        m_t0 = std::max(0.0, m_t0);
+        m_lengthKnown = false;
+        m_lengthMs = m_lengthFrames = 0;
+        m_lastSeconds = 0;
         LearnLength();
-        openedEntry_ = entry;
-        eofSeen_ = false;
+        m_openedEntry = entry;
+        m_eofSeen = false;
 
-        open_ = true;
-        alias_ = alias;
-        format_ = TimeFormat::Milliseconds;
-        mode_ = Mode::Stopped;
-        atEnd_ = false;
+        m_open = true;
+        m_alias = alias;
+        m_format = TimeFormat::Milliseconds;
+        m_mode = Mode::Stopped;
+        m_atEnd = false;
         // Opened, it stands at 0 until it plays (time-pos before the first play tells what was
         // decoded ahead, not what was heard); adopted, it counts from its first sample heard.
-        holding_ = !adopted;
-        heldSeconds_ = 0;
-        destination_ = DestinationRect{0, 0, naturalWidth_, naturalHeight_};
+        m_holding = !adopted;
+        m_heldSeconds = 0;
+        m_destination = DestinationRect{0, 0, m_naturalWidth, m_naturalHeight};
         if (LogEnabled()) {
             LogLine(std::string("device: ") + (adopted ? "adopted " : "opened ") + file + ": " +
-                    (lengthKnown_ ? "" : "no stated length, ") + std::to_string(lengthMs_) + " ms, " +
-                    std::to_string(lengthFrames_) + " frames, " + std::to_string(naturalWidth_) + "x" +
-                    std::to_string(naturalHeight_) + ", fps " + NumberText(fps_) + ", t0 " + NumberText(t0_));
+                    (m_lengthKnown ? "" : "no stated length, ") + std::to_string(m_lengthMs) + " ms, " +
+                    std::to_string(m_lengthFrames) + " frames, " + std::to_string(m_naturalWidth) + "x" +
+                    std::to_string(m_naturalHeight) + ", fps " + NumberText(m_fps) + ", t0 " + NumberText(m_t0));
         }
         CheckSoundOutput();
     }
@@ -739,22 +739,22 @@ private:
     // Unloads whatever is loaded or loading and returns once libmpv is idle and every event
     // of the unloaded file has been counted, so the next open sees only its own. Bounded.
     void UnloadFile(int boundMs = 0) {
-        if (!handle_) return;
+        if (!m_handle) return;
         // Asked without waiting: a core that cannot let go of the file (its demuxer waits in a
         // read) would hold a waiting caller for good. It reports idle once it has let go.
         const char* stop[] = {"stop", nullptr};  // also clears libmpv's playlist: no cue left
-        const uint64_t stopped = ++barrier_;
-        mpv_command_async(handle_.get(), stopped, stop);
-        handover_->Forget();
-        const int bound = boundMs > 0 ? boundMs : options_.closeTimeoutMs;
-        if (!events_->WaitFor([&](const EventPump::Counters& n) { return n.lastReply >= stopped && n.idle; }, bound)) {
+        const uint64_t stopped = ++m_barrier;
+        mpv_command_async(m_handle.get(), stopped, stop);
+        m_handover->Forget();
+        const int bound = boundMs > 0 ? boundMs : m_options.closeTimeoutMs;
+        if (!m_events->WaitFor([&](const EventPump::Counters& n) { return n.lastReply >= stopped && n.idle; }, bound)) {
             LeaveStuckCore();
             return;
         }
         const auto deadline = Clock::now() + std::chrono::milliseconds(bound);
         for (;;) {
             int idle = 0;
-            if (mpv_get_property(handle_.get(), "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle != 0) break;
+            if (mpv_get_property(m_handle.get(), "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle != 0) break;
             if (Clock::now() >= deadline) {
                 LeaveStuckCore();
                 return;
@@ -762,10 +762,11 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         // Replies come after the events queued before the command: a barrier.
-        const uint64_t id = ++barrier_;
+        const uint64_t id = ++m_barrier;
         const char* ignore[] = {"ignore", nullptr};
-        if (mpv_command_async(handle_.get(), id, ignore) >= 0) {
-            events_->WaitFor([&](const EventPump::Counters& n) { return n.lastReply >= id; }, options_.closeTimeoutMs);
+        if (mpv_command_async(m_handle.get(), id, ignore) >= 0) {
+            m_events->WaitFor([&](const EventPump::Counters& n) { return n.lastReply >= id; },
+                              m_options.closeTimeoutMs);
         }
     }
 
@@ -774,23 +775,23 @@ private:
     // Handover::kGraceMs); `keepSuccessor` keeps it in any case (adoption).
     void CloseMedia(bool keepSuccessor = false) {
         DetachHost();
-        if (keepSuccessor || handover_->SuccessorSounding()) {
-            if (!keepSuccessor) handover_->BecomeOrphan();
+        if (keepSuccessor || m_handover->SuccessorSounding()) {
+            if (!keepSuccessor) m_handover->BecomeOrphan();
         } else {
             // Kept loaded and paused until the next open replaces it: the audio output stays.
             SetPause(true);
-            handover_->Withdraw();
+            m_handover->Withdraw();
         }
-        handover_->EndAdoption();
-        open_ = false;
-        alias_.clear();
-        hasPicture_ = false;
-        atEnd_ = false;
-        mode_ = Mode::Stopped;
-        format_ = TimeFormat::Milliseconds;
-        lengthMs_ = lengthFrames_ = 0;
-        naturalWidth_ = naturalHeight_ = 0;
-        destination_ = DestinationRect{};
+        m_handover->EndAdoption();
+        m_open = false;
+        m_alias.clear();
+        m_hasPicture = false;
+        m_atEnd = false;
+        m_mode = Mode::Stopped;
+        m_format = TimeFormat::Milliseconds;
+        m_lengthMs = m_lengthFrames = 0;
+        m_naturalWidth = m_naturalHeight = 0;
+        m_destination = DestinationRect{};
     }
 
     // libmpv did not let go of a file: its core waits in a read that does not return. It is
@@ -799,27 +800,27 @@ private:
     void LeaveStuckCore() {
         ReportProblem("the media engine is stuck in a file's read: it is left behind and started again");
         DetachHost();
-        handover_->Forget();
-        auto* stuck = new StuckCore{std::move(handle_), std::move(events_), std::move(renderContext_),
-                                    std::move(renderer_), std::move(handover_)};
+        m_handover->Forget();
+        auto* stuck = new StuckCore{std::move(m_handle), std::move(m_events), std::move(m_renderContext),
+                                    std::move(m_renderer), std::move(m_handover)};
         {
             std::lock_guard<std::mutex> lock(gStuckCoresMutex);
             gStuckCores.push_back(stuck);
         }
-        open_ = false;
-        opening_.reset();
-        alias_.clear();
-        hasPicture_ = false;
-        atEnd_ = false;
-        mode_ = Mode::Stopped;
-        silent_.store(false);
+        m_open = false;
+        m_opening.reset();
+        m_alias.clear();
+        m_hasPicture = false;
+        m_atEnd = false;
+        m_mode = Mode::Stopped;
+        m_silent.store(false);
     }
 
     void DetachHost() {
-        if (!host_) return;
-        renderer_->SetTarget(nullptr, DestinationRect{});
-        host_->Detach(this);
-        host_.reset();
+        if (!m_host) return;
+        m_renderer->SetTarget(nullptr, DestinationRect{});
+        m_host->Detach(this);
+        m_host.reset();
     }
 
     DeviceReply Window(const std::string& text, const DeviceCommand& c) {
@@ -829,11 +830,11 @@ private:
         }
         std::shared_ptr<HostSurface> host = VideoHostRegistry::Find(c.handle);
         if (!host) return Fail(text, "no video host " + std::to_string(c.handle));
-        if (host != host_) DetachHost();
-        host_ = std::move(host);
-        host_->Attach(this, destination_);
-        const uint64_t ticket = renderer_->SetTarget(host_, destination_);
-        if (hasPicture_) renderer_->WaitRedraw(ticket, kFrameWaitMs);
+        if (host != m_host) DetachHost();
+        m_host = std::move(host);
+        m_host->Attach(this, m_destination);
+        const uint64_t ticket = m_renderer->SetTarget(m_host, m_destination);
+        if (m_hasPicture) m_renderer->WaitRedraw(ticket, kFrameWaitMs);
         return Ok();
     }
 
@@ -845,103 +846,103 @@ private:
         SetPause(true);
         double target = 0;
         double held = 0;
-        const bool toEnd = lengthKnown_ && value >= Length();
+        const bool toEnd = m_lengthKnown && value >= Length();
         if (toEnd) {
-            if (!hasPicture_) {
-                atEnd_ = true;  // no picture to show: nothing more to decode
-                holding_ = false;
+            if (!m_hasPicture) {
+                m_atEnd = true;  // no picture to show: nothing more to decode
+                m_holding = false;
                 return true;
             }
-            target = std::max(0, lengthFrames_ - 1) / fps_;
+            target = std::max(0, m_lengthFrames - 1) / m_fps;
         } else {
             const int v = std::max(0, value);
-            held = format_ == TimeFormat::Frames ? v / fps_ : v / 1000.0;
+            held = m_format == TimeFormat::Frames ? v / m_fps : v / 1000.0;
             // The frame that starts at or before the time; a hair of tolerance keeps frame
             // n on n despite rounding.
-            target = hasPicture_ ? std::floor(held * fps_ + 1e-3) / fps_ : held;
+            target = m_hasPicture ? std::floor(held * m_fps + 1e-3) / m_fps : held;
         }
 
-        const EventPump::Counters before = events_->Snapshot();
-        const Renderer::Progress renderBefore = renderer_->Snapshot();
-        const std::string where = NumberText(t0_ + target);
+        const EventPump::Counters before = m_events->Snapshot();
+        const Renderer::Progress renderBefore = m_renderer->Snapshot();
+        const std::string where = NumberText(m_t0 + target);
         const char* cmd[] = {"seek", where.c_str(), "absolute+exact", nullptr};
-        if (mpv_command(handle_.get(), cmd) < 0) return false;
-        const bool done = events_->WaitFor(
+        if (mpv_command(m_handle.get(), cmd) < 0) return false;
+        const bool done = m_events->WaitFor(
             [&](const EventPump::Counters& n) {
                 return n.endedEntry > before.startedEntry || (n.seeks > before.seeks && n.restartAfterLastSeek);
             },
-            options_.seekTimeoutMs);
+            m_options.seekTimeoutMs);
         if (!done) {
             LogLine("device: seek to " + where + " timed out");
             return false;
         }
-        atEnd_ = toEnd;
-        holding_ = !toEnd;
-        heldSeconds_ = held;
-        if (!toEnd) lastSeconds_ = held;
-        if (hasPicture_) {
+        m_atEnd = toEnd;
+        m_holding = !toEnd;
+        m_heldSeconds = held;
+        if (!toEnd) m_lastSeconds = held;
+        if (m_hasPicture) {
             // libmpv hands the new frame to the render thread before it reports the restart;
             // wait until that pass has put it in the host.
-            const Renderer::Progress now = renderer_->Snapshot();
-            renderer_->WaitCompleted(std::max(now.started, renderBefore.completed + 1), kFrameWaitMs);
+            const Renderer::Progress now = m_renderer->Snapshot();
+            m_renderer->WaitCompleted(std::max(now.started, renderBefore.completed + 1), kFrameWaitMs);
         }
         return true;
     }
 
     DeviceReply Status(const std::string& text, StatusItem item) {
-        if (!lengthKnown_ && !AtEnd()) LearnLength();
+        if (!m_lengthKnown && !AtEnd()) LearnLength();
         CheckSoundOutputNow();
         switch (item) {
         case StatusItem::Length: return Ok(std::to_string(Length()));
-        case StatusItem::TimeFormat: return Ok(format_ == TimeFormat::Frames ? "frames" : "milliseconds");
+        case StatusItem::TimeFormat: return Ok(m_format == TimeFormat::Frames ? "frames" : "milliseconds");
         case StatusItem::Mode:
             AtEnd();
-            return Ok(mode_ == Mode::Playing ? "playing" : mode_ == Mode::Paused ? "paused" : "stopped");
+            return Ok(m_mode == Mode::Playing ? "playing" : m_mode == Mode::Paused ? "paused" : "stopped");
         case StatusItem::Position: {
             if (AtEnd()) return Ok(std::to_string(Length()));
             long long v = 0;
-            if (holding_) {
-                v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(heldSeconds_ * fps_ + 1e-3))
-                                                  : std::llround(heldSeconds_ * 1000.0);
+            if (m_holding) {
+                v = m_format == TimeFormat::Frames ? static_cast<long long>(std::floor(m_heldSeconds * m_fps + 1e-3))
+                                                   : std::llround(m_heldSeconds * 1000.0);
             } else {
                 // time-pos counts the output's delay: 0 is the first sample heard. While
                 // playing it only moves on (an output that restarts may step back).
-                double t = t0_;
-                const bool ended = events_->Snapshot().endedEntry >= openedEntry_;
+                double t = m_t0;
+                const bool ended = m_events->Snapshot().endedEntry >= m_openedEntry;
                 // Without a picture, audio-pts: the same clock, updated at every look
                 // rather than once per decoded block.
-                if (!ended && ((!hasPicture_ && GetDouble("audio-pts", t)) || GetDouble("time-pos", t))) {
-                    const double now = std::max(0.0, t - t0_);
-                    lastSeconds_ = mode_ == Mode::Playing ? std::max(lastSeconds_, now) : now;
-                } else if (ended && mode_ == Mode::Playing && lengthKnown_ && handover_->SuccessorSounding() &&
+                if (!ended && ((!m_hasPicture && GetDouble("audio-pts", t)) || GetDouble("time-pos", t))) {
+                    const double now = std::max(0.0, t - m_t0);
+                    m_lastSeconds = m_mode == Mode::Playing ? std::max(m_lastSeconds, now) : now;
+                } else if (ended && m_mode == Mode::Playing && m_lengthKnown && m_handover->SuccessorSounding() &&
                            GetDouble("time-pos", t) && t < 0) {
                     // The successor's clock stands below 0 by what of this one is still to
                     // be heard: this one's position runs on to its end.
-                    lastSeconds_ = std::max(lastSeconds_, lengthMs_ / 1000.0 + t);
+                    m_lastSeconds = std::max(m_lastSeconds, m_lengthMs / 1000.0 + t);
                 }
-                v = format_ == TimeFormat::Frames ? static_cast<long long>(std::floor(lastSeconds_ * fps_ + 0.5))
-                                                  : std::llround(lastSeconds_ * 1000.0);
+                v = m_format == TimeFormat::Frames ? static_cast<long long>(std::floor(m_lastSeconds * m_fps + 0.5))
+                                                   : std::llround(m_lastSeconds * 1000.0);
             }
             // Only the end reaches the length, so the player's end check never fires early,
             // not even when the stated length falls short of the real one.
-            const long long upper = lengthKnown_ ? std::max(0, Length() - 1) : INT_MAX;
+            const long long upper = m_lengthKnown ? std::max(0, Length() - 1) : INT_MAX;
             return Ok(std::to_string(std::clamp<long long>(v, 0, upper)));
         }
         }
         return Fail(text, "unknown status item");
     }
 
-    MediaDeviceOptions options_;
-    std::mutex commandMutex_;
-    bool startFailed_ = false;
+    MediaDeviceOptions m_options;
+    std::mutex m_commandMutex;
+    bool m_startFailed = false;
 
     // Owners, in construction order; destroyed in reverse (see above).
-    MpvHandle handle_;
-    std::unique_ptr<EventPump> events_;
-    RenderContext renderContext_;
-    std::unique_ptr<Renderer> renderer_;
-    int volumeToken_ = 0;
-    uint64_t barrier_ = 0;
+    MpvHandle m_handle;
+    std::unique_ptr<EventPump> m_events;
+    RenderContext m_renderContext;
+    std::unique_ptr<Renderer> m_renderer;
+    int m_volumeToken = 0;
+    uint64_t m_barrier = 0;
 
     // An open that libmpv has not finished (command thread only): the medium it will be.
     struct Opening {
@@ -950,53 +951,53 @@ private:
         std::string file;
         Clock::time_point deadline;
     };
-    std::optional<Opening> opening_;
+    std::optional<Opening> m_opening;
 
     // The open medium (command thread only).
-    bool open_ = false;
-    std::string alias_;
-    bool hasPicture_ = false;
-    int naturalWidth_ = 0;
-    int naturalHeight_ = 0;
-    double t0_ = 0;   // time of the first frame, seconds: the origin of positions
-    double fps_ = 0;  // frames per second (media with a picture)
-    int lengthMs_ = 0;
-    int lengthFrames_ = 0;      // equals lengthMs_ without a picture
-    bool lengthKnown_ = false;  // false: length 0 until libmpv knows it, at the latest at the end
-    double lastSeconds_ = 0;    // the latest playing position read, seconds from t0
-    int64_t openedEntry_ = 0;   // libmpv's playlist entry of the open file
-    TimeFormat format_ = TimeFormat::Milliseconds;
-    Mode mode_ = Mode::Stopped;
-    bool atEnd_ = false;
-    bool holding_ = false;    // stopped by a seek: the position is the seek's own value
-    double heldSeconds_ = 0;  // that value, seconds from t0
-    DestinationRect destination_;
-    std::shared_ptr<HostSurface> host_;
+    bool m_open = false;
+    std::string m_alias;
+    bool m_hasPicture = false;
+    int m_naturalWidth = 0;
+    int m_naturalHeight = 0;
+    double m_t0 = 0;   // time of the first frame, seconds: the origin of positions
+    double m_fps = 0;  // frames per second (media with a picture)
+    int m_lengthMs = 0;
+    int m_lengthFrames = 0;      // equals m_lengthMs without a picture
+    bool m_lengthKnown = false;  // false: length 0 until libmpv knows it, at the latest at the end
+    double m_lastSeconds = 0;    // the latest playing position read, seconds from t0
+    int64_t m_openedEntry = 0;   // libmpv's playlist entry of the open file
+    TimeFormat m_format = TimeFormat::Milliseconds;
+    Mode m_mode = Mode::Stopped;
+    bool m_atEnd = false;
+    bool m_holding = false;    // stopped by a seek: the position is the seek's own value
+    double m_heldSeconds = 0;  // that value, seconds from t0
+    DestinationRect m_destination;
+    std::shared_ptr<HostSurface> m_host;
 
-    Clock::time_point soundCheckedAt_{};
-    Clock::time_point soundRetryAt_{};
-    int32_t cueGain_ = 0;           // the gain of the cued entry, hundredths of a dB (EntryGain.h)
-    bool eofSeen_ = false;          // libmpv's end flag was up at the last look, while playing
-    Clock::time_point eofSince_{};  // since when, with libmpv's time standing at eofTimePos_
-    double eofTimePos_ = 0;
+    Clock::time_point m_soundCheckedAt{};
+    Clock::time_point m_soundRetryAt{};
+    int32_t m_cueGain = 0;           // the gain of the cued entry, hundredths of a dB (EntryGain.h)
+    bool m_eofSeen = false;          // libmpv's end flag was up at the last look, while playing
+    Clock::time_point m_eofSince{};  // since when, with libmpv's time standing at m_eofTimePos
+    double m_eofTimePos = 0;
 
 public:
-    std::atomic<bool> silent_{false};  // libmpv plays through the null output
+    std::atomic<bool> m_silent{false};  // libmpv plays through the null output
 
 private:
     // Last: its watch thread goes first (see ~Engine).
-    std::unique_ptr<Handover> handover_;
+    std::unique_ptr<Handover> m_handover;
 };
 
 // ---------------------------------------------------------------------------------------
 
-MpvMediaDevice::MpvMediaDevice(const MediaDeviceOptions& options) : engine_(std::make_unique<Engine>(options)) {}
+MpvMediaDevice::MpvMediaDevice(const MediaDeviceOptions& options) : m_engine(std::make_unique<Engine>(options)) {}
 
 MpvMediaDevice::~MpvMediaDevice() = default;
 
-bool MpvMediaDevice::Ready() const { return engine_->Ready(); }
+bool MpvMediaDevice::Ready() const { return m_engine->Ready(); }
 
-std::string MpvMediaDevice::SendString(const std::string& command) { return engine_->Execute(command).text; }
+std::string MpvMediaDevice::SendString(const std::string& command) { return m_engine->Execute(command).text; }
 
 std::string MpvMediaDevice::SendHint(const std::string& command) {
     const ParsedCommand parsed = ParseDeviceCommand(command);
@@ -1004,11 +1005,11 @@ std::string MpvMediaDevice::SendHint(const std::string& command) {
         if (LogEnabled()) LogLine("device: \"" + command + "\" is not a hint");
         return {};
     }
-    return engine_->Execute(command).text;
+    return m_engine->Execute(command).text;
 }
 
-bool MpvMediaDevice::PlaysSilently() { return engine_->silent_.load(); }
+bool MpvMediaDevice::PlaysSilently() { return m_engine->m_silent.load(); }
 
-DeviceReply MpvMediaDevice::Execute(const std::string& command) { return engine_->Execute(command); }
+DeviceReply MpvMediaDevice::Execute(const std::string& command) { return m_engine->Execute(command); }
 
-int MpvMediaDevice::EnginePlaylistCount() { return engine_->PlaylistCount(); }
+int MpvMediaDevice::EnginePlaylistCount() { return m_engine->PlaylistCount(); }

@@ -135,5 +135,5 @@ public:
 
 private:
     class Engine;
-    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<Engine> m_engine;
 };

@@ -26,15 +26,15 @@ public:
     std::shared_ptr<VideoFrame> Take(int width, int height) {
         std::unique_ptr<VideoFrame> frame;
         {
-            std::lock_guard<std::mutex> lock(shared_->mutex);
-            auto& free = shared_->free;
+            std::lock_guard<std::mutex> lock(m_shared->mutex);
+            auto& free = m_shared->free;
             // Other sizes belong to an older destination; frames of this size are kept for reuse, since
             // a new one costs its first touch of every page.
             std::erase_if(free, [&](const auto& f) { return f->width() != width || f->height() != height; });
             if (!free.empty()) frame = std::move(free.back()), free.pop_back();
         }
         if (!frame) frame = std::make_unique<VideoFrame>(width, height);
-        return std::shared_ptr<VideoFrame>(frame.release(), Return{shared_});
+        return std::shared_ptr<VideoFrame>(frame.release(), Return{m_shared});
     }
 
 private:
@@ -55,7 +55,7 @@ private:
         }
     };
 
-    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };
 
 // Renders frames on a thread of its own, woken by libmpv's update callback (which only
@@ -80,29 +80,29 @@ public:
     };
 
     Progress Snapshot() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return Progress{started_, completed_};
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return Progress{m_started, m_completed};
     }
 
     // New target (null surface: none); a redraw follows. Returns the redraw's ticket.
     uint64_t SetTarget(std::shared_ptr<HostSurface> surface, DestinationRect destination) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        surface_ = std::move(surface);
-        destination_ = destination;
-        cv_.notify_all();
-        return ++redrawTicket_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_surface = std::move(surface);
+        m_destination = destination;
+        m_cv.notify_all();
+        return ++m_redrawTicket;
     }
 
     // Waits until the redraw `ticket` has been served.
     bool WaitRedraw(uint64_t ticket, int timeoutMs) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return servedTicket_ >= ticket; });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_servedTicket >= ticket; });
     }
 
     // Waits until `atLeast` render passes have finished.
     bool WaitCompleted(uint64_t atLeast, int timeoutMs) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return completed_ >= atLeast; });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_completed >= atLeast; });
     }
 
 private:
@@ -110,22 +110,22 @@ private:
     void Run();
     void Render(HostSurface* surface, DestinationRect destination);
 
-    mpv_render_context* ctx_;
-    const void* owner_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool quit_ = false;
-    bool updatePending_ = false;
-    uint64_t redrawTicket_ = 0;
-    uint64_t servedTicket_ = 0;
-    uint64_t started_ = 0;
-    uint64_t completed_ = 0;
-    std::shared_ptr<HostSurface> surface_;
-    DestinationRect destination_;
+    mpv_render_context* m_ctx;
+    const void* m_owner;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_quit = false;
+    bool m_updatePending = false;
+    uint64_t m_redrawTicket = 0;
+    uint64_t m_servedTicket = 0;
+    uint64_t m_started = 0;
+    uint64_t m_completed = 0;
+    std::shared_ptr<HostSurface> m_surface;
+    DestinationRect m_destination;
     // Render thread only.
-    FramePool pool_;
-    std::shared_ptr<VideoFrame> scratch_;
-    std::thread thread_;
+    FramePool m_pool;
+    std::shared_ptr<VideoFrame> m_scratch;
+    std::thread m_thread;
 };
 
 }  // namespace mpvdevice

@@ -18,77 +18,77 @@ std::size_t AlignUp(std::size_t n) { return (n + kAlignment - 1) / kAlignment * 
 }  // namespace
 
 VideoFrame::VideoFrame(int width, int height)
-    : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1),
-      stride_(AlignUp(static_cast<std::size_t>(width_) * 4)) {
+    : m_width(width > 0 ? width : 1), m_height(height > 0 ? height : 1),
+      m_stride(AlignUp(static_cast<std::size_t>(m_width) * 4)) {
     static std::atomic<uint64_t> serials{0};
-    serial_ = ++serials;
-    const std::size_t bytes = stride_ * static_cast<std::size_t>(height_);
+    m_serial = ++serials;
+    const std::size_t bytes = m_stride * static_cast<std::size_t>(m_height);
     // Shareable memory first, so a display server can read the picture in place; page-aligned
     // and zero-filled by the kernel.
-    fd_ = memfd_create("velkaf-frame", MFD_CLOEXEC);
-    if (fd_ >= 0 && ftruncate(fd_, static_cast<off_t>(bytes)) == 0) {
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    m_fd = memfd_create("velkaf-frame", MFD_CLOEXEC);
+    if (m_fd >= 0 && ftruncate(m_fd, static_cast<off_t>(bytes)) == 0) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
         if (p != MAP_FAILED) {
-            data_ = static_cast<uint8_t*>(p);
+            m_data = static_cast<uint8_t*>(p);
             return;
         }
     }
-    if (fd_ >= 0) close(fd_), fd_ = -1;
-    data_ = static_cast<uint8_t*>(std::aligned_alloc(kAlignment, bytes));
-    if (data_ == nullptr) throw std::bad_alloc();
-    std::memset(data_, 0, bytes);
+    if (m_fd >= 0) close(m_fd), m_fd = -1;
+    m_data = static_cast<uint8_t*>(std::aligned_alloc(kAlignment, bytes));
+    if (m_data == nullptr) throw std::bad_alloc();
+    std::memset(m_data, 0, bytes);
 }
 
 VideoFrame::~VideoFrame() {
-    if (fd_ < 0) {
-        std::free(data_);
+    if (m_fd < 0) {
+        std::free(m_data);
         return;
     }
-    munmap(data_, stride_ * static_cast<std::size_t>(height_));
-    close(fd_);
+    munmap(m_data, m_stride * static_cast<std::size_t>(m_height));
+    close(m_fd);
 }
 
 uint32_t VideoFrame::Pixel(int x, int y) const {
     uint32_t v = 0;
-    std::memcpy(&v, data_ + static_cast<std::size_t>(y) * stride_ + static_cast<std::size_t>(x) * 4, 4);
+    std::memcpy(&v, m_data + static_cast<std::size_t>(y) * m_stride + static_cast<std::size_t>(x) * 4, 4);
     return v | 0xff000000u;
 }
 
 void HostSurface::SetRepaint(std::function<void()> repaint) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    repaint_ = std::move(repaint);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_repaint = std::move(repaint);
 }
 
 void HostSurface::SetDevicePixelRatio(double ratio) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    devicePixelRatio_ = ratio > 0 ? ratio : 1.0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_devicePixelRatio = ratio > 0 ? ratio : 1.0;
 }
 
 void HostSurface::SetHostSize(int width, int height) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hostWidth_ = std::max(0, width);
-    hostHeight_ = std::max(0, height);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hostWidth = std::max(0, width);
+    m_hostHeight = std::max(0, height);
 }
 
 void HostSurface::SetAlphaShown(bool shown) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    alphaShown_ = shown;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_alphaShown = shown;
 }
 
 bool HostSurface::AlphaShown() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return alphaShown_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_alphaShown;
 }
 
 HostSurface::Size HostSurface::RenderSize(DestinationRect d) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (d.width <= 0 || d.height <= 0) return {};
-    const double w = static_cast<double>(d.width) * devicePixelRatio_;
-    const double h = static_cast<double>(d.height) * devicePixelRatio_;
+    const double w = static_cast<double>(d.width) * m_devicePixelRatio;
+    const double h = static_cast<double>(d.height) * m_devicePixelRatio;
     // A hidden widget learns its size only when shown: until then only the fixed bounds hold.
-    const bool known = hostWidth_ > 0 && hostHeight_ > 0;
-    const double maxW = known ? std::min<double>(kMaxRenderSide, hostWidth_ * devicePixelRatio_) : kMaxRenderSide;
-    const double maxH = known ? std::min<double>(kMaxRenderSide, hostHeight_ * devicePixelRatio_) : kMaxRenderSide;
+    const bool known = m_hostWidth > 0 && m_hostHeight > 0;
+    const double maxW = known ? std::min<double>(kMaxRenderSide, m_hostWidth * m_devicePixelRatio) : kMaxRenderSide;
+    const double maxH = known ? std::min<double>(kMaxRenderSide, m_hostHeight * m_devicePixelRatio) : kMaxRenderSide;
     double shrink = std::min({1.0, maxW / w, maxH / h});
     const double area = w * shrink * h * shrink;
     if (area > kMaxRenderPixels) shrink *= std::sqrt(kMaxRenderPixels / area);
@@ -97,67 +97,67 @@ HostSurface::Size HostSurface::RenderSize(DestinationRect d) const {
 }
 
 HostSurface::View HostSurface::Read() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return View{owner_ != nullptr, destination_, frame_};
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return View{m_owner != nullptr, m_destination, m_frame};
 }
 
 uint64_t HostSurface::FramesPublished() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return published_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_published;
 }
 
 void HostSurface::Attach(const void* owner, DestinationRect destination) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (owner_ != owner) frame_.reset();  // a new device starts from black, not another's picture
-    owner_ = owner;
-    destination_ = destination;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_owner != owner) m_frame.reset();  // a new device starts from black, not another's picture
+    m_owner = owner;
+    m_destination = destination;
     RepaintLocked();
 }
 
 void HostSurface::Detach(const void* owner) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (owner_ != owner) return;
-    owner_ = nullptr;
-    frame_.reset();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_owner != owner) return;
+    m_owner = nullptr;
+    m_frame.reset();
     RepaintLocked();
 }
 
 bool HostSurface::AttachedTo(const void* owner) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return owner != nullptr && owner_ == owner;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return owner != nullptr && m_owner == owner;
 }
 
 void HostSurface::SetDestination(const void* owner, DestinationRect destination) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (owner_ != owner) return;
-    destination_ = destination;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_owner != owner) return;
+    m_destination = destination;
     RepaintLocked();
 }
 
 void HostSurface::SetDirectTarget(std::shared_ptr<const DirectTarget> target) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    direct_ = std::move(target);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_direct = std::move(target);
 }
 
 void HostSurface::Publish(const void* owner, DestinationRect destination, std::shared_ptr<const VideoFrame> frame) {
     std::shared_ptr<const DirectTarget> direct;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (owner_ != owner || !(destination_ == destination)) return;
-        frame_ = frame;
-        ++published_;
-        const bool fits = direct_ != nullptr && direct_->destination == destination && frame != nullptr &&
-                          frame->width() == direct_->width && frame->height() == direct_->height;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_owner != owner || !(m_destination == destination)) return;
+        m_frame = frame;
+        ++m_published;
+        const bool fits = m_direct != nullptr && m_direct->destination == destination && frame != nullptr &&
+                          frame->width() == m_direct->width && frame->height() == m_direct->height;
         if (!fits) return RepaintLocked();
-        direct = direct_;
+        direct = m_direct;
     }
     if (direct->present(frame)) return;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     RepaintLocked();
 }
 
 void HostSurface::RepaintLocked() {
-    if (repaint_) repaint_();
+    if (m_repaint) m_repaint();
 }
 
 namespace {

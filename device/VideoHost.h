@@ -22,26 +22,26 @@ public:
     VideoFrame(const VideoFrame&) = delete;
     VideoFrame& operator=(const VideoFrame&) = delete;
 
-    int width() const { return width_; }
-    int height() const { return height_; }
-    std::size_t stride() const { return stride_; }
-    uint8_t* data() { return data_; }
-    const uint8_t* data() const { return data_; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    std::size_t stride() const { return m_stride; }
+    uint8_t* data() { return m_data; }
+    const uint8_t* data() const { return m_data; }
     // Pixel (x, y) as 0xffRRGGBB.
     uint32_t Pixel(int x, int y) const;
     // The memory file holding the pixels from offset 0 (stride times height bytes), or -1. Owned
     // by the frame; dup it to keep it.
-    int SharedMemoryFd() const { return fd_; }
+    int SharedMemoryFd() const { return m_fd; }
     // Unique within the process, never reused: tells a reused buffer from a new one.
-    uint64_t Serial() const { return serial_; }
+    uint64_t Serial() const { return m_serial; }
 
 private:
-    int width_;
-    int height_;
-    std::size_t stride_;
-    uint8_t* data_ = nullptr;
-    int fd_ = -1;
-    uint64_t serial_ = 0;
+    int m_width;
+    int m_height;
+    std::size_t m_stride;
+    uint8_t* m_data = nullptr;
+    int m_fd = -1;
+    uint64_t m_serial = 0;
 };
 
 // Destination rectangle inside the host, in the host's logical pixels.
@@ -114,17 +114,17 @@ public:
 private:
     void RepaintLocked();
 
-    mutable std::mutex mutex_;
-    std::function<void()> repaint_;
-    std::shared_ptr<const DirectTarget> direct_;
-    double devicePixelRatio_ = 1.0;
-    int hostWidth_ = 0;
-    int hostHeight_ = 0;
-    bool alphaShown_ = false;
-    const void* owner_ = nullptr;
-    DestinationRect destination_;
-    std::shared_ptr<const VideoFrame> frame_;
-    uint64_t published_ = 0;
+    mutable std::mutex m_mutex;
+    std::function<void()> m_repaint;
+    std::shared_ptr<const DirectTarget> m_direct;
+    double m_devicePixelRatio = 1.0;
+    int m_hostWidth = 0;
+    int m_hostHeight = 0;
+    bool m_alphaShown = false;
+    const void* m_owner = nullptr;
+    DestinationRect m_destination;
+    std::shared_ptr<const VideoFrame> m_frame;
+    uint64_t m_published = 0;
 };
 
 // The process-wide table of hosts, like the window handles of a desktop. Ids start at 1 and

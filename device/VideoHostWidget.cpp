@@ -16,7 +16,7 @@
 // Clicks and the wheel pass through to the host below.
 class VideoHostWidget::PictureArea final : public QWidget {
 public:
-    explicit PictureArea(VideoHostWidget* host) : QWidget(host), host_(host) {
+    explicit PictureArea(VideoHostWidget* host) : QWidget(host), m_host(host) {
         setAttribute(Qt::WA_NativeWindow);
         setAttribute(Qt::WA_PaintOnScreen);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -26,99 +26,99 @@ public:
     QPaintEngine* paintEngine() const override { return nullptr; }
 
 protected:
-    void paintEvent(QPaintEvent*) override { host_->OnSurfaceChanged(); }
+    void paintEvent(QPaintEvent*) override { m_host->OnSurfaceChanged(); }
 
 private:
-    VideoHostWidget* host_;
+    VideoHostWidget* m_host;
 };
 
 VideoHostWidget::VideoHostWidget(QWidget* parent, Qt::WindowFlags flags)
-    : QWidget(parent, flags), surface_(std::make_shared<HostSurface>()) {
+    : QWidget(parent, flags), m_surface(std::make_shared<HostSurface>()) {
     // Every pixel is painted here (picture or black), so Qt need not clear first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    surface_->SetDevicePixelRatio(devicePixelRatioF());
-    surface_->SetHostSize(width(), height());
+    m_surface->SetDevicePixelRatio(devicePixelRatioF());
+    m_surface->SetHostSize(width(), height());
     // Runs on the render thread under the surface lock: post, never paint. A posted call dies
     // with this object.
-    surface_->SetRepaint([this] { QMetaObject::invokeMethod(this, "OnSurfaceChanged", Qt::QueuedConnection); });
-    hostId_ = VideoHostRegistry::Register(surface_);
+    m_surface->SetRepaint([this] { QMetaObject::invokeMethod(this, "OnSurfaceChanged", Qt::QueuedConnection); });
+    m_hostId = VideoHostRegistry::Register(m_surface);
 }
 
 VideoHostWidget::~VideoHostWidget() {
     // After this no repaint is posted; repaints already queued die with the QObject. No frame
     // is put into the picture area either: a put under way ends before Close returns.
-    surface_->SetRepaint(nullptr);
-    surface_->SetDirectTarget(nullptr);
-    if (presenter_) presenter_->Close();
-    VideoHostRegistry::Unregister(hostId_);
+    m_surface->SetRepaint(nullptr);
+    m_surface->SetDirectTarget(nullptr);
+    if (m_presenter) m_presenter->Close();
+    VideoHostRegistry::Unregister(m_hostId);
 }
 
 void VideoHostWidget::showEvent(QShowEvent* event) {
-    surface_->SetDevicePixelRatio(devicePixelRatioF());
-    if (!directTried_) {
-        directTried_ = true;
-        presenter_ = X11FramePresenter::Create();
-        if (presenter_) picture_ = new PictureArea(this);
+    m_surface->SetDevicePixelRatio(devicePixelRatioF());
+    if (!m_directTried) {
+        m_directTried = true;
+        m_presenter = X11FramePresenter::Create();
+        if (m_presenter) m_picture = new PictureArea(this);
     }
     // The native window exists once shown: its format tells whether alpha reaches the screen.
     const QWindow* native = window()->windowHandle();
-    surface_->SetAlphaShown(native != nullptr && native->format().hasAlpha());
+    m_surface->SetAlphaShown(native != nullptr && native->format().hasAlpha());
     QWidget::showEvent(event);
 }
 
 void VideoHostWidget::resizeEvent(QResizeEvent* event) {
-    surface_->SetHostSize(event->size().width(), event->size().height());
+    m_surface->SetHostSize(event->size().width(), event->size().height());
     QWidget::resizeEvent(event);
     // A smaller host must not keep a larger picture window over it: laid out afresh now.
-    if (ApplyLayout(LayoutFor(surface_->Read()))) update();
+    if (ApplyLayout(LayoutFor(m_surface->Read()))) update();
 }
 
 void VideoHostWidget::paintEvent(QPaintEvent* event) {
     // The screen (and its scale) may have changed since the last paint; the next frame is
     // rendered for the new ratio.
-    surface_->SetDevicePixelRatio(devicePixelRatioF());
-    const HostSurface::View view = surface_->Read();
+    m_surface->SetDevicePixelRatio(devicePixelRatioF());
+    const HostSurface::View view = m_surface->Read();
     ApplyLayout(LayoutFor(view));
     QPainter painter(this);
-    if (!laidOut_.direct) {
+    if (!m_laidOut.direct) {
         Paint(painter, event->rect());
         return;
     }
-    for (const QRect& r : QRegion(event->rect()).subtracted(QRegion(laidOut_.destination)))
+    for (const QRect& r : QRegion(event->rect()).subtracted(QRegion(m_laidOut.destination)))
         painter.fillRect(r, Qt::black);
     if (PutFrame(view)) UpdateDirectTarget(view);
 }
 
 bool VideoHostWidget::ApplyLayout(const Layout& layout) {
-    const bool shown = picture_ != nullptr && picture_->isVisible();
-    if (layout == laidOut_ && shown == layout.direct) return false;
-    laidOut_ = layout;
+    const bool shown = m_picture != nullptr && m_picture->isVisible();
+    if (layout == m_laidOut && shown == layout.direct) return false;
+    m_laidOut = layout;
     if (!layout.direct) {
-        surface_->SetDirectTarget(nullptr);
+        m_surface->SetDirectTarget(nullptr);
         if (shown) {
-            picture_->hide();
-            if (presenter_) presenter_->ReleaseAll();  // no frame memory kept by the server meanwhile
+            m_picture->hide();
+            if (m_presenter) m_presenter->ReleaseAll();  // no frame memory kept by the server meanwhile
         }
         return true;
     }
     // Moved and mapped before the put: Qt's requests and the put share one ordered connection.
     // The old target goes first, so no frame of the old size lands in the new window.
-    surface_->SetDirectTarget(nullptr);
-    picture_->setGeometry(layout.destination);
-    picture_->show();
+    m_surface->SetDirectTarget(nullptr);
+    m_picture->setGeometry(layout.destination);
+    m_picture->show();
     return true;
 }
 
 void VideoHostWidget::UpdateDirectTarget(const HostSurface::View& view) {
-    const QRect& d = laidOut_.destination;
+    const QRect& d = m_laidOut.destination;
     auto target = std::make_shared<HostSurface::DirectTarget>();
     target->destination = DestinationRect{d.x(), d.y(), d.width(), d.height()};
     target->width = view.frame->width();
     target->height = view.frame->height();
-    target->present = [presenter = presenter_, window = static_cast<uint32_t>(picture_->winId())](
+    target->present = [presenter = m_presenter, window = static_cast<uint32_t>(m_picture->winId())](
                           const std::shared_ptr<const VideoFrame>& frame) { return presenter->Present(window, frame); };
-    surface_->SetDirectTarget(std::move(target));
+    m_surface->SetDirectTarget(std::move(target));
 }
 
 VideoHostWidget::Layout VideoHostWidget::LayoutFor(const HostSurface::View& view) const {
@@ -127,7 +127,7 @@ VideoHostWidget::Layout VideoHostWidget::LayoutFor(const HostSurface::View& view
     const VideoFrame* f = view.frame.get();
     // Only a picture wholly inside the host goes into the picture window: no child window is
     // ever larger than its host.
-    const bool direct = presenter_ != nullptr && view.attached && f != nullptr && f->SharedMemoryFd() >= 0 &&
+    const bool direct = m_presenter != nullptr && view.attached && f != nullptr && f->SharedMemoryFd() >= 0 &&
                         d.width > 0 && d.height > 0 && rect().contains(QRect(d.x, d.y, d.width, d.height)) &&
                         f->width() == qRound(d.width * ratio) && f->height() == qRound(d.height * ratio);
     return direct ? Layout{true, QRect(d.x, d.y, d.width, d.height)} : Layout{};
@@ -136,9 +136,9 @@ VideoHostWidget::Layout VideoHostWidget::LayoutFor(const HostSurface::View& view
 void VideoHostWidget::OnSurfaceChanged() {
     // Laid out here, not only when painting: a picture window that covers the whole host
     // leaves Qt nothing to paint, so a paint would never come to shrink or move it.
-    const HostSurface::View view = surface_->Read();
+    const HostSurface::View view = m_surface->Read();
     const bool changed = ApplyLayout(LayoutFor(view));
-    if (!laidOut_.direct) {
+    if (!m_laidOut.direct) {
         update();
         return;
     }
@@ -147,19 +147,19 @@ void VideoHostWidget::OnSurfaceChanged() {
 }
 
 bool VideoHostWidget::PutFrame(const HostSurface::View& view) {
-    if (presenter_->Present(static_cast<uint32_t>(picture_->winId()), view.frame)) return true;
+    if (m_presenter->Present(static_cast<uint32_t>(m_picture->winId()), view.frame)) return true;
     // A window of another depth, or a server that cannot map our memory: paint from now on.
-    surface_->SetDirectTarget(nullptr);
-    presenter_->Close();
-    presenter_.reset();
-    picture_->hide();
-    laidOut_ = Layout{};
+    m_surface->SetDirectTarget(nullptr);
+    m_presenter->Close();
+    m_presenter.reset();
+    m_picture->hide();
+    m_laidOut = Layout{};
     update();
     return false;
 }
 
 void VideoHostWidget::Paint(QPainter& painter, const QRect& area) {
-    const HostSurface::View view = surface_->Read();  // holds the frame while it is drawn
+    const HostSurface::View view = m_surface->Read();  // holds the frame while it is drawn
     const DestinationRect& d = view.destination;
     const QRect dest(d.x, d.y, d.width, d.height);
     const bool picture = view.attached && view.frame && d.width > 0 && d.height > 0;

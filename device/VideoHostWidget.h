@@ -23,13 +23,13 @@ public:
     explicit VideoHostWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
     ~VideoHostWidget() override;
 
-    int hostId() const { return hostId_; }
+    int hostId() const { return m_hostId; }
 
     // The host's pixels as the paint handler draws them now (black, the picture at the
     // destination), at the widget's size in logical pixels. For tests and diagnostics.
     QImage PaintedPixels();
     // Frames the device has handed over so far.
-    uint64_t FramesReceived() const { return surface_->FramesPublished(); }
+    uint64_t FramesReceived() const { return m_surface->FramesPublished(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -56,10 +56,10 @@ private:
     void UpdateDirectTarget(const HostSurface::View& view);
     void Paint(QPainter& painter, const QRect& area);
 
-    std::shared_ptr<HostSurface> surface_;
-    int hostId_ = 0;
-    bool directTried_ = false;
-    std::shared_ptr<X11FramePresenter> presenter_;  // null: every picture is painted
-    PictureArea* picture_ = nullptr;                // child, exists with presenter_
-    Layout laidOut_;
+    std::shared_ptr<HostSurface> m_surface;
+    int m_hostId = 0;
+    bool m_directTried = false;
+    std::shared_ptr<X11FramePresenter> m_presenter;  // null: every picture is painted
+    PictureArea* m_picture = nullptr;                // child, exists with m_presenter
+    Layout m_laidOut;
 };

@@ -26,78 +26,78 @@ std::shared_ptr<X11FramePresenter> X11FramePresenter::Create() {
     std::free(version);
     if (!passesFds) return nullptr;
     std::shared_ptr<X11FramePresenter> presenter(new X11FramePresenter());
-    presenter->connection_ = c;
+    presenter->m_connection = c;
     return presenter;
 }
 
 X11FramePresenter::~X11FramePresenter() {
     if (qGuiApp == nullptr) return;  // the connection went with the application
     ReleaseAllLocked();              // the last owner: nobody else holds the lock
-    if (gc_ != 0) xcb_free_gc(Conn(connection_), gc_);
-    xcb_flush(Conn(connection_));
+    if (m_gc != 0) xcb_free_gc(Conn(m_connection), m_gc);
+    xcb_flush(Conn(m_connection));
 }
 
 void X11FramePresenter::ReleaseAll() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     ReleaseAllLocked();
 }
 
 void X11FramePresenter::Close() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    closed_ = true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closed = true;
     ReleaseAllLocked();
 }
 
 void X11FramePresenter::ReleaseAllLocked() {
     SettleLastPut();
-    for (const Segment& s : segments_) Detach(s);
-    segments_.clear();
-    xcb_flush(Conn(connection_));
+    for (const Segment& s : m_segments) Detach(s);
+    m_segments.clear();
+    xcb_flush(Conn(m_connection));
 }
 
 bool X11FramePresenter::Present(uint32_t window, std::shared_ptr<const VideoFrame> frame) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return false;
-    xcb_connection_t* c = Conn(connection_);
-    if (window != window_) {
-        if (gc_ != 0) xcb_free_gc(c, gc_);
-        gc_ = 0;
-        window_ = window;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closed) return false;
+    xcb_connection_t* c = Conn(m_connection);
+    if (window != m_window) {
+        if (m_gc != 0) xcb_free_gc(c, m_gc);
+        m_gc = 0;
+        m_window = window;
         xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
         // 24 bits: the frame's fourth byte is padding, as the renderer leaves it.
-        windowUsable_ = geometry != nullptr && geometry->depth == 24;
+        m_windowUsable = geometry != nullptr && geometry->depth == 24;
         std::free(geometry);
-        if (windowUsable_) {
-            gc_ = xcb_generate_id(c);
+        if (m_windowUsable) {
+            m_gc = xcb_generate_id(c);
             const uint32_t noExposures = 0;
-            xcb_create_gc(c, gc_, window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+            xcb_create_gc(c, m_gc, window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
         }
     }
-    if (!windowUsable_ || frame == nullptr) return false;
+    if (!m_windowUsable || frame == nullptr) return false;
     const uint32_t segment = SegmentFor(*frame);
     if (segment == 0) return false;
     const auto rowPixels = static_cast<uint16_t>(frame->stride() / 4);
     const auto width = static_cast<uint16_t>(frame->width());
     const auto height = static_cast<uint16_t>(frame->height());
-    xcb_shm_put_image(c, window, gc_, rowPixels, height, 0, 0, width, height, 0, 0, 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
+    xcb_shm_put_image(c, window, m_gc, rowPixels, height, 0, 0, width, height, 0, 0, 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
                       segment, 0);
     // Its answer comes after the server has read this put: requests run in order.
     const unsigned int cookie = xcb_get_input_focus(c).sequence;
     xcb_flush(c);
     SettleLastPut();  // the put before, long read by now
-    lastPut_ = std::move(frame);
-    lastPutCookie_ = cookie;
-    lastPutPending_ = true;
+    m_lastPut = std::move(frame);
+    m_lastPutCookie = cookie;
+    m_lastPutPending = true;
     return true;
 }
 
 uint32_t X11FramePresenter::SegmentFor(const VideoFrame& frame) {
-    for (const Segment& s : segments_)
+    for (const Segment& s : m_segments)
         if (s.serial == frame.Serial()) return s.id;
     if (frame.SharedMemoryFd() < 0) return 0;
     const int fd = dup(frame.SharedMemoryFd());  // the request takes it and closes it once sent
     if (fd < 0) return 0;
-    xcb_connection_t* c = Conn(connection_);
+    xcb_connection_t* c = Conn(m_connection);
     const uint32_t id = xcb_generate_id(c);
     xcb_generic_error_t* error = xcb_request_check(c, xcb_shm_attach_fd_checked(c, id, fd, 1));
     if (error != nullptr) {  // a server elsewhere cannot map our memory
@@ -105,17 +105,18 @@ uint32_t X11FramePresenter::SegmentFor(const VideoFrame& frame) {
         return 0;
     }
     // Puts already sent on the oldest segment are read before its detach: requests run in order.
-    if (segments_.size() >= kKeepSegments) Detach(segments_.front()), segments_.pop_front();
-    segments_.push_back(Segment{frame.Serial(), id});
+    if (m_segments.size() >= kKeepSegments) Detach(m_segments.front()), m_segments.pop_front();
+    m_segments.push_back(Segment{frame.Serial(), id});
     return id;
 }
 
-void X11FramePresenter::Detach(const Segment& segment) { xcb_shm_detach(Conn(connection_), segment.id); }
+void X11FramePresenter::Detach(const Segment& segment) { xcb_shm_detach(Conn(m_connection), segment.id); }
 
 void X11FramePresenter::SettleLastPut() {
-    if (lastPutPending_) {
-        std::free(xcb_get_input_focus_reply(Conn(connection_), xcb_get_input_focus_cookie_t{lastPutCookie_}, nullptr));
-        lastPutPending_ = false;
+    if (m_lastPutPending) {
+        std::free(
+            xcb_get_input_focus_reply(Conn(m_connection), xcb_get_input_focus_cookie_t{m_lastPutCookie}, nullptr));
+        m_lastPutPending = false;
     }
-    lastPut_.reset();
+    m_lastPut.reset();
 }

@@ -38,7 +38,7 @@ private:
         uint32_t id;
     };
     X11FramePresenter() = default;
-    // The following run under mutex_.
+    // The following run under m_mutex.
     // The server's segment for the frame's memory, attached on first use; 0 on refusal.
     uint32_t SegmentFor(const VideoFrame& frame);
     void Detach(const Segment& segment);
@@ -46,14 +46,14 @@ private:
     void SettleLastPut();
     void ReleaseAllLocked();
 
-    std::mutex mutex_;
-    bool closed_ = false;
-    void* connection_ = nullptr;  // xcb_connection_t, Qt's
-    uint32_t window_ = 0;         // the window gc_ belongs to
-    uint32_t gc_ = 0;
-    bool windowUsable_ = false;
-    std::deque<Segment> segments_;  // newest last
-    std::shared_ptr<const VideoFrame> lastPut_;
-    unsigned int lastPutCookie_ = 0;  // a GetInputFocus sent right after the last put
-    bool lastPutPending_ = false;     // its answer not read yet
+    std::mutex m_mutex;
+    bool m_closed = false;
+    void* m_connection = nullptr;  // xcb_connection_t, Qt's
+    uint32_t m_window = 0;         // the window m_gc belongs to
+    uint32_t m_gc = 0;
+    bool m_windowUsable = false;
+    std::deque<Segment> m_segments;  // newest last
+    std::shared_ptr<const VideoFrame> m_lastPut;
+    unsigned int m_lastPutCookie = 0;  // a GetInputFocus sent right after the last put
+    bool m_lastPutPending = false;     // its answer not read yet
 };

@@ -50,19 +50,20 @@ void InstallLegacyLatin1Handler() {
 class TagLibStream final : public TagLib::IOStream {
 public:
     explicit TagLibStream(TagSource& source, long base = 0, long length = -1)
-        : source_(source), base_(base), length_(length < 0 ? source.Length() - base : length) {}
-    TagLib::FileName name() const override { return source_.Name().c_str(); }
+        : m_source(source), m_base(base), m_length(length < 0 ? source.Length() - base : length) {}
+    TagLib::FileName name() const override { return m_source.Name().c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override {
-        unsigned long n = position_ >= length_ ? 0 : std::min(length, static_cast<unsigned long>(length_ - position_));
-        n = source_.Charge(n, base_ + position_);
+        unsigned long n =
+            m_position >= m_length ? 0 : std::min(length, static_cast<unsigned long>(m_length - m_position));
+        n = m_source.Charge(n, m_base + m_position);
         if (n == 0) return TagLib::ByteVector();
         TagLib::ByteVector block(static_cast<unsigned int>(n), '\0');
-        const size_t got = source_.ReadAt(block.data(), n, base_ + position_);
+        const size_t got = m_source.ReadAt(block.data(), n, m_base + m_position);
         block.resize(static_cast<unsigned int>(got));
-        for (const long at : masked_)
-            for (long i = std::max(at, position_); i < at + 4 && i < position_ + static_cast<long>(got); ++i)
-                block[static_cast<unsigned int>(i - position_)] = "JUNK"[i - at];
-        position_ += static_cast<long>(got);
+        for (const long at : m_masked)
+            for (long i = std::max(at, m_position); i < at + 4 && i < m_position + static_cast<long>(got); ++i)
+                block[static_cast<unsigned int>(i - m_position)] = "JUNK"[i - at];
+        m_position += static_cast<long>(got);
         return block;
     }
     void writeBlock(const TagLib::ByteVector&) override {}
@@ -71,24 +72,24 @@ public:
     bool readOnly() const override { return true; }
     bool isOpen() const override { return true; }
     void seek(long offset, Position from) override {
-        const long base = from == Beginning ? 0 : from == Current ? position_ : length_;
+        const long base = from == Beginning ? 0 : from == Current ? m_position : m_length;
         long to = 0;
         if (__builtin_add_overflow(base, offset, &to)) to = offset > 0 ? LONG_MAX : 0;  // offsets from damaged headers
-        position_ = std::max(0L, to);
+        m_position = std::max(0L, to);
     }
-    long tell() const override { return position_; }
-    long length() override { return length_; }
+    long tell() const override { return m_position; }
+    long length() override { return m_length; }
     void truncate(long) override {}
 
     // The four bytes at `at` (in the stream) read as "JUNK".
-    void Mask(long at) { masked_.push_back(at); }
+    void Mask(long at) { m_masked.push_back(at); }
 
 private:
-    TagSource& source_;
-    long base_;
-    long length_;
-    long position_ = 0;
-    std::vector<long> masked_;
+    TagSource& m_source;
+    long m_base;
+    long m_length;
+    long m_position = 0;
+    std::vector<long> m_masked;
 };
 
 uint32_t Le32(const char* b) {
@@ -156,7 +157,7 @@ const char kAsfMetadataLibrary[] = "\x94\x1C\x23\x44\x98\x94\xD1\x49\xA1\x41\x1D
 
 class AsfWalk {
 public:
-    AsfWalk(TagSource& source) : source_(source), length_(source.Length()) {}
+    AsfWalk(TagSource& source) : m_source(source), m_length(source.Length()) {}
 
     // True when TagLib may read the header; `why` says what was wrong otherwise.
     bool Plausible(std::string& why) {
@@ -165,7 +166,7 @@ public:
         if (!Bytes(0, guid, 16) || std::memcmp(guid, kAsfHeader, 16) != 0) return true;  // not ASF
         if (!Number(24, 4, numObjects)) return Fail(why, "short header");
         long at = 30;
-        for (uint64_t i = 0; i < numObjects && at + 24 <= length_; ++i) {
+        for (uint64_t i = 0; i < numObjects && at + 24 <= m_length; ++i) {
             uint64_t size = 0;
             if (!Bytes(at, guid, 16) || !Number(at + 16, 8, size) || !Object(guid, at, size, false))
                 return Fail(why, "object " + std::to_string(i) + " at " + std::to_string(at) + " does not add up");
@@ -180,7 +181,7 @@ private:
         return false;
     }
     bool Bytes(long at, char* to, size_t n) {
-        return at >= 0 && at + static_cast<long>(n) <= length_ && source_.ReadAt(to, n, at) == n;
+        return at >= 0 && at + static_cast<long>(n) <= m_length && m_source.ReadAt(to, n, at) == n;
     }
     bool Number(long at, int width, uint64_t& value) {
         unsigned char b[8] = {};
@@ -192,7 +193,7 @@ private:
     // One object of `size` bytes at `at`: it must lie in the file, and what TagLib reads of it
     // must end exactly at its end.
     bool Object(const char* guid, long at, uint64_t size, bool inExtension) {
-        if (size < 24 || size > static_cast<uint64_t>(length_ - at)) return false;
+        if (size < 24 || size > static_cast<uint64_t>(m_length - at)) return false;
         const long end = at + static_cast<long>(size);
         long body = at + 24;
         if (!inExtension && std::memcmp(guid, kAsfContentDescription, 16) == 0) {
@@ -227,7 +228,7 @@ private:
         if (!Number(at, 2, count)) return false;
         at += 2;
         for (uint64_t i = 0; i < count; ++i) {
-            if (++attributes_ > kMaxAsfAttributes) return false;
+            if (++m_attributes > kMaxAsfAttributes) return false;
             uint64_t nameLength = 0, type = 0, size = 0;
             long value = 0;
             if (kind == 0) {
@@ -252,9 +253,9 @@ private:
         return at == end;
     }
 
-    TagSource& source_;
-    long length_;
-    int attributes_ = 0;
+    TagSource& m_source;
+    long m_length;
+    int m_attributes = 0;
 };
 
 std::string FieldText(const TagLib::String& text) { return CutTagField(text.to8Bit(true)); }

@@ -22,8 +22,8 @@ public:
     TagSource(const TagSource&) = delete;
     TagSource& operator=(const TagSource&) = delete;
 
-    const std::string& Name() const { return name_; }
-    long Length() const { return length_; }
+    const std::string& Name() const { return m_name; }
+    long Length() const { return m_length; }
 
     // How many of `n` bytes at `offset` a reader may read now: cut at the end of the file and
     // charged to the budget as one read (a read at the end too); 0 at the end or once the
@@ -38,22 +38,22 @@ public:
     bool Spent();
 
 private:
-    std::string name_;
-    long length_;
-    std::chrono::steady_clock::time_point deadline_;
-    unsigned calls_ = 0;
-    unsigned long bytes_ = 0;
-    bool spent_ = false;
+    std::string m_name;
+    long m_length;
+    std::chrono::steady_clock::time_point m_deadline;
+    unsigned m_calls = 0;
+    unsigned long m_bytes = 0;
+    bool m_spent = false;
 };
 
 // A regular file, read with pread on an open descriptor the caller owns.
 class FileTagSource final : public TagSource {
 public:
-    FileTagSource(const std::string& path, int fd, long length) : TagSource(path, length), fd_(fd) {}
+    FileTagSource(const std::string& path, int fd, long length) : TagSource(path, length), m_fd(fd) {}
     size_t ReadAt(char* to, size_t n, long offset) override;
 
 private:
-    int fd_;
+    int m_fd;
 };
 
 // The bytes of a whole file in memory, which outlive the source; `name` plays the path.
@@ -63,5 +63,5 @@ public:
     size_t ReadAt(char* to, size_t n, long offset) override;
 
 private:
-    std::string_view bytes_;
+    std::string_view m_bytes;
 };

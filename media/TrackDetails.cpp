@@ -54,28 +54,28 @@ constexpr int kFolderEntryLimit = 10000;
 class BoundedStream final : public TagLib::IOStream {
 public:
     BoundedStream(std::string name, int fd, std::string_view bytes, long length)
-        : name_(std::move(name)), fd_(fd), bytes_(bytes), length_(length) {}
-    TagLib::FileName name() const override { return name_.c_str(); }
+        : m_name(std::move(name)), m_fd(fd), m_bytes(bytes), m_length(length) {}
+    TagLib::FileName name() const override { return m_name.c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override {
-        if (++calls_ > kReadBudgetCalls || bytesRead_ >= kReadBudgetBytes || position_ >= length_) return {};
+        if (++m_calls > kReadBudgetCalls || m_bytesRead >= kReadBudgetBytes || m_position >= m_length) return {};
         const unsigned long n =
-            std::min({length, static_cast<unsigned long>(length_ - position_), kReadBudgetBytes - bytesRead_});
+            std::min({length, static_cast<unsigned long>(m_length - m_position), kReadBudgetBytes - m_bytesRead});
         if (n == 0) return {};
-        bytesRead_ += n;
+        m_bytesRead += n;
         TagLib::ByteVector block(static_cast<unsigned int>(n), '\0');
-        const size_t got = ReadAt(block.data(), n, position_);
+        const size_t got = ReadAt(block.data(), n, m_position);
         block.resize(static_cast<unsigned int>(got));
-        position_ += static_cast<long>(got);
+        m_position += static_cast<long>(got);
         return block;
     }
     // Up to `n` bytes at `offset` into `to`, outside the budget; how many were read.
     size_t ReadAt(char* to, size_t n, long offset) const {
-        if (offset < 0 || offset >= length_) return 0;
-        n = std::min(n, static_cast<size_t>(length_ - offset));
-        if (fd_ < 0) return std::memcpy(to, bytes_.data() + offset, n), n;
+        if (offset < 0 || offset >= m_length) return 0;
+        n = std::min(n, static_cast<size_t>(m_length - offset));
+        if (m_fd < 0) return std::memcpy(to, m_bytes.data() + offset, n), n;
         size_t got = 0;
         while (got < n) {
-            const ssize_t r = ::pread(fd_, to + got, n - got, offset + static_cast<long>(got));
+            const ssize_t r = ::pread(m_fd, to + got, n - got, offset + static_cast<long>(got));
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) break;
             got += static_cast<size_t>(r);
@@ -88,24 +88,24 @@ public:
     bool readOnly() const override { return true; }
     bool isOpen() const override { return true; }
     void seek(long offset, Position from) override {
-        const long base = from == Beginning ? 0 : from == Current ? position_ : length_;
+        const long base = from == Beginning ? 0 : from == Current ? m_position : m_length;
         long to = 0;
         if (__builtin_add_overflow(base, offset, &to)) to = offset > 0 ? LONG_MAX : 0;
-        position_ = std::max(0L, to);
+        m_position = std::max(0L, to);
     }
-    long tell() const override { return position_; }
-    long length() override { return length_; }
-    long Length() const { return length_; }
+    long tell() const override { return m_position; }
+    long length() override { return m_length; }
+    long Length() const { return m_length; }
     void truncate(long) override {}
 
 private:
-    std::string name_;
-    int fd_;
-    std::string_view bytes_;
-    long length_;
-    long position_ = 0;
-    unsigned calls_ = 0;
-    unsigned long bytesRead_ = 0;
+    std::string m_name;
+    int m_fd;
+    std::string_view m_bytes;
+    long m_length;
+    long m_position = 0;
+    unsigned m_calls = 0;
+    unsigned long m_bytesRead = 0;
 };
 
 // --- ASF: attribute counts that fit --------------------------------------------------------

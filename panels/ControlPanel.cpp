@@ -120,14 +120,14 @@ QPalette SliderColours(const QPalette& base) {
 class ControlPanelWindow final : public QWidget {
 public:
     explicit ControlPanelWindow(CControlPanelDlg& dialog)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), dialog_(dialog) {
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_dialog(dialog) {
         setWindowTitle(QStringLiteral("VELKAF"));
         StyleAsDialog(*this);
         setStyleSheet(QString::fromLatin1(kStyle));
         for (const TemplateItem& item : kTemplate) {
             QWidget* widget = Make(item);
             widget->setVisible(item.shown);
-            items_.push_back({&item, widget});
+            m_items.push_back({&item, widget});
         }
         LayOut(1.0, -1);
     }
@@ -138,7 +138,7 @@ public:
         setFont(PlayerFont(int(std::lround(kDialogFontPixels * scale))));
         const DialogUnits units(font());
         resize(units.X(CControlPanelDlg::kTemplateWidth), units.Y(CControlPanelDlg::kTemplateHeight));
-        for (const auto& [item, widget] : items_)
+        for (const auto& [item, widget] : m_items)
             widget->setGeometry(units.Rect(item->x, item->y, item->width, item->height));
         if (screenWidth < 0) return;
         const auto px = [scale](int pixels) { return int(std::lround(pixels * scale)); };
@@ -169,7 +169,7 @@ private:
             auto* button = new QPushButton(text, this);
             button->setAutoDefault(false);
             const int id = item.id;
-            connect(button, &QPushButton::clicked, this, [this, id] { dialog_.OnButton(id); });
+            connect(button, &QPushButton::clicked, this, [this, id] { m_dialog.OnButton(id); });
             widget = button;
             break;
         }
@@ -188,7 +188,7 @@ private:
             bar->setValue(0);
             const int id = item.id;
             connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, id](int action) {
-                if (const auto code = ScrollCodeOf(action)) dialog_.OnHScroll(*code, bar->sliderPosition(), id);
+                if (const auto code = ScrollCodeOf(action)) m_dialog.OnHScroll(*code, bar->sliderPosition(), id);
             });
             widget = bar;
             break;
@@ -198,8 +198,8 @@ private:
         return widget;
     }
 
-    CControlPanelDlg& dialog_;
-    std::vector<std::pair<const TemplateItem*, QWidget*>> items_;
+    CControlPanelDlg& m_dialog;
+    std::vector<std::pair<const TemplateItem*, QWidget*>> m_items;
 };
 
 // --- the dialog object --------------------------------------------------------------------------

@@ -34,21 +34,21 @@ void DispatchWheel(CFullScreenInputDlg& dialog, QWheelEvent* event) {
 // as its own actions; a wheel notch counts as one line, as over a focused scroll bar.
 class StepScrollBar final : public QScrollBar {
 public:
-    StepScrollBar(CFullScreenInputDlg& dialog, QWidget* parent) : QScrollBar(Qt::Vertical, parent), dialog_(dialog) {
+    StepScrollBar(CFullScreenInputDlg& dialog, QWidget* parent) : QScrollBar(Qt::Vertical, parent), m_dialog(dialog) {
         setObjectName(QString::number(CFullScreenInputDlg::kIdStepBar));
         setRange(0, 2);
         setValue(1);
         setFocusPolicy(Qt::StrongFocus);
         connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
-            if (const auto code = ScrollCodeOf(action)) dialog_.OnVScroll(*code);
+            if (const auto code = ScrollCodeOf(action)) m_dialog.OnVScroll(*code);
         });
     }
 
 protected:
-    void wheelEvent(QWheelEvent* event) override { DispatchWheel(dialog_, event); }
+    void wheelEvent(QWheelEvent* event) override { DispatchWheel(m_dialog, event); }
 
 private:
-    CFullScreenInputDlg& dialog_;
+    CFullScreenInputDlg& m_dialog;
 };
 
 // Mouse presses as the shared protocol wants them: a left double click is its own message;
@@ -73,20 +73,20 @@ void DispatchPress(CFullScreenInputDlg& dialog, QMouseEvent* event, bool doubleC
 class FullScreenWindow final : public VideoHostWidget {
 public:
     explicit FullScreenWindow(CFullScreenDlg& dialog)
-        : VideoHostWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), dialog_(dialog) {
+        : VideoHostWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_dialog(dialog) {
         setWindowTitle(QStringLiteral("VELKAF"));
         // Every move is seen, so the hidden cursor can be parked again.
         setMouseTracking(true);
     }
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override { DispatchPress(dialog_, event, false); }
-    void mouseDoubleClickEvent(QMouseEvent* event) override { DispatchPress(dialog_, event, true); }
+    void mousePressEvent(QMouseEvent* event) override { DispatchPress(m_dialog, event, false); }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { DispatchPress(m_dialog, event, true); }
     void mouseMoveEvent(QMouseEvent* event) override {
-        dialog_.OnPointerMoved(event->globalPosition().toPoint());
+        m_dialog.OnPointerMoved(event->globalPosition().toPoint());
         event->accept();
     }
-    void wheelEvent(QWheelEvent* event) override { DispatchWheel(dialog_, event); }
+    void wheelEvent(QWheelEvent* event) override { DispatchWheel(m_dialog, event); }
     void keyPressEvent(QKeyEvent* event) override {
         switch (event->key()) {
         case Qt::Key_Return:
@@ -94,7 +94,7 @@ protected:
         case Qt::Key_Escape:
             // Cancel would only hide this window and leave the player in full screen without
             // a picture: leave full screen instead.
-            dialog_.OnCancel();
+            m_dialog.OnCancel();
             event->accept();
             return;
         default: VideoHostWidget::keyPressEvent(event);
@@ -103,11 +103,11 @@ protected:
     void closeEvent(QCloseEvent* event) override {
         // The window manager's close: leave full screen in order; the window goes then.
         event->ignore();
-        dialog_.OnCancel();
+        m_dialog.OnCancel();
     }
 
 private:
-    CFullScreenDlg& dialog_;
+    CFullScreenDlg& m_dialog;
 };
 
 // --- the window of the overlay ----------------------------------------------------------------
@@ -118,7 +118,7 @@ public:
         : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                Qt::WindowDoesNotAcceptFocus |
                                (transparentForInput ? Qt::WindowTransparentForInput : Qt::WindowFlags())),
-          dialog_(dialog) {
+          m_dialog(dialog) {
         // Nothing of it is ever painted: where a platform ignores the mask it stays see-through.
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -127,8 +127,8 @@ public:
     }
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override { DispatchPress(dialog_, event, false); }
-    void mouseDoubleClickEvent(QMouseEvent* event) override { DispatchPress(dialog_, event, true); }
+    void mousePressEvent(QMouseEvent* event) override { DispatchPress(m_dialog, event, false); }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { DispatchPress(m_dialog, event, true); }
     void keyPressEvent(QKeyEvent* event) override {
         switch (event->key()) {
         case Qt::Key_Return:
@@ -140,7 +140,7 @@ protected:
     void closeEvent(QCloseEvent* event) override { event->ignore(); }
 
 private:
-    CFullScreenOverlayDlg& dialog_;
+    CFullScreenOverlayDlg& m_dialog;
 };
 
 // --- the shared protocol -------------------------------------------------------------------------

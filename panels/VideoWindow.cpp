@@ -6,27 +6,27 @@
 #include <utility>
 
 VideoWindowWidget::VideoWindowWidget(std::function<void(int, int)> onMoved)
-    : VideoHostWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), onMoved_(std::move(onMoved)) {
+    : VideoHostWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), m_onMoved(std::move(onMoved)) {
     setWindowTitle(QStringLiteral("VELKAF"));
 }
 
 void VideoWindowWidget::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) drag_.Arm(*this, event->globalPosition().toPoint());
+    if (event->button() == Qt::LeftButton) m_drag.Arm(*this, event->globalPosition().toPoint());
     VideoHostWidget::mousePressEvent(event);
 }
 
 void VideoWindowWidget::mouseMoveEvent(QMouseEvent* event) {
-    drag_.Follow(*this, *event);
+    m_drag.Follow(*this, *event);
     VideoHostWidget::mouseMoveEvent(event);
 }
 
 void VideoWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) drag_.Stop();
+    if (event->button() == Qt::LeftButton) m_drag.Stop();
     VideoHostWidget::mouseReleaseEvent(event);
 }
 
 void VideoWindowWidget::moveEvent(QMoveEvent* event) {
-    if (onMoved_) onMoved_(event->pos().x(), event->pos().y());
+    if (m_onMoved) m_onMoved(event->pos().x(), event->pos().y());
     VideoHostWidget::moveEvent(event);
 }
 

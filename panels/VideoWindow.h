@@ -20,6 +20,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    std::function<void(int, int)> onMoved_;
-    WindowDrag drag_;
+    std::function<void(int, int)> m_onMoved;
+    WindowDrag m_drag;
 };

@@ -6,10 +6,10 @@
 #include <QWindow>
 
 void WindowDrag::Arm(QWidget& window, QPoint globalPointer) {
-    armed_ = true;
-    following_ = false;
-    press_ = globalPointer;
-    grab_ = globalPointer - window.frameGeometry().topLeft();
+    m_armed = true;
+    m_following = false;
+    m_press = globalPointer;
+    m_grab = globalPointer - window.frameGeometry().topLeft();
 }
 
 bool WindowDrag::Follow(QWidget& window, const QMouseEvent& event) {
@@ -19,13 +19,13 @@ bool WindowDrag::Follow(QWidget& window, const QMouseEvent& event) {
         return false;
     }
     const QPoint pointer = event.globalPosition().toPoint();
-    if (armed_) {
-        if ((pointer - press_).manhattanLength() < QApplication::startDragDistance()) return true;
-        armed_ = false;
+    if (m_armed) {
+        if ((pointer - m_press).manhattanLength() < QApplication::startDragDistance()) return true;
+        m_armed = false;
         // The window manager takes the pointer from here until the button goes up.
-        following_ = window.windowHandle() == nullptr || !window.windowHandle()->startSystemMove();
+        m_following = window.windowHandle() == nullptr || !window.windowHandle()->startSystemMove();
     }
-    if (!following_) return false;
-    window.move(pointer - grab_);
+    if (!m_following) return false;
+    window.move(pointer - m_grab);
     return true;
 }

@@ -18,11 +18,11 @@ public:
     // while the left button is down; true when the event was used for the move.
     bool Follow(QWidget& window, const QMouseEvent& event);
     // The button went up: an armed move that never started is dropped.
-    void Stop() { armed_ = following_ = false; }
+    void Stop() { m_armed = m_following = false; }
 
 private:
-    bool armed_ = false;
-    bool following_ = false;
-    QPoint press_;
-    QPoint grab_;
+    bool m_armed = false;
+    bool m_following = false;
+    QPoint m_press;
+    QPoint m_grab;
 };

@@ -206,13 +206,13 @@ int RemoveStaleTempFiles(const std::string& folder) {
 }
 
 FolderLock::FolderLock(const std::string& folder, int waitMs) {
-    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) {
+    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) {
         LogLine("cannot open " + folder + " to lock it: " + std::strerror(errno));
         return;
     }
     // A save takes milliseconds: poll rather than block, so a hung peer cannot hold us.
-    for (int waited = 0; !(held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0); waited += 10) {
+    for (int waited = 0; !(m_held = ::flock(m_fd, LOCK_EX | LOCK_NB) == 0); waited += 10) {
         if (errno != EWOULDBLOCK || waited >= waitMs) {
             LogLine("cannot lock " + folder + ": saving without the lock");
             return;
@@ -222,5 +222,5 @@ FolderLock::FolderLock(const std::string& folder, int waitMs) {
 }
 
 FolderLock::~FolderLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
 }

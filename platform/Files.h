@@ -51,9 +51,9 @@ public:
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
-    bool Held() const { return held_; }
+    bool Held() const { return m_held; }
 
 private:
-    int fd_ = -1;
-    bool held_ = false;
+    int m_fd = -1;
+    bool m_held = false;
 };

@@ -6,15 +6,15 @@
 // result = bits 16..30 of the new state, so 0..32767.
 class LcgRandom {
 public:
-    explicit LcgRandom(uint32_t seed = 1) : state_(seed) {}
-    void Seed(uint32_t seed) { state_ = seed; }
+    explicit LcgRandom(uint32_t seed = 1) : m_state(seed) {}
+    void Seed(uint32_t seed) { m_state = seed; }
     int Next() {
-        state_ = state_ * 214013u + 2531011u;
-        return static_cast<int>((state_ >> 16) & 0x7FFF);
+        m_state = m_state * 214013u + 2531011u;
+        return static_cast<int>((m_state >> 16) & 0x7FFF);
     }
 
 private:
-    uint32_t state_;
+    uint32_t m_state;
 };
 
 // The one generator of the process, as the C runtime's srand/rand is: building the play order

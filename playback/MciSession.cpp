@@ -13,19 +13,19 @@ namespace {
 constexpr int kSpeedTable[10] = {0, 1, 2, 3, 5, 7, 10, 13, 16, 20};
 }  // namespace
 
-MciSession::MciSession(MediaDevice& device, PlayerState& state) : device_(device), state_(state) {}
+MciSession::MciSession(MediaDevice& device, PlayerState& state) : m_device(device), m_state(state) {}
 
 void MciSession::SetTrackOpener(std::function<void()> openCurrentTrack) {
-    openCurrentTrack_ = std::move(openCurrentTrack);
+    m_openCurrentTrack = std::move(openCurrentTrack);
 }
 
 void MciSession::Send(const std::string& command) {
-    std::string reply = device_.SendString(command);
+    std::string reply = m_device.SendString(command);
     if (LogEnabled()) LogLine("mci> " + command + (reply.empty() ? "" : "  <" + reply));
 }
 
 std::string MciSession::QueryText(const std::string& command, std::size_t size) {
-    std::string reply = device_.SendString(command);
+    std::string reply = m_device.SendString(command);
     if (LogEnabled()) LogLine("mci> " + command + "  <" + reply);
     if (size == 0) return {};
     if (reply.size() > size - 1) reply.resize(size - 1);
@@ -38,63 +38,63 @@ void MciSession::CueNext(const std::string& path, const std::string& gain) {
     std::string command = "cue movie next";
     if (!path.empty()) command += " \"" + path + "\"";
     if (!path.empty() && !gain.empty()) command += " gain " + gain;
-    const std::string reply = device_.SendHint(command);
-    if (command != lastCue_ && LogEnabled()) LogLine("mci> " + command + (reply.empty() ? "" : "  <" + reply));
-    lastCue_ = std::move(command);
+    const std::string reply = m_device.SendHint(command);
+    if (command != m_lastCue && LogEnabled()) LogLine("mci> " + command + (reply.empty() ? "" : "  <" + reply));
+    m_lastCue = std::move(command);
 }
 
 void MciSession::Close() {
     Send("close movie");
-    state_.trackOpening = false;
-    state_.closed = 1;
-    state_.paused = 0;
-    state_.seekKnobX = 0;
+    m_state.trackOpening = false;
+    m_state.closed = 1;
+    m_state.paused = 0;
+    m_state.seekKnobX = 0;
 }
 
 void MciSession::TogglePlayPause() {
-    state_.paused = state_.paused ? 0 : 1;
-    if (state_.speed != 0) {
-        state_.paused = 0;
-        state_.speed = 0;
+    m_state.paused = m_state.paused ? 0 : 1;
+    if (m_state.speed != 0) {
+        m_state.paused = 0;
+        m_state.speed = 0;
     }
-    if (!state_.paused) {
-        if (state_.closed == 1) {
-            state_.position = 0;
-            if (openCurrentTrack_) {
-                openCurrentTrack_();
+    if (!m_state.paused) {
+        if (m_state.closed == 1) {
+            m_state.position = 0;
+            if (m_openCurrentTrack) {
+                m_openCurrentTrack();
             } else {
                 LogLine("no track opener installed: nothing opened");
             }
-            state_.closed = 0;
+            m_state.closed = 0;
         } else {
             Send("play movie");
         }
         Send("play movie");
-        state_.paused = 0;
+        m_state.paused = 0;
     } else {
-        state_.paused = 1;
+        m_state.paused = 1;
         PauseKeepingPosition();
     }
 }
 
 void MciSession::PauseKeepingPosition() {
     Send("pause movie");
-    if (state_.paused) state_.position = QueryNumber("status movie position");
+    if (m_state.paused) m_state.position = QueryNumber("status movie position");
 }
 
 void MciSession::StepWhilePaused(int units) {
     const long long target = static_cast<long long>(QueryNumber("status movie position")) + units;
-    state_.position = target <= 0 ? 0 : target > INT_MAX ? INT_MAX : static_cast<int>(target);
-    Send("seek movie to " + std::to_string(state_.position));
+    m_state.position = target <= 0 ? 0 : target > INT_MAX ? INT_MAX : static_cast<int>(target);
+    Send("seek movie to " + std::to_string(m_state.position));
 }
 
 void MciSession::StepPictures(int pictures) {
-    const bool inMilliseconds = state_.timeFormatMs != 0;
+    const bool inMilliseconds = m_state.timeFormatMs != 0;
     if (inMilliseconds) Send("set movie time format frames");
     StepWhilePaused(pictures);
     if (!inMilliseconds) return;
     Send("set movie time format milliseconds");
-    state_.position = QueryNumber("status movie position");
+    m_state.position = QueryNumber("status movie position");
 }
 
 int MciSession::SeekRelative(int mode, int amount) {
@@ -102,11 +102,11 @@ int MciSession::SeekRelative(int mode, int amount) {
     int multiplier = 1;
     if (amount == kUnitSecond) multiplier = 1000;
     else if (amount == kUnit30Ms) multiplier = 30;
-    state_.position = QueryNumber("status movie position");
-    const int s = state_.speed;
+    m_state.position = QueryNumber("status movie position");
+    const int s = m_state.speed;
     const int back = s < 0 ? (-s > 9 ? 9 : -s) : 0;  // speed is kept in -9..9
     // 64-bit so that a position read near the 32-bit limit cannot overflow.
-    long long target = state_.position;
+    long long target = m_state.position;
     if (mode == kSeekBySpeed) {
         if (s > 0) target += static_cast<long long>(kSpeedTable[s + 1 < 9 ? s + 1 : 9]) * multiplier;
         else target -= static_cast<long long>(kSpeedTable[back]) * multiplier;
@@ -117,11 +117,11 @@ int MciSession::SeekRelative(int mode, int amount) {
         target += amount;
     }
     if (target <= 0) target = 0;
-    state_.position = target > INT_MAX ? INT_MAX : static_cast<int>(target);
-    Send("seek movie to " + std::to_string(state_.position));
-    state_.timeFormatMs = SelectTimeFormat(state_.timeFormatMs);
-    state_.position = QueryNumber("status movie position");
-    return state_.position;
+    m_state.position = target > INT_MAX ? INT_MAX : static_cast<int>(target);
+    Send("seek movie to " + std::to_string(m_state.position));
+    m_state.timeFormatMs = SelectTimeFormat(m_state.timeFormatMs);
+    m_state.position = QueryNumber("status movie position");
+    return m_state.position;
 }
 
 int MciSession::SelectTimeFormat(int wantMs) {
@@ -133,10 +133,10 @@ int MciSession::SelectTimeFormat(int wantMs) {
 
 void MciSession::MeasureLengths() {
     SelectTimeFormat(0);
-    state_.lengthFrames = QueryNumber("status movie length");
+    m_state.lengthFrames = QueryNumber("status movie length");
     SelectTimeFormat(1);
-    state_.lengthMs = QueryNumber("status movie length");
-    state_.timeFormatMs = SelectTimeFormat(state_.timeFormatMs);
+    m_state.lengthMs = QueryNumber("status movie length");
+    m_state.timeFormatMs = SelectTimeFormat(m_state.timeFormatMs);
 }
 
 bool MciSession::LearnLength() {

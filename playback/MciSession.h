@@ -56,13 +56,13 @@ public:
     // -6.02"). Logged when it changes.
     void CueNext(const std::string& path, const std::string& gain = {});
 
-    MediaDevice& Device() { return device_; }
+    MediaDevice& Device() { return m_device; }
 
 private:
-    MediaDevice& device_;
-    PlayerState& state_;
-    std::function<void()> openCurrentTrack_;
-    std::string lastCue_;
+    MediaDevice& m_device;
+    PlayerState& m_state;
+    std::function<void()> m_openCurrentTrack;
+    std::string m_lastCue;
 };
 
 // "put movie destination at x y w h": where the picture goes inside its host window.

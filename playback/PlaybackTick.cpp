@@ -151,10 +151,10 @@ void FollowUpMinimise(PlaybackContext& c) {
 
 }  // namespace
 
-bool SessionTrackControl::IsClosed() const { return context_.state.closed != 0; }
-void SessionTrackControl::Close() { context_.mci.Close(); }
-void SessionTrackControl::OpenCurrentTrack() { ::OpenCurrentTrack(context_); }
-void SessionTrackControl::SetTrackPending() { context_.state.trackPending = 1; }
+bool SessionTrackControl::IsClosed() const { return m_context.state.closed != 0; }
+void SessionTrackControl::Close() { m_context.mci.Close(); }
+void SessionTrackControl::OpenCurrentTrack() { ::OpenCurrentTrack(m_context); }
+void SessionTrackControl::SetTrackPending() { m_context.state.trackPending = 1; }
 
 void RunPendingCommand(PlaybackContext& c) {
     PlayerState& s = c.state;

@@ -22,12 +22,12 @@ void RunPendingCommand(PlaybackContext& context);
 // Stepping through the playlist closes the device or opens the new entry through playback.
 class SessionTrackControl final : public TrackControl {
 public:
-    explicit SessionTrackControl(PlaybackContext& context) : context_(context) {}
+    explicit SessionTrackControl(PlaybackContext& context) : m_context(context) {}
     bool IsClosed() const override;
     void Close() override;
     void OpenCurrentTrack() override;
     void SetTrackPending() override;
 
 private:
-    PlaybackContext& context_;
+    PlaybackContext& m_context;
 };

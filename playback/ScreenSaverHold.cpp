@@ -14,14 +14,14 @@ bool PicturePlays(const PlayerState& state, const Settings& settings, const Vide
 
 void ScreenSaverHold::Follow(const PlayerState& state, const Settings& settings, const VideoGeometry& video) {
     const bool plays = PicturePlays(state, settings, video);
-    if (plays == held_) return;
-    held_ = plays;
-    if (plays) service_.Hold();
-    else service_.Release();
+    if (plays == m_held) return;
+    m_held = plays;
+    if (plays) m_service.Hold();
+    else m_service.Release();
 }
 
 void ScreenSaverHold::Release() {
-    if (!held_) return;
-    held_ = false;
-    service_.Release();
+    if (!m_held) return;
+    m_held = false;
+    m_service.Release();
 }

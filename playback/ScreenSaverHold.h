@@ -14,7 +14,7 @@ bool PicturePlays(const PlayerState& state, const Settings& settings, const Vide
 // the quit. Each change is one call to the service. User-interface thread only.
 class ScreenSaverHold {
 public:
-    explicit ScreenSaverHold(ScreenSaver& service) : service_(service) {}
+    explicit ScreenSaverHold(ScreenSaver& service) : m_service(service) {}
     ~ScreenSaverHold() { Release(); }
     ScreenSaverHold(const ScreenSaverHold&) = delete;
     ScreenSaverHold& operator=(const ScreenSaverHold&) = delete;
@@ -23,6 +23,6 @@ public:
     void Release();
 
 private:
-    ScreenSaver& service_;
-    bool held_ = false;
+    ScreenSaver& m_service;
+    bool m_held = false;
 };

@@ -78,116 +78,116 @@ ScreenArea AreaBesidePlayer(const VideoRect& window, const VideoRect& player, co
 
 VideoPlacement::VideoPlacement(PlayerState& state, Settings& settings, MciSession& mci, VideoGeometry& video,
                                WaveVolume& volume, VideoPlacementHost& host)
-    : state_(state), settings_(settings), mci_(mci), video_(video), volume_(volume), host_(host) {}
+    : m_state(state), m_settings(settings), m_mci(mci), m_video(video), m_volume(volume), m_host(host) {}
 
 void VideoPlacement::PlaceVideo() {
-    if (state_.fullScreen == 1) PlaceFullScreen();
+    if (m_state.fullScreen == 1) PlaceFullScreen();
     else PlaceWindowed();
 }
 
 void VideoPlacement::PlaceWindowed() {
-    Settings& st = settings_;
+    Settings& st = m_settings;
     // The corner placing last gave the window means the user has not moved it since: the
     // place asked for stays the one from before any fitting, so that a smaller picture goes
     // back there.
-    const ScreenPoint corner = host_.VideoWindowCorner();
-    if (!placedByUs_ || !(corner == ScreenPoint{placed_.x, placed_.y})) wanted_ = corner;
-    st.videoX = wanted_.x;
-    st.videoY = wanted_.y;
-    const bool picture = !mci_.QueryText("where movie destination", kReplySize).empty();
+    const ScreenPoint corner = m_host.VideoWindowCorner();
+    if (!m_placedByUs || !(corner == ScreenPoint{m_placed.x, m_placed.y})) m_wanted = corner;
+    st.videoX = m_wanted.x;
+    st.videoY = m_wanted.y;
+    const bool picture = !m_mci.QueryText("where movie destination", kReplySize).empty();
     // An audio-only track or nothing open: the desktop host has no picture left. Minimising
     // leaves a desktop picture where it is.
     if (!picture) HideDesktopHost();
-    if (!picture || state_.minimiseState == MinimiseState::HidingVideo) {
-        host_.HideWindow(PictureWindow::Video);
-        state_.zoomPercent = 0;
+    if (!picture || m_state.minimiseState == MinimiseState::HidingVideo) {
+        m_host.HideWindow(PictureWindow::Video);
+        m_state.zoomPercent = 0;
     } else {
         MeasureScreen();
-        const int w = video_.natural.width;
-        const int h = video_.natural.height;
+        const int w = m_video.natural.width;
+        const int h = m_video.natural.height;
         int width = 0, height = 0;
         int& mode = st.videoSizeMode;
         if (mode < 0) {
             mode = -1;
-            state_.zoomPercent = 0;
+            m_state.zoomPercent = 0;
         } else if (mode == 0) {
-            state_.zoomPercent = 50;
+            m_state.zoomPercent = 50;
             width = w / 2;
             height = h / 2;
         } else if (mode == 1) {
-            state_.zoomPercent = 100;
+            m_state.zoomPercent = 100;
             width = w;
             height = h;
         } else if (mode == 2) {
-            state_.zoomPercent = 200;
+            m_state.zoomPercent = 200;
             width = 2 * w;
             height = 2 * h;
         } else {
             mode = kDesktopMode;
-            state_.zoomPercent = 0;
-            width = state_.screenWidth;
-            height = state_.screenHeight - 2;
+            m_state.zoomPercent = 0;
+            width = m_state.screenWidth;
+            height = m_state.screenHeight - 2;
         }
-        state_.zoomShowTicks = kZoomShowTicks;
+        m_state.zoomShowTicks = kZoomShowTicks;
 
         if (mode <= kLastWindowedMode) {
             HideDesktopHost();
             const VideoRect wanted{st.videoX, st.videoY, width, height};
             const VideoRect player{st.mainX, st.mainY, kMainWindowWidth, kMainWindowHeight};
-            const VideoRect rect = FitIntoArea(wanted, AreaBesidePlayer(wanted, player, host_.AvailableArea(wanted)));
-            if (rect.width != width && w > 0) state_.zoomPercent = static_cast<int>(int64_t{rect.width} * 100 / w);
+            const VideoRect rect = FitIntoArea(wanted, AreaBesidePlayer(wanted, player, m_host.AvailableArea(wanted)));
+            if (rect.width != width && w > 0) m_state.zoomPercent = static_cast<int>(int64_t{rect.width} * 100 / w);
             width = rect.width;
             height = rect.height;
             // Shown without being activated, whichever application is active: the picture
             // appears while the user works elsewhere.
             if (width > 0 && height > 0) {
-                host_.ShowWindow(PictureWindow::Video, rect);
-                placed_ = rect;
-                placedByUs_ = true;
+                m_host.ShowWindow(PictureWindow::Video, rect);
+                m_placed = rect;
+                m_placedByUs = true;
             } else {
-                host_.HideWindow(PictureWindow::Video);
+                m_host.HideWindow(PictureWindow::Video);
             }
-            if (state_.activeApp == 1) host_.PlaceMainWindow(ZOrder::Top, st.mainX, st.mainY);
-            mci_.Send("window movie handle default");
-            mci_.Send(AttachCommand(host_.HostId(PictureWindow::Video)));
+            if (m_state.activeApp == 1) m_host.PlaceMainWindow(ZOrder::Top, st.mainX, st.mainY);
+            m_mci.Send("window movie handle default");
+            m_mci.Send(AttachCommand(m_host.HostId(PictureWindow::Video)));
         } else {
-            host_.PlaceMainWindow(ZOrder::Bottom, st.mainX, st.mainY);
-            ShowOnScreen(PictureWindow::Desktop, VideoRect{0, 0, state_.screenWidth, state_.screenHeight});
-            desktopShown_ = true;
-            mci_.Send("window movie handle default state minimized");
-            mci_.Send(AttachCommand(host_.HostId(PictureWindow::Desktop)));
+            m_host.PlaceMainWindow(ZOrder::Bottom, st.mainX, st.mainY);
+            ShowOnScreen(PictureWindow::Desktop, VideoRect{0, 0, m_state.screenWidth, m_state.screenHeight});
+            m_desktopShown = true;
+            m_mci.Send("window movie handle default state minimized");
+            m_mci.Send(AttachCommand(m_host.HostId(PictureWindow::Desktop)));
         }
-        mci_.Send(PutDestinationCommand(video_.natural.x, video_.natural.y, width, height));
+        m_mci.Send(PutDestinationCommand(m_video.natural.x, m_video.natural.y, width, height));
         if (mode == kDesktopMode) {
-            host_.HideWindow(PictureWindow::Video);
-            state_.zoomShowTicks = 0;
+            m_host.HideWindow(PictureWindow::Video);
+            m_state.zoomShowTicks = 0;
         }
     }
     RefreshZOrder();
-    host_.FocusStepSink();
+    m_host.FocusStepSink();
 }
 
 void VideoPlacement::PlaceFullScreen() {
-    const int W = state_.screenWidth;
-    const int H = state_.screenHeight;
+    const int W = m_state.screenWidth;
+    const int H = m_state.screenHeight;
     // The overlay goes first; a shown panel stays mapped (no flicker at every track change)
     // and is raised above the picture again below.
-    if (state_.panelInFullScreen == 0) host_.HideWindow(PictureWindow::Overlay);
+    if (m_state.panelInFullScreen == 0) m_host.HideWindow(PictureWindow::Overlay);
     ShowFullScreenWindowTopmost(VideoRect{0, -kTopShift, W, H + kTopShift});
 
-    int& fit = settings_.fullScreenFit;
+    int& fit = m_settings.fullScreenFit;
     fit = fit <= kFitKeepingAspect ? kFitKeepingAspect : kStretch;
-    video_.fullScreen = FullScreenDestination(fit, W, H, video_.natural, video_.fullScreen, video_);
-    const VideoRect& d = video_.fullScreen;
-    mci_.Send(PutDestinationCommand(d.x, d.y + kTopShift, d.width, d.height));
+    m_video.fullScreen = FullScreenDestination(fit, W, H, m_video.natural, m_video.fullScreen, m_video);
+    const VideoRect& d = m_video.fullScreen;
+    m_mci.Send(PutDestinationCommand(d.x, d.y + kTopShift, d.width, d.height));
 
-    if (state_.panelInFullScreen == 0) {
+    if (m_state.panelInFullScreen == 0) {
         ShowOverlayTopmost(VideoRect{0, -kTopShift, W, H + kTopShift});
-        host_.HideWindow(PictureWindow::ControlPanel);
+        m_host.HideWindow(PictureWindow::ControlPanel);
     } else {
         ShowControlPanelAtBottom(W, H);
     }
-    host_.FocusStepSink();
+    m_host.FocusStepSink();
 }
 
 void VideoPlacement::SwitchFullScreen(bool leave) {
@@ -196,123 +196,123 @@ void VideoPlacement::SwitchFullScreen(bool leave) {
 }
 
 void VideoPlacement::Enter() {
-    if (state_.fullScreen == 1) return;
+    if (m_state.fullScreen == 1) return;
     // A switch inside another long operation (a dialog's loop) gives its busy back.
-    const int outerBusy = state_.busy;
-    state_.busy = 1;
-    state_.fullScreen = 1;
-    host_.SetCursorHidden(settings_.hideCursor == 1);
+    const int outerBusy = m_state.busy;
+    m_state.busy = 1;
+    m_state.fullScreen = 1;
+    m_host.SetCursorHidden(m_settings.hideCursor == 1);
 
-    mci_.Send("window movie handle default");
+    m_mci.Send("window movie handle default");
     MeasureScreen();
-    state_.panelInFullScreen = 0;
+    m_state.panelInFullScreen = 0;
     HideDesktopHost();
-    const int W = state_.screenWidth;
-    const int H = state_.screenHeight;
+    const int W = m_state.screenWidth;
+    const int H = m_state.screenHeight;
 
-    if (!host_.WindowExists(PictureWindow::ControlPanel)) {
-        host_.CreateWindow(PictureWindow::ControlPanel);
-        host_.InitPanel(Effects(), W);
+    if (!m_host.WindowExists(PictureWindow::ControlPanel)) {
+        m_host.CreateWindow(PictureWindow::ControlPanel);
+        m_host.InitPanel(Effects(), W);
         ReadEffects();
-        applied_ = Effects();
+        m_applied = Effects();
     }
-    host_.HideWindow(PictureWindow::ControlPanel);
-    host_.SetClickMode(settings_.doubleClickPanel);
-    if (settings_.hideCursor == 1) {
-        cursorSave_ = host_.CursorPos();
+    m_host.HideWindow(PictureWindow::ControlPanel);
+    m_host.SetClickMode(m_settings.doubleClickPanel);
+    if (m_settings.hideCursor == 1) {
+        m_cursorSave = m_host.CursorPos();
         Park();
     }
 
-    host_.CreateWindow(PictureWindow::FullScreen);
+    m_host.CreateWindow(PictureWindow::FullScreen);
     ShowFullScreenWindowTopmost(VideoRect{0, -kTopShift, W, H + kTopShift});
-    host_.RebuildOverlay(VideoRect{screen_.x, screen_.y - kTopShift, W, H + kTopShift});
-    mci_.Send(AttachCommand(host_.HostId(PictureWindow::FullScreen)));
-    mci_.Send(PutDestinationCommand(0, kTopShift, W, H));
+    m_host.RebuildOverlay(VideoRect{m_screen.x, m_screen.y - kTopShift, W, H + kTopShift});
+    m_mci.Send(AttachCommand(m_host.HostId(PictureWindow::FullScreen)));
+    m_mci.Send(PutDestinationCommand(0, kTopShift, W, H));
 
-    mci_.PauseKeepingPosition();
+    m_mci.PauseKeepingPosition();
     PlaceFullScreen();
     Resume();
-    state_.busy = outerBusy;
-    host_.FocusStepSink();
+    m_state.busy = outerBusy;
+    m_host.FocusStepSink();
 }
 
 void VideoPlacement::Leave() {
-    if (state_.fullScreen != 1) return;
-    const int outerBusy = state_.busy;
-    state_.busy = 1;
-    state_.fullScreen = 0;
-    parked_ = false;
-    state_.volumeDragging = KnobDrag::Idle;
-    state_.seekDragging = KnobDrag::Idle;
-    if (settings_.hideCursor == 1) host_.SetCursorPos(cursorSave_);
+    if (m_state.fullScreen != 1) return;
+    const int outerBusy = m_state.busy;
+    m_state.busy = 1;
+    m_state.fullScreen = 0;
+    m_parked = false;
+    m_state.volumeDragging = KnobDrag::Idle;
+    m_state.seekDragging = KnobDrag::Idle;
+    if (m_settings.hideCursor == 1) m_host.SetCursorPos(m_cursorSave);
     // Shown once, however often the panel showed or hid it before.
-    host_.SetCursorHidden(false);
+    m_host.SetCursorHidden(false);
 
-    mci_.Send("window movie handle default");
+    m_mci.Send("window movie handle default");
     ReadEffects();
-    host_.DestroyWindow(PictureWindow::FullScreen);
-    host_.DestroyWindow(PictureWindow::Overlay);
-    host_.DestroyWindow(PictureWindow::ControlPanel);
-    state_.panelInFullScreen = 0;
+    m_host.DestroyWindow(PictureWindow::FullScreen);
+    m_host.DestroyWindow(PictureWindow::Overlay);
+    m_host.DestroyWindow(PictureWindow::ControlPanel);
+    m_state.panelInFullScreen = 0;
 
-    mci_.Send(AttachCommand(host_.HostId(PictureWindow::Video)));
-    mci_.PauseKeepingPosition();
+    m_mci.Send(AttachCommand(m_host.HostId(PictureWindow::Video)));
+    m_mci.PauseKeepingPosition();
     PlaceWindowed();
     Resume();
-    state_.busy = outerBusy;
-    host_.FocusStepSink();
+    m_state.busy = outerBusy;
+    m_host.FocusStepSink();
 }
 
 bool VideoPlacement::OnPlayerNotify(int code) {
     if (code != kNotifyTogglePanel && code != kNotifyLeaveFullScreen) return false;
     // A click queued just before full screen ended arrives afterwards: nothing to do.
-    if (state_.fullScreen == 1) {
+    if (m_state.fullScreen == 1) {
         if (code == kNotifyTogglePanel) TogglePanel();
         else Leave();
     }
-    host_.FocusStepSink();
+    m_host.FocusStepSink();
     return true;
 }
 
 void VideoPlacement::TogglePanel() {
-    state_.panelInFullScreen = state_.panelInFullScreen == 1 ? 0 : 1;
-    if (state_.panelInFullScreen == 1) {
+    m_state.panelInFullScreen = m_state.panelInFullScreen == 1 ? 0 : 1;
+    if (m_state.panelInFullScreen == 1) {
         // One click on the picture hides the panel again.
-        host_.SetClickMode(0);
-        if (settings_.hideCursor == 1) {
-            parked_ = false;
-            host_.SetCursorPos(cursorSave_);
-            host_.SetCursorHidden(false);
+        m_host.SetClickMode(0);
+        if (m_settings.hideCursor == 1) {
+            m_parked = false;
+            m_host.SetCursorPos(m_cursorSave);
+            m_host.SetCursorHidden(false);
         }
-        host_.ShowPanelVolume(PanelValueFromVolume(volume_));
+        m_host.ShowPanelVolume(PanelValueFromVolume(m_volume));
     } else {
-        if (settings_.hideCursor == 1) host_.SetCursorHidden(true);
+        if (m_settings.hideCursor == 1) m_host.SetCursorHidden(true);
         ReadEffects();
-        if (Effects() != applied_) {
-            host_.RebuildOverlay(
-                VideoRect{screen_.x, screen_.y - kTopShift, state_.screenWidth, state_.screenHeight + kTopShift});
-            applied_ = Effects();
+        if (Effects() != m_applied) {
+            m_host.RebuildOverlay(
+                VideoRect{m_screen.x, m_screen.y - kTopShift, m_state.screenWidth, m_state.screenHeight + kTopShift});
+            m_applied = Effects();
         }
-        host_.SetClickMode(settings_.doubleClickPanel);
-        if (settings_.hideCursor == 1) {
-            cursorSave_ = host_.CursorPos();
+        m_host.SetClickMode(m_settings.doubleClickPanel);
+        if (m_settings.hideCursor == 1) {
+            m_cursorSave = m_host.CursorPos();
             Park();
         }
     }
-    mci_.PauseKeepingPosition();
+    m_mci.PauseKeepingPosition();
     PlaceFullScreen();
     Resume();
 }
 
 void VideoPlacement::OnPointerMoved(ScreenPoint point) {
-    if (parked_ && !(point == park_)) host_.SetCursorPos(park_);
+    if (m_parked && !(point == m_park)) m_host.SetCursorPos(m_park);
 }
 
 void VideoPlacement::FollowDevice() {
-    if (state_.closed == 1) HideDesktopHost();
+    if (m_state.closed == 1) HideDesktopHost();
 }
 
-int VideoPlacement::FullScreenWindowId() { return host_.HostId(PictureWindow::FullScreen); }
+int VideoPlacement::FullScreenWindowId() { return m_host.HostId(PictureWindow::FullScreen); }
 
 void VideoPlacement::TakePanelDisplayEffects() { ReadEffects(); }
 
@@ -322,7 +322,7 @@ void VideoPlacement::ShowFullScreenWindowTopmost(const VideoRect& rect) {
     ShowOnScreen(PictureWindow::FullScreen, rect);
 }
 
-bool VideoPlacement::ControlPanelExists() { return host_.WindowExists(PictureWindow::ControlPanel); }
+bool VideoPlacement::ControlPanelExists() { return m_host.WindowExists(PictureWindow::ControlPanel); }
 
 void VideoPlacement::ShowControlPanelAtBottom(int screenWidth, int screenHeight) {
     ShowOnScreen(PictureWindow::ControlPanel, VideoRect{0, screenHeight - kPanelHeight, screenWidth, kPanelHeight});
@@ -335,56 +335,56 @@ void VideoPlacement::ShowOverlay(int screenWidth, int screenHeight) {
 // --- helpers ---------------------------------------------------------------------------------
 
 void VideoPlacement::Resume() {
-    if (state_.paused) mci_.Send("seek movie to " + std::to_string(state_.position));
-    else mci_.Send("play movie");
+    if (m_state.paused) m_mci.Send("seek movie to " + std::to_string(m_state.position));
+    else m_mci.Send("play movie");
 }
 
 void VideoPlacement::RefreshZOrder() {
-    const Settings& st = settings_;
-    if (st.alwaysOnTop == 1 && state_.minimiseState == MinimiseState::Shown) {
+    const Settings& st = m_settings;
+    if (st.alwaysOnTop == 1 && m_state.minimiseState == MinimiseState::Shown) {
         // Not topmost first, so that topmost lifts it above the other topmost windows.
-        host_.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
-        host_.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
-    } else if (state_.minimiseState >= MinimiseState::KeepingVideo) {
-        host_.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
-        if (st.alwaysOnTop == 0) host_.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
+        m_host.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
+        m_host.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
+    } else if (m_state.minimiseState >= MinimiseState::KeepingVideo) {
+        m_host.PlaceMainWindow(ZOrder::Topmost, st.mainX, st.mainY);
+        if (st.alwaysOnTop == 0) m_host.PlaceMainWindow(ZOrder::NotTopmost, st.mainX, st.mainY);
     }
 }
 
 void VideoPlacement::HideDesktopHost() {
-    if (!desktopShown_) return;
-    host_.HideWindow(PictureWindow::Desktop);
-    desktopShown_ = false;
+    if (!m_desktopShown) return;
+    m_host.HideWindow(PictureWindow::Desktop);
+    m_desktopShown = false;
 }
 
 void VideoPlacement::MeasureScreen() {
-    screen_ = host_.PlayerScreen();
-    state_.screenWidth = screen_.width;
-    state_.screenHeight = screen_.height;
+    m_screen = m_host.PlayerScreen();
+    m_state.screenWidth = m_screen.width;
+    m_state.screenHeight = m_screen.height;
 }
 
 void VideoPlacement::ShowOnScreen(PictureWindow window, const VideoRect& rect) {
     // A rectangle without area (a screen of odd size, the 0 x 0 of "nothing to show") maps
     // nothing.
-    if (rect.width <= 0 || rect.height <= 0) host_.HideWindow(window);
-    else host_.ShowWindow(window, VideoRect{screen_.x + rect.x, screen_.y + rect.y, rect.width, rect.height});
+    if (rect.width <= 0 || rect.height <= 0) m_host.HideWindow(window);
+    else m_host.ShowWindow(window, VideoRect{m_screen.x + rect.x, m_screen.y + rect.y, rect.width, rect.height});
 }
 
 void VideoPlacement::ReadEffects() {
-    const DisplayEffects e = host_.PanelEffects();
-    settings_.scanLineMode = e[0];
-    lineMaskSwitch_ = e[1];
-    settings_.lineMaskTop = e[2];
-    settings_.lineMaskBottom = e[3];
+    const DisplayEffects e = m_host.PanelEffects();
+    m_settings.scanLineMode = e[0];
+    m_lineMaskSwitch = e[1];
+    m_settings.lineMaskTop = e[2];
+    m_settings.lineMaskBottom = e[3];
 }
 
 DisplayEffects VideoPlacement::Effects() const {
-    return {settings_.scanLineMode, lineMaskSwitch_, settings_.lineMaskTop, settings_.lineMaskBottom};
+    return {m_settings.scanLineMode, m_lineMaskSwitch, m_settings.lineMaskTop, m_settings.lineMaskBottom};
 }
 
 void VideoPlacement::Park() {
     // (0, 1) of the screen with scan-line mode 2, else (0, 0).
-    park_ = {screen_.x, screen_.y + (settings_.scanLineMode == 2 ? 1 : 0)};
-    parked_ = true;
-    host_.SetCursorPos(park_);
+    m_park = {m_screen.x, m_screen.y + (m_settings.scanLineMode == 2 ? 1 : 0)};
+    m_parked = true;
+    m_host.SetCursorPos(m_park);
 }

@@ -67,8 +67,8 @@ public:
     void ShowControlPanelAtBottom(int screenWidth, int screenHeight);
     void ShowOverlay(int screenWidth, int screenHeight);
 
-    ScreenPoint CursorSave() const { return cursorSave_; }
-    int LineMaskSwitch() const { return lineMaskSwitch_; }
+    ScreenPoint CursorSave() const { return m_cursorSave; }
+    int LineMaskSwitch() const { return m_lineMaskSwitch; }
 
 private:
     void PlaceWindowed();
@@ -85,22 +85,22 @@ private:
     DisplayEffects Effects() const;
     void Park();
 
-    PlayerState& state_;
-    Settings& settings_;
-    MciSession& mci_;
-    VideoGeometry& video_;
-    WaveVolume& volume_;
-    VideoPlacementHost& host_;
-    ScreenArea screen_;
-    ScreenPoint cursorSave_;
-    ScreenPoint park_;
-    bool parked_ = false;
-    bool desktopShown_ = false;
+    PlayerState& m_state;
+    Settings& m_settings;
+    MciSession& m_mci;
+    VideoGeometry& m_video;
+    WaveVolume& m_volume;
+    VideoPlacementHost& m_host;
+    ScreenArea m_screen;
+    ScreenPoint m_cursorSave;
+    ScreenPoint m_park;
+    bool m_parked = false;
+    bool m_desktopShown = false;
     // The place the user gave the video window, and where placing last put it.
-    ScreenPoint wanted_;
-    VideoRect placed_;
-    bool placedByUs_ = false;
-    int lineMaskSwitch_ = 0;
+    ScreenPoint m_wanted;
+    VideoRect m_placed;
+    bool m_placedByUs = false;
+    int m_lineMaskSwitch = 0;
     // The effect values the overlay was last built with.
-    DisplayEffects applied_{};
+    DisplayEffects m_applied{};
 };

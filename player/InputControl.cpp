@@ -53,308 +53,309 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 InputControl::InputControl(PlayerState& state, Settings& settings, Playlist& playlist, MciSession& mci,
                            WaveVolume& volume, KeyState& keys, Clock& clock, InputHost& host)
-    : state_(state), settings_(settings), playlist_(playlist), mci_(mci), volume_(volume), keys_(keys), clock_(clock),
-      host_(host) {}
+    : m_state(state), m_settings(settings), m_playlist(playlist), m_mci(mci), m_volume(volume), m_keys(keys),
+      m_clock(clock), m_host(host) {}
 
 void InputControl::SelectTimeFormatForDisplay() {
-    state_.timeFormatMs = mci_.SelectTimeFormat(state_.timeDisplayMode == TimeDisplayMode::RawPosition ? 0 : 1);
+    m_state.timeFormatMs = m_mci.SelectTimeFormat(m_state.timeDisplayMode == TimeDisplayMode::RawPosition ? 0 : 1);
 }
 
 void InputControl::StartSearch(int counter, PendingCommand command, bool& held) {
-    state_.buttonCounters[counter] = 1;
-    if (state_.closed == 0) {
-        state_.pendingCommand.Ask(command);
+    m_state.buttonCounters[counter] = 1;
+    if (m_state.closed == 0) {
+        m_state.pendingCommand.Ask(command);
         held = true;
     }
 }
 
 void InputControl::OnLButtonDown(WindowPoint p) {
-    host_.ReleaseMouse();
-    host_.FocusStepSink();
-    state_.mouseButtonDown = 1;
-    if (!host_.IsMinimised()) state_.activeApp = 1;
+    m_host.ReleaseMouse();
+    m_host.FocusStepSink();
+    m_state.mouseButtonDown = 1;
+    if (!m_host.IsMinimised()) m_state.activeApp = 1;
 
     if (kTimeDisplay.Contains(p)) {
         // Elapsed, remaining, frame counter, elapsed ...
-        state_.timeDisplayMode = StepTimeDisplayMode(state_.timeDisplayMode, +1);
+        m_state.timeDisplayMode = StepTimeDisplayMode(m_state.timeDisplayMode, +1);
         SelectTimeFormatForDisplay();
     } else if (kCounterDisplay.Contains(p)) {
-        state_.showZoom = state_.showZoom ? 0 : 1;
+        m_state.showZoom = m_state.showZoom ? 0 : 1;
     }
 
     bool moving = false;
     if (kMinimise.Contains(p)) {
-        state_.minimiseState = MinimiseState::HidingVideo;
-        state_.activeApp = 0;
-        host_.Minimise();
-        host_.PlaceVideo();
-    } else if (state_.closed == 0 && SeekKnob(state_).Contains(p)) {
-        state_.seekDragging = KnobDrag::Dragging;
-    } else if (state_.inputCooldown == 0 && VolumeKnob(state_).Contains(p)) {
-        state_.volumeDragging = KnobDrag::Dragging;
+        m_state.minimiseState = MinimiseState::HidingVideo;
+        m_state.activeApp = 0;
+        m_host.Minimise();
+        m_host.PlaceVideo();
+    } else if (m_state.closed == 0 && SeekKnob(m_state).Contains(p)) {
+        m_state.seekDragging = KnobDrag::Dragging;
+    } else if (m_state.inputCooldown == 0 && VolumeKnob(m_state).Contains(p)) {
+        m_state.volumeDragging = KnobDrag::Dragging;
     } else if (kRewind.Contains(p)) {
-        StartSearch(kCounterSearchBackward, kCmdSearchBackward, rewindHeld_);
+        StartSearch(kCounterSearchBackward, kCmdSearchBackward, m_rewindHeld);
     } else if (kFastForward.Contains(p)) {
-        StartSearch(kCounterSearchForward, kCmdSearchForward, forwardHeld_);
+        StartSearch(kCounterSearchForward, kCmdSearchForward, m_forwardHeld);
     } else if (kPlay.Contains(p)) {
-        state_.buttonCounters[kCounterPlay] = 1;
-        RequestPlay(state_);
+        m_state.buttonCounters[kCounterPlay] = 1;
+        RequestPlay(m_state);
     } else if (kPause.Contains(p)) {
-        if (state_.closed != 0) {
-            state_.buttonCounters[kCounterPause] = 1;
-        } else if (state_.paused != 0) {
-            state_.buttonCounters[kCounterPause] = 1;
-            state_.pendingCommand.Ask(kCmdPlay);
+        if (m_state.closed != 0) {
+            m_state.buttonCounters[kCounterPause] = 1;
+        } else if (m_state.paused != 0) {
+            m_state.buttonCounters[kCounterPause] = 1;
+            m_state.pendingCommand.Ask(kCmdPlay);
         } else {
-            state_.buttonCounters[kCounterPauseLit] = 1;
-            state_.pendingCommand.Ask(kCmdPause);
+            m_state.buttonCounters[kCounterPauseLit] = 1;
+            m_state.pendingCommand.Ask(kCmdPause);
         }
     } else if (kStop.Contains(p)) {
-        state_.buttonCounters[kCounterStop] = 1;
-        state_.pendingCommand.Ask(kCmdClose);
-        state_.closeRequest.Ask(true);
+        m_state.buttonCounters[kCounterStop] = 1;
+        m_state.pendingCommand.Ask(kCmdClose);
+        m_state.closeRequest.Ask(true);
     } else if (kPrevious.Contains(p) || kNext.Contains(p)) {
         const bool next = kNext.Contains(p);
-        state_.buttonCounters[next ? kCounterNext : kCounterPrevious] = 1;
-        if (state_.paused != 0) {
-            mci_.StepPictures(next ? 1 : -1);
+        m_state.buttonCounters[next ? kCounterNext : kCounterPrevious] = 1;
+        if (m_state.paused != 0) {
+            m_mci.StepPictures(next ? 1 : -1);
         } else {
-            state_.pendingCommand.Ask(next ? kCmdNextTrack : kCmdPreviousTrack);
+            m_state.pendingCommand.Ask(next ? kCmdNextTrack : kCmdPreviousTrack);
         }
     } else if (kSmallerVideo.Contains(p)) {
-        state_.buttonCounters[kCounterSmallerVideo] = 1;
-        state_.pendingCommand.Ask(kCmdSmallerVideo);
+        m_state.buttonCounters[kCounterSmallerVideo] = 1;
+        m_state.pendingCommand.Ask(kCmdSmallerVideo);
     } else if (kLargerVideo.Contains(p)) {
-        state_.buttonCounters[kCounterLargerVideo] = 1;
-        state_.pendingCommand.Ask(kCmdLargerVideo);
+        m_state.buttonCounters[kCounterLargerVideo] = 1;
+        m_state.pendingCommand.Ask(kCmdLargerVideo);
     } else if (kOpen.Contains(p)) {
-        state_.buttonCounters[kCounterOpen] = 1;
-        state_.pendingCommand.Ask(kCmdOpenButton);
+        m_state.buttonCounters[kCounterOpen] = 1;
+        m_state.pendingCommand.Ask(kCmdOpenButton);
     } else if (kSettings.Contains(p)) {
-        state_.buttonCounters[kCounterSettings] = 1;
-        state_.pendingCommand.Ask(kCmdSettingsDialog);
+        m_state.buttonCounters[kCounterSettings] = 1;
+        m_state.pendingCommand.Ask(kCmdSettingsDialog);
     } else if (kFullScreen.Contains(p)) {
-        state_.buttonCounters[kCounterFullScreen] = 1;
-        state_.pendingCommand.Ask(kCmdFullScreen);
+        m_state.buttonCounters[kCounterFullScreen] = 1;
+        m_state.pendingCommand.Ask(kCmdFullScreen);
     } else if (kTitle.Contains(p)) {
-        state_.marqueeLine = state_.marqueeLine ? 0 : 1;
-        state_.marqueeOffset = -144;
+        m_state.marqueeLine = m_state.marqueeLine ? 0 : 1;
+        m_state.marqueeOffset = -144;
     } else if (kClose.Contains(p)) {
-        state_.buttonCounters[kCounterClose] = 1;
-        state_.quitPending.Ask(true);
+        m_state.buttonCounters[kCounterClose] = 1;
+        m_state.quitPending.Ask(true);
     } else if (kShuffle.Contains(p)) {
-        if (settings_.shuffle == 1) {
-            settings_.shuffle = 0;
+        if (m_settings.shuffle == 1) {
+            m_settings.shuffle = 0;
         } else {
-            settings_.shuffle = 1;
-            playlist_.BuildPlayOrder(settings_.shuffle, clock_);
+            m_settings.shuffle = 1;
+            m_playlist.BuildPlayOrder(m_settings.shuffle, m_clock);
         }
     } else if (kRepeat.Contains(p)) {
-        settings_.repeat = settings_.repeat ? 0 : 1;
+        m_settings.repeat = m_settings.repeat ? 0 : 1;
     } else {
         moving = true;
-        host_.StartWindowMove();
+        m_host.StartWindowMove();
     }
-    lastMouse_ = p;
-    if (!moving) host_.CaptureMouse();
+    m_lastMouse = p;
+    if (!moving) m_host.CaptureMouse();
 }
 
 void InputControl::OnLButtonUp(WindowPoint) {
     // Released first: the dialogs opened below must get the mouse.
-    host_.ReleaseMouse();
-    state_.seekDragging = KnobDrag::Idle;
-    state_.volumeDragging = KnobDrag::Idle;
-    if (rewindHeld_ || forwardHeld_) {
-        rewindHeld_ = forwardHeld_ = false;
-        state_.pendingCommand.Ask(kCmdEndSearch);
+    m_host.ReleaseMouse();
+    m_state.seekDragging = KnobDrag::Idle;
+    m_state.volumeDragging = KnobDrag::Idle;
+    if (m_rewindHeld || m_forwardHeld) {
+        m_rewindHeld = m_forwardHeld = false;
+        m_state.pendingCommand.Ask(kCmdEndSearch);
     }
-    switch (state_.pendingCommand) {
+    switch (m_state.pendingCommand) {
     case kCmdOpenButton:
-        state_.pendingCommand.Clear();
-        host_.OpenButtonAction();
+        m_state.pendingCommand.Clear();
+        m_host.OpenButtonAction();
         break;
     case kCmdSettingsDialog:
-        state_.pendingCommand.Clear();
-        host_.SettingsDialog();
+        m_state.pendingCommand.Clear();
+        m_host.SettingsDialog();
         break;
     case kCmdFullScreen:
-        state_.pendingCommand.Clear();
-        host_.SwitchFullScreen(false);
-        host_.MoveFullScreenStepSinksOffScreen();
+        m_state.pendingCommand.Clear();
+        m_host.SwitchFullScreen(false);
+        m_host.MoveFullScreenStepSinksOffScreen();
         break;
     default: break;
     }
-    if (state_.quitPending.Take()) {
-        state_.pendingCommand.Clear();
-        state_.quitRequested.Ask(true);
+    if (m_state.quitPending.Take()) {
+        m_state.pendingCommand.Clear();
+        m_state.quitRequested.Ask(true);
     }
     for (int i = 0; i <= 8; ++i)
-        if (state_.buttonCounters[i] >= 1) state_.buttonCounters[i] = 1;
-    state_.mouseButtonDown = 0;
+        if (m_state.buttonCounters[i] >= 1) m_state.buttonCounters[i] = 1;
+    m_state.mouseButtonDown = 0;
 }
 
-void InputControl::OnLButtonDblClk(WindowPoint) { host_.StartWindowMove(); }
+void InputControl::OnLButtonDblClk(WindowPoint) { m_host.StartWindowMove(); }
 
 void InputControl::OnRButtonDown(WindowPoint p) {
-    state_.mouseButtonDown = 1;
-    host_.ReleaseMouse();
+    m_state.mouseButtonDown = 1;
+    m_host.ReleaseMouse();
     if (kTimeDisplay.Contains(p)) {
         // Backward: elapsed, frame counter, remaining, elapsed ...
-        state_.timeDisplayMode = StepTimeDisplayMode(state_.timeDisplayMode, -1);
+        m_state.timeDisplayMode = StepTimeDisplayMode(m_state.timeDisplayMode, -1);
         SelectTimeFormatForDisplay();
     }
     if (kMinimise.Contains(p)) {
-        state_.minimiseState = MinimiseState::KeepingVideo;
-        state_.activeApp = 0;
-        host_.Minimise();
-        host_.PlaceVideo();
+        m_state.minimiseState = MinimiseState::KeepingVideo;
+        m_state.activeApp = 0;
+        m_host.Minimise();
+        m_host.PlaceVideo();
     } else if (kOpen.Contains(p)) {
-        host_.TogglePlaylistEditor();
+        m_host.TogglePlaylistEditor();
     }
     if (kRewind.Contains(p)) {
-        StartSearch(kCounterSearchBackward, kCmdSearchBackward, rewindHeld_);
-        state_.rightButtonSearch = 1;
+        StartSearch(kCounterSearchBackward, kCmdSearchBackward, m_rewindHeld);
+        m_state.rightButtonSearch = 1;
     } else if (kFastForward.Contains(p)) {
-        StartSearch(kCounterSearchForward, kCmdSearchForward, forwardHeld_);
-        state_.rightButtonSearch = 1;
+        StartSearch(kCounterSearchForward, kCmdSearchForward, m_forwardHeld);
+        m_state.rightButtonSearch = 1;
     }
-    host_.CaptureMouse();
+    m_host.CaptureMouse();
 }
 
 void InputControl::OnRButtonUp(WindowPoint) {
-    state_.rightButtonSearch = 0;
-    if (rewindHeld_ || forwardHeld_) {
-        rewindHeld_ = forwardHeld_ = false;
-        state_.pendingCommand.Ask(kCmdEndSearch);
+    m_state.rightButtonSearch = 0;
+    if (m_rewindHeld || m_forwardHeld) {
+        m_rewindHeld = m_forwardHeld = false;
+        m_state.pendingCommand.Ask(kCmdEndSearch);
     }
-    host_.ReleaseMouse();
-    state_.mouseButtonDown = 0;
+    m_host.ReleaseMouse();
+    m_state.mouseButtonDown = 0;
 }
 
-void InputControl::OnMButtonDown(WindowPoint) { state_.toggleRequest.Ask(true); }
+void InputControl::OnMButtonDown(WindowPoint) { m_state.toggleRequest.Ask(true); }
 
 void InputControl::OnMouseMove(WindowPoint p) {
-    if (state_.seekDragging == KnobDrag::Dragging) {
-        state_.seekKnobX = Clamp(state_.seekKnobX + p.x - lastMouse_.x, 0, kSeekBarWidth);
+    if (m_state.seekDragging == KnobDrag::Dragging) {
+        m_state.seekKnobX = Clamp(m_state.seekKnobX + p.x - m_lastMouse.x, 0, kSeekBarWidth);
         if (p.x < kDragLeftLimit) {
-            state_.seekKnobX = 0;
-            state_.seekDragging = KnobDrag::PastAnEnd;
+            m_state.seekKnobX = 0;
+            m_state.seekDragging = KnobDrag::PastAnEnd;
         } else if (p.x >= kSeekDragRightLimit) {
-            state_.seekKnobX = kSeekBarWidth;
-            state_.seekDragging = KnobDrag::PastAnEnd;
+            m_state.seekKnobX = kSeekBarWidth;
+            m_state.seekDragging = KnobDrag::PastAnEnd;
         }
-        const int length = mci_.QueryNumber("status movie length");
-        state_.position = static_cast<int>(std::trunc(static_cast<double>(length) / kSeekBarWidth * state_.seekKnobX));
-        mci_.Send((state_.paused == 1 ? "seek movie to " : "play movie from ") + std::to_string(state_.position));
-        lastMouse_ = p;
+        const int length = m_mci.QueryNumber("status movie length");
+        m_state.position =
+            static_cast<int>(std::trunc(static_cast<double>(length) / kSeekBarWidth * m_state.seekKnobX));
+        m_mci.Send((m_state.paused == 1 ? "seek movie to " : "play movie from ") + std::to_string(m_state.position));
+        m_lastMouse = p;
     }
-    if (state_.volumeDragging == KnobDrag::Dragging) {
-        state_.volumeKnobX = Clamp(state_.volumeKnobX + p.x - lastMouse_.x, 0, kVolumeBarWidth);
+    if (m_state.volumeDragging == KnobDrag::Dragging) {
+        m_state.volumeKnobX = Clamp(m_state.volumeKnobX + p.x - m_lastMouse.x, 0, kVolumeBarWidth);
         if (p.x < kDragLeftLimit) {
-            state_.volumeKnobX = 0;
-            state_.volumeDragging = KnobDrag::PastAnEnd;
+            m_state.volumeKnobX = 0;
+            m_state.volumeDragging = KnobDrag::PastAnEnd;
         } else if (p.x >= kVolumeDragRightLimit) {
-            state_.volumeKnobX = kVolumeBarWidth;
-            state_.volumeDragging = KnobDrag::PastAnEnd;
+            m_state.volumeKnobX = kVolumeBarWidth;
+            m_state.volumeDragging = KnobDrag::PastAnEnd;
         }
-        SetVolumeFromKnob(volume_, state_.volumeKnobX);
-        lastMouse_ = p;
+        SetVolumeFromKnob(m_volume, m_state.volumeKnobX);
+        m_lastMouse = p;
     }
 }
 
 void InputControl::OnMouseWheel(int delta) {
-    host_.FocusStepSink();
-    if (state_.activeApp == 1 && delta != 0) state_.wheelStep.Ask(delta < 0 ? -1 : 1);
+    m_host.FocusStepSink();
+    if (m_state.activeApp == 1 && delta != 0) m_state.wheelStep.Ask(delta < 0 ? -1 : 1);
 }
 
 void InputControl::OnStep(int step) {
-    if (step != 0) state_.wheelStep.Ask(step > 0 ? 1 : -1);
+    if (step != 0) m_state.wheelStep.Ask(step > 0 ? 1 : -1);
 }
 
 void InputControl::OnActivateApp(bool active) {
     if (active) {
-        if (state_.busy == 0) state_.activeApp = host_.IsMinimised() ? 0 : 1;
-        if (state_.minimiseState >= MinimiseState::KeepingVideo) state_.restoreRefresh = 1;
-        state_.wheelStep.Clear();
-    } else if (state_.busy == 0) {
+        if (m_state.busy == 0) m_state.activeApp = m_host.IsMinimised() ? 0 : 1;
+        if (m_state.minimiseState >= MinimiseState::KeepingVideo) m_state.restoreRefresh = 1;
+        m_state.wheelStep.Clear();
+    } else if (m_state.busy == 0) {
         // A dialog of our own taking the focus deactivates nothing while busy.
-        state_.activeApp = 0;
-        state_.wheelStep.Clear();
+        m_state.activeApp = 0;
+        m_state.wheelStep.Clear();
     }
 }
 
 void InputControl::PollKeyboard() {
-    if (state_.activeApp == 0 && state_.fullScreen == 0) {
+    if (m_state.activeApp == 0 && m_state.fullScreen == 0) {
         // Forget presses made while another application had the keyboard.
         for (PolledKey key : {PolledKey::Alt, PolledKey::Enter, PolledKey::N, PolledKey::LeftBracket, PolledKey::M,
                               PolledKey::RightBracket, PolledKey::Comma, PolledKey::Right, PolledKey::Left,
                               PolledKey::Period, PolledKey::Space, PolledKey::X, PolledKey::Z})
-            keys_.Pressed(key);
+            m_keys.Pressed(key);
         PollTrackKeys(false);
         return;
     }
     PollTrackKeys(true);
-    state_.keysHeld = 0;
+    m_state.keysHeld = 0;
     // One switch per press: holding Alt+Enter over several polls must not switch back and forth.
-    const bool altEnter = keys_.Held(PolledKey::Alt) && keys_.Held(PolledKey::Enter);
-    if (altEnter && !altEnterHeld_ && state_.inputCooldown == 0) host_.SwitchFullScreen(state_.fullScreen == 1);
-    altEnterHeld_ = altEnter;
-    if (keys_.Held(PolledKey::N) || keys_.Held(PolledKey::LeftBracket)) VolumeStepDown(volume_, state_);
-    if (keys_.Held(PolledKey::M) || keys_.Held(PolledKey::RightBracket)) VolumeStepUp(volume_, state_);
+    const bool altEnter = m_keys.Held(PolledKey::Alt) && m_keys.Held(PolledKey::Enter);
+    if (altEnter && !m_altEnterHeld && m_state.inputCooldown == 0) m_host.SwitchFullScreen(m_state.fullScreen == 1);
+    m_altEnterHeld = altEnter;
+    if (m_keys.Held(PolledKey::N) || m_keys.Held(PolledKey::LeftBracket)) VolumeStepDown(m_volume, m_state);
+    if (m_keys.Held(PolledKey::M) || m_keys.Held(PolledKey::RightBracket)) VolumeStepUp(m_volume, m_state);
 
     // A held arrow while playing changes the track once, then again each time the cool-down of
     // 7 full ticks has run out (the poll runs every call, the cool-down counts full ticks).
-    if (keys_.Pressed(PolledKey::Comma)) {
-        state_.keysHeld |= kHeldComma;
-        state_.speedStepRequest.Ask(-1);
-    } else if (keys_.Held(PolledKey::Right)) {
-        state_.keysHeld |= kHeldRight;
-        if (state_.paused) {
-            state_.speedStepRequest.Ask(1);
-        } else if (state_.inputCooldown == 0) {
-            state_.inputCooldown = 7;
-            state_.pendingCommand.Ask(kCmdNextTrack);
+    if (m_keys.Pressed(PolledKey::Comma)) {
+        m_state.keysHeld |= kHeldComma;
+        m_state.speedStepRequest.Ask(-1);
+    } else if (m_keys.Held(PolledKey::Right)) {
+        m_state.keysHeld |= kHeldRight;
+        if (m_state.paused) {
+            m_state.speedStepRequest.Ask(1);
+        } else if (m_state.inputCooldown == 0) {
+            m_state.inputCooldown = 7;
+            m_state.pendingCommand.Ask(kCmdNextTrack);
         }
-    } else if (keys_.Held(PolledKey::Left)) {
-        state_.keysHeld |= kHeldLeft;
-        if (state_.paused) {
-            state_.speedStepRequest.Ask(-1);
-        } else if (state_.inputCooldown == 0) {
-            state_.inputCooldown = 7;
-            state_.pendingCommand.Ask(kCmdPreviousTrack);
+    } else if (m_keys.Held(PolledKey::Left)) {
+        m_state.keysHeld |= kHeldLeft;
+        if (m_state.paused) {
+            m_state.speedStepRequest.Ask(-1);
+        } else if (m_state.inputCooldown == 0) {
+            m_state.inputCooldown = 7;
+            m_state.pendingCommand.Ask(kCmdPreviousTrack);
         }
-    } else if (keys_.Pressed(PolledKey::Period)) {
-        state_.keysHeld |= kHeldFullStop;
-        state_.speedStepRequest.Ask(1);
+    } else if (m_keys.Pressed(PolledKey::Period)) {
+        m_state.keysHeld |= kHeldFullStop;
+        m_state.speedStepRequest.Ask(1);
     }
 
-    if (keys_.Held(PolledKey::Space) && state_.inputCooldown == 0) {
-        state_.inputCooldown = 5;
-        if (state_.closed == 0) state_.pendingCommand.Ask(state_.paused ? kCmdPlay : kCmdPause);
+    if (m_keys.Held(PolledKey::Space) && m_state.inputCooldown == 0) {
+        m_state.inputCooldown = 5;
+        if (m_state.closed == 0) m_state.pendingCommand.Ask(m_state.paused ? kCmdPlay : kCmdPause);
     }
-    if (state_.inputCooldown != 0) return;
+    if (m_state.inputCooldown != 0) return;
 
-    const bool larger = keys_.Pressed(PolledKey::X);
-    const bool smaller = !larger && keys_.Pressed(PolledKey::Z);
+    const bool larger = m_keys.Pressed(PolledKey::X);
+    const bool smaller = !larger && m_keys.Pressed(PolledKey::Z);
     if (!larger && !smaller) return;
-    if (state_.fullScreen == 1) {
-        mci_.PauseKeepingPosition();
-        settings_.fullScreenFit =
-            larger ? std::min(settings_.fullScreenFit + 1, 5) : std::max(settings_.fullScreenFit - 1, 1);
-        host_.PlaceVideo();
-        if (state_.paused) mci_.Send("seek movie to " + std::to_string(state_.position));
-        else mci_.Send("play movie");
+    if (m_state.fullScreen == 1) {
+        m_mci.PauseKeepingPosition();
+        m_settings.fullScreenFit =
+            larger ? std::min(m_settings.fullScreenFit + 1, 5) : std::max(m_settings.fullScreenFit - 1, 1);
+        m_host.PlaceVideo();
+        if (m_state.paused) m_mci.Send("seek movie to " + std::to_string(m_state.position));
+        else m_mci.Send("play movie");
     } else {
-        state_.pendingCommand.Ask(larger ? kCmdLargerVideo : kCmdSmallerVideo);
+        m_state.pendingCommand.Ask(larger ? kCmdLargerVideo : kCmdSmallerVideo);
     }
-    state_.inputCooldown = 2;
+    m_state.inputCooldown = 2;
 }
 
 void InputControl::PollTrackKeys(bool act) {
     // One track a press; B and V together choose the next sound.
-    const bool audio = keys_.Pressed(PolledKey::B);
-    const bool subtitle = keys_.Pressed(PolledKey::V);
-    if (!act || state_.closed != 0) return;
-    if (audio) state_.trackRequest.Ask(kTrackAudio);
-    else if (subtitle) state_.trackRequest.Ask(kTrackSubtitle);
+    const bool audio = m_keys.Pressed(PolledKey::B);
+    const bool subtitle = m_keys.Pressed(PolledKey::V);
+    if (!act || m_state.closed != 0) return;
+    if (audio) m_state.trackRequest.Ask(kTrackAudio);
+    else if (subtitle) m_state.trackRequest.Ask(kTrackSubtitle);
 }

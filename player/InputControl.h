@@ -77,16 +77,16 @@ private:
     // presses are read and dropped unless `act`.
     void PollTrackKeys(bool act);
 
-    PlayerState& state_;
-    Settings& settings_;
-    Playlist& playlist_;
-    MciSession& mci_;
-    WaveVolume& volume_;
-    KeyState& keys_;
-    Clock& clock_;
-    InputHost& host_;
-    WindowPoint lastMouse_;
-    bool altEnterHeld_ = false;  // Alt+Enter was down at the previous poll
-    bool rewindHeld_ = false;
-    bool forwardHeld_ = false;
+    PlayerState& m_state;
+    Settings& m_settings;
+    Playlist& m_playlist;
+    MciSession& m_mci;
+    WaveVolume& m_volume;
+    KeyState& m_keys;
+    Clock& m_clock;
+    InputHost& m_host;
+    WindowPoint m_lastMouse;
+    bool m_altEnterHeld = false;  // Alt+Enter was down at the previous poll
+    bool m_rewindHeld = false;
+    bool m_forwardHeld = false;
 };

@@ -90,7 +90,7 @@ public:
 
     void OnTimer();
     // True once the quit sequence has run; later calls of OnTimer do nothing.
-    bool Ended() const { return ended_; }
+    bool Ended() const { return m_ended; }
 
     // True when no further timer call can change anything the user sees or the player does
     // until an input, a bus call or a hand-over arrives: the first tick is done, nothing is
@@ -130,13 +130,13 @@ private:
     // The list, the settings and the volume into the program folder; what went, for the log.
     std::string SaveStateFiles();
 
-    PlayerState& state_;
-    Settings& settings_;
-    Playlist& playlist_;
-    MciSession& mci_;
-    WaveVolume& volume_;
-    Clock& clock_;
-    MainTickHost& host_;
-    MainTickSetup setup_;
-    bool ended_ = false;
+    PlayerState& m_state;
+    Settings& m_settings;
+    Playlist& m_playlist;
+    MciSession& m_mci;
+    WaveVolume& m_volume;
+    Clock& m_clock;
+    MainTickHost& m_host;
+    MainTickSetup m_setup;
+    bool m_ended = false;
 };

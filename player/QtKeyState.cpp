@@ -31,7 +31,7 @@ std::optional<PolledKey> ToPolledKey(int key) {
 }  // namespace
 
 bool QtKeyState::IsSurface(const QWidget* widget) const {
-    return widget != nullptr && (!isSurface_ || isSurface_(widget->window()));
+    return widget != nullptr && (!m_isSurface || m_isSurface(widget->window()));
 }
 
 bool QtKeyState::FocusOnSurface() const {
@@ -41,21 +41,21 @@ bool QtKeyState::FocusOnSurface() const {
     return active == nullptr || IsSurface(active);
 }
 
-bool QtKeyState::Held(PolledKey key) { return keys_[key].down && FocusOnSurface(); }
+bool QtKeyState::Held(PolledKey key) { return m_keys[key].down && FocusOnSurface(); }
 
 bool QtKeyState::Pressed(PolledKey key) {
-    Entry& entry = keys_[key];
+    Entry& entry = m_keys[key];
     const bool result = (entry.down || entry.pressedSincePoll) && FocusOnSurface();
     entry.pressedSincePoll = false;
     return result;
 }
 
 bool QtKeyState::Quiet(std::initializer_list<PolledKey> readByPress) const {
-    for (const auto& [key, entry] : keys_)
+    for (const auto& [key, entry] : m_keys)
         if (entry.down) return false;
     for (const PolledKey key : readByPress) {
-        const auto found = keys_.find(key);
-        if (found != keys_.end() && found->second.pressedSincePoll) return false;
+        const auto found = m_keys.find(key);
+        if (found != m_keys.end() && found->second.pressedSincePoll) return false;
     }
     return true;
 }
@@ -68,7 +68,7 @@ bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
         const bool toSurface = watched->isWidgetType() && IsSurface(static_cast<QWidget*>(watched));
         if (event->type() == QEvent::KeyPress && !toSurface) return QObject::eventFilter(watched, event);
         if (const auto key = ToPolledKey(keyEvent->key())) {
-            Entry& entry = keys_[*key];
+            Entry& entry = m_keys[*key];
             if (event->type() == QEvent::KeyPress) {
                 entry.down = true;
                 if (!keyEvent->isAutoRepeat()) entry.pressedSincePoll = true;
@@ -78,10 +78,10 @@ bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
         }
         // Alt+Enter's Alt arrives as a modifier too.
         if (event->type() == QEvent::KeyPress && (keyEvent->modifiers() & Qt::AltModifier))
-            keys_[PolledKey::Alt].down = true;
+            m_keys[PolledKey::Alt].down = true;
     } else if (event->type() == QEvent::ApplicationDeactivate) {
         // Keys released while another application has the keyboard never report.
-        for (auto& [key, entry] : keys_) entry.down = false;
+        for (auto& [key, entry] : m_keys) entry.down = false;
     }
     return QObject::eventFilter(watched, event);
 }

@@ -19,7 +19,7 @@ public:
     explicit QtKeyState(QObject* parent = nullptr) : QObject(parent) {}
     // `isSurface` tells whether a top-level window is one of the player's surfaces. Until it
     // is set every window counts.
-    void SetSurfaceTest(std::function<bool(const QWidget* window)> isSurface) { isSurface_ = std::move(isSurface); }
+    void SetSurfaceTest(std::function<bool(const QWidget* window)> isSurface) { m_isSurface = std::move(isSurface); }
     bool Held(PolledKey key) override;
     bool Pressed(PolledKey key) override;
     // No polled key is down, and no press of `readByPress` (the keys whose presses the
@@ -37,6 +37,6 @@ private:
     bool IsSurface(const QWidget* widget) const;
     bool FocusOnSurface() const;
 
-    std::map<PolledKey, Entry> keys_;
-    std::function<bool(const QWidget*)> isSurface_;
+    std::map<PolledKey, Entry> m_keys;
+    std::function<bool(const QWidget*)> m_isSurface;
 };

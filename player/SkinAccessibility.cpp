@@ -48,49 +48,49 @@ int Travel(int index) { return index == kHotspotPosition ? kSeekBarWidth : kVolu
 // announcement.
 class SkinChildAccessible : public QAccessibleInterface {
 public:
-    explicit SkinChildAccessible(SkinAccess& access) : access_(access) {}
+    explicit SkinChildAccessible(SkinAccess& access) : m_access(access) {}
     bool isValid() const override { return true; }
     QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return access_.Window().windowHandle(); }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(&access_.Window()); }
+    QWindow* window() const override { return m_access.Window().windowHandle(); }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(&m_access.Window()); }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
 
 protected:
-    SkinAccess& access_;
+    SkinAccess& m_access;
 };
 
 class HotspotAccessible final : public SkinChildAccessible,
                                 public QAccessibleActionInterface,
                                 public QAccessibleValueInterface {
 public:
-    HotspotAccessible(SkinAccess& access, int index) : SkinChildAccessible(access), index_(index) {}
+    HotspotAccessible(SkinAccess& access, int index) : SkinChildAccessible(access), m_index(index) {}
 
     QString text(QAccessible::Text t) const override {
-        const Hotspot& h = kHotspots[size_t(index_)];
+        const Hotspot& h = kHotspots[size_t(m_index)];
         switch (t) {
         case QAccessible::Name: {
-            const std::string shown = access_.ShownText(index_);
+            const std::string shown = m_access.ShownText(m_index);
             QString name = QString::fromUtf8(h.name);
             if (!shown.empty()) name += QStringLiteral(": ") + QString::fromStdString(shown);
             return name;
         }
         case QAccessible::Description: return QString::fromUtf8(h.description);
         case QAccessible::Value:
-            if (h.role == HotspotRole::Slider) return QString::number(access_.SliderValue(index_)) + QLatin1Char('%');
-            return QString::fromStdString(access_.ShownText(index_));
+            if (h.role == HotspotRole::Slider) return QString::number(m_access.SliderValue(m_index)) + QLatin1Char('%');
+            return QString::fromStdString(m_access.ShownText(m_index));
         default: return {};
         }
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
-        const Rect r = access_.Area(index_);
-        return QRect(access_.Window().mapToGlobal(QPoint(r.x, r.y)), QSize(r.w, r.h));
+        const Rect r = m_access.Area(m_index);
+        return QRect(m_access.Window().mapToGlobal(QPoint(r.x, r.y)), QSize(r.w, r.h));
     }
     QAccessible::Role role() const override {
-        switch (kHotspots[size_t(index_)].role) {
+        switch (kHotspots[size_t(m_index)].role) {
         case HotspotRole::Button: return QAccessible::Button;
         case HotspotRole::Toggle: return QAccessible::CheckBox;
         case HotspotRole::Slider: return QAccessible::Slider;
@@ -100,28 +100,28 @@ public:
     }
     QAccessible::State state() const override {
         QAccessible::State s;
-        const QWidget& w = access_.Window();
+        const QWidget& w = m_access.Window();
         s.invisible = !w.isVisible();
         s.offscreen = w.isMinimized();
         s.focusable = true;
-        s.focused = access_.Focused() == index_ && w.hasFocus();
-        if (kHotspots[size_t(index_)].role == HotspotRole::Toggle) {
+        s.focused = m_access.Focused() == m_index && w.hasFocus();
+        if (kHotspots[size_t(m_index)].role == HotspotRole::Toggle) {
             s.checkable = true;
-            s.checked = access_.Checked(index_);
+            s.checked = m_access.Checked(m_index);
         }
-        if (kHotspots[size_t(index_)].role == HotspotRole::Text) s.readOnly = true;
+        if (kHotspots[size_t(m_index)].role == HotspotRole::Text) s.readOnly = true;
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::ActionInterface) return static_cast<QAccessibleActionInterface*>(this);
-        if (type == QAccessible::ValueInterface && kHotspots[size_t(index_)].role == HotspotRole::Slider)
+        if (type == QAccessible::ValueInterface && kHotspots[size_t(m_index)].role == HotspotRole::Slider)
             return static_cast<QAccessibleValueInterface*>(this);
         return nullptr;
     }
 
     // Actions.
     QStringList actionNames() const override {
-        switch (kHotspots[size_t(index_)].role) {
+        switch (kHotspots[size_t(m_index)].role) {
         case HotspotRole::Slider: return {increaseAction(), decreaseAction(), setFocusAction()};
         case HotspotRole::Toggle: return {toggleAction(), setFocusAction()};
         default: return {pressAction(), setFocusAction()};
@@ -129,26 +129,26 @@ public:
     }
     void doAction(const QString& name) override {
         if (name == setFocusAction()) {
-            access_.Window().activateWindow();
-            access_.Window().setFocus(Qt::OtherFocusReason);
-            access_.SetFocused(index_);
+            m_access.Window().activateWindow();
+            m_access.Window().setFocus(Qt::OtherFocusReason);
+            m_access.SetFocused(m_index);
         } else if (name == increaseAction() || name == decreaseAction()) {
-            access_.SetSliderValue(index_, access_.SliderValue(index_) + (name == increaseAction() ? 5 : -5));
+            m_access.SetSliderValue(m_index, m_access.SliderValue(m_index) + (name == increaseAction() ? 5 : -5));
         } else if (name == pressAction() || name == toggleAction()) {
-            access_.Press(index_);
+            m_access.Press(m_index);
         }
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
     // Value: the knob's place on its bar, 0..100.
-    QVariant currentValue() const override { return access_.SliderValue(index_); }
-    void setCurrentValue(const QVariant& value) override { access_.SetSliderValue(index_, value.toInt()); }
+    QVariant currentValue() const override { return m_access.SliderValue(m_index); }
+    void setCurrentValue(const QVariant& value) override { m_access.SetSliderValue(m_index, value.toInt()); }
     QVariant maximumValue() const override { return 100; }
     QVariant minimumValue() const override { return 0; }
     QVariant minimumStepSize() const override { return 1; }
 
 private:
-    const int index_;
+    const int m_index;
 };
 
 // --- what is said without the focus --------------------------------------------------------
@@ -163,17 +163,17 @@ public:
 
     // No description: Orca would say it after every announcement.
     QString text(QAccessible::Text t) const override {
-        return t == QAccessible::Name ? QString::fromStdString(access_.Announcement()) : QString();
+        return t == QAccessible::Name ? QString::fromStdString(m_access.Announcement()) : QString();
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
         const Rect r = skin::kDisplayLine;
-        return QRect(access_.Window().mapToGlobal(QPoint(r.x, r.y)), QSize(r.w, r.h));
+        return QRect(m_access.Window().mapToGlobal(QPoint(r.x, r.y)), QSize(r.w, r.h));
     }
     QAccessible::Role role() const override { return QAccessible::Notification; }
     QAccessible::State state() const override {
         QAccessible::State s;
-        s.invisible = !access_.Window().isVisible() || access_.Announcement().empty();
+        s.invisible = !m_access.Window().isVisible() || m_access.Announcement().empty();
         s.readOnly = true;
         return s;
     }
@@ -184,38 +184,38 @@ public:
 class SkinWindowAccessible final : public QAccessibleWidget {
 public:
     SkinWindowAccessible(QWidget* window, SkinAccess& access)
-        : QAccessibleWidget(window, QAccessible::Window), access_(access) {
-        access_.SetExposed(true);
+        : QAccessibleWidget(window, QAccessible::Window), m_access(access) {
+        m_access.SetExposed(true);
         for (int i = 0; i < kHotspotCount; ++i) {
             auto* child = new HotspotAccessible(access, i);
-            ids_.push_back(QAccessible::registerAccessibleInterface(child));
+            m_ids.push_back(QAccessible::registerAccessibleInterface(child));
         }
-        ids_.push_back(QAccessible::registerAccessibleInterface(new AnnouncementAccessible(access)));
+        m_ids.push_back(QAccessible::registerAccessibleInterface(new AnnouncementAccessible(access)));
     }
     ~SkinWindowAccessible() override {
-        access_.SetExposed(false);
-        for (QAccessible::Id id : ids_) QAccessible::deleteAccessibleInterface(id);
+        m_access.SetExposed(false);
+        for (QAccessible::Id id : m_ids) QAccessible::deleteAccessibleInterface(id);
     }
 
-    int childCount() const override { return int(ids_.size()); }
+    int childCount() const override { return int(m_ids.size()); }
     QAccessibleInterface* child(int index) const override {
-        return index >= 0 && index < childCount() ? QAccessible::accessibleInterface(ids_[size_t(index)]) : nullptr;
+        return index >= 0 && index < childCount() ? QAccessible::accessibleInterface(m_ids[size_t(index)]) : nullptr;
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
         for (int i = 0; i < childCount(); ++i)
-            if (QAccessible::accessibleInterface(ids_[size_t(i)]) == child) return i;
+            if (QAccessible::accessibleInterface(m_ids[size_t(i)]) == child) return i;
         return -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override {
         const QPoint p = widget()->mapFromGlobal(QPoint(x, y));
         for (int i = 0; i < kHotspotCount; ++i) {
-            const Rect r = access_.Area(i);
+            const Rect r = m_access.Area(i);
             if (QRect(r.x, r.y, r.w, r.h).contains(p)) return child(i);
         }
         return nullptr;
     }
     QAccessibleInterface* focusChild() const override {
-        return access_.Focused() >= 0 && widget()->hasFocus() ? child(access_.Focused()) : nullptr;
+        return m_access.Focused() >= 0 && widget()->hasFocus() ? child(m_access.Focused()) : nullptr;
     }
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name) return QStringLiteral("VELKAF");
@@ -224,8 +224,8 @@ public:
     }
 
 private:
-    SkinAccess& access_;
-    std::vector<QAccessible::Id> ids_;
+    SkinAccess& m_access;
+    std::vector<QAccessible::Id> m_ids;
 };
 
 QAccessibleInterface* SkinFactory(const QString& className, QObject* object) {
@@ -261,7 +261,7 @@ const std::array<Hotspot, kHotspotCount> kHotspots = {{
 }};
 
 SkinAccess::SkinAccess(QWidget& window, const PlayerState& state, const Settings& settings, Hooks hooks)
-    : QObject(&window), window_(window), state_(state), settings_(settings), hooks_(std::move(hooks)) {
+    : QObject(&window), m_window(window), m_state(state), m_settings(settings), m_hooks(std::move(hooks)) {
     qApp->installEventFilter(this);
 }
 
@@ -277,15 +277,15 @@ void SkinAccess::InstallFactory() {
 
 void SkinAccess::SetFocused(int index) {
     const int next = index >= 0 && index < kHotspotCount ? index : -1;
-    if (next == focused_) return;
-    focused_ = next;
-    window_.update();
-    if (focused_ >= 0) Notify(focused_, QAccessible::Focus);
+    if (next == m_focused) return;
+    m_focused = next;
+    m_window.update();
+    if (m_focused >= 0) Notify(m_focused, QAccessible::Focus);
 }
 
 void SkinAccess::PaintFocus(QPainter& painter) const {
-    if (focused_ < 0 || !window_.hasFocus()) return;
-    const Rect r = Area(focused_);
+    if (m_focused < 0 || !m_window.hasFocus()) return;
+    const Rect r = Area(m_focused);
     painter.save();
     // Two dashed outlines, white over black, one logical pixel outside the hotspot: visible on
     // every colour of the art.
@@ -301,14 +301,14 @@ void SkinAccess::PaintFocus(QPainter& painter) const {
 
 bool SkinAccess::Press(int index) {
     if (index < 0 || index >= kHotspotCount || kHotspots[size_t(index)].role == HotspotRole::Slider) return false;
-    if (hooks_.click) hooks_.click(Centre(kHotspots[size_t(index)].area));
-    window_.update();
+    if (m_hooks.click) m_hooks.click(Centre(kHotspots[size_t(index)].area));
+    m_window.update();
     return true;
 }
 
 int SkinAccess::SliderValue(int index) const {
     if (index != kHotspotPosition && index != kHotspotVolume) return 0;
-    const int knob = index == kHotspotPosition ? state_.seekKnobX : state_.volumeKnobX;
+    const int knob = index == kHotspotPosition ? m_state.seekKnobX : m_state.volumeKnobX;
     return int(std::lround(100.0 * std::clamp(knob, 0, Travel(index)) / Travel(index)));
 }
 
@@ -316,27 +316,27 @@ bool SkinAccess::SetSliderValue(int index, int percent) {
     if (index != kHotspotPosition && index != kHotspotVolume) return false;
     // The knob moves only while something plays (position) or after the volume's cooldown,
     // exactly as under the mouse.
-    if (index == kHotspotPosition ? state_.closed != 0 : state_.inputCooldown != 0) return false;
+    if (index == kHotspotPosition ? m_state.closed != 0 : m_state.inputCooldown != 0) return false;
     const int target = int(std::lround(std::clamp(percent, 0, 100) * Travel(index) / 100.0));
     const Rect knob = Area(index);
-    const int dx = target - (index == kHotspotPosition ? state_.seekKnobX : state_.volumeKnobX);
-    if (hooks_.drag) hooks_.drag(Centre(knob), dx);
+    const int dx = target - (index == kHotspotPosition ? m_state.seekKnobX : m_state.volumeKnobX);
+    if (m_hooks.drag) m_hooks.drag(Centre(knob), dx);
     Notify(index, QAccessible::ValueChanged);
-    window_.update();
+    m_window.update();
     return true;
 }
 
 bool SkinAccess::Checked(int index) const {
-    if (index == kHotspotRepeat) return settings_.repeat == 1;
-    if (index == kHotspotShuffle) return settings_.shuffle == 1;
+    if (index == kHotspotRepeat) return m_settings.repeat == 1;
+    if (index == kHotspotShuffle) return m_settings.shuffle == 1;
     return false;
 }
 
 std::string SkinAccess::ShownText(int index) const {
     // Without the blanks and the end mark the ticker runs the line between.
-    if (index == kHotspotTitle) return Trimmed(lines_[state_.marqueeLine == 0 ? 0 : 1]);
-    if (index != kHotspotTime || state_.closed != 0) return {};
-    const TimeField f = TimeFieldFor(state_, state_.polledPosition);
+    if (index == kHotspotTitle) return Trimmed(m_lines[m_state.marqueeLine == 0 ? 0 : 1]);
+    if (index != kHotspotTime || m_state.closed != 0) return {};
+    const TimeField f = TimeFieldFor(m_state, m_state.polledPosition);
     std::string text = f.minus ? "-" : "";
     for (int cell : f.cells) {
         switch (cell) {
@@ -351,18 +351,18 @@ std::string SkinAccess::ShownText(int index) const {
 
 skin::Rect SkinAccess::Area(int index) const {
     if (index == kHotspotPosition)
-        return {skin::kPositionKnobX + std::clamp(state_.seekKnobX, 0, kSeekBarWidth), skin::kPositionKnobY,
+        return {skin::kPositionKnobX + std::clamp(m_state.seekKnobX, 0, kSeekBarWidth), skin::kPositionKnobY,
                 skin::kPositionKnob.w, skin::kPositionKnob.h};
     if (index == kHotspotVolume)
-        return {skin::kVolumeKnobX + std::clamp(state_.volumeKnobX, 0, kVolumeBarWidth), skin::kVolumeKnobY,
+        return {skin::kVolumeKnobX + std::clamp(m_state.volumeKnobX, 0, kVolumeBarWidth), skin::kVolumeKnobY,
                 skin::kVolumeKnob.w, skin::kVolumeKnob.h};
     return index >= 0 && index < kHotspotCount ? kHotspots[size_t(index)].area : Rect{0, 0, 0, 0};
 }
 
 void SkinAccess::TitleLinesChanged(const std::string& line1, const std::string& line2) {
-    titleToSay_ = true;  // the same lines again are another track of the same name
-    if (lines_[0] == line1 && lines_[1] == line2) return;
-    lines_ = {line1, line2};
+    m_titleToSay = true;  // the same lines again are another track of the same name
+    if (m_lines[0] == line1 && m_lines[1] == line2) return;
+    m_lines = {line1, line2};
     Notify(kHotspotTitle, QAccessible::NameChanged);
 }
 
@@ -372,8 +372,8 @@ std::string SkinAccess::TextToSay(bool titleChanged, int status, int& lastStatus
     // The tag's line names the track better than the file name; a notice leading line 1
     // (no sound) is said before it.
     if (titleChanged) {
-        const std::string second = Trimmed(lines_[1]);
-        const bool notice = lines_[0].starts_with(kNoSoundNotice) && lines_[1] != lines_[0];
+        const std::string second = Trimmed(m_lines[1]);
+        const bool notice = m_lines[0].starts_with(kNoSoundNotice) && m_lines[1] != m_lines[0];
         return notice ? Trimmed(kNoSoundNotice) + "。" + second : second;
     }
     if (status == before || before < 0) return {};
@@ -382,11 +382,11 @@ std::string SkinAccess::TextToSay(bool titleChanged, int status, int& lastStatus
 }
 
 void SkinAccess::Follow() {
-    const int status = state_.closed != 0 ? 2 : state_.paused != 0 ? 1 : 0;
-    std::string text = TextToSay(titleToSay_, status, lastStatus_);
-    titleToSay_ = false;
+    const int status = m_state.closed != 0 ? 2 : m_state.paused != 0 ? 1 : 0;
+    std::string text = TextToSay(m_titleToSay, status, m_lastStatus);
+    m_titleToSay = false;
     if (text.empty()) return;
-    announcement_ = std::move(text);
+    m_announcement = std::move(text);
     // Hidden first: each announcement is a new showing, even of the same text.
     Notify(kHotspotCount, QAccessible::ObjectHide);
     Notify(kHotspotCount, QAccessible::NameChanged);
@@ -396,14 +396,14 @@ void SkinAccess::Follow() {
 void SkinAccess::Notify(int index, int accessibleEvent) const {
     // Nothing is built unless something asked for the window's accessible object: without an
     // assistive technology no event is made and the factory is never called.
-    if (!exposed_) return;
-    QAccessibleEvent event(&window_, QAccessible::Event(accessibleEvent));
+    if (!m_exposed) return;
+    QAccessibleEvent event(&m_window, QAccessible::Event(accessibleEvent));
     event.setChild(index);
     QAccessible::updateAccessibility(&event);
 }
 
 bool SkinAccess::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != &window_) return QObject::eventFilter(watched, event);
+    if (watched != &m_window) return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonPress) {
         SetFocused(-1);  // the mouse takes over; the mark would only be in the way
     } else if (event->type() == QEvent::KeyPress) {
@@ -411,24 +411,24 @@ bool SkinAccess::eventFilter(QObject* watched, QEvent* event) {
         const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
         if (mods != Qt::NoModifier) return false;
         switch (key->key()) {
-        case Qt::Key_Tab: SetFocused(focused_ < 0 ? 0 : (focused_ + 1) % kHotspotCount); return true;
-        case Qt::Key_Backtab: SetFocused(focused_ <= 0 ? kHotspotCount - 1 : focused_ - 1); return true;
+        case Qt::Key_Tab: SetFocused(m_focused < 0 ? 0 : (m_focused + 1) % kHotspotCount); return true;
+        case Qt::Key_Backtab: SetFocused(m_focused <= 0 ? kHotspotCount - 1 : m_focused - 1); return true;
         default: break;
         }
-        if (focused_ < 0 || key->modifiers() & Qt::ShiftModifier) return false;
-        const bool slider = kHotspots[size_t(focused_)].role == HotspotRole::Slider;
+        if (m_focused < 0 || key->modifiers() & Qt::ShiftModifier) return false;
+        const bool slider = kHotspots[size_t(m_focused)].role == HotspotRole::Slider;
         switch (key->key()) {
         case Qt::Key_Escape: SetFocused(-1); return true;
         case Qt::Key_Space:
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (slider) return false;
-            if (!key->isAutoRepeat()) Press(focused_);
+            if (!key->isAutoRepeat()) Press(m_focused);
             return true;
         case Qt::Key_Left:
         case Qt::Key_Right:
             if (!slider) return false;
-            SetSliderValue(focused_, SliderValue(focused_) + (key->key() == Qt::Key_Right ? 5 : -5));
+            SetSliderValue(m_focused, SliderValue(m_focused) + (key->key() == Qt::Key_Right ? 5 : -5));
             return true;
         default: break;
         }

@@ -70,8 +70,8 @@ public:
     // only while an assistive technology is active.
     static void InstallFactory();
 
-    QWidget& Window() const { return window_; }
-    int Focused() const { return focused_; }  // -1: none
+    QWidget& Window() const { return m_window; }
+    int Focused() const { return m_focused; }  // -1: none
     void SetFocused(int index);
     // Draws the focus mark over the presented skin (nothing without a focused hotspot or
     // while the window has no keyboard focus).
@@ -97,9 +97,9 @@ public:
     // between playing, paused and stopped ("再生", "一時停止", "停止").
     void Follow();
     // The text last said; empty before the first.
-    const std::string& Announcement() const { return announcement_; }
+    const std::string& Announcement() const { return m_announcement; }
     // Whether the window's accessible object exists (set by that object).
-    void SetExposed(bool exposed) { exposed_ = exposed; }
+    void SetExposed(bool exposed) { m_exposed = exposed; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -110,14 +110,14 @@ private:
     // unknown) becomes `status`.
     std::string TextToSay(bool titleChanged, int status, int& lastStatus) const;
 
-    QWidget& window_;
-    const PlayerState& state_;
-    const Settings& settings_;
-    Hooks hooks_;
-    std::array<std::string, 2> lines_;
-    int focused_ = -1;
-    bool exposed_ = false;
-    bool titleToSay_ = false;
-    int lastStatus_ = -1;
-    std::string announcement_;
+    QWidget& m_window;
+    const PlayerState& m_state;
+    const Settings& m_settings;
+    Hooks m_hooks;
+    std::array<std::string, 2> m_lines;
+    int m_focused = -1;
+    bool m_exposed = false;
+    bool m_titleToSay = false;
+    int m_lastStatus = -1;
+    std::string m_announcement;
 };

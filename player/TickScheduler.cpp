@@ -14,7 +14,7 @@ namespace {
 // wake through the records' ledger. It never consumes an event.
 class WakeOnInput final : public QObject {
 public:
-    explicit WakeOnInput(std::function<void()> wake) : wake_(std::move(wake)) {}
+    explicit WakeOnInput(std::function<void()> wake) : m_wake(std::move(wake)) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -32,79 +32,79 @@ protected:
         case QEvent::Resize:
         case QEvent::Close:
         case QEvent::WindowStateChange:
-        case QEvent::ApplicationStateChange: wake_(); break;
+        case QEvent::ApplicationStateChange: m_wake(); break;
         default: break;
         }
         return false;
     }
 
 private:
-    std::function<void()> wake_;
+    std::function<void()> m_wake;
 };
 }  // namespace
 
 TickScheduler::TickScheduler(SteadyClock& clock, MainTick& tick, std::function<TickPace()> timerCall, int periodMs)
-    : clock_(clock), tick_(tick), timerCall_(std::move(timerCall)), period_(periodMs) {
-    timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &TickScheduler::RunDueCall);
+    : m_clock(clock), m_tick(tick), m_timerCall(std::move(timerCall)), m_period(periodMs) {
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &TickScheduler::RunDueCall);
 }
 
 TickScheduler::~TickScheduler() { Stop(); }
 
 void TickScheduler::Start() {
-    origin_ = clock_.NowMs();
-    next_ = 1;
-    mode_ = Mode::Running;
-    Arm(next_);
+    m_origin = m_clock.NowMs();
+    m_next = 1;
+    m_mode = Mode::Running;
+    Arm(m_next);
     auto waker = std::make_unique<WakeOnInput>([this] { Wake(); });
     qApp->installEventFilter(waker.get());
-    waker_ = std::move(waker);
+    m_waker = std::move(waker);
 }
 
 void TickScheduler::Stop() {
-    mode_ = Mode::Stopped;
-    timer_.stop();
-    if (waker_) qApp->removeEventFilter(waker_.get());
-    waker_.reset();
+    m_mode = Mode::Stopped;
+    m_timer.stop();
+    if (m_waker) qApp->removeEventFilter(m_waker.get());
+    m_waker.reset();
 }
 
-int64_t TickScheduler::IndexNow() const { return (clock_.NowMs() - origin_) / period_; }
+int64_t TickScheduler::IndexNow() const { return (m_clock.NowMs() - m_origin) / m_period; }
 
-int64_t TickScheduler::DueMs() const { return mode_ == Mode::Running || mode_ == Mode::Napping ? Due(armed_) : -1; }
+int64_t TickScheduler::DueMs() const { return m_mode == Mode::Running || m_mode == Mode::Napping ? Due(m_armed) : -1; }
 
 void TickScheduler::Arm(int64_t index) {
-    armed_ = index;
-    timer_.start(static_cast<int>(std::max<int64_t>(0, Due(index) - clock_.NowMs())));
+    m_armed = index;
+    m_timer.start(static_cast<int>(std::max<int64_t>(0, Due(index) - m_clock.NowMs())));
 }
 
 void TickScheduler::Wake() {
-    if (mode_ != Mode::Napping && mode_ != Mode::Resting) return;
+    if (m_mode != Mode::Napping && m_mode != Mode::Resting) return;
     // The calls due up to now are slept; the next one comes at its place on the grid.
     const int64_t now = IndexNow();
-    if (now >= next_) tick_.Slept(static_cast<int>(now - next_ + 1));
-    next_ = std::max(next_, now + 1);
-    mode_ = Mode::Running;
-    Arm(next_);
+    if (now >= m_next) m_tick.Slept(static_cast<int>(now - m_next + 1));
+    m_next = std::max(m_next, now + 1);
+    m_mode = Mode::Running;
+    Arm(m_next);
 }
 
 void TickScheduler::RunDueCall() {
-    if (mode_ != Mode::Running && mode_ != Mode::Napping) return;
+    if (m_mode != Mode::Running && m_mode != Mode::Napping) return;
     // A late timer (a long operation held the loop) runs the call of now; those it missed
     // count as slept, so the full ticks stay on the grid.
-    const int64_t call = std::max(armed_, IndexNow());
-    if (call > next_) tick_.Slept(static_cast<int>(call - next_));
-    next_ = call + 1;
-    mode_ = Mode::Running;
-    switch (timerCall_()) {
-    case TickPace::Run: Arm(next_); break;
+    const int64_t call = std::max(m_armed, IndexNow());
+    if (call > m_next) m_tick.Slept(static_cast<int>(call - m_next));
+    m_next = call + 1;
+    m_mode = Mode::Running;
+    switch (m_timerCall()) {
+    case TickPace::Run: Arm(m_next); break;
     case TickPace::Nap:
-        mode_ = Mode::Napping;
-        Arm(call + tick_.CallsToFullTick());
+        m_mode = Mode::Napping;
+        Arm(call + m_tick.CallsToFullTick());
         break;
     case TickPace::Rest:
-        mode_ = Mode::Resting;
-        timer_.stop();
+        m_mode = Mode::Resting;
+        m_timer.stop();
         break;
     case TickPace::Stop: Stop(); break;
     }

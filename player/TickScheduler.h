@@ -31,8 +31,8 @@ public:
     void Start();
     void Stop();
     void Wake();
-    bool Resting() const { return mode_ == Mode::Resting; }
-    bool Napping() const { return mode_ == Mode::Napping; }
+    bool Resting() const { return m_mode == Mode::Resting; }
+    bool Napping() const { return m_mode == Mode::Napping; }
     // The clock time (ms) the next call is due; -1 while resting or stopped. For tests that
     // drive the grid with their own clock.
     int64_t DueMs() const;
@@ -41,18 +41,18 @@ public:
 
 private:
     enum class Mode { Running, Napping, Resting, Stopped };
-    int64_t Due(int64_t index) const { return origin_ + index * period_; }
+    int64_t Due(int64_t index) const { return m_origin + index * m_period; }
     int64_t IndexNow() const;
     void Arm(int64_t index);
 
-    SteadyClock& clock_;
-    MainTick& tick_;
-    std::function<TickPace()> timerCall_;
-    const int period_;
-    int64_t origin_ = 0;
-    int64_t next_ = 1;   // index of the next call that runs
-    int64_t armed_ = 1;  // index of the call the timer is armed for
-    Mode mode_ = Mode::Stopped;
-    QTimer timer_;                    // single shot, re-armed for every call
-    std::unique_ptr<QObject> waker_;  // the event filter that calls Wake()
+    SteadyClock& m_clock;
+    MainTick& m_tick;
+    std::function<TickPace()> m_timerCall;
+    const int m_period;
+    int64_t m_origin = 0;
+    int64_t m_next = 1;   // index of the next call that runs
+    int64_t m_armed = 1;  // index of the call the timer is armed for
+    Mode m_mode = Mode::Stopped;
+    QTimer m_timer;                    // single shot, re-armed for every call
+    std::unique_ptr<QObject> m_waker;  // the event filter that calls Wake()
 };

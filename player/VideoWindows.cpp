@@ -16,69 +16,69 @@ QRect ToQRect(const VideoRect& r) { return QRect(r.x, r.y, r.width, r.height); }
 }  // namespace
 
 VideoWindows::VideoWindows(CPlayerDlg* player, QWidget& mainWindow)
-    : main_(mainWindow), fullScreen_(std::make_unique<CFullScreenDlg>(player)),
-      videoDlg_(std::make_unique<CVideoWindowDlg>(player)), overlay_(std::make_unique<CFullScreenOverlayDlg>(player)),
-      panel_(std::make_unique<CControlPanelDlg>(player)) {
-    fullScreen_->SetPointerMoved([this](QPoint p) {
-        if (pointerMoved_) pointerMoved_(ScreenPoint{p.x(), p.y()});
+    : m_main(mainWindow), m_fullScreen(std::make_unique<CFullScreenDlg>(player)),
+      m_videoDlg(std::make_unique<CVideoWindowDlg>(player)), m_overlay(std::make_unique<CFullScreenOverlayDlg>(player)),
+      m_panel(std::make_unique<CControlPanelDlg>(player)) {
+    m_fullScreen->SetPointerMoved([this](QPoint p) {
+        if (m_pointerMoved) m_pointerMoved(ScreenPoint{p.x(), p.y()});
     });
 }
 
 VideoWindows::~VideoWindows() = default;
 
 void VideoWindows::SetNotify(const PlayerNotify& notify) {
-    fullScreen_->SetNotify(notify);
-    overlay_->SetNotify(notify);
+    m_fullScreen->SetNotify(notify);
+    m_overlay->SetNotify(notify);
 }
 
-void VideoWindows::SetPointerMoved(std::function<void(ScreenPoint)> moved) { pointerMoved_ = std::move(moved); }
+void VideoWindows::SetPointerMoved(std::function<void(ScreenPoint)> moved) { m_pointerMoved = std::move(moved); }
 
 VideoHostWidget& VideoWindows::EnsureVideoWindow() {
-    if (!videoWindow_) {
-        videoWindow_ = std::make_unique<VideoWindowWidget>([this](int x, int y) {
-            if (videoDlg_) videoDlg_->OnMove(x, y);
+    if (!m_videoWindow) {
+        m_videoWindow = std::make_unique<VideoWindowWidget>([this](int x, int y) {
+            if (m_videoDlg) m_videoDlg->OnMove(x, y);
         });
         // Mapped while the user works in another application: never take the focus from it.
-        videoWindow_->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_videoWindow->setAttribute(Qt::WA_ShowWithoutActivating);
     }
-    return *videoWindow_;
+    return *m_videoWindow;
 }
 
 VideoHostWidget& VideoWindows::EnsureDesktopHost() {
-    if (!desktopHost_) {
-        desktopHost_ = std::make_unique<VideoHostWidget>(
+    if (!m_desktopHost) {
+        m_desktopHost = std::make_unique<VideoHostWidget>(
             nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint | Qt::WindowDoesNotAcceptFocus |
                          Qt::WindowTransparentForInput);
-        desktopHost_->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_desktopHost->setAttribute(Qt::WA_ShowWithoutActivating);
     }
-    return *desktopHost_;
+    return *m_desktopHost;
 }
 
 void VideoWindows::MakeVideoWindow(int x, int y) {
-    if (videoDlg_) videoDlg_->OnMove(x, y);
+    if (m_videoDlg) m_videoDlg->OnMove(x, y);
     EnsureVideoWindow().move(x, y);
 }
 
 void VideoWindows::DestroyHostWindows() {
-    videoWindow_.reset();
-    desktopHost_.reset();
+    m_videoWindow.reset();
+    m_desktopHost.reset();
 }
 
 void VideoWindows::DeleteDialogs() {
-    videoDlg_.reset();
-    panel_.reset();
-    overlay_.reset();
-    fullScreen_.reset();
+    m_videoDlg.reset();
+    m_panel.reset();
+    m_overlay.reset();
+    m_fullScreen.reset();
 }
 
 void VideoWindows::MoveStepBarsOffScreen(int x) {
-    if (fullScreen_) fullScreen_->Configure(1, x);
-    if (overlay_) overlay_->Configure(1, x);
+    if (m_fullScreen) m_fullScreen->Configure(1, x);
+    if (m_overlay) m_overlay->Configure(1, x);
 }
 
 ScreenArea VideoWindows::PlayerScreen() {
-    const QScreen* screen = QGuiApplication::screenAt(main_.geometry().center());
-    if (screen == nullptr) screen = main_.screen();
+    const QScreen* screen = QGuiApplication::screenAt(m_main.geometry().center());
+    if (screen == nullptr) screen = m_main.screen();
     if (screen == nullptr) return {0, 0, 1024, 768};
     const QRect area = screen->geometry();
     return {area.x(), area.y(), area.width(), area.height()};
@@ -86,8 +86,8 @@ ScreenArea VideoWindows::PlayerScreen() {
 
 ScreenArea VideoWindows::AvailableArea(const VideoRect& window) {
     const QScreen* screen = QGuiApplication::screenAt(ToQRect(window).center());
-    if (screen == nullptr) screen = QGuiApplication::screenAt(main_.geometry().center());
-    if (screen == nullptr) screen = main_.screen();
+    if (screen == nullptr) screen = QGuiApplication::screenAt(m_main.geometry().center());
+    if (screen == nullptr) screen = m_main.screen();
     if (screen == nullptr) return PlayerScreen();
     const QRect area = screen->availableGeometry();
     return {area.x(), area.y(), area.width(), area.height()};
@@ -109,16 +109,16 @@ void VideoWindows::ShowWindow(PictureWindow window, const VideoRect& rect) {
         break;
     }
     case PictureWindow::FullScreen:
-        if (!fullScreen_) return;
-        fullScreen_->ShowTopmost(ToQRect(rect));
+        if (!m_fullScreen) return;
+        m_fullScreen->ShowTopmost(ToQRect(rect));
         // The keys (Alt+Enter, X, Z, the arrows) reach the player through the active window.
-        if (QWidget* w = fullScreen_->Window(); w != nullptr && w->isVisible()) w->activateWindow();
+        if (QWidget* w = m_fullScreen->Window(); w != nullptr && w->isVisible()) w->activateWindow();
         break;
     case PictureWindow::Overlay:
-        if (overlay_) overlay_->ShowTopmost(ToQRect(rect));
+        if (m_overlay) m_overlay->ShowTopmost(ToQRect(rect));
         break;
     case PictureWindow::ControlPanel:
-        if (panel_) panel_->ShowTopmost(ToQRect(rect));
+        if (m_panel) m_panel->ShowTopmost(ToQRect(rect));
         break;
     }
 }
@@ -126,19 +126,19 @@ void VideoWindows::ShowWindow(PictureWindow window, const VideoRect& rect) {
 void VideoWindows::HideWindow(PictureWindow window) {
     switch (window) {
     case PictureWindow::Video:
-        if (videoWindow_) videoWindow_->hide();
+        if (m_videoWindow) m_videoWindow->hide();
         break;
     case PictureWindow::Desktop:
-        if (desktopHost_) desktopHost_->hide();
+        if (m_desktopHost) m_desktopHost->hide();
         break;
     case PictureWindow::FullScreen:
-        if (fullScreen_) fullScreen_->ShowTopmost(QRect());
+        if (m_fullScreen) m_fullScreen->ShowTopmost(QRect());
         break;
     case PictureWindow::Overlay:
-        if (overlay_) overlay_->ShowTopmost(QRect());
+        if (m_overlay) m_overlay->ShowTopmost(QRect());
         break;
     case PictureWindow::ControlPanel:
-        if (panel_) panel_->ShowAtBottom();
+        if (m_panel) m_panel->ShowAtBottom();
         break;
     }
 }
@@ -147,65 +147,65 @@ int VideoWindows::HostId(PictureWindow window) {
     switch (window) {
     case PictureWindow::Video: return EnsureVideoWindow().hostId();
     case PictureWindow::Desktop: return EnsureDesktopHost().hostId();
-    case PictureWindow::FullScreen: return fullScreen_ ? fullScreen_->HostId() : 0;
+    case PictureWindow::FullScreen: return m_fullScreen ? m_fullScreen->HostId() : 0;
     default: return 0;
     }
 }
 
 void VideoWindows::CreateWindow(PictureWindow window) {
-    if (window == PictureWindow::FullScreen && fullScreen_) fullScreen_->Create();
-    if (window == PictureWindow::ControlPanel && panel_) panel_->Create();
+    if (window == PictureWindow::FullScreen && m_fullScreen) m_fullScreen->Create();
+    if (window == PictureWindow::ControlPanel && m_panel) m_panel->Create();
 }
 
 void VideoWindows::DestroyWindow(PictureWindow window) {
-    if (window == PictureWindow::FullScreen && fullScreen_) fullScreen_->DestroyWindow();
-    if (window == PictureWindow::Overlay && overlay_) overlay_->DestroyWindow();
-    if (window == PictureWindow::ControlPanel && panel_) panel_->DestroyWindow();
+    if (window == PictureWindow::FullScreen && m_fullScreen) m_fullScreen->DestroyWindow();
+    if (window == PictureWindow::Overlay && m_overlay) m_overlay->DestroyWindow();
+    if (window == PictureWindow::ControlPanel && m_panel) m_panel->DestroyWindow();
 }
 
 bool VideoWindows::WindowExists(PictureWindow window) {
     switch (window) {
-    case PictureWindow::Video: return videoWindow_ != nullptr;
-    case PictureWindow::Desktop: return desktopHost_ != nullptr;
-    case PictureWindow::FullScreen: return fullScreen_ && fullScreen_->Exists();
-    case PictureWindow::Overlay: return overlay_ && overlay_->Exists();
-    case PictureWindow::ControlPanel: return panel_ && panel_->Exists();
+    case PictureWindow::Video: return m_videoWindow != nullptr;
+    case PictureWindow::Desktop: return m_desktopHost != nullptr;
+    case PictureWindow::FullScreen: return m_fullScreen && m_fullScreen->Exists();
+    case PictureWindow::Overlay: return m_overlay && m_overlay->Exists();
+    case PictureWindow::ControlPanel: return m_panel && m_panel->Exists();
     }
     return false;
 }
 
 void VideoWindows::RebuildOverlay(const VideoRect& rect) {
-    if (!overlay_) return;
+    if (!m_overlay) return;
     QRegion region;
     for (const ShapeRect& r : OverlayShape()) region += QRect(r.x, r.y, r.width, r.height);
-    overlay_->Create(ToQRect(rect), region);
+    m_overlay->Create(ToQRect(rect), region);
 }
 
 void VideoWindows::SetClickMode(int mode) {
-    if (fullScreen_) fullScreen_->Configure(0, mode);
-    if (overlay_) overlay_->Configure(0, mode);
+    if (m_fullScreen) m_fullScreen->Configure(0, mode);
+    if (m_overlay) m_overlay->Configure(0, mode);
 }
 
 void VideoWindows::InitPanel(const DisplayEffects& effects, int screenWidth) {
-    if (!panel_) return;
-    panel_->InitEffects(effects[0], effects[1], effects[2], effects[3]);
-    panel_->SetValue(kPanelFitToScreen, screenWidth);
+    if (!m_panel) return;
+    m_panel->InitEffects(effects[0], effects[1], effects[2], effects[3]);
+    m_panel->SetValue(kPanelFitToScreen, screenWidth);
 }
 
 DisplayEffects VideoWindows::PanelEffects() {
-    if (!panel_) return {};
+    if (!m_panel) return {};
     using Effect = CControlPanelDlg::Effect;
-    return {panel_->GetEffect(Effect::ScanLineMode), panel_->GetEffect(Effect::Constant),
-            panel_->GetEffect(Effect::FirstMask), panel_->GetEffect(Effect::SecondMask)};
+    return {m_panel->GetEffect(Effect::ScanLineMode), m_panel->GetEffect(Effect::Constant),
+            m_panel->GetEffect(Effect::FirstMask), m_panel->GetEffect(Effect::SecondMask)};
 }
 
 void VideoWindows::ShowPanelVolume(int level) {
-    if (panel_) panel_->SetValue(kPanelShowVolume, level);
+    if (m_panel) m_panel->SetValue(kPanelShowVolume, level);
 }
 
 void VideoWindows::SetCursorHidden(bool hidden) {
-    if (fullScreen_) fullScreen_->SetCursorHidden(hidden);
-    if (overlay_) overlay_->SetCursorHidden(hidden);
+    if (m_fullScreen) m_fullScreen->SetCursorHidden(hidden);
+    if (m_overlay) m_overlay->SetCursorHidden(hidden);
 }
 
 ScreenPoint VideoWindows::CursorPos() {
@@ -216,34 +216,34 @@ ScreenPoint VideoWindows::CursorPos() {
 void VideoWindows::SetCursorPos(ScreenPoint point) { QCursor::setPos(point.x, point.y); }
 
 ScreenPoint VideoWindows::VideoWindowCorner() {
-    if (!videoDlg_) return {};
-    return {videoDlg_->GetValue(kVideoX), videoDlg_->GetValue(kVideoY)};
+    if (!m_videoDlg) return {};
+    return {m_videoDlg->GetValue(kVideoX), m_videoDlg->GetValue(kVideoY)};
 }
 
 void VideoWindows::SetMainZOrder(ZOrder order) {
-    const bool wasVisible = main_.isVisible();
+    const bool wasVisible = m_main.isVisible();
     switch (order) {
-    case ZOrder::Top: main_.raise(); break;
+    case ZOrder::Top: m_main.raise(); break;
     case ZOrder::Bottom:
-        if (main_.windowFlags() & Qt::WindowStaysOnTopHint) main_.setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        main_.lower();
+        if (m_main.windowFlags() & Qt::WindowStaysOnTopHint) m_main.setWindowFlag(Qt::WindowStaysOnTopHint, false);
+        m_main.lower();
         break;
     case ZOrder::Topmost:
-        if (!(main_.windowFlags() & Qt::WindowStaysOnTopHint)) main_.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        main_.raise();
+        if (!(m_main.windowFlags() & Qt::WindowStaysOnTopHint)) m_main.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        m_main.raise();
         break;
     case ZOrder::NotTopmost:
-        if (main_.windowFlags() & Qt::WindowStaysOnTopHint) main_.setWindowFlag(Qt::WindowStaysOnTopHint, false);
+        if (m_main.windowFlags() & Qt::WindowStaysOnTopHint) m_main.setWindowFlag(Qt::WindowStaysOnTopHint, false);
         break;
     }
     // Changing a window flag hides the window; bring it back as it was.
-    if (wasVisible && !main_.isVisible()) main_.show();
+    if (wasVisible && !m_main.isVisible()) m_main.show();
 }
 
 void VideoWindows::PlaceMainWindow(ZOrder order, int x, int y) {
-    main_.setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
-    if (!main_.isVisible() && !main_.isMinimized()) main_.show();
+    m_main.setGeometry(x, y, kMainWindowWidth, kMainWindowHeight);
+    if (!m_main.isVisible() && !m_main.isMinimized()) m_main.show();
     SetMainZOrder(order);
 }
 
-void VideoWindows::FocusStepSink() { main_.setFocus(Qt::OtherFocusReason); }
+void VideoWindows::FocusStepSink() { m_main.setFocus(Qt::OtherFocusReason); }

@@ -19,11 +19,11 @@ public:
     ~VideoWindows() override;
 
     // The auxiliary objects; null once the quit path has deleted them.
-    CFullScreenDlg* FullScreenDialog() const { return fullScreen_.get(); }
-    CVideoWindowDlg* VideoDialog() const { return videoDlg_.get(); }
-    CFullScreenOverlayDlg* OverlayDialog() const { return overlay_.get(); }
-    CControlPanelDlg* ControlPanelDialog() const { return panel_.get(); }
-    VideoHostWidget* VideoWindow() const { return videoWindow_.get(); }
+    CFullScreenDlg* FullScreenDialog() const { return m_fullScreen.get(); }
+    CVideoWindowDlg* VideoDialog() const { return m_videoDlg.get(); }
+    CFullScreenOverlayDlg* OverlayDialog() const { return m_overlay.get(); }
+    CControlPanelDlg* ControlPanelDialog() const { return m_panel.get(); }
+    VideoHostWidget* VideoWindow() const { return m_videoWindow.get(); }
 
     // How the full-screen windows report clicks (queued) and pointer moves.
     void SetNotify(const PlayerNotify& notify);
@@ -61,12 +61,12 @@ private:
     VideoHostWidget& EnsureVideoWindow();
     VideoHostWidget& EnsureDesktopHost();
 
-    QWidget& main_;
-    std::unique_ptr<CFullScreenDlg> fullScreen_;
-    std::unique_ptr<CVideoWindowDlg> videoDlg_;
-    std::unique_ptr<CFullScreenOverlayDlg> overlay_;
-    std::unique_ptr<CControlPanelDlg> panel_;
-    std::unique_ptr<VideoHostWidget> videoWindow_;
-    std::unique_ptr<VideoHostWidget> desktopHost_;
-    std::function<void(ScreenPoint)> pointerMoved_;
+    QWidget& m_main;
+    std::unique_ptr<CFullScreenDlg> m_fullScreen;
+    std::unique_ptr<CVideoWindowDlg> m_videoDlg;
+    std::unique_ptr<CFullScreenOverlayDlg> m_overlay;
+    std::unique_ptr<CControlPanelDlg> m_panel;
+    std::unique_ptr<VideoHostWidget> m_videoWindow;
+    std::unique_ptr<VideoHostWidget> m_desktopHost;
+    std::function<void(ScreenPoint)> m_pointerMoved;
 };

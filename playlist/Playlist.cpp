@@ -53,31 +53,31 @@ std::string DisplayLine(int index, const std::string& path, bool current) {
 const std::string& Playlist::Entry(int i) const {
     static const std::string empty;
     if (i < 0 || i >= StoreSize()) return empty;
-    return entries_[static_cast<size_t>(i)];
+    return m_entries[static_cast<size_t>(i)];
 }
 
 int Playlist::AddSorted(std::string path) {
     // After every entry that compares equal, like a sorted list box.
     const auto at =
-        std::upper_bound(entries_.begin(), entries_.end(), path,
+        std::upper_bound(m_entries.begin(), m_entries.end(), path,
                          [](const std::string& a, const std::string& b) { return CompareEntries(a, b) < 0; });
-    const auto index = at - entries_.begin();
-    entries_.insert(at, std::move(path));
+    const auto index = at - m_entries.begin();
+    m_entries.insert(at, std::move(path));
     return static_cast<int>(index);
 }
 
 int Playlist::InsertAt(int i, std::string path) {
     if (i < 0 || i > StoreSize()) i = StoreSize();
-    entries_.insert(entries_.begin() + i, std::move(path));
+    m_entries.insert(m_entries.begin() + i, std::move(path));
     return i;
 }
 
 void Playlist::DeleteAt(int i) {
     if (i < 0 || i >= StoreSize()) return;
-    entries_.erase(entries_.begin() + i);
+    m_entries.erase(m_entries.begin() + i);
 }
 
-void Playlist::ClearStore() { entries_.clear(); }
+void Playlist::ClearStore() { m_entries.clear(); }
 
 void Playlist::BuildPlayOrder(int shuffle, Clock& clock) {
     ReleaseOrder();

@@ -24,16 +24,16 @@ public:
 class Playlist {
 public:
     // --- entry store ---
-    int StoreSize() const { return static_cast<int>(entries_.size()); }
+    int StoreSize() const { return static_cast<int>(m_entries.size()); }
     // The text of entry i; an index outside the store reads as an empty entry.
     const std::string& Entry(int i) const;
     int AddSorted(std::string path);        // returns the index it went to
     int InsertAt(int i, std::string path);  // i < 0 or past the end appends; returns index
     void DeleteAt(int i);                   // outside the store: nothing
     void ClearStore();
-    const std::vector<std::string>& Entries() const { return entries_; }
+    const std::vector<std::string>& Entries() const { return m_entries; }
     // Exchanges the whole store with `entries` (the editor's commands work on it outside).
-    void SwapEntries(std::vector<std::string>& entries) { entries_.swap(entries); }
+    void SwapEntries(std::vector<std::string>& entries) { m_entries.swap(entries); }
 
     // --- record fields ---
     // The entries the player counts: StoreSize() as of the last SyncCount(), which every change
@@ -68,7 +68,7 @@ public:
     int OrderedIndex(int cursor) const;
 
 private:
-    std::vector<std::string> entries_;
+    std::vector<std::string> m_entries;
 };
 
 // Case-blind comparison of two UTF-8 paths in the collation of the current C locale:

@@ -24,41 +24,41 @@ void Put(uchar* row, int x, const Bgr& p) {
 }  // namespace
 
 void DevicePicture::SetText(TextStrip strip, const std::string& text) {
-    if (texts_[size_t(strip)] == text) return;
-    texts_[size_t(strip)] = text;
-    dirty_ = true;
+    if (m_texts[size_t(strip)] == text) return;
+    m_texts[size_t(strip)] = text;
+    m_dirty = true;
 }
 
 void DevicePicture::DrawStrips(const CDibSurface& skin, double ratio) {
     const DeviceScale scale(ratio);
     const int w = scale.Edge(skin::kWidth), h = scale.Edge(kStripHeight);
     for (int k = 0; k < kStrips; ++k) {
-        CDibSurface& strip = strips_[size_t(k)];
+        CDibSurface& strip = m_strips[size_t(k)];
         if (!strip.Create(w, h)) continue;
         // The blank strip's art, nearest-neighbour, as ClearTextStrip lays it under each line.
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 strip.SetPixel(x, y, skin.Pixel(scale.LogicalOf(x), skin::kBlankStrip.y + scale.LogicalOf(y)));
         if (k > 0)
-            DrawTextLineScaled(strip, texts_[size_t(k - 1)], kTextHeight, ratio, scale.Edge(skin::kTextDrawX),
+            DrawTextLineScaled(strip, m_texts[size_t(k - 1)], kTextHeight, ratio, scale.Edge(skin::kTextDrawX),
                                scale.Edge(kTextRowInStrip));
     }
-    stripRatio_ = ratio;
-    dirty_ = false;
+    m_stripRatio = ratio;
+    m_dirty = false;
 }
 
 const QImage& DevicePicture::Compose(const CDibSurface& work, const CDibSurface& skin, const DisplayText& shown,
                                      double ratio, int width, int height) {
     if (work.IsEmpty() || skin.IsEmpty() || !(ratio >= 1.0 / 16 && ratio <= 16.0) || width <= 0 || height <= 0) {
-        picture_ = QImage();
-        return picture_;
+        m_picture = QImage();
+        return m_picture;
     }
-    if (dirty_ || stripRatio_ != ratio) DrawStrips(skin, ratio);
+    if (m_dirty || m_stripRatio != ratio) DrawStrips(skin, ratio);
     const DeviceScale scale(ratio);
     const int w = scale.Edge(width), h = scale.Edge(height);
-    if (picture_.size() != QSize(w, h) || picture_.format() != QImage::Format_RGB888)
-        picture_ = QImage(w, h, QImage::Format_RGB888);
-    picture_.setDevicePixelRatio(ratio);
+    if (m_picture.size() != QSize(w, h) || m_picture.format() != QImage::Format_RGB888)
+        m_picture = QImage(w, h, QImage::Format_RGB888);
+    m_picture.setDevicePixelRatio(ratio);
 
     // Each device column's logical column, and its byte in a row of `work` (-1: outside, black).
     std::vector<int> column(static_cast<size_t>(w)), source(static_cast<size_t>(w));
@@ -72,11 +72,11 @@ const QImage& DevicePicture::Compose(const CDibSurface& work, const CDibSurface&
 
     int previousRow = -1;
     for (int y = 0; y < h; ++y) {
-        uchar* out = picture_.scanLine(y);
+        uchar* out = m_picture.scanLine(y);
         const int ly = scale.LogicalOf(y);
         if (ly == previousRow) {
             // The same art row again (the display part, if any, is drawn over below).
-            std::memcpy(out, picture_.constScanLine(y - 1), size_t(w) * 3);
+            std::memcpy(out, m_picture.constScanLine(y - 1), size_t(w) * 3);
         } else {
             const uint8_t* row = ly < work.Height() ? work.TopRow() + size_t(ly) * size_t(work.RowBytes()) : nullptr;
             for (int x = 0; x < w; ++x) {
@@ -99,7 +99,7 @@ const QImage& DevicePicture::Compose(const CDibSurface& work, const CDibSurface&
                 const int sx = x - scale.Edge(d.x + p.dx) + scale.Edge(p.sx);
                 const bool known = (p.sy - skin::kBlankStrip.y) % kStripHeight == 0 && k >= 0 && k < kStrips;
                 // A piece from any other row of the skin is its art, nearest-neighbour.
-                const Bgr letter = known ? strips_[size_t(k)].Pixel(sx, stripRow)
+                const Bgr letter = known ? m_strips[size_t(k)].Pixel(sx, stripRow)
                                          : skin.Pixel(p.sx + (lx - d.x - p.dx), p.sy + (ly - d.y));
                 const Bgr scratch = IsBlack(letter) ? skin.Pixel(lx, ly + skin::kLitRows) : letter;
                 if (!IsWhite(scratch)) Put(out, x, scratch);
@@ -107,5 +107,5 @@ const QImage& DevicePicture::Compose(const CDibSurface& work, const CDibSurface&
             }
         }
     }
-    return picture_;
+    return m_picture;
 }

@@ -22,7 +22,7 @@ public:
     // it changed.
     void SetText(TextStrip strip, const std::string& text);
     // The skin source was (re)loaded: the strips' blank art is taken again.
-    void SkinChanged() { dirty_ = true; }
+    void SkinChanged() { m_dirty = true; }
     // Where the text is drawn again, in logical pixels: its device pixels may change where the
     // logical picture did not, so a change that touches this area repaints all of it.
     static constexpr skin::Rect kRedrawnText = skin::kDisplayLine;
@@ -39,9 +39,9 @@ private:
     static constexpr int kStrips = 4;  // blank, title 1, title 2, browsed name
     void DrawStrips(const CDibSurface& skin, double ratio);
 
-    std::array<std::string, 3> texts_;
-    std::array<CDibSurface, kStrips> strips_;  // at the device resolution
-    double stripRatio_ = 0.0;
-    bool dirty_ = true;
-    QImage picture_;
+    std::array<std::string, 3> m_texts;
+    std::array<CDibSurface, kStrips> m_strips;  // at the device resolution
+    double m_stripRatio = 0.0;
+    bool m_dirty = true;
+    QImage m_picture;
 };

@@ -19,11 +19,11 @@ DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     const int letters =
         metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    baseX_ = std::max(1, (letters / 26 + 1) / 2);
-    baseY_ = std::max(1, metrics.height());
+    m_baseX = std::max(1, (letters / 26 + 1) / 2);
+    m_baseY = std::max(1, metrics.height());
 }
 
-int DialogUnits::X(int units) const { return Scale(units, baseX_, 4); }
-int DialogUnits::Y(int units) const { return Scale(units, baseY_, 8); }
+int DialogUnits::X(int units) const { return Scale(units, m_baseX, 4); }
+int DialogUnits::Y(int units) const { return Scale(units, m_baseY, 8); }
 
 QRect DialogUnits::Rect(int x, int y, int width, int height) const { return QRect(X(x), Y(y), X(width), Y(height)); }

@@ -13,8 +13,8 @@ class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
 
-    int BaseX() const { return baseX_; }
-    int BaseY() const { return baseY_; }
+    int BaseX() const { return m_baseX; }
+    int BaseY() const { return m_baseY; }
     // Units to pixels, rounded to the nearest pixel (halves away from zero).
     int X(int units) const;
     int Y(int units) const;
@@ -23,6 +23,6 @@ public:
     QRect Rect(int x, int y, int width, int height) const;
 
 private:
-    int baseX_;
-    int baseY_;
+    int m_baseX;
+    int m_baseY;
 };

@@ -93,10 +93,10 @@ bool ParseBmpHeaders(std::span<const uint8_t> head, uint64_t fileSize, BmpLayout
 bool CDibSurface::Create(int width, int height, Bgr fill) {
     Destroy();
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return false;
-    width_ = width;
-    height_ = height;
-    rowBytes_ = RowBytesFor(width);
-    bits_.assign(size_t(rowBytes_) * size_t(height), 0);
+    m_width = width;
+    m_height = height;
+    m_rowBytes = RowBytesFor(width);
+    m_bits.assign(size_t(m_rowBytes) * size_t(height), 0);
     Fill(0, 0, width, height, fill);
     return true;
 }
@@ -106,11 +106,11 @@ bool CDibSurface::CreateFromBmp(std::span<const uint8_t> bytes) {
     BmpLayout layout;
     if (!ParseBmpHeaders(bytes, bytes.size(), layout)) return false;
     const uint8_t* pixels = bytes.data() + layout.pixelOffset;
-    bits_.assign(pixels, pixels + layout.imageBytes);
-    width_ = layout.width;
-    height_ = layout.height;
-    rowBytes_ = int(layout.rowBytes);
-    if (layout.bottomUp) FlipRows(bits_, layout.rowBytes, height_);
+    m_bits.assign(pixels, pixels + layout.imageBytes);
+    m_width = layout.width;
+    m_height = layout.height;
+    m_rowBytes = int(layout.rowBytes);
+    if (layout.bottomUp) FlipRows(m_bits, layout.rowBytes, m_height);
     return true;
 }
 
@@ -136,40 +136,40 @@ bool CDibSurface::CreateFromFile(const std::string& path, int maxWidth, int maxH
     }
     ::close(fd);
     if (!ok) return false;  // also when the file shrank between the size check and the read
-    bits_ = std::move(bits);
-    width_ = width;
-    height_ = height;
-    rowBytes_ = int(rowBytes);
+    m_bits = std::move(bits);
+    m_width = width;
+    m_height = height;
+    m_rowBytes = int(rowBytes);
     return true;
 }
 
 void CDibSurface::Destroy() {
-    bits_.clear();
-    bits_.shrink_to_fit();
-    width_ = height_ = rowBytes_ = 0;
+    m_bits.clear();
+    m_bits.shrink_to_fit();
+    m_width = m_height = m_rowBytes = 0;
 }
 
 Bgr CDibSurface::Pixel(int x, int y) const {
-    if (bits_.empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return {};
-    const uint8_t* p = bits_.data() + size_t(y) * size_t(rowBytes_) + size_t(x) * 3;
+    if (m_bits.empty() || x < 0 || y < 0 || x >= m_width || y >= m_height) return {};
+    const uint8_t* p = m_bits.data() + size_t(y) * size_t(m_rowBytes) + size_t(x) * 3;
     return {p[0], p[1], p[2]};
 }
 
 void CDibSurface::SetPixel(int x, int y, Bgr colour) {
-    if (bits_.empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return;
-    uint8_t* p = bits_.data() + size_t(y) * size_t(rowBytes_) + size_t(x) * 3;
+    if (m_bits.empty() || x < 0 || y < 0 || x >= m_width || y >= m_height) return;
+    uint8_t* p = m_bits.data() + size_t(y) * size_t(m_rowBytes) + size_t(x) * 3;
     p[0] = colour.b;
     p[1] = colour.g;
     p[2] = colour.r;
 }
 
 void CDibSurface::Fill(int x, int y, int width, int rows, Bgr colour) {
-    if (bits_.empty()) return;
+    if (m_bits.empty()) return;
     const int x0 = std::max(x, 0), y0 = std::max(y, 0);
-    const int x1 = int(std::min<int64_t>(int64_t(x) + width, width_));
-    const int y1 = int(std::min<int64_t>(int64_t(y) + rows, height_));
+    const int x1 = int(std::min<int64_t>(int64_t(x) + width, m_width));
+    const int y1 = int(std::min<int64_t>(int64_t(y) + rows, m_height));
     for (int yy = y0; yy < y1; ++yy) {
-        uint8_t* p = bits_.data() + size_t(yy) * size_t(rowBytes_) + size_t(x0) * 3;
+        uint8_t* p = m_bits.data() + size_t(yy) * size_t(m_rowBytes) + size_t(x0) * 3;
         for (int xx = x0; xx < x1; ++xx, p += 3) {
             p[0] = colour.b;
             p[1] = colour.g;
@@ -180,7 +180,7 @@ void CDibSurface::Fill(int x, int y, int width, int rows, Bgr colour) {
 
 bool CDibSurface::Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows,
                        Clipped& out) const {
-    if (bits_.empty() || dst.bits_.empty()) return false;
+    if (m_bits.empty() || dst.m_bits.empty()) return false;
     // 64-bit so that no argument, however wild, overflows while being cut.
     int64_t dx = dstX, dy = dstY, sx = srcX, sy = srcY, w = width, h = rows;
     if (sx < 0) {
@@ -203,8 +203,8 @@ bool CDibSurface::Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int
         h += dy;
         dy = 0;
     }
-    w = std::min({w, int64_t(width_) - sx, int64_t(dst.width_) - dx});
-    h = std::min({h, int64_t(height_) - sy, int64_t(dst.height_) - dy});
+    w = std::min({w, int64_t(m_width) - sx, int64_t(dst.m_width) - dx});
+    h = std::min({h, int64_t(m_height) - sy, int64_t(dst.m_height) - dy});
     if (w <= 0 || h <= 0) return false;
     out = {int(dx), int(dy), int(sx), int(sy), int(w), int(h)};
     return true;
@@ -227,15 +227,15 @@ void WalkRows(uint8_t* dstTop, int dstRowBytes, const uint8_t* srcTop, int srcRo
 
 }  // namespace
 
-#define VELKAF_CLIPPED_WALK(ROWOP)                                                                  \
-    Clipped c;                                                                                      \
-    if (!Clip(dst, dstX, dstY, srcX, srcY, width, rows, c)) return;                                 \
-    const bool same = &dst == this;                                                                 \
-    const bool backwardRows = same && c.dstY > c.srcY;                                              \
-    const bool backwardPixels = same && c.dstY == c.srcY && c.dstX > c.srcX;                        \
-    uint8_t* dTop = dst.bits_.data() + size_t(c.dstY) * size_t(dst.rowBytes_) + size_t(c.dstX) * 3; \
-    const uint8_t* sTop = bits_.data() + size_t(c.srcY) * size_t(rowBytes_) + size_t(c.srcX) * 3;   \
-    WalkRows(dTop, dst.rowBytes_, sTop, rowBytes_, c.rows, c.width, backwardRows, backwardPixels, ROWOP)
+#define VELKAF_CLIPPED_WALK(ROWOP)                                                                    \
+    Clipped c;                                                                                        \
+    if (!Clip(dst, dstX, dstY, srcX, srcY, width, rows, c)) return;                                   \
+    const bool same = &dst == this;                                                                   \
+    const bool backwardRows = same && c.dstY > c.srcY;                                                \
+    const bool backwardPixels = same && c.dstY == c.srcY && c.dstX > c.srcX;                          \
+    uint8_t* dTop = dst.m_bits.data() + size_t(c.dstY) * size_t(dst.m_rowBytes) + size_t(c.dstX) * 3; \
+    const uint8_t* sTop = m_bits.data() + size_t(c.srcY) * size_t(m_rowBytes) + size_t(c.srcX) * 3;   \
+    WalkRows(dTop, dst.m_rowBytes, sTop, m_rowBytes, c.rows, c.width, backwardRows, backwardPixels, ROWOP)
 
 void CDibSurface::CopyTo(CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows) const {
     VELKAF_CLIPPED_WALK([](uint8_t* d, const uint8_t* s, int n, bool) { std::memmove(d, s, size_t(n) * 3); });
@@ -296,8 +296,8 @@ void CDibSurface::FadeInto(CDibSurface& dst, int dstX, int dstY, int srcX, int s
 #undef VELKAF_CLIPPED_WALK
 
 std::string CDibSurface::EncodeBmp() const {
-    if (bits_.empty()) return {};
-    const uint32_t image = uint32_t(rowBytes_) * uint32_t(height_);
+    if (m_bits.empty()) return {};
+    const uint32_t image = uint32_t(m_rowBytes) * uint32_t(m_height);
     std::string out;
     out.reserve(kHeadBytes + image);
     out += "BM";
@@ -305,9 +305,9 @@ std::string CDibSurface::EncodeBmp() const {
     PutLe32(out, 0);                     // reserved
     PutLe32(out, uint32_t(kHeadBytes));  // pixel offset
     PutLe32(out, uint32_t(kInfoHeaderBytes));
-    PutLe32(out, uint32_t(width_));
-    PutLe32(out, uint32_t(height_));  // positive: bottom-up
-    PutLe16(out, 1);                  // planes
+    PutLe32(out, uint32_t(m_width));
+    PutLe32(out, uint32_t(m_height));  // positive: bottom-up
+    PutLe16(out, 1);                   // planes
     PutLe16(out, 24);
     PutLe32(out, 0);  // uncompressed
     PutLe32(out, image);
@@ -315,7 +315,7 @@ std::string CDibSurface::EncodeBmp() const {
     PutLe32(out, 2835);
     PutLe32(out, 0);
     PutLe32(out, 0);
-    for (int y = height_ - 1; y >= 0; --y)
-        out.append(reinterpret_cast<const char*>(bits_.data()) + size_t(y) * size_t(rowBytes_), size_t(rowBytes_));
+    for (int y = m_height - 1; y >= 0; --y)
+        out.append(reinterpret_cast<const char*>(m_bits.data()) + size_t(y) * size_t(m_rowBytes), size_t(m_rowBytes));
     return out;
 }

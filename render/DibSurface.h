@@ -51,16 +51,16 @@ public:
     // Releases the pixels; the surface is empty. Safe to call twice.
     void Destroy();
 
-    bool IsEmpty() const { return bits_.empty(); }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    bool IsEmpty() const { return m_bits.empty(); }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
     // Bytes from one row to the next: width x 3 rounded up to a multiple of 4.
-    int RowBytes() const { return rowBytes_; }
+    int RowBytes() const { return m_rowBytes; }
 
     // First byte of the top row; nullptr when empty. Rows follow RowBytes() apart. Invalid
     // after the next create or Destroy.
-    uint8_t* TopRow() { return bits_.empty() ? nullptr : bits_.data(); }
-    const uint8_t* TopRow() const { return bits_.empty() ? nullptr : bits_.data(); }
+    uint8_t* TopRow() { return m_bits.empty() ? nullptr : m_bits.data(); }
+    const uint8_t* TopRow() const { return m_bits.empty() ? nullptr : m_bits.data(); }
 
     // The pixel at (x, y); black outside the picture.
     Bgr Pixel(int x, int y) const;
@@ -97,10 +97,10 @@ private:
     // Cuts a copy to both pictures; false when nothing is left.
     bool Clip(const CDibSurface& dst, int dstX, int dstY, int srcX, int srcY, int width, int rows, Clipped& out) const;
 
-    std::vector<uint8_t> bits_;
-    int width_ = 0;
-    int height_ = 0;
-    int rowBytes_ = 0;
+    std::vector<uint8_t> m_bits;
+    int m_width = 0;
+    int m_height = 0;
+    int m_rowBytes = 0;
 };
 
 // What the headers of a ".bmp" file say, once checked.

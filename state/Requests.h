@@ -19,25 +19,25 @@ public:
     RequestLedger& operator=(const RequestLedger&) { return *this; }
 
     // Called after every write that leaves a request pending; none until set.
-    void SetWaker(std::function<void()> waker) { waker_ = std::move(waker); }
-    bool AnyPending() const { return pending_ != 0; }
+    void SetWaker(std::function<void()> waker) { m_waker = std::move(waker); }
+    bool AnyPending() const { return m_pending != 0; }
 
     // For Request<T>: a bit of its own, and its pending state after a write.
-    int Enrol() { return enrolled_++; }
+    int Enrol() { return m_enrolled++; }
     void Mark(int bit, bool pending) {
         const uint64_t mask = uint64_t{1} << bit;
         if (!pending) {
-            pending_ &= ~mask;
+            m_pending &= ~mask;
             return;
         }
-        pending_ |= mask;
-        if (waker_) waker_();
+        m_pending |= mask;
+        if (m_waker) m_waker();
     }
 
 private:
-    uint64_t pending_ = 0;
-    int enrolled_ = 0;  // at most 64 requests a ledger
-    std::function<void()> waker_;
+    uint64_t m_pending = 0;
+    int m_enrolled = 0;  // at most 64 requests a ledger
+    std::function<void()> m_waker;
 };
 
 // A request of type T; `none` (T{} unless given) is "nothing asked". Reads convert to T.
@@ -45,33 +45,33 @@ template <class T>
 class Request {
 public:
     explicit Request(RequestLedger& ledger, T none = T{})
-        : ledger_(ledger), bit_(ledger.Enrol()), none_(none), value_(std::move(none)) {}
+        : m_ledger(ledger), m_bit(ledger.Enrol()), m_none(none), m_value(std::move(none)) {}
     Request(const Request&) = delete;
     Request& operator=(const Request& other) {
-        Ask(other.value_);
+        Ask(other.m_value);
         return *this;
     }
 
     // Asks for `value` (asking `none` clears) and wakes the timer.
     void Ask(T value) {
-        value_ = std::move(value);
-        ledger_.Mark(bit_, Pending());
+        m_value = std::move(value);
+        m_ledger.Mark(m_bit, Pending());
     }
-    void Clear() { Ask(none_); }
+    void Clear() { Ask(m_none); }
     // The request, cleared: for the code that carries it out.
     T Take() {
-        T taken = std::move(value_);
+        T taken = std::move(m_value);
         Clear();
         return taken;
     }
-    bool Pending() const { return !(value_ == none_); }
-    const T& Get() const { return value_; }
-    operator const T&() const { return value_; }
-    const T* operator->() const { return &value_; }
+    bool Pending() const { return !(m_value == m_none); }
+    const T& Get() const { return m_value; }
+    operator const T&() const { return m_value; }
+    const T* operator->() const { return &m_value; }
 
 private:
-    RequestLedger& ledger_;
-    int bit_;
-    T none_;
-    T value_;
+    RequestLedger& m_ledger;
+    int m_bit;
+    T m_none;
+    T m_value;
 };

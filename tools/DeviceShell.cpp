@@ -31,28 +31,28 @@ namespace {
 // waits and joins it, so nothing calls into the loop after it is gone.
 class LineReader {
 public:
-    LineReader(int fd, std::function<void(const std::string&)> run) : fd_(fd), run_(std::move(run)) {
-        if (::pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
-        thread_ = std::thread([this] { Read(); });
+    LineReader(int fd, std::function<void(const std::string&)> run) : m_fd(fd), m_run(std::move(run)) {
+        if (::pipe(m_wake) != 0) m_wake[0] = m_wake[1] = -1;
+        m_thread = std::thread([this] { Read(); });
     }
     ~LineReader() { Stop(); }
 
     void Stop() {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
         }
-        done_.notify_all();
-        if (wake_[1] >= 0) {
+        m_done.notify_all();
+        if (m_wake[1] >= 0) {
             const char byte = 0;
-            [[maybe_unused]] const ssize_t n = ::write(wake_[1], &byte, 1);
+            [[maybe_unused]] const ssize_t n = ::write(m_wake[1], &byte, 1);
         }
-        if (thread_.joinable()) thread_.join();
+        if (m_thread.joinable()) m_thread.join();
         // A line posted but not yet run never runs now.
         if (QCoreApplication::instance() != nullptr) {
             QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
         }
-        for (int& fd : wake_) {
+        for (int& fd : m_wake) {
             if (fd >= 0) ::close(fd);
             fd = -1;
         }
@@ -63,13 +63,13 @@ private:
         std::string pending;
         char buf[4096];
         for (;;) {
-            pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-            if (::poll(fds, wake_[0] >= 0 ? 2 : 1, -1) < 0) {
+            pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+            if (::poll(fds, m_wake[0] >= 0 ? 2 : 1, -1) < 0) {
                 if (errno == EINTR) continue;
                 break;
             }
             if (fds[1].revents != 0) return;  // told to stop
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;  // end of input
             pending.append(buf, static_cast<size_t>(n));
@@ -87,31 +87,31 @@ private:
     // to stop meanwhile.
     bool Carry(std::string line) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (stopping_) return false;
-        const uint64_t ticket = ++posted_;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_stopping) return false;
+        const uint64_t ticket = ++m_posted;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [this, line, ticket] {
-                run_(line);
-                std::lock_guard<std::mutex> lock(mutex_);
-                served_ = ticket;
-                done_.notify_all();
+                m_run(line);
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_served = ticket;
+                m_done.notify_all();
             },
             Qt::QueuedConnection);
-        done_.wait(lock, [&] { return stopping_ || served_ >= ticket; });
-        return !stopping_;
+        m_done.wait(lock, [&] { return m_stopping || m_served >= ticket; });
+        return !m_stopping;
     }
 
-    int fd_;
-    std::function<void(const std::string&)> run_;
-    int wake_[2] = {-1, -1};
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool stopping_ = false;
-    uint64_t posted_ = 0;
-    uint64_t served_ = 0;
-    std::thread thread_;  // last: starts once everything above exists
+    int m_fd;
+    std::function<void(const std::string&)> m_run;
+    int m_wake[2] = {-1, -1};
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_stopping = false;
+    uint64_t m_posted = 0;
+    uint64_t m_served = 0;
+    std::thread m_thread;  // last: starts once everything above exists
 };
 
 int signalPipe[2] = {-1, -1};

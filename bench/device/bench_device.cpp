@@ -98,27 +98,27 @@ void Pump(int ms) {
 class MpvPeer {
 public:
     MpvPeer() {
-        socketPath_ = "/tmp/velkaf-bench-mpv-" + std::to_string(::getpid()) + ".sock";
-        pid_ = ::fork();
-        if (pid_ == 0) {
+        m_socketPath = "/tmp/velkaf-bench-mpv-" + std::to_string(::getpid()) + ".sock";
+        m_pid = ::fork();
+        if (m_pid == 0) {
             const int null = ::open("/dev/null", O_RDWR);
             ::dup2(null, 0);
             ::dup2(null, 1);
             ::dup2(null, 2);
-            const std::string ipc = "--input-ipc-server=" + socketPath_;
+            const std::string ipc = "--input-ipc-server=" + m_socketPath;
             ::execlp("mpv", "mpv", "--no-config", "--idle=yes", "--pause", "--keep-open=yes", "--vo=null", "--ao=null",
                      "--hr-seek=yes", "--hr-seek-demuxer-offset=1.0", "--audio-display=no", ipc.c_str(),
                      static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        for (int i = 0; i < 500 && fd_ < 0; ++i) {
+        for (int i = 0; i < 500 && m_fd < 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             sockaddr_un addr{};
             addr.sun_family = AF_UNIX;
-            std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socketPath_.c_str());
+            std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", m_socketPath.c_str());
             if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-                fd_ = fd;
+                m_fd = fd;
             } else {
                 ::close(fd);
             }
@@ -126,45 +126,45 @@ public:
     }
 
     ~MpvPeer() {
-        if (fd_ >= 0) {
+        if (m_fd >= 0) {
             Send(R"({"command":["quit"]})");
-            ::close(fd_);
+            ::close(m_fd);
         }
-        if (pid_ > 0) { ::waitpid(pid_, nullptr, 0); }
-        ::unlink(socketPath_.c_str());
+        if (m_pid > 0) { ::waitpid(m_pid, nullptr, 0); }
+        ::unlink(m_socketPath.c_str());
     }
 
-    bool Ok() const { return fd_ >= 0; }
+    bool Ok() const { return m_fd >= 0; }
 
     void Send(const std::string& json) {
         const std::string line = json + "\n";
-        [[maybe_unused]] ssize_t n = ::write(fd_, line.data(), line.size());
+        [[maybe_unused]] ssize_t n = ::write(m_fd, line.data(), line.size());
     }
 
     // Reads events until one contains `text`; false after 5 s.
     bool WaitFor(const std::string& text) {
         const auto end = Clock::now() + std::chrono::seconds(5);
         for (;;) {
-            const size_t nl = buffer_.find('\n');
+            const size_t nl = m_buffer.find('\n');
             if (nl != std::string::npos) {
-                const std::string line = buffer_.substr(0, nl);
-                buffer_.erase(0, nl + 1);
+                const std::string line = m_buffer.substr(0, nl);
+                m_buffer.erase(0, nl + 1);
                 if (line.find(text) != std::string::npos) return true;
                 continue;
             }
             if (Clock::now() > end) return false;
             char chunk[4096];
-            const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
             if (n <= 0) return false;
-            buffer_.append(chunk, static_cast<size_t>(n));
+            m_buffer.append(chunk, static_cast<size_t>(n));
         }
     }
 
 private:
-    std::string socketPath_;
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    std::string buffer_;
+    std::string m_socketPath;
+    pid_t m_pid = -1;
+    int m_fd = -1;
+    std::string m_buffer;
 };
 
 std::string Seconds(double s) {

@@ -130,25 +130,25 @@ double CpuSeconds(pid_t pid) {
 // window mapped before its pid is set, or unmapped and mapped again).
 class MapWatch {
 public:
-    explicit MapWatch(const std::string& display) : d_(XOpenDisplay(display.c_str())) {
-        if (d_ == nullptr) return;
+    explicit MapWatch(const std::string& display) : m_d(XOpenDisplay(display.c_str())) {
+        if (m_d == nullptr) return;
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // windows may go while looked at
-        pidAtom_ = XInternAtom(d_, "_NET_WM_PID", False);
+        m_pidAtom = XInternAtom(m_d, "_NET_WM_PID", False);
     }
     ~MapWatch() {
-        if (d_ != nullptr) XCloseDisplay(d_);
+        if (m_d != nullptr) XCloseDisplay(m_d);
     }
     bool WaitMapped(pid_t pid, int timeoutMs) {
-        if (d_ == nullptr) return false;
+        if (m_d == nullptr) return false;
         const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
         while (Clock::now() < end) {
             Window root, parent, *children = nullptr;
             unsigned int count = 0;
             bool mapped = false;
-            if (XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &count) != 0) {
+            if (XQueryTree(m_d, DefaultRootWindow(m_d), &root, &parent, &children, &count) != 0) {
                 for (unsigned int i = 0; i < count && !mapped; ++i) {
                     XWindowAttributes a;
-                    mapped = XGetWindowAttributes(d_, children[i], &a) != 0 && a.map_state == IsViewable &&
+                    mapped = XGetWindowAttributes(m_d, children[i], &a) != 0 && a.map_state == IsViewable &&
                              PidOf(children[i]) == pid;
                 }
                 if (children != nullptr) XFree(children);
@@ -166,15 +166,15 @@ private:
         unsigned long items, after;
         unsigned char* data = nullptr;
         long pid = -1;
-        if (XGetWindowProperty(d_, w, pidAtom_, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data) ==
+        if (XGetWindowProperty(m_d, w, m_pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data) ==
                 Success &&
             data != nullptr && items == 1)
             pid = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
         if (data != nullptr) XFree(data);
         return pid;
     }
-    Display* d_;
-    Atom pidAtom_ = None;
+    Display* m_d;
+    Atom m_pidAtom = None;
 };
 
 struct Program {

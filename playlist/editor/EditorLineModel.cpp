@@ -10,29 +10,29 @@
 QVariant EditorLineModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
     // The name decoded as the title line decodes it (UTF-8, else CP932); the store keeps its bytes.
-    const std::string name = OutsideTextToUtf8(FileNameOf(store_.Entry(index.row())));
-    const std::string line = DisplayLine(index.row(), name, index.row() == marked_);
+    const std::string name = OutsideTextToUtf8(FileNameOf(m_store.Entry(index.row())));
+    const std::string line = DisplayLine(index.row(), name, index.row() == m_marked);
     return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 
 void EditorLineModel::Reload(int markedLine) {
     beginResetModel();
-    rows_ = store_.StoreSize();
-    marked_ = markedLine;
+    m_rows = m_store.StoreSize();
+    m_marked = markedLine;
     endResetModel();
 }
 
 void EditorLineModel::Reordered(int markedLine) {
-    if (rows_ != store_.StoreSize()) return Reload(markedLine);
-    marked_ = markedLine;
-    if (rows_ > 0) emit dataChanged(index(0), index(rows_ - 1), {Qt::DisplayRole});
+    if (m_rows != m_store.StoreSize()) return Reload(markedLine);
+    m_marked = markedLine;
+    if (m_rows > 0) emit dataChanged(index(0), index(m_rows - 1), {Qt::DisplayRole});
 }
 
 void EditorLineModel::Appended() {
-    const int rows = store_.StoreSize();
-    if (rows <= rows_) return;
-    beginInsertRows(QModelIndex(), rows_, rows - 1);
-    rows_ = rows;
+    const int rows = m_store.StoreSize();
+    if (rows <= m_rows) return;
+    beginInsertRows(QModelIndex(), m_rows, rows - 1);
+    m_rows = rows;
     endInsertRows();
 }
 
@@ -43,17 +43,17 @@ QModelIndexList EditorLineModel::match(const QModelIndex& start, int role, const
     if (role != Qt::DisplayRole || hits != 1 || text.isEmpty() || start.parent().isValid() ||
         (flags & ~Qt::MatchCaseSensitive) != (Qt::MatchStartsWith | Qt::MatchWrap))
         return QAbstractListModel::match(start, role, value, hits, flags);
-    for (int k = 0; k < rows_; ++k) {
-        const int row = (std::max(start.row(), 0) + k) % rows_;
-        if (text.front() != QChar(row == marked_ ? u'>' : u' ')) continue;
+    for (int k = 0; k < m_rows; ++k) {
+        const int row = (std::max(start.row(), 0) + k) % m_rows;
+        if (text.front() != QChar(row == m_marked ? u'>' : u' ')) continue;
         if (data(index(row), Qt::DisplayRole).toString().startsWith(text, sensitivity)) return {index(row)};
     }
     return {};
 }
 
 void EditorLineModel::SetMarkedLine(int line) {
-    const int old = marked_;
-    marked_ = line;
+    const int old = m_marked;
+    m_marked = line;
     for (const int row : {old, line})
-        if (row >= 0 && row < rows_) emit dataChanged(index(row), index(row), {Qt::DisplayRole});
+        if (row >= 0 && row < m_rows) emit dataChanged(index(row), index(row), {Qt::DisplayRole});
 }

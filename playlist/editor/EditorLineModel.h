@@ -10,9 +10,9 @@ class Playlist;
 // User-interface thread only; the store outlives the model.
 class EditorLineModel final : public QAbstractListModel {
 public:
-    EditorLineModel(const Playlist& store, QObject* parent) : QAbstractListModel(parent), store_(store) {}
+    EditorLineModel(const Playlist& store, QObject* parent) : QAbstractListModel(parent), m_store(store) {}
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : rows_; }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : m_rows; }
     QVariant data(const QModelIndex& index, int role) const override;
 
     // Every line read anew from the store: one reset.
@@ -29,7 +29,7 @@ public:
     void SetMarkedLine(int line);
 
 private:
-    const Playlist& store_;
-    int rows_ = 0;
-    int marked_ = -1;
+    const Playlist& m_store;
+    int m_rows = 0;
+    int m_marked = -1;
 };

@@ -63,13 +63,13 @@ std::vector<std::string> LocalPaths(const QMimeData* mime) {
 // Marks the window's own changes to the list, so that they are not taken for the user's selection.
 class Updating {
 public:
-    explicit Updating(int& depth) : depth_(depth) { ++depth_; }
-    ~Updating() { --depth_; }
+    explicit Updating(int& depth) : m_depth(depth) { ++m_depth; }
+    ~Updating() { --m_depth; }
     Updating(const Updating&) = delete;
     Updating& operator=(const Updating&) = delete;
 
 private:
-    int& depth_;
+    int& m_depth;
 };
 
 }  // namespace
@@ -77,7 +77,7 @@ private:
 EditorWindow::EditorWindow(EditorWindowEvents& events, const Playlist& store, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
-      events_(events) {
+      m_events(events) {
     setWindowTitle(QStringLiteral("ツラネ丸"));
     setModal(false);
     setSizeGripEnabled(false);
@@ -94,22 +94,22 @@ EditorWindow::EditorWindow(EditorWindowEvents& events, const Playlist& store, QW
     setAcceptDrops(true);
 
     const DialogUnits units(font);
-    caption_ = new QLabel(QStringLiteral("PlayList"), this);
-    caption_->setGeometry(units.Rect(3, 2, 70, 8));
+    m_caption = new QLabel(QStringLiteral("PlayList"), this);
+    m_caption->setGeometry(units.Rect(3, 2, 70, 8));
 
-    list_ = new QListView(this);
-    list_->setObjectName(QStringLiteral("list1006"));
-    lines_ = new EditorLineModel(store, list_);
-    list_->setModel(lines_);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    list_->verticalScrollBar()->setContextMenuPolicy(Qt::NoContextMenu);
-    list_->setUniformItemSizes(true);
-    list_->setGeometry(units.Rect(5, 10, 39, 30));
-    connect(list_, &QAbstractItemView::doubleClicked, this, [this] { events_.OnDblclkList(); });
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (updating_ == 0) events_.OnSelchangeList();
+    m_list = new QListView(this);
+    m_list->setObjectName(QStringLiteral("list1006"));
+    m_lines = new EditorLineModel(store, m_list);
+    m_list->setModel(m_lines);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_list->verticalScrollBar()->setContextMenuPolicy(Qt::NoContextMenu);
+    m_list->setUniformItemSizes(true);
+    m_list->setGeometry(units.Rect(5, 10, 39, 30));
+    connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { m_events.OnDblclkList(); });
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_updating == 0) m_events.OnSelchangeList();
     });
 
     for (const ButtonDef& def : kButtons) {
@@ -117,18 +117,18 @@ EditorWindow::EditorWindow(EditorWindowEvents& events, const Playlist& store, QW
         // The default button is the hidden OK: no visible button may look like it.
         button->setAutoDefault(false);
         button->setGeometry(units.Rect(def.x, def.y, def.w, def.h));
-        buttons_.emplace_back(def.id, button);
-        connect(button, &QPushButton::clicked, this, [this, id = def.id] { events_.OnCommand(id); });
+        m_buttons.emplace_back(def.id, button);
+        connect(button, &QPushButton::clicked, this, [this, id = def.id] { m_events.OnCommand(id); });
     }
 
-    status_ = new QLineEdit(this);
-    status_->setObjectName(QStringLiteral("status1059"));
-    status_->setReadOnly(true);
-    status_->setContextMenuPolicy(Qt::NoContextMenu);
-    status_->setGeometry(units.Rect(4, 190, 75, 12));
+    m_status = new QLineEdit(this);
+    m_status->setObjectName(QStringLiteral("status1059"));
+    m_status->setReadOnly(true);
+    m_status->setContextMenuPolicy(Qt::NoContextMenu);
+    m_status->setGeometry(units.Rect(4, 190, 75, 12));
 
     // The sunken edges of the list and the status line stay grey on the black window.
-    for (QWidget* framed : {static_cast<QWidget*>(list_), static_cast<QWidget*>(status_)}) {
+    for (QWidget* framed : {static_cast<QWidget*>(m_list), static_cast<QWidget*>(m_status)}) {
         QPalette edges = framed->palette();
         edges.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
         framed->setPalette(edges);
@@ -136,7 +136,7 @@ EditorWindow::EditorWindow(EditorWindowEvents& events, const Playlist& store, QW
 }
 
 QPushButton* EditorWindow::Button(int id) const {
-    for (const auto& [buttonId, button] : buttons_)
+    for (const auto& [buttonId, button] : m_buttons)
         if (buttonId == id) return button;
     return nullptr;
 }
@@ -156,8 +156,8 @@ void EditorWindow::LayOut(int cx, int cy) {
     const int statusY = cy - 22 <= 230 ? 230 : cy - 22;
     const int statusWidth = cx - 10 <= 100 ? 100 : cx - 10;
     const int backY = (cy - 65 <= 200 ? 200 : cy - 65) + 10;
-    list_->setGeometry(5, 16, listWidth, listHeight);
-    status_->setGeometry(5, statusY, statusWidth, 20);
+    m_list->setGeometry(5, 16, listWidth, listHeight);
+    m_status->setGeometry(5, statusY, statusWidth, 20);
     const int x = listWidth + 10;
     const std::pair<int, int> column[] = {{kIdNew, 20},   {kIdLoad, 45},    {kIdSave, 65},
                                           {kIdSort, 90},  {kIdDelete, 115}, {kIdUp, 140},
@@ -173,30 +173,30 @@ EditorRect EditorWindow::RectOnScreen() const {
 
 // --- the list's lines ------------------------------------------------------------------------
 
-int EditorWindow::LineCount() const { return lines_->rowCount(); }
+int EditorWindow::LineCount() const { return m_lines->rowCount(); }
 
 void EditorWindow::ReloadLines(int markedLine) {
-    Updating updating(updating_);
-    lines_->Reload(markedLine);
+    Updating updating(m_updating);
+    m_lines->Reload(markedLine);
 }
 
 void EditorWindow::ReorderedLines(int markedLine) {
-    Updating updating(updating_);
-    lines_->Reordered(markedLine);
+    Updating updating(m_updating);
+    m_lines->Reordered(markedLine);
 }
 
 void EditorWindow::AppendedLines() {
-    Updating updating(updating_);
-    lines_->Appended();
+    Updating updating(m_updating);
+    m_lines->Appended();
 }
 
-void EditorWindow::MarkLine(int line) { lines_->SetMarkedLine(line); }
+void EditorWindow::MarkLine(int line) { m_lines->SetMarkedLine(line); }
 
 // --- the selection ---------------------------------------------------------------------------
 
 std::vector<char> EditorWindow::SelectedFlags(int lines) const {
     std::vector<char> flags(static_cast<size_t>(std::max(lines, 0)), 0);
-    for (const QItemSelectionRange& range : list_->selectionModel()->selection()) {
+    for (const QItemSelectionRange& range : m_list->selectionModel()->selection()) {
         if (!range.isValid()) continue;
         for (int row = std::max(range.top(), 0); row <= std::min(range.bottom(), lines - 1); ++row)
             flags[static_cast<size_t>(row)] = 1;
@@ -206,69 +206,69 @@ std::vector<char> EditorWindow::SelectedFlags(int lines) const {
 
 int EditorWindow::FirstSelectedLine() const {
     int first = -1;
-    for (const QItemSelectionRange& range : list_->selectionModel()->selection())
+    for (const QItemSelectionRange& range : m_list->selectionModel()->selection())
         if (range.isValid() && (first < 0 || range.top() < first)) first = range.top();
     return first;
 }
 
 void EditorWindow::Select(const std::vector<char>& flags) {
-    Updating updating(updating_);
+    Updating updating(m_updating);
     QItemSelection selection;
     const int n = static_cast<int>(flags.size());
     for (int row = 0; row < n; ++row) {
         if (!flags[static_cast<size_t>(row)]) continue;
         int last = row;
         while (last + 1 < n && flags[static_cast<size_t>(last + 1)]) ++last;
-        selection.append(QItemSelectionRange(lines_->index(row, 0), lines_->index(last, 0)));
+        selection.append(QItemSelectionRange(m_lines->index(row, 0), m_lines->index(last, 0)));
         row = last;
     }
     // Cleared first: replacing one selection of many ranges by another in a single call makes
     // Qt compare them range against range, quadratic in their number.
-    list_->selectionModel()->clearSelection();
-    if (!selection.isEmpty()) list_->selectionModel()->select(selection, QItemSelectionModel::Select);
+    m_list->selectionModel()->clearSelection();
+    if (!selection.isEmpty()) m_list->selectionModel()->select(selection, QItemSelectionModel::Select);
 }
 
 void EditorWindow::FocusLine(int line) {
-    Updating updating(updating_);
-    list_->selectionModel()->setCurrentIndex(lines_->index(line, 0), QItemSelectionModel::NoUpdate);
+    Updating updating(m_updating);
+    m_list->selectionModel()->setCurrentIndex(m_lines->index(line, 0), QItemSelectionModel::NoUpdate);
 }
 
 void EditorWindow::AnchorAbove(int line) {
     if (line <= 0) return;
-    Updating updating(updating_);
+    Updating updating(m_updating);
     // Qt takes the anchor from the index the view last made current with a plain selection
     // (single selection makes it plain whatever keys are held).
-    QItemSelectionModel& selection = *list_->selectionModel();
+    QItemSelectionModel& selection = *m_list->selectionModel();
     const QItemSelection kept = selection.selection();
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setCurrentIndex(lines_->index(line - 1, 0));
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setCurrentIndex(m_lines->index(line - 1, 0));
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     selection.select(kept, QItemSelectionModel::ClearAndSelect);
-    selection.setCurrentIndex(lines_->index(line, 0), QItemSelectionModel::NoUpdate);
+    selection.setCurrentIndex(m_lines->index(line, 0), QItemSelectionModel::NoUpdate);
 }
 
 void EditorWindow::ShowStatus(const std::string& raw) {
     // Decoded by the title line's rule (UTF-8, else CP932); the store keeps the raw bytes.
     const std::string text = OutsideTextToUtf8(raw);
-    status_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    status_->setCursorPosition(0);
+    m_status->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    m_status->setCursorPosition(0);
 }
 
 // --- events ----------------------------------------------------------------------------------
 
-void EditorWindow::accept() { events_.OnOK(); }
-void EditorWindow::reject() { events_.OnCancel(); }
+void EditorWindow::accept() { m_events.OnOK(); }
+void EditorWindow::reject() { m_events.OnCancel(); }
 
 void EditorWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    events_.OnSize(event->size().width(), event->size().height());
+    m_events.OnSize(event->size().width(), event->size().height());
 }
 
 void EditorWindow::mousePressEvent(QMouseEvent* event) {
     // The client area itself: the caption lets clicks through, the other controls keep theirs.
     if (event->button() == Qt::RightButton) {
         QWidget* hit = childAt(event->position().toPoint());
-        if (hit == nullptr || hit == caption_) events_.OnRButtonDown();
+        if (hit == nullptr || hit == m_caption) m_events.OnRButtonDown();
     }
     QDialog::mousePressEvent(event);
 }
@@ -279,16 +279,16 @@ void EditorWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter:
         // A focused push button takes Enter itself; anywhere else Enter is OK.
         if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
-        else events_.OnOK();
+        else m_events.OnOK();
         return;
-    case Qt::Key_Escape: events_.OnCancel(); return;
+    case Qt::Key_Escape: m_events.OnCancel(); return;
     default: QDialog::keyPressEvent(event);
     }
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    events_.OnCancel();
+    m_events.OnCancel();
 }
 
 void EditorWindow::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
@@ -305,5 +305,5 @@ void EditorWindow::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    events_.OnDropFiles(paths);
+    m_events.OnDropFiles(paths);
 }

@@ -61,9 +61,9 @@ class EditorWindow final : public QDialog {
 public:
     EditorWindow(EditorWindowEvents& events, const Playlist& store, QWidget* owner);
 
-    QLabel* Caption() const { return caption_; }
-    QListView* List() const { return list_; }
-    QLineEdit* Status() const { return status_; }
+    QLabel* Caption() const { return m_caption; }
+    QListView* List() const { return m_list; }
+    QLineEdit* Status() const { return m_status; }
     QPushButton* Button(int id) const;
 
     // Moves the frame to (x, y) and sizes the client area, a size of 0 or less taking the
@@ -114,11 +114,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    EditorWindowEvents& events_;
-    QLabel* caption_ = nullptr;
-    QListView* list_ = nullptr;
-    EditorLineModel* lines_ = nullptr;
-    QLineEdit* status_ = nullptr;
-    std::vector<std::pair<int, QPushButton*>> buttons_;
-    int updating_ = 0;  // our own changes to the list are no selection by the user
+    EditorWindowEvents& m_events;
+    QLabel* m_caption = nullptr;
+    QListView* m_list = nullptr;
+    EditorLineModel* m_lines = nullptr;
+    QLineEdit* m_status = nullptr;
+    std::vector<std::pair<int, QPushButton*>> m_buttons;
+    int m_updating = 0;  // our own changes to the list are no selection by the user
 };

@@ -17,10 +17,10 @@ class PrivateBus : public SessionBus {  // and this test's connection to it
 public:
     explicit PrivateBus(const std::vector<std::string>& env = {}) : SessionBus(env) {
         TestApplication();
-        connection_ = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++count_));
+        m_connection = QDBusConnection::connectToBus(QString::fromStdString(FirstLine()), QString::number(++m_count));
     }
-    bool Up() const { return connection_.isConnected(); }
-    bool NameOwned() { return connection_.interface()->isServiceRegistered(kName); }
+    bool Up() const { return m_connection.isConnected(); }
+    bool NameOwned() { return m_connection.interface()->isServiceRegistered(kName); }
     // The error's name of a call on the player, or "" for a reply.
     std::string Error(const char* method, const QVariantList& args) { return Error(Call(kPlayer, method, args)); }
     std::string Set(const char* property, const QVariant& value) {
@@ -37,10 +37,10 @@ private:
     QDBusMessage Call(const QString& interface, const char* method, const QVariantList& arguments) {
         QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, QString::fromLatin1(method));
         call.setArguments(arguments);
-        return connection_.call(call, QDBus::Block, 10000);
+        return m_connection.call(call, QDBus::Block, 10000);
     }
     static std::string Error(const QDBusMessage& reply) {
         return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
     }
-    static inline int count_ = 0; QDBusConnection connection_{QString()};
+    static inline int m_count = 0; QDBusConnection m_connection{QString()};
 };

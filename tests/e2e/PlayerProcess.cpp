@@ -104,7 +104,7 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int out
 PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                              const std::vector<std::string>& extraEnvironment, bool asNobody,
                              const std::string& logName)
-    : logPath_(home + logName) {
+    : m_logPath(home + logName) {
     // No session bus unless the test gives one: players of parallel tests never meet.
     std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1", "QT_QPA_PLATFORM=offscreen",
                                     "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"};
@@ -117,8 +117,8 @@ PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::str
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const passwd* nobody = asNobody ? ::getpwnam("nobody") : nullptr;
     // Emptied here: a log left by an earlier run must never be read as this one's.
-    const int log = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    pid_ = Spawn(argv, With(env, extraEnvironment), log, log, [&] {
+    const int log = ::open(m_logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    m_pid = Spawn(argv, With(env, extraEnvironment), log, log, [&] {
         return !asNobody || (nobody != nullptr && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 &&
                              ::setuid(nobody->pw_uid) == 0);
     });
@@ -126,10 +126,10 @@ PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::str
 }
 PlayerProcess::~PlayerProcess() {
     Signal(SIGKILL);
-    if (pid_ > 0 && !reaped_) ::waitpid(pid_, nullptr, 0);
+    if (m_pid > 0 && !m_reaped) ::waitpid(m_pid, nullptr, 0);
 }
 std::string PlayerProcess::Log() const {
-    std::ifstream in(logPath_, std::ios::binary);
+    std::ifstream in(m_logPath, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string& then,
@@ -144,25 +144,25 @@ bool PlayerProcess::WaitForLogAfter(const std::string& first, const std::string&
     }
 }
 bool PlayerProcess::Reap(int flags) {
-    if (reaped_) return true;
+    if (m_reaped) return true;
     int status = 0;
-    if (::waitpid(pid_, &status, flags) != pid_) return false;
-    reaped_ = true;
-    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (::waitpid(m_pid, &status, flags) != m_pid) return false;
+    m_reaped = true;
+    m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return true;
 }
 int PlayerProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    return Eventually([&] { return Reap(WNOHANG); }, timeout) ? exitStatus_ : -1;
+    return Eventually([&] { return Reap(WNOHANG); }, timeout) ? m_exitStatus : -1;
 }
 bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
     return Eventually([&] {
-        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
         for (std::string l; std::getline(status, l);)
             if (l.starts_with("SigCgt:")) return (std::stoull(l.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) == 1;
         return false;
     }, timeout);
 }
-void PlayerProcess::Signal(int signal) { if (pid_ > 0 && !reaped_) ::kill(pid_, signal); }
+void PlayerProcess::Signal(int signal) { if (m_pid > 0 && !m_reaped) ::kill(m_pid, signal); }
 int PlayerProcess::Quit(std::chrono::milliseconds timeout) { Signal(SIGTERM); return WaitForExit(timeout); }
 bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
 
@@ -172,20 +172,20 @@ TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::str
     int fds[2] = {-1, -1};
     if (announces ? ::pipe2(fds, O_CLOEXEC) != 0 : (fds[1] = ::open("/dev/null", O_WRONLY | O_CLOEXEC)) < 0) return;
     const int err = announces ? -1 : fds[1];
-    pid_ = Spawn(std::move(argv), With(environment, env), fds[1], err, [] { return ::setsid() > 0; });
+    m_pid = Spawn(std::move(argv), With(environment, env), fds[1], err, [] { return ::setsid() > 0; });
     ::close(fds[1]);
     // The first line comes once the daemon accepts connections; end of file if it failed.
     char c = 0;
-    while (fds[0] >= 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
+    while (fds[0] >= 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') m_firstLine += c;
     if (fds[0] >= 0) ::close(fds[0]);
-    if (c != '\n') firstLine_.clear();
+    if (c != '\n') m_firstLine.clear();
 }
 TestDaemon::~TestDaemon() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    if (Eventually([&] { return ::waitpid(pid_, nullptr, WNOHANG) != 0; }, 5s)) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
+    if (m_pid <= 0) return;
+    ::kill(m_pid, SIGTERM);
+    if (Eventually([&] { return ::waitpid(m_pid, nullptr, WNOHANG) != 0; }, 5s)) return;
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, nullptr, 0);
 }
 std::string VirtualDisplay::Window(pid_t pid) const {
     const std::string ids = Run("xdotool search --sync --onlyvisible --pid " + std::to_string(pid));

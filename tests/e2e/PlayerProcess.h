@@ -27,9 +27,9 @@ public:
     int Quit(std::chrono::milliseconds timeout = 20s);  // SIGTERM, then WaitForExit
     bool WaitForQuitHandler(std::chrono::milliseconds timeout);  // its SIGTERM handler is set: a signal quits in order
     std::string Log() const;
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return m_pid; }
 private:
-    pid_t pid_ = -1; int exitStatus_ = -1; bool reaped_ = false; std::string logPath_;
+    pid_t m_pid = -1; int m_exitStatus = -1; bool m_reaped = false; std::string m_logPath;
     bool Reap(int flags);
 };
 
@@ -58,9 +58,9 @@ public:
     explicit TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env = {}, bool announces = true);
     ~TestDaemon();
     TestDaemon(const TestDaemon&) = delete; TestDaemon& operator=(const TestDaemon&) = delete;
-    const std::string& FirstLine() const { return firstLine_; }
+    const std::string& FirstLine() const { return m_firstLine; }
 private:
-    pid_t pid_ = -1; std::string firstLine_;
+    pid_t m_pid = -1; std::string m_firstLine;
 };
 
 // A private session bus; Environment() is the address for a client's environment.

@@ -70,27 +70,27 @@ class SoundE2E : public ::testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg"); StartPulse(); }
     void StartPulse() {
-        pulse_ = ::StartPulse(pulseEnv_);
-        ASSERT_NE(pulse_, nullptr) << "pulseaudio did not start";
+        m_pulse = ::StartPulse(m_pulseEnv);
+        ASSERT_NE(m_pulse, nullptr) << "pulseaudio did not start";
     }
     // The left channel of `span` from the moment the recorder connected (what it had not written
     // yet when it was ended is lost).
     std::vector<int> Record(std::chrono::milliseconds span) {
-        auto recorder = Recorder(pulseEnv_, home_.path() + "span.raw");
+        auto recorder = Recorder(m_pulseEnv, m_home.path() + "span.raw");
         std::this_thread::sleep_for(span);
         recorder.reset();
-        return ReadLeft(home_.path() + "span.raw");
+        return ReadLeft(m_home.path() + "span.raw");
     }
     // Plays `files` as the player's list (repeat off, `environment` added; the player keeps the test's HOME) while
     // recording into `raw`, until the device closes after the last entry or `during` returns; its log in `log`.
     void PlayAndRecord(const std::vector<std::string>& files, std::string& log, std::vector<std::string> environment,
                        const std::string& raw, const std::function<void(PlayerProcess&)>& during = {}) {
-        WriteStateFiles(home_.path(), {}, "Repeat=0");
-        environment.insert(environment.begin(), {pulseEnv_[0], pulseEnv_[1]});
-        auto recorder = Recorder(pulseEnv_, raw);
+        WriteStateFiles(m_home.path(), {}, "Repeat=0");
+        environment.insert(environment.begin(), {m_pulseEnv[0], m_pulseEnv[1]});
+        auto recorder = Recorder(m_pulseEnv, raw);
         std::this_thread::sleep_for(300ms);
         {
-            PlayerProcess player(home_.path(), files, environment);
+            PlayerProcess player(m_home.path(), files, environment);
             if (during) during(player);
             else player.WaitForLogAfter("mci> open \"" + files.back().substr(files.back().rfind('/') + 1) + "\"",
                                         "mci> close movie", 40s);
@@ -99,7 +99,7 @@ protected:
         }
         std::this_thread::sleep_for(200ms);
     }
-    TempFolder runtime_, media_, home_;
-    const std::vector<std::string> pulseEnv_ = PulseEnvironment(runtime_);
-    std::unique_ptr<TestDaemon> pulse_;
+    TempFolder m_runtime, m_media, m_home;
+    const std::vector<std::string> m_pulseEnv = PulseEnvironment(m_runtime);
+    std::unique_ptr<TestDaemon> m_pulse;
 };

@@ -20,7 +20,7 @@ protected:
     // `pieces` pieces of 3 s of the seam tool's tone, cut at every 3 s and made into p0.<ext>... by
     // `encoders[k]` (the last one for the rest): "ffmpeg OPTIONS", "lame", "oggenc" or "opusenc". Their paths.
     std::vector<std::string> Pieces(int pieces, const std::string& ext, const std::vector<std::string>& encoders) {
-        const std::string dir = media_.path(), tone = dir + "tone.wav";
+        const std::string dir = m_media.path(), tone = dir + "tone.wav";
         ShellOutput("python3 '" VELKAF_SEAM_TOOL "' source '" + tone + "' " + std::to_string(pieces));
         std::vector<std::string> paths;
         for (int k = 0; k < pieces; ++k) {
@@ -42,8 +42,8 @@ protected:
                          const std::vector<std::string>& environment, long least = 0, long most = 0) {
         Seams s;
         for (int attempt = 0; attempt < 2; ++attempt) {
-            PlayAndRecord(files, log, environment, home_.path() + "rec.raw");
-            s = MeasureSeams(home_.path() + "rec.raw", static_cast<int>(files.size()));
+            PlayAndRecord(files, log, environment, m_home.path() + "rec.raw");
+            s = MeasureSeams(m_home.path() + "rec.raw", static_cast<int>(files.size()));
             bool within = s.changes.size() + 1 == files.size();
             for (long c : s.changes) within = within && c >= least && c <= most;
             if (within) break;
@@ -114,19 +114,19 @@ TEST_F(GaplessE2E, ChangesOfFormatJoinAsLibmpvDoes) {
 // its null sink hears it again within 2 s of the server's return, and standard error says when
 // the sound went and when it came back.
 TEST_F(GaplessE2E, SoundComesBackWithItsServer) {
-    const std::string tone = media_.path() + "long.flac";
+    const std::string tone = m_media.path() + "long.flac";
     ShellOutput("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=20 -ac 2 '" + tone + "'");
     for (const bool late : {false, true}) {
         SCOPED_TRACE(late ? "a server that starts late" : "a server that restarts");
-        if (late) pulse_.reset();
-        WriteStateFiles(home_.path(), {}, "Repeat=0");
-        PlayerProcess player(home_.path(), {tone}, {pulseEnv_[0], pulseEnv_[1]});
+        if (late) m_pulse.reset();
+        WriteStateFiles(m_home.path(), {}, "Repeat=0");
+        PlayerProcess player(m_home.path(), {tone}, {m_pulseEnv[0], m_pulseEnv[1]});
         ASSERT_TRUE(player.WaitForLog("mci> play movie", 20s)) << player.Log();
         if (!late) {
             const std::vector<int> before = Record(2s);
             EXPECT_TRUE(std::any_of(before.begin(), before.end(), [](int v) { return v > 2000; }))
                 << before.size() << " samples before the restart, none loud\n" << player.Log();
-            pulse_.reset();
+            m_pulse.reset();
         }
         std::this_thread::sleep_for(3s);
         StartPulse();
@@ -151,7 +151,7 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
     const double hz[] = {440, 550, 660, 880};  // a, b, c: the list; d: opened over the bus
     std::vector<std::string> files;
     for (const char* name : {"a", "b", "c", "d"}) {
-        files.push_back(media_.path() + name + ".flac");
+        files.push_back(m_media.path() + name + ".flac");
         ShellOutput("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=" + std::to_string(hz[files.size() - 1]) +
                     ":sample_rate=44100:duration=3 -ac 2 '" + files.back() + "'");
     }
@@ -159,7 +159,7 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
     const auto ctl = [&](const std::string& args) { bus.Run("playerctl -p velkaf " + args); };
     std::string log;
     const std::vector<std::string> env = {kLatency30, bus.Environment()};
-    const std::string raw = home_.path() + "rec.raw";
+    const std::string raw = m_home.path() + "rec.raw";
     PlayAndRecord({files[0], files[1], files[2]}, log, env, raw, [&](PlayerProcess& p) {
         ASSERT_TRUE(p.WaitForLog("on the session bus", 20s) && cued(p, 1)) << p.Log();
         std::this_thread::sleep_for(500ms);

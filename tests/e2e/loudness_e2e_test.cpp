@@ -28,8 +28,8 @@ protected:
     }
     // media/name made by ffmpeg from `input` (inputs and options); returns its path.
     std::string Make(const std::string& name, const std::string& input) {
-        ShellOutput("ffmpeg -nostdin -v error " + input + " '" + media_.path() + name + "'");
-        return media_.path() + name;
+        ShellOutput("ffmpeg -nostdin -v error " + input + " '" + m_media.path() + name + "'");
+        return m_media.path() + name;
     }
     // The file as a decoder gives it, what a tagger measures.
     std::vector<int> Decoded(const std::string& path) {
@@ -48,8 +48,8 @@ protected:
     }
     // Plays `files` as a list with the default settings (repeat off) into the null sink: its left channel.
     std::vector<int> PlayAndRecord(const std::vector<std::string>& files, std::string& log) {
-        SoundE2E::PlayAndRecord(files, log, {"PULSE_LATENCY_MSEC=30"}, home_.path() + "rec.raw");
-        return ReadLeft(home_.path() + "rec.raw");
+        SoundE2E::PlayAndRecord(files, log, {"PULSE_LATENCY_MSEC=30"}, m_home.path() + "rec.raw");
+        return ReadLeft(m_home.path() + "rec.raw");
     }
 };
 
@@ -86,7 +86,7 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     const double clipPeak = Peak(clip);
     Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", "+12.00 dB"}, {"REPLAYGAIN_TRACK_PEAK", std::to_string(clipPeak)}});
     // The seam tool's tone (440 Hz) cut in two pieces of 3 s with different gains.
-    const std::string whole = media_.path() + "whole.wav";
+    const std::string whole = m_media.path() + "whole.wav";
     ShellOutput("python3 '" VELKAF_SEAM_TOOL "' source '" + whole + "' 2");
     for (const auto& [name, cut, gain] : {std::tuple{"e1.flac", "-t 3", "-2 dB"}, {"e2.flac", "-ss 3", "-5 dB"}}) {
         files.push_back(Make(name, "-i '" + whole + "' " + cut));
@@ -123,7 +123,7 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     EXPECT_LT(fullScale, levels[3].size() * 882 / 50) << "a clipped sine stays at full scale";  // 2 % of its samples
     // The join: every sample once and no silence, each piece at its own gain (the first half of the 440 Hz windows
     // the first piece's).
-    const Seams seams = MeasureSeams(home_.path() + "rec.raw", 2);
+    const Seams seams = MeasureSeams(m_home.path() + "rec.raw", 2);
     EXPECT_EQ(seams.changes, std::vector<long>{0}) << "samples lost (< 0) or inserted (> 0): " << seams.said;
     EXPECT_LE(seams.silenceMs, 0.1) << "a silence at the join: " << seams.said;
     const std::vector<double>& joined = levels[4];
@@ -133,11 +133,11 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     EXPECT_NEAR(step, -3, 0.3) << "each piece with its own gain";
     // The mode beside KORU.vol: missing at the first start (the default, logged), written at quit, read by the next.
     EXPECT_NE(log.find("no loudness mode in"), std::string::npos) << log;
-    EXPECT_EQ(home_.Read("KORU.gain"), "auto\n");
-    home_.Write("KORU.gain", "track\n");
-    PlayerProcess again(home_.path(), {});
+    EXPECT_EQ(m_home.Read("KORU.gain"), "auto\n");
+    m_home.Write("KORU.gain", "track\n");
+    PlayerProcess again(m_home.path(), {});
     EXPECT_TRUE(again.WaitForLog("loudness mode track kept from the last run", 20s)) << again.Log();
     EXPECT_EQ(again.Quit(), 0);
-    EXPECT_EQ(home_.Read("KORU.gain"), "track\n");
+    EXPECT_EQ(m_home.Read("KORU.gain"), "track\n");
 }
 }  // namespace

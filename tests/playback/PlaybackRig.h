@@ -44,7 +44,7 @@ inline const char* ZOrderName(ZOrder o) { return std::array{"top", "bottom", "to
 
 class RecordingHost final : public PlaybackHost {
 public:
-    explicit RecordingHost(Strings& log) : log_(log) {}
+    explicit RecordingHost(Strings& log) : m_log(log) {}
     void ComposeButtons() override { Log("compose buttons"); }
     void ComposeDisplayAndPresent(int position) override { Log("present " + std::to_string(position)); }
     TitleLineEnds DrawTitleLines(const std::string& first, const std::string&) override {
@@ -65,8 +65,8 @@ public:
     std::string line1;
 
 private:
-    void Log(const std::string& what) { log_.push_back("[" + what + "]"); }
-    Strings& log_;
+    void Log(const std::string& what) { m_log.push_back("[" + what + "]"); }
+    Strings& m_log;
 };
 
 struct PlaybackRig {

@@ -15,7 +15,7 @@ namespace {
 // The windows' side: each call goes into the device's log as "[...]"; the focus is counted.
 class RecordingWindows final : public VideoPlacementHost {
 public:
-    explicit RecordingWindows(Strings& log) : log_(log) {}
+    explicit RecordingWindows(Strings& log) : m_log(log) {}
     ScreenArea PlayerScreen() override { return {1024, 100, 800, 600}; }  // right of the first monitor
     ScreenArea AvailableArea(const VideoRect&) override { return available; }
     // The video window's move handler stores its corner.
@@ -63,8 +63,8 @@ private:
     void Log(const std::string& what, PictureWindow w, const std::string& rect = "") {
         Log(what + " " + std::array{"video", "desktop", "full screen", "overlay", "panel"}[int(w)] + rect);
     }
-    void Log(const std::string& s) { log_.push_back("[" + s + "]"); }
-    Strings& log_;
+    void Log(const std::string& s) { m_log.push_back("[" + s + "]"); }
+    Strings& m_log;
 };
 
 struct Rig : PlaybackRig {

@@ -90,15 +90,15 @@ TEST(DrawTextLine, PureBlackOnAWhiteBoxAndNothingElseEvenCutAtTheEdges) {
 }
 
 struct TitleLines : ::testing::Test {
-    void SetUp() override { LoadBuiltInSkin(skin_); } CDibSurface skin_; PlayerState state_;
+    void SetUp() override { LoadBuiltInSkin(m_skin); } CDibSurface m_skin; PlayerState m_state;
 };
 
 TEST_F(TitleLines, BrowsedNameIsTheFileNameDecoded) {
     CDibSurface expected; LoadBuiltInSkin(expected);
     DrawTextLine(expected, "曲 01.mp3", 12, 0, 264);
     for (const char* path : {"/music/アルバム/曲 01.mp3", "/music/\x8b\xc8 01.mp3"}) {  // the second in CP932
-        DrawBrowsedName(skin_, path);
-        EXPECT_TRUE(SameRect(skin_, 0, 260, expected, 0, 260, 640, 20)) << path;
+        DrawBrowsedName(m_skin, path);
+        EXPECT_TRUE(SameRect(m_skin, 0, 260, expected, 0, 260, 640, 20)) << path;
     }
 }
 
@@ -109,11 +109,11 @@ TEST_F(TitleLines, TickerFramesGolden) {
         {" ab |", 1, -40, "ticker_short.bmp"},
         {" とても長い曲名のファイル名です_01.mp3  <0:04:33> |", 0, -100, "ticker_long.bmp"}};
     for (const auto& [title, line, offset, golden] : cases) {
-        DrawTitleLines(skin_, title, title, state_);
-        state_.marqueeLine = line;
-        state_.marqueeOffset = offset < -50 ? state_.titleWidth[line] + offset : offset;  // below -50: from the end
+        DrawTitleLines(m_skin, title, title, m_state);
+        m_state.marqueeLine = line;
+        m_state.marqueeOffset = offset < -50 ? m_state.titleWidth[line] + offset : offset;  // below -50: from the end
         CDibSurface work; LoadBuiltInSkin(work);
-        ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
+        ComposeFrame(work, m_skin, m_state, Settings{}, FrameInputs{0, 1, 0});
         EXPECT_TRUE(MatchesGolden(work, 56, 17, 150, 55, golden)) << title;
     }
 }
@@ -123,16 +123,16 @@ TEST_F(TitleLines, TickerFramesGolden) {
 TEST_F(TitleLines, AtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
     const std::string title = " 日本語のタイトル Title 01 ： 歌手 |";
-    DrawTitleLines(skin_, title, title, state_);
-    state_.marqueeLine = 0; state_.marqueeOffset = -30;
+    DrawTitleLines(m_skin, title, title, m_state);
+    m_state.marqueeLine = 0; m_state.marqueeOffset = -30;
     CDibSurface work; LoadBuiltInSkin(work);
-    const DisplayText shown = ComposeFrame(work, skin_, state_, Settings{}, FrameInputs{0, 1, 0});
+    const DisplayText shown = ComposeFrame(work, m_skin, m_state, Settings{}, FrameInputs{0, 1, 0});
     DevicePicture picture;
     for (const auto line : {DevicePicture::kTitleLine1, DevicePicture::kTitleLine2}) picture.SetText(line, title);
     const skin::Rect& d = skin::kDisplayLine;
     for (double ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
         const DeviceScale scale(ratio);
-        const QImage image = picture.Compose(work, skin_, shown, ratio, 321, 92);
+        const QImage image = picture.Compose(work, m_skin, shown, ratio, 321, 92);
         ASSERT_EQ(image.size(), QSize(scale.Edge(321), scale.Edge(92))) << ratio;
         EXPECT_EQ(image.devicePixelRatio(), ratio);
         for (int y = 0; y < image.height(); ++y)

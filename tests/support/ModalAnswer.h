@@ -12,33 +12,33 @@
 template <class D>
 class ModalAnswer final : public QObject {
 public:
-    explicit ModalAnswer(std::function<void(D&)> answer, int s = 5) : answer_(std::move(answer)), seconds_(s) {
+    explicit ModalAnswer(std::function<void(D&)> answer, int s = 5) : m_answer(std::move(answer)), m_seconds(s) {
         QApplication::instance()->installEventFilter(this);
-        watchdog_.setSingleShot(true);
-        connect(&watchdog_, &QTimer::timeout, this, [this] {
-            if (dialog_.isNull() || !dialog_->isVisible()) return;
-            ADD_FAILURE() << "the dialog was still open after " << seconds_ << " s";
-            dialog_->reject();
+        m_watchdog.setSingleShot(true);
+        connect(&m_watchdog, &QTimer::timeout, this, [this] {
+            if (m_dialog.isNull() || !m_dialog->isVisible()) return;
+            ADD_FAILURE() << "the dialog was still open after " << m_seconds << " s";
+            m_dialog->reject();
         });
     }
 
     bool eventFilter(QObject* object, QEvent* event) override {
-        D* dialog = event->type() == QEvent::Show && !shown_ ? qobject_cast<D*>(object) : nullptr;
+        D* dialog = event->type() == QEvent::Show && !m_shown ? qobject_cast<D*>(object) : nullptr;
         if (dialog == nullptr || !dialog->isModal()) return false;
-        shown_ = true;
-        dialog_ = dialog;
-        watchdog_.start(seconds_ * 1000);
+        m_shown = true;
+        m_dialog = dialog;
+        m_watchdog.start(m_seconds * 1000);
         QTimer::singleShot(0, dialog, [this] {
-            answer_(*dialog_);
-            if (dialog_ && dialog_->isVisible()) dialog_->reject();
+            m_answer(*m_dialog);
+            if (m_dialog && m_dialog->isVisible()) m_dialog->reject();
         });
         return false;
     }
 
 private:
-    std::function<void(D&)> answer_;
-    int seconds_;
-    bool shown_ = false;
-    QPointer<D> dialog_;
-    QTimer watchdog_;
+    std::function<void(D&)> m_answer;
+    int m_seconds;
+    bool m_shown = false;
+    QPointer<D> m_dialog;
+    QTimer m_watchdog;
 };

@@ -12,12 +12,12 @@ class ScriptedMediaDevice final : public MediaDevice {
 public:
     std::string SendString(const std::string& command) override {
         sent.push_back(command);
-        if (auto queued = once_.find(command); queued != once_.end() && !queued->second.empty()) {
+        if (auto queued = m_once.find(command); queued != m_once.end() && !queued->second.empty()) {
             const std::string reply = queued->second.front();
             queued->second.pop_front(); return reply;
         }
-        auto standing = always_.find(command);
-        return standing == always_.end() ? std::string() : standing->second;
+        auto standing = m_always.find(command);
+        return standing == m_always.end() ? std::string() : standing->second;
     }
 
     // Hints are recorded apart from the commands, in order; none is answered.
@@ -25,9 +25,9 @@ public:
     bool PlaysSilently() override { return silent; }
 
     // `command` answers `reply` from now on (until changed).
-    void Answer(const std::string& command, const std::string& reply) { always_[command] = reply; }
+    void Answer(const std::string& command, const std::string& reply) { m_always[command] = reply; }
     // `command` answers `reply` once, before any standing answer; several queue up.
-    void AnswerOnce(const std::string& command, const std::string& reply) { once_[command].push_back(reply); }
+    void AnswerOnce(const std::string& command, const std::string& reply) { m_once[command].push_back(reply); }
     void ClearSent() { sent.clear(); }
 
     std::vector<std::string> sent;
@@ -35,6 +35,6 @@ public:
     bool silent = false;  // what PlaysSilently answers
 
 private:
-    std::map<std::string, std::string> always_;
-    std::map<std::string, std::deque<std::string>> once_;
+    std::map<std::string, std::string> m_always;
+    std::map<std::string, std::deque<std::string>> m_once;
 };

@@ -6,7 +6,7 @@
 TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "velkaf-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern + "/";
+    m_path = pattern + "/";
 }
 
 namespace {
@@ -21,12 +21,12 @@ void MakeRemovable(const std::filesystem::path& folder) {
 
 TempFolder::~TempFolder() {
     std::error_code ec;
-    MakeRemovable(path_);
-    std::filesystem::remove_all(path_, ec);
+    MakeRemovable(m_path);
+    std::filesystem::remove_all(m_path, ec);
 }
 
 std::string TempFolder::Write(const std::string& name, const std::string& bytes) const {
-    const std::string full = path_ + name;
+    const std::string full = m_path + name;
     std::filesystem::create_directories(std::filesystem::path(full).parent_path());
     std::ofstream out(full, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -34,7 +34,7 @@ std::string TempFolder::Write(const std::string& name, const std::string& bytes)
 }
 
 std::string TempFolder::Read(const std::string& name) const {
-    std::ifstream in(path_ + name, std::ios::binary);
+    std::ifstream in(m_path + name, std::ios::binary);
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 

@@ -20,14 +20,14 @@ public:
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return m_path; }
     // Writes bytes to path() + name (creating folders on the way); returns the full path.
     std::string Write(const std::string& name, const std::string& bytes) const;
     // The bytes of path() + name, or "<missing>".
     std::string Read(const std::string& name) const;
 
 private:
-    std::string path_;
+    std::string m_path;
 };
 
 // A 128-byte ID3v1 tag block: `marker`, then title and artist each padded with `pad` to 30

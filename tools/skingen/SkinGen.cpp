@@ -91,13 +91,13 @@ const QColor kKnobDark = Hex(0x8A93A0);
 
 class Canvas {
 public:
-    Canvas(int w, int h, const QColor& fill) : img_(w, h, QImage::Format_RGB32) { img_.fill(fill); }
-    int Width() const { return img_.width(); }
-    int Height() const { return img_.height(); }
+    Canvas(int w, int h, const QColor& fill) : m_img(w, h, QImage::Format_RGB32) { m_img.fill(fill); }
+    int Width() const { return m_img.width(); }
+    int Height() const { return m_img.height(); }
     void Px(int x, int y, const QColor& c) {
-        if (x >= 0 && y >= 0 && x < img_.width() && y < img_.height()) img_.setPixel(x, y, c.rgb());
+        if (x >= 0 && y >= 0 && x < m_img.width() && y < m_img.height()) m_img.setPixel(x, y, c.rgb());
     }
-    QColor At(int x, int y) const { return QColor::fromRgb(img_.pixel(x, y)); }
+    QColor At(int x, int y) const { return QColor::fromRgb(m_img.pixel(x, y)); }
     void Fill(int x, int y, int w, int h, const QColor& c) {
         for (int yy = y; yy < y + h; ++yy)
             for (int xx = x; xx < x + w; ++xx) Px(xx, yy, c);
@@ -107,10 +107,10 @@ public:
         for (int y = 0; y < r.h; ++y)
             for (int x = 0; x < r.w; ++x) Px(dx + x, dy + y, from.At(r.x + x, r.y + y));
     }
-    const QImage& Image() const { return img_; }
+    const QImage& Image() const { return m_img; }
 
 private:
-    QImage img_;
+    QImage m_img;
 };
 
 uint32_t Hash(uint32_t x) {
