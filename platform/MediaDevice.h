@@ -4,7 +4,8 @@
 // The one path from the player to a media device: command strings in, reply strings out.
 //
 // Contract (mirrors the mpegvideo string interface the player was designed against):
-// - SendString is synchronous: when it returns, the command has taken effect.
+// - SendString is synchronous: when it returns, the command has taken effect. An open may go on
+//   in the background: until it ends "status <alias> mode" answers "not ready".
 // - An empty reply means "no answer": either the command has no reply or it failed.
 //   The caller never distinguishes the two (a failed numeric query reads as 0).
 // - Commands address one alias, "movie"; at most one medium is open at a time.
