@@ -201,6 +201,19 @@ TEST_F(BusE2E, AHandOverWithTheEditorOpenPlaysTheHandedFile) {
 }
 }  // namespace
 
+// The slowest answer to a bus Get, asked every 50 ms until `line` is logged (at most 7 s).
+std::chrono::steady_clock::duration SlowestGetUntil(PrivateBus& bus, PlayerProcess& player, const std::string& line) {
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration slowest{};
+    while (player.Log().find(line) == std::string::npos && std::chrono::steady_clock::now() - start < 7s) {
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_TRUE(bus.Get("PlaybackStatus").isValid());
+        slowest = std::max(slowest, std::chrono::steady_clock::now() - asked);
+        std::this_thread::sleep_for(50ms);
+    }
+    return slowest;
+}
+
 // Files whose read never finishes (a link to /proc/kmsg, which serves what it holds and then
 // blocks, as a file on a stalled mount does; a FIFO without a writer) count as tracks that will
 // not play: the good file after them plays within 7 s, the main window answers the bus within
@@ -213,15 +226,7 @@ TEST_F(BusE2E, FilesWhoseReadBlocksNeverHoldThePlayer) {
     {
         PlayerProcess player(home.path(), {}, {bus.Environment()});
         ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
-        const auto start = std::chrono::steady_clock::now();
-        std::chrono::steady_clock::duration slowest{};
-        while (player.Log().find("device: opened " + home.path() + "four.wav") == std::string::npos &&
-               std::chrono::steady_clock::now() - start < 7s) {
-            const auto asked = std::chrono::steady_clock::now();
-            EXPECT_TRUE(bus.Get("PlaybackStatus").isValid());
-            slowest = std::max(slowest, std::chrono::steady_clock::now() - asked);
-            std::this_thread::sleep_for(50ms);
-        }
+        const auto slowest = SlowestGetUntil(bus, player, "device: opened " + home.path() + "four.wav");
         EXPECT_NE(player.Log().find("device: opened " + home.path() + "four.wav"), std::string::npos) << player.Log();
         EXPECT_LT(slowest, 300ms);
         const auto quit = std::chrono::steady_clock::now();
@@ -253,15 +258,7 @@ TEST_F(BusE2E, AFileWhoseLaterReadsStallNeverHoldsThePlayer) {
     WriteStateFiles(home.path(), {mnt + "slow.mp3", home.path() + "four.wav"}, "Repeat=0");
     player.emplace(home.path(), std::vector<std::string>{}, std::vector<std::string>{bus.Environment()});
     ASSERT_TRUE(player->WaitForLog("on the session bus", 20s)) << player->Log();
-    const auto start = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::duration slowest{};
-    while (player->Log().find("device: opened " + home.path() + "four.wav") == std::string::npos &&
-           std::chrono::steady_clock::now() - start < 7s) {
-        const auto asked = std::chrono::steady_clock::now();
-        EXPECT_TRUE(bus.Get("PlaybackStatus").isValid());
-        slowest = std::max(slowest, std::chrono::steady_clock::now() - asked);
-        std::this_thread::sleep_for(50ms);
-    }
+    const auto slowest = SlowestGetUntil(bus, *player, "device: opened " + home.path() + "four.wav");
     const std::string log = player->Log();
     EXPECT_NE(log.find("device: opened " + home.path() + "four.wav"), std::string::npos) << log;
     EXPECT_EQ(CountOf(log, "the media engine is stuck in a file's read"), 1) << log;
