@@ -50,7 +50,7 @@ constexpr int kDrainBoundMs = 3000;
 constexpr int kSoundCheckMs = 500;
 constexpr int kSoundRetryMs = 1500;
 // Bound for libmpv to let go of a file whose open is given up; past it the core is left behind.
-constexpr int kGiveUpOpenMs = 200;
+constexpr int kGiveUpOpenMs = 100;
 
 std::string NumberText(double v) {
     char buf[64];
@@ -137,7 +137,7 @@ public:
             if (!Start()) return Fail(text, "libmpv is not available");
             return Open(text, c);
         }
-        if (m_opening && !FinishOpening()) {
+        if (m_opening && FinishOpening()) {
             if (!EqualsNoCase(c.alias, m_opening->alias)) return Fail(text, "unknown alias");
             if (c.verb == DeviceVerb::Status && c.item == StatusItem::Mode) return Ok("not ready");
             if (c.verb != DeviceVerb::Close) return Fail(text, "still opening");

@@ -14,7 +14,7 @@ struct MediaDeviceOptions {
     std::string pcmCaptureFile;
     // Bounds of the commands, in milliseconds: an open answers within openWaitMs and may go on
     // in the background until openTimeoutMs (see open below).
-    int openWaitMs = 150;
+    int openWaitMs = 100;
     int openTimeoutMs = 5000;
     int seekTimeoutMs = 3000;
     int closeTimeoutMs = 2000;

@@ -183,6 +183,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     QuitOnSignals(*app);
 
+    // A shell has no tick to finish an open in the background: each open is waited for whole.
+    options.openWaitMs = options.openTimeoutMs;
     MpvMediaDevice device(options);
     if (!device.Ready()) {
         std::fputs("velkaf-device: libmpv could not be started\n", stderr);

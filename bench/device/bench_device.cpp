@@ -206,6 +206,7 @@ Figures Ours(const Media& m, const std::string& file, const std::vector<int>& fr
     const std::string open = "open \"" + file + "\" type mpegvideo alias movie";
     MediaDeviceOptions options;
     options.audioOutput = "null";
+    options.openWaitMs = options.openTimeoutMs;  // the whole open is measured
     MpvMediaDevice device(options);
     VideoHostWidget host;
     host.resize(m.width, m.height);

@@ -21,6 +21,9 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+// The tests wait for each open whole, as a caller without a tick to finish it would.
+constexpr int kWholeOpen = 5000;
 DeviceCommand Parse(const std::string& text) {
     ParsedCommand p = ParseDeviceCommand(text);
     EXPECT_TRUE(p.command.has_value()) << text << ": " << p.error;
@@ -95,7 +98,7 @@ std::string CueCommand(const std::string& path) { return "cue movie next \"" + p
 
 // Runs `commands` ("": until the track has stopped) on a device that writes its sound to `out` as raw samples.
 void PlayScript(const std::string& out, const std::vector<std::string>& commands, const std::string& what = "") {
-    MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out});
+    MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out, .openWaitMs = kWholeOpen});
     const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
     for (const std::string& command : commands)
         ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok) << what << ": " << command;
@@ -119,7 +122,9 @@ double PcmRms(const std::string& path) {  // of raw signed 16-bit samples; 0 whe
 
 struct DeviceTest : ::testing::Test {
     explicit DeviceTest(bool capture = false)  // capture: the sound to pcm, raw samples; else nowhere
-        : device(MediaDeviceOptions{capture ? "pcm" : "null", capture ? pcm : ""}) { host.resize(400, 300); }
+        : device(MediaDeviceOptions{capture ? "pcm" : "null", capture ? pcm : "", kWholeOpen}) {
+        host.resize(400, 300);
+    }
     std::string Send(const std::string& command) { return device.SendString(command); }
     bool Ok(const std::string& command) { return device.Execute(command).ok; }
     void Open(const std::string& name) { ASSERT_TRUE(Ok(OpenCommand(MediaPath(name)))) << name; }
@@ -135,6 +140,35 @@ struct DeviceTest : ::testing::Test {
     TempFolder folder; const std::string pcm = folder.path() + "out.pcm";
     MpvMediaDevice device; VideoHostWidget host;
 };
+
+// An open that goes on in the background: "not ready" until it ends, then open as any other; a close
+// meanwhile gives it up and the next open works.
+TEST(DeviceOpenTest, AnOpenInTheBackgroundEndsOpenOrIsGivenUpByAClose) {
+    (void)TestApplication();
+    MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "null", .openWaitMs = 0});
+    // The mode once it is no longer "not ready" (5 s at most), and whether it was first.
+    const auto modeOnceOpen = [&device](bool& notReadyFirst) {
+        std::string mode = device.SendString("status movie mode");
+        notReadyFirst = mode == "not ready";
+        if (notReadyFirst) EXPECT_FALSE(device.Execute("play movie").ok) << "refused while it opens";
+        for (int i = 0; mode == "not ready" && i < 5000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            mode = device.SendString("status movie mode");
+        }
+        return mode;
+    };
+    bool notReadyFirst = false;
+    const std::string open = OpenCommand(MediaPath("video.mpg"));
+    ASSERT_TRUE(device.Execute(open).ok);
+    EXPECT_EQ(modeOnceOpen(notReadyFirst), "stopped");
+    EXPECT_EQ(device.SendString("status movie length"), "4000");
+    ASSERT_TRUE(device.Execute(open).ok);
+    EXPECT_TRUE(device.Execute("close movie").ok);
+    EXPECT_EQ(device.SendString("status movie mode"), "");
+    ASSERT_TRUE(device.Execute(OpenCommand(MediaPath("tone.wav"))).ok);
+    EXPECT_EQ(modeOnceOpen(notReadyFirst), "stopped");
+    EXPECT_TRUE(device.Execute("play movie").ok);
+}
 
 TEST_F(DeviceTest, ModeAndPositionAfterEachCommand) {
     Open("video.mpg");
@@ -379,7 +413,8 @@ TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
         }
         const std::string out = folder.path() + c.what + ".pcm";
         {
-            MpvMediaDevice list(MediaDeviceOptions{.audioOutput = c.adopted ? "null" : "pcm", .pcmCaptureFile = out});
+            MpvMediaDevice list(MediaDeviceOptions{
+                .audioOutput = c.adopted ? "null" : "pcm", .pcmCaptureFile = out, .openWaitMs = kWholeOpen});
             int most = 0;
             const auto ended = [&] {
                 most = std::max(most, list.EnginePlaylistCount());
@@ -477,7 +512,7 @@ TEST_F(DeviceTest, EachEntrySoundsWithItsGainFromItsFirstSample) {
 // that is said once on standard error and to the caller.
 TEST_F(DeviceTest, NoSoundOutputIsSaidOnce) {
     ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse", 1);
-    MpvMediaDevice silent(MediaDeviceOptions{.audioOutput = "pulse"});
+    MpvMediaDevice silent(MediaDeviceOptions{.audioOutput = "pulse", .openWaitMs = kWholeOpen});
     ::testing::internal::CaptureStderr();
     for (int open = 0; open < 2; ++open) {
         ASSERT_TRUE(silent.Execute(OpenCommand(MediaPath("tone.wav"))).ok);
