@@ -81,6 +81,7 @@ TEST(Latin1FieldTest, JapaneseLegacyBytesAreReadAsCp932) {
         {"IBM extension kanji", "\xFA\xB1\x8B\xB4", "\xEF\xA8\x91\xE6\xA9\x8B"},
         {"UTF-8 written into a Latin-1 field", kSong, kSong},
         {"CP932 kanji", kSongCp932 + " (Live)", kSong + " (Live)"},
+        {"CP932 kanji, then the first halfwidth katakana", kSongCp932 + "\xA1", kSong + "\xEF\xBD\xA1"},
         {"CP932 katakana pair, ASCII trail bytes", "\x83\x40\x83\x43", "\xE3\x82\xA1\xE3\x82\xA4"},
         {"a lone katakana stays Windows-1252", "\x83\x41", "\xC6\x92" "A"},
         {"Latin-1 accents", "Caf\xE9 H\xE4\xE4y\xF6", "Caf\xC3\xA9 H\xC3\xA4\xC3\xA4y\xC3\xB6"},

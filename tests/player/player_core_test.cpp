@@ -194,6 +194,15 @@ TEST(InputControlTest, PressesAndReleases) {
     }
 }
 
+// A left button up anywhere leaves the lights of the first nine buttons lit for one more tick only.
+TEST(InputControlTest, AButtonUpShortensTheLitButtonsToOneTick) {
+    Rig rig;
+    for (int i = 0; i < 10; ++i) rig.state.buttonCounters[i] = i + 2;
+    rig.input.OnLButtonUp({0, 0});
+    const int* counters = rig.state.buttonCounters;
+    EXPECT_EQ(std::vector<int>(counters, counters + 10), (std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 11}));
+}
+
 // The time display both ways with the time format each mode wants.
 TEST(InputControlTest, TimeDisplay) {
     Rig rig;
@@ -613,6 +622,7 @@ TEST(MainTickTest, SleptCallsCountAsRun) {
         {.name = "nothing slept", .divisor = 5, .counter = 2, .calls = 0, .toFull = 3},
         {.name = "two of four sub-calls", .divisor = 5, .counter = 1, .calls = 2, .toFull = 2},
         {.name = "up to the full tick", .divisor = 5, .counter = 1, .calls = 3, .toFull = 1},
+        {.name = "exactly the calls to it", .divisor = 5, .counter = 1, .calls = 4, .toFull = 1},
         {.name = "past it: folded into the next", .divisor = 5, .counter = 0, .calls = 12, .toFull = 1},
         {.name = "every call full", .divisor = 0, .counter = 0, .calls = 7, .toFull = 1},
         {.name = "a wait counts down", .divisor = 5, .counter = 0, .calls = 3, .toFull = 2, .wait = 10, .waitAfter = 7},
