@@ -33,6 +33,9 @@ bool ReadWithin(const std::string& path, int boundMs, std::function<void()> read
         read();  // nothing there to block on: its reader says why
         return true;
     }
+    // A regular file of no bytes has nothing to read; the files of /proc and /sys say so
+    // too, and some of them (/proc/kmsg) serve a little, then block.
+    if (S_ISREG(st.st_mode) && st.st_size == 0) return false;
     const std::pair<dev_t, ino_t> key{st.st_dev, st.st_ino};
     auto probe = std::make_shared<Probe>();
     std::unique_lock<std::mutex> lock(gMutex);
@@ -54,9 +57,6 @@ bool ReadWithin(const std::string& path, int boundMs, std::function<void()> read
 bool FirstBytesReadable(const std::string& path, int boundMs) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return true;
-    // A regular file of no bytes has nothing to read; the files of /proc and /sys say so
-    // too, and some of them (/proc/kmsg) serve a little, then block.
-    if (S_ISREG(st.st_mode) && st.st_size == 0) return false;
     return ReadWithin(path, boundMs, [path] {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0) {

@@ -22,15 +22,14 @@ constexpr int kMediaReadBoundMs = 250;
 
 // Runs `read`, a reader of the file at `path`, on a thread of its own and waits for it at most
 // `boundMs`. False when it did not finish: it is left behind as a stuck probe is (the same file is
-// refused at once while it stays stuck). `read` owns whatever it touches (copies, shared_ptr).
+// refused at once while it stays stuck), and for a regular file of no bytes, which is not read
+// (as FirstBytesReadable). `read` owns whatever it touches (copies, shared_ptr).
 bool ReadWithin(const std::string& path, int boundMs, std::function<void()> read);
 
-// `reader(path)` for a file whose first bytes read and whose whole read finishes within
-// kMediaReadBoundMs; else T{}: a file whose later reads block (a FUSE file that stalls after its
-// first pages) holds nobody either.
+// `reader(path)` when its whole read finishes within kMediaReadBoundMs; else T{}: a file whose
+// first or later reads block (a FUSE file that stalls after its first pages) holds nobody.
 template <class T, class Reader>
 T ReadMediaFileWithin(const std::string& path, Reader reader) {
-    if (!FirstBytesReadable(path, kMediaReadBoundMs)) return T{};
     auto result = std::make_shared<T>();
     if (!ReadWithin(path, kMediaReadBoundMs, [path, result, reader] { *result = reader(path); })) return T{};
     return std::move(*result);
