@@ -35,18 +35,28 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
     };
     for (const Case& c : cases) {
         PlaybackRig rig;
-        rig.SetEntries({rig.tmp.Write("a/b/x.mpg", "data")}), rig.playlist.currentIndex = c.index;
-        rig.device.Answer("where movie destination", "0 0 320 240"), rig.host.editorExists = c.editor;
+        rig.SetEntries({rig.tmp.Write("a/b/x.mpg", "data")});
+        rig.playlist.currentIndex = c.index;
+        rig.device.Answer("where movie destination", "0 0 320 240");
+        rig.host.editorExists = c.editor;
         for (const char* format : {"milliseconds", "frames", "milliseconds"})
             rig.device.AnswerOnce("status movie time format", format);
         for (const char* length : {"250", "10000"}) rig.device.AnswerOnce("status movie length", length);
         PlayerState& s = rig.state;
-        s.fullScreen = c.fullScreen, s.screenWidth = 1024, s.screenHeight = 768;
+        s.fullScreen = c.fullScreen;
+        s.screenWidth = 1024;
+        s.screenHeight = 768;
         s.minimiseState = MinimiseState(c.minimised);
         s.seekDragging = KnobDrag::Dragging;
-        s.closed = s.paused = s.marqueeStarted = s.busy = 1, s.speed = 4, s.position = 999;
+        s.closed = s.paused = s.marqueeStarted = s.busy = 1;
+        s.speed = 4;
+        s.position = 999;
         Settings& st = rig.settings;
-        st.alwaysOnTop = c.onTop, st.videoSizeMode = c.sizeMode, st.fullScreenFit = 2, st.mainX = 40, st.mainY = 50;
+        st.alwaysOnTop = c.onTop;
+        st.videoSizeMode = c.sizeMode;
+        st.fullScreenFit = 2;
+        st.mainX = 40;
+        st.mainY = 50;
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.device.sent, c.traffic) << c.sizeMode;
         EXPECT_EQ(std::pair(std::filesystem::current_path().string() + "/", st.lastTrackFolder),
@@ -118,9 +128,12 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
     for (const Case& c : cases) {
         PlaybackRig rig;
         rig.SetEntries(Strings(static_cast<size_t>(c.entries), rig.tmp.Write("broken.mp3", "not media")));
-        rig.device.Answer("status movie mode", c.mode), rig.video.natural = VideoRect{0, 0, 640, 360};
+        rig.device.Answer("status movie mode", c.mode);
+        rig.video.natural = VideoRect{0, 0, 640, 360};
         PlayerState& s = rig.state;
-        s.closed = c.closedBefore, s.failedOpensInARow = c.failedBefore, s.failedTrackWait = 9;
+        s.closed = c.closedBefore;
+        s.failedOpensInARow = c.failedBefore;
+        s.failedTrackWait = 9;
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(std::tuple(s.failedOpensInARow, s.failedTrackWait, s.closed, s.marqueeStarted, s.marqueeOffset),
                   std::tuple(c.failedAfter, c.wait, c.closed, int(c.mode.empty()), c.mode.empty() ? 0 : -141))
@@ -169,7 +182,7 @@ TEST(OpenTrackTest, WhyAFileWouldNotPlay) {
     ASSERT_EQ(::mkfifo((tmp.path() + "fifo.mp3").c_str(), 0600) + ::mkdir((tmp.path() + "dir.mp3").c_str(), 0700), 0);
     const std::pair<std::string, std::string> cases[] = {
         {tmp.path() + "gone.mp3", "No such file or directory"}, {tmp.path() + "dir.mp3", "it is a folder"},
-        {tmp.path() + "fifo.mp3", "it is not a regular file (a FIFO, a socket or a device)"}, 
+        {tmp.path() + "fifo.mp3", "it is not a regular file (a FIFO, a socket or a device)"},
         {tmp.Write("e.mp3", ""), "it is empty"},
         {tmp.Write("text.mp3", "text"), "the device cannot play it (not media it knows, or damaged)"},
     };
@@ -194,10 +207,14 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         PlaybackRig rig;
         for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav"}) rig.tmp.Write(name, "");
         rig.tmp.Write("list.m3u", "#EXTM3U\r\n/music/c.mp3\r\nrelative.mp3\r\n/music/A.mp3\r\n");
-        rig.SetEntries(old), rig.playlist.currentIndex = 1, rig.host.editorExists = c.editor;
+        rig.SetEntries(old);
+        rig.playlist.currentIndex = 1;
+        rig.host.editorExists = c.editor;
         if (c.broken) rig.device.Answer("status movie mode", "");
         PlayerState& s = rig.state;
-        s.busy = std::max(c.busy, 0), s.closed = c.busy < 0, s.seekKnobX = 100;
+        s.busy = std::max(c.busy, 0);
+        s.closed = c.busy < 0;
+        s.seekKnobX = 100;
         s.trackPending = s.failedOpensInARow = 1;
         s.seekDragging = KnobDrag::Dragging;
         Strings items, entries;

@@ -533,12 +533,13 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
     const Strings panelUp = Concat({{"pause movie", pos, "[panel 0,0]"}, shown, tick});
     const Strings panelStep = Concat({shown, {"set movie time format frames", pos, "seek movie to 5199",
                                               "set movie time format milliseconds", pos}, tick});
-    const Strings panelVolume = Concat({shown, {"[volume 65535,65535]"}, tick});
     const Values steps{{{F, kFullScreenScrollStep}, -1}, {{O, kFullScreenScrollStep}, 1},
                        {{F, kFullScreenMiddleClick}, 1}};
     const Values back{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelBack}};
-    const Values volume{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelPlayPause + 1},
-                        {{P, kPanelVolumeState}, kPanelVolumeMoved}, {{P, kPanelVolumeLevel}, 300}};
+    const auto volume = [P](int level) {  // the slider moved to `level` (0..255 on the panel), PLAY pressed
+        return Values{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelPlayPause + 1},
+                      {{P, kPanelVolumeState}, kPanelVolumeMoved}, {{P, kPanelVolumeLevel}, level}};
+    };
     struct Case { const char* name; int paused = 0, panel = 0; Values values; Strings sent;
                   int speed = 0, pending = kCmdNone; };
     const Case cases[] = {
@@ -549,8 +550,10 @@ TEST(MainTickTest, FullScreenWindowsAndPanel) {
         {.name = "panel up: the overlay's middle click", .panel = 1, .values = {{{O, kFullScreenMiddleClick}, 1}},
          .sent = panelUp},
         {.name = "the panel's BACK while paused", .paused = 1, .panel = 1, .values = back, .sent = panelStep},
-        {.name = "the panel's volume and PLAY", .paused = 1, .panel = 1, .values = volume, .sent = panelVolume,
-         .pending = kCmdPlay},
+        {.name = "the panel's volume past full and PLAY", .paused = 1, .panel = 1, .values = volume(300),
+         .sent = Concat({shown, {"[volume 65535,65535]"}, tick}), .pending = kCmdPlay},
+        {.name = "the panel's volume below silence", .paused = 1, .panel = 1, .values = volume(-5),
+         .sent = Concat({shown, {"[volume 0,0]"}, tick}), .pending = kCmdPlay},
     };
     for (const Case& c : cases) {
         Rig rig;
