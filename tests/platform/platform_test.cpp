@@ -7,6 +7,7 @@
 #include <set>
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReadProbe.h"
 #include "platform/Text.h"
 #include "tests/support/TestSupport.h"
 
@@ -60,6 +61,17 @@ TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) 
         EXPECT_EQ(ReadWholeFile(dir.path() + name).has_value(), state == FileState::Readable) << name;
     }
     EXPECT_EQ(ReadWholeFile(dir.path() + "big.bin"), big);
+}
+
+// A missing path or a folder is let through for its opener to refuse; a regular file of no bytes has nothing to read.
+TEST(PlatformTest, OnlyAFileWithBytesToReadPassesTheProbe) {
+    TempFolder dir;
+    dir.Write("song.mp3", "ID3");
+    dir.Write("empty.mp3", "");
+    dir.Write("folder/x", "");
+    for (const auto& [name, readable] :
+         {std::pair{"song.mp3", true}, {"missing.mp3", true}, {"folder", true}, {"empty.mp3", false}})
+        EXPECT_EQ(FirstBytesReadable(dir.path() + name, 1000), readable) << name;
 }
 
 TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTemporaryFile) {

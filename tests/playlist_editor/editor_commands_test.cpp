@@ -118,4 +118,16 @@ TEST(EditorCommandsTest, EveryCommandGivesTheLiteralLoopsResult) {
         ASSERT_EQ(fast.Next(), literal.Next()) << "the random order draws once per line";
     }
 }
+// What the window then leaves alone: a move that cannot start, or nothing selected, says so.
+TEST(EditorCommandsTest, ACommandThatChangesNothingSaysSo) {
+    const struct { const char* name; bool (*command)(EditorList&); std::vector<char> selected; bool changed; } cases[] = {
+        {"up, nothing selected", MoveUp, {0, 0, 0}, false}, {"up from the top", MoveUp, {1, 1, 0}, false},
+        {"down from the bottom", MoveDown, {0, 0, 1}, false}, {"delete, nothing selected", DeleteSelected, {}, false},
+        {"up", MoveUp, {0, 1, 0}, true}, {"down", MoveDown, {1, 0, 0}, true}, {"delete", DeleteSelected, {0, 1}, true},
+    };
+    for (const auto& c : cases) {
+        EditorList list{{"a", "b", "c"}, c.selected, 0, false};
+        EXPECT_EQ(c.command(list), c.changed) << c.name;
+    }
+}
 }  // namespace
