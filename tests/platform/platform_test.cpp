@@ -1,12 +1,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <climits>
+#include <csignal>
 #include <set>
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/QuitSignal.h"
 #include "platform/ReadProbe.h"
 #include "platform/Text.h"
 #include "tests/support/TestSupport.h"
@@ -61,6 +64,18 @@ TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) 
         EXPECT_EQ(ReadWholeFile(dir.path() + name).has_value(), state == FileState::Readable) << name;
     }
     EXPECT_EQ(ReadWholeFile(dir.path() + "big.bin"), big);
+}
+
+// Quit signals wake a loop watching the pipe; a drain empties it, and the request stays.
+TEST(PlatformTest, QuitSignalsWakeThePipeUntilDrained) {
+    InstallQuitSignalHandlers();
+    pollfd watch{QuitSignalFd(), POLLIN, 0};
+    ASSERT_GE(watch.fd, 0);
+    EXPECT_EQ(::poll(&watch, 1, 0), 0);
+    for (const int signal : {SIGTERM, SIGHUP}) ASSERT_EQ(::raise(signal), 0);
+    EXPECT_EQ(std::pair(::poll(&watch, 1, 0), QuitSignalReceived()), std::pair(1, true));
+    DrainQuitSignalFd();
+    EXPECT_EQ(std::pair(::poll(&watch, 1, 0), QuitSignalReceived()), std::pair(0, true));
 }
 
 // A missing path or a folder is let through for its opener to refuse; a regular file of no bytes has nothing to read.

@@ -224,9 +224,10 @@ TEST(InputControlTest, HotspotsTakePressesOnTheirOwnPixelsOnly) {
     const auto shuffleOff = [](Rig& r) { return r.settings.shuffle == 0; };
     const auto repeatOff = [](Rig& r) { return r.settings.repeat == 0; };
     const auto rewound = [](Rig& r) { return r.state.buttonCounters[kCounterSearchBackward] > 0; };
+    const auto back = [](Rig& r) { return r.state.pendingCommand.Get() == kCmdPreviousTrack; };
     const struct { const char* name; int x, y, w, h; std::function<bool(Rig&)> acted; } spots[] = {
         {"time", 129, 55, 72, 13, timeShown}, {"STOP", 237, 19, 37, 23, stopped}, {"REW", 208, 45, 28, 25, rewound},
-        {"SHUFFLE", 19, 51, 32, 11, shuffleOff}, {"REPEAT", 19, 38, 32, 11, repeatOff},
+        {"SHUFFLE", 19, 51, 32, 11, shuffleOff}, {"REPEAT", 19, 38, 32, 11, repeatOff}, {"BACK", 208, 73, 46, 13, back},
     };
     for (const auto& spot : spots) {
         const int right = spot.x + spot.w, bottom = spot.y + spot.h;

@@ -111,6 +111,8 @@ TEST(Surface, CreateAddressingAndEncoding) {
               std::string("BM1745\0\4", 8));
     ASSERT_TRUE(b.CreateFromBmp(Bytes(file)));
     ExpectPicture(b, 7, 5);
+    ASSERT_TRUE(b.Create(20, 10));
+    EXPECT_EQ(b.EncodeBmp().substr(2, 4), std::string("\x8E\x02\0\0", 4)) << "the file's size, 54 + 10 rows of 60";
     const Bgr g{9, 9, 9}; s.Fill(1, 1, 5, 2, g);
     EXPECT_TRUE(s.Pixel(5, 2) == g && s.Pixel(6, 1) == PositionColour(6, 1) && s.Pixel(1, 3) == PositionColour(1, 3));
     s.Destroy();
