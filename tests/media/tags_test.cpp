@@ -233,7 +233,8 @@ TEST(AsfHeaderTest, OnlyHeadersThatAddUpAreRead) {
     const std::string t = Utf16("Song"), a = Utf16("Singer");  // title, artist, 3 empty fields
     const std::string song = Object(kContent, Le(t.size(), 2) + Le(a.size(), 2) + Le(0, 6) + t + a);
     const std::string empty = Attribute("", 0, 0, "");  // the smallest attribute: 8 bytes
-    struct Case { const char* name; std::string file; const char* title; };  // title "": no tag
+    // title "": no tag. `details`: the bus's reader takes it, as it only refuses what would cost TagLib dear
+    struct Case { const char* name; std::string file; const char* title; bool details = false; };
     const auto ext = [&](uint64_t count, const std::string& attribute, int times = 1) {  // `attribute` `times` over
         std::string all = Le(count, 2);
         while (times-- > 0) all += attribute;
@@ -244,17 +245,21 @@ TEST(AsfHeaderTest, OnlyHeadersThatAddUpAreRead) {
         {.name = "and one attribute", .file = ext(1, Attribute("WM/Year", 0, 10, Utf16("1999"))), .title = "Song"},
         {.name = "a boolean of its width", .file = ext(1, Attribute("B", 2, 4, Le(1, 4))), .title = "Song"},
         {.name = "4096 attributes", .file = ext(4096, empty, 4096), .title = "Song"},
-        {.name = "4097 attributes", .file = ext(4097, empty, 4097), .title = ""},
+        {.name = "4097 attributes", .file = ext(4097, empty, 4097), .title = "", .details = true},
         {.name = "count past its object", .file = ext(65535, ""), .title = ""},
-        {.name = "count short of its object", .file = ext(0, empty), .title = ""},
-        {.name = "a boolean of 2 bytes", .file = ext(1, Attribute("B", 2, 2, Le(1, 2))), .title = ""},
-        {.name = "unknown value type", .file = ext(1, Attribute("B", 7, 0, "")), .title = ""},
-        {.name = "value past its object", .file = ext(1, Attribute("B", 1, 9, "x")), .title = ""},
+        {.name = "count short of its object", .file = ext(0, empty), .title = "", .details = true},
+        {.name = "a boolean of 2 bytes", .file = ext(1, Attribute("B", 2, 2, Le(1, 2))), .title = "",
+         .details = true},
+        {.name = "unknown value type", .file = ext(1, Attribute("B", 7, 0, "")), .title = "", .details = true},
+        {.name = "value past its object", .file = ext(1, Attribute("B", 1, 9, "x")), .title = "", .details = true},
         {.name = "object under 24 bytes", .file = Asf(song + kExtended + Le(10, 8), 2), .title = ""},
         {.name = "object past the file", .file = Asf(song + Object(kExtended, Le(0, 2), 100), 2), .title = ""},
         {.name = "description shorter than its lengths", .file = Asf(Object(kContent, Le(40, 2)), 1), .title = ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReadTagLibTagFromBytes(c.file, "t.wma").title, c.title) << c.name;
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReadTagLibTagFromBytes(c.file, "t.wma").title, c.title) << c.name;
+        EXPECT_EQ(ReadTrackDetailsFromBytes(c.file, "t.wma").artists.size(), *c.title || c.details ? 1u : 0u) << c.name;
+    }
 }
 
 // Loudness tags: the forms real taggers write and the gain each gives, what is refused, album and track falling back to
