@@ -87,7 +87,7 @@ struct Window {
 TEST(CommandLineTest, WhatTheArgumentsName) {
     TempFolder start;
     for (const char* n : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3"}) start.Write(n, "");
-    struct Case { const char* name; Strings args, items, nothing; };
+    struct Case { const char* name; Strings args = {}, items = {}, nothing = {}; };
     const Case cases[] = {
         {.name = "none"},
         {.name = "joined", .args = {"My", "Music/a.mp3"}, .items = {"%My Music/a.mp3"}},
