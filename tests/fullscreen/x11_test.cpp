@@ -101,8 +101,7 @@ struct X11Player {  // the real player on the virtual display, with the test's l
         for (unsigned i = 0; i < count; ++i) {
             XWindowAttributes a;
             if (XGetWindowAttributes(x, children[i], &a) && a.map_state == IsViewable && a.width == width &&
-                a.height == height && (atX < 0 || (a.x == atX && a.y == atY)))
-                found = children[i];
+                a.height == height && (atX < 0 || (a.x == atX && a.y == atY))) found = children[i];
         }
         if (children != nullptr) XFree(children);
         return found;
