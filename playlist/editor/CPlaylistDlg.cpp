@@ -221,26 +221,32 @@ void CPlaylistDlg::OnDropFiles(const std::vector<std::string>& items) {
     m_nCount = playlist.StoreSize();
 }
 
-std::string CPlaylistDlg::RunFileDialog(bool save, const std::string& folder) {
+void CPlaylistDlg::RunNestedDialog(const std::function<void(QWidget* parent)>& dialog) {
     // The dialog's own event loop keeps the timer ticking; busy keeps the full tick (and with
     // it the quit path, which deletes this object) out until the dialog has returned.
     PlayerState& state = m_host.EditorPlayerState();
     const int busy = state.busy;
     state.busy = 1;
     ++m_nNestedLoops;
-    QWidget* parent = Window();
-    const std::string chosen =
-        save ? m_wnd->dialogs->ChooseListToSave(parent, folder) : m_wnd->dialogs->ChooseListToLoad(parent, folder);
+    dialog(Window());
     --m_nNestedLoops;
     state.busy = busy;
-    // The next list dialog opens where this one ended, whatever was chosen there.
-    if (!chosen.empty()) m_listDialogFolder = FolderOf(MakeAbsolute(chosen, CurrentFolder()));
     if (m_nNestedLoops == 0) {
         // Closed meanwhile: gone once this handler has returned to the event loop.
         for (const QPointer<EditorWindow>& wnd : m_wnd->closing)
             if (!wnd.isNull()) wnd->deleteLater();
         m_wnd->closing.clear();
     }
+}
+
+std::string CPlaylistDlg::RunFileDialog(bool save, const std::string& folder) {
+    std::string chosen;
+    RunNestedDialog([&](QWidget* parent) {
+        chosen =
+            save ? m_wnd->dialogs->ChooseListToSave(parent, folder) : m_wnd->dialogs->ChooseListToLoad(parent, folder);
+    });
+    // The next list dialog opens where this one ended, whatever was chosen there.
+    if (!chosen.empty()) m_listDialogFolder = FolderOf(MakeAbsolute(chosen, CurrentFolder()));
     return chosen;
 }
 
@@ -281,7 +287,10 @@ void CPlaylistDlg::OnSave() {
     if (chosen.empty()) return;
     chosen = WithDefaultSuffix(chosen);
     settings.lastListFile = chosen;
-    if (!WriteListFile(chosen, m_host.EditorPlaylist())) LogLine("the list was not saved to " + chosen);
+    if (WriteListFile(chosen, m_host.EditorPlaylist())) return;
+    LogLine("the list was not saved to " + chosen);
+    // Said, not only logged: the user would take the list for saved.
+    RunNestedDialog([&](QWidget* parent) { m_wnd->dialogs->TellListNotSaved(parent, chosen); });
 }
 
 void CPlaylistDlg::OnNew() {

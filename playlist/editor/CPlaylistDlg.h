@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -115,7 +116,10 @@ private:
     void OnDelete();
 
     void SendCloseMessage();
-    // Runs a file dialog with busy held; afterwards deletes a window closed meanwhile.
+    // Runs `dialog` (modal, with its own event loop) with busy held; afterwards deletes a window
+    // closed meanwhile.
+    void RunNestedDialog(const std::function<void(QWidget* parent)>& dialog);
+    // A load or save dialog that way; the next one starts where this one ended.
     std::string RunFileDialog(bool save, const std::string& folder);
 
     // Lines of the list, kept in step with the store.
@@ -140,6 +144,6 @@ private:
     int m_nClientCy = 0;
     int m_nSortMode = 0;             // next sort: 0 path up, 1 path down, 2 name up, 3 name down
     bool m_bMarked = false;          // line m_nCurrent carries ">" (no other line ever does)
-    int m_nNestedLoops = 0;          // file dialogs running under one of our handlers
+    int m_nNestedLoops = 0;          // dialogs running under one of our handlers
     std::string m_listDialogFolder;  // where the last list dialog ended; empty before the first
 };

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
 
@@ -15,6 +16,14 @@ public:
     }
     std::string ChooseListToSave(QWidget* parent, const std::string& folder) override {
         return Run(parent, folder, true);
+    }
+    void TellListNotSaved(QWidget* parent, const std::string& path) override {
+        QPointer<QMessageBox> box = new QMessageBox(
+            QMessageBox::Warning, QStringLiteral("名前を付けて保存"),
+            QStringLiteral("リストを保存できませんでした。\n") + QFile::decodeName(QByteArray::fromStdString(path)),
+            QMessageBox::Ok, parent);
+        box->exec();
+        delete box.data();  // null when the owner went away meanwhile
     }
 
 private:

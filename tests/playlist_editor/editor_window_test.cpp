@@ -34,6 +34,7 @@ struct EditorRig final : PlaylistEditorHost {
             return rig.answer;
         }
         std::string ChooseListToSave(QWidget* p, const std::string& f) override { return ChooseListToLoad(p, f); }
+        void TellListNotSaved(QWidget*, const std::string& path) override { rig.notSaved.push_back(path); }
         EditorRig& rig;
     };
     explicit EditorRig(const std::vector<std::string>& entries = {}, int current = 0, bool open = true) {
@@ -76,7 +77,7 @@ struct EditorRig final : PlaylistEditorHost {
     std::vector<int> posted;           // codes the main window would receive, in order
     std::string answer;                // what the load or save dialog answers; empty: cancelled
     std::function<void()> whileShown;  // runs as if inside the dialog's own loop
-    std::vector<std::string> started;  // the folder each dialog started in
+    std::vector<std::string> started, notSaved;  // the folder each dialog started in; the saves said to fail
     std::vector<int> busyWhileShown;
     CPlaylistDlg editor{*this};
 };
@@ -234,6 +235,7 @@ TEST(EditorWindowTest, LoadAndSaveThroughListDialogsThatOpenWhereTheLastOneEnded
     EXPECT_EQ(std::make_tuple(f.Read("saved/new.tsr"), f.Read("lists/old.m3u"), f.Read("gone/mix.tsr"),
                               rig.editor.StatusLine()->text().toStdString()),
               std::make_tuple(ab, ab, std::string("<missing>"), f.path() + "lists"));
+    EXPECT_EQ(rig.notSaved, std::vector<std::string>{f.path() + "gone/mix.tsr"}) << "the one failed save is said";
     EditorRig closing(LetterPaths("pqr"), 0);  // closed while the dialog runs its own loop
     closing.answer = list; closing.whileShown = [&closing] { closing.editor.CloseWindow(); };
     QPointer<QWidget> window = closing.editor.Window();
