@@ -298,16 +298,12 @@ TEST_F(DeviceTest, PictureAtTheDestinationInTheAttachedHost) {
     const QImage frame = DecodedFrame("video.mpg", 30);
     const QRect natural(0, 0, 320, 240), none;
     const std::tuple<std::string, QRect, bool> steps[] = {  // command, picture in the first host, in the second
-        {Attach(host), natural, false},
-        {"put movie destination at 40 30 160 120", QRect(40, 30, 160, 120), false},
+        {Attach(host), natural, false}, {"put movie destination at 40 30 160 120", QRect(40, 30, 160, 120), false},
         {"put movie destination at 10 20 380 270", QRect(10, 20, 380, 270), false},
         {"put movie destination at 50 60 0 0", QRect(50, 60, 0, 0), false},  // nothing to show
-        {"put movie destination", natural, false},
-        {"window movie handle default", none, false},
-        {Attach(second), none, true},
-        {Attach(host), natural, false},  // straight from one host to the other
-        {"window movie handle default state minimized", none, false},
-        {Attach(second), none, true},
+        {"put movie destination", natural, false}, {"window movie handle default", none, false},
+        {Attach(second), none, true}, {Attach(host), natural, false},  // straight from one host to the other
+        {"window movie handle default state minimized", none, false}, {Attach(second), none, true},
         {"close movie", none, false},
     };
     for (const auto& [command, r, other] : steps) {
