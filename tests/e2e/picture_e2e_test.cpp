@@ -45,8 +45,7 @@ TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow
     ASSERT_EQ(MakeClip(big, "0x3050c0", "1920x1080", 2), "made");
     ASSERT_EQ(MakeClip(small, "0xd04020", "854x480", 6), "made");
     PlayerProcess player(home.path(), {big, small}, desk.Environment());
-    const Box first = VideoWindow(player.pid(), [](const Box& b) { return b.w > 854; });
-    EXPECT_EQ(first, (Box{0, 92, 1756, 988}));
+    EXPECT_EQ(VideoWindow(player.pid(), [](const Box& b) { return b.w > 854; }), (Box{0, 92, 1756, 988}));
     std::string id;
     const Box second = VideoWindow(player.pid(), [](const Box& b) { return b.w == 854; }, &id);
     ASSERT_EQ(second.h, 480) << second << "\n" << player.Log();
