@@ -5,7 +5,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <string>
 #include "tests/e2e/PlayerProcess.h"
 #include "tests/support/QtTestApp.h"
 

@@ -1,7 +1,6 @@
 #pragma once
 // openbox on a virtual screen of the test's own, and where the player's windows lie on it.
 #include <cstdio>
-#include <functional>
 #include <ostream>
 #include <sstream>
 #include "tests/e2e/PlayerProcess.h"
@@ -15,8 +14,7 @@ inline std::ostream& operator<<(std::ostream& o, const Box& b) {
 }
 
 // An MPEG-2 clip of one colour, 25 frames a second; "made" once it is.
-inline std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size,
-                            int seconds) {
+inline std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size, int seconds) {
     return ShellOutput("timeout 60 ffmpeg -nostdin -v error -f lavfi -i color=c=" + colour + ":s=" + size +
                        ":r=25 -t " + std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
 }

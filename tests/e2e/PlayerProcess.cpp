@@ -34,7 +34,9 @@ std::string ShellOutput(const std::string& command) {
 }
 std::string MissingTool(const std::vector<std::string>& tools) {
     for (const std::string& tool : tools)
-        if (ShellOutput("command -v " + tool).empty()) return tool;
+        if (ShellOutput(tool.starts_with("python3-") ? "/usr/bin/python3 -c 'import " + tool.substr(8) + "' && echo ok"
+                                                     : "command -v " + tool).empty())
+            return tool;
     return "";
 }
 std::string Configuration(const std::string& changes) {
@@ -103,8 +105,7 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int out
 
 PlayerProcess::PlayerProcess(const std::string& home, const std::vector<std::string>& arguments,
                              const std::vector<std::string>& extraEnvironment, bool asNobody,
-                             const std::string& logName)
-    : m_logPath(home + logName) {
+                             const std::string& logName) : m_logPath(home + logName) {
     // No session bus unless the test gives one: players of parallel tests never meet.
     std::vector<std::string> env = {"VELKAF_HOME=" + home, "VELKAF_LOG=1", "QT_QPA_PLATFORM=offscreen",
                                     "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"};
@@ -186,8 +187,4 @@ TestDaemon::~TestDaemon() {
     if (Eventually([&] { return ::waitpid(m_pid, nullptr, WNOHANG) != 0; }, 5s)) return;
     ::kill(m_pid, SIGKILL);
     ::waitpid(m_pid, nullptr, 0);
-}
-std::string VirtualDisplay::Window(pid_t pid) const {
-    const std::string ids = Run("xdotool search --sync --onlyvisible --pid " + std::to_string(pid));
-    return ids.substr(0, ids.find('\n'));
 }

@@ -38,7 +38,8 @@ std::string PlayerBinary();  // set by the build
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound = 10s,
                 std::chrono::microseconds step = 50ms);
 std::string ShellOutput(const std::string& command);  // its standard output, without the last line end
-std::string MissingTool(const std::vector<std::string>& tools);  // the first one not installed, or ""
+// The first of `tools` not installed ("python3-NAME": Debian's python3 cannot import NAME), or "".
+std::string MissingTool(const std::vector<std::string>& tools);
 #define SKIP_WITHOUT(...) \
     if (const std::string missing = MissingTool({__VA_ARGS__}); !missing.empty()) GTEST_SKIP() << missing << " missing"
 
@@ -84,5 +85,8 @@ struct VirtualDisplay : TestDaemon {
     }
     // The output of a shell command `c` (xdotool, xprop...) run on this display, bounded at 20 s.
     std::string Run(const std::string& c) const { return ShellOutput("DISPLAY=" + Name() + " timeout 20 " + c); }
-    std::string Window(pid_t pid) const;  // the id of the first visible window of `pid`, once there is one
+    std::string Window(pid_t pid) const {  // the id of the first visible window of `pid`, once there is one
+        const std::string ids = Run("xdotool search --sync --onlyvisible --pid " + std::to_string(pid));
+        return ids.substr(0, ids.find('\n'));
+    }
 };

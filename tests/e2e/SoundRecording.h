@@ -1,18 +1,14 @@
 #pragma once
 // What the player sounds like: a PulseAudio server of the test's own with one null sink "rec",
 // whose monitor is recorded. VELKAF_SEAM_TOOL is the seam tool's path.
-#include <gtest/gtest.h>
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
-#include <string>
 #include <thread>
 #include <tuple>
-#include <vector>
 #include "tests/e2e/PlayerProcess.h"
 
 inline std::vector<int> ReadLeft(const std::string& raw) {  // of raw s16le stereo
@@ -68,7 +64,11 @@ inline Seams MeasureSeams(const std::string& raw, int pieces) {
 
 class SoundE2E : public ::testing::Test {
 protected:
-    void SetUp() override { SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg"); StartPulse(); }
+    void SetUp() override {
+        SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg");
+        ASSERT_TRUE(std::filesystem::exists(VELKAF_SEAM_TOOL)) << VELKAF_SEAM_TOOL;
+        StartPulse();
+    }
     void StartPulse() {
         m_pulse = ::StartPulse(m_pulseEnv);
         ASSERT_NE(m_pulse, nullptr) << "pulseaudio did not start";
@@ -80,6 +80,25 @@ protected:
         std::this_thread::sleep_for(span);
         recorder.reset();
         return ReadLeft(m_home.path() + "span.raw");
+    }
+    // `pieces` pieces of 3 s of the seam tool's tone, cut at every 3 s and made into p0.<ext>... by
+    // `encoders[k]` (the last one for the rest): "ffmpeg OPTIONS", "lame", "oggenc" or "opusenc". Their paths.
+    std::vector<std::string> Pieces(int pieces, const std::string& ext, const std::vector<std::string>& encoders) {
+        const std::string dir = m_media.path(), tone = dir + "tone.wav";
+        ShellOutput("python3 '" VELKAF_SEAM_TOOL "' source '" + tone + "' " + std::to_string(pieces));
+        std::vector<std::string> paths;
+        for (int k = 0; k < pieces; ++k) {
+            const std::string& encoder = encoders[std::min<std::size_t>(k, encoders.size() - 1)];
+            const std::string piece = "'" + dir + "cut" + std::to_string(k) + ".wav'";
+            paths.push_back(dir + "p" + std::to_string(k) + "." + ext);
+            const std::string out = "'" + paths.back() + "'", ffmpeg = "ffmpeg -nostdin -v error -y -i ";
+            ShellOutput(ffmpeg + "'" + tone + "' -ss " + std::to_string(3 * k) + " -t 3 " + piece);
+            if (encoder.rfind("ffmpeg", 0) == 0) ShellOutput(ffmpeg + piece + " " + encoder.substr(6) + " " + out);
+            else if (encoder == "lame") ShellOutput("lame --quiet " + piece + " " + out);
+            else if (encoder == "oggenc") ShellOutput("oggenc -Q " + piece + " -o " + out);
+            else ShellOutput("opusenc --quiet " + piece + " " + out);
+        }
+        return paths;
     }
     // Plays `files` as the player's list (repeat off, `environment` added; the player keeps the test's HOME) while
     // recording into `raw`, until the device closes after the last entry or `during` returns; its log in `log`.

@@ -43,12 +43,9 @@ def run_until(done, seconds=10.0):
 
 def main():
     app = find_app(int(sys.argv[1]))
-    if app is None:
-        print("no application")
-        return 1
-    window = next((w for w in app if w is not None and w.childCount >= 20), None)
+    window = next((w for w in app or [] if w is not None and w.childCount >= 20), None)
     if window is None:
-        print("no main window")
+        print("no application" if app is None else "no main window")
         return 1
     children = {}
     for child in window:

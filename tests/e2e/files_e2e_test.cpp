@@ -1,6 +1,5 @@
 // The real player with the real device on files, and the state files it keeps.
 #include <signal.h>
-#include <sys/stat.h>
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
@@ -19,8 +18,10 @@ using FormatsE2E = StateFilesE2E;
 
 void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
 
-// Then an MPEG audio stream without header frame or tag, a raw MPEG-1 stream stating no length, a quoted name.
-TEST_F(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTheTitleLine) {
+// A list of FLAC, Opus and MP4, an MPEG audio stream without header frame or tag, a raw MPEG-1 stream stating no
+// length, broken entries and a quoted name: each opens in turn, a broken one says why it cannot play and the list plays
+// on. With repeat on, a list of nothing but broken entries is tried once round, then stops.
+TEST_F(FormatsE2E, EveryFormatAndBrokenEntriesPlayInOrderAndTheTagReachesTheTitleLine) {
     const std::string tone = "-f lavfi -i sine=d=1 ";
     const struct { const char* name; std::string ffmpeg; } files[] = {
         {"one.flac", tone + "-metadata title=\xE6\x9B\xB2\xE5\x90\x8D -metadata artist=\xE6\xAD\x8C\xE6\x89\x8B"},
@@ -33,24 +34,36 @@ TEST_F(FormatsE2E, FlacOpusMp4StreamsAndAQuotedNamePlayInOrderAndTheTagReachesTh
         const std::string command = "ffmpeg -v error -y " + f.ffmpeg + " '" + list.back() + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
-    list.insert(list.end(), {MediaPath("stream.mp3"), MediaPath("stream.mpg"), home.path() + "a\"b.wav"});
-    names.insert(names.end(), {"stream.mp3", "stream.mpg"});  // a"b.wav is no name that Opens reads
-    WriteToneWav(list.back(), 1.0, 440, 0.2);
+    home.Write("m/empty.wav", "");
+    home.Write("m/text.wav", "not a sound at all");
+    fs::create_directory(home.path() + "m/folder.wav");
+    names.insert(names.end(), {"stream.mp3", "stream.mpg", "missing.wav", "empty.wav", "folder.wav", "text.wav"});
+    list.insert(list.end(), {MediaPath("stream.mp3"), MediaPath("stream.mpg")});
+    for (std::size_t k = 5; k < names.size(); ++k) list.push_back(home.path() + "m/" + names[k]);
+    WriteToneWav(list.emplace_back(home.path() + "a\"b.wav"), 1.0, 440, 0.2);  // a"b.wav is no name that Opens reads
     WriteStateFiles(home.path(), list, "Repeat=0");
     PlayerProcess player(home.path(), {});
-    ASSERT_TRUE(player.WaitForLog("first tick done: 6 entries", 20s)) << player.Log();
+    ASSERT_TRUE(player.WaitForLog("first tick done: 10 entries", 20s)) << player.Log();
     EXPECT_TRUE(player.WaitForLogAfter("mci> open \"a\"b.wav\"", "mci> close movie", 60s)) << player.Log();
+    std::this_thread::sleep_for(1500ms);  // nothing else may open
     Quit(player);
     const std::string log = player.Log();
     EXPECT_EQ(Opens(log), names) << log;
     EXPECT_NE(log.find("mci> open \"a\"b.wav\" type mpegvideo alias movie"), std::string::npos) << log;
     EXPECT_NE(log.find(list[4] + ": no stated length"), std::string::npos) << log;  // opened, or adopted as cued
-    names.push_back("a\"b.wav");
-    EXPECT_TRUE(PlayedInOrder(log, names));
-    EXPECT_NE(log.find("quit: list and settings saved, entry 0 of 6"), std::string::npos) << log;
-    const size_t first = log.find("open \"one.flac\"");
+    for (const char* why : {"missing.wav: No such file or directory", "empty.wav: it is empty",
+                            "folder.wav: it is a folder", "text.wav: the device cannot play it"})
+        EXPECT_NE(log.find("cannot play " + home.path() + "m/" + why), std::string::npos) << why;
+    EXPECT_TRUE(PlayedInOrder(log, {"one.flac", "two.opus", "three.mp4", "stream.mp3", "stream.mpg", "a\"b.wav"}));
+    EXPECT_NE(log.find("quit: list and settings saved, entry 0 of 10"), std::string::npos) << log;
     const size_t title = log.find("title line 2: \xE6\x9B\xB2\xE5\x90\x8D \xEF\xBC\x9A \xE6\xAD\x8C\xE6\x89\x8B  |");
-    EXPECT_TRUE(title != std::string::npos && title > first && title < log.find("open \"two.opus\"")) << log;
+    EXPECT_TRUE(title != log.npos && title > log.find("open \"one.flac") && title < log.find("open \"two.opus")) << log;
+    WriteStateFiles(home.path(), {list[8], list[5]}, "Repeat=1");  // text.wav, missing.wav
+    PlayerProcess round(home.path(), {});
+    EXPECT_TRUE(round.WaitForLog("no entry of the playlist would open: stopped", 30s)) << round.Log();
+    std::this_thread::sleep_for(1500ms);  // nothing else may open
+    Quit(round);
+    EXPECT_EQ(Opens(round.Log()), (std::vector<std::string>{"text.wav", "missing.wav"})) << round.Log();
 }
 
 TEST_F(StateFilesE2E, UnreadableConfigAndListStayByteForByte) {
@@ -86,37 +99,6 @@ TEST_F(StateFilesE2E, FailedSavesAreSaidOnStandardErrorWithTheLogOff) {
                        "velkaf: the volume could not be saved to " + home.path() + "KORU.vol\n"), log.npos) << log;
     EXPECT_EQ(log.find("mci>"), std::string::npos) << "the log is off";
     EXPECT_EQ(home.Read("KORU.tsr"), "/m/a.mp3\r\n");
-}
-
-TEST_F(StateFilesE2E, Cp932AndLatin1NamesPlayAgainAfterTwoRestarts) {
-    const std::vector<std::string> names = {"\x89\xb9\x8a\x79.wav", "caf\xe9.wav"};  // 音楽.wav in CP932, café.wav
-    std::vector<std::string> paths;
-    fs::create_directory(home.path() + "music");
-    for (const auto& name : names) WriteToneWav(paths.emplace_back(home.path() + "music/" + name), 0.4, 440.0, 0.3);
-    WriteStateFiles(home.path(), paths, "Repeat=0");
-    const std::string list = home.Read("KORU.tsr");
-    for (int run = 0; run < 3; ++run) {
-        PlayerProcess player(home.path(), {});
-        ASSERT_TRUE(player.WaitForLog("first tick done: 2 entries", 20s)) << player.Log();
-        // Both open with their length known, then the end of the list closes the device.
-        player.WaitForLogAfter("open \"" + names[1] + "\"", "mci> close movie", 20s);
-        const std::string log = player.Log();
-        EXPECT_EQ(Opens(log), names) << "run " << run << "\n" << log;
-        EXPECT_GE(CountOf(log, "status movie length  <"), 2) << log;
-        for (size_t at = 0; (at = log.find("status movie length  <", at + 1)) != log.npos;)
-            EXPECT_GT(std::stoi(log.substr(at + 22)), 300) << "run " << run << "\n" << log;
-        Quit(player);
-        EXPECT_EQ(home.Read("KORU.tsr"), list) << "run " << run;
-    }
-}
-
-TEST_F(StateFilesE2E, FifoStateFilesNeitherHoldTheStartNorAreReplaced) {
-    for (const char* name : {"KORU.tsr", "KORU.CFG"}) ASSERT_EQ(::mkfifo((home.path() + name).c_str(), 0644), 0);
-    PlayerProcess player(home.path(), {});
-    ASSERT_TRUE(player.WaitForLog("first tick done: 0 entries", 20s)) << player.Log();
-    Quit(player);
-    EXPECT_NE(player.Log().find("KORU.tsr cannot be read (not a regular file)"), std::string::npos) << player.Log();
-    for (const char* name : {"KORU.tsr", "KORU.CFG"}) EXPECT_TRUE(fs::is_fifo(home.path() + name)) << name;
 }
 
 // Kills while a save is under way (its temporary file exists): the next start removes it; each file is old or new.

@@ -2,40 +2,14 @@
 // sink, its monitor recorded while the real player plays a list cut from one continuous tone with
 // a mark one second into every piece. The seam tool finds the marks by correlation and gives, for
 // every change, the samples lost (< 0) or inserted (> 0), and the longest silence.
-#include <algorithm>
-#include <filesystem>
 #include "tests/e2e/SoundRecording.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
-constexpr int kRate = 44100;
 const std::string kLatency30 = "PULSE_LATENCY_MSEC=30";
+using Strings = std::vector<std::string>;
 
 class GaplessE2E : public SoundE2E {
 protected:
-    void SetUp() override {
-        SoundE2E::SetUp();
-        ASSERT_TRUE(std::filesystem::exists(VELKAF_SEAM_TOOL)) << VELKAF_SEAM_TOOL;
-    }
-    // `pieces` pieces of 3 s of the seam tool's tone, cut at every 3 s and made into p0.<ext>... by
-    // `encoders[k]` (the last one for the rest): "ffmpeg OPTIONS", "lame", "oggenc" or "opusenc". Their paths.
-    std::vector<std::string> Pieces(int pieces, const std::string& ext, const std::vector<std::string>& encoders) {
-        const std::string dir = m_media.path(), tone = dir + "tone.wav";
-        ShellOutput("python3 '" VELKAF_SEAM_TOOL "' source '" + tone + "' " + std::to_string(pieces));
-        std::vector<std::string> paths;
-        for (int k = 0; k < pieces; ++k) {
-            const std::string& encoder = encoders[std::min<std::size_t>(k, encoders.size() - 1)];
-            const std::string piece = "'" + dir + "cut" + std::to_string(k) + ".wav'";
-            paths.push_back(dir + "p" + std::to_string(k) + "." + ext);
-            const std::string out = "'" + paths.back() + "'", ffmpeg = "ffmpeg -nostdin -v error -y -i ";
-            ShellOutput(ffmpeg + "'" + tone + "' -ss " + std::to_string(3 * k) + " -t 3 " + piece);
-            if (encoder.rfind("ffmpeg", 0) == 0) ShellOutput(ffmpeg + piece + " " + encoder.substr(6) + " " + out);
-            else if (encoder == "lame") ShellOutput("lame --quiet " + piece + " " + out);
-            else if (encoder == "oggenc") ShellOutput("oggenc -Q " + piece + " -o " + out);
-            else ShellOutput("opusenc --quiet " + piece + " " + out);
-        }
-        return paths;
-    }
     // Plays `files` as the list and measures every change of track; a recording that the machine
     // cut into (a change outside `least`..`most` samples) is made once more.
     Seams PlayAndMeasure(const std::vector<std::string>& files, std::string& log,
@@ -72,8 +46,7 @@ TEST_F(GaplessE2E, EveryChangeOfAListRecordsAsTheWholeTone) {
         const std::string what = c.ext + std::string(c.defaultLatency ? " at the default latency" : " at 30 ms");
         const std::vector<std::string> files = Pieces(4, c.ext, {c.encoder});
         std::string log;
-        const auto latency = c.defaultLatency ? std::vector<std::string>{} : std::vector{kLatency30};
-        const Seams s = PlayAndMeasure(files, log, latency);
+        const Seams s = PlayAndMeasure(files, log, c.defaultLatency ? Strings{} : Strings{kLatency30});
         EXPECT_EQ(s.changes, (std::vector<long>{0, 0, 0})) << what << ": " << s.said;
         EXPECT_LE(s.silenceMs, 1) << what << ": " << s.said;
         for (std::size_t k = 1; k < files.size(); ++k) {
@@ -91,7 +64,6 @@ TEST_F(GaplessE2E, EveryChangeOfAListRecordsAsTheWholeTone) {
 TEST_F(GaplessE2E, ChangesOfFormatJoinAsLibmpvDoes) {
     const std::string video = "ffmpeg -f lavfi -i testsrc2=s=160x120:r=25 -map 1:v -map 0:a -c:v mpeg4 -c:a flac "
                               "-shortest";
-    using Strings = std::vector<std::string>;
     struct Case { const char* what; const char* ext; Strings encoders; long least, most; };
     const Case cases[] = {
         {.what = "44.1 then 48 kHz", .ext = "flac", .encoders = {"ffmpeg", "ffmpeg -ar 48000"}, .least = -2, .most = 2},
@@ -114,8 +86,7 @@ TEST_F(GaplessE2E, ChangesOfFormatJoinAsLibmpvDoes) {
 // its null sink hears it again within 2 s of the server's return, and standard error says when
 // the sound went and when it came back.
 TEST_F(GaplessE2E, SoundComesBackWithItsServer) {
-    const std::string tone = m_media.path() + "long.flac";
-    ShellOutput("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=20 -ac 2 '" + tone + "'");
+    const std::string tone = MediaPath("long.mp3");  // 20 s at 440 Hz
     for (const bool late : {false, true}) {
         SCOPED_TRACE(late ? "a server that starts late" : "a server that restarts");
         if (late) m_pulse.reset();
@@ -133,13 +104,12 @@ TEST_F(GaplessE2E, SoundComesBackWithItsServer) {
         const std::vector<int> after = Record(4s);
         const auto heard = std::find_if(after.begin(), after.end(), [](int v) { return std::abs(v) > 2000; });
         ASSERT_NE(heard, after.end()) << "no sound after the server came back\n" << player.Log();
-        EXPECT_LT(heard - after.begin(), 2 * kRate);
+        EXPECT_LT(heard - after.begin(), 2 * 44100);  // 2 s
         const std::string log = player.Log();
         EXPECT_LT(log.find("no sound output could be opened"), log.find("the sound output is back")) << log;
         EXPECT_EQ(player.Quit(), 0);
     }
 }
-
 
 // Choices over the desktop bus while an entry is cued: NEXT opens the next entry afresh (the
 // cued read-ahead is dropped, not adopted); a file opened over the bus plays at once, and the
@@ -150,24 +120,18 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
     ASSERT_FALSE(bus.FirstLine().empty());
     const double hz[] = {440, 550, 660, 880};  // a, b, c: the list; d: opened over the bus
     std::vector<std::string> files;
-    for (const char* name : {"a", "b", "c", "d"}) {
-        files.push_back(m_media.path() + name + ".flac");
-        ShellOutput("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=" + std::to_string(hz[files.size() - 1]) +
-                    ":sample_rate=44100:duration=3 -ac 2 '" + files.back() + "'");
-    }
+    for (int t = 0; t < 4; ++t) WriteToneWav(files.emplace_back(m_media.path() + "abcd"[t] + ".wav"), 3, hz[t], 0.2);
     const auto cued = [&](auto& p, int i) { return p.WaitForLog("mci> cue movie next \"" + files[i] + "\"", 20s); };
-    const auto ctl = [&](const std::string& args) { bus.Run("playerctl -p velkaf " + args); };
     std::string log;
-    const std::vector<std::string> env = {kLatency30, bus.Environment()};
     const std::string raw = m_home.path() + "rec.raw";
-    PlayAndRecord({files[0], files[1], files[2]}, log, env, raw, [&](PlayerProcess& p) {
+    PlayAndRecord({files[0], files[1], files[2]}, log, {kLatency30, bus.Environment()}, raw, [&](PlayerProcess& p) {
         ASSERT_TRUE(p.WaitForLog("on the session bus", 20s) && cued(p, 1)) << p.Log();
         std::this_thread::sleep_for(500ms);
-        ctl("next");
+        bus.Run("playerctl -p velkaf next");
         ASSERT_TRUE(cued(p, 2)) << p.Log();
         std::this_thread::sleep_for(500ms);
-        ctl("open 'file://" + files[3] + "'");
-        ASSERT_TRUE(p.WaitForLogAfter("mci> open \"d.flac\"", "mci> close movie", 20s)) << p.Log();
+        bus.Run("playerctl -p velkaf open 'file://" + files[3] + "'");
+        ASSERT_TRUE(p.WaitForLogAfter("mci> open \"d.wav\"", "mci> close movie", 20s)) << p.Log();
     });
     EXPECT_NE(log.find("device: opened " + files[1]), std::string::npos) << log;
     EXPECT_EQ(log.find("device: adopted "), std::string::npos) << log;
@@ -178,11 +142,9 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
     for (std::size_t at = 0; at + 882 <= left.size(); at += 882) {
         double power[4];
         for (int t = 0; t < 4; ++t) power[t] = Power(left, at, 882, hz[t]);
-        for (int t = 0; t < 4; ++t) {
-            bool alone = power[t] > 1e9;  // below: silence
-            for (int o = 0; o < 4; ++o) alone = alone && (o == t || power[t] > 10 * power[o]);
-            windows[t] += alone;
-        }
+        const int top = int(std::ranges::max_element(power) - power);
+        const bool alone = std::ranges::count_if(power, [&](double p) { return 10 * p >= power[top]; }) == 1;
+        windows[top] += alone && power[top] > 1e9;  // below: silence
     }
     EXPECT_EQ(windows[2], 0) << "c was cued when d was chosen";
     EXPECT_GT(windows[3], 100) << "d plays whole";

@@ -2,9 +2,7 @@
 // whose monitor is recorded. Tones at different levels, tagged as a tagger would (the gain from the decoded file's own
 // level), come out at the level the tags promise; a gain that would clip is lowered to fit; two pieces of the seam
 // tool's tone with different gains still join with every sample once.
-#include <algorithm>
 #include "tests/e2e/SoundRecording.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
 constexpr double kTarget = 0.25 / M_SQRT2;  // the promised level: the RMS of a sine at a quarter of full scale
@@ -22,9 +20,8 @@ double Peak(const std::vector<int>& x) {
 class LoudnessE2E : public SoundE2E {
 protected:
     void SetUp() override {
+        SKIP_WITHOUT("python3-mutagen");
         SoundE2E::SetUp();
-        if (!IsSkipped() && ShellOutput("/usr/bin/python3 -c 'import mutagen; print(1)'") != "1")
-            GTEST_SKIP() << "python3-mutagen missing";
     }
     // media/name made by ffmpeg from `input` (inputs and options); returns its path.
     std::string Make(const std::string& name, const std::string& input) {
@@ -46,11 +43,6 @@ protected:
             py += id3 ? "f.tags.add(TXXX(desc='" + k + "',text=['" + v + "']));" : "f['" + k + "']='" + v + "';";
         ShellOutput("/usr/bin/python3 -c \"" + py + "f.save()\"");
     }
-    // Plays `files` as a list with the default settings (repeat off) into the null sink: its left channel.
-    std::vector<int> PlayAndRecord(const std::vector<std::string>& files, std::string& log) {
-        SoundE2E::PlayAndRecord(files, log, {"PULSE_LATENCY_MSEC=30"}, m_home.path() + "rec.raw");
-        return ReadLeft(m_home.path() + "rec.raw");
-    }
 };
 
 TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
@@ -60,12 +52,12 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     const auto source = [](const std::string& signal, const char* seconds) {
         return "-f lavfi -i 'aevalsrc=" + signal + ":s=44100:c=stereo:d=" + seconds + "' ";
     };
-    // Tones at three levels, tagged with the gain that brings the decoded file to kTarget (R128 in Opus).
+    // Tones at three levels, tagged with the gain that brings the decoded file to kTarget (R128 in Opus: in 1/256 dB,
+    // 5 dB below ReplayGain's reference).
     struct Track { const char* name; double hz, amplitude; const char* options; };
     const Track levelled[] = {{"a.flac", 330, 0.5, ""}, {"b.mp3", 550, 0.1, "-c:a libmp3lame -b:a 192k"},
                               {"c.opus", 660, 0.7, "-c:a libopus -b:a 128k"}};
     std::vector<std::string> files;
-    double promised[3];  // dBFS
     for (int t = 0; t < 3; ++t) {
         files.push_back(Make(levelled[t].name, source(tone(levelled[t].hz, levelled[t].amplitude), "1.5") +
                                                    levelled[t].options));
@@ -77,8 +69,6 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
         const std::string peak = std::to_string(Peak(decoded));
         if (files.back().ends_with(".opus")) Tag(files.back(), {{"R128_TRACK_GAIN", std::to_string(r128)}});
         else Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", text}, {"REPLAYGAIN_TRACK_PEAK", peak}});
-        // The decoded level raised by the gain as written (R128: 1/256 dB, 5 dB below ReplayGain's reference).
-        promised[t] = Db(rms) + (files.back().ends_with(".opus") ? r128 / 256.0 + 5 : hundredths / 100.0);
     }
     // +12 dB would lift a half-scale sine far past full scale: lowered to fit its peak.
     files.push_back(Make("d.flac", source(tone(770, 0.5), "1.5")));
@@ -86,14 +76,12 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     const double clipPeak = Peak(clip);
     Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", "+12.00 dB"}, {"REPLAYGAIN_TRACK_PEAK", std::to_string(clipPeak)}});
     // The seam tool's tone (440 Hz) cut in two pieces of 3 s with different gains.
-    const std::string whole = m_media.path() + "whole.wav";
-    ShellOutput("python3 '" VELKAF_SEAM_TOOL "' source '" + whole + "' 2");
-    for (const auto& [name, cut, gain] : {std::tuple{"e1.flac", "-t 3", "-2 dB"}, {"e2.flac", "-ss 3", "-5 dB"}}) {
-        files.push_back(Make(name, "-i '" + whole + "' " + cut));
-        Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", gain}, {"REPLAYGAIN_TRACK_PEAK", "0.9"}});
-    }
+    const std::vector<std::string> pieces = Pieces(2, "flac", {"ffmpeg"});
+    for (const auto& [piece, gain] : {std::pair{pieces[0], "-2 dB"}, {pieces[1], "-5 dB"}})
+        Tag(files.emplace_back(piece), {{"REPLAYGAIN_TRACK_GAIN", gain}, {"REPLAYGAIN_TRACK_PEAK", "0.9"}});
     std::string log;
-    const std::vector<int> x = PlayAndRecord(files, log);
+    PlayAndRecord(files, log, {"PULSE_LATENCY_MSEC=30"}, m_home.path() + "rec.raw");  // the default settings
+    const std::vector<int> x = ReadLeft(m_home.path() + "rec.raw");
     for (std::size_t i = 1; i < files.size(); ++i)
         EXPECT_NE(log.find("mci> cue movie next \"" + files[i] + "\" gain "), std::string::npos) << files[i];
     // 20 ms at a time: the strongest tone; each track's median level and its samples at full scale.
@@ -114,7 +102,6 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
         return v.empty() ? 0.0 : v[v.size() / 2];
     };
     for (int t = 0; t < 3; ++t) {
-        EXPECT_NEAR(Db(median(levels[t])), promised[t], 0.3) << levelled[t].name;
         EXPECT_NEAR(Db(median(levels[t])), Db(kTarget), 0.3) << levelled[t].name;
         EXPECT_GT(levels[t].size(), 60u) << levelled[t].name << " sounded whole";
     }
@@ -131,13 +118,8 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     const double step =
         Db(median({joined.begin() + half, joined.end()}) / median({joined.begin(), joined.begin() + half}));
     EXPECT_NEAR(step, -3, 0.3) << "each piece with its own gain";
-    // The mode beside KORU.vol: missing at the first start (the default, logged), written at quit, read by the next.
+    // The mode beside KORU.vol: missing at the first start (the default, logged), written at quit.
     EXPECT_NE(log.find("no loudness mode in"), std::string::npos) << log;
     EXPECT_EQ(m_home.Read("KORU.gain"), "auto\n");
-    m_home.Write("KORU.gain", "track\n");
-    PlayerProcess again(m_home.path(), {});
-    EXPECT_TRUE(again.WaitForLog("loudness mode track kept from the last run", 20s)) << again.Log();
-    EXPECT_EQ(again.Quit(), 0);
-    EXPECT_EQ(m_home.Read("KORU.gain"), "track\n");
 }
 }  // namespace
