@@ -5,8 +5,7 @@
 #include "platform/Clock.h"
 
 // A clock that says what the test sets.
-class FakeClock final : public Clock {
-public:
+struct FakeClock final : Clock {
     explicit FakeClock(int64_t seconds = 1000) : seconds(seconds) {}
     int64_t NowSeconds() override { return seconds; }
     int64_t seconds;
