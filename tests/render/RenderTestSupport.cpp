@@ -37,8 +37,7 @@ Bgr PositionColour(int x, int y) { return Bgr{uint8_t(x), uint8_t(y), 77}; }
 
 bool SameRect(const CDibSurface& a, int ax, int ay, const CDibSurface& b, int bx, int by, int w, int h) {
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (!(a.Pixel(ax + x, ay + y) == b.Pixel(bx + x, by + y))) return false;
+        for (int x = 0; x < w; ++x) if (!(a.Pixel(ax + x, ay + y) == b.Pixel(bx + x, by + y))) return false;
     return true;
 }
 

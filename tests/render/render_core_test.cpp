@@ -139,9 +139,8 @@ TEST(SurfaceCopy, ClipsToBothPictures) {
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x) {
                 const bool inside = x >= ex && x < ex + ew && y >= ey && y < ey + eh;
-                ASSERT_EQ(dst.Pixel(x, y), inside ? PositionColour(x - dstX + srcX, y - dstY + srcY) : kWhite)
-                    << dstX << "," << dstY << " " << srcX << "," << srcY << " " << w << "x" << h << " at " << x << ","
-                    << y;
+                ASSERT_EQ(dst.Pixel(x, y), inside ? PositionColour(x - dstX + srcX, y - dstY + srcY) : kWhite) << dstX
+                    << "," << dstY << " " << srcX << "," << srcY << " " << w << "x" << h << " at " << x << "," << y;
             }
     }
 }
@@ -178,8 +177,7 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
     const auto timed = [](int lengthMs, int lengthFrames, int mode) {
         return PlayerState{.lengthMs = lengthMs, .lengthFrames = lengthFrames, .timeDisplayMode = TimeDisplayMode(mode),
-                           .seekKnobX = 40,
-                           .volumeKnobX = 58};
+                           .seekKnobX = 40, .volumeKnobX = 58};
     };
     const Case cases[] = {
         {"frame_closed_even.bmp", {.closed = 1, .timeDisplayMode = TimeDisplayMode::RawPosition, .seekKnobX = -5,

@@ -128,8 +128,7 @@ TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOn
 
 TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    for (const std::string& name : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s})
-        folder.Write(name, "");
+    for (const std::string& name : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s}) folder.Write(name, "");
     Settings s, back;
     s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
     s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
@@ -144,9 +143,9 @@ TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     EXPECT_EQ(back.lastTrackFolder + "|" + back.lastListFile, folder.path() + "曲/|/\x89\xb9");
 }
 
-// The loudness mode's own file beside KORU.vol: each word read back, anything else the default; a save read back by
-// the next start; a save that cannot be written says so.
-TEST(GainModeFileTest, EachWordReadsBackAnythingElseIsTheDefault) {
+// The loudness mode's own file beside KORU.vol: each word read back, anything else the default; what a save writes is
+// read by the next start; a save that cannot be written says so.
+TEST(GainModeFileTest, EachWordReadsBackAnythingElseIsTheDefaultAndASaveIsReadAfterARestart) {
     struct Case { const char* bytes; int mode; bool named; };  // bytes nullptr: no file
     const Case cases[] = {
         {.bytes = "auto\n", .mode = 0, .named = true},    {.bytes = "track\n", .mode = 1, .named = true},
@@ -158,24 +157,16 @@ TEST(GainModeFileTest, EachWordReadsBackAnythingElseIsTheDefault) {
     for (const Case& c : cases) {
         const TempFolder home;
         if (c.bytes) home.Write(kGainModeFileName, c.bytes);
-        Settings settings;
-        settings.gainMode = 2;
-        EXPECT_EQ(std::pair(LoadGainMode(home.path(), settings), settings.gainMode), std::pair(c.named, c.mode))
-            << (c.bytes ? c.bytes : "no file");
+        Settings now, next;  // this run, the next
+        now.gainMode = 2;
+        const char* const what = c.bytes ? c.bytes : "no file";
+        EXPECT_EQ(std::pair(LoadGainMode(home.path(), now), now.gainMode), std::pair(c.named, c.mode)) << what;
+        ASSERT_TRUE(SaveGainMode(home.path(), now) && LoadGainMode(home.path(), next)) << what;
+        EXPECT_EQ(next.gainMode, c.mode) << what;
+        if (c.mode == 0) { EXPECT_EQ(home.Read(kGainModeFileName), "auto\n") << what; }
     }
-}
-
-TEST(GainModeFileTest, WhatIsSavedIsReadAfterARestart) {
-    const TempFolder home;
-    for (const int mode : {1, 3, 2, 0}) {
-        Settings before, after;  // this run, the next
-        before.gainMode = mode;
-        ASSERT_TRUE(SaveGainMode(home.path(), before) && LoadGainMode(home.path(), after));
-        EXPECT_EQ(after.gainMode, mode);
-    }
-    EXPECT_EQ(home.Read(kGainModeFileName), "auto\n");
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(SaveGainMode(home.path() + "gone/", Settings{}));
+    EXPECT_FALSE(SaveGainMode(TempFolder().path() + "gone/", Settings{}));
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("loudness mode could not be saved"), std::string::npos);
 }
 }  // namespace

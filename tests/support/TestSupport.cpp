@@ -9,15 +9,13 @@ TempFolder::TempFolder() {
     m_path = pattern + "/";
 }
 
-namespace {
 // Makes a tree that a test made unreadable removable again, folder by folder.
-void MakeRemovable(const std::filesystem::path& folder) {
+static void MakeRemovable(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
         if (entry.is_directory(ec) && !entry.is_symlink(ec)) MakeRemovable(entry.path());
 }
-}  // namespace
 
 TempFolder::~TempFolder() {
     std::error_code ec;

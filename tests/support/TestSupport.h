@@ -5,15 +5,13 @@
 #include "platform/Clock.h"
 
 // A clock that says what the test sets.
-class FakeClock final : public Clock {
-public:
+struct FakeClock final : Clock {
     explicit FakeClock(int64_t seconds = 1000) : seconds(seconds) {}
     int64_t NowSeconds() override { return seconds; }
     int64_t seconds;
 };
 
-// A fresh folder under the system's temporary folder, removed with everything in it when the
-// object goes. path() ends in '/'.
+// A fresh folder under the system's temporary folder, removed with all in it when the object goes; path() ends in '/'.
 class TempFolder {
 public:
     TempFolder();
@@ -30,8 +28,7 @@ private:
     std::string m_path;
 };
 
-// A 128-byte ID3v1 tag block: `marker`, then title and artist each padded with `pad` to 30
-// bytes, the rest 'z'.
+// A 128-byte ID3v1 tag block: `marker`, then title and artist each padded with `pad` to 30 bytes, the rest 'z'.
 std::string Id3v1Block(const std::string& title, const std::string& artist, char pad = '\0',
                        const std::string& marker = "TAG");
 
