@@ -134,7 +134,8 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
 
 // A video window never exceeds the available part of its screen (the picture keeps its shape)
 // and lies wholly inside it; the zoom shows what it got; the settings keep the place asked for.
-// One below the player (its main window at `main`, 321 x 92) gets the band of the screen below it.
+// One that touches the player's bottom or top edge (its main window at `main`, 321 x 92) stands beside it: it gets
+// the band of the screen there.
 TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
     struct Case { VideoRect natural{0, 0, 320, 240}; int mode = 1; ScreenArea area{0, 0, 1024, 768};
                   ScreenPoint corner{30, 40}, main{5, 6}; VideoRect shown; int zoom = 100; };
@@ -143,8 +144,7 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
     const Case cases[] = {
         {.natural = large, .mode = 2, .area = hd, .corner = {0, 92}, .main = {0, 0}, .shown = {0, 92, 1756, 988},
          .zoom = 68},
-        {.natural = large, .mode = 0, .area = hd, .corner = {0, 92}, .main = {0, 0}, .shown = {0, 92, 1280, 720},
-         .zoom = 50},
+        {.natural = {0, 0, 320, 400}, .corner = {0, -100}, .main = {0, 300}, .shown = {0, 0, 240, 300}, .zoom = 75},
         {.natural = wide, .mode = 2, .area = big, .shown = {0, 40, 1600, 900}, .zoom = 125},  // shrunk
         {.natural = wide, .mode = 2, .area = big, .corner = {30, 500}, .shown = {0, 100, 1600, 900}, .zoom = 125},
         {.natural = wide, .area = big, .shown = {30, 40, 1280, 720}},
@@ -261,20 +261,6 @@ TEST(VideoPlacementTest, FullScreenInOrder) {
     for (int code : {1, 5}) EXPECT_TRUE(rig.placement.OnPlayerNotify(code));
     EXPECT_FALSE(rig.placement.OnPlayerNotify(20));
     EXPECT_EQ(rig.Take(), (Strings{" 0 0 1 0 0"}));
-}
-
-// A window that touches the player's bottom or top edge stands beside it: it gets the band of the screen there.
-TEST(VideoPlacementTest, AWindowTouchingThePlayerGetsTheBandOnItsSide) {
-    const ScreenArea screen{0, 0, 1024, 768};
-    const struct { const char* name; VideoRect window, player; ScreenArea band; } cases[] = {
-        {"just below", {0, 92, 320, 100}, {0, 0, 321, 92}, {0, 92, 1024, 676}},
-        {"just above", {0, 200, 320, 100}, {0, 300, 321, 92}, {0, 0, 1024, 300}},
-    };
-    for (const auto& c : cases) {
-        const ScreenArea got = AreaBesidePlayer(c.window, c.player, screen);
-        EXPECT_EQ(std::tuple(got.x, got.y, got.width, got.height),
-                  std::tuple(c.band.x, c.band.y, c.band.width, c.band.height)) << c.name;
-    }
 }
 
 struct RecordingScreenSaver final : ScreenSaver {  // every call in order, "hold" or "release"
