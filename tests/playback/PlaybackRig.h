@@ -48,7 +48,9 @@ public:
     void ComposeButtons() override { Log("compose buttons"); }
     void ComposeDisplayAndPresent(int position) override { Log("present " + std::to_string(position)); }
     TitleLineEnds DrawTitleLines(const std::string& first, const std::string&) override {
-        return Log("title lines"), line1 = first, TitleLineEnds{104, 208};
+        Log("title lines");
+        line1 = first;
+        return {104, 208};
     }
     void ShowModeReply(const std::string& reply) override { Log("mode " + reply); }
     int VideoWindowId() override { return 7; } int FullScreenWindowId() override { return 9; }

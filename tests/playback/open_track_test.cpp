@@ -12,7 +12,8 @@
 
 namespace {
 
-// Each mode with its z-order refresh at the end; an index outside the list is clamped.
+// Each mode with its z-order refresh at the end; an index outside the list (one past its end, or below 0) opens the
+// entry at that end.
 TEST(OpenTrackTest, TrafficOfEachMode) {
     const Strings close = {"stop movie", "window movie handle default", "close movie",
                            "open \"x.mpg\" type mpegvideo alias movie", "status movie mode"};
@@ -23,7 +24,7 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
                              "status movie time format"};
     struct Case { int fullScreen, sizeMode, onTop, minimised, index; bool editor; Strings traffic; };
     const Case cases[] = {
-        {0, 1, 1, 0, 5, false, Concat({close, {"stop movie", "window movie handle 7", "where movie destination"},
+        {0, 1, 1, 0, 1, false, Concat({close, {"stop movie", "window movie handle 7", "where movie destination"},
          lengths, {"[place video]", "play movie", "[title lines]"}, notTop, top, {"[focus]"}})},
         {0, 6, 0, 3, -4, true, Concat({close, {"stop movie", "window movie handle default state minimized",
          "window movie handle 7", "[main bottom 40 50]", "where movie destination"}, lengths,
@@ -43,29 +44,21 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
             rig.device.AnswerOnce("status movie time format", format);
         for (const char* length : {"250", "10000"}) rig.device.AnswerOnce("status movie length", length);
         PlayerState& s = rig.state;
-        s.fullScreen = c.fullScreen;
-        s.screenWidth = 1024;
-        s.screenHeight = 768;
-        s.minimiseState = MinimiseState(c.minimised);
-        s.seekDragging = KnobDrag::Dragging;
-        s.closed = s.paused = s.marqueeStarted = s.busy = 1;
-        s.speed = 4;
-        s.position = 999;
+        s = {.closed = 1, .paused = 1, .position = 999, .speed = 4, .busy = 1, .seekDragging = KnobDrag::Dragging,
+             .marqueeStarted = 1, .fullScreen = c.fullScreen, .screenWidth = 1024, .screenHeight = 768,
+             .minimiseState = MinimiseState(c.minimised)};
         Settings& st = rig.settings;
-        st.alwaysOnTop = c.onTop;
-        st.videoSizeMode = c.sizeMode;
-        st.fullScreenFit = 2;
-        st.mainX = 40;
-        st.mainY = 50;
+        st = {.mainX = 40, .mainY = 50, .alwaysOnTop = c.onTop, .videoSizeMode = c.sizeMode, .fullScreenFit = 2};
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(rig.device.sent, c.traffic) << c.sizeMode;
         EXPECT_EQ(std::pair(std::filesystem::current_path().string() + "/", st.lastTrackFolder),
                   std::pair(rig.tmp.path() + "a/b/", rig.tmp.path() + "a/b/"));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
-        EXPECT_EQ((std::vector<int>{s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed, s.position, s.busy,
-                                    s.pendingCommand.Get(), s.marqueeStarted, s.marqueeOffset, s.titleWidth[0],
-                                    s.titleWidth[1], s.failedTrackWait, int(s.seekDragging)}),
-                  (std::vector<int>{250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen})) << c.sizeMode;
+        EXPECT_EQ((std::vector<int>{rig.playlist.currentIndex, s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed,
+                                    s.position, s.busy, s.pendingCommand.Get(), s.marqueeStarted, s.marqueeOffset,
+                                    s.titleWidth[0], s.titleWidth[1], s.failedTrackWait, int(s.seekDragging)}),
+                  (std::vector<int>{0, 250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen}))
+            << c.sizeMode;
         EXPECT_EQ(rig.host.line1, " x.mpg  <0:00:10> |");
     }
 }
@@ -104,17 +97,6 @@ TEST(OpenTrackTest, TitleLinesShowNameLengthAndTag) {
     EXPECT_EQ(TitleLine1("\x8B\xC8.mp3", 0), " \xE6\x9B\xB2.mp3  <0:00:00> |") << "Shift-JIS names show decoded";
 }
 
-// An index past either end of the list opens the entry at that end.
-TEST(OpenTrackTest, AnIndexOutsideTheListOpensItsNearestEnd) {
-    for (const auto& [index, opened] : {std::pair{2, 1}, {7, 1}, {-3, 0}, {1, 1}}) {
-        PlaybackRig rig;
-        rig.SetEntries({rig.tmp.Write("a.mp3", "x"), rig.tmp.Write("b.mp3", "x")});
-        rig.playlist.currentIndex = index;
-        OpenCurrentTrack(rig.context);
-        EXPECT_EQ(rig.playlist.currentIndex, opened) << index;
-    }
-}
-
 // The device answers no mode after the open of a file it cannot open.
 TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack) {
     struct Case { std::string mode; int entries, closedBefore, failedBefore; int failedAfter, wait, closed; };
@@ -131,9 +113,7 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
         rig.device.Answer("status movie mode", c.mode);
         rig.video.natural = VideoRect{0, 0, 640, 360};
         PlayerState& s = rig.state;
-        s.closed = c.closedBefore;
-        s.failedOpensInARow = c.failedBefore;
-        s.failedTrackWait = 9;
+        s = {.closed = c.closedBefore, .failedTrackWait = 9, .failedOpensInARow = c.failedBefore};
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(std::tuple(s.failedOpensInARow, s.failedTrackWait, s.closed, s.marqueeStarted, s.marqueeOffset),
                   std::tuple(c.failedAfter, c.wait, c.closed, int(c.mode.empty()), c.mode.empty() ? 0 : -141))
@@ -212,11 +192,8 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         rig.host.editorExists = c.editor;
         if (c.broken) rig.device.Answer("status movie mode", "");
         PlayerState& s = rig.state;
-        s.busy = std::max(c.busy, 0);
-        s.closed = c.busy < 0;
-        s.seekKnobX = 100;
-        s.trackPending = s.failedOpensInARow = 1;
-        s.seekDragging = KnobDrag::Dragging;
+        s = {.closed = c.busy < 0, .busy = c.busy > 0, .trackPending = 1, .seekDragging = KnobDrag::Dragging,
+             .seekKnobX = 100, .failedOpensInARow = 1};
         Strings items, entries;
         for (const std::string& i : c.items) items.push_back(rig.tmp.path() + i);
         for (const std::string& e : c.entries) entries.push_back(e[0] == '/' ? e : rig.tmp.path() + e);

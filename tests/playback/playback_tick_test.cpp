@@ -104,25 +104,34 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
 
 // Searches by wheel mode (0 MODE1, 1 MODE2), state, keys and search buttons; paused in MODE1 a
 // notch is one frame, once per request. The next full-tick rate; FF's light counts down.
+// `noDraw`: in full screen without the panel the tick that draws nothing sends the same and leaves the same speed
+// and keys, FF held or not; it leaves the rate, the counters and the minimise state alone, and browses nothing.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 4999", kFormat, kPos};
     struct Case { const char* name; PlayerState st; Held held = kNoButton;
                   std::pair<int, int> wheel{0, 0};  // playing, paused
-                  Strings sent; int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1; };
+                  Strings sent; int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1;
+                  Asked ask{}; bool noDraw = false; };
     const Case cases[] = {
-        {.name = "playing, MODE1", .st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
-        {.name = "playing, back past the start", .st = {.speed = -9}, .sent = Seek(0), .speed = -9},
-        {.name = "playing, MODE2", .st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1},
+        {.name = "playing, MODE1", .st = {.speed = 2}, .sent = Seek(8000), .speed = 2, .noDraw = true},
+        {.name = "playing, back past the start", .st = {.speed = -9}, .sent = Seek(0), .speed = -9, .noDraw = true},
+        {.name = "playing, MODE2", .st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1,
+         .noDraw = true},
         {.name = "right button, playing", .st = {.speed = 4, .rightButtonSearch = 1}, .sent = Seek(5060),
          .speed = 1},
-        {.name = "paused, MODE2", .st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2},
+        {.name = "paused, MODE2", .st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2,
+         .noDraw = true},
         {.name = "paused, a key held",
          .st = {.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight}, .sent = Seek(8000),
-         .speed = 2, .prevKeys = kHeldRight},
+         .speed = 2, .prevKeys = kHeldRight, .noDraw = true},
         {.name = "paused, the key released", .st = {.paused = 1, .speed = 2, .prevKeysHeld = kHeldFullStop},
-         .wheel = {0, 1}, .sent = Seek(5090)},
+         .wheel = {0, 1}, .sent = Seek(5090), .noDraw = true},
         {.name = "playing, the key released: play", .st = {.speed = 2, .prevKeysHeld = kHeldFullStop},
-         .sent = kSearchEnds, .divisor = 5},
+         .sent = kSearchEnds, .divisor = 5, .noDraw = true},
+        {.name = "nothing open: an empty list has nothing to browse", .st = {.closed = 1, .speed = 1}, .divisor = 5,
+         .noDraw = true},
+        {.name = "a request, then the close", .sent = {"pause movie", kPos, "close movie"}, .divisor = 5,
+         .ask = {.command = kCmdPause, .close = true}, .noDraw = true},
         {.name = "REW held", .held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4898), .speed = -1},
         {.name = "both held: forward wins", .held = kBothHeld, .wheel = {1, 1}, .sent = Seek(5101), .speed = 1,
          .ffLit = 0},
@@ -132,7 +141,7 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
          .sent = Seek(4894), .speed = -1},
         {.name = "FF held with the right button, paused", .st = {.paused = 1, .rightButtonSearch = 1},
          .held = kFfHeld, .wheel = {1, 1}, .sent = Seek(5107), .ffLit = 0},
-        {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = -6}, .sent = oneFrame},
+        {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = -6}, .sent = oneFrame, .noDraw = true},
         {.name = "playing: every fifth call", .divisor = 5},
         {.name = "raw position shown: every call", .st = {.timeDisplayMode = TimeDisplayMode::RawPosition}},
         {.name = "paused: every call", .st = {.paused = 1}},
@@ -140,18 +149,31 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         {.name = "the volume knob dragged: every call", .st = {.volumeDragging = KnobDrag::PastAnEnd}},
     };
     for (const Case& c : cases) {
-        TickRig rig(c.st, c.held);
+        TickRig rig(c.st, c.held, c.ask);
         std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
         EXPECT_EQ(rig.Tick(), c.sent) << c.name;
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, int(s.prevKeysHeld), s.buttonCounters[kCounterSearchForward],
-                             s.buttonCounters[kButtonCounterCount - 1]),
-                  std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1)) << c.name;
+                             s.buttonCounters[kButtonCounterCount - 1], s.trackPending, s.pendingCommand.Get()),
+                  std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1, 0, kCmdNone)) << c.name;
+        if (!c.noDraw) continue;
+        TickRig full(c.st, kFfHeld, c.ask);
+        full.SetEntries({"/m/a.mp3", "/m/b.mp3"});
+        full.state.tickDivisor = 3;
+        full.state.fullScreen = 1;
+        full.state.minimiseState = MinimiseState::HidingVideo;
+        full.state.buttonCounters[kCounterPlay] = 2;
+        std::tie(full.settings.wheelModePlaying, full.settings.wheelModePaused) = c.wheel;
+        PlaybackTickNoDraw(full.context);
+        const PlayerState& f = full.state;
+        EXPECT_EQ(std::tuple(full.device.sent, f.speed, int(f.prevKeysHeld), f.tickDivisor,
+                             f.buttonCounters[kCounterPlay], int(f.minimiseState), f.trackPending),
+                  std::tuple(c.sent, c.speed, c.prevKeys, 3, 2, 1, 0)) << c.name << ", not drawn";
     }
 }
 
 // Nothing open: FF browses, one step per 150 ms at either rate, without opening: the current
-// name first, then b, c and a again. An empty list has nothing to browse.
+// name first, then b, c and a again.
 TEST(PlaybackTickTest, BrowsingWhileClosed) {
     using Shown = std::vector<std::pair<int, int>>;  // trackPending, currentIndex
     for (int divisor : {5, 0}) {
@@ -166,9 +188,6 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
         }
         EXPECT_EQ(shown, (Shown{{1, 0}, {1, 1}, {1, 2}, {1, 0}})) << divisor;
     }
-    TickRig rig({.closed = 1, .speed = 1});
-    EXPECT_EQ(std::tuple(rig.Tick(), rig.state.trackPending, rig.state.pendingCommand.Get(), rig.state.speed),
-              std::tuple(Strings{}, 0, 0, 0));
 }
 
 // Minimised with the left button (1) or the right (2, then 3): restored, the video is placed again.
@@ -194,55 +213,21 @@ TEST(PlaybackTickTest, MinimiseFollowUp) {
     }
 }
 
-// Full screen without the panel: the same dispatcher and searches; nothing drawn, no browsing,
-// no search buttons; the rate, the counters and the minimise state are left alone.
-TEST(PlaybackTickNoDrawTest, SearchesWithoutDrawing) {
-    const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 5001", kFormat, kPos};
-    struct Case { const char* name; PlayerState st; std::pair<int, int> wheel{0, 0}; Strings sent; int speed = 0;
-                  Asked ask{}; };
-    const Case cases[] = {
-        {.name = "playing, MODE1", .st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
-        {.name = "playing, MODE2", .st = {.speed = -2}, .wheel = {1, 0}, .sent = Seek(4940), .speed = -2},
-        {.name = "paused, MODE2", .st = {.paused = 1, .speed = 3}, .wheel = {0, 1}, .sent = Seek(5150), .speed = 3},
-        {.name = "paused, the key released", .st = {.paused = 1, .speed = 3, .prevKeysHeld = kHeldLeft},
-         .wheel = {0, 1}, .sent = Seek(5150)},
-        {.name = "paused, a key held",
-         .st = {.paused = 1, .speed = 1, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight}, .sent = Seek(7000),
-         .speed = 1},
-        {.name = "nothing open: no browsing", .st = {.closed = 1, .speed = 1}},
-        {.name = "playing, the key released: play", .st = {.speed = 2, .prevKeysHeld = kHeldComma},
-         .sent = kSearchEnds},
-        {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = 5}, .sent = oneFrame},
-        {.name = "a request, then the close", .sent = {"pause movie", kPos, "close movie"},
-         .ask = {.command = kCmdPause, .close = true}},
-    };
-    for (const Case& c : cases) {
-        TickRig rig(c.st, kFfHeld, c.ask);
-        rig.SetEntries({"/m/a.mp3", "/m/b.mp3"});
-        rig.state.tickDivisor = 3;
-        rig.state.fullScreen = 1;
-        rig.state.minimiseState = MinimiseState::HidingVideo;
-        rig.state.buttonCounters[kCounterPlay] = 2;
-        std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
-        PlaybackTickNoDraw(rig.context);
-        EXPECT_EQ(rig.device.sent, c.sent) << c.name;
-        const PlayerState& s = rig.state;
-        EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, s.buttonCounters[kCounterPlay], int(s.minimiseState),
-                             s.trackPending),
-                  std::tuple(c.speed, 3, 2, 1, 0)) << c.name;
-    }
-}
-
 using Op = std::function<void(MciSession&)>;
 const std::string tf = kFormat, pos = kPos, ms = "milliseconds", toF = kToFrames;
 
-// The transport operations from a position of 7 in the record, 5200 in the device.
+// The transport operations from a position of 7 in the record, 5200 in the device. SeekRelative answers the
+// device's 5200, in the format each mode needs and back, and leaves the speed and the knob alone.
 TEST(MciSessionTest, TransportTraffic) {
     const Op toggle = [](MciSession& m) { m.TogglePlayPause(); };
     const Op back = [](MciSession& m) { m.StepWhilePaused(-1); };
     const Op farBack = [](MciSession& m) { m.StepWhilePaused(-5201); };
+    const auto seek = [](SeekMode mode, int unit) -> Op {
+        return [=](MciSession& m) { EXPECT_EQ(m.SeekRelative(mode, unit), 5200) << "SeekRelative " << unit; };
+    };
+    const Strings backOneFrame{tf, pos, "seek movie to 5199", tf, kToMs, pos};  // the display shows milliseconds
     struct Case { const char* name; std::string format = ms; int paused = 0, speed = 0, closed = 0; Op op;
-                  Strings sent; int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9; };
+                  Strings sent; int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9, speedAfter = 0; };
     const Case cases[] = {
         {.name = "toggle: a search ends in play, never paused", .speed = 3, .op = toggle,
          .sent = {"play movie", "play movie"}},
@@ -256,6 +241,16 @@ TEST(MciSessionTest, TransportTraffic) {
          .sent = {tf}},
         {.name = "close", .paused = 1, .op = [](MciSession& m) { m.Close(); }, .sent = {"close movie"},
          .closedAfter = 1, .knob = 0},
+        {.name = "by speed in seconds", .speed = 8, .op = seek(kSeekBySpeed, kUnitSecond),
+         .sent = {tf, pos, "seek movie to 25200", tf, pos}, .position = 5200, .speedAfter = 8},
+        {.name = "frames mode by seconds", .speed = 6, .op = seek(kSeekFrames, kUnitSecond),
+         .sent = {tf, toF, pos, "seek movie to 15200", tf, pos}, .position = 5200, .speedAfter = 6},
+        {.name = "frames mode by frames", .speed = 9, .op = seek(kSeekFrames, kUnitOneFrame),
+         .sent = {tf, toF, pos, "seek movie to 5220", tf, pos}, .position = 5200, .speedAfter = 9},
+        {.name = "one frame back from frames", .format = "frames", .speed = -1, .op = seek(kSeekFrames, kUnitOneFrame),
+         .sent = backOneFrame, .position = 5200, .speedAfter = -1},
+        {.name = "an amount past the start stops at 0", .speed = 5, .op = seek(kSeekByAmount, -6000),
+         .sent = {tf, pos, "seek movie to 0", tf, pos}, .position = 5200, .speedAfter = 5},
     };
     for (const Case& c : cases) {
         ScriptedMediaDevice device;
@@ -267,45 +262,16 @@ TEST(MciSessionTest, TransportTraffic) {
         c.op(mci);
         EXPECT_EQ(device.sent, c.sent) << c.name;
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
-                  std::tuple(c.pausedAfter, 0, c.position, c.closedAfter, c.knob)) << c.name;
+                  std::tuple(c.pausedAfter, c.speedAfter, c.position, c.closedAfter, c.knob)) << c.name;
     }
-}
-
-// SeekRelative from the device's 5200, in the format each mode needs, and back; the speed and
-// the knob are left alone.
-TEST(MciSessionTest, SeekRelativeTraffic) {
-    const Strings backOneFrame{tf, pos, "seek movie to 5199", tf, kToMs, pos};  // the display shows milliseconds
-    struct Case { const char* name; std::string format = ms; int speed; SeekMode mode; int unit; Strings sent; };
-    const Case cases[] = {
-        {.name = "by speed in seconds", .speed = 8, .mode = kSeekBySpeed, .unit = kUnitSecond,
-         .sent = {tf, pos, "seek movie to 25200", tf, pos}},
-        {.name = "frames mode by seconds", .speed = 6, .mode = kSeekFrames, .unit = kUnitSecond,
-         .sent = {tf, toF, pos, "seek movie to 15200", tf, pos}},
-        {.name = "frames mode by frames", .speed = 9, .mode = kSeekFrames, .unit = kUnitOneFrame,
-         .sent = {tf, toF, pos, "seek movie to 5220", tf, pos}},
-        {.name = "one frame back from frames", .format = "frames", .speed = -1, .mode = kSeekFrames,
-         .unit = kUnitOneFrame, .sent = backOneFrame},
-        {.name = "an amount past the start stops at 0", .speed = 5, .mode = kSeekByAmount, .unit = -6000,
-         .sent = {tf, pos, "seek movie to 0", tf, pos}},
-    };
-    for (const Case& c : cases) {
-        ScriptedMediaDevice device;
-        PlayerState state{.position = 7, .speed = c.speed, .seekKnobX = 9};
-        device.Answer(tf, c.format);
-        device.Answer(pos, "5200");
-        EXPECT_EQ(MciSession(device, state).SeekRelative(c.mode, c.unit), 5200) << c.name;
-        EXPECT_EQ(device.sent, c.sent) << c.name;
-        EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
-                  std::tuple(0, c.speed, 5200, 0, 9)) << c.name;
-    }
-    ScriptedMediaDevice device; PlayerState state{.speed = 9};  // no wrap near the limit
+    ScriptedMediaDevice device;
+    PlayerState state{.speed = 9};  // no wrap near the limit
     device.Answer(pos, "2147483000");
     MciSession(device, state).SeekRelative(kSeekBySpeed, kUnitSecond);
     EXPECT_EQ(device.sent[2], "seek movie to 2147483647");
 }
 
 struct BusRig : PlaybackRig {
-    BusRig() { state = {.position = 7, .lengthMs = 4000, .lengthFrames = 100, .seekKnobX = 5}; }
     FakeWaveVolume volume;
     void Tick() { CarryOutBusRequests(state, settings, playlist, mci, clock, volume); }
 };
@@ -322,9 +288,8 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
     };
     for (const Case& c : cases) {
         BusRig r;
-        r.state.closed = c.closed;
-        r.state.paused = c.paused;
-        r.state.timeFormatMs = c.timeFormatMs;
+        r.state = {.closed = c.closed, .paused = c.paused, .position = 7, .lengthMs = 4000, .lengthFrames = 100,
+                   .timeFormatMs = c.timeFormatMs, .seekKnobX = 5};
         r.state.busSeekMs.Ask(c.ms);
         r.Tick();
         EXPECT_EQ(r.device.sent, c.sent) << c.ms;
@@ -341,9 +306,7 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
 
 TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     BusRig r;
-    r.playlist.InsertAt(0, "/a.wav");
-    r.playlist.InsertAt(1, "/b.wav");
-    r.playlist.SyncCount();
+    r.SetEntries({"/a.wav", "/b.wav"});
     r.state.busVolume.Ask(32768);
     r.state.busShuffle.Ask(true);
     r.state.busRepeat.Ask(false);
@@ -357,9 +320,6 @@ TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     EXPECT_EQ(std::tuple(r.volume.writes.size(), r.settings.repeat, r.device.sent.size()), std::tuple(1u, 1, 0u));
 }
 
-}  // namespace
-
-namespace {
 // The B and V keys' request: one device command, the chosen track's language in the title line
 // at once, and after kTrackNoticeTicks full ticks the track's own title back.
 TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {

@@ -271,7 +271,8 @@ TEST(InputControlTest, WheelStepsAndActivation) {
 }
 
 // B and V ask for the next audio and subtitle track of an open file. A press while another application has the
-// keyboard is forgotten, also at the next poll.
+// keyboard is forgotten, also at the next poll. A held arrow steps the track once, then not again until the 7 full
+// ticks of its cool-down have run out.
 TEST(InputControlTest, KeysPolledEachTick) {
     const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
     const Strings larger{"pause movie", "[place video]", "play movie"};
@@ -286,6 +287,8 @@ TEST(InputControlTest, KeysPolledEachTick) {
          .keysHeld = kHeldRight},
         {.name = "left: previous track", .held = {K::Left}, .pending = kCmdPreviousTrack, .cooldown = 7,
          .keysHeld = kHeldLeft},
+        {.name = "right held in a cool-down", .held = {K::Right}, .st = {.inputCooldown = 6}, .cooldown = 6,
+         .keysHeld = kHeldRight},
         {.name = "right while paused: a step up", .held = {K::Right}, .st = {.paused = 1}, .speedStep = 1,
          .keysHeld = kHeldRight},
         {.name = "left while paused: a step down", .held = {K::Left}, .st = {.paused = 1}, .speedStep = -1,
@@ -330,22 +333,6 @@ TEST(InputControlTest, KeysPolledEachTick) {
     }
 }
 
-// A held arrow while playing changes the track once, then again after 7 full ticks of cool-down.
-TEST(InputControlTest, HeldRightStepsOncePerCooldown) {
-    Rig rig({.lengthMs = 600000, .firstTickDone = 1, .tickDivisor = 5});
-    rig.held = {K::Right};
-    int steps = 0;
-    for (int call = 0; call < 50; ++call) {  // 10 full ticks; the keys are polled first on each call
-        rig.input.PollKeyboard();
-        rig.tick.OnTimer();
-        if (rig.state.pendingCommand.Get() == kCmdNextTrack) {  // carried out
-            ++steps;
-            rig.state.pendingCommand.Clear();
-        }
-    }
-    EXPECT_EQ(steps, 2);
-}
-
 TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
     struct Poll { std::set<K> keys; int fullScreen = 0, cooldown = 0; };
     const Poll polls[] = {
@@ -363,24 +350,6 @@ TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
         rig.input.PollKeyboard();
     }
     EXPECT_EQ(rig.journal, (Strings{"[full screen]", "[leave full screen]"}));
-}
-
-// Full ticks every fifth call, or every call, none while busy; keys and background every call.
-TEST(MainTickTest, TickRate) {
-    struct Case { const char* name; int divisor, busy, calls, fullTicks; };
-    const Case cases[] = {
-        {.name = "every fifth call", .divisor = 5, .busy = 0, .calls = 9, .fullTicks = 1},
-        {.name = "every call", .divisor = 0, .busy = 0, .calls = 7, .fullTicks = 7},
-        {.name = "none while busy", .divisor = 0, .busy = 1, .calls = 7, .fullTicks = 0},
-    };
-    for (const Case& c : cases) {
-        Rig rig({.firstTickDone = 1, .tickDivisor = c.divisor, .busy = c.busy});
-        rig.state.backgroundReload.Ask(true);
-        rig.Calls(c.calls);
-        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0]),
-                  std::tuple(c.fullTicks, "[background]")) << c.name;
-        EXPECT_EQ(rig.polls, c.calls) << c.name;
-    }
 }
 
 // The first tick: the joined command line when it names a file, else a drop of what the arguments
@@ -579,18 +548,21 @@ TEST(MainTickTest, PlaylistEditorInStep) {
               std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
-TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
+// After a full tick the timer rests (nothing can change), naps through the sub-calls (CanSkipSubTicks: only the clock
+// moves) or runs on; resting needs all that napping needs. After a sub-call it runs on; once ended it stops.
+TEST(MainTickTest, PaceAfterAFullTick) {
+    using enum TickPace;
     using Change = void (*)(PlayerState&);
-    struct Case { const char* name; Change change; bool quiet = true, entry = false, rests = false, skips = false; };
+    struct Case { const char* name; Change change; bool quiet = true, entry = false; TickPace pace = Run; };
     const Case cases[] = {
-        {.name = "closed", .change = [](PlayerState&) {}, .rests = true, .skips = true},
+        {.name = "closed", .change = [](PlayerState&) {}, .pace = Rest},
         {.name = "paused, browsed", .change = [](PlayerState& s) { s.closed = 0; s.paused = 1; s.trackPending = 1; },
-         .entry = true, .rests = true, .skips = true},
+         .entry = true, .pace = Rest},
         {.name = "key down", .change = [](PlayerState&) {}, .quiet = false},
-        {.name = "ticker", .change = [](PlayerState&) {}, .entry = true, .skips = true},
+        {.name = "ticker", .change = [](PlayerState&) {}, .entry = true, .pace = Nap},
         {.name = "first tick", .change = [](PlayerState& s) { s.firstTickDone = 0; }},
         {.name = "busy", .change = [](PlayerState& s) { s.busy = 1; }},
-        {.name = "playing", .change = [](PlayerState& s) { s.closed = 0; }, .skips = true},
+        {.name = "playing", .change = [](PlayerState& s) { s.closed = 0; }, .pace = Nap},
         {.name = "playing, search", .change = [](PlayerState& s) { s.closed = 0; s.speed = -1; }},
         {.name = "search", .change = [](PlayerState& s) { s.speed = 2; }},
         {.name = "a request", .change = [](PlayerState& s) { s.pendingCommand.Ask(kCmdPlay); }},
@@ -613,15 +585,20 @@ TEST(MainTickTest, RestsOrSkipsCallsOnlyWhenNothingCanChange) {
             rig.playlist.SyncCount();
         }
         c.change(rig.state);
-        EXPECT_EQ(rig.tick.CanRest(c.quiet), c.rests) << c.name;
-        EXPECT_EQ(rig.tick.CanSkipSubTicks(c.quiet), c.skips) << c.name;
+        EXPECT_EQ(std::tuple(rig.tick.CanRest(c.quiet), rig.tick.CanSkipSubTicks(c.quiet), rig.tick.Pace(c.quiet)),
+                  std::tuple(c.pace == Rest, c.pace != Run, c.pace)) << c.name;
     }
+    Rig sub({.closed = 1, .firstTickDone = 1, .tickCounter = 3});  // a sub-call: it could rest, yet runs on
+    EXPECT_EQ(std::pair(sub.tick.CanRest(true), sub.tick.Pace(true)), std::pair(true, Run));
+    ASSERT_TRUE(sub.tick.QuitNow());
+    EXPECT_EQ(sub.tick.Pace(true), Stop);
 }
 
 // Slept calls count as run: the counters move on, a held full tick comes on the next call, a failed track's wait
-// counts down to 1 (step now); `toFull` is the calls from then to the next full tick.
+// counts down to 1 (step now); `toFull` is the calls from then to the next full tick, none while busy. The keys are
+// polled on every call, a background reload taken on the first.
 TEST(MainTickTest, SleptCallsCountAsRun) {
-    struct Case { const char* name; int divisor, counter, calls, toFull, wait = 0, waitAfter = 0; };
+    struct Case { const char* name; int divisor, counter, calls, toFull, wait = 0, waitAfter = 0, busy = 0; };
     const Case cases[] = {
         {.name = "nothing slept", .divisor = 5, .counter = 2, .calls = 0, .toFull = 3},
         {.name = "two of four sub-calls", .divisor = 5, .counter = 1, .calls = 2, .toFull = 2},
@@ -631,40 +608,22 @@ TEST(MainTickTest, SleptCallsCountAsRun) {
         {.name = "every call full", .divisor = 0, .counter = 0, .calls = 7, .toFull = 1},
         {.name = "a wait counts down", .divisor = 5, .counter = 0, .calls = 3, .toFull = 2, .wait = 10, .waitAfter = 7},
         {.name = "a wait stops at 1", .divisor = 5, .counter = 0, .calls = 9, .toFull = 1, .wait = 3, .waitAfter = 1},
+        {.name = "busy: no full tick", .divisor = 0, .counter = 0, .calls = 0, .toFull = 1, .busy = 1},
     };
     for (const Case& c : cases) {
-        Rig rig({.closed = 1, .firstTickDone = 1, .tickDivisor = c.divisor, .tickCounter = c.counter});
+        Rig rig({.closed = 1, .firstTickDone = 1, .tickDivisor = c.divisor, .tickCounter = c.counter, .busy = c.busy});
         rig.state.failedTrackWait = c.wait;
         rig.tick.Slept(c.calls);
         EXPECT_EQ(std::pair(rig.tick.CallsToFullTick(), rig.state.failedTrackWait), std::pair(c.toFull, c.waitAfter))
             << c.name;
         rig.state.failedTrackWait = 0;
+        rig.state.backgroundReload.Ask(true);
         rig.Calls(c.toFull - 1);
         EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), 0) << c.name;
         rig.Calls(1);
-        EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), 1) << c.name;
+        EXPECT_EQ(std::tuple(std::count(rig.journal.begin(), rig.journal.end(), "[playback tick]"), rig.journal[0],
+                             rig.polls), std::tuple(1 - c.busy, "[background]", c.toFull)) << c.name;
     }
-}
-
-// After a full tick the timer rests, naps or runs on; after any other call, or while busy, it runs on.
-TEST(MainTickTest, PaceAfterACall) {
-    struct Case { const char* name; int closed = 0, speed = 0, counter = 0, busy = 0; bool quiet = true;
-                  TickPace pace; };
-    const Case cases[] = {
-        {.name = "nothing open", .closed = 1, .pace = TickPace::Rest},
-        {.name = "playing", .pace = TickPace::Nap},
-        {.name = "a key down", .quiet = false, .pace = TickPace::Run},
-        {.name = "searching", .speed = 2, .pace = TickPace::Run},
-        {.name = "a sub-call", .closed = 1, .counter = 3, .pace = TickPace::Run},
-        {.name = "busy", .closed = 1, .busy = 1, .pace = TickPace::Run},
-    };
-    for (const Case& c : cases) {
-        Rig rig({.closed = c.closed, .speed = c.speed, .firstTickDone = 1, .tickCounter = c.counter, .busy = c.busy});
-        EXPECT_EQ(rig.tick.Pace(c.quiet), c.pace) << c.name;
-    }
-    Rig ended({.firstTickDone = 1});
-    ASSERT_TRUE(ended.tick.QuitNow());
-    EXPECT_EQ(ended.tick.Pace(true), TickPace::Stop);
 }
 
 }  // namespace
