@@ -128,7 +128,8 @@ TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOn
 
 TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
     const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    for (const std::string& name : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s}) folder.Write(name, "");
+    for (const std::string& name : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s})
+        folder.Write(name, "");
     Settings s, back;
     s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
     s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
