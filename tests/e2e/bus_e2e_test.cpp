@@ -51,6 +51,8 @@ TEST_F(BusE2E, EveryWritablePropertyTakesOnlyItsTypeAndAReadSeesTheSet) {
     WriteStateFiles(home.path(), {home.path() + "one.wav"}, "Repeat=1");
     PlayerProcess player(home.path(), {}, {bus.Environment()});
     ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    // The track open, so that Metadata (its length) no longer changes under the table.
+    ASSERT_TRUE(Eventually([&] { return bus.Get("CanSeek").toBool(); })) << player.Log();
     // `error` "" for a reply; `read` what a Get right after answers, when invalid what it answered before.
     struct Case { const char* property; QVariant value; std::string error; QVariant read; };
     const Case cases[] = {

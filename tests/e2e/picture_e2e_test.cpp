@@ -1,6 +1,7 @@
 // Every picture right, as seen on a 1920 x 1080 screen under openbox: the video window fits the
 // screen and each new picture, the screen saver is held off while a picture plays, and Japanese
 // sound and subtitles come first.
+#include <algorithm>
 #include <regex>
 #include "tests/e2e/Desktop.h"
 #include "tests/e2e/SoundRecording.h"
@@ -150,6 +151,8 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
     }
     ASSERT_GT(ratios.size(), 10u) << left.size();
     EXPECT_GT(ratios.front(), 100) << "the Japanese sound first";
-    EXPECT_LT(ratios.back(), 0.01) << "the English sound after B";
+    // The median of the last five: the chunk the quit cuts off splatters into every frequency.
+    std::nth_element(ratios.end() - 5, ratios.end() - 3, ratios.end());
+    EXPECT_LT(ratios.end()[-3], 0.01) << "the English sound after B";
 }
 }  // namespace
