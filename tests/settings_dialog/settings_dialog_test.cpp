@@ -55,43 +55,29 @@ struct SettingsDialogTest : ::testing::Test {
     int placed = -1;  // the topmost choice the main window was placed with
 };
 
-// The loudness group below the template: its button shows the mode, "OK" stores the one chosen; a stored mode out of
-// range checks no button and is kept.
-TEST_F(SettingsDialogTest, LoudnessModeShowsAndStoresTheChoice) {
-    for (const int stored : {0, 1, 2, 3, 7}) {
-        settings = Distinct(); settings.gainMode = stored;
-        const int chosen = (stored + 1) % 4;
-        EXPECT_TRUE(Open([&](CSettingsDlg& dlg) {
-            for (int m = 0; m < 4; ++m)
-                EXPECT_EQ(qobject_cast<QRadioButton*>(dlg.Item(1090 + m))->isChecked(), m == stored)
-                    << "mode " << stored << ", button " << m;
-            if (stored != 7) Click(dlg, 1090 + chosen);
-            Click(dlg, 1);
-        }));
-        EXPECT_EQ(settings.gainMode, stored != 7 ? chosen : stored) << stored;
-    }
-}
-
-// Each radio group shows its field, "OK" stores the other choice; a field without a button or hand-edited is kept.
-// Each speed edit shows its speed; "OK" refuses a non-integer with the standard message, selected for retyping.
+// Each radio group (first button, field, buttons) checks the button of its field and "OK" stores the next one; a value
+// out of range checks none and is kept. Each speed edit shows its speed; "OK" refuses a non-integer with the standard
+// message, selected for retyping.
 TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
-    const std::pair<int, int Settings::*> groups[] = {
-        {1032, &Settings::wheelModePaused}, {1034, &Settings::wheelModePlaying}, {1037, &Settings::doubleClickPanel},
-        {1046, &Settings::hideCursor},      {1069, &Settings::autoPlay},         {1050, &Settings::alwaysOnTop},
-        {1067, &Settings::keepVideoSize},   {0, &Settings::pausedSearchSlow}};
-    for (const auto& [firstId, field] : groups) {
-        for (const int value : {0, 1, 5}) {
+    const std::tuple<int, int Settings::*, int> groups[] = {
+        {1032, &Settings::wheelModePaused, 2}, {1034, &Settings::wheelModePlaying, 2},
+        {1037, &Settings::doubleClickPanel, 2}, {1046, &Settings::hideCursor, 2}, {1069, &Settings::autoPlay, 2},
+        {1050, &Settings::alwaysOnTop, 2}, {1067, &Settings::keepVideoSize, 2}, {1048, &Settings::pausedSearchSlow, 2},
+        {1090, &Settings::gainMode, 4}};  // the loudness group, below the template
+    for (const auto& [firstId, field, buttons] : groups)
+        for (const int value : {0, 1, 2, 3, 7}) {
+            if (value >= buttons && value != 7) continue;
             (settings = Distinct()).*field = value;
             Settings expected = settings;
-            if (firstId != 0 && value != 5) expected.*field = 1 - value;
-            EXPECT_TRUE(Open([&, id = firstId](CSettingsDlg& dlg) {
-                const auto* shown = qobject_cast<QRadioButton*>(dlg.Item(id + value));
-                if (id != 0 && value != 5 && shown->isChecked()) Click(dlg, id + 1 - value);
+            if (value < buttons) expected.*field = (value + 1) % buttons;
+            EXPECT_TRUE(Open([&, id = firstId, n = buttons](CSettingsDlg& dlg) {
+                for (int b = 0; b < n; ++b)
+                    EXPECT_EQ(qobject_cast<QRadioButton*>(dlg.Item(id + b))->isChecked(), b == value) << id + b;
+                if (value < n) Click(dlg, id + (value + 1) % n);
                 Click(dlg, 1);
             }));
             EXPECT_EQ(Dump(settings), Dump(expected)) << "group " << firstId << " showing " << value;
         }
-    }
     const std::tuple<int, int, const char*> speeds[] = {
         {1077, 1, ""},     {1084, 0, "1.5"},  {1081, 5, "12abc"},       {1080, 4, "- 5"},
         {1079, 3, "0x10"}, {1078, 2, "２０００"}, {1083, 7, "-2147483649"}, {1082, 6, "2147483648"}};
