@@ -13,7 +13,7 @@
 namespace {
 enum Act { Left, Double, Right, Middle, Mode0, WheelUp, WheelDown, Close };  // above these: keys on the step bar
 
-TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
+TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheelQueued) {
     // The codes reported, and what the tick reads then: scroll step, middle click, left click.
     struct Case {
         const char* name; bool overlay; int clickMode; std::vector<int> acts, codes; std::array<int, 3> values;
@@ -58,11 +58,7 @@ TEST(PanelsTest, FullScreenWindowsReportClicksKeysAndWheel) {
         EXPECT_EQ(values(), c.values) << c.name;
         EXPECT_EQ(values(), (std::array{0, 0, 0})) << c.name << ": read, cleared";
     }
-}
-
-// A report is a queued call, so its handler may destroy the window that reported.
-TEST(PanelsTest, ReportsArriveQueued) {
-    QObject receiver(&TestApplication());
+    QObject receiver(&TestApplication());  // a report is a queued call, so its handler may destroy the window
     CFullScreenDlg dialog(nullptr);
     dialog.SetNotify(QueuedPlayerNotify(&receiver, [&](int) { dialog.DestroyWindow(); }));
     dialog.Create();
@@ -73,7 +69,7 @@ TEST(PanelsTest, ReportsArriveQueued) {
 }
 
 // As the tick polls: 0/1 position moved and where (device units), 2/3 volume moved and its level, 4/5 button and which.
-TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
+TEST(PanelsTest, ControlPanelRecordsWhatTheUserDidAndIsSizedForItsScreen) {
     TestApplication();
     using A = QAbstractSlider;
     for (auto [bar, length, start, action, polled] :
@@ -94,15 +90,10 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDid) {
         EXPECT_EQ((std::array{panel.GetValue(4), panel.GetValue(4), panel.GetValue(5), panel.GetValue(5)}),
                   (std::array{3, 0, command, 10})) << "button " << id << ", command " << command;
     }
-}
-
-// At 800 x 800 (scale 800 / 540) font, height and fitted slider grow, texts stay, and the track shows grey on black.
-TEST(PanelsTest, ControlPanelIsSizedForItsScreenWithVisibleTracks) {
-    TestApplication();
+    // At 800 x 800 (scale 800 / 540) font, height and fitted slider grow, texts stay, and the track shows grey on black.
     for (auto [rows, scale] : {std::pair{0, 1.0}, {480, 1.0}, {1080, 2.0}, {1620, 3.0}, {4320, 4.0}})
         EXPECT_EQ(CControlPanelDlg::ScaleForScreen(rows), scale) << rows;
     ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 800, 800));
-    CControlPanelDlg panel(nullptr); panel.Create();
     panel.SetValue(kPanelFitToScreen, 800);
     panel.ShowTopmost(QRect(0, 740, 800, 60));
     QWidget* bar = panel.Control(CControlPanelDlg::kIdPosition);
