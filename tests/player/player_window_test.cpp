@@ -106,17 +106,40 @@ TEST(CommandLineTest, WhatTheArgumentsName) {
 }
 
 // FILE, CONFIG and FULL act on the button-up however many full ticks pass while held; Alt+Enter leaves full screen.
+// Hotkeys typed into the open file dialog change nothing; "list" opens "list.tsr". In the player Space pauses.
 TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
     for (const auto& [at, dialogClass] :
          {std::pair{QPoint(220, 30), "QFileDialog"}, {QPoint(30, 25), "CSettingsDlg"}, {QPoint(190, 78), ""}}) {
         Window w;
+        w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
         w.state.paused = 1;
+        const auto before = w.Effects();
         QTest::mousePress(w.dialog.get(), Qt::LeftButton, {}, at);
         ASSERT_TRUE(w.RunUntil([&, ticks = w.Ticks()] { return w.Ticks() >= ticks + 3; }));
         std::string shown;
-        ModalAnswer<QDialog> answer([&](QDialog& d) { shown = d.metaObject()->className(); });
+        ModalAnswer<QDialog> answer([&](QDialog& d) {
+            shown = d.metaObject()->className();
+            auto* files = qobject_cast<QFileDialog*>(&d);
+            if (files == nullptr) return;
+            files->setDirectory(QString::fromStdString(w.folder.path()));
+            auto* name = d.findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            QTest::keyClicks(name, "xz mn.,][");
+            QTest::qWait(300);
+            EXPECT_EQ(w.Effects(), before) << "typing into the open dialog";
+            name->clear();
+            QTest::keyClicks(name, "list");
+            d.accept();
+        });
         QTest::mouseRelease(w.dialog.get(), Qt::LeftButton, {}, at);
         EXPECT_EQ(std::pair(shown, int(w.state.fullScreen)), std::pair(std::string(dialogClass), *dialogClass ? 0 : 1));
+        if (shown == "QFileDialog") {
+            const long opened = w.Count("open \"tone.wav\" type mpegvideo alias movie");
+            EXPECT_EQ(std::pair(opened, int(w.state.paused)), std::pair(1L, 0)) << "the list opened, its entry played";
+            QTest::keyPress(w.dialog.get(), Qt::Key_Space);
+            EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
+            QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
+        }
         if (w.state.fullScreen == 0) continue;
         ASSERT_TRUE(w.RunUntil([&] { return QApplication::activeWindow() != w.dialog.get(); }));
         QTest::keyPress(QApplication::activeWindow(), Qt::Key_Return, Qt::AltModifier);
@@ -124,29 +147,6 @@ TEST(PlayerWindowTest, FileConfigAndFullSurviveFullTicksWhileHeld) {
         QTest::keyRelease(w.dialog.get(), Qt::Key_Return);
         QTest::keyRelease(w.dialog.get(), Qt::Key_Alt);
     }
-}
-
-// Hotkeys typed into the open dialog change nothing; "list" opens "list.tsr". In the player Space pauses.
-TEST(PlayerWindowTest, KeysCountOnlyInThePlayersOwnWindows) {
-    Window w;
-    w.folder.Write("list.tsr", w.folder.Write("tone.wav", "RIFF") + "\r\n");
-    const auto before = w.Effects();
-    ModalAnswer<QFileDialog> answer([&](QFileDialog& d) {
-        d.setDirectory(QString::fromStdString(w.folder.path()));
-        auto* name = d.findChild<QLineEdit*>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        QTest::keyClicks(name, "xz mn.,][");
-        QTest::qWait(300);
-        EXPECT_EQ(w.Effects(), before) << "typing into the open dialog";
-        name->clear();
-        QTest::keyClicks(name, "list");
-        static_cast<QDialog&>(d).accept();  // public as a QDialog
-    });
-    w.Click({220, 30});
-    EXPECT_EQ(w.Count("open \"tone.wav\" type mpegvideo alias movie"), 1) << "the list opened, its entry played";
-    QTest::keyPress(w.dialog.get(), Qt::Key_Space);
-    EXPECT_TRUE(w.RunUntil([&] { return w.state.paused == 1; }));
-    QTest::keyRelease(w.dialog.get(), Qt::Key_Space);
 }
 
 // Play/pause (middle click, PlayPause) opens the entry as PLAY does: one that will not open leaves it stopped.
@@ -251,8 +251,8 @@ TEST(SkinAccessTest, APressAtEachHotspotsCentreDoesItsActionAtTheScreensScale) {
 
 // Unfocused, the arrow, page and end keys step and Enter and Esc do nothing. Tab walks the hotspots, Shift+Tab back;
 // Space and Enter press the focused one (only: Space does not pause); Esc puts the focus away, after which Enter does
-// nothing again. A focus mark is drawn around the focused hotspot.
-TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
+// nothing again. A focus mark is drawn around the focused hotspot. Each hotspot is an accessible object.
+TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspotsAndEachIsAnAccessibleObject) {
     Window w;
     SkinAccess* access = w.dialog->findChild<SkinAccess*>();
     w.dialog->activateWindow();
@@ -287,12 +287,8 @@ TEST(SkinAccessTest, TabSpaceEnterAndEscOnTheHotspots) {
     for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) QTest::keyClick(w.dialog.get(), key);
     EXPECT_EQ(std::pair(access->Focused(), w.settings.repeat), std::pair(-1, 1));
     EXPECT_EQ(w.dialog->grab().toImage().pixel(edge), unfocused.pixel(edge)) << "no mark";
-}
-
-// Names, roles, states and the sliders' values; the notification a screen reader says whatever has the focus. Through
-// AT-SPI, every hotspot in order, PLAY's press action and Orca's speech: tests/e2e/a11y_e2e_test.cpp.
-TEST(SkinAccessTest, EveryHotspotAndTheNotificationAreAccessibleObjects) {
-    Window w;
+    // Names, roles, states and the sliders' values; the notification a screen reader says whatever has the focus.
+    // Through AT-SPI, every hotspot in order, PLAY's press action and Orca's speech: tests/e2e/a11y_e2e_test.cpp.
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.dialog.get());
     ASSERT_TRUE(window != nullptr && window->childCount() == kHotspotCount + 1) << "and the notification";
     const struct { HotspotIndex spot; const char* name; QAccessible::Role role; const char* value; } spots[] = {
@@ -312,7 +308,6 @@ TEST(SkinAccessTest, EveryHotspotAndTheNotificationAreAccessibleObjects) {
     EXPECT_EQ(std::pair(w.state.volumeKnobX, window->child(kHotspotVolume)->valueInterface()->currentValue().toInt()),
               std::pair(29, 50));
     QAccessibleInterface* said = window->child(kHotspotCount);
-    SkinAccess* access = w.dialog->findChild<SkinAccess*>();
     const std::string file = " a.mp3  <0:01:40> |", tag = " Song \xEF\xBC\x9A piman\xEF\xBC\x8Fjzig  |";
     const std::string silent = kNoSoundNotice + file;
     const struct { std::string line1, line2; int closed, paused; const char* said; } rows[] = {
@@ -342,32 +337,11 @@ TEST(QtTranslationsTest, JapaneseLocaleTranslatesQtsStandardTexts) {
     EXPECT_EQ(CancelButtonText(), "Cancel");
 }
 
+// Whoever writes a request, the resting timer's next call is due within one period; none is due while it rests.
 // After a rest of 40 periods, or in a nap between full ticks while playing (their pace:
 // FullTicksKeepTheirPaceWhileThePointerMoves), N held ends it at once and lowers the volume on the first call; after
 // a rest that call runs the full tick, and the timer rests again only after a full tick with the key up.
-TEST(TickRestTest, AKeyEndsARestOrANapAndActsOnTheFirstCall) {
-    for (const bool resting : {true, false}) {
-        Window w(resting);
-        const auto idle = [&] { return resting ? w.dialog->Resting() : w.dialog->Napping(); };
-        if (resting) QTest::qWait(1200);  // still resting then
-        ASSERT_TRUE(resting ? idle() : w.RunUntil(idle)) << resting;
-        w.device.ClearSent();
-        w.volume.value = 0x40004000u;
-        QTest::keyPress(w.dialog.get(), Qt::Key_N);
-        EXPECT_FALSE(idle()) << resting;
-        ASSERT_TRUE(w.RunUntil([&] { return w.device.sent.size() >= (resting ? 2u : 1u); })) << resting;
-        QTest::keyRelease(w.dialog.get(), Qt::Key_N);
-        EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u)) << resting;
-        if (!resting) continue;
-        EXPECT_EQ(w.device.sent[1], "status movie position");
-        EXPECT_FALSE(w.dialog->Resting());
-        EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
-    }
-}
-
-// Whoever writes a request, the resting timer's next call is due within one period; none is due while it rests.
-TEST(TickRestTest, EveryRequestWakesTheRestingTimerWithinOneCall) {
-    Window w(true);
+TEST(TickRestTest, ARequestOrAKeyEndsARestOrANapAndAKeyActsOnTheFirstCall) {
     const struct { const char* name; std::function<void(PlayerState&)> ask; } requests[] = {
         {"pendingCommand", [](PlayerState& s) { s.pendingCommand.Ask(kCmdPlay); }},
         {"closeRequest", [](PlayerState& s) { s.closeRequest.Ask(true); }},
@@ -386,15 +360,32 @@ TEST(TickRestTest, EveryRequestWakesTheRestingTimerWithinOneCall) {
         {"handedCommandLine", [](PlayerState& s) { s.handedCommandLine.Ask(HandedCommandLine{}); }},
     };
     SystemSteadyClock now;
-    for (const auto& r : requests) {
-        ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); })) << r.name;
-        EXPECT_EQ(w.dialog->Scheduler().DueMs(), -1) << r.name;
-        PlayerState before;
-        before = w.state;
-        r.ask(w.state);
-        EXPECT_FALSE(w.dialog->Resting()) << r.name;
-        EXPECT_LE(w.dialog->Scheduler().DueMs() - now.NowMs(), CPlayerDlg::kTimerPeriodMs) << r.name;
-        w.state = before;  // taken back before a call carries it out
+    for (const bool resting : {true, false}) {
+        Window w(resting);
+        if (resting) for (const auto& r : requests) {
+            ASSERT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); })) << r.name;
+            EXPECT_EQ(w.dialog->Scheduler().DueMs(), -1) << r.name;
+            PlayerState before;
+            before = w.state;
+            r.ask(w.state);
+            EXPECT_FALSE(w.dialog->Resting()) << r.name;
+            EXPECT_LE(w.dialog->Scheduler().DueMs() - now.NowMs(), CPlayerDlg::kTimerPeriodMs) << r.name;
+            w.state = before;  // taken back before a call carries it out
+        }
+        const auto idle = [&] { return resting ? w.dialog->Resting() : w.dialog->Napping(); };
+        if (resting) QTest::qWait(1200);  // still resting then
+        ASSERT_TRUE(resting ? idle() : w.RunUntil(idle)) << resting;
+        w.device.ClearSent();
+        w.volume.value = 0x40004000u;
+        QTest::keyPress(w.dialog.get(), Qt::Key_N);
+        EXPECT_FALSE(idle()) << resting;
+        ASSERT_TRUE(w.RunUntil([&] { return w.device.sent.size() >= (resting ? 2u : 1u); })) << resting;
+        QTest::keyRelease(w.dialog.get(), Qt::Key_N);
+        EXPECT_EQ(w.device.sent.front(), "volume " + std::to_string(0x39553955u)) << resting;
+        if (!resting) continue;
+        EXPECT_EQ(w.device.sent[1], "status movie position");
+        EXPECT_FALSE(w.dialog->Resting());
+        EXPECT_TRUE(w.RunUntil([&] { return w.dialog->Resting(); }));
     }
 }
 
