@@ -90,7 +90,7 @@ TEST(PanelsTest, ControlPanelRecordsWhatTheUserDidAndIsSizedForItsScreen) {
         EXPECT_EQ((std::array{panel.GetValue(4), panel.GetValue(4), panel.GetValue(5), panel.GetValue(5)}),
                   (std::array{3, 0, command, 10})) << "button " << id << ", command " << command;
     }
-    // At 800 x 800 (scale 800 / 540) font, height and fitted slider grow, texts stay, and the track shows grey on black.
+    // At 800 x 800 (scale 800 / 540) font, height and fitted slider grow, texts stay, the track shows grey on black.
     for (auto [rows, scale] : {std::pair{0, 1.0}, {480, 1.0}, {1080, 2.0}, {1620, 3.0}, {4320, 4.0}})
         EXPECT_EQ(CControlPanelDlg::ScaleForScreen(rows), scale) << rows;
     ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 800, 800));
