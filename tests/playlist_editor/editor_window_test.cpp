@@ -111,10 +111,7 @@ TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
                   std::tuple(c.after, c.selectedAfter, c.currentAfter, shown[&c - cases], int(c.after.size())))
             << c.what;
     }
-}
-
-TEST(EditorWindowTest, RandomGoesOnWithTheGeneratorOfTheLastPlayOrderBuild) {
-    EditorRig rig(LetterPaths("abcdefgh"), 0);
+    EditorRig rig(LetterPaths("abcdefgh"), 0);  // random goes on with the generator of the last play-order build
     rig.clock.seconds = 2000; rig.playlist.BuildPlayOrder(0, rig.clock); rig.Click(Id::kIdRandom);
     EXPECT_EQ(rig.Letters(), "hcdfgbae");  // seeded at 2000, after the build's eight draws
 }
