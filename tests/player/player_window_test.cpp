@@ -59,11 +59,8 @@ struct Window {
         dialog = std::make_unique<CPlayerDlg>(PlayerRecords{state, settings, playlist}, device, volume, clock,
                                               MainTickSetup{folder.path(), {}}, timerClock);
         dialog->OnInitDialog();
-        EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1; }));
-        if (resting) {
-            EXPECT_TRUE(RunUntil([&] { return dialog->Resting(); }));
-            return;
-        }
+        EXPECT_TRUE(RunUntil([&] { return state.firstTickDone == 1 && (!resting || dialog->Resting()); }));
+        if (resting) return;
         state.closed = 0;
         state.lengthMs = 100000;
         state.polledPosition = 5200;
