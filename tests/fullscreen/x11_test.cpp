@@ -24,27 +24,9 @@ const std::string& TestDisplay() {
     return name;
 }
 
-TEST(X11Test, ClicksAndPictureGoThroughTheOverlay) {
-    if (TestDisplay().empty()) GTEST_SKIP() << "no Xvfb to start a virtual display";
-    TestApplication();
-    CFullScreenDlg window(nullptr); window.Create(); window.ShowTopmost(QRect(0, -20, W, H + 20));
-    static const int owner = 0;
-    auto frame = std::make_shared<VideoFrame>(W, H);  // white all over, as the device would hand it over
-    std::memset(frame->data(), 0xff, static_cast<size_t>(frame->stride()) * H);
-    VideoHostRegistry::Find(window.HostId())->Attach(&owner, DestinationRect{0, 20, W, H});
-    VideoHostRegistry::Find(window.HostId())->Publish(&owner, DestinationRect{0, 20, W, H}, frame);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.Window()));
-    CFullScreenOverlayDlg overlay(nullptr); overlay.Create(QRect(0, -20, W, H + 20), QRegion());
-    QTest::qWait(300);
-    for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(0, 0), QPoint(W - 1, H - 1)})
-        EXPECT_EQ(QApplication::widgetAt(at), window.Window()) << at.x() << "," << at.y();
-    const QImage shown = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-    for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(5, 5)}) EXPECT_EQ(shown.pixel(at), 0xFFFFFFFFu) << at.x();
-}
-
 // A frame of the destination's size goes to the screen through a window of its own there, is put
-// again when uncovered; a frame that must be scaled is painted instead.
-TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
+// again when uncovered; a frame that must be scaled is painted instead. In full screen, through the overlay.
+TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncoveredAndGoesThroughTheFullScreenOverlay) {
     Display* x = TestDisplay().empty() ? nullptr : XOpenDisplay(TestDisplay().c_str());
     if (x == nullptr) GTEST_SKIP() << "no Xvfb to start a virtual display";
     TestApplication();
@@ -52,8 +34,8 @@ TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
     host.setGeometry(0, 0, 400, 300); host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
     static const int owner = 0;
-    const auto surface = VideoHostRegistry::Find(host.hostId());
-    const auto Put = [&](DestinationRect d, int w, int h, uint32_t rgb) {
+    auto surface = VideoHostRegistry::Find(host.hostId());
+    const auto Put = [&](DestinationRect d, int w, int h, uint32_t rgb) {  // one colour, as the device hands it over
         auto frame = std::make_shared<VideoFrame>(w, h);
         auto* pixels = reinterpret_cast<uint32_t*>(frame->data());
         for (int y = 0; y < h; ++y) std::fill_n(pixels + y * frame->stride() / 4, w, rgb);
@@ -81,6 +63,18 @@ TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncovered) {
     EXPECT_TRUE(Shows({200, 150}, 0xff00ff00u)) << "put again when uncovered";
     Put({0, 0, 800, 600}, 400, 300, 0xff0000ffu);  // larger than the host: rendered at its size, scaled up
     EXPECT_TRUE(Shows({10, 10}, 0xff0000ffu) && Shows({399, 299}, 0xff0000ffu));
+    // Full screen: clicks and the picture go through the overlay above it.
+    CFullScreenDlg window(nullptr); window.Create(); window.ShowTopmost(QRect(0, -20, W, H + 20));
+    surface = VideoHostRegistry::Find(window.HostId());
+    surface->Attach(&owner, DestinationRect{0, 20, W, H});
+    Put({0, 20, W, H}, W, H, 0xffffffffu);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.Window()));
+    CFullScreenOverlayDlg overlay(nullptr); overlay.Create(QRect(0, -20, W, H + 20), QRegion());
+    QTest::qWait(300);
+    for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(0, 0), QPoint(W - 1, H - 1)})
+        EXPECT_EQ(QApplication::widgetAt(at), window.Window()) << at.x() << "," << at.y();
+    const QImage shown = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    for (const QPoint at : {QPoint(W / 2, H / 2), QPoint(5, 5)}) EXPECT_EQ(shown.pixel(at), 0xFFFFFFFFu) << at.x();
     XCloseDisplay(x);
 }
 
