@@ -84,21 +84,17 @@ TEST(DrawTextLine, PureBlackOnAWhiteBoxAndNothingElseEvenCutAtTheEdges) {
     EXPECT_TRUE(empty.IsEmpty());
 }
 
-struct TitleLines : ::testing::Test {
-    void SetUp() override { LoadBuiltInSkin(m_skin); } CDibSurface m_skin; PlayerState m_state;
-};
-
-TEST_F(TitleLines, BrowsedNameIsTheFileNameDecoded) {
-    CDibSurface expected; LoadBuiltInSkin(expected);
+// The browsed name is the file name decoded. The ticker with real text, as the display shows it (the wrap rules are
+// composition's).
+TEST(TitleLines, BrowsedNameTickerFramesGoldenAndAtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
+    CDibSurface skinArt, expected; LoadBuiltInSkin(expected);
+    LoadBuiltInSkin(skinArt);
+    PlayerState state;
     DrawTextLine(expected, "曲 01.mp3", 12, 0, 264);
     for (const char* path : {"/music/アルバム/曲 01.mp3", "/music/\x8b\xc8 01.mp3"}) {  // the second in CP932
-        DrawBrowsedName(m_skin, path);
-        EXPECT_TRUE(SameRect(m_skin, 0, 260, expected, 0, 260, 640, 20)) << path;
+        DrawBrowsedName(skinArt, path);
+        EXPECT_TRUE(SameRect(skinArt, 0, 260, expected, 0, 260, 640, 20)) << path;
     }
-}
-
-// The ticker with real text, as the display shows it (the wrap rules are composition's).
-TEST_F(TitleLines, TickerFramesGoldenAndAtDeviceResolutionTheArtStaysExactAndTheTitleIsSharp) {
     if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
     // The row without a golden frame, on a scaling screen: the art keeps whole device pixels (at 1: the composed
     // picture) and the title is drawn at the device resolution: at 2x it matches its golden picture and is no mere
@@ -108,11 +104,11 @@ TEST_F(TitleLines, TickerFramesGoldenAndAtDeviceResolutionTheArtStaysExactAndThe
         {" とても長い曲名のファイル名です_01.mp3  <0:04:33> |", 0, -100, "ticker_long.bmp"},
         {" 日本語のタイトル Title 01 ： 歌手 |", 0, -30, nullptr}};
     for (const auto& [title, line, offset, golden] : cases) {
-        DrawTitleLines(m_skin, title, title, m_state);
-        m_state.marqueeLine = line;
-        m_state.marqueeOffset = offset < -50 ? m_state.titleWidth[line] + offset : offset;  // below -50: from the end
+        DrawTitleLines(skinArt, title, title, state);
+        state.marqueeLine = line;
+        state.marqueeOffset = offset < -50 ? state.titleWidth[line] + offset : offset;  // below -50: from the end
         CDibSurface work; LoadBuiltInSkin(work);
-        const DisplayText shown = ComposeFrame(work, m_skin, m_state, Settings{}, FrameInputs{0, 1, 0});
+        const DisplayText shown = ComposeFrame(work, skinArt, state, Settings{}, FrameInputs{0, 1, 0});
         EXPECT_TRUE(golden == nullptr || MatchesGolden(work, 56, 17, 150, 55, golden)) << title;
         if (golden != nullptr) continue;
         DevicePicture picture;
@@ -120,7 +116,7 @@ TEST_F(TitleLines, TickerFramesGoldenAndAtDeviceResolutionTheArtStaysExactAndThe
         const skin::Rect& d = skin::kDisplayLine;
         for (double ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
             const DeviceScale scale(ratio);
-            const QImage image = picture.Compose(work, m_skin, shown, ratio, 321, 92);
+            const QImage image = picture.Compose(work, skinArt, shown, ratio, 321, 92);
             ASSERT_EQ(image.size(), QSize(scale.Edge(321), scale.Edge(92))) << ratio;
             EXPECT_EQ(image.devicePixelRatio(), ratio);
             for (int y = 0; y < image.height(); ++y)
