@@ -1,7 +1,6 @@
 // The picture's windows as a real X server sees them, on a virtual display (Xvfb) of the test's own.
 #include <QScreen>
 #include <QTest>
-#include <cstring>
 #include "device/VideoHost.h"
 #include "device/VideoHostWidget.h"
 #include "panels/FullScreenWindows.h"
