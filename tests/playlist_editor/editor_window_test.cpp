@@ -84,31 +84,27 @@ struct EditorRig final : PlaylistEditorHost {
 
 using Id = CPlaylistDlg::ControlId;
 
-// The lines shown after each button are the table `shown`, in the same order.
 TEST(EditorWindowTest, EachButtonChangesStoreLinesSelectionAndMarker) {
     struct Case { const char* what; Id button; std::string letters, after; std::vector<int> selected, selectedAfter;
-                  int current, currentAfter; };
+                  int current, currentAfter; std::string shown; };  // the lines the list shows after the button
     const Case cases[] = {
-        {"up: the line above drops below the block", Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1},
-        {"down", Id::kIdDown, "abcde", "adbce", {1, 2}, {2, 3}, 3, 1},
-        {"delete above the current", Id::kIdDelete, "abcdefghij", "bcdfghij", {0, 4}, {0}, 9, 7},
-        {"sort among the selected lines", Id::kIdSort, "fedcba", "fbdcea", {1, 3, 4}, {1, 3, 4}, 1, 4},
-        {"random, seeded from the clock at opening", Id::kIdRandom, "abcde", "ebadc", {1, 3}, {}, 2, 4},
-        {"new", Id::kIdNew, "abc", "", {1}, {}, 1, 1},
-    };
-    const char* const shown[] = {
-        " 0001 a.mp3|>0002 c.mp3| 0003 d.mp3| 0004 b.mp3| 0005 e.mp3",
-        " 0001 a.mp3|>0002 d.mp3| 0003 b.mp3| 0004 c.mp3| 0005 e.mp3",
-        " 0001 b.mp3| 0002 c.mp3| 0003 d.mp3| 0004 f.mp3| 0005 g.mp3| 0006 h.mp3| 0007 i.mp3|>0008 j.mp3",
-        " 0001 f.mp3| 0002 b.mp3| 0003 d.mp3| 0004 c.mp3|>0005 e.mp3| 0006 a.mp3",
-        " 0001 e.mp3| 0002 b.mp3| 0003 a.mp3| 0004 d.mp3|>0005 c.mp3",
-        "",
+        {"up: the line above drops below the block", Id::kIdUp, "abcde", "acdbe", {2, 3}, {1, 2}, 2, 1,
+         " 0001 a.mp3|>0002 c.mp3| 0003 d.mp3| 0004 b.mp3| 0005 e.mp3"},
+        {"down", Id::kIdDown, "abcde", "adbce", {1, 2}, {2, 3}, 3, 1,
+         " 0001 a.mp3|>0002 d.mp3| 0003 b.mp3| 0004 c.mp3| 0005 e.mp3"},
+        {"delete above the current", Id::kIdDelete, "abcdefghij", "bcdfghij", {0, 4}, {0}, 9, 7,
+         " 0001 b.mp3| 0002 c.mp3| 0003 d.mp3| 0004 f.mp3| 0005 g.mp3| 0006 h.mp3| 0007 i.mp3|>0008 j.mp3"},
+        {"sort among the selected lines", Id::kIdSort, "fedcba", "fbdcea", {1, 3, 4}, {1, 3, 4}, 1, 4,
+         " 0001 f.mp3| 0002 b.mp3| 0003 d.mp3| 0004 c.mp3|>0005 e.mp3| 0006 a.mp3"},
+        {"random, seeded from the clock at opening", Id::kIdRandom, "abcde", "ebadc", {1, 3}, {}, 2, 4,
+         " 0001 e.mp3| 0002 b.mp3| 0003 a.mp3| 0004 d.mp3|>0005 c.mp3"},
+        {"new", Id::kIdNew, "abc", "", {1}, {}, 1, 1, ""},
     };
     for (const Case& c : cases) {
         EditorRig r(LetterPaths(c.letters), c.current);
         r.Select(c.selected); r.Click(c.button);
         EXPECT_EQ(std::tuple(r.Letters(), r.Selected(), r.Get(kEditorCurrent), r.Shown(), r.Get(kEditorCount)),
-                  std::tuple(c.after, c.selectedAfter, c.currentAfter, shown[&c - cases], int(c.after.size())))
+                  std::tuple(c.after, c.selectedAfter, c.currentAfter, c.shown, int(c.after.size())))
             << c.what;
     }
     EditorRig rig(LetterPaths("abcdefgh"), 0);  // random goes on with the generator of the last play-order build
