@@ -89,18 +89,18 @@ TEST_F(GaplessE2E, SoundComesBackWithItsServer) {
     const std::string tone = MediaPath("long.mp3");  // 20 s at 440 Hz
     for (const bool late : {false, true}) {
         SCOPED_TRACE(late ? "a server that starts late" : "a server that restarts");
-        if (late) m_pulse.reset();
+        if (late) m_pulse.daemon.reset();
         WriteStateFiles(m_home.path(), {}, "Repeat=0");
-        PlayerProcess player(m_home.path(), {tone}, {m_pulseEnv[0], m_pulseEnv[1]});
+        PlayerProcess player(m_home.path(), {tone}, {m_pulse.env[0], m_pulse.env[1]});
         ASSERT_TRUE(player.WaitForLog("mci> play movie", 20s)) << player.Log();
         if (!late) {
             const std::vector<int> before = Record(2s);
             EXPECT_TRUE(std::any_of(before.begin(), before.end(), [](int v) { return v > 2000; }))
                 << before.size() << " samples before the restart, none loud\n" << player.Log();
-            m_pulse.reset();
+            m_pulse.daemon.reset();
         }
         std::this_thread::sleep_for(3s);
-        StartPulse();
+        ASSERT_TRUE(m_pulse.Start()) << "pulseaudio did not start";
         const std::vector<int> after = Record(4s);
         const auto heard = std::find_if(after.begin(), after.end(), [](int v) { return std::abs(v) > 2000; });
         ASSERT_NE(heard, after.end()) << "no sound after the server came back\n" << player.Log();

@@ -112,10 +112,8 @@ int BrightPixels(const Shot& shot, const Box& box) {
 // heard and its subtitle shows; B then gives the English sound, V no subtitle, each named in the log's title line.
 TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
     SKIP_WITHOUT("pulseaudio", "parecord", "pactl");
-    TempFolder runtime;
-    const std::vector<std::string> pulseEnv = PulseEnvironment(runtime);
-    const auto pulse = StartPulse(pulseEnv);
-    ASSERT_NE(pulse, nullptr) << "pulseaudio did not start";
+    PulseServer pulse;
+    ASSERT_TRUE(pulse.Start()) << "pulseaudio did not start";
     const std::string film = home.path() + "film.mkv";
     home.Write("ja.srt", "1\n00:00:00,000 --> 00:00:08,000\nNIHONGO NIHONGO\n");
     ASSERT_EQ(ShellOutput("cd '" + home.path() + "' && timeout 60 ffmpeg -nostdin -v error -f lavfi -i "
@@ -125,8 +123,8 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
                           "-disposition:a:0 default -disposition:a:1 0 -disposition:s:0 0 film.mkv && echo made"),
               "made");
     const std::string raw = home.path() + "rec.raw";
-    const auto recorder = Recorder(pulseEnv, raw);
-    PlayerProcess player(home.path(), {film}, desk.Environment({pulseEnv[0], pulseEnv[1]}));
+    const auto recorder = pulse.Recorder(raw);
+    PlayerProcess player(home.path(), {film}, desk.Environment({pulse.env[0], pulse.env[1]}));
     const Box video = VideoWindow(player.pid(), [](const Box& b) { return b.w == 320; });
     ASSERT_EQ(video.h, 240) << player.Log();
     std::this_thread::sleep_for(1500ms);
