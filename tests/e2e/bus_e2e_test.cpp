@@ -12,6 +12,7 @@
 #include <QDBusVariant>
 #include <QUrl>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <thread>
@@ -65,6 +66,47 @@ protected:
     QDBusConnection m_connection{QString()};
 };
 
+// On a private session bus and display, playerctl (as media keys and sound applets) drives the player.
+TEST_F(BusE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
+    SKIP_WITHOUT("playerctl", "Xvfb", "xdotool");
+    const VirtualDisplay display("800x600");
+    ASSERT_FALSE(display.Name().empty());
+    WriteToneWav(home.path() + "one.wav", 4.0, 440.0, 0.2);  // with an ID3v1 tag in its last bytes
+    std::ofstream(home.path() + "one.wav", std::ios::binary | std::ios::app) << Id3v1Block("Song One", "Singer One");
+    for (auto [n, hz] : {std::pair{"two.wav", 550.}, {"three.wav", 660.}}) WriteToneWav(home.path() + n, 4.0, hz, 0.2);
+    WriteStateFiles(home.path(), {home.path() + "one.wav", home.path() + "two.wav", home.path() + "three.wav"}, "");
+    PlayerProcess player(home.path(), {}, display.Environment({bus.Environment()}));
+    ASSERT_TRUE(player.WaitForLog("on the session bus", 20s)) << player.Log();
+    const auto ctl = [&](const std::string& args) { return bus.Run("playerctl -p velkaf " + args); };
+    // A playerctl command, or xdotool's click on the skin's STILL or PLAY (the window at 0, 0); then the
+    // log holds `logged` `n` times, and playerctl's `asks` answers `answer`. Play/pause is the skin's toggle.
+    struct Step { std::string run = {}, logged = {}; int n = 1; std::string asks = "status", answer = {}; };
+    const Step steps[] = {
+        {.asks = "metadata --format '{{title}}|{{artist}}|{{mpris:length}}'", .answer = "Song One|Singer One|4000000"},
+        {.answer = "Playing"},
+        {.run = "play-pause", .logged = "mpris: PlayPause -> toggle request", .answer = "Paused"},
+        {.logged = "mci> pause movie"},
+        {.run = "play-pause", .answer = "Playing"},
+        {.run = "position 2", .logged = "mci> play movie from 2000"},
+        {.run = "next", .logged = "mci> open \"two.wav\""},
+        {.asks = "metadata --format '{{title}}'", .answer = "two.wav"},
+        {.run = "previous", .logged = "mci> open \"one.wav\"", .n = 2},
+        {.run = "volume 0.5", .logged = "bus: volume 32768, knob 29"},
+        {.run = "loop None", .asks = "loop", .answer = "None"},  // saved once a tick has run: after the clicks'
+        {.run = "shuffle On", .asks = "shuffle", .answer = "On"},
+        {.run = "xdotool mousemove 289 30 click 1", .answer = "Paused"},
+        {.run = "xdotool mousemove 254 57 click 1", .answer = "Playing"},
+    };
+    for (const Step& s : steps) {
+        if (!s.run.empty()) s.run.starts_with("xdotool ") ? display.Run(s.run) : ctl(s.run);
+        const bool logged = Eventually([&] { return s.logged.empty() || CountOf(player.Log(), s.logged) >= s.n; });
+        EXPECT_TRUE(logged) << s.run << ": " << s.logged << "\n" << player.Log();
+        EXPECT_TRUE(s.answer.empty() || Eventually([&] { return ctl(s.asks) == s.answer; })) << s.run << ctl(s.asks);
+    }
+    ASSERT_EQ(player.Quit(), 0) << player.Log();
+    const std::string settings = home.Read("KORU.CFG");
+    EXPECT_NE(settings.find("\r\nRandom=1\r\nRepeat=0\r\n"), std::string::npos) << settings;
+}
 // One player on one.wav, paused once the track is open: Position and Metadata (its length) hold still under the
 // tables. OpenUri takes only a media or list file, every writable property only its type (a read right after sees the
 // set), seeks saturate at the ends and positions outside the track are ignored; the list stays as it was.

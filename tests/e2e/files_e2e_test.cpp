@@ -1,8 +1,11 @@
-// The real player with the real device on files, and the state files it keeps.
+// What a user meets in the first hour, through the real binary on real files: the real device, and the state files the
+// player keeps.
 #include <signal.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
 #include "tests/e2e/PlayerProcess.h"
 
 namespace {
@@ -17,6 +20,42 @@ struct StateFilesE2E : ::testing::Test { TempFolder home; };  // the player's pr
 using FormatsE2E = StateFilesE2E;
 
 void Quit(PlayerProcess& player) { ASSERT_EQ(player.Quit(30s), 0) << player.Log(); }
+
+// The first start writes the defaults and takes the volume the last run kept; SIGTERM and SIGINT each save in order.
+TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        TempFolder home;
+        home.Write("KORU.vol", "30000 20000\n");  // left, right
+        PlayerProcess player(home.path(), {});
+        ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
+        const auto files = [&] {
+            return std::tuple(home.Read("KORU.CFG"), home.Read("KORU.tsr"), home.Read("KORU.vol"));
+        };
+        // The video just below the player; the volume as it was.
+        const auto firstFiles = std::tuple(Configuration("MovieY=92"), std::string(), std::string("30000 20000\n"));
+        EXPECT_EQ(files(), firstFiles);
+        // A stale save must not be mistaken for the quit's: remove them, then quit.
+        for (const char* name : {"KORU.CFG", "KORU.tsr", "KORU.vol"}) std::remove((home.path() + name).c_str());
+        player.Signal(signal);
+        EXPECT_EQ(player.WaitForExit(20s), 0) << player.Log();
+        const std::string log = player.Log();
+        EXPECT_NE(log.find("quit: list and settings saved"), std::string::npos) << log;
+        EXPECT_EQ(CountOf(log, "volume 30000 20000 kept from the last run"), 1) << log;
+        const std::string afterQuit = log.substr(log.find("first tick done"));
+        EXPECT_EQ(CountOf(afterQuit, "mci> close movie"), 2) << "the quit path and the window's destructor\n" << log;
+        EXPECT_EQ(files(), firstFiles);
+    }
+}
+
+TEST_F(StateFilesE2E, DashHPrintsTheUsageAndStartsNothing) {
+    for (const char* option : {"-h", "--help"}) {
+        const std::string out = ShellOutput("VELKAF_HOME=" + home.path() + " QT_QPA_PLATFORM=offscreen timeout 10 " +
+                                            PlayerBinary() + " " + option + "; echo \"exit $?\"");
+        EXPECT_TRUE(out.starts_with("Usage: velkaf [-h|--help]")) << out;
+        EXPECT_TRUE(out.ends_with("\nexit 0")) << out;
+        EXPECT_EQ(home.Read("KORU.CFG"), "<missing>");
+    }
+}
 
 // A list of FLAC, Opus and MP4, an MPEG audio stream without header frame or tag, a raw MPEG-1 stream stating no
 // length, broken entries and a quoted name: each opens in turn, a broken one says why it cannot play and the list plays
