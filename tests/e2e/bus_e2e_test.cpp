@@ -35,7 +35,8 @@ protected:
     void SetUp() override {
         SKIP_WITHOUT("dbus-daemon");
         TestApplication();
-        m_connection = QDBusConnection::connectToBus(QString::fromStdString(bus.FirstLine()), QString::number(++m_count));
+        const QString address = QString::fromStdString(bus.FirstLine());
+        m_connection = QDBusConnection::connectToBus(address, address);  // named by its bus, new in every test
         ASSERT_TRUE(m_connection.isConnected());
         for (auto [n, s] : {std::pair{"one.wav", 10.0}, {"four.wav", 1.0}}) WriteToneWav(home.path() + n, s, 440, 0.2);
     }
@@ -62,7 +63,6 @@ protected:
     }
     const SessionBus bus;
     TempFolder home, secondHome;
-    static inline int m_count = 0;
     QDBusConnection m_connection{QString()};
 };
 
@@ -166,8 +166,8 @@ TEST_F(BusE2E, EveryCallAndWritablePropertyTakesOnlyItsTypesAndTheListStays) {
     const QVariant track = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/0")));
     const QVariant stale = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/velkaf/velkaf/track/7")));
     // `sent`: the device command it leads to, if any; `us`: Position right after (where SetPosition left it).
-    struct Request { const char* method; QVariantList args = {}; std::string error = {}, sent = {}; qlonglong us = 4e6; };
-    const Request requests[] = {
+    struct Step { const char* method; QVariantList args = {}; std::string error = {}, sent = {}; qlonglong us = 4e6; };
+    const Step steps[] = {
         {.method = "Seek", .args = {Limits::min()}, .sent = "seek movie to 0", .us = 0},
         {.method = "SetPosition", .args = {track, qlonglong(4'000'000)}, .sent = "seek movie to 4000"},
         {.method = "SetPosition", .args = {track, qlonglong(-1)}},
@@ -181,7 +181,7 @@ TEST_F(BusE2E, EveryCallAndWritablePropertyTakesOnlyItsTypesAndTheListStays) {
         {.method = "Seek", .args = {qlonglong(-5'000'000)}, .sent = "seek movie to 0", .us = 0},
         {.method = "Seek", .args = {Limits::max()}, .sent = "seek movie to 10000", .us = 10'000'000},
     };
-    for (const Request& c : requests) {
+    for (const Step& c : steps) {
         const int before = CountOf(player.Log(), "mci> seek movie to ");
         EXPECT_EQ(Error(c.method, c.args), c.error) << c.method;
         EXPECT_EQ(Get("Position").toLongLong(), c.us) << c.method;

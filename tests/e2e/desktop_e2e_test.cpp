@@ -14,12 +14,10 @@ struct Box {
     int x = 0, y = 0, w = 0, h = 0;
     friend bool operator==(const Box&, const Box&) = default;
 };
-inline std::ostream& operator<<(std::ostream& o, const Box& b) {
-    return o << b.x << "," << b.y << " " << b.w << "x" << b.h;
-}
+std::ostream& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
 
 // An MPEG-2 clip of one colour, 25 frames a second; "made" once it is.
-inline std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size, int seconds) {
+std::string MakeClip(const std::string& path, const std::string& colour, const std::string& size, int seconds) {
     return ShellOutput("timeout 60 ffmpeg -nostdin -v error -f lavfi -i color=c=" + colour + ":s=" + size +
                        ":r=25 -t " + std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
 }

@@ -30,58 +30,49 @@ protected:
     }
 };
 
-// A list of four pieces of one tone records as the tone: every sample once at each of the three
-// changes, and no silence, in every format whose files state their real length (the MP3 in its
-// LAME tag, the AAC in its edit list: its encoder's padding is never heard). The tick cued each
-// next entry and the device adopted it as it sounded.
-TEST_F(GaplessE2E, EveryChangeOfAListRecordsAsTheWholeTone) {
-    struct Case { const char* ext; const char* encoder; bool defaultLatency; };
-    const Case cases[] = {
-        {.ext = "flac", .encoder = "ffmpeg", .defaultLatency = false},
-        {.ext = "flac", .encoder = "ffmpeg", .defaultLatency = true},
-        {.ext = "wav", .encoder = "ffmpeg", .defaultLatency = false},
-        {.ext = "mp3", .encoder = "lame", .defaultLatency = false},
-        {.ext = "ogg", .encoder = "oggenc", .defaultLatency = false},
-        {.ext = "opus", .encoder = "opusenc", .defaultLatency = false},
-        {.ext = "wv", .encoder = "ffmpeg", .defaultLatency = false},
-        {.ext = "m4a", .encoder = "ffmpeg -c:a aac", .defaultLatency = false},
-    };
-    for (const Case& c : cases) {
-        const std::string what = c.ext + std::string(c.defaultLatency ? " at the default latency" : " at 30 ms");
-        const std::vector<std::string> files = Pieces(4, c.ext, {c.encoder});
-        std::string log;
-        const Seams s = PlayAndMeasure(files, log, c.defaultLatency ? Strings{} : Strings{kLatency30});
-        EXPECT_EQ(s.changes, (std::vector<long>{0, 0, 0})) << what << ": " << s.said;
-        EXPECT_LE(s.silenceMs, 1) << what << ": " << s.said;
-        for (std::size_t k = 1; k < files.size(); ++k) {
-            EXPECT_NE(log.find("mci> cue movie next \"" + files[k] + "\""), std::string::npos) << what << "\n" << log;
-            EXPECT_NE(log.find("device: adopted " + files[k]), std::string::npos) << what << "\n" << log;
-        }
-        EXPECT_EQ(log.find("not queued"), std::string::npos) << what << "\n" << log;
-    }
-}
-
-// A change of sample rate (44.1 kHz, then 48 kHz) joins exactly; changes between a track with a
-// picture and one without do as well as libmpv's own play of the same pair (measured beside mpv:
-// picture then sound 1171 to 1702 samples short, sound then picture 2459, as it syncs the sound
-// to the new picture), with no silence.
-TEST_F(GaplessE2E, ChangesOfFormatJoinAsLibmpvDoes) {
+// A list of four pieces of one tone records as the tone: every sample once at each of the three changes, and no
+// silence, in every format whose files state their real length (the MP3 in its LAME tag, the AAC in its edit list: its
+// encoder's padding is never heard). A change of sample rate (44.1 kHz, then 48 kHz) joins exactly; changes between a
+// track with a picture and one without do as well as libmpv's own play of the same pair (measured beside mpv: picture
+// then sound 1171 to 1702 samples short, sound then picture 2459, as it syncs the sound to the new picture), with no
+// silence. The tick cued each next entry and the device adopted it as it sounded.
+TEST_F(GaplessE2E, EveryChangeOfAListRecordsAsTheWholeToneOrAsLibmpvJoinsAChangeOfFormat) {
     const std::string video = "ffmpeg -f lavfi -i testsrc2=s=160x120:r=25 -map 1:v -map 0:a -c:v mpeg4 -c:a flac "
                               "-shortest";
-    struct Case { const char* what; const char* ext; Strings encoders; long least, most; };
+    // `pieces` pieces by `encoders` (the last for the rest); every change `least`..`most` samples, silences <= `ms`.
+    struct Case { const char* what; const char* ext; Strings encoders; int pieces = 4; Strings env = {kLatency30};
+                  long least = 0, most = 0; double ms = 1; };
     const Case cases[] = {
-        {.what = "44.1 then 48 kHz", .ext = "flac", .encoders = {"ffmpeg", "ffmpeg -ar 48000"}, .least = -2, .most = 2},
-        {.what = "picture, sound", .ext = "mkv", .encoders = {video, "ffmpeg -c:a flac"}, .least = -1800, .most = 0},
-        {.what = "sound, picture", .ext = "mkv", .encoders = {"ffmpeg -c:a flac", video}, .least = -2600, .most = 0},
+        {.what = "flac at 30 ms", .ext = "flac", .encoders = {"ffmpeg"}},
+        {.what = "flac at the default latency", .ext = "flac", .encoders = {"ffmpeg"}, .env = {}},
+        {.what = "wav", .ext = "wav", .encoders = {"ffmpeg"}},
+        {.what = "mp3", .ext = "mp3", .encoders = {"lame"}},
+        {.what = "ogg", .ext = "ogg", .encoders = {"oggenc"}},
+        {.what = "opus", .ext = "opus", .encoders = {"opusenc"}},
+        {.what = "wv", .ext = "wv", .encoders = {"ffmpeg"}},
+        {.what = "m4a", .ext = "m4a", .encoders = {"ffmpeg -c:a aac"}},
+        {.what = "44.1 then 48 kHz", .ext = "flac", .encoders = {"ffmpeg", "ffmpeg -ar 48000"}, .pieces = 2,
+         .least = -2, .most = 2, .ms = 100},
+        {.what = "picture, sound", .ext = "mkv", .encoders = {video, "ffmpeg -c:a flac"}, .pieces = 2, .least = -1800,
+         .ms = 100},
+        {.what = "sound, picture", .ext = "mkv", .encoders = {"ffmpeg -c:a flac", video}, .pieces = 2, .least = -2600,
+         .ms = 100},
     };
     for (const Case& c : cases) {
+        const std::vector<std::string> files = Pieces(c.pieces, c.ext, c.encoders);
         std::string log;
-        const Seams s = PlayAndMeasure(Pieces(2, c.ext, c.encoders), log, {kLatency30}, c.least, c.most);
-        ASSERT_EQ(s.changes.size(), 1u) << c.what << ": " << s.said;
-        EXPECT_GE(s.changes[0], c.least) << c.what << ": samples lost";
-        EXPECT_LE(s.changes[0], c.most) << c.what << ": samples inserted";
-        EXPECT_LE(s.silenceMs, 100) << c.what;
-        EXPECT_NE(log.find("device: adopted "), std::string::npos) << c.what << "\n" << log;
+        const Seams s = PlayAndMeasure(files, log, c.env, c.least, c.most);
+        EXPECT_EQ(s.changes.size(), files.size() - 1) << c.what << ": " << s.said;
+        for (const long change : s.changes) {
+            EXPECT_GE(change, c.least) << c.what << ": samples lost, " << s.said;
+            EXPECT_LE(change, c.most) << c.what << ": samples inserted, " << s.said;
+        }
+        EXPECT_LE(s.silenceMs, c.ms) << c.what << ": " << s.said;
+        for (std::size_t k = 1; k < files.size(); ++k) {
+            EXPECT_NE(log.find("mci> cue movie next \"" + files[k] + "\""), std::string::npos) << c.what << "\n" << log;
+            EXPECT_NE(log.find("device: adopted " + files[k]), std::string::npos) << c.what << "\n" << log;
+        }
+        EXPECT_EQ(log.find("not queued"), std::string::npos) << c.what << "\n" << log;
     }
 }
 
@@ -193,11 +184,9 @@ protected:
 };
 
 TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
-    const auto tone = [](double hz, double amplitude) {
-        return std::to_string(amplitude) + "*sin(2*PI*" + std::to_string(hz) + "*t)";
-    };
-    const auto source = [](const std::string& signal, const char* seconds) {
-        return "-f lavfi -i 'aevalsrc=" + signal + ":s=44100:c=stereo:d=" + seconds + "' ";
+    const auto tone = [](double hz, double amplitude) {  // 1.5 s of a sine in both channels
+        return "-f lavfi -i 'aevalsrc=" + std::to_string(amplitude) + "*sin(2*PI*" + std::to_string(hz) + "*t)" +
+               ":s=44100:c=stereo:d=1.5' ";
     };
     // Tones at three levels, tagged with the gain that brings the decoded file to kTarget (R128 in Opus: in 1/256 dB,
     // 5 dB below ReplayGain's reference).
@@ -206,8 +195,7 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
                               {"c.opus", 660, 0.7, "-c:a libopus -b:a 128k"}};
     std::vector<std::string> files;
     for (int t = 0; t < 3; ++t) {
-        files.push_back(Make(levelled[t].name, source(tone(levelled[t].hz, levelled[t].amplitude), "1.5") +
-                                                   levelled[t].options));
+        files.push_back(Make(levelled[t].name, tone(levelled[t].hz, levelled[t].amplitude) + levelled[t].options));
         const std::vector<int> decoded = Decoded(files.back());
         const double rms = Rms(decoded, 0, decoded.size()), gain = Db(kTarget / rms);
         const long r128 = std::lround((gain - 5) * 256), hundredths = std::lround(gain * 100);
@@ -218,7 +206,7 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
         else Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", text}, {"REPLAYGAIN_TRACK_PEAK", peak}});
     }
     // +12 dB would lift a half-scale sine far past full scale: lowered to fit its peak.
-    files.push_back(Make("d.flac", source(tone(770, 0.5), "1.5")));
+    files.push_back(Make("d.flac", tone(770, 0.5)));
     const std::vector<int> clip = Decoded(files.back());
     const double clipPeak = Peak(clip);
     Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", "+12.00 dB"}, {"REPLAYGAIN_TRACK_PEAK", std::to_string(clipPeak)}});
