@@ -91,9 +91,8 @@ protected:
             const std::string out = "'" + paths.back() + "'", ffmpeg = "ffmpeg -nostdin -v error -y -i ";
             ShellOutput(ffmpeg + "'" + tone + "' -ss " + std::to_string(3 * k) + " -t 3 " + piece);
             if (encoder.rfind("ffmpeg", 0) == 0) ShellOutput(ffmpeg + piece + " " + encoder.substr(6) + " " + out);
-            else if (encoder == "lame") ShellOutput("lame --quiet " + piece + " " + out);
             else if (encoder == "oggenc") ShellOutput("oggenc -Q " + piece + " -o " + out);
-            else ShellOutput("opusenc --quiet " + piece + " " + out);
+            else ShellOutput(encoder + " --quiet " + piece + " " + out);  // lame, opusenc
         }
         return paths;
     }

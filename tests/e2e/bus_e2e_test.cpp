@@ -91,7 +91,6 @@ TEST_F(BusE2E, PlayerctlDrivesThePlayerAsTheSkinDoes) {
         {.run = "next", .logged = "mci> open \"two.wav\""},
         {.asks = "metadata --format '{{title}}'", .answer = "two.wav"},
         {.run = "previous", .logged = "mci> open \"one.wav\"", .n = 2},
-        {.run = "volume 0.5", .logged = "bus: volume 32768, knob 29"},
         {.run = "loop None", .asks = "loop", .answer = "None"},  // saved once a tick has run: after the clicks'
         {.run = "shuffle On", .asks = "shuffle", .answer = "On"},
         {.run = "xdotool mousemove 289 30 click 1", .answer = "Paused"},
@@ -136,12 +135,10 @@ TEST_F(BusE2E, EveryCallAndWritablePropertyTakesOnlyItsTypesAndTheListStays) {
         {.property = "Volume", .value = 0.5, .error = "", .read = 32768 / 65535.0},  // kept as 32768 of 65535
         {.property = "Volume", .value = QStringLiteral("loud"), .error = kInvalidArgs, .read = {}},
         {.property = "Volume", .value = 1, .error = kInvalidArgs, .read = {}},
-        {.property = "Volume", .value = qlonglong(0), .error = kInvalidArgs, .read = {}},
         {.property = "Volume", .value = std::nan(""), .error = kInvalidArgs, .read = {}},
         {.property = "Volume", .value = -3.0, .error = "", .read = 0.0},
         {.property = "Volume", .value = 7.0, .error = "", .read = 1.0},
         {.property = "Shuffle", .value = QStringLiteral("true"), .error = kInvalidArgs, .read = {}},
-        {.property = "Shuffle", .value = 1, .error = kInvalidArgs, .read = {}},
         {.property = "Shuffle", .value = true, .error = "", .read = true},
         {.property = "LoopStatus", .value = 1, .error = kInvalidArgs, .read = {}},
         {.property = "LoopStatus", .value = QStringLiteral("Bogus"), .error = kInvalidArgs, .read = {}},

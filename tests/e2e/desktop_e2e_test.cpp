@@ -22,15 +22,15 @@ std::string MakeClip(const std::string& path, const std::string& colour, const s
                        ":r=25 -t " + std::to_string(seconds) + " -c:v mpeg2video -y '" + path + "' && echo made");
 }
 
-// Skipped without Xvfb, openbox or xdotool; openbox is up once it has named itself on the root window, as window
-// managers do. `home` is the player's program folder.
+// Skipped without Xvfb, openbox, xdotool, xwininfo or ffmpeg (the clips); openbox is up once it has named itself on
+// the root window, as window managers do. `home` is the player's program folder.
 class OpenboxDesktop : public ::testing::Test {
 protected:
     explicit OpenboxDesktop(const std::string& size) : desk(size) {}
     void SetUp() override {
         const auto up = [&] { return CountOf(desk.Run("xprop -root _NET_SUPPORTING_WM_CHECK"), "window id") > 0; };
-        if (desk.Name().empty() || !MissingTool({"openbox", "xdotool"}).empty() || !Eventually(up))
-            GTEST_SKIP() << "needs Xvfb, openbox and xdotool";
+        const std::string missing = MissingTool({"openbox", "xdotool", "xwininfo", "ffmpeg"});
+        if (desk.Name().empty() || !missing.empty() || !Eventually(up)) GTEST_SKIP() << "needs Xvfb, " << missing;
     }
     // The first visible window of `pid` (named `name` when given: a regular expression) for which `ok` holds, once
     // there is one; its id in `id`.
@@ -160,13 +160,6 @@ struct Shot {
 // The video windows are found by their title "VELKAF": their picture child is a window of the pid as well.
 struct PictureE2E : OpenboxDesktop {
     PictureE2E() : OpenboxDesktop("1920x1080") {}
-    void SetUp() override {
-        OpenboxDesktop::SetUp();
-        if (!IsSkipped()) SKIP_WITHOUT("xwininfo", "ffmpeg");
-    }
-    Box VideoWindow(pid_t pid, const std::function<bool(const Box&)>& ok, std::string* id = nullptr) const {
-        return Window(pid, ok, "^VELKAF$", id);
-    }
     Shot Screenshot() const {
         desk.Run("ffmpeg -v error -y -f x11grab -video_size 1920x1080 -i " + desk.Name() +
                  " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + home.path() + "shot.rgb'");
@@ -181,9 +174,9 @@ TEST_F(PictureE2E, FirstRunPicturesFitTheScreenAndEachNewPictureGetsItsOwnWindow
     ASSERT_EQ(MakeClip(big, "0x3050c0", "1920x1080", 2), "made");
     ASSERT_EQ(MakeClip(small, "0xd04020", "854x480", 6), "made");
     PlayerProcess player(home.path(), {big, small}, desk.Environment());
-    EXPECT_EQ(VideoWindow(player.pid(), [](const Box& b) { return b.w > 854; }), (Box{0, 92, 1756, 988}));
+    EXPECT_EQ(Window(player.pid(), [](const Box& b) { return b.w > 854; }, "^VELKAF$"), (Box{0, 92, 1756, 988}));
     std::string id;
-    const Box second = VideoWindow(player.pid(), [](const Box& b) { return b.w == 854; }, &id);
+    const Box second = Window(player.pid(), [](const Box& b) { return b.w == 854; }, "^VELKAF$", &id);
     ASSERT_EQ(second.h, 480) << second << "\n" << player.Log();
     std::this_thread::sleep_for(700ms);
     // The picture window: the host's one child, no larger than the host.
@@ -260,7 +253,7 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
     const std::string raw = home.path() + "rec.raw";
     const auto recorder = pulse.Recorder(raw);
     PlayerProcess player(home.path(), {film}, desk.Environment({pulse.env[0], pulse.env[1]}));
-    const Box video = VideoWindow(player.pid(), [](const Box& b) { return b.w == 320; });
+    const Box video = Window(player.pid(), [](const Box& b) { return b.w == 320; }, "^VELKAF$");
     ASSERT_EQ(video.h, 240) << player.Log();
     std::this_thread::sleep_for(1500ms);
     EXPECT_GT(BrightPixels(Screenshot(), video), 40) << "the Japanese subtitle shows";

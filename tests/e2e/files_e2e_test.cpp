@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <thread>
 #include <tuple>
 #include "tests/e2e/PlayerProcess.h"
@@ -14,6 +15,26 @@ namespace fs = std::filesystem;
 int TempFiles(const TempFolder& home) {
     const auto temporary = [](const fs::path& p) { return p.filename().string().starts_with(".velkaf-"); };
     return int(std::ranges::count_if(fs::directory_iterator(home.path()), temporary, &fs::directory_entry::path));
+}
+
+std::vector<std::string> Opens(const std::string& log) {  // the names the device was asked to open, in order
+    static const std::regex open("mci> open \"([^\"]+)\" type mpegvideo alias movie");
+    std::vector<std::string> names;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), open); it != std::sregex_iterator(); ++it)
+        names.push_back((*it)[1]);
+    return names;
+}
+// The device opened each of `names` in turn, each ending (mode "stopped") before the next, and closed after the last.
+::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names) {
+    size_t at = 0;
+    for (const std::string& name : names) {
+        if ((at = log.find("mci> open \"" + name + "\"", at)) == std::string::npos)
+            return ::testing::AssertionFailure() << name << " never opened\n" << log;
+        if ((at = log.find("mci> status movie mode  <stopped", at)) == std::string::npos)
+            return ::testing::AssertionFailure() << name << " never ended\n" << log;
+    }
+    if (log.find("mci> close movie", at) == log.npos) return ::testing::AssertionFailure() << "not closed\n" << log;
+    return ::testing::AssertionSuccess();
 }
 
 struct StateFilesE2E : ::testing::Test { TempFolder home; };  // the player's program folder
