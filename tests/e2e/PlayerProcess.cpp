@@ -51,30 +51,11 @@ void WriteStateFiles(const std::string& home, const std::vector<std::string>& en
     for (const std::string& e : entries) list << e << "\r\n";
     std::ofstream(home + "KORU.CFG", std::ios::binary | std::ios::trunc) << Configuration(changes);
 }
-std::vector<std::string> Opens(const std::string& log) {
-    static const std::regex open("mci> open \"([^\"]+)\" type mpegvideo alias movie");
-    std::vector<std::string> names;
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), open); it != std::sregex_iterator(); ++it)
-        names.push_back((*it)[1]);
-    return names;
-}
 int CountOf(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
 }
-::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names) {
-    size_t at = 0;
-    for (const std::string& name : names) {
-        if ((at = log.find("mci> open \"" + name + "\"", at)) == std::string::npos)
-            return ::testing::AssertionFailure() << name << " never opened\n" << log;
-        if ((at = log.find("mci> status movie mode  <stopped", at)) == std::string::npos)
-            return ::testing::AssertionFailure() << name << " never ended\n" << log;
-    }
-    if (log.find("mci> close movie", at) == log.npos) return ::testing::AssertionFailure() << "not closed\n" << log;
-    return ::testing::AssertionSuccess();
-}
-
 namespace {
 // `env` with `extra` ("NAME=value") added, each replacing what it names.
 std::vector<std::string> With(std::vector<std::string> env, const std::vector<std::string>& extra) {

@@ -47,10 +47,7 @@ std::string MissingTool(const std::vector<std::string>& tools);
 std::string Configuration(const std::string& changes = "");
 // Writes `entries` as the last playlist and Configuration(changes) as the settings of `home`.
 void WriteStateFiles(const std::string& home, const std::vector<std::string>& entries, const std::string& changes);
-std::vector<std::string> Opens(const std::string& log);  // the names the device was asked to open, in order
 int CountOf(const std::string& text, const std::string& what);  // how often `what` stands in `text`
-// The device opened each of `names` in turn, each ending (mode "stopped") before the next, and closed after the last.
-::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names);
 
 // A helper program in a session of its own, `env` added to ours, ended with the object (SIGTERM, SIGKILL after 5 s).
 // When `announces`, its first output line says where it listens (FirstLine, "" if it failed); else output is dropped.

@@ -26,27 +26,28 @@ inline double Power(const std::vector<int>& x, std::size_t at, std::size_t n, do
     return s1 * s1 + s2 * s2 - k * s1 * s2;
 }
 
-// What a PulseAudio server of the test's own needs in a client's environment: a private runtime folder.
-inline std::vector<std::string> PulseEnvironment(const TempFolder& runtime) {
-    return {"XDG_RUNTIME_DIR=" + runtime.path(), "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse",
-            "HOME=" + runtime.path()};
-}
-// The server with one null sink "rec", no shared memory (its shared-memory path aborts under load); null unless a
-// client got an answer within 5 s.
-inline std::unique_ptr<TestDaemon> StartPulse(const std::vector<std::string>& env) {
-    auto pulse = std::make_unique<TestDaemon>(
-        std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
-                                 "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
-                                 "module-native-protocol-unix auth-anonymous=1"}, env, false);
-    const std::string info = "env '" + env[0] + "' '" + env[1] + "' pactl info >/dev/null 2>&1 && echo ok";
-    if (!Eventually([&] { return ShellOutput(info) == "ok"; }, 5s)) pulse.reset();
-    return pulse;
-}
-// Records the sink's monitor into `raw` (s16le stereo) until the object goes.
-inline std::unique_ptr<TestDaemon> Recorder(const std::vector<std::string>& env, const std::string& raw) {
-    return std::make_unique<TestDaemon>(std::vector<std::string>{"parecord", "--raw", "--format=s16le",
-        "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, env, false);
-}
+// A PulseAudio server of the test's own with one null sink "rec", no shared memory (its shared-memory path aborts under
+// load), in a private runtime folder: `env` is what its clients need (the first two what the player needs).
+struct PulseServer {
+    bool Start() {  // false unless a client got an answer within 5 s
+        daemon = std::make_unique<TestDaemon>(
+            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
+                                     "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
+                                     "module-native-protocol-unix auth-anonymous=1"}, env, false);
+        const std::string info = "env '" + env[0] + "' '" + env[1] + "' pactl info >/dev/null 2>&1 && echo ok";
+        if (!Eventually([&] { return ShellOutput(info) == "ok"; }, 5s)) daemon.reset();
+        return daemon != nullptr;
+    }
+    // Records the sink's monitor into `raw` (s16le stereo) until the object goes.
+    std::unique_ptr<TestDaemon> Recorder(const std::string& raw) const {
+        return std::make_unique<TestDaemon>(std::vector<std::string>{"parecord", "--raw", "--format=s16le",
+            "--rate=44100", "--channels=2", "-d", "rec.monitor", raw}, env, false);
+    }
+    TempFolder runtime;
+    const std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.path(),
+                                          "PULSE_RUNTIME_PATH=" + runtime.path() + "pulse", "HOME=" + runtime.path()};
+    std::unique_ptr<TestDaemon> daemon;
+};
 
 // What the seam tool says of a recording of `pieces` of its tone: each change of track (samples lost < 0, inserted
 // > 0), and the longest silence.
@@ -67,16 +68,12 @@ protected:
     void SetUp() override {
         SKIP_WITHOUT("pulseaudio", "parecord", "pactl", "ffmpeg");
         ASSERT_TRUE(std::filesystem::exists(VELKAF_SEAM_TOOL)) << VELKAF_SEAM_TOOL;
-        StartPulse();
-    }
-    void StartPulse() {
-        m_pulse = ::StartPulse(m_pulseEnv);
-        ASSERT_NE(m_pulse, nullptr) << "pulseaudio did not start";
+        ASSERT_TRUE(m_pulse.Start()) << "pulseaudio did not start";
     }
     // The left channel of `span` from the moment the recorder connected (what it had not written
     // yet when it was ended is lost).
     std::vector<int> Record(std::chrono::milliseconds span) {
-        auto recorder = Recorder(m_pulseEnv, m_home.path() + "span.raw");
+        auto recorder = m_pulse.Recorder(m_home.path() + "span.raw");
         std::this_thread::sleep_for(span);
         recorder.reset();
         return ReadLeft(m_home.path() + "span.raw");
@@ -94,9 +91,8 @@ protected:
             const std::string out = "'" + paths.back() + "'", ffmpeg = "ffmpeg -nostdin -v error -y -i ";
             ShellOutput(ffmpeg + "'" + tone + "' -ss " + std::to_string(3 * k) + " -t 3 " + piece);
             if (encoder.rfind("ffmpeg", 0) == 0) ShellOutput(ffmpeg + piece + " " + encoder.substr(6) + " " + out);
-            else if (encoder == "lame") ShellOutput("lame --quiet " + piece + " " + out);
             else if (encoder == "oggenc") ShellOutput("oggenc -Q " + piece + " -o " + out);
-            else ShellOutput("opusenc --quiet " + piece + " " + out);
+            else ShellOutput(encoder + " --quiet " + piece + " " + out);  // lame, opusenc
         }
         return paths;
     }
@@ -105,8 +101,8 @@ protected:
     void PlayAndRecord(const std::vector<std::string>& files, std::string& log, std::vector<std::string> environment,
                        const std::string& raw, const std::function<void(PlayerProcess&)>& during = {}) {
         WriteStateFiles(m_home.path(), {}, "Repeat=0");
-        environment.insert(environment.begin(), {m_pulseEnv[0], m_pulseEnv[1]});
-        auto recorder = Recorder(m_pulseEnv, raw);
+        environment.insert(environment.begin(), {m_pulse.env[0], m_pulse.env[1]});
+        auto recorder = m_pulse.Recorder(raw);
         std::this_thread::sleep_for(300ms);
         {
             PlayerProcess player(m_home.path(), files, environment);
@@ -118,7 +114,6 @@ protected:
         }
         std::this_thread::sleep_for(200ms);
     }
-    TempFolder m_runtime, m_media, m_home;
-    const std::vector<std::string> m_pulseEnv = PulseEnvironment(m_runtime);
-    std::unique_ptr<TestDaemon> m_pulse;
+    TempFolder m_media, m_home;
+    PulseServer m_pulse;
 };

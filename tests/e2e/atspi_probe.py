@@ -26,11 +26,8 @@ def find_app(pid, seconds=20):
 
 def press(node):
     action = node.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i) in ("press", "Press"):
-            action.doAction(i)
-            return True
-    return False
+    names = [action.getName(i).lower() for i in range(action.nActions)]
+    return "press" in names and action.doAction(names.index("press"))
 
 
 def run_until(done, seconds=10.0):

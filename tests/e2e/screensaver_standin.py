@@ -11,33 +11,28 @@ from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
 NAME = "org.freedesktop.ScreenSaver"
+RECORD = open(sys.argv[1], "a", buffering=1)  # appended at its end as it is now, a line at a time
 
 
 class ScreenSaver(dbus.service.Object):
-    def __init__(self, bus, path, record):
-        super().__init__(bus, path)
-        self.record = record
-
-    def note(self, line):
-        with open(self.record, "a") as out:
-            out.write(line + "\n")
+    SUPPORTS_MULTIPLE_OBJECT_PATHS = True
+    cookies = 0
 
     @dbus.service.method(NAME, in_signature="ss", out_signature="u")
     def Inhibit(self, application, reason):
-        ScreenSaver.cookies += 1
-        self.note("Inhibit %s %d" % (application, ScreenSaver.cookies))
-        return ScreenSaver.cookies
+        self.cookies += 1
+        print("Inhibit %s %d" % (application, self.cookies), file=RECORD)
+        return self.cookies
 
     @dbus.service.method(NAME, in_signature="u", out_signature="")
     def UnInhibit(self, cookie):
-        self.note("UnInhibit %d" % cookie)
+        print("UnInhibit %d" % cookie, file=RECORD)
 
-
-ScreenSaver.cookies = 0
 
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
-keep = [ScreenSaver(bus, path, sys.argv[1]) for path in ("/org/freedesktop/ScreenSaver", "/ScreenSaver")]
+saver = ScreenSaver(bus, "/org/freedesktop/ScreenSaver")
+saver.add_to_connection(bus, "/ScreenSaver")
 name = dbus.service.BusName(NAME, bus)
 print("ready", flush=True)
 GLib.MainLoop().run()

@@ -30,8 +30,7 @@ class StallingFile(fuse.Fuse):
         return st
 
     def readdir(self, path, offset):
-        for name in (".", "..", NAME[1:]):
-            yield fuse.Direntry(name)
+        return [fuse.Direntry(name) for name in (".", "..", NAME[1:])]
 
     def open(self, path, flags):
         return 0 if path == NAME else -errno.ENOENT
