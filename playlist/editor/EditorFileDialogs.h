@@ -4,8 +4,9 @@
 
 class QWidget;
 
-// The editor's load and save dialogs and the save's failure message: the seam tests go around. Called on the user-interface
-// thread; a dialog runs its own event loop until it returns. Paths are the file system's bytes.
+// The editor's load and save dialogs and the save's failure message: the seam tests go around.
+// Called on the user-interface thread; a dialog runs its own event loop until it returns. Paths
+// are the file system's bytes.
 class ListFileDialogs {
 public:
     virtual ~ListFileDialogs() = default;

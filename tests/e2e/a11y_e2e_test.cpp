@@ -45,10 +45,11 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspotsAndOrcaSpeaks
                                           std::to_string(player.pid()) + " 2>&1");
     const std::vector<std::string> children = LinesStartingWith(probe, "child ");
     const std::string b = "|push button";
-    const std::vector<std::string> expected = {"再生" + b, "一時停止" + b, "停止" + b, "巻き戻し" + b, "早送り" + b,
-        "前の曲" + b, "次の曲" + b, "ファイルを開く" + b, "設定" + b, "全画面" + b, "終了" + b, "リピート|check box",
-        "シャッフル|check box", "縮小" + b, "拡大" + b, "最小化" + b, "再生位置|slider", "音量|slider",
-        "タイトル|label", "時間|label"};
+    const std::vector<std::string> expected = {
+        "再生" + b, "一時停止" + b, "停止" + b, "巻き戻し" + b, "早送り" + b, "前の曲" + b,
+        "次の曲" + b, "ファイルを開く" + b, "設定" + b, "全画面" + b, "終了" + b,
+        "リピート|check box", "シャッフル|check box", "縮小" + b, "拡大" + b, "最小化" + b,
+        "再生位置|slider", "音量|slider", "タイトル|label", "時間|label"};
     // After the hotspots, the notification a screen reader speaks at a change of track.
     ASSERT_EQ(children.size(), expected.size() + 1) << probe;
     EXPECT_TRUE(children.back().ends_with("|notification")) << children.back();

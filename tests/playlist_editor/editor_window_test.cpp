@@ -18,7 +18,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-using namespace std::string_literals;
 std::vector<std::string> LetterPaths(const std::string& letters) {  // "/m/a.mp3", "/m/b.mp3", ...
     std::vector<std::string> paths;
     for (const char c : letters) paths.push_back(std::string("/m/") + c + ".mp3");
@@ -151,10 +150,12 @@ TEST(EditorWindowTest, DoubleClickRequestsPlayAndAnchorsShiftClicksAboveTheLineA
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(rig.editor.Window(), &enter); QApplication::sendEvent(rig.editor.Window(), &drop);
-    EXPECT_EQ(rig.playlist.Entries(), (std::vector<std::string>{"/m/utf8_日本語.mp3", sjis, folder.path() + "m/b.mp3",
-                                                                folder.path() + "m/x/c.wav", "/gone.mp3"}));
-    EXPECT_EQ(std::pair(rig.Shown(), rig.Get(kEditorCount)),
-              std::pair(">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3| 0003 b.mp3| 0004 c.wav| 0005 gone.mp3"s, 5));
+    const std::vector<std::string> dropped = {"/m/utf8_日本語.mp3", sjis, folder.path() + "m/b.mp3",
+                                              folder.path() + "m/x/c.wav", "/gone.mp3"};
+    EXPECT_EQ(rig.playlist.Entries(), dropped);
+    const std::string shown =
+        ">0001 utf8_日本語.mp3| 0002 sjis_日本語.mp3| 0003 b.mp3| 0004 c.wav| 0005 gone.mp3";
+    EXPECT_EQ(std::pair(rig.Shown(), rig.Get(kEditorCount)), std::pair(shown, 5));
     rig.Click(Id::kIdNew); rig.editor.MarkCurrent(4);  // an empty store changes nothing
     EXPECT_EQ(rig.Get(kEditorCurrent), 0);
 }
