@@ -453,8 +453,9 @@ void MprisService::SetShuffle(bool on) {
 }
 
 QString MprisService::TrackId() const {
-    if (m_playlist.count <= 0) return QString::fromLatin1(kNoTrack);
-    return QStringLiteral("/org/velkaf/velkaf/track/%1").arg(m_playlist.currentIndex);
+    const int index = TrackOnTheBus(m_state, m_playlist).index;
+    if (index < 0) return QString::fromLatin1(kNoTrack);
+    return QStringLiteral("/org/velkaf/velkaf/track/%1").arg(index);
 }
 
 namespace {
@@ -487,8 +488,9 @@ void MprisService::ReadDetails(const std::string& path) const {
 QVariantMap MprisService::Metadata() const {
     QVariantMap m;
     m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
-    if (m_playlist.count <= 0) return m;
-    const std::string& path = m_playlist.Entry(m_playlist.currentIndex);
+    const BusTrack track = TrackOnTheBus(m_state, m_playlist);
+    if (track.index < 0) return m;
+    const std::string& path = track.path;
     if (path != m_taggedPath) ReadDetails(path);
     if (m_state.closed == 0 && m_state.lengthMs > 0)
         m.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(m_state.lengthMs) * 1000);

@@ -48,3 +48,9 @@ void CarryOutBusRequests(PlayerState& s, Settings& settings, Playlist& playlist,
     }
     if (const std::optional<bool> repeat = s.busRepeat.Take()) settings.repeat = *repeat ? 1 : 0;
 }
+
+BusTrack TrackOnTheBus(const PlayerState& s, const Playlist& list) {
+    if (s.closed == 0 && s.openedEntry >= 0) return {s.openedEntry, s.openedPath};
+    if (list.count <= 0) return {};
+    return {list.currentIndex, list.Entry(list.currentIndex)};
+}

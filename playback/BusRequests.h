@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 struct PlayerState;
 struct Settings;
 class Playlist;
@@ -23,3 +25,12 @@ void CarryOutBusRequests(PlayerState& state, Settings& settings, Playlist& playl
 int DevicePositionFromMs(const PlayerState& state, long long ms);
 // The device position of a full tick's poll (polledPosition) in milliseconds.
 long long PositionMsFromDevice(const PlayerState& state, int devicePosition);
+
+// The track the desktop is told about (its id and metadata): while media is open the entry the
+// last open named, even after currentIndex moved without an open (turning shuffle on points it
+// at the order's first entry); while closed the entry play would open. index -1: none.
+struct BusTrack {
+    int index = -1;
+    std::string path;
+};
+BusTrack TrackOnTheBus(const PlayerState& state, const Playlist& playlist);

@@ -257,6 +257,8 @@ void OpenCurrentTrack(PlaybackContext& c) {
         if (list.currentIndex >= count) list.currentIndex = count - 1;
         if (list.currentIndex < 0) list.currentIndex = 0;
         const std::string path = list.Entry(list.currentIndex);
+        s.openedEntry = list.currentIndex;
+        s.openedPath = path;
         const std::string folder = FolderOf(path);
         const std::string displayName = FileNameOf(path);
         c.settings.lastTrackFolder = folder;

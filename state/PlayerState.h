@@ -117,6 +117,10 @@ struct PlayerState {
     int speed = 0;           // -9..9; 0 normal play, sign = direction
     int busSeeks = 0;        // counts the bus's jumps carried out
     int polledPosition = 0;  // the full tick's last "status movie position" (device format)
+    // The entry the last open named, as it was then: the track the device has while open.
+    // currentIndex can move without an open (turning shuffle on, the editor's edits).
+    int openedEntry = -1;
+    std::string openedPath{};
 
     // Tick control: written by the tick.
     bool firstTickDone = false;

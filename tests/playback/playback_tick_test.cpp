@@ -4,6 +4,7 @@
 #include <functional>
 #include <tuple>
 #include "playback/BusRequests.h"
+#include "playback/OpenTrack.h"
 #include "playback/PlaybackTick.h"
 #include "playback/TrackChoice.h"
 #include "tests/playback/PlaybackRig.h"
@@ -304,17 +305,25 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
     EXPECT_EQ(std::pair(PositionMsFromDevice(s, 50), DevicePositionFromMs(s, -5)), std::pair(2000LL, 0));
 }
 
+// Shuffle on moves currentIndex without an open: the desktop still names the open track until the device closes.
 TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     BusRig r;
-    r.SetEntries({"/a.wav", "/b.wav"});
+    r.SetEntries({r.tmp.Write("a.wav", "x"), "/b.wav", "/c.wav"});
+    OpenCurrentTrack(r.context);
+    r.device.sent.clear();
     r.state.busVolume.Ask(32768);
     r.state.busShuffle.Ask(true);
     r.state.busRepeat.Ask(false);
     r.Tick();
     // Turning shuffle on builds the order.
     EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount,
-                         r.settings.repeat), std::tuple(0x80008000u, 29, 1, 2, 0));
+                         r.settings.repeat), std::tuple(0x80008000u, 29, 1, 3, 0));
     EXPECT_FALSE(r.state.requests.AnyPending());
+    ASSERT_NE(r.playlist.currentIndex, 0);
+    const BusTrack open = TrackOnTheBus(r.state, r.playlist);
+    EXPECT_EQ(std::pair(open.index, open.path), std::pair(0, r.tmp.path() + "a.wav"));
+    r.state.closed = 1;
+    EXPECT_EQ(TrackOnTheBus(r.state, r.playlist).index, r.playlist.currentIndex);
     r.settings.repeat = 1;
     r.Tick();  // nothing asked: nothing changes
     EXPECT_EQ(std::tuple(r.volume.writes.size(), r.settings.repeat, r.device.sent.size()), std::tuple(1u, 1, 0u));
