@@ -70,21 +70,6 @@ TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     EXPECT_TRUE(rig.device.sent.empty()) << "a hint is no command";
 }
 
-TEST(NextEntryHintTest, NoSoundNoticeOnTheTitleLineOfEveryTrackWhileSilent) {
-    PlaybackRig rig;
-    rig.SetEntries({rig.tmp.Write("x.mp3", "data")});
-    rig.device.Answer("status movie length", "10000");
-    const std::pair<bool, std::string> opens[] = {
-        {false, " x.mp3  <0:00:10> |"}, {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"},
-        {true, std::string(kNoSoundNotice) + " x.mp3  <0:00:10> |"}, {false, " x.mp3  <0:00:10> |"},
-    };
-    for (const auto& [silent, line1] : opens) {
-        rig.device.silent = silent;
-        OpenCurrentTrack(rig.context);
-        EXPECT_EQ(rig.host.line1, line1);
-    }
-}
-
 // A FLAC file without audio frames: STREAMINFO (44.1 kHz, stereo, 16 bits), then a Vorbis comment of `comments`.
 std::string FlacWithComments(const std::vector<std::string>& comments) {
     const auto le32 = [](std::size_t n) { return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)}; };

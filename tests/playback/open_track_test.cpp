@@ -13,7 +13,7 @@
 namespace {
 
 // Each mode with its z-order refresh at the end; an index outside the list (one past its end, or below 0) opens the
-// entry at that end.
+// entry at that end. A device that plays silently (no sound output) has the title line say so.
 TEST(OpenTrackTest, TrafficOfEachMode) {
     const Strings close = {"stop movie", "window movie handle default", "close movie",
                            "open \"x.mpg\" type mpegvideo alias movie", "status movie mode"};
@@ -22,14 +22,14 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
     const Strings lengths = {"status movie time format", "set movie time format frames", "status movie length",
                              "status movie time format", "set movie time format milliseconds", "status movie length",
                              "status movie time format"};
-    struct Case { int fullScreen, sizeMode, onTop, minimised, index; bool editor; Strings traffic; };
+    struct Case { int fullScreen, sizeMode, onTop, minimised, index; bool editor, silent; Strings traffic; };
     const Case cases[] = {
-        {0, 1, 1, 0, 1, false, Concat({close, {"stop movie", "window movie handle 7", "where movie destination"},
+        {0, 1, 1, 0, 1, false, false, Concat({close, {"stop movie", "window movie handle 7", "where movie destination"},
          lengths, {"[place video]", "play movie", "[title lines]"}, notTop, top, {"[focus]"}})},
-        {0, 6, 0, 3, -4, true, Concat({close, {"stop movie", "window movie handle default state minimized",
+        {0, 6, 0, 3, -4, true, true, Concat({close, {"stop movie", "window movie handle default state minimized",
          "window movie handle 7", "[main bottom 40 50]", "where movie destination"}, lengths,
          {"[place video]", "play movie", "[title lines]"}, top, notTop, {"[mark 0]", "[focus]"}})},
-        {1, 1, 1, 2, 0, false, Concat({{"[panel effects]", "[overlay topmost 0 0 0 0]",
+        {1, 1, 1, 2, 0, false, false, Concat({{"[panel effects]", "[overlay topmost 0 0 0 0]",
          "[full screen topmost 0 -20 1024 788]"}, close, {"stop movie", "window movie handle default",
          "window movie handle 9", "where movie destination", "put movie destination at 192 164 640 480"}, lengths,
          {"play movie", "pause movie", "[place video]", "play movie from 0", "[title lines]"}, top, {"[focus]"}})},
@@ -40,6 +40,7 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         rig.playlist.currentIndex = c.index;
         rig.device.Answer("where movie destination", "0 0 320 240");
         rig.host.editorExists = c.editor;
+        rig.device.silent = c.silent;
         for (const char* format : {"milliseconds", "frames", "milliseconds"})
             rig.device.AnswerOnce("status movie time format", format);
         for (const char* length : {"250", "10000"}) rig.device.AnswerOnce("status movie length", length);
@@ -59,7 +60,7 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
                                     s.titleWidth[0], s.titleWidth[1], s.failedTrackWait, int(s.seekDragging)}),
                   (std::vector<int>{0, 250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen}))
             << c.sizeMode;
-        EXPECT_EQ(rig.host.line1, " x.mpg  <0:00:10> |");
+        EXPECT_EQ(rig.host.line1, std::string(c.silent ? kNoSoundNotice : "") + " x.mpg  <0:00:10> |");
     }
 }
 

@@ -19,22 +19,21 @@ const Strings kSearchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "p
 enum Held { kNoButton = 0, kRewHeld = 1, kFfHeld = 2, kBothHeld = 3 };
 
 struct TickRig : PlaybackRig {
-    explicit TickRig(const PlayerState& start = {}, Held held = kNoButton, const Asked& ask = {}) {
-        state = start;
+    TickRig(const PlayerState& st = {}, Held held = kNoButton, const Asked& ask = {}, std::pair<int, int> wheel = {}) {
+        state = st;
         Ask(state, ask);
         state.buttonCounters[kCounterSearchBackward] = held & kRewHeld;
         state.buttonCounters[kCounterSearchForward] = held & kFfHeld ? 1 : 0;
+        std::tie(settings.wheelModePlaying, settings.wheelModePaused) = wheel;
         device.Answer(kFormat, "milliseconds");
         device.Answer(kPos, "5000");
         for (int i = 0; i < 8; ++i) settings.searchSpeed[i] = (i % 2 ? -1 : 1) * (101 + i);
     }
     Strings Tick() {  // the traffic of one PlaybackTick after its drawing
         PlaybackTick(context);
-        const Strings drawn(device.sent.begin(), device.sent.begin() + 3);
-        EXPECT_EQ(drawn, (Strings{"[compose buttons]", kPos, "[present 5000]"}));
-        Strings rest(device.sent.begin() + 3, device.sent.end());
-        device.ClearSent();
-        return rest;
+        const Strings sent = std::exchange(device.sent, {});
+        EXPECT_EQ(Strings(sent.begin(), sent.begin() + 3), (Strings{"[compose buttons]", kPos, "[present 5000]"}));
+        return Strings(sent.begin() + 3, sent.end());
     }
 };
 
@@ -76,11 +75,11 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         rig.settings.videoSizeMode = c.size;
         RunPendingCommand(rig.context);
         const PlayerState& s = rig.state;
-        EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand.Get(), rig.settings.videoSizeMode),
-                  std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter)) << c.name;
-        EXPECT_EQ(std::tuple(s.position, s.inputCooldown, s.closed, s.buttonCounters[kCounterSmallerVideo],
+        EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand.Get(), rig.settings.videoSizeMode,
+                             s.position, s.inputCooldown, s.closed, s.buttonCounters[kCounterSmallerVideo],
                              s.buttonCounters[kCounterLargerVideo]),
-                  std::tuple(c.position, c.cooldown, c.closed, c.smallerLit, c.largerLit)) << c.name;
+                  std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter, c.position, c.cooldown, c.closed,
+                             c.smallerLit, c.largerLit)) << c.name;
     }
 }
 
@@ -103,36 +102,29 @@ TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
     }
 }
 
-// Searches by wheel mode (0 MODE1, 1 MODE2), state, keys and search buttons; paused in MODE1 a
-// notch is one frame, once per request. The next full-tick rate; FF's light counts down.
-// `noDraw`: in full screen without the panel the tick that draws nothing sends the same and leaves the same speed
-// and keys, FF held or not; it leaves the rate, the counters and the minimise state alone, and browses nothing.
+// Searches by wheel mode (0 MODE1, 1 MODE2), state, keys and search buttons; paused in MODE1 a notch is one frame,
+// once per request. The next full-tick rate; FF's light counts down. In full screen without the panel the tick that
+// draws nothing sends the same and leaves the same speed and keys, FF held or not: it reads no search button, leaves
+// the rate, the counters and the minimise state alone, and browses nothing.
 TEST(PlaybackTickTest, SearchesAndTickRate) {
     const Strings oneFrame{kFormat, kToFrames, kPos, "seek movie to 4999", kFormat, kPos};
-    struct Case { const char* name; PlayerState st; Held held = kNoButton;
-                  std::pair<int, int> wheel{0, 0};  // playing, paused
-                  Strings sent; int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1;
-                  Asked ask{}; bool noDraw = false; };
+    struct Case { const char* name; PlayerState st; Held held = kNoButton; std::pair<int, int> wheel{0, 0};
+                  Strings sent; int speed = 0, divisor = 0, prevKeys = 0, ffLit = -1; Asked ask{}; };
     const Case cases[] = {
-        {.name = "playing, MODE1", .st = {.speed = 2}, .sent = Seek(8000), .speed = 2, .noDraw = true},
-        {.name = "playing, back past the start", .st = {.speed = -9}, .sent = Seek(0), .speed = -9, .noDraw = true},
-        {.name = "playing, MODE2", .st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1,
-         .noDraw = true},
-        {.name = "right button, playing", .st = {.speed = 4, .rightButtonSearch = 1}, .sent = Seek(5060),
-         .speed = 1},
-        {.name = "paused, MODE2", .st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2,
-         .noDraw = true},
-        {.name = "paused, a key held",
-         .st = {.paused = 1, .speed = 2, .keysHeld = kHeldRight, .prevKeysHeld = kHeldRight}, .sent = Seek(8000),
-         .speed = 2, .prevKeys = kHeldRight, .noDraw = true},
+        {.name = "playing, MODE1", .st = {.speed = 2}, .sent = Seek(8000), .speed = 2},
+        {.name = "playing, back past the start", .st = {.speed = -9}, .sent = Seek(0), .speed = -9},
+        {.name = "playing, MODE2", .st = {.speed = -1}, .wheel = {1, 0}, .sent = Seek(4970), .speed = -1},
+        {.name = "right button, playing", .st = {.speed = 4, .rightButtonSearch = 1}, .sent = Seek(5060), .speed = 1},
+        {.name = "paused, MODE2", .st = {.paused = 1, .speed = 2}, .wheel = {0, 1}, .sent = Seek(5090), .speed = 2},
+        {.name = "paused, a key held", .st = {.paused = 1, .speed = 2, .keysHeld = kHeldRight,
+         .prevKeysHeld = kHeldRight}, .sent = Seek(8000), .speed = 2, .prevKeys = kHeldRight},
         {.name = "paused, the key released", .st = {.paused = 1, .speed = 2, .prevKeysHeld = kHeldFullStop},
-         .wheel = {0, 1}, .sent = Seek(5090), .noDraw = true},
+         .wheel = {0, 1}, .sent = Seek(5090)},
         {.name = "playing, the key released: play", .st = {.speed = 2, .prevKeysHeld = kHeldFullStop},
-         .sent = kSearchEnds, .divisor = 5, .noDraw = true},
-        {.name = "nothing open: an empty list has nothing to browse", .st = {.closed = 1, .speed = 1}, .divisor = 5,
-         .noDraw = true},
+         .sent = kSearchEnds, .divisor = 5},
+        {.name = "nothing open: an empty list has nothing to browse", .st = {.closed = 1, .speed = 1}, .divisor = 5},
         {.name = "a request, then the close", .sent = {"pause movie", kPos, "close movie"}, .divisor = 5,
-         .ask = {.command = kCmdPause, .close = true}, .noDraw = true},
+         .ask = {.command = kCmdPause, .close = true}},
         {.name = "REW held", .held = kRewHeld, .wheel = {1, 1}, .sent = Seek(4898), .speed = -1},
         {.name = "both held: forward wins", .held = kBothHeld, .wheel = {1, 1}, .sent = Seek(5101), .speed = 1,
          .ffLit = 0},
@@ -142,7 +134,7 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
          .sent = Seek(4894), .speed = -1},
         {.name = "FF held with the right button, paused", .st = {.paused = 1, .rightButtonSearch = 1},
          .held = kFfHeld, .wheel = {1, 1}, .sent = Seek(5107), .ffLit = 0},
-        {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = -6}, .sent = oneFrame, .noDraw = true},
+        {.name = "paused, MODE1: one frame", .st = {.paused = 1, .speed = -6}, .sent = oneFrame},
         {.name = "playing: every fifth call", .divisor = 5},
         {.name = "raw position shown: every call", .st = {.timeDisplayMode = TimeDisplayMode::RawPosition}},
         {.name = "paused: every call", .st = {.paused = 1}},
@@ -150,21 +142,19 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         {.name = "the volume knob dragged: every call", .st = {.volumeDragging = KnobDrag::PastAnEnd}},
     };
     for (const Case& c : cases) {
-        TickRig rig(c.st, c.held, c.ask);
-        std::tie(rig.settings.wheelModePlaying, rig.settings.wheelModePaused) = c.wheel;
+        TickRig rig(c.st, c.held, c.ask, c.wheel);
         EXPECT_EQ(rig.Tick(), c.sent) << c.name;
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, int(s.prevKeysHeld), s.buttonCounters[kCounterSearchForward],
                              s.buttonCounters[kButtonCounterCount - 1], s.trackPending, s.pendingCommand.Get()),
                   std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1, 0, kCmdNone)) << c.name;
-        if (!c.noDraw) continue;
-        TickRig full(c.st, kFfHeld, c.ask);
+        if (c.held != kNoButton || c.st.rightButtonSearch) continue;  // the search buttons are the drawn tick's
+        TickRig full(c.st, kFfHeld, c.ask, c.wheel);
         full.SetEntries({"/m/a.mp3", "/m/b.mp3"});
         full.state.tickDivisor = 3;
         full.state.fullScreen = 1;
         full.state.minimiseState = MinimiseState::HidingVideo;
         full.state.buttonCounters[kCounterPlay] = 2;
-        std::tie(full.settings.wheelModePlaying, full.settings.wheelModePaused) = c.wheel;
         PlaybackTickNoDraw(full.context);
         const PlayerState& f = full.state;
         EXPECT_EQ(std::tuple(full.device.sent, f.speed, int(f.prevKeysHeld), f.tickDivisor,
@@ -179,8 +169,7 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
     using Shown = std::vector<std::pair<int, int>>;  // trackPending, currentIndex
     for (int divisor : {5, 0}) {
         const TimeDisplayMode mode = divisor ? TimeDisplayMode::Elapsed : TimeDisplayMode::RawPosition;
-        TickRig rig({.closed = 1, .timeDisplayMode = mode, .tickDivisor = divisor, .mouseButtonDown = 1},
-                    kFfHeld);
+        TickRig rig({.closed = 1, .timeDisplayMode = mode, .tickDivisor = divisor, .mouseButtonDown = 1}, kFfHeld);
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
         Shown shown;
         for (int i = 0; i < (divisor ? 4 : 20); ++i) {
@@ -217,17 +206,17 @@ TEST(PlaybackTickTest, MinimiseFollowUp) {
 using Op = std::function<void(MciSession&)>;
 const std::string tf = kFormat, pos = kPos, ms = "milliseconds", toF = kToFrames;
 
-// The transport operations from a position of 7 in the record, 5200 in the device. SeekRelative answers the
-// device's 5200, in the format each mode needs and back, and leaves the speed and the knob alone.
+// The transport operations from a position of 7 in the record, 5200 in the device unless `at`. SeekRelative answers
+// the device's position, in the format each mode needs and back, and leaves the speed and the knob alone.
 TEST(MciSessionTest, TransportTraffic) {
     const Op toggle = [](MciSession& m) { m.TogglePlayPause(); };
     const Op back = [](MciSession& m) { m.StepWhilePaused(-1); };
     const Op farBack = [](MciSession& m) { m.StepWhilePaused(-5201); };
-    const auto seek = [](SeekMode mode, int unit) -> Op {
-        return [=](MciSession& m) { EXPECT_EQ(m.SeekRelative(mode, unit), 5200) << "SeekRelative " << unit; };
+    const auto seek = [](SeekMode mode, int unit, int at = 5200) -> Op {
+        return [=](MciSession& m) { EXPECT_EQ(m.SeekRelative(mode, unit), at) << "SeekRelative " << unit; };
     };
     const Strings backOneFrame{tf, pos, "seek movie to 5199", tf, kToMs, pos};  // the display shows milliseconds
-    struct Case { const char* name; std::string format = ms; int paused = 0, speed = 0, closed = 0; Op op;
+    struct Case { const char* name; std::string format = ms; int paused = 0, speed = 0, closed = 0, at = 5200; Op op;
                   Strings sent; int pausedAfter = 0, position = 7, closedAfter = 0, knob = 9, speedAfter = 0; };
     const Case cases[] = {
         {.name = "toggle: a search ends in play, never paused", .speed = 3, .op = toggle,
@@ -252,6 +241,9 @@ TEST(MciSessionTest, TransportTraffic) {
          .sent = backOneFrame, .position = 5200, .speedAfter = -1},
         {.name = "an amount past the start stops at 0", .speed = 5, .op = seek(kSeekByAmount, -6000),
          .sent = {tf, pos, "seek movie to 0", tf, pos}, .position = 5200, .speedAfter = 5},
+        {.name = "no wrap near the limit", .speed = 9, .at = 2147483000,
+         .op = seek(kSeekBySpeed, kUnitSecond, 2147483000), .sent = {tf, pos, "seek movie to 2147483647", tf, pos},
+         .position = 2147483000, .speedAfter = 9},
     };
     for (const Case& c : cases) {
         ScriptedMediaDevice device;
@@ -259,17 +251,12 @@ TEST(MciSessionTest, TransportTraffic) {
         MciSession mci(device, state);
         mci.SetTrackOpener([&] { device.sent.push_back("[open]"); });
         device.Answer(tf, c.format);
-        device.Answer(pos, "5200");
+        device.Answer(pos, std::to_string(c.at));
         c.op(mci);
         EXPECT_EQ(device.sent, c.sent) << c.name;
         EXPECT_EQ(std::tuple(state.paused, state.speed, state.position, state.closed, state.seekKnobX),
                   std::tuple(c.pausedAfter, c.speedAfter, c.position, c.closedAfter, c.knob)) << c.name;
     }
-    ScriptedMediaDevice device;
-    PlayerState state{.speed = 9};  // no wrap near the limit
-    device.Answer(pos, "2147483000");
-    MciSession(device, state).SeekRelative(kSeekBySpeed, kUnitSecond);
-    EXPECT_EQ(device.sent[2], "seek movie to 2147483647");
 }
 
 struct BusRig : PlaybackRig {
