@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::string kPos = "status movie position", kFormat = "status movie time format";
+const std::string kPos = "status movie position", kFormat = "status movie time format", kMode = "status movie mode";
 const std::string kToFrames = "set movie time format frames", kToMs = "set movie time format milliseconds";
 const Strings kSearchEnds{kFormat, kPos, "seek movie to 8000", kFormat, kPos, "play movie"};
 
@@ -40,12 +40,12 @@ struct TickRig : PlaybackRig {
 Strings Seek(int target) { return {kFormat, kPos, "seek movie to " + std::to_string(target), kFormat, kPos}; }
 
 // Each code from speed 5; the button-up codes wait; the sizes stay within -1..6 and put out
-// their own light (both size lights start at 3).
+// their own light (both size lights start at 3); only a whole "stopped" in the 8-byte reply ends the track.
 TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     const Strings place{"pause movie", "[place video]", "play movie"};
     const Strings pausedPlace{"pause movie", kPos, "[place video]", "seek movie to 5000"};
-    struct Case { const char* name; PendingCommand code; int paused = 0, size = 1; Strings sent;
-                  int speed = 5, pausedAfter = 0; PendingCommand pending = kCmdNone;
+    struct Case { const char* name; PendingCommand code; const char* mode = "stopped"; int paused = 0, size = 1;
+                  Strings sent; int speed = 5, pausedAfter = 0; PendingCommand pending = kCmdNone;
                   int sizeAfter = 1, position = 0, cooldown = 0, closed = 0, smallerLit = 3, largerLit = 3; };
     const Case cases[] = {
         {.name = "play", .code = kCmdPlay, .paused = 1, .sent = {"play movie"}, .speed = 0},
@@ -68,11 +68,22 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         {.name = "OPEN waits for its release", .code = kCmdOpenButton, .pending = kCmdOpenButton},
         {.name = "quit waits", .code = kCmdQuit, .pending = kCmdQuit},
         {.name = "no such command", .code = PendingCommand{12}},
+        {.name = "end check, stopped", .code = kCmdCheckEnd, .sent = {kMode, "[mode stopped]"},
+         .pending = kCmdNextTrack},
+        {.name = "end check, playing", .code = kCmdCheckEnd, .mode = "playing", .sent = {kMode, "[mode playing]"},
+         .pending = kCmdCheckEnd},
+        {.name = "end check, no reply", .code = kCmdCheckEnd, .mode = "", .sent = {kMode, "[mode ]"},
+         .pending = kCmdCheckEnd},
+        {.name = "end check, a reply too long", .code = kCmdCheckEnd, .mode = "stoppedX",
+         .sent = {kMode, "[mode stopped]"}, .pending = kCmdCheckEnd},
+        {.name = "end check, another case", .code = kCmdCheckEnd, .mode = "Stopped", .sent = {kMode, "[mode Stopped]"},
+         .pending = kCmdCheckEnd},
     };
     for (const Case& c : cases) {
         TickRig rig({.paused = c.paused, .speed = 5}, kNoButton, {.command = c.code});
         rig.state.buttonCounters[kCounterSmallerVideo] = rig.state.buttonCounters[kCounterLargerVideo] = 3;
         rig.settings.videoSizeMode = c.size;
+        rig.device.Answer(kMode, c.mode);
         RunPendingCommand(rig.context);
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(rig.device.sent, s.speed, s.paused, s.pendingCommand.Get(), rig.settings.videoSizeMode,
@@ -80,25 +91,6 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
                              s.buttonCounters[kCounterLargerVideo]),
                   std::tuple(c.sent, c.speed, c.pausedAfter, c.pending, c.sizeAfter, c.position, c.cooldown, c.closed,
                              c.smallerLit, c.largerLit)) << c.name;
-    }
-}
-
-// Only a whole "stopped" in the 8-byte reply ends the track; the close request follows.
-TEST(PlaybackTickTest, EndCheckAndCloseRequest) {
-    struct Case { const char* reply; const char* shown; PendingCommand pending; };
-    const Case cases[] = {
-        {.reply = "stopped", .shown = "[mode stopped]", .pending = kCmdNextTrack},
-        {.reply = "playing", .shown = "[mode playing]", .pending = kCmdCheckEnd},
-        {.reply = "", .shown = "[mode ]", .pending = kCmdCheckEnd},
-        {.reply = "stoppedX", .shown = "[mode stopped]", .pending = kCmdCheckEnd},
-        {.reply = "Stopped", .shown = "[mode Stopped]", .pending = kCmdCheckEnd},
-    };
-    for (const Case& c : cases) {
-        TickRig rig({}, kNoButton, {.command = kCmdCheckEnd, .close = true});
-        rig.device.Answer("status movie mode", c.reply);
-        EXPECT_EQ(rig.Tick(), (Strings{"status movie mode", c.shown, "close movie"}));
-        EXPECT_EQ(std::tuple(rig.state.pendingCommand.Get(), rig.state.closeRequest.Get()), std::tuple(c.pending, 0))
-            << c.reply;
     }
 }
 
@@ -146,8 +138,9 @@ TEST(PlaybackTickTest, SearchesAndTickRate) {
         EXPECT_EQ(rig.Tick(), c.sent) << c.name;
         const PlayerState& s = rig.state;
         EXPECT_EQ(std::tuple(s.speed, s.tickDivisor, int(s.prevKeysHeld), s.buttonCounters[kCounterSearchForward],
-                             s.buttonCounters[kButtonCounterCount - 1], s.trackPending, s.pendingCommand.Get()),
-                  std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1, 0, kCmdNone)) << c.name;
+                             s.buttonCounters[kButtonCounterCount - 1], s.trackPending, s.pendingCommand.Get(),
+                             s.closeRequest.Get()),
+                  std::tuple(c.speed, c.divisor, c.prevKeys, c.ffLit, -1, 0, kCmdNone, false)) << c.name;
         if (c.held != kNoButton || c.st.rightButtonSearch) continue;  // the search buttons are the drawn tick's
         TickRig full(c.st, kFfHeld, c.ask, c.wheel);
         full.SetEntries({"/m/a.mp3", "/m/b.mp3"});

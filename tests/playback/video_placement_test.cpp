@@ -2,6 +2,7 @@
 // ordered log, and the records as changed.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <optional>
 #include <set>
 #include "playback/OpenTrack.h"
 #include "playback/ScreenSaverHold.h"
@@ -160,8 +161,7 @@ TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
         rig.windows.available = c.area;
         rig.windows.corner = c.corner;
         rig.state.activeApp = 0;
-        rig.settings.mainX = c.main.x;
-        rig.settings.mainY = c.main.y;
+        rig.settings = {.mainX = c.main.x, .mainY = c.main.y};
         rig.Place(c.mode);
         const VideoRect& r = c.shown;
         const std::string size = Nums({r.width, r.height}).substr(1), shown = "[show video" + Nums(r) + "]";
@@ -207,9 +207,7 @@ TEST(VideoPlacementTest, FullScreenFitAndStretch) {
 // leaving (code 5), in order; the cursor hidden, parked and given back.
 TEST(VideoPlacementTest, FullScreenInOrder) {
     Rig rig;
-    rig.settings.hideCursor = 1;
-    rig.settings.doubleClickPanel = 1;
-    rig.settings.scanLineMode = 2;
+    rig.settings = {.mainX = 5, .mainY = 6, .doubleClickPanel = 1, .hideCursor = 1, .scanLineMode = 2};
     const Strings placed = {"[show full screen 1024 80 800 620]", "put movie destination at 0 20 800 600"};
     const Strings overlayOnTop = {"[show overlay 1024 80 800 620]", "[hide panel]", "play movie", " 1 0 0 0 0"};
     rig.placement.SwitchFullScreen(false);
@@ -285,17 +283,12 @@ TEST(ScreenSaverHoldTest, HeldExactlyWhileAPicturePlays) {
         {.state = {}, .calls = {"hold", "release", "hold", "release", "hold", "release", "hold"}},
     };
     RecordingScreenSaver service;
-    {
-        ScreenSaverHold hold(service);
-        Settings settings;
-        VideoGeometry video{.natural = {0, 0, 320, 240}};
-        for (const Step& s : steps) {
-            settings.videoSizeMode = s.mode;
-            video.picture = s.picture;
-            hold.Follow(s.state, settings, video);
-            EXPECT_EQ(service.calls, s.calls) << service.calls.size();
-        }
+    std::optional<ScreenSaverHold> hold(std::in_place, service);
+    for (const Step& s : steps) {
+        hold->Follow(s.state, {.videoSizeMode = s.mode}, {.natural = {0, 0, 320, 240}, .picture = s.picture});
+        EXPECT_EQ(service.calls, s.calls) << service.calls.size();
     }
+    hold.reset();
     EXPECT_EQ(service.calls.back(), "release") << "at the quit";
 }
 }  // namespace
