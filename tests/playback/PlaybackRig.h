@@ -10,6 +10,7 @@
 #include "state/PlayerState.h"
 #include "playlist/Playlist.h"
 #include "state/Settings.h"
+#include "tests/support/FakeWaveVolume.h"
 #include "tests/support/ScriptedMediaDevice.h"
 #include "tests/support/TestSupport.h"
 
@@ -80,6 +81,7 @@ struct PlaybackRig {
     MciSession mci{device, state};
     RecordingHost host{device.sent};
     VideoGeometry video; FakeClock clock{1000};
+    FakeWaveVolume volume{0x80008000u};  // both channels half way: the panel's level 127
     PlaybackContext context{state, settings, playlist, mci, host, video, clock};
 
     // Entries in store order; count follows the store.

@@ -8,7 +8,6 @@
 #include "playback/PlaybackTick.h"
 #include "playback/TrackChoice.h"
 #include "tests/playback/PlaybackRig.h"
-#include "tests/support/FakeWaveVolume.h"
 
 namespace {
 
@@ -252,10 +251,7 @@ TEST(MciSessionTest, TransportTraffic) {
     }
 }
 
-struct BusRig : PlaybackRig {
-    FakeWaveVolume volume;
-    void Tick() { CarryOutBusRequests(state, settings, playlist, mci, clock, volume); }
-};
+void BusTick(PlaybackRig& r) { CarryOutBusRequests(r.state, r.settings, r.playlist, r.mci, r.clock, r.volume); }
 
 // A jump of `ms` from a track of 4000 ms (100 frames); what is sent, then position and knob.
 TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
@@ -268,11 +264,11 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
         {.closed = 1, .ms = 2000, .sent = {}, .position = 7, .knob = 5, .seeks = 0},
     };
     for (const Case& c : cases) {
-        BusRig r;
+        PlaybackRig r;
         r.state = {.closed = c.closed, .paused = c.paused, .position = 7, .lengthMs = 4000, .lengthFrames = 100,
                    .timeFormatMs = c.timeFormatMs, .seekKnobX = 5};
         r.state.busSeekMs.Ask(c.ms);
-        r.Tick();
+        BusTick(r);
         EXPECT_EQ(r.device.sent, c.sent) << c.ms;
         EXPECT_EQ(std::tuple(r.state.position, r.state.seekKnobX, r.state.busSeeks, r.state.busSeekMs.Pending()),
                   std::tuple(c.position, c.knob, c.seeks, false)) << c.ms;
@@ -287,14 +283,14 @@ TEST(BusRequestsTest, AJumpIsTheKnobsCommandInTheDisplaysFormat) {
 
 // Shuffle on moves currentIndex without an open: the desktop still names the open track until the device closes.
 TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
-    BusRig r;
+    PlaybackRig r;
     r.SetEntries({r.tmp.Write("a.wav", "x"), "/b.wav", "/c.wav"});
     OpenCurrentTrack(r.context);
     r.device.sent.clear();
     r.state.busVolume.Ask(32768);
     r.state.busShuffle.Ask(true);
     r.state.busRepeat.Ask(false);
-    r.Tick();
+    BusTick(r);
     // Turning shuffle on builds the order.
     EXPECT_EQ(std::tuple(r.volume.value, r.state.volumeKnobX, r.settings.shuffle, r.playlist.orderCount,
                          r.settings.repeat), std::tuple(0x80008000u, 29, 1, 3, 0));
@@ -305,7 +301,7 @@ TEST(BusRequestsTest, VolumeShuffleAndRepeatActLikeTheirControlsOnce) {
     r.state.closed = 1;
     EXPECT_EQ(TrackOnTheBus(r.state, r.playlist).index, r.playlist.currentIndex);
     r.settings.repeat = 1;
-    r.Tick();  // nothing asked: nothing changes
+    BusTick(r);  // nothing asked: nothing changes
     EXPECT_EQ(std::tuple(r.volume.writes.size(), r.settings.repeat, r.device.sent.size()), std::tuple(1u, 1, 0u));
 }
 

@@ -9,7 +9,6 @@
 #include "playback/VideoPlacement.h"
 #include "platform/ScreenSaver.h"
 #include "tests/playback/PlaybackRig.h"
-#include "tests/support/FakeWaveVolume.h"
 
 namespace {
 
@@ -86,7 +85,6 @@ struct Rig : PlaybackRig {
                             int(state.volumeDragging)}));
         return log;
     }
-    FakeWaveVolume volume{0x80008000u};  // panel level 127
     RecordingWindows windows{device.sent};
     VideoPlacement placement{state, settings, mci, video, volume, windows};
 };
