@@ -23,8 +23,7 @@ inline std::string Nums(std::initializer_list<int> values) {  // each value afte
 }
 inline std::string Nums(const VideoRect& r) { return Nums({r.x, r.y, r.width, r.height}); }
 
-// The requests a case starts with: requests are bound to their record, so a designated PlayerState
-// cannot carry them.
+// The requests a case starts with: requests are bound to their record, so a designated PlayerState cannot carry them.
 struct Asked {
     PendingCommand command = kCmdNone;
     bool close = false, toggle = false;

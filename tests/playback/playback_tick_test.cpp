@@ -43,6 +43,7 @@ Strings Seek(int target) { return {kFormat, kPos, "seek movie to " + std::to_str
 TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
     const Strings place{"pause movie", "[place video]", "play movie"};
     const Strings pausedPlace{"pause movie", kPos, "[place video]", "seek movie to 5000"};
+    const auto seen = [](const std::string& mode) { return Strings{kMode, "[mode " + mode + "]"}; };  // the reply shown
     struct Case { const char* name; PendingCommand code; const char* mode = "stopped"; int paused = 0, size = 1;
                   Strings sent; int speed = 5, pausedAfter = 0; PendingCommand pending = kCmdNone;
                   int sizeAfter = 1, position = 0, cooldown = 0, closed = 0, smallerLit = 3, largerLit = 3; };
@@ -67,15 +68,13 @@ TEST(PlaybackTickTest, DispatcherCarriesOutEachCode) {
         {.name = "OPEN waits for its release", .code = kCmdOpenButton, .pending = kCmdOpenButton},
         {.name = "quit waits", .code = kCmdQuit, .pending = kCmdQuit},
         {.name = "no such command", .code = PendingCommand{12}},
-        {.name = "end check, stopped", .code = kCmdCheckEnd, .sent = {kMode, "[mode stopped]"},
-         .pending = kCmdNextTrack},
-        {.name = "end check, playing", .code = kCmdCheckEnd, .mode = "playing", .sent = {kMode, "[mode playing]"},
+        {.name = "end check, stopped", .code = kCmdCheckEnd, .sent = seen("stopped"), .pending = kCmdNextTrack},
+        {.name = "end check, playing", .code = kCmdCheckEnd, .mode = "playing", .sent = seen("playing"),
          .pending = kCmdCheckEnd},
-        {.name = "end check, no reply", .code = kCmdCheckEnd, .mode = "", .sent = {kMode, "[mode ]"},
+        {.name = "end check, no reply", .code = kCmdCheckEnd, .mode = "", .sent = seen(""), .pending = kCmdCheckEnd},
+        {.name = "end check, a reply too long", .code = kCmdCheckEnd, .mode = "stoppedX", .sent = seen("stopped"),
          .pending = kCmdCheckEnd},
-        {.name = "end check, a reply too long", .code = kCmdCheckEnd, .mode = "stoppedX",
-         .sent = {kMode, "[mode stopped]"}, .pending = kCmdCheckEnd},
-        {.name = "end check, another case", .code = kCmdCheckEnd, .mode = "Stopped", .sent = {kMode, "[mode Stopped]"},
+        {.name = "end check, another case", .code = kCmdCheckEnd, .mode = "Stopped", .sent = seen("Stopped"),
          .pending = kCmdCheckEnd},
     };
     for (const Case& c : cases) {

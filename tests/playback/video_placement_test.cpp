@@ -131,10 +131,9 @@ TEST(VideoPlacementTest, WindowedAndDesktopPlacement) {
     }
 }
 
-// A video window never exceeds the available part of its screen (the picture keeps its shape)
-// and lies wholly inside it; the zoom shows what it got; the settings keep the place asked for.
-// One that touches the player's bottom or top edge (its main window at `main`, 321 x 92) stands beside it: it gets
-// the band of the screen there.
+// A video window never exceeds the available part of its screen (the picture keeps its shape) and lies wholly inside
+// it; the zoom shows what it got; the settings keep the place asked for. One that touches the player's bottom or top
+// edge (its main window at `main`, 321 x 92) stands beside it: it gets the band of the screen there.
 TEST(VideoPlacementTest, VideoWindowFitsTheAvailableAreaOfItsScreen) {
     struct Case { VideoRect natural{0, 0, 320, 240}; int mode = 1; ScreenArea area{0, 0, 1024, 768};
                   ScreenPoint corner{30, 40}, main{5, 6}; VideoRect shown; int zoom = 100; };
