@@ -50,7 +50,6 @@ TEST(NextEntryHintTest, NamesWhatTheNextStepOpens) {
 TEST(NextEntryHintTest, EditsAndSettingsReCueWithinATick) {
     PlaybackRig rig;
     rig.SetEntries({"/m/a.flac", "/m/b.flac", "/m/c.flac"});
-    rig.state.closed = 0;
     rig.settings.repeat = 0;
     struct Step { const char* what; void (*change)(PlaybackRig&); const char* hint; };
     const Step steps[] = {
@@ -103,7 +102,6 @@ TEST(NextEntryHintTest, TheGainOfTheEntryTravelsWithItsCueAndItsOpen) {
         rig.playlist.currentIndex = 0;
         rig.playlist.order = {0, 1};
         rig.playlist.orderCursor = 0;
-        rig.state.closed = 0;
         rig.settings = {.shuffle = c.shuffle, .gainMode = c.mode};
         CueNextEntry(rig.context);
         EXPECT_EQ(rig.device.hints.back(),
