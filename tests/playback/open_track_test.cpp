@@ -51,16 +51,15 @@ TEST(OpenTrackTest, TrafficOfEachMode) {
         Settings& st = rig.settings;
         st = {.mainX = 40, .mainY = 50, .alwaysOnTop = c.onTop, .videoSizeMode = c.sizeMode, .fullScreenFit = 2};
         OpenCurrentTrack(rig.context);
-        EXPECT_EQ(rig.device.sent, c.traffic) << c.sizeMode;
+        EXPECT_EQ(rig.device.sent, c.traffic) << c.index;
         EXPECT_EQ(std::pair(std::filesystem::current_path().string() + "/", st.lastTrackFolder),
                   std::pair(rig.tmp.path() + "a/b/", rig.tmp.path() + "a/b/"));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 320, 240}));
         EXPECT_EQ((std::vector<int>{rig.playlist.currentIndex, s.lengthFrames, s.lengthMs, s.closed, s.paused, s.speed,
                                     s.position, s.busy, s.pendingCommand.Get(), s.marqueeStarted, s.marqueeOffset,
                                     s.titleWidth[0], s.titleWidth[1], s.failedTrackWait, int(s.seekDragging)}),
-                  (std::vector<int>{0, 250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen}))
-            << c.sizeMode;
-        EXPECT_EQ(rig.host.line1, std::string(c.silent ? kNoSoundNotice : "") + " x.mpg  <0:00:10> |");
+                  (std::vector<int>{0, 250, 10000, 0, 0, 0, 0, 0, 0, 0, -141, 100, 204, 0, c.fullScreen})) << c.index;
+        EXPECT_EQ(rig.host.line1, std::string(c.silent ? kNoSoundNotice : "") + " x.mpg  <0:00:10> |") << c.index;
     }
 }
 
