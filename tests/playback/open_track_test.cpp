@@ -99,15 +99,17 @@ TEST(OpenTrackTest, TitleLinesShowNameLengthAndTag) {
 
 // The device answers no mode after the open of a file it cannot open.
 TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack) {
-    struct Case { std::string mode; int entries, closedBefore, failedBefore; int failedAfter, wait, closed; };
+    struct Case { const char* name; std::string mode; int entries, closedBefore, failedBefore;
+                  int failedAfter, wait, closed; };
     const Case cases[] = {
-        {"", 3, 0, 0, 1, kFailedTrackShowCalls, 0},  // a first failure: its name shows for a moment
-        {"", 3, 1, 2, 1, kFailedTrackShowCalls, 0},  // from a closed device a round starts anew
-        {"", 3, 0, 2, 0, 0, 1},                      // a full round of failures stops
-        {"", 1, 1, 0, 0, 0, 1},                      // so does a lone entry, at once
-        {"stopped", 3, 0, 2, 0, 0, 0},               // an open that works ends the round
+        {"a first failure: its name shows for a moment", "", 3, 0, 0, 1, kFailedTrackShowCalls, 0},
+        {"from a closed device a round starts anew", "", 3, 1, 2, 1, kFailedTrackShowCalls, 0},
+        {"a full round of failures stops", "", 3, 0, 2, 0, 0, 1},
+        {"so does a lone entry, at once", "", 1, 1, 0, 0, 0, 1},
+        {"an open that works ends the round", "stopped", 3, 0, 2, 0, 0, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         PlaybackRig rig;
         rig.SetEntries(Strings(static_cast<size_t>(c.entries), rig.tmp.Write("broken.mp3", "not media")));
         rig.device.Answer("status movie mode", c.mode);
@@ -116,8 +118,7 @@ TEST(OpenTrackTest, FileThatWouldNotOpenShowsItsNameThenCountsAsTheEndOfItsTrack
         s = {.closed = c.closedBefore, .failedTrackWait = 9, .failedOpensInARow = c.failedBefore};
         OpenCurrentTrack(rig.context);
         EXPECT_EQ(std::tuple(s.failedOpensInARow, s.failedTrackWait, s.closed, s.marqueeStarted, s.marqueeOffset),
-                  std::tuple(c.failedAfter, c.wait, c.closed, int(c.mode.empty()), c.mode.empty() ? 0 : -141))
-            << c.entries << " " << c.failedBefore;
+                  std::tuple(c.failedAfter, c.wait, c.closed, int(c.mode.empty()), c.mode.empty() ? 0 : -141));
         const Strings end = c.closed ? Strings{"[title lines]", "close movie"} : Strings{"play movie", "[title lines]"};
         EXPECT_EQ(Strings(rig.device.sent.end() - 3, rig.device.sent.end()), Concat({end, {"[focus]"}}));
         EXPECT_EQ(rig.video.natural, (VideoRect{0, 0, 640, 360}));
@@ -181,6 +182,7 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         {{"m/readme.txt"}, false, -1, {"m/readme.txt"}, "readme.txt"}, {{"gone.m3u"}, false, -1, {}, ""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         PlaybackRig rig;
         for (const char* name : {"m/b.mp3", "m/A.MP3", "m/readme.txt", "m/x/c.wav"}) rig.tmp.Write(name, "");
         rig.tmp.Write("list.m3u", "#EXTM3U\r\n/music/c.mp3\r\nrelative.mp3\r\n/music/A.mp3\r\n");
@@ -197,12 +199,10 @@ TEST(OpenFilesTest, DropOrChoiceReplacesTheListAndPlaysItsFirstEntry) {
         const bool taken = !c.editor && c.busy <= 0;
         if (c.busy < 0) OpenChosenFile(rig.context, items[0]);
         else EXPECT_EQ(DropOnMainWindow(rig.context, items), taken);
-        EXPECT_EQ(std::pair(rig.playlist.Entries(), int(s.busy)), std::pair(entries, std::max(c.busy, 0)))
-            << c.items[0];
+        EXPECT_EQ(std::pair(rig.playlist.Entries(), int(s.busy)), std::pair(entries, std::max(c.busy, 0)));
         if (!taken) { EXPECT_TRUE(rig.device.sent.empty()); continue; }
         EXPECT_EQ(rig.playlist.currentIndex + s.seekKnobX + (c.busy < 0 ? 0 : s.trackPending + int(s.seekDragging)), 0);
-        EXPECT_EQ(std::pair(rig.playlist.orderCount, s.closed), std::pair(int(entries.size()), c.opened.empty()))
-            << c.items[0];
+        EXPECT_EQ(std::pair(rig.playlist.orderCount, s.closed), std::pair(int(entries.size()), c.opened.empty()));
         // A track in an existing folder opens by its name, one whose folder is missing by path.
         EXPECT_EQ(rig.device.sent.size() > 4 ? rig.device.sent[4] : "",
                   c.opened.empty() ? "" : "open \"" + c.opened + "\" type mpegvideo alias movie");
