@@ -164,7 +164,7 @@ TEST(PlaybackTickTest, BrowsingWhileClosed) {
         rig.SetEntries({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
         Shown shown;
         for (int i = 0; i < (divisor ? 4 : 20); ++i) {
-            EXPECT_EQ(rig.Tick(), Strings{});
+            EXPECT_EQ(rig.Tick(), Strings{}) << divisor << " " << i;
             if (divisor || i % 5 == 4) shown.emplace_back(rig.state.trackPending, rig.playlist.currentIndex);
         }
         EXPECT_EQ(shown, (Shown{{1, 0}, {1, 1}, {1, 2}, {1, 0}})) << divisor;
@@ -324,14 +324,14 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
         const Strings notice = *c.title ? Strings{command, "[title lines]"} : Strings{command};
         EXPECT_EQ(rig.Tick(), notice) << c.reply;
         EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest.Get(), rig.state.marqueeOffset),
-                  std::tuple(c.title, 0, 0));
+                  std::tuple(c.title, 0, 0)) << c.reply;
         if (!*c.title) continue;
         // The lines' ends as the host drew them (104, 208), less the 4-pixel margin.
         EXPECT_EQ(std::pair(rig.state.titleWidth[0], rig.state.titleWidth[1]), std::pair(100, 204)) << c.reply;
         for (int tick = 1; tick < kTrackNoticeTicks; ++tick) EXPECT_EQ(rig.Tick(), Strings{}) << tick;
-        EXPECT_EQ(rig.Tick(), Strings{"[title lines]"});
+        EXPECT_EQ(rig.Tick(), Strings{"[title lines]"}) << c.reply;
         EXPECT_EQ(std::tuple(rig.host.line1, rig.state.marqueeStarted, rig.state.marqueeOffset),
-                  std::tuple("a", 0, -141));
+                  std::tuple("a", 0, -141)) << c.reply;
     }
 }
 }  // namespace
