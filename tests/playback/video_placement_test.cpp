@@ -285,7 +285,7 @@ TEST(ScreenSaverHoldTest, HeldExactlyWhileAPicturePlays) {
         hold->Follow(s.state, {.videoSizeMode = s.mode}, {.natural = {0, 0, 320, 240}, .picture = s.picture});
         EXPECT_EQ(service.calls, s.calls) << service.calls.size();
     }
-    hold.reset();
+    hold.reset();  // the quit
     EXPECT_EQ(service.calls.back(), "release") << "at the quit";
 }
 }  // namespace
