@@ -321,8 +321,7 @@ TEST(TrackChoiceTest, NextTrackIsAskedForAndNamedInTheTitleLine) {
         TickRig rig({.titleLine1 = "a", .titleLine2 = "b"}, kNoButton, {.track = c.request});
         const std::string command = c.request == kTrackAudio ? "track movie audio next" : "track movie subtitle next";
         rig.device.Answer(command, c.reply);
-        const Strings notice = *c.title ? Strings{command, "[title lines]"} : Strings{command};
-        EXPECT_EQ(rig.Tick(), notice) << c.reply;
+        EXPECT_EQ(rig.Tick(), (*c.title ? Strings{command, "[title lines]"} : Strings{command})) << c.reply;
         EXPECT_EQ(std::tuple(rig.host.line1, rig.state.trackRequest.Get(), rig.state.marqueeOffset),
                   std::tuple(c.title, 0, 0)) << c.reply;
         if (!*c.title) continue;
