@@ -77,9 +77,11 @@ TEST(X11Test, PictureReachesTheScreenAndReturnsWhenUncoveredAndGoesThroughTheFul
     XCloseDisplay(x);
 }
 
-struct X11Player {  // the real player on the virtual display, with the test's list and settings ("Key=value\n...")
-    X11Player(const std::vector<std::string>& list, const std::string& changes) {
+struct X11Player {  // the real player on the display with the test's list ("tone.wav": a tone) and "Key=value\n..."
+    X11Player(double toneSeconds, std::vector<std::string> list, const std::string& changes) {
         if (TestDisplay().empty() || (x = XOpenDisplay(TestDisplay().c_str())) == nullptr) return;
+        WriteToneWav(home.path() + "tone.wav", toneSeconds, 440.0, 0.2);
+        for (std::string& entry : list) if (entry == "tone.wav") entry = home.path() + entry;
         WriteStateFiles(home.path(), list, changes);
         player = std::make_unique<PlayerProcess>(home.path(), std::vector<std::string>{});
     }
@@ -108,9 +110,7 @@ struct X11Player {  // the real player on the virtual display, with the test's l
 };
 
 TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
-    TempFolder media;
-    WriteToneWav(media.path() + "tone.wav", 6.0, 440.0, 0.2);
-    X11Player p({media.path() + "tone.wav", MediaPath("video.mpg")}, "x=600\ny=500\nMovieX=40\nMovieY=60\nRepeat=0");
+    X11Player p(6.0, {"tone.wav", MediaPath("video.mpg")}, "x=600\ny=500\nMovieX=40\nMovieY=60\nRepeat=0");
     if (p.x == nullptr) GTEST_SKIP() << "no virtual display";
     const Window other = XCreateSimpleWindow(p.x, DefaultRootWindow(p.x), 0, 0, 300, 200, 0, 0, 0);
     XMapWindow(p.x, other);
@@ -131,9 +131,7 @@ TEST(X11Test, AVideoAfterAToneAppearsWhileAnotherApplicationIsActive) {
 }
 
 TEST(X11Test, DesktopHostGoesWithThePicture) {
-    TempFolder media;
-    WriteToneWav(media.path() + "tone.wav", 3.0, 440.0, 0.2);
-    X11Player p({MediaPath("clip.avi"), media.path() + "tone.wav", MediaPath("clip.avi")},
+    X11Player p(3.0, {MediaPath("clip.avi"), "tone.wav", MediaPath("clip.avi")},
                 "x=600\ny=500\nMovieSize_Save=1\nMovieSize=3\nRepeat=0");
     if (p.x == nullptr) GTEST_SKIP() << "no virtual display";
     // After each of these in turn, the picture shows screen-sized at 0, 0 (within `ms`) or nowhere.

@@ -61,7 +61,6 @@ TEST(Present, ViewsTheVisibleRowsWithoutCopyingAndPaintsNearestNeighbourWhenScal
 }
 
 constexpr Bgr kMark{10, 20, 30}, kBlack{0, 0, 0}, kWhite{255, 255, 255};
-bool HaveIpaFont() { return QFontDatabase::families().contains(QStringLiteral("IPAPGothic")); }
 int Advance(const std::string& s) { return QFontMetrics(PlayerFont(12)).horizontalAdvance(QString::fromStdString(s)); }
 
 TEST(DrawTextLine, PureBlackOnAWhiteBoxAndNothingElseEvenCutAtTheEdges) {
@@ -95,7 +94,7 @@ TEST(TitleLines, BrowsedNameTickerFramesGoldenAndAtDeviceResolutionTheArtStaysEx
         DrawBrowsedName(skinArt, path);
         EXPECT_TRUE(SameRect(skinArt, 0, 260, expected, 0, 260, 640, 20)) << path;
     }
-    if (!HaveIpaFont()) GTEST_SKIP() << "IPAPGothic is not installed";
+    if (!QFontDatabase::families().contains("IPAPGothic")) GTEST_SKIP() << "IPAPGothic is not installed";
     // The row without a golden frame, on a scaling screen: the art keeps whole device pixels (at 1: the composed
     // picture) and the title is drawn at the device resolution: at 2x it matches its golden picture and is no mere
     // doubling of the 1x letters.

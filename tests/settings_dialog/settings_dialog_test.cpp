@@ -30,7 +30,6 @@ Settings Distinct() {  // every field off its default, so a field copied to the 
 }
 
 QString U(const char* text) { return QString::fromUtf8(text); }
-QLineEdit* Edit(CSettingsDlg& dlg, int id) { return qobject_cast<QLineEdit*>(dlg.Item(id)); }
 QComboBox* Combo(CSettingsDlg& dlg) { return qobject_cast<QComboBox*>(dlg.Item(1075)); }
 void Click(CSettingsDlg& dlg, int id) { QTest::mouseClick(dlg.Item(id), Qt::LeftButton); }
 void Type(QWidget* field, const std::string& text) {  // over the whole text
@@ -86,7 +85,7 @@ TEST_F(SettingsDialogTest, EachControlShowsItsFieldAndOkStoresWhatTheUserSet) {
         expected.searchSpeed[index] *= 3;
         bool message = false;
         EXPECT_TRUE(Open([&, id = id, refused = refused](CSettingsDlg& dlg) {
-            QLineEdit* edit = Edit(dlg, id);
+            auto* edit = qobject_cast<QLineEdit*>(dlg.Item(id));
             const int tripled = 3 * edit->text().toInt();
             edit->setText(U(refused)); Click(dlg, 1);
             if (auto* box = dlg.findChild<QMessageBox*>()) {
@@ -123,7 +122,7 @@ TEST_F(SettingsDialogTest, CancellingDiscardsEveryChangeAndOkPlacesTheMainWindow
     for (const auto& [onTop, click] : {std::pair(0, 1051), {1, 1050}, {0, 0}, {1, 0}}) {
         settings.alwaysOnTop = onTop;
         EXPECT_TRUE(Open([&, click = click](CSettingsDlg& dlg) {
-            if (click == 0) return QTest::keyClick(Edit(dlg, 1078), Qt::Key_Return);
+            if (click == 0) return QTest::keyClick(qobject_cast<QLineEdit*>(dlg.Item(1078)), Qt::Key_Return);
             Click(dlg, click); Click(dlg, 1);
         }));
         const int top = click ? 1 - onTop : onTop;  // the button clicked turns the stored choice over
