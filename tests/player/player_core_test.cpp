@@ -77,10 +77,6 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
     }
 
     void Calls(int n) { for (int i = 0; i < n; ++i) tick.OnTimer(); }
-    void FillStart() {  // the files the command lines name in the folder the player was started in
-        for (const char* n : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"}) start.Write(n, "");
-        start.Write("list.m3u", "/x/2.mp3\r\n/x/1.mp3\r\n");
-    }
     Strings InStart(Strings lines) {  // '%' stands for that folder
         for (std::string& l : lines) if (const size_t at = l.find('%'); at != l.npos) l.replace(at, 1, start.path());
         return lines;
@@ -354,28 +350,31 @@ TEST(InputControlTest, AltEnterSwitchesOncePerPress) {
 
 // The first tick: the joined command line when it names a file, else a drop of what the arguments
 // name; else the last list (created empty). Auto-play; the volume read. '%' stands for the folder
-// the player was started in.
-TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
+// the player was started in. The same command line handed by a later start is taken as a drop of
+// what it names at the next full tick, with the editor open too (the window then shows the new list
+// there); kept while the window refuses.
+TEST(MainTickTest, CommandLineAtTheFirstTickAndHandedLater) {
     const std::string video = "[video window at 0,9]", close = "close movie", lastAB = "/m/a.mp3\r\n/m/b.mp3\r\n";
     const Strings head{"[surfaces]", "[main at 7,0]", "[shape]"}, tail{"[place video]", "[volume 32768,32768]"};
     const Strings mixed{"%b.wav", "%a.wav", "%dir/"}, mixedEntries{"%a.wav", "%b.wav", "%dir/c.mp3"};
     struct Case { const char* name; Strings items; std::string last; int autoPlay = 1; Strings entries, middle;
-                  std::string listAfter; };
+                  std::string listAfter; int editorOpen = 1; bool refused = false; };
     const Case cases[] = {
         {.name = "no arguments, no last list: created empty", .middle = {close, video}, .listAfter = ""},
         {.name = "a file", .items = {"%My Music/a.mp3"}, .last = "/old.mp3\r\n",
          .entries = {"%My Music/a.mp3"}, .middle = {video, "[open %My Music/a.mp3]"}, .listAfter = "/old.mp3\r\n"},
         {.name = "a drop of what the command line names", .items = mixed, .entries = mixedEntries,
-         .middle = {video, "[open %a.wav]"}, .listAfter = "<missing>"},
-        {.name = "a list file", .items = {"%list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"},
-         .middle = {video, "[open /x/2.mp3]"}, .listAfter = "<missing>"},
+         .middle = {video, "[open %a.wav]"}, .listAfter = "<missing>", .editorOpen = 0},
+        {.name = "a list file, then refused", .items = {"%list.m3u"}, .entries = {"/x/2.mp3", "/x/1.mp3"},
+         .middle = {video, "[open /x/2.mp3]"}, .listAfter = "<missing>", .refused = true},
         {.name = "naming nothing: the last list, no auto-play", .last = lastAB, .autoPlay = 0,
-         .entries = {"/m/a.mp3", "/m/b.mp3"}, .middle = {close, video, close}, .listAfter = lastAB},
+         .entries = {"/m/a.mp3", "/m/b.mp3"}, .middle = {close, video, close}, .listAfter = lastAB, .editorOpen = 0},
     };
     for (const Case& c : cases) {
         Rig rig({}, c.items);
         if (!c.last.empty()) rig.folder.Write("KORU.tsr", c.last);
-        rig.FillStart();
+        for (const char* n : {"My Music/a.mp3", "a.wav", "b.wav", "dir/c.mp3", "dir/notes.txt"}) rig.start.Write(n, "");
+        rig.start.Write("list.m3u", "/x/2.mp3\r\n/x/1.mp3\r\n");
         rig.settings.autoPlay = c.autoPlay;
         rig.settings.mainX = 7;
         rig.settings.videoY = 9;
@@ -385,39 +384,42 @@ TEST(MainTickTest, FirstTickTakesCommandLineOrLastList) {
         EXPECT_EQ(std::tuple(list.Entries(), list.currentIndex, list.orderCount, rig.state.volumeKnobX),
                   std::tuple(rig.InStart(c.entries), 0, int(c.entries.size()), 29)) << c.name;
         EXPECT_EQ(rig.folder.Read("KORU.tsr"), c.listAfter) << c.name;
-    }
-}
-
-// A later start's command line is taken as a drop of what it names at the next full tick, with
-// the editor open too (the window then shows the new list there); kept while the window refuses.
-TEST(MainTickTest, HandedCommandLineIsTakenAtTheNextFullTick) {
-    struct Case { const char* name; int editorOpen = 1; bool refused = false; Strings items; bool kept = false; };
-    const Case cases[] = {
-        {.name = "naming nothing", .editorOpen = 0},
-        {.name = "a file", .items = {"%My Music/a.mp3"}},
-        {.name = "what the command line names, editor closed", .editorOpen = 0, .items = {"%b.wav", "%a.wav", "%dir/"}},
-        {.name = "a list file", .items = {"%list.m3u"}},
-        {.name = "kept while the window refuses", .refused = true, .items = {"%a.wav"}, .kept = true},
-    };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.FillStart();
         rig.dropRefused = c.refused;
         rig.FullTick({.playlistEditorOpen = c.editorOpen}, {.handed = HandedCommandLine{rig.InStart(c.items)}});
         const bool kept = rig.state.handedCommandLine.Pending();
         EXPECT_EQ(std::tuple(rig.dropped, kept, kept ? rig.state.handedCommandLine->value().items : Strings{}),
-                  std::tuple(rig.InStart(c.items), c.kept, c.kept ? rig.InStart(c.items) : Strings{}))
-            << c.name;
+                  std::tuple(rig.InStart(c.items), c.refused, c.refused ? rig.InStart(c.items) : Strings{})) << c.name;
     }
 }
 
 TEST(MainTickTest, FullTickRequests) {
+    using Values = std::map<std::pair<W, int>, int>;
+    constexpr W F = W::FullScreen, O = W::Overlay, P = W::ControlPanel, E = W::PlaylistEditor;
     const std::string pos = "status movie position", len = "status movie length", fmt = "status movie time format";
     // A length of 0, asked again; `learned` the device's answer, measured in both formats when known.
     const Strings measured{pos, len, fmt, len, fmt, len, fmt};
+    // Full screen, a track of 99999 ms open (the knob at 10 for 5200): a toggle shows the overlay; the panel shows
+    // the length and position.
+    const auto full = [](int paused, int panel) {
+        return PlayerState{.paused = paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = panel};
+    };
+    const Strings toggled{"pause movie", pos, "[overlay 0,0]", pos};
+    const Strings shown{pos, pos, len, "[panel length=0]", "[panel position=5200]"};
+    const Strings panelStep = Concat({shown, {"set movie time format frames", pos, "seek movie to 5199",
+                                              "set movie time format milliseconds", pos}});
+    const Values steps{{{F, kFullScreenScrollStep}, -1}, {{O, kFullScreenScrollStep}, 1},
+                       {{F, kFullScreenMiddleClick}, 1}};
+    const Values back{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelBack}};
+    const auto volume = [P](int level) {  // the slider moved to `level` (0..255 on the panel), PLAY pressed
+        return Values{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelPlayPause + 1},
+                      {{P, kPanelVolumeState}, kPanelVolumeMoved}, {{P, kPanelVolumeLevel}, level}};
+    };
+    const Values editorPlay{{{E, kEditorRequest}, kEditorRequestPlay}, {{E, kEditorChosenEntry}, 1},
+                            {{E, kEditorCurrent}, 1}, {{E, kEditorCount}, 2}};
     struct Case { const char* name; PlayerState st; Asked ask{}; int lengthMs = -1;  // -1: no track of a length open
-                  Strings sent; int speed = 0, paused = 0, pending = kCmdNone;
-                  int cooldown = 0, knob = 0, position = 0, failedWait = 0, learned = 0; };
+                  Values values; Strings sent; std::string last = "[playback tick]"; int speed = 0, paused = 0;
+                  int pending = kCmdNone, cooldown = 0, knob = 0, position = 0, failedWait = 0, learned = 0;
+                  int index = 0, count = 0; };
     const Case cases[] = {
         {.name = "a wheel step in a cool-down is discarded, not delayed", .st = {.closed = 1, .inputCooldown = 2},
          .ask = {.wheel = 1}, .cooldown = 1},
@@ -470,9 +472,29 @@ TEST(MainTickTest, FullTickRequests) {
         {.name = "failed track, nothing open: no step", .st = {.closed = 1, .failedTrackWait = 2}},
         {.name = "failed track: the user's request first", .st = {.failedTrackWait = 2}, .ask = {.command = kCmdPause},
          .pending = kCmdPause, .failedWait = 1},
+        {.name = "full screen: the last step wins; the middle click toggles", .st = full(0, 0), .values = steps,
+         .sent = toggled, .last = "[no-draw tick]", .speed = 1, .paused = 1, .knob = 10, .position = 5200},
+        {.name = "full screen: a left click toggles", .st = full(0, 0), .values = {{{F, kFullScreenLeftClick}, 1}},
+         .sent = toggled, .last = "[no-draw tick]", .paused = 1, .knob = 10, .position = 5200},
+        {.name = "panel up: no toggle", .st = full(0, 1), .values = {{{F, kFullScreenLeftClick}, 1}}, .sent = shown,
+         .knob = 10, .position = 5200},
+        {.name = "panel up: the overlay's middle click", .st = full(0, 1), .values = {{{O, kFullScreenMiddleClick}, 1}},
+         .sent = Concat({{"pause movie", pos, "[panel 0,0]"}, shown}), .paused = 1, .knob = 10, .position = 5200},
+        {.name = "the panel's BACK while paused", .st = full(1, 1), .values = back, .sent = panelStep, .paused = 1,
+         .knob = 10, .position = 5200},
+        {.name = "the panel's volume past full and PLAY", .st = full(1, 1), .values = volume(300),
+         .sent = Concat({shown, {"[volume 65535,65535]"}}), .paused = 1, .pending = kCmdPlay, .knob = 10,
+         .position = 5200},
+        {.name = "the panel's volume below silence", .st = full(1, 1), .values = volume(-5),
+         .sent = Concat({shown, {"[volume 0,0]"}}), .paused = 1, .pending = kCmdPlay, .knob = 10, .position = 5200},
+        // The editor's play request: its entry opens; its index and count become the player's.
+        {.name = "the editor's play request", .st = {.closed = 1, .playlistEditorOpen = 1}, .values = editorPlay,
+         .sent = {"[reset request]", "[reset entry]", "close movie"}, .pending = kCmdOpenAndPlay, .index = 1,
+         .count = 2},
     };
     for (const Case& c : cases) {
         Rig rig;
+        rig.values = c.values;
         if (c.learned != 0) rig.script.Answer(len, std::to_string(c.learned));
         PlayerState start;
         start = c.st;
@@ -480,72 +502,18 @@ TEST(MainTickTest, FullTickRequests) {
             start.lengthMs = c.lengthMs;
             start.lengthFrames = 250;
         }
-        const Strings sent = rig.FullTick(start, c.ask);
-        EXPECT_EQ(Strings(sent.begin(), sent.end() - 1), c.sent) << c.name;
+        EXPECT_EQ(rig.FullTick(start, c.ask), Concat({c.sent, {c.last}})) << c.name;
         const PlayerState& s = rig.state;
         if (c.learned != 0) {
             EXPECT_EQ(std::tuple(s.lengthMs, s.lengthFrames), std::tuple(c.learned, c.learned)) << c.name;
         }
         EXPECT_EQ(std::tuple(s.speed, s.paused, s.pendingCommand.Get(), s.inputCooldown, s.seekKnobX),
                   std::tuple(c.speed, c.paused, c.pending, c.cooldown, c.knob)) << c.name;
-        EXPECT_EQ(std::tuple(s.position, s.failedTrackWait), std::tuple(c.position, c.failedWait)) << c.name;
+        EXPECT_EQ(std::tuple(s.position, s.failedTrackWait, rig.playlist.currentIndex, rig.playlist.count),
+                  std::tuple(c.position, c.failedWait, c.index, c.count)) << c.name;
         EXPECT_EQ(std::tuple(s.speedStepRequest.Get(), s.wheelStep.Get(), s.toggleRequest.Get()), std::tuple(0, 0, 0))
             << c.name;
     }
-}
-
-TEST(MainTickTest, FullScreenWindowsAndPanel) {
-    using Values = std::map<std::pair<W, int>, int>;
-    constexpr W F = W::FullScreen, O = W::Overlay, P = W::ControlPanel;
-    const std::string length = "status movie length", pos = "status movie position";
-    const Strings toggled{"pause movie", pos, "[overlay 0,0]", pos, "[no-draw tick]"};
-    const Strings shown{pos, pos, length, "[panel length=0]", "[panel position=5200]"}, tick{"[playback tick]"};
-    const Strings panelUp = Concat({{"pause movie", pos, "[panel 0,0]"}, shown, tick});
-    const Strings panelStep = Concat({shown, {"set movie time format frames", pos, "seek movie to 5199",
-                                              "set movie time format milliseconds", pos}, tick});
-    const Values steps{{{F, kFullScreenScrollStep}, -1}, {{O, kFullScreenScrollStep}, 1},
-                       {{F, kFullScreenMiddleClick}, 1}};
-    const Values back{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelBack}};
-    const auto volume = [P](int level) {  // the slider moved to `level` (0..255 on the panel), PLAY pressed
-        return Values{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelPlayPause + 1},
-                      {{P, kPanelVolumeState}, kPanelVolumeMoved}, {{P, kPanelVolumeLevel}, level}};
-    };
-    struct Case { const char* name; int paused = 0, panel = 0; Values values; Strings sent;
-                  int speed = 0, pending = kCmdNone; };
-    const Case cases[] = {
-        {.name = "the last step wins; the middle click toggles", .values = steps, .sent = toggled, .speed = 1},
-        {.name = "a left click toggles", .values = {{{F, kFullScreenLeftClick}, 1}}, .sent = toggled},
-        {.name = "panel up: no toggle", .panel = 1, .values = {{{F, kFullScreenLeftClick}, 1}},
-         .sent = Concat({shown, tick})},
-        {.name = "panel up: the overlay's middle click", .panel = 1, .values = {{{O, kFullScreenMiddleClick}, 1}},
-         .sent = panelUp},
-        {.name = "the panel's BACK while paused", .paused = 1, .panel = 1, .values = back, .sent = panelStep},
-        {.name = "the panel's volume past full and PLAY", .paused = 1, .panel = 1, .values = volume(300),
-         .sent = Concat({shown, {"[volume 65535,65535]"}, tick}), .pending = kCmdPlay},
-        {.name = "the panel's volume below silence", .paused = 1, .panel = 1, .values = volume(-5),
-         .sent = Concat({shown, {"[volume 0,0]"}, tick}), .pending = kCmdPlay},
-    };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.values = c.values;
-        rig.script.Answer(length, "");
-        const PlayerState st{.paused = c.paused, .lengthMs = 99999, .fullScreen = 1, .panelInFullScreen = c.panel};
-        EXPECT_EQ(rig.FullTick(st), c.sent) << c.name;
-        EXPECT_EQ(std::tuple(rig.state.speed, rig.state.pendingCommand.Get()), std::tuple(c.speed, c.pending))
-            << c.name;
-    }
-}
-
-// The editor's play request: its entry opens; its index and count become the player's.
-TEST(MainTickTest, PlaylistEditorInStep) {
-    Rig rig;
-    constexpr W E = W::PlaylistEditor;
-    rig.values = {{{E, kEditorRequest}, kEditorRequestPlay}, {{E, kEditorChosenEntry}, 1}, {{E, kEditorCurrent}, 1},
-                  {{E, kEditorCount}, 2}};
-    EXPECT_EQ(rig.FullTick({.closed = 1, .playlistEditorOpen = 1}),
-              (Strings{"[reset request]", "[reset entry]", "close movie", "[playback tick]"}));
-    EXPECT_EQ(std::tuple(rig.playlist.currentIndex, rig.playlist.count, rig.state.pendingCommand.Get()),
-              std::tuple(1, 2, kCmdOpenAndPlay));
 }
 
 // After a full tick the timer rests (nothing can change), naps through the sub-calls (CanSkipSubTicks: only the clock
