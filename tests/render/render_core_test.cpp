@@ -168,7 +168,7 @@ TEST(Fade, HalfWayEachCallTowardTheSourceNeverPastIt) {
 
 struct Rig {
     Rig() { for (CDibSurface* s : {&skin, &work}) LoadBuiltInSkin(*s); }
-    void Frame() { ComposeFrame(work, skin, state, settings, in); }
+    DisplayText Frame() { return ComposeFrame(work, skin, state, settings, in); }
     CDibSurface skin, work; PlayerState state; Settings settings; FrameInputs in{0, 1, 0};
 };
 
@@ -206,12 +206,28 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
 // A synthetic title: a bar as wide as the line, 6 more pixels past its end that must never show,
 // a mark at its start. Line 1 lights INDEX; the browsed name (200 wide) replaces the ticker. A
 // step due moves 4 pixels first (entering from the right after an open), never on an empty list.
+// The frame also says which text pieces it showed, for the presenter that redraws them at device
+// resolution: the line, the gap and the line again, cut to the 141 pixels.
 TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
     enum { kStep = 1, kEarly = 2, kFresh = 4, kEmpty = 8, kBrowse = 16 };
-    struct Case { int line, width, offset, flags; };
-    const Case cases[] = {{1, 50, -40, 0}, {1, 50, 20, 0}, {1, 50, 48, kStep}, {1, 50, 50, 0}, {0, 300, 100, 0},
-        {0, 300, 159, 0}, {0, 300, 250, 0}, {1, 300, -141, 0}, {1, 300, -137, 0}, {1, 0, 4, 0}, {1, -3, -40, 0},
-        {1, 300, -141, kBrowse}, {1, 200, 999, kStep | kFresh}, {1, 200, 10, kStep | kEmpty}, {1, 200, 10, kEarly}};
+    struct Case { int line, width, offset, flags; std::vector<TextPiece> shown; };
+    const Case cases[] = {
+        {1, 50, -40, 0, {{0, 240, 50, 40}, {0, 200, 40, 90}, {0, 240, 11, 130}}},
+        {1, 50, 20, 0, {{20, 240, 30, 0}, {0, 200, 40, 30}, {0, 240, 50, 70}}},
+        {1, 50, 48, kStep, {{2, 200, 38, 0}, {0, 240, 50, 38}}},
+        {1, 50, 50, 0, {{0, 240, 50, 40}, {0, 200, 40, 90}, {0, 240, 11, 130}}},
+        {0, 300, 100, 0, {{100, 220, 141, 0}}},
+        {0, 300, 159, 0, {{159, 220, 141, 0}}},
+        {0, 300, 250, 0, {{250, 220, 50, 0}, {0, 200, 40, 50}, {0, 220, 51, 90}}},
+        {1, 300, -141, 0, {}},
+        {1, 300, -137, 0, {{0, 240, 4, 137}}},
+        {1, 0, 4, 0, {{0, 200, 40, 40}}},
+        {1, -3, -40, 0, {{0, 200, 40, 40}}},
+        {1, 300, -141, kBrowse, {{0, 260, 141, 0}}},
+        {1, 200, 999, kStep | kFresh, {{0, 240, 4, 137}}},
+        {1, 200, 10, kStep | kEmpty, {{10, 240, 141, 0}}},
+        {1, 200, 10, kEarly, {{10, 240, 141, 0}}},
+    };
     CDibSurface strips;
     strips.Create(143, 24 * std::size(cases));
     for (const Case& c : cases) {
@@ -226,30 +242,12 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
                    .marqueeStarted = c.flags & kFresh ? 0 : 1,
                    .titleWidth = {c.line ? 999 : c.width, c.line ? c.width : 999}};
         r.in.playlistCount = c.flags & kEmpty ? 0 : 1;
-        r.Frame();
+        const DisplayText shown = r.Frame();
+        EXPECT_EQ(std::vector<TextPiece>(shown.pieces.begin(), shown.pieces.begin() + shown.count), c.shown)
+            << "line " << c.line << ", " << c.width << " wide at " << c.offset << ", flags " << c.flags;
         r.work.CopyTo(strips, 0, 24 * int(&c - cases), 59, 22, 143, 24);
     }
     EXPECT_TRUE(MatchesGolden(strips, 0, 0, 143, 24 * std::size(cases), "ticker_frames.bmp"));
-}
-
-// What the display showed, for the presenter that redraws it at device resolution: the line,
-// the gap and the line again, cut to the 141 pixels; the browsed name instead of the ticker.
-TEST(CompositionTest, TheFrameSaysWhichTextPiecesItShowed) {
-    struct Case { int width, offset, trackPending; std::vector<TextPiece> shown; };
-    const Case cases[] = {
-        {.width = 50, .offset = 20, .trackPending = 0, .shown = {{20, 240, 30, 0}, {0, 200, 40, 30}, {0, 240, 50, 70}}},
-        {.width = 300, .offset = -141, .trackPending = 0, .shown = {}},
-        {.width = 300, .offset = -100, .trackPending = 0, .shown = {{0, 240, 41, 100}}},
-        {.width = 300, .offset = -100, .trackPending = 1, .shown = {{0, 260, 141, 0}}},
-    };
-    for (const Case& c : cases) {
-        Rig r;
-        r.state = {.trackPending = c.trackPending, .marqueeLine = 1, .marqueeOffset = c.offset, .marqueeStarted = 1,
-                   .titleWidth = {999, c.width}};
-        const DisplayText shown = ComposeFrame(r.work, r.skin, r.state, r.settings, r.in);
-        const std::vector<TextPiece> pieces(shown.pieces.begin(), shown.pieces.begin() + shown.count);
-        EXPECT_EQ(pieces, c.shown) << c.width << " wide at " << c.offset << (c.trackPending ? ", browsing" : "");
-    }
 }
 
 // The ticker starts over once it has run the width of the title line it shows (line 0 here is 10 wide, line 1 999).
