@@ -108,12 +108,9 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
 TEST(InputControlTest, PressesAndReleases) {
     const WindowPoint playButton{250, 50}, rewButton{210, 50}, openButton{210, 25}, minimiseBox{300, 5};
     const Strings minimise = {"[minimise]", "[place video]", "[capture]"};
-    const Strings fullScreen = {"[capture]", "[full screen]", "[step sinks off]"};
     // One picture whatever the display's time format: milliseconds are left for frames and back.
     const std::string frames = "set movie time format frames", ms = "set movie time format milliseconds";
     const std::string pos = "status movie position";
-    const Strings stepBack = {frames, pos, "seek movie to 5199", ms, pos, "[capture]"};
-    const Strings stepOn = {pos, "seek movie to 5201", "[capture]"};
     const WindowPoint playEdge{237, 45}, playCorner{273, 70}, rewEdge{236, 45}, gap{274, 70}, still{280, 25};
     const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
     const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
@@ -138,9 +135,9 @@ TEST(InputControlTest, PressesAndReleases) {
         {.name = "FF searches forward", .at = ff, .pending = kCmdSearchForward, .lit = {kCounterSearchForward},
          .released = kCmdEndSearch},
         {.name = "BACK's edge while paused: a frame back", .at = backEdge, .st = {.paused = 1},
-         .lit = {kCounterPrevious}, .sent = stepBack},
+         .lit = {kCounterPrevious}, .sent = {frames, pos, "seek movie to 5199", ms, pos, "[capture]"}},
         {.name = "NEXT while paused: a frame on", .at = next, .st = {.paused = 1, .timeFormatMs = 0},
-         .lit = {kCounterNext}, .sent = stepOn},
+         .lit = {kCounterNext}, .sent = {pos, "seek movie to 5201", "[capture]"}},
         {.name = "smaller video", .at = smaller, .pending = kCmdSmallerVideo, .lit = {kCounterSmallerVideo}},
         {.name = "larger video", .at = larger, .pending = kCmdLargerVideo, .lit = {kCounterLargerVideo}},
         {.name = "REW with nothing open: only lit", .at = rewButton, .st = {.closed = 1},
@@ -150,8 +147,8 @@ TEST(InputControlTest, PressesAndReleases) {
          .sent = {"[capture]", "[open dialog]"}, .released = kCmdNone},
         {.name = "CONFIG: the settings", .at = config, .pending = kCmdSettingsDialog, .lit = {kCounterSettings},
          .sent = {"[capture]", "[settings]"}, .released = kCmdNone},
-        {.name = "full screen", .at = full, .pending = kCmdFullScreen, .lit = {kCounterFullScreen}, .sent = fullScreen,
-         .released = kCmdNone},
+        {.name = "full screen", .at = full, .pending = kCmdFullScreen, .lit = {kCounterFullScreen},
+         .sent = {"[capture]", "[full screen]", "[step sinks off]"}, .released = kCmdNone},
         {.name = "minimise box", .at = minimiseBox, .sent = minimise, .minimised = 1},
         {.name = "OPEN with the right button: the editor", .at = openButton, .right = true,
          .sent = {"[editor]", "[capture]"}},
@@ -235,26 +232,24 @@ TEST(InputControlTest, HotspotsTakePressesOnTheirOwnPixelsOnly) {
 // Then a step activates the player and a wheel turn deactivates it.
 TEST(InputControlTest, WheelStepsAndActivation) {
     struct Case { const char* name; int active, busy = 0, delta; bool step = false, activate = false;
-                  int wheelAfter = 0, activeAfter; };
+                  int wheelAfter = 0; bool switched = false; };  // switched: activated or deactivated
     const Case cases[] = {
-        {.name = "wheel while active", .active = 1, .delta = -120, .wheelAfter = -1, .activeAfter = 1},
-        {.name = "wheel while inactive: dropped", .active = 0, .delta = 120, .activeAfter = 0},
-        {.name = "a fine wheel's smallest turn", .active = 1, .delta = 1, .wheelAfter = 1, .activeAfter = 1},
-        {.name = "no turn", .active = 1, .delta = 0, .activeAfter = 1},
-        {.name = "step while inactive", .active = 0, .delta = 3, .step = true, .wheelAfter = 1, .activeAfter = 0},
-        {.name = "a wheel turn deactivates", .active = 1, .delta = 120, .activate = true, .activeAfter = 0},
-        {.name = "busy: no deactivation", .active = 1, .busy = 1, .delta = 120, .activate = true, .wheelAfter = 1,
-         .activeAfter = 1},
-        {.name = "a step activates", .active = 0, .delta = 120, .step = true, .activate = true, .activeAfter = 1},
-        {.name = "busy: no activation", .active = 0, .busy = 1, .delta = 120, .step = true, .activate = true,
-         .activeAfter = 0},
+        {.name = "wheel while active", .active = 1, .delta = -120, .wheelAfter = -1},
+        {.name = "wheel while inactive: dropped", .active = 0, .delta = 120},
+        {.name = "a fine wheel's smallest turn", .active = 1, .delta = 1, .wheelAfter = 1},
+        {.name = "no turn", .active = 1, .delta = 0},
+        {.name = "step while inactive", .active = 0, .delta = 3, .step = true, .wheelAfter = 1},
+        {.name = "a wheel turn deactivates", .active = 1, .delta = 120, .activate = true, .switched = true},
+        {.name = "busy: no deactivation", .active = 1, .busy = 1, .delta = 120, .activate = true, .wheelAfter = 1},
+        {.name = "a step activates", .active = 0, .delta = 120, .step = true, .activate = true, .switched = true},
+        {.name = "busy: no activation", .active = 0, .busy = 1, .delta = 120, .step = true, .activate = true},
     };
     for (const Case& c : cases) {
         Rig rig({.busy = c.busy, .activeApp = c.active});
         c.step ? rig.input.OnStep(c.delta) : rig.input.OnMouseWheel(c.delta);
         if (c.activate) rig.input.OnActivateApp(c.step);
-        EXPECT_EQ(std::tuple(rig.state.wheelStep.Get(), rig.state.activeApp), std::tuple(c.wheelAfter, c.activeAfter))
-            << c.name;
+        EXPECT_EQ(std::tuple(rig.state.wheelStep.Get(), rig.state.activeApp),
+                  std::tuple(c.wheelAfter, c.switched ? 1 - c.active : c.active)) << c.name;
     }
 }
 
@@ -263,7 +258,6 @@ TEST(InputControlTest, WheelStepsAndActivation) {
 // ticks of its cool-down have run out. Alt+Enter switches full screen once per press.
 TEST(InputControlTest, KeysPolledEachTick) {
     const Strings smallerPaused{"pause movie", "status movie position", "[place video]", "seek movie to 5200"};
-    const Strings larger{"pause movie", "[place video]", "play movie"};
     struct Case { const char* name; std::set<K> held, pressed; PlayerState st;
                   int pending = kCmdNone, speedStep = 0, cooldown = 0, keysHeld = 0; Strings sent; int fit = 4;
                   std::vector<std::set<K>> then; int track = kTrackNone; };  // the keys held at later polls
@@ -294,7 +288,7 @@ TEST(InputControlTest, KeysPolledEachTick) {
         {.name = "X in full screen, paused: the fit", .pressed = {K::X}, .st = {.paused = 1, .fullScreen = 1},
          .cooldown = 2, .sent = smallerPaused, .fit = 5},
         {.name = "Z in full screen: the fit", .pressed = {K::Z}, .st = {.fullScreen = 1}, .cooldown = 2,
-         .sent = larger, .fit = 3},
+         .sent = {"pause movie", "[place video]", "play movie"}, .fit = 3},
         {.name = "N: volume down", .held = {K::N}, .sent = {"[volume 31612,31612]"}},
         {.name = "]: volume up", .held = {K::RightBracket}, .sent = {"[volume 33870,33870]"}},
         {.name = "presses while another application had the keyboard", .pressed = {K::Comma, K::X, K::B},
@@ -428,8 +422,7 @@ TEST(MainTickTest, FullTickRequests) {
         {.name = "the knob follows the position", .lengthMs = 10000, .sent = {pos}, .knob = 107},
         {.name = "in frames past the length: the end check", .st = {.timeFormatMs = 0}, .lengthMs = 10000,
          .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
-        {.name = "at the length: the end check", .lengthMs = 5200, .sent = {pos}, .pending = kCmdCheckEnd,
-         .knob = 206},
+        {.name = "at the length: the end check", .lengthMs = 5200, .sent = {pos}, .pending = kCmdCheckEnd, .knob = 206},
         {.name = "a request goes before the end check", .ask = {.command = kCmdNextTrack}, .lengthMs = 5000,
          .sent = {pos}, .pending = kCmdNextTrack, .knob = 206},
         {.name = "a click waits for its release", .ask = {.command = kCmdOpenButton}, .lengthMs = 0,
