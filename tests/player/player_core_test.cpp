@@ -103,8 +103,9 @@ struct Rig final : MediaDevice, MainTickHost, InputHost, KeyState, WaveVolume {
 };
 
 // A press and its release, with the position at 100 in PlayerState and at 5200 in the device, and
-// browsing on: the request of the press, the buttons lit and the journal after the release, what
-// the button-up carries out; a second release ends no search.
+// browsing on: the request of the press, the buttons lit for one more tick (at 1) and the journal
+// after the release, what the button-up carries out; a second release ends no search. A left
+// button up anywhere shortens the lights of the first nine buttons to that one tick.
 TEST(InputControlTest, PressesAndReleases) {
     const WindowPoint playButton{250, 50}, rewButton{210, 50}, openButton{210, 25}, minimiseBox{300, 5};
     const Strings minimise = {"[minimise]", "[place video]", "[capture]"};
@@ -126,6 +127,8 @@ TEST(InputControlTest, PressesAndReleases) {
         {.name = "REW's edge searches back", .at = rewEdge, .pending = kCmdSearchBackward,
          .lit = {kCounterSearchBackward}, .released = kCmdEndSearch},
         {.name = "no button: the window moves", .at = gap, .sent = {"[move]"}},
+        {.name = "no button, ten lit longer", .at = gap, .st = {.buttonCounters = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+         .lit = {0, 1, 2, 3, 4, 5, 6, 7, 8}, .sent = {"[move]"}},
         {.name = "PAUSE while playing pauses", .at = still, .pending = kCmdPause, .lit = {kCounterPauseLit}},
         {.name = "PAUSE while paused plays", .at = still, .st = {.paused = 1}, .pending = kCmdPlay,
          .lit = {kCounterPause}},
@@ -171,7 +174,7 @@ TEST(InputControlTest, PressesAndReleases) {
                   std::tuple(c.pending, 1, 0, c.track, c.minimised, c.search)) << c.name;
         release();
         std::vector<int> lit;
-        for (int i = 0; i < kButtonCounterCount; ++i) if (s.buttonCounters[i] > 0) lit.push_back(i);
+        for (int i = 0; i < kButtonCounterCount; ++i) if (s.buttonCounters[i] == 1) lit.push_back(i);
         EXPECT_EQ(std::tuple(lit, rig.journal), std::tuple(c.lit, c.sent)) << c.name;
         EXPECT_EQ(std::tuple(s.pendingCommand.Get(), s.quitRequested.Get(), s.mouseButtonDown, s.rightButtonSearch),
                   std::tuple(c.released < 0 ? c.pending : c.released, c.quit, 0, 0)) << c.name;
@@ -179,15 +182,6 @@ TEST(InputControlTest, PressesAndReleases) {
         release();
         EXPECT_EQ(s.pendingCommand.Get(), kCmdNone) << "a second release ends no search, " << c.name;
     }
-}
-
-// A left button up anywhere leaves the lights of the first nine buttons lit for one more tick only.
-TEST(InputControlTest, AButtonUpShortensTheLitButtonsToOneTick) {
-    Rig rig;
-    for (int i = 0; i < 10; ++i) rig.state.buttonCounters[i] = i + 2;
-    rig.input.OnLButtonUp({0, 0});
-    const int* counters = rig.state.buttonCounters;
-    EXPECT_EQ(std::vector<int>(counters, counters + 10), (std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 11}));
 }
 
 // The time display both ways with the time format each mode wants.
