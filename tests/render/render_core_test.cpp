@@ -120,9 +120,8 @@ TEST(Surface, CreateAddressingAndEncoding) {
     EXPECT_TRUE(s.IsEmpty() && s.EncodeBmp().empty());
 }
 
-constexpr Bgr kWhite{255, 255, 255};
-
 TEST(SurfaceCopy, ClipsToBothPictures) {
+    constexpr Bgr kWhite{255, 255, 255};
     // A 4 x 3 source of position colours into a 6 x 5 white destination; the rectangle that
     // must change is x, y, w, h (w 0: nothing).
     const std::array<int, 10> cases[] = {
@@ -250,15 +249,6 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
     EXPECT_TRUE(MatchesGolden(strips, 0, 0, 143, 24 * std::size(cases), "ticker_frames.bmp"));
 }
 
-// The ticker starts over once it has run the width of the title line it shows (line 0 here is 10 wide, line 1 999).
-TEST(CompositionTest, TheTickerStartsOverAtTheWidthOfTheLineItShows) {
-    for (const auto& [line, startsOver] : {std::pair{0, true}, {1, false}}) {
-        PlayerState st{.marqueeLine = line, .marqueeOffset = 10, .titleWidth = {10, 999}};
-        AdvanceTicker(st, 1);
-        EXPECT_EQ(st.marqueeOffset < 10, startsOver) << "line " << line;
-    }
-}
-
 // Logical pixels on whole device pixels: the first blocks' widths and the window's device size
 // at each ratio, and every device pixel of the window in exactly one logical pixel.
 TEST(DeviceScaleTest, EveryDevicePixelBelongsToOneLogicalPixel) {
@@ -284,7 +274,14 @@ TEST(DeviceScaleTest, EveryDevicePixelBelongsToOneLogicalPixel) {
     }
 }
 
-TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
+// Ticker steps: the line starts over, the gap (40) first, once it has run the width of the title line it shows (line
+// 0 here is 10 wide, line 1 999); the zoom percentage shows for six steps.
+TEST(CompositionTest, TickerStepsStartOverAtTheLineWidthAndShowTheZoomForSix) {
+    for (const auto& [line, offsetAfter] : {std::pair{0, -40}, {1, 10}}) {
+        PlayerState st{.marqueeLine = line, .marqueeOffset = 10, .titleWidth = {10, 999}};
+        AdvanceTicker(st, 1);
+        EXPECT_EQ(st.marqueeOffset, offsetAfter) << "line " << line;
+    }
     for (int fast : {0, 1}) {
         Rig r;
         r.state = {.zoomShowTicks = 6, .zoomPercent = 100};
