@@ -112,19 +112,17 @@ TEST(InputControlTest, PressesAndReleases) {
     // One picture whatever the display's time format: milliseconds are left for frames and back.
     const std::string frames = "set movie time format frames", ms = "set movie time format milliseconds";
     const std::string pos = "status movie position";
-    const WindowPoint playEdge{237, 45}, playCorner{273, 70}, rewEdge{236, 45}, gap{274, 70}, still{280, 25};
-    const WindowPoint stop{240, 25}, back{210, 75}, backEdge{254, 86}, next{256, 73}, ff{303, 70};
-    const WindowPoint smaller{158, 75}, larger{160, 75}, power{20, 70}, config{20, 25}, full{185, 75};
+    const WindowPoint gap{274, 70}, still{280, 25};  // no button; PAUSE
     struct Case { const char* name; WindowPoint at; bool right = false; PlayerState st; int pending = kCmdNone;
                   std::vector<int> lit; Strings sent{"[capture]"};
                   int released = -1, minimised = 0, quit = 0, track = 1, search = 0; };  // released -1: as pressed
     const Case cases[] = {
-        {.name = "PLAY's corner while paused plays", .at = playCorner, .st = {.paused = 1}, .pending = kCmdPlay,
+        {.name = "PLAY's corner while paused plays", .at = {273, 70}, .st = {.paused = 1}, .pending = kCmdPlay,
          .lit = {kCounterPlay}},
-        {.name = "PLAY's edge while searching plays", .at = playEdge, .st = {.speed = 3}, .pending = kCmdPlay,
+        {.name = "PLAY's edge while searching plays", .at = {237, 45}, .st = {.speed = 3}, .pending = kCmdPlay,
          .lit = {kCounterPlay}},
         {.name = "PLAY while playing: nothing", .at = playButton, .lit = {kCounterPlay}},
-        {.name = "REW's edge searches back", .at = rewEdge, .pending = kCmdSearchBackward,
+        {.name = "REW's edge searches back", .at = {236, 45}, .pending = kCmdSearchBackward,
          .lit = {kCounterSearchBackward}, .released = kCmdEndSearch},
         {.name = "no button: the window moves", .at = gap, .sent = {"[move]"}},
         {.name = "no button, ten lit longer", .at = gap, .st = {.buttonCounters = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
@@ -133,24 +131,24 @@ TEST(InputControlTest, PressesAndReleases) {
         {.name = "PAUSE while paused plays", .at = still, .st = {.paused = 1}, .pending = kCmdPlay,
          .lit = {kCounterPause}},
         {.name = "PAUSE with nothing open: only lit", .at = still, .st = {.closed = 1}, .lit = {kCounterPause}},
-        {.name = "STOP closes", .at = stop, .pending = kCmdClose, .lit = {kCounterStop}},
-        {.name = "BACK: previous track", .at = back, .pending = kCmdPreviousTrack, .lit = {kCounterPrevious}},
-        {.name = "FF searches forward", .at = ff, .pending = kCmdSearchForward, .lit = {kCounterSearchForward},
+        {.name = "STOP closes", .at = {240, 25}, .pending = kCmdClose, .lit = {kCounterStop}},
+        {.name = "BACK: previous track", .at = {210, 75}, .pending = kCmdPreviousTrack, .lit = {kCounterPrevious}},
+        {.name = "FF searches forward", .at = {303, 70}, .pending = kCmdSearchForward, .lit = {kCounterSearchForward},
          .released = kCmdEndSearch},
-        {.name = "BACK's edge while paused: a frame back", .at = backEdge, .st = {.paused = 1},
+        {.name = "BACK's edge while paused: a frame back", .at = {254, 86}, .st = {.paused = 1},
          .lit = {kCounterPrevious}, .sent = {frames, pos, "seek movie to 5199", ms, pos, "[capture]"}},
-        {.name = "NEXT while paused: a frame on", .at = next, .st = {.paused = 1, .timeFormatMs = 0},
+        {.name = "NEXT while paused: a frame on", .at = {256, 73}, .st = {.paused = 1, .timeFormatMs = 0},
          .lit = {kCounterNext}, .sent = {pos, "seek movie to 5201", "[capture]"}},
-        {.name = "smaller video", .at = smaller, .pending = kCmdSmallerVideo, .lit = {kCounterSmallerVideo}},
-        {.name = "larger video", .at = larger, .pending = kCmdLargerVideo, .lit = {kCounterLargerVideo}},
+        {.name = "smaller video", .at = {158, 75}, .pending = kCmdSmallerVideo, .lit = {kCounterSmallerVideo}},
+        {.name = "larger video", .at = {160, 75}, .pending = kCmdLargerVideo, .lit = {kCounterLargerVideo}},
         {.name = "REW with nothing open: only lit", .at = rewButton, .st = {.closed = 1},
          .lit = {kCounterSearchBackward}},
-        {.name = "power quits", .at = power, .lit = {kCounterClose}, .quit = 1},
+        {.name = "power quits", .at = {20, 70}, .lit = {kCounterClose}, .quit = 1},
         {.name = "OPEN: the file dialog", .at = openButton, .pending = kCmdOpenButton, .lit = {kCounterOpen},
          .sent = {"[capture]", "[open dialog]"}, .released = kCmdNone},
-        {.name = "CONFIG: the settings", .at = config, .pending = kCmdSettingsDialog, .lit = {kCounterSettings},
+        {.name = "CONFIG: the settings", .at = {20, 25}, .pending = kCmdSettingsDialog, .lit = {kCounterSettings},
          .sent = {"[capture]", "[settings]"}, .released = kCmdNone},
-        {.name = "full screen", .at = full, .pending = kCmdFullScreen, .lit = {kCounterFullScreen},
+        {.name = "full screen", .at = {185, 75}, .pending = kCmdFullScreen, .lit = {kCounterFullScreen},
          .sent = {"[capture]", "[full screen]", "[step sinks off]"}, .released = kCmdNone},
         {.name = "minimise box", .at = minimiseBox, .sent = minimise, .minimised = 1},
         {.name = "OPEN with the right button: the editor", .at = openButton, .right = true,
