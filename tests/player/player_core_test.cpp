@@ -381,8 +381,6 @@ TEST(MainTickTest, FullTickRequests) {
         return Values{{{P, kPanelButtonState}, kPanelButtonPressed}, {{P, kPanelButton}, kPanelPlayPause + 1},
                       {{P, kPanelVolumeState}, kPanelVolumeMoved}, {{P, kPanelVolumeLevel}, level}};
     };
-    const Values editorPlay{{{E, kEditorRequest}, kEditorRequestPlay}, {{E, kEditorChosenEntry}, 1},
-                            {{E, kEditorCurrent}, 1}, {{E, kEditorCount}, 2}};
     struct Case { const char* name; PlayerState st; Asked ask{}; int lengthMs = -1;  // -1: no track of a length open
                   Values values; Strings sent; std::string last = "[playback tick]"; int speed = 0, paused = 0;
                   int pending = kCmdNone, cooldown = 0, knob = 0, position = 0, failedWait = 0, learned = 0;
@@ -454,9 +452,10 @@ TEST(MainTickTest, FullTickRequests) {
         {.name = "the panel's volume below silence", .st = full(1, 1), .values = volume(-5),
          .sent = Concat({shown, {"[volume 0,0]"}}), .paused = 1, .pending = kCmdPlay, .knob = 10, .position = 5200},
         // The editor's play request: its entry opens; its index and count become the player's.
-        {.name = "the editor's play request", .st = {.closed = 1, .playlistEditorOpen = 1}, .values = editorPlay,
-         .sent = {"[reset request]", "[reset entry]", "close movie"}, .pending = kCmdOpenAndPlay, .index = 1,
-         .count = 2},
+        {.name = "the editor's play request", .st = {.closed = 1, .playlistEditorOpen = 1},
+         .values = {{{E, kEditorRequest}, kEditorRequestPlay}, {{E, kEditorChosenEntry}, 1}, {{E, kEditorCurrent}, 1},
+                    {{E, kEditorCount}, 2}}, .sent = {"[reset request]", "[reset entry]", "close movie"},
+         .pending = kCmdOpenAndPlay, .index = 1, .count = 2},
     };
     for (const Case& c : cases) {
         Rig rig;
