@@ -168,7 +168,7 @@ struct Rig {
 };
 
 // Lit counters 0, 2, 4 ... in one picture and 1, 3, 5 ... in the other: a neighbour's shows.
-TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
+TEST(CompositionTest, FramesMatchTheirGoldenPicturesAndTimeFieldsStopAtTheirLargestValue) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
     const auto timed = [](int lengthMs, int lengthFrames, int mode) {
         return PlayerState{.lengthMs = lengthMs, .lengthFrames = lengthFrames, .timeDisplayMode = TimeDisplayMode(mode),
@@ -196,6 +196,11 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
         r.Frame();
         EXPECT_TRUE(MatchesGolden(r.work, 0, 0, 407, 93, c.golden));
     }
+    using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
+    const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::Elapsed}, 36000000).cells, clock);
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::RawPosition}, 123456789).cells,
+              (std::array{9, 9, 9, 9, 9, 9, 9, 9}));
 }
 
 // A synthetic title: a bar as wide as the line, 6 more pixels past its end that must never show,
@@ -290,14 +295,6 @@ TEST(CompositionTest, TickerStepsStartOverAtTheLineWidthAndShowTheZoomForSix) {
         // A step comes each frame at a counter of 5, every fifth frame when it counts up from 0: six steps.
         EXPECT_EQ(shown, fast ? 30 : 6) << (fast ? "counting" : "at 5");
     }
-}
-
-TEST(CompositionTest, TimeFieldsStopAtTheirLargestValue) {
-    using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
-    const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
-    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::Elapsed}, 36000000).cells, clock);
-    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::RawPosition}, 123456789).cells,
-              (std::array{9, 9, 9, 9, 9, 9, 9, 9}));
 }
 
 // The right end of the dark run on the row below (230 + 1); never past a narrow surface.
