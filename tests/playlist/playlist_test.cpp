@@ -136,7 +136,7 @@ TEST(SortedAdd, CaseIsFoldedBeyondAsciiUnderAUtf8Locale) {  // full-width ａ be
     EXPECT_EQ(p.Entries(), (Strings{"/\xEF\xBD\x81", "/\xEF\xBC\xA2", "/\xEF\xBC\xA3"}));
 }
 
-TEST(ListReader, LineRules) {
+TEST(ListFile, ReadByLineRulesAndWrittenAsExactBytesThatReadBackTheSame) {
     TempFolder dir;
     const std::string d = dir.path(), cp932 = "\x89\xb9\x8a\x79";  // 音楽
     dir.Write("音楽/old.mp3", "");
@@ -166,15 +166,11 @@ TEST(ListReader, LineRules) {
     ParseListBytes("/a\r\n/b\r\n", appended, -1);
     EXPECT_EQ(appended.Entries(), (Strings{"/x", "/a", "/b"}));
     EXPECT_EQ(appended.Entry(-1) + appended.Entry(3), "") << "outside the store: no entry";
-}
-
-TEST(ListWriter, ExactBytesThatReadBackTheSame) {
-    TempFolder dir;
     const std::string z = "/" + std::string(4000, 'z');
-    const std::pair<Strings, std::string> cases[] = {{{}, ""}, {{"/a.mp3", "/b.wav"}, "/a.mp3\r\n/b.wav\r\n"},
+    const std::pair<Strings, std::string> written[] = {{{}, ""}, {{"/a.mp3", "/b.wav"}, "/a.mp3\r\n/b.wav\r\n"},
         {{"/音楽/曲1.mp3", "/x", "/x", "/caf\xe9", z}, "/音楽/曲1.mp3\r\n/x\r\n/x\r\n/caf\xe9\r\n" + z + "\r\n"},
         {{"/a\nb.mp3", "/c\r", std::string("/n\0", 3), "/d"}, "/d\r\n"}};  // a line end or NUL cannot be a line
-    for (const auto& [store, bytes] : cases) {
+    for (const auto& [store, bytes] : written) {
         ASSERT_TRUE(WriteListFile(dir.path() + "list.m3u", WithStore(store)));
         Playlist back;
         EXPECT_EQ(ReadListFile(dir.path() + "list.m3u", back), int(std::count(bytes.begin(), bytes.end(), '\n')));
@@ -185,7 +181,7 @@ TEST(ListWriter, ExactBytesThatReadBackTheSame) {
     EXPECT_EQ(ReadListFile(dir.path() + "none.tsr", none), -1);
 }
 
-TEST(LastList, LoadedCountedCreatedOrLeftAlone) {
+TEST(LastList, LoadedCountedCreatedOrLeftAloneAndFingerprintedByEntriesInOrder) {
     TempFolder dir;
     Playlist p;
     p.count = 5;
@@ -208,9 +204,6 @@ TEST(LastList, LoadedCountedCreatedOrLeftAlone) {
             << (fifo ? "a FIFO" : "a folder");
         EXPECT_EQ(std::filesystem::is_fifo(other.path() + "KORU.tsr"), fifo);
     }
-}
-
-TEST(LastList, FingerprintFollowsEntriesAndTheirOrder) {
     const std::vector<Strings> lists = {{}, {""}, {"/a"}, {"/a", "/b"}, {"/b", "/a"}, {"/a/b"}, {"/ab"}, {"/a", "/a"}};
     for (size_t i = 0; i < lists.size(); ++i)
         for (size_t j = 0; j < lists.size(); ++j)
