@@ -506,10 +506,8 @@ TEST(MainTickTest, PaceAfterAFullTick) {
     };
     for (const Case& c : cases) {
         Rig rig({.closed = 1, .firstTickDone = 1});
-        if (c.entry) {
-            rig.playlist.InsertAt(0, "/m/a.mp3");
-            rig.playlist.SyncCount();
-        }
+        if (c.entry) rig.playlist.InsertAt(0, "/m/a.mp3");
+        rig.playlist.SyncCount();
         c.change(rig.state);
         EXPECT_EQ(std::tuple(rig.tick.CanRest(c.quiet), rig.tick.CanSkipSubTicks(c.quiet), rig.tick.Pace(c.quiet)),
                   std::tuple(c.pace == Rest, c.pace != Run, c.pace)) << c.name;
