@@ -22,7 +22,7 @@ void ExpectPicture(const CDibSurface& s, int w, int h) {
         for (int x = 0; x < w; ++x) ASSERT_EQ(s.Pixel(x, y), PositionColour(x, y)) << "at " << x << ", " << y;
 }
 
-TEST(BmpLoad, EveryRowAlignedWhateverTheWidthOrderAndHeader) {
+TEST(BmpLoad, EveryRowAlignedAndOnlyTheCornerAskedForIsReadEvenOfAHugeFile) {
     TempFolder dir;
     const BmpRecipe recipes[] = {
         {321, 5}, {1, 3}, {2, 3}, {3, 3}, {5, 3}, {6, -4},  // -4: top-down
@@ -44,6 +44,21 @@ TEST(BmpLoad, EveryRowAlignedWhateverTheWidthOrderAndHeader) {
         ASSERT_TRUE(b.CreateFromFile(dir.path() + "p.bmp", 2, 2)) << "the top-left corner only";
         ExpectPicture(b, std::min(r.width, 2), 2);
     }
+    // 16384 x 16384, bottom-up, 805 MB on paper: a sparse file with only the top 400 rows.
+    std::string head = MakeBmp({16384, 1}, PositionColour).substr(0, 54);
+    head.replace(22, 4, std::string("\x00\x40\x00\x00", 4));  // height 16384
+    const off_t rowBytes = 16384 * 3;
+    const int fd = ::open((dir.path() + "huge.bmp").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_EQ(::pwrite(fd, head.data(), 54, 0), 54);
+    ASSERT_EQ(::ftruncate(fd, 54 + rowBytes * 16384), 0);
+    for (int y = 0; y < 400; ++y) {
+        std::string row; for (int x = 0; x < 640; ++x) row += {char(x), char(y), 77};
+        ASSERT_EQ(::pwrite(fd, row.data(), row.size(), 54 + rowBytes * (16383 - y)), ssize_t(row.size()));
+    }
+    ::close(fd);
+    CDibSurface s;
+    ASSERT_TRUE(s.CreateFromFile(dir.path() + "huge.bmp", 640, 400));
+    ExpectPicture(s, 640, 400);
 }
 
 TEST(BmpLoad, RefusedFromBytesAndFromFilesAndTheSurfaceIsEmpty) {
@@ -80,25 +95,6 @@ TEST(BmpLoad, RefusedFromBytesAndFromFilesAndTheSurfaceIsEmpty) {
         EXPECT_FALSE(s.CreateFromFile(path)) << path;
 }
 
-TEST(BmpLoad, OfAHugeHonestPictureOnlyTheCornerAskedForIsRead) {
-    // 16384 x 16384, bottom-up, 805 MB on paper: a sparse file with only the top 400 rows.
-    TempFolder dir;
-    std::string head = MakeBmp({16384, 1}, PositionColour).substr(0, 54);
-    head.replace(22, 4, std::string("\x00\x40\x00\x00", 4));  // height 16384
-    const off_t rowBytes = 16384 * 3;
-    const int fd = ::open((dir.path() + "huge.bmp").c_str(), O_RDWR | O_CREAT, 0644);
-    ASSERT_EQ(::pwrite(fd, head.data(), 54, 0), 54);
-    ASSERT_EQ(::ftruncate(fd, 54 + rowBytes * 16384), 0);
-    for (int y = 0; y < 400; ++y) {
-        std::string row; for (int x = 0; x < 640; ++x) row += {char(x), char(y), 77};
-        ASSERT_EQ(::pwrite(fd, row.data(), row.size(), 54 + rowBytes * (16383 - y)), ssize_t(row.size()));
-    }
-    ::close(fd);
-    CDibSurface s;
-    ASSERT_TRUE(s.CreateFromFile(dir.path() + "huge.bmp", 640, 400));
-    ExpectPicture(s, 640, 400);
-}
-
 TEST(Surface, CreateAddressingAndEncoding) {
     CDibSurface s, b;
     EXPECT_FALSE(s.Create(0, 5) || s.Create(5, -1) || s.Create(CDibSurface::kMaxSide + 1, 1));
@@ -120,9 +116,8 @@ TEST(Surface, CreateAddressingAndEncoding) {
     EXPECT_TRUE(s.IsEmpty() && s.EncodeBmp().empty());
 }
 
-constexpr Bgr kWhite{255, 255, 255};
-
 TEST(SurfaceCopy, ClipsToBothPictures) {
+    constexpr Bgr kWhite{255, 255, 255};
     // A 4 x 3 source of position colours into a 6 x 5 white destination; the rectangle that
     // must change is x, y, w, h (w 0: nothing).
     const std::array<int, 10> cases[] = {
@@ -168,12 +163,12 @@ TEST(Fade, HalfWayEachCallTowardTheSourceNeverPastIt) {
 
 struct Rig {
     Rig() { for (CDibSurface* s : {&skin, &work}) LoadBuiltInSkin(*s); }
-    void Frame() { ComposeFrame(work, skin, state, settings, in); }
+    DisplayText Frame() { return ComposeFrame(work, skin, state, settings, in); }
     CDibSurface skin, work; PlayerState state; Settings settings; FrameInputs in{0, 1, 0};
 };
 
 // Lit counters 0, 2, 4 ... in one picture and 1, 3, 5 ... in the other: a neighbour's shows.
-TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
+TEST(CompositionTest, FramesMatchTheirGoldenPicturesAndTimeFieldsStopAtTheirLargestValue) {
     struct Case { const char* golden; PlayerState st; FrameInputs in; int lit; };
     const auto timed = [](int lengthMs, int lengthFrames, int mode) {
         return PlayerState{.lengthMs = lengthMs, .lengthFrames = lengthFrames, .timeDisplayMode = TimeDisplayMode(mode),
@@ -201,17 +196,38 @@ TEST(CompositionTest, FramesMatchTheirGoldenPictures) {
         r.Frame();
         EXPECT_TRUE(MatchesGolden(r.work, 0, 0, 407, 93, c.golden));
     }
+    using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
+    const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::Elapsed}, 36000000).cells, clock);
+    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::RawPosition}, 123456789).cells,
+              (std::array{9, 9, 9, 9, 9, 9, 9, 9}));
 }
 
 // A synthetic title: a bar as wide as the line, 6 more pixels past its end that must never show,
 // a mark at its start. Line 1 lights INDEX; the browsed name (200 wide) replaces the ticker. A
 // step due moves 4 pixels first (entering from the right after an open), never on an empty list.
+// The frame also says which text pieces it showed, for the presenter that redraws them at device
+// resolution: the line, the gap and the line again, cut to the 141 pixels.
 TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
     enum { kStep = 1, kEarly = 2, kFresh = 4, kEmpty = 8, kBrowse = 16 };
-    struct Case { int line, width, offset, flags; };
-    const Case cases[] = {{1, 50, -40, 0}, {1, 50, 20, 0}, {1, 50, 48, kStep}, {1, 50, 50, 0}, {0, 300, 100, 0},
-        {0, 300, 159, 0}, {0, 300, 250, 0}, {1, 300, -141, 0}, {1, 300, -137, 0}, {1, 0, 4, 0}, {1, -3, -40, 0},
-        {1, 300, -141, kBrowse}, {1, 200, 999, kStep | kFresh}, {1, 200, 10, kStep | kEmpty}, {1, 200, 10, kEarly}};
+    struct Case { int line, width, offset, flags; std::vector<TextPiece> shown; };
+    const Case cases[] = {
+        {1, 50, -40, 0, {{0, 240, 50, 40}, {0, 200, 40, 90}, {0, 240, 11, 130}}},
+        {1, 50, 20, 0, {{20, 240, 30, 0}, {0, 200, 40, 30}, {0, 240, 50, 70}}},
+        {1, 50, 48, kStep, {{2, 200, 38, 0}, {0, 240, 50, 38}}},
+        {1, 50, 50, 0, {{0, 240, 50, 40}, {0, 200, 40, 90}, {0, 240, 11, 130}}},
+        {0, 300, 100, 0, {{100, 220, 141, 0}}},
+        {0, 300, 159, 0, {{159, 220, 141, 0}}},
+        {0, 300, 250, 0, {{250, 220, 50, 0}, {0, 200, 40, 50}, {0, 220, 51, 90}}},
+        {1, 300, -141, 0, {}},
+        {1, 300, -137, 0, {{0, 240, 4, 137}}},
+        {1, 0, 4, 0, {{0, 200, 40, 40}}},
+        {1, -3, -40, 0, {{0, 200, 40, 40}}},
+        {1, 300, -141, kBrowse, {{0, 260, 141, 0}}},
+        {1, 200, 999, kStep | kFresh, {{0, 240, 4, 137}}},
+        {1, 200, 10, kStep | kEmpty, {{10, 240, 141, 0}}},
+        {1, 200, 10, kEarly, {{10, 240, 141, 0}}},
+    };
     CDibSurface strips;
     strips.Create(143, 24 * std::size(cases));
     for (const Case& c : cases) {
@@ -226,39 +242,12 @@ TEST(CompositionTest, TickerFramesMatchTheirGoldenPicture) {
                    .marqueeStarted = c.flags & kFresh ? 0 : 1,
                    .titleWidth = {c.line ? 999 : c.width, c.line ? c.width : 999}};
         r.in.playlistCount = c.flags & kEmpty ? 0 : 1;
-        r.Frame();
+        const DisplayText shown = r.Frame();
+        EXPECT_EQ(std::vector<TextPiece>(shown.pieces.begin(), shown.pieces.begin() + shown.count), c.shown)
+            << "line " << c.line << ", " << c.width << " wide at " << c.offset << ", flags " << c.flags;
         r.work.CopyTo(strips, 0, 24 * int(&c - cases), 59, 22, 143, 24);
     }
     EXPECT_TRUE(MatchesGolden(strips, 0, 0, 143, 24 * std::size(cases), "ticker_frames.bmp"));
-}
-
-// What the display showed, for the presenter that redraws it at device resolution: the line,
-// the gap and the line again, cut to the 141 pixels; the browsed name instead of the ticker.
-TEST(CompositionTest, TheFrameSaysWhichTextPiecesItShowed) {
-    struct Case { int width, offset, trackPending; std::vector<TextPiece> shown; };
-    const Case cases[] = {
-        {.width = 50, .offset = 20, .trackPending = 0, .shown = {{20, 240, 30, 0}, {0, 200, 40, 30}, {0, 240, 50, 70}}},
-        {.width = 300, .offset = -141, .trackPending = 0, .shown = {}},
-        {.width = 300, .offset = -100, .trackPending = 0, .shown = {{0, 240, 41, 100}}},
-        {.width = 300, .offset = -100, .trackPending = 1, .shown = {{0, 260, 141, 0}}},
-    };
-    for (const Case& c : cases) {
-        Rig r;
-        r.state = {.trackPending = c.trackPending, .marqueeLine = 1, .marqueeOffset = c.offset, .marqueeStarted = 1,
-                   .titleWidth = {999, c.width}};
-        const DisplayText shown = ComposeFrame(r.work, r.skin, r.state, r.settings, r.in);
-        const std::vector<TextPiece> pieces(shown.pieces.begin(), shown.pieces.begin() + shown.count);
-        EXPECT_EQ(pieces, c.shown) << c.width << " wide at " << c.offset << (c.trackPending ? ", browsing" : "");
-    }
-}
-
-// The ticker starts over once it has run the width of the title line it shows (line 0 here is 10 wide, line 1 999).
-TEST(CompositionTest, TheTickerStartsOverAtTheWidthOfTheLineItShows) {
-    for (const auto& [line, startsOver] : {std::pair{0, true}, {1, false}}) {
-        PlayerState st{.marqueeLine = line, .marqueeOffset = 10, .titleWidth = {10, 999}};
-        AdvanceTicker(st, 1);
-        EXPECT_EQ(st.marqueeOffset < 10, startsOver) << "line " << line;
-    }
 }
 
 // Logical pixels on whole device pixels: the first blocks' widths and the window's device size
@@ -286,7 +275,14 @@ TEST(DeviceScaleTest, EveryDevicePixelBelongsToOneLogicalPixel) {
     }
 }
 
-TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
+// Ticker steps: the line starts over, the gap (40) first, once it has run the width of the title line it shows (line
+// 0 here is 10 wide, line 1 999); the zoom percentage shows for six steps.
+TEST(CompositionTest, TickerStepsStartOverAtTheLineWidthAndShowTheZoomForSix) {
+    for (const auto& [line, offsetAfter] : {std::pair{0, -40}, {1, 10}}) {
+        PlayerState st{.marqueeLine = line, .marqueeOffset = 10, .titleWidth = {10, 999}};
+        AdvanceTicker(st, 1);
+        EXPECT_EQ(st.marqueeOffset, offsetAfter) << "line " << line;
+    }
     for (int fast : {0, 1}) {
         Rig r;
         r.state = {.zoomShowTicks = 6, .zoomPercent = 100};
@@ -299,14 +295,6 @@ TEST(CompositionTest, TheZoomPercentageShowsForSixTickerSteps) {
         // A step comes each frame at a counter of 5, every fifth frame when it counts up from 0: six steps.
         EXPECT_EQ(shown, fast ? 30 : 6) << (fast ? "counting" : "at 5");
     }
-}
-
-TEST(CompositionTest, TimeFieldsStopAtTheirLargestValue) {
-    using skin::kGlyphHour, skin::kGlyphMinute, skin::kGlyphSecond;
-    const std::array<int, 8> clock{9, kGlyphHour, 5, 9, kGlyphMinute, 5, 9, kGlyphSecond};
-    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::Elapsed}, 36000000).cells, clock);
-    EXPECT_EQ(TimeFieldFor(PlayerState{.timeDisplayMode = TimeDisplayMode::RawPosition}, 123456789).cells,
-              (std::array{9, 9, 9, 9, 9, 9, 9, 9}));
 }
 
 // The right end of the dark run on the row below (230 + 1); never past a narrow surface.
