@@ -203,6 +203,8 @@ TEST(InputControlTest, HotspotsTakePressesOnTheirOwnPixelsOnly) {
         {"SHUFFLE", 19, 51, 32, 11, [](Rig& r) { return r.settings.shuffle == 0; }},
         {"REPEAT", 19, 38, 32, 11, [](Rig& r) { return r.settings.repeat == 0; }},
         {"BACK", 208, 73, 46, 13, [](Rig& r) { return r.state.pendingCommand.Get() == kCmdPreviousTrack; }},
+        {"PAUSE", 275, 19, 28, 23, [](Rig& r) { return r.state.pendingCommand.Get() == kCmdPause; }},
+        {"MINIMISE", 295, 1, 13, 14, [](Rig& r) { return r.state.minimiseState == MinimiseState::HidingVideo; }},
     };
     for (const auto& spot : spots) {
         const int right = spot.x + spot.w, bottom = spot.y + spot.h;

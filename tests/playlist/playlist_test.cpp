@@ -134,7 +134,7 @@ TEST(ListFile, ReadByLineRulesAndWrittenAsExactBytesThatReadBackTheSame) {
     const std::vector<std::pair<std::string, Strings>> cases = {
         {"#EXTM3U\r\n#EXTINF:215,Artist - Title\r\n/music/a.mp3\r\n", {"/music/a.mp3"}},
         {"music/a.mp3\r\n//server/share/a.mp3\r\n\r\n /b.mp3\r\nC:\\a.mp3\r\n", {}},
-        {"/a\r\n/b\n/c\r/d", {"/a", "/b", "/c", "/d"}},
+        {"/a\r\n/b\n//\n/c\r/d", {"/a", "/b", "/c", "/d"}},  // "//" is no path
         {"/my music/a b.mp3 \r\n", {"/my music/a b.mp3 "}},
         {"\xEF\xBB\xBF/a.mp3\r\n", {"/a.mp3"}},
         {std::string("/a\0b\r\n/c\r\n", 10), {"/c"}},
