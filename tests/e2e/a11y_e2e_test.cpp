@@ -28,9 +28,8 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspotsAndOrcaSpeaks
     const std::string address = bus.Run("dbus-send --session --reply-timeout=19000 --print-reply "
                                         "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress");
     ASSERT_NE(address.find("unix:"), address.npos) << address;
-    const std::vector<std::string> desktop = {bus.Environment(), "DISPLAY=" + display.Name(),
-                                              "XDG_RUNTIME_DIR=" + runtime.path(), "HOME=" + home.path(),
-                                              "SPEECHD_CMD=/bin/false"};
+    const std::vector<std::string> desktop = {bus.Environment(), "DISPLAY=" + display.Name(), "HOME=" + home.path(),
+                                              "XDG_RUNTIME_DIR=" + runtime.path(), "SPEECHD_CMD=/bin/false"};
     const TestDaemon windowManager({"openbox"}, desktop, false);
     const TestDaemon orca({"orca", "--replace", "--debug-file=" + home.path() + "orca.debug"}, desktop, false);
     ASSERT_TRUE(Eventually([&] { return CountOf(home.Read("orca.debug"), "registering listener for") > 0; }, 20s))

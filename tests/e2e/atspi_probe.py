@@ -3,10 +3,10 @@
 
 Usage: atspi_probe.py PID
 Waits for the application of process PID on the accessibility bus, prints each accessible child of its main window as
-"child NAME|ROLE" (NAME up to a colon: the title and the time say what they show after it), presses PLAY ("再生")
-through its action, prints the position slider's value once it has moved ("position N", 0 after 10 s), presses NEXT
-("次の曲") and prints the name of every name-changed event of the title within 10 s of it ("title NAME"). Exits 1 when
-the application or a hotspot cannot be found."""
+"child NAME|ROLE" (NAME up to a colon: the title and the time say what they show after it), presses PLAY
+("再生") through its action, prints the position slider's value once it has moved ("position N", 0 after 10 s),
+presses NEXT ("次の曲") and prints the name of every name-changed event of the title within 10 s of it
+("title NAME"). Exits 1 when the application or a hotspot cannot be found."""
 import sys
 import time
 
