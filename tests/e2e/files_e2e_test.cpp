@@ -36,7 +36,9 @@ TEST(LifecycleE2E, FirstStartCreatesDefaultsAndEachQuitSignalSavesInOrder) {
         home.Write("KORU.vol", "30000 20000\n");  // left, right
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done", 20s)) << player.Log();
-        const auto files = [&] { return std::tuple(home.Read("KORU.CFG"), home.Read("KORU.tsr"), home.Read("KORU.vol")); };
+        const auto files = [&] {
+            return std::tuple(home.Read("KORU.CFG"), home.Read("KORU.tsr"), home.Read("KORU.vol"));
+        };
         // The video just below the player; the volume as it was.
         const auto firstFiles = std::tuple(Configuration("MovieY=92"), std::string(), std::string("30000 20000\n"));
         EXPECT_EQ(files(), firstFiles);
