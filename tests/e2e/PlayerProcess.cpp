@@ -35,8 +35,7 @@ std::string ShellOutput(const std::string& command) {
 std::string MissingTool(const std::vector<std::string>& tools) {
     for (const std::string& tool : tools)
         if (ShellOutput(tool.starts_with("python3-") ? "/usr/bin/python3 -c 'import " + tool.substr(8) + "' && echo ok"
-                                                     : "command -v " + tool).empty())
-            return tool;
+                                                     : "command -v " + tool).empty()) return tool;
     return "";
 }
 std::string Configuration(const std::string& changes) {
@@ -73,7 +72,8 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int out
     std::vector<char*> cargv, cenv;  // made before the fork: the child only execs
     for (auto& a : argv) cargv.push_back(a.data());
     for (auto& e : env) cenv.push_back(e.data());
-    cargv.push_back(nullptr); cenv.push_back(nullptr);
+    cargv.push_back(nullptr);
+    cenv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
     if (out >= 0) ::dup2(out, 1);
@@ -145,7 +145,10 @@ bool PlayerProcess::WaitForQuitHandler(std::chrono::milliseconds timeout) {
     }, timeout);
 }
 void PlayerProcess::Signal(int signal) { if (m_pid > 0 && !m_reaped) ::kill(m_pid, signal); }
-int PlayerProcess::Quit(std::chrono::milliseconds timeout) { Signal(SIGTERM); return WaitForExit(timeout); }
+int PlayerProcess::Quit(std::chrono::milliseconds timeout) {
+    Signal(SIGTERM);
+    return WaitForExit(timeout);
+}
 bool PlayerProcess::CanRunAsNobody() { return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr; }
 
 TestDaemon::TestDaemon(std::vector<std::string> argv, const std::vector<std::string>& env, bool announces) {

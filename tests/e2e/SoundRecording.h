@@ -30,10 +30,9 @@ inline double Power(const std::vector<int>& x, std::size_t at, std::size_t n, do
 // load), in a private runtime folder: `env` is what its clients need (the first two what the player needs).
 struct PulseServer {
     bool Start() {  // false unless a client got an answer within 5 s
-        daemon = std::make_unique<TestDaemon>(
-            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--disable-shm=yes", "--exit-idle-time=-1",
-                                     "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
-                                     "module-native-protocol-unix auth-anonymous=1"}, env, false);
+        daemon = std::make_unique<TestDaemon>(std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no",
+            "--disable-shm=yes", "--exit-idle-time=-1", "--system=no", "-L", "module-null-sink sink_name=rec", "-L",
+            "module-native-protocol-unix auth-anonymous=1"}, env, false);
         const std::string info = "env '" + env[0] + "' '" + env[1] + "' pactl info >/dev/null 2>&1 && echo ok";
         if (!Eventually([&] { return ShellOutput(info) == "ok"; }, 5s)) daemon.reset();
         return daemon != nullptr;
@@ -97,23 +96,23 @@ protected:
         return paths;
     }
     // Plays `files` as the player's list (repeat off, `environment` added; the player keeps the test's HOME) while
-    // recording into `raw`, until the device closes after the last entry or `during` returns; its log in `log`.
-    void PlayAndRecord(const std::vector<std::string>& files, std::string& log, std::vector<std::string> environment,
-                       const std::string& raw, const std::function<void(PlayerProcess&)>& during = {}) {
+    // recording into m_rec, until the device closes after the last entry or `during` returns; the player's log.
+    std::string PlayAndRecord(const std::vector<std::string>& files, std::vector<std::string> environment,
+                              const std::function<void(PlayerProcess&)>& during = {}) {
         WriteStateFiles(m_home.path(), {}, "Repeat=0");
         environment.insert(environment.begin(), {m_pulse.env[0], m_pulse.env[1]});
-        auto recorder = m_pulse.Recorder(raw);
+        auto recorder = m_pulse.Recorder(m_rec);
         std::this_thread::sleep_for(300ms);
-        {
-            PlayerProcess player(m_home.path(), files, environment);
-            if (during) during(player);
-            else player.WaitForLogAfter("mci> open \"" + files.back().substr(files.back().rfind('/') + 1) + "\"",
-                                        "mci> close movie", 40s);
-            log = player.Log();
-            player.Quit();
-        }
+        PlayerProcess player(m_home.path(), files, environment);
+        if (during) during(player);
+        else player.WaitForLogAfter("mci> open \"" + files.back().substr(files.back().rfind('/') + 1) + "\"",
+                                    "mci> close movie", 40s);
+        const std::string log = player.Log();
+        player.Quit();
         std::this_thread::sleep_for(200ms);
+        return log;
     }
     TempFolder m_media, m_home;
+    const std::string m_rec = m_home.path() + "rec.raw";  // the recording of PlayAndRecord, s16le stereo
     PulseServer m_pulse;
 };

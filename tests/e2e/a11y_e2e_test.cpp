@@ -28,9 +28,8 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspotsAndOrcaSpeaks
     const std::string address = bus.Run("dbus-send --session --reply-timeout=19000 --print-reply "
                                         "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress");
     ASSERT_NE(address.find("unix:"), address.npos) << address;
-    const std::vector<std::string> desktop = {bus.Environment(), "DISPLAY=" + display.Name(),
-                                              "XDG_RUNTIME_DIR=" + runtime.path(), "HOME=" + home.path(),
-                                              "SPEECHD_CMD=/bin/false"};
+    const std::vector<std::string> desktop = {bus.Environment(), "DISPLAY=" + display.Name(), "HOME=" + home.path(),
+                                              "XDG_RUNTIME_DIR=" + runtime.path(), "SPEECHD_CMD=/bin/false"};
     const TestDaemon windowManager({"openbox"}, desktop, false);
     const TestDaemon orca({"orca", "--replace", "--debug-file=" + home.path() + "orca.debug"}, desktop, false);
     ASSERT_TRUE(Eventually([&] { return CountOf(home.Read("orca.debug"), "registering listener for") > 0; }, 20s))
@@ -53,11 +52,7 @@ TEST(AccessibilityE2E, AScreenReaderListsPressesAndReadsTheHotspotsAndOrcaSpeaks
     // After the hotspots, the notification a screen reader speaks at a change of track.
     ASSERT_EQ(children.size(), expected.size() + 1) << probe;
     EXPECT_TRUE(children.back().ends_with("|notification")) << children.back();
-    for (size_t i = 0; i < expected.size(); ++i) {
-        // The title and the time field say what they show after their name: "タイトル: ...".
-        const size_t bar = children[i].rfind('|'), end = std::min(children[i].find(':'), bar);
-        EXPECT_EQ(children[i].substr(0, end) + children[i].substr(bar), expected[i]);
-    }
+    EXPECT_EQ(std::vector(children.begin(), children.end() - 1), expected);
     EXPECT_TRUE(player.WaitForLogAfter("mci> open \"one.wav\"", "mci> play movie", 5s)) << "PLAY\n" << player.Log();
     const std::vector<std::string> position = LinesStartingWith(probe, "position ");
     ASSERT_EQ(position.size(), 1u) << probe;

@@ -2,26 +2,16 @@
 """What a screen reader sees of the player, through AT-SPI (pyatspi).
 
 Usage: atspi_probe.py PID
-Waits for the application of process PID on the accessibility bus, prints each accessible
-child of its main window as "child NAME|ROLE", presses PLAY ("再生") through its action, prints
-the position slider's value once it has moved ("position N", 0 after 10 s), presses NEXT
-("次の曲") and prints the name of every name-changed event of the title within 10 s of it
+Waits for the application of process PID on the accessibility bus, prints each accessible child of its main window as
+"child NAME|ROLE" (NAME up to a colon: the title and the time say what they show after it), presses PLAY
+("再生") through its action, prints the position slider's value once it has moved ("position N", 0 after 10 s),
+presses NEXT ("次の曲") and prints the name of every name-changed event of the title within 10 s of it
 ("title NAME"). Exits 1 when the application or a hotspot cannot be found."""
 import sys
 import time
 
 import pyatspi
 from gi.repository import GLib
-
-
-def find_app(pid, seconds=20):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.get_process_id() == pid:
-                return app
-        time.sleep(0.2)
-    return None
 
 
 def press(node):
@@ -39,16 +29,19 @@ def run_until(done, seconds=10.0):
 
 
 def main():
-    app = find_app(int(sys.argv[1]))
-    window = next((w for w in app or [] if w is not None and w.childCount >= 20), None)
+    pid = int(sys.argv[1])
+    found = lambda: [a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.get_process_id() == pid]
+    run_until(found, 20)
+    apps = found()
+    window = next((w for w in apps[0] if w is not None and w.childCount >= 20), None) if apps else None
     if window is None:
-        print("no application" if app is None else "no main window")
+        print("no main window" if apps else "no application")
         return 1
     children = {}
     for child in window:
-        print(f"child {child.name}|{child.getRoleName()}")
-        children[child.name.split(":")[0]] = child
-
+        name = child.name.split(":")[0]
+        children[name] = child
+        print(f"child {name}|{child.getRoleName()}")
     titles = []
     pyatspi.Registry.registerEventListener(
         lambda e: titles.append(e.source.name) if e.source.name.startswith("タイトル") else None,

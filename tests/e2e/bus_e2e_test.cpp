@@ -204,7 +204,8 @@ TEST_F(BusE2E, AStartRacingAQuitEndsWithExactlyOnePlayerOnTheBus) {
         PlayerProcess first(firstHome.path(), {}, {bus.Environment()});
         ASSERT_TRUE(first.WaitForLog("on the session bus", 20s)) << first.Log();
         ASSERT_TRUE(first.WaitForQuitHandler(10s));
-        first.Signal(SIGTERM); std::this_thread::sleep_for(delay);
+        first.Signal(SIGTERM);
+        std::this_thread::sleep_for(delay);
         PlayerProcess second(laterHome.path(), {home.path() + "one.wav"}, {bus.Environment()});
         EXPECT_EQ(first.WaitForExit(20s), 0) << first.Log();
         ASSERT_TRUE(second.WaitForLog("on the session bus", 20s)) << delay.count() << " ms\n" << second.Log();

@@ -10,10 +10,7 @@
 #include "tests/e2e/SoundRecording.h"
 
 namespace {
-struct Box {
-    int x = 0, y = 0, w = 0, h = 0;
-    friend bool operator==(const Box&, const Box&) = default;
-};
+struct Box { int x = 0, y = 0, w = 0, h = 0; friend bool operator==(const Box&, const Box&) = default; };
 std::ostream& operator<<(std::ostream& o, const Box& b) { return o << b.x << "," << b.y << " " << b.w << "x" << b.h; }
 
 // An MPEG-2 clip of one colour, 25 frames a second; "made" once it is.
@@ -257,13 +254,10 @@ TEST_F(PictureE2E, JapaneseSoundAndSubtitleFirstAndTheKeysChooseOthers) {
     ASSERT_EQ(video.h, 240) << player.Log();
     std::this_thread::sleep_for(1500ms);
     EXPECT_GT(BrightPixels(Screenshot(), video), 40) << "the Japanese subtitle shows";
-    const auto key = [&](const char* k) {
-        desk.Run("xdotool windowactivate --sync " + desk.Window(player.pid()) + " key " + k);
-    };
-    key("b");
+    desk.Run("xdotool windowactivate --sync " + desk.Window(player.pid()) + " key b");
     ASSERT_TRUE(player.WaitForLog("device: audio track 1 of 2 (eng)", 3s)) << player.Log();
     EXPECT_TRUE(player.WaitForLog("title line: \xE9\x9F\xB3\xE5\xA3\xB0 1/2: eng |", 1s)) << player.Log();
-    key("v");
+    desk.Run("xdotool windowactivate --sync " + desk.Window(player.pid()) + " key v");
     ASSERT_TRUE(player.WaitForLog("device: subtitle track 0 of 1 (none)", 3s)) << player.Log();
     std::this_thread::sleep_for(800ms);
     EXPECT_EQ(BrightPixels(Screenshot(), video), 0) << "no subtitle";

@@ -24,19 +24,6 @@ std::vector<std::string> Opens(const std::string& log) {  // the names the devic
         names.push_back((*it)[1]);
     return names;
 }
-// The device opened each of `names` in turn, each ending (mode "stopped") before the next, and closed after the last.
-::testing::AssertionResult PlayedInOrder(const std::string& log, const std::vector<std::string>& names) {
-    size_t at = 0;
-    for (const std::string& name : names) {
-        if ((at = log.find("mci> open \"" + name + "\"", at)) == std::string::npos)
-            return ::testing::AssertionFailure() << name << " never opened\n" << log;
-        if ((at = log.find("mci> status movie mode  <stopped", at)) == std::string::npos)
-            return ::testing::AssertionFailure() << name << " never ended\n" << log;
-    }
-    if (log.find("mci> close movie", at) == log.npos) return ::testing::AssertionFailure() << "not closed\n" << log;
-    return ::testing::AssertionSuccess();
-}
-
 struct StateFilesE2E : ::testing::Test { TempFolder home; };  // the player's program folder
 using FormatsE2E = StateFilesE2E;
 
@@ -90,7 +77,8 @@ TEST_F(FormatsE2E, EveryFormatAndBrokenEntriesPlayInOrderAndTheTagReachesTheTitl
     };
     std::vector<std::string> list, names;
     for (const auto& f : files) {
-        list.push_back(home.Write(std::string("music/") + f.name, "")); names.push_back(f.name);
+        list.push_back(home.Write(std::string("music/") + f.name, ""));
+        names.push_back(f.name);
         const std::string command = "ffmpeg -v error -y " + f.ffmpeg + " '" + list.back() + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
@@ -112,7 +100,13 @@ TEST_F(FormatsE2E, EveryFormatAndBrokenEntriesPlayInOrderAndTheTagReachesTheTitl
     EXPECT_NE(log.find(list[4] + ": no stated length"), std::string::npos) << log;  // opened, or adopted as cued
     // Each reason as OpenTrackTest.WhyAFileWouldNotPlay has it, said with the entry's path.
     EXPECT_NE(log.find("cannot play " + home.path() + "m/text.wav: the device cannot play it"), log.npos) << log;
-    EXPECT_TRUE(PlayedInOrder(log, {"one.flac", "two.opus", "three.mp4", "stream.mp3", "stream.mpg", "a\"b.wav"}));
+    // Each playable entry opens and ends (mode "stopped") before the next opens; the device closes after the last.
+    size_t at = 0;
+    for (const std::string name : {"one.flac", "two.opus", "three.mp4", "stream.mp3", "stream.mpg", "a\"b.wav"}) {
+        at = log.find("mci> status movie mode  <stopped", log.find("mci> open \"" + name + "\"", at));
+        EXPECT_NE(at, log.npos) << name << " never opened, or never ended before the next";
+    }
+    EXPECT_NE(log.find("mci> close movie", at), log.npos) << "not closed\n" << log;
     EXPECT_NE(log.find("quit: list and settings saved, entry 0 of 10"), std::string::npos) << log;
     const size_t title = log.find("title line 2: \xE6\x9B\xB2\xE5\x90\x8D \xEF\xBC\x9A \xE6\xAD\x8C\xE6\x89\x8B  |");
     EXPECT_TRUE(title != log.npos && title > log.find("open \"one.flac") && title < log.find("open \"two.opus")) << log;
@@ -169,14 +163,16 @@ TEST_F(StateFilesE2E, KillsDuringSavesOfAHundredThousandEntriesLeaveWholeFilesAn
     const std::string oldCfg = Configuration("AutoPlay=0\nx=+0");
     int killedMidSave = 0, leftovers = 0;
     for (int trial = 0; trial < 20; ++trial) {
-        home.Write("KORU.tsr", oldList); home.Write("KORU.CFG", oldCfg);  // unchanged files are not saved again
+        home.Write("KORU.tsr", oldList);  // unchanged files are not saved again
+        home.Write("KORU.CFG", oldCfg);
         PlayerProcess player(home.path(), {});
         ASSERT_TRUE(player.WaitForLog("first tick done: 100000 entries", 60s))
             << "trial " << trial << ", exit " << player.WaitForExit(1s) << "\n" << player.Log();
         EXPECT_EQ(TempFiles(home), 0) << "the start removes what the last kill left";
         player.Signal(SIGTERM);
         const bool seen = Eventually([&] { return TempFiles(home) > 0; }, 20s, 200us);
-        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5)); player.Signal(SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(trial % 5));
+        player.Signal(SIGKILL);
         killedMidSave += player.WaitForExit(20s) == 128 + SIGKILL && seen;
         leftovers += TempFiles(home);
         const std::string list = home.Read("KORU.tsr"), cfg = home.Read("KORU.CFG");

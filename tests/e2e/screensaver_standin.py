@@ -15,7 +15,6 @@ RECORD = open(sys.argv[1], "a", buffering=1)  # appended at its end as it is now
 
 
 class ScreenSaver(dbus.service.Object):
-    SUPPORTS_MULTIPLE_OBJECT_PATHS = True
     cookies = 0
 
     @dbus.service.method(NAME, in_signature="ss", out_signature="u")
@@ -32,7 +31,6 @@ class ScreenSaver(dbus.service.Object):
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 saver = ScreenSaver(bus, "/org/freedesktop/ScreenSaver")
-saver.add_to_connection(bus, "/ScreenSaver")
 name = dbus.service.BusName(NAME, bus)
 print("ready", flush=True)
 GLib.MainLoop().run()

@@ -18,49 +18,42 @@ using GaplessE2E = SoundE2E;
 // encoder's padding is never heard). A change of sample rate (44.1 kHz, then 48 kHz) joins exactly; changes between a
 // track with a picture and one without do as well as libmpv's own play of the same pair (measured beside mpv: picture
 // then sound 1171 to 1702 samples short, sound then picture 2459, as it syncs the sound to the new picture), with no
-// silence. The tick cued each next entry and the device adopted it as it sounded.
+// silence. The device adopted each next entry, cued by the tick, as it sounded.
 TEST_F(GaplessE2E, EveryChangeOfAListRecordsAsTheWholeToneOrAsLibmpvJoinsAChangeOfFormat) {
     const std::string video = "ffmpeg -f lavfi -i testsrc2=s=160x120:r=25 -map 1:v -map 0:a -c:v mpeg4 -c:a flac "
                               "-shortest";
-    // `pieces` pieces by `encoders` (the last for the rest); every change `least`..`most` samples, silences <= `ms`.
-    struct Case { const char* what; const char* ext; Strings encoders; int pieces = 4; Strings env = {kLatency30};
+    // Four pieces by one encoder, else one by each encoder; every change `least`..`most` samples, silences <= `ms`.
+    struct Case { const char* what; const char* ext = "flac"; Strings encoders; Strings env = {kLatency30};
                   long least = 0, most = 0; double ms = 1; };
     const Case cases[] = {
-        {.what = "flac at 30 ms", .ext = "flac", .encoders = {"ffmpeg"}},
-        {.what = "flac at the default latency", .ext = "flac", .encoders = {"ffmpeg"}, .env = {}},
+        {.what = "flac at 30 ms", .encoders = {"ffmpeg"}},
+        {.what = "flac at the default latency", .encoders = {"ffmpeg"}, .env = {}},
         {.what = "wav", .ext = "wav", .encoders = {"ffmpeg"}},
         {.what = "mp3", .ext = "mp3", .encoders = {"lame"}},
         {.what = "ogg", .ext = "ogg", .encoders = {"oggenc"}},
         {.what = "opus", .ext = "opus", .encoders = {"opusenc"}},
         {.what = "wv", .ext = "wv", .encoders = {"ffmpeg"}},
         {.what = "m4a", .ext = "m4a", .encoders = {"ffmpeg -c:a aac"}},
-        {.what = "44.1 then 48 kHz", .ext = "flac", .encoders = {"ffmpeg", "ffmpeg -ar 48000"}, .pieces = 2,
-         .least = -2, .most = 2, .ms = 100},
-        {.what = "picture, sound", .ext = "mkv", .encoders = {video, "ffmpeg -c:a flac"}, .pieces = 2, .least = -1800,
-         .ms = 100},
-        {.what = "sound, picture", .ext = "mkv", .encoders = {"ffmpeg -c:a flac", video}, .pieces = 2, .least = -2600,
-         .ms = 100},
+        {.what = "44.1 then 48 kHz", .encoders = {"ffmpeg", "ffmpeg -ar 48000"}, .least = -2, .most = 2, .ms = 100},
+        {.what = "picture, sound", .ext = "mkv", .encoders = {video, "ffmpeg -c:a flac"}, .least = -1800, .ms = 100},
+        {.what = "sound, picture", .ext = "mkv", .encoders = {"ffmpeg -c:a flac", video}, .least = -2600, .ms = 100},
     };
     for (const Case& c : cases) {
-        const std::vector<std::string> files = Pieces(c.pieces, c.ext, c.encoders);
+        const int pieces = c.encoders.size() > 1 ? int(c.encoders.size()) : 4;
+        const std::vector<std::string> files = Pieces(pieces, c.ext, c.encoders);
         std::string log;
         Seams s;
+        const auto within = [&](long change) { return change >= c.least && change <= c.most; };
         for (int attempt = 0; attempt < 2; ++attempt) {  // a recording the machine cut into is made once more
-            PlayAndRecord(files, log, c.env, m_home.path() + "rec.raw");
-            s = MeasureSeams(m_home.path() + "rec.raw", c.pieces);
-            const auto within = [&](long change) { return change >= c.least && change <= c.most; };
+            log = PlayAndRecord(files, c.env);
+            s = MeasureSeams(m_rec, pieces);
             if (s.changes.size() + 1 == files.size() && std::ranges::all_of(s.changes, within)) break;
         }
         EXPECT_EQ(s.changes.size(), files.size() - 1) << c.what << ": " << s.said;
-        for (const long change : s.changes) {
-            EXPECT_GE(change, c.least) << c.what << ": samples lost, " << s.said;
-            EXPECT_LE(change, c.most) << c.what << ": samples inserted, " << s.said;
-        }
+        EXPECT_TRUE(std::ranges::all_of(s.changes, within)) << c.what << ": samples lost (< 0) or inserted, " << s.said;
         EXPECT_LE(s.silenceMs, c.ms) << c.what << ": " << s.said;
-        for (std::size_t k = 1; k < files.size(); ++k) {
-            EXPECT_NE(log.find("mci> cue movie next \"" + files[k] + "\""), std::string::npos) << c.what << "\n" << log;
+        for (std::size_t k = 1; k < files.size(); ++k)
             EXPECT_NE(log.find("device: adopted " + files[k]), std::string::npos) << c.what << "\n" << log;
-        }
         EXPECT_EQ(log.find("not queued"), std::string::npos) << c.what << "\n" << log;
     }
 }
@@ -104,9 +97,7 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
     std::vector<std::string> files;
     for (int t = 0; t < 4; ++t) WriteToneWav(files.emplace_back(m_media.path() + "abcd"[t] + ".wav"), 3, hz[t], 0.2);
     const auto cued = [&](auto& p, int i) { return p.WaitForLog("mci> cue movie next \"" + files[i] + "\"", 20s); };
-    std::string log;
-    const std::string raw = m_home.path() + "rec.raw";
-    PlayAndRecord({files[0], files[1], files[2]}, log, {kLatency30, bus.Environment()}, raw, [&](PlayerProcess& p) {
+    const auto log = PlayAndRecord({files[0], files[1], files[2]}, {kLatency30, bus.Environment()}, [&](auto& p) {
         ASSERT_TRUE(p.WaitForLog("on the session bus", 20s) && cued(p, 1)) << p.Log();
         std::this_thread::sleep_for(500ms);
         bus.Run("playerctl -p velkaf next");
@@ -117,7 +108,7 @@ TEST_F(GaplessE2E, ChoicesWhileAnEntryIsCuedPlayOnlyTheChosen) {
     });
     EXPECT_NE(log.find("device: opened " + files[1]), std::string::npos) << log;
     EXPECT_EQ(log.find("device: adopted "), std::string::npos) << log;
-    const std::vector<int> left = ReadLeft(raw);
+    const std::vector<int> left = ReadLeft(m_rec);
     // What sounded, 20 ms at a time: a tone ten times stronger than each other one (not the click
     // of a change, which has something of every tone).
     int windows[4] = {};
@@ -142,29 +133,22 @@ double Peak(const std::vector<int>& x) {
     return std::abs(*std::ranges::max_element(x, {}, [](int v) { return std::abs(v); })) / 32768.0;
 }
 
-class LoudnessE2E : public SoundE2E {
-protected:
-    // media/name made by ffmpeg from `input` (inputs and options); returns its path.
-    std::string Make(const std::string& name, const std::string& input) {
-        ShellOutput("ffmpeg -nostdin -v error " + input + " '" + m_media.path() + name + "'");
-        return m_media.path() + name;
-    }
-    // The file as a decoder gives it, what a tagger measures.
-    std::vector<int> Decoded(const std::string& path) {
-        ShellOutput("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -ac 2 -ar 44100 '" + path + ".raw'");
-        return ReadLeft(path + ".raw");
-    }
-    // With mutagen, as taggers write them: ID3v2 TXXX frames in MP3, else Vorbis or Opus comments.
-    void Tag(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fields) {
-        const bool id3 = path.ends_with(".mp3");
-        std::string py = id3 ? "from mutagen.mp3 import MP3; from mutagen.id3 import TXXX; f=MP3('" + path +
-                                   "'); f.tags is None and f.add_tags();"
-                             : "import mutagen; f=mutagen.File('" + path + "');";
-        for (const auto& [k, v] : fields)
-            py += id3 ? "f.tags.add(TXXX(desc='" + k + "',text=['" + v + "']));" : "f['" + k + "']='" + v + "';";
-        ShellOutput("/usr/bin/python3 -c \"" + py + "f.save()\"");
-    }
-};
+// ffmpeg makes `path` from `input` (inputs and options); the file as a decoder gives it, what a tagger measures.
+std::vector<int> MakeDecoded(const std::string& path, const std::string& input) {
+    ShellOutput("ffmpeg -nostdin -v error " + input + " '" + path + "'");
+    ShellOutput("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -ac 2 -ar 44100 '" + path + ".raw'");
+    return ReadLeft(path + ".raw");
+}
+// With mutagen, as taggers write them: ID3v2 TXXX frames in MP3, else Vorbis or Opus comments.
+void Tag(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fields) {
+    const bool id3 = path.ends_with(".mp3");
+    std::string py = "import mutagen; from mutagen.id3 import TXXX; f=mutagen.File('" + path + "'); "
+                     "f.tags is None and f.add_tags();";
+    for (const auto& [k, v] : fields)
+        py += id3 ? "f.tags.add(TXXX(desc='" + k + "',text=['" + v + "']));" : "f['" + k + "']='" + v + "';";
+    ShellOutput("/usr/bin/python3 -c \"" + py + "f.save()\"");
+}
+using LoudnessE2E = SoundE2E;
 
 TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     SKIP_WITHOUT("python3-mutagen");
@@ -178,9 +162,9 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     const Track levelled[] = {{"a.flac", 330, 0.5, ""}, {"b.mp3", 550, 0.1, "-c:a libmp3lame -b:a 192k"},
                               {"c.opus", 660, 0.7, "-c:a libopus -b:a 128k"}};
     std::vector<std::string> files;
-    for (int t = 0; t < 3; ++t) {
-        files.push_back(Make(levelled[t].name, tone(levelled[t].hz, levelled[t].amplitude) + levelled[t].options));
-        const std::vector<int> decoded = Decoded(files.back());
+    for (const Track& t : levelled) {
+        files.push_back(m_media.path() + t.name);
+        const std::vector<int> decoded = MakeDecoded(files.back(), tone(t.hz, t.amplitude) + t.options);
         const double rms = Rms(decoded, 0, decoded.size()), gain = Db(kTarget / rms);
         const long r128 = std::lround((gain - 5) * 256), hundredths = std::lround(gain * 100);
         char text[32];
@@ -190,17 +174,16 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
         else Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", text}, {"REPLAYGAIN_TRACK_PEAK", peak}});
     }
     // +12 dB would lift a half-scale sine far past full scale: lowered to fit its peak.
-    files.push_back(Make("d.flac", tone(770, 0.5)));
-    const std::vector<int> clip = Decoded(files.back());
+    files.push_back(m_media.path() + "d.flac");
+    const std::vector<int> clip = MakeDecoded(files.back(), tone(770, 0.5));
     const double clipPeak = Peak(clip);
     Tag(files.back(), {{"REPLAYGAIN_TRACK_GAIN", "+12.00 dB"}, {"REPLAYGAIN_TRACK_PEAK", std::to_string(clipPeak)}});
     // The seam tool's tone (440 Hz) cut in two pieces of 3 s with different gains.
     const std::vector<std::string> pieces = Pieces(2, "flac", {"ffmpeg"});
     for (const auto& [piece, gain] : {std::pair{pieces[0], "-2 dB"}, {pieces[1], "-5 dB"}})
         Tag(files.emplace_back(piece), {{"REPLAYGAIN_TRACK_GAIN", gain}, {"REPLAYGAIN_TRACK_PEAK", "0.9"}});
-    std::string log;
-    PlayAndRecord(files, log, {kLatency30}, m_home.path() + "rec.raw");  // the default settings
-    const std::vector<int> x = ReadLeft(m_home.path() + "rec.raw");
+    const std::string log = PlayAndRecord(files, {kLatency30});  // the default settings
+    const std::vector<int> x = ReadLeft(m_rec);
     for (std::size_t i = 1; i < files.size(); ++i)
         EXPECT_NE(log.find("mci> cue movie next \"" + files[i] + "\" gain "), std::string::npos) << files[i];
     // 20 ms at a time: the strongest tone; each track's median level and its samples at full scale.
@@ -208,11 +191,10 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     std::vector<double> levels[5];
     std::size_t fullScale = 0;
     for (std::size_t at = 0; at + 882 <= x.size(); at += 882) {
-        int which = -1;
-        double best = 1e10;  // below: silence
-        for (int t = 0; t < 5; ++t)
-            if (const double p = Power(x, at, 882, hz[t]); p > best) { best = p; which = t; }
-        if (which < 0) continue;
+        double power[5];
+        for (int t = 0; t < 5; ++t) power[t] = Power(x, at, 882, hz[t]);
+        const int which = int(std::ranges::max_element(power) - power);
+        if (power[which] <= 1e10) continue;  // silence
         levels[which].push_back(Rms(x, at, 882));
         if (which == 3) fullScale += std::count_if(&x[at], &x[at] + 882, [](int v) { return std::abs(v) >= 32767; });
     }
@@ -229,7 +211,7 @@ TEST_F(LoudnessE2E, TaggedTracksPlayAtOneLevelUnclippedAndJoinExactly) {
     EXPECT_LT(fullScale, levels[3].size() * 882 / 50) << "a clipped sine stays at full scale";  // 2 % of its samples
     // The join: every sample once and no silence, each piece at its own gain (the first half of the 440 Hz windows
     // the first piece's).
-    const Seams seams = MeasureSeams(m_home.path() + "rec.raw", 2);
+    const Seams seams = MeasureSeams(m_rec, 2);
     EXPECT_EQ(seams.changes, std::vector<long>{0}) << "samples lost (< 0) or inserted (> 0): " << seams.said;
     EXPECT_LE(seams.silenceMs, 0.1) << "a silence at the join: " << seams.said;
     const std::vector<double>& joined = levels[4];

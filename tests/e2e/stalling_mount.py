@@ -20,14 +20,11 @@ class StallingFile(fuse.Fuse):
         print("mounted", flush=True)
 
     def getattr(self, path):
-        st = fuse.Stat()
         if path == "/":
-            st.st_mode, st.st_nlink = stat.S_IFDIR | 0o755, 2
-        elif path == NAME:
-            st.st_mode, st.st_nlink, st.st_size = stat.S_IFREG | 0o444, 1, os.stat(SOURCE).st_size
-        else:
-            return -errno.ENOENT
-        return st
+            return fuse.Stat(st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
+        if path == NAME:
+            return fuse.Stat(st_mode=stat.S_IFREG | 0o444, st_nlink=1, st_size=os.stat(SOURCE).st_size)
+        return -errno.ENOENT
 
     def readdir(self, path, offset):
         return [fuse.Direntry(name) for name in (".", "..", NAME[1:])]
