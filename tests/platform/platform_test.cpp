@@ -58,8 +58,7 @@ TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) 
     std::string big(300000, 'x');
     big[123456] = '\0';
     dir.Write("big.bin", big);
-    dir.Write("empty.mp3", "");
-    dir.Write("folder/x", "");
+    for (const char* name : {"empty.mp3", "folder/x"}) dir.Write(name, "");
     ASSERT_EQ(::mkfifo((dir.path() + "fifo").c_str(), 0644), 0);
     fs::create_symlink(dir.path() + "gone", dir.path() + "dangling");
     const struct { const char* name; FileState state; std::optional<bool> firstBytes; } cases[] = {
@@ -107,14 +106,13 @@ TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTe
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_read, fs::perms::owner_read);
 }
 
-TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemoved) {
+// Another player's save shows as a lock: on its temporary file, which no cleaner removes, or on the folder.
+TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemovedAndOneSaverHoldsTheFolder) {
     TempFolder dir;
     for (const char* name : {".velkaf-a1B2c3", ".velkaf-ZZZZZZ", ".velkaf-locked", ".velkaf-12345", ".velkaf-1234567",
-                             "velkaf-abcdef", ".velkaf-ab-def", "KORU.tsr"})
+                             "velkaf-abcdef", ".velkaf-ab-def", "KORU.tsr", ".velkaf-folder/x"})
         dir.Write(name, "x");
-    dir.Write(".velkaf-folder/x", "");
     fs::create_symlink(dir.path() + "KORU.tsr", dir.path() + ".velkaf-linked");
-    // A save in progress by another player holds the lock on its file.
     const int held = ::open((dir.path() + ".velkaf-locked").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     EXPECT_EQ(RemoveStaleTempFiles(dir.path()), 2);
@@ -124,11 +122,7 @@ TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemoved) {
     EXPECT_EQ(left, (std::set<std::string>{".velkaf-locked", ".velkaf-12345", ".velkaf-1234567", "velkaf-abcdef",
                                            ".velkaf-ab-def", "KORU.tsr", ".velkaf-folder", ".velkaf-linked"}));
     EXPECT_EQ(RemoveStaleTempFiles(dir.path() + "none/"), 0);
-}
-
-TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
-    TempFolder dir;
-    // A second player waits while the first holds it, then goes on.
+    // A second player waits while the first holds the folder, then goes on.
     EXPECT_EQ((std::pair{FolderLock(dir.path()).Held(), FolderLock(dir.path(), 30).Held()}), std::pair(true, false));
     EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
     EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
@@ -145,8 +139,7 @@ TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
     };
     for (const Case& c : cases) {
         TempFolder dir;
-        dir.Write("real.tsr", "old\r\n");
-        dir.Write("keep/real.tsr", "old\r\n");
+        for (const char* name : {"real.tsr", "keep/real.tsr"}) dir.Write(name, "old\r\n");
         fs::create_symlink("keep/real.tsr", dir.path() + "hop.tsr");
         fs::create_symlink(c.link, dir.path() + "KORU.tsr");
         EXPECT_EQ(WriteFileAtomically(dir.path() + "KORU.tsr", "new\r\n"), c.saved) << c.name;
