@@ -91,14 +91,6 @@ constexpr double kSameFrame = 4.0;  // libmpv and ffmpeg convert colours a littl
 std::string OpenCommand(const std::string& path) { return "open \"" + path + "\" type mpegvideo alias movie"; }
 std::string CueCommand(const std::string& path) { return "cue movie next \"" + path + "\""; }
 
-// Runs `commands` ("": until the track has stopped) on a device that writes its sound to `out` as raw samples.
-void PlayScript(const std::string& out, const std::vector<std::string>& commands, const std::string& what = "") {
-    MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out, .openWaitMs = kWholeOpen});
-    const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
-    for (const std::string& command : commands)
-        ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok) << what << ": " << command;
-}
-
 double MeanDifference(const QImage& a, const QImage& b) {  // per channel (0..255); 255 when the sizes differ
     if (a.size() != b.size() || a.isNull()) return 255.0;
     const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
@@ -359,7 +351,12 @@ TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string out = folder.path() + c.what + ".pcm";
-        PlayScript(out, c.commands, c.what);
+        {  // the samples are all written once the device has gone
+            MpvMediaDevice d(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out, .openWaitMs = kWholeOpen});
+            const auto ended = [&] { return d.SendString("status movie mode") == "stopped"; };
+            for (const std::string& command : c.commands)
+                ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : d.Execute(command).ok) << command;
+        }
         EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), c.bytes);
         for (const Level& l : c.levels) EXPECT_NEAR(PcmRms(out, l.from, l.to), l.rms, 20) << "from frame " << l.from;
     }
