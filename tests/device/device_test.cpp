@@ -390,7 +390,7 @@ TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
             const auto count = [&] { most = std::max(most, list.EnginePlaylistCount()); };
             for (std::size_t k = 0; k < files.size(); ++k) {
                 SCOPED_TRACE(std::string(c.what) + " entry " + std::to_string(k));
-                if (k > 0) ASSERT_TRUE(list.Execute("close movie").ok);
+                if (k > 0) { ASSERT_TRUE(list.Execute("close movie").ok); }
                 ASSERT_TRUE(list.Execute(OpenCommand(files[k])).ok);
                 EXPECT_EQ(list.SendString("status movie length"), std::to_string(c.lengthsMs[k]));
                 const auto sounds = [&] { return list.SendString("status movie position") != "0"; };

@@ -102,8 +102,7 @@ TEST(SettingsFolderTest, StartCreatesOnlyAMissingFileLeavesAnUnreadableOneAndASa
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Missing);
     EXPECT_EQ(folder.Read("KORU.CFG"), ReadSource("tests/settings/golden/KORU.CFG.defaults"));
     const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    for (const std::string& name : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s})
-        folder.Write(name, "");
+    for (const std::string& n : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s}) folder.Write(n, "");
     s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
     s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
     s.backgroundFile = latin1 + ".bmp";
