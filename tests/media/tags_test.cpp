@@ -61,10 +61,9 @@ const std::string kSongCp932 = "\x8B\xC8\x96\xBC";
 std::string Size(size_t n, int bits) {  // 4 bytes, big-endian, 7 (sync-safe) or 8 bits each
     std::string o; for (int i = 3; i >= 0; --i) o += char((n >> (bits * i)) & ((1u << bits) - 1)); return o;
 }
-std::string Latin1Frame(const std::string& id, const std::string& t) {
-    return id + Size(t.size() + 1, 8) + std::string(3, '\0') + t;
-}
-std::string Id3v23(const std::string& frames) { return std::string("ID3\3\0\0", 6) + Size(frames.size(), 7) + frames; }
+// An ID3v2 frame (its size in 8 bits a byte in version 2.3, 7 in 2.4) and a tag of frames of version 3 or 4.
+std::string Frame(const char* id, std::string b, int bits) { return id + Size(b.size(), bits) + '\0' + '\0' + b; }
+std::string Id3v2(char v, const std::string& f) { return std::string{'I', 'D', '3', v, 0, 0} + Size(f.size(), 7) + f; }
 
 TEST(Latin1FieldTest, JapaneseLegacyBytesAreReadAsCp932) {
     const struct { const char* name; std::string bytes, shown; } cases[] = {
@@ -124,7 +123,7 @@ TEST(TrackTagTest, EveryTagFormatOnFilesAsOtherToolsWriteThemAndNoneOnWhatIsNotA
         {"v23.mp3", sine + tags + "-id3v2_version 3 $F", "", kSong, kSinger},  // UTF-16 frames
         {"v24.mp3", sine + tags + "-id3v2_version 4 $F", "", kSong, kSinger},  // UTF-8 frames
         {"legacy.mp3", sine + "-id3v2_version 0 $F", "", kSong, "Caf\xC3\xA9", true,
-         Id3v23(Latin1Frame("TIT2", kSongCp932) + Latin1Frame("TPE1", "Caf\xE9"))},
+         Id3v2(3, Frame("TIT2", '\0' + kSongCp932, 8) + Frame("TPE1", std::string("\0Caf\xE9", 5), 8))},
         {"x.flac", sine + tags + "$F", "", kSong, kSinger},
         {"x.opus", sine + tags + "-c:a libopus $F", "", kSong, kSinger},
         {"x.ogg", sine + tags + "-c:a libvorbis $F", "", kSong, kSinger},
@@ -136,7 +135,7 @@ TEST(TrackTagTest, EveryTagFormatOnFilesAsOtherToolsWriteThemAndNoneOnWhatIsNotA
         {"half-blank-v1.mp3", sine + tags + "$F", Id3v1Block("", "two", ' '), " ", "two "},
         {"blank-v1-only.mp3", sine + "-id3v2_version 0 $F", Id3v1Block("", "", ' '), " ", " "},
         {"broken.mp3", sine + "-id3v2_version 0 $F", "", "", "", false,
-         Id3v23("TIT2" + std::string("\x7F\x7F\x7F\x7F\0\0\0x", 8))},
+         Id3v2(3, "TIT2" + std::string("\x7F\x7F\x7F\x7F\0\0\0x", 8))},
         {"plain.wav", sine + "-ac 1 $F", "", "", "", false},
         {"v1-only.mp3", "", Id3v1Block("Song", "Band", ' '), "Song ", "Band "},
         {"v1-one-byte-early.mp3", "", Id3v1Block("Song", "Band", ' ') + "x", "", "", false, std::string(10, 'a')},
@@ -314,13 +313,9 @@ const std::string kPng = std::string("\x89PNG\r\n\x1A\n", 8) + "front", kJpeg = 
 
 // ID3v2.4 frames: text in UTF-8 (values apart by a zero byte), a picture without MIME type or description of type
 // `t`; a tag of them before eight MPEG-1 Layer III frames of 417 bytes (128 kbit/s).
-std::string Frame24(const char* id, const std::string& b) { return id + Size(b.size(), 7) + std::string(2, '\0') + b; }
-std::string Text(const char* id, const std::string& values) { return Frame24(id, "\x03" + values); }
-std::string Picture(char t, const std::string& b) { return Frame24("APIC", std::string(2, '\0') + t + '\0' + b); }
-std::string Mp3(const std::string& frames) {
-    return std::string("ID3\4\0\0", 6) + Size(frames.size(), 7) + frames +
-           Repeat(std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0'), 8);
-}
+std::string Text(const char* id, const std::string& values) { return Frame(id, "\x03" + values, 7); }
+std::string Picture(char t, const std::string& b) { return Frame("APIC", std::string(2, '\0') + t + '\0' + b, 7); }
+std::string Mp3(const std::string& f) { return Id3v2(4, f) + Repeat("\xFF\xFB\x90\x64" + std::string(413, '\0'), 8); }
 
 TEST(TrackDetailsTest, TagsAndTheFrontCoverOfAnId3v2Tag) {
     enum : char { kOther = 0, kFront = 3, kBack = 4, kMedia = 6 };  // picture types
