@@ -1,9 +1,8 @@
 // The device's command language: what the player writes parses to what it means, anything else is refused with a
 // reason. The media device on generated media: exact command strings in, replies and pictures out; the device shell:
 // one reply line per command line, and an orderly end however it is ended.
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#include <QProcess>
 #include <QRect>
 #include <cmath>
 #include <cstdlib>
@@ -533,28 +532,17 @@ INSTANTIATE_TEST_SUITE_P(MediaTable, FormatTest, ::testing::ValuesIn(kFormats), 
     return n;
 });
 
-// Runs the shell with a window on `input` from a pipe and reads `replies` bytes; with `signal` that is sent then, the
-// input still open. `status` gets the exit status.
-std::string RunShell(const std::string& input, size_t replies, int signal, int& status) {
-    int in[2], out[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0) return "<no pipe>";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], 0); ::dup2(out[1], 1); ::close(in[1]); ::close(out[0]);
-        ::execl(VELKAF_DEVICE_SHELL, VELKAF_DEVICE_SHELL, "--show", "--ao=null", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(in[0]); ::close(out[1]);
-    if (::write(in[1], input.data(), input.size()) < 0 || signal == 0) ::close(in[1]);
-    std::string text; char buf[4096];
-    for (ssize_t n; text.size() < replies && (n = ::read(out[0], buf, sizeof buf)) > 0;) text.append(buf, n);
-    if (signal != 0) ::kill(pid, signal);
-    if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000)) {
-        ::kill(pid, SIGKILL); ::waitpid(pid, &status, 0);
-    }
-    if (signal != 0) ::close(in[1]);
-    ::close(out[0]);
-    return text;
+// Runs the shell with a window on `input` and reads `replies` bytes; with `terminate`, SIGTERM is sent then, the input
+// still open. `code` gets its exit code, -1 when a signal ended it or it had not ended 10 s later.
+std::string RunShell(const std::string& input, qint64 replies, bool terminate, int& code) {
+    QProcess shell;
+    shell.start(VELKAF_DEVICE_SHELL, {"--show", "--ao=null"});
+    shell.write(input.data(), static_cast<qint64>(input.size()));
+    if (!terminate) shell.closeWriteChannel();
+    while (shell.bytesAvailable() < replies && shell.waitForReadyRead(10000)) continue;
+    if (terminate) shell.terminate();
+    code = shell.waitForFinished(10000) && shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+    return shell.readAll().toStdString();
 }
 
 TEST(DeviceShellTest, OneReplyLinePerCommandAndAnOrderlyEnd) {
@@ -565,12 +553,12 @@ TEST(DeviceShellTest, OneReplyLinePerCommandAndAnOrderlyEnd) {
                               "where movie destination\nstatus movie position\nstatus movie mode\nclose movie\n"
                               "status movie mode";  // no line end at the end of input
     const std::string replies = "\n4000\n\n100\n\n\n0 0 320 240\n50\nstopped\n\n\n";
-    int status = -1;
-    EXPECT_EQ(RunShell(input, replies.size(), 0, status), replies);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    int code = -1;
+    EXPECT_EQ(RunShell(input, static_cast<qint64>(replies.size()), false, code), replies);
+    EXPECT_EQ(code, 0);
     // With the window up and the input still open, SIGTERM ends it at once and cleanly: the
     // line reader is stopped and joined before the event loop and the device go.
-    EXPECT_EQ(RunShell(input, 6, SIGTERM, status).substr(0, 6), "\n4000\n");
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(RunShell(input, 6, true, code).substr(0, 6), "\n4000\n");
+    EXPECT_EQ(code, 0);
 }
 }  // namespace
