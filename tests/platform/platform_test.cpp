@@ -85,7 +85,7 @@ TEST(PlatformTest, QuitSignalsWakeThePipeUntilDrained) {
     EXPECT_EQ(std::pair(::poll(&watch, 1, 0), QuitSignalReceived()), std::pair(0, true));
 }
 
-TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTemporaryFile) {
+TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAlsoThroughALinkAndLeavesNoTemporaryFile) {
     TempFolder dir;
     const std::string path = dir.Write("KORU.tsr", "old content\r\n");
     // The same bytes again leave the file itself in place; other bytes, of any size, replace it.
@@ -104,6 +104,29 @@ TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTe
     EXPECT_TRUE(fs::is_fifo(dir.path() + "KORU.CFG"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_read, fs::perms::owner_read);
+    // A save through a link replaces its target and keeps the link.
+    struct Case { const char* name; const char* link; const char* target; bool saved; };  // target nullptr: none
+    const Case cases[] = {
+        {.name = "beside", .link = "real.tsr", .target = "real.tsr", .saved = true},
+        {.name = "other folder", .link = "keep/real.tsr", .target = "keep/real.tsr", .saved = true},
+        {.name = "chain", .link = "hop.tsr", .target = "keep/real.tsr", .saved = true},
+        {.name = "dangling", .link = "keep/gone.tsr", .target = nullptr, .saved = false},
+        {.name = "to a folder", .link = "keep", .target = nullptr, .saved = false},
+    };
+    for (const Case& c : cases) {
+        TempFolder linked;
+        for (const char* name : {"real.tsr", "keep/real.tsr"}) linked.Write(name, "old\r\n");
+        fs::create_symlink("keep/real.tsr", linked.path() + "hop.tsr");
+        fs::create_symlink(c.link, linked.path() + "KORU.tsr");
+        EXPECT_EQ(WriteFileAtomically(linked.path() + "KORU.tsr", "new\r\n"), c.saved) << c.name;
+        EXPECT_TRUE(fs::is_symlink(linked.path() + "KORU.tsr")) << c.name;
+        EXPECT_EQ(fs::read_symlink(linked.path() + "KORU.tsr"), c.link) << c.name;
+        if (c.target != nullptr) { EXPECT_EQ(linked.Read(c.target), "new\r\n") << c.name; }
+        EXPECT_EQ(linked.Read("keep/gone.tsr"), "<missing>") << c.name;
+        for (const char* folder : {"", "keep/"})
+            for (const auto& entry : fs::directory_iterator(linked.path() + folder))
+                EXPECT_NE(entry.path().filename().string().rfind(".velkaf-", 0), 0u) << c.name << ": " << entry.path();
+    }
 }
 
 // Another player's save shows as a lock: on its temporary file, which no cleaner removes, or on the folder.
@@ -126,30 +149,5 @@ TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemovedAndOneSaver
     EXPECT_EQ((std::pair{FolderLock(dir.path()).Held(), FolderLock(dir.path(), 30).Held()}), std::pair(true, false));
     EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
     EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
-}
-
-TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
-    struct Case { const char* name; const char* link; const char* target; bool saved; };  // target nullptr: none
-    const Case cases[] = {
-        {.name = "beside", .link = "real.tsr", .target = "real.tsr", .saved = true},
-        {.name = "other folder", .link = "keep/real.tsr", .target = "keep/real.tsr", .saved = true},
-        {.name = "chain", .link = "hop.tsr", .target = "keep/real.tsr", .saved = true},
-        {.name = "dangling", .link = "keep/gone.tsr", .target = nullptr, .saved = false},
-        {.name = "to a folder", .link = "keep", .target = nullptr, .saved = false},
-    };
-    for (const Case& c : cases) {
-        TempFolder dir;
-        for (const char* name : {"real.tsr", "keep/real.tsr"}) dir.Write(name, "old\r\n");
-        fs::create_symlink("keep/real.tsr", dir.path() + "hop.tsr");
-        fs::create_symlink(c.link, dir.path() + "KORU.tsr");
-        EXPECT_EQ(WriteFileAtomically(dir.path() + "KORU.tsr", "new\r\n"), c.saved) << c.name;
-        EXPECT_TRUE(fs::is_symlink(dir.path() + "KORU.tsr")) << c.name;
-        EXPECT_EQ(fs::read_symlink(dir.path() + "KORU.tsr"), c.link) << c.name;
-        if (c.target != nullptr) { EXPECT_EQ(dir.Read(c.target), "new\r\n") << c.name; }
-        EXPECT_EQ(dir.Read("keep/gone.tsr"), "<missing>") << c.name;
-        for (const char* folder : {"", "keep/"})
-            for (const auto& entry : fs::directory_iterator(dir.path() + folder))
-                EXPECT_NE(entry.path().filename().string().rfind(".velkaf-", 0), 0u) << c.name << ": " << entry.path();
-    }
 }
 }  // namespace
