@@ -1,7 +1,6 @@
 // The device's command language: what the player writes parses to what it means, anything else is refused with a
 // reason. The media device on generated media: exact command strings in, replies and pictures out; the device shell:
 // one reply line per command line, and an orderly end however it is ended.
-#include <unistd.h>
 #include <QProcess>
 #include <QRect>
 #include <cmath>
@@ -152,22 +151,20 @@ struct DeviceTest : ::testing::Test {
 // other; a close meanwhile gives it up and the next open works.
 TEST_F(DeviceTest, AnOpenInTheBackgroundEndsOpenOrIsGivenUpByAClose) {
     MpvMediaDevice background(MediaDeviceOptions{.audioOutput = "null", .openWaitMs = 0});
-    const auto modeOnceOpen = [&background] {  // the first mode, then the one once no longer "not ready" (5 s at most)
+    const auto opened = [&background](const char* name) {  // the first mode, then once no longer "not ready" (5 s most)
+        EXPECT_TRUE(background.Execute(OpenCommand(MediaPath(name))).ok) << name;
         const std::string first = background.SendString("status movie mode");
         if (first == "not ready") { EXPECT_FALSE(background.Execute("play movie").ok) << "refused while it opens"; }
         std::string mode = first;
         WaitUntil([&] { return (mode = background.SendString("status movie mode")) != "not ready"; }, 5000);
         return first + ", then " + mode;
     };
-    const std::string open = OpenCommand(MediaPath("video.mpg"));
-    ASSERT_TRUE(background.Execute(open).ok);
-    EXPECT_EQ(modeOnceOpen(), "not ready, then stopped");
+    EXPECT_EQ(opened("video.mpg"), "not ready, then stopped");
     EXPECT_EQ(background.SendString("status movie length"), "4000");
-    ASSERT_TRUE(background.Execute(open).ok);
+    ASSERT_TRUE(background.Execute(OpenCommand(MediaPath("video.mpg"))).ok);
     EXPECT_TRUE(background.Execute("close movie").ok);
     EXPECT_EQ(background.SendString("status movie mode"), "");
-    ASSERT_TRUE(background.Execute(OpenCommand(MediaPath("tone.wav"))).ok);
-    EXPECT_EQ(modeOnceOpen(), "not ready, then stopped");
+    EXPECT_EQ(opened("tone.wav"), "not ready, then stopped");
     EXPECT_TRUE(background.Execute("play movie").ok);
 }
 
@@ -222,7 +219,7 @@ TEST_F(DeviceTest, BadFilesLeaveNothingOpenAndAnyFileNameOpensExactlyThatFile) {
     for (const char* decoy : {"a", "b.wav", "x", "y.wav", "evil", "quoted", "two", "lines\r.wav", "blanks", "ends"})
         WriteToneWav(folder.path() + decoy, 1.5, 440, 0.2);
     for (size_t i = 0; i < std::size(names); ++i) WriteToneWav(folder.path() + names[i], 0.2 + 0.1 * i, 440, 0.2);
-    ASSERT_EQ(::chdir(folder.path().c_str()), 0);
+    std::filesystem::current_path(folder.path());
     for (size_t i = 0; i < std::size(names); ++i) {
         SCOPED_TRACE(names[i]);
         EXPECT_TRUE(Ok(OpenCommand(names[i])));
