@@ -186,8 +186,7 @@ std::string Object(const std::string& guid, const std::string& body, int64_t siz
 }
 // One extended-content attribute: name, type, declared size and the value's bytes.
 std::string Attribute(const std::string& name, int type, size_t size, const std::string& value) {
-    const std::string n = Utf16(name);
-    return Le(n.size(), 2) + n + Le(static_cast<uint64_t>(type), 2) + Le(size, 2) + value;
+    return Le(Utf16(name).size(), 2) + Utf16(name) + Le(static_cast<uint64_t>(type), 2) + Le(size, 2) + value;
 }
 // A header with the two objects every file has (zeroed), then `objects`, `count` of them.
 std::string Asf(const std::string& objects, int count) {
