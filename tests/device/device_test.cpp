@@ -28,7 +28,6 @@ DeviceCommand Parse(const std::string& text) {
     return p.command.value_or(DeviceCommand{});
 }
 
-// What the player writes reads back the same from its canonical text; anything else is refused with a reason.
 TEST(DeviceCommandTest, EveryCommandThePlayerSendsReadsBackAndAnythingElseIsRefused) {
     const struct { std::string text, canonical = ""; } cases[] = {  // canonical "": the same as the text
         {"open \"/a/\xe6\x97\xa5 b.mp3\" type mpegvideo alias movie"}, {"close movie"}, {"stop movie"}, {"play movie"},
