@@ -57,34 +57,30 @@ const std::map<std::string, const char*> kRecipes = {
 bool Exists(const std::string& path) { return std::filesystem::exists(path) && std::filesystem::file_size(path) > 0; }
 void Run(const std::string& c) { if (std::system(c.c_str()) != 0) throw std::runtime_error("failed: " + c); }
 
-// Made under the lock (closing the file lets go of it), written to a temporary name and
-// renamed, so a half-made file is never seen.
-void Make(const std::string& name) {
+// Made under the lock (closing the file lets go of it), written to a temporary name and renamed, so a half-made file is
+// never seen; `ffmpeg`: its inputs and encoding, the output path appended (none: tone.wav, written here).
+std::string Make(const std::string& name, const std::string& ffmpeg) {
     const std::string out = kDir + "/" + name;
-    if (Exists(out)) return;
+    if (Exists(out)) return out;
     std::filesystem::create_directories(kDir);
     const int lock = ::open((kDir + "/.lock").c_str(), O_CREAT | O_RDWR, 0644);
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + kDir);
     struct Closer { int fd; ~Closer() { ::close(fd); } } closer{lock};
     const std::string part = kDir + "/part-" + name;
-    if (Exists(out)) return;
+    if (Exists(out)) return out;
     // (SVT-AV1 prints its banner unless told to keep to errors.)
-    if (name == "tone.wav") WriteToneWav(part, 2.0, 1000.0, 0.5);
-    else Run("SVT_LOG=1 ffmpeg -nostdin -v error -y " + std::string(kRecipes.at(name)) + " '" + part + "'");
+    if (ffmpeg.empty()) WriteToneWav(part, 2.0, 1000.0, 0.5);
+    else Run("SVT_LOG=1 ffmpeg -nostdin -v error -y " + ffmpeg + " '" + part + "'");
     std::filesystem::rename(part, out);
+    return out;
 }
 }  // namespace
 
-std::string MediaPath(const std::string& name) { Make(name); return kDir + "/" + name; }
+std::string MediaPath(const std::string& name) { return Make(name, name == "tone.wav" ? "" : kRecipes.at(name)); }
 
 QImage DecodedFrame(const std::string& name, int n) {
-    const std::string out = kDir + "/frame-" + name + "-" + std::to_string(n) + ".png";
-    if (!Exists(out)) {
-        const std::string part = kDir + "/part-" + std::to_string(::getpid()) + "-frame.png";
-        Run("ffmpeg -nostdin -v error -y -i '" + MediaPath(name) + "' -vf 'select=eq(n\\," + std::to_string(n) +
-            ")' -vsync 0 -frames:v 1 '" + part + "'");
-        std::filesystem::rename(part, out);
-    }
+    const std::string frame = std::to_string(n), select = "-vf 'select=eq(n\\," + frame + ")' -vsync 0 -frames:v 1";
+    const std::string out = Make("frame-" + name + "-" + frame + ".png", "-i '" + MediaPath(name) + "' " + select);
     return QImage(QString::fromStdString(out)).convertToFormat(QImage::Format_RGB32);
 }
 

@@ -1,9 +1,7 @@
 // The device's command language: what the player writes parses to what it means, anything else is refused with a
 // reason. The media device on generated media: exact command strings in, replies and pictures out; the device shell:
 // one reply line per command line, and an orderly end however it is ended.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <QProcess>
 #include <QRect>
 #include <cmath>
 #include <cstdlib>
@@ -30,7 +28,7 @@ DeviceCommand Parse(const std::string& text) {
     return p.command.value_or(DeviceCommand{});
 }
 
-TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
+TEST(DeviceCommandTest, EveryCommandThePlayerSendsReadsBackAndAnythingElseIsRefused) {
     const struct { std::string text, canonical = ""; } cases[] = {  // canonical "": the same as the text
         {"open \"/a/\xe6\x97\xa5 b.mp3\" type mpegvideo alias movie"}, {"close movie"}, {"stop movie"}, {"play movie"},
         {"play movie from 12345"}, {"pause movie"}, {"seek movie to -3"}, {"seek movie to start"},
@@ -55,10 +53,7 @@ TEST(DeviceCommandTest, EveryCommandThePlayerSends) {
         EXPECT_EQ(FormatDeviceCommand(c), canonical.empty() ? text : canonical);
         EXPECT_EQ(Parse(FormatDeviceCommand(c)), c) << text;
     }
-}
-
-TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
-    const std::string cases[] = {
+    const std::string refused[] = {
         "", " \t ", "movie", "open", "open \"\" alias movie", "open \"x.mpg alias movie", "open \"x.mpg\"alias movie",
         "open x\"y.mpg alias movie", "open\"x.mpg\" alias movie", "open \"x.mpg\" type cdaudio alias movie",
         "open x.mpg alias", "open x.mpg alias a alias b", "open x.mpg type mpegvideo type mpegvideo",
@@ -80,7 +75,7 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
         "set movie gain 3 time format ms", "track movie", "track movie video next", "track movie audio 2",
         "track movie subtitle next next", std::string(kMaxCommandLength + 1, 'a'),
     };
-    for (const std::string& text : cases) {
+    for (const std::string& text : refused) {
         const ParsedCommand p = ParseDeviceCommand(text);
         EXPECT_TRUE(!p.command && !p.error.empty()) << text;
     }
@@ -90,14 +85,6 @@ TEST(DeviceCommandTest, MalformedCommandsAreRefused) {
 constexpr double kSameFrame = 4.0;  // libmpv and ffmpeg convert colours a little differently
 std::string OpenCommand(const std::string& path) { return "open \"" + path + "\" type mpegvideo alias movie"; }
 std::string CueCommand(const std::string& path) { return "cue movie next \"" + path + "\""; }
-
-// Runs `commands` ("": until the track has stopped) on a device that writes its sound to `out` as raw samples.
-void PlayScript(const std::string& out, const std::vector<std::string>& commands, const std::string& what = "") {
-    MpvMediaDevice device(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out, .openWaitMs = kWholeOpen});
-    const auto ended = [&] { return device.SendString("status movie mode") == "stopped"; };
-    for (const std::string& command : commands)
-        ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : device.Execute(command).ok) << what << ": " << command;
-}
 
 double MeanDifference(const QImage& a, const QImage& b) {  // per channel (0..255); 255 when the sizes differ
     if (a.size() != b.size() || a.isNull()) return 255.0;
@@ -163,22 +150,20 @@ struct DeviceTest : ::testing::Test {
 // other; a close meanwhile gives it up and the next open works.
 TEST_F(DeviceTest, AnOpenInTheBackgroundEndsOpenOrIsGivenUpByAClose) {
     MpvMediaDevice background(MediaDeviceOptions{.audioOutput = "null", .openWaitMs = 0});
-    const auto modeOnceOpen = [&background] {  // the first mode, then the one once no longer "not ready" (5 s at most)
+    const auto opened = [&background](const char* name) {  // the first mode, then once no longer "not ready" (5 s most)
+        EXPECT_TRUE(background.Execute(OpenCommand(MediaPath(name))).ok) << name;
         const std::string first = background.SendString("status movie mode");
         if (first == "not ready") { EXPECT_FALSE(background.Execute("play movie").ok) << "refused while it opens"; }
         std::string mode = first;
         WaitUntil([&] { return (mode = background.SendString("status movie mode")) != "not ready"; }, 5000);
         return first + ", then " + mode;
     };
-    const std::string open = OpenCommand(MediaPath("video.mpg"));
-    ASSERT_TRUE(background.Execute(open).ok);
-    EXPECT_EQ(modeOnceOpen(), "not ready, then stopped");
+    EXPECT_EQ(opened("video.mpg"), "not ready, then stopped");
     EXPECT_EQ(background.SendString("status movie length"), "4000");
-    ASSERT_TRUE(background.Execute(open).ok);
+    ASSERT_TRUE(background.Execute(OpenCommand(MediaPath("video.mpg"))).ok);
     EXPECT_TRUE(background.Execute("close movie").ok);
     EXPECT_EQ(background.SendString("status movie mode"), "");
-    ASSERT_TRUE(background.Execute(OpenCommand(MediaPath("tone.wav"))).ok);
-    EXPECT_EQ(modeOnceOpen(), "not ready, then stopped");
+    EXPECT_EQ(opened("tone.wav"), "not ready, then stopped");
     EXPECT_TRUE(background.Execute("play movie").ok);
 }
 
@@ -233,7 +218,7 @@ TEST_F(DeviceTest, BadFilesLeaveNothingOpenAndAnyFileNameOpensExactlyThatFile) {
     for (const char* decoy : {"a", "b.wav", "x", "y.wav", "evil", "quoted", "two", "lines\r.wav", "blanks", "ends"})
         WriteToneWav(folder.path() + decoy, 1.5, 440, 0.2);
     for (size_t i = 0; i < std::size(names); ++i) WriteToneWav(folder.path() + names[i], 0.2 + 0.1 * i, 440, 0.2);
-    ASSERT_EQ(::chdir(folder.path().c_str()), 0);
+    std::filesystem::current_path(folder.path());
     for (size_t i = 0; i < std::size(names); ++i) {
         SCOPED_TRACE(names[i]);
         EXPECT_TRUE(Ok(OpenCommand(names[i])));
@@ -359,7 +344,12 @@ TEST_F(DeviceTest, OnlyTheChosenEntrySounds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string out = folder.path() + c.what + ".pcm";
-        PlayScript(out, c.commands, c.what);
+        {  // the samples are all written once the device has gone
+            MpvMediaDevice d(MediaDeviceOptions{.audioOutput = "pcm", .pcmCaptureFile = out, .openWaitMs = kWholeOpen});
+            const auto ended = [&] { return d.SendString("status movie mode") == "stopped"; };
+            for (const std::string& command : c.commands)
+                ASSERT_TRUE(command.empty() ? WaitUntil(ended, 8000) : d.Execute(command).ok) << command;
+        }
         EXPECT_EQ(static_cast<long>(std::filesystem::file_size(out)), c.bytes);
         for (const Level& l : c.levels) EXPECT_NEAR(PcmRms(out, l.from, l.to), l.rms, 20) << "from frame " << l.from;
     }
@@ -393,7 +383,7 @@ TEST_F(DeviceTest, AListHandsOverEveryEntryWithItsStatedLength) {
             const auto count = [&] { most = std::max(most, list.EnginePlaylistCount()); };
             for (std::size_t k = 0; k < files.size(); ++k) {
                 SCOPED_TRACE(std::string(c.what) + " entry " + std::to_string(k));
-                if (k > 0) ASSERT_TRUE(list.Execute("close movie").ok);
+                if (k > 0) { ASSERT_TRUE(list.Execute("close movie").ok); }
                 ASSERT_TRUE(list.Execute(OpenCommand(files[k])).ok);
                 EXPECT_EQ(list.SendString("status movie length"), std::to_string(c.lengthsMs[k]));
                 const auto sounds = [&] { return list.SendString("status movie position") != "0"; };
@@ -536,28 +526,17 @@ INSTANTIATE_TEST_SUITE_P(MediaTable, FormatTest, ::testing::ValuesIn(kFormats), 
     return n;
 });
 
-// Runs the shell with a window on `input` from a pipe and reads `replies` bytes; with `signal` that is sent then, the
-// input still open. `status` gets the exit status.
-std::string RunShell(const std::string& input, size_t replies, int signal, int& status) {
-    int in[2], out[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0) return "<no pipe>";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], 0); ::dup2(out[1], 1); ::close(in[1]); ::close(out[0]);
-        ::execl(VELKAF_DEVICE_SHELL, VELKAF_DEVICE_SHELL, "--show", "--ao=null", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(in[0]); ::close(out[1]);
-    if (::write(in[1], input.data(), input.size()) < 0 || signal == 0) ::close(in[1]);
-    std::string text; char buf[4096];
-    for (ssize_t n; text.size() < replies && (n = ::read(out[0], buf, sizeof buf)) > 0;) text.append(buf, n);
-    if (signal != 0) ::kill(pid, signal);
-    if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000)) {
-        ::kill(pid, SIGKILL); ::waitpid(pid, &status, 0);
-    }
-    if (signal != 0) ::close(in[1]);
-    ::close(out[0]);
-    return text;
+// Runs the shell with a window on `input` and reads `replies` bytes; with `terminate`, SIGTERM is sent then, the input
+// still open. `code` gets its exit code, -1 when a signal ended it or it had not ended 10 s later.
+std::string RunShell(const std::string& input, qint64 replies, bool terminate, int& code) {
+    QProcess shell;
+    shell.start(VELKAF_DEVICE_SHELL, {"--show", "--ao=null"});
+    shell.write(input.data(), static_cast<qint64>(input.size()));
+    if (!terminate) shell.closeWriteChannel();
+    while (shell.bytesAvailable() < replies && shell.waitForReadyRead(10000)) continue;
+    if (terminate) shell.terminate();
+    code = shell.waitForFinished(10000) && shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+    return shell.readAll().toStdString();
 }
 
 TEST(DeviceShellTest, OneReplyLinePerCommandAndAnOrderlyEnd) {
@@ -568,12 +547,12 @@ TEST(DeviceShellTest, OneReplyLinePerCommandAndAnOrderlyEnd) {
                               "where movie destination\nstatus movie position\nstatus movie mode\nclose movie\n"
                               "status movie mode";  // no line end at the end of input
     const std::string replies = "\n4000\n\n100\n\n\n0 0 320 240\n50\nstopped\n\n\n";
-    int status = -1;
-    EXPECT_EQ(RunShell(input, replies.size(), 0, status), replies);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    int code = -1;
+    EXPECT_EQ(RunShell(input, static_cast<qint64>(replies.size()), false, code), replies);
+    EXPECT_EQ(code, 0);
     // With the window up and the input still open, SIGTERM ends it at once and cleanly: the
     // line reader is stopped and joined before the event loop and the device go.
-    EXPECT_EQ(RunShell(input, 6, SIGTERM, status).substr(0, 6), "\n4000\n");
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(RunShell(input, 6, true, code).substr(0, 6), "\n4000\n");
+    EXPECT_EQ(code, 0);
 }
 }  // namespace

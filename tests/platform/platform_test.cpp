@@ -58,8 +58,7 @@ TEST(PlatformTest, StateFilesAreProbedAndReadWithoutBlockingAndOnlyWhenRegular) 
     std::string big(300000, 'x');
     big[123456] = '\0';
     dir.Write("big.bin", big);
-    dir.Write("empty.mp3", "");
-    dir.Write("folder/x", "");
+    for (const char* name : {"empty.mp3", "folder/x"}) dir.Write(name, "");
     ASSERT_EQ(::mkfifo((dir.path() + "fifo").c_str(), 0644), 0);
     fs::create_symlink(dir.path() + "gone", dir.path() + "dangling");
     const struct { const char* name; FileState state; std::optional<bool> firstBytes; } cases[] = {
@@ -86,7 +85,7 @@ TEST(PlatformTest, QuitSignalsWakeThePipeUntilDrained) {
     EXPECT_EQ(std::pair(::poll(&watch, 1, 0), QuitSignalReceived()), std::pair(0, true));
 }
 
-TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTemporaryFile) {
+TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAlsoThroughALinkAndLeavesNoTemporaryFile) {
     TempFolder dir;
     const std::string path = dir.Write("KORU.tsr", "old content\r\n");
     // The same bytes again leave the file itself in place; other bytes, of any size, replace it.
@@ -105,36 +104,7 @@ TEST(PlatformTest, WriteFileAtomicallyReplacesOnlyRegularFilesWholeAndLeavesNoTe
     EXPECT_TRUE(fs::is_fifo(dir.path() + "KORU.CFG"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_read, fs::perms::owner_read);
-}
-
-TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemoved) {
-    TempFolder dir;
-    for (const char* name : {".velkaf-a1B2c3", ".velkaf-ZZZZZZ", ".velkaf-locked", ".velkaf-12345", ".velkaf-1234567",
-                             "velkaf-abcdef", ".velkaf-ab-def", "KORU.tsr"})
-        dir.Write(name, "x");
-    dir.Write(".velkaf-folder/x", "");
-    fs::create_symlink(dir.path() + "KORU.tsr", dir.path() + ".velkaf-linked");
-    // A save in progress by another player holds the lock on its file.
-    const int held = ::open((dir.path() + ".velkaf-locked").c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    EXPECT_EQ(RemoveStaleTempFiles(dir.path()), 2);
-    ::close(held);
-    std::set<std::string> left;
-    for (const auto& entry : fs::directory_iterator(dir.path())) left.insert(entry.path().filename());
-    EXPECT_EQ(left, (std::set<std::string>{".velkaf-locked", ".velkaf-12345", ".velkaf-1234567", "velkaf-abcdef",
-                                           ".velkaf-ab-def", "KORU.tsr", ".velkaf-folder", ".velkaf-linked"}));
-    EXPECT_EQ(RemoveStaleTempFiles(dir.path() + "none/"), 0);
-}
-
-TEST(PlatformTest, FolderLockLetsOneSaverAtATime) {
-    TempFolder dir;
-    // A second player waits while the first holds it, then goes on.
-    EXPECT_EQ((std::pair{FolderLock(dir.path()).Held(), FolderLock(dir.path(), 30).Held()}), std::pair(true, false));
-    EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
-    EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
-}
-
-TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
+    // A save through a link replaces its target and keeps the link.
     struct Case { const char* name; const char* link; const char* target; bool saved; };  // target nullptr: none
     const Case cases[] = {
         {.name = "beside", .link = "real.tsr", .target = "real.tsr", .saved = true},
@@ -144,19 +114,40 @@ TEST(FilesLinkTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
         {.name = "to a folder", .link = "keep", .target = nullptr, .saved = false},
     };
     for (const Case& c : cases) {
-        TempFolder dir;
-        dir.Write("real.tsr", "old\r\n");
-        dir.Write("keep/real.tsr", "old\r\n");
-        fs::create_symlink("keep/real.tsr", dir.path() + "hop.tsr");
-        fs::create_symlink(c.link, dir.path() + "KORU.tsr");
-        EXPECT_EQ(WriteFileAtomically(dir.path() + "KORU.tsr", "new\r\n"), c.saved) << c.name;
-        EXPECT_TRUE(fs::is_symlink(dir.path() + "KORU.tsr")) << c.name;
-        EXPECT_EQ(fs::read_symlink(dir.path() + "KORU.tsr"), c.link) << c.name;
-        if (c.target != nullptr) { EXPECT_EQ(dir.Read(c.target), "new\r\n") << c.name; }
-        EXPECT_EQ(dir.Read("keep/gone.tsr"), "<missing>") << c.name;
+        TempFolder linked;
+        for (const char* name : {"real.tsr", "keep/real.tsr"}) linked.Write(name, "old\r\n");
+        fs::create_symlink("keep/real.tsr", linked.path() + "hop.tsr");
+        fs::create_symlink(c.link, linked.path() + "KORU.tsr");
+        EXPECT_EQ(WriteFileAtomically(linked.path() + "KORU.tsr", "new\r\n"), c.saved) << c.name;
+        EXPECT_TRUE(fs::is_symlink(linked.path() + "KORU.tsr")) << c.name;
+        EXPECT_EQ(fs::read_symlink(linked.path() + "KORU.tsr"), c.link) << c.name;
+        if (c.target != nullptr) { EXPECT_EQ(linked.Read(c.target), "new\r\n") << c.name; }
+        EXPECT_EQ(linked.Read("keep/gone.tsr"), "<missing>") << c.name;
         for (const char* folder : {"", "keep/"})
-            for (const auto& entry : fs::directory_iterator(dir.path() + folder))
+            for (const auto& entry : fs::directory_iterator(linked.path() + folder))
                 EXPECT_NE(entry.path().filename().string().rfind(".velkaf-", 0), 0u) << c.name << ": " << entry.path();
     }
+}
+
+// Another player's save shows as a lock: on its temporary file, which no cleaner removes, or on the folder.
+TEST(PlatformTest, OnlyUnlockedRegularTempFilesOfOurPatternAreRemovedAndOneSaverHoldsTheFolder) {
+    TempFolder dir;
+    for (const char* name : {".velkaf-a1B2c3", ".velkaf-ZZZZZZ", ".velkaf-locked", ".velkaf-12345", ".velkaf-1234567",
+                             "velkaf-abcdef", ".velkaf-ab-def", "KORU.tsr", ".velkaf-folder/x"})
+        dir.Write(name, "x");
+    fs::create_symlink(dir.path() + "KORU.tsr", dir.path() + ".velkaf-linked");
+    const int held = ::open((dir.path() + ".velkaf-locked").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(RemoveStaleTempFiles(dir.path()), 2);
+    ::close(held);
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.path())) left.insert(entry.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{".velkaf-locked", ".velkaf-12345", ".velkaf-1234567", "velkaf-abcdef",
+                                           ".velkaf-ab-def", "KORU.tsr", ".velkaf-folder", ".velkaf-linked"}));
+    EXPECT_EQ(RemoveStaleTempFiles(dir.path() + "none/"), 0);
+    // A second player waits while the first holds the folder, then goes on.
+    EXPECT_EQ((std::pair{FolderLock(dir.path()).Held(), FolderLock(dir.path(), 30).Held()}), std::pair(true, false));
+    EXPECT_TRUE(FolderLock(dir.path(), 0).Held());
+    EXPECT_FALSE(FolderLock(dir.path() + "none/", 0).Held());
 }
 }  // namespace

@@ -93,19 +93,29 @@ TEST(FormatSettings, TemplateShapes) {
     EXPECT_NE(out.find("k35=-2000\r\nk36=\r\nk37=\r\n"), std::string::npos) << out;
 }
 
-struct SettingsFolder : ::testing::Test {
-    void SetUp() override { folder.Write("KORU.sys", ReadSource("res/KORU.sys")); }
+// With the shipped template: a start creates only a missing file, reads one that is there (names written on the old
+// platform found by their decoding) and never touches an unreadable one; long values and names survive a save and load.
+TEST(SettingsFolderTest, StartCreatesOnlyAMissingFileLeavesAnUnreadableOneAndASaveKeepsLongValuesAndNames) {
     TempFolder folder;
-};
-
-TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOne) {
-    Settings s;
+    folder.Write("KORU.sys", ReadSource("res/KORU.sys"));
+    Settings s, back;
     EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Missing);
     EXPECT_EQ(folder.Read("KORU.CFG"), ReadSource("tests/settings/golden/KORU.CFG.defaults"));
-    const std::string config = Cfg({{1, "33"}, {15, "1"}});
+    const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
+    for (const std::string& n : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s}) folder.Write(n, "");
+    s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
+    s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
+    s.backgroundFile = latin1 + ".bmp";
+    s.mainX = -40; s.videoY = 64000; s.keepVideoSize = 1; s.fullScreenFit = 5; s.searchSpeed[3] = 0;
+    ASSERT_TRUE(SaveSettings(folder.path(), s));
+    ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
+    EXPECT_EQ(Dump(back), Dump(s));
+    // Written on the old platform: only the decoded name exists.
+    const std::string config = Cfg({{1, "33"}, {15, "1"}, {17, folder.path() + "\x8b\xc8/"}, {18, "/\x89\xb9"}});
     folder.Write("KORU.CFG", config);
-    EXPECT_EQ(LoadOrCreateSettings(folder.path(), s, 1024, 768), SettingsAtStart::Loaded);
-    EXPECT_EQ(std::pair(s.mainX, s.shuffle), std::pair(33, 1));
+    EXPECT_EQ(LoadOrCreateSettings(folder.path(), back, 1024, 768), SettingsAtStart::Loaded);
+    EXPECT_EQ(std::pair(back.mainX, back.shuffle), std::pair(33, 1));
+    EXPECT_EQ(back.lastTrackFolder + "|" + back.lastListFile, folder.path() + "曲/|/\x89\xb9");
     for (bool fifo : {true, false}) {
         TempFolder other;
         other.Write("KORU.sys", "x=\r\n");
@@ -124,24 +134,6 @@ TEST_F(SettingsFolder, StartCreatesOnlyAMissingFileAndNeverTouchesAnUnreadableOn
         EXPECT_FALSE(SaveSettings(folder.path(), Settings{})) << (templateBytes ? templateBytes : "no template");
     }
     EXPECT_EQ(folder.Read("KORU.CFG"), config);
-}
-
-TEST_F(SettingsFolder, LongValuesAndNamesSurviveASaveAndLoad) {
-    const std::string cp932 = "\x89\xb9\x8a\x79", latin1 = "caf\xe9";  // 音楽, café
-    for (const std::string& name : {cp932 + "/x", "音楽/x"s, "bg/" + latin1 + ".bmp", "曲/x"s})
-        folder.Write(name, "");
-    Settings s, back;
-    s.lastTrackFolder = folder.path() + cp932 + "/";  // the raw name exists: kept, though its decoding does too
-    s.lastListFile = "/リスト/" + std::string(3000, 'l') + ".tsr";
-    s.backgroundFile = latin1 + ".bmp";
-    s.mainX = -40; s.videoY = 64000; s.keepVideoSize = 1; s.fullScreenFit = 5; s.searchSpeed[3] = 0;
-    ASSERT_TRUE(SaveSettings(folder.path(), s));
-    ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
-    EXPECT_EQ(Dump(back), Dump(s));
-    // Written on the old platform: only the decoded name exists.
-    folder.Write("KORU.CFG", Cfg({{17, folder.path() + "\x8b\xc8/"}, {18, "/\x89\xb9"}}));
-    ASSERT_TRUE(LoadSettings(folder.path(), back, 1024, 768));
-    EXPECT_EQ(back.lastTrackFolder + "|" + back.lastListFile, folder.path() + "曲/|/\x89\xb9");
 }
 
 // The loudness mode's own file beside KORU.vol: each word read back, anything else the default; what a save writes is
