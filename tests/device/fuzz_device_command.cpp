@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!parsed.command) return 0;
     const DeviceCommand& c = *parsed.command;
     if (c.alias.empty() || (c.verb == DeviceVerb::Open && (c.path.empty() || c.path.find('\0') != std::string::npos)) ||
-        (c.verb == DeviceVerb::Put && c.hasRect && (c.rect[2] < 0 || c.rect[3] < 0)))
-        std::abort();
+        (c.verb == DeviceVerb::Put && c.hasRect && (c.rect[2] < 0 || c.rect[3] < 0))) std::abort();
     const ParsedCommand again = ParseDeviceCommand(FormatDeviceCommand(c));
     if (!again.command || !(*again.command == c)) std::abort();
     return 0;

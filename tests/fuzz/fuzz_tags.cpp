@@ -32,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TrackDetails d = ReadTrackDetailsFromBytes(bytes, name);
     for (const auto* list : {&d.artists, &d.albumArtists, &d.genres}) {
         if (list->size() > kDetailsListLimit) std::abort();
-        for (const std::string& item : *list)
-            if (item.empty() || !IsField(item)) std::abort();
+        for (const std::string& item : *list) if (item.empty() || !IsField(item)) std::abort();
     }
     if (!IsField(d.album) || d.trackNumber < 0 || d.discNumber < 0) std::abort();
     if (d.cover.size() > bytes.size() || d.cover.size() > kCoverLimitBytes) std::abort();

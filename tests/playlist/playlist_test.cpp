@@ -104,7 +104,9 @@ TEST(Stepping, ShuffleAndRepeatRules) {
     // After the editor the current index comes back into the list.
     for (auto [entries, currentIndex, expected] : {std::tuple{5, 7, 4}, {5, 5, 5}, {5, 2, 2}, {0, 3, 0}, {0, 0, 0}}) {
         Playlist p = WithEntries(entries);
-        p.count = 99; p.currentIndex = currentIndex; p.BringBackCurrentIndex();
+        p.count = 99;
+        p.currentIndex = currentIndex;
+        p.BringBackCurrentIndex();
         EXPECT_EQ(std::pair(p.count, p.currentIndex), std::pair(entries, expected)) << entries << " " << currentIndex;
     }
 }
