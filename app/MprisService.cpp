@@ -452,13 +452,12 @@ void MprisService::SetShuffle(bool on) {
     Log(QStringLiteral("Shuffle %1").arg(on), std::string("shuffle ") + (on ? "1" : "0"));
 }
 
-QString MprisService::TrackId() const {
-    const int index = TrackOnTheBus(m_state, m_playlist).index;
-    if (index < 0) return QString::fromLatin1(kNoTrack);
-    return QStringLiteral("/org/velkaf/velkaf/track/%1").arg(index);
+namespace {
+QString TrackIdOf(const BusTrack& track) {
+    if (track.index < 0) return QString::fromLatin1(kNoTrack);
+    return QStringLiteral("/org/velkaf/velkaf/track/%1").arg(track.index);
 }
 
-namespace {
 QString FileUrl(const std::string& path) {
     // The path's bytes as they are, whatever their encoding: a client decodes the URL back to them.
     // (QUrl::toPercentEncoding takes a QString: a QByteArray would pass through UTF-8 decoding.)
@@ -485,10 +484,12 @@ void MprisService::ReadDetails(const std::string& path) const {
     if (LogEnabled()) LogLine("mpris: details of " + path + ": cover " + (m_coverFile.empty() ? "none" : m_coverFile));
 }
 
+QString MprisService::TrackId() const { return TrackIdOf(TrackOnTheBus(m_state, m_playlist)); }
+
 QVariantMap MprisService::Metadata() const {
     QVariantMap m;
-    m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
     const BusTrack track = TrackOnTheBus(m_state, m_playlist);
+    m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackIdOf(track))));
     if (track.index < 0) return m;
     const std::string& path = track.path;
     if (path != m_taggedPath) ReadDetails(path);
